@@ -1,0 +1,28 @@
+#pragma once
+// Small helpers shared by the test binaries.
+#include <string>
+
+namespace kestrin_test {
+
+// A fresh empty folder under the build tree, removed when the object dies.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return m_path; }
+    // Writes bytes to Path()/relative, creating folders on the way; returns the full path.
+    std::string Write(const std::string& relative, const std::string& bytes) const;
+
+private:
+    std::string m_path;
+};
+
+// Reads a whole file; empty when it cannot be read.
+std::string ReadFileBytes(const std::string& path);
+
+// Path of a file below the source tree's tests/data folder.
+std::string TestDataPath(const std::string& relative);
+
+}  // namespace kestrin_test
