@@ -1,0 +1,38 @@
+#pragma once
+// A virtual clock for tests and the deterministic harness: time moves only when
+// the test advances it or the engine sleeps.
+#include <functional>
+#include <vector>
+
+#include "CORE/Platform/IClock.h"
+
+namespace kestrin {
+
+class FakeClock : public IClock {
+public:
+    explicit FakeClock(uint32_t startMs = 0) : m_now(startMs) {}
+
+    uint32_t GetMilliseconds() override;
+    void Sleep(uint32_t milliseconds) override;
+    void GetLocalDateTime(SLocalDateTime& out) override { out = m_date; }
+
+    void Advance(uint32_t milliseconds) { m_now += milliseconds; }
+    void SetTime(uint32_t milliseconds) { m_now = milliseconds; }
+    uint32_t Now() const { return m_now; }
+    void SetLocalDateTime(const SLocalDateTime& date) { m_date = date; }
+    // Each sleep lasts this much longer than asked (a busy machine).
+    void SetSleepOvershoot(uint32_t milliseconds) { m_overshoot = milliseconds; }
+    // Called on every clock reading, before it is taken (e.g. to simulate work).
+    void SetOnRead(std::function<void(FakeClock&)> onRead) { m_onRead = std::move(onRead); }
+    const std::vector<uint32_t>& Sleeps() const { return m_sleeps; }
+    void ClearSleeps() { m_sleeps.clear(); }
+
+private:
+    uint32_t m_now;
+    uint32_t m_overshoot = 0;
+    SLocalDateTime m_date;
+    std::vector<uint32_t> m_sleeps;
+    std::function<void(FakeClock&)> m_onRead;
+};
+
+}  // namespace kestrin

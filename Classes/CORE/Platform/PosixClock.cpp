@@ -1,0 +1,43 @@
+#include "CORE/Platform/PosixClock.h"
+
+#include <cerrno>
+#include <ctime>
+
+namespace kestrin {
+
+namespace {
+uint64_t MonotonicNs() {
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<uint64_t>(ts.tv_sec) * 1000000000ull + static_cast<uint64_t>(ts.tv_nsec);
+}
+}  // namespace
+
+PosixClock::PosixClock() : m_startNs(MonotonicNs()) {}
+
+uint32_t PosixClock::GetMilliseconds() {
+    return static_cast<uint32_t>((MonotonicNs() - m_startNs) / 1000000ull);
+}
+
+void PosixClock::Sleep(uint32_t milliseconds) {
+    timespec req{};
+    req.tv_sec = static_cast<time_t>(milliseconds / 1000u);
+    req.tv_nsec = static_cast<long>(milliseconds % 1000u) * 1000000L;
+    timespec rem{};
+    // A signal (SIGINT/SIGTERM become a close request) must not cut the frame short.
+    while (nanosleep(&req, &rem) != 0 && errno == EINTR) req = rem;
+}
+
+void PosixClock::GetLocalDateTime(SLocalDateTime& out) {
+    time_t now = time(nullptr);
+    tm local{};
+    if (!localtime_r(&now, &local)) return;
+    out.year = local.tm_year + 1900;
+    out.month = local.tm_mon + 1;
+    out.day = local.tm_mday;
+    out.hour = local.tm_hour;
+    out.minute = local.tm_min;
+    out.second = local.tm_sec;
+}
+
+}  // namespace kestrin

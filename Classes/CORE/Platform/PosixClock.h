@@ -1,0 +1,18 @@
+#pragma once
+// CLOCK_MONOTONIC milliseconds since construction, nanosleep, localtime_r.
+#include "CORE/Platform/IClock.h"
+
+namespace kestrin {
+
+class PosixClock : public IClock {
+public:
+    PosixClock();
+    uint32_t GetMilliseconds() override;
+    void Sleep(uint32_t milliseconds) override;
+    void GetLocalDateTime(SLocalDateTime& out) override;
+
+private:
+    uint64_t m_startNs;
+};
+
+}  // namespace kestrin
