@@ -1,0 +1,21 @@
+#ifndef BABEL_JIS_TO_EUC_ENGINE_H
+#define BABEL_JIS_TO_EUC_ENGINE_H
+
+#include "babel/bbl_translate_engine.h"
+
+namespace babel {
+
+// ISO-2022-JP to EUC-JP.
+class jis_to_euc_engine : public bbl_narrow_to_narrow {
+public:
+    void translate() override;
+    void flush() override;
+    void clear() override;
+
+    // Current character set (see bbl_iso2022jp.h), kept across chunks.
+    int mode = 0;
+};
+
+} // namespace babel
+
+#endif

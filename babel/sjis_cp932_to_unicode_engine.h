@@ -1,0 +1,16 @@
+#ifndef BABEL_SJIS_CP932_TO_UNICODE_ENGINE_H
+#define BABEL_SJIS_CP932_TO_UNICODE_ENGINE_H
+
+#include "babel/bbl_translate_engine.h"
+
+namespace babel {
+
+// Shift_JIS (code page 932) to UTF-16.
+class sjis_cp932_to_unicode_engine : public bbl_narrow_to_wide {
+public:
+    void translate() override;
+};
+
+} // namespace babel
+
+#endif

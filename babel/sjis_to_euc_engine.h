@@ -1,0 +1,16 @@
+#ifndef BABEL_SJIS_TO_EUC_ENGINE_H
+#define BABEL_SJIS_TO_EUC_ENGINE_H
+
+#include "babel/bbl_translate_engine.h"
+
+namespace babel {
+
+// Shift_JIS to EUC-JP by JIS row and cell.
+class sjis_to_euc_engine : public bbl_narrow_to_narrow {
+public:
+    void translate() override;
+};
+
+} // namespace babel
+
+#endif

@@ -1,0 +1,16 @@
+#ifndef BABEL_UNICODE_TO_EUC_ENGINE_H
+#define BABEL_UNICODE_TO_EUC_ENGINE_H
+
+#include "babel/bbl_translate_engine.h"
+
+namespace babel {
+
+// UTF-16 to EUC-JP (with JIS X 0212).
+class unicode_to_euc_engine : public bbl_wide_to_narrow {
+public:
+    void translate() override;
+};
+
+} // namespace babel
+
+#endif

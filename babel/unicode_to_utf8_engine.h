@@ -1,0 +1,16 @@
+#ifndef BABEL_UNICODE_TO_UTF8_ENGINE_H
+#define BABEL_UNICODE_TO_UTF8_ENGINE_H
+
+#include "babel/bbl_translate_engine.h"
+
+namespace babel {
+
+// UTF-16 to UTF-8.
+class unicode_to_utf8_engine : public bbl_wide_to_narrow {
+public:
+    void translate() override;
+};
+
+} // namespace babel
+
+#endif

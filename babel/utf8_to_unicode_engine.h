@@ -1,0 +1,16 @@
+#ifndef BABEL_UTF8_TO_UNICODE_ENGINE_H
+#define BABEL_UTF8_TO_UNICODE_ENGINE_H
+
+#include "babel/bbl_translate_engine.h"
+
+namespace babel {
+
+// UTF-8 to UTF-16.
+class utf8_to_unicode_engine : public bbl_narrow_to_wide {
+public:
+    void translate() override;
+};
+
+} // namespace babel
+
+#endif
