@@ -1,10 +1,87 @@
+// The start-up and shutdown sequence of the kestrin executable.
+#include "Application/RunApplication.h"
+#include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
+#include "CORE/CTimer.h"
+#include "CORE/Platform/IMessageBox.h"
+#include "CORE/Platform/ProcessPaths.h"
+#include "CORE/RootArchive.h"
+#include "CORE/StartUp.h"
 
-// Placeholder start-up: replaced by the real sequence in Application/.
+#include <filesystem>
+#include <string>
+
+using namespace kestrin;
+
+namespace {
+
+const char kStartErrorText[] =
+    "ウィンドウの生成に失敗したか、起動スクリプトの読み込みに失敗したため、エンジンを起動できません。";
+const char kStartErrorCaption[] = "起動エラー";
+const int kShowNormal = 1;
+
+// Process-wide singletons, released in this order once the application object is gone.
+void ReleaseSingletons() {
+    CDynamicVariables::ReleaseInstance();
+    // Input would be released here.
+    CLogWindow::ReleaseInstance();
+    CTimer::ReleaseInstance();
+    // Then the tween registry is emptied.
+}
+
+}  // namespace
+
 int KestrinMain(int argc, char** argv) {
-    (void)argc;
-    (void)argv;
-    kestrin::LogPrintf("Kestrin: start-up is not built yet");
-    kestrin::CLogWindow::ReleaseInstance();
+    CDynamicVariables* dv = CDynamicVariables::GetInstance();
+
+    // Command line: GAME, then switches; GAME stays bare token "0".
+    const int gameIndex = FindGameArgument(argc, argv);
+    const std::string commandLine = BuildCommandLine(argc, argv, gameIndex);
+    ArgumentMap arguments;
+    ParseCommandLine(commandLine.c_str(), arguments);
+    dv->SetMap("ApplicationArguments", arguments);
+
+    // Folders and the root archive.
+    const std::string executable = GetExecutablePath(argc > 0 ? argv[0] : nullptr);
+    GameLocation location;
+    std::string error;
+    if (LocateGame(gameIndex ? argv[gameIndex] : "", executable, location, error)) {
+        LogPrintf("Kestrin: %s", error.c_str());
+        LogPrintf("usage: kestrin [GAME] [/switch value ...]  (GAME: a game folder, a game's .exe or a .pfs)");
+        ReleaseSingletons();
+        return 1;
+    }
+    dv->SetString("ApplicationPath", location.applicationPath);
+    std::error_code ec;
+    std::filesystem::current_path(location.gameDataPath, ec);
+    if (ec) LogPrintf("Kestrin: cannot enter the game folder %s: %s", location.gameDataPath.c_str(), ec.message().c_str());
+    dv->SetString("GameDataPath", location.gameDataPath);
+    g_rootArchivePath = location.rootArchivePath;
+    LogPrintf("Kestrin: game folder %s, root archive %s", location.gameDataPath.c_str(), g_rootArchivePath.c_str());
+
+    LoadSystemIni();
+
+    // Screen-saver mode: "p" (preview) ends at once; without "s" (run) the settings box shows.
+    if (dv->GetBool("ini.ScreenSaver")) {
+        if (arguments.count("p") || arguments.count("P")) {
+            ReleaseSingletons();
+            return 0;
+        }
+        if (!arguments.count("s") && !arguments.count("S")) {
+            ShowMessageBox(dv->GetString("ini.ScreenSaverTitle"), "", kMessageBoxOk);
+            ReleaseSingletons();
+            return 0;
+        }
+    }
+
+    const std::string saveFolder = PrepareSaveFolder(location.gameDataPath, dv->GetString("ini.SavePath"));
+    dv->SetString("SaveDataPath", saveFolder);
+    LogPrintf("Kestrin: save folder %s", saveFolder.c_str());
+
+    if (RunApplication(kShowNormal) == RunResult::Failed) {
+        ShowMessageBox(kStartErrorText, kStartErrorCaption, kMessageBoxIconError);
+    }
+
+    ReleaseSingletons();
     return 0;
 }

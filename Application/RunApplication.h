@@ -1,0 +1,16 @@
+#pragma once
+// Steps after the save folder is fixed: create the application object and its window,
+// then run the main loop until it ends. Deletes the application object before returning.
+
+namespace kestrin {
+
+enum class RunResult {
+    Finished,  // the main loop ran and ended
+    Failed,    // the window or the boot script failed: the caller shows the start-up error
+    NotBuilt,  // this build has no window yet: start-up ends here
+};
+
+// showCommand: how the window is first shown (1 normal).
+RunResult RunApplication(int showCommand);
+
+}  // namespace kestrin

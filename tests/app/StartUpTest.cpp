@@ -1,0 +1,300 @@
+#include "Application/RunApplication.h"
+#include "CORE/CDynamicVariables.h"
+#include "CORE/CIni.h"
+#include "CORE/CLogWindow.h"
+#include "CORE/Platform/FakeMessageBox.h"
+#include "CORE/RootArchive.h"
+#include "CORE/StartUp.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+int KestrinMain(int argc, char** argv);
+
+using namespace kestrin;
+namespace fs = std::filesystem;
+using kestrin_test::TempDir;
+
+namespace {
+ArgumentMap Parse(const char* line) {
+    ArgumentMap m;
+    ParseCommandLine(line, m);
+    return m;
+}
+
+// argv for the functions that take one.
+struct Argv {
+    explicit Argv(std::vector<std::string> a) : args(std::move(a)) {
+        for (auto& s : args) ptrs.push_back(s.data());
+        ptrs.push_back(nullptr);
+    }
+    int argc() const { return static_cast<int>(args.size()); }
+    char** argv() { return ptrs.data(); }
+    std::vector<std::string> args;
+    std::vector<char*> ptrs;
+};
+
+}  // namespace
+
+TEST(ParseCommandLine, GrammarTable) {
+    struct Case {
+        const char* line;
+        ArgumentMap expected;
+    } cases[] = {
+        {"/s", {{"s", ""}}},
+        {"/a /b", {{"a", ""}, {"b", ""}}},
+        {"-w 640 -h 480 game.exe", {{"w", "640"}, {"h", "480"}, {"0", "game.exe"}}},
+        {"\"my game\" second", {{"0", "my game"}, {"1", "second"}}},
+        {"/t 'a b c' x", {{"t", "a b c"}, {"0", "x"}}},
+        {"/t \"unterminated rest", {{"t", "unterminated rest"}}},
+        {"a\tb c", {{"0", "a\tb"}, {"1", "c"}}},  // tabs are not blanks
+        {"/P", {{"P", ""}}},
+        {"/c:1234", {{"c:1234", ""}}},
+        {"   ", {}},
+        {"", {}},
+        {"/x 1 /x 2", {{"x", "2"}}},  // later value replaces
+        {"/x   ", {{"x", ""}}},       // switch at the end
+        {"/fsr  -s", {{"fsr", ""}, {"s", ""}}},
+        {"\"\" b", {{"0", ""}, {"1", "b"}}},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Parse(c.line), c.expected) << "line: " << c.line;
+
+    ArgumentMap kept = {{"old", "1"}};
+    ParseCommandLine("/new", kept);
+    EXPECT_EQ(kept, (ArgumentMap{{"old", "1"}, {"new", ""}}));
+}
+
+TEST(ParseCommandLine, ArgvRebuildKeepsGameAsBareTokenZero) {
+    TempDir dir;
+    const std::string game = dir.Write("My Game/system.ini", "");
+    const std::string gameFolder = fs::path(game).parent_path().string();  // absolute, starts with "/"
+    Argv a({"kestrin", gameFolder, "/w", "640", "-title", "two words", "/fsr"});
+    const int gameIndex = FindGameArgument(a.argc(), a.argv());
+    EXPECT_EQ(gameIndex, 1);
+    EXPECT_EQ(Parse(BuildCommandLine(a.argc(), a.argv(), gameIndex).c_str()),
+              (ArgumentMap{{"0", gameFolder}, {"w", "640"}, {"title", "two words"}, {"fsr", ""}}));
+
+    Argv sw({"kestrin", "/s", "x"});
+    EXPECT_EQ(FindGameArgument(sw.argc(), sw.argv()), 0);  // "/s" is a switch, not a path
+    Argv dash({"kestrin", "-fsr"});
+    EXPECT_EQ(FindGameArgument(dash.argc(), dash.argv()), 0);
+    Argv missing({"kestrin", "/no/such/game"});
+    EXPECT_EQ(FindGameArgument(missing.argc(), missing.argv()), 1);  // a path, reported missing later
+    Argv rel({"kestrin", "sample"});
+    EXPECT_EQ(FindGameArgument(rel.argc(), rel.argv()), 1);
+    Argv quotes({"kestrin", "g", "-v", "say \"hi\" now"});
+    EXPECT_EQ(Parse(BuildCommandLine(quotes.argc(), quotes.argv(), 1).c_str())["v"], "say \"hi\" now");
+}
+
+TEST(LocateGame, FolderExeAndArchiveChoices) {
+    TempDir dir;
+    const std::string d = dir.Path();
+    const std::string engine = "/opt/kestrin/bin/kestrin";
+    GameLocation loc;
+    std::string error;
+
+    // A folder (trailing slash tolerated): game folder, engine as ApplicationPath.
+    dir.Write("folder/system.ini", "");
+    ASSERT_FALSE(LocateGame(d + "/folder/", engine, loc, error)) << error;
+    EXPECT_EQ(loc.gameDataPath, d + "/folder");
+    EXPECT_EQ(loc.applicationPath, engine);
+    EXPECT_EQ(loc.rootArchivePath, d + "/folder/root.pfs");
+
+    // A named .exe: its own .pfs wins over root.pfs, then root.pfs, then the .exe itself.
+    const std::string exe = dir.Write("g/Game.exe", "MZ");
+    dir.Write("g/Game.pfs", "pf3");
+    dir.Write("g/root.pfs", "pf3");
+    ASSERT_FALSE(LocateGame(exe, engine, loc, error));
+    EXPECT_EQ(loc.applicationPath, exe);
+    EXPECT_EQ(loc.gameDataPath, d + "/g");
+    EXPECT_EQ(loc.rootArchivePath, d + "/g/Game.pfs");
+    fs::remove(d + "/g/Game.pfs");
+    ASSERT_FALSE(LocateGame(exe, engine, loc, error));
+    EXPECT_EQ(loc.rootArchivePath, d + "/g/root.pfs");
+    fs::remove(d + "/g/root.pfs");
+    fs::create_directory(d + "/g/root.pfs");  // a folder of that name is no archive
+    ASSERT_FALSE(LocateGame(exe, engine, loc, error));
+    EXPECT_EQ(loc.rootArchivePath, exe);
+
+    // A named .pfs is the root archive.
+    const std::string pfs = dir.Write("p/data.pfs", "pf3");
+    ASSERT_FALSE(LocateGame(pfs, engine, loc, error));
+    EXPECT_EQ(loc.rootArchivePath, pfs);
+    EXPECT_EQ(loc.gameDataPath, d + "/p");
+    EXPECT_EQ(loc.applicationPath, engine);
+
+    // No GAME: the executable's own folder.
+    const std::string own = dir.Write("e/kestrin", "");
+    dir.Write("e/root.pfs", "pf3");
+    ASSERT_FALSE(LocateGame("", own, loc, error));
+    EXPECT_EQ(loc.gameDataPath, d + "/e");
+    EXPECT_EQ(loc.rootArchivePath, d + "/e/root.pfs");
+
+    EXPECT_TRUE(LocateGame(d + "/nothing", engine, loc, error));
+    EXPECT_NE(error.find("no game"), std::string::npos);
+    EXPECT_TRUE(LocateGame(dir.Write("x/readme.txt", ""), engine, loc, error));
+}
+
+TEST(LoadSystemIni, DefaultsOverridesAndBadSizes) {
+    struct Case {
+        const char* name;
+        const char* text;
+        int width, height;
+        std::string boot, charset, savePath;
+        bool frameless, sideCut, software;
+        int cacheSize;
+    } cases[] = {
+        {"empty", "", 800, 600, "main.iet", "Shift_JIS", "", false, false, false, 0},
+        {"sections", "[SYSTEM]\nBOOT=a.iet\nCHARSET=utf-8\nSAVEPATH=sv\nFORCE_SOFTWARE_RENDER=1\n"
+                     "[WINDOW]\nWIDTH=1280\nHEIGHT=720\nFRAMELESS=1\nSIDECUT=1\n",
+         1280, 720, "a.iet", "utf-8", "sv", true, true, true, 0},
+        {"windows overrides", "[SYSTEM]\nBOOT=a.iet\nSAVEPATH=sv\n[WINDOW]\nWIDTH=1280\nFRAMELESS=1\n"
+                              "[WINDOWS]\nWIDTH=1024\nBOOT=b.iet\nFRAMELESS=0\nFORCE_SOFTWARE_RENDER=1\n"
+                              "SURFACE_CACHE_SIZE=64\n",
+         1024, 600, "b.iet", "Shift_JIS", "sv", false, false, true, 64},
+        // An empty WINDOWS value keeps ints and bools but empties strings.
+        {"empty overrides", "[SYSTEM]\nSAVEPATH=sv\n[WINDOW]\nWIDTH=1280\nSIDECUT=1\n[WINDOWS]\nWIDTH=\nSIDECUT=\nSAVEPATH=\n",
+         1280, 600, "main.iet", "Shift_JIS", "", false, true, false, 0},
+        {"software render only from SYSTEM", "[WINDOW]\nFORCE_SOFTWARE_RENDER=1\nSURFACE_CACHE_SIZE=9\n",
+         800, 600, "main.iet", "Shift_JIS", "", false, false, false, 0},
+        {"sizes of 0 or less fall back", "[WINDOW]\nWIDTH=0\nHEIGHT=-5\n[WINDOWS]\nWIDTH=1024\n", 1024, 600,
+         "main.iet", "Shift_JIS", "", false, false, false, 0},
+        {"bad override keeps earlier", "[WINDOW]\nWIDTH=640\n[WINDOWS]\nWIDTH=-1\nHEIGHT=abc\n", 640, 600,
+         "main.iet", "Shift_JIS", "", false, false, false, 0},
+        {"lower-case section ignored", "[window]\nWIDTH=1\n", 800, 600, "main.iet", "Shift_JIS", "", false, false,
+         false, 0},
+    };
+    for (const Case& c : cases) {
+        CDynamicVariables::ReleaseInstance();
+        CIni ini;
+        ini.Parse(c.text);
+        ApplySystemIni(ini);
+        CDynamicVariables* dv = CDynamicVariables::GetInstance();
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(dv->GetInt("ini.Width"), c.width);
+        EXPECT_EQ(dv->GetInt("ini.Height"), c.height);
+        EXPECT_EQ(dv->GetString("ini.Boot"), c.boot);
+        EXPECT_EQ(dv->GetString("ini.Charset"), c.charset);
+        EXPECT_EQ(dv->GetString("ini.SavePath"), c.savePath);
+        EXPECT_EQ(dv->GetBool("ini.Frameless"), c.frameless);
+        EXPECT_EQ(dv->GetBool("ini.SideCut"), c.sideCut);
+        EXPECT_EQ(dv->GetBool("ini.ForceSoftwareRender"), c.software);
+        EXPECT_EQ(dv->GetInt("ini.SurfaceCacheSize"), c.cacheSize);
+    }
+    CDynamicVariables::ReleaseInstance();
+}
+
+TEST(LoadSystemIni, ReadsTheLooseFileOfTheCurrentFolder) {
+    TempDir dir;
+    dir.Write("system.ini", "[WINDOW]\r\nSCREEN_SAVER=1\r\nSCREEN_SAVER_TITLE=Stars \r\n");
+    const fs::path old = fs::current_path();
+    fs::current_path(dir.Path());
+    LoadSystemIni();
+    fs::current_path(old);
+    CDynamicVariables* dv = CDynamicVariables::GetInstance();
+    EXPECT_TRUE(dv->GetBool("ini.ScreenSaver"));
+    EXPECT_EQ(dv->GetString("ini.ScreenSaverTitle"), "Stars");
+    CDynamicVariables::ReleaseInstance();
+}
+
+TEST(PrepareSaveFolder, CreatesOneLevelOrFallsBackToUserData) {
+    TempDir dir;
+    const std::string game = dir.Path() + "/My Game";
+    fs::create_directory(game);
+    EXPECT_EQ(PrepareSaveFolder(game, ""), game);
+    EXPECT_EQ(PrepareSaveFolder(game, "save"), game + "/save");
+    EXPECT_TRUE(fs::is_directory(game + "/save"));
+    EXPECT_EQ(PrepareSaveFolder(game, "save\\slot"), game + "/save/slot");
+    EXPECT_TRUE(fs::is_directory(game + "/save/slot"));
+
+    // A file where the save folder should be: it cannot be written, so saves go to XDG.
+    dir.Write("My Game/blocked", "");
+    setenv("XDG_DATA_HOME", (dir.Path() + "/xdg").c_str(), 1);
+    std::vector<std::string> lines;
+    CLogWindow::SetLineSink([&](const std::string& l) { lines.push_back(l); });
+    const std::string saved = PrepareSaveFolder(game, "blocked");
+    CLogWindow::SetLineSink(nullptr);
+    unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(saved, dir.Path() + "/xdg/kestrin/My Game");
+    EXPECT_TRUE(fs::is_directory(saved));
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_NE(lines[0].find("cannot be written"), std::string::npos);
+}
+
+namespace {
+// Runs the whole start-up on a temporary game with a fake message box.
+struct StartUpRun {
+    TempDir dir;
+    FakeMessageBox box;
+    int Run(const std::string& ini, std::vector<std::string> switches) {
+        dir.Write("game/system.ini", ini);
+        std::vector<std::string> args = {"kestrin", dir.Path() + "/game"};
+        args.insert(args.end(), switches.begin(), switches.end());
+        Argv a(args);
+        const fs::path old = fs::current_path();
+        SetMessageBox(&box);
+        const int rc = KestrinMain(a.argc(), a.argv());
+        SetMessageBox(nullptr);
+        fs::current_path(old);
+        return rc;
+    }
+    bool SaveFolderMade() const { return fs::is_directory(dir.Path() + "/game/sv"); }
+};
+const char kScreenSaverIni[] = "[SYSTEM]\nSAVEPATH=sv\n[WINDOW]\nSCREEN_SAVER=1\nSCREEN_SAVER_TITLE=Settings\n";
+}  // namespace
+
+TEST(KestrinMain, ScreenSaverSwitches) {
+    {
+        StartUpRun run;  // preview: ends at once, nothing shown, no save folder
+        EXPECT_EQ(run.Run(kScreenSaverIni, {"/p", "1234"}), 0);
+        EXPECT_TRUE(run.box.shown.empty());
+        EXPECT_FALSE(run.SaveFolderMade());
+    }
+    {
+        StartUpRun run;  // upper-case P is checked separately and also previews
+        EXPECT_EQ(run.Run(kScreenSaverIni, {"/P"}), 0);
+        EXPECT_TRUE(run.box.shown.empty());
+    }
+    {
+        StartUpRun run;  // settings switch: the title box, then the end
+        EXPECT_EQ(run.Run(kScreenSaverIni, {"/c:1234"}), 0);
+        ASSERT_EQ(run.box.shown.size(), 1u);
+        EXPECT_EQ(run.box.shown[0].text, "Settings");
+        EXPECT_EQ(run.box.shown[0].caption, "");
+        EXPECT_EQ(run.box.shown[0].type, kMessageBoxOk);
+        EXPECT_FALSE(run.SaveFolderMade());
+    }
+    {
+        StartUpRun run;  // run switch: start-up goes on to the save folder
+        EXPECT_EQ(run.Run(kScreenSaverIni, {"/s"}), 0);
+        EXPECT_TRUE(run.box.shown.empty());
+        EXPECT_TRUE(run.SaveFolderMade());
+    }
+}
+
+TEST(KestrinMain, SetsVariablesAndReleasesThemAtTheEnd) {
+    StartUpRun run;
+    std::vector<std::string> lines;
+    CLogWindow::SetLineSink([&](const std::string& l) { lines.push_back(l); });
+    EXPECT_EQ(run.Run("[SYSTEM]\nSAVEPATH=sv\n", {"/fsr"}), 0);
+    CLogWindow::SetLineSink(nullptr);
+    EXPECT_TRUE(run.SaveFolderMade());
+    EXPECT_TRUE(run.box.shown.empty());
+    EXPECT_EQ(g_rootArchivePath, run.dir.Path() + "/game/root.pfs");
+    bool sawSave = false;
+    for (const auto& l : lines) sawSave |= l == "Kestrin: save folder " + run.dir.Path() + "/game/sv";
+    EXPECT_TRUE(sawSave);
+    // The store was released: a fresh one is empty.
+    std::string s;
+    EXPECT_TRUE(CDynamicVariables::GetInstance()->TryGetString("SaveDataPath", s));
+    CDynamicVariables::ReleaseInstance();
+
+    StartUpRun missing;
+    Argv a({"kestrin", missing.dir.Path() + "/absent"});
+    EXPECT_NE(KestrinMain(a.argc(), a.argv()), 0);
+}
