@@ -59,6 +59,8 @@ void CLogWindow::PrintText(const std::string& text) {
     std::fputc('\n', stderr);
 }
 
+void CLogWindow::Refresh() {}
+
 void CLogWindow::SetLineSink(std::function<void(const std::string&)> sink) { LineSink() = std::move(sink); }
 
 void LogPrintf(const char* format, ...) {

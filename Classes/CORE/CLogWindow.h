@@ -20,6 +20,9 @@ public:
     void PrintText(const std::string& text);
 
     // Receives every printed line (as given, before any encoding conversion); empty to stop.
+    // Redraws the window part when lines arrived since the last call; the main loop calls it once a frame.
+    static void Refresh();
+
     static void SetLineSink(std::function<void(const std::string&)> sink);
 
 private:

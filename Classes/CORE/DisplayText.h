@@ -1,0 +1,13 @@
+#pragma once
+// Text shown by the platform (window titles, the log, stderr) is UTF-8; the game's
+// own text may be Shift_JIS.
+#include <cstdint>
+#include <string>
+
+namespace kestrin {
+
+bool IsValidUtf8(const std::string& text);
+// UTF-8 text is kept; anything else is read as Shift_JIS (CP932).
+std::string GameTextToUtf8(const std::string& text);
+
+}  // namespace kestrin

@@ -1,0 +1,164 @@
+#include "CORE/Platform/FakeWindowSystem.h"
+
+#include <cstring>
+
+namespace kestrin {
+
+void FakeWindowSystem::GetDesktopSize(int& width, int& height) {
+    width = m_desktopWidth;
+    height = m_desktopHeight;
+}
+
+WindowHandle FakeWindowSystem::CreateWindow(const SWindowDesc& desc) {
+    if (m_createFails || m_initFails) return 0;
+    WindowHandle h = m_next++;
+    SWindow& w = m_windows[h];
+    w.desc = desc;
+    w.x = desc.x;
+    w.y = desc.y;
+    w.width = desc.width;
+    w.height = desc.height;
+    w.frameless = desc.frameless;
+    w.resizable = desc.resizable;
+    w.onTop = desc.alwaysOnTop;
+    w.shown = !desc.hidden;
+    if (w.shown && !desc.noActivate) m_focus = h;
+    return h;
+}
+
+void FakeWindowSystem::DestroyWindow(WindowHandle window) {
+    m_windows.erase(window);
+    if (m_focus == window) m_focus = 0;
+}
+
+void FakeWindowSystem::SetTitle(WindowHandle window, const std::string& utf8) {
+    if (SWindow* w = Find(window)) w->desc.title = utf8;
+}
+
+void FakeWindowSystem::SetStyle(WindowHandle window, bool frameless, bool resizable) {
+    if (SWindow* w = Find(window)) {
+        w->frameless = frameless;
+        w->resizable = resizable;
+    }
+}
+
+void FakeWindowSystem::SetGeometry(WindowHandle window, int x, int y, int width, int height) {
+    if (SWindow* w = Find(window)) {
+        w->x = x;
+        w->y = y;
+        w->width = width;
+        w->height = height;
+    }
+}
+
+void FakeWindowSystem::SetClientSize(WindowHandle window, int width, int height) {
+    if (SWindow* w = Find(window)) {
+        w->width = width;
+        w->height = height;
+    }
+}
+
+void FakeWindowSystem::SetFullScreen(WindowHandle window, bool fullScreen) {
+    SWindow* w = Find(window);
+    if (!w || w->fullScreen == fullScreen) return;
+    w->fullScreen = fullScreen;
+    if (fullScreen) {
+        w->x = 0;
+        w->y = 0;
+        w->width = m_desktopWidth;
+        w->height = m_desktopHeight;
+    }
+}
+
+void FakeWindowSystem::SetAlwaysOnTop(WindowHandle window, bool onTop) {
+    if (SWindow* w = Find(window)) w->onTop = onTop;
+}
+
+void FakeWindowSystem::Show(WindowHandle window, bool show, bool activate) {
+    if (SWindow* w = Find(window)) {
+        w->shown = show;
+        if (show && activate) m_focus = window;
+        if (!show && m_focus == window) m_focus = 0;
+    }
+}
+
+void FakeWindowSystem::GetClientSize(WindowHandle window, int& width, int& height) {
+    width = height = 0;
+    if (const SWindow* w = Find(window)) {
+        width = w->width;
+        height = w->height;
+    }
+}
+
+void FakeWindowSystem::GetPosition(WindowHandle window, int& x, int& y) {
+    x = y = 0;
+    if (const SWindow* w = Find(window)) {
+        x = w->x;
+        y = w->y;
+    }
+}
+
+void FakeWindowSystem::GetFrameExtents(WindowHandle window, int& extraWidth, int& extraHeight) {
+    const SWindow* w = Find(window);
+    bool framed = !w || !w->frameless;
+    extraWidth = framed ? m_frameWidth : 0;
+    extraHeight = framed ? m_frameHeight : 0;
+}
+
+bool FakeWindowSystem::PollEvent(SWindowEvent& out) {
+    if (m_events.empty()) return false;
+    out = m_events.front();
+    m_events.pop_front();
+    return true;
+}
+
+bool FakeWindowSystem::IsKeyDown(int virtualKey) {
+    return virtualKey >= 0 && virtualKey < 256 && m_keys[virtualKey];
+}
+
+void FakeWindowSystem::SetKeyDown(int virtualKey, bool down) {
+    if (virtualKey >= 0 && virtualKey < 256) m_keys[virtualKey] = down;
+}
+
+void FakeWindowSystem::GetClientMousePoint(WindowHandle window, int& x, int& y) {
+    int wx = 0, wy = 0;
+    GetPosition(window, wx, wy);
+    x = m_mouseX - wx;
+    y = m_mouseY - wy;
+}
+
+void FakeWindowSystem::UserResize(WindowHandle window, int width, int height) {
+    SetClientSize(window, width, height);
+    SWindowEvent e;
+    e.type = EWindowEvent::Resized;
+    e.window = window;
+    e.x = width;
+    e.y = height;
+    PushEvent(e);
+}
+
+void FakeWindowSystem::PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height,
+                                     int pitchBytes) {
+    SWindow* w = Find(window);
+    if (!w || !pixels || width <= 0 || height <= 0) return;
+    ++w->presents;
+    w->pictureWidth = width;
+    w->pictureHeight = height;
+    w->lastPicture.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+    for (int row = 0; row < height; ++row) {
+        const auto* src = reinterpret_cast<const unsigned char*>(pixels) + static_cast<size_t>(row) * pitchBytes;
+        std::memcpy(&w->lastPicture[static_cast<size_t>(row) * width], src, static_cast<size_t>(width) * 4);
+    }
+}
+
+const FakeWindowSystem::SWindow* FakeWindowSystem::Find(WindowHandle window) const {
+    auto it = m_windows.find(window);
+    return it == m_windows.end() ? nullptr : &it->second;
+}
+
+FakeWindowSystem::SWindow* FakeWindowSystem::Find(WindowHandle window) {
+    auto it = m_windows.find(window);
+    return it == m_windows.end() ? nullptr : &it->second;
+}
+
+}  // namespace kestrin

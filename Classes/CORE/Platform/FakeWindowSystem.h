@@ -1,0 +1,83 @@
+#pragma once
+// A headless window system for tests: windows are records, events come from a queue
+// the test fills, and the keyboard and mouse are whatever the test sets.
+#include <deque>
+#include <map>
+#include <vector>
+
+#include "CORE/Platform/IWindowSystem.h"
+
+namespace kestrin {
+
+class FakeWindowSystem : public IWindowSystem {
+public:
+    struct SWindow {
+        SWindowDesc desc;
+        int x = 0, y = 0, width = 0, height = 0;
+        bool frameless = false, resizable = false;
+        bool fullScreen = false, shown = false, onTop = false;
+        int presents = 0;
+        std::vector<uint32_t> lastPicture;
+        int pictureWidth = 0, pictureHeight = 0;
+    };
+
+    bool Init() override { return m_initFails; }
+    bool HasDisplay() override { return m_hasDisplay; }
+    void GetDesktopSize(int& width, int& height) override;
+
+    WindowHandle CreateWindow(const SWindowDesc& desc) override;
+    void DestroyWindow(WindowHandle window) override;
+    void SetTitle(WindowHandle window, const std::string& utf8) override;
+    void SetStyle(WindowHandle window, bool frameless, bool resizable) override;
+    void SetGeometry(WindowHandle window, int x, int y, int width, int height) override;
+    void SetClientSize(WindowHandle window, int width, int height) override;
+    void SetFullScreen(WindowHandle window, bool fullScreen) override;
+    void SetAlwaysOnTop(WindowHandle window, bool onTop) override;
+    void Show(WindowHandle window, bool show, bool activate) override;
+    void GetClientSize(WindowHandle window, int& width, int& height) override;
+    void GetPosition(WindowHandle window, int& x, int& y) override;
+    void GetFrameExtents(WindowHandle window, int& extraWidth, int& extraHeight) override;
+
+    bool PollEvent(SWindowEvent& out) override;
+
+    bool IsKeyDown(int virtualKey) override;
+    void GetClientMousePoint(WindowHandle window, int& x, int& y) override;
+    bool HasKeyboardFocus(WindowHandle window) override { return window != 0 && window == m_focus; }
+
+    void PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height, int pitchBytes) override;
+    void* GetNativeWindow(WindowHandle) override { return nullptr; }
+
+    // Test controls.
+    void SetDesktopSize(int width, int height) { m_desktopWidth = width; m_desktopHeight = height; }
+    void SetFrameExtents(int extraWidth, int extraHeight) { m_frameWidth = extraWidth; m_frameHeight = extraHeight; }
+    void SetHasDisplay(bool hasDisplay) { m_hasDisplay = hasDisplay; }
+    void SetInitFails(bool fails) { m_initFails = fails; }
+    void SetCreateFails(bool fails) { m_createFails = fails; }
+    void PushEvent(const SWindowEvent& event) { m_events.push_back(event); }
+    void SetKeyDown(int virtualKey, bool down);
+    // Screen coordinates of the mouse; client points are relative to each window.
+    void SetMouseScreenPoint(int x, int y) { m_mouseX = x; m_mouseY = y; }
+    void SetFocus(WindowHandle window) { m_focus = window; }
+    // Applies a user resize the way a window manager would: new size, then the event.
+    void UserResize(WindowHandle window, int width, int height);
+
+    const SWindow* Find(WindowHandle window) const;
+    SWindow* Find(WindowHandle window);
+    size_t WindowCount() const { return m_windows.size(); }
+    size_t PendingEvents() const { return m_events.size(); }
+
+private:
+    std::map<WindowHandle, SWindow> m_windows;
+    std::deque<SWindowEvent> m_events;
+    bool m_keys[256] = {};
+    WindowHandle m_next = 1;
+    WindowHandle m_focus = 0;
+    int m_desktopWidth = 1920, m_desktopHeight = 1080;
+    int m_frameWidth = 0, m_frameHeight = 0;
+    int m_mouseX = 0, m_mouseY = 0;
+    bool m_hasDisplay = false;
+    bool m_initFails = false;
+    bool m_createFails = false;
+};
+
+}  // namespace kestrin

@@ -1,0 +1,361 @@
+#include "CORE/Platform/SdlWindowSystem.h"
+
+#include <SDL.h>
+
+#include <cstring>
+#include <vector>
+
+#include "CORE/CLogWindow.h"
+
+namespace kestrin {
+
+namespace {
+
+SDL_Window* Win(WindowHandle window) {
+    return window ? SDL_GetWindowFromID(static_cast<Uint32>(window)) : nullptr;
+}
+
+struct SKeyMap {
+    int vk;
+    SDL_Scancode codes[2];
+};
+
+// Windows virtual-key numbers by physical key position (US layout), as scripts name them.
+const SKeyMap kKeyMap[] = {
+    {8, {SDL_SCANCODE_BACKSPACE}}, {9, {SDL_SCANCODE_TAB}}, {12, {SDL_SCANCODE_CLEAR}},
+    {13, {SDL_SCANCODE_RETURN, SDL_SCANCODE_KP_ENTER}}, {16, {SDL_SCANCODE_LSHIFT, SDL_SCANCODE_RSHIFT}},
+    {17, {SDL_SCANCODE_LCTRL, SDL_SCANCODE_RCTRL}}, {18, {SDL_SCANCODE_LALT, SDL_SCANCODE_RALT}},
+    {19, {SDL_SCANCODE_PAUSE}}, {20, {SDL_SCANCODE_CAPSLOCK}}, {27, {SDL_SCANCODE_ESCAPE}},
+    {32, {SDL_SCANCODE_SPACE}}, {33, {SDL_SCANCODE_PAGEUP}}, {34, {SDL_SCANCODE_PAGEDOWN}},
+    {35, {SDL_SCANCODE_END}}, {36, {SDL_SCANCODE_HOME}}, {37, {SDL_SCANCODE_LEFT}}, {38, {SDL_SCANCODE_UP}},
+    {39, {SDL_SCANCODE_RIGHT}}, {40, {SDL_SCANCODE_DOWN}}, {44, {SDL_SCANCODE_PRINTSCREEN}},
+    {45, {SDL_SCANCODE_INSERT}}, {46, {SDL_SCANCODE_DELETE}}, {47, {SDL_SCANCODE_HELP}},
+    {48, {SDL_SCANCODE_0}}, {49, {SDL_SCANCODE_1}}, {50, {SDL_SCANCODE_2}}, {51, {SDL_SCANCODE_3}},
+    {52, {SDL_SCANCODE_4}}, {53, {SDL_SCANCODE_5}}, {54, {SDL_SCANCODE_6}}, {55, {SDL_SCANCODE_7}},
+    {56, {SDL_SCANCODE_8}}, {57, {SDL_SCANCODE_9}},
+    {91, {SDL_SCANCODE_LGUI}}, {92, {SDL_SCANCODE_RGUI}}, {93, {SDL_SCANCODE_APPLICATION}},
+    {95, {SDL_SCANCODE_SLEEP}},
+    {96, {SDL_SCANCODE_KP_0}}, {97, {SDL_SCANCODE_KP_1}}, {98, {SDL_SCANCODE_KP_2}}, {99, {SDL_SCANCODE_KP_3}},
+    {100, {SDL_SCANCODE_KP_4}}, {101, {SDL_SCANCODE_KP_5}}, {102, {SDL_SCANCODE_KP_6}},
+    {103, {SDL_SCANCODE_KP_7}}, {104, {SDL_SCANCODE_KP_8}}, {105, {SDL_SCANCODE_KP_9}},
+    {106, {SDL_SCANCODE_KP_MULTIPLY}}, {107, {SDL_SCANCODE_KP_PLUS}}, {109, {SDL_SCANCODE_KP_MINUS}},
+    {110, {SDL_SCANCODE_KP_PERIOD}}, {111, {SDL_SCANCODE_KP_DIVIDE}},
+    {144, {SDL_SCANCODE_NUMLOCKCLEAR}}, {145, {SDL_SCANCODE_SCROLLLOCK}},
+    {160, {SDL_SCANCODE_LSHIFT}}, {161, {SDL_SCANCODE_RSHIFT}}, {162, {SDL_SCANCODE_LCTRL}},
+    {163, {SDL_SCANCODE_RCTRL}}, {164, {SDL_SCANCODE_LALT}}, {165, {SDL_SCANCODE_RALT}},
+    {186, {SDL_SCANCODE_SEMICOLON}}, {187, {SDL_SCANCODE_EQUALS}}, {188, {SDL_SCANCODE_COMMA}},
+    {189, {SDL_SCANCODE_MINUS}}, {190, {SDL_SCANCODE_PERIOD}}, {191, {SDL_SCANCODE_SLASH}},
+    {192, {SDL_SCANCODE_GRAVE}}, {219, {SDL_SCANCODE_LEFTBRACKET}}, {220, {SDL_SCANCODE_BACKSLASH}},
+    {221, {SDL_SCANCODE_RIGHTBRACKET}}, {222, {SDL_SCANCODE_APOSTROPHE}}, {226, {SDL_SCANCODE_NONUSBACKSLASH}},
+};
+
+struct SKeyTables {
+    std::vector<SDL_Scancode> byVk[256];
+    int vkByScancode[SDL_NUM_SCANCODES] = {};
+    SKeyTables() {
+        for (int i = 0; i < 26; ++i) Add(65 + i, static_cast<SDL_Scancode>(SDL_SCANCODE_A + i));
+        for (int i = 0; i < 12; ++i) Add(112 + i, static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + i));
+        for (int i = 0; i < 12; ++i) Add(124 + i, static_cast<SDL_Scancode>(SDL_SCANCODE_F13 + i));
+        for (const SKeyMap& k : kKeyMap) {
+            for (SDL_Scancode c : k.codes) {
+                if (c != SDL_SCANCODE_UNKNOWN) Add(k.vk, c);
+            }
+        }
+    }
+    void Add(int vk, SDL_Scancode code) {
+        byVk[vk].push_back(code);
+        // Key messages carry the generic code (16 Shift), not the left/right ones.
+        if (vkByScancode[code] == 0) vkByScancode[code] = vk;
+    }
+};
+
+const SKeyTables& KeyTables() {
+    static const SKeyTables tables;
+    return tables;
+}
+
+int VirtualButton(Uint8 button) {
+    switch (button) {
+        case SDL_BUTTON_LEFT: return 1;
+        case SDL_BUTTON_RIGHT: return 2;
+        case SDL_BUTTON_MIDDLE: return 4;
+        case SDL_BUTTON_X1: return 5;
+        case SDL_BUTTON_X2: return 6;
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+SdlWindowSystem::~SdlWindowSystem() {
+    if (m_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+bool SdlWindowSystem::Init() {
+    if (m_started) return false;
+    if (m_failed) return true;
+    // The pacer sleeps between frames; SDL must not throttle or grab anything itself.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        m_failed = true;
+        LogPrintf("SDL video could not start: %s", SDL_GetError());
+        return true;
+    }
+    m_started = true;
+    return false;
+}
+
+bool SdlWindowSystem::HasDisplay() {
+    if (Init()) return false;
+    const char* driver = SDL_GetCurrentVideoDriver();
+    if (!driver) return false;
+    return std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0 &&
+           std::strcmp(driver, "evdev") != 0;
+}
+
+void SdlWindowSystem::GetDesktopSize(int& width, int& height) {
+    width = height = 0;
+    if (Init()) return;
+    SDL_Rect r;
+    if (SDL_GetDisplayBounds(0, &r) == 0) {
+        width = r.w;
+        height = r.h;
+    }
+}
+
+WindowHandle SdlWindowSystem::CreateWindow(const SWindowDesc& desc) {
+    if (Init()) return 0;
+    Uint32 flags = SDL_WINDOW_HIDDEN;
+    if (desc.frameless) flags |= SDL_WINDOW_BORDERLESS;
+    if (desc.resizable) flags |= SDL_WINDOW_RESIZABLE;
+    if (desc.alwaysOnTop) flags |= SDL_WINDOW_ALWAYS_ON_TOP;
+    if (desc.utility) flags |= SDL_WINDOW_UTILITY | SDL_WINDOW_SKIP_TASKBAR;
+    SDL_Window* w = SDL_CreateWindow(desc.title.c_str(), desc.x, desc.y, desc.width > 0 ? desc.width : 1,
+                                     desc.height > 0 ? desc.height : 1, flags);
+    if (!w) {
+        LogPrintf("SDL_CreateWindow failed: %s", SDL_GetError());
+        return 0;
+    }
+    WindowHandle h = SDL_GetWindowID(w);
+    if (!desc.hidden) Show(h, true, !desc.noActivate);
+    return h;
+}
+
+void SdlWindowSystem::DestroyWindow(WindowHandle window) {
+    if (SDL_Window* w = Win(window)) SDL_DestroyWindow(w);
+}
+
+void SdlWindowSystem::SetTitle(WindowHandle window, const std::string& utf8) {
+    if (SDL_Window* w = Win(window)) SDL_SetWindowTitle(w, utf8.c_str());
+}
+
+void SdlWindowSystem::SetStyle(WindowHandle window, bool frameless, bool resizable) {
+    if (SDL_Window* w = Win(window)) {
+        SDL_SetWindowBordered(w, frameless ? SDL_FALSE : SDL_TRUE);
+        SDL_SetWindowResizable(w, resizable ? SDL_TRUE : SDL_FALSE);
+    }
+}
+
+void SdlWindowSystem::SetGeometry(WindowHandle window, int x, int y, int width, int height) {
+    if (SDL_Window* w = Win(window)) {
+        if (width > 0 && height > 0) SDL_SetWindowSize(w, width, height);
+        SDL_SetWindowPosition(w, x, y);
+    }
+}
+
+void SdlWindowSystem::SetClientSize(WindowHandle window, int width, int height) {
+    SDL_Window* w = Win(window);
+    if (w && width > 0 && height > 0) SDL_SetWindowSize(w, width, height);
+}
+
+void SdlWindowSystem::SetFullScreen(WindowHandle window, bool fullScreen) {
+    SDL_Window* w = Win(window);
+    if (!w) return;
+    if (fullScreen) {
+        if (SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
+            LogPrintf("SDL_SetWindowFullscreen failed: %s", SDL_GetError());
+    } else {
+        SDL_SetWindowFullscreen(w, 0);
+        // Full screen may have been entered from the maximised state.
+        if (SDL_GetWindowFlags(w) & SDL_WINDOW_MAXIMIZED) SDL_RestoreWindow(w);
+    }
+}
+
+void SdlWindowSystem::SetAlwaysOnTop(WindowHandle window, bool onTop) {
+    if (SDL_Window* w = Win(window)) SDL_SetWindowAlwaysOnTop(w, onTop ? SDL_TRUE : SDL_FALSE);
+}
+
+void SdlWindowSystem::Show(WindowHandle window, bool show, bool activate) {
+    SDL_Window* w = Win(window);
+    if (!w) return;
+    if (!show) {
+        SDL_HideWindow(w);
+        return;
+    }
+    SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, activate ? "0" : "1");
+    SDL_ShowWindow(w);
+    SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "0");
+    if (activate) SDL_RaiseWindow(w);
+}
+
+void SdlWindowSystem::GetClientSize(WindowHandle window, int& width, int& height) {
+    width = height = 0;
+    if (SDL_Window* w = Win(window)) {
+        if (SDL_GetWindowFlags(w) & SDL_WINDOW_MINIMIZED) return;
+        SDL_GetWindowSize(w, &width, &height);
+    }
+}
+
+void SdlWindowSystem::GetPosition(WindowHandle window, int& x, int& y) {
+    x = y = 0;
+    if (SDL_Window* w = Win(window)) SDL_GetWindowPosition(w, &x, &y);
+}
+
+void SdlWindowSystem::GetFrameExtents(WindowHandle window, int& extraWidth, int& extraHeight) {
+    extraWidth = extraHeight = 0;
+    SDL_Window* w = Win(window);
+    if (!w) return;
+    int top = 0, left = 0, bottom = 0, right = 0;
+    if (SDL_GetWindowBordersSize(w, &top, &left, &bottom, &right) == 0) {
+        extraWidth = left + right;
+        extraHeight = top + bottom;
+    }
+}
+
+bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
+    if (!m_started) return false;
+    SDL_Event e;
+    while (SDL_PollEvent(&e)) {
+        out = SWindowEvent();
+        switch (e.type) {
+            case SDL_QUIT:
+                out.type = EWindowEvent::Quit;
+                return true;
+            case SDL_WINDOWEVENT:
+                out.window = e.window.windowID;
+                switch (e.window.event) {
+                    case SDL_WINDOWEVENT_CLOSE: out.type = EWindowEvent::Close; return true;
+                    case SDL_WINDOWEVENT_RESIZED:
+                        out.type = EWindowEvent::Resized;
+                        out.x = e.window.data1;
+                        out.y = e.window.data2;
+                        return true;
+                    case SDL_WINDOWEVENT_MOVED:
+                        out.type = EWindowEvent::Moved;
+                        out.x = e.window.data1;
+                        out.y = e.window.data2;
+                        return true;
+                    case SDL_WINDOWEVENT_MAXIMIZED: out.type = EWindowEvent::Maximized; return true;
+                    case SDL_WINDOWEVENT_MINIMIZED: out.type = EWindowEvent::Minimized; return true;
+                    case SDL_WINDOWEVENT_RESTORED: out.type = EWindowEvent::Restored; return true;
+                    case SDL_WINDOWEVENT_EXPOSED: out.type = EWindowEvent::Exposed; return true;
+                    case SDL_WINDOWEVENT_FOCUS_GAINED: out.type = EWindowEvent::FocusGained; return true;
+                    case SDL_WINDOWEVENT_FOCUS_LOST: out.type = EWindowEvent::FocusLost; return true;
+                    default: break;
+                }
+                break;
+            case SDL_KEYDOWN:
+            case SDL_KEYUP: {
+                int vk = VirtualKeyFromScancode(e.key.keysym.scancode);
+                if (vk == 0) break;
+                out.type = e.type == SDL_KEYDOWN ? EWindowEvent::KeyDown : EWindowEvent::KeyUp;
+                out.window = e.key.windowID;
+                out.key = vk;
+                out.alt = (e.key.keysym.mod & KMOD_ALT) != 0;
+                out.repeat = e.key.repeat != 0;
+                return true;
+            }
+            case SDL_MOUSEMOTION:
+                out.type = EWindowEvent::MouseMove;
+                out.window = e.motion.windowID;
+                out.x = e.motion.x;
+                out.y = e.motion.y;
+                return true;
+            case SDL_MOUSEBUTTONDOWN:
+            case SDL_MOUSEBUTTONUP: {
+                int vk = VirtualButton(e.button.button);
+                if (vk == 0) break;
+                out.type = e.type == SDL_MOUSEBUTTONDOWN ? EWindowEvent::MouseButtonDown : EWindowEvent::MouseButtonUp;
+                out.window = e.button.windowID;
+                out.key = vk;
+                out.x = e.button.x;
+                out.y = e.button.y;
+                return true;
+            }
+            case SDL_MOUSEWHEEL: {
+                int notches = e.wheel.y;
+                if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+                if (notches == 0) break;
+                out.type = EWindowEvent::MouseWheel;
+                out.window = e.wheel.windowID;
+                out.wheel = notches;
+                return true;
+            }
+            default:
+                break;
+        }
+    }
+    return false;
+}
+
+int SdlWindowSystem::VirtualKeyFromScancode(int scancode) {
+    if (scancode <= 0 || scancode >= SDL_NUM_SCANCODES) return 0;
+    return KeyTables().vkByScancode[scancode];
+}
+
+bool SdlWindowSystem::IsKeyDown(int virtualKey) {
+    if (!m_started || virtualKey <= 0 || virtualKey > 255) return false;
+    switch (virtualKey) {
+        case 1: return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_LMASK) != 0;
+        case 2: return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_RMASK) != 0;
+        case 4: return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_MMASK) != 0;
+        case 5: return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_X1MASK) != 0;
+        case 6: return (SDL_GetMouseState(nullptr, nullptr) & SDL_BUTTON_X2MASK) != 0;
+        default: break;
+    }
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    for (SDL_Scancode code : KeyTables().byVk[virtualKey]) {
+        if (code < count && state[code]) return true;
+    }
+    return false;
+}
+
+void SdlWindowSystem::GetClientMousePoint(WindowHandle window, int& x, int& y) {
+    x = y = 0;
+    SDL_Window* w = Win(window);
+    if (!w) return;
+    if (SDL_GetMouseFocus() == w) {
+        SDL_GetMouseState(&x, &y);
+        return;
+    }
+    int gx = 0, gy = 0, wx = 0, wy = 0;
+    SDL_GetGlobalMouseState(&gx, &gy);
+    SDL_GetWindowPosition(w, &wx, &wy);
+    x = gx - wx;
+    y = gy - wy;
+}
+
+bool SdlWindowSystem::HasKeyboardFocus(WindowHandle window) {
+    SDL_Window* w = Win(window);
+    return w && SDL_GetKeyboardFocus() == w;
+}
+
+void SdlWindowSystem::PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height,
+                                    int pitchBytes) {
+    SDL_Window* w = Win(window);
+    if (!w || !pixels || width <= 0 || height <= 0) return;
+    SDL_Surface* target = SDL_GetWindowSurface(w);
+    if (!target) return;
+    SDL_Surface* source = SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(pixels), width, height, 32,
+                                                             pitchBytes, SDL_PIXELFORMAT_RGB888);
+    if (!source) return;
+    SDL_BlitSurface(source, nullptr, target, nullptr);
+    SDL_FreeSurface(source);
+    SDL_UpdateWindowSurface(w);
+}
+
+void* SdlWindowSystem::GetNativeWindow(WindowHandle window) { return Win(window); }
+
+}  // namespace kestrin

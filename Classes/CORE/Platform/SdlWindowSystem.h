@@ -1,0 +1,46 @@
+#pragma once
+// The window system over SDL2's video subsystem and event queue.
+#include "CORE/Platform/IWindowSystem.h"
+
+namespace kestrin {
+
+class SdlWindowSystem : public IWindowSystem {
+public:
+    SdlWindowSystem() = default;
+    ~SdlWindowSystem() override;
+
+    bool Init() override;
+    bool HasDisplay() override;
+    void GetDesktopSize(int& width, int& height) override;
+
+    WindowHandle CreateWindow(const SWindowDesc& desc) override;
+    void DestroyWindow(WindowHandle window) override;
+    void SetTitle(WindowHandle window, const std::string& utf8) override;
+    void SetStyle(WindowHandle window, bool frameless, bool resizable) override;
+    void SetGeometry(WindowHandle window, int x, int y, int width, int height) override;
+    void SetClientSize(WindowHandle window, int width, int height) override;
+    void SetFullScreen(WindowHandle window, bool fullScreen) override;
+    void SetAlwaysOnTop(WindowHandle window, bool onTop) override;
+    void Show(WindowHandle window, bool show, bool activate) override;
+    void GetClientSize(WindowHandle window, int& width, int& height) override;
+    void GetPosition(WindowHandle window, int& x, int& y) override;
+    void GetFrameExtents(WindowHandle window, int& extraWidth, int& extraHeight) override;
+
+    bool PollEvent(SWindowEvent& out) override;
+
+    bool IsKeyDown(int virtualKey) override;
+    void GetClientMousePoint(WindowHandle window, int& x, int& y) override;
+    bool HasKeyboardFocus(WindowHandle window) override;
+
+    void PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height, int pitchBytes) override;
+    void* GetNativeWindow(WindowHandle window) override;
+
+    // Windows virtual-key number of an SDL scancode; 0 when it has none.
+    static int VirtualKeyFromScancode(int scancode);
+
+private:
+    bool m_started = false;
+    bool m_failed = false;
+};
+
+}  // namespace kestrin
