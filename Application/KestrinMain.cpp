@@ -7,6 +7,7 @@
 #include "CORE/Platform/ProcessPaths.h"
 #include "CORE/RootArchive.h"
 #include "CORE/StartUp.h"
+#include "GRAPHICS/TweenRegistry.h"
 
 #include <filesystem>
 #include <string>
@@ -26,7 +27,7 @@ void ReleaseSingletons() {
     // Input would be released here.
     CLogWindow::ReleaseInstance();
     CTimer::ReleaseInstance();
-    // Then the tween registry is emptied.
+    ClearTweenRegistry();
 }
 
 }  // namespace
