@@ -1,0 +1,16 @@
+#pragma once
+// Presents through the SDL window surface (works under SDL's dummy driver too).
+#include <memory>
+
+#include "GRAPHICS/Platform/IFramePresenter.h"
+
+namespace kestrin {
+
+class SdlFramePresenter : public IFramePresenter {
+public:
+    bool GetClientSize(uintptr_t window, int32_t& width, int32_t& height) override;
+    bool Present(uintptr_t window, const uint8_t* frame, int32_t framePitch, int32_t srcX, int32_t srcY,
+                 int32_t dstX, int32_t dstY, int32_t width, int32_t height) override;
+};
+
+}  // namespace kestrin
