@@ -1,0 +1,134 @@
+#include "CORE/CInput.h"
+
+#include <cmath>
+
+#include "CORE/WindowMessages.h"
+
+namespace kestrin {
+
+namespace {
+CInput* g_input = nullptr;
+
+int RoundToPixel(float value) {
+    const float r = std::floor(value + 0.5f);
+    if (!(r > -1.0e9f)) return r != r ? 0 : -1000000000;  // NaN or far left
+    if (r > 1.0e9f) return 1000000000;
+    return static_cast<int>(r);
+}
+
+constexpr int Bit(int state) { return 1 << state; }
+}  // namespace
+
+CInput* CInput::CreateInstance(WindowHandle window) {
+    if (!g_input) g_input = new CInput(window);
+    return g_input;
+}
+
+CInput* CInput::GetInstance() { return g_input; }
+
+void CInput::ReleaseInstance() {
+    delete g_input;
+    g_input = nullptr;
+}
+
+CInput::CInput(WindowHandle window)
+    : m_repeatDelay(500),
+      m_state(),
+      m_pressTime(),
+      m_mouseFresh(false),
+      m_scale(1.0f),
+      m_offsetX(0.0f),
+      m_offsetY(0.0f),
+      m_foregroundWindow(window),
+      m_clientWindow(window) {}
+
+CInput::~CInput() = default;
+
+void CInput::Update(uint32_t now) {
+    IWindowSystem& ws = GetWindowSystem();
+    for (int key = 0; key < 256; ++key) {
+        if (key == kWheelUpKey || key == kWheelDownKey) continue;
+        int& state = m_state[key];
+        if (ws.IsKeyDown(key)) {
+            if (state == kUp || state == kReleased) {
+                state = kPressed;
+                m_pressTime[key] = now;
+            } else {
+                state = m_pressTime[key] + static_cast<uint32_t>(m_repeatDelay) < now ? kRepeating : kHeld;
+            }
+        } else {
+            state = (state == kUp || state == kReleased) ? kUp : kReleased;
+        }
+    }
+    m_mouseFresh = false;
+}
+
+int CInput::PushWheel(bool up) {
+    const int key = up ? kWheelUpKey : kWheelDownKey;
+    m_state[key] = kPressed;
+    return key;
+}
+
+bool CInput::Query(int key, int mask) {
+    if (key < 0 || key > 255) return false;
+    if (!IsActive()) return false;
+    if ((key == 1 || key == 2) && !IsMouseInClient()) return false;
+    // No button swap here: the X server already swaps the buttons for left-handed users.
+    if ((Bit(m_state[key]) & mask) == 0) return false;
+    if (key == kWheelUpKey || key == kWheelDownKey) {
+        // A wheel notch answers once.
+        if (mask != Bit(kReleased)) m_state[key] = kUp;
+    }
+    return true;
+}
+
+bool CInput::IsDownEdge(int key) { return Query(key, Bit(kPressed)); }
+
+bool CInput::IsDown(int key) { return Query(key, Bit(kPressed) | Bit(kHeld) | Bit(kRepeating)); }
+
+bool CInput::IsPush(int key) { return Query(key, Bit(kPressed) | Bit(kRepeating)); }
+
+bool CInput::IsUpEdge(int key) { return Query(key, Bit(kReleased)); }
+
+bool CInput::IsActive() { return m_foregroundWindow != 0 && GetWindowSystem().HasKeyboardFocus(m_foregroundWindow); }
+
+void CInput::RefreshMousePoint() {
+    if (m_mouseFresh) return;
+    int x = 0, y = 0;
+    GetWindowSystem().GetClientMousePoint(m_clientWindow, x, y);
+    m_clientMousePoint = CPoint(x, y);
+    m_mousePoint = CPoint(RoundToPixel((static_cast<float>(x) - m_offsetX) * m_scale),
+                          RoundToPixel((static_cast<float>(y) - m_offsetY) * m_scale));
+    m_mouseFresh = true;
+}
+
+const CPoint& CInput::GetClientMousePoint() {
+    RefreshMousePoint();
+    return m_clientMousePoint;
+}
+
+const CPoint& CInput::GetMousePoint() {
+    RefreshMousePoint();
+    return m_mousePoint;
+}
+
+bool CInput::IsMouseInClient() {
+    RefreshMousePoint();
+    int width = 0, height = 0;
+    GetWindowSystem().GetClientSize(m_clientWindow, width, height);
+    const int x = m_clientMousePoint.GetX();
+    const int y = m_clientMousePoint.GetY();
+    return x >= 0 && x <= width && y >= 0 && y <= height;
+}
+
+void CInput::SetScale(float scale) {
+    // A minimised window has a zero client size: its scale (game size / 0) is not a scale.
+    if (std::isfinite(scale) && scale > 0.0f) m_scale = scale;
+}
+
+void CInput::SetOffset(float x, float y) {
+    if (std::isfinite(x)) m_offsetX = x;
+    if (std::isfinite(y)) m_offsetY = y;
+}
+
+}  // namespace kestrin

@@ -1,0 +1,67 @@
+#pragma once
+// Keyboard and mouse buttons sampled once a frame into a small state machine per key
+// (pressed this frame, held, auto-repeating, released this frame), two wheel pseudo
+// keys, and the mouse in client and in game pixels. Keys are Windows virtual-key
+// numbers 0-255; 136 and 137 are one wheel notch forward and back.
+#include <cstdint>
+
+#include "CORE/Platform/IWindowSystem.h"
+#include "GRAPHICS/CPoint.h"
+
+namespace kestrin {
+
+class CInput {
+public:
+    enum : int { kUp = 0, kPressed = 1, kHeld = 2, kRepeating = 3, kReleased = 4 };
+    enum : int { kWheelUpKey = 136, kWheelDownKey = 137 };
+
+    // Creates the instance for the game window on the first call; later calls return it.
+    static CInput* CreateInstance(WindowHandle window);
+    static CInput* GetInstance();
+    static void ReleaseInstance();
+
+    virtual ~CInput();
+
+    // The per-frame poll, with the frame clock in milliseconds.
+    void Update(uint32_t now);
+    // Sets key 136 (up) or 137 to "pressed" until a query consumes it; returns the key.
+    int PushWheel(bool up);
+
+    bool IsDownEdge(int key);
+    bool IsDown(int key);
+    bool IsPush(int key);
+    bool IsUpEdge(int key);
+    bool IsDecide(int key) { return IsDownEdge(key); }
+
+    // True while the game window has the keyboard focus.
+    bool IsActive();
+    const CPoint& GetClientMousePoint();
+    const CPoint& GetMousePoint();
+    // The right and bottom edges of the client area count as inside.
+    bool IsMouseInClient();
+    // Client-to-game mapping, set by the screen while the window is scaled or letterboxed.
+    void SetScale(float scale);
+    void SetOffset(float x, float y);
+
+    int GetKeyState(int key) const { return key >= 0 && key < 256 ? m_state[key] : kUp; }
+    int GetRepeatDelay() const { return m_repeatDelay; }
+
+private:
+    explicit CInput(WindowHandle window);
+    bool Query(int key, int mask);
+    void RefreshMousePoint();
+
+    int m_repeatDelay;
+    int m_state[256];
+    uint32_t m_pressTime[256];
+    bool m_mouseFresh;
+    CPoint m_mousePoint;
+    CPoint m_clientMousePoint;
+    float m_scale;
+    float m_offsetX;
+    float m_offsetY;
+    WindowHandle m_foregroundWindow;
+    WindowHandle m_clientWindow;
+};
+
+}  // namespace kestrin

@@ -1,0 +1,179 @@
+#include "CORE/CInput.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+#include "CORE/CKeyConfig.h"
+#include "CORE/COruKeyConfig.h"
+#include "CORE/CSerializer.h"
+#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/WindowMessages.h"
+
+using namespace kestrin;
+
+namespace {
+class InputTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ws = std::make_shared<FakeWindowSystem>();
+        SetWindowSystem(ws);
+        SWindowDesc desc;
+        desc.x = 100;
+        desc.y = 50;
+        desc.width = 640;
+        desc.height = 480;
+        window = ws->CreateWindow(desc);
+        input = CInput::CreateInstance(window);
+    }
+    void TearDown() override {
+        CInput::ReleaseInstance();
+        SetWindowSystem(nullptr);
+    }
+    // Puts the mouse at a client point of the game window.
+    void MouseAt(int x, int y) { ws->SetMouseScreenPoint(100 + x, 50 + y); }
+    std::shared_ptr<FakeWindowSystem> ws;
+    WindowHandle window = 0;
+    CInput* input = nullptr;
+};
+}  // namespace
+
+TEST_F(InputTest, CreateInstanceKeepsTheFirst) {
+    EXPECT_EQ(CInput::CreateInstance(999), input);
+    EXPECT_EQ(CInput::GetInstance(), input);
+}
+
+TEST_F(InputTest, HeldKeyRepeatsAfter500Milliseconds) {
+    // 600 ms at 60 frames per second; the frame clock of frame i is i * 1000 / 60.
+    ws->SetKeyDown(32, true);
+    std::string pushes;
+    for (int i = 0; i < 36; ++i) {
+        input->Update(static_cast<uint32_t>(10000 + i * 1000 / 60));
+        pushes += input->IsPush(32) ? '1' : '0';
+        EXPECT_TRUE(input->IsDown(32));
+        EXPECT_EQ(input->IsDownEdge(32), i == 0);
+    }
+    // Frame 30 is exactly 500 ms: repeating starts strictly after the delay.
+    EXPECT_EQ(pushes, "1" + std::string(30, '0') + std::string(5, '1'));
+    ws->SetKeyDown(32, false);
+    input->Update(20000);
+    EXPECT_TRUE(input->IsUpEdge(32));
+    EXPECT_FALSE(input->IsDown(32));
+    input->Update(20016);
+    EXPECT_FALSE(input->IsUpEdge(32));
+    EXPECT_EQ(input->GetKeyState(32), CInput::kUp);
+}
+
+TEST_F(InputTest, TapBetweenPollsIsNotSeenAndFocusGatesEverything) {
+    input->Update(0);
+    ws->SetKeyDown(65, true);
+    ws->SetKeyDown(65, false);
+    input->Update(16);
+    EXPECT_FALSE(input->IsDown(65));
+
+    ws->SetKeyDown(13, true);
+    input->Update(33);
+    EXPECT_TRUE(input->IsActive());
+    ws->SetFocus(0);  // another application in front
+    EXPECT_FALSE(input->IsActive());
+    EXPECT_FALSE(input->IsDown(13));
+    EXPECT_FALSE(input->IsDownEdge(13));
+    ws->SetFocus(window);
+    EXPECT_TRUE(input->IsDownEdge(13));
+    EXPECT_FALSE(input->IsDown(-1));
+    EXPECT_FALSE(input->IsDown(256));
+}
+
+TEST_F(InputTest, MouseButtonsCountOnlyInsideTheClientArea) {
+    ws->SetKeyDown(1, true);
+    ws->SetKeyDown(4, true);
+    input->Update(0);
+    MouseAt(640, 480);  // right and bottom edges count as inside
+    EXPECT_TRUE(input->IsMouseInClient());
+    EXPECT_TRUE(input->IsDown(1));
+    input->Update(16);  // the point is taken at most once a frame
+    EXPECT_TRUE(input->IsDown(1));
+    MouseAt(641, 10);
+    EXPECT_TRUE(input->IsDown(1)) << "point of this frame already taken";
+    input->Update(33);
+    EXPECT_FALSE(input->IsMouseInClient());
+    EXPECT_FALSE(input->IsDown(1));
+    EXPECT_TRUE(input->IsDown(4)) << "the middle button is not checked";
+}
+
+TEST_F(InputTest, WheelNotchAnswersOnceAndWaitsForAQuery) {
+    EXPECT_EQ(input->PushWheel(true), 136);
+    input->Update(0);  // not polled: still pending
+    input->Update(16);
+    EXPECT_FALSE(input->IsUpEdge(136));
+    EXPECT_TRUE(input->IsDown(136));
+    EXPECT_FALSE(input->IsDown(136));
+    EXPECT_FALSE(input->IsPush(136));
+    EXPECT_EQ(input->PushWheel(false), 137);
+    EXPECT_TRUE(input->IsPush(137));
+    EXPECT_FALSE(input->IsDownEdge(137));
+}
+
+TEST_F(InputTest, MousePointInGamePixels) {
+    input->SetScale(0.5f);
+    input->SetOffset(80.0f, 0.0f);
+    MouseAt(80, 10);
+    EXPECT_EQ(input->GetClientMousePoint().GetX(), 80);
+    EXPECT_EQ(input->GetMousePoint().GetX(), 0);
+    EXPECT_EQ(input->GetMousePoint().GetY(), 5);
+    // A minimised window's scale (game size / zero client size) is ignored.
+    input->SetScale(1.0f / 0.0f);
+    input->SetScale(0.0f);
+    input->SetOffset(0.0f / 0.0f, 0.0f);
+    input->Update(0);
+    MouseAt(100, 20);
+    EXPECT_EQ(input->GetMousePoint().GetX(), 10);
+    EXPECT_EQ(input->GetMousePoint().GetY(), 10);
+}
+
+TEST_F(InputTest, KeyConfigRolesAndWheel) {
+    COruKeyConfig config;
+    config.SetDefaultBindings();
+    EXPECT_EQ(config.GetKeys().at(0), (std::set<int>{1, 13}));
+    EXPECT_EQ(config.GetKeys().at(4).size(), 11u);
+    EXPECT_EQ(config.GetKeys().count(5), 1u);
+
+    input->PushWheel(false);  // role 0 and role 8 are both bound to the wheel back
+    EXPECT_TRUE(config.IsDecide(0));
+    EXPECT_FALSE(config.IsDecide(8)) << "the notch was consumed";
+    input->PushWheel(true);
+    input->PushWheel(false);
+    // Role 4 has both wheel bindings: both notches are consumed by one query.
+    EXPECT_TRUE(config.IsDown(4));
+    EXPECT_FALSE(config.IsDown(5));
+    EXPECT_FALSE(config.IsDown(8));
+
+    ws->SetKeyDown(40, true);
+    input->Update(0);
+    EXPECT_TRUE(config.IsDecide(8));
+    EXPECT_FALSE(config.IsDecide(99));
+    config.ClearKeys(8);
+    EXPECT_FALSE(config.IsDown(8));
+    config.AddKey(8, 40);
+    EXPECT_TRUE(config.IsDown(8));
+}
+
+TEST_F(InputTest, KeyConfigSaveKeepsKeySetsButNotWheelBindings) {
+    COruKeyConfig config;
+    config.SetDefaultBindings();
+    CSerializer out;
+    config.Save(&out);
+    CBinaryStream::CMemoryInfo* image = out.GetMemory();
+    ASSERT_NE(image, nullptr);
+    std::string bytes(reinterpret_cast<char*>(image->data), static_cast<size_t>(image->size));
+
+    COruKeyConfig loaded;
+    CSerializer in;
+    in.Attach(bytes.data(), static_cast<unsigned>(bytes.size()));
+    loaded.Load(&in);
+    EXPECT_EQ(loaded.GetKeys(), config.GetKeys());
+    input->PushWheel(true);
+    EXPECT_FALSE(loaded.IsDown(5));
+    EXPECT_TRUE(config.IsDown(5));
+}
