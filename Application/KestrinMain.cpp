@@ -1,6 +1,7 @@
 // The start-up and shutdown sequence of the kestrin executable.
 #include "Application/RunApplication.h"
 #include "CORE/CDynamicVariables.h"
+#include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/IMessageBox.h"
@@ -24,7 +25,7 @@ const int kShowNormal = 1;
 // Process-wide singletons, released in this order once the application object is gone.
 void ReleaseSingletons() {
     CDynamicVariables::ReleaseInstance();
-    // Input would be released here.
+    CInput::ReleaseInstance();
     CLogWindow::ReleaseInstance();
     CTimer::ReleaseInstance();
     ClearTweenRegistry();

@@ -1,6 +1,7 @@
 #include "CORE/Platform/SdlMessageBox.h"
 
 #include "CORE/CLogWindow.h"
+#include "CORE/DisplayText.h"
 #include "babel/babel.h"
 
 #include <SDL.h>
@@ -13,22 +14,8 @@ namespace kestrin {
 namespace {
 IMessageBox* g_messageBox = nullptr;
 
-bool IsValidUtf8(const std::string& text) {
-    size_t i = 0;
-    while (i < text.size()) {
-        const unsigned char b = static_cast<unsigned char>(text[i]);
-        const size_t n = b < 0x80 ? 1 : (b >> 5) == 6 ? 2 : (b >> 4) == 14 ? 3 : (b >> 3) == 30 ? 4 : 0;
-        if (n == 0 || i + n > text.size()) return false;
-        for (size_t k = 1; k < n; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-        }
-        i += n;
-    }
-    return true;
-}
-
-// SDL wants UTF-8. The engine's own messages are UTF-8 already; game text that is not
-// valid UTF-8 is Shift_JIS (the default game encoding) and is converted.
+// SDL wants UTF-8. The engine's own messages are UTF-8; game text that is not valid
+// UTF-8 is Shift_JIS (the default game encoding).
 std::string ToDisplayText(const std::string& text) {
     return IsValidUtf8(text) ? text : babel::sjis_to_utf8(text);
 }
