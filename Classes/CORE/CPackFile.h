@@ -1,0 +1,82 @@
+#pragma once
+// A file that is either a loose file or an entry of a ".pfs" pack archive. Open looks a
+// name up as a loose file first, then in the root archive, then in archives named by the
+// leading parts of the path (a\b\c.png: a, a.pfs, a\b, a\b.pfs, ...). An open entry reads,
+// seeks and reports its size like a whole file through a window on its container.
+//
+// Archives: magic "pf0" (count, 268-byte records), "pf1" (serialized name -> offset and
+// size), "pf2" and "pf3" (serialized name -> CPackedFile; "pf3" XORed with IndexKey),
+// optionally inside an executable ("MZ": base at offset 28, else in the last 4 bytes),
+// optionally continued in volumes "A.000" to "A.999". Indexes load once per process.
+// Archive entry names match without regard to letter case and with '/' or '\'.
+#include <cstdint>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "CORE/CFile.h"
+#include "CORE/ISerializable.h"
+
+namespace kestrin {
+
+class CPackFile : public CFile {
+public:
+    // One archive entry: where its bytes are.
+    class CPackedFile : public ISerializable {
+    public:
+        CPackedFile() = default;
+        CPackedFile(const std::string& containerName, int32_t entryStart, int32_t entrySize)
+            : container(containerName), start(entryStart), size(entrySize) {}
+        void Save(CSerializer* serializer) override;
+        void Load(CSerializer* serializer) override;
+
+        std::string container;  // the archive or volume holding the bytes
+        int32_t start = 0;
+        int32_t size = 0;
+        std::string name;  // the entry's name as stored (not serialized)
+    };
+    using EntryMap = std::unordered_map<std::string, CPackedFile>;  // folded entry name -> entry
+
+    CPackFile() = default;
+    ~CPackFile() override;
+
+    CFile* Clone(bool copyState) override;
+    bool Open(const char* name) override;
+    int Read(void* buffer, unsigned size) override;
+    int Seek(int offset, int origin) override;
+    int Tell() override;
+    int GetSize() override;
+    int Close() override;
+    // The entry names of an archive in the table's order; true (out untouched) when the
+    // archive cannot be loaded.
+    virtual bool GetFileList(const std::string& archive, std::vector<std::string>& out);
+    // Makes sure the archive's index is in the table; false on success, also when it was
+    // loaded before. Without isVolume its volumes are merged in.
+    virtual bool LoadArchive(const char* name, bool isVolume);
+    bool LoadArchive(const char* name) { return LoadArchive(name, false); }
+
+    void CopyFrom(const CPackFile& other);
+    static std::string JoinPathFrom(const std::vector<std::string>& parts, size_t position);
+    // The folded form entry and archive names are looked up in.
+    static std::string EntryKey(const std::string& name);
+    // Empties the archive table (tests; archives are otherwise kept for the process).
+    static void ClearArchives();
+
+    // Folded archive name -> its entries.
+    static std::unordered_map<std::string, EntryMap> ArchiveTable;
+    static std::string RootPackName;
+    static const std::string PackExtension;
+    static const unsigned char IndexKey[20];
+
+protected:
+    bool OpenEntry(const CPackedFile& entry, const std::string& name);
+    // The entry named name in a loaded archive, or null.
+    static const CPackedFile* FindEntry(const std::string& archive, const std::string& name);
+    // The archive to look rest up in for a path prefix: the prefix or prefix.pfs.
+    bool FindCandidate(const std::string& prefix, bool load, std::string& archive);
+
+    int32_t m_entryStart = 0;
+    int32_t m_entrySize = 0;
+};
+
+}  // namespace kestrin

@@ -1,0 +1,212 @@
+#include "CORE/GamePath.h"
+
+#include <unordered_map>
+#include <unordered_set>
+
+#include "CORE/Platform/IFileSystem.h"
+#include "CORE/StringHelpers.h"
+
+namespace kestrin {
+
+namespace {
+
+struct SListing {
+    int64_t stamp = 0;
+    std::unordered_set<std::string> names;
+    std::unordered_map<std::string, std::string> folded;  // folded name -> first name with it
+};
+
+std::unordered_map<std::string, SListing>& Cache() {
+    static std::unordered_map<std::string, SListing> cache;
+    return cache;
+}
+
+// A listing for the folder, re-read whenever the folder changed since it was cached.
+const SListing* GetListing(const std::string& dir, const SFileStatus& status) {
+    SListing& listing = Cache()[dir];
+    if (listing.stamp == status.changeStamp && listing.stamp != 0) return &listing;
+    std::vector<std::string> names;
+    if (GetFileSystem()->ListDirectory(dir.empty() ? "." : dir, names)) {
+        Cache().erase(dir);
+        return nullptr;
+    }
+    listing.names.clear();
+    listing.folded.clear();
+    for (const std::string& name : names) {
+        listing.names.insert(name);
+        listing.folded.emplace(FoldFileName(name), name);
+    }
+    listing.stamp = status.changeStamp;
+    return &listing;
+}
+
+std::string Join(const std::string& dir, const std::string& element) {
+    if (dir.empty()) return element;
+    if (dir == "/") return "/" + element;
+    return dir + "/" + element;
+}
+
+// The spelling of element present in the listing, or empty.
+std::string Match(const SListing& listing, const std::string& element) {
+    if (listing.names.count(element)) return element;
+    auto it = listing.folded.find(FoldFileName(element));
+    if (it != listing.folded.end()) return it->second;
+    return std::string();
+}
+
+// Walks the elements from the deepest folder that exists as spelled; stops at the first
+// element without a match. Returns the number of elements resolved into resolved.
+size_t Walk(const std::vector<std::string>& parts, bool absolute, std::string& resolved) {
+    IFileSystem* fs = GetFileSystem();
+    // parts.size() - 1 folders at most: the last element is what was not found as spelled.
+    size_t start = parts.size() > 0 ? parts.size() - 1 : 0;
+    std::string dir;
+    SFileStatus status;
+    for (;; --start) {
+        dir = absolute ? "/" : "";
+        for (size_t i = 0; i < start; ++i) dir = Join(dir, parts[i]);
+        if (start == 0) {
+            if (fs->Stat(dir.empty() ? "." : dir, status)) return 0;
+            break;
+        }
+        if (!fs->Stat(dir, status) && status.kind == EFileKind::Directory) break;
+    }
+    for (size_t i = start; i < parts.size(); ++i) {
+        const std::string& element = parts[i];
+        if (element == "." || element == "..") {
+            dir = Join(dir, element);
+        } else {
+            if (status.kind != EFileKind::Directory) return i;
+            const SListing* listing = GetListing(dir, status);
+            if (!listing) return i;
+            std::string found = Match(*listing, element);
+            if (found.empty()) return i;
+            dir = Join(dir, found);
+        }
+        if (i + 1 < parts.size() && fs->Stat(dir, status)) return i + 1;
+    }
+    resolved = dir;
+    return parts.size();
+}
+
+// Splits a native name into its non-empty elements.
+std::vector<std::string> Elements(const std::string& native, bool& absolute) {
+    absolute = !native.empty() && native[0] == '/';
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= native.size()) {
+        size_t end = native.find('/', start);
+        if (end == std::string::npos) end = native.size();
+        if (end > start) parts.push_back(native.substr(start, end - start));
+        start = end + 1;
+    }
+    return parts;
+}
+
+}  // namespace
+
+bool IsValidUtf8(const std::string& text) {
+    size_t i = 0, n = text.size();
+    while (i < n) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t len;
+        if (c < 0x80) {
+            len = 1;
+        } else if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+        } else {
+            return false;
+        }
+        if (i + len > n) return false;
+        for (size_t k = 1; k < len; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+        }
+        i += len;
+    }
+    return true;
+}
+
+std::string ToNativeSeparators(const std::string& name) {
+    if (IsValidUtf8(name)) {
+        std::string out = name;
+        for (char& c : out) {
+            if (c == '\\') c = '/';
+        }
+        return out;
+    }
+    return StringReplaceAll(name, "\\", "/");
+}
+
+std::vector<std::string> SplitPathElements(const std::string& name, char sep) {
+    std::vector<std::string> parts;
+    if (IsValidUtf8(name)) {
+        size_t start = 0;
+        for (;;) {
+            size_t end = name.find(sep, start);
+            if (end == std::string::npos) {
+                parts.push_back(name.substr(start));
+                break;
+            }
+            parts.push_back(name.substr(start, end - start));
+            start = end + 1;
+        }
+        return parts;
+    }
+    SplitString(name.c_str(), parts, std::string(1, sep));
+    return parts;
+}
+
+std::string FoldFileName(const std::string& name) {
+    if (IsValidUtf8(name)) {
+        std::string out = name;
+        for (char& c : out) {
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+        }
+        return out;
+    }
+    return ToLowerString(name);
+}
+
+bool ResolveGamePath(const std::string& name, std::string& native) {
+    std::string path = ToNativeSeparators(name);
+    if (path.empty()) return true;
+    SFileStatus status;
+    if (!GetFileSystem()->Stat(path, status)) {
+        native = path;
+        return false;
+    }
+    bool absolute = false;
+    std::vector<std::string> parts = Elements(path, absolute);
+    if (parts.empty()) return true;
+    std::string resolved;
+    if (Walk(parts, absolute, resolved) != parts.size()) return true;
+    native = resolved;
+    return false;
+}
+
+std::string ResolveGamePathForWrite(const std::string& name) {
+    std::string path = ToNativeSeparators(name);
+    SFileStatus status;
+    if (path.empty() || !GetFileSystem()->Stat(path, status)) return path;
+    bool absolute = false;
+    std::vector<std::string> parts = Elements(path, absolute);
+    if (parts.empty()) return path;
+    // Resolve ever shorter prefixes; the first that resolves carries the rest as given.
+    for (size_t count = parts.size(); count > 0; --count) {
+        std::vector<std::string> prefix(parts.begin(), parts.begin() + static_cast<long>(count));
+        std::string resolved;
+        if (Walk(prefix, absolute, resolved) == prefix.size()) {
+            for (size_t i = count; i < parts.size(); ++i) resolved = Join(resolved, parts[i]);
+            return resolved;
+        }
+    }
+    return path;
+}
+
+void ClearGamePathCache() { Cache().clear(); }
+
+}  // namespace kestrin

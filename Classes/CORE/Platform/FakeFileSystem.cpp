@@ -1,0 +1,197 @@
+#include "CORE/Platform/FakeFileSystem.h"
+
+#include <stdio.h>
+
+#include <algorithm>
+#include <cstring>
+
+namespace kestrin {
+
+FakeFileSystem::FakeFileSystem() { m_nodes[""].directory = true; }
+
+namespace {
+// A stdio stream over shared bytes: reading copies from them, writing extends them.
+struct SCookie {
+    std::shared_ptr<std::string> bytes;
+    size_t position = 0;
+};
+
+ssize_t CookieRead(void* cookie, char* buffer, size_t size) {
+    SCookie* c = static_cast<SCookie*>(cookie);
+    if (c->position >= c->bytes->size()) return 0;
+    size_t n = std::min(size, c->bytes->size() - c->position);
+    std::memcpy(buffer, c->bytes->data() + c->position, n);
+    c->position += n;
+    return static_cast<ssize_t>(n);
+}
+
+ssize_t CookieWrite(void* cookie, const char* buffer, size_t size) {
+    SCookie* c = static_cast<SCookie*>(cookie);
+    if (c->bytes->size() < c->position) c->bytes->resize(c->position);
+    c->bytes->replace(c->position, std::min(size, c->bytes->size() - c->position), buffer, size);
+    c->position += size;
+    return static_cast<ssize_t>(size);
+}
+
+int CookieSeek(void* cookie, off64_t* offset, int whence) {
+    SCookie* c = static_cast<SCookie*>(cookie);
+    int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<int64_t>(c->position)
+                                                               : static_cast<int64_t>(c->bytes->size());
+    int64_t target = base + *offset;
+    if (target < 0) return -1;
+    c->position = static_cast<size_t>(target);
+    *offset = target;
+    return 0;
+}
+
+int CookieClose(void* cookie) {
+    delete static_cast<SCookie*>(cookie);
+    return 0;
+}
+
+std::FILE* OpenCookie(std::shared_ptr<std::string> bytes, const char* mode) {
+    cookie_io_functions_t io = {CookieRead, CookieWrite, CookieSeek, CookieClose};
+    SCookie* cookie = new SCookie{std::move(bytes), 0};
+    std::FILE* file = ::fopencookie(cookie, mode, io);
+    if (!file) delete cookie;
+    return file;
+}
+}  // namespace
+
+std::string FakeFileSystem::Normalize(const std::string& path) const {
+    std::string full = (!path.empty() && path[0] == '/') || currentDirectory.empty() ? path
+                                                                                     : currentDirectory + "/" + path;
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= full.size()) {
+        size_t end = full.find('/', start);
+        if (end == std::string::npos) end = full.size();
+        std::string part = full.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string out;
+    for (const std::string& part : parts) out += (out.empty() ? "" : "/") + part;
+    return out;
+}
+
+void FakeFileSystem::Touch(const std::string& normalized) {
+    ++m_counter;
+    size_t slash = normalized.rfind('/');
+    std::string parent = slash == std::string::npos ? "" : normalized.substr(0, slash);
+    m_nodes[parent].stamp = m_counter;
+}
+
+void FakeFileSystem::AddDirectory(const std::string& path) {
+    std::string n = Normalize(path);
+    std::string prefix;
+    size_t start = 0;
+    while (start <= n.size() && !n.empty()) {
+        size_t end = n.find('/', start);
+        if (end == std::string::npos) end = n.size();
+        prefix = n.substr(0, end);
+        if (!m_nodes.count(prefix)) {
+            m_nodes[prefix].directory = true;
+            Touch(prefix);
+        }
+        start = end + 1;
+    }
+}
+
+void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes, int64_t modifiedSeconds) {
+    std::string n = Normalize(path);
+    size_t slash = n.rfind('/');
+    if (slash != std::string::npos) AddDirectory(n.substr(0, slash));
+    SNode& node = m_nodes[n];
+    node.directory = false;
+    node.bytes = std::make_shared<std::string>(bytes);
+    node.modifiedSeconds = modifiedSeconds;
+    node.stamp = ++m_counter;
+    Touch(n);
+}
+
+void FakeFileSystem::Remove(const std::string& path) {
+    std::string n = Normalize(path);
+    if (m_nodes.erase(n)) Touch(n);
+}
+
+std::string FakeFileSystem::Contents(const std::string& path) {
+    auto it = m_nodes.find(Normalize(path));
+    return it != m_nodes.end() && it->second.bytes ? *it->second.bytes : std::string();
+}
+
+bool FakeFileSystem::Exists(const std::string& path) { return m_nodes.count(Normalize(path)) != 0; }
+
+bool FakeFileSystem::Stat(const std::string& path, SFileStatus& out) {
+    out = SFileStatus();
+    if (path.empty()) return true;
+    auto it = m_nodes.find(Normalize(path));
+    if (it == m_nodes.end()) return true;
+    out.kind = it->second.directory ? EFileKind::Directory : EFileKind::Regular;
+    out.size = it->second.bytes ? static_cast<int64_t>(it->second.bytes->size()) : 0;
+    out.modifiedSeconds = it->second.modifiedSeconds;
+    out.changeStamp = it->second.stamp;
+    return false;
+}
+
+bool FakeFileSystem::ListDirectory(const std::string& path, std::vector<std::string>& names) {
+    ++listCalls;
+    std::string n = Normalize(path.empty() ? "." : path);
+    auto it = m_nodes.find(n);
+    if (it == m_nodes.end() || !it->second.directory) return true;
+    std::string prefix = n.empty() ? "" : n + "/";
+    for (auto& entry : m_nodes) {
+        const std::string& name = entry.first;
+        if (name.empty() || name.size() <= prefix.size() || name.compare(0, prefix.size(), prefix) != 0) continue;
+        if (name.find('/', prefix.size()) != std::string::npos) continue;
+        names.push_back(name.substr(prefix.size()));
+    }
+    return false;
+}
+
+std::FILE* FakeFileSystem::OpenRead(const std::string& path) {
+    if (path.empty()) return nullptr;
+    auto it = m_nodes.find(Normalize(path));
+    if (it == m_nodes.end() || it->second.directory) return nullptr;
+    return OpenCookie(it->second.bytes, "rb");
+}
+
+std::FILE* FakeFileSystem::OpenWrite(const std::string& path) {
+    std::string n = Normalize(path);
+    size_t slash = n.rfind('/');
+    std::string parent = slash == std::string::npos ? "" : n.substr(0, slash);
+    auto p = m_nodes.find(parent);
+    if (n.empty() || p == m_nodes.end() || !p->second.directory) return nullptr;
+    auto existing = m_nodes.find(n);
+    if (existing != m_nodes.end() && existing->second.directory) return nullptr;
+    SNode& node = m_nodes[n];
+    node.directory = false;
+    node.bytes = std::make_shared<std::string>();
+    node.stamp = ++m_counter;
+    Touch(n);
+    return OpenCookie(node.bytes, "wb");
+}
+
+bool FakeFileSystem::MakeDirectory(const std::string& path) {
+    std::string n = Normalize(path);
+    size_t slash = n.rfind('/');
+    std::string parent = slash == std::string::npos ? "" : n.substr(0, slash);
+    if (n.empty() || m_nodes.count(n) || !m_nodes.count(parent) || !m_nodes[parent].directory) return true;
+    m_nodes[n].directory = true;
+    Touch(n);
+    return false;
+}
+
+bool FakeFileSystem::ChangeDirectory(const std::string& path) {
+    std::string n = Normalize(path);
+    auto it = m_nodes.find(n);
+    if (it == m_nodes.end() || !it->second.directory) return true;
+    currentDirectory = "/" + n;
+    return false;
+}
+
+}  // namespace kestrin

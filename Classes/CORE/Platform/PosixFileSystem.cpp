@@ -1,0 +1,87 @@
+#include "CORE/Platform/PosixFileSystem.h"
+
+#include <dirent.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+#include <cstring>
+
+namespace kestrin {
+
+namespace {
+IFileSystem* g_fileSystem = nullptr;
+
+void Fill(const struct stat& st, SFileStatus& out) {
+    if (S_ISREG(st.st_mode)) {
+        out.kind = EFileKind::Regular;
+    } else if (S_ISDIR(st.st_mode)) {
+        out.kind = EFileKind::Directory;
+    } else {
+        out.kind = EFileKind::Other;
+    }
+    out.size = static_cast<int64_t>(st.st_size);
+    out.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+    out.changeStamp = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec +
+                      static_cast<int64_t>(st.st_ino) * 7919 + static_cast<int64_t>(st.st_size);
+}
+}  // namespace
+
+IFileSystem* GetFileSystem() {
+    static PosixFileSystem posix;
+    return g_fileSystem ? g_fileSystem : &posix;
+}
+
+void SetFileSystem(IFileSystem* fileSystem) { g_fileSystem = fileSystem; }
+
+bool PosixFileSystem::Stat(const std::string& path, SFileStatus& out) {
+    struct stat st;
+    if (path.empty() || ::stat(path.c_str(), &st) != 0) {
+        out = SFileStatus();
+        return true;
+    }
+    Fill(st, out);
+    return false;
+}
+
+bool PosixFileSystem::ListDirectory(const std::string& path, std::vector<std::string>& names) {
+    DIR* dir = ::opendir(path.empty() ? "." : path.c_str());
+    if (!dir) return true;
+    while (struct dirent* entry = ::readdir(dir)) {
+        if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+        names.emplace_back(entry->d_name);
+    }
+    ::closedir(dir);
+    return false;
+}
+
+std::FILE* PosixFileSystem::OpenRead(const std::string& path) {
+    if (path.empty()) return nullptr;
+    // Checked before opening too: opening a FIFO would block.
+    struct stat before;
+    if (::stat(path.c_str(), &before) != 0 || !S_ISREG(before.st_mode)) return nullptr;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return nullptr;
+    // fopen opens folders and devices too; only regular files count as files.
+    struct stat st;
+    if (::fstat(::fileno(file), &st) != 0 || !S_ISREG(st.st_mode)) {
+        std::fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
+std::FILE* PosixFileSystem::OpenWrite(const std::string& path) {
+    if (path.empty()) return nullptr;
+    return std::fopen(path.c_str(), "wb");
+}
+
+bool PosixFileSystem::MakeDirectory(const std::string& path) {
+    return path.empty() || ::mkdir(path.c_str(), 0777) != 0;
+}
+
+bool PosixFileSystem::ChangeDirectory(const std::string& path) {
+    return path.empty() || ::chdir(path.c_str()) != 0;
+}
+
+}  // namespace kestrin

@@ -1,0 +1,17 @@
+#pragma once
+// The file-system service over POSIX stat, opendir, mkdir and chdir.
+#include "CORE/Platform/IFileSystem.h"
+
+namespace kestrin {
+
+class PosixFileSystem : public IFileSystem {
+public:
+    bool Stat(const std::string& path, SFileStatus& out) override;
+    bool ListDirectory(const std::string& path, std::vector<std::string>& names) override;
+    std::FILE* OpenRead(const std::string& path) override;
+    std::FILE* OpenWrite(const std::string& path) override;
+    bool MakeDirectory(const std::string& path) override;
+    bool ChangeDirectory(const std::string& path) override;
+};
+
+}  // namespace kestrin

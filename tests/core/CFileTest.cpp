@@ -1,0 +1,174 @@
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "CORE/CFile.h"
+#include "CORE/CFileFactory.h"
+#include "CORE/CFileName.h"
+#include "CORE/FileFunctions.h"
+#include "CORE/GamePath.h"
+#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/IFileSystem.h"
+#include "support/TestSupport.h"
+
+using namespace kestrin;
+using kestrin_test::TempDir;
+
+TEST(CFileName, SplitsAtTheLastSeparator) {
+    struct Case {
+        const char* path;
+        const char* dir;
+        const char* dirSep;
+        const char* base;
+        const char* ext;
+        const char* noExt;
+    } cases[] = {
+        {"a\\b\\c.txt", "a\\b", "a\\b\\", "c", "txt", "a\\b\\c"},
+        {"file.tar.gz", "", "", "file.tar", "gz", "file.tar"},
+        {"dir.d\\name", "dir.d", "dir.d\\", "name", "", "dir.d\\name"},
+        {"name", "", "", "name", "", "name"},
+        {"a\\", "a", "a\\", "", "", "a\\"},
+        {"DATA\\IMG.PNG", "DATA", "DATA\\", "IMG", "PNG", "DATA\\IMG"},
+    };
+    for (const Case& c : cases) {
+        CFileName f(c.path);
+        EXPECT_EQ(f.GetPath(), c.path);
+        EXPECT_EQ(f.GetDirectory(), c.dir) << c.path;
+        EXPECT_EQ(f.GetDirectoryWithSeparator(), c.dirSep) << c.path;
+        EXPECT_EQ(f.GetBaseName(), c.base) << c.path;
+        EXPECT_EQ(f.GetExtension(), c.ext) << c.path;
+        EXPECT_EQ(f.GetPathWithoutExtension(), c.noExt) << c.path;
+    }
+    CFileName slash("x\\w/y.z", '/');
+    EXPECT_EQ(slash.GetDirectory(), "x\\w");
+    EXPECT_EQ(slash.GetBaseName(), "y");
+}
+
+TEST(CFile, OpenReadSeekTell) {
+    TempDir dir;
+    std::string path = dir.Write("data.bin", "0123456789abcdefghij");
+    std::unique_ptr<CFile> f(CFileFactory().Create());
+    EXPECT_FALSE(f->IsOpen());
+    EXPECT_EQ(f->Read(nullptr, 0), 0);
+    EXPECT_EQ(f->Seek(0, 0), -1);
+    EXPECT_EQ(f->Tell(), -1);
+    EXPECT_EQ(f->GetSize(), -1);
+    EXPECT_EQ(f->Close(), -1);
+
+    ASSERT_FALSE(f->Open(path.c_str()));
+    EXPECT_EQ(f->GetName(), path);
+    EXPECT_EQ(f->Seek(10, 0), 0);
+    EXPECT_EQ(f->GetSize(), 20);
+    EXPECT_EQ(f->Tell(), 10);  // GetSize keeps the position
+    char buf[8] = {};
+    EXPECT_EQ(f->Read(buf, 3), 3);
+    EXPECT_EQ(std::string(buf, 3), "abc");
+    EXPECT_EQ(f->Seek(-2, 2), 0);
+    EXPECT_EQ(f->Read(buf, 8), 2);
+    EXPECT_EQ(std::string(buf, 2), "ij");
+    EXPECT_EQ(f->Seek(-100, 1), -1);
+    EXPECT_EQ(f->Seek(0, 7), -1);
+
+    // Clones share the handle and keep their own positions.
+    EXPECT_EQ(f->Seek(2, 0), 0);
+    std::unique_ptr<CFile> c(f->Clone(true));
+    EXPECT_EQ(c->Tell(), 2);
+    EXPECT_EQ(c->Read(buf, 2), 2);
+    EXPECT_EQ(std::string(buf, 2), "23");
+    EXPECT_EQ(f->Read(buf, 2), 2);
+    EXPECT_EQ(std::string(buf, 2), "23");
+    f.reset();  // the clone's handle stays open
+    EXPECT_EQ(c->Read(buf, 2), 2);
+    EXPECT_EQ(std::string(buf, 2), "45");
+    std::unique_ptr<CFile> fresh(c->Clone(false));
+    EXPECT_FALSE(fresh->IsOpen());
+
+    // A failed reopen leaves the object closed.
+    EXPECT_TRUE(c->Open((dir.Path() + "/missing").c_str()));
+    EXPECT_FALSE(c->IsOpen());
+    EXPECT_EQ(c->GetName(), "");
+    // Folders are not files.
+    EXPECT_TRUE(c->Open(dir.Path().c_str()));
+}
+
+TEST(GamePath, BackslashesCaseAndCache) {
+    TempDir dir;
+    dir.Write("Data/Img/BG.png", "png");
+    dir.Write("Data/\x83\x5c.txt", "sjis");  // "ソ": its second byte is '\'
+    std::string native;
+    ASSERT_FALSE(ResolveGamePath(dir.Path() + "\\data\\img\\bg.PNG", native));
+    EXPECT_EQ(native, dir.Path() + "/Data/Img/BG.png");
+    ASSERT_FALSE(ResolveGamePath(dir.Path() + "/DATA\\\x83\x5c.TXT", native));
+    EXPECT_EQ(native, dir.Path() + "/Data/\x83\x5c.txt");
+    EXPECT_TRUE(ResolveGamePath(dir.Path() + "\\data\\nothing", native));
+
+    // A file added after the folder was listed is found: the listing follows the folder.
+    dir.Write("Data/Img/New.PNG", "x");
+    ASSERT_FALSE(ResolveGamePath(dir.Path() + "\\data\\img\\new.png", native));
+    EXPECT_EQ(native, dir.Path() + "/Data/Img/New.PNG");
+
+    EXPECT_EQ(ToNativeSeparators("a\\\x95\x5c\\b"), "a/\x95\x5c/b");
+    EXPECT_EQ(ToNativeSeparators("\xe3\x81\x82\\b"), "\xe3\x81\x82/b");  // UTF-8 names split everywhere
+}
+
+TEST(GamePath, FakeFileSystemCachesListings) {
+    FakeFileSystem fake;
+    fake.AddFile("Game/Scenario/Main.iet", "text");
+    SetFileSystem(&fake);
+    ClearGamePathCache();
+    std::string native;
+    EXPECT_FALSE(ResolveGamePath("game\\scenario\\main.iet", native));
+    EXPECT_EQ(native, "Game/Scenario/Main.iet");
+    int lists = fake.listCalls;
+    EXPECT_FALSE(ResolveGamePath("GAME\\SCENARIO\\MAIN.IET", native));
+    EXPECT_EQ(fake.listCalls, lists);  // served from the cache
+    fake.AddFile("Game/Scenario/Other.iet", "x");
+    EXPECT_FALSE(ResolveGamePath("game\\scenario\\other.iet", native));
+    EXPECT_GT(fake.listCalls, lists);
+
+    CFile f;
+    ASSERT_FALSE(f.Open("game/SCENARIO/main.iet"));
+    char buf[8];
+    EXPECT_EQ(f.Read(buf, 8), 4);
+    EXPECT_TRUE(f.Open("game\\scenario"));
+
+    std::FILE* out = nullptr;
+    EXPECT_FALSE(CreateFileWithDirectories("save\\sub\\f.dat", &out));
+    std::fputs("abc", out);
+    std::fclose(out);
+    EXPECT_EQ(fake.Contents("save/sub/f.dat"), "abc");
+    // An existing spelling is reused rather than doubled.
+    EXPECT_FALSE(CreateFileWithDirectories("SAVE\\SUB\\F.DAT", nullptr));
+    EXPECT_EQ(fake.Contents("save/sub/f.dat"), "");
+    EXPECT_FALSE(fake.Exists("SAVE"));
+    SetFileSystem(nullptr);
+    ClearGamePathCache();
+}
+
+TEST(FileFunctions, CreateWithDirectoriesAndTimes) {
+    TempDir dir;
+    std::string path = dir.Path() + "\\save\\sub\\f.dat";
+    EXPECT_FALSE(CreateFileWithDirectories(path, nullptr));
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.Path() + "/save/sub/f.dat"));
+    EXPECT_EQ(std::filesystem::file_size(dir.Path() + "/save/sub/f.dat"), 0u);
+    // A Shift_JIS folder name whose second byte is '\' stays one folder.
+    EXPECT_FALSE(CreateFileWithDirectories(dir.Path() + "\\\x95\x5c\\g.dat", nullptr));
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir.Path() + "/\x95\x5c/g.dat"));
+    // The parent is a file: no folder, no file.
+    EXPECT_TRUE(CreateFileWithDirectories(dir.Path() + "\\save\\sub\\f.dat\\x", nullptr));
+
+    std::tm when;
+    std::memset(&when, 0x7f, sizeof when);
+    int32_t t = GetFileUpdateTime(dir.Path() + "/save/sub/f.dat", &when);
+    int32_t now = GetUnixTime(nullptr);
+    EXPECT_LE(std::abs(now - t), 5);
+    EXPECT_GE(when.tm_year, 120);
+    EXPECT_EQ(when.tm_yday, 0);
+    std::tm untouched;
+    std::memset(&untouched, 0x11, sizeof untouched);
+    EXPECT_EQ(GetFileUpdateTime(dir.Path() + "/none", &untouched), 0);
+    EXPECT_EQ(untouched.tm_year, 0x11111111);
+}
