@@ -146,13 +146,15 @@ bool CPackFile::LoadArchive(const char* name, bool isVolume) {
             entry.name = entryName;
             entries.emplace(EntryKey(entryName), entry);
         };
+        // Loaded in index order (not through a hash map) so that of two names that match
+        // each other the first in the index stays.
         if (magic[2] == '1') {
-            std::unordered_map<std::string, std::pair<int32_t, int32_t>> ranges;
-            serializer.LoadEntryRangeHashMap(ranges, 0);
+            std::vector<std::pair<std::string, std::pair<int32_t, int32_t>>> ranges;
+            serializer.LoadContainer(ranges, 0);
             for (const auto& range : ranges) add(range.first, range.second.first, range.second.second);
         } else {
-            EntryMap packed;
-            serializer.LoadPackedFileHashMap(packed, 0);
+            std::vector<std::pair<std::string, CPackedFile>> packed;
+            serializer.LoadContainer(packed, 0);
             // The stored container is ignored: the bytes are in this archive.
             for (const auto& item : packed) add(item.first, item.second.start, item.second.size);
         }

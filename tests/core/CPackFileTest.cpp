@@ -1,0 +1,250 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CORE/COruPackFile.h"
+#include "CORE/COruPackFileFactory.h"
+#include "CORE/CPackFile.h"
+#include "CORE/FileFunctions.h"
+#include "CORE/GamePath.h"
+#include "support/TestSupport.h"
+
+using namespace kestrin;
+using kestrin_test::TempDir;
+
+namespace {
+
+std::string Kpack() { return std::string(KESTRIN_BINARY_DIR) + "/tools/kpack"; }
+
+void Pack(const std::string& args) {
+    std::string command = Kpack() + " " + args;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+}
+
+std::string ReadAll(CFile& f) {
+    std::string out;
+    char buf[7];
+    int n;
+    while ((n = f.Read(buf, sizeof buf)) > 0) out.append(buf, static_cast<size_t>(n));
+    return out;
+}
+
+std::string Int32(int32_t v) {
+    std::string s;
+    for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF));
+    return s;
+}
+
+// A fake executable: "MZ" and a zeroed header.
+std::string FakeExe() {
+    std::string exe = "MZ";
+    exe.resize(256, '\x90');
+    for (int i = 28; i < 32; ++i) exe[i] = 0;
+    return exe;
+}
+
+class PackFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_cwd = std::filesystem::current_path().string();
+        m_root = CPackFile::RootPackName;
+        CPackFile::ClearArchives();
+        // Game data: a folder packed as root.pfs, and an "img" folder packed as img.pfs.
+        m_dir.Write("src/root/system.ini", "[SYSTEM]\nBOOT=first.iet\n");
+        m_dir.Write("src/root/Scenario/Main.iet", "main script");
+        m_dir.Write("src/root/\x83\x5c\\x.txt", "sjis folder");  // a 0x5C trail byte in a folder name
+        m_dir.Write("src/img/bg.png", "background bytes");
+        m_dir.Write("src/img/ch/a.png", "character a");
+        ChangeDirectory(m_dir.Path());
+        CPackFile::RootPackName = "root.pfs";
+    }
+    void TearDown() override {
+        ChangeDirectory(m_cwd);
+        CPackFile::RootPackName = m_root;
+        CPackFile::ClearArchives();
+    }
+    TempDir m_dir;
+    std::string m_cwd, m_root;
+};
+
+}  // namespace
+
+TEST_F(PackFileTest, EveryKindOpensThroughTheLookupOrder) {
+    for (int kind = 0; kind <= 3; ++kind) {
+        SCOPED_TRACE(kind);
+        CPackFile::ClearArchives();
+        Pack("-k " + std::to_string(kind) + " src/root root.pfs");
+        Pack("-k " + std::to_string(kind) + " src/img img.pfs");
+        COruPackFile f;
+        ASSERT_FALSE(f.Open("scenario\\MAIN.IET"));  // root archive, any letter case
+        EXPECT_EQ(ReadAll(f), "main script");
+        EXPECT_EQ(f.GetName(), "scenario\\MAIN.IET");
+        ASSERT_FALSE(f.Open("img/bg.png"));  // img.pfs, looked up inside as bg.png
+        EXPECT_EQ(f.GetName(), "img\\bg.png");
+        EXPECT_EQ(f.GetSize(), 16);
+        EXPECT_EQ(ReadAll(f), "background bytes");
+        ASSERT_FALSE(f.Open("IMG\\CH\\A.PNG"));
+        EXPECT_EQ(ReadAll(f), "character a");
+        ASSERT_FALSE(f.Open("\x83\x5c\\x.txt"));
+        EXPECT_EQ(ReadAll(f), "sjis folder");
+        EXPECT_TRUE(f.Open("img\\none.png"));
+        EXPECT_FALSE(f.IsOpen());
+        std::vector<std::string> names;
+        ASSERT_FALSE(f.GetFileList("img.pfs", names));
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, (std::vector<std::string>{"bg.png", "ch\\a.png"}));
+    }
+}
+
+TEST_F(PackFileTest, LooseFilesWinAndWindowsStayInside) {
+    Pack("-k 2 src/img img.pfs");
+    m_dir.Write("img/bg.png", "loose");
+    std::unique_ptr<CFile> f(COruPackFileFactory().Create());
+    ASSERT_FALSE(f->Open("img\\BG.PNG"));
+    EXPECT_EQ(ReadAll(*f), "loose");
+    std::filesystem::remove_all(m_dir.Path() + "/img");
+
+    ASSERT_FALSE(f->Open("img\\bg.png"));
+    ASSERT_EQ(f->GetSize(), 16);
+    char buf[32];
+    EXPECT_EQ(f->Seek(-6, 2), 0);
+    EXPECT_EQ(f->Read(buf, 32), 6);
+    EXPECT_EQ(std::string(buf, 6), " bytes");
+    EXPECT_EQ(f->Tell(), 16);
+    EXPECT_EQ(f->Read(buf, 1), 0);
+    // Relative seeks out of the entry are refused and keep the position.
+    EXPECT_EQ(f->Seek(1, 1), -1);
+    EXPECT_EQ(f->Seek(-17, 1), -1);
+    EXPECT_EQ(f->Tell(), 16);
+    // Before the start: refused. Past the end: Tell -1 and nothing read.
+    EXPECT_EQ(f->Seek(-1, 0), -1);
+    EXPECT_EQ(f->Seek(4, 2), 0);
+    EXPECT_EQ(f->Tell(), -1);
+    EXPECT_EQ(f->Read(buf, 32), 0);
+    EXPECT_EQ(f->Seek(3, 7), -1);
+    EXPECT_EQ(f->Seek(11, 0), 0);
+
+    // A clone reads from its own position over the same handle.
+    std::unique_ptr<CFile> c(f->Clone(true));
+    EXPECT_NE(dynamic_cast<COruPackFile*>(c.get()), nullptr);
+    EXPECT_EQ(c->GetName(), "img\\bg.png");
+    EXPECT_EQ(ReadAll(*c), "bytes");
+    EXPECT_EQ(f->Tell(), 11);
+    EXPECT_EQ(f->Seek(0, 0), 0);
+    EXPECT_EQ(ReadAll(*f), "background bytes");
+
+    // The container went away: the entry no longer opens.
+    f->Close();
+    std::filesystem::remove(m_dir.Path() + "/img.pfs");
+    EXPECT_TRUE(f->Open("img\\bg.png"));
+    EXPECT_EQ(f->Close(), -1);
+}
+
+TEST_F(PackFileTest, ExecutableWrapperAndVolumes) {
+    m_dir.Write("game.exe", FakeExe());
+    for (int kind = 0; kind <= 3; ++kind) {
+        for (bool at28 : {false, true}) {
+            SCOPED_TRACE(std::to_string(kind) + (at28 ? " base at 28" : " base at end"));
+            CPackFile::ClearArchives();
+            std::string out = "packed" + std::to_string(kind) + (at28 ? "h" : "t") + ".exe";
+            Pack("-k " + std::to_string(kind) + " -e game.exe " + (at28 ? "--base-at-28 " : "") + "src/img " + out);
+            CPackFile::RootPackName = out;
+            CPackFile f;
+            ASSERT_FALSE(f.Open("ch\\a.png"));
+            EXPECT_EQ(ReadAll(f), "character a");
+        }
+    }
+    CPackFile::RootPackName = "root.pfs";
+
+    // Volumes 000 and 002 merge even with 001 missing; the later volume wins.
+    CPackFile::ClearArchives();
+    m_dir.Write("v0/a.txt", "a from main");
+    m_dir.Write("v0/b.txt", "b from main");
+    m_dir.Write("v1/b.txt", "b from 000");
+    m_dir.Write("v2/b.txt", "b from 002");
+    m_dir.Write("v2/c.txt", "c from 002");
+    Pack("-k 0 v0 data.pfs");
+    Pack("-k 3 v1 data.pfs.000");
+    Pack("-k 1 v2 data.pfs.002");
+    CPackFile f;
+    ASSERT_FALSE(f.Open("data\\a.txt"));
+    EXPECT_EQ(ReadAll(f), "a from main");
+    ASSERT_FALSE(f.Open("data\\b.txt"));
+    EXPECT_EQ(ReadAll(f), "b from 002");
+    ASSERT_FALSE(f.Open("data\\c.txt"));
+    EXPECT_EQ(ReadAll(f), "c from 002");
+
+    // The packer's own volume split.
+    CPackFile::ClearArchives();
+    for (int i = 0; i < 10; ++i) m_dir.Write("many/f" + std::to_string(i) + ".txt", "file " + std::to_string(i));
+    Pack("-k 2 -v 3 many many.pfs");
+    EXPECT_TRUE(std::filesystem::exists(m_dir.Path() + "/many.pfs.002"));
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_FALSE(f.Open(("many\\F" + std::to_string(i) + ".TXT").c_str()));
+        EXPECT_EQ(ReadAll(f), "file " + std::to_string(i));
+    }
+}
+
+TEST_F(PackFileTest, DuplicateNamesFollowTheIndexKind) {
+    // "A.txt" sorts before "a.txt"; both name one entry when case does not matter.
+    m_dir.Write("dup/A.txt", "upper");
+    m_dir.Write("dup/a.txt", "lower");
+    for (int kind = 0; kind <= 3; ++kind) {
+        CPackFile::ClearArchives();
+        std::string name = "dup" + std::to_string(kind) + ".pfs";
+        Pack("-k " + std::to_string(kind) + " dup " + name);
+        CPackFile f;
+        ASSERT_FALSE(f.Open(("dup" + std::to_string(kind) + "\\a.txt").c_str()));
+        EXPECT_EQ(ReadAll(f), kind == 0 ? "lower" : "upper") << kind;
+    }
+}
+
+TEST_F(PackFileTest, DamagedArchivesFailCleanly) {
+    std::string entry = "0123456789";
+    auto pf0 = [&](int32_t count, int32_t offset, int32_t size) {
+        std::string record(260, '\0');
+        record.replace(0, 5, "e.txt");
+        return std::string("pf0") + Int32(count) + record + Int32(offset) + Int32(size) + entry;
+    };
+    const int32_t data = 3 + 4 + 268;
+    m_dir.Write("good.pfs", pf0(1, data, 10));
+    m_dir.Write("zero.pfs", pf0(0, data, 10));
+    m_dir.Write("negcount.pfs", pf0(-5, data, 10));
+    m_dir.Write("bigcount.pfs", pf0(1000000, data, 10));
+    m_dir.Write("past.pfs", pf0(1, data, 11));
+    m_dir.Write("negoffset.pfs", pf0(1, -4, 10));
+    m_dir.Write("negsize.pfs", pf0(1, data, -1));
+    m_dir.Write("wrap.pfs", pf0(1, 0x7FFFFFF0, 0x7FFFFFF0));
+    m_dir.Write("neglen.pfs", std::string("pf2") + Int32(-1) + "xxxx");
+    m_dir.Write("biglen.pfs", std::string("pf2") + Int32(0x7FFFFFFF) + "xxxx");
+    m_dir.Write("other.pfs", "PK\x03\x04 not an archive");
+    m_dir.Write("mz.pfs", "MZ" + std::string(26, '\0') + Int32(-8) + "tail" + Int32(0));
+    m_dir.Write("mzend.pfs", "MZ" + std::string(30, '\0') + Int32(0x7FFFFFFF));
+
+    CPackFile f;
+    ASSERT_FALSE(f.Open("good\\e.txt"));
+    EXPECT_EQ(ReadAll(f), entry);
+    EXPECT_FALSE(f.LoadArchive("good.pfs"));
+    EXPECT_TRUE(f.LoadArchive("zero.pfs"));
+    EXPECT_FALSE(f.LoadArchive("zero.pfs"));  // stays registered, empty
+    for (const char* name : {"negcount", "past", "negoffset", "negsize", "wrap", "neglen", "biglen", "other", "mz",
+                             "mzend"}) {
+        EXPECT_TRUE(f.Open((std::string(name) + "\\e.txt").c_str())) << name;
+    }
+    // A count beyond the records: those present load, then loading stops with failure.
+    CPackFile g;
+    EXPECT_TRUE(g.LoadArchive("bigcount.pfs"));
+    ASSERT_FALSE(g.Open("bigcount\\e.txt"));
+    EXPECT_EQ(ReadAll(g), entry);
+
+    std::vector<std::string> keep = {"untouched"};
+    EXPECT_TRUE(f.GetFileList("missing.pfs", keep));
+    EXPECT_EQ(keep, std::vector<std::string>{"untouched"});
+    EXPECT_FALSE(f.GetFileList("zero.pfs", keep));
+    EXPECT_TRUE(keep.empty());
+}
