@@ -8,6 +8,8 @@
 #include "CORE/CSerializer.h"
 #include "CORE/GamePath.h"
 #include "CORE/StringHelpers.h"
+#include "CORE/DisplayText.h"
+#include "babel/babel.h"
 
 namespace kestrin {
 
@@ -188,6 +190,8 @@ const CPackFile::CPackedFile* CPackFile::FindEntry(const std::string& archive, c
     auto a = ArchiveTable.find(EntryKey(archive));
     if (a == ArchiveTable.end()) return nullptr;
     auto e = a->second.find(EntryKey(name));
+    // Archives packed from folders unpacked here may hold the UTF-8 form of a name.
+    if (e == a->second.end() && !IsValidUtf8(name)) e = a->second.find(EntryKey(babel::sjis_to_utf8(name)));
     return e == a->second.end() ? nullptr : &e->second;
 }
 

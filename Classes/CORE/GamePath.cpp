@@ -3,8 +3,10 @@
 #include <unordered_map>
 #include <unordered_set>
 
+#include "CORE/DisplayText.h"
 #include "CORE/Platform/IFileSystem.h"
 #include "CORE/StringHelpers.h"
+#include "babel/babel.h"
 
 namespace kestrin {
 
@@ -46,12 +48,19 @@ std::string Join(const std::string& dir, const std::string& element) {
     return dir + "/" + element;
 }
 
-// The spelling of element present in the listing, or empty.
-std::string Match(const SListing& listing, const std::string& element) {
+std::string MatchSpelling(const SListing& listing, const std::string& element) {
     if (listing.names.count(element)) return element;
     auto it = listing.folded.find(FoldFileName(element));
     if (it != listing.folded.end()) return it->second;
     return std::string();
+}
+
+// The spelling of element present in the listing, or empty: as given, then (for a
+// Shift_JIS name) its UTF-8 form, each also without regard to letter case.
+std::string Match(const SListing& listing, const std::string& element) {
+    std::string found = MatchSpelling(listing, element);
+    if (found.empty() && !IsValidUtf8(element)) found = MatchSpelling(listing, babel::sjis_to_utf8(element));
+    return found;
 }
 
 // Walks the elements from the deepest folder that exists as spelled; stops at the first
@@ -104,31 +113,6 @@ std::vector<std::string> Elements(const std::string& native, bool& absolute) {
 }
 
 }  // namespace
-
-bool IsValidUtf8(const std::string& text) {
-    size_t i = 0, n = text.size();
-    while (i < n) {
-        unsigned char c = static_cast<unsigned char>(text[i]);
-        size_t len;
-        if (c < 0x80) {
-            len = 1;
-        } else if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-        } else {
-            return false;
-        }
-        if (i + len > n) return false;
-        for (size_t k = 1; k < len; ++k) {
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
-        }
-        i += len;
-    }
-    return true;
-}
 
 std::string ToNativeSeparators(const std::string& name) {
     if (IsValidUtf8(name)) {

@@ -7,8 +7,6 @@
 
 namespace kestrin {
 
-// True when the bytes are well-formed UTF-8 (plain ASCII included).
-bool IsValidUtf8(const std::string& text);
 // "\" to "/" (a 0x5C that is the second byte of a Shift_JIS character stays).
 std::string ToNativeSeparators(const std::string& name);
 // Splits at sep without cutting multibyte characters: UTF-8 text is split at every sep,

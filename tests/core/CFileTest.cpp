@@ -104,6 +104,10 @@ TEST(GamePath, BackslashesCaseAndCache) {
     ASSERT_FALSE(ResolveGamePath(dir.Path() + "/DATA\\\x83\x5c.TXT", native));
     EXPECT_EQ(native, dir.Path() + "/Data/\x83\x5c.txt");
     EXPECT_TRUE(ResolveGamePath(dir.Path() + "\\data\\nothing", native));
+    // Unpacked here under the UTF-8 form of the Shift_JIS name the script uses.
+    dir.Write("Data/\xe3\x82\xbd/Y.txt", "utf8");
+    ASSERT_FALSE(ResolveGamePath(dir.Path() + "\\data\\\x83\x5c\\y.TXT", native));
+    EXPECT_EQ(native, dir.Path() + "/Data/\xe3\x82\xbd/Y.txt");
 
     // A file added after the folder was listed is found: the listing follows the folder.
     dir.Write("Data/Img/New.PNG", "x");

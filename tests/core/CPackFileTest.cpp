@@ -60,6 +60,7 @@ protected:
         m_dir.Write("src/root/\x83\x5c\\x.txt", "sjis folder");  // a 0x5C trail byte in a folder name
         m_dir.Write("src/img/bg.png", "background bytes");
         m_dir.Write("src/img/ch/a.png", "character a");
+        m_dir.Write("src/img/\xe3\x82\xbd.png", "utf-8 name");  // "ソ" packed under its UTF-8 name
         ChangeDirectory(m_dir.Path());
         CPackFile::RootPackName = "root.pfs";
     }
@@ -92,12 +93,14 @@ TEST_F(PackFileTest, EveryKindOpensThroughTheLookupOrder) {
         EXPECT_EQ(ReadAll(f), "character a");
         ASSERT_FALSE(f.Open("\x83\x5c\\x.txt"));
         EXPECT_EQ(ReadAll(f), "sjis folder");
+        ASSERT_FALSE(f.Open("img\\\x83\x5c.PNG"));  // asked for in Shift_JIS
+        EXPECT_EQ(ReadAll(f), "utf-8 name");
         EXPECT_TRUE(f.Open("img\\none.png"));
         EXPECT_FALSE(f.IsOpen());
         std::vector<std::string> names;
         ASSERT_FALSE(f.GetFileList("img.pfs", names));
         std::sort(names.begin(), names.end());
-        EXPECT_EQ(names, (std::vector<std::string>{"bg.png", "ch\\a.png"}));
+        EXPECT_EQ(names, (std::vector<std::string>{"bg.png", "ch\\a.png", "\xe3\x82\xbd.png"}));
     }
 }
 
