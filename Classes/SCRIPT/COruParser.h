@@ -1,0 +1,66 @@
+#pragma once
+// The interpreter's parser: builds the block list of one script file from the parser's
+// events, rejects tags that lack a required attribute, maps line-tag arguments to attribute
+// names through "tag.ini", runs the "&" preprocessor tags and inserts the configured
+// commands at blank lines, line heads and line ends.
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "SCRIPT/CScriptBlock.h"
+#include "SCRIPT/CScriptParser.h"
+
+namespace kestrin {
+
+class CIni;
+
+class COruParser : public CScriptParser {
+public:
+    using BlockList = std::vector<std::unique_ptr<CScriptBlock>>;
+
+    // Reads "tag.ini" through the pack-aware file layer (no definitions when it does not open).
+    COruParser();
+    // Uses the given tag definitions (null: no "tag.ini").
+    explicit COruParser(std::shared_ptr<CIni> tagDefinitions);
+    ~COruParser() override;
+
+    BlockList& GetBlocks() { return m_blocks; }
+    // Hands the parsed script over; the parser is left without blocks.
+    BlockList TakeBlocks();
+    const std::shared_ptr<CIni>& GetTagDefinitions() const { return m_tagDefinitions; }
+    const std::map<std::string, std::vector<std::string>>& GetRequiredParameters() const { return m_required; }
+    const std::string& GetBlankLineCommand() const { return m_blankLineCommand; }
+    const std::string& GetLineHeadCommand() const { return m_lineHeadCommand; }
+    const std::string& GetLineEndCommand() const { return m_lineEndCommand; }
+
+    // True when the tag lacks a required attribute (reported, to be dropped).
+    bool CheckRequiredParameters(const CScriptBlock& block);
+    // Runs one "&" tag.
+    void Preprocess(const CScriptBlock& block);
+
+    // "tag.ini" read through the file layer, or null when it does not open.
+    static std::shared_ptr<CIni> LoadTagDefinitions();
+
+protected:
+    void OnLineHead(const char* position) override;
+    bool OnText(std::string& text) override;
+    void OnLineEnd(const char* position, size_t offset) override;
+    bool OnLabel(std::string& label) override;
+    bool OnTag(std::string& name, AttributeMap& attributes) override;
+    bool OnLineTag(std::string& name, std::vector<std::string>& arguments) override;
+    void OnError(const std::string& message) override;
+    void OnBlankLine() override;
+
+private:
+    void Init();
+
+    BlockList m_blocks;
+    std::shared_ptr<CIni> m_tagDefinitions;
+    std::map<std::string, std::vector<std::string>> m_required;
+    std::string m_blankLineCommand;
+    std::string m_lineHeadCommand;
+    std::string m_lineEndCommand;
+};
+
+}  // namespace kestrin

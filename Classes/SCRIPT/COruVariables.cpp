@@ -1,0 +1,87 @@
+#include "SCRIPT/COruVariables.h"
+
+namespace kestrin {
+
+COruVariables::~COruVariables() = default;
+
+CVariant* COruVariables::Find(const std::string& name) {
+    if (!m_scopes.empty()) {
+        if (CVariant* v = m_scopes.back()->CVariables::Find(name)) return v;
+    }
+    return CVariables::Find(name);
+}
+
+int32_t COruVariables::GetInt(const std::string& name) {
+    CVariant* v = Find(name);
+    return v ? v->GetInt() : 0;
+}
+
+std::string COruVariables::GetString(const std::string& name) {
+    CVariant* v = Find(name);
+    return v ? v->GetString() : std::string();
+}
+
+void COruVariables::MarkChanged(const std::string& name) {
+    if (name.size() >= 2 && name[1] == '.') {
+        if (name[0] == 'g') m_gameChanged = true;
+        if (name[0] == 's') m_systemChanged = true;
+    }
+}
+
+bool COruVariables::SetInt(const std::string& name, int32_t value) {
+    auto it = m_variables.find(name);
+    if (it != m_variables.end()) {
+        if (it->second.GetInt() == value) return false;
+        MarkChanged(name);
+        it->second.SetInt(value);
+        return false;
+    }
+    MarkChanged(name);
+    m_variables[name].SetInt(value);
+    return false;
+}
+
+bool COruVariables::SetString(const std::string& name, const std::string& value) {
+    auto it = m_variables.find(name);
+    if (it != m_variables.end()) {
+        if (it->second.GetString() == value) return false;
+        MarkChanged(name);
+        it->second.SetString(value);
+        return false;
+    }
+    MarkChanged(name);
+    m_variables[name].SetString(value);
+    return false;
+}
+
+bool COruVariables::TakeGameChanged() {
+    bool changed = m_gameChanged;
+    m_gameChanged = false;
+    return changed;
+}
+
+bool COruVariables::TakeSystemChanged() {
+    bool changed = m_systemChanged;
+    m_systemChanged = false;
+    return changed;
+}
+
+COruVariables* COruVariables::PushLocalScope() {
+    auto scope = std::make_unique<COruVariables>();
+    scope->SetEncoding(GetEncoding());
+    m_scopes.push_back(std::move(scope));
+    return m_scopes.back().get();
+}
+
+void COruVariables::PopLocalScope() {
+    if (!m_scopes.empty()) m_scopes.pop_back();
+}
+
+COruVariables* COruVariables::GetLocalScope() { return m_scopes.empty() ? nullptr : m_scopes.back().get(); }
+
+void COruVariables::Clear() {
+    m_variables.clear();
+    m_scopes.clear();
+}
+
+}  // namespace kestrin

@@ -1,0 +1,48 @@
+#pragma once
+// The interpreter's variable store: a global table, a stack of macro-local scopes,
+// and change flags for the persistent "g." and "s." name spaces.
+#include <deque>
+#include <memory>
+#include <string>
+
+#include "SCRIPT/CCompute.h"
+
+namespace kestrin {
+
+class COruVariables : public CCompute {
+public:
+    COruVariables() = default;
+    ~COruVariables() override;
+
+    // The innermost local scope answers when it has the name; else the global table.
+    CVariant* Find(const std::string& name) override;
+    int32_t GetInt(const std::string& name) override;
+    std::string GetString(const std::string& name) override;
+    // Write the global table; an unchanged value (read in the same form) does nothing.
+    bool SetInt(const std::string& name, int32_t value) override;
+    bool SetString(const std::string& name, const std::string& value) override;
+
+    // Return the flag and clear it.
+    virtual bool TakeGameChanged();
+    virtual bool TakeSystemChanged();
+
+    // A new empty scope with the same encoding becomes the innermost one.
+    COruVariables* PushLocalScope();
+    // Deletes the innermost scope; nothing when there is none.
+    void PopLocalScope();
+    // The innermost scope, or null.
+    COruVariables* GetLocalScope();
+    size_t GetLocalScopeCount() const { return m_scopes.size(); }
+
+    // Empties the global table (every name space) and the local scopes.
+    void Clear();
+
+private:
+    void MarkChanged(const std::string& name);
+
+    std::deque<std::unique_ptr<COruVariables>> m_scopes;
+    bool m_gameChanged = false;
+    bool m_systemChanged = false;
+};
+
+}  // namespace kestrin

@@ -1,0 +1,61 @@
+#include "SCRIPT/CScriptBlock.h"
+
+#include "CORE/StringHelpers.h"
+
+namespace kestrin {
+
+namespace {
+// Commas are escaped by the Shift_JIS rule whatever the game's encoding.
+std::string EscapeCommas(const std::string& text) { return StringReplaceAll(text, ",", "\\,"); }
+}  // namespace
+
+const std::string& CScriptBlock::GetAttribute(const std::string& name) const {
+    static const std::string empty;
+    auto it = m_attributes.find(name);
+    return it == m_attributes.end() ? empty : it->second;
+}
+
+bool CScriptBlock::TryGetAttribute(const std::string& name, std::string& value) const {
+    auto it = m_attributes.find(name);
+    if (it == m_attributes.end()) return true;
+    value = it->second;
+    return false;
+}
+
+std::string CScriptBlock::ToCommaText() const {
+    std::string out;
+    switch (m_kind) {
+        case kText: out = "\\\\,"; break;
+        case kLabel: out = "*,"; break;
+        case kMessage: out = "`,"; break;
+        default: break;
+    }
+    out += EscapeCommas(m_name);
+    for (const auto& attribute : m_attributes) {
+        out += ',';
+        out += attribute.first;
+        out += ',';
+        out += EscapeCommas(attribute.second);
+    }
+    return out;
+}
+
+std::string CScriptBlock::Describe(const std::string& fileName, const std::string& message) const {
+    std::string out = fileName;
+    out += '(';
+    out += std::to_string(m_line);
+    out += "): [";
+    out += m_name;
+    for (const auto& attribute : m_attributes) {
+        out += ' ';
+        out += attribute.first;
+        out += "=\"";
+        out += attribute.second;
+        out += '"';
+    }
+    out += "] ";
+    out += message;
+    return out;
+}
+
+}  // namespace kestrin

@@ -1,0 +1,549 @@
+#include "SCRIPT/CScriptParser.h"
+
+#include "SCRIPT/LeadByteTable.h"
+#include "SCRIPT/ParserMessages.h"
+
+namespace kestrin {
+
+namespace {
+enum : uint8_t { kPlain = 0, kLead = 1, kStop = 2, kSpecial = 3 };
+enum State {
+    kBetween = 0,
+    kLineComment = 1,
+    kBlockComment = 2,
+    kLineTagName = 3,
+    kLineTagArgs = 4,
+    kLabel = 5,
+    kTagName = 6,
+    kAttrName = 7,
+    kAfterAttrName = 8,
+    kAttrValue = 9,
+    kText = 10,
+    kRawBody = 11,
+};
+}  // namespace
+
+CScriptParser::CScriptParser() { BuildTables(); }
+
+CScriptParser::~CScriptParser() = default;
+
+void CScriptParser::SetEncoding(int encoding) {
+    if (encoding == m_encoding) return;
+    m_encoding = encoding;
+    BuildTables();
+}
+
+void CScriptParser::BuildTables() {
+    m_lead = GetLeadByteTable(m_encoding);
+    static const char* const kStops[kStopSetCount] = {
+        " \t\n",          // line-tag name
+        ",\n",            // line-tag argument
+        "\n",             // label
+        "[] \t\n",        // tag name
+        "=[] \t\n",       // attribute name
+        "\"",             // quoted value
+        "] \t\n",         // bare value
+        "\n@[",           // text
+        "[",              // raw body
+    };
+    for (int escapes = 0; escapes < 2; ++escapes) {
+        for (int set = 0; set < kStopSetCount; ++set) {
+            uint8_t* cls = m_class[escapes][set];
+            for (int b = 0; b < 256; ++b) cls[b] = m_lead[b] ? kLead : kPlain;
+            cls[0] = kSpecial;
+            cls['\r'] = kSpecial;
+            cls['\n'] = kSpecial;
+            if (escapes) cls['\\'] = kSpecial;
+            for (const char* s = kStops[set]; *s; ++s) cls[static_cast<unsigned char>(*s)] = kStop;
+        }
+    }
+}
+
+void CScriptParser::SetLineTag(bool allowed, char prefix) {
+    m_lineTagsAllowed = allowed;
+    m_lineTagPrefix = prefix;
+}
+
+void CScriptParser::AddRawBodyTag(const std::string& name) { m_rawBodyTags.insert(name); }
+
+void CScriptParser::AddLineEndCommand(const std::string& command) { m_lineEndCommands.push_back(command); }
+
+void CScriptParser::AddCharCommand(const std::string& character, const std::string& command) {
+    m_charCommands[character].push_back(command);
+}
+
+void CScriptParser::ClearLineEndCommands() {
+    m_lineEndCommands.clear();
+    m_charCommands.clear();
+}
+
+const std::string& CScriptParser::BadTagMessage(int encoding) { return GetParserMessage(kBadTag, encoding); }
+
+void CScriptParser::OnLineHead(const char*) {}
+bool CScriptParser::OnText(std::string&) { return false; }
+void CScriptParser::OnLineEnd(const char*, size_t) {}
+bool CScriptParser::OnLabel(std::string&) { return false; }
+bool CScriptParser::OnTag(std::string&, AttributeMap&) { return false; }
+bool CScriptParser::OnLineTag(std::string&, std::vector<std::string>&) { return false; }
+void CScriptParser::OnError(const std::string&) {}
+void CScriptParser::OnBlankLine() {}
+
+void CScriptParser::ParseCommand(const std::string& command) {
+    if (command.empty() || m_commandDepth > 0) return;
+    ++m_commandDepth;
+    // The blocks of a command carry the line where it is inserted, whatever line ends it holds.
+    const int32_t step = m_lineStep;
+    m_lineStep = 0;
+    // A copy: the command may replace its own setting while it is parsed.
+    const std::string text = command;
+    Parse(text.c_str());
+    m_lineStep = step;
+    --m_commandDepth;
+}
+
+void CScriptParser::Reset() {
+    m_text.clear();
+    m_label.clear();
+    m_tagName.clear();
+    m_attrName.clear();
+    m_attrValue.clear();
+    m_arguments.clear();
+    m_attributes.clear();
+}
+
+void CScriptParser::ReadUntil(const unsigned char*& p, StopSet set, bool escapes, std::string& out) {
+    const uint8_t* cls = m_class[escapes ? 1 : 0][set];
+    for (;;) {
+        const unsigned char* start = p;
+        for (;;) {
+            uint8_t k = cls[*p];
+            if (k == kPlain) {
+                ++p;
+            } else if (k == kLead) {
+                // Trail bytes are taken unexamined, but never past the end of the text.
+                unsigned n = m_lead[*p];
+                ++p;
+                for (unsigned i = 1; i < n && *p; ++i, ++p)
+                    if (*p == '\n') m_line += m_lineStep;
+            } else {
+                break;
+            }
+        }
+        out.append(reinterpret_cast<const char*>(start), static_cast<size_t>(p - start));
+        const unsigned char c = *p;
+        if (c == 0 || cls[c] == kStop) return;
+        if (c == '\r') {
+            ++p;
+        } else if (c == '\n') {
+            m_line += m_lineStep;
+            out += '\n';
+            ++p;
+        } else {  // backslash with escapes on: the next character is literal
+            ++p;
+            unsigned char e = *p;
+            if (e == 0) return;  // a backslash at the very end is dropped
+            if (e == '\r') {
+                // A carriage return is never kept: an escaped CR LF is an escaped line end.
+                ++p;
+                if (*p == '\n') {
+                    m_line += m_lineStep;
+                    out += '\n';
+                    ++p;
+                }
+                continue;
+            }
+            unsigned n = m_lead[e] ? m_lead[e] : 1;
+            const unsigned char* s = p;
+            for (unsigned i = 0; i < n && *p; ++i, ++p)
+                if (*p == '\n') m_line += m_lineStep;
+            out.append(reinterpret_cast<const char*>(s), static_cast<size_t>(p - s));
+        }
+    }
+}
+
+void CScriptParser::SkipChars(const unsigned char*& p, bool lineEnds, bool carriageReturns) {
+    for (;;) {
+        unsigned char c = *p;
+        if (c == ' ' || c == '\t') {
+            ++p;
+        } else if (c == '\n' && lineEnds) {
+            m_line += m_lineStep;
+            ++p;
+        } else if (c == '\r' && carriageReturns) {
+            ++p;
+        } else {
+            return;
+        }
+    }
+}
+
+void CScriptParser::EmitTag(int& state, bool rawMode) {
+    if (!rawMode && m_rawBodyTags.count(m_tagName)) {
+        state = kRawBody;
+        m_attrName.clear();
+        m_attrValue.clear();
+        return;
+    }
+    OnTag(m_tagName, m_attributes);
+    Reset();
+    state = kBetween;
+}
+
+void CScriptParser::EmitLineTag() {
+    OnLineTag(m_tagName, m_arguments);
+    Reset();
+}
+
+void CScriptParser::RaiseTextWithCommands() {
+    if (m_lineEndCommands.empty() && m_charCommands.empty()) {
+        OnText(m_text);
+        m_text.clear();
+        return;
+    }
+    // The last character: its last byte, or the whole multibyte character it ends.
+    size_t last = 0;
+    for (size_t i = 0; i < m_text.size();) {
+        last = i;
+        unsigned n = m_lead[static_cast<unsigned char>(m_text[i])];
+        i += n ? n : 1;
+    }
+    std::string lastChar = m_text.substr(last);
+    OnText(m_text);
+    m_text.clear();
+    // Copies: a command may change the tables while it is parsed.
+    std::vector<std::string> commands;
+    auto it = m_charCommands.find(lastChar);
+    if (it != m_charCommands.end())
+        commands = it->second;
+    else
+        commands = m_lineEndCommands;
+    for (const std::string& command : commands) ParseCommand(command);
+}
+
+bool CScriptParser::Parse(const char* text) {
+    if (!text) return false;
+    const int32_t savedLine = m_line;
+    if (m_line == 0) m_line = 1;
+    Reset();
+
+    const unsigned char* const base = reinterpret_cast<const unsigned char*>(text);
+    const unsigned char* p = base;
+    int state = kBetween;
+    bool lineStart = true;
+    auto error = [&]() {
+        OnError(BadTagMessage(m_encoding));
+        Reset();
+    };
+
+    while (*p) {
+        switch (state) {
+            case kBetween: {
+                const unsigned char c = *p;
+                if (m_lead[c] || c == '\\') {
+                    if (lineStart) OnLineHead(reinterpret_cast<const char*>(p));
+                    state = kText;
+                    lineStart = false;
+                } else if (c == ' ' || c == '\t' || c == '\r') {
+                    ++p;
+                } else if (c == '\n') {
+                    if (lineStart) OnBlankLine();
+                    lineStart = true;
+                    m_line += m_lineStep;
+                    ++p;
+                } else if (lineStart && m_lineTagsAllowed && m_lineTagPrefix != 0 &&
+                           c == static_cast<unsigned char>(m_lineTagPrefix)) {
+                    ++p;
+                    state = kLineTagName;
+                    lineStart = false;
+                } else if (c == '@') {
+                    m_tagName = "@";
+                    EmitTag(state, false);
+                    lineStart = false;
+                    ++p;
+                } else if (c == ';' || (c == '/' && p[1] == '/')) {
+                    state = kLineComment;
+                    lineStart = false;
+                    ++p;
+                } else if (c == '/' && p[1] == '*') {
+                    // Step onto the asterisk, which counts for the end: "/*/" is a whole comment.
+                    state = kBlockComment;
+                    lineStart = false;
+                    ++p;
+                } else if (c == '*') {
+                    state = kLabel;
+                    lineStart = false;
+                    ++p;
+                } else if (c == '[') {
+                    state = kTagName;
+                    lineStart = false;
+                    ++p;
+                } else if (lineStart && m_lineTagsAllowed && m_lineTagPrefix == 0) {
+                    state = kLineTagName;
+                    lineStart = false;
+                } else {
+                    if (lineStart) OnLineHead(reinterpret_cast<const char*>(p));
+                    state = kText;
+                    lineStart = false;
+                }
+                break;
+            }
+            case kLineComment: {
+                while (*p && *p != '\n') {
+                    unsigned n = m_lead[*p] ? m_lead[*p] : 1;
+                    for (unsigned i = 0; i < n && *p; ++i) ++p;
+                }
+                if (*p == '\n') {
+                    m_line += m_lineStep;
+                    ++p;
+                    state = kBetween;
+                    lineStart = true;
+                }
+                break;
+            }
+            case kBlockComment: {
+                while (*p) {
+                    if (*p == '*' && p[1] == '/') {
+                        p += 2;
+                        state = kBetween;
+                        break;
+                    }
+                    unsigned n = m_lead[*p] ? m_lead[*p] : 1;
+                    for (unsigned i = 0; i < n && *p; ++i, ++p)
+                        if (*p == '\n') m_line += m_lineStep;
+                }
+                break;
+            }
+            case kLineTagName: {
+                ReadUntil(p, kStopLineTagName, false, m_tagName);
+                const unsigned char c = *p;
+                if (m_tagName.empty()) {
+                    if (c == 0) break;
+                    if (c == '\n') {
+                        m_line += m_lineStep;
+                        lineStart = true;
+                    }
+                    ++p;
+                    state = kBetween;
+                } else if (c == 0) {
+                    state = kLineTagArgs;  // a name at the end of the text: a line tag without arguments
+                } else if (c == '\n') {
+                    EmitLineTag();
+                    m_line += m_lineStep;
+                    ++p;
+                    state = kBetween;
+                    lineStart = true;
+                } else {
+                    ++p;
+                    state = kLineTagArgs;
+                }
+                break;
+            }
+            case kLineTagArgs: {
+                SkipChars(p, false, false);
+                ReadUntil(p, kStopLineTagArg, true, m_attrName);
+                const unsigned char c = *p;
+                if (c == 0) break;
+                m_arguments.push_back(m_attrName);
+                m_attrName.clear();
+                ++p;
+                if (c == '\n') {
+                    EmitLineTag();
+                    m_line += m_lineStep;
+                    state = kBetween;
+                    lineStart = true;
+                }
+                break;
+            }
+            case kLabel: {
+                ReadUntil(p, kStopLine, false, m_label);
+                if (*p == 0) break;
+                if (!m_label.empty()) OnLabel(m_label);
+                Reset();
+                m_line += m_lineStep;
+                ++p;
+                state = kBetween;
+                lineStart = true;
+                break;
+            }
+            case kTagName: {
+                SkipChars(p, true, true);
+                ReadUntil(p, kStopTagName, true, m_tagName);
+                const unsigned char c = *p;
+                if (c == 0) break;
+                if (c == '[') {
+                    error();
+                    ++p;
+                    state = kTagName;
+                } else if (m_tagName.empty()) {
+                    error();
+                    ++p;
+                    state = kBetween;
+                } else if (c == ']') {
+                    ++p;
+                    EmitTag(state, false);
+                } else {
+                    if (c == '\n') m_line += m_lineStep;
+                    ++p;
+                    state = kAttrName;
+                }
+                break;
+            }
+            case kAttrName: {
+                SkipChars(p, true, true);
+                ReadUntil(p, kStopAttrName, false, m_attrName);
+                const unsigned char c = *p;
+                if (c == 0) break;
+                if (c == '=') {
+                    ++p;
+                    if (!m_attrName.empty()) {
+                        state = kAttrValue;
+                    } else {
+                        // Skip the rest of the tag, up to and including the next bracket.
+                        error();
+                        while (*p && *p != '[' && *p != ']') {
+                            unsigned n = m_lead[*p] ? m_lead[*p] : 1;
+                            for (unsigned i = 0; i < n && *p; ++i, ++p)
+                                if (*p == '\n') m_line += m_lineStep;
+                        }
+                        if (*p) ++p;
+                        state = kBetween;
+                    }
+                } else if (c == ']') {
+                    if (!m_attrName.empty()) m_attributes[m_attrName].clear();
+                    ++p;
+                    EmitTag(state, false);
+                } else if (c == '[') {
+                    error();
+                    ++p;
+                    state = kTagName;
+                } else {
+                    if (!m_attrName.empty()) {
+                        m_attributes[m_attrName].clear();
+                        state = kAfterAttrName;
+                    }
+                    if (c == '\n') m_line += m_lineStep;
+                    ++p;
+                }
+                break;
+            }
+            case kAfterAttrName: {
+                SkipChars(p, true, true);
+                if (*p == 0) break;
+                if (*p == '=') {
+                    ++p;
+                    state = kAttrValue;
+                } else {
+                    m_attrName.clear();
+                    state = kAttrName;
+                }
+                break;
+            }
+            case kAttrValue: {
+                SkipChars(p, true, true);
+                if (*p == 0) break;
+                if (*p == '"') {
+                    ++p;
+                    ReadUntil(p, kStopQuoted, true, m_attrValue);
+                    if (*p == 0) break;
+                    m_attributes[m_attrName] = std::move(m_attrValue);
+                    m_attrName.clear();
+                    m_attrValue.clear();
+                    ++p;
+                    state = kAttrName;
+                    break;
+                }
+                ReadUntil(p, kStopBareValue, true, m_attrValue);
+                const unsigned char c = *p;
+                if (c == 0) break;
+                if (m_attrValue.empty()) {
+                    error();
+                    ++p;
+                    state = c == '[' ? kTagName : kBetween;
+                    break;
+                }
+                m_attributes[m_attrName] = std::move(m_attrValue);
+                m_attrName.clear();
+                m_attrValue.clear();
+                ++p;
+                if (c == ']') {
+                    EmitTag(state, false);
+                } else {
+                    if (c == '\n') m_line += m_lineStep;
+                    state = kAttrName;
+                }
+                break;
+            }
+            case kText: {
+                ReadUntil(p, kStopText, true, m_text);
+                const unsigned char c = *p;
+                if (c == 0) break;
+                if (c == '\n') {
+                    if (!m_text.empty()) RaiseTextWithCommands();
+                    OnLineEnd(reinterpret_cast<const char*>(p), static_cast<size_t>(p - base));
+                    m_line += m_lineStep;
+                    ++p;
+                    state = kBetween;
+                    lineStart = true;
+                    break;
+                }
+                if (!m_text.empty()) {
+                    OnText(m_text);
+                    m_text.clear();
+                }
+                ++p;
+                if (c == '@') {
+                    m_tagName = "@";
+                    EmitTag(state, false);
+                    if (state == kBetween) state = kText;  // the text after "@" is a new run
+                } else {
+                    state = kTagName;
+                }
+                break;
+            }
+            case kRawBody: {
+                std::string& script = m_attributes["script"];
+                ReadUntil(p, kStopRawBody, false, script);
+                if (*p == 0) break;
+                // "[/" + the tag name + "]" closes the body; any other "[" belongs to it.
+                bool closes = p[1] == '/';
+                size_t i = 0;
+                for (; closes && i < m_tagName.size(); ++i)
+                    if (p[2 + i] != static_cast<unsigned char>(m_tagName[i])) closes = false;
+                if (closes && p[2 + i] == ']') {
+                    p += 3 + i;
+                    EmitTag(state, true);
+                } else {
+                    script += '[';
+                    ++p;
+                }
+                break;
+            }
+        }
+    }
+
+    switch (state) {
+        case kLineTagArgs:
+            if (!m_attrName.empty()) m_arguments.push_back(m_attrName);
+            EmitLineTag();
+            break;
+        case kLabel:
+            if (!m_label.empty()) OnLabel(m_label);
+            break;
+        case kTagName:
+        case kAttrName:
+        case kAfterAttrName:
+        case kAttrValue:
+            error();
+            break;
+        case kText:
+            if (!m_text.empty()) OnText(m_text);
+            break;
+        default:
+            break;
+    }
+    Reset();
+    m_line = savedLine;
+    return false;
+}
+
+}  // namespace kestrin

@@ -1,0 +1,92 @@
+#pragma once
+// The scenario parser: a single-pass state machine over the zero-terminated text of one
+// ".iet" script, raising an event for every text run, label, tag, line tag, blank line,
+// line head, line end and syntax error. Derived parsers build blocks from the events.
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace kestrin {
+
+class CScriptParser {
+public:
+    using AttributeMap = std::map<std::string, std::string>;
+
+    CScriptParser();
+    virtual ~CScriptParser();
+
+    // Parses the whole zero-terminated text; re-entrant for inserted commands. Always false.
+    virtual bool Parse(const char* text);
+
+    void SetLineTag(bool allowed, char prefix);
+    void AddRawBodyTag(const std::string& name);
+    void AddLineEndCommand(const std::string& command);
+    void AddCharCommand(const std::string& character, const std::string& command);
+    void ClearLineEndCommands();
+
+    int GetEncoding() const { return m_encoding; }
+    void SetEncoding(int encoding);
+    int GetLine() const { return m_line; }
+    bool GetLineTagsAllowed() const { return m_lineTagsAllowed; }
+    char GetLineTagPrefix() const { return m_lineTagPrefix; }
+    const std::vector<std::string>& GetLineEndCommands() const { return m_lineEndCommands; }
+    const std::map<std::string, std::vector<std::string>>& GetCharCommands() const { return m_charCommands; }
+
+    // The message of every syntax error.
+    static const std::string& BadTagMessage(int encoding);
+
+protected:
+    // Events. The string and map arguments may be moved from; the parser clears them after.
+    virtual void OnLineHead(const char* position);
+    virtual bool OnText(std::string& text);
+    virtual void OnLineEnd(const char* position, size_t offset);
+    virtual bool OnLabel(std::string& label);
+    virtual bool OnTag(std::string& name, AttributeMap& attributes);
+    virtual bool OnLineTag(std::string& name, std::vector<std::string>& arguments);
+    virtual void OnError(const std::string& message);
+    virtual void OnBlankLine();
+
+    // Parses an inserted command text in place. Commands inserted while another inserted
+    // command is being parsed are ignored, so that no command can insert itself without end.
+    void ParseCommand(const std::string& command);
+    bool InInsertedCommand() const { return m_commandDepth > 0; }
+
+private:
+    enum StopSet { kStopLineTagName, kStopLineTagArg, kStopLine, kStopTagName, kStopAttrName,
+                   kStopQuoted, kStopBareValue, kStopText, kStopRawBody, kStopSetCount };
+
+    struct Scan;
+    void BuildTables();
+    // Appends from p up to the first character of the stop set (escapes optionally resolved);
+    // leaves p on it, or on the terminating zero. Counts line ends it takes.
+    void ReadUntil(const unsigned char*& p, StopSet set, bool escapes, std::string& out);
+    void SkipChars(const unsigned char*& p, bool lineEnds, bool carriageReturns);
+    void Reset();
+    void EmitTag(int& state, bool rawMode);
+    void EmitLineTag();
+    void RaiseTextWithCommands();
+
+    int32_t m_line = 0;
+    int m_encoding = 0;
+    bool m_lineTagsAllowed = true;
+    char m_lineTagPrefix = 0;
+    std::set<std::string> m_rawBodyTags;
+    std::vector<std::string> m_lineEndCommands;
+    std::map<std::string, std::vector<std::string>> m_charCommands;
+
+    std::string m_text, m_label, m_tagName, m_attrName, m_attrValue;
+    std::vector<std::string> m_arguments;
+    AttributeMap m_attributes;
+
+    int m_commandDepth = 0;
+    int32_t m_lineStep = 1;
+    const uint8_t* m_lead = nullptr;
+    // Per stop set: 0 plain byte, 1 lead byte, 2 stop character, 3 other special byte
+    // (zero, carriage return, line end, backslash).
+    uint8_t m_class[2][kStopSetCount][256];
+};
+
+}  // namespace kestrin
