@@ -1,5 +1,7 @@
 #include "SCRIPT/COruVariables.h"
 
+#include "CORE/CSerializer.h"
+
 namespace kestrin {
 
 COruVariables::~COruVariables() = default;
@@ -78,6 +80,33 @@ void COruVariables::PopLocalScope() {
 }
 
 COruVariables* COruVariables::GetLocalScope() { return m_scopes.empty() ? nullptr : m_scopes.back().get(); }
+
+void COruVariables::Save(CSerializer* serializer) {
+    serializer->SaveByteSet(GetQuoteCharacters(), 1);
+    std::unordered_map<std::string, std::string> game;
+    for (const auto& v : m_variables) {
+        const std::string& name = v.first;
+        bool savedElsewhere = name.size() >= 2 && name[1] == '.' && (name[0] == 'g' || name[0] == 's' || name[0] == 't');
+        if (!savedElsewhere) game.emplace(name, v.second.GetString());
+    }
+    serializer->SaveStringHashMap(game, 2);
+    serializer->SaveVariablesPtrList(m_scopes, 3);
+}
+
+void COruVariables::Load(CSerializer* serializer) {
+    std::set<unsigned char> quotes = GetQuoteCharacters();
+    serializer->LoadByteSet(quotes, 1);
+    SetQuoteCharacters(quotes);
+    if (!serializer->FindMember(2, false)) {
+        std::unordered_map<std::string, std::string> game;
+        serializer->LoadStringHashMap(game, 2);
+        m_variables.clear();
+        for (const auto& v : game) m_variables[v.first].SetString(v.second);
+    }
+    serializer->LoadVariablesPtrList(m_scopes, 3);
+    for (auto& scope : m_scopes)
+        if (scope) scope->SetEncoding(GetEncoding());
+}
 
 void COruVariables::Clear() {
     m_variables.clear();

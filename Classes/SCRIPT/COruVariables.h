@@ -5,11 +5,12 @@
 #include <memory>
 #include <string>
 
+#include "CORE/ISerializable.h"
 #include "SCRIPT/CCompute.h"
 
 namespace kestrin {
 
-class COruVariables : public CCompute {
+class COruVariables : public CCompute, public ISerializable {
 public:
     COruVariables() = default;
     ~COruVariables() override;
@@ -33,6 +34,12 @@ public:
     // The innermost scope, or null.
     COruVariables* GetLocalScope();
     size_t GetLocalScopeCount() const { return m_scopes.size(); }
+
+    // Member 1 the quote characters, 2 the game variables (not "g.", "s." or "t.") as strings,
+    // 3 the local scopes from outermost to innermost.
+    void Save(CSerializer* serializer) override;
+    // Empties the whole global table first; the scopes are replaced.
+    void Load(CSerializer* serializer) override;
 
     // Empties the global table (every name space) and the local scopes.
     void Clear();

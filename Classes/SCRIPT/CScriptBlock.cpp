@@ -1,5 +1,6 @@
 #include "SCRIPT/CScriptBlock.h"
 
+#include "CORE/CSerializer.h"
 #include "CORE/StringHelpers.h"
 
 namespace kestrin {
@@ -20,6 +21,20 @@ bool CScriptBlock::TryGetAttribute(const std::string& name, std::string& value) 
     if (it == m_attributes.end()) return true;
     value = it->second;
     return false;
+}
+
+void CScriptBlock::Save(CSerializer* serializer) {
+    serializer->SaveInt(m_kind, 1);
+    serializer->SaveInt(m_line, 2);
+    serializer->SaveString(m_name, 3);
+    serializer->SaveStringMap(m_attributes, 4);
+}
+
+void CScriptBlock::Load(CSerializer* serializer) {
+    serializer->LoadInt(m_kind, 1);
+    serializer->LoadInt(m_line, 2);
+    serializer->LoadString(m_name, 3);
+    serializer->LoadStringMap(m_attributes, 4);
 }
 
 std::string CScriptBlock::ToCommaText() const {

@@ -5,9 +5,11 @@
 #include <map>
 #include <string>
 
+#include "CORE/ISerializable.h"
+
 namespace kestrin {
 
-class CScriptBlock {
+class CScriptBlock : public ISerializable {
 public:
     using AttributeMap = std::map<std::string, std::string>;
 
@@ -21,7 +23,11 @@ public:
     CScriptBlock(CScriptBlock&&) = default;
     CScriptBlock& operator=(const CScriptBlock&) = default;
     CScriptBlock& operator=(CScriptBlock&&) = default;
-    virtual ~CScriptBlock() = default;
+    ~CScriptBlock() override = default;
+
+    // Members 1 kind, 2 line, 3 name, 4 attributes; an absent member leaves its field.
+    void Save(CSerializer* serializer) override;
+    void Load(CSerializer* serializer) override;
 
     int32_t GetKind() const { return m_kind; }
     void SetKind(int32_t kind) { m_kind = kind; }

@@ -8,6 +8,8 @@
 
 namespace kestrin {
 
+class CSerializer;
+
 class CVariables {
 public:
     // Elements of an unordered_map never move, so a CVariant* stays valid while
@@ -28,6 +30,11 @@ public:
     virtual bool SetString(const std::string& name, const std::string& value);
 
     const Table& GetTable() const { return m_variables; }
+
+    // One member (a hash map name -> string form) of every variable whose name begins with prefix.
+    void SaveWithPrefix(CSerializer* serializer, const std::string& prefix, unsigned key) const;
+    // Sets every name of such a member as a string variable; other variables stay.
+    void LoadWithPrefix(CSerializer* serializer, unsigned key);
 
 protected:
     Table m_variables;
