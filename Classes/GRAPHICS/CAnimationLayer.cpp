@@ -1,0 +1,81 @@
+#include "GRAPHICS/CAnimationLayer.h"
+
+#include "CORE/CTimer.h"
+
+namespace kestrin {
+
+void CAnimationLayer::SetFrame(const std::shared_ptr<IDisplayObject>& frame) {
+    m_startTime = CTimer::GetInstance()->GetTime();
+    m_frames.clear();
+    m_frames[0] = frame;
+}
+
+void CAnimationLayer::AddFrame(const std::shared_ptr<IDisplayObject>& frame, int32_t time) { m_frames[time] = frame; }
+
+void CAnimationLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t) {
+    const uint32_t now = CTimer::GetInstance()->GetTime();
+    // Two passes at most: a loop end moves the start on by every whole loop at once, after which
+    // the elapsed time lies inside the loop.
+    for (int pass = 0; pass < 2; ++pass) {
+        // The clock wraps at 2^32: the difference is taken in 32 bits.
+        const int64_t elapsed = static_cast<int32_t>(now - m_startTime);
+        int32_t previous = 0;
+        bool restarted = false;
+        for (const auto& [time, frame] : m_frames) {
+            if (elapsed < time) {
+                // Looked up without inserting: a missing frame under 0 simply draws nothing.
+                auto it = m_frames.find(previous);
+                if (it != m_frames.end() && it->second) it->second->Draw(worldMatrix, alpha);
+                return;
+            }
+            if (!frame) {
+                // A loop end at time 0 (or before) would restart for ever: nothing is shown.
+                if (time <= 0) return;
+                const int64_t loops = elapsed / time;
+                m_startTime += static_cast<uint32_t>(loops * time);
+                restarted = true;
+                break;
+            }
+            previous = time;
+        }
+        // Past the last entry, which only ends the frame before it: nothing is drawn.
+        if (!restarted) return;
+    }
+}
+
+IDisplayObject* CAnimationLayer::FirstFrame() const {
+    auto it = m_frames.find(0);
+    return it != m_frames.end() ? it->second.get() : nullptr;
+}
+
+int32_t CAnimationLayer::GetRight() const {
+    IDisplayObject* f = FirstFrame();
+    return f ? f->GetRight() : GetX();
+}
+
+int32_t CAnimationLayer::GetBottom() const {
+    IDisplayObject* f = FirstFrame();
+    return f ? f->GetBottom() : GetY();
+}
+
+int32_t CAnimationLayer::GetWidth() const {
+    IDisplayObject* f = FirstFrame();
+    return f ? f->GetWidth() : 0;
+}
+
+int32_t CAnimationLayer::GetHeight() const {
+    IDisplayObject* f = FirstFrame();
+    return f ? f->GetHeight() : 0;
+}
+
+IDisplayObject* CAnimationLayer::Clone(bool copyState) const {
+    auto* copy = new CAnimationLayer();
+    if (copyState) {
+        copy->CopyFrom(*this);
+        copy->m_frames = m_frames;
+        copy->m_startTime = m_startTime;
+    }
+    return copy;
+}
+
+}  // namespace kestrin

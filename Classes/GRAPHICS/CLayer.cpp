@@ -1,0 +1,513 @@
+#include "GRAPHICS/CLayer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "CORE/CInput.h"
+#include "GRAPHICS/Blit.h"
+#include "GRAPHICS/CSurface.h"
+#include "GRAPHICS/IGraphicRenderer.h"
+#include "GRAPHICS/ISurface.h"
+
+namespace kestrin {
+
+namespace {
+
+constexpr int32_t kLeftButton = 1;
+// Coordinates beyond this are far off any render target.
+constexpr float kFarAway = 1073741824.0f;  // 2^30
+
+bool IsUsable(float v) { return std::isfinite(v) && std::fabs(v) < kFarAway; }
+
+// ---- resampling ------------------------------------------------------------------------------
+
+// The source area of one resampling, in image pixels (right and bottom inclusive).
+struct SourceArea {
+    const uint8_t* const* rows;  // image rows
+    const uint8_t* const* maskRows;  // mask rows, or null
+    int64_t left, top, right, bottom;
+};
+
+// One target row: n pixels starting at fixed-point source position (u, v), stepping (du, dv).
+// The smooth samplers get (u, v) moved back by half a pixel: they weigh the four pixels around
+// the sample point, while the inside test looks at the pixel the point itself falls in.
+template <int kBpp, bool kSmooth, bool kMask>
+void ResampleRow(uint8_t* out, int32_t n, int64_t u, int64_t v, int64_t du, int64_t dv, const SourceArea& a) {
+    constexpr int64_t kHalf = kSmooth ? 0x8000 : 0;
+    for (int32_t i = 0; i < n; ++i, u += du, v += dv, out += kBpp) {
+        const int64_t px = (u + kHalf) >> 16;
+        const int64_t py = (v + kHalf) >> 16;
+        if (px < a.left || px > a.right || py < a.top || py > a.bottom) {
+            for (int b = 0; b < kBpp; ++b) out[b] = 0;
+            continue;
+        }
+        if constexpr (!kSmooth) {
+            const uint8_t* s = a.rows[py] + px * kBpp;
+            for (int b = 0; b < kBpp; ++b) out[b] = s[b];
+            if constexpr (kMask) out[3] = static_cast<uint8_t>((s[3] * (a.maskRows[py][px] + 1)) >> 8);
+        } else {
+            // The four neighbours, held at the edges of the area.
+            const int64_t sx = u >> 16;
+            const int64_t sy = v >> 16;
+            const int64_t x0 = std::max(sx, a.left), x1 = std::min(sx + 1, a.right);
+            const int64_t y0 = std::max(sy, a.top), y1 = std::min(sy + 1, a.bottom);
+            const int32_t fx = static_cast<int32_t>((u >> 8) & 255);
+            const int32_t fy = static_cast<int32_t>((v >> 8) & 255);
+            const int32_t w00 = (((255 - fx) * (256 - fy)) >> 8) + 1;
+            const int32_t w10 = ((fx * (256 - fy)) >> 8) + 1;
+            const int32_t w01 = (((255 - fx) * (fy + 1)) >> 8) + 1;
+            const int32_t w11 = ((fx * (fy + 1)) >> 8) + 1;
+            const uint8_t* p00 = a.rows[y0] + x0 * kBpp;
+            const uint8_t* p10 = a.rows[y0] + x1 * kBpp;
+            const uint8_t* p01 = a.rows[y1] + x0 * kBpp;
+            const uint8_t* p11 = a.rows[y1] + x1 * kBpp;
+            auto filter = [&](int b) {
+                return ((p00[b] * w00) >> 8) + ((p10[b] * w10) >> 8) + ((p01[b] * w01) >> 8) +
+                       ((p11[b] * w11) >> 8);
+            };
+            if constexpr (kMask) {
+                out[0] = static_cast<uint8_t>(filter(0));
+                out[1] = static_cast<uint8_t>(filter(1));
+                out[2] = static_cast<uint8_t>(filter(2));
+                const int32_t mk = ((a.maskRows[y0][x0] * w00) >> 8) + ((a.maskRows[y0][x1] * w10) >> 8) +
+                                   ((a.maskRows[y1][x0] * w01) >> 8) + ((a.maskRows[y1][x1] * w11) >> 8);
+                out[3] = static_cast<uint8_t>((filter(3) * (mk + 1)) >> 8);
+            } else {
+                for (int b = 0; b < kBpp; ++b) out[b] = static_cast<uint8_t>(filter(b));
+            }
+        }
+    }
+}
+
+using ResampleFn = void (*)(uint8_t*, int32_t, int64_t, int64_t, int64_t, int64_t, const SourceArea&);
+
+ResampleFn PickResampler(int32_t bytesPerPixel, bool smooth, bool mask) {
+    if (bytesPerPixel == 1) return smooth ? ResampleRow<1, true, false> : ResampleRow<1, false, false>;
+    if (mask) return smooth ? ResampleRow<4, true, true> : ResampleRow<4, false, true>;
+    return smooth ? ResampleRow<4, true, false> : ResampleRow<4, false, false>;
+}
+
+int64_t ToFixed(double v) {
+    constexpr double kLimit = 4503599627370496.0;  // 2^52: far outside any image, still exact
+    return static_cast<int64_t>(std::floor(std::clamp(v * 65536.0, -kLimit, kLimit)));
+}
+
+int64_t StepToFixed(double v) {
+    constexpr double kLimit = 1099511627776.0;  // 2^40: a row of 2^15 steps stays in 64 bits
+    return static_cast<int64_t>(std::llround(std::clamp(v * 65536.0, -kLimit, kLimit)));
+}
+
+}  // namespace
+
+CLayer::CLayer(const std::shared_ptr<IGraphicRenderer>& renderer)
+    : m_renderer(renderer), m_input(CInput::GetInstance()) {}
+
+CLayer::~CLayer() = default;
+
+// ---- properties ------------------------------------------------------------------------------
+
+void CLayer::SetSurface(const std::shared_ptr<ISurface>& surface) {
+    AddDirtyFlags(kDirtyContent | kDirtyImage);
+    m_surface = surface;
+    m_mask.reset();
+    m_transformed.reset();
+    m_builtValid = false;
+}
+
+void CLayer::SetMask(const std::shared_ptr<ISurface>& mask) {
+    if (!mask) {
+        m_mask.reset();
+        AddDirtyFlags(kDirtyContent);
+        return;
+    }
+    if (!m_surface) return;
+    const int32_t bits = m_surface->GetPixelBits();
+    if ((bits != 1 && bits != 2) || mask->GetPixelBits() != 0) return;
+    if (mask->GetWidth() != m_surface->GetWidth() || mask->GetHeight() != m_surface->GetHeight()) return;
+    m_mask = mask;
+    AddDirtyFlags(kDirtyContent);
+}
+
+void CLayer::SetColorKey(int32_t colorKey) {
+    if (colorKey == m_colorKey) return;
+    m_colorKey = colorKey;
+    AddDirtyFlags(kDirtyImage);
+}
+
+void CLayer::SetOnRollOut(const LayerEventHandler& handler) {
+    if (IsVisible() && !m_draggable && !m_onClick && !m_onRollOver && !m_onRollOut && !m_onDragIn && !m_onDrag &&
+        !m_onDragOut)
+        m_hover = HitTest();
+    m_onRollOut = handler;
+}
+
+void CLayer::SetVisible(bool visible) {
+    // A layer that appears under a resting mouse must not report a roll-over for it.
+    if (m_onRollOut && !IsVisible() && visible) m_hover = HitTest();
+    CDisplayObject::SetVisible(visible);
+}
+
+bool CLayer::IsClipInUse() const {
+    const IRect& clip = GetClip();
+    return clip.GetWidth() != 0 && clip.GetHeight() != 0;
+}
+
+int32_t CLayer::VisibleWidth() const {
+    if (!m_surface) return 0;
+    const int32_t w = GetClip().GetWidth();
+    return w != 0 ? w : m_surface->GetWidth();
+}
+
+int32_t CLayer::VisibleHeight() const {
+    if (!m_surface) return 0;
+    const int32_t h = GetClip().GetHeight();
+    return h != 0 ? h : m_surface->GetHeight();
+}
+
+int32_t CLayer::GetWidth() const { return VisibleWidth(); }
+int32_t CLayer::GetHeight() const { return VisibleHeight(); }
+int32_t CLayer::GetRight() const { return m_surface ? GetX() + VisibleWidth() - 1 : 0; }
+int32_t CLayer::GetBottom() const { return m_surface ? GetY() + VisibleHeight() - 1 : 0; }
+
+ISurface* CLayer::UsableMask() const {
+    // A mask is taken only when it fits the image; the image may have been re-initialised since.
+    if (!m_mask || !m_surface) return nullptr;
+    if (m_mask->GetPixelBits() != 0 || m_surface->GetBytesPerPixel() != 4) return nullptr;
+    if (m_mask->GetWidth() != m_surface->GetWidth() || m_mask->GetHeight() != m_surface->GetHeight()) return nullptr;
+    return m_mask.get();
+}
+
+IDisplayObject* CLayer::Clone(bool copyState) const {
+    auto* copy = new CLayer(m_renderer);
+    if (copyState) {
+        copy->CopyFrom(*this);
+        copy->CopyLayerFrom(*this);
+    }
+    return copy;
+}
+
+void CLayer::CopyLayerFrom(const CLayer& other) {
+    m_renderer = other.m_renderer;
+    m_input = other.m_input;
+    m_surface = other.m_surface;
+    m_mask = other.m_mask;
+    m_colorKey = other.m_colorKey;
+    m_hitAlpha = other.m_hitAlpha;
+    m_draggable = other.m_draggable;
+    m_onClick = other.m_onClick;
+    m_onRollOver = other.m_onRollOver;
+    m_onRollOut = other.m_onRollOut;
+    m_onDragIn = other.m_onDragIn;
+    m_onDrag = other.m_onDrag;
+    m_onDragOut = other.m_onDragOut;
+    m_inverseMatrix = other.m_inverseMatrix;
+    m_transformed = other.m_transformed;
+    m_transformedRect = other.m_transformedRect;
+    m_transformChanged = other.m_transformChanged;
+    m_hover = other.m_hover;
+    m_dragStart = other.m_dragStart;
+    m_dragOrigin = other.m_dragOrigin;
+    m_built = other.m_built;
+    m_builtValid = other.m_builtValid;
+}
+
+void CLayer::ApplyTransform(CMatrix2D& matrix) {
+    CDisplayObject::ApplyTransform(matrix);
+    m_inverseMatrix = CMatrix2D(matrix, true);
+    m_transformChanged = true;
+}
+
+// ---- hit testing and pointer events ---------------------------------------------------------
+
+bool CLayer::HitTest() {
+    if (!m_surface || !m_input) return false;
+    const CPoint m = m_input->GetClientMousePoint();
+    float u = 0, v = 0;
+    m_inverseMatrix.Transform(static_cast<float>(m.GetX()) + 0.5f, static_cast<float>(m.GetY()) + 0.5f, u, v);
+    if (!IsUsable(u) || !IsUsable(v)) return false;
+    // Truncation toward zero: a centre at -0.4 still counts as column 0.
+    int64_t px = static_cast<int64_t>(u);
+    int64_t py = static_cast<int64_t>(v);
+    if (px < 0 || py < 0 || px >= VisibleWidth() || py >= VisibleHeight()) return false;
+    if (IsClipInUse()) {
+        px += GetClip().GetX();
+        py += GetClip().GetY();
+    }
+    // A clip reaching beyond the image: outside the image is never a hit.
+    if (px < 0 || py < 0 || px >= m_surface->GetWidth() || py >= m_surface->GetHeight()) return false;
+    int32_t alpha = 0;
+    if (m_surface->GetBytesPerPixel() == 4) {
+        m_surface->Lock();
+        const auto* row = reinterpret_cast<const uint8_t*>(m_surface->GetLine(static_cast<int32_t>(py)));
+        if (row) alpha = row[px * 4 + 3];
+        m_surface->Unlock();
+        if (!row) return false;
+    }
+    return alpha >= m_hitAlpha;
+}
+
+void CLayer::OnUpdate(const CMatrix2D&, float, int32_t) {
+    if (!IsVisible()) return;
+    if (!m_draggable && !m_onClick && !m_onRollOver && !m_onRollOut && !m_onDragIn && !m_onDrag && !m_onDragOut)
+        return;
+    const bool over = HitTest();
+    const bool pressed = m_input && m_input->IsDownEdge(kLeftButton);
+    // Handlers may change this layer; call copies.
+    if (m_onClick && over && !m_draggable && pressed) LayerEventHandler(m_onClick)();
+    if (m_onRollOver && over && !m_hover) LayerEventHandler(m_onRollOver)();
+    if (m_onRollOut && !over && m_hover) LayerEventHandler(m_onRollOut)();
+    if (m_draggable && m_input) {
+        if (m_dragStart.GetX() == -1) {
+            if (over && pressed) {
+                if (m_onDragIn) LayerEventHandler(m_onDragIn)();
+                m_dragStart = m_input->GetMousePoint();
+                m_dragOrigin = CPoint(GetX(), GetY());
+            }
+        } else {
+            const CPoint m = m_input->GetMousePoint();
+            // The next composition (in this frame's draw pass) places the layer at once.
+            SetX(static_cast<int32_t>(static_cast<int64_t>(m_dragOrigin.GetX()) + m.GetX() - m_dragStart.GetX()));
+            SetY(static_cast<int32_t>(static_cast<int64_t>(m_dragOrigin.GetY()) + m.GetY() - m_dragStart.GetY()));
+            if (m_input->IsDown(kLeftButton)) {
+                if (m_onDrag) LayerEventHandler(m_onDrag)();
+            } else {
+                if (m_onDragOut) LayerEventHandler(m_onDragOut)();
+                m_dragStart = CPoint(-1, -1);
+            }
+        }
+    }
+    m_hover = over;
+}
+
+// ---- drawing --------------------------------------------------------------------------------
+
+bool CLayer::BuildKeyMatches(const BuildKey& k) const {
+    const BuildKey& b = m_built;
+    if (k.surface != b.surface || k.width != b.width || k.height != b.height || k.pixelBits != b.pixelBits ||
+        k.mask != b.mask || !k.clip.IsEqual(b.clip) || k.smooth != b.smooth || k.resampled != b.resampled)
+        return false;
+    if (!k.resampled) return true;
+    CMatrix2D now(k.a, k.b, 0, k.d, k.e, 0);
+    CMatrix2D then(b.a, b.b, 0, b.d, b.e, 0);
+    return now.IsEqualLinear(then, true);
+}
+
+void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
+    ISurface* image = m_surface.get();
+    if (!image || GetXScale() <= 0 || GetYScale() <= 0 || GetAlpha() <= 0 || !IsVisible()) return;
+
+    const bool clipInUse = IsClipInUse();
+    const IRect& clip = GetClip();
+    ISurface* mask = UsableMask();
+    const bool linear = m.HasLinearPart();
+    BuildKey key;
+    key.surface = image;
+    key.width = image->GetWidth();
+    key.height = image->GetHeight();
+    key.pixelBits = image->GetPixelBits();
+    key.mask = mask;
+    key.clip.SetFromRect(clip);
+    key.resampled = linear || clipInUse || mask;
+    key.smooth = linear && smooth;
+    key.a = m.A();
+    key.b = m.B();
+    key.d = m.D();
+    key.e = m.E();
+    bool rebuild = (flags & kDirtyContent) || !m_builtValid || !BuildKeyMatches(key);
+    if (!m_transformChanged && !rebuild) return;
+    m_transformChanged = false;
+
+    auto drop = [this]() {
+        m_transformed.reset();
+        m_transformedRect = CRect();
+        // Tried again at the next placement change.
+        m_builtValid = false;
+    };
+
+    // Source size, and the four pixel centres of its corners mapped through the matrix.
+    const int32_t w = clipInUse ? clip.GetWidth() : image->GetWidth();
+    const int32_t h = clipInUse ? clip.GetHeight() : image->GetHeight();
+    if (w <= 0 || h <= 0) return drop();
+    const float cxs[4] = {0.5f, w - 0.5f, 0.5f, w - 0.5f};
+    const float cys[4] = {0.5f, 0.5f, h - 0.5f, h - 0.5f};
+    float minX = 0, minY = 0, maxX = 0, maxY = 0;
+    for (int i = 0; i < 4; ++i) {
+        float x = 0, y = 0;
+        m.Transform(cxs[i], cys[i], x, y);
+        if (!IsUsable(x) || !IsUsable(y)) return drop();  // nowhere near any target
+        if (i == 0 || x < minX) minX = x;
+        if (i == 0 || y < minY) minY = y;
+        if (i == 0 || x > maxX) maxX = x;
+        if (i == 0 || y > maxY) maxY = y;
+    }
+    // Whole pixels: the pixel each extreme centre falls in (floor, so negative places round the
+    // same way as positive ones).
+    const int64_t left = static_cast<int64_t>(std::floor(minX));
+    const int64_t top = static_cast<int64_t>(std::floor(minY));
+    const int64_t right = static_cast<int64_t>(std::floor(maxX));
+    const int64_t bottom = static_cast<int64_t>(std::floor(maxY));
+
+    if (!key.resampled) {
+        // Only moved: the image itself is drawn, no pixels are copied.
+        m_transformedRect = CRect(static_cast<int32_t>(left), static_cast<int32_t>(top),
+                                  static_cast<int32_t>(right - left + 1), static_cast<int32_t>(bottom - top + 1), true);
+        m_transformed = m_surface;
+        m_built = key;
+        m_builtValid = true;
+        return;
+    }
+    // A placement change of an image built only where it met the target needs a new build.
+    if (!rebuild && !m_built.partial) {
+        m_transformedRect = CRect(static_cast<int32_t>(left), static_cast<int32_t>(top),
+                                  static_cast<int32_t>(right - left + 1), static_cast<int32_t>(bottom - top + 1), true);
+        return;
+    }
+
+    // The area to build: the whole bounding box, or, when that is absurdly large, only the part
+    // that covers the render target.
+    int64_t bl = left, bt = top, br = right, bb = bottom;
+    key.partial = false;
+    const int64_t fullW = right - left + 1, fullH = bottom - top + 1;
+    if (fullW > 32768 || fullH > 32768 || fullW * fullH > kMaxTransformedPixels) {
+        ISurface* target = m_renderer ? m_renderer->GetRenderTarget() : nullptr;
+        if (!target) return drop();
+        bl = std::max<int64_t>(bl, 0);
+        bt = std::max<int64_t>(bt, 0);
+        br = std::min<int64_t>(br, target->GetWidth() - 1);
+        bb = std::min<int64_t>(bb, target->GetHeight() - 1);
+        if (br < bl || bb < bt || (br - bl + 1) * (bb - bt + 1) > kMaxTransformedPixels) return drop();
+        key.partial = true;
+    }
+    const int32_t tw = static_cast<int32_t>(br - bl + 1);
+    const int32_t th = static_cast<int32_t>(bb - bt + 1);
+
+    // The inverse of the matrix, from this matrix (callers may pass one other than the world
+    // matrix). A singular matrix shows nothing.
+    const double det = static_cast<double>(m.A()) * m.E() - static_cast<double>(m.B()) * m.D();
+    if (!(std::fabs(det) > 0) || !std::isfinite(det)) return drop();
+    const CMatrix2D inv(m, true);
+    if (!std::isfinite(inv.A()) || !std::isfinite(inv.B()) || !std::isfinite(inv.C()) || !std::isfinite(inv.D()) ||
+        !std::isfinite(inv.E()) || !std::isfinite(inv.F()))
+        return drop();
+
+    // The transformed image: reuse ours when nobody shares it and it has the right shape.
+    const int32_t bits = image->GetPixelBits();
+    ISurface* out = m_transformed.get();
+    if (!out || out == image || m_transformed.use_count() != 1 || out->GetWidth() != tw || out->GetHeight() != th ||
+        out->GetPixelBits() != bits) {
+        ResetSurfacePtr(m_transformed, new CSurface());
+        if (m_transformed->Init(tw, th, bits, 0)) return drop();
+        out = m_transformed.get();
+    }
+    m_transformedRect = CRect(static_cast<int32_t>(bl), static_cast<int32_t>(bt), tw, th, true);
+    m_built = key;
+    m_builtValid = true;
+
+    // The source area: the clip (or the whole image), never beyond the image's pixels.
+    const int64_t cx = clipInUse ? clip.GetX() : 0;
+    const int64_t cy = clipInUse ? clip.GetY() : 0;
+    SourceArea area{};
+    area.left = std::max<int64_t>(cx, 0);
+    area.top = std::max<int64_t>(cy, 0);
+    area.right = std::min<int64_t>(clipInUse ? clip.GetRight() : image->GetWidth() - 1, image->GetWidth() - 1);
+    area.bottom = std::min<int64_t>(clipInUse ? clip.GetBottom() : image->GetHeight() - 1, image->GetHeight() - 1);
+
+    const int32_t bpp = image->GetBytesPerPixel();
+    image->Lock();
+    if (mask) mask->Lock();
+    out->Lock();
+    std::vector<const uint8_t*> rows(static_cast<size_t>(image->GetHeight()));
+    std::vector<const uint8_t*> maskRows(mask ? rows.size() : 0);
+    bool ok = true;
+    for (int32_t y = 0; y < image->GetHeight(); ++y) {
+        rows[y] = reinterpret_cast<const uint8_t*>(image->GetLine(y));
+        if (!rows[y]) ok = false;
+        if (mask) {
+            maskRows[y] = reinterpret_cast<const uint8_t*>(mask->GetLine(y));
+            if (!maskRows[y]) ok = false;
+        }
+    }
+    area.rows = rows.data();
+    area.maskRows = mask ? maskRows.data() : nullptr;
+    const bool filtered = key.smooth;
+    const ResampleFn row = PickResampler(bpp, filtered, mask != nullptr);
+
+    // Each target pixel samples the source at its centre; the filter weighs the pixels around
+    // that point, so its origin is half a pixel back.
+    const double shift = filtered ? 0.5 : 0.0;
+    const double ia = inv.A(), ib = inv.B(), ic = inv.C(), id = inv.D(), ie = inv.E(), iff = inv.F();
+    const int64_t du = StepToFixed(ia), dv = StepToFixed(id);
+    for (int32_t j = 0; j < th; ++j) {
+        auto* dst = reinterpret_cast<uint8_t*>(out->GetLine(j));
+        if (!dst) break;
+        if (!ok) {
+            std::fill(dst, dst + static_cast<size_t>(tw) * bpp, 0);
+            continue;
+        }
+        const double px = static_cast<double>(bl) + 0.5;
+        const double py = static_cast<double>(bt) + j + 0.5;
+        const double su = ia * px + ib * py + ic + static_cast<double>(cx) - shift;
+        const double sv = id * px + ie * py + iff + static_cast<double>(cy) - shift;
+        row(dst, tw, ToFixed(su), ToFixed(sv), du, dv, area);
+    }
+    out->Unlock();
+    if (mask) mask->Unlock();
+    image->Unlock();
+}
+
+void CLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t flags) {
+    if (!m_surface) return;
+    RenderTransformed(worldMatrix, flags, true);
+    ClearDirtyFlags(kDirtyImage);
+    ISurface* target = m_renderer ? m_renderer->GetRenderTarget() : nullptr;
+    ISurface* source = m_transformed.get();
+    if (!target || !source) return;
+
+    // Never more than the transformed image really holds.
+    const CRect placed(m_transformedRect.GetX(), m_transformedRect.GetY(),
+                       std::min(m_transformedRect.GetWidth(), source->GetWidth()),
+                       std::min(m_transformedRect.GetHeight(), source->GetHeight()), true);
+    const CRect bounds(0, 0, target->GetWidth(), target->GetHeight(), true);
+    const BlitParams p = ComputeBlitRect(placed, bounds, nullptr, nullptr);
+    if (!p.valid) return;
+
+    const float rounded = std::floor(alpha + 0.5f);
+    const int32_t o = rounded >= 255.0f ? 255 : rounded <= 0.0f ? 0 : static_cast<int32_t>(rounded);
+    if (o == 0) return;
+    const int32_t kind = UsableMask() ? 2 : m_surface->GetPixelBits();
+    if (kind == 0) return;  // a grey-level image has no colour to blend, in any mode
+    const bool opaque = o == 255;
+    const bool alphaSource = kind == 2;
+    switch (GetLayerMode()) {
+    case 1:
+        if (alphaSource)
+            opaque ? BlendAddAlpha(target, source, p) : BlendAddAlphaOpacity(target, source, p, o);
+        else
+            opaque ? BlendAdd(target, source, p) : BlendAddOpacity(target, source, p, o);
+        break;
+    case 2:
+        if (alphaSource)
+            opaque ? BlendMultiplyAlpha(target, source, p) : BlendMultiplyAlphaOpacity(target, source, p, o);
+        else
+            opaque ? BlendMultiply(target, source, p) : BlendMultiplyOpacity(target, source, p, o);
+        break;
+    case 3:
+        opaque ? BlendColorKey(target, source, p, m_colorKey) : BlendColorKeyOpacity(target, source, p, m_colorKey, o);
+        break;
+    case 4:
+        if (alphaSource)
+            opaque ? BlendScreenAlpha(target, source, p) : BlendScreenAlphaOpacity(target, source, p, o);
+        else
+            opaque ? BlendScreen(target, source, p) : BlendScreenOpacity(target, source, p, o);
+        break;
+    default:  // 0 normal; an unknown mode draws as normal
+        if (alphaSource)
+            opaque ? BlendNormalAlpha(target, source, p) : BlendNormalAlphaOpacity(target, source, p, o);
+        else
+            opaque ? BlitCopy(target, source, p) : BlendNormalOpacity(target, source, p, o);
+        break;
+    }
+}
+
+}  // namespace kestrin
