@@ -17,8 +17,8 @@ void CAnimationLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t)
     // Two passes at most: a loop end moves the start on by every whole loop at once, after which
     // the elapsed time lies inside the loop.
     for (int pass = 0; pass < 2; ++pass) {
-        // The clock wraps at 2^32: the difference is taken in 32 bits.
-        const int64_t elapsed = static_cast<int32_t>(now - m_startTime);
+        // The clock wraps at 2^32: the difference is taken in 32 unsigned bits.
+        const int64_t elapsed = static_cast<uint32_t>(now - m_startTime);
         int32_t previous = 0;
         bool restarted = false;
         for (const auto& [time, frame] : m_frames) {
