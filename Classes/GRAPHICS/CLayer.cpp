@@ -88,6 +88,12 @@ ResampleFn PickResampler(int32_t bytesPerPixel, bool smooth, bool mask) {
     return smooth ? ResampleRow<4, true, false> : ResampleRow<4, false, false>;
 }
 
+// Handlers may change or clear themselves: a copy is called.
+void Call(const LayerEventHandler& handler) {
+    LayerEventHandler copy = handler;
+    copy();
+}
+
 int64_t ToFixed(double v) {
     constexpr double kLimit = 4503599627370496.0;  // 2^52: far outside any image, still exact
     return static_cast<int64_t>(std::floor(std::clamp(v * 65536.0, -kLimit, kLimit)));
@@ -253,14 +259,13 @@ void CLayer::OnUpdate(const CMatrix2D&, float, int32_t) {
         return;
     const bool over = HitTest();
     const bool pressed = m_input && m_input->IsDownEdge(kLeftButton);
-    // Handlers may change this layer; call copies.
-    if (m_onClick && over && !m_draggable && pressed) LayerEventHandler(m_onClick)();
-    if (m_onRollOver && over && !m_hover) LayerEventHandler(m_onRollOver)();
-    if (m_onRollOut && !over && m_hover) LayerEventHandler(m_onRollOut)();
+    if (m_onClick && over && !m_draggable && pressed) Call(m_onClick);
+    if (m_onRollOver && over && !m_hover) Call(m_onRollOver);
+    if (m_onRollOut && !over && m_hover) Call(m_onRollOut);
     if (m_draggable && m_input) {
         if (m_dragStart.GetX() == -1) {
             if (over && pressed) {
-                if (m_onDragIn) LayerEventHandler(m_onDragIn)();
+                if (m_onDragIn) Call(m_onDragIn);
                 m_dragStart = m_input->GetMousePoint();
                 m_dragOrigin = CPoint(GetX(), GetY());
             }
@@ -270,9 +275,9 @@ void CLayer::OnUpdate(const CMatrix2D&, float, int32_t) {
             SetX(static_cast<int32_t>(static_cast<int64_t>(m_dragOrigin.GetX()) + m.GetX() - m_dragStart.GetX()));
             SetY(static_cast<int32_t>(static_cast<int64_t>(m_dragOrigin.GetY()) + m.GetY() - m_dragStart.GetY()));
             if (m_input->IsDown(kLeftButton)) {
-                if (m_onDrag) LayerEventHandler(m_onDrag)();
+                if (m_onDrag) Call(m_onDrag);
             } else {
-                if (m_onDragOut) LayerEventHandler(m_onDragOut)();
+                if (m_onDragOut) Call(m_onDragOut);
                 m_dragStart = CPoint(-1, -1);
             }
         }
@@ -325,12 +330,12 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
         m_builtValid = false;
     };
 
-    // Source size, and the four pixel centres of its corners mapped through the matrix.
+    // Source size, and its four corners mapped through the matrix.
     const int32_t w = clipInUse ? clip.GetWidth() : image->GetWidth();
     const int32_t h = clipInUse ? clip.GetHeight() : image->GetHeight();
     if (w <= 0 || h <= 0) return drop();
-    const float cxs[4] = {0.5f, w - 0.5f, 0.5f, w - 0.5f};
-    const float cys[4] = {0.5f, 0.5f, h - 0.5f, h - 0.5f};
+    const float cxs[4] = {0.0f, static_cast<float>(w), 0.0f, static_cast<float>(w)};
+    const float cys[4] = {0.0f, 0.0f, static_cast<float>(h), static_cast<float>(h)};
     float minX = 0, minY = 0, maxX = 0, maxY = 0;
     for (int i = 0; i < 4; ++i) {
         float x = 0, y = 0;
@@ -341,12 +346,14 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
         if (i == 0 || x > maxX) maxX = x;
         if (i == 0 || y > maxY) maxY = y;
     }
-    // Whole pixels: the pixel each extreme centre falls in (floor, so negative places round the
-    // same way as positive ones).
-    const int64_t left = static_cast<int64_t>(std::floor(minX));
-    const int64_t top = static_cast<int64_t>(std::floor(minY));
-    const int64_t right = static_cast<int64_t>(std::floor(maxX));
-    const int64_t bottom = static_cast<int64_t>(std::floor(maxY));
+    // The target pixels whose centres the image covers (a half-way centre counts on the left
+    // and top edges): a moved image lands on the nearest whole pixel, and a scaled one keeps
+    // its border pixels.
+    const int64_t left = static_cast<int64_t>(std::floor(minX + 0.5f));
+    const int64_t top = static_cast<int64_t>(std::floor(minY + 0.5f));
+    const int64_t right = static_cast<int64_t>(std::floor(maxX + 0.5f)) - 1;
+    const int64_t bottom = static_cast<int64_t>(std::floor(maxY + 0.5f)) - 1;
+    if (right < left || bottom < top) return drop();
 
     if (!key.resampled) {
         // Only moved: the image itself is drawn, no pixels are copied.

@@ -79,7 +79,9 @@ TEST(BlendTest, RoutinesMatchImageMagickWithinTwo) {
                 const uint8_t* got = target->GetLine(y) + x * 4;
                 const uint8_t* want = expected->GetLine(y) + x * 4;
                 for (int b = 0; b < 3; ++b) worst = std::max(worst, std::abs(got[b] - want[b]));
-                if (std::string(c.reference) != "normal") ASSERT_EQ(got[3], 0x5A) << x << "," << y;
+                if (std::string(c.reference) != "normal") {
+                    ASSERT_EQ(got[3], 0x5A) << x << "," << y;
+                }
             }
         EXPECT_LE(worst, 2);
     }
