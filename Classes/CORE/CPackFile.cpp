@@ -7,6 +7,7 @@
 #include "CORE/CLogWindow.h"
 #include "CORE/CSerializer.h"
 #include "CORE/GamePath.h"
+#include "CORE/RootArchive.h"
 #include "CORE/StringHelpers.h"
 #include "CORE/DisplayText.h"
 #include "babel/babel.h"
@@ -14,7 +15,7 @@
 namespace kestrin {
 
 std::unordered_map<std::string, CPackFile::EntryMap> CPackFile::ArchiveTable(11);
-std::string CPackFile::RootPackName = "root.pfs";
+std::string& CPackFile::RootPackName = g_rootArchivePath;
 const std::string CPackFile::PackExtension = ".pfs";
 // The "pf3" index key; tools/kpack writes with the same bytes.
 const unsigned char CPackFile::IndexKey[20] = {0x4B, 0x9E, 0x21, 0xD3, 0x57, 0x0C, 0xA8, 0x6F, 0x13, 0xE5,

@@ -64,7 +64,8 @@ public:
 
     // Folded archive name -> its entries.
     static std::unordered_map<std::string, EntryMap> ArchiveTable;
-    static std::string RootPackName;
+    // The root archive; the same string as g_rootArchivePath, which start-up sets.
+    static std::string& RootPackName;
     static const std::string PackExtension;
     static const unsigned char IndexKey[20];
 

@@ -3,6 +3,7 @@
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CIni.h"
 #include "CORE/CLogWindow.h"
+#include "CORE/COruPackFile.h"
 #include "CORE/Platform/ProcessPaths.h"
 #include "CORE/StringHelpers.h"
 
@@ -175,12 +176,16 @@ bool LocateGame(const std::string& game, const std::string& executablePath, Game
 
 void LoadSystemIni() {
     CIni ini;
-    std::error_code ec;
-    if (fs::is_regular_file("system.ini", ec)) {
-        std::ifstream in("system.ini", std::ios::binary);
-        std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-        if (in.bad()) text.clear();
-        ini.Parse(text.c_str(), text.size());
+    // Through the pack-aware file layer: a loose "system.ini" first, then the archives.
+    COruPackFile file;
+    if (!file.Open("system.ini")) {
+        const int size = file.GetSize();
+        if (size > 0) {
+            std::string text(static_cast<size_t>(size), '\0');
+            const int n = file.Read(&text[0], static_cast<unsigned>(size));
+            text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+            ini.Parse(text.c_str(), text.size());
+        }
     }
     ApplySystemIni(ini);
 }
