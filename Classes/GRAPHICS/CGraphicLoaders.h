@@ -1,0 +1,34 @@
+#pragma once
+// A loader over the other loaders: picks one by the file name's extension and falls back
+// to trying every loader, then every name with each known extension appended.
+#include <string>
+#include <vector>
+
+#include "GRAPHICS/IGraphicLoader.h"
+
+namespace kestrin {
+
+class CFileFactory;
+
+class CGraphicLoaders : public IGraphicLoader {
+public:
+    // The factory is not owned; it makes the file objects names are opened with.
+    explicit CGraphicLoaders(CFileFactory* fileFactory);
+    ~CGraphicLoaders() override;
+    CGraphicLoaders(const CGraphicLoaders&) = delete;
+    CGraphicLoaders& operator=(const CGraphicLoaders&) = delete;
+
+    void GetExtensions(std::vector<std::string>&) const override {}
+    // Every loader in registration order until one succeeds.
+    bool Load(ISurface* surface, CFile* file) override;
+    // Takes ownership. True for a null loader; false (nothing added) when already listed.
+    virtual bool AddLoader(IGraphicLoader* loader);
+    // Opens the name (or the name plus a known extension) and loads it; true on failure.
+    virtual bool LoadFile(ISurface* surface, const std::string& name);
+
+private:
+    CFileFactory* m_fileFactory;
+    std::vector<IGraphicLoader*> m_loaders;
+};
+
+}  // namespace kestrin

@@ -1,0 +1,219 @@
+#include "GRAPHICS/CJpg.h"
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstring>
+#include <new>
+
+// jpeglib.h needs size_t and FILE declared first.
+#include <jpeglib.h>
+
+#include "CORE/CFile.h"
+#include "CORE/CLogWindow.h"
+#include "GRAPHICS/CSurface.h"
+
+namespace kestrin {
+
+namespace {
+
+// libjpeg's memory for one image (coefficient buffers of progressive files included).
+constexpr long kMaxDecoderMemory = 768L << 20;
+constexpr int kMaxFileBytes = 256 << 20;
+
+// The standard error manager whose error exit jumps back to the decode call.
+struct SErrorManager {
+    jpeg_error_mgr base;
+    jmp_buf jump;
+    char message[JMSG_LENGTH_MAX];
+};
+
+void OnJpegError(j_common_ptr cinfo) {
+    auto* err = reinterpret_cast<SErrorManager*>(cinfo->err);
+    (*cinfo->err->format_message)(cinfo, err->message);
+    std::longjmp(err->jump, 1);
+}
+
+// Warnings (such as a premature end of data) go to the log instead of stderr alone.
+void OnJpegMessage(j_common_ptr cinfo) {
+    char text[JMSG_LENGTH_MAX];
+    (*cinfo->err->format_message)(cinfo, text);
+    LogPrintf("JPEG: %s", text);
+}
+
+void Configure(j_decompress_ptr cinfo) {
+    cinfo->dct_method = JDCT_IFAST;
+    cinfo->do_fancy_upsampling = FALSE;
+    cinfo->quantize_colors = FALSE;
+    cinfo->dither_mode = JDITHER_NONE;
+    cinfo->two_pass_quantize = FALSE;
+    cinfo->desired_number_of_colors = 216;
+}
+
+// Decoding state that must survive a longjmp: plain data only.
+struct SDecodeJob {
+    ISurface* surface;
+    const uint8_t* bytes;
+    unsigned long length;
+    const uint8_t* alpha;
+    unsigned long alphaLength;
+    uint8_t** alphaBuffer;  // the loader's buffer, replaced by a larger one when needed
+    size_t* alphaSize;
+    int32_t alphaWidth;
+    int32_t alphaHeight;
+    bool refused;  // a well-formed image of a kind we do not accept
+};
+
+// Grows the loader's alpha buffer (new[] / delete[]), keeping it on failure.
+bool GrowAlpha(SDecodeJob* job, size_t bytes) {
+    if (*job->alphaSize >= bytes)
+        return false;
+    uint8_t* grown = new (std::nothrow) uint8_t[bytes];
+    if (!grown)
+        return true;
+    delete[] *job->alphaBuffer;
+    *job->alphaBuffer = grown;
+    *job->alphaSize = bytes;
+    return false;
+}
+
+// Runs libjpeg over the job under setjmp; only trivially destructible objects live in this
+// frame, so the jump skips no destructor. True on failure.
+bool RunDecode(SDecodeJob* job, SErrorManager* err) {
+    jpeg_decompress_struct cinfo;
+    std::memset(&cinfo, 0, sizeof cinfo);
+    cinfo.err = jpeg_std_error(&err->base);
+    err->base.error_exit = OnJpegError;
+    err->base.output_message = OnJpegMessage;
+    err->message[0] = 0;
+    if (setjmp(err->jump)) {
+        jpeg_destroy_decompress(&cinfo);
+        return true;
+    }
+    jpeg_create_decompress(&cinfo);
+    cinfo.mem->max_memory_to_use = kMaxDecoderMemory;
+
+    if (job->alpha) {
+        jpeg_mem_src(&cinfo, job->alpha, job->alphaLength);
+        jpeg_read_header(&cinfo, TRUE);
+        Configure(&cinfo);
+        cinfo.out_color_space = JCS_GRAYSCALE;
+        if (cinfo.num_components != 1 ||
+            !CSurface::IsValidSize(int32_t(cinfo.image_width), int32_t(cinfo.image_height), 0)) {
+            job->refused = true;
+            jpeg_destroy_decompress(&cinfo);
+            return true;
+        }
+        jpeg_start_decompress(&cinfo);
+        const size_t width = cinfo.output_width;
+        if (cinfo.output_components != 1 || GrowAlpha(job, width * cinfo.output_height)) {
+            job->refused = true;
+            jpeg_destroy_decompress(&cinfo);
+            return true;
+        }
+        while (cinfo.output_scanline < cinfo.output_height) {
+            JSAMPROW row = *job->alphaBuffer + size_t(cinfo.output_scanline) * width;
+            jpeg_read_scanlines(&cinfo, &row, 1);
+        }
+        job->alphaWidth = int32_t(cinfo.output_width);
+        job->alphaHeight = int32_t(cinfo.output_height);
+        jpeg_finish_decompress(&cinfo);
+    }
+
+    jpeg_mem_src(&cinfo, job->bytes, job->length);
+    jpeg_read_header(&cinfo, TRUE);
+    Configure(&cinfo);
+    int32_t pixelBits;
+    if (cinfo.num_components == 3) {
+        // Blue, green, red and a fourth byte of 0xFF (the masked samplers read it).
+        cinfo.out_color_space = JCS_EXT_BGRA;
+        pixelBits = job->alpha ? ISurface::kPixel32Alpha : ISurface::kPixel32;
+    } else if (cinfo.num_components == 1 && !job->alpha) {
+        cinfo.out_color_space = JCS_GRAYSCALE;
+        pixelBits = ISurface::kPixel8;
+    } else {
+        job->refused = true;
+        jpeg_destroy_decompress(&cinfo);
+        return true;
+    }
+    const int32_t width = int32_t(cinfo.image_width), height = int32_t(cinfo.image_height);
+    // The mask must cover the image: same width, at least the same height.
+    if (!CSurface::IsValidSize(width, height, pixelBits) ||
+        (job->alpha && (job->alphaWidth != width || job->alphaHeight < height))) {
+        job->refused = true;
+        jpeg_destroy_decompress(&cinfo);
+        return true;
+    }
+    jpeg_start_decompress(&cinfo);
+    ISurface* surface = job->surface;
+    if (int32_t(cinfo.output_width) != width || int32_t(cinfo.output_height) != height ||
+        cinfo.output_components != (pixelBits == ISurface::kPixel8 ? 1 : 4) ||
+        surface->Init(width, height, pixelBits, 0)) {
+        job->refused = true;
+        jpeg_destroy_decompress(&cinfo);
+        return true;
+    }
+    surface->Lock();
+    while (cinfo.output_scanline < cinfo.output_height) {
+        const int32_t y = int32_t(cinfo.output_scanline);
+        JSAMPROW row = surface->GetLine(y);
+        if (!row) {
+            surface->Unlock();
+            jpeg_destroy_decompress(&cinfo);
+            return true;
+        }
+        jpeg_read_scanlines(&cinfo, &row, 1);
+        if (job->alpha) {
+            const uint8_t* mask = *job->alphaBuffer + size_t(y) * size_t(width);
+            for (int32_t x = 0; x < width; ++x)
+                row[4 * x + 3] = mask[x];
+        }
+    }
+    surface->Unlock();
+    jpeg_finish_decompress(&cinfo);
+    jpeg_destroy_decompress(&cinfo);
+    return false;
+}
+
+}  // namespace
+
+void CJpg::GetExtensions(std::vector<std::string>& extensions) const {
+    extensions = {"jpg", "jpeg", "JPG", "JPEG"};
+}
+
+bool CJpg::Load(ISurface* surface, CFile* file) {
+    if (!surface || !file)
+        return true;
+    // Every attempt reads the file from its beginning, and only the bytes really there.
+    if (file->Seek(0, 0) != 0)
+        return true;
+    const int size = file->GetSize();
+    if (size <= 1 || size > kMaxFileBytes)
+        return true;
+    uint8_t head[2];
+    if (file->Read(head, 2) != 2 || head[0] != 0xFF || head[1] != 0xD8 || file->Seek(0, 0) != 0)
+        return true;
+    std::vector<uint8_t> bytes(size_t(size));
+    const int got = file->Read(bytes.data(), unsigned(size));
+    if (got <= 1)
+        return true;
+    return Decode(surface, bytes.data(), size_t(got), nullptr, 0);
+}
+
+bool CJpg::Decode(ISurface* surface, const uint8_t* bytes, size_t length, const uint8_t* alpha,
+                  size_t alphaLength) {
+    if (!surface || !bytes || length <= 1 || bytes[0] != 0xFF || bytes[1] != 0xD8)
+        return true;
+    if (length > size_t(kMaxFileBytes) || (alpha && (alphaLength <= 1 || alphaLength > size_t(kMaxFileBytes))))
+        return true;
+    uint8_t* buffer = m_alphaBuffer.release();
+    SDecodeJob job{surface, bytes, static_cast<unsigned long>(length), alpha, static_cast<unsigned long>(alphaLength),
+                   &buffer, &m_alphaSize, 0, 0, false};
+    SErrorManager err;
+    const bool failed = RunDecode(&job, &err);
+    m_alphaBuffer.reset(buffer);
+    if (failed && !job.refused)
+        LogPrintf("broken JPEG image (%s)", err.message);
+    return failed;
+}
+
+}  // namespace kestrin

@@ -1,0 +1,21 @@
+#pragma once
+// Turns an image file into a surface.
+#include <string>
+#include <vector>
+
+#include "GRAPHICS/ISurface.h"
+
+namespace kestrin {
+
+class CFile;
+
+class IGraphicLoader {
+public:
+    virtual ~IGraphicLoader() = default;
+    // Clears the list and fills it with the extensions this loader reads, without dots.
+    virtual void GetExtensions(std::vector<std::string>& extensions) const = 0;
+    // Reads the opened file from its beginning; true on failure.
+    virtual bool Load(ISurface* surface, CFile* file) = 0;
+};
+
+}  // namespace kestrin

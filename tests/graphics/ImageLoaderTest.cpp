@@ -1,0 +1,306 @@
+#include "CORE/CFile.h"
+#include "CORE/CFileFactory.h"
+#include "GRAPHICS/CGraphicLoaders.h"
+#include "GRAPHICS/CJpg.h"
+#include "GRAPHICS/CPng.h"
+#include "GRAPHICS/CSurface.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+#include <zlib.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace kestrin;
+using kestrin_test::ReadFileBytes;
+using kestrin_test::TestDataPath;
+
+namespace {
+
+std::string Fixture(const std::string& name) { return ReadFileBytes(TestDataPath("graphics/" + name)); }
+
+const uint8_t* Bytes(const std::string& s) { return reinterpret_cast<const uint8_t*>(s.data()); }
+
+// The pixels of a binary PNM file (after its three header fields).
+std::string PnmPixels(const std::string& pnm) {
+    size_t pos = 0;
+    for (int field = 0; field < 4; ++field) {
+        while (pos < pnm.size() && isspace(static_cast<unsigned char>(pnm[pos]))) ++pos;
+        while (pos < pnm.size() && !isspace(static_cast<unsigned char>(pnm[pos]))) ++pos;
+    }
+    return pnm.substr(pos + 1);
+}
+
+// Loads a fixture through an engine file, as the loaders get it.
+bool LoadThroughFile(IGraphicLoader& loader, CSurface& surface, const std::string& name) {
+    CFile file;
+    if (file.Open(TestDataPath("graphics/" + name).c_str()))
+        return true;
+    return loader.Load(&surface, &file);
+}
+
+// The surface's pixels, rows concatenated.
+std::string Pixels(CSurface& s) {
+    std::string out;
+    for (int y = 0; y < s.GetHeight(); ++y)
+        out.append(reinterpret_cast<const char*>(s.GetLine(y)), size_t(s.GetPitch()));
+    return out;
+}
+
+// Makes a PNG chunk with its length and CRC.
+std::string Chunk(const std::string& type, const std::string& data) {
+    std::string out(4, '\0');
+    const uint32_t n = uint32_t(data.size());
+    out[0] = char(n >> 24), out[1] = char(n >> 16), out[2] = char(n >> 8), out[3] = char(n);
+    const std::string body = type + data;
+    out += body;
+    const uint32_t crc = uint32_t(crc32(0, Bytes(body), uInt(body.size())));
+    for (int s = 24; s >= 0; s -= 8) out += char(crc >> s);
+    return out;
+}
+
+}  // namespace
+
+TEST(CPng, DecodesLikeImageMagick) {
+    // Expected pixels: `convert x.png bgra:-` (tools/make-image-fixtures.sh).
+    struct Case {
+        const char* name;
+        int32_t bits;
+    } cases[] = {{"rgb", 1}, {"rgba", 2}, {"grey", 0}, {"interlaced", 2}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        CPng png;
+        CSurface s;
+        ASSERT_FALSE(LoadThroughFile(png, s, std::string("png/") + c.name + ".png"));
+        EXPECT_EQ(s.GetWidth(), 13);
+        EXPECT_EQ(s.GetHeight(), 9);
+        EXPECT_EQ(s.GetPixelBits(), c.bits);
+        const std::string expected = Fixture(std::string("png/") + c.name + ".bgra");
+        ASSERT_EQ(expected.size(), 13u * 9u * 4u);
+        std::string got = Pixels(s);
+        if (c.bits == 0) {
+            std::string grey;
+            for (size_t i = 0; i < expected.size(); i += 4) grey += expected[i];
+            EXPECT_EQ(got, grey);
+        } else {
+            EXPECT_EQ(got, expected);  // RGB gets 0xFF in byte 3, as ImageMagick reports
+        }
+    }
+}
+
+TEST(CPng, RefusesUnsupportedBrokenAndOversizedImages) {
+    for (const char* name : {"png/palette.png", "png/rgb16.png", "png/greyalpha.png", "jpeg/color.jpg"}) {
+        CPng png;
+        CSurface s;
+        EXPECT_TRUE(LoadThroughFile(png, s, name)) << name;
+    }
+    // Every truncation of a good file fails, without reading past the data (ASan checks).
+    const std::string good = Fixture("png/rgb.png");
+    for (size_t n = 0; n < good.size(); ++n) {
+        CPng png;
+        CSurface s;
+        EXPECT_TRUE(png.LoadFromMemory(&s, Bytes(good), n)) << n;
+    }
+    // A flipped bit inside the image data.
+    std::string corrupt = good;
+    corrupt[good.find("IDAT") + 10] ^= 0x40;
+    CPng png;
+    CSurface s;
+    EXPECT_TRUE(png.LoadFromMemory(&s, Bytes(corrupt), corrupt.size()));
+
+    // A valid header announcing 100000 x 100000 pixels is refused before any allocation.
+    std::string ihdr = "\x00\x01\x86\xa0\x00\x01\x86\xa0\x08\x06\x00\x00\x00";
+    ihdr.assign("\x00\x01\x86\xa0\x00\x01\x86\xa0\x08\x06\x00\x00\x00", 13);
+    const std::string huge = std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) +
+                             good.substr(good.find("IDAT") - 4);
+    EXPECT_TRUE(png.LoadFromMemory(&s, Bytes(huge), huge.size()));
+    // 20000 x 20000 RGBA passes libpng's limits but not the surface's size cap.
+    ihdr.assign("\x00\x00\x4e\x20\x00\x00\x4e\x20\x08\x06\x00\x00\x00", 13);
+    const std::string big = std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) +
+                            good.substr(good.find("IDAT") - 4);
+    EXPECT_TRUE(png.LoadFromMemory(&s, Bytes(big), big.size()));
+}
+
+TEST(CPng, HeaderOnlyReadFillsTheTexts) {
+    CPng png;
+    CFile file;
+    ASSERT_FALSE(file.Open(TestDataPath("graphics/png/text.png").c_str()));
+    EXPECT_FALSE(png.Load(nullptr, &file));
+    ASSERT_EQ(png.GetTexts().count("Title"), 1u);
+    EXPECT_EQ(png.GetTexts().at("Title"), "Kestrin");
+    EXPECT_EQ(png.GetTexts().at("comment"), "hello world");
+}
+
+TEST(CPng, EncodesSurfacesWithTexts) {
+    for (int32_t bits : {0, 1, 2}) {
+        SCOPED_TRACE(bits);
+        CSurface s;
+        ASSERT_FALSE(s.Init(5, 3, bits, 0));
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < s.GetPitch(); ++x) s.GetLine(y)[x] = uint8_t(x * 17 + y * 5);
+        CPng png;
+        CPng::SOutputBuffer counting;
+        ASSERT_FALSE(png.SaveWithText(&s, counting, -1, {{"b", "2"}, {"a", "1"}}));
+        CPng::SOutputBuffer out;
+        out.data = new uint8_t[1];
+        out.capacity = 1;  // grows by doubling
+        ASSERT_FALSE(png.SaveWithText(&s, out, -1, {{"b", "2"}, {"a", "1"}}));
+        const std::string bytes(reinterpret_cast<char*>(out.data), out.length);
+        delete[] out.data;
+        EXPECT_EQ(counting.length, out.length);
+        EXPECT_GE(out.capacity, out.length);
+        // Chunk order: IHDR, the texts in key order, IDAT, IEND; 3 bytes per pixel for format 1.
+        EXPECT_EQ(bytes[25], char(bits == 0 ? 0 : bits == 1 ? 2 : 6));
+        const size_t a = bytes.find("tEXta"), b = bytes.find("tEXtb"), idat = bytes.find("IDAT");
+        EXPECT_LT(a, b);
+        EXPECT_LT(b, idat);
+
+        CSurface back;
+        ASSERT_FALSE(png.LoadFromMemory(&back, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()));
+        EXPECT_EQ(back.GetPixelBits(), bits);
+        EXPECT_EQ(png.GetTexts().at("a"), "1");
+        for (int y = 0; y < 3; ++y)
+            for (int x = 0; x < 5; ++x)
+                for (int k = 0; k < s.GetBytesPerPixel(); ++k) {
+                    const uint8_t want = bits == 1 && k == 3 ? 0xFF : s.GetLine(y)[x * s.GetBytesPerPixel() + k];
+                    EXPECT_EQ(back.GetLine(y)[x * s.GetBytesPerPixel() + k], want);
+                }
+    }
+    CSurface empty;
+    CPng png;
+    CPng::SOutputBuffer out;
+    EXPECT_TRUE(png.Save(&empty, out, -1));
+}
+
+TEST(CJpg, DecodesLikeDjpegFast) {
+    // Expected pixels: `djpeg -dct fast -nosmooth` (tools/make-image-fixtures.sh).
+    for (const char* name : {"color", "progressive"}) {
+        SCOPED_TRACE(name);
+        CJpg jpg;
+        CSurface s;
+        ASSERT_FALSE(LoadThroughFile(jpg, s, std::string("jpeg/") + name + ".jpg"));
+        ASSERT_EQ(s.GetPixelBits(), 1);
+        ASSERT_EQ(s.GetWidth(), 37);
+        ASSERT_EQ(s.GetHeight(), 29);
+        const std::string rgb = PnmPixels(Fixture(std::string("jpeg/") + name + ".ppm"));
+        ASSERT_EQ(rgb.size(), 37u * 29u * 3u);
+        std::string expected;
+        for (size_t i = 0; i < rgb.size(); i += 3) {
+            expected += rgb[i + 2];
+            expected += rgb[i + 1];
+            expected += rgb[i];
+            expected += '\xff';
+        }
+        EXPECT_EQ(Pixels(s), expected);
+    }
+    CJpg jpg;
+    CSurface grey;
+    ASSERT_FALSE(LoadThroughFile(jpg, grey, "jpeg/grey.jpg"));
+    EXPECT_EQ(grey.GetPixelBits(), 0);
+    EXPECT_EQ(Pixels(grey), PnmPixels(Fixture("jpeg/grey.pgm")));
+
+    CSurface s;
+    EXPECT_TRUE(LoadThroughFile(jpg, s, "jpeg/cmyk.jpg"));
+    EXPECT_TRUE(LoadThroughFile(jpg, s, "png/rgb.png"));
+}
+
+TEST(CJpg, AlphaMaskMustCoverTheImage) {
+    const std::string color = Fixture("jpeg/color.jpg");
+    const std::string rgb = PnmPixels(Fixture("jpeg/color.ppm"));
+    CJpg jpg;
+    for (const char* mask : {"mask", "mask_tall"}) {
+        SCOPED_TRACE(mask);
+        const std::string m = Fixture(std::string("jpeg/") + mask + ".jpg");
+        const std::string alpha = PnmPixels(Fixture(std::string("jpeg/") + mask + ".pgm"));
+        CSurface s;
+        // Twice: the alpha buffer is reused.
+        for (int round = 0; round < 2; ++round) {
+            ASSERT_FALSE(jpg.Decode(&s, Bytes(color), color.size(), Bytes(m), m.size()));
+            ASSERT_EQ(s.GetPixelBits(), 2);
+            for (int y = 0; y < 29; ++y)
+                for (int x = 0; x < 37; ++x) {
+                    const uint8_t* p = s.GetLine(y) + 4 * x;
+                    ASSERT_EQ(p[3], uint8_t(alpha[size_t(y) * 37 + size_t(x)])) << x << "," << y;
+                    ASSERT_EQ(p[2], uint8_t(rgb[(size_t(y) * 37 + size_t(x)) * 3]));
+                }
+        }
+    }
+    const std::string grey = Fixture("jpeg/grey.jpg");
+    for (const char* mask : {"mask_short", "mask_wide", "color"}) {
+        const std::string m = Fixture(std::string("jpeg/") + mask + ".jpg");
+        CSurface s;
+        EXPECT_TRUE(jpg.Decode(&s, Bytes(color), color.size(), Bytes(m), m.size())) << mask;
+    }
+    const std::string m = Fixture("jpeg/mask.jpg");
+    CSurface s;
+    EXPECT_TRUE(jpg.Decode(&s, Bytes(grey), grey.size(), Bytes(m), m.size()));
+    EXPECT_TRUE(jpg.Decode(&s, Bytes(color), 1, nullptr, 0));
+    EXPECT_TRUE(jpg.Decode(nullptr, Bytes(color), color.size(), nullptr, 0));
+    // Cut-off data never reads past the bytes given (ASan checks); a cut header fails.
+    for (size_t n = 2; n < color.size(); n += 7) {
+        CSurface cut;
+        const bool failed = jpg.Decode(&cut, Bytes(color), n, nullptr, 0);
+        if (n < 200)
+            EXPECT_TRUE(failed) << n;
+    }
+}
+
+namespace {
+
+// Records which loader saw which file, then lets the real one work.
+class SpyLoader : public IGraphicLoader {
+public:
+    SpyLoader(IGraphicLoader* real, const char* tag, std::vector<std::string>* log) : m_real(real), m_tag(tag), m_log(log) {}
+    ~SpyLoader() override { delete m_real; }
+    void GetExtensions(std::vector<std::string>& e) const override { m_real->GetExtensions(e); }
+    bool Load(ISurface* s, CFile* f) override {
+        std::string name = f->GetName();
+        name = name.substr(name.find_last_of('/') + 1);
+        m_log->push_back(m_tag + ":" + name);
+        return m_real->Load(s, f);
+    }
+
+private:
+    IGraphicLoader* m_real;
+    std::string m_tag;
+    std::vector<std::string>* m_log;
+};
+
+}  // namespace
+
+TEST(CGraphicLoaders, PicksByExtensionThenTriesEveryLoaderAndExtension) {
+    kestrin_test::TempDir dir;
+    dir.Write("title.jpg", Fixture("jpeg/color.jpg"));
+    dir.Write("a.JPG", Fixture("jpeg/color.jpg"));
+    dir.Write("a.Jpg", Fixture("jpeg/color.jpg"));
+    dir.Write("photo.png", Fixture("jpeg/color.jpg"));  // misnamed: the PNG loader fails first
+    dir.Write("broken.png", "not an image");
+    CFileFactory files;
+    std::vector<std::string> log;
+    CGraphicLoaders loaders(&files);
+    EXPECT_TRUE(loaders.AddLoader(nullptr));
+    auto* png = new SpyLoader(new CPng, "png", &log);
+    EXPECT_FALSE(loaders.AddLoader(png));
+    EXPECT_FALSE(loaders.AddLoader(png));
+    EXPECT_FALSE(loaders.AddLoader(new SpyLoader(new CJpg, "jpg", &log)));
+
+    CSurface s;
+    const std::string base = dir.Path() + "/";
+    EXPECT_FALSE(loaders.LoadFile(&s, base + "title"));
+    EXPECT_EQ(log, (std::vector<std::string>{"jpg:title.jpg"}));  // title.png and title.PNG do not open
+    log.clear();
+    EXPECT_FALSE(loaders.LoadFile(&s, base + "a.JPG"));
+    EXPECT_EQ(log, (std::vector<std::string>{"jpg:a.JPG"}));
+    log.clear();
+    EXPECT_FALSE(loaders.LoadFile(&s, base + "a.Jpg"));
+    EXPECT_EQ(log, (std::vector<std::string>{"png:a.Jpg", "jpg:a.Jpg"}));
+    log.clear();
+    // Each attempt starts from the beginning of the file, whatever the previous one read.
+    EXPECT_FALSE(loaders.LoadFile(&s, base + "photo.png"));
+    EXPECT_EQ(log, (std::vector<std::string>{"png:photo.png", "jpg:photo.png"}));
+    EXPECT_EQ(s.GetWidth(), 37);
+    EXPECT_TRUE(loaders.LoadFile(&s, base + "broken.png"));
+    EXPECT_TRUE(loaders.LoadFile(&s, base + "missing"));
+}
