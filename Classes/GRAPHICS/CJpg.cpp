@@ -192,7 +192,7 @@ bool CJpg::Load(ISurface* surface, CFile* file) {
     uint8_t head[2];
     if (file->Read(head, 2) != 2 || head[0] != 0xFF || head[1] != 0xD8 || file->Seek(0, 0) != 0)
         return true;
-    std::vector<uint8_t> bytes(size_t(size));
+    std::vector<uint8_t> bytes(static_cast<size_t>(size));
     const int got = file->Read(bytes.data(), unsigned(size));
     if (got <= 1)
         return true;
