@@ -25,8 +25,6 @@ convert "$tmp/rgb.png" $plain -colors 8 PNG8:"$p/palette.png"
 convert "$tmp/rgb.png" $plain PNG48:"$p/rgb16.png"
 convert "$tmp/rgb.png" $plain -colorspace Gray -alpha on -channel A -fx "i/12" +channel \
   -define png:color-type=4 -define png:bit-depth=8 "$p/greyalpha.png"
-convert "$tmp/rgb.png" -strip -set Title "Kestrin" -set comment "hello world" \
-  -define png:exclude-chunk=date,time -define png:color-type=2 PNG24:"$p/text.png"
 for f in rgb rgba grey interlaced; do convert "$p/$f.png" bgra:- > "$p/$f.bgra"; done
 
 j="$out/jpeg"

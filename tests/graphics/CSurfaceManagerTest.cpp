@@ -83,13 +83,20 @@ TEST(CSurfaceManager, CachesWithinTheLimitAndEvictsOldestFirst) {
     manager.ReleaseSurface(c.get());
     manager.ReleaseSurface(d.get());
     EXPECT_EQ(manager.GetCachedSurfaces().size(), 2u);
-    // Surfaces in use are never evicted: the trim empties the cache and the sum stays over
-    // the limit; releasing then drops the surface.
+    // The trim runs before a load and only while over the limit: the new surface may take
+    // the sum over it. Releasing it then drops it instead of caching it.
     auto big = manager.GetSurface("20x20");
-    EXPECT_TRUE(manager.GetCachedSurfaces().empty());
-    EXPECT_EQ(manager.GetBytesHeld(), 400);
+    EXPECT_EQ(manager.GetBytesHeld(), 601);
     manager.ReleaseSurface(big.get());
+    EXPECT_EQ(manager.GetCachedSurfaces().count("20x20"), 0u);
+    EXPECT_EQ(manager.GetBytesHeld(), 201);
+    // Surfaces in use are never evicted: the next trim empties the cache and stops.
+    auto in = manager.GetSurface("30x30");
+    auto over = manager.GetSurface("2x2");
     EXPECT_TRUE(manager.GetCachedSurfaces().empty());
+    EXPECT_EQ(manager.GetBytesHeld(), 904);
+    manager.ReleaseSurface(in.get());
+    manager.ReleaseSurface(over.get());
     EXPECT_EQ(manager.GetBytesHeld(), 0);
 
     // A user re-initialising a shared surface does not skew the accounting.
