@@ -95,8 +95,11 @@ TEST(CSurfaceManager, CachesWithinTheLimitAndEvictsOldestFirst) {
     auto over = manager.GetSurface("2x2");
     EXPECT_TRUE(manager.GetCachedSurfaces().empty());
     EXPECT_EQ(manager.GetBytesHeld(), 904);
-    manager.ReleaseSurface(in.get());
-    manager.ReleaseSurface(over.get());
+    manager.ReleaseSurface(in.get());  // over the limit: dropped
+    manager.ReleaseSurface(over.get());  // within it again: cached
+    EXPECT_EQ(manager.GetBytesHeld(), 4);
+    EXPECT_EQ(manager.GetCachedSurfaces().count("2x2"), 1u);
+    manager.RemoveCached("2x2");
     EXPECT_EQ(manager.GetBytesHeld(), 0);
 
     // A user re-initialising a shared surface does not skew the accounting.
