@@ -1,6 +1,7 @@
 #include "SCRIPT/COruParser.h"
 
 #include "CORE/CIni.h"
+#include "CORE/COruPackFile.h"
 #include "SCRIPT/ParserMessages.h"
 
 namespace kestrin {
@@ -67,6 +68,18 @@ bool IsNonZeroNumber(const std::string& text) {
     return false;
 }
 }  // namespace
+
+std::shared_ptr<CIni> COruParser::LoadTagDefinitions() {
+    COruPackFile file;
+    if (file.Open("tag.ini")) return nullptr;
+    auto ini = std::make_shared<CIni>();
+    const int size = file.GetSize();
+    std::string text(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    const int n = size > 0 ? file.Read(&text[0], static_cast<unsigned>(size)) : 0;
+    text.resize(n > 0 ? static_cast<size_t>(n) : 0);
+    ini->Parse(text.c_str(), text.size());
+    return ini;
+}
 
 COruParser::COruParser() : m_tagDefinitions(LoadTagDefinitions()) { Init(); }
 
@@ -194,8 +207,4 @@ void COruParser::Preprocess(const CScriptBlock& block) {
     }
 }
 
-}  // namespace kestrin
-
-namespace kestrin {
-std::shared_ptr<CIni> COruParser::LoadTagDefinitions() { return nullptr; }
 }  // namespace kestrin

@@ -1,10 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
+#include "CORE/FileFunctions.h"
 #include "SCRIPT/COruParser.h"
 #include "SCRIPT/ParserMessages.h"
 #include "ScriptTestSupport.h"
+#include "support/TestSupport.h"
 
 using kestrin::GetParserMessage;
 using script_test::MakeIni;
@@ -125,6 +128,25 @@ TEST(COruParser, LuaBodyBecomesTheScriptAttribute) {
     auto blocks = parser.TakeBlocks();
     EXPECT_EQ(blocks.size(), 2u);
     EXPECT_TRUE(parser.GetBlocks().empty());
+}
+
+}  // namespace
+
+namespace {
+
+TEST(COruParser, ReadsTagIniThroughTheFileLayer) {
+    const std::string cwd = std::filesystem::current_path().string();
+    kestrin_test::TempDir dir;
+    kestrin::ChangeDirectory(dir.Path());
+    {
+        kestrin::COruParser parser;
+        EXPECT_EQ(parser.GetTagDefinitions(), nullptr);
+    }
+    dir.Write("tag.ini", "[chara]\r\n0=id\r\n1=file\r\n");
+    kestrin::COruParser parser;
+    parser.Parse("chara c1,a.png\n");
+    kestrin::ChangeDirectory(cwd);
+    EXPECT_EQ(script_test::Dump(parser.GetBlocks()), "2@1 chara file=a.png id=c1");
 }
 
 }  // namespace
