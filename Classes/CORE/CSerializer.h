@@ -366,7 +366,8 @@ void CSerializer::LoadContainer(C& container, unsigned key) {
         if constexpr (serializer_detail::HasPushBack<C>::value) {
             container.push_back(std::move(element));
         } else {
-            container.insert(std::move(element));
+            // Saved in key order: the end is the right place for an ordered container.
+            container.insert(container.end(), std::move(element));
         }
     }
 }

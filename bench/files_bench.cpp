@@ -1,0 +1,149 @@
+// File layer figures: opening an entry of a loaded archive, loading a 10,000-entry index,
+// sequential entry reads, and building and loading a 1 MB serializer image.
+#include <benchmark/benchmark.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "CORE/COruPackFile.h"
+#include "CORE/CSerializer.h"
+#include "CORE/FileFunctions.h"
+
+namespace fs = std::filesystem;
+using namespace kestrin;
+
+namespace {
+
+// A folder of game data packed with kpack, made once per process.
+struct Fixture {
+    fs::path dir;
+    Fixture() {
+        dir = fs::temp_directory_path() / ("kestrin_files_bench_" + std::to_string(std::rand()));
+        fs::create_directories(dir / "small" / "img");
+        fs::create_directories(dir / "many");
+        fs::create_directories(dir / "big");
+        for (int i = 0; i < 1000; ++i) {
+            std::ofstream(dir / "small" / "img" / ("file" + std::to_string(i) + ".png")) << "png bytes " << i;
+        }
+        for (int i = 0; i < 10000; ++i) {
+            std::ofstream(dir / "many" / ("scenario_" + std::to_string(i) + ".iet")) << i;
+        }
+        std::string chunk(1 << 20, 'x');
+        std::ofstream big(dir / "big" / "movie.mja", std::ios::binary);
+        for (int i = 0; i < 64; ++i) big.write(chunk.data(), static_cast<std::streamsize>(chunk.size()));
+        big.close();
+        const fs::path kpack = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "kpack";
+        for (const char* name : {"small", "many", "big"}) {
+            std::string command = kpack.string() + " -k 3 " + (dir / name).string() + " " +
+                                  (dir / (std::string(name) + ".pfs")).string();
+            if (std::system(command.c_str()) != 0) std::abort();
+        }
+        ChangeDirectory(dir.string());
+    }
+    ~Fixture() {
+        std::error_code ec;
+        fs::remove_all(dir, ec);
+    }
+};
+
+Fixture& Data() {
+    static Fixture fixture;
+    return fixture;
+}
+
+void BM_OpenEntryOfLoadedArchive(benchmark::State& state) {
+    Data();
+    CPackFile::RootPackName = "small.pfs";
+    COruPackFile warm;
+    warm.Open("img\\file1.png");
+    int i = 0;
+    for (auto _ : state) {
+        COruPackFile f;
+        std::string name = "img\\file" + std::to_string(i++ % 1000) + ".png";
+        if (f.Open(name.c_str())) state.SkipWithError("entry not found");
+        benchmark::DoNotOptimize(f.GetSize());
+    }
+}
+BENCHMARK(BM_OpenEntryOfLoadedArchive)->Unit(benchmark::kMicrosecond);
+
+void BM_Load10000EntryIndex(benchmark::State& state) {
+    Data();
+    for (auto _ : state) {
+        CPackFile::ClearArchives();
+        COruPackFile f;
+        if (f.LoadArchive("many.pfs")) state.SkipWithError("archive did not load");
+    }
+    CPackFile::ClearArchives();
+}
+BENCHMARK(BM_Load10000EntryIndex)->Unit(benchmark::kMillisecond);
+
+void BM_SequentialEntryRead(benchmark::State& state) {
+    Data();
+    std::vector<char> buffer(static_cast<size_t>(state.range(0)));
+    COruPackFile f;
+    if (f.Open("big\\movie.mja")) state.SkipWithError("entry not found");
+    int64_t total = 0;
+    for (auto _ : state) {
+        f.Seek(0, 0);
+        int n;
+        while ((n = f.Read(buffer.data(), static_cast<unsigned>(buffer.size()))) > 0) total += n;
+    }
+    state.SetBytesProcessed(total);
+}
+BENCHMARK(BM_SequentialEntryRead)->Arg(4096)->Arg(65536)->Unit(benchmark::kMillisecond);
+
+struct Table : ISerializable {
+    std::map<std::string, std::string> values;
+    std::vector<std::string> lines;
+    void Save(CSerializer* s) override {
+        s->SaveStringMap(values, 1);
+        s->SaveStringVector(lines, 2);
+    }
+    void Load(CSerializer* s) override {
+        s->LoadStringMap(values, 1);
+        s->LoadStringVector(lines, 2);
+    }
+};
+
+// About 1 MB: 20,000 variables and 10,000 lines of text.
+Table MakeTable() {
+    Table t;
+    for (int i = 0; i < 20000; ++i) t.values["f.variable_" + std::to_string(i)] = "value " + std::to_string(i * 7);
+    for (int i = 0; i < 10000; ++i) t.lines.push_back("a line of backlog text number " + std::to_string(i));
+    return t;
+}
+
+void BM_SerializerBuild1MB(benchmark::State& state) {
+    Table t = MakeTable();
+    int64_t size = 0;
+    for (auto _ : state) {
+        CSerializer s;
+        t.Save(&s);
+        size = s.GetMemory()->size;
+        benchmark::DoNotOptimize(size);
+    }
+    state.counters["bytes"] = static_cast<double>(size);
+}
+BENCHMARK(BM_SerializerBuild1MB)->Unit(benchmark::kMillisecond);
+
+void BM_SerializerLoad1MB(benchmark::State& state) {
+    Table t = MakeTable();
+    CSerializer s;
+    t.Save(&s);
+    CBinaryStream::CMemoryInfo* image = s.GetMemory();
+    for (auto _ : state) {
+        Table back;
+        CSerializer r;
+        r.Attach(image->data, static_cast<unsigned>(image->size));
+        back.Load(&r);
+        benchmark::DoNotOptimize(back.values.size());
+    }
+    state.counters["bytes"] = static_cast<double>(image->size);
+}
+BENCHMARK(BM_SerializerLoad1MB)->Unit(benchmark::kMillisecond);
+
+}  // namespace
