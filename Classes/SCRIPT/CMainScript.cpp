@@ -1,0 +1,443 @@
+// Construction, boot and the per-frame interpreter loop.
+#include "SCRIPT/CMainScript.h"
+
+#include <ctime>
+
+#include "CORE/CDynamicVariables.h"
+#include "CORE/CInput.h"
+#include "CORE/COruKeyConfig.h"
+#include "CORE/StringHelpers.h"
+#include "SCRIPT/COruVariables.h"
+#include "babel/babel.h"
+
+namespace kestrin {
+
+namespace {
+
+const int kAllKeys[] = {1, 137, 13, 2, 27, 8, 32, 136, 38, 40, 65, 16, 17};
+
+struct DefaultRole {
+    int role;
+    std::vector<int> keys;
+};
+
+const std::vector<DefaultRole>& DefaultRoles() {
+    static const std::vector<DefaultRole> roles = {
+        {0, {1, 137, 13}},
+        {1, {2, 27}},
+        {2, {2, 27, 8}},
+        {3, {32, 8}},
+        {4, std::vector<int>(std::begin(kAllKeys), std::end(kAllKeys))},
+        {5, {136, 38}},
+        {6, {2, 27, 8}},
+        {7, {136, 38}},
+        {8, {137, 40}},
+        {9, {65}},
+        {10, std::vector<int>(std::begin(kAllKeys), std::end(kAllKeys))},
+        {11, {2, 27, 8, 32, 136, 38, 65, 16, 17}},
+        {12, {16}},
+        {13, std::vector<int>(std::begin(kAllKeys), std::end(kAllKeys))},
+        {14, {17}},
+    };
+    return roles;
+}
+
+}  // namespace
+
+uint32_t GetScriptUnixTime() { return static_cast<uint32_t>(std::time(nullptr)); }
+
+CMainScript::CMainScript(CMainScreen* screen)
+    : m_screen(screen),
+      m_input(CInput::GetInstance()),
+      m_keyConfig(new COruKeyConfig()),
+      m_variables(std::make_shared<COruVariables>()),
+      m_random(GetScriptUnixTime()) {
+    babel::init_maps();
+    for (const auto& role : DefaultRoles()) {
+        for (int key : role.keys) m_keyConfig->AddKey(role.role, key);
+    }
+    m_variables->AddQuoteCharacter('\'');
+    CreateSoundManagers();
+    m_variables->SetInt("s.bgmvol", 1000);
+    m_variables->SetInt("s.sevol", 1000);
+    m_variables->SetInt("s.voicevol", 1000);
+    m_variables->SetInt("s.automodewait", 1000);
+}
+
+bool CMainScript::Start() { return Boot(); }
+
+bool CMainScript::Boot() {
+    CDynamicVariables* dynamic = CDynamicVariables::GetInstance();
+    std::string bootFile = dynamic->GetString("ini.Boot");
+    std::string charset = ToLowerString(dynamic->GetString("ini.Charset"));
+    if (charset == "utf-8") {
+        m_textEncoding = 2;
+        m_variables->SetEncoding(2);
+    } else {
+        m_textEncoding = 0;
+    }
+    SetScreenEncoding();
+
+    HideGlyph();
+    SetAutoModeAllowed(false);
+    SetSkipAllowed(true);
+
+    m_deferredCalls.clear();
+    m_macroFiles.assign(1, "macro.iet");
+    m_failedMacroFiles.clear();
+
+    m_caret = CCaret();
+    m_caret.file = bootFile;
+    m_callStack.clear();
+    m_pendingEventBlocks.clear();
+
+    m_autoModeIcons.clear();
+    m_rightClickRequest = m_hideRequest = m_backlogRequest = false;
+    m_rightClickAllowed = false;
+    m_rightClickScript = "rclick.iet";
+    m_rightClickMode = false;
+    m_rightClickDepth = 0;
+    m_autoSaveMode = 0;
+    m_debugMode = 0;
+    m_traceLevel = 3;
+    m_autoModeStopByClick = true;
+    m_autoModeStopByStop = true;
+    m_autoModeSyncSounds.clear();
+    m_messageLayerName.clear();
+    m_messageLayerStack.clear();
+    m_rubyCollecting = false;
+    m_rubyBase.clear();
+    m_rubyText.clear();
+    m_hideAllowed = false;
+    m_hideLayers.clear();
+    m_backlogAllowed = false;
+    m_writeBacklog = true;
+    m_includeFonts = true;
+    m_backlogMessageLayer = "backlog";
+    m_backlogHideLayers.clear();
+    m_backlogLayers.clear();
+    m_glyphSettings.clear();
+
+    FinishTransitionTween();
+    m_tweenSetLayers.clear();
+    m_pushKeys.clear();
+    for (auto& block : m_eventBlocks) block = CScriptBlock();
+
+    ResetSounds();
+    m_luaEnterFrame.clear();
+    m_luaClickWaitIn.clear();
+    m_luaClickWaitOut.clear();
+
+    ResetScreen();
+
+    LoadGlobalData();
+    InitSystemVariables();
+
+    std::string name = bootFile;
+    if (LoadScript(name)) return true;
+    m_caret.file = name;
+    return false;
+}
+
+bool CMainScript::RoleDecide(int role) const { return m_input && m_keyConfig->IsDecide(role); }
+
+bool CMainScript::RoleDown(int role) const { return m_input && m_keyConfig->IsDown(role); }
+
+uint64_t CMainScript::BudgetNow() const {
+    if (m_budgetClock) return m_budgetClock();
+    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count());
+}
+
+void CMainScript::Update(uint32_t now) {
+    m_now = now;
+    if (!m_input) m_input = CInput::GetInstance();
+
+    // Calls queued while these run wait for the next frame.
+    std::vector<std::function<void()>> deferred;
+    deferred.swap(m_deferredCalls);
+    for (auto& call : deferred) {
+        if (call) call();
+    }
+
+    UpdateSoundStreams();
+    UpdateDebugLinks();
+
+    m_layerEventGuard[0] = m_layerEventGuard[1] = false;
+
+    UpdateVolumes();
+    CallEnterFrameHandler();
+    RunLoop();
+}
+
+// Returns when the frame ends.
+bool CMainScript::RunLoop() {
+    uint64_t frameStart = BudgetNow();
+    unsigned blocksSinceCheck = 0;
+    for (;;) {
+        switch (m_caret.status) {
+            case STAT_RUN: {
+                bool stop;
+                if (!m_caret.queue.empty()) {
+                    CScriptBlock block = std::move(m_caret.queue.front());
+                    m_caret.queue.pop_front();
+                    stop = ExecuteBlock(std::move(block), false);
+                } else {
+                    BlockList* blocks = m_caret.file.empty() ? nullptr : &GetScriptBlocks(m_caret.file);
+                    if (blocks && m_caret.index >= 0 && static_cast<size_t>(m_caret.index) < blocks->size()) {
+                        int32_t index = m_caret.index;
+                        if (m_readBlocks[m_caret.file].insert(index).second) SetCommandSkip(false, false);
+                        ++m_caret.index;
+                        stop = ExecuteBlock(*(*blocks)[index], false);
+                    } else {
+                        if (PopCallStack()) {
+                            SetStatus(STAT_QUIT);
+                            return true;
+                        }
+                        continue;
+                    }
+                }
+                if (m_caret.status == STAT_QUIT) return true;
+                if (stop) return true;
+                // A script that never waits must not freeze the window.
+                if (++blocksSinceCheck >= 256) {
+                    blocksSinceCheck = 0;
+                    if (BudgetNow() - frameStart >= m_frameBudgetMs) {
+                        Trace(1, "%s(%d): 1フレームの実行時間が%ums を超えたため、続きを次のフレームで実行します。",
+                              m_caret.file.c_str(), m_currentLine, m_frameBudgetMs);
+                        return true;
+                    }
+                }
+                break;
+            }
+            case STAT_CLICK:
+            case STAT_STOP:
+            case STAT_WAIT: {
+                bool endFrame = false;
+                if (UserActions(endFrame)) return true;
+                if (endFrame) return true;
+                if (m_caret.status != STAT_CLICK && m_caret.status != STAT_STOP && m_caret.status != STAT_WAIT) break;
+                if (WaitSection(endFrame)) return true;
+                if (endFrame) return true;
+                break;
+            }
+            case STAT_TRANSITION:
+                if (RoleDecide(0) || IsSkipping()) {
+                    int32_t tween = m_transitionTween;
+                    m_transitionTween = 0;
+                    // Finishing the tween may already end the wait through its completion call.
+                    FinishTweenById(tween);
+                    if (m_caret.status == STAT_TRANSITION) EndTransitionWait();
+                    m_variables->SetInt("s.clickskip", 1);
+                    break;
+                }
+                return true;
+            case STAT_HIDDEN:
+                if (RoleDecide(4)) {
+                    EndClickWait();
+                    SetRootDraggable(true);
+                    for (const auto& id : m_hideLayers) FadeInLayer(id);
+                    ShowMessageLayer(true);
+                }
+                return true;
+            case STAT_BACKLOG:
+                if (RoleDecide(6) || ScrollBacklog(RoleDecide(7), RoleDecide(8))) {
+                    EndClickWait();
+                    SetRootDraggable(true);
+                    for (const auto& id : m_backlogHideLayers) FadeInLayer(id);
+                    ShowMessageLayer(true);
+                    auto it = m_backlogLayers.find(m_messageLayerName);
+                    if (it != m_backlogLayers.end() && it->second.enabled && !it->second.layerId.empty()) {
+                        FadeOutLayer(it->second.layerId);
+                    }
+                    CloseBacklog();
+                }
+                return true;
+            case STAT_VIDEO:
+                if (!IsVideoPlaying()) EndClickWait();
+                if ((m_videoSkipMode == 1 && (RoleDecide(0) || IsSkipping())) ||
+                    (m_videoSkipMode == 2 && RoleDecide(1))) {
+                    StopVideo();
+                    if (m_caret.status == STAT_VIDEO) EndClickWait();
+                    m_variables->SetInt("s.clickskip", 1);
+                }
+                return true;
+            case STAT_HTTP:
+                if (UpdateHttp()) EndClickWait();
+                return true;
+            case STAT_QUIT:
+                return true;
+            default:
+                // 9, 11 and any value only Lua could set: nothing happens this frame.
+                return true;
+        }
+    }
+}
+
+// Steps 1 to 11 of the user actions. True: return from Update at once.
+bool CMainScript::UserActions(bool& endFrame) {
+    if (m_autoMode && (RoleDecide(10) || RoleDecide(11))) {
+        SetAutoMode(false, false);
+        endFrame = true;
+        return false;
+    }
+    if (m_commandSkip && RoleDecide(13)) {
+        SetCommandSkip(false, false);
+        endFrame = true;
+        return false;
+    }
+    bool held = RoleDown(14);
+    if (!m_controlSkip && held) {
+        SetControlSkip(true, false);
+    } else if (m_controlSkip && !held) {
+        SetControlSkip(false, false);
+    }
+    if (m_caret.status == STAT_WAIT) return false;
+
+    if (m_input) {
+        // A handler may change the map (setonpush inside it): walk a copy.
+        std::map<int, CScriptBlock> handlers = m_pushKeys;
+        for (auto& handler : handlers) {
+            if (m_input->IsDecide(handler.first) && !RunEventBlock(handler.second)) return true;
+        }
+    }
+
+    if (m_screenDirection != m_screenDirectionPrevious) {
+        m_variables->SetInt("s.status.screendirection", m_screenDirection);
+        m_variables->SetInt("s.status.screendirectionprevious", m_screenDirectionPrevious);
+        m_screenDirectionPrevious = m_screenDirection;
+        if (!RunEventBlock(m_eventBlocks[EVENT_DIRCHG])) return false;
+    }
+
+    if (m_rightClickMode) {
+        if (RoleDecide(2) || m_rightClickRequest) {
+            m_rightClickRequest = false;
+            while (m_rightClickDepth > 0 && !PopCallStack()) {
+            }
+            Jump(m_rightClickScript, "leave");
+            return false;
+        }
+    } else if ((m_rightClickAllowed && RoleDecide(1)) || m_rightClickRequest) {
+        m_rightClickRequest = false;
+        if (m_caret.file != m_rightClickScript && m_caret.file != m_rightClickScript + ".iet") {
+            if (!Call(m_rightClickScript, "")) {
+                m_rightClickMode = true;
+                m_rightClickDepth = 0;
+            }
+            return false;
+        }
+    }
+
+    if (!m_rightClickMode) {
+        if ((m_hideAllowed && RoleDecide(3)) || m_hideRequest) {
+            m_hideRequest = false;
+            SetStatus(STAT_HIDDEN);
+            SetRootDraggable(false);
+            for (const auto& id : m_hideLayers) FadeOutLayer(id);
+            ShowMessageLayer(false);
+            HideGlyph();
+            endFrame = true;
+            return false;
+        }
+        if ((m_backlogAllowed && RoleDecide(5)) || m_backlogRequest) {
+            m_backlogRequest = false;
+            if (OpenBacklog()) {
+                endFrame = true;
+                return false;
+            }
+            SetStatus(STAT_BACKLOG);
+            SetRootDraggable(false);
+            for (const auto& id : m_backlogHideLayers) FadeOutLayer(id);
+            ShowMessageLayer(false);
+            HideGlyph();
+            auto it = m_backlogLayers.find(m_messageLayerName);
+            if (it != m_backlogLayers.end() && it->second.enabled && !it->second.layerId.empty()) {
+                FadeInLayer(it->second.layerId);
+            }
+            endFrame = true;
+            return false;
+        }
+    }
+
+    if (RoleDecide(9)) {
+        SetAutoMode(true, false);
+        endFrame = true;
+        return false;
+    }
+    if (RoleDecide(12)) {
+        SetCommandSkip(true, false);
+        endFrame = true;
+        return false;
+    }
+
+    if (m_debugMode != 0 && m_input && m_input->IsDecide(116)) DebugReload();
+    return false;
+}
+
+void CMainScript::ReloadScripts() {
+    m_scripts.clear();
+    m_failedMacroFiles.clear();
+    for (auto& caret : m_callStack) {
+        std::string name = caret.file;
+        LoadScript(name);
+    }
+    std::string name = m_caret.file;
+    LoadScript(name);
+}
+
+void CMainScript::DebugReload() {
+    ReloadScripts();
+    ShowMessage(
+        "読み込み済みのスクリプトを全て破棄し、\n現在のスクリプトを再読み込みしました。\nスクリプトを編集した場合は、\n実行位"
+        "置がずれることによって、\n異常な動作になることがあります。",
+        "デバッグ");
+}
+
+// The wait section of statuses 1, 3 and 4. True: return from Update at once.
+bool CMainScript::WaitSection(bool& endFrame) {
+    if (m_caret.status == STAT_CLICK && (RoleDecide(0) || IsSkipping())) {
+        if (IsTextShown()) {
+            m_caret.wakeTime = 0;
+            HideGlyph();
+            SetStatus(STAT_RUN);
+            return false;
+        }
+        FinishMessageTweens();
+        m_variables->SetInt("s.clickskip", 1);
+    }
+    if (m_caret.status == STAT_CLICK && IsTextShown()) {
+        ShowGlyph();
+        if (m_caret.wakeTime == 0 && m_autoMode) {
+            m_caret.wakeTime = m_now + static_cast<uint32_t>(m_variables->GetInt("s.automodewait"));
+        }
+    }
+    if (m_caret.wakeTime != 0 && m_caret.wakeTime < m_now) {
+        bool over = true;
+        if (m_autoMode) {
+            for (const auto& id : m_autoModeSyncSounds) {
+                if (IsSoundChannelPlaying(id)) {
+                    over = false;
+                    break;
+                }
+            }
+        }
+        if (over) {
+            m_caret.wakeTime = 0;
+            m_caret.waitForText = m_caret.waitForClear = false;
+            HideGlyph();
+            SetStatus(STAT_RUN);
+            return false;
+        }
+    }
+    if ((m_caret.waitForText && IsTextShown()) || (!m_caret.waitForText && m_caret.waitForClear && IsClearShown())) {
+        m_caret.wakeTime = 0;
+        m_caret.waitForText = m_caret.waitForClear = false;
+        SetStatus(STAT_RUN);
+        return false;
+    }
+    endFrame = true;
+    return false;
+}
+
+}  // namespace kestrin

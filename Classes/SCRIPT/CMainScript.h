@@ -1,0 +1,374 @@
+#pragma once
+// The scenario interpreter: owns the loaded scripts, the caret and its call stack, the
+// variables and the mode switches, and advances the script once per frame.
+//
+// The interpreter is split over several source files:
+//   CMainScript.cpp        construction, boot and the per-frame loop
+//   CMainScriptBlocks.cpp  executing one block and the tag dispatch table
+//   CMainScriptCaret.cpp   caret, call stack, labels, script cache and trace
+//   CMainScriptState.cpp   status changes, waits and the mode switches
+//   CMainScriptSystem.cpp  system variables and shutdown
+// Tag handlers live in tags/ and register themselves in the dispatch table.
+#include <chrono>
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "CORE/ISerializable.h"
+#include "GRAPHICS/CPoint.h"
+#include "SCRIPT/CScriptBlock.h"
+
+namespace kestrin {
+
+class CMainScreen;
+class COruLayer;
+class CInput;
+class COruVariables;
+class COruKeyConfig;
+class CLinkableTextRenderer;
+class CSoundManager;
+class COruHttp;
+class CProcessCommunication;
+class CServerSocket;
+
+class CMainScript {
+public:
+    // Caret status (the interpreter's state machine).
+    typedef int STAT;
+    enum : int {
+        STAT_RUN = 0,
+        STAT_CLICK = 1,
+        STAT_TRANSITION = 2,
+        STAT_STOP = 3,
+        STAT_WAIT = 4,
+        STAT_HIDDEN = 5,
+        STAT_BACKLOG = 6,
+        STAT_VIDEO = 7,
+        STAT_HTTP = 8,
+        STAT_IDLE = 9,
+        STAT_RESTORING = 11,
+        STAT_QUIT = 12,
+    };
+
+    // Where the interpreter is: file, next block, waits and the injected-block queue.
+    class CCaret : public ISerializable {
+    public:
+        CCaret() = default;
+        CCaret(const CCaret&) = default;
+        CCaret& operator=(const CCaret&) = default;
+        ~CCaret() override = default;
+
+        void Save(CSerializer& archive) const override;
+        void Load(CSerializer& archive) override;
+
+        STAT GetStatus() const { return status; }
+        void SetStatus(STAT s) {
+            previousStatus = status;
+            status = s;
+        }
+        void RestoreStatus() { status = previousStatus; }
+        void Assign(const CCaret& other) { *this = other; }
+
+        std::string file;
+        int32_t index = 0;
+        uint32_t wakeTime = 0;
+        bool waitForText = false;
+        bool waitForClear = false;
+        std::deque<CScriptBlock> queue;
+        bool glyphShown = false;
+        STAT status = 0;
+        STAT previousStatus = 0;
+    };
+
+    // Click-wait glyph settings of one message layer (glyph tag).
+    class CGlyphInfo : public ISerializable {
+    public:
+        ~CGlyphInfo() override = default;
+        void Save(CSerializer& archive) const override;
+        void Load(CSerializer& archive) override;
+
+        bool homing = false;
+        bool lineGlyphSet = false;
+        bool pageGlyphSet = false;
+        std::string lineGlyphLayer;
+        std::string pageGlyphLayer;
+        CPoint linePosition;
+        CPoint pagePosition;
+    };
+
+    // An icon layer tied to a message layer (automode and backlog tags).
+    class CIconInfo : public ISerializable {
+    public:
+        ~CIconInfo() override = default;
+        void Save(CSerializer& archive) const override;
+        void Load(CSerializer& archive) override;
+
+        bool enabled = false;
+        std::string layerId;
+    };
+
+    // The form shared by every tag handler.
+    typedef bool (CMainScript::*TagHandler)(CScriptBlock block, bool replay);
+    typedef std::vector<std::unique_ptr<CScriptBlock>> BlockList;
+
+    // Indexes of the eleven event blocks.
+    enum : int {
+        EVENT_AUTOMODEIN = 0,
+        EVENT_AUTOMODEOUT,
+        EVENT_COMMANDSKIPIN,
+        EVENT_COMMANDSKIPOUT,
+        EVENT_CONTROLSKIPIN,
+        EVENT_CONTROLSKIPOUT,
+        EVENT_HIDEIN,
+        EVENT_HIDEOUT,
+        EVENT_BACKLOGIN,
+        EVENT_BACKLOGOUT,
+        EVENT_DIRCHG,
+        EVENT_COUNT
+    };
+
+    // Runaway-protection limits.
+    static constexpr size_t kMaxCallDepth = 1000;
+    static constexpr uint32_t kDefaultFrameBudgetMs = 1000;
+
+    // screen may be null (tests, or before the screen exists): everything that draws is skipped.
+    explicit CMainScript(CMainScreen* screen);
+    ~CMainScript();
+    CMainScript(const CMainScript&) = delete;
+    CMainScript& operator=(const CMainScript&) = delete;
+
+    // --- Interpreter (boot and per-frame loop) ---
+    bool Start();
+    bool Boot();
+    void Update(uint32_t now);
+    int GetState() const { return m_caret.status; }
+    bool IsSkipping() const { return m_skipAllowed && (m_commandSkip || m_controlSkip); }
+
+    // --- Blocks and dispatch ---
+    bool ExecuteBlock(CScriptBlock block, bool replay);
+    bool CallMacro(CScriptBlock block, bool replay);
+    // The handler of a tag name, or null (the name is then a macro call).
+    static TagHandler FindTag(const std::string& name);
+    // Every built tag handler with its tag name (tags/CMainScriptTagTable.cpp).
+    static const std::vector<std::pair<const char*, TagHandler>>& BuiltTags();
+
+    // --- Tag handlers (tags/) ---
+    bool TagJump(CScriptBlock block, bool replay);
+    bool TagCall(CScriptBlock block, bool replay);
+    bool TagReturn(CScriptBlock block, bool replay);
+    bool TagExit(CScriptBlock block, bool replay);
+
+    // --- Caret, call stack, labels, script cache, trace ---
+    bool Jump(std::string file, const std::string& label);
+    bool Call(std::string file, const std::string& label);
+    bool RunEventBlock(CScriptBlock block);
+    void HideGlyph();
+    bool LoadScript(std::string& name);
+    BlockList& GetScriptBlocks(const std::string& name);
+    void Trace(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    bool PopCallStack();
+    // Drops every loaded script and loads again the files of the call stack and the caret
+    // (debug reload and the debugreload tag).
+    void ReloadScripts();
+
+    // --- Status changes and modes ---
+    void SetStatus(STAT status);
+    void EndClickWait();
+    void EndTransitionWait();
+    void Leave();
+    void ShowGlyph();
+    void FadeInLayer(const std::string& id);
+    void FadeOutLayer(const std::string& id);
+    void SetAutoModeAllowed(bool allowed);
+    void SetAutoMode(bool on, bool forced);
+    void SetSkipAllowed(bool allowed);
+    void SetCommandSkip(bool on, bool forced);
+    void SetControlSkip(bool on, bool forced);
+    void QueueDeferredCall(std::function<void()> call) { m_deferredCalls.push_back(std::move(call)); }
+
+    // --- System variables ---
+    void InitSystemVariables();
+
+    // --- Accessors for tags, tests and the harness ---
+    CMainScreen* GetScreen() const { return m_screen; }
+    COruVariables& GetVariables() { return *m_variables; }
+    std::shared_ptr<COruVariables> GetVariablesPtr() { return m_variables; }
+    COruKeyConfig& GetKeyConfig() { return *m_keyConfig; }
+    CCaret& GetCaret() { return m_caret; }
+    std::deque<CCaret>& GetCallStack() { return m_callStack; }
+    uint32_t GetNow() const { return m_now; }
+    int GetTextEncoding() const { return m_textEncoding; }
+    int GetDebugMode() const { return m_debugMode; }
+    void SetDebugMode(int mode) { m_debugMode = mode; }
+    int GetTraceLevel() const { return m_traceLevel; }
+    void SetTraceLevel(int level) { m_traceLevel = level; }
+    std::vector<std::string>& GetMacroFiles() { return m_macroFiles; }
+    std::deque<CScriptBlock>& GetPendingEventBlocks() { return m_pendingEventBlocks; }
+    std::map<std::string, std::set<int32_t>>& GetReadBlocks() { return m_readBlocks; }
+    CScriptBlock& GetEventBlock(int index) { return m_eventBlocks[index]; }
+    std::map<int, CScriptBlock>& GetPushKeyHandlers() { return m_pushKeys; }
+    std::map<std::string, CGlyphInfo>& GetGlyphSettings() { return m_glyphSettings; }
+    std::mt19937& GetRandom() { return m_random; }
+    int RandomValue() { return m_randomDistribution(m_random); }
+    bool IsRightClickMode() const { return m_rightClickMode; }
+    int GetAutoSaveMode() const { return m_autoSaveMode; }
+    void SetAutoSaveMode(int mode) { m_autoSaveMode = mode; }
+    bool IsAutoMode() const { return m_autoMode; }
+    int32_t GetTransitionTween() const { return m_transitionTween; }
+    void SetTransitionTween(int32_t id) { m_transitionTween = id; }
+    // The current message layer of the screen, or null (no screen, or no layer yet).
+    CLinkableTextRenderer* GetMessageLayer() const;
+    // Time allowed to run blocks within one frame before the loop yields to the next frame.
+    void SetFrameBudget(uint32_t milliseconds) { m_frameBudgetMs = milliseconds; }
+    // Replaces the clock that measures the frame budget (tests).
+    void SetBudgetClock(std::function<uint64_t()> clockMs) { m_budgetClock = std::move(clockMs); }
+
+private:
+
+    bool RunLoop();
+    bool UserActions(bool& endFrame);
+    bool WaitSection(bool& endFrame);
+    bool RoleDecide(int role) const;
+    bool RoleDown(int role) const;
+    bool IsTextShown() const;
+    void DebugReload();
+    uint64_t BudgetNow() const;
+    std::string Substitute(const std::string& value);
+    bool ExecuteText(CScriptBlock& block, bool replay);
+
+    // Calls into the neighbours (CMainScriptServices.cpp).
+    void SetScreenEncoding();
+    void ResetScreen();
+    void FlipScreen();
+    void SetRootDraggable(bool draggable);
+    void SetLayerVisible(const std::string& id, bool visible);
+    void ShowGlyphLayer(const std::string& id, const CPoint& position, bool homing);
+    void HideGlyphLayer(const std::string& id);
+    bool IsClearShown() const;
+    void FinishMessageTweens();
+    void StartMessageTweens();
+    void ShowMessageLayer(bool show);
+    int AddMessageText(const std::string& text, std::string& rest);
+    void RecordPageBlock(const CScriptBlock& block);
+    bool IsVideoPlaying() const;
+    void StopVideo();
+    void ShowMessage(const std::string& text, const std::string& caption);
+    void FinishTransitionTween();
+    void FinishTweenById(int32_t id);
+    void StopNamedTweens();
+    void CreateSoundManagers();
+    void ResetSounds();
+    void UpdateSoundStreams();
+    void UpdateVolumes();
+    bool IsSoundChannelPlaying(const std::string& channel) const;
+    void UpdateDebugLinks();
+    void SendDebugChannel(const char* data, size_t size);
+    bool UpdateHttp();
+    void ReleaseServices();
+    void CallEnterFrameHandler();
+    bool CallLuaFunction(const std::string& name, std::string& error);
+    void RunLuaChunk(const std::string& file, const CScriptBlock& block);
+    void LoadGlobalData();
+    void SaveGlobalData(bool forced);
+    void SaveAutoSave(bool withBacklog);
+    bool OpenBacklog();
+    void CloseBacklog();
+    bool ScrollBacklog(bool older, bool newer);
+
+    // Layer-event guards, cleared every frame.
+    bool m_layerEventGuard[2] = {false, false};
+    bool m_autoModeAllowed = false;
+    bool m_autoMode = false;
+    std::map<std::string, CIconInfo> m_autoModeIcons;
+    bool m_skipAllowed = true;
+    bool m_commandSkip = false;
+    bool m_controlSkip = false;
+
+    CMainScreen* m_screen;
+    CInput* m_input = nullptr;
+    std::unique_ptr<COruKeyConfig> m_keyConfig;
+    std::shared_ptr<COruVariables> m_variables;
+
+    uint32_t m_now = 0;
+    int32_t m_currentLine = 0;
+    std::vector<std::function<void()>> m_deferredCalls;
+    std::mt19937 m_random;
+    std::uniform_int_distribution<int> m_randomDistribution{0, 65535};
+    int m_textEncoding = 0;
+
+    std::map<std::string, BlockList> m_scripts;
+    std::unordered_map<std::string, std::unordered_map<std::string, int32_t>> m_labels;
+    std::map<std::string, std::set<int32_t>> m_readBlocks;
+    std::vector<std::string> m_macroFiles;
+    // Macro files that could not be loaded: not tried again until the list changes.
+    std::set<std::string> m_failedMacroFiles;
+
+    CCaret m_caret;
+    std::deque<CCaret> m_callStack;
+    std::deque<CScriptBlock> m_pendingEventBlocks;
+
+    bool m_rightClickRequest = false;
+    bool m_hideRequest = false;
+    bool m_backlogRequest = false;
+    bool m_rightClickAllowed = false;
+    std::string m_rightClickScript = "rclick.iet";
+    bool m_rightClickMode = false;
+    int m_rightClickDepth = 0;
+    int m_autoSaveMode = 0;
+
+    std::string m_debugChannelText;
+    int m_debugMode = 0;
+    int m_traceLevel = 3;
+
+    bool m_autoModeStopByClick = true;
+    bool m_autoModeStopByStop = true;
+    std::vector<std::string> m_autoModeSyncSounds;
+    std::string m_messageLayerName;
+    std::deque<std::string> m_messageLayerStack;
+    bool m_rubyCollecting = false;
+    std::string m_rubyBase;
+    std::string m_rubyText;
+    bool m_hideAllowed = false;
+    std::set<std::string> m_hideLayers;
+    bool m_backlogAllowed = false;
+    bool m_writeBacklog = true;
+    bool m_includeFonts = true;
+    std::string m_backlogMessageLayer = "backlog";
+    std::set<std::string> m_backlogHideLayers;
+    std::map<std::string, CIconInfo> m_backlogLayers;
+    std::map<std::string, CGlyphInfo> m_glyphSettings;
+    std::string m_shownGlyph;
+    int32_t m_transitionTween = 0;
+    std::set<std::string> m_tweenSetLayers;
+    int m_screenDirection = 0;
+    int m_screenDirectionPrevious = 0;
+    std::map<int, CScriptBlock> m_pushKeys;
+    CScriptBlock m_eventBlocks[EVENT_COUNT];
+
+    // Sound and network come with their own subsystems; until then these stay null and
+    // the per-frame steps that use them are skipped.
+    CSoundManager* m_bgmManager = nullptr;
+    CSoundManager* m_seManager = nullptr;
+    int32_t m_bgmState[4] = {0, 0, 0, 0};
+    std::map<std::string, uint32_t> m_seChannels;
+    std::map<std::string, int32_t> m_seFades;
+    int m_videoSkipMode = 0;
+    std::string m_luaEnterFrame;
+    std::string m_luaClickWaitIn;
+    std::string m_luaClickWaitOut;
+    COruHttp* m_http = nullptr;
+    CServerSocket* m_debugServer = nullptr;
+    CProcessCommunication* m_debugChannel = nullptr;
+
+    uint32_t m_frameBudgetMs = kDefaultFrameBudgetMs;
+    std::function<uint64_t()> m_budgetClock;
+};
+
+}  // namespace kestrin

@@ -1,0 +1,154 @@
+// Executing one block: trace, "$" substitution, "print", text, "@", and the tag dispatch.
+#include <unordered_map>
+
+#include "SCRIPT/CMainScript.h"
+#include "SCRIPT/COruVariables.h"
+
+namespace kestrin {
+
+namespace {
+
+// Tag names are unique, so a hash table gives the same handler as comparing the names
+// in their documented order. Tags whose handlers are not built yet are simply absent and
+// fall through to the macro lookup.
+const std::unordered_map<std::string, CMainScript::TagHandler>& TagTable() {
+    static const std::unordered_map<std::string, CMainScript::TagHandler> table = [] {
+        std::unordered_map<std::string, CMainScript::TagHandler> t;
+        for (const auto& entry : CMainScript::BuiltTags()) t.emplace(entry.first, entry.second);
+        return t;
+    }();
+    return table;
+}
+
+}  // namespace
+
+CMainScript::TagHandler CMainScript::FindTag(const std::string& name) {
+    const auto& table = TagTable();
+    auto it = table.find(name);
+    return it == table.end() ? nullptr : it->second;
+}
+
+std::string CMainScript::Substitute(const std::string& value) {
+    size_t dollars = 0;
+    while (dollars < value.size() && value[dollars] == '$') ++dollars;
+    if (dollars == 0) return value;
+    std::string result = value.substr(dollars);
+    for (size_t i = 0; i < dollars; ++i) result = m_variables->Evaluate(result);
+    return result;
+}
+
+bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
+    m_currentLine = block.GetLine();
+    auto& attributes = block.GetAttributes();
+
+    if (m_debugMode != 0 && !replay) {
+        std::string text;
+        for (auto& attribute : attributes) {
+            text += ' ';
+            text += attribute.first;
+            text += "=\"";
+            text += attribute.second;
+            text += '"';
+            if (!attribute.second.empty() && attribute.second[0] == '$') {
+                attribute.second = Substitute(attribute.second);
+                text += '(';
+                text += attribute.second;
+                text += ')';
+            }
+        }
+        Trace(block.GetKind() == CScriptBlock::KIND_ERROR ? 1 : 3, "%s(%d): %s%s", m_caret.file.c_str(),
+              block.GetLine(), block.GetName().c_str(), text.c_str());
+    } else {
+        for (auto& attribute : attributes) {
+            if (!attribute.second.empty() && attribute.second[0] == '$') attribute.second = Substitute(attribute.second);
+        }
+    }
+
+    if (block.GetKind() == CScriptBlock::KIND_TAG && block.GetName() == "print") {
+        std::string data;
+        auto it = attributes.find("data");
+        if (it != attributes.end()) {
+            data = it->second;
+            attributes.erase(it);
+        }
+        block.SetKind(CScriptBlock::KIND_TEXT);
+        block.SetName(data);
+    }
+
+    switch (block.GetKind()) {
+        case CScriptBlock::KIND_TEXT:
+            return ExecuteText(block, replay);
+        case CScriptBlock::KIND_TAG:
+            break;
+        default:
+            return false;
+    }
+
+    const std::string& name = block.GetName();
+    if (name == "@") {
+        StartMessageTweens();
+        SetStatus(STAT_CLICK);
+        return true;
+    }
+    if (name.empty()) return true;
+
+    TagHandler handler = FindTag(name);
+    if (handler) return (this->*handler)(std::move(block), replay);
+    CallMacro(std::move(block), replay);
+    return false;
+}
+
+bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
+    if (m_rubyCollecting) {
+        m_rubyBase += block.GetName();
+        return false;
+    }
+    std::string rest;
+    int result = AddMessageText(block.GetName(), rest);
+    if (result == -1) {
+        Trace(2, "%s(%d): このシナリオブロックは単体で一行に収まらないため無視されます。(%s)", m_caret.file.c_str(),
+              block.GetLine(), rest.c_str());
+        return false;
+    }
+    if (result == -2) {
+        Trace(2, "%s(%d): メッセージレイヤーがあふれました。(%s)", m_caret.file.c_str(), block.GetLine(), rest.c_str());
+        m_variables->SetInt("s.overflowed", 1);
+        const std::string& text = block.GetName();
+        std::string placed = text.substr(0, text.size() - std::min(text.size(), rest.size()));
+        m_caret.queue.emplace_back(CScriptBlock::KIND_TAG, 0, "@");
+        m_caret.queue.emplace_back(CScriptBlock::KIND_TAG, 0, "rp");
+        m_caret.queue.emplace_back(CScriptBlock::KIND_TEXT, 0, rest);
+        if (!replay) RecordPageBlock(CScriptBlock(CScriptBlock::KIND_TEXT, 0, placed));
+        return false;
+    }
+    if (!replay) RecordPageBlock(block);
+    return false;
+}
+
+bool CMainScript::CallMacro(CScriptBlock block, bool replay) {
+    (void)replay;
+    for (const std::string& file : m_macroFiles) {
+        if (m_failedMacroFiles.count(file)) continue;
+        std::string name = file;
+        if (!m_scripts.count(name) && !m_scripts.count(name + ".iet") && LoadScript(name)) {
+            // A missing macro file is not opened again on every unknown tag.
+            m_failedMacroFiles.insert(file);
+            continue;
+        }
+        if (m_callStack.size() >= kMaxCallDepth) {
+            Call(name, block.GetName());  // traces the depth message
+            return false;
+        }
+        if (Call(name, block.GetName())) continue;
+        COruVariables* scope = m_variables->GetLocalScope();
+        if (scope) {
+            for (const auto& attribute : block.GetAttributes()) scope->SetString(attribute.first, attribute.second);
+        }
+        return false;
+    }
+    Trace(1, "%s(%d): [%s] 未知のタグ、または未定義のマクロです。", m_caret.file.c_str(), block.GetLine(),
+          block.GetName().c_str());
+    return false;
+}
+
+}  // namespace kestrin

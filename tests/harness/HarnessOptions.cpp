@@ -1,0 +1,131 @@
+#include "HarnessOptions.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <sstream>
+
+namespace kestrin_harness {
+
+namespace {
+
+bool ParseUnsigned(const std::string& text, uint32_t& out) {
+    if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos) return false;
+    unsigned long long value = std::strtoull(text.c_str(), nullptr, 10);
+    if (value > 0xFFFFFFFFull) return false;
+    out = static_cast<uint32_t>(value);
+    return true;
+}
+
+bool ParseInt(const std::string& text, int& out) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    long value = std::strtol(text.c_str(), &end, 10);
+    if (*end != '\0' || value < -1000000 || value > 1000000) return false;
+    out = static_cast<int>(value);
+    return true;
+}
+
+}  // namespace
+
+bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error) {
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        auto value = [&](std::string& into) {
+            if (i + 1 >= argc) {
+                error = arg + " needs a value";
+                return false;
+            }
+            into = argv[++i];
+            return true;
+        };
+        std::string text;
+        if (arg == "--frames") {
+            if (!value(text)) return true;
+            if (!ParseUnsigned(text, out.frames)) {
+                error = "--frames needs a number: " + text;
+                return true;
+            }
+        } else if (arg == "--input") {
+            if (!value(out.inputFile)) return true;
+        } else if (arg == "--trace") {
+            if (!value(out.traceFile)) return true;
+        } else if (arg == "--dump-vars") {
+            if (!value(out.dumpVarsFile)) return true;
+        } else if (arg == "--screenshot") {
+            if (!value(text)) return true;
+            size_t colon = text.find(':');
+            SScreenshot shot;
+            if (colon == std::string::npos || !ParseUnsigned(text.substr(0, colon), shot.frame) ||
+                colon + 1 >= text.size()) {
+                error = "--screenshot needs FRAME:FILE.png: " + text;
+                return true;
+            }
+            shot.file = text.substr(colon + 1);
+            out.screenshots.push_back(shot);
+        } else if (!arg.empty() && arg[0] == '-') {
+            error = "unknown option " + arg;
+            return true;
+        } else if (out.game.empty()) {
+            out.game = arg;
+        } else {
+            error = "more than one game folder: " + arg;
+            return true;
+        }
+    }
+    if (out.game.empty()) {
+        error = "no game folder given";
+        return true;
+    }
+    return false;
+}
+
+bool ParseInput(const std::string& text, std::vector<SInputEvent>& out, std::string& error) {
+    std::istringstream lines(text);
+    std::string line;
+    int number = 0;
+    while (std::getline(lines, line)) {
+        ++number;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#') continue;
+        std::istringstream words(line);
+        std::string frameText, kind;
+        words >> frameText >> kind;
+        SInputEvent event;
+        auto fail = [&](const std::string& why) {
+            error = "input line " + std::to_string(number) + ": " + why + ": " + line;
+            return true;
+        };
+        if (!ParseUnsigned(frameText, event.frame)) return fail("bad frame number");
+        std::string a, b, extra;
+        if (kind == "click" || kind == "rclick") {
+            event.kind = kind == "click" ? SInputEvent::Click : SInputEvent::RightClick;
+            words >> a >> b;
+            if (!ParseInt(a, event.x) || !ParseInt(b, event.y) || (words >> extra)) return fail("expected X Y");
+        } else if (kind == "key") {
+            event.kind = SInputEvent::Key;
+            words >> a;
+            if (!ParseInt(a, event.key) || event.key < 0 || event.key > 255 || (words >> extra)) {
+                return fail("expected a virtual-key number 0-255");
+            }
+        } else if (kind == "text") {
+            event.kind = SInputEvent::Text;
+            // The rest of the line after one blank, kept as written.
+            size_t at = line.find("text", line.find(frameText) + frameText.size());
+            event.text = at + 4 < line.size() ? line.substr(at + 5) : std::string();
+        } else if (kind == "dialog") {
+            event.kind = SInputEvent::Dialog;
+            words >> a;
+            if ((a != "yes" && a != "no") || (words >> extra)) return fail("expected yes or no");
+            event.yes = a == "yes";
+        } else {
+            return fail("unknown event");
+        }
+        out.push_back(event);
+    }
+    std::stable_sort(out.begin(), out.end(),
+                     [](const SInputEvent& l, const SInputEvent& r) { return l.frame < r.frame; });
+    return false;
+}
+
+}  // namespace kestrin_harness

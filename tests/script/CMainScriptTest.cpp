@@ -1,0 +1,297 @@
+// The interpreter without a screen: scripts in a temporary game folder, run frame by frame.
+#include "SCRIPT/CMainScript.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CORE/CDynamicVariables.h"
+#include "CORE/CLogWindow.h"
+#include "SCRIPT/COruVariables.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using kestrin::CDynamicVariables;
+using kestrin::CLogWindow;
+using kestrin::CMainScript;
+using kestrin::CScriptBlock;
+
+namespace {
+
+class InterpreterTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_oldDir = fs::current_path();
+        fs::current_path(m_dir.Path());
+        CDynamicVariables::GetInstance()->SetString("ini.Boot", "main.iet");
+        CDynamicVariables::GetInstance()->SetString("ini.Charset", "utf-8");
+        CLogWindow::SetLineSink([this](const std::string& line) { m_lines.push_back(line); });
+    }
+    void TearDown() override {
+        m_script.reset();
+        CLogWindow::SetLineSink(nullptr);
+        CLogWindow::ReleaseInstance();
+        CDynamicVariables::ReleaseInstance();
+        fs::current_path(m_oldDir);
+    }
+
+    void Write(const std::string& name, const std::string& text) { m_dir.Write(name, text); }
+
+    // Boots main.iet with the trace on; true when the boot failed.
+    bool Boot() {
+        m_script.reset(new CMainScript(nullptr));
+        if (m_script->Start()) return true;
+        m_script->SetDebugMode(1);
+        return false;
+    }
+
+    void Frames(int count) {
+        for (int i = 0; i < count; ++i) m_script->Update(m_now += 16);
+    }
+
+    std::string Var(const std::string& name) { return m_script->GetVariables().GetString(name); }
+
+    bool Logged(const std::string& text) const {
+        for (const auto& line : m_lines) {
+            if (line == text) return true;
+        }
+        return false;
+    }
+    std::string AllLines() const {
+        std::string all;
+        for (const auto& line : m_lines) all += line + "\n";
+        return all;
+    }
+
+    kestrin_test::TempDir m_dir;
+    fs::path m_oldDir;
+    std::unique_ptr<CMainScript> m_script;
+    std::vector<std::string> m_lines;
+    uint32_t m_now = 0;
+};
+
+TEST_F(InterpreterTest, BootFailsWithoutTheBootScriptAndRunsNothingBeforeTheFirstFrame) {
+    EXPECT_TRUE(Boot());
+    Write("main.iet", "[nosuchtag]\n");
+    ASSERT_FALSE(Boot());
+    EXPECT_EQ(m_script->GetState(), 0);
+    EXPECT_TRUE(m_lines.empty());
+    // macro.iet is not opened at boot: the unknown tag reports itself on the first frame.
+    Frames(1);
+    EXPECT_TRUE(Logged("main.iet(1): nosuchtag")) << AllLines();
+    EXPECT_TRUE(Logged("main.iet(1): [nosuchtag] 未知のタグ、または未定義のマクロです。")) << AllLines();
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_QUIT);
+}
+
+TEST_F(InterpreterTest, JumpsCallsAndReturnsAcrossFilesWithTracesIndentedByDepth) {
+    Write("main.iet",
+          "[call label=sub]\n"
+          "[jump file=other label=far]\n"
+          "[nosuchtag where=skipped]\n"
+          "*sub\n"
+          "[nosuchtag where=sub]\n"
+          "[return]\n");
+    Write("other.iet", "*far\n[call file=other.iet label=deeper]\n[exit]\n*deeper\n[nosuchtag where=deeper]\n");
+    ASSERT_FALSE(Boot());
+    Frames(1);
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_QUIT) << AllLines();
+    EXPECT_TRUE(Logged("  main.iet(5): nosuchtag where=\"sub\"")) << AllLines();
+    EXPECT_TRUE(Logged("main.iet(2): jump file=\"other\" label=\"far\"")) << AllLines();
+    // The end of other.iet returns from the call; the exit after it ends the game.
+    EXPECT_TRUE(Logged("  other.iet(5): nosuchtag where=\"deeper\"")) << AllLines();
+    EXPECT_TRUE(Logged("other.iet(3): exit")) << AllLines();
+    EXPECT_FALSE(Logged("main.iet(3): nosuchtag where=\"skipped\"")) << AllLines();
+    EXPECT_EQ(m_script->GetCaret().file, "other.iet");
+}
+
+TEST_F(InterpreterTest, FailedJumpOrCallLeavesCaretAndCallStackAlone) {
+    Write("main.iet", "[call label=missing]\n[call file=nofile label=x]\n[jump label=missing]\n@\n");
+    ASSERT_FALSE(Boot());
+    EXPECT_TRUE(m_script->Call("", "missing"));
+    EXPECT_TRUE(m_script->Call("nofile", ""));
+    EXPECT_TRUE(m_script->Jump("", "missing"));
+    EXPECT_TRUE(m_script->GetCallStack().empty());
+    EXPECT_EQ(m_script->GetCaret().index, 0);
+    Frames(1);
+    EXPECT_TRUE(Logged("main.iet(1): [call file=\"\" label=\"missing\"] 指定された場所は見つかりません。")) << AllLines();
+    EXPECT_TRUE(Logged("main.iet(2): [call file=\"nofile\" label=\"x\"] 指定された場所は見つかりません。")) << AllLines();
+    EXPECT_TRUE(m_script->GetCallStack().empty());
+}
+
+TEST_F(InterpreterTest, MacroArgumentsAreLocalAndTheEarliestMacroFileWins) {
+    Write("main.iet", "[hello who=world n=2]\n[print data=$who]\n");
+    Write("macro.iet", "*hello\n[print data=$who]\n[return]\n");
+    Write("more.iet", "*hello\n[print data=wrong]\n[return]\n");
+    ASSERT_FALSE(Boot());
+    m_script->GetMacroFiles().push_back("more.iet");
+    Frames(1);
+    EXPECT_TRUE(Logged("  macro.iet(2): world")) << AllLines();
+    EXPECT_FALSE(Logged("  more.iet(2): wrong")) << AllLines();
+    // Outside the macro the argument is gone.
+    EXPECT_TRUE(Logged("main.iet(2): ")) << AllLines();
+    EXPECT_EQ(m_script->GetVariables().GetLocalScopeCount(), 0u);
+}
+
+TEST_F(InterpreterTest, DollarSubstitutionAndPrint) {
+    Write("main.iet", "[nosuchtag a=$x b=$$y c=a$x d=$]\n[print]\n[print data=$x]\n[Print]\n");
+    ASSERT_FALSE(Boot());
+    m_script->GetVariables().SetString("x", "5");
+    m_script->GetVariables().SetString("y", "x");
+    Frames(1);
+    EXPECT_TRUE(Logged("main.iet(1): nosuchtag a=\"$x\"(5) b=\"$$y\"(5) c=\"a$x\" d=\"$\"()")) << AllLines();
+    EXPECT_TRUE(Logged("main.iet(2): ")) << AllLines();
+    EXPECT_TRUE(Logged("main.iet(3): 5")) << AllLines();
+    // Names are case-sensitive: "Print" is a macro call.
+    EXPECT_TRUE(Logged("main.iet(4): [Print] 未知のタグ、または未定義のマクロです。")) << AllLines();
+}
+
+TEST_F(InterpreterTest, MissingMacroFileIsNotOpenedOnEveryUnknownTag) {
+    Write("main.iet", "[first]\n@\n[second]\n");
+    ASSERT_FALSE(Boot());
+    Frames(1);
+    // The macro file appears later: the failed open is remembered until the list is reset.
+    Write("macro.iet", "*second\n[print data=found]\n[return]\n");
+    m_script->GetCaret().SetStatus(CMainScript::STAT_RUN);
+    Frames(1);
+    EXPECT_TRUE(Logged("main.iet(3): [second] 未知のタグ、または未定義のマクロです。")) << AllLines();
+    ASSERT_FALSE(Boot());
+    m_script->GetCaret().index = 2;
+    Frames(1);
+    EXPECT_TRUE(Logged("  macro.iet(2): found")) << AllLines();
+}
+
+TEST_F(InterpreterTest, RunawayMacroRecursionStopsAtTheDepthLimit) {
+    Write("main.iet", "[loop]\n[exit]\n");
+    Write("macro.iet", "*loop\n[loop]\n[return]\n");
+    ASSERT_FALSE(Boot());
+    m_script->SetDebugMode(0);
+    Frames(1);
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_QUIT);
+    EXPECT_TRUE(m_script->GetCallStack().empty());
+}
+
+TEST_F(InterpreterTest, ScriptThatNeverWaitsYieldsAfterTheFrameBudget) {
+    Write("main.iet", "*top\n[jump label=top]\n");
+    ASSERT_FALSE(Boot());
+    uint64_t fakeMs = 0;
+    m_script->SetBudgetClock([&fakeMs] { return fakeMs += 1; });
+    m_script->SetDebugMode(1);
+    m_script->SetTraceLevel(1);
+    Frames(1);
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_RUN);
+    ASSERT_EQ(m_lines.size(), 1u) << AllLines();
+    EXPECT_NE(m_lines[0].find("main.iet(2): 1フレームの実行時間"), std::string::npos) << m_lines[0];
+    Frames(1);
+    EXPECT_EQ(m_lines.size(), 2u);
+}
+
+TEST_F(InterpreterTest, ReloadDropsLabelsTheNewTextNoLongerHas) {
+    Write("main.iet", "@\n*old\n");
+    ASSERT_FALSE(Boot());
+    EXPECT_FALSE(m_script->Jump("", "old"));
+    Write("main.iet", "@\n*new\n");
+    m_script->ReloadScripts();
+    EXPECT_TRUE(m_script->Jump("", "old"));
+    EXPECT_FALSE(m_script->Jump("", "new"));
+}
+
+TEST_F(InterpreterTest, ClickWaitAsLastBlockShowsNoGlyphPastTheEnd) {
+    Write("main.iet", "[nosuchtag]\n@");
+    ASSERT_FALSE(Boot());
+    auto& glyph = m_script->GetGlyphSettings()[""];
+    glyph.lineGlyphSet = true;
+    glyph.lineGlyphLayer = "glyph";
+    Frames(2);
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
+}
+
+TEST_F(InterpreterTest, EndingATransitionWaitTwiceDoesNothingTheSecondTime) {
+    Write("main.iet", "@\n");
+    ASSERT_FALSE(Boot());
+    m_script->SetStatus(CMainScript::STAT_TRANSITION);
+    m_script->EndTransitionWait();
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_RUN);
+    m_script->SetStatus(CMainScript::STAT_CLICK);
+    m_script->EndTransitionWait();
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
+}
+
+TEST_F(InterpreterTest, DeferredCallsAndPendingBlocksQueuedWhileRunningWaitTheirTurn) {
+    Write("main.iet", "@\n");
+    ASSERT_FALSE(Boot());
+    int runs = 0;
+    std::function<void()> requeue = [&] {
+        ++runs;
+        m_script->QueueDeferredCall(requeue);
+    };
+    m_script->QueueDeferredCall(requeue);
+    Frames(3);
+    EXPECT_EQ(runs, 3);
+
+    m_script->SetStatus(CMainScript::STAT_CLICK);
+    m_script->GetPendingEventBlocks().emplace_back(CScriptBlock::KIND_TEXT, 0, "first");
+    m_script->EndClickWait();
+    EXPECT_TRUE(m_script->GetPendingEventBlocks().empty());
+}
+
+TEST_F(InterpreterTest, EventBlocksCallJumpOrQueueTheirHandler) {
+    Write("main.iet", "@\n*there\n@\n");
+    ASSERT_FALSE(Boot());
+    CScriptBlock handlerOnly;
+    handlerOnly.SetName("event");
+    handlerOnly.GetAttributes()["handler"] = "nosuchtag";
+    EXPECT_FALSE(m_script->RunEventBlock(handlerOnly));
+    ASSERT_EQ(m_script->GetCaret().queue.size(), 1u);
+    EXPECT_EQ(m_script->GetCaret().queue.front().GetName(), "nosuchtag");
+
+    CScriptBlock jump;
+    jump.SetName("event");
+    jump.GetAttributes()["label"] = "there";
+    jump.GetAttributes()["call"] = "0";
+    EXPECT_FALSE(m_script->RunEventBlock(jump));
+    EXPECT_TRUE(m_script->GetCallStack().empty());
+    EXPECT_EQ(m_script->GetCaret().index, 1);
+
+    jump.GetAttributes()["call"] = "1";
+    EXPECT_FALSE(m_script->RunEventBlock(jump));
+    EXPECT_EQ(m_script->GetCallStack().size(), 1u);
+    EXPECT_TRUE(m_script->RunEventBlock(CScriptBlock()));
+}
+
+TEST_F(InterpreterTest, FirstExecutionOfABlockStopsCommandSkip) {
+    Write("main.iet", "*top\n@\n[jump label=top]\n");
+    ASSERT_FALSE(Boot());
+    Frames(1);
+    m_script->SetCommandSkip(true, true);
+    EXPECT_TRUE(m_script->IsSkipping());
+    EXPECT_EQ(Var("s.status.commandskip"), "1");
+    // Skipping ends the click wait; the jump has never run, so skipping stops there.
+    Frames(1);
+    EXPECT_FALSE(m_script->IsSkipping());
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
+    // Every block is read now: skipping goes on (and the loop yields after its budget).
+    m_script->SetFrameBudget(0);
+    m_script->SetCommandSkip(true, true);
+    Frames(1);
+    EXPECT_TRUE(m_script->IsSkipping());
+}
+
+TEST_F(InterpreterTest, SystemVariablesAfterBoot) {
+    Write("main.iet", "@\n");
+    CDynamicVariables::GetInstance()->SetString("GameDataPath", "/games/x");
+    ASSERT_FALSE(Boot());
+    EXPECT_EQ(Var("s.engineversion"), "1.40.0.1316");
+    EXPECT_EQ(Var("s.minimumsupportversion"), "1103");
+    EXPECT_EQ(Var("s.savedataversion"), "1000");
+    EXPECT_EQ(Var("s.datapath"), "/games/x");
+    EXPECT_EQ(Var("s.savepath"), "");
+    EXPECT_EQ(Var("s.builddate"), "Sat Dec 17 18:44:07 2011");
+    EXPECT_EQ(Var("s.bgmvol"), "1000");
+    EXPECT_EQ(Var("s.automodewait"), "1000");
+    EXPECT_EQ(Var("s.opengles2capable"), "0");
+}
+
+}  // namespace
