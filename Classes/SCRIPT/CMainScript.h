@@ -65,8 +65,8 @@ public:
         CCaret& operator=(const CCaret&) = default;
         ~CCaret() override = default;
 
-        void Save(CSerializer& archive) const override;
-        void Load(CSerializer& archive) override;
+        void Save(CSerializer* archive) override;
+        void Load(CSerializer* archive) override;
 
         STAT GetStatus() const { return status; }
         void SetStatus(STAT s) {
@@ -91,8 +91,8 @@ public:
     class CGlyphInfo : public ISerializable {
     public:
         ~CGlyphInfo() override = default;
-        void Save(CSerializer& archive) const override;
-        void Load(CSerializer& archive) override;
+        void Save(CSerializer* archive) override;
+        void Load(CSerializer* archive) override;
 
         bool homing = false;
         bool lineGlyphSet = false;
@@ -107,8 +107,8 @@ public:
     class CIconInfo : public ISerializable {
     public:
         ~CIconInfo() override = default;
-        void Save(CSerializer& archive) const override;
-        void Load(CSerializer& archive) override;
+        void Save(CSerializer* archive) override;
+        void Load(CSerializer* archive) override;
 
         bool enabled = false;
         std::string layerId;

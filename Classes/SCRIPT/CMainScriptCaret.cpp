@@ -4,6 +4,7 @@
 
 #include "CORE/CLogWindow.h"
 #include "CORE/COruPackFile.h"
+#include "CORE/CSerializer.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruParser.h"
 #include "SCRIPT/COruVariables.h"
@@ -154,6 +155,71 @@ void CMainScript::Trace(int level, const char* format, ...) {
         m_debugChannelText += line;
         m_debugChannelText += '\n';
     }
+}
+
+}  // namespace kestrin
+
+namespace kestrin {
+
+// A pending timed or text wait is saved as running, with the waiting status as the
+// previous one: a restored game resumes instead of waiting.
+void CMainScript::CCaret::Save(CSerializer* archive) {
+    bool waiting = wakeTime != 0 || waitForText || waitForClear;
+    archive->SaveInt(waiting ? 0 : status, 1);
+    archive->SaveInt(waiting ? status : previousStatus, 2);
+    archive->SaveString(file, 3);
+    archive->SaveInt(index, 4);
+    archive->SaveScriptBlockDeque(queue, 6);
+    archive->SaveByte(glyphShown ? 1 : 0, 7);
+}
+
+void CMainScript::CCaret::Load(CSerializer* archive) {
+    archive->LoadInt(status, 1);
+    archive->LoadInt(previousStatus, 2);
+    archive->LoadString(file, 3);
+    archive->LoadInt(index, 4);
+    archive->LoadInt(wakeTime, 5);
+    archive->LoadScriptBlockDeque(queue, 6);
+    archive->LoadByte(glyphShown, 7);
+}
+
+void CMainScript::CGlyphInfo::Save(CSerializer* archive) {
+    archive->SaveByte(homing ? 1 : 0, 1);
+    archive->SaveByte(lineGlyphSet ? 1 : 0, 2);
+    archive->SaveByte(pageGlyphSet ? 1 : 0, 3);
+    archive->SaveString(lineGlyphLayer, 4);
+    archive->SaveString(pageGlyphLayer, 5);
+    archive->SaveInt(linePosition.GetX(), 6);
+    archive->SaveInt(linePosition.GetY(), 7);
+    archive->SaveInt(pagePosition.GetX(), 8);
+    archive->SaveInt(pagePosition.GetY(), 9);
+}
+
+void CMainScript::CGlyphInfo::Load(CSerializer* archive) {
+    archive->LoadByte(homing, 1);
+    archive->LoadByte(lineGlyphSet, 2);
+    archive->LoadByte(pageGlyphSet, 3);
+    archive->LoadString(lineGlyphLayer, 4);
+    archive->LoadString(pageGlyphLayer, 5);
+    int32_t x = linePosition.GetX(), y = linePosition.GetY();
+    archive->LoadInt(x, 6);
+    archive->LoadInt(y, 7);
+    linePosition = CPoint(x, y);
+    x = pagePosition.GetX();
+    y = pagePosition.GetY();
+    archive->LoadInt(x, 8);
+    archive->LoadInt(y, 9);
+    pagePosition = CPoint(x, y);
+}
+
+void CMainScript::CIconInfo::Save(CSerializer* archive) {
+    archive->SaveByte(enabled ? 1 : 0, 1);
+    archive->SaveString(layerId, 2);
+}
+
+void CMainScript::CIconInfo::Load(CSerializer* archive) {
+    archive->LoadByte(enabled, 1);
+    archive->LoadString(layerId, 2);
 }
 
 }  // namespace kestrin
