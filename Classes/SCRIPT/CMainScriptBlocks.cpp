@@ -56,7 +56,7 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
                 text += ')';
             }
         }
-        Trace(block.GetKind() == CScriptBlock::KIND_ERROR ? 1 : 3, "%s(%d): %s%s", m_caret.file.c_str(),
+        Trace(block.GetKind() == CScriptBlock::kMessage ? 1 : 3, "%s(%d): %s%s", m_caret.file.c_str(),
               block.GetLine(), block.GetName().c_str(), text.c_str());
     } else {
         for (auto& attribute : attributes) {
@@ -64,21 +64,21 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
         }
     }
 
-    if (block.GetKind() == CScriptBlock::KIND_TAG && block.GetName() == "print") {
+    if (block.GetKind() == CScriptBlock::kTag && block.GetName() == "print") {
         std::string data;
         auto it = attributes.find("data");
         if (it != attributes.end()) {
             data = it->second;
             attributes.erase(it);
         }
-        block.SetKind(CScriptBlock::KIND_TEXT);
+        block.SetKind(CScriptBlock::kText);
         block.SetName(data);
     }
 
     switch (block.GetKind()) {
-        case CScriptBlock::KIND_TEXT:
+        case CScriptBlock::kText:
             return ExecuteText(block, replay);
-        case CScriptBlock::KIND_TAG:
+        case CScriptBlock::kTag:
             break;
         default:
             return false;
@@ -115,10 +115,10 @@ bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
         m_variables->SetInt("s.overflowed", 1);
         const std::string& text = block.GetName();
         std::string placed = text.substr(0, text.size() - std::min(text.size(), rest.size()));
-        m_caret.queue.emplace_back(CScriptBlock::KIND_TAG, 0, "@");
-        m_caret.queue.emplace_back(CScriptBlock::KIND_TAG, 0, "rp");
-        m_caret.queue.emplace_back(CScriptBlock::KIND_TEXT, 0, rest);
-        if (!replay) RecordPageBlock(CScriptBlock(CScriptBlock::KIND_TEXT, 0, placed));
+        m_caret.queue.emplace_back(CScriptBlock::kTag, 0, "@");
+        m_caret.queue.emplace_back(CScriptBlock::kTag, 0, "rp");
+        m_caret.queue.emplace_back(CScriptBlock::kText, 0, rest);
+        if (!replay) RecordPageBlock(CScriptBlock(CScriptBlock::kText, 0, placed));
         return false;
     }
     if (!replay) RecordPageBlock(block);

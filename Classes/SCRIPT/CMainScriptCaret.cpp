@@ -120,9 +120,9 @@ bool CMainScript::LoadScript(std::string& name) {
     labels.clear();
     for (size_t i = 0; i < blocks.size(); ++i) {
         CScriptBlock& block = *blocks[i];
-        if (block.GetKind() == CScriptBlock::KIND_LABEL) {
+        if (block.GetKind() == CScriptBlock::kLabel) {
             labels[block.GetName()] = static_cast<int32_t>(i);
-        } else if (block.GetKind() == CScriptBlock::KIND_TAG && block.GetName() == "lua") {
+        } else if (block.GetKind() == CScriptBlock::kTag && block.GetName() == "lua") {
             RunLuaChunk(name, block);
             block.GetAttributes()["script"] = "";
         }

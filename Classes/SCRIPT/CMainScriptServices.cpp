@@ -3,6 +3,7 @@
 // (no screen in tests, or a subsystem not built yet) takes its "nothing there" path here,
 // so the interpreter loop itself never tests for them.
 #include "CORE/CLogWindow.h"
+#include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 
@@ -73,7 +74,9 @@ void CMainScript::FinishTransitionTween() {
     FinishTweenById(id);
 }
 
-void CMainScript::FinishTweenById(int32_t id) { (void)id; }
+void CMainScript::FinishTweenById(int32_t id) {
+    if (id != 0) FinishTween(id);
+}
 
 void CMainScript::StopNamedTweens() {}
 

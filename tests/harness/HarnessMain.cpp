@@ -19,6 +19,8 @@
 #include "HarnessOptions.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "babel/babel.h"
+#include "GRAPHICS/TweenRegistry.h"
 
 namespace fs = std::filesystem;
 using namespace kestrin;
@@ -43,9 +45,23 @@ struct SCapture {
     std::vector<std::string> lines;
 };
 
+bool IsValidUtf8(const std::string& text) {
+    size_t i = 0;
+    while (i < text.size()) {
+        unsigned char c = static_cast<unsigned char>(text[i]);
+        size_t trail = c < 0x80 ? 0 : (c >> 5) == 6 ? 1 : (c >> 4) == 14 ? 2 : (c >> 3) == 30 ? 3 : 4;
+        if (trail == 4 || i + trail >= text.size() + (trail == 0 ? 1 : 0)) return false;
+        for (size_t k = 1; k <= trail; ++k) {
+            if ((static_cast<unsigned char>(text[i + k]) >> 6) != 2) return false;
+        }
+        i += trail + 1;
+    }
+    return true;
+}
+
+// Engine messages are UTF-8 already; script text of a Shift_JIS game is converted.
 std::string ToUtf8(const std::string& text, int encoding) {
-    (void)encoding;
-    return text;
+    return encoding == 2 || IsValidUtf8(text) ? text : babel::sjis_to_utf8(text);
 }
 
 bool WriteLines(const std::string& path, const std::vector<std::string>& lines) {
@@ -132,9 +148,12 @@ int main(int argc, char** argv) {
     LoadSystemIni();
 
     int status = 0;
+    int encoding = 0;
     {
         std::unique_ptr<CMainScript> script(new CMainScript(nullptr));
-        if (script->Start()) {
+        bool failed = script->Start();
+        encoding = script->GetTextEncoding();
+        if (failed) {
             std::fprintf(stderr, "kestrin-harness: the boot script could not be loaded\n");
             status = 1;
         } else {
@@ -146,6 +165,7 @@ int main(int argc, char** argv) {
             for (uint32_t frame = 0; frame < options.frames; ++frame) {
                 clock->SetTime(FrameTime(frame));
                 while (next < input.size() && input[next].frame <= frame) ++next;
+                UpdateTweens(FrameTime(frame));
                 script->Update(FrameTime(frame));
                 if (script->GetState() == CMainScript::STAT_QUIT) break;
             }
@@ -157,6 +177,7 @@ int main(int argc, char** argv) {
         }
     }
     CLogWindow::SetLineSink(nullptr);
+    for (auto& line : capture.lines) line = ToUtf8(line, encoding);
     if (!options.traceFile.empty() && !WriteLines(options.traceFile, capture.lines)) {
         std::fprintf(stderr, "kestrin-harness: cannot write %s\n", options.traceFile.c_str());
         status = 1;

@@ -232,7 +232,7 @@ TEST_F(InterpreterTest, DeferredCallsAndPendingBlocksQueuedWhileRunningWaitTheir
     EXPECT_EQ(runs, 3);
 
     m_script->SetStatus(CMainScript::STAT_CLICK);
-    m_script->GetPendingEventBlocks().emplace_back(CScriptBlock::KIND_TEXT, 0, "first");
+    m_script->GetPendingEventBlocks().emplace_back(CScriptBlock::kText, 0, "first");
     m_script->EndClickWait();
     EXPECT_TRUE(m_script->GetPendingEventBlocks().empty());
 }
