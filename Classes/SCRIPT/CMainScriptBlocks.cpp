@@ -41,7 +41,8 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
     m_currentLine = block.GetLine();
     auto& attributes = block.GetAttributes();
 
-    if (m_debugMode != 0 && !replay) {
+    int traceLevel = block.GetKind() == CScriptBlock::kMessage ? 1 : 3;
+    if (m_debugMode != 0 && !replay && traceLevel <= m_traceLevel) {
         std::string text;
         for (auto& attribute : attributes) {
             text += ' ';
@@ -56,7 +57,7 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
                 text += ')';
             }
         }
-        Trace(block.GetKind() == CScriptBlock::kMessage ? 1 : 3, "%s(%d): %s%s", m_caret.file.c_str(),
+        Trace(traceLevel, "%s(%d): %s%s", m_caret.file.c_str(),
               block.GetLine(), block.GetName().c_str(), text.c_str());
     } else {
         for (auto& attribute : attributes) {

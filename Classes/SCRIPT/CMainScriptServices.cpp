@@ -3,6 +3,7 @@
 // (no screen in tests, or a subsystem not built yet) takes its "nothing there" path here,
 // so the interpreter loop itself never tests for them.
 #include "CORE/CLogWindow.h"
+#include "CORE/Platform/IMessageBox.h"
 #include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
@@ -63,7 +64,7 @@ bool CMainScript::IsVideoPlaying() const { return false; }
 void CMainScript::StopVideo() {}
 
 void CMainScript::ShowMessage(const std::string& text, const std::string& caption) {
-    LogPrintf("%s: %s", caption.c_str(), text.c_str());
+    ShowMessageBox(text, caption, kMessageBoxOk);
 }
 
 // --- Tweens ---

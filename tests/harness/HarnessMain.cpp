@@ -16,6 +16,8 @@
 #include "CORE/CLogWindow.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/IMessageBox.h"
+#include "CORE/StartUp.h"
 #include "HarnessOptions.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
@@ -39,6 +41,24 @@ bool ReadFile(const std::string& path, std::string& out) {
     out = text.str();
     return true;
 }
+
+// Message boxes answered from the input script (then with the default answer); each
+// box is written to the log so that traces show it.
+class HarnessMessageBox : public IMessageBox {
+public:
+    int Show(const std::string& text, const std::string& caption, int type) override {
+        int answer = DefaultMessageBoxAnswer(type);
+        if (!answers.empty()) {
+            answer = answers.front() ? kAnswerYes : kAnswerNo;
+            answers.erase(answers.begin());
+            if ((type & 0xF) != kMessageBoxYesNo) answer = kAnswerOk;
+        }
+        LogPrintf("kestrin-harness: message box \"%s\": %s -> %s", caption.c_str(), text.c_str(),
+                  answer == kAnswerYes ? "yes" : answer == kAnswerNo ? "no" : "ok");
+        return answer;
+    }
+    std::vector<bool> answers;
+};
 
 // Lines captured from the log, in the game's encoding until written out.
 struct SCapture {
@@ -134,6 +154,8 @@ int main(int argc, char** argv) {
     auto clock = std::make_shared<FakeClock>(0);
     CTimer::SetClock(clock);
 
+    HarnessMessageBox messageBox;
+    SetMessageBox(&messageBox);
     SCapture capture;
     CLogWindow::SetLineSink([&capture](const std::string& line) { capture.lines.push_back(line); });
 
@@ -164,7 +186,9 @@ int main(int argc, char** argv) {
             size_t next = 0;
             for (uint32_t frame = 0; frame < options.frames; ++frame) {
                 clock->SetTime(FrameTime(frame));
-                while (next < input.size() && input[next].frame <= frame) ++next;
+                for (; next < input.size() && input[next].frame <= frame; ++next) {
+                    if (input[next].kind == SInputEvent::Dialog) messageBox.answers.push_back(input[next].yes);
+                }
                 UpdateTweens(FrameTime(frame));
                 script->Update(FrameTime(frame));
                 if (script->GetState() == CMainScript::STAT_QUIT) break;
@@ -183,6 +207,7 @@ int main(int argc, char** argv) {
         status = 1;
     }
     fs::remove_all(saves, ec);
+    SetMessageBox(nullptr);
     CDynamicVariables::ReleaseInstance();
     CLogWindow::ReleaseInstance();
     CTimer::ReleaseInstance();
