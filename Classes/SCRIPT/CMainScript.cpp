@@ -12,38 +12,6 @@
 
 namespace kestrin {
 
-namespace {
-
-const int kAllKeys[] = {1, 137, 13, 2, 27, 8, 32, 136, 38, 40, 65, 16, 17};
-
-struct DefaultRole {
-    int role;
-    std::vector<int> keys;
-};
-
-const std::vector<DefaultRole>& DefaultRoles() {
-    static const std::vector<DefaultRole> roles = {
-        {0, {1, 137, 13}},
-        {1, {2, 27}},
-        {2, {2, 27, 8}},
-        {3, {32, 8}},
-        {4, std::vector<int>(std::begin(kAllKeys), std::end(kAllKeys))},
-        {5, {136, 38}},
-        {6, {2, 27, 8}},
-        {7, {136, 38}},
-        {8, {137, 40}},
-        {9, {65}},
-        {10, std::vector<int>(std::begin(kAllKeys), std::end(kAllKeys))},
-        {11, {2, 27, 8, 32, 136, 38, 65, 16, 17}},
-        {12, {16}},
-        {13, std::vector<int>(std::begin(kAllKeys), std::end(kAllKeys))},
-        {14, {17}},
-    };
-    return roles;
-}
-
-}  // namespace
-
 uint32_t GetScriptUnixTime() { return static_cast<uint32_t>(std::time(nullptr)); }
 
 CMainScript::CMainScript(CMainScreen* screen)
@@ -53,9 +21,7 @@ CMainScript::CMainScript(CMainScreen* screen)
       m_variables(std::make_shared<COruVariables>()),
       m_random(GetScriptUnixTime()) {
     babel::init_maps();
-    for (const auto& role : DefaultRoles()) {
-        for (int key : role.keys) m_keyConfig->AddKey(role.role, key);
-    }
+    m_keyConfig->SetDefaultBindings();
     m_variables->AddQuoteCharacter('\'');
     CreateSoundManagers();
     m_variables->SetInt("s.bgmvol", 1000);
@@ -139,9 +105,9 @@ bool CMainScript::Boot() {
     return false;
 }
 
-bool CMainScript::RoleDecide(int role) const { return m_input && m_keyConfig->IsDecide(role); }
+bool CMainScript::RoleDecide(int role) { return m_input && m_keyConfig->IsDecide(role); }
 
-bool CMainScript::RoleDown(int role) const { return m_input && m_keyConfig->IsDown(role); }
+bool CMainScript::RoleDown(int role) { return m_input && m_keyConfig->IsDown(role); }
 
 uint64_t CMainScript::BudgetNow() const {
     if (m_budgetClock) return m_budgetClock();

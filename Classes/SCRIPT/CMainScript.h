@@ -38,6 +38,9 @@ class COruHttp;
 class CProcessCommunication;
 class CServerSocket;
 
+// Seconds since 1970 as 32 bits; seeds the interpreter's random generator.
+uint32_t GetScriptUnixTime();
+
 class CMainScript {
 public:
     // Caret status (the interpreter's state machine).
@@ -113,6 +116,9 @@ public:
         bool enabled = false;
         std::string layerId;
     };
+
+    // The key configuration the interpreter owns and saves with its state.
+    using COruKeyConfig = ::kestrin::COruKeyConfig;
 
     // The form shared by every tag handler.
     typedef bool (CMainScript::*TagHandler)(CScriptBlock block, bool replay);
@@ -235,8 +241,8 @@ private:
     bool RunLoop();
     bool UserActions(bool& endFrame);
     bool WaitSection(bool& endFrame);
-    bool RoleDecide(int role) const;
-    bool RoleDown(int role) const;
+    bool RoleDecide(int role);
+    bool RoleDown(int role);
     bool IsTextShown() const;
     void DebugReload();
     uint64_t BudgetNow() const;
