@@ -14,7 +14,10 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
+#include "CORE/CInput.h"
 #include "CORE/CTimer.h"
+#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/WindowMessages.h"
 #include "CORE/Platform/FakeClock.h"
 #include "CORE/Platform/IMessageBox.h"
 #include "CORE/StartUp.h"
@@ -163,11 +166,25 @@ int main(int argc, char** argv) {
     fs::path saves = fs::temp_directory_path() / ("kestrin-harness-" + std::to_string(std::random_device()()));
     fs::create_directories(saves, ec);
 
+    // Input comes from the script through the headless window system.
+    auto windows = std::make_shared<FakeWindowSystem>();
+    SetWindowSystem(windows);
+
     CDynamicVariables* dynamic = CDynamicVariables::GetInstance();
     dynamic->SetString("ApplicationPath", (game / "kestrin").string());
     dynamic->SetString("GameDataPath", game.string());
     dynamic->SetString("SaveDataPath", saves.string());
     LoadSystemIni();
+
+    SWindowDesc desc;
+    desc.width = dynamic->GetInt("ini.Width");
+    desc.height = dynamic->GetInt("ini.Height");
+    WindowHandle window = windows->CreateWindow(desc);
+    windows->SetGeometry(window, 0, 0, desc.width, desc.height);
+    windows->SetFocus(window);
+    CInput* inputState = CInput::CreateInstance(window);
+    // Keys and buttons pressed in a frame are released in the next one.
+    std::vector<int> releaseNext;
 
     int status = 0;
     int encoding = 0;
@@ -186,10 +203,33 @@ int main(int argc, char** argv) {
             size_t next = 0;
             for (uint32_t frame = 0; frame < options.frames; ++frame) {
                 clock->SetTime(FrameTime(frame));
+                for (int key : releaseNext) windows->SetKeyDown(key, false);
+                releaseNext.clear();
                 for (; next < input.size() && input[next].frame <= frame; ++next) {
-                    if (input[next].kind == SInputEvent::Dialog) messageBox.answers.push_back(input[next].yes);
+                    const SInputEvent& event = input[next];
+                    switch (event.kind) {
+                        case SInputEvent::Click:
+                        case SInputEvent::RightClick: {
+                            int button = event.kind == SInputEvent::Click ? 1 : 2;
+                            windows->SetMouseScreenPoint(event.x, event.y);
+                            windows->SetKeyDown(button, true);
+                            releaseNext.push_back(button);
+                            break;
+                        }
+                        case SInputEvent::Key:
+                            windows->SetKeyDown(event.key, true);
+                            releaseNext.push_back(event.key);
+                            break;
+                        case SInputEvent::Text:
+                            LogPrintf("kestrin-harness: frame %u: no text field takes text yet", frame);
+                            break;
+                        case SInputEvent::Dialog:
+                            messageBox.answers.push_back(event.yes);
+                            break;
+                    }
                 }
                 UpdateTweens(FrameTime(frame));
+                inputState->Update(FrameTime(frame));
                 script->Update(FrameTime(frame));
                 if (script->GetState() == CMainScript::STAT_QUIT) break;
             }
@@ -207,8 +247,10 @@ int main(int argc, char** argv) {
         status = 1;
     }
     fs::remove_all(saves, ec);
+    SetWindowSystem(nullptr);
     SetMessageBox(nullptr);
     CDynamicVariables::ReleaseInstance();
+    CInput::ReleaseInstance();
     CLogWindow::ReleaseInstance();
     CTimer::ReleaseInstance();
     return status;

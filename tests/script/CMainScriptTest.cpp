@@ -9,7 +9,10 @@
 #include <vector>
 
 #include "CORE/CDynamicVariables.h"
+#include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
+#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/WindowMessages.h"
 #include "SCRIPT/COruVariables.h"
 #include "support/TestSupport.h"
 
@@ -32,10 +35,36 @@ protected:
     }
     void TearDown() override {
         m_script.reset();
+        if (m_windows) {
+            kestrin::CInput::ReleaseInstance();
+            kestrin::SetWindowSystem(nullptr);
+        }
         CLogWindow::SetLineSink(nullptr);
         CLogWindow::ReleaseInstance();
         CDynamicVariables::ReleaseInstance();
         fs::current_path(m_oldDir);
+    }
+
+    // Keyboard and mouse through the headless window system; call before Boot.
+    void UseInput() {
+        m_windows = std::make_shared<kestrin::FakeWindowSystem>();
+        kestrin::SetWindowSystem(m_windows);
+        kestrin::SWindowDesc desc;
+        desc.width = 640;
+        desc.height = 480;
+        auto window = m_windows->CreateWindow(desc);
+        m_windows->SetGeometry(window, 0, 0, 640, 480);
+        m_windows->SetFocus(window);
+        kestrin::CInput::CreateInstance(window);
+    }
+    // One frame with the key held down, then one with it released.
+    void Press(int key) {
+        m_windows->SetKeyDown(key, true);
+        kestrin::CInput::GetInstance()->Update(m_now + 16);
+        Frames(1);
+        m_windows->SetKeyDown(key, false);
+        kestrin::CInput::GetInstance()->Update(m_now + 16);
+        Frames(1);
     }
 
     void Write(const std::string& name, const std::string& text) { m_dir.Write(name, text); }
@@ -66,6 +95,7 @@ protected:
         return all;
     }
 
+    std::shared_ptr<kestrin::FakeWindowSystem> m_windows;
     kestrin_test::TempDir m_dir;
     fs::path m_oldDir;
     std::unique_ptr<CMainScript> m_script;
@@ -277,6 +307,31 @@ TEST_F(InterpreterTest, FirstExecutionOfABlockStopsCommandSkip) {
     m_script->SetCommandSkip(true, true);
     Frames(1);
     EXPECT_TRUE(m_script->IsSkipping());
+}
+
+TEST_F(InterpreterTest, KeysEndClickWaitsRunPushHandlersAndSwitchCommandSkip) {
+    UseInput();
+    Write("main.iet", "@\n[nosuchtag n=1]\n@\n[nosuchtag n=2]\n@\n*pushed\n@\n");
+    ASSERT_FALSE(Boot());
+    Frames(3);
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
+    Press(13);  // Enter (role 0) ends the click wait
+    EXPECT_TRUE(Logged("main.iet(2): nosuchtag n=\"1\"")) << AllLines();
+    EXPECT_EQ(m_script->GetCaret().index, 3);
+
+    // A push-key handler runs before anything else and ends the frame.
+    CScriptBlock handler;
+    handler.SetName("setonpush");
+    handler.GetAttributes()["label"] = "pushed";
+    m_script->GetPushKeyHandlers()[32] = handler;
+    Press(32);
+    EXPECT_EQ(m_script->GetCaret().index, 7);
+    EXPECT_FALSE(Logged("main.iet(4): nosuchtag n=\"2\"")) << AllLines();
+
+    // Shift (role 12) starts command skip, which runs through the last click wait to the end.
+    Press(16);
+    EXPECT_EQ(Var("s.status.commandskip"), "1");
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_QUIT);
 }
 
 TEST_F(InterpreterTest, SystemVariablesAfterBoot) {
