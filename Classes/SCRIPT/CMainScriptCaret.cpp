@@ -104,11 +104,12 @@ bool CMainScript::LoadScript(std::string& name) {
         if (file.Open(withExtension.c_str())) return true;
         name = withExtension;
     }
-    uint32_t size = file.GetSize();
+    int size = file.GetSize();
+    if (size < 0) size = 0;
     std::vector<char> text(static_cast<size_t>(size) + 1, 0);
-    uint32_t got = size ? file.Read(text.data(), size) : 0;
+    int got = size ? file.Read(text.data(), static_cast<unsigned>(size)) : 0;
     file.Close();
-    if (got < size) text[got] = 0;
+    if (got >= 0 && got < size) text[got] = 0;
 
     COruParser parser;
     parser.SetEncoding(m_textEncoding);
