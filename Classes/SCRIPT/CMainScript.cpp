@@ -180,13 +180,12 @@ bool CMainScript::RunLoop() {
             case STAT_CLICK:
             case STAT_STOP:
             case STAT_WAIT: {
-                bool endFrame = false;
-                if (UserActions(endFrame)) return true;
-                if (endFrame) return true;
-                if (m_caret.status != STAT_CLICK && m_caret.status != STAT_STOP && m_caret.status != STAT_WAIT) break;
-                if (WaitSection(endFrame)) return true;
-                if (endFrame) return true;
-                break;
+                // Each step may end the frame, leave Update at once, or start the next pass
+                // of the loop with whatever status it left behind.
+                PassResult result = UserActions();
+                if (result == PASS_GO_ON) result = WaitSection();
+                if (result == PASS_NEXT) break;
+                return true;
             }
             case STAT_TRANSITION:
                 if (RoleDecide(0) || IsSkipping()) {
@@ -241,17 +240,15 @@ bool CMainScript::RunLoop() {
     }
 }
 
-// Steps 1 to 11 of the user actions. True: return from Update at once.
-bool CMainScript::UserActions(bool& endFrame) {
+// Steps 1 to 11 of the user actions.
+CMainScript::PassResult CMainScript::UserActions() {
     if (m_autoMode && (RoleDecide(10) || RoleDecide(11))) {
         SetAutoMode(false, false);
-        endFrame = true;
-        return false;
+        return PASS_END_FRAME;
     }
     if (m_commandSkip && RoleDecide(13)) {
         SetCommandSkip(false, false);
-        endFrame = true;
-        return false;
+        return PASS_END_FRAME;
     }
     bool held = RoleDown(14);
     if (!m_controlSkip && held) {
@@ -259,13 +256,13 @@ bool CMainScript::UserActions(bool& endFrame) {
     } else if (m_controlSkip && !held) {
         SetControlSkip(false, false);
     }
-    if (m_caret.status == STAT_WAIT) return false;
+    if (m_caret.status == STAT_WAIT) return PASS_GO_ON;
 
     if (m_input) {
         // A handler may change the map (setonpush inside it): walk a copy.
         std::map<int, CScriptBlock> handlers = m_pushKeys;
         for (auto& handler : handlers) {
-            if (m_input->IsDecide(handler.first) && !RunEventBlock(handler.second)) return true;
+            if (m_input->IsDecide(handler.first) && !RunEventBlock(handler.second)) return PASS_LEAVE_UPDATE;
         }
     }
 
@@ -273,7 +270,7 @@ bool CMainScript::UserActions(bool& endFrame) {
         m_variables->SetInt("s.status.screendirection", m_screenDirection);
         m_variables->SetInt("s.status.screendirectionprevious", m_screenDirectionPrevious);
         m_screenDirectionPrevious = m_screenDirection;
-        if (!RunEventBlock(m_eventBlocks[EVENT_DIRCHG])) return false;
+        if (!RunEventBlock(m_eventBlocks[EVENT_DIRCHG])) return PASS_NEXT;
     }
 
     if (m_rightClickMode) {
@@ -282,16 +279,17 @@ bool CMainScript::UserActions(bool& endFrame) {
             while (m_rightClickDepth > 0 && !PopCallStack()) {
             }
             Jump(m_rightClickScript, "leave");
-            return false;
+            return PASS_NEXT;
         }
     } else if ((m_rightClickAllowed && RoleDecide(1)) || m_rightClickRequest) {
         m_rightClickRequest = false;
-        if (m_caret.file != m_rightClickScript && m_caret.file != m_rightClickScript + ".iet") {
-            if (!Call(m_rightClickScript, "")) {
+        std::string file = m_rightClickScript;
+        if (m_caret.file != file && m_caret.file != file + ".iet") {
+            if (!Call(file, "")) {
                 m_rightClickMode = true;
                 m_rightClickDepth = 0;
             }
-            return false;
+            return PASS_NEXT;
         }
     }
 
@@ -303,15 +301,11 @@ bool CMainScript::UserActions(bool& endFrame) {
             for (const auto& id : m_hideLayers) FadeOutLayer(id);
             ShowMessageLayer(false);
             HideGlyph();
-            endFrame = true;
-            return false;
+            return PASS_END_FRAME;
         }
         if ((m_backlogAllowed && RoleDecide(5)) || m_backlogRequest) {
             m_backlogRequest = false;
-            if (OpenBacklog()) {
-                endFrame = true;
-                return false;
-            }
+            if (OpenBacklog()) return PASS_END_FRAME;
             SetStatus(STAT_BACKLOG);
             SetRootDraggable(false);
             for (const auto& id : m_backlogHideLayers) FadeOutLayer(id);
@@ -321,24 +315,21 @@ bool CMainScript::UserActions(bool& endFrame) {
             if (it != m_backlogLayers.end() && it->second.enabled && !it->second.layerId.empty()) {
                 FadeInLayer(it->second.layerId);
             }
-            endFrame = true;
-            return false;
+            return PASS_END_FRAME;
         }
     }
 
     if (RoleDecide(9)) {
         SetAutoMode(true, false);
-        endFrame = true;
-        return false;
+        return PASS_END_FRAME;
     }
     if (RoleDecide(12)) {
         SetCommandSkip(true, false);
-        endFrame = true;
-        return false;
+        return PASS_END_FRAME;
     }
 
     if (m_debugMode != 0 && m_input && m_input->IsDecide(116)) DebugReload();
-    return false;
+    return PASS_GO_ON;
 }
 
 void CMainScript::ReloadScripts() {
@@ -360,14 +351,14 @@ void CMainScript::DebugReload() {
         "デバッグ");
 }
 
-// The wait section of statuses 1, 3 and 4. True: return from Update at once.
-bool CMainScript::WaitSection(bool& endFrame) {
+// The wait section of statuses 1, 3 and 4.
+CMainScript::PassResult CMainScript::WaitSection() {
     if (m_caret.status == STAT_CLICK && (RoleDecide(0) || IsSkipping())) {
         if (IsTextShown()) {
             m_caret.wakeTime = 0;
             HideGlyph();
             SetStatus(STAT_RUN);
-            return false;
+            return PASS_NEXT;
         }
         FinishMessageTweens();
         m_variables->SetInt("s.clickskip", 1);
@@ -393,17 +384,16 @@ bool CMainScript::WaitSection(bool& endFrame) {
             m_caret.waitForText = m_caret.waitForClear = false;
             HideGlyph();
             SetStatus(STAT_RUN);
-            return false;
+            return PASS_NEXT;
         }
     }
     if ((m_caret.waitForText && IsTextShown()) || (!m_caret.waitForText && m_caret.waitForClear && IsClearShown())) {
         m_caret.wakeTime = 0;
         m_caret.waitForText = m_caret.waitForClear = false;
         SetStatus(STAT_RUN);
-        return false;
+        return PASS_NEXT;
     }
-    endFrame = true;
-    return false;
+    return PASS_END_FRAME;
 }
 
 }  // namespace kestrin

@@ -239,8 +239,9 @@ public:
 private:
 
     bool RunLoop();
-    bool UserActions(bool& endFrame);
-    bool WaitSection(bool& endFrame);
+    enum PassResult { PASS_GO_ON, PASS_NEXT, PASS_END_FRAME, PASS_LEAVE_UPDATE };
+    PassResult UserActions();
+    PassResult WaitSection();
     bool RoleDecide(int role);
     bool RoleDown(int role);
     bool IsTextShown() const;
@@ -310,6 +311,7 @@ private:
     int m_textEncoding = 0;
 
     std::map<std::string, BlockList> m_scripts;
+    BlockList m_noBlocks;
     std::unordered_map<std::string, std::unordered_map<std::string, int32_t>> m_labels;
     std::map<std::string, std::set<int32_t>> m_readBlocks;
     std::vector<std::string> m_macroFiles;

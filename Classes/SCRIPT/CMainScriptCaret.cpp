@@ -89,7 +89,14 @@ bool CMainScript::RunEventBlock(CScriptBlock block) {
     return false;
 }
 
-CMainScript::BlockList& CMainScript::GetScriptBlocks(const std::string& name) { return m_scripts[name]; }
+// An unloaded file reads as having no blocks. No entry is made for it: an empty entry
+// would make a later LoadScript take the file as loaded and never read it.
+CMainScript::BlockList& CMainScript::GetScriptBlocks(const std::string& name) {
+    auto it = m_scripts.find(name);
+    if (it != m_scripts.end()) return it->second;
+    m_noBlocks.clear();
+    return m_noBlocks;
+}
 
 bool CMainScript::LoadScript(std::string& name) {
     if (m_scripts.count(name)) return false;
