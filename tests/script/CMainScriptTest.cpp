@@ -228,6 +228,16 @@ TEST_F(InterpreterTest, ReloadDropsLabelsTheNewTextNoLongerHas) {
     EXPECT_FALSE(m_script->Jump("", "new"));
 }
 
+TEST_F(InterpreterTest, AFileAskedForBeforeItExistsIsStillLoadedLater) {
+    Write("main.iet", "@\n");
+    ASSERT_FALSE(Boot());
+    EXPECT_TRUE(m_script->GetScriptBlocks("later.iet").empty());
+    Write("later.iet", "*here\n@\n");
+    EXPECT_FALSE(m_script->Jump("later", "here"));
+    EXPECT_EQ(m_script->GetScriptBlocks("later.iet").size(), 2u);
+    EXPECT_EQ(m_script->GetCaret().file, "later.iet");
+}
+
 TEST_F(InterpreterTest, ClickWaitAsLastBlockShowsNoGlyphPastTheEnd) {
     Write("main.iet", "[nosuchtag]\n@");
     ASSERT_FALSE(Boot());
