@@ -21,9 +21,7 @@ std::shared_ptr<ISurface> CSurfaceManager::GetSurface(const std::string& name) {
     if (cached != m_cached.end()) {
         std::shared_ptr<ISurface> surface = cached->second;
         m_cached.erase(cached);
-        auto pos = std::find(m_order.begin(), m_order.end(), name);
-        if (pos != m_order.end())
-            m_order.erase(pos);
+        ForgetOrder(name);
         m_used[name] = surface;
         m_names[surface.get()] = name;
         m_counts[surface.get()] = 1;
@@ -58,7 +56,8 @@ void CSurfaceManager::ReleaseSurface(ISurface* surface) {
         m_bytesHeld -= Unaccount(surface);
     } else {
         m_cached[name] = held;
-        m_order.push_back(name);
+        ForgetOrder(name);
+        m_orderPos[name] = m_order.insert(m_order.end(), name);
     }
     if (used != m_used.end())
         m_used.erase(used);
@@ -72,9 +71,7 @@ void CSurfaceManager::RemoveCached(const std::string& name) {
         return;
     m_bytesHeld -= Unaccount(cached->second.get());
     m_cached.erase(cached);
-    auto pos = std::find(m_order.begin(), m_order.end(), name);
-    if (pos != m_order.end())
-        m_order.erase(pos);
+    ForgetOrder(name);
 }
 
 void CSurfaceManager::ClearCache() {
@@ -82,17 +79,27 @@ void CSurfaceManager::ClearCache() {
         m_bytesHeld -= Unaccount(entry.second.get());
     m_cached.clear();
     m_order.clear();
+    m_orderPos.clear();
 }
 
 void CSurfaceManager::TrimCache() {
     while (m_limit < m_bytesHeld && !m_cached.empty() && !m_order.empty()) {
         const std::string name = m_order.front();
         m_order.pop_front();
+        m_orderPos.erase(name);
         auto cached = m_cached.find(name);
         if (cached != m_cached.end()) {
             m_bytesHeld -= Unaccount(cached->second.get());
             m_cached.erase(cached);
         }
+    }
+}
+
+void CSurfaceManager::ForgetOrder(const std::string& name) {
+    auto it = m_orderPos.find(name);
+    if (it != m_orderPos.end()) {
+        m_order.erase(it->second);
+        m_orderPos.erase(it);
     }
 }
 

@@ -2,7 +2,7 @@
 // Loads images by file name into shared surfaces and keeps released ones in a cache
 // bounded by a byte limit, oldest evicted first.
 #include <cstdint>
-#include <deque>
+#include <list>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -50,12 +50,15 @@ private:
     std::unordered_map<ISurface*, std::string> m_names{11};
     std::unordered_map<ISurface*, int32_t> m_counts{11};
     SurfaceMap m_cached{11};
-    std::deque<std::string> m_order;
+    // Cached names, oldest first, with each name's place for removal in constant time.
+    std::list<std::string> m_order;
+    std::unordered_map<std::string, std::list<std::string>::iterator> m_orderPos{11};
     // The size each held surface was accounted with, so that a surface re-initialised by a
     // user afterwards cannot skew the sum.
     std::unordered_map<ISurface*, int64_t> m_accounted{11};
 
     int64_t Unaccount(ISurface* surface);
+    void ForgetOrder(const std::string& name);
 };
 
 }  // namespace kestrin
