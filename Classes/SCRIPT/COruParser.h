@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "SCRIPT/CScriptBlock.h"
@@ -29,7 +30,7 @@ public:
     // Hands the parsed script over; the parser is left without blocks.
     BlockList TakeBlocks();
     const std::shared_ptr<CIni>& GetTagDefinitions() const { return m_tagDefinitions; }
-    const std::map<std::string, std::vector<std::string>>& GetRequiredParameters() const { return m_required; }
+    const std::unordered_map<std::string, std::vector<std::string>>& GetRequiredParameters() const { return m_required; }
     const std::string& GetBlankLineCommand() const { return m_blankLineCommand; }
     const std::string& GetLineHeadCommand() const { return m_lineHeadCommand; }
     const std::string& GetLineEndCommand() const { return m_lineEndCommand; }
@@ -57,7 +58,7 @@ private:
 
     BlockList m_blocks;
     std::shared_ptr<CIni> m_tagDefinitions;
-    std::map<std::string, std::vector<std::string>> m_required;
+    std::unordered_map<std::string, std::vector<std::string>> m_required;
     std::string m_blankLineCommand;
     std::string m_lineHeadCommand;
     std::string m_lineEndCommand;
