@@ -103,8 +103,10 @@ protected:
         // Appended by length: a chunk may contain NUL units.
         void append_to_output()
         {
-            target_.append(data_, size_);
-            size_ = 0;
+            if (size_) {
+                target_.append(data_, size_);
+                size_ = 0;
+            }
         }
 
     private:
