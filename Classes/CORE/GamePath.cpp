@@ -1,5 +1,6 @@
 #include "CORE/GamePath.h"
 
+#include <ctime>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -14,6 +15,9 @@ namespace {
 
 struct SListing {
     int64_t stamp = 0;
+    // On file systems with whole-second times (FAT: two), a change soon after the listing
+    // can keep the stamp: until the folder's time is safely past, a miss reads it again.
+    bool maybeStale = false;
     std::unordered_set<std::string> names;
     std::unordered_map<std::string, std::string> folded;  // folded name -> first name with it
 };
@@ -24,9 +28,9 @@ std::unordered_map<std::string, SListing>& Cache() {
 }
 
 // A listing for the folder, re-read whenever the folder changed since it was cached.
-const SListing* GetListing(const std::string& dir, const SFileStatus& status) {
+const SListing* GetListing(const std::string& dir, const SFileStatus& status, bool reread = false) {
     SListing& listing = Cache()[dir];
-    if (listing.stamp == status.changeStamp && listing.stamp != 0) return &listing;
+    if (!reread && listing.stamp == status.changeStamp && listing.stamp != 0) return &listing;
     std::vector<std::string> names;
     if (GetFileSystem()->ListDirectory(dir.empty() ? "." : dir, names)) {
         Cache().erase(dir);
@@ -39,6 +43,8 @@ const SListing* GetListing(const std::string& dir, const SFileStatus& status) {
         listing.folded.emplace(FoldFileName(name), name);
     }
     listing.stamp = status.changeStamp;
+    listing.maybeStale =
+        status.modifiedNanoseconds == 0 && static_cast<int64_t>(std::time(nullptr)) <= status.modifiedSeconds + 2;
     return &listing;
 }
 
@@ -89,6 +95,10 @@ size_t Walk(const std::vector<std::string>& parts, bool absolute, std::string& r
             const SListing* listing = GetListing(dir, status);
             if (!listing) return i;
             std::string found = Match(*listing, element);
+            if (found.empty() && listing->maybeStale) {
+                listing = GetListing(dir, status, true);
+                if (listing) found = Match(*listing, element);
+            }
             if (found.empty()) return i;
             dir = Join(dir, found);
         }

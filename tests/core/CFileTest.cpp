@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <memory>
 #include <string>
@@ -148,6 +149,31 @@ TEST(GamePath, FakeFileSystemCachesListings) {
     EXPECT_FALSE(CreateFileWithDirectories("SAVE\\SUB\\F.DAT", nullptr));
     EXPECT_EQ(fake.Contents("save/sub/f.dat"), "");
     EXPECT_FALSE(fake.Exists("SAVE"));
+    SetFileSystem(nullptr);
+    ClearGamePathCache();
+}
+
+TEST(GamePath, WholeSecondFolderTimesStillSeeNewFiles) {
+    // A file system whose folder stamps do not change within a second.
+    struct CoarseFileSystem : FakeFileSystem {
+        bool Stat(const std::string& path, SFileStatus& out) override {
+            bool missing = FakeFileSystem::Stat(path, out);
+            if (!missing && out.kind == EFileKind::Directory) {
+                out.changeStamp = 1;
+                out.modifiedNanoseconds = 0;
+                out.modifiedSeconds = static_cast<int64_t>(std::time(nullptr));
+            }
+            return missing;
+        }
+    } coarse;
+    coarse.AddFile("d/A.txt", "a");
+    SetFileSystem(&coarse);
+    ClearGamePathCache();
+    std::string native;
+    EXPECT_FALSE(ResolveGamePath("D\\a.txt", native));
+    coarse.AddFile("d/B.txt", "b");
+    EXPECT_FALSE(ResolveGamePath("D\\b.txt", native));
+    EXPECT_EQ(native, "d/B.txt");
     SetFileSystem(nullptr);
     ClearGamePathCache();
 }

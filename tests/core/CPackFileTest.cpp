@@ -251,3 +251,12 @@ TEST_F(PackFileTest, DamagedArchivesFailCleanly) {
     EXPECT_FALSE(f.GetFileList("zero.pfs", keep));
     EXPECT_TRUE(keep.empty());
 }
+
+TEST_F(PackFileTest, PackerRefusesBadRequests) {
+    m_dir.Write("notexe.bin", "ELF and not MZ, long enough for a header .........");
+    for (const char* args : {"-k 4 src/img x.pfs", "src/missing x.pfs", "src/img", "-e notexe.bin src/img x.exe",
+                             "--bogus src/img x.pfs"}) {
+        std::string command = Kpack() + " " + args + " 2>/dev/null";
+        EXPECT_NE(std::system(command.c_str()), 0) << args;
+    }
+}

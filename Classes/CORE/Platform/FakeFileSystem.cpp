@@ -134,6 +134,7 @@ bool FakeFileSystem::Stat(const std::string& path, SFileStatus& out) {
     out.kind = it->second.directory ? EFileKind::Directory : EFileKind::Regular;
     out.size = it->second.bytes ? static_cast<int64_t>(it->second.bytes->size()) : 0;
     out.modifiedSeconds = it->second.modifiedSeconds;
+    out.modifiedNanoseconds = 1;  // the stamps are exact
     out.changeStamp = it->second.stamp;
     return false;
 }

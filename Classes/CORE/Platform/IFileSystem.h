@@ -16,6 +16,8 @@ struct SFileStatus {
     int64_t size = 0;
     // Last write time in seconds since 1970.
     int64_t modifiedSeconds = 0;
+    // Its nanoseconds; always 0 on file systems that keep whole seconds (or two) only.
+    int32_t modifiedNanoseconds = 0;
     // Changes whenever the entry changes (a folder: whenever an entry is added or removed).
     int64_t changeStamp = 0;
 };

@@ -22,6 +22,7 @@ void Fill(const struct stat& st, SFileStatus& out) {
     }
     out.size = static_cast<int64_t>(st.st_size);
     out.modifiedSeconds = static_cast<int64_t>(st.st_mtim.tv_sec);
+    out.modifiedNanoseconds = static_cast<int32_t>(st.st_mtim.tv_nsec);
     out.changeStamp = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec +
                       static_cast<int64_t>(st.st_ino) * 7919 + static_cast<int64_t>(st.st_size);
 }
