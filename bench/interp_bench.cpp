@@ -9,7 +9,11 @@
 #include <string>
 
 #include "CORE/CDynamicVariables.h"
+#include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
+#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/WindowMessages.h"
+#include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 
@@ -94,12 +98,30 @@ void BM_SubstitutedBlocks(benchmark::State& state) {
 }
 BENCHMARK(BM_SubstitutedBlocks)->Unit(benchmark::kMillisecond);
 
+// The whole frame of a game waiting for a click: tweens, the input poll and the interpreter.
 void BM_IdleClickWaitFrame(benchmark::State& state) {
-    ScratchGame game("@\n");
-    uint32_t now = 0;
-    game.script->Update(now += 16);
-    if (game.script->GetState() != CMainScript::STAT_CLICK) throw std::runtime_error("no click wait");
-    for (auto _ : state) game.script->Update(now += 16);
+    auto windows = std::make_shared<kestrin::FakeWindowSystem>();
+    kestrin::SetWindowSystem(windows);
+    kestrin::SWindowDesc desc;
+    desc.width = 800;
+    desc.height = 600;
+    auto window = windows->CreateWindow(desc);
+    windows->SetFocus(window);
+    kestrin::CInput* input = kestrin::CInput::CreateInstance(window);
+    {
+        ScratchGame game("@\n");
+        uint32_t now = 0;
+        game.script->Update(now += 16);
+        if (game.script->GetState() != CMainScript::STAT_CLICK) throw std::runtime_error("no click wait");
+        for (auto _ : state) {
+            now += 16;
+            kestrin::UpdateTweens(now);
+            input->Update(now);
+            game.script->Update(now);
+        }
+    }
+    kestrin::CInput::ReleaseInstance();
+    kestrin::SetWindowSystem(nullptr);
 }
 BENCHMARK(BM_IdleClickWaitFrame)->Unit(benchmark::kMicrosecond);
 

@@ -199,6 +199,12 @@ public:
     void SetControlSkip(bool on, bool forced);
     void QueueDeferredCall(std::function<void()> call) { m_deferredCalls.push_back(std::move(call)); }
 
+    // --- Window ---
+    // Full screen on and off (not under the software renderer); re-places the text field.
+    void ToggleFullScreen();
+    // Re-places the text field of the ime tag after the window changed size.
+    void UpdateTextFieldRect();
+
     // --- System variables ---
     void InitSystemVariables();
 

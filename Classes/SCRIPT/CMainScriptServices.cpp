@@ -67,6 +67,13 @@ void CMainScript::ShowMessage(const std::string& text, const std::string& captio
     ShowMessageBox(text, caption, kMessageBoxOk);
 }
 
+// --- Window ---
+
+void CMainScript::ToggleFullScreen() {}
+
+// No text field exists before the ime tag is built.
+void CMainScript::UpdateTextFieldRect() {}
+
 // --- Tweens ---
 
 void CMainScript::FinishTransitionTween() {
