@@ -3,6 +3,7 @@
 // switches the render target between the screen and a surface, and captures the screen.
 #include <cstdint>
 
+#include "CORE/Platform/IWindowSystem.h"
 #include "GRAPHICS/ISurface.h"
 
 namespace kestrin {
@@ -10,7 +11,7 @@ namespace kestrin {
 class IGraphicRenderer {
 public:
     // The window system's identifier of a window (0: none).
-    using Window = uintptr_t;
+    using Window = WindowHandle;
 
     virtual ~IGraphicRenderer() = default;
     // Binds to the window; true on failure.

@@ -1,5 +1,8 @@
 #include "CORE/CFile.h"
 #include "CORE/CFileFactory.h"
+#include "CORE/COruPackFileFactory.h"
+#include "CORE/CPackFile.h"
+#include "CORE/FileFunctions.h"
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CJpg.h"
 #include "GRAPHICS/CPng.h"
@@ -9,7 +12,9 @@
 #include <gtest/gtest.h>
 #include <zlib.h>
 
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -312,4 +317,36 @@ TEST(CGraphicLoaders, PicksByExtensionThenTriesEveryLoaderAndExtension) {
     EXPECT_EQ(s.GetWidth(), 37);
     EXPECT_TRUE(loaders.LoadFile(&s, base + "broken.png"));
     EXPECT_TRUE(loaders.LoadFile(&s, base + "missing"));
+}
+
+TEST(CGraphicLoaders, LoadsImagesInsidePackArchives) {
+    // Entries lie back to back in the archive: a loader that read past its entry would see
+    // the next one's bytes.
+    kestrin_test::TempDir dir;
+    dir.Write("src/img/bg.png", Fixture("png/rgba.png"));
+    dir.Write("src/img/title.jpg", Fixture("jpeg/color.jpg"));
+    dir.Write("src/img/cut.png", Fixture("png/rgb.png").substr(0, 100));
+    dir.Write("src/img/next.png", Fixture("png/rgb.png"));
+    const std::string cwd = std::filesystem::current_path().string();
+    const std::string root = CPackFile::RootPackName;
+    CPackFile::ClearArchives();
+    ChangeDirectory(dir.Path());
+    const std::string command = std::string(KESTRIN_BINARY_DIR) + "/tools/kpack -k 2 src/img img.pfs";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    std::filesystem::remove_all(dir.Path() + "/src");
+
+    COruPackFileFactory files;
+    CGraphicLoaders loaders(&files);
+    loaders.AddLoader(new CPng);
+    loaders.AddLoader(new CJpg);
+    CSurface s;
+    EXPECT_FALSE(loaders.LoadFile(&s, "IMG\\BG.png"));
+    EXPECT_EQ(Pixels(s), Fixture("png/rgba.bgra"));
+    EXPECT_FALSE(loaders.LoadFile(&s, "img\\title"));
+    EXPECT_EQ(s.GetWidth(), 37);
+    EXPECT_TRUE(loaders.LoadFile(&s, "img\\cut.png"));
+
+    ChangeDirectory(cwd);
+    CPackFile::RootPackName = root;
+    CPackFile::ClearArchives();
 }

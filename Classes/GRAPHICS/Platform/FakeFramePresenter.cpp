@@ -5,7 +5,7 @@
 
 namespace kestrin {
 
-FakeFramePresenter::FakeFramePresenter(uintptr_t window, int32_t width, int32_t height) : m_window(window) {
+FakeFramePresenter::FakeFramePresenter(WindowHandle window, int32_t width, int32_t height) : m_window(window) {
     Resize(width, height);
 }
 
@@ -15,7 +15,7 @@ void FakeFramePresenter::Resize(int32_t width, int32_t height) {
     m_shown.assign(size_t(m_width) * size_t(m_height) * 4, 0);
 }
 
-bool FakeFramePresenter::GetClientSize(uintptr_t window, int32_t& width, int32_t& height) {
+bool FakeFramePresenter::GetClientSize(WindowHandle window, int32_t& width, int32_t& height) {
     if (window != m_window)
         return true;
     width = m_width;
@@ -23,7 +23,7 @@ bool FakeFramePresenter::GetClientSize(uintptr_t window, int32_t& width, int32_t
     return false;
 }
 
-bool FakeFramePresenter::Present(uintptr_t window, const uint8_t* frame, int32_t framePitch, int32_t srcX,
+bool FakeFramePresenter::Present(WindowHandle window, const uint8_t* frame, int32_t framePitch, int32_t srcX,
                                  int32_t srcY, int32_t dstX, int32_t dstY, int32_t width, int32_t height) {
     if (window != m_window || !frame || width <= 0 || height <= 0 || dstX < 0 || dstY < 0 ||
         dstX + width > m_width || dstY + height > m_height)

@@ -10,10 +10,10 @@ namespace kestrin {
 class FakeFramePresenter : public IFramePresenter {
 public:
     // The one window this fake knows.
-    FakeFramePresenter(uintptr_t window, int32_t width, int32_t height);
+    FakeFramePresenter(WindowHandle window, int32_t width, int32_t height);
 
-    bool GetClientSize(uintptr_t window, int32_t& width, int32_t& height) override;
-    bool Present(uintptr_t window, const uint8_t* frame, int32_t framePitch, int32_t srcX, int32_t srcY,
+    bool GetClientSize(WindowHandle window, int32_t& width, int32_t& height) override;
+    bool Present(WindowHandle window, const uint8_t* frame, int32_t framePitch, int32_t srcX, int32_t srcY,
                  int32_t dstX, int32_t dstY, int32_t width, int32_t height) override;
 
     // Changes the client size; the shown frame is cleared.
@@ -23,7 +23,7 @@ public:
     int32_t GetPresentCount() const { return m_presents; }
 
 private:
-    uintptr_t m_window;
+    WindowHandle m_window;
     int32_t m_width;
     int32_t m_height;
     std::vector<uint8_t> m_shown;

@@ -11,7 +11,7 @@ namespace kestrin {
 namespace {
 
 // Window handles are SDL window ids.
-SDL_Window* FindWindow(uintptr_t window) {
+SDL_Window* FindWindow(WindowHandle window) {
     if (window == 0 || window > 0xFFFFFFFFu)
         return nullptr;
     return SDL_GetWindowFromID(static_cast<Uint32>(window));
@@ -19,7 +19,7 @@ SDL_Window* FindWindow(uintptr_t window) {
 
 }  // namespace
 
-bool SdlFramePresenter::GetClientSize(uintptr_t window, int32_t& width, int32_t& height) {
+bool SdlFramePresenter::GetClientSize(WindowHandle window, int32_t& width, int32_t& height) {
     SDL_Window* w = FindWindow(window);
     if (!w)
         return true;
@@ -30,7 +30,7 @@ bool SdlFramePresenter::GetClientSize(uintptr_t window, int32_t& width, int32_t&
     return false;
 }
 
-bool SdlFramePresenter::Present(uintptr_t window, const uint8_t* frame, int32_t framePitch, int32_t srcX,
+bool SdlFramePresenter::Present(WindowHandle window, const uint8_t* frame, int32_t framePitch, int32_t srcX,
                                 int32_t srcY, int32_t dstX, int32_t dstY, int32_t width, int32_t height) {
     SDL_Window* w = FindWindow(window);
     if (!w || !frame || width <= 0 || height <= 0)

@@ -8,8 +8,8 @@ namespace kestrin {
 
 class SdlFramePresenter : public IFramePresenter {
 public:
-    bool GetClientSize(uintptr_t window, int32_t& width, int32_t& height) override;
-    bool Present(uintptr_t window, const uint8_t* frame, int32_t framePitch, int32_t srcX, int32_t srcY,
+    bool GetClientSize(WindowHandle window, int32_t& width, int32_t& height) override;
+    bool Present(WindowHandle window, const uint8_t* frame, int32_t framePitch, int32_t srcX, int32_t srcY,
                  int32_t dstX, int32_t dstY, int32_t width, int32_t height) override;
 };
 
