@@ -465,7 +465,9 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
 
 void CLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t flags) {
     if (!m_surface) return;
-    RenderTransformed(worldMatrix, flags, true);
+    // The colour key compares exact colours, which filtering would blend away at the key's
+    // edges: keyed layers are resampled without it.
+    RenderTransformed(worldMatrix, flags, GetLayerMode() != 3);
     ClearDirtyFlags(kDirtyImage);
     ISurface* target = m_renderer ? m_renderer->GetRenderTarget() : nullptr;
     ISurface* source = m_transformed.get();

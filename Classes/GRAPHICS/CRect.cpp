@@ -1,5 +1,7 @@
 #include "GRAPHICS/CRect.h"
 
+#include <algorithm>
+
 namespace kestrin {
 
 // Edge arithmetic wraps like the 32-bit machine arithmetic it models instead of being undefined.
@@ -76,6 +78,13 @@ void CRect::SetFromRect(const IRect& source) {
 bool CRect::IsEqual(const IRect& other) const {
     return m_x == other.GetX() && m_y == other.GetY() && m_right == other.GetRight() &&
            m_bottom == other.GetBottom();
+}
+
+void CRect::SetToIntersection(const IRect& a, const IRect& b) {
+    SetLeft(std::max(a.GetX(), b.GetX()));
+    SetTop(std::max(a.GetY(), b.GetY()));
+    SetRight(std::min(a.GetRight(), b.GetRight()));
+    SetBottom(std::min(a.GetBottom(), b.GetBottom()));
 }
 
 }  // namespace kestrin

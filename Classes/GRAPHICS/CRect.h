@@ -40,6 +40,10 @@ public:
     void SetFromRect(const IRect& source);
     // Same x, y, right and bottom.
     bool IsEqual(const IRect& other) const;
+    // Width and height both above 0.
+    bool HasArea() const { return m_width > 0 && m_height > 0; }
+    // Becomes the overlap of a and b: the larger left and top, the smaller right and bottom.
+    void SetToIntersection(const IRect& a, const IRect& b);
 
 private:
     int32_t m_x = 0;

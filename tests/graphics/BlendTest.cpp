@@ -167,6 +167,13 @@ TEST(BlendTest, ComputeBlitRectPlacesAndClips) {
     EXPECT_EQ(p.dstX, 10);
     EXPECT_EQ(p.width, 3);
     EXPECT_FALSE(ComputeBlitRect(CRect(0, 0, 32, 32, true), CRect(0, 0, 32, 32, true), nullptr, &away).valid);
+
+    CRect overlap;
+    overlap.SetToIntersection(CRect(0, 0, 10, 10, true), CRect(5, -3, 10, 10, true));
+    EXPECT_TRUE(overlap.IsEqual(CRect(5, 0, 9, 6, false)));
+    EXPECT_TRUE(overlap.HasArea());
+    overlap.SetToIntersection(CRect(0, 0, 10, 10, true), CRect(20, 0, 10, 10, true));
+    EXPECT_FALSE(overlap.HasArea());
 }
 
 TEST(BlendTest, BlitsStayInsideBothSurfaces) {
