@@ -67,6 +67,7 @@ private:
     std::deque<std::vector<Token>> m_lists;
     std::deque<std::string> m_prefixes;
     bool m_abort = false;
+    const char* m_expression = "";  // the text being evaluated, for trace lines
 };
 
 }  // namespace kestrin

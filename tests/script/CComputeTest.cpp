@@ -91,7 +91,8 @@ TEST_F(Evaluator, DivisionFaultsGiveZeroWithATraceLine) {
     const char* cases[][2] = {{"1 / 0", "i:0"}, {"1 % 0", "i:0"}, {"(0 - 2147483647 - 1) / -1", "i:0"},
                               {"(0 - 2147483647 - 1) % -1", "i:0"}, {"(0 - 2147483647 - 1) / 1", "i:-2147483648"}};
     for (auto& c : cases) EXPECT_EQ(Eval(c[0]), c[1]) << c[0];
-    EXPECT_EQ(log.size(), 4u);
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0], "Expression: division by zero gives 0: 1 / 0");
 }
 
 TEST_F(Evaluator, DeepNestingHasNoValueInsteadOfOverflowingTheStack) {
