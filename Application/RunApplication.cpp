@@ -1,13 +1,30 @@
 #include "Application/RunApplication.h"
 
+#include "Application/CKestrin.h"
+#include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 
 namespace kestrin {
 
+uint32_t WindowStyleFromIni() {
+    CDynamicVariables* dv = CDynamicVariables::GetInstance();
+    if (dv->GetBool("ini.Frameless")) return kWsPopup;
+    if (dv->GetBool("ini.Resizable")) return kWsOverlappedWindow;
+    return kWsFixedFrame;
+}
+
 RunResult RunApplication(int showCommand) {
-    (void)showCommand;
-    LogPrintf("Kestrin: the window and main loop are not built yet; start-up ends here");
-    return RunResult::NotBuilt;
+    CDynamicVariables* dv = CDynamicVariables::GetInstance();
+    CKestrin* application = new CKestrin();
+    RunResult result = RunResult::Finished;
+    if (application->Create(kCentred, kCentred, dv->GetInt("ini.Width"), dv->GetInt("ini.Height"), "Kestrin", "",
+                            WindowStyleFromIni(), showCommand, 0)) {
+        result = RunResult::Failed;
+    } else {
+        application->Run();
+    }
+    delete application;
+    return result;
 }
 
 }  // namespace kestrin

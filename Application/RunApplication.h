@@ -2,6 +2,8 @@
 // Steps after the save folder is fixed: create the application object and its window,
 // then run the main loop until it ends. Deletes the application object before returning.
 
+#include <cstdint>
+
 namespace kestrin {
 
 enum class RunResult {
@@ -12,5 +14,8 @@ enum class RunResult {
 
 // showCommand: how the window is first shown (1 normal).
 RunResult RunApplication(int showCommand);
+
+// The window style that "system.ini" asks for: frameless, resizable or a fixed frame.
+uint32_t WindowStyleFromIni();
 
 }  // namespace kestrin

@@ -69,7 +69,7 @@ bool CGameWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, in
 
 bool CGameWindow::CreateFitted(int x, int y, int width, int height, const char* className, const char* title,
                                uint32_t style, int showCommand, WindowHandle parent) {
-    if (!Create(x, y, width, height, className, title, style, showCommand, parent)) return false;
+    if (!CWindow::Create(x, y, width, height, className, title, style, showCommand, parent)) return false;
     // Nothing to fit without a size (or when the window system itself failed).
     if (width <= 0 || height <= 0 || GetDesktopWidth() <= 0 || GetDesktopHeight() <= 0) return true;
     const float aspect = static_cast<float>(width) / static_cast<float>(height);
@@ -89,7 +89,7 @@ bool CGameWindow::CreateFitted(int x, int y, int width, int height, const char* 
         x = 0;
         y = (GetDesktopHeight() - newHeight) / 2;
     }
-    return Create(x, y, newWidth, newHeight, className, title, style, showCommand, parent);
+    return CWindow::Create(x, y, newWidth, newHeight, className, title, style, showCommand, parent);
 }
 
 void CGameWindow::ToggleFullScreen() {

@@ -1,4 +1,8 @@
 #include "Application/RunApplication.h"
+#include "CORE/CTimer.h"
+#include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/WindowMessages.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CIni.h"
 #include "CORE/CLogWindow.h"
@@ -238,7 +242,17 @@ struct StartUpRun {
         Argv a(args);
         const fs::path old = fs::current_path();
         SetMessageBox(&box);
+        // A headless window system whose first event asks the game to close.
+        auto windows = std::make_shared<FakeWindowSystem>();
+        SWindowEvent quit;
+        quit.type = EWindowEvent::Quit;
+        windows->PushEvent(quit);
+        SetWindowSystem(windows);
+        CTimer::SetClock(std::make_shared<FakeClock>(1000));
         const int rc = KestrinMain(a.argc(), a.argv());
+        CTimer::SetClock(nullptr);
+        SetWindowSystem(nullptr);
+        ClearWindowMessages();
         SetMessageBox(nullptr);
         fs::current_path(old);
         return rc;

@@ -1,0 +1,65 @@
+# Under a virtual X server: the sample game's window opens at the client size of its
+# system.ini, and a close request (SIGTERM, as from the desktop) ends it with status 0.
+find_program(XVFB_RUN xvfb-run)
+find_program(XWININFO xwininfo)
+if(NOT XVFB_RUN OR NOT XWININFO)
+  message("window_xvfb: skipped (xvfb-run or xwininfo is not installed)")
+  return()
+endif()
+
+file(STRINGS ${SOURCE_DIR}/sample/system.ini ini)
+set(width "")
+set(height "")
+foreach(line ${ini})
+  if(line MATCHES "^WIDTH=([0-9]+)")
+    set(width ${CMAKE_MATCH_1})
+  elseif(line MATCHES "^HEIGHT=([0-9]+)")
+    set(height ${CMAKE_MATCH_1})
+  endif()
+endforeach()
+if(width STREQUAL "" OR height STREQUAL "")
+  message(FATAL_ERROR "window_xvfb: sample/system.ini names no WIDTH and HEIGHT")
+endif()
+
+set(work ${BINARY_DIR}/window_xvfb)
+file(REMOVE_RECURSE ${work})
+file(MAKE_DIRECTORY ${work})
+file(COPY ${SOURCE_DIR}/sample DESTINATION ${work})
+
+set(script [=[
+unset SDL_VIDEODRIVER
+"$KESTRIN" "$GAME" > "$WORK/kestrin.log" 2>&1 &
+pid=$!
+found=""
+i=0
+while [ $i -lt 100 ]; do
+  if xwininfo -root -tree 2>/dev/null | grep -q " ${SIZE}+"; then found=1; break; fi
+  if ! kill -0 $pid 2>/dev/null; then break; fi
+  sleep 0.1
+  i=$((i+1))
+done
+xwininfo -root -tree > "$WORK/windows.txt" 2>&1
+if [ -z "$found" ]; then
+  echo "no ${SIZE} window appeared"; kill -9 $pid 2>/dev/null; cat "$WORK/kestrin.log"; cat "$WORK/windows.txt"; exit 2
+fi
+sleep 0.3
+kill -TERM $pid
+status=0
+wait $pid || status=$?
+echo "exit status $status"
+cat "$WORK/kestrin.log"
+exit $status
+]=])
+
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env "LSAN_OPTIONS=suppressions=${SOURCE_DIR}/tests/scripts/lsan.supp:print_suppressions=0"
+          KESTRIN=${KESTRIN} GAME=${work}/sample WORK=${work} SIZE=${width}x${height}
+          ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" sh -c "${script}"
+  RESULT_VARIABLE result
+  OUTPUT_VARIABLE output
+  ERROR_VARIABLE output
+  TIMEOUT 60)
+message("${output}")
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "window_xvfb: failed (${result})")
+endif()
