@@ -61,6 +61,7 @@ struct SDecodeJob {
     int32_t alphaWidth;
     int32_t alphaHeight;
     bool refused;  // a well-formed image of a kind we do not accept
+    bool locked;   // the surface is locked: an error must unlock it
 };
 
 // Grows the loader's alpha buffer (new[] / delete[]), keeping it on failure.
@@ -86,6 +87,10 @@ bool RunDecode(SDecodeJob* job, SErrorManager* err) {
     err->base.output_message = OnJpegMessage;
     err->message[0] = 0;
     if (setjmp(err->jump)) {
+        if (job->locked) {
+            job->surface->Unlock();
+            job->locked = false;
+        }
         jpeg_destroy_decompress(&cinfo);
         return true;
     }
@@ -153,11 +158,13 @@ bool RunDecode(SDecodeJob* job, SErrorManager* err) {
         return true;
     }
     surface->Lock();
+    job->locked = true;
     while (cinfo.output_scanline < cinfo.output_height) {
         const int32_t y = int32_t(cinfo.output_scanline);
         JSAMPROW row = surface->GetLine(y);
         if (!row) {
             surface->Unlock();
+            job->locked = false;
             jpeg_destroy_decompress(&cinfo);
             return true;
         }
@@ -169,6 +176,7 @@ bool RunDecode(SDecodeJob* job, SErrorManager* err) {
         }
     }
     surface->Unlock();
+    job->locked = false;
     jpeg_finish_decompress(&cinfo);
     jpeg_destroy_decompress(&cinfo);
     return false;
@@ -207,7 +215,7 @@ bool CJpg::Decode(ISurface* surface, const uint8_t* bytes, size_t length, const 
         return true;
     uint8_t* buffer = m_alphaBuffer.release();
     SDecodeJob job{surface, bytes, static_cast<unsigned long>(length), alpha, static_cast<unsigned long>(alphaLength),
-                   &buffer, &m_alphaSize, 0, 0, false};
+                   &buffer, &m_alphaSize, 0, 0, false, false};
     SErrorManager err;
     const bool failed = RunDecode(&job, &err);
     m_alphaBuffer.reset(buffer);

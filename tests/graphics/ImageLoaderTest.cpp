@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -349,4 +350,34 @@ TEST(CGraphicLoaders, LoadsImagesInsidePackArchives) {
     ChangeDirectory(cwd);
     CPackFile::RootPackName = root;
     CPackFile::ClearArchives();
+}
+
+namespace {
+
+// Counts Lock and Unlock: texture surfaces must never stay locked after a failed decode.
+class LockCountingSurface : public CSurface {
+public:
+    void Lock() override { ++depth; }
+    void Unlock() override { --depth; }
+    int depth = 0;
+};
+
+}  // namespace
+
+TEST(ImageLoaders, FailedDecodesLeaveTheSurfaceUnlocked) {
+    const std::string png = Fixture("png/rgb.png");
+    const std::string jpg = Fixture("jpeg/progressive.jpg");
+    std::mt19937 rng(3);
+    for (int round = 0; round < 300; ++round) {
+        std::string p = png, j = jpg;
+        for (int k = 0; k < 3; ++k) {
+            p[40 + rng() % (p.size() - 40)] = char(rng());
+            j[300 + rng() % (j.size() - 300)] = char(rng());
+        }
+        LockCountingSurface a, b;
+        CPng().LoadFromMemory(&a, Bytes(p), p.size());
+        CJpg().Decode(&b, Bytes(j), j.size(), nullptr, 0);
+        ASSERT_EQ(a.depth, 0) << round;
+        ASSERT_EQ(b.depth, 0) << round;
+    }
 }
