@@ -1,11 +1,12 @@
 # `kestrin <game folder>` with a system.ini naming a save folder: start-up creates it,
-# reports it, and the program exits 0.
+# reports it, and the program exits 0 (ended by SIGTERM should it not end by itself).
 set(game "${BINARY_DIR}/tmp/startup_save_folder/My Game")
 file(REMOVE_RECURSE "${BINARY_DIR}/tmp/startup_save_folder")
 file(MAKE_DIRECTORY "${game}")
 file(WRITE "${game}/system.ini" "[SYSTEM]\r\nSAVEPATH = savedata \r\n[WINDOW]\r\nWIDTH=640\r\nHEIGHT=480\r\n")
 execute_process(COMMAND ${CMAKE_COMMAND} -E env SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
-                        "${KESTRIN}" "${game}" /fsr
+                        "LSAN_OPTIONS=suppressions=${SOURCE_DIR}/tests/scripts/lsan.supp:print_suppressions=0"
+                        timeout --preserve-status -s TERM 2 "${KESTRIN}" "${game}" /fsr
                 WORKING_DIRECTORY "${BINARY_DIR}"
                 RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE err TIMEOUT 60)
 if(NOT rc EQUAL 0)
