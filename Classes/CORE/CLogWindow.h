@@ -1,32 +1,70 @@
 #pragma once
-// The log window: a process-wide sink for diagnostic lines and script traces.
-// Every line also goes to stderr (UTF-8). Tests can capture lines through SetLineSink.
+// The log window: a process-wide sink for diagnostic lines and script traces. Every
+// line goes to stderr (UTF-8) and to any test sink; when a display is there, it is also
+// shown in a small always-on-top window that does not take the focus. The window part
+// is optional: when it cannot open, logging goes on through stderr alone.
+#include <deque>
 #include <functional>
+#include <memory>
 #include <string>
+#include <vector>
+
+#include "CORE/CWindow.h"
 
 namespace kestrin {
 
-class CLogWindow {
+class ITextRasterizer;
+
+class CLogWindow : public CWindow {
 public:
-    static CLogWindow* GetInstance(int showCommand = 4);
+    // The first call creates the log (and its window, when it can); later calls return it.
+    static CLogWindow* GetInstance(int showCommand = kSwShowNoActivate);
     static void ReleaseInstance();
 
-    virtual ~CLogWindow();
+    ~CLogWindow() override;
 
-    // printf-style; the formatted text becomes one line of the log.
+    bool Create(int x, int y, int width, int height, const char* className, const char* title, uint32_t style,
+                int showCommand, WindowHandle parent) override;
+    bool OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
+                   intptr_t* result) override;
+
+    // printf-style; the formatted text (any length) becomes one line of the log.
     void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
     void SetTitle(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // Appends text unchanged (no formatting) as one line.
     void PrintText(const std::string& text);
 
-    // Receives every printed line (as given, before any encoding conversion); empty to stop.
     // Redraws the window part when lines arrived since the last call; the main loop calls it once a frame.
     static void Refresh();
 
+    // Receives every printed line (as given, before any encoding conversion); empty to stop.
     static void SetLineSink(std::function<void(const std::string&)> sink);
+    // Chooses the font service of the window part; null goes back to FreeType.
+    static void SetTextRasterizerFactory(std::function<std::unique_ptr<ITextRasterizer>()> factory);
+    // Whether a log made from now on may open its window (KESTRIN_LOG_WINDOW=0 says no).
+    static void SetWindowEnabled(bool enabled);
+
+    bool HasWindow() const { return GetHandle() != 0; }
+    const std::string& GetFontFamily() const { return m_fontFamily; }
+    int GetLineHeight() const { return m_lineHeight; }
+    // The shown lines (UTF-8), oldest first; the oldest are dropped past a limit.
+    const std::deque<std::string>& GetLines() const { return m_lines; }
+
+    static constexpr size_t kMaxLines = 5000;
+    static constexpr int kLineStep = 12;
 
 private:
-    CLogWindow() = default;
+    CLogWindow();
+    void OpenWindow(int showCommand);
+    void Redraw();
+
+    std::unique_ptr<ITextRasterizer> m_font;
+    std::string m_fontFamily;
+    int m_lineHeight;
+    std::deque<std::string> m_lines;
+    std::vector<uint32_t> m_pixels;
+    size_t m_scroll;  // lines scrolled back from the newest
+    bool m_dirty;
     std::string m_title;
 };
 

@@ -117,6 +117,11 @@ void CWindow::Destroy() {
     m_className.clear();
 }
 
+void CWindow::LeaveTopLevelList() {
+    auto& list = TopLevel();
+    list.erase(std::remove(list.begin(), list.end(), this), list.end());
+}
+
 void CWindow::AddMessageHook(int id, MessageHook hook) { m_hooks[id] = std::move(hook); }
 
 int CWindow::RemoveMessageHook(int id) { return static_cast<int>(m_hooks.erase(id)); }

@@ -89,6 +89,9 @@ public:
     static CWindow* GetMainWindow();
 
 protected:
+    // For tool windows that must not count as the main window.
+    void LeaveTopLevelList();
+
     int m_x = 0;
     int m_y = 0;
     int m_width = 0;

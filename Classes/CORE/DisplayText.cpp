@@ -1,5 +1,7 @@
 #include "CORE/DisplayText.h"
 
+#include "babel/babel.h"
+
 namespace kestrin {
 
 bool IsValidUtf8(const std::string& text) {
@@ -38,21 +40,7 @@ bool IsValidUtf8(const std::string& text) {
 }
 
 std::string GameTextToUtf8(const std::string& text) {
-    if (IsValidUtf8(text)) return text;
-    // Without a conversion table, keep ASCII and mark the rest.
-    std::string out;
-    out.reserve(text.size());
-    for (size_t i = 0; i < text.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(text[i]);
-        if (c < 0x80) {
-            out += static_cast<char>(c);
-        } else {
-            out += "?";
-            const bool lead = (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC);
-            if (lead && i + 1 < text.size()) ++i;
-        }
-    }
-    return out;
+    return IsValidUtf8(text) ? text : babel::sjis_to_utf8(text);
 }
 
 }  // namespace kestrin
