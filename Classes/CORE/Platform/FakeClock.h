@@ -10,7 +10,8 @@ namespace kestrin {
 
 class FakeClock : public IClock {
 public:
-    explicit FakeClock(uint32_t startMs = 0) : m_now(startMs) {}
+    // Starts at 1 ms, as the monotonic clock does.
+    explicit FakeClock(uint32_t startMs = 1) : m_now(startMs) {}
 
     uint32_t GetMilliseconds() override;
     void Sleep(uint32_t milliseconds) override;

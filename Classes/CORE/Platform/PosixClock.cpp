@@ -13,7 +13,9 @@ uint64_t MonotonicNs() {
 }
 }  // namespace
 
-PosixClock::PosixClock() : m_startNs(MonotonicNs()) {}
+// The clock starts at 1 ms: the frame pacer reads a tick of 0 as "not started yet",
+// which would leave the first millisecond of frames unpaced.
+PosixClock::PosixClock() : m_startNs(MonotonicNs() - 1000000ull) {}
 
 uint32_t PosixClock::GetMilliseconds() {
     return static_cast<uint32_t>((MonotonicNs() - m_startNs) / 1000000ull);
