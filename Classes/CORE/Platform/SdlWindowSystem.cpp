@@ -107,11 +107,14 @@ bool SdlWindowSystem::Init() {
 }
 
 bool SdlWindowSystem::HasDisplay() {
+    if (m_hasDisplay >= 0) return m_hasDisplay == 1;
     if (Init()) return false;
     const char* driver = SDL_GetCurrentVideoDriver();
     if (!driver) return false;
-    return std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0 &&
-           std::strcmp(driver, "evdev") != 0;
+    const bool real = std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0 &&
+                      std::strcmp(driver, "evdev") != 0;
+    m_hasDisplay = real ? 1 : 0;
+    return real;
 }
 
 void SdlWindowSystem::GetDesktopSize(int& width, int& height) {
@@ -339,7 +342,11 @@ void SdlWindowSystem::GetClientMousePoint(WindowHandle window, int& x, int& y) {
 
 bool SdlWindowSystem::HasKeyboardFocus(WindowHandle window) {
     SDL_Window* w = Win(window);
-    return w && SDL_GetKeyboardFocus() == w;
+    if (!w) return false;
+    // Without a display no other application can be in front, and the dummy driver
+    // never gives a window the focus.
+    if (!HasDisplay()) return true;
+    return SDL_GetKeyboardFocus() == w;
 }
 
 void SdlWindowSystem::PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height,

@@ -41,6 +41,7 @@ public:
 private:
     bool m_started = false;
     bool m_failed = false;
+    int m_hasDisplay = -1;  // unknown until the video layer started
 };
 
 }  // namespace kestrin

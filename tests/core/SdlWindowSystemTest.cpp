@@ -1,0 +1,59 @@
+// The SDL window system on SDL's dummy video driver (the test environment sets it).
+#include "CORE/Platform/SdlWindowSystem.h"
+
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+
+using kestrin::SdlWindowSystem;
+
+TEST(SdlWindowSystem, ScancodesMapToVirtualKeys) {
+    struct Case {
+        int scancode, vk;
+    } cases[] = {{SDL_SCANCODE_A, 65},      {SDL_SCANCODE_Z, 90},         {SDL_SCANCODE_0, 48},
+                 {SDL_SCANCODE_RETURN, 13}, {SDL_SCANCODE_KP_ENTER, 13},  {SDL_SCANCODE_LSHIFT, 16},
+                 {SDL_SCANCODE_RCTRL, 17},  {SDL_SCANCODE_ESCAPE, 27},    {SDL_SCANCODE_SPACE, 32},
+                 {SDL_SCANCODE_UP, 38},     {SDL_SCANCODE_DOWN, 40},      {SDL_SCANCODE_F1, 112},
+                 {SDL_SCANCODE_F4, 115},    {SDL_SCANCODE_F12, 123},      {SDL_SCANCODE_BACKSPACE, 8},
+                 {SDL_SCANCODE_KP_5, 101},  {SDL_SCANCODE_SEMICOLON, 186}, {SDL_SCANCODE_UNKNOWN, 0},
+                 {-1, 0},                   {SDL_NUM_SCANCODES, 0}};
+    for (const Case& c : cases) EXPECT_EQ(SdlWindowSystem::VirtualKeyFromScancode(c.scancode), c.vk) << c.scancode;
+}
+
+TEST(SdlWindowSystem, DummyDriverRunsWindowsHeadless) {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    if (!driver || std::strcmp(driver, "dummy") != 0) GTEST_SKIP() << "needs SDL_VIDEODRIVER=dummy";
+    SdlWindowSystem ws;
+    ASSERT_FALSE(ws.Init());
+    EXPECT_FALSE(ws.HasDisplay());
+    int dw = 0, dh = 0;
+    ws.GetDesktopSize(dw, dh);
+    EXPECT_GT(dw, 0);
+    EXPECT_GT(dh, 0);
+    kestrin::SWindowDesc desc;
+    desc.width = 320;
+    desc.height = 240;
+    desc.resizable = true;
+    const kestrin::WindowHandle h = ws.CreateWindow(desc);
+    ASSERT_NE(h, 0u);
+    ASSERT_NE(ws.GetNativeWindow(h), nullptr);
+    int w = 0, hh = 0;
+    ws.GetClientSize(h, w, hh);
+    EXPECT_EQ(w, 320);
+    EXPECT_EQ(hh, 240);
+    ws.SetClientSize(h, 400, 300);
+    ws.GetClientSize(h, w, hh);
+    EXPECT_EQ(w, 400);
+    EXPECT_TRUE(ws.HasKeyboardFocus(h)) << "headless: nothing else can be in front";
+    EXPECT_FALSE(ws.IsKeyDown(65));
+    EXPECT_FALSE(ws.IsKeyDown(999));
+    uint32_t pixels[4 * 3] = {};
+    ws.PresentPixels(h, pixels, 4, 3, 16);
+    kestrin::SWindowEvent e;
+    int events = 0;
+    while (ws.PollEvent(e) && events < 100) ++events;
+    ws.DestroyWindow(h);
+    EXPECT_EQ(ws.GetNativeWindow(h), nullptr);
+}
