@@ -34,6 +34,8 @@ void ReleaseSingletons() {
 }  // namespace
 
 int KestrinMain(int argc, char** argv) {
+    // The program (not the tests or tools built from the same library) shows a log window.
+    CLogWindow::SetWindowEnabled(true);
     CDynamicVariables* dv = CDynamicVariables::GetInstance();
 
     // Command line: GAME, then switches; GAME stays bare token "0".

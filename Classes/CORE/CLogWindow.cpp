@@ -16,7 +16,8 @@ namespace {
 CLogWindow* g_logWindow = nullptr;
 // The window part is tried once per process: a log made again while shutting down stays on stderr.
 bool g_windowTried = false;
-bool g_windowEnabled = true;
+// Off until the program enables it: tests, tools and fuzzers log to stderr only.
+bool g_windowEnabled = false;
 bool g_opening = false;
 
 std::function<void(const std::string&)>& LineSink() {

@@ -41,7 +41,8 @@ public:
     static void SetLineSink(std::function<void(const std::string&)> sink);
     // Chooses the font service of the window part; null goes back to FreeType.
     static void SetTextRasterizerFactory(std::function<std::unique_ptr<ITextRasterizer>()> factory);
-    // Whether a log made from now on may open its window (KESTRIN_LOG_WINDOW=0 says no).
+    // Whether a log made from now on may open its window: off by default, the program
+    // turns it on at start-up (KESTRIN_LOG_WINDOW=0 still says no).
     static void SetWindowEnabled(bool enabled);
 
     bool HasWindow() const { return GetHandle() != 0; }

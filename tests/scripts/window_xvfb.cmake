@@ -1,5 +1,7 @@
 # Under a virtual X server: the sample game's window opens at the client size of its
 # system.ini, and a close request (SIGTERM, as from the desktop) ends it with status 0.
+# Leak checks are off here: the X libraries SDL loads and unloads keep allocations
+# that cannot be told apart; the unit tests and the headless run keep them on.
 find_program(XVFB_RUN xvfb-run)
 find_program(XWININFO xwininfo)
 if(NOT XVFB_RUN OR NOT XWININFO)
@@ -52,7 +54,7 @@ exit $status
 ]=])
 
 execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env "LSAN_OPTIONS=suppressions=${SOURCE_DIR}/tests/scripts/lsan.supp:print_suppressions=0"
+  COMMAND ${CMAKE_COMMAND} -E env "LSAN_OPTIONS=detect_leaks=0"
           KESTRIN=${KESTRIN} GAME=${work}/sample WORK=${work} SIZE=${width}x${height}
           ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" sh -c "${script}"
   RESULT_VARIABLE result
