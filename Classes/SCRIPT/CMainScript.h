@@ -37,6 +37,8 @@ class CSoundManager;
 class COruHttp;
 class CProcessCommunication;
 class CServerSocket;
+class COruLua;
+class CSaveData;
 
 // Seconds since 1970 as 32 bits; seeds the interpreter's random generator.
 uint32_t GetScriptUnixTime();
@@ -170,6 +172,8 @@ public:
     bool TagCall(CScriptBlock block, bool replay);
     bool TagReturn(CScriptBlock block, bool replay);
     bool TagExit(CScriptBlock block, bool replay);
+    bool TagLua(CScriptBlock block, bool replay);
+    bool TagCalllua(CScriptBlock block, bool replay);
 
     // --- Caret, call stack, labels, script cache, trace ---
     bool Jump(std::string file, const std::string& label);
@@ -198,6 +202,17 @@ public:
     void SetCommandSkip(bool on, bool forced);
     void SetControlSkip(bool on, bool forced);
     void QueueDeferredCall(std::function<void()> call) { m_deferredCalls.push_back(std::move(call)); }
+    // Runs or queues a layer's pointer-event handler (kinds 0 click to 5 drag-out).
+    void OnLayerEvent(int kind, bool forced, const CScriptBlock& block);
+    // Turns a handler block into pending event blocks; true when it has no name.
+    bool QueueEventBlock(const CScriptBlock& block);
+
+    // --- Lua and save data (CMainScriptLua.cpp, CMainScriptSaveData.cpp) ---
+    enum : int { LUA_ENTERFRAME = 0, LUA_CLICKWAITIN, LUA_CLICKWAITOUT };
+    // The name of a Lua event handler function; empty when none is set.
+    std::string& GetLuaHandlerName(int which);
+    COruLua& GetLua();
+    CSaveData& GetSaveData();
 
     // --- Window ---
     // Full screen on and off (not under the software renderer); re-places the text field.
@@ -383,6 +398,10 @@ private:
 
     uint32_t m_frameBudgetMs = kDefaultFrameBudgetMs;
     std::function<uint64_t()> m_budgetClock;
+
+    // Created on first use; declared last so that they go first at destruction.
+    std::shared_ptr<CSaveData> m_saveData;
+    std::shared_ptr<COruLua> m_lua;
 };
 
 }  // namespace kestrin

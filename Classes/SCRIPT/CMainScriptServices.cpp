@@ -132,22 +132,9 @@ void CMainScript::CallEnterFrameHandler() {
     }
 }
 
-bool CMainScript::CallLuaFunction(const std::string& name, std::string& error) {
-    error = "Lua is not available";
-    (void)name;
-    return true;
-}
-
-void CMainScript::RunLuaChunk(const std::string& file, const CScriptBlock& block) {
-    (void)file;
-    (void)block;
-}
 
 // --- Save data and backlog ---
 
-void CMainScript::LoadGlobalData() {}
-
-void CMainScript::SaveGlobalData(bool forced) { (void)forced; }
 
 void CMainScript::SaveAutoSave(bool withBacklog) { (void)withBacklog; }
 

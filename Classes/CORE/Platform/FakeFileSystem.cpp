@@ -195,4 +195,34 @@ bool FakeFileSystem::ChangeDirectory(const std::string& path) {
     return false;
 }
 
+bool FakeFileSystem::SyncFile(std::FILE* file) {
+    if (!file || std::fflush(file) != 0) return true;
+    return failSync;
+}
+
+bool FakeFileSystem::RenameFile(const std::string& from, const std::string& to) {
+    if (failRename) return true;
+    std::string f = Normalize(from), t = Normalize(to);
+    auto source = m_nodes.find(f);
+    if (source == m_nodes.end() || source->second.directory) return true;
+    auto target = m_nodes.find(t);
+    if (target != m_nodes.end() && target->second.directory) return true;
+    SNode node = source->second;
+    m_nodes.erase(source);
+    node.stamp = ++m_counter;
+    m_nodes[t] = node;
+    Touch(f);
+    Touch(t);
+    return false;
+}
+
+bool FakeFileSystem::RemoveFile(const std::string& path) {
+    std::string n = Normalize(path);
+    auto it = m_nodes.find(n);
+    if (it == m_nodes.end() || it->second.directory) return true;
+    m_nodes.erase(it);
+    Touch(n);
+    return false;
+}
+
 }  // namespace kestrin

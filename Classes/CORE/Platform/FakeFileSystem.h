@@ -33,6 +33,12 @@ public:
     std::FILE* OpenWrite(const std::string& path) override;
     bool MakeDirectory(const std::string& path) override;
     bool ChangeDirectory(const std::string& path) override;
+    bool SyncFile(std::FILE* file) override;
+    bool RenameFile(const std::string& from, const std::string& to) override;
+    bool RemoveFile(const std::string& path) override;
+    // Failures to simulate (a full disk, a read-only folder).
+    bool failSync = false;
+    bool failRename = false;
 
 private:
     struct SNode {

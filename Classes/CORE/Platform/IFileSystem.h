@@ -36,6 +36,14 @@ public:
     // Creates one folder level; true on failure (also when it exists).
     virtual bool MakeDirectory(const std::string& path) = 0;
     virtual bool ChangeDirectory(const std::string& path) = 0;
+    // Pushes a stream opened by OpenWrite through to the storage device (flush and sync);
+    // true on failure.
+    virtual bool SyncFile(std::FILE* file) = 0;
+    // Renames from to to, replacing an existing file at to in one step, and makes the
+    // change durable; true on failure.
+    virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+    // Removes a file; true on failure.
+    virtual bool RemoveFile(const std::string& path) = 0;
 };
 
 // The service the file layer uses: the one set last, else the POSIX file system.

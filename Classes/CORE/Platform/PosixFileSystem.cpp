@@ -1,6 +1,8 @@
 #include "CORE/Platform/PosixFileSystem.h"
 
 #include <dirent.h>
+#include <fcntl.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -84,5 +86,25 @@ bool PosixFileSystem::MakeDirectory(const std::string& path) {
 bool PosixFileSystem::ChangeDirectory(const std::string& path) {
     return path.empty() || ::chdir(path.c_str()) != 0;
 }
+
+bool PosixFileSystem::SyncFile(std::FILE* file) {
+    if (!file || std::fflush(file) != 0) return true;
+    return ::fsync(::fileno(file)) != 0;
+}
+
+bool PosixFileSystem::RenameFile(const std::string& from, const std::string& to) {
+    if (from.empty() || to.empty() || ::rename(from.c_str(), to.c_str()) != 0) return true;
+    // The new directory entry must reach the disk too, or a crash may bring the old one back.
+    size_t slash = to.rfind('/');
+    std::string folder = slash == std::string::npos ? "." : (slash == 0 ? "/" : to.substr(0, slash));
+    int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+    return false;
+}
+
+bool PosixFileSystem::RemoveFile(const std::string& path) { return path.empty() || ::unlink(path.c_str()) != 0; }
 
 }  // namespace kestrin

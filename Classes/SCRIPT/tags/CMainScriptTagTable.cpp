@@ -9,6 +9,8 @@ const std::vector<std::pair<const char*, CMainScript::TagHandler>>& CMainScript:
         {"call", &CMainScript::TagCall},
         {"return", &CMainScript::TagReturn},
         {"exit", &CMainScript::TagExit},
+        {"lua", &CMainScript::TagLua},
+        {"calllua", &CMainScript::TagCalllua},
     };
     return tags;
 }

@@ -1,0 +1,37 @@
+// The interpreter's Lua host: the "lua" blocks run at load and the event handlers.
+#include "SCRIPT/CMainScript.h"
+#include "SCRIPT/COruLua.h"
+
+namespace kestrin {
+
+COruLua& CMainScript::GetLua() {
+    if (!m_lua) m_lua = std::make_shared<COruLua>(this);
+    return *m_lua;
+}
+
+std::string& CMainScript::GetLuaHandlerName(int which) {
+    switch (which) {
+        case LUA_CLICKWAITIN:
+            return m_luaClickWaitIn;
+        case LUA_CLICKWAITOUT:
+            return m_luaClickWaitOut;
+        default:
+            return m_luaEnterFrame;
+    }
+}
+
+bool CMainScript::CallLuaFunction(const std::string& name, std::string& error) {
+    COruLua& lua = GetLua();
+    if (!lua.CallFunction(name)) return false;
+    error = lua.GetLastError();
+    return true;
+}
+
+void CMainScript::RunLuaChunk(const std::string& file, const CScriptBlock& block) {
+    COruLua& lua = GetLua();
+    if (lua.DoString(block.GetAttribute("script"))) {
+        Trace(1, "%s(%d): [Lua] %s", file.c_str(), block.GetLine(), lua.GetLastError().c_str());
+    }
+}
+
+}  // namespace kestrin

@@ -1,0 +1,60 @@
+#pragma once
+// The interpreter's save files. Every file is "BOW", a type byte, the int32 version 1000
+// and one serialization archive up to the end of the file:
+//   'G' "saveg.dat"   member 1 the executed blocks per script file, member 2 the "g."
+//                     variables (name -> value text);
+//   'X' "system.dat"  member 1 the "s." variables;
+//   'S' game saves    the whole game state (restored with the save tags).
+// Names are relative to the save folder ("SaveDataPath"). Files are replaced whole (see
+// CORE/FileReplace.h), and a file is applied only when all of it reads correctly.
+#include <cstdint>
+#include <map>
+#include <set>
+#include <string>
+#include <unordered_map>
+
+namespace kestrin {
+
+class CMainScreen;
+class CMainScript;
+class CSerializer;
+
+class CSaveData {
+public:
+    enum : char { kTypeGlobal = 'G', kTypeSystem = 'X', kTypeGame = 'S' };
+    static constexpr int32_t kVersion = 1000;
+    // The largest save file read (a larger one is not a save of ours).
+    static constexpr int64_t kMaxFileSize = 256 * 1024 * 1024;
+
+    CSaveData(CMainScreen* screen, CMainScript* owner);
+    ~CSaveData();
+    CSaveData(const CSaveData&) = delete;
+    CSaveData& operator=(const CSaveData&) = delete;
+
+    // Writes one save file: header, then the archive's whole image. True on failure,
+    // which is logged; the old file is then untouched.
+    bool WriteFile(const std::string& name, CSerializer& archive, char type);
+    // Reads one save file of the expected type and applies it. True on failure: the file
+    // is missing, unreadable, of another type or version, or damaged; nothing is applied.
+    bool Load(const std::string& name, char expectedType);
+    // Writes "saveg.dat" when forced or when a "g." variable changed, and "system.dat"
+    // when an "s." variable changed. A write that failed is tried again at the next call.
+    void SaveGlobal(bool force);
+
+    // The version of the last file read (0 before any).
+    int32_t GetLoadedVersion() const { return m_loadedVersion; }
+    // The native path of a save name.
+    static std::string GetSavePath(const std::string& name);
+
+private:
+    bool ApplyGlobal(CSerializer& archive);
+    bool ApplySystem(CSerializer& archive);
+
+    CMainScreen* m_screen;
+    CMainScript* m_owner;
+    int32_t m_loadedVersion = 0;
+    bool m_globalPending = false;
+    bool m_systemPending = false;
+};
+
+}  // namespace kestrin
