@@ -29,6 +29,15 @@ void CMainScript::SetStatus(STAT status) {
             m_luaClickWaitIn.clear();
         }
     }
+    // A click wait ends by going back to run (a click, the wake time, a jump): that is
+    // when its click-wait-out handler runs.
+    if (status == STAT_RUN && m_caret.previousStatus == STAT_CLICK && !m_luaClickWaitOut.empty()) {
+        std::string error;
+        if (CallLuaFunction(m_luaClickWaitOut, error)) {
+            Trace(1, "[Lua] OnClickWaitOut -> %s(): %s", m_luaClickWaitOut.c_str(), error.c_str());
+            m_luaClickWaitOut.clear();
+        }
+    }
 }
 
 void CMainScript::EndClickWait() {

@@ -63,6 +63,26 @@ bool ReadVariables(CSerializer& archive, unsigned key, char space, std::vector<s
     return false;
 }
 
+// The archive's index (int32 n, then n pairs of key and offset) must be whole and point
+// inside the image: a cut-off file would otherwise read as one without members.
+bool CheckIndex(const unsigned char* image, size_t size) {
+    if (size == 0) return false;
+    auto read = [image](size_t at) {
+        return static_cast<int32_t>(static_cast<uint32_t>(image[at]) | (static_cast<uint32_t>(image[at + 1]) << 8) |
+                                    (static_cast<uint32_t>(image[at + 2]) << 16) |
+                                    (static_cast<uint32_t>(image[at + 3]) << 24));
+    };
+    if (size < 4) return true;
+    int32_t count = read(0);
+    if (count < 0 || (size - 4) / 8 < static_cast<size_t>(count)) return true;
+    size_t start = 4 + static_cast<size_t>(count) * 8;
+    for (int32_t i = 0; i < count; ++i) {
+        int32_t offset = read(4 + static_cast<size_t>(i) * 8 + 4);
+        if (offset < 0 || static_cast<size_t>(offset) < start || static_cast<size_t>(offset) >= size) return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 CSaveData::CSaveData(CMainScreen* screen, CMainScript* owner) : m_screen(screen), m_owner(owner) {}
@@ -142,6 +162,10 @@ bool CSaveData::Load(const std::string& name, char expectedType) {
         return true;
     }
 
+    if (CheckIndex(data.data() + 8, data.size() - 8)) {
+        LogPrintf("%s: セーブデータが壊れています。", name.c_str());
+        return true;
+    }
     CSerializer archive;
     archive.Attach(data.data() + 8, static_cast<unsigned>(data.size() - 8));
     bool failed = true;
