@@ -1,0 +1,251 @@
+// The Lua host: the seventeen methods seen from Lua, wrong arguments, and calls into Lua.
+#include "SCRIPT/COruLua.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <lua.hpp>
+
+#include "CORE/CDynamicVariables.h"
+#include "CORE/CInput.h"
+#include "CORE/CLogWindow.h"
+#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/WindowMessages.h"
+#include "SCRIPT/CMainScript.h"
+#include "SCRIPT/COruVariables.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using kestrin::CDynamicVariables;
+using kestrin::CLogWindow;
+using kestrin::CMainScript;
+using kestrin::COruLua;
+
+namespace {
+
+class LuaHostTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_oldDir = fs::current_path();
+        fs::current_path(m_dir.Path());
+        CDynamicVariables::GetInstance()->SetString("ini.Boot", "main.iet");
+        CDynamicVariables::GetInstance()->SetString("ini.Charset", "utf-8");
+        CDynamicVariables::GetInstance()->SetString("SaveDataPath", m_dir.Path());
+        CLogWindow::SetLineSink([this](const std::string& line) { m_lines.push_back(line); });
+
+        m_windows = std::make_shared<kestrin::FakeWindowSystem>();
+        kestrin::SetWindowSystem(m_windows);
+        kestrin::SWindowDesc desc;
+        desc.width = 640;
+        desc.height = 480;
+        auto window = m_windows->CreateWindow(desc);
+        m_windows->SetGeometry(window, 0, 0, 640, 480);
+        m_windows->SetFocus(window);
+        kestrin::CInput::CreateInstance(window);
+
+        m_dir.Write("main.iet", "*start\n[nosuchtag]\n[return]\n");
+        m_script.reset(new CMainScript(nullptr));
+        ASSERT_FALSE(m_script->Start());
+        m_script->SetDebugMode(1);
+    }
+    void TearDown() override {
+        m_script.reset();
+        kestrin::CInput::ReleaseInstance();
+        kestrin::SetWindowSystem(nullptr);
+        CLogWindow::SetLineSink(nullptr);
+        CLogWindow::ReleaseInstance();
+        CDynamicVariables::ReleaseInstance();
+        fs::current_path(m_oldDir);
+    }
+
+    COruLua& Lua() { return m_script->GetLua(); }
+    // Defines t(o) with the body and calls it with the host; true when the call failed.
+    bool Run(const std::string& body) {
+        EXPECT_FALSE(Lua().DoString("function t(o)\n" + body + "\nend")) << Lua().GetLastError();
+        return Lua().CallFunction("t");
+    }
+    // Runs a Lua assertion; empty when it holds, else the error text.
+    std::string Check(const std::string& condition) {
+        if (!Lua().DoString("assert(" + condition + ")")) return "";
+        return Lua().GetLastError();
+    }
+    bool Logged(const std::string& text) const {
+        for (const auto& line : m_lines) {
+            if (line.find(text) != std::string::npos) return true;
+        }
+        return false;
+    }
+
+    kestrin_test::TempDir m_dir;
+    fs::path m_oldDir;
+    std::shared_ptr<kestrin::FakeWindowSystem> m_windows;
+    std::unique_ptr<CMainScript> m_script;
+    std::vector<std::string> m_lines;
+};
+
+TEST_F(LuaHostTest, WrongArgumentsSetTheErrorTextTraceItAndLetLuaGoOn) {
+    struct Case {
+        const char* call;
+        const char* error;
+        const char* result;  // what the call returns, as a Lua condition on r
+    };
+    const Case cases[] = {
+        {"o:isPush('a')", "Lua: isPushメソャhの引数が不正です。", "r == nil"},
+        {"o:isDown({})", "Lua: isDownメソャhの引数が不正です。", "r == nil"},
+        {"o:isDownEdge()", "Lua: isDownEdgeメソャhの引数が不正です。", "r == nil"},
+        {"o:isUpEdge(true)", "Lua: isUpEdgeメソャhの引数が不正です。", "r == nil"},
+        {"o:isDecide('13')", "Lua: isDecideメソャhの引数が不正です。", "r == nil"},
+        {"o:debug(12)", "Lua: debugメソャhの引数が不正です。", "r == nil"},
+        {"o:tag(5)", "Lua: tagメソャhの引数が不正です。", "r == nil"},
+        {"o:var({})", "Lua: varメソャhの引数が不正です。", "r == nil"},
+        {"o:setScriptStatus('1')", "Lua: setScriptStatusメソャhの引数が不正です。", "r == nil"},
+        {"o:setScriptStack('x')", "Lua: setScriptStackメソャhの引数が不正です。", "r == nil"},
+        {"o:getScriptBlock(1)", "Lua: getScriptBlockメソャhの引数が不正です。", "type(r) == 'table' and next(r) == nil"},
+        {"o:setEventHandler('f')", "Lua: setEventHandlerメソャhの引数が不正です。", "r == nil"},
+    };
+    for (const auto& c : cases) {
+        m_lines.clear();
+        Lua().SetLastError("");
+        EXPECT_FALSE(Run(std::string("went_on = false\nr = ") + c.call + "\nwent_on = true")) << c.call;
+        EXPECT_EQ(Lua().GetLastError(), c.error) << c.call;
+        EXPECT_EQ(Check(std::string("went_on and (") + c.result + ")"), "") << c.call;
+        EXPECT_TRUE(Logged(c.error)) << c.call;
+    }
+}
+
+TEST_F(LuaHostTest, KeyNumbersOutsideTheKeyRangeReadAsNotPressed) {
+    m_windows->SetKeyDown(65, true);
+    kestrin::CInput::GetInstance()->Update(16);
+    EXPECT_FALSE(Run("a = o:isDown(65)\nb = o:isDown(65.7)\nc = o:isDown(65 + 256)\nd = o:isDown(-191)\n"
+                     "e = o:isDown(0/0)\nf = o:isDown(1e300)\ng = o:isDown(-1e300)\nh = o:isPush(65)"));
+    EXPECT_EQ(Check("a == true and b == true and h == true"), "");
+    EXPECT_EQ(Check("c == false and d == false and e == false and f == false and g == false"), "");
+}
+
+TEST_F(LuaHostTest, NumbersBecomeClampedIntegers) {
+    EXPECT_FALSE(Run("o:setScriptStatus(0/0)"));
+    EXPECT_EQ(m_script->GetCaret().GetStatus(), 0);
+    EXPECT_FALSE(Run("o:setScriptStatus(1e300)"));
+    EXPECT_EQ(m_script->GetCaret().GetStatus(), INT32_MAX);
+    EXPECT_EQ(m_script->GetCaret().previousStatus, 0);
+    EXPECT_FALSE(Run("o:setScriptStatus(-1e300)"));
+    EXPECT_EQ(m_script->GetCaret().GetStatus(), INT32_MIN);
+    EXPECT_FALSE(Run("o:setScriptStatus(3.9)\ns = o:getScriptStatus()"));
+    EXPECT_EQ(Check("s == 3"), "");
+
+    m_lines.clear();
+    EXPECT_FALSE(Run("o:tag{'nosuchtag', big = 1e300, nan = 0/0, small = -2.5}"));
+    EXPECT_TRUE(Logged("nosuchtag big=\"2147483647\" nan=\"0\" small=\"-2\"")) << m_lines.size();
+}
+
+TEST_F(LuaHostTest, TagBuildsABlockFromAStringOrATable) {
+    EXPECT_FALSE(Run("o:tag{'nosuchtag', n = 10, s = 'x', [2] = 'ignored', flag = true}"));
+    EXPECT_TRUE(Logged("(0): nosuchtag n=\"10\" s=\"x\""));
+    EXPECT_TRUE(Logged("(0): [nosuchtag] 未知のタグ、または未定義のマクロです。"));
+    m_lines.clear();
+    EXPECT_FALSE(Run("o:tag('othertag')"));
+    EXPECT_TRUE(Logged("(0): [othertag] 未知のタグ、または未定義のマクロです。"));
+}
+
+TEST_F(LuaHostTest, ScriptStackCountsFromZeroWithTheCaretLast) {
+    CMainScript::CCaret first;
+    first.file = "a.iet";
+    first.index = 3;
+    CMainScript::CCaret second;
+    second.file = "b.iet";
+    second.index = 7;
+    m_script->GetCallStack().push_back(first);
+    m_script->GetCallStack().push_back(second);
+    m_script->GetCaret().index = 2;
+    EXPECT_FALSE(Run("s = o:getScriptStack()"));
+    EXPECT_EQ(Check("#s == 2 and s[0].file == 'a.iet' and s[0].index == 3 and s[1].file == 'b.iet'"), "");
+    EXPECT_EQ(Check("s[2].file == 'main.iet' and s[2].index == 2 and s[3] == nil"), "");
+    m_script->GetCallStack().clear();
+    EXPECT_FALSE(Run("s = o:getScriptStack()"));
+    EXPECT_EQ(Check("s[0].file == 'main.iet' and s[1] == nil"), "");
+}
+
+TEST_F(LuaHostTest, SetScriptStackMovesTheCaretAndRefusesNegativeIndexes) {
+    EXPECT_FALSE(Run("o:setScriptStack{file = 'other.iet', index = 4}"));
+    EXPECT_EQ(m_script->GetCaret().file, "other.iet");
+    EXPECT_EQ(m_script->GetCaret().index, 4);
+    EXPECT_FALSE(Run("o:setScriptStack{index = 1}"));
+    EXPECT_EQ(m_script->GetCaret().file, "other.iet");
+    EXPECT_EQ(m_script->GetCaret().index, 1);
+
+    for (const char* bad : {"{file = 'x.iet', index = -1}", "{index = 0/0}"}) {
+        Lua().SetLastError("");
+        EXPECT_FALSE(Run(std::string("o:setScriptStack") + bad));
+        EXPECT_EQ(Lua().GetLastError(), "Lua: setScriptStackメソャhの引数が不正です。") << bad;
+        EXPECT_EQ(m_script->GetCaret().file, "other.iet") << bad;
+        EXPECT_EQ(m_script->GetCaret().index, 1) << bad;
+    }
+}
+
+TEST_F(LuaHostTest, GetScriptBlockReadsLoadedScriptsOnly) {
+    EXPECT_FALSE(Run("b = o:getScriptBlock{file = 'main.iet', index = 1}"));
+    EXPECT_EQ(Check("b.type == 2 and b.line == 2 and b.command == 'nosuchtag' and next(b.parameter) == nil"), "");
+    EXPECT_FALSE(Run("b = o:getScriptBlock{file = 'main.iet'}"));
+    EXPECT_EQ(Check("b.type == 1 and b.command == 'start'"), "");
+
+    const char* notFound = "Lua: getScriptBlockメソャhの引数が不正です。指定されたブロックは見つかりません。";
+    for (const char* where : {"{file = 'main.iet', index = 3}", "{file = 'main.iet', index = -1}",
+                              "{file = 'unloaded.iet', index = 0}", "{index = 0}", "{file = 'main.iet', index = 0/0}"}) {
+        Lua().SetLastError("");
+        EXPECT_FALSE(Run(std::string("b = o:getScriptBlock") + where));
+        EXPECT_EQ(Check("type(b) == 'table' and next(b) == nil"), "") << where;
+        EXPECT_EQ(Lua().GetLastError(), notFound) << where;
+    }
+}
+
+TEST_F(LuaHostTest, SetEventHandlerNamesTheThreeHandlers) {
+    EXPECT_FALSE(Run("o:setEventHandler{onEnterFrame = 'f', onClickWaitIn = 'i', onClickWaitOut = 'u', other = 'x', "
+                     "[1] = 'y', onClickWait = 5}"));
+    EXPECT_EQ(m_script->GetLuaHandlerName(CMainScript::LUA_ENTERFRAME), "f");
+    EXPECT_EQ(m_script->GetLuaHandlerName(CMainScript::LUA_CLICKWAITIN), "i");
+    EXPECT_EQ(m_script->GetLuaHandlerName(CMainScript::LUA_CLICKWAITOUT), "u");
+    EXPECT_FALSE(Run("o:setEventHandler{onClickWait = 'w', onEnterFrame = ''}"));
+    EXPECT_EQ(m_script->GetLuaHandlerName(CMainScript::LUA_CLICKWAITIN), "w");
+    EXPECT_EQ(m_script->GetLuaHandlerName(CMainScript::LUA_ENTERFRAME), "");
+}
+
+TEST_F(LuaHostTest, ValuesReadByLua) {
+    m_script->GetVariables().SetInt("f.a", 40);
+    EXPECT_FALSE(Run("v = o:var('f.a + 2')\nn = o:now()\np = o:getMousePoint()\n"
+                     "lo, hi = 65535, 0\nfor i = 1, 2000 do local r = o:random() lo = math.min(lo, r) hi = math.max(hi, r) end"));
+    EXPECT_EQ(Check("v == '42' and type(n) == 'number' and type(p.x) == 'number' and type(p.y) == 'number'"), "");
+    EXPECT_EQ(Check("lo >= 0 and hi <= 65535 and hi > lo"), "");
+    EXPECT_FALSE(Run("o:debug('hello')"));
+    EXPECT_TRUE(Logged("Lua: hello"));
+}
+
+TEST_F(LuaHostTest, ObjectsMadeInLuaHaveNoInterpreter) {
+    EXPECT_FALSE(Run("local x = COruLua()\nv = x:var('1')\nn = x:now()\ns = x:getScriptStack()\n"
+                     "w = o.var('1')\nz = o.isDown(o, 65)\nmt = getmetatable(o)"));
+    EXPECT_EQ(Check("v == nil and type(n) == 'number' and s == nil and w == nil and z == false"), "");
+    EXPECT_EQ(Check("mt == 'COruLua'"), "");
+}
+
+TEST_F(LuaHostTest, CallsReportLuaErrorsAsTheLastError) {
+    EXPECT_TRUE(Lua().CallFunction("missing"));
+    EXPECT_EQ(Lua().GetLastError(), "attempt to call a nil value");
+    EXPECT_TRUE(Run("error({})"));
+    EXPECT_EQ(Lua().GetLastError(), "(error object is a table value)");
+    EXPECT_TRUE(Run("error('boom', 0)"));
+    EXPECT_EQ(Lua().GetLastError(), "boom");
+    EXPECT_TRUE(Lua().DoString("x = = 1"));
+    EXPECT_EQ(Lua().GetLastError(), "[string \"x = = 1\"]:1: unexpected symbol near '='");
+
+    EXPECT_FALSE(Lua().DoString("function g(o, args) seen = args['function'] .. args.x .. tostring(o ~= nil) end"));
+    EXPECT_FALSE(Lua().CallFunctionWithTable("g", {{"function", "g"}, {"x", "1"}}));
+    EXPECT_EQ(Check("seen == 'g1true'"), "");
+    // The stack is left as it was.
+    EXPECT_EQ(lua_gettop(Lua().GetState()), 0);
+}
+
+}  // namespace
