@@ -1,0 +1,108 @@
+// Layer pointer events run at once or wait in the queue of event blocks until a wait ends.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "CORE/CDynamicVariables.h"
+#include "CORE/CLogWindow.h"
+#include "SCRIPT/CMainScript.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using kestrin::CDynamicVariables;
+using kestrin::CMainScript;
+using kestrin::CScriptBlock;
+
+namespace {
+
+class LayerEventTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_oldDir = fs::current_path();
+        fs::current_path(m_dir.Path());
+        CDynamicVariables::GetInstance()->SetString("ini.Boot", "main.iet");
+        CDynamicVariables::GetInstance()->SetString("SaveDataPath", m_dir.Path());
+        kestrin::CLogWindow::SetLineSink([](const std::string&) {});
+        m_dir.Write("main.iet", "*start\n@\n*a\n[nosuchtag]\n*b\n[nosuchtag]\n");
+        m_script.reset(new CMainScript(nullptr));
+        ASSERT_FALSE(m_script->Start());
+    }
+    void TearDown() override {
+        m_script.reset();
+        kestrin::CLogWindow::SetLineSink(nullptr);
+        CDynamicVariables::ReleaseInstance();
+        fs::current_path(m_oldDir);
+    }
+    static CScriptBlock Handler(const std::string& label, const char* call = nullptr) {
+        CScriptBlock block(CScriptBlock::kTag, 1, "setonclick");
+        block.SetAttribute("label", label);
+        if (call) block.SetAttribute("call", call);
+        return block;
+    }
+    int Index() { return m_script->GetCaret().index; }
+
+    kestrin_test::TempDir m_dir;
+    fs::path m_oldDir;
+    std::unique_ptr<CMainScript> m_script;
+};
+
+TEST_F(LayerEventTest, WithoutPenetrationOnlyTheFirstClickOfAFrameRuns) {
+    m_script->OnLayerEvent(0, false, Handler("a"));
+    EXPECT_EQ(Index(), 2);
+    m_script->OnLayerEvent(0, false, Handler("b"));
+    EXPECT_EQ(Index(), 2);
+    // Penetrating handlers (and the other kinds) always run.
+    m_script->OnLayerEvent(0, true, Handler("b"));
+    EXPECT_EQ(Index(), 4);
+    m_script->OnLayerEvent(3, false, Handler("a"));
+    EXPECT_EQ(Index(), 2);
+    // The next frame (here stopping at the click wait) clears the guard.
+    ASSERT_FALSE(m_script->Jump("", "start"));
+    m_script->Update(16);
+    ASSERT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
+    m_script->OnLayerEvent(0, false, Handler("b"));
+    EXPECT_EQ(Index(), 4);
+}
+
+TEST_F(LayerEventTest, EventsDuringOtherWaitsAreQueuedUntilTheWaitEnds) {
+    m_script->SetStatus(CMainScript::STAT_BACKLOG);
+    m_script->OnLayerEvent(0, false, Handler("b", "0"));
+    EXPECT_EQ(Index(), 0);
+    ASSERT_EQ(m_script->GetPendingEventBlocks().size(), 1u);
+    EXPECT_EQ(m_script->GetPendingEventBlocks()[0].GetName(), "jump");
+    m_script->EndClickWait();
+    EXPECT_TRUE(m_script->GetPendingEventBlocks().empty());
+    EXPECT_EQ(Index(), 4);
+    EXPECT_TRUE(m_script->GetCallStack().empty());
+
+    m_script->SetStatus(CMainScript::STAT_HIDDEN);
+    m_script->OnLayerEvent(1, false, Handler("a", "1"));
+    EXPECT_EQ(m_script->GetPendingEventBlocks().back().GetName(), "call");
+    m_script->EndClickWait();
+    EXPECT_EQ(Index(), 2);
+    EXPECT_EQ(m_script->GetCallStack().size(), 1u);
+}
+
+TEST_F(LayerEventTest, QueuedBlocksKeepTheirHandlerAndMoveOnlyWhenTheyNameAPlace) {
+    CScriptBlock empty;
+    EXPECT_TRUE(m_script->QueueEventBlock(empty));
+    EXPECT_TRUE(m_script->GetPendingEventBlocks().empty());
+
+    CScriptBlock handlerOnly(CScriptBlock::kTag, 1, "setonclick");
+    handlerOnly.SetAttribute("handler", "nosuchtag");
+    EXPECT_FALSE(m_script->QueueEventBlock(handlerOnly));
+    ASSERT_EQ(m_script->GetPendingEventBlocks().size(), 1u);
+    EXPECT_EQ(m_script->GetPendingEventBlocks()[0].GetName(), "nosuchtag");
+
+    CScriptBlock both = Handler("b");
+    both.SetAttribute("handler", "nosuchtag");
+    EXPECT_FALSE(m_script->QueueEventBlock(both));
+    ASSERT_EQ(m_script->GetPendingEventBlocks().size(), 3u);
+    EXPECT_EQ(m_script->GetPendingEventBlocks()[1].GetName(), "nosuchtag");
+    EXPECT_EQ(m_script->GetPendingEventBlocks()[2].GetName(), "jump");
+    EXPECT_EQ(m_script->GetPendingEventBlocks()[2].GetAttribute("label"), "b");
+}
+
+}  // namespace
