@@ -277,7 +277,9 @@ bool CScriptParser::Parse(const char* text) {
                     state = kTagName;
                     lineStart = false;
                     ++p;
-                } else if (lineStart && m_lineTagsAllowed && m_lineTagPrefix == 0) {
+                } else if (lineStart && m_lineTagsAllowed && m_lineTagPrefix == 0 && c < 0x80) {
+                    // Only an ASCII character starts a line tag: a line that begins with a
+                    // single-byte non-ASCII character (half-width katakana) is text.
                     state = kLineTagName;
                     lineStart = false;
                 } else {

@@ -63,6 +63,7 @@ const Case kCases[] = {
     // Line tags with the initial settings.
     {"open\n", "2@1 open"},
     {"open", "2@1 open"},
+    {"\xB1\xAF open\n", "0@1 \xB1\xAF open"},  // half-width katakana is no line-tag name
     // Labels and comments.
     {"*start ; x\n", "1@1 start ; x"},
     {"*\n@", "2@2 @"},
