@@ -105,7 +105,15 @@ bool CPackFile::LoadArchive(const char* name, bool isVolume) {
             return true;
         }
     }
-    if (magic[0] != 'p' || magic[1] != 'f' || magic[2] < '0' || magic[2] > '3') return true;
+    if (magic[0] != 'p' || magic[1] != 'f' || magic[2] < '0' || magic[2] > '3') {
+        // Path prefixes are tried as archives too: only a ".pfs" name is worth a line.
+        const std::string ext = archive.size() >= PackExtension.size()
+                                    ? FoldFileName(archive.substr(archive.size() - PackExtension.size()))
+                                    : std::string();
+        if (ext == PackExtension) LogPrintf("%s: not a pack archive", archive.c_str());
+        return true;
+    }
+    int dropped = 0;
 
     if (magic[2] == '0') {
         int32_t count = 0;
@@ -122,7 +130,10 @@ bool CPackFile::LoadArchive(const char* name, bool isVolume) {
             std::memcpy(&offset, record + 260, 4);
             std::memcpy(&size, record + 264, 4);
             const int64_t start = base + offset;
-            if (!InsideContainer(start, size, fileSize) || start > INT32_MAX) continue;
+            if (!InsideContainer(start, size, fileSize) || start > INT32_MAX) {
+                ++dropped;
+                continue;
+            }
             CPackedFile entry(archive, static_cast<int32_t>(start), size);
             entry.name.assign(record, length);
             entries[EntryKey(entry.name)] = entry;  // a later record of the same name wins
@@ -144,7 +155,10 @@ bool CPackFile::LoadArchive(const char* name, bool isVolume) {
         serializer.Attach(index.data(), static_cast<unsigned>(index.size()));
         // The first of two entries with one name stays.
         auto add = [&](const std::string& entryName, int64_t start, int64_t size) {
-            if (!InsideContainer(start, size, fileSize)) return;
+            if (!InsideContainer(start, size, fileSize)) {
+                ++dropped;
+                return;
+            }
             CPackedFile entry(archive, static_cast<int32_t>(start), static_cast<int32_t>(size));
             entry.name = entryName;
             entries.emplace(EntryKey(entryName), entry);
@@ -162,6 +176,8 @@ bool CPackFile::LoadArchive(const char* name, bool isVolume) {
             for (const auto& item : packed) add(item.first, item.second.start, item.second.size);
         }
     }
+
+    if (dropped > 0) LogPrintf("%s: %d entries lie outside the file and were skipped", archive.c_str(), dropped);
 
     if (!isVolume) {
         char volume[32];

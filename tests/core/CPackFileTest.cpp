@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "CORE/CLogWindow.h"
 #include "CORE/COruPackFile.h"
 #include "CORE/COruPackFileFactory.h"
 #include "CORE/CPackFile.h"
@@ -229,6 +230,8 @@ TEST_F(PackFileTest, DamagedArchivesFailCleanly) {
     m_dir.Write("mz.pfs", "MZ" + std::string(26, '\0') + Int32(-8) + "tail" + Int32(0));
     m_dir.Write("mzend.pfs", "MZ" + std::string(30, '\0') + Int32(0x7FFFFFFF));
 
+    std::vector<std::string> log;
+    CLogWindow::SetLineSink([&](const std::string& line) { log.push_back(line); });
     CPackFile f;
     ASSERT_FALSE(f.Open("good\\e.txt"));
     EXPECT_EQ(ReadAll(f), entry);
@@ -239,6 +242,14 @@ TEST_F(PackFileTest, DamagedArchivesFailCleanly) {
                              "mzend"}) {
         EXPECT_TRUE(f.Open((std::string(name) + "\\e.txt").c_str())) << name;
     }
+    CLogWindow::SetLineSink(nullptr);
+    auto logged = [&](const std::string& text) {
+        return std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+    };
+    EXPECT_TRUE(logged("past.pfs: 1 entries lie outside the file"));
+    EXPECT_TRUE(logged("biglen.pfs: archive index length"));
+    EXPECT_TRUE(logged("other.pfs: not a pack archive"));
+    EXPECT_TRUE(logged("mz.pfs: no archive found in the executable"));
     // A count beyond the records: those present load, then loading stops with failure.
     CPackFile g;
     EXPECT_TRUE(g.LoadArchive("bigcount.pfs"));
