@@ -107,7 +107,7 @@ int64_t StepToFixed(double v) {
 }  // namespace
 
 CLayer::CLayer(const std::shared_ptr<IGraphicRenderer>& renderer)
-    : m_renderer(renderer), m_input(CInput::GetInstance()) {}
+    : m_renderer(renderer) {}
 
 CLayer::~CLayer() = default;
 
@@ -208,6 +208,7 @@ void CLayer::CopyLayerFrom(const CLayer& other) {
     m_onDrag = other.m_onDrag;
     m_onDragOut = other.m_onDragOut;
     m_inverseMatrix = other.m_inverseMatrix;
+    m_inverseValid = other.m_inverseValid;
     m_transformed = other.m_transformed;
     m_transformedRect = other.m_transformedRect;
     m_transformChanged = other.m_transformChanged;
@@ -221,14 +222,20 @@ void CLayer::CopyLayerFrom(const CLayer& other) {
 void CLayer::ApplyTransform(CMatrix2D& matrix) {
     CDisplayObject::ApplyTransform(matrix);
     m_inverseMatrix = CMatrix2D(matrix, true);
+    // A singular matrix (a scale lost in float underflow) has no inverse: nothing is hit.
+    const double det = static_cast<double>(matrix.A()) * matrix.E() - static_cast<double>(matrix.B()) * matrix.D();
+    m_inverseValid = std::isfinite(det) && det != 0.0;
     m_transformChanged = true;
 }
 
 // ---- hit testing and pointer events ---------------------------------------------------------
 
+CInput* CLayer::Input() const { return m_input ? m_input : CInput::GetInstance(); }
+
 bool CLayer::HitTest() {
-    if (!m_surface || !m_input) return false;
-    const CPoint m = m_input->GetClientMousePoint();
+    CInput* input = Input();
+    if (!m_surface || !input || !m_inverseValid) return false;
+    const CPoint m = input->GetClientMousePoint();
     float u = 0, v = 0;
     m_inverseMatrix.Transform(static_cast<float>(m.GetX()) + 0.5f, static_cast<float>(m.GetY()) + 0.5f, u, v);
     if (!IsUsable(u) || !IsUsable(v)) return false;
@@ -258,23 +265,24 @@ void CLayer::OnUpdate(const CMatrix2D&, float, int32_t) {
     if (!m_draggable && !m_onClick && !m_onRollOver && !m_onRollOut && !m_onDragIn && !m_onDrag && !m_onDragOut)
         return;
     const bool over = HitTest();
-    const bool pressed = m_input && m_input->IsDownEdge(kLeftButton);
+    CInput* input = Input();
+    const bool pressed = input && input->IsDownEdge(kLeftButton);
     if (m_onClick && over && !m_draggable && pressed) Call(m_onClick);
     if (m_onRollOver && over && !m_hover) Call(m_onRollOver);
     if (m_onRollOut && !over && m_hover) Call(m_onRollOut);
-    if (m_draggable && m_input) {
+    if (m_draggable && input) {
         if (m_dragStart.GetX() == -1) {
             if (over && pressed) {
                 if (m_onDragIn) Call(m_onDragIn);
-                m_dragStart = m_input->GetMousePoint();
+                m_dragStart = input->GetMousePoint();
                 m_dragOrigin = CPoint(GetX(), GetY());
             }
         } else {
-            const CPoint m = m_input->GetMousePoint();
+            const CPoint m = input->GetMousePoint();
             // The next composition (in this frame's draw pass) places the layer at once.
             SetX(static_cast<int32_t>(static_cast<int64_t>(m_dragOrigin.GetX()) + m.GetX() - m_dragStart.GetX()));
             SetY(static_cast<int32_t>(static_cast<int64_t>(m_dragOrigin.GetY()) + m.GetY() - m_dragStart.GetY()));
-            if (m_input->IsDown(kLeftButton)) {
+            if (input->IsDown(kLeftButton)) {
                 if (m_onDrag) Call(m_onDrag);
             } else {
                 if (m_onDragOut) Call(m_onDragOut);

@@ -76,7 +76,7 @@ public:
     const CRect& GetTransformedRect() const { return m_transformedRect; }
     const CMatrix2D& GetInverseMatrix() const { return m_inverseMatrix; }
     const std::shared_ptr<IGraphicRenderer>& GetRenderer() const { return m_renderer; }
-    // The input object the layer reads the mouse from (the process-wide one by default).
+    // The input object the layer reads the mouse from; null: the process-wide one.
     void SetInput(CInput* input) { m_input = input; }
 
     // Transformed images larger than this many pixels are built only where they cover the
@@ -92,9 +92,10 @@ protected:
     int32_t VisibleHeight() const;
     // The mask, when it still fits the image.
     ISurface* UsableMask() const;
+    CInput* Input() const;
 
     std::shared_ptr<IGraphicRenderer> m_renderer;
-    CInput* m_input = nullptr;
+    CInput* m_input = nullptr;  // null: the process-wide input, looked up at each use
     std::shared_ptr<ISurface> m_surface;
     std::shared_ptr<ISurface> m_mask;
     int32_t m_colorKey = 0;
@@ -107,6 +108,7 @@ protected:
     LayerEventHandler m_onDrag;
     LayerEventHandler m_onDragOut;
     CMatrix2D m_inverseMatrix;
+    bool m_inverseValid = true;
     std::shared_ptr<ISurface> m_transformed;
     CRect m_transformedRect;
     bool m_transformChanged = false;

@@ -37,8 +37,7 @@ int32_t Saturate(int64_t v) {
 CUISlider::CUISlider(ILayerFactory* layerFactory, ISurfaceFactory* surfaceFactory, CGraphicLoaders* loaders)
     : m_layerFactory(layerFactory),
       m_surfaceFactory(surfaceFactory),
-      m_loaders(loaders),
-      m_input(CInput::GetInstance()) {
+      m_loaders(loaders) {
     if (m_layerFactory) {
         m_background = m_layerFactory->Create();
         m_controller = m_layerFactory->Create();
@@ -105,13 +104,14 @@ void CUISlider::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t) {
 }
 
 void CUISlider::OnUpdate(const CMatrix2D& worldMatrix, float, int32_t) {
-    if (!m_input || !m_background || !m_controller) return;
-    if (!m_input->IsDown(kLeftButton)) {
+    CInput* input = m_input ? m_input : CInput::GetInstance();
+    if (!input || !m_background || !m_controller) return;
+    if (!input->IsDown(kLeftButton)) {
         m_dragging = false;
         return;
     }
     // The mouse in the slider's own space.
-    const CPoint m = m_input->GetClientMousePoint();
+    const CPoint m = input->GetClientMousePoint();
     const CMatrix2D inverse(worldMatrix, true);
     float mx = 0, my = 0;
     inverse.Transform(static_cast<float>(m.GetX()) + 0.5f, static_cast<float>(m.GetY()) + 0.5f, mx, my);
@@ -144,7 +144,7 @@ void CUISlider::OnUpdate(const CMatrix2D& worldMatrix, float, int32_t) {
         if (m_onSlide) m_onSlide(ScaleOffset(static_cast<int64_t>(knob) - low, m_range, m_travel));
         return;
     }
-    if (m_input->IsDownEdge(kLeftButton)) {
+    if (input->IsDownEdge(kLeftButton)) {
         const float bx = static_cast<float>(m_background->GetX());
         const float by = static_cast<float>(m_background->GetY());
         if (bx <= mx && mx <= static_cast<float>(m_background->GetRight()) && by <= my &&

@@ -44,7 +44,7 @@ public:
     int32_t GetVarMin() const { return m_varMin; }
     const std::shared_ptr<ILayer>& GetBackground() const { return m_background; }
     const std::shared_ptr<ILayer>& GetController() const { return m_controller; }
-    // The input object the slider reads the mouse from (the process-wide one by default).
+    // The input object the slider reads the mouse from; null: the process-wide one.
     void SetInput(CInput* input) { m_input = input; }
 
 private:
@@ -54,7 +54,7 @@ private:
     ILayerFactory* m_layerFactory;
     ISurfaceFactory* m_surfaceFactory;
     CGraphicLoaders* m_loaders;
-    CInput* m_input;
+    CInput* m_input = nullptr;
     bool m_vertical = false;
     std::shared_ptr<ILayer> m_background;
     std::shared_ptr<ILayer> m_controller;
