@@ -1,7 +1,10 @@
 #include "GRAPHICS/CLayer.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "CORE/CInput.h"
@@ -62,6 +65,24 @@ void ResampleRow(uint8_t* out, int32_t n, int64_t u, int64_t v, int64_t du, int6
             const uint8_t* p10 = a.rows[y0] + x1 * kBpp;
             const uint8_t* p01 = a.rows[y1] + x0 * kBpp;
             const uint8_t* p11 = a.rows[y1] + x1 * kBpp;
+            if constexpr (kBpp == 4 && !kMask) {
+                if (x1 == x0 + 1) {
+                    // Both pixels of a row pair in one load; the same sums in 16-bit lanes.
+                    const __m128i zero = _mm_setzero_si128();
+                    const __m128i top = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p00)), zero);
+                    const __m128i bottom = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p01)), zero);
+                    const __m128i wTop = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<int16_t>(w00)),
+                                                            _mm_set1_epi16(static_cast<int16_t>(w10)));
+                    const __m128i wBottom = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<int16_t>(w01)),
+                                                               _mm_set1_epi16(static_cast<int16_t>(w11)));
+                    __m128i sum = _mm_add_epi16(_mm_srli_epi16(_mm_mullo_epi16(top, wTop), 8),
+                                                _mm_srli_epi16(_mm_mullo_epi16(bottom, wBottom), 8));
+                    sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
+                    const int32_t pixel = _mm_cvtsi128_si32(_mm_packus_epi16(sum, sum));
+                    std::memcpy(out, &pixel, 4);
+                    continue;
+                }
+            }
             auto filter = [&](int b) {
                 return ((p00[b] * w00) >> 8) + ((p10[b] * w10) >> 8) + ((p01[b] * w01) >> 8) +
                        ((p11[b] * w11) >> 8);
