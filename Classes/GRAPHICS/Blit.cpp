@@ -1,6 +1,6 @@
 #include "GRAPHICS/Blit.h"
 
-#include <emmintrin.h>
+#include <immintrin.h>
 
 #include <algorithm>
 #include <cstring>
@@ -122,102 +122,96 @@ inline void Pixel(uint8_t* d, const uint8_t* s, int o, uint32_t key) {
     }
 }
 
-// ---- SSE2: four pixels at a time, in 16-bit lanes ------------------------------------------
+// ---- vector bodies: SSE2 (four pixels a step) everywhere, AVX2 (eight) where the CPU has it --
 
-// (x * w) >> 8 for 0 <= x, w <= 255 (the product fits 16 unsigned bits).
-inline __m128i MulShr8(__m128i x, __m128i w) { return _mm_srli_epi16(_mm_mullo_epi16(x, w), 8); }
-// floor((x * w) / 256) for -255 <= x <= 255 and 0 <= w <= 255: the high half of (x << 7) * (w << 1).
-inline __m128i MulShr8Signed(__m128i x, __m128i w) {
-    return _mm_mulhi_epi16(_mm_slli_epi16(x, 7), _mm_slli_epi16(w, 1));
-}
-// Each pixel's alpha lane copied into its four lanes.
-inline __m128i BroadcastAlpha(__m128i x) { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(x, 0xFF), 0xFF); }
+#define KESTRIN_BLIT_TARGET
+#define V __m128i
+#define VI(op) _mm_##op
+#define VSI(op) _mm_##op##_si128
+#define KESTRIN_BLIT_PIXELS 4
+namespace sse2 {
+#include "GRAPHICS/BlitKernels.inc"
+}  // namespace sse2
+#undef KESTRIN_BLIT_TARGET
+#undef V
+#undef VI
+#undef VSI
+#undef KESTRIN_BLIT_PIXELS
 
-template <Kernel K>
-inline __m128i Lanes(__m128i d, __m128i s, __m128i o) {
-    const __m128i c255 = _mm_set1_epi16(255);
-    if constexpr (K == kNormalOpacity || K == kColorKeyOpacity) return _mm_add_epi16(d, MulShr8Signed(_mm_sub_epi16(s, d), o));
-    if constexpr (K == kNormalAlpha) return _mm_add_epi16(d, MulShr8Signed(_mm_sub_epi16(s, d), BroadcastAlpha(s)));
-    if constexpr (K == kNormalAlphaOpacity)
-        return _mm_add_epi16(d, MulShr8Signed(MulShr8Signed(_mm_sub_epi16(s, d), o), BroadcastAlpha(s)));
-    if constexpr (K == kAddOpacity) return _mm_add_epi16(d, MulShr8(s, o));
-    if constexpr (K == kAddAlpha) return _mm_add_epi16(d, MulShr8(s, BroadcastAlpha(s)));
-    if constexpr (K == kAddAlphaOpacity) return _mm_add_epi16(d, MulShr8(MulShr8(s, o), BroadcastAlpha(s)));
-    if constexpr (K == kMultiply) return MulShr8(d, s);
-    if constexpr (K == kMultiplyOpacity) return MulShr8(d, _mm_sub_epi16(c255, MulShr8(_mm_sub_epi16(c255, s), o)));
-    if constexpr (K == kMultiplyAlpha)
-        return MulShr8(d, _mm_sub_epi16(c255, MulShr8(_mm_sub_epi16(c255, s), BroadcastAlpha(s))));
-    if constexpr (K == kMultiplyAlphaOpacity)
-        return MulShr8(d, _mm_sub_epi16(c255, MulShr8(MulShr8(_mm_sub_epi16(c255, s), o), BroadcastAlpha(s))));
-    if constexpr (K == kScreen) return _mm_sub_epi16(_mm_add_epi16(d, s), MulShr8(s, d));
-    if constexpr (K == kScreenOpacity || K == kScreenAlpha || K == kScreenAlphaOpacity) {
-        __m128i x;
-        if constexpr (K == kScreenOpacity) x = MulShr8(s, o);
-        if constexpr (K == kScreenAlpha) x = MulShr8(s, BroadcastAlpha(s));
-        if constexpr (K == kScreenAlphaOpacity) x = MulShr8(MulShr8(s, o), BroadcastAlpha(s));
-        return _mm_sub_epi16(_mm_add_epi16(d, x), MulShr8(x, d));
-    }
-    return s;
-}
-
-template <Kernel K>
-inline __m128i Vec4(__m128i d, __m128i s, __m128i o, __m128i key) {
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i rgbMask = _mm_set1_epi32(0x00FFFFFF);
-    __m128i r;
-    if constexpr (K == kAdd) {
-        r = _mm_adds_epu8(d, s);
-    } else if constexpr (K == kColorKey) {
-        r = s;
-    } else {
-        const __m128i lo = Lanes<K>(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi8(s, zero), o);
-        const __m128i hi = Lanes<K>(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi8(s, zero), o);
-        r = _mm_packus_epi16(lo, hi);  // saturates, which is the clamp to 255
-    }
-    // Pixels left untouched: zero alpha where multiply would change them, or the colour key.
-    __m128i keep = _mm_andnot_si128(rgbMask, _mm_set1_epi32(-1));
-    if constexpr (K == kMultiplyAlpha || K == kMultiplyAlphaOpacity) {
-        const __m128i noAlpha = _mm_cmpeq_epi32(_mm_andnot_si128(rgbMask, s), zero);
-        keep = _mm_or_si128(keep, noAlpha);
-    }
-    if constexpr (K == kColorKey || K == kColorKeyOpacity) {
-        const __m128i keyed = _mm_cmpeq_epi32(_mm_and_si128(s, rgbMask), key);
-        keep = _mm_or_si128(keep, keyed);
-    }
-    return _mm_or_si128(_mm_and_si128(keep, d), _mm_andnot_si128(keep, r));
-}
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define KESTRIN_BLIT_TARGET __attribute__((target("avx2")))
+#define V __m256i
+#define VI(op) _mm256_##op
+#define VSI(op) _mm256_##op##_si256
+#define KESTRIN_BLIT_PIXELS 8
+namespace avx2 {
+#include "GRAPHICS/BlitKernels.inc"
+}  // namespace avx2
+#undef KESTRIN_BLIT_TARGET
+#undef V
+#undef VI
+#undef VSI
+#undef KESTRIN_BLIT_PIXELS
+#define KESTRIN_BLIT_HAVE_AVX2 1
+#endif
 
 template <Kernel K>
 void Row(uint8_t* dst, const uint8_t* src, int32_t n, int32_t opacity, uint32_t colorKey) {
     if constexpr (K == kCopy) {
         std::memcpy(dst, src, static_cast<size_t>(n) * 4);
     } else {
-        const __m128i o = _mm_set1_epi16(static_cast<int16_t>(opacity));
-        const __m128i key = _mm_set1_epi32(static_cast<int32_t>(colorKey));
-        int32_t i = 0;
-        for (; i + 4 <= n; i += 4) {
-            const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(dst + i * 4));
-            const __m128i s = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i * 4));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + i * 4), Vec4<K>(d, s, o, key));
-        }
-        for (; i < n; ++i) Pixel<K>(dst + i * 4, src + i * 4, opacity, colorKey);
+        const int32_t done = sse2::Body<K>(dst, src, n, opacity, colorKey);
+        for (int32_t i = done; i < n; ++i) Pixel<K>(dst + i * 4, src + i * 4, opacity, colorKey);
     }
 }
 
+#ifdef KESTRIN_BLIT_HAVE_AVX2
+template <Kernel K>
+void RowAvx2(uint8_t* dst, const uint8_t* src, int32_t n, int32_t opacity, uint32_t colorKey) {
+    if constexpr (K == kCopy) {
+        std::memcpy(dst, src, static_cast<size_t>(n) * 4);
+    } else {
+        int32_t done = avx2::Body<K>(dst, src, n, opacity, colorKey);
+        done += sse2::Body<K>(dst + done * 4, src + done * 4, n - done, opacity, colorKey);
+        for (int32_t i = done; i < n; ++i) Pixel<K>(dst + i * 4, src + i * 4, opacity, colorKey);
+    }
+}
+#endif
+
 using RowFn = void (*)(uint8_t*, const uint8_t*, int32_t, int32_t, uint32_t);
-constexpr RowFn kRows[kKernelCount] = {
-    Row<kCopy>,           Row<kNormalOpacity>,   Row<kNormalAlpha>,         Row<kNormalAlphaOpacity>,
-    Row<kAdd>,            Row<kAddOpacity>,      Row<kAddAlpha>,            Row<kAddAlphaOpacity>,
-    Row<kMultiply>,       Row<kMultiplyOpacity>, Row<kMultiplyAlpha>,       Row<kMultiplyAlphaOpacity>,
-    Row<kScreen>,         Row<kScreenOpacity>,   Row<kScreenAlpha>,         Row<kScreenAlphaOpacity>,
-    Row<kColorKey>,       Row<kColorKeyOpacity>,
-};
+
+#define KESTRIN_BLIT_TABLE(R)                                                                              \
+    {                                                                                                     \
+        R<kCopy>, R<kNormalOpacity>, R<kNormalAlpha>, R<kNormalAlphaOpacity>, R<kAdd>, R<kAddOpacity>,    \
+            R<kAddAlpha>, R<kAddAlphaOpacity>, R<kMultiply>, R<kMultiplyOpacity>, R<kMultiplyAlpha>,      \
+            R<kMultiplyAlphaOpacity>, R<kScreen>, R<kScreenOpacity>, R<kScreenAlpha>,                     \
+            R<kScreenAlphaOpacity>, R<kColorKey>, R<kColorKeyOpacity>                                     \
+    }
+constexpr RowFn kSse2Rows[kKernelCount] = KESTRIN_BLIT_TABLE(Row);
+#ifdef KESTRIN_BLIT_HAVE_AVX2
+constexpr RowFn kAvx2Rows[kKernelCount] = KESTRIN_BLIT_TABLE(RowAvx2);
+#endif
+#undef KESTRIN_BLIT_TABLE
+
+// The widest body this CPU runs.
+const RowFn* PickRows() {
+#ifdef KESTRIN_BLIT_HAVE_AVX2
+    if (__builtin_cpu_supports("avx2")) return kAvx2Rows;
+#endif
+    return kSse2Rows;
+}
+
+// Chosen on first use, so that no static initialiser elsewhere can run before it.
+const RowFn* Rows() {
+    static const RowFn* const rows = PickRows();
+    return rows;
+}
 
 }  // namespace
 
 void BlendRow(Kernel kernel, uint8_t* dst, const uint8_t* src, int32_t n, int32_t opacity, uint32_t colorKey) {
     if (kernel < 0 || kernel >= kKernelCount || n <= 0) return;
-    kRows[kernel](dst, src, n, std::clamp(opacity, 0, 255), colorKey & 0xFFFFFF);
+    Rows()[kernel](dst, src, n, std::clamp(opacity, 0, 255), colorKey & 0xFFFFFF);
 }
 
 }  // namespace blit
@@ -246,13 +240,14 @@ void Run(blit::Kernel kernel, ISurface* target, ISurface* source, const BlitPara
     if (w <= 0 || h <= 0) return;
     const uint32_t key = static_cast<uint32_t>(colorKey) & 0xFFFFFF;
     const int32_t o = std::clamp(opacity, 0, 255);
+    const blit::RowFn* rows = blit::Rows();
     source->Lock();
     if (target != source) target->Lock();
     for (int64_t i = 0; i < h; ++i) {
         auto* drow = reinterpret_cast<uint8_t*>(target->GetLine(static_cast<int32_t>(dy + i)));
         auto* srow = reinterpret_cast<const uint8_t*>(source->GetLine(static_cast<int32_t>(sy + i)));
         if (!drow || !srow) break;
-        blit::kRows[kernel](drow + dx * 4, srow + sx * 4, static_cast<int32_t>(w), o, key);
+        rows[kernel](drow + dx * 4, srow + sx * 4, static_cast<int32_t>(w), o, key);
     }
     if (target != source) target->Unlock();
     source->Unlock();
