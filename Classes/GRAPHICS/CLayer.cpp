@@ -194,8 +194,12 @@ int32_t CLayer::VisibleHeight() const {
 
 int32_t CLayer::GetWidth() const { return VisibleWidth(); }
 int32_t CLayer::GetHeight() const { return VisibleHeight(); }
-int32_t CLayer::GetRight() const { return m_surface ? GetX() + VisibleWidth() - 1 : 0; }
-int32_t CLayer::GetBottom() const { return m_surface ? GetY() + VisibleHeight() - 1 : 0; }
+// Edges wrap like 32-bit arithmetic instead of overflowing.
+static int32_t Edge(int32_t origin, int32_t size) {
+    return static_cast<int32_t>(static_cast<uint32_t>(origin) + static_cast<uint32_t>(size) - 1u);
+}
+int32_t CLayer::GetRight() const { return m_surface ? Edge(GetX(), VisibleWidth()) : 0; }
+int32_t CLayer::GetBottom() const { return m_surface ? Edge(GetY(), VisibleHeight()) : 0; }
 
 ISurface* CLayer::UsableMask() const {
     // A mask is taken only when it fits the image; the image may have been re-initialised since.
