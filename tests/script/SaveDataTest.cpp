@@ -126,6 +126,34 @@ TEST_F(SaveDataTest, UnforcedSavesWriteOnlyWhatChanged) {
     EXPECT_TRUE(fs::exists(SavePath("saveg.dat")));
 }
 
+TEST_F(SaveDataTest, ClickWaitsSaveChangedGlobalsOutsideSkippingAndLeavingAlwaysSaves) {
+    CMainScript& script = Boot();
+    script.GetSaveData().SaveGlobal(true);
+    fs::remove(SavePath("saveg.dat"));
+
+    script.GetVariables().SetInt("g.seen", 1);
+    script.SetStatus(CMainScript::STAT_CLICK);
+    EXPECT_TRUE(fs::exists(SavePath("saveg.dat")));
+    script.SetStatus(CMainScript::STAT_RUN);
+
+    fs::remove(SavePath("saveg.dat"));
+    script.GetVariables().SetInt("g.seen", 2);
+    script.SetCommandSkip(true, true);
+    script.SetStatus(CMainScript::STAT_CLICK);
+    script.SetStatus(CMainScript::STAT_STOP);
+    EXPECT_FALSE(fs::exists(SavePath("saveg.dat")));
+    script.SetCommandSkip(false, true);
+    script.SetStatus(CMainScript::STAT_STOP);
+    EXPECT_TRUE(fs::exists(SavePath("saveg.dat")));
+
+    // Leaving writes the global data whatever changed and whatever the autosave mode.
+    fs::remove(SavePath("saveg.dat"));
+    ASSERT_EQ(script.GetAutoSaveMode(), 0);
+    script.Leave();
+    EXPECT_TRUE(fs::exists(SavePath("saveg.dat")));
+    EXPECT_FALSE(fs::exists(SavePath("autosave.dat")));
+}
+
 TEST_F(SaveDataTest, FilesOfAnotherTypeOrVersionDoNotLoadAndAreSetAside) {
     CMainScript& script = Boot();
     script.GetVariables().SetString("g.kept", "memory");
