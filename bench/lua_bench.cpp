@@ -1,0 +1,98 @@
+// Lua host and global save data: the per-frame handler call, host methods, and writing
+// and reading "saveg.dat" with a large game's worth of global data.
+#include <benchmark/benchmark.h>
+
+#include <string>
+
+#include "CORE/CDynamicVariables.h"
+#include "CORE/CLogWindow.h"
+#include "CORE/GamePath.h"
+#include "CORE/Platform/FakeFileSystem.h"
+#include "SCRIPT/CMainScript.h"
+#include "SCRIPT/COruLua.h"
+#include "SCRIPT/COruVariables.h"
+#include "SCRIPT/CSaveData.h"
+
+using namespace kestrin;
+
+namespace {
+
+CMainScript& Script() {
+    static CMainScript* script = [] {
+        CLogWindow::SetLineSink([](const std::string&) {});
+        auto* s = new CMainScript(nullptr);
+        s->GetLua().DoString(
+            "frames = 0\n"
+            "function frame(o) frames = frames + 1 end\n"
+            "function methods(o) local v = o:var('f.a + 1') local d = o:isDown(13) local s = o:getScriptStatus() end\n"
+            "function withTable(o, t) local x = t.a end\n");
+        return s;
+    }();
+    return *script;
+}
+
+// An empty handler call: the cost the interpreter pays each frame for "onEnterFrame".
+void BM_LuaHandlerCall(benchmark::State& state) {
+    COruLua& lua = Script().GetLua();
+    for (auto _ : state) benchmark::DoNotOptimize(lua.CallFunction("frame"));
+}
+BENCHMARK(BM_LuaHandlerCall);
+
+// A handler calling three host methods.
+void BM_LuaHostMethods(benchmark::State& state) {
+    COruLua& lua = Script().GetLua();
+    for (auto _ : state) benchmark::DoNotOptimize(lua.CallFunction("methods"));
+}
+BENCHMARK(BM_LuaHostMethods);
+
+// "calllua" with five attributes.
+void BM_LuaCallWithTable(benchmark::State& state) {
+    COruLua& lua = Script().GetLua();
+    std::map<std::string, std::string> table = {
+        {"function", "withTable"}, {"a", "1"}, {"b", "two"}, {"c", "3"}, {"d", "four"}};
+    for (auto _ : state) benchmark::DoNotOptimize(lua.CallFunctionWithTable("withTable", table));
+}
+BENCHMARK(BM_LuaCallWithTable);
+
+// Global data of a large game: state.range(0) "g." variables and 20 script files of
+// 2000 executed blocks each, written to and read from an in-memory file system.
+void FillGlobals(CMainScript& script, int variables) {
+    for (int i = 0; i < variables; ++i) script.GetVariables().SetString("g.flag" + std::to_string(i), std::to_string(i));
+    for (int f = 0; f < 20; ++f) {
+        auto& blocks = script.GetReadBlocks()["scenario" + std::to_string(f) + ".iet"];
+        for (int b = 0; b < 2000; ++b) blocks.insert(b);
+    }
+}
+
+void BM_SaveGlobal(benchmark::State& state) {
+    FakeFileSystem fake;
+    fake.AddDirectory("saves");
+    SetFileSystem(&fake);
+    CDynamicVariables::GetInstance()->SetString("SaveDataPath", "saves");
+    CMainScript script(nullptr);
+    FillGlobals(script, static_cast<int>(state.range(0)));
+    for (auto _ : state) script.GetSaveData().SaveGlobal(true);
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(fake.Contents("saves/saveg.dat").size()));
+    SetFileSystem(nullptr);
+    ClearGamePathCache();
+}
+BENCHMARK(BM_SaveGlobal)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+void BM_LoadGlobal(benchmark::State& state) {
+    FakeFileSystem fake;
+    fake.AddDirectory("saves");
+    SetFileSystem(&fake);
+    CDynamicVariables::GetInstance()->SetString("SaveDataPath", "saves");
+    CMainScript script(nullptr);
+    FillGlobals(script, static_cast<int>(state.range(0)));
+    script.GetSaveData().SaveGlobal(true);
+    for (auto _ : state) benchmark::DoNotOptimize(script.GetSaveData().Load("saveg.dat", CSaveData::kTypeGlobal));
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(fake.Contents("saves/saveg.dat").size()));
+    SetFileSystem(nullptr);
+    ClearGamePathCache();
+}
+BENCHMARK(BM_LoadGlobal)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
+
+}  // namespace
