@@ -1,6 +1,7 @@
 #include "Application/RunApplication.h"
 
 #include "Application/CKestrin.h"
+#include "Application/CKestrinScreen.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 
@@ -15,6 +16,7 @@ uint32_t WindowStyleFromIni() {
 
 RunResult RunApplication(int showCommand) {
     CDynamicVariables* dv = CDynamicVariables::GetInstance();
+    CKestrin::SetFactories(CKestrinScreen::Factory(), nullptr);
     CKestrin* application = new CKestrin();
     RunResult result = RunResult::Finished;
     if (application->Create(kCentred, kCentred, dv->GetInt("ini.Width"), dv->GetInt("ini.Height"), "Kestrin", "",
