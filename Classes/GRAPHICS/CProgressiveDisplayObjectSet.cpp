@@ -1,5 +1,6 @@
 #include "GRAPHICS/CProgressiveDisplayObjectSet.h"
 
+#include "CORE/CLogWindow.h"
 #include "CORE/StringHelpers.h"
 #include "GRAPHICS/CRect.h"
 
@@ -33,16 +34,6 @@ CProgressiveDisplayObjectSet::CProgressiveDisplayObjectSet(const std::shared_ptr
 
 CProgressiveDisplayObjectSet::~CProgressiveDisplayObjectSet() = default;
 
-bool CProgressiveDisplayObjectSet::SplitPath(const std::string& path, std::string& first, std::string& rest) {
-    const char* dot = FindCharMultibyte(path.c_str(), '.', 0, &first);
-    if (*dot == '\0') {
-        rest.clear();
-        return false;
-    }
-    rest.assign(dot + 1);
-    return true;
-}
-
 void CProgressiveDisplayObjectSet::UpdateFrame(const CMatrix2D& matrix, float alpha) {
     m_inFrame = true;
     if (IDisplayObject* next = m_objects[m_nextObject].get())
@@ -57,21 +48,38 @@ void CProgressiveDisplayObjectSet::DrawFrame(const CMatrix2D& matrix, float alph
     m_inFrame = false;
 }
 
+int32_t CProgressiveDisplayObjectSet::CountNames(const std::string& path) {
+    int32_t names = 1;
+    for (const char* p = path.c_str();; ++names) {
+        const char* dot = FindCharMultibyte(p, '.', 0, nullptr);
+        if (*dot == '\0')
+            return names;
+        p = dot + 1;
+    }
+}
+
+// The walks below go down the path one name at a time without recursion or copies of the
+// rest of the path, so that an absurdly deep path costs neither stack nor quadratic memory.
 bool CProgressiveDisplayObjectSet::FindChild(const std::string& path,
                                              std::shared_ptr<CProgressiveDisplayObjectSet>& out) {
-    std::string first, rest;
-    const bool hasRest = SplitPath(path, first, rest);
-    const ChildMap& next = m_children[m_nextChildren];
-    auto it = next.find(first);
-    if (it == next.end() || !it->second)
-        return true;
-    if (hasRest) {
+    CProgressiveDisplayObjectSet* node = this;
+    const char* p = path.c_str();
+    std::string first;
+    for (;;) {
+        const char* dot = FindCharMultibyte(p, '.', 0, &first);
+        const ChildMap& next = node->m_children[node->m_nextChildren];
+        auto it = next.find(first);
+        if (it == next.end() || !it->second)
+            return true;
+        if (*dot == '\0') {
+            out = it->second;
+            return false;
+        }
         if (it->second->GetKind() != kGroup)
             return true;
-        return it->second->FindChild(rest, out);
+        node = it->second.get();
+        p = dot + 1;
     }
-    out = it->second;
-    return false;
 }
 
 CProgressiveDisplayObjectSet* CProgressiveDisplayObjectSet::GetChild(const std::string& path) {
@@ -100,29 +108,42 @@ CProgressiveDisplayObjectSet::ChildMap& CProgressiveDisplayObjectSet::EditChildr
 
 void CProgressiveDisplayObjectSet::AddChild(const std::string& path,
                                             const std::shared_ptr<CProgressiveDisplayObjectSet>& node) {
-    std::string first, rest;
-    if (SplitPath(path, first, rest)) {
-        const ChildMap& next = m_children[m_nextChildren];
+    // Passes, commits and destruction go down the tree recursively: no absurd depth is built.
+    if (node && CountNames(path) > kMaxPathNames) {
+        LogPrintf("Layer path with more than %d names refused", kMaxPathNames);
+        return;
+    }
+    CProgressiveDisplayObjectSet* parent = this;
+    const char* p = path.c_str();
+    std::string first;
+    for (;;) {
+        const char* dot = FindCharMultibyte(p, '.', 0, &first);
+        if (*dot == '\0') {
+            ChildMap& next = parent->EditChildren();
+            if (node)
+                next[first] = node;
+            else
+                next.erase(first);
+            return;
+        }
+        const ChildMap& next = parent->m_children[parent->m_nextChildren];
         auto it = next.find(first);
-        std::shared_ptr<CProgressiveDisplayObjectSet> entry;
+        CProgressiveDisplayObjectSet* entry;
         if (it != next.end() && it->second) {
             if (it->second->GetKind() != kGroup)
                 return;
-            entry = it->second;
+            entry = it->second.get();
         } else {
             if (!node)
                 return;
-            entry.reset(CreateGroup());
-            EditChildren()[first] = entry;
+            // A new group of the parent's class.
+            std::shared_ptr<CProgressiveDisplayObjectSet> group(parent->CreateGroup());
+            parent->EditChildren()[first] = group;
+            entry = group.get();
         }
-        entry->AddChild(rest, node);
-        return;
+        parent = entry;
+        p = dot + 1;
     }
-    ChildMap& next = EditChildren();
-    if (node)
-        next[first] = node;
-    else
-        next.erase(first);
 }
 
 void CProgressiveDisplayObjectSet::Commit() {

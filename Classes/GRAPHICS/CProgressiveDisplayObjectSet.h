@@ -17,6 +17,8 @@ namespace kestrin {
 class CProgressiveDisplayObjectSet : public virtual IDisplayObject {
 public:
     enum Kind : int32_t { kGroup = 0, kObject = 1, kLayer = 2 };
+    // Most names a path stored by AddChild may have.
+    static constexpr int32_t kMaxPathNames = 128;
     // Ordered by plain byte comparison of the names: that order is the stacking order.
     using ChildMap = std::map<std::string, std::shared_ptr<CProgressiveDisplayObjectSet>>;
 
@@ -115,8 +117,6 @@ protected:
     virtual CProgressiveDisplayObjectSet* CreateGroup() const;
     // Copies the state Clone(true) copies.
     void CopySetFrom(const CProgressiveDisplayObjectSet& other);
-    // Splits a dotted path at its first '.' (Shift_JIS aware); false when there is no rest.
-    static bool SplitPath(const std::string& path, std::string& first, std::string& rest);
     // Applies a change to the current object and to a pending next one.
     template <class F>
     void ForEachLiveObject(F f) {
@@ -127,6 +127,8 @@ protected:
                 f(o);
     }
     ChildMap& EditChildren();
+    // Number of names in a dotted path.
+    static int32_t CountNames(const std::string& path);
 
     int32_t m_kind = kGroup;
     std::shared_ptr<IDisplayObject> m_objects[2];

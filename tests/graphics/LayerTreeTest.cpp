@@ -136,6 +136,24 @@ TEST(ProgressiveSet, ShiftJisNamesAreNotSplitAtTrailBytes) {
     EXPECT_EQ(Names(root.GetNextChildren()), std::vector<std::string>{name});
 }
 
+TEST(ProgressiveSet, AbsurdlyDeepPathsAreRefused) {
+    std::vector<std::string> log;
+    CProgressiveDisplayObjectSet root;
+    std::string deepest = "a";
+    for (int i = 1; i < CProgressiveDisplayObjectSet::kMaxPathNames; ++i)
+        deepest += ".a";
+    std::string absurd = deepest;
+    for (int i = 0; i < 100000; ++i)
+        absurd += ".b";
+    root.AddChild(absurd, Leaf("x", &log));
+    EXPECT_TRUE(root.GetNextChildren().empty());
+    root.AddChild(deepest, Leaf("x", &log));
+    EXPECT_NE(root.GetChild(deepest), nullptr);
+    root.AddChild(absurd, nullptr);  // a removal only walks: nothing there, nothing changes
+    EXPECT_NE(root.GetChild(deepest), nullptr);
+    root.Commit();
+}
+
 TEST(ProgressiveSet, PassOrderAndFramePasses) {
     std::vector<std::string> log;
     CProgressiveDisplayObjectSet root;
