@@ -367,8 +367,9 @@ bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int
     const int32_t sw = m_screenshotSurface->GetWidth(), sh = m_screenshotSurface->GetHeight();
     if (sw < 1 || sh < 1)
         return true;
-    if (width < 1 || height < 1) {
-        LogPrintf("Screenshot size %dx%d is empty; nothing is saved", width, height);
+    // The scaled image is built whole, so its size stays within what a layer builds whole.
+    if (width < 1 || height < 1 || int64_t(width) * height > CLayer::kMaxTransformedPixels) {
+        LogPrintf("Screenshot size %dx%d cannot be saved", width, height);
         return true;
     }
     std::shared_ptr<IGraphicRenderer> renderer = m_renderer->GetRenderer();

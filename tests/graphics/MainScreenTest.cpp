@@ -517,6 +517,8 @@ TEST_F(ScreenTest, ScreenshotsAreWrittenWholeOrNotAtAll) {
     EXPECT_FALSE(screen->SaveScreenshot("other.bmp", 128, 96));  // another extension stays, PNG inside
     EXPECT_EQ(DecodeSize(ReadFileBytes(dir.Path() + "/other.bmp")), "128x96");
     EXPECT_TRUE(screen->SaveScreenshot("zero", 0, 24));
+    EXPECT_TRUE(screen->SaveScreenshot("huge", 100000, 100000));
+    EXPECT_TRUE(ReadFileBytes(dir.Path() + "/huge.png").empty());
 
     // A failing write keeps the earlier file and leaves nothing beside it.
     const std::string before = ReadFileBytes(dir.Path() + "/shots/plain.png");
