@@ -4,6 +4,11 @@
 
 namespace kestrin {
 
+namespace {
+// Nesting of COruVariables::Load calls (single-threaded, like the whole interpreter).
+int g_loadDepth = 0;
+}  // namespace
+
 COruVariables::~COruVariables() = default;
 
 CVariant* COruVariables::Find(const std::string& name) {
@@ -103,7 +108,12 @@ void COruVariables::Load(CSerializer* serializer) {
         m_variables.clear();
         for (const auto& v : game) m_variables[v.first].SetString(v.second);
     }
+    // Only the store itself has scopes; the scope lists of scopes are never made, and a damaged
+    // or crafted save that nests them is not followed (no unbounded recursion on load).
+    if (g_loadDepth > 0) return;
+    ++g_loadDepth;
     serializer->LoadVariablesPtrList(m_scopes, 3);
+    --g_loadDepth;
     for (auto& scope : m_scopes)
         if (scope) scope->SetEncoding(GetEncoding());
 }

@@ -113,3 +113,33 @@ TEST(COruVariables, GameSavesKeepPlainVariablesAsStringsAndTheScopes) {
 }
 
 }  // namespace
+
+namespace {
+
+std::string Le32(uint32_t v) {
+    std::string s(4, '\0');
+    for (int i = 0; i < 4; ++i) s[i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    return s;
+}
+
+TEST(COruVariables, DeeplyNestedScopesInASaveAreNotFollowed) {
+    // Each level: an index of one member (key 3 at offset 12), a list of one scope, and the
+    // scope's own image. Saves never hold scopes inside scopes.
+    const uint32_t depth = 200000;
+    std::string image;
+    image.reserve(depth * 20);
+    for (uint32_t k = depth; k >= 1; --k)
+        image += Le32(1) + Le32(3) + Le32(12) + Le32(1) + Le32(20 * (k - 1));
+    COruVariables vars;
+    LoadImage(vars, image);
+    ASSERT_EQ(vars.GetLocalScopeCount(), 1u);
+    EXPECT_EQ(vars.GetLocalScope()->GetLocalScopeCount(), 0u);
+    // The store still loads normally afterwards.
+    COruVariables saved;
+    saved.PushLocalScope()->SetString("arg", "1");
+    COruVariables again;
+    LoadImage(again, Image(saved));
+    EXPECT_EQ(again.GetString("arg"), "1");
+}
+
+}  // namespace
