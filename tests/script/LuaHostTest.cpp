@@ -118,6 +118,21 @@ TEST_F(LuaHostTest, WrongArgumentsSetTheErrorTextTraceItAndLetLuaGoOn) {
     }
 }
 
+TEST_F(LuaHostTest, TheClassHasItsSeventeenMethods) {
+    std::string names;
+    for (const char* name : COruLua::kMethodNames) names += std::string(names.empty() ? "" : ", ") + "'" + name + "'";
+    EXPECT_FALSE(Run("count = 0\nfor _, name in ipairs{" + names + "} do\n"
+                     "  if type(o[name]) == 'function' then count = count + 1 end\nend"));
+    EXPECT_EQ(Check("count == 17"), "");
+}
+
+// A tag run from Lua may call Lua again; the outer call still returns nothing of its own.
+TEST_F(LuaHostTest, TagsRunFromLuaMayCallLuaAgain) {
+    EXPECT_FALSE(Lua().DoString("function inner(o, t) innerValue = o:var('40 + 2') .. t.x end"));
+    EXPECT_FALSE(Run("r = o:tag{'calllua', ['function'] = 'inner', x = 'y'}\nafter = true"));
+    EXPECT_EQ(Check("innerValue == '42y' and r == nil and after"), "");
+}
+
 TEST_F(LuaHostTest, KeyNumbersOutsideTheKeyRangeReadAsNotPressed) {
     m_windows->SetKeyDown(65, true);
     kestrin::CInput::GetInstance()->Update(16);
