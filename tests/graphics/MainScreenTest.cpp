@@ -469,6 +469,35 @@ TEST_F(ScreenTest, MessageLayersAreHostedAtMostOnce) {
     EXPECT_EQ(made, 2);
 }
 
+TEST_F(ScreenTest, PassesSkipTheTreeDuringTransitionsAndDrawControlsAbove) {
+    Open(64, 48, 64, 48);
+    std::vector<std::string> log;
+    struct Probe : CDisplayObject {
+        Probe(std::string n, std::vector<std::string>* l) : name(std::move(n)), log(l) {}
+        void OnUpdate(const CMatrix2D&, float, int32_t) override { log->push_back("u:" + name); }
+        void OnDraw(const CMatrix2D&, float, int32_t) override { log->push_back("d:" + name); }
+        std::string name;
+        std::vector<std::string>* log;
+    };
+    screen->GetRootLayer()->AddChild(
+        "tree", std::make_shared<COruLayer>(screen->GetSurfaceManager(), std::make_shared<Probe>("tree", &log)));
+    screen->GetUIControls()["slider"] = std::make_unique<Probe>("control", &log);
+    screen->SetMessageLayerMaker([&](const std::string&) { return std::make_shared<Probe>("message", &log); });
+    screen->ChangeMessageLayer("message0", 0);
+    screen->Flip();
+    screen->Update();
+    screen->Draw();
+    EXPECT_EQ(log, (std::vector<std::string>{"u:tree", "u:control", "u:message", "d:tree", "d:control", "d:message"}));
+    log.clear();
+    // During a transition nothing is updated; the next tree is captured once, under the controls.
+    screen->SetInTransition(true);
+    screen->Update();
+    screen->Draw();
+    screen->Draw();
+    EXPECT_EQ(log, (std::vector<std::string>{"d:tree", "d:tree", "d:control", "d:message", "d:tree", "d:control",
+                                             "d:message"}));
+}
+
 TEST_F(ScreenTest, DeleteLayerListsWhatGoes) {
     Open(64, 48, 64, 48);
     Add("a", Sprite());
