@@ -166,3 +166,19 @@ TEST(CScriptParser, CountsLinesWhereverLineEndsAre) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(CScriptParser, TrailBytesFollowTheScriptEncoding) {
+    // 8E 5C: one character in Shift_JIS and EUC-JP; in UTF-8 a stray byte and a backslash.
+    EXPECT_EQ(ParseToDump("\x8E\x5C[r]", nullptr, 0), "0@1 \x8E\x5C | 2@1 r");
+    EXPECT_EQ(ParseToDump("\x8E\x5C[r]", nullptr, 1), "0@1 \x8E\x5C | 2@1 r");
+    EXPECT_EQ(ParseToDump("\x8E\x5C[r]", nullptr, 2), "0@1 \x8E[r]");
+    // A4 40: a half-width katakana and "@" in Shift_JIS, one character in EUC-JP.
+    EXPECT_EQ(ParseToDump("\xA4\x40@", nullptr, 0), "0@1 \xA4 | 2@1 @ | 2@1 @");
+    EXPECT_EQ(ParseToDump("\xA4\x40@", nullptr, 1), "0@1 \xA4\x40 | 2@1 @");
+    // A UTF-8 lead byte takes its trail bytes whole: E3 80 5B is no "[".
+    EXPECT_EQ(ParseToDump("\xE3\x80\x5B\n", nullptr, 2), "0@1 \xE3\x80\x5B");
+}
+
+}  // namespace
