@@ -1,0 +1,1 @@
+o:debug('x') o:debug(1) local n = o:now() local r = o:random()

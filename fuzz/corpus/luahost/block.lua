@@ -1,0 +1,1 @@
+local b = o:getScriptBlock{file = 'main.iet', index = 2^40} o:setEventHandler{onEnterFrame = 'f', onClickWait = 1}

@@ -1,0 +1,1 @@
+o:isPush(-1) o:isDown(0/0) o:isDownEdge(1e300) o:isUpEdge('a') o:isDecide(13) local p = o:getMousePoint() return o:var('1 + 2')

@@ -1,0 +1,1 @@
+local x = COruLua() x:var('1') o.var('1') o.tag(x, 'exit') while true do end

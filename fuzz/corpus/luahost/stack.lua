@@ -1,0 +1,1 @@
+local s = o:getScriptStack() o:setScriptStack{file = 'x', index = -1} o:setScriptStack{index = 0/0} o:setScriptStatus(1e300) return o:getScriptStatus()

@@ -1,0 +1,1 @@
+o:tag('exit') o:tag{'nosuchtag', a = 1, b = 'x', [1] = 'y'} o:tag(nil)
