@@ -8,6 +8,7 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
+#include "CORE/Platform/FakeFileSystem.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruLua.h"
 
@@ -21,6 +22,10 @@ void StopRunaway(lua_State* L, lua_Debug*) { luaL_error(L, "instruction limit");
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static kestrin::CMainScript* script = [] {
         kestrin::CLogWindow::SetLineSink([](const std::string&) {});
+        // Tags run from Lua may load scripts and write the global data: all in memory.
+        auto* files = new kestrin::FakeFileSystem();
+        files->AddFile("main.iet", "*start\n[exit]\n");
+        kestrin::SetFileSystem(files);
         auto* s = new kestrin::CMainScript(nullptr);
         s->SetDebugMode(1);
         lua_State* L = s->GetLua().GetState();
