@@ -29,6 +29,8 @@
 #include "GRAPHICS/ILayer.h"
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/ISurfaceFactory.h"
+#include "GRAPHICS/Platform/CDxLayerFactory.h"
+#include "GRAPHICS/Platform/CDxRenderer.h"
 #include "GRAPHICS/TweenRegistry.h"
 
 namespace kestrin {
@@ -70,7 +72,12 @@ CMainScreen::CMainScreen(CGameWindow* window, std::shared_ptr<IFramePresenter> p
       m_screenshotSurface(std::make_shared<CSurface>()) {
     m_software = HasArgument("fsr") || BoolVariable("ini.ForceSoftwareRender");
 
-    // The hardware renderer, when this build has one, registers ahead of the software one.
+    // The hardware renderer registers ahead of the software one, unless software is forced.
+    std::shared_ptr<CDxRenderer> dx;
+    if (!m_software) {
+        dx = std::make_shared<CDxRenderer>();
+        m_renderer->AddRenderer(dx, std::make_unique<CDxLayerFactory>(dx), std::make_unique<CDxSurfaceFactory>(dx));
+    }
     auto gdi = std::make_shared<CGdiRenderer>(std::move(presenter));
     m_renderer->AddRenderer(gdi, std::make_unique<CLayerFactory>(gdi), std::make_unique<CSurfaceFactory>());
 
@@ -79,6 +86,14 @@ CMainScreen::CMainScreen(CGameWindow* window, std::shared_ptr<IFramePresenter> p
         LogPrintf("The screen could not start a renderer for the window");
     if (m_renderer->GetRenderer() == gdi)
         m_software = true;
+    if (dx && m_renderer->GetRenderer() == dx) {
+        // A reset loses the render targets: a running transition captures its picture again.
+        dx->AddDeviceResetHandler(this, nullptr, [this]() {
+            if (m_inTransition)
+                m_recapture = true;
+            m_clearFrames = 2;
+        });
+    }
 
     m_width = IntVariable("ini.Width");
     m_height = IntVariable("ini.Height");
@@ -123,6 +138,8 @@ CMainScreen::CMainScreen(CGameWindow* window, std::shared_ptr<IFramePresenter> p
 }
 
 CMainScreen::~CMainScreen() {
+    if (auto dx = std::dynamic_pointer_cast<CDxRenderer>(m_renderer->GetRenderer()))
+        dx->RemoveDeviceResetHandler(this);
     m_rootLayer.reset();
     m_graphicLoaders.reset();
     m_fileFactory.reset();
@@ -342,6 +359,11 @@ void CMainScreen::OnResize() {
     std::shared_ptr<IGraphicRenderer> selected = m_renderer->GetRenderer();
     if (auto gdi = std::dynamic_pointer_cast<CGdiRenderer>(selected)) {
         if (gdi->Init(m_gameWindow->GetHandle()))
+            return;
+        m_clearFrames = 2;
+    } else if (auto dx = std::dynamic_pointer_cast<CDxRenderer>(selected)) {
+        // The back buffer is made again at the new size.
+        if (dx->ChangeScreenMode(m_gameWindow->GetHandle(), 1, !m_gameWindow->IsFullScreen()))
             return;
         m_clearFrames = 2;
     }
