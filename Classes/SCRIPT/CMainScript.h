@@ -15,7 +15,8 @@
 #include <functional>
 #include <map>
 #include <memory>
-#include <random>
+#include <boost/random/mersenne_twister.hpp>
+#include <boost/random/uniform_int_distribution.hpp>
 #include <set>
 #include <string>
 #include <unordered_map>
@@ -242,7 +243,7 @@ public:
     CScriptBlock& GetEventBlock(int index) { return m_eventBlocks[index]; }
     std::map<int, CScriptBlock>& GetPushKeyHandlers() { return m_pushKeys; }
     std::map<std::string, CGlyphInfo>& GetGlyphSettings() { return m_glyphSettings; }
-    std::mt19937& GetRandom() { return m_random; }
+    boost::random::mt19937& GetRandom() { return m_random; }
     int RandomValue() { return m_randomDistribution(m_random); }
     bool IsRightClickMode() const { return m_rightClickMode; }
     int GetAutoSaveMode() const { return m_autoSaveMode; }
@@ -327,8 +328,9 @@ private:
     uint32_t m_now = 0;
     int32_t m_currentLine = 0;
     std::vector<std::function<void()>> m_deferredCalls;
-    std::mt19937 m_random;
-    std::uniform_int_distribution<int> m_randomDistribution{0, 65535};
+    // Boost's distribution: scripts may rely on the exact numbers it draws.
+    boost::random::mt19937 m_random;
+    boost::random::uniform_int_distribution<int> m_randomDistribution{0, 65535};
     int m_textEncoding = 0;
 
     std::map<std::string, BlockList> m_scripts;
