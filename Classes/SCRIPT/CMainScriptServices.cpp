@@ -2,8 +2,12 @@
 // layer, sound, network, Lua, save data and the backlog. Each neighbour that is absent
 // (no screen in tests, or a subsystem not built yet) takes its "nothing there" path here,
 // so the interpreter loop itself never tests for them.
+#include "CORE/CGameWindow.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/Platform/IMessageBox.h"
+#include "GRAPHICS/CMainScreen.h"
+#include "GRAPHICS/COruLayer.h"
+#include "GRAPHICS/TTween.h"
 #include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
@@ -12,32 +16,97 @@ namespace kestrin {
 
 // --- Screen, layers and the message layer ---
 
-CLinkableTextRenderer* CMainScript::GetMessageLayer() const { return nullptr; }
+namespace {
 
-void CMainScript::SetScreenEncoding() {}
+// The node at a dotted id under the screen's root layer, or null.
+std::shared_ptr<COruLayer> FindRootChild(CMainScreen* screen, const std::string& id) {
+    std::shared_ptr<COruLayer> node;
+    if (!screen || !screen->GetRootLayer() || id.empty()) return node;
+    if (screen->GetRootLayer()->FindLayer(id, node)) node.reset();
+    return node;
+}
 
-void CMainScript::ResetScreen() {}
+// A linear 1000 ms alpha tween on a node; it stops writing once the node is gone.
+void StartAlphaTween(const std::shared_ptr<COruLayer>& node, int32_t from, int32_t to) {
+    std::weak_ptr<COruLayer> weak = node;
+    auto* tween = new TTween<int>(
+        [weak](int alpha) {
+            if (auto layer = weak.lock()) layer->SetAlpha(alpha);
+        },
+        from, to, 1000, 0);
+    node->AddTween(RegisterTween(tween));
+}
 
-void CMainScript::FlipScreen() {}
+}  // namespace
 
-void CMainScript::SetRootDraggable(bool draggable) { (void)draggable; }
+CLinkableTextRenderer* CMainScript::GetMessageLayer() const {
+    return m_screen ? m_screen->GetCurrentMessageLayer() : nullptr;
+}
+
+void CMainScript::SetScreenEncoding() {
+    if (m_screen) m_screen->SetTextEncoding(static_cast<uint32_t>(m_textEncoding));
+}
+
+// A fresh layer tree, no message layers but the backlog one and the unnamed current one,
+// and no UI controls.
+void CMainScript::ResetScreen() {
+    if (!m_screen) return;
+    if (COruLayer* root = m_screen->GetRootLayer()) {
+        root->StopTweens();
+        std::vector<std::string> names;
+        for (const auto& child : root->GetChildren()) names.push_back(child.first);
+        for (const auto& child : root->GetNextChildren()) names.push_back(child.first);
+        for (const auto& name : names) root->AddChild(name, nullptr);
+        root->Commit();
+    }
+    for (auto& layer : m_screen->GetMessageLayers()) {
+        auto tweens = m_screen->GetMessageLayerTweens().find(layer.first);
+        if (tweens == m_screen->GetMessageLayerTweens().end()) continue;
+        for (int32_t id : tweens->second) StopTween(id);
+    }
+    m_screen->GetMessageLayers().clear();
+    m_screen->GetMessageLayerTweens().clear();
+    m_screen->ChangeMessageLayer("backlog", 0);
+    m_screen->ChangeMessageLayer("", 0);
+    m_screen->GetUIControls().clear();
+}
+
+void CMainScript::FlipScreen() {
+    if (m_screen) m_screen->Flip();
+}
+
+void CMainScript::SetRootDraggable(bool draggable) {
+    if (m_screen && m_screen->GetRootLayer()) m_screen->GetRootLayer()->SetDraggable(draggable);
+}
 
 void CMainScript::SetLayerVisible(const std::string& id, bool visible) {
-    (void)id;
-    (void)visible;
+    if (auto node = FindRootChild(m_screen, id)) node->SetVisible(visible);
 }
 
+// An inline (homing) glyph needs the message layer's renderer, which the text subsystem
+// brings; until then every glyph shows at its own place.
 void CMainScript::ShowGlyphLayer(const std::string& id, const CPoint& position, bool homing) {
-    (void)id;
     (void)position;
     (void)homing;
+    SetLayerVisible(id, true);
 }
 
-void CMainScript::HideGlyphLayer(const std::string& id) { (void)id; }
+void CMainScript::HideGlyphLayer(const std::string& id) { SetLayerVisible(id, false); }
 
-void CMainScript::FadeInLayer(const std::string& id) { (void)id; }
+void CMainScript::FadeInLayer(const std::string& id) {
+    auto node = FindRootChild(m_screen, id);
+    if (!node || !node->IsVisible()) return;
+    node->FinishTweens();
+    node->SetAlpha(0);
+    StartAlphaTween(node, 0, 255);
+}
 
-void CMainScript::FadeOutLayer(const std::string& id) { (void)id; }
+void CMainScript::FadeOutLayer(const std::string& id) {
+    auto node = FindRootChild(m_screen, id);
+    if (!node || !node->IsVisible()) return;
+    node->FinishTweens();
+    StartAlphaTween(node, node->GetAlpha(), 0);
+}
 
 // Without a message layer there is nothing still appearing: text counts as shown.
 bool CMainScript::IsTextShown() const { return true; }
@@ -69,7 +138,11 @@ void CMainScript::ShowMessage(const std::string& text, const std::string& captio
 
 // --- Window ---
 
-void CMainScript::ToggleFullScreen() {}
+void CMainScript::ToggleFullScreen() {
+    if (!m_screen || m_screen->IsSoftware() || !m_screen->GetGameWindow()) return;
+    m_screen->GetGameWindow()->ToggleFullScreen();
+    UpdateTextFieldRect();
+}
 
 // No text field exists before the ime tag is built.
 void CMainScript::UpdateTextFieldRect() {}

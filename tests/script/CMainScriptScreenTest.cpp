@@ -1,0 +1,124 @@
+// The interpreter on a real screen (software renderer, SDL dummy driver): the layer tree at
+// boot, the click-wait glyph and layer fades.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "CORE/CDynamicVariables.h"
+#include "CORE/CGameWindow.h"
+#include "CORE/CLogWindow.h"
+#include "CORE/CWindow.h"
+#include "GRAPHICS/CMainScreen.h"
+#include "GRAPHICS/COruLayer.h"
+#include "GRAPHICS/ILayer.h"
+#include "GRAPHICS/ILayerFactory.h"
+#include "GRAPHICS/TweenRegistry.h"
+#include "SCRIPT/CMainScript.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace kestrin;
+
+namespace {
+
+class InterpreterScreenTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_oldDir = fs::current_path();
+        fs::current_path(m_dir.Path());
+        CDynamicVariables* v = CDynamicVariables::GetInstance();
+        v->SetString("ini.Boot", "main.iet");
+        v->SetString("ini.Charset", "utf-8");
+        v->SetInt("ini.Width", 64);
+        v->SetInt("ini.Height", 48);
+        m_window = std::make_unique<CGameWindow>();
+        ASSERT_FALSE(m_window->Create(0, 0, 64, 48, "KestrinInterpreterTest", "", kWsPopup, kSwShowNormal, 0));
+        m_screen = std::make_unique<CMainScreen>(m_window.get());
+        ASSERT_TRUE(m_screen->IsReady());
+    }
+    void TearDown() override {
+        m_script.reset();
+        m_screen.reset();
+        if (m_window) m_window->Destroy();
+        m_window.reset();
+        CLogWindow::ReleaseInstance();
+        CDynamicVariables::ReleaseInstance();
+        fs::current_path(m_oldDir);
+    }
+
+    // A visible image layer node under the root, committed.
+    std::shared_ptr<COruLayer> AddRootLayer(const std::string& name, bool visible) {
+        auto node = std::make_shared<COruLayer>(m_screen->GetSurfaceManager(), m_screen->GetLayerFactory()->Create());
+        node->SetVisible(visible);
+        m_screen->GetRootLayer()->AddChild(name, node);
+        m_screen->GetRootLayer()->Commit();
+        return node;
+    }
+
+    void Frame() {
+        m_now += 16;
+        UpdateTweens(m_now);
+        m_script->Update(m_now);
+    }
+
+    kestrin_test::TempDir m_dir;
+    fs::path m_oldDir;
+    std::unique_ptr<CGameWindow> m_window;
+    std::unique_ptr<CMainScreen> m_screen;
+    std::unique_ptr<CMainScript> m_script;
+    uint32_t m_now = 0;
+};
+
+TEST_F(InterpreterScreenTest, BootEmptiesTheLayerTreeAndMakesTheBacklogAndUnnamedMessageLayers) {
+    m_dir.Write("main.iet", "@\n");
+    m_script = std::make_unique<CMainScript>(m_screen.get());
+    AddRootLayer("old", true);
+    ASSERT_FALSE(m_script->Start());
+    EXPECT_TRUE(m_screen->GetRootLayer()->GetChildren().empty());
+    EXPECT_TRUE(m_screen->GetRootLayer()->GetNextChildren().empty());
+    EXPECT_EQ(m_screen->GetMessageLayers().size(), 2u);
+    EXPECT_TRUE(m_screen->GetMessageLayers().count("backlog"));
+    EXPECT_TRUE(m_screen->GetMessageLayers().count(""));
+    EXPECT_EQ(m_screen->GetTextEncoding(), 2u);
+}
+
+TEST_F(InterpreterScreenTest, ClickWaitGlyphShowsDuringTheWaitAndHidesAfterIt) {
+    m_dir.Write("main.iet", "@\n@\n");
+    m_script = std::make_unique<CMainScript>(m_screen.get());
+    ASSERT_FALSE(m_script->Start());
+    auto icon = AddRootLayer("icon", false);
+    auto& glyph = m_script->GetGlyphSettings()[""];
+    glyph.lineGlyphSet = true;
+    glyph.lineGlyphLayer = "icon";
+    Frame();
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
+    // The wait shows its glyph from the next frame's wait check on.
+    EXPECT_FALSE(icon->IsVisible());
+    Frame();
+    EXPECT_TRUE(icon->IsVisible());
+    m_script->HideGlyph();
+    EXPECT_FALSE(icon->IsVisible());
+}
+
+TEST_F(InterpreterScreenTest, FadesRunOverASecondAndSkipHiddenLayers) {
+    m_dir.Write("main.iet", "@\n");
+    m_script = std::make_unique<CMainScript>(m_screen.get());
+    ASSERT_FALSE(m_script->Start());
+    auto shown = AddRootLayer("shown", true);
+    auto hidden = AddRootLayer("hidden", false);
+    m_script->FadeOutLayer("shown");
+    m_script->FadeOutLayer("hidden");
+    m_script->FadeInLayer("missing");
+    EXPECT_EQ(shown->GetTweenIds().size(), 1u);
+    EXPECT_TRUE(hidden->GetTweenIds().empty());
+    for (int i = 0; i < 70; ++i) Frame();
+    EXPECT_EQ(shown->GetAlpha(), 0);
+    EXPECT_TRUE(shown->IsVisible());
+    m_script->FadeInLayer("shown");
+    EXPECT_EQ(shown->GetAlpha(), 0);
+    for (int i = 0; i < 70; ++i) Frame();
+    EXPECT_EQ(shown->GetAlpha(), 255);
+}
+
+}  // namespace
