@@ -2,6 +2,7 @@
 
 #include "Application/CKestrin.h"
 #include "Application/CKestrinScreen.h"
+#include "Application/EngineFactories.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 
@@ -16,7 +17,7 @@ uint32_t WindowStyleFromIni() {
 
 RunResult RunApplication(int showCommand) {
     CDynamicVariables* dv = CDynamicVariables::GetInstance();
-    CKestrin::SetFactories(CKestrinScreen::Factory(), nullptr);
+    CKestrin::SetFactories(CKestrinScreen::Factory(), DefaultScriptFactory());
     CKestrin* application = new CKestrin();
     RunResult result = RunResult::Finished;
     if (application->Create(kCentred, kCentred, dv->GetInt("ini.Width"), dv->GetInt("ini.Height"), "Kestrin", "",

@@ -12,7 +12,11 @@
 #include <string>
 #include <vector>
 
+#include "Application/CKestrin.h"
+#include "Application/EngineFactories.h"
+#include "Application/RunApplication.h"
 #include "CORE/CDynamicVariables.h"
+#include "CORE/CFps.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/CInput.h"
 #include "CORE/CTimer.h"
@@ -24,6 +28,10 @@
 #include "HarnessOptions.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "GRAPHICS/CMainScreen.h"
+#include "GRAPHICS/CPng.h"
+#include "GRAPHICS/CSurface.h"
+#include "GRAPHICS/Platform/FakeFramePresenter.h"
 #include "babel/babel.h"
 #include "GRAPHICS/TweenRegistry.h"
 
@@ -94,6 +102,22 @@ bool WriteLines(const std::string& path, const std::vector<std::string>& lines) 
     return static_cast<bool>(out);
 }
 
+// The screen as it is now, as a PNG file. True on failure.
+bool SaveScreenshot(CMainScreen* screen, const std::string& path) {
+    if (!screen) return true;
+    screen->TakeScreenshot();
+    CPng png;
+    CPng::SOutputBuffer buffer;
+    buffer.capacity = 1 << 16;
+    buffer.data = new uint8_t[buffer.capacity];
+    bool failed = png.Save(screen->GetScreenshotSurface().get(), buffer, -1);
+    std::unique_ptr<uint8_t[]> bytes(buffer.data);
+    if (failed) return true;
+    std::ofstream out(path, std::ios::binary);
+    out.write(reinterpret_cast<const char*>(bytes.get()), buffer.length);
+    return !out;
+}
+
 std::vector<std::string> DumpVariables(COruVariables& variables, int encoding) {
     std::vector<std::pair<std::string, std::string>> entries;
     for (const auto& entry : variables.GetTable()) {
@@ -154,9 +178,13 @@ int main(int argc, char** argv) {
         return 1;
     }
 
+    // Time moves only when the frame pacer sleeps: exactly 60 frames per second.
     auto clock = std::make_shared<FakeClock>(0);
     CTimer::SetClock(clock);
-
+    // Windows, keyboard and mouse come from the headless window system; the input script
+    // sets its keys and mouse.
+    auto windows = std::make_shared<FakeWindowSystem>();
+    SetWindowSystem(windows);
     HarnessMessageBox messageBox;
     SetMessageBox(&messageBox);
     SCapture capture;
@@ -166,80 +194,84 @@ int main(int argc, char** argv) {
     fs::path saves = fs::temp_directory_path() / ("kestrin-harness-" + std::to_string(std::random_device()()));
     fs::create_directories(saves, ec);
 
-    // Input comes from the script through the headless window system.
-    auto windows = std::make_shared<FakeWindowSystem>();
-    SetWindowSystem(windows);
-
     CDynamicVariables* dynamic = CDynamicVariables::GetInstance();
+    dynamic->SetMap("ApplicationArguments", {{"0", options.game}});
     dynamic->SetString("ApplicationPath", (game / "kestrin").string());
     dynamic->SetString("GameDataPath", game.string());
-    dynamic->SetString("SaveDataPath", saves.string());
     LoadSystemIni();
+    dynamic->SetString("SaveDataPath", saves.string());
 
-    SWindowDesc desc;
-    desc.width = dynamic->GetInt("ini.Width");
-    desc.height = dynamic->GetInt("ini.Height");
-    WindowHandle window = windows->CreateWindow(desc);
-    windows->SetGeometry(window, 0, 0, desc.width, desc.height);
-    windows->SetFocus(window);
-    CInput* inputState = CInput::CreateInstance(window);
-    // Keys and buttons pressed in a frame are released in the next one.
-    std::vector<int> releaseNext;
+    const int width = dynamic->GetInt("ini.Width");
+    const int height = dynamic->GetInt("ini.Height");
+    InstallEngineFactories([&](CKestrin& application) -> std::shared_ptr<IFramePresenter> {
+        return std::make_shared<FakeFramePresenter>(application.GetHandle(), width, height);
+    });
 
     int status = 0;
     int encoding = 0;
-    {
-        std::unique_ptr<CMainScript> script(new CMainScript(nullptr));
-        bool failed = script->Start();
+    CKestrin* application = new CKestrin();
+    if (application->Create(kCentred, kCentred, width, height, "Kestrin", "", WindowStyleFromIni(), 1, 0)) {
+        std::fprintf(stderr, "kestrin-harness: start-up failed (the window, or the boot script)\n");
+        status = 1;
+    } else {
+        CMainScript* script = GetMainScript(application->GetScript());
+        CMainScreen* screen = GetMainScreen(application->GetScreen());
         encoding = script->GetTextEncoding();
-        if (failed) {
-            std::fprintf(stderr, "kestrin-harness: the boot script could not be loaded\n");
-            status = 1;
-        } else {
-            if (!options.traceFile.empty()) {
-                script->SetDebugMode(1);
-                script->SetTraceLevel(3);
-            }
-            size_t next = 0;
-            for (uint32_t frame = 0; frame < options.frames; ++frame) {
-                clock->SetTime(FrameTime(frame));
-                for (int key : releaseNext) windows->SetKeyDown(key, false);
-                releaseNext.clear();
-                for (; next < input.size() && input[next].frame <= frame; ++next) {
-                    const SInputEvent& event = input[next];
-                    switch (event.kind) {
-                        case SInputEvent::Click:
-                        case SInputEvent::RightClick: {
-                            int button = event.kind == SInputEvent::Click ? 1 : 2;
-                            windows->SetMouseScreenPoint(event.x, event.y);
-                            windows->SetKeyDown(button, true);
-                            releaseNext.push_back(button);
-                            break;
-                        }
-                        case SInputEvent::Key:
-                            windows->SetKeyDown(event.key, true);
-                            releaseNext.push_back(event.key);
-                            break;
-                        case SInputEvent::Text:
-                            LogPrintf("kestrin-harness: frame %u: no text field takes text yet", frame);
-                            break;
-                        case SInputEvent::Dialog:
-                            messageBox.answers.push_back(event.yes);
-                            break;
+        if (!options.traceFile.empty()) {
+            script->SetDebugMode(1);
+            script->SetTraceLevel(3);
+        }
+        windows->SetFocus(application->GetHandle());
+        int windowX = 0, windowY = 0;
+        windows->GetPosition(application->GetHandle(), windowX, windowY);
+
+        std::vector<int> releaseNext;
+        size_t next = 0;
+        for (uint32_t frame = 0; frame < options.frames; ++frame) {
+            // Keys and buttons pressed in a frame are released in the next one.
+            for (int key : releaseNext) windows->SetKeyDown(key, false);
+            releaseNext.clear();
+            for (; next < input.size() && input[next].frame <= frame; ++next) {
+                const SInputEvent& event = input[next];
+                switch (event.kind) {
+                    case SInputEvent::Click:
+                    case SInputEvent::RightClick: {
+                        int button = event.kind == SInputEvent::Click ? 1 : 2;
+                        // Game pixels map onto client pixels one to one at the window's own size.
+                        windows->SetMouseScreenPoint(windowX + event.x, windowY + event.y);
+                        windows->SetKeyDown(button, true);
+                        releaseNext.push_back(button);
+                        break;
                     }
+                    case SInputEvent::Key:
+                        windows->SetKeyDown(event.key, true);
+                        releaseNext.push_back(event.key);
+                        break;
+                    case SInputEvent::Text:
+                        LogPrintf("kestrin-harness: frame %u: no text field takes text yet", frame);
+                        break;
+                    case SInputEvent::Dialog:
+                        messageBox.answers.push_back(event.yes);
+                        break;
                 }
-                UpdateTweens(FrameTime(frame));
-                inputState->Update(FrameTime(frame));
-                script->Update(FrameTime(frame));
-                if (script->GetState() == CMainScript::STAT_QUIT) break;
             }
-            if (!options.dumpVarsFile.empty() &&
-                !WriteLines(options.dumpVarsFile, DumpVariables(script->GetVariables(), script->GetTextEncoding()))) {
-                std::fprintf(stderr, "kestrin-harness: cannot write %s\n", options.dumpVarsFile.c_str());
-                status = 1;
+            if (application->RunFrame()) break;
+            for (const auto& shot : options.screenshots) {
+                if (shot.frame == frame && SaveScreenshot(screen, shot.file)) {
+                    std::fprintf(stderr, "kestrin-harness: cannot write the screenshot %s\n", shot.file.c_str());
+                    status = 1;
+                }
             }
         }
+        if (!options.dumpVarsFile.empty() &&
+            !WriteLines(options.dumpVarsFile, DumpVariables(script->GetVariables(), encoding))) {
+            std::fprintf(stderr, "kestrin-harness: cannot write %s\n", options.dumpVarsFile.c_str());
+            status = 1;
+        }
     }
+    delete application;
+    CKestrin::SetFactories(nullptr, nullptr);
+
     CLogWindow::SetLineSink(nullptr);
     for (auto& line : capture.lines) line = ToUtf8(line, encoding);
     if (!options.traceFile.empty() && !WriteLines(options.traceFile, capture.lines)) {
@@ -247,11 +279,12 @@ int main(int argc, char** argv) {
         status = 1;
     }
     fs::remove_all(saves, ec);
-    SetWindowSystem(nullptr);
     SetMessageBox(nullptr);
     CDynamicVariables::ReleaseInstance();
     CInput::ReleaseInstance();
     CLogWindow::ReleaseInstance();
     CTimer::ReleaseInstance();
+    ClearTweenRegistry();
+    SetWindowSystem(nullptr);
     return status;
 }

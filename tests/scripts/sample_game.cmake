@@ -8,7 +8,7 @@ set(expected ${SOURCE_DIR}/tests/data/sample)
 
 execute_process(
   COMMAND ${harness} ${SOURCE_DIR}/sample --frames 600
-          --input ${expected}/input.txt --trace ${out}/trace.txt --dump-vars ${out}/vars.txt
+          --trace ${out}/trace.txt --dump-vars ${out}/vars.txt --screenshot 0:${out}/frame0.png
   RESULT_VARIABLE status
   ERROR_VARIABLE errors)
 if(NOT status EQUAL 0)
@@ -20,6 +20,10 @@ function(normalize in result)
   string(REGEX REPLACE "(^|\n)(s\\.datapath|s\\.savepath)=[^\n]*" "\\1\\2=*" text "${text}")
   set(${result} "${text}" PARENT_SCOPE)
 endfunction()
+
+if(NOT EXISTS ${out}/frame0.png)
+  message(FATAL_ERROR "kestrin-harness wrote no screenshot")
+endif()
 
 set(failed "")
 foreach(name trace vars)
