@@ -203,9 +203,10 @@ int main(int argc, char** argv) {
 
     const int width = dynamic->GetInt("ini.Width");
     const int height = dynamic->GetInt("ini.Height");
-    InstallEngineFactories([&](CKestrin& application) -> std::shared_ptr<IFramePresenter> {
-        return std::make_shared<FakeFramePresenter>(application.GetHandle(), width, height);
-    });
+    CKestrin::SetFactories(PresentingScreenFactory([&](CKestrin& application) -> std::shared_ptr<IFramePresenter> {
+                               return std::make_shared<FakeFramePresenter>(application.GetHandle(), width, height);
+                           }),
+                           MainScriptFactory());
 
     int status = 0;
     int encoding = 0;

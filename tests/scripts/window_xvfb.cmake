@@ -27,6 +27,8 @@ set(work ${BINARY_DIR}/window_xvfb)
 file(REMOVE_RECURSE ${work})
 file(MAKE_DIRECTORY ${work})
 file(COPY ${SOURCE_DIR}/sample DESTINATION ${work})
+# The sample ends by itself; here the game must stay open until it is asked to close.
+file(WRITE ${work}/sample/main.iet "@\n")
 
 set(script [=[
 unset SDL_VIDEODRIVER
