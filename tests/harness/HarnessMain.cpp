@@ -195,7 +195,8 @@ int main(int argc, char** argv) {
     fs::create_directories(saves, ec);
 
     CDynamicVariables* dynamic = CDynamicVariables::GetInstance();
-    dynamic->SetMap("ApplicationArguments", {{"0", options.game}});
+    // "fsr": the software renderer, drawing into the headless window.
+    dynamic->SetMap("ApplicationArguments", {{"0", options.game}, {"fsr", ""}});
     dynamic->SetString("ApplicationPath", (game / "kestrin").string());
     dynamic->SetString("GameDataPath", game.string());
     LoadSystemIni();
