@@ -11,6 +11,7 @@
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
+#include "CORE/Platform/FakeMessageBox.h"
 #include "CORE/Platform/FakeWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "SCRIPT/COruVariables.h"
@@ -342,6 +343,51 @@ TEST_F(InterpreterTest, KeysEndClickWaitsRunPushHandlersAndSwitchCommandSkip) {
     Press(16);
     EXPECT_EQ(Var("s.status.commandskip"), "1");
     EXPECT_EQ(m_script->GetState(), CMainScript::STAT_QUIT);
+}
+
+TEST_F(InterpreterTest, AutomodeEndsAClickWaitAfterTheAutomodeWait) {
+    Write("main.iet", "@\n[nosuchtag]\n@\n");
+    ASSERT_FALSE(Boot());
+    m_script->SetAutoMode(true, false);
+    EXPECT_FALSE(m_script->IsAutoMode());  // not allowed yet
+    m_script->SetAutoModeAllowed(true);
+    m_script->SetAutoMode(true, false);
+    EXPECT_EQ(Var("s.status.automode"), "1");
+    m_script->GetVariables().SetInt("s.automodewait", 500);
+    Frames(2);  // the wait starts, then its wake time is set
+    uint32_t started = m_now;
+    while (m_script->GetCaret().index == 1 && m_now < started + 2000) Frames(1);
+    EXPECT_GT(m_now, started + 500);
+    EXPECT_LE(m_now, started + 500 + 32);
+    EXPECT_EQ(m_script->GetCaret().index, 3);
+}
+
+TEST_F(InterpreterTest, TimedWaitIgnoresPushKeysAndDebugReloadNeedsTheTrace) {
+    UseInput();
+    Write("main.iet", "@\n*pushed\n@\n");
+    ASSERT_FALSE(Boot());
+    kestrin::FakeMessageBox box;
+    kestrin::SetMessageBox(&box);
+    Frames(1);
+    CScriptBlock handler;
+    handler.SetName("setonpush");
+    handler.GetAttributes()["label"] = "pushed";
+    m_script->GetPushKeyHandlers()[32] = handler;
+    m_script->SetStatus(CMainScript::STAT_WAIT);
+    m_script->GetCaret().wakeTime = m_now + 100000;
+    Press(32);
+    EXPECT_EQ(m_script->GetCaret().index, 1);
+
+    m_script->GetCaret().wakeTime = 0;
+    m_script->SetStatus(CMainScript::STAT_CLICK);
+    m_script->SetDebugMode(0);
+    Press(116);
+    EXPECT_TRUE(box.shown.empty());
+    m_script->SetDebugMode(1);
+    Press(116);
+    ASSERT_EQ(box.shown.size(), 1u);
+    EXPECT_EQ(box.shown[0].caption, "デバッグ");
+    kestrin::SetMessageBox(nullptr);
 }
 
 TEST_F(InterpreterTest, SystemVariablesAfterBoot) {
