@@ -26,7 +26,8 @@ bool TTween<T>::Update(uint32_t now) {
         m_endTime = m_startTime + m_duration;
     }
     double v;
-    if (now <= m_startTime) {
+    // A run of 0 ms is at its end as soon as it starts.
+    if (now < m_startTime || (now == m_startTime && m_duration != 0)) {
         v = m_start;
     } else if (now >= m_endTime) {
         v = m_end;

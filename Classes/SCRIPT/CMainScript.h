@@ -24,6 +24,7 @@
 
 #include "CORE/ISerializable.h"
 #include "GRAPHICS/CPoint.h"
+#include "GRAPHICS/CTweenQueue.h"
 #include "SCRIPT/CScriptBlock.h"
 
 namespace kestrin {
@@ -40,6 +41,8 @@ class CProcessCommunication;
 class CServerSocket;
 class COruLua;
 class CSaveData;
+class CTweenQueue;
+class IDisplayObject;
 
 // Seconds since 1970 as 32 bits; seeds the interpreter's random generator.
 uint32_t GetScriptUnixTime();
@@ -175,6 +178,31 @@ public:
     bool TagExit(CScriptBlock block, bool replay);
     bool TagLua(CScriptBlock block, bool replay);
     bool TagCalllua(CScriptBlock block, bool replay);
+    bool TagStop(CScriptBlock block, bool replay);
+    bool TagIf(CScriptBlock block, bool replay);
+    bool TagElse(CScriptBlock block, bool replay);
+    bool TagIfEnd(CScriptBlock block, bool replay);
+    bool TagLoop(CScriptBlock block, bool replay);
+    bool TagLoopEnd(CScriptBlock block, bool replay);
+    bool TagWait(CScriptBlock block, bool replay);
+    bool TagTag(CScriptBlock block, bool replay);
+    bool TagMacroadd(CScriptBlock block, bool replay);
+    bool TagMacrodel(CScriptBlock block, bool replay);
+    bool TagVar(CScriptBlock block, bool replay);
+    bool TagDebug(CScriptBlock block, bool replay);
+    bool TagDebugprint(CScriptBlock block, bool replay);
+    bool TagLyc(CScriptBlock block, bool replay);
+    bool TagLyprop(CScriptBlock block, bool replay);
+    bool TagLyedit(CScriptBlock block, bool replay);
+    bool TagLydel(CScriptBlock block, bool replay);
+    bool TagLytween(CScriptBlock block, bool replay);
+    bool TagTweenset(CScriptBlock block, bool replay);
+    bool TagTweensetEnd(CScriptBlock block, bool replay);
+    bool TagLytweendel(CScriptBlock block, bool replay);
+    bool TagFlip(CScriptBlock block, bool replay);
+    bool TagTrans(CScriptBlock block, bool replay);
+    bool TagTakess(CScriptBlock block, bool replay);
+    bool TagSavess(CScriptBlock block, bool replay);
 
     // --- Caret, call stack, labels, script cache, trace ---
     bool Jump(std::string file, const std::string& label);
@@ -259,6 +287,27 @@ public:
     void SetBudgetClock(std::function<uint64_t()> clockMs) { m_budgetClock = std::move(clockMs); }
 
 private:
+    // Tweens and transitions end through callbacks that may outlive the interpreter (the
+    // tween registry belongs to the process): they hold this token weakly.
+    std::shared_ptr<CMainScript*> m_self = std::make_shared<CMainScript*>(this);
+
+    // Tag helpers (tags/).
+    // Scans forward from the caret for the end of a skipped "if" or "else" branch; with
+    // branches, an "else" or "elseif" at the outer level also ends the scan (the elseif is
+    // returned in found).
+    enum IfScan { IF_SCAN_END, IF_SCAN_ELSE, IF_SCAN_ELSEIF, IF_SCAN_FILE_END };
+    IfScan ScanIf(bool branches, CScriptBlock* found);
+    // What a layer id names: a tree node, the root ("!"), or a message layer ("~name").
+    struct STagTarget {
+        IDisplayObject* object = nullptr;
+        std::shared_ptr<IDisplayObject> keep;  // empty for the root
+        COruLayer* node = nullptr;             // tree nodes and the root
+        std::string messageLayer;              // message layers: their name
+    };
+    // False when the id names nothing; withRoot accepts "!", withMessage "~" names.
+    bool FindTagTarget(const std::string& id, bool withRoot, bool withMessage, STagTarget& out);
+    void DeleteLayerAndRecords(const std::string& id, bool replay);
+    void ReleaseSyncTweenWait();
 
     bool RunLoop();
     enum PassResult { PASS_GO_ON, PASS_NEXT, PASS_END_FRAME, PASS_LEAVE_UPDATE };
@@ -378,6 +427,9 @@ private:
     std::string m_shownGlyph;
     int32_t m_transitionTween = 0;
     std::set<std::string> m_tweenSetLayers;
+    std::unique_ptr<CTweenQueue> m_pendingTweenQueue;
+    bool m_tweenSetSync = false;
+    bool m_syncTweenWait = false;
     int m_screenDirection = 0;
     int m_screenDirectionPrevious = 0;
     std::map<int, CScriptBlock> m_pushKeys;

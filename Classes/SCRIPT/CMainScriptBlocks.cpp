@@ -128,7 +128,9 @@ bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
 
 bool CMainScript::CallMacro(CScriptBlock block, bool replay) {
     (void)replay;
-    for (const std::string& file : m_macroFiles) {
+    // The script added last is searched first: its macros override earlier ones.
+    const std::vector<std::string> files(m_macroFiles.rbegin(), m_macroFiles.rend());
+    for (const std::string& file : files) {
         if (m_failedMacroFiles.count(file)) continue;
         std::string name = file;
         if (!m_scripts.count(name) && !m_scripts.count(name + ".iet") && LoadScript(name)) {

@@ -159,7 +159,8 @@ void CMainScript::Trace(int level, const char* format, ...) {
     line += buffer;
     if (m_debugMode == 1) {
         CLogWindow::GetInstance()->PrintText(line);
-    } else if (m_debugMode == 2) {
+    } else if (m_debugMode == 2 && m_debugChannel) {
+        // Without a channel nobody takes the text: it is not gathered.
         m_debugChannelText += line;
         m_debugChannelText += '\n';
     }

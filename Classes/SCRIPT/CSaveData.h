@@ -12,6 +12,9 @@
 #include <set>
 #include <string>
 #include <unordered_map>
+#include <vector>
+
+#include "SCRIPT/CScriptBlock.h"
 
 namespace kestrin {
 
@@ -41,6 +44,18 @@ public:
     // when an "s." variable changed. A write that failed is tried again at the next call.
     void SaveGlobal(bool force);
 
+    // The layer record: per layer id, the blocks that rebuild that layer when a saved game
+    // is loaded (CSaveDataLayerRecord.cpp).
+    using LayerRecord = std::map<std::string, std::vector<CScriptBlock>>;
+    LayerRecord& GetLayerRecord() { return m_layerRecord; }
+    // Merges block into the first block of its tag name in the id's list (every attribute
+    // overwritten or added); without one, appends it when append is true.
+    void RecordLayerTween(const std::string& id, const CScriptBlock& block, bool append);
+    // Erases the first block named tagName from the id's list, every one with all.
+    void RemoveLayerTween(const std::string& id, const std::string& tagName, bool all);
+    // Runs every list, in id order, through the interpreter with replay set.
+    void ReplayLayerRecord();
+
     // The version of the last file read (0 before any).
     int32_t GetLoadedVersion() const { return m_loadedVersion; }
     // The native path of a save name.
@@ -55,6 +70,7 @@ private:
     int32_t m_loadedVersion = 0;
     bool m_globalPending = false;
     bool m_systemPending = false;
+    LayerRecord m_layerRecord;
 };
 
 }  // namespace kestrin

@@ -152,15 +152,15 @@ TEST_F(InterpreterTest, FailedJumpOrCallLeavesCaretAndCallStackAlone) {
     EXPECT_TRUE(m_script->GetCallStack().empty());
 }
 
-TEST_F(InterpreterTest, MacroArgumentsAreLocalAndTheEarliestMacroFileWins) {
+TEST_F(InterpreterTest, MacroArgumentsAreLocalAndTheLatestMacroFileWins) {
     Write("main.iet", "[hello who=world n=2]\n[print data=$who]\n");
-    Write("macro.iet", "*hello\n[print data=$who]\n[return]\n");
-    Write("more.iet", "*hello\n[print data=wrong]\n[return]\n");
+    Write("macro.iet", "*hello\n[print data=wrong]\n[return]\n");
+    Write("more.iet", "*hello\n[print data=$who]\n[return]\n");
     ASSERT_FALSE(Boot());
     m_script->GetMacroFiles().push_back("more.iet");
     Frames(1);
-    EXPECT_TRUE(Logged("  macro.iet(2): print data=\"$who\"(world)")) << AllLines();
-    EXPECT_FALSE(Logged("  more.iet(2): print data=\"wrong\"")) << AllLines();
+    EXPECT_TRUE(Logged("  more.iet(2): print data=\"$who\"(world)")) << AllLines();
+    EXPECT_FALSE(Logged("  macro.iet(2): print data=\"wrong\"")) << AllLines();
     // Outside the macro the argument is gone.
     EXPECT_TRUE(Logged("main.iet(2): print data=\"$who\"(0)")) << AllLines();
     EXPECT_EQ(m_script->GetVariables().GetLocalScopeCount(), 0u);

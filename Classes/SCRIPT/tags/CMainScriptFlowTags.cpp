@@ -1,5 +1,10 @@
-// Flow tags: jump, call, return, exit.
+// Flow tags: jump, call, return, exit, stop, if/elseif/else//if, loop//loop, wait, tag.
+#include <vector>
+
+#include "CORE/StringHelpers.h"
 #include "SCRIPT/CMainScript.h"
+#include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/TagAttributes.h"
 
 namespace kestrin {
 
@@ -8,6 +13,10 @@ namespace {
 std::string Attribute(const CScriptBlock& block, const char* name) {
     auto it = block.GetAttributes().find(name);
     return it == block.GetAttributes().end() ? std::string() : it->second;
+}
+
+bool IsTag(const CScriptBlock& block, const char* name) {
+    return block.GetKind() == CScriptBlock::kTag && block.GetName() == name;
 }
 
 }  // namespace
@@ -49,6 +58,176 @@ bool CMainScript::TagExit(CScriptBlock block, bool replay) {
     (void)replay;
     SetStatus(STAT_QUIT);
     return false;
+}
+
+bool CMainScript::TagStop(CScriptBlock block, bool replay) {
+    (void)block;
+    (void)replay;
+    StartMessageTweens();
+    if (m_autoMode && m_autoModeStopByStop) SetAutoMode(false, false);
+    SetStatus(STAT_STOP);
+    return true;
+}
+
+CMainScript::IfScan CMainScript::ScanIf(bool branches, CScriptBlock* found) {
+    BlockList& blocks = GetScriptBlocks(m_caret.file);
+    if (m_caret.index < 0) m_caret.index = 0;
+    int depth = 0;
+    while (static_cast<size_t>(m_caret.index) < blocks.size()) {
+        const CScriptBlock& block = *blocks[m_caret.index++];
+        if (block.GetKind() != CScriptBlock::kTag) continue;
+        const std::string& name = block.GetName();
+        if (name == "if") {
+            ++depth;
+        } else if (name == "/if") {
+            if (depth == 0) return IF_SCAN_END;
+            --depth;
+        } else if (branches && depth == 0 && name == "else") {
+            return IF_SCAN_ELSE;
+        } else if (branches && depth == 0 && name == "elseif") {
+            if (found) *found = block;
+            return IF_SCAN_ELSEIF;
+        }
+    }
+    return IF_SCAN_FILE_END;
+}
+
+// An elseif chain is walked here, one branch after the other, so that a long chain never
+// deepens the stack.
+bool CMainScript::TagIf(CScriptBlock block, bool replay) {
+    for (;;) {
+        std::string value = m_variables->Evaluate(Attribute(block, "estimate"));
+        if (ParseTagInt(value) != 0) return false;
+        CScriptBlock next;
+        if (ScanIf(true, &next) != IF_SCAN_ELSEIF) return false;
+        // The elseif is taken as the dispatcher would take it: traced, its values substituted.
+        next.SetName("if");
+        m_currentLine = next.GetLine();
+        std::string text;
+        for (auto& attribute : next.GetAttributes()) {
+            text += ' ' + attribute.first + "=\"" + attribute.second + '"';
+            if (!attribute.second.empty() && attribute.second[0] == '$') {
+                attribute.second = Substitute(attribute.second);
+                text += '(' + attribute.second + ')';
+            }
+        }
+        if (!replay) Trace(3, "%s(%d): elseif%s", m_caret.file.c_str(), next.GetLine(), text.c_str());
+        block = std::move(next);
+    }
+}
+
+// "else" and "elseif" reached by running: the branch before them ran, skip to "/if".
+bool CMainScript::TagElse(CScriptBlock block, bool replay) {
+    (void)block;
+    (void)replay;
+    ScanIf(false, nullptr);
+    return false;
+}
+
+bool CMainScript::TagIfEnd(CScriptBlock block, bool replay) {
+    (void)block;
+    (void)replay;
+    return false;
+}
+
+bool CMainScript::TagLoop(CScriptBlock block, bool replay) {
+    (void)replay;
+    std::string value = m_variables->Evaluate(Attribute(block, "estimate"));
+    if (ParseTagInt(value) != 0) return false;
+    BlockList& blocks = GetScriptBlocks(m_caret.file);
+    if (m_caret.index < 0) m_caret.index = 0;
+    int depth = 0;
+    while (static_cast<size_t>(m_caret.index) < blocks.size()) {
+        const CScriptBlock& b = *blocks[m_caret.index++];
+        if (IsTag(b, "loop")) {
+            ++depth;
+        } else if (IsTag(b, "/loop")) {
+            if (depth == 0) break;
+            --depth;
+        }
+    }
+    return false;
+}
+
+bool CMainScript::TagLoopEnd(CScriptBlock block, bool replay) {
+    (void)replay;
+    BlockList& blocks = GetScriptBlocks(m_caret.file);
+    const int32_t after = m_caret.index;
+    int32_t index = m_caret.index - 2;
+    if (static_cast<size_t>(std::max(index, 0)) >= blocks.size()) index = static_cast<int32_t>(blocks.size()) - 1;
+    int depth = 0;
+    for (; index >= 0; --index) {
+        const CScriptBlock& b = *blocks[index];
+        if (IsTag(b, "/loop")) {
+            ++depth;
+        } else if (IsTag(b, "loop")) {
+            if (depth == 0) {
+                m_caret.index = index;
+                return false;
+            }
+            --depth;
+        }
+    }
+    // No loop opens this one: reported, and the script goes on after it.
+    Trace(1, "%s(%d): [%s] 対応するloopタグが見つかりません。", m_caret.file.c_str(), block.GetLine(),
+          block.GetName().c_str());
+    m_caret.index = after;
+    return false;
+}
+
+bool CMainScript::TagWait(CScriptBlock block, bool replay) {
+    (void)replay;
+    int32_t scenario = TagInt(block, "scenario");
+    int32_t input = TagInt(block, "input");
+    int32_t time = TagInt(block, "time");
+    if (input == 2 && IsSkipping()) return false;
+    if (scenario == 0) {
+        uint32_t wake = m_now + static_cast<uint32_t>(std::max(time, 0));
+        // 0 means "no deadline": a wait that ends now must still end.
+        m_caret.wakeTime = wake == 0 ? 1 : wake;
+        StartMessageTweens();
+    } else if (scenario == 1) {
+        StartMessageTweens();
+        m_caret.waitForText = true;
+    } else if (scenario == 2) {
+        m_caret.waitForClear = true;
+    }
+    if (input == 1) {
+        m_caret.glyphShown = true;
+        SetStatus(STAT_CLICK);
+    } else {
+        SetStatus(STAT_WAIT);
+    }
+    return true;
+}
+
+bool CMainScript::TagTag(CScriptBlock block, bool replay) {
+    std::vector<std::string> elements;
+    std::string data = Attribute(block, "data");
+    SplitStringStripping(data.c_str(), elements, ",", "\\");
+    if (elements.empty() || elements[0].empty()) {
+        Trace(1, "%s(%d): パラメータが不正です。", m_caret.file.c_str(), block.GetLine());
+        return false;
+    }
+    const char first = elements[0][0];
+    CScriptBlock built;
+    size_t next = 1;
+    if (first == '*' || first == '\\') {
+        if (elements.size() % 2 != 0) {
+            Trace(1, "%s(%d): パラメータが不正です。", m_caret.file.c_str(), block.GetLine());
+            return false;
+        }
+        built = CScriptBlock(first == '*' ? CScriptBlock::kLabel : CScriptBlock::kText, block.GetLine(), elements[1]);
+        next = 2;
+    } else {
+        if (elements.size() % 2 == 0) {
+            Trace(1, "%s(%d): パラメータが不正です。", m_caret.file.c_str(), block.GetLine());
+            return false;
+        }
+        built = CScriptBlock(CScriptBlock::kTag, block.GetLine(), elements[0]);
+    }
+    for (size_t i = next; i + 1 < elements.size(); i += 2) built.SetAttribute(elements[i], elements[i + 1]);
+    return ExecuteBlock(std::move(built), replay);
 }
 
 }  // namespace kestrin

@@ -1,0 +1,42 @@
+// The layer record of the save data: what rebuilds the layer tree of a loaded game.
+#include "SCRIPT/CMainScript.h"
+#include "SCRIPT/CSaveData.h"
+
+namespace kestrin {
+
+void CSaveData::RecordLayerTween(const std::string& id, const CScriptBlock& block, bool append) {
+    std::vector<CScriptBlock>& list = m_layerRecord[id];
+    for (CScriptBlock& kept : list) {
+        if (kept.GetName() != block.GetName()) continue;
+        for (const auto& attribute : block.GetAttributes()) kept.SetAttribute(attribute.first, attribute.second);
+        return;
+    }
+    if (append) list.push_back(block);
+    if (list.empty()) m_layerRecord.erase(id);
+}
+
+void CSaveData::RemoveLayerTween(const std::string& id, const std::string& tagName, bool all) {
+    auto it = m_layerRecord.find(id);
+    if (it == m_layerRecord.end()) return;
+    std::vector<CScriptBlock>& list = it->second;
+    for (size_t i = 0; i < list.size();) {
+        if (list[i].GetName() != tagName) {
+            ++i;
+            continue;
+        }
+        list.erase(list.begin() + static_cast<std::ptrdiff_t>(i));
+        if (!all) break;
+    }
+    if (list.empty()) m_layerRecord.erase(it);
+}
+
+void CSaveData::ReplayLayerRecord() {
+    if (!m_owner) return;
+    // A replayed tag records nothing, yet the lists are walked from a copy to be safe.
+    const LayerRecord record = m_layerRecord;
+    for (const auto& entry : record) {
+        for (const CScriptBlock& block : entry.second) m_owner->ExecuteBlock(block, true);
+    }
+}
+
+}  // namespace kestrin

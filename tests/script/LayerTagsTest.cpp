@@ -1,0 +1,357 @@
+// Layer, tween, transition and screenshot tags on a real screen (software renderer, SDL
+// dummy driver): what the tree shows, what the save data records, and the script's waits.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CORE/CDynamicVariables.h"
+#include "CORE/CGameWindow.h"
+#include "CORE/CLogWindow.h"
+#include "CORE/CWindow.h"
+#include "GRAPHICS/CDisplayObject.h"
+#include "GRAPHICS/CMainScreen.h"
+#include "GRAPHICS/COruLayer.h"
+#include "GRAPHICS/CPng.h"
+#include "GRAPHICS/CSurface.h"
+#include "GRAPHICS/CSurfaceManager.h"
+#include "GRAPHICS/ILayer.h"
+#include "GRAPHICS/ISurface.h"
+#include "GRAPHICS/TweenRegistry.h"
+#include "SCRIPT/CMainScript.h"
+#include "SCRIPT/COruVariables.h"
+#include "SCRIPT/CSaveData.h"
+#include "support/TestSupport.h"
+
+namespace fs = std::filesystem;
+using namespace kestrin;
+
+namespace {
+
+class StandInObject : public CDisplayObject {
+public:
+    IDisplayObject* Clone(bool copyState) const override {
+        (void)copyState;
+        return new StandInObject(*this);
+    }
+};
+
+class LayerTagsTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_oldDir = fs::current_path();
+        fs::current_path(m_dir.Path());
+        CDynamicVariables* v = CDynamicVariables::GetInstance();
+        v->SetString("ini.Boot", "main.iet");
+        v->SetString("ini.Charset", "utf-8");
+        v->SetInt("ini.Width", 64);
+        v->SetInt("ini.Height", 48);
+        v->SetInt("ini.SurfaceCacheSize", 1 << 20);
+        fs::create_directories(m_dir.Path() + "/save");
+        v->SetString("SaveDataPath", m_dir.Path() + "/save");
+        CLogWindow::SetLineSink([this](const std::string& line) { m_lines.push_back(line); });
+        m_window = std::make_unique<CGameWindow>();
+        ASSERT_FALSE(m_window->Create(0, 0, 64, 48, "KestrinTagTest", "", kWsPopup, kSwShowNormal, 0));
+        m_screen = std::make_unique<CMainScreen>(m_window.get());
+        ASSERT_TRUE(m_screen->IsReady());
+        m_screen->SetMessageLayerMaker([](const std::string&) { return std::make_shared<StandInObject>(); });
+        m_screen->ChangeMessageLayer("msg", 0);
+        // Images: a 10 x 6 sprite, a full-screen rule ramp and a rule of the wrong size.
+        WritePng("sprite.png", 10, 6, ISurface::kPixel32Alpha, [](int x, int y) { return 0x80102030u + x + y * 16; });
+        WritePng("rule.png", 64, 48, ISurface::kPixel8, [](int x, int) { return uint32_t(x * 4); });
+        WritePng("small.png", 8, 8, ISurface::kPixel8, [](int x, int) { return uint32_t(x); });
+    }
+    void TearDown() override {
+        m_script.reset();
+        m_screen.reset();
+        ClearTweenRegistry();
+        if (m_window) m_window->Destroy();
+        m_window.reset();
+        CLogWindow::SetLineSink(nullptr);
+        CLogWindow::ReleaseInstance();
+        CDynamicVariables::ReleaseInstance();
+        fs::current_path(m_oldDir);
+    }
+
+    void WritePng(const std::string& name, int w, int h, int bits, const std::function<uint32_t(int, int)>& fn) {
+        CSurface s;
+        ASSERT_FALSE(s.Init(w, h, bits, 0));
+        for (int y = 0; y < h; ++y) {
+            uint8_t* row = s.GetLine(y);
+            for (int x = 0; x < w; ++x) {
+                uint32_t p = fn(x, y);
+                if (bits == ISurface::kPixel8) row[x] = uint8_t(p);
+                else std::memcpy(row + x * 4, &p, 4);
+            }
+        }
+        CPng png;
+        CPng::SOutputBuffer out;
+        out.capacity = 4096;
+        out.data = new uint8_t[out.capacity];
+        ASSERT_FALSE(png.Save(&s, out, 6));
+        std::unique_ptr<uint8_t[]> keep(out.data);
+        m_dir.Write(name, std::string(reinterpret_cast<char*>(out.data), out.length));
+    }
+
+    // Boots main.iet with errors traced (level 2: "layer not found" included).
+    void Run(const std::string& text, int frames = 1) {
+        m_dir.Write("main.iet", text);
+        m_script = std::make_unique<CMainScript>(m_screen.get());
+        ASSERT_FALSE(m_script->Start());
+        m_script->SetDebugMode(1);
+        m_script->SetTraceLevel(2);
+        Frames(frames);
+    }
+    void Frames(int count) {
+        for (int i = 0; i < count; ++i) {
+            m_now += 16;
+            UpdateTweens(m_now);
+            m_script->Update(m_now);
+            m_screen->Update();
+        }
+    }
+    // Runs one tag on the running script, outside the scenario.
+    bool Tag(const std::string& name, const std::map<std::string, std::string>& attributes) {
+        CScriptBlock block(CScriptBlock::kTag, 0, name);
+        for (const auto& a : attributes) block.SetAttribute(a.first, a.second);
+        return m_script->ExecuteBlock(block, false);
+    }
+    // The node at path in the edited (next) generation, or null.
+    COruLayer* Next(const std::string& path) {
+        std::shared_ptr<COruLayer> node;
+        return m_screen->GetRootLayer()->FindLayer(path, node) ? nullptr : node.get();
+    }
+    bool Shown(const std::string& name) { return m_screen->GetRootLayer()->GetChildren().count(name) != 0; }
+    CSaveData::LayerRecord& Record() { return m_script->GetSaveData().GetLayerRecord(); }
+    std::string RecordText(const std::string& id) {
+        std::string text;
+        auto it = Record().find(id);
+        if (it == Record().end()) return "(none)";
+        for (const auto& block : it->second) {
+            if (!text.empty()) text += " | ";
+            text += block.ToCommaText();
+        }
+        return text;
+    }
+    bool Logged(const std::string& text) const {
+        for (const auto& line : m_lines)
+            if (line == text) return true;
+        return false;
+    }
+    std::string AllLines() const {
+        std::string all;
+        for (const auto& line : m_lines) all += line + "\n";
+        return all;
+    }
+
+    kestrin_test::TempDir m_dir;
+    fs::path m_oldDir;
+    std::unique_ptr<CGameWindow> m_window;
+    std::unique_ptr<CMainScreen> m_screen;
+    std::unique_ptr<CMainScript> m_script;
+    std::vector<std::string> m_lines;
+    uint32_t m_now = 0;
+};
+
+TEST_F(LayerTagsTest, LycLypropAndLydelEditTheTreeAndItsRecordWhichFlipShows) {
+    Run("[lyc id=a.b file=sprite.png]\n"
+        "[lyprop id=a.b left=5 alpha=100 xscale=150]\n"
+        "[lyprop id=a.b left=7 layermode=nonsense clip=\"1,2,3\"]\n"
+        "[lyc id=c file=missing.png]\n"
+        "[lyprop id=nothing left=1]\n"
+        "[stop]\n");
+    COruLayer* node = Next("a.b");
+    ASSERT_NE(node, nullptr);
+    EXPECT_TRUE(Next("a") != nullptr);
+    EXPECT_FALSE(Shown("a"));  // not committed yet
+    IDisplayObject* edited = node->GetNextObject();
+    EXPECT_EQ(edited->GetX(), 7);
+    EXPECT_EQ(edited->GetAlpha(), 100);
+    EXPECT_EQ(edited->GetXScale(), 98304);
+    EXPECT_EQ(edited->GetAnchorX(), 5);
+    EXPECT_EQ(edited->GetAnchorY(), 3);
+    EXPECT_EQ(edited->GetLayerMode(), 0);
+    EXPECT_EQ(RecordText("a.b"),
+              "lyc,file,sprite.png,id,a.b | lyprop,alpha,100,clip,1\\,2\\,3,id,a.b,layermode,nonsense,left,7,xscale,150");
+    EXPECT_TRUE(Logged("main.iet(4): [lyc file=\"missing.png\"] 指定されたファイルは見つからないか、非対応形式です。"))
+        << AllLines();
+    EXPECT_TRUE(Logged("main.iet(5): [lyprop id=\"nothing\"] 指定されたレイヤーが見つかりません。")) << AllLines();
+    m_screen->Flip();
+    EXPECT_TRUE(Shown("a"));
+
+    // A second lyc replaces the layer and its record; lydel of the group erases the child's.
+    Tag("lyc", {{"id", "a.b"}, {"file", "sprite.png"}});
+    EXPECT_EQ(RecordText("a.b"), "lyc,file,sprite.png,id,a.b");
+    EXPECT_NE(Next("a.b"), node);
+    Tag("lyc", {{"id", "a.b"}, {"file", "gone.png"}});
+    EXPECT_EQ(RecordText("a.b"), "lyc,file,sprite.png,id,a.b");
+    Tag("lydel", {{"id", "a"}});
+    EXPECT_EQ(Next("a"), nullptr);
+    EXPECT_EQ(RecordText("a.b"), "(none)");
+}
+
+TEST_F(LayerTagsTest, LypropReachesTheRootAndMessageLayers) {
+    Run("[lyprop id=! left=4]\n[lyprop id=~msg top=9 draggable=1]\n[lyprop id=~none top=1]\n[stop]\n");
+    EXPECT_EQ(m_screen->GetRootLayer()->GetNextObject()->GetX(), 4);
+    EXPECT_EQ(m_screen->GetMessageLayers()["msg"].object->GetY(), 9);
+    EXPECT_EQ(RecordText("~msg"), "lyprop,draggable,1,id,~msg,top,9");
+    EXPECT_TRUE(Logged("main.iet(3): [lyprop id=\"~none\"] 指定されたレイヤーが見つかりません。")) << AllLines();
+}
+
+TEST_F(LayerTagsTest, LyeditNegativeInvertsColoursButNotAlpha) {
+    Run("[lyc id=a file=sprite.png]\n[lyedit id=a mode=negative]\n[stop]\n");
+    ISurface* surface = Next("a")->GetSurface();
+    ASSERT_NE(surface, nullptr);
+    surface->Lock();
+    uint8_t* p = surface->GetLine(1) + 4 * 2;
+    const uint32_t original = 0x80102030u + 2 + 16;
+    EXPECT_EQ(p[0], 255 - (original & 0xff));
+    EXPECT_EQ(p[3], 0x80);
+    surface->Unlock();
+    EXPECT_EQ(RecordText("a"), "lyc,file,sprite.png,id,a | lyedit,id,a,mode,negative");
+    Tag("lyedit", {{"id", "a"}, {"mode", "negative"}});
+    surface->Lock();
+    EXPECT_EQ(surface->GetLine(1)[8], original & 0xff);
+    surface->Unlock();
+}
+
+TEST_F(LayerTagsTest, LytweenStartsAtFromAtOnceEndsAtToAndRecordsTheEndState) {
+    Run("[lyc id=a file=sprite.png]\n[lyc id=b file=sprite.png]\n[lyc id=c file=sprite.png]\n"
+        "[lytween id=a param=alpha from=0 to=255 msec=160]\n"
+        "[lytween id=b param=left from=0 to=10 msec=32 yoyo=1]\n"
+        "[lytween id=c param=xscale from=100 to=200 msec=0 ease=easeout_sine]\n"
+        "[lytween id=a param=top from=0 to=50 msec=100 repeat=-1 yoyo=3]\n"
+        "[lytween id=a param=width from=0 to=5]\n"
+        "[stop]\n",
+        0);
+    Frames(1);
+    EXPECT_EQ(Next("a")->GetAlpha(), 0);
+    Frames(1);
+    // A tween of 0 ms is at its end at its first update.
+    EXPECT_EQ(Next("c")->GetXScale(), 131072);
+    Frames(12);
+    EXPECT_EQ(Next("a")->GetAlpha(), 255);
+    EXPECT_EQ(Next("b")->GetX(), 0);
+    EXPECT_EQ(RecordText("a"),
+              "lyc,file,sprite.png,id,a | lyprop,alpha,255,id,a | "
+              "lytween,from,0,id,a,msec,100,param,top,repeat,-1,to,50,yoyo,3");
+    EXPECT_EQ(RecordText("b"), "lyc,file,sprite.png,id,b | lyprop,id,b,left,0");
+    EXPECT_EQ(RecordText("c"), "lyc,file,sprite.png,id,c | lyprop,id,c,xscale,200");
+    // lytweendel ends the endless tween and drops it from the record.
+    EXPECT_FALSE(Next("a")->GetTweenIds().empty());
+    Tag("lytweendel", {{"id", "a"}});
+    Tag("lytweendel", {{"id", "nowhere"}});
+    EXPECT_EQ(RecordText("a"), "lyc,file,sprite.png,id,a | lyprop,alpha,255,id,a");
+    EXPECT_TRUE(Next("a")->GetTweenIds().empty());
+    EXPECT_EQ(Next("a")->GetY(), 50);
+}
+
+TEST_F(LayerTagsTest, SyncTweensWaitAndDeletingTheLayerReleasesTheWait) {
+    Run("[lyc id=a file=sprite.png]\n[lytween id=a param=left from=0 to=10 msec=100 sync=1 delete=1]\n"
+        "[var name=after data=1]\n[stop]\n");
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_WAIT);
+    Frames(8);
+    EXPECT_EQ(m_script->GetVariables().GetString("after"), "1");
+    EXPECT_NE(Next("a"), nullptr);  // sync wins over delete
+
+    // A wait on a tween whose layer is deleted ends.
+    Tag("lyc", {{"id", "b"}, {"file", "sprite.png"}});
+    Tag("lytween", {{"id", "b"}, {"param", "left"}, {"to", "10"}, {"msec", "100000"}, {"sync", "1"}});
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_WAIT);
+    Tag("lydel", {{"id", "b"}});
+    EXPECT_NE(m_script->GetState(), CMainScript::STAT_WAIT);
+}
+
+TEST_F(LayerTagsTest, TweenSetsRunInOrderAndASyncTweenInsideWaitsAtTheEnd) {
+    Run("[lyc id=a file=sprite.png]\n[lyc id=b file=sprite.png]\n"
+        "[tweenset]\n[lytween id=b param=left from=0 to=10 msec=64 sync=1]\n"
+        "[lytween id=a param=top from=0 to=20 msec=64]\n[/tweenset]\n"
+        "[var name=after data=1]\n[stop]\n",
+        1);
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_WAIT);
+    EXPECT_EQ(*Next("a")->GetTweenIds().begin(), *Next("b")->GetTweenIds().begin());
+    Frames(6);
+    EXPECT_EQ(Next("b")->GetX(), 10);
+    EXPECT_EQ(m_script->GetVariables().GetString("after"), "1");
+    EXPECT_LT(Next("a")->GetY(), 20);  // the second tween runs after the first
+    Frames(6);
+    EXPECT_EQ(Next("a")->GetY(), 20);
+}
+
+TEST_F(LayerTagsTest, ADeleteTweenRemovesTheLayerAndItsRecordSoReplayDoesNotBringItBack) {
+    Run("[lyc id=keep file=sprite.png]\n[lyprop id=keep left=12]\n[lyc id=gone file=sprite.png]\n"
+        "[lytween id=gone param=alpha from=255 to=0 msec=32 delete=1]\n[flip]\n[stop]\n");
+    Frames(4);
+    EXPECT_EQ(Next("gone"), nullptr);
+    EXPECT_EQ(RecordText("gone"), "(none)");
+    // A loaded game replays the record onto an empty tree.
+    m_screen->DeleteLayer("keep");
+    m_screen->Flip();
+    m_script->GetSaveData().ReplayLayerRecord();
+    ASSERT_NE(Next("keep"), nullptr);
+    EXPECT_EQ(Next("keep")->GetNextObject()->GetX(), 12);
+    EXPECT_EQ(Next("gone"), nullptr);
+    EXPECT_EQ(RecordText("keep"), "lyc,file,sprite.png,id,keep | lyprop,id,keep,left,12");
+}
+
+TEST_F(LayerTagsTest, TransFadesOrWipesWhileTheScriptWaits) {
+    Run("[lyc id=a file=sprite.png]\n[trans type=1 time=64 input=0]\n[var name=one data=1]\n"
+        "[trans type=2 rule=rule.png vague=16 time=64]\n[var name=two data=1]\n"
+        "[trans type=2 rule=small.png time=64]\n"
+        "[trans type=2 rule=norule.png time=32 input=0]\n[var name=three data=1]\n"
+        "[trans type=3]\n[var name=four data=1]\n[trans type=0]\n[stop]\n");
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_WAIT);
+    EXPECT_TRUE(m_screen->IsInTransition());
+    EXPECT_FALSE(Shown("a"));
+    Frames(6);
+    EXPECT_TRUE(Shown("a"));
+    EXPECT_EQ(m_script->GetVariables().GetString("one"), "1");
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_TRANSITION);
+    EXPECT_TRUE(m_screen->GetRuleSurface() != nullptr);
+    EXPECT_EQ(m_screen->GetVague(), 16);
+    Frames(6);
+    EXPECT_EQ(m_script->GetVariables().GetString("two"), "1");
+    EXPECT_TRUE(Logged("main.iet(6): エクスターナルトランジション用のルール画像のサイズがスクリーンと一致していないか、"
+                       "またはフォーマットが8bitグレースケールではありません。"))
+        << AllLines();
+    EXPECT_TRUE(Logged("main.iet(7): [trans rule=\"norule.png\"] ルール画像を読み込めないため、クロスフェードで代用します。"))
+        << AllLines();
+    Frames(4);
+    EXPECT_EQ(m_script->GetVariables().GetString("three"), "1");
+    Frames(2);
+    EXPECT_EQ(m_script->GetVariables().GetString("four"), "1");
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_STOP);
+}
+
+TEST_F(LayerTagsTest, SavessWritesInsideTheSaveFolderAndRefusesBadSizes) {
+    m_dir.Write("shot.png", kestrin_test::ReadFileBytes(m_dir.Path() + "/sprite.png"));
+    Run("[stop]\n");
+    auto cached = m_screen->GetSurfaceManager()->GetSurface("shot.png");
+    m_screen->GetSurfaceManager()->ReleaseSurface(cached.get());
+    cached.reset();
+    EXPECT_EQ(m_screen->GetSurfaceManager()->GetCachedSurfaces().count("shot.png"), 1u);
+    Tag("takess", {});
+    Tag("savess", {{"file", "shot"}, {"width", "16"}, {"height", "12"}});
+    // A later lyc of the written name must load the new picture.
+    EXPECT_EQ(m_screen->GetSurfaceManager()->GetCachedSurfaces().count("shot.png"), 0u);
+    Run("[takess]\n[savess file=shot width=16 height=12]\n"
+        "[savess file=big width=100000]\n[savess file=zero width=0]\n[savess file=neg height=-3]\n"
+        "[savess file=../outside]\n[savess file=/tmp/abs]\n[savess file=sub/deep.png]\n[stop]\n");
+    std::string shot = m_dir.Path() + "/save/shot.png";
+    EXPECT_TRUE(fs::exists(shot));
+    EXPECT_TRUE(fs::exists(m_dir.Path() + "/save/sub/deep.png"));
+    EXPECT_FALSE(fs::exists(m_dir.Path() + "/save/big.png"));
+    EXPECT_FALSE(fs::exists(m_dir.Path() + "/save/zero.png"));
+    EXPECT_FALSE(fs::exists(m_dir.Path() + "/save/neg.png"));
+    EXPECT_FALSE(fs::exists(m_dir.Path() + "/outside.png"));
+    EXPECT_TRUE(Logged("main.iet(6): [savess file=\"../outside\"] セーブフォルダの外には保存できません。")) << AllLines();
+    EXPECT_TRUE(Logged("main.iet(3): [savess width=\"100000\" height=\"48\"] スクリーンショットの大きさが不正です。"))
+        << AllLines();
+}
+
+}  // namespace

@@ -1,0 +1,30 @@
+#!/bin/sh
+# Makes the pictures of the sample game (sample/image) with ImageMagick: two backgrounds,
+# three sprites with alpha and an 8-bit grey rule image for the wipe transition.
+# Run from the repository root: tools/make-sample-images.sh
+set -eu
+out=sample/image
+mkdir -p "$out"
+plain="-strip -define png:exclude-chunks=date,time"
+
+# Backgrounds, 640 x 480: a day sky over a meadow, and an evening sky over water.
+convert -size 640x320 gradient:'#3a7bd5-#bfe3ff' \( -size 640x160 gradient:'#5fa83a-#2f6b1c' \) -append \
+  -fill '#ffffffa0' -draw 'ellipse 140 90 70 22 0 360' -draw 'ellipse 470 60 90 26 0 360' \
+  $plain -define png:color-type=2 PNG24:"$out/day.png"
+convert -size 640x300 gradient:'#2b1055-#ff7e5f' \( -size 640x180 gradient:'#1e3c72-#0b1a33' \) -append \
+  -fill '#ffd27f' -draw 'circle 320 300 320 250' \
+  $plain -define png:color-type=2 PNG24:"$out/evening.png"
+
+# Sprites with soft alpha edges.
+convert -size 64x64 xc:none -fill '#ffd700' -stroke '#b8860b' -strokewidth 3 \
+  -draw 'polygon 32,3 40,24 62,24 44,38 51,60 32,47 13,60 20,38 2,24 24,24' \
+  $plain -define png:color-type=6 PNG32:"$out/star.png"
+convert -size 48x48 xc:none -fill '#e53935' -draw 'circle 24 24 24 2' \
+  -fill '#ffffffb0' -draw 'circle 17 16 17 10' \
+  $plain -define png:color-type=6 PNG32:"$out/ball.png"
+convert -size 80x80 xc:none -fill '#43a047c0' -stroke '#1b5e20' -strokewidth 4 -draw 'roundrectangle 4,4 75,75 12,12' \
+  $plain -define png:color-type=6 PNG32:"$out/box.png"
+
+# Rule image: a diagonal ramp, so the wipe sweeps from the top left to the bottom right.
+convert -size 640x480 xc: -fx '(i/639*0.6 + j/479*0.4)' \
+  $plain -colorspace Gray -depth 8 -define png:color-type=0 -define png:bit-depth=8 "$out/rule.png"
