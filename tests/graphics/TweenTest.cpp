@@ -84,13 +84,18 @@ TEST_F(Tweens, DelayDurationAndTruncation) {
     EXPECT_EQ(same.finishes, 1);
     delete s;
 
-    // Zero duration: start value first, end value at the next millisecond.
+    // Zero duration: the end value as soon as the start is reached, at once without a delay.
     Recorder zero;
     IntTween* z = zero.Make(3, 8, 0, 0);
-    EXPECT_FALSE(z->Update(100));
-    EXPECT_TRUE(z->Update(101));
-    EXPECT_EQ(zero.values, (std::vector<int32_t>{3, 8}));
+    EXPECT_TRUE(z->Update(100));
+    EXPECT_EQ(zero.values, (std::vector<int32_t>{8}));
     delete z;
+    Recorder later;
+    IntTween* l = later.Make(3, 8, 0, 20);
+    EXPECT_FALSE(l->Update(100));
+    EXPECT_TRUE(l->Update(120));
+    EXPECT_EQ(later.values, (std::vector<int32_t>{3, 8}));
+    delete l;
 
     // Values beyond int32 saturate instead of being undefined.
     Recorder big;

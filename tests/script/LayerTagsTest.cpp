@@ -60,7 +60,6 @@ protected:
         m_screen = std::make_unique<CMainScreen>(m_window.get());
         ASSERT_TRUE(m_screen->IsReady());
         m_screen->SetMessageLayerMaker([](const std::string&) { return std::make_shared<StandInObject>(); });
-        m_screen->ChangeMessageLayer("msg", 0);
         // Images: a 10 x 6 sprite, a full-screen rule ramp and a rule of the wrong size.
         WritePng("sprite.png", 10, 6, ISurface::kPixel32Alpha, [](int x, int y) { return 0x80102030u + x + y * 16; });
         WritePng("rule.png", 64, 48, ISurface::kPixel8, [](int x, int) { return uint32_t(x * 4); });
@@ -196,7 +195,9 @@ TEST_F(LayerTagsTest, LycLypropAndLydelEditTheTreeAndItsRecordWhichFlipShows) {
 }
 
 TEST_F(LayerTagsTest, LypropReachesTheRootAndMessageLayers) {
-    Run("[lyprop id=! left=4]\n[lyprop id=~msg top=9 draggable=1]\n[lyprop id=~none top=1]\n[stop]\n");
+    Run("[lyprop id=! left=4]\n[lyprop id=~msg top=9 draggable=1]\n[lyprop id=~none top=1]\n[stop]\n", 0);
+    m_screen->ChangeMessageLayer("msg", 0);
+    Frames(1);
     EXPECT_EQ(m_screen->GetRootLayer()->GetNextObject()->GetX(), 4);
     EXPECT_EQ(m_screen->GetMessageLayers()["msg"].object->GetY(), 9);
     EXPECT_EQ(RecordText("~msg"), "lyprop,draggable,1,id,~msg,top,9");
