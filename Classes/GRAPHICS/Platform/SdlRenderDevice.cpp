@@ -330,6 +330,13 @@ bool SdlRenderDevice::Present(TextureId backBuffer) {
     return failed;
 }
 
+bool SdlRenderDevice::PushResetEvent(bool deviceReset) {
+    SDL_Event event;
+    SDL_zero(event);
+    event.type = deviceReset ? SDL_RENDER_DEVICE_RESET : SDL_RENDER_TARGETS_RESET;
+    return SDL_PushEvent(&event) != 1;
+}
+
 EDeviceState SdlRenderDevice::TestCooperativeLevel() {
     if (!Alive())
         return EDeviceState::kLost;

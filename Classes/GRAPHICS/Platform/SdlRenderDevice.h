@@ -38,6 +38,9 @@ public:
     EDeviceState TestCooperativeLevel() override;
     bool Reset() override;
 
+    // Pushes SDL's render-targets-reset (or device-reset) event, as a lost device would.
+    static bool PushResetEvent(bool deviceReset);
+
     // The name of the SDL render driver in use ("opengl", "opengles2"); empty when closed.
     const std::string& GetDriverName() const { return m_driver; }
 
