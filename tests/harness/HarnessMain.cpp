@@ -179,7 +179,8 @@ int main(int argc, char** argv) {
     }
 
     // Time moves only when the frame pacer sleeps: exactly 60 frames per second.
-    auto clock = std::make_shared<FakeClock>(0);
+    // From 1 ms: the frame pacer takes a tick of 0 for "not started".
+    auto clock = std::make_shared<FakeClock>(1);
     CTimer::SetClock(clock);
     // Windows, keyboard and mouse come from the headless window system; the input script
     // sets its keys and mouse.
