@@ -30,6 +30,16 @@ if(NOT status EQUAL 0 OR NOT at EQUAL -1)
   message(FATAL_ERROR "a run of 15 frames exited with ${status} or went past the second wait:\n${short}")
 endif()
 
+# A Shift_JIS game: trace and variables are written as UTF-8.
+run_harness(status ${SOURCE_DIR}/tests/data/harness/sjis --frames 5 --trace ${out}/sjis.txt --dump-vars ${out}/sjisvars.txt)
+file(READ ${out}/sjis.txt sjis)
+file(READ ${out}/sjisvars.txt sjisvars)
+string(FIND "${sjis}" "main.iet(3): 表示します。" at1)
+string(FIND "${sjisvars}" "g.名前=ケストレル\n" at2)
+if(NOT status EQUAL 0 OR at1 EQUAL -1 OR at2 EQUAL -1)
+  message(FATAL_ERROR "the Shift_JIS game (${status}) did not come out as UTF-8:\n${sjis}\n${sjisvars}")
+endif()
+
 run_harness(status ${out}/no-such-game)
 if(status EQUAL 0)
   message(FATAL_ERROR "a missing game folder exited with 0")
