@@ -55,6 +55,9 @@ public:
     void RemoveLayerTween(const std::string& id, const std::string& tagName, bool all);
     // Runs every list, in id order, through the interpreter with replay set.
     void ReplayLayerRecord();
+    // The record as one member of a game save's archive (a loaded record replaces ours).
+    void SaveLayerRecord(CSerializer* archive, unsigned key);
+    void LoadLayerRecord(CSerializer* archive, unsigned key);
 
     // The version of the last file read (0 before any).
     int32_t GetLoadedVersion() const { return m_loadedVersion; }

@@ -1,4 +1,5 @@
 // The layer record of the save data: what rebuilds the layer tree of a loaded game.
+#include "CORE/CSerializer.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/CSaveData.h"
 
@@ -38,5 +39,9 @@ void CSaveData::ReplayLayerRecord() {
         for (const CScriptBlock& block : entry.second) m_owner->ExecuteBlock(block, true);
     }
 }
+
+void CSaveData::SaveLayerRecord(CSerializer* archive, unsigned key) { archive->SaveContainer(m_layerRecord, key); }
+
+void CSaveData::LoadLayerRecord(CSerializer* archive, unsigned key) { archive->LoadContainer(m_layerRecord, key); }
 
 }  // namespace kestrin

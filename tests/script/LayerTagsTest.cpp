@@ -13,6 +13,7 @@
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CGameWindow.h"
 #include "CORE/CLogWindow.h"
+#include "CORE/CSerializer.h"
 #include "CORE/CWindow.h"
 #include "GRAPHICS/CDisplayObject.h"
 #include "GRAPHICS/CMainScreen.h"
@@ -298,6 +299,19 @@ TEST_F(LayerTagsTest, ADeleteTweenRemovesTheLayerAndItsRecordSoReplayDoesNotBrin
     EXPECT_EQ(Next("keep")->GetNextObject()->GetX(), 12);
     EXPECT_EQ(Next("gone"), nullptr);
     EXPECT_EQ(RecordText("keep"), "lyc,file,sprite.png,id,keep | lyprop,id,keep,left,12");
+
+    // The record travels in a game save's archive.
+    CSerializer out;
+    m_script->GetSaveData().SaveLayerRecord(&out, 7);
+    CBinaryStream::CMemoryInfo* image = out.GetMemory();
+    ASSERT_NE(image, nullptr);
+    std::string bytes(reinterpret_cast<char*>(image->data), static_cast<size_t>(image->size));
+    CSaveData other(m_screen.get(), m_script.get());
+    other.GetLayerRecord()["stale"].push_back(CScriptBlock(CScriptBlock::kTag, 0, "lyc"));
+    CSerializer in;
+    in.Attach(bytes.data(), static_cast<unsigned>(bytes.size()));
+    other.LoadLayerRecord(&in, 7);
+    EXPECT_EQ(other.GetLayerRecord(), Record());
 }
 
 TEST_F(LayerTagsTest, TransFadesOrWipesWhileTheScriptWaits) {

@@ -100,7 +100,7 @@ bool CMainScript::TagIf(CScriptBlock block, bool replay) {
         if (ParseTagInt(value) != 0) return false;
         CScriptBlock next;
         if (ScanIf(true, &next) != IF_SCAN_ELSEIF) return false;
-        // The elseif is taken as the dispatcher would take it: traced, its values substituted.
+        // The elseif runs as an "if", as the dispatcher would run it: traced, its values substituted.
         next.SetName("if");
         m_currentLine = next.GetLine();
         std::string text;
@@ -111,7 +111,7 @@ bool CMainScript::TagIf(CScriptBlock block, bool replay) {
                 text += '(' + attribute.second + ')';
             }
         }
-        if (!replay) Trace(3, "%s(%d): elseif%s", m_caret.file.c_str(), next.GetLine(), text.c_str());
+        if (!replay) Trace(3, "%s(%d): if%s", m_caret.file.c_str(), next.GetLine(), text.c_str());
         block = std::move(next);
     }
 }
