@@ -294,7 +294,16 @@ TEST_F(LayerTagsTest, ADeleteTweenRemovesTheLayerAndItsRecordSoReplayDoesNotBrin
     // A loaded game replays the record onto an empty tree.
     m_screen->DeleteLayer("keep");
     m_screen->Flip();
+    CScriptBlock endless(CScriptBlock::kTag, 0, "lytween");
+    for (const auto& a : std::map<std::string, std::string>{
+             {"id", "keep"}, {"param", "rotate"}, {"to", "90"}, {"msec", "100"}, {"repeat", "-1"}, {"sync", "1"}})
+        endless.SetAttribute(a.first, a.second);
+    Record()["keep"].push_back(endless);
+    const auto state = m_script->GetState();
     m_script->GetSaveData().ReplayLayerRecord();
+    EXPECT_EQ(m_script->GetState(), state);  // a replayed sync tween does not wait
+    EXPECT_EQ(Next("keep")->GetTweenIds().size(), 1u);
+    Record()["keep"].pop_back();
     ASSERT_NE(Next("keep"), nullptr);
     EXPECT_EQ(Next("keep")->GetNextObject()->GetX(), 12);
     EXPECT_EQ(Next("gone"), nullptr);

@@ -93,7 +93,8 @@ bool CMainScript::TagLytween(CScriptBlock block, bool replay) {
     TTween<int32_t>::Setter setter = MakeSetter(param, target.object, target.keep);
     if (!setter) return false;
 
-    const bool sync = TagFlag(block, "sync");
+    // A replayed tween (an endless one restored with a game) never holds the script up.
+    const bool sync = !replay && TagFlag(block, "sync");
     std::weak_ptr<CMainScript*> self = m_self;
     std::function<void()> release;
     if (sync) {
