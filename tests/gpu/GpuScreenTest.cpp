@@ -23,6 +23,7 @@
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
 #include "GRAPHICS/CPng.h"
+#include "GRAPHICS/CPoint.h"
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/ILayer.h"
@@ -355,4 +356,34 @@ TEST_F(GpuScreenTest, DeviceResetRecreatesTargetsAndTheNextFrameIsRight) {
         ExpectLike(shot, "rule_t128", 40.0);
         Close();
     }
+}
+
+// One image shared by a moved layer (exact texels) and a scaled one (filtered) in one frame:
+// each draw keeps its own filter.
+TEST_F(GpuScreenTest, SharedImageIsFilteredOnlyWhereScaled) {
+    OPEN_OR_SKIP(64, 48, 64, 48);
+    const PixelFn checker = [](int x, int y) { return ((x + y) & 1) ? Bgra(255, 255, 255) : Bgra(0, 0, 0); };
+    std::shared_ptr<ISurface> image = Image(8, 8, checker, ISurface::kPixel32);
+    Add("a", image, [](ILayer& l) { l.SetX(1); l.SetY(1); });
+    Add("b", image, [](ILayer& l) {
+        l.SetX(20);
+        l.SetY(1);
+        l.SetXScale(65536 * 5 / 2);
+        l.SetYScale(65536 * 5 / 2);
+    });
+    Add("c", image, [](ILayer& l) { l.SetX(1); l.SetY(20); });
+    CSurface& shot = Frame();
+    for (int y = 0; y < 8; ++y)
+        for (int x = 0; x < 8; ++x) {
+            const uint32_t want = checker(x, y) & 0xFFFFFF;
+            EXPECT_EQ(static_cast<uint32_t>(shot.GetPixel(CPoint(1 + x, 1 + y))) & 0xFFFFFF, want) << x << "," << y;
+            EXPECT_EQ(static_cast<uint32_t>(shot.GetPixel(CPoint(1 + x, 20 + y))) & 0xFFFFFF, want) << x << "," << y;
+        }
+    // The scaled copy is filtered: greys between the squares.
+    int greys = 0;
+    for (int x = 20; x < 40; ++x) {
+        const uint32_t g = static_cast<uint32_t>(shot.GetPixel(CPoint(x, 10))) & 0xFF;
+        greys += g > 40 && g < 215;
+    }
+    EXPECT_GT(greys, 4);
 }

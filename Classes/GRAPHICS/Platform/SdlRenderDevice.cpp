@@ -159,8 +159,10 @@ void SdlRenderDevice::Close() {
     m_watching = false;
     const bool alive = Alive();
     if (alive)
-        for (auto& entry : m_textures)
+        for (auto& entry : m_textures) {
+            DropTwin(entry.second);
             SDL_DestroyTexture(entry.second.texture);
+        }
     m_textures.clear();
     if (alive)
         SDL_DestroyRenderer(m_renderer);
@@ -211,6 +213,7 @@ IRenderDevice::TextureId SdlRenderDevice::CreateTexture(int32_t width, int32_t h
     entry.texture = t;
     entry.width = width;
     entry.height = height;
+    entry.renderTarget = renderTarget;
     m_textures[id] = entry;
     return id;
 }
@@ -224,8 +227,10 @@ void SdlRenderDevice::DestroyTexture(TextureId texture) {
             SDL_SetRenderTarget(m_renderer, nullptr);
         m_target = 0;
     }
-    if (Alive())
+    if (Alive()) {
+        DropTwin(it->second);
         SDL_DestroyTexture(it->second.texture);
+    }
     m_textures.erase(it);
 }
 
@@ -235,9 +240,41 @@ bool SdlRenderDevice::UpdateTexture(TextureId texture, const uint8_t* pixels, in
     STexture* t = Find(texture);
     if (!t || !pixels || !Alive())
         return true;
+    DropTwin(*t);
     if (SDL_UpdateTexture(t->texture, nullptr, pixels, pitch) != 0)
         return Fail("SDL_UpdateTexture");
     return false;
+}
+
+void SdlRenderDevice::DropTwin(STexture& t) {
+    if (t.twin && Alive())
+        SDL_DestroyTexture(t.twin);
+    t.twin = nullptr;
+    t.twinBlend = SDL_BLENDMODE_INVALID;
+}
+
+SDL_Texture* SdlRenderDevice::Twin(STexture& t) {
+    if (t.twin)
+        return t.twin;
+    SDL_Texture* twin =
+        SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, t.width, t.height);
+    if (!twin)
+        return nullptr;
+    SDL_SetTextureScaleMode(twin, SDL_ScaleModeLinear);
+    // Copied on the device, once per change of the pixels.
+    if (t.blend != SDL_BLENDMODE_NONE) {
+        SDL_SetTextureBlendMode(t.texture, SDL_BLENDMODE_NONE);
+        t.blend = SDL_BLENDMODE_NONE;
+    }
+    STexture* current = m_target ? Find(m_target) : nullptr;
+    const bool ok = SDL_SetRenderTarget(m_renderer, twin) == 0 && SDL_RenderCopy(m_renderer, t.texture, nullptr, nullptr) == 0;
+    SDL_SetRenderTarget(m_renderer, current ? current->texture : nullptr);
+    if (!ok) {
+        SDL_DestroyTexture(twin);
+        return nullptr;
+    }
+    t.twin = twin;
+    return twin;
 }
 
 bool SdlRenderDevice::SetTarget(TextureId target) {
@@ -268,11 +305,21 @@ bool SdlRenderDevice::DrawQuad(TextureId texture, const SQuadVertex corners[4], 
     if (!t || m_target == 0 || !Alive())
         return true;
     const SDL_BlendMode mode = m_modes[int(blend)];
-    if (t->blend != mode) {
+    SDL_Texture* source = t->texture;
+    if (linear && !t->renderTarget) {
+        if (SDL_Texture* twin = Twin(*t)) {
+            if (t->twinBlend != mode) {
+                SDL_SetTextureBlendMode(twin, mode);
+                t->twinBlend = mode;
+            }
+            source = twin;
+        }
+    }
+    if (source == t->texture && t->blend != mode) {
         SDL_SetTextureBlendMode(t->texture, mode);
         t->blend = mode;
     }
-    if (t->linear != linear) {
+    if (source == t->texture && t->linear != linear) {
         // The filter is texture state that SDL applies at once: draws queued before must
         // keep the filter they were queued with.
         SDL_RenderFlush(m_renderer);
@@ -286,7 +333,7 @@ bool SdlRenderDevice::DrawQuad(TextureId texture, const SQuadVertex corners[4], 
         v[i].tex_coord = SDL_FPoint{corners[i].u, corners[i].v};
     }
     static const int kIndices[6] = {0, 1, 2, 0, 2, 3};
-    if (SDL_RenderGeometry(m_renderer, t->texture, v, 4, kIndices, 6) != 0)
+    if (SDL_RenderGeometry(m_renderer, source, v, 4, kIndices, 6) != 0)
         return Fail("SDL_RenderGeometry");
     return false;
 }
@@ -348,6 +395,9 @@ EDeviceState SdlRenderDevice::TestCooperativeLevel() {
 bool SdlRenderDevice::Reset() {
     if (!Alive())
         return Fail("the renderer is gone");
+    // Filtered copies live in render targets: made again when next needed.
+    for (auto& entry : m_textures)
+        DropTwin(entry.second);
     if (m_deviceReset.exchange(false)) {
         // Every texture of the old device is gone: its owners make new ones.
         for (auto& entry : m_textures)

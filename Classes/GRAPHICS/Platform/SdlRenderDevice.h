@@ -48,14 +48,21 @@ private:
     struct STexture {
         SDL_Texture* texture = nullptr;
         int32_t width = 0, height = 0;
+        bool renderTarget = false;
         bool linear = false;
         SDL_BlendMode blend = SDL_BLENDMODE_INVALID;
+        // A filtered copy of an ordinary texture: SDL applies the filter as texture state at
+        // once, so one texture drawn both ways in a frame would need a flush between the two.
+        SDL_Texture* twin = nullptr;
+        SDL_BlendMode twinBlend = SDL_BLENDMODE_INVALID;
     };
     static int SDLCALL WatchEvents(void* self, SDL_Event* event);
     bool Fail(const char* what);
     // The renderer, unless SDL already destroyed it with its window.
     bool Alive() const;
     STexture* Find(TextureId texture);
+    SDL_Texture* Twin(STexture& t);
+    void DropTwin(STexture& t);
 
     bool m_ownWindow;
     bool m_createdWindow = false;
