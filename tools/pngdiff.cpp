@@ -1,7 +1,10 @@
 // kestrin-pngdiff: compares two PNG images pixel by pixel, for golden-image checks of whole
 // games (tests/scripts). Exit 0 when both have the same size and format and no byte differs
 // by more than the tolerance (default 2); 1 when they differ; 2 when one cannot be read.
-//   kestrin-pngdiff EXPECTED.png ACTUAL.png [TOLERANCE]
+// With "psnr:DB" instead of a tolerance, the colour channels must reach DB decibels of peak
+// signal-to-noise ratio (for pictures of another renderer, which round and filter otherwise).
+//   kestrin-pngdiff EXPECTED.png ACTUAL.png [TOLERANCE | psnr:DB]
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -27,10 +30,13 @@ bool Load(const char* path, kestrin::CSurface& surface) {
 
 int main(int argc, char** argv) {
     if (argc < 3 || argc > 4) {
-        std::fprintf(stderr, "usage: kestrin-pngdiff EXPECTED.png ACTUAL.png [TOLERANCE]\n");
+        std::fprintf(stderr, "usage: kestrin-pngdiff EXPECTED.png ACTUAL.png [TOLERANCE | psnr:DB]\n");
         return 2;
     }
-    const int tolerance = argc == 4 ? std::atoi(argv[3]) : 2;
+    const std::string mode = argc == 4 ? argv[3] : "";
+    const bool psnr = mode.compare(0, 5, "psnr:") == 0;
+    const double minimumDb = psnr ? std::atof(mode.c_str() + 5) : 0.0;
+    const int tolerance = argc == 4 && !psnr ? std::atoi(argv[3]) : 2;
     kestrin::CSurface expected, actual;
     if (Load(argv[1], expected)) {
         std::fprintf(stderr, "kestrin-pngdiff: cannot read %s\n", argv[1]);
@@ -47,6 +53,27 @@ int main(int argc, char** argv) {
         return 1;
     }
     const int rowBytes = expected.GetWidth() * expected.GetBytesPerPixel();
+    if (psnr) {
+        const int bpp = expected.GetBytesPerPixel();
+        double sum = 0, count = 0;
+        for (int y = 0; y < expected.GetHeight(); ++y) {
+            const uint8_t* a = expected.GetLine(y);
+            const uint8_t* b = actual.GetLine(y);
+            for (int i = 0; i < rowBytes; ++i) {
+                if (bpp == 4 && i % 4 == 3) continue;  // alpha or spare
+                const double d = double(a[i]) - double(b[i]);
+                sum += d * d;
+                count += 1;
+            }
+        }
+        const double db = sum == 0 ? 999.0 : 10.0 * std::log10(255.0 * 255.0 * count / sum);
+        if (db < minimumDb) {
+            std::printf("%s and %s: PSNR %.1f dB, below %.1f dB\n", argv[1], argv[2], db, minimumDb);
+            return 1;
+        }
+        std::printf("%s and %s: PSNR %.1f dB\n", argv[1], argv[2], db);
+        return 0;
+    }
     long differing = 0;
     int largest = 0;
     for (int y = 0; y < expected.GetHeight(); ++y) {

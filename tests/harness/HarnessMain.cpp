@@ -31,7 +31,10 @@
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/CPng.h"
 #include "GRAPHICS/CSurface.h"
+#include "GRAPHICS/CGraphicRenderer.h"
+#include "GRAPHICS/Platform/CDxRenderer.h"
 #include "GRAPHICS/Platform/FakeFramePresenter.h"
+#include "GRAPHICS/Platform/SdlRenderDevice.h"
 #include "babel/babel.h"
 #include "GRAPHICS/TweenRegistry.h"
 
@@ -138,7 +141,7 @@ int main(int argc, char** argv) {
     if (ParseCommandLine(argc, argv, options, error)) {
         std::fprintf(stderr,
                      "kestrin-harness: %s\nusage: kestrin-harness GAME [--frames N] [--input FILE] [--trace FILE] "
-                     "[--dump-vars FILE] [--screenshot FRAME:FILE.png]...\n",
+                     "[--dump-vars FILE] [--screenshot FRAME:FILE.png]... [--renderer software|hardware]\n",
                      error.c_str());
         return 2;
     }
@@ -163,7 +166,9 @@ int main(int argc, char** argv) {
     absolute(options.dumpVarsFile);
     for (auto& shot : options.screenshots) absolute(shot.file);
 
-    setenv("SDL_VIDEODRIVER", "dummy", 1);
+    // The hardware renderer draws with OpenGL into a hidden window of SDL's off-screen driver.
+    setenv("SDL_VIDEODRIVER", options.hardware ? "offscreen" : "dummy", 1);
+    if (options.hardware) setenv("SDL_RENDER_DRIVER", "opengl", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
 
     std::error_code ec;
@@ -197,7 +202,12 @@ int main(int argc, char** argv) {
 
     CDynamicVariables* dynamic = CDynamicVariables::GetInstance();
     // "fsr": the software renderer, drawing into the headless window.
-    dynamic->SetMap("ApplicationArguments", {{"0", options.game}, {"fsr", ""}});
+    if (options.hardware) {
+        dynamic->SetMap("ApplicationArguments", {{"0", options.game}});
+        SetRenderDeviceMaker([]() { return std::make_shared<SdlRenderDevice>(true); });
+    } else {
+        dynamic->SetMap("ApplicationArguments", {{"0", options.game}, {"fsr", ""}});
+    }
     dynamic->SetString("ApplicationPath", (game / "kestrin").string());
     dynamic->SetString("GameDataPath", game.string());
     LoadSystemIni();
@@ -219,6 +229,10 @@ int main(int argc, char** argv) {
     } else {
         CMainScript* script = GetMainScript(application->GetScript());
         CMainScreen* screen = GetMainScreen(application->GetScreen());
+        if (options.hardware && screen &&
+            !std::dynamic_pointer_cast<CDxRenderer>(screen->GetRenderer()->GetRenderer()))
+            std::fprintf(stderr, "kestrin-harness: the hardware renderer did not start here (no OpenGL context); "
+                                 "drawing with the software renderer\n");
         encoding = script->GetTextEncoding();
         if (!options.traceFile.empty()) {
             script->SetDebugMode(1);
@@ -288,6 +302,7 @@ int main(int argc, char** argv) {
     CLogWindow::ReleaseInstance();
     CTimer::ReleaseInstance();
     ClearTweenRegistry();
+    SetRenderDeviceMaker(nullptr);
     SetWindowSystem(nullptr);
     return status;
 }

@@ -62,6 +62,13 @@ bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error) 
             }
             shot.file = text.substr(colon + 1);
             out.screenshots.push_back(shot);
+        } else if (arg == "--renderer") {
+            if (!value(text)) return true;
+            if (text != "software" && text != "hardware") {
+                error = "--renderer is software or hardware: " + text;
+                return true;
+            }
+            out.hardware = text == "hardware";
         } else if (!arg.empty() && arg[0] == '-') {
             error = "unknown option " + arg;
             return true;

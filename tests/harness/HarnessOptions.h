@@ -29,6 +29,7 @@ struct SOptions {
     std::string traceFile;
     std::string dumpVarsFile;
     std::vector<SScreenshot> screenshots;
+    bool hardware = false;  // --renderer hardware: OpenGL through SDL's off-screen driver
 };
 
 // True on failure, with a message in error.
