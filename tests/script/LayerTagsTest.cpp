@@ -195,7 +195,7 @@ TEST_F(LayerTagsTest, LycLypropAndLydelEditTheTreeAndItsRecordWhichFlipShows) {
     EXPECT_EQ(RecordText("a.b"), "(none)");
 }
 
-TEST_F(LayerTagsTest, LypropReachesTheRootAndMessageLayers) {
+TEST_F(LayerTagsTest, LypropAndTweensReachTheRootAndMessageLayers) {
     Run("[lyprop id=! left=4]\n[lyprop id=~msg top=9 draggable=1]\n[lyprop id=~none top=1]\n[stop]\n", 0);
     m_screen->ChangeMessageLayer("msg", 0);
     Frames(1);
@@ -203,6 +203,17 @@ TEST_F(LayerTagsTest, LypropReachesTheRootAndMessageLayers) {
     EXPECT_EQ(m_screen->GetMessageLayers()["msg"].object->GetY(), 9);
     EXPECT_EQ(RecordText("~msg"), "lyprop,draggable,1,id,~msg,top,9");
     EXPECT_TRUE(Logged("main.iet(3): [lyprop id=\"~none\"] 指定されたレイヤーが見つかりません。")) << AllLines();
+
+    // Tweens on a message layer are kept by the screen; lytweendel jumps them to their end.
+    IDisplayObject* message = m_screen->GetMessageLayers()["msg"].object.get();
+    Tag("lytween", {{"id", "~msg"}, {"param", "left"}, {"from", "3"}, {"to", "30"}, {"msec", "100000"}});
+    Tag("lytween", {{"id", "!"}, {"param", "top"}, {"from", "0"}, {"to", "8"}, {"msec", "100000"}});
+    EXPECT_EQ(message->GetX(), 3);
+    EXPECT_EQ(m_screen->GetMessageLayerTweens()["msg"].size(), 1u);
+    Tag("lytweendel", {{"id", "~msg"}});
+    Tag("lytweendel", {{"id", "!"}});
+    EXPECT_EQ(message->GetX(), 30);
+    EXPECT_EQ(m_screen->GetRootLayer()->GetY(), 8);
 }
 
 TEST_F(LayerTagsTest, LyeditNegativeInvertsColoursButNotAlpha) {

@@ -1,6 +1,8 @@
 // Layer tween tags: "lytween" animates one property of a layer, "tweenset" and
 // "/tweenset" chain tweens into one queue, "lytweendel" jumps a layer's tweens to their end.
+#include <algorithm>
 #include <cstring>
+#include <vector>
 #include <memory>
 
 #include "GRAPHICS/CMainScreen.h"
@@ -37,6 +39,13 @@ public:
 private:
     std::function<void()> m_release;
 };
+
+// Remembers a tween of a message layer, forgetting those that have ended meanwhile.
+void AddMessageLayerTween(std::vector<int32_t>& ids, int32_t id) {
+    ids.erase(std::remove_if(ids.begin(), ids.end(), [](int32_t kept) { return !IsTweenRegistered(kept); }),
+              ids.end());
+    ids.push_back(id);
+}
 
 int32_t EaseKind(const std::string& name) {
     for (int kind = 1; kind < kEaseKindCount; ++kind) {
@@ -132,7 +141,7 @@ bool CMainScript::TagLytween(CScriptBlock block, bool replay) {
         if (target.node) {
             target.node->AddTween(tweenId);
         } else {
-            m_screen->GetMessageLayerTweens()[target.messageLayer].push_back(tweenId);
+            AddMessageLayerTween(m_screen->GetMessageLayerTweens()[target.messageLayer], tweenId);
         }
         if (sync) {
             m_syncTweenWait = true;
@@ -171,7 +180,7 @@ bool CMainScript::TagTweensetEnd(CScriptBlock block, bool replay) {
         if (target.node) {
             target.node->AddTween(queueId);
         } else {
-            m_screen->GetMessageLayerTweens()[target.messageLayer].push_back(queueId);
+            AddMessageLayerTween(m_screen->GetMessageLayerTweens()[target.messageLayer], queueId);
         }
     }
     m_tweenSetLayers.clear();
