@@ -125,6 +125,31 @@ int64_t StepToFixed(double v) {
     return static_cast<int64_t>(std::llround(std::clamp(v * 65536.0, -kLimit, kLimit)));
 }
 
+// An 8-bit image is black with its bytes as alpha, as the hardware renderer draws it: it
+// darkens the target in the normal, colour-key and multiply modes, and adding or screening
+// black leaves the target as it is.
+void BlendAlphaOnly(ISurface* target, ISurface* source, const BlitParams& p, int32_t mode, int32_t o) {
+    if (mode == 1 || mode == 4 || target->GetBytesPerPixel() != 4 || source->GetBytesPerPixel() != 1) return;
+    const bool opaque = o == 255;
+    const blit::Kernel kernel = mode == 2 ? (opaque ? blit::kMultiplyAlpha : blit::kMultiplyAlphaOpacity)
+                                          : (opaque ? blit::kNormalAlpha : blit::kNormalAlphaOpacity);
+    const int32_t width = std::min(p.width, std::min(source->GetWidth() - p.srcX, target->GetWidth() - p.dstX));
+    const int32_t height = std::min(p.height, std::min(source->GetHeight() - p.srcY, target->GetHeight() - p.dstY));
+    if (width <= 0 || height <= 0 || p.srcX < 0 || p.srcY < 0 || p.dstX < 0 || p.dstY < 0) return;
+    std::vector<uint8_t> row(static_cast<size_t>(width) * 4, 0);
+    target->Lock();
+    source->Lock();
+    for (int32_t i = 0; i < height; ++i) {
+        uint8_t* d = target->GetLine(p.dstY + i);
+        const uint8_t* s = source->GetLine(p.srcY + i);
+        if (!d || !s) break;
+        for (int32_t x = 0; x < width; ++x) row[static_cast<size_t>(x) * 4 + 3] = s[p.srcX + x];
+        blit::BlendRow(kernel, d + static_cast<size_t>(p.dstX) * 4, row.data(), width, o, 0);
+    }
+    source->Unlock();
+    target->Unlock();
+}
+
 }  // namespace
 
 CLayer::CLayer(const std::shared_ptr<IGraphicRenderer>& renderer)
@@ -518,7 +543,10 @@ void CLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t flags) {
     const int32_t o = rounded >= 255.0f ? 255 : rounded <= 0.0f ? 0 : static_cast<int32_t>(rounded);
     if (o == 0) return;
     const int32_t kind = UsableMask() ? 2 : m_surface->GetPixelBits();
-    if (kind == 0) return;  // a grey-level image has no colour to blend, in any mode
+    if (kind == 0) {
+        BlendAlphaOnly(target, source, p, GetLayerMode(), o);
+        return;
+    }
     const bool opaque = o == 255;
     const bool alphaSource = kind == 2;
     switch (GetLayerMode()) {

@@ -102,8 +102,10 @@ protected:
 
     // A logical screen of w x h in a window whose client area is cw x ch; false when the
     // hardware renderer could not start here.
-    bool Open(int w, int h, int cw, int ch, bool sideCut = false) {
+    bool Open(int w, int h, int cw, int ch, bool sideCut = false, bool software = false) {
         CDynamicVariables* v = CDynamicVariables::GetInstance();
+        v->SetMap("ApplicationArguments",
+                  software ? CDynamicVariables::StringMap{{"fsr", ""}} : CDynamicVariables::StringMap{});
         v->SetInt("ini.Width", w);
         v->SetInt("ini.Height", h);
         v->SetBool("ini.SideCut", sideCut);
@@ -112,6 +114,8 @@ protected:
             return false;
         screen = std::make_unique<CMainScreen>(window.get());
         dx = std::dynamic_pointer_cast<CDxRenderer>(screen->GetRenderer()->GetRenderer());
+        if (software)
+            return screen->IsSoftware() && screen->IsReady();
         if (!dx || !screen->IsReady())
             return false;
         // Mesa stays loaded to the end of the process, so that the leak check can tell its
@@ -386,4 +390,39 @@ TEST_F(GpuScreenTest, SharedImageIsFilteredOnlyWhereScaled) {
         greys += g > 40 && g < 215;
     }
     EXPECT_GT(greys, 4);
+}
+
+// 8-bit images draw alike on both renderers: black with the bytes as alpha (darkening in the
+// normal, colour-key and multiply modes; add and screen leave the picture as it is).
+TEST_F(GpuScreenTest, EightBitImagesDrawAlikeOnBothRenderers) {
+    CSurface pictures[2];
+    for (int software = 0; software < 2; ++software) {
+        if (software) {
+            ASSERT_TRUE(Open(96, 24, 96, 24, false, true));
+        } else {
+            OPEN_OR_SKIP(96, 24, 96, 24);
+        }
+        Add("0bg", Image(96, 24, [](int x, int y) { return Bgra(200, 100 + y * 4, 255 - x); }));
+        for (int mode = 0; mode < 5; ++mode)
+            Add("m" + std::to_string(mode), Image(16, 16, [](int x, int y) { return uint32_t(x * 16 + y); },
+                                                 ISurface::kPixel8),
+                [mode](ILayer& l) {
+                    l.SetX(2 + mode * 19);
+                    l.SetY(4);
+                    l.SetLayerMode(mode);
+                    if (mode == 2)
+                        l.SetAlpha(180);
+                });
+        CSurface& shot = Frame();
+        pictures[software].Init(shot.GetWidth(), shot.GetHeight(), ISurface::kPixel32, 0);
+        for (int y = 0; y < shot.GetHeight(); ++y)
+            std::memcpy(pictures[software].GetLine(y), shot.GetLine(y), size_t(shot.GetWidth()) * 4);
+        Close();
+    }
+    EXPECT_GE(Psnr(pictures[0], pictures[1]), 40.0);
+    // The normal mode darkened the background under the image; add left it alone.
+    const uint32_t normal = static_cast<uint32_t>(pictures[1].GetPixel(CPoint(2 + 15, 4 + 15))) & 0xFF;
+    const uint32_t added = static_cast<uint32_t>(pictures[1].GetPixel(CPoint(36, 19))) & 0xFF;
+    const uint32_t below = static_cast<uint32_t>(pictures[1].GetPixel(CPoint(36, 21))) & 0xFF;  // outside
+    EXPECT_EQ(added, below);
 }
