@@ -1,4 +1,6 @@
 // Flow tags: jump, call, return, exit, stop, if/elseif/else//if, loop//loop, wait, tag.
+#include <algorithm>
+#include <cstdint>
 #include <vector>
 
 #include "CORE/StringHelpers.h"
@@ -182,7 +184,9 @@ bool CMainScript::TagWait(CScriptBlock block, bool replay) {
     int32_t time = TagInt(block, "time");
     if (input == 2 && IsSkipping()) return false;
     if (scenario == 0) {
-        uint32_t wake = m_now + static_cast<uint32_t>(std::max(time, 0));
+        // A long wait ends late rather than wrapping round to an early end.
+        const uint64_t sum = uint64_t(m_now) + uint64_t(std::max(time, 0));
+        const uint32_t wake = sum > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(sum);
         // 0 means "no deadline": a wait that ends now must still end.
         m_caret.wakeTime = wake == 0 ? 1 : wake;
         StartMessageTweens();
