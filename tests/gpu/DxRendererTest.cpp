@@ -255,6 +255,7 @@ TEST(DxLayer, ModesOpacityAndFilteringByTable) {
         {4, 254.4f, 0, 65536, EQuadBlend::kScreen, 254, false},
         {0, 255.0f, 30, 65536, EQuadBlend::kNormal, 255, true},
         {0, 255.0f, 0, 2 * 65536, EQuadBlend::kNormal, 255, true},
+        {3, 255.0f, 30, 65536, EQuadBlend::kNormal, 255, false},  // keyed edges stay hard
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.mode * 1000 + c.rotate);
@@ -272,7 +273,7 @@ TEST(DxLayer, ModesOpacityAndFilteringByTable) {
         EXPECT_EQ(d.blend, c.blend);
         EXPECT_EQ(d.opacity, c.opacity);
         EXPECT_EQ(d.linear, c.linear);
-        if (!c.linear) {  // exact corners, no half-pixel offset
+        if (c.rotate == 0 && c.xScale == 65536) {  // exact corners, no half-pixel offset
             EXPECT_FLOAT_EQ(d.corners[0].x, 5.0f);
             EXPECT_FLOAT_EQ(d.corners[0].y, 3.0f);
             EXPECT_FLOAT_EQ(d.corners[2].x, 21.0f);

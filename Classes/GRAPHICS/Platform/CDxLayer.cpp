@@ -189,8 +189,10 @@ void CDxLayer::OnDraw(const CMatrix2D& m, float alpha, int32_t flags) {
     case 4: blend = EQuadBlend::kScreen; break;
     default: break;  // 0 normal, 3 colour key (transparent where keyed)
     }
-    // Filtering only where the matrix turns or scales; a move samples texels exactly.
-    m_dxRenderer->DrawQuad(texture, corners, static_cast<uint8_t>(o), blend, m.HasLinearPart());
+    // Filtering only where the matrix turns or scales; a move samples texels exactly. Keyed
+    // layers are never filtered, as on the software renderer, so that keyed edges stay hard.
+    const bool linear = m.HasLinearPart() && mode != 3;
+    m_dxRenderer->DrawQuad(texture, corners, static_cast<uint8_t>(o), blend, linear);
 }
 
 }  // namespace kestrin
