@@ -419,3 +419,23 @@ TEST(DxRenderer, ResetDuringATransitionCapturesThePictureAgain) {
     SetRenderDeviceMaker(nullptr);
     CDynamicVariables::ReleaseInstance();
 }
+
+TEST(DxRenderer, ScreenModeChangesRemakeTheBackBufferAndCaptureReadsIt) {
+    Rig r;
+    ASSERT_FALSE(r.dx->Init(1));
+    EXPECT_EQ(r.dx->GetWidth(), 64);
+    r.device->Resize(100, 50);
+    EXPECT_FALSE(r.dx->ChangeScreenMode(1, 1, true));
+    EXPECT_EQ(r.dx->GetWidth(), 100);
+    EXPECT_EQ(r.dx->GetHeight(), 50);
+    EXPECT_TRUE(r.dx->ChangeScreenMode(1, 7, false));
+    EXPECT_EQ(r.dx->GetLastError(), "Unsupported Pixed Format.");
+    EXPECT_EQ(r.dx->GetWidth(), 100);
+
+    CSurface shot;
+    r.dx->CaptureScreen(&shot);
+    EXPECT_EQ(shot.GetWidth(), 100);
+    EXPECT_EQ(shot.GetHeight(), 50);
+    EXPECT_EQ(shot.GetPixelBits(), ISurface::kPixel32);
+    EXPECT_EQ(static_cast<uint32_t>(shot.GetPixel(CPoint(99, 49))), 0xFF000000u);
+}
