@@ -22,7 +22,7 @@ std::string GetExecutablePath(const char* argv0) {
 
 std::string GetUserDataHome() {
     const char* xdg = std::getenv("XDG_DATA_HOME");
-    // The base directory spec says relative values are to be ignored.
+    // The XDG base-directory rules say relative values are to be ignored.
     if (xdg && xdg[0] == '/') return xdg;
     std::string home;
     if (const char* h = std::getenv("HOME"); h && *h) {
