@@ -37,9 +37,8 @@ void ChangeDirectory(const std::string& path) {
     ClearGamePathCache();
 }
 
-bool CreateFileWithDirectories(const std::string& path, std::FILE** out) {
+void MakeParentDirectories(const std::string& native) {
     IFileSystem* fs = GetFileSystem();
-    std::string native = ResolveGamePathForWrite(path);
     // Each folder level in turn; elements come whole, so no multibyte character is cut.
     bool absolute = !native.empty() && native[0] == '/';
     std::vector<std::string> parts = SplitPathElements(native, '/');
@@ -49,7 +48,12 @@ bool CreateFileWithDirectories(const std::string& path, std::FILE** out) {
         dir = dir.empty() ? parts[i] : (dir == "/" ? "/" + parts[i] : dir + "/" + parts[i]);
         fs->MakeDirectory(dir);
     }
-    std::FILE* file = fs->OpenWrite(native);
+}
+
+bool CreateFileWithDirectories(const std::string& path, std::FILE** out) {
+    std::string native = ResolveGamePathForWrite(path);
+    MakeParentDirectories(native);
+    std::FILE* file = GetFileSystem()->OpenWrite(native);
     if (!file) return true;
     if (out) {
         *out = file;

@@ -17,6 +17,9 @@ void ChangeDirectory(const std::string& path);
 // cannot be created. With out the caller gets the open stream and closes it; without,
 // the file is closed at once (left empty).
 bool CreateFileWithDirectories(const std::string& path, std::FILE** out);
+// Creates each folder level of a native ("/" separated) path before its last element;
+// failures are ignored (a level may exist already).
+void MakeParentDirectories(const std::string& native);
 // Seconds since 1970, also stored in out when given.
 int32_t GetUnixTime(int32_t* out);
 

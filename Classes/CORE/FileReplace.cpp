@@ -3,8 +3,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <vector>
 
+#include "CORE/FileFunctions.h"
 #include "CORE/GamePath.h"
 #include "CORE/Platform/IFileSystem.h"
 
@@ -29,15 +29,7 @@ bool ReplaceFileContents(const std::string& path, const void* data, size_t size,
     IFileSystem* fs = GetFileSystem();
     std::string native = ResolveGamePathForWrite(path);
     if (native.empty()) return Fail(error, "cannot write an empty file name", path, 0);
-
-    bool absolute = native[0] == '/';
-    std::vector<std::string> parts = SplitPathElements(native, '/');
-    std::string dir = absolute ? "/" : "";
-    for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        if (parts[i].empty()) continue;
-        dir = dir.empty() ? parts[i] : (dir == "/" ? "/" + parts[i] : dir + "/" + parts[i]);
-        fs->MakeDirectory(dir);
-    }
+    MakeParentDirectories(native);
 
     // One fixed temporary name per file: a leftover from a killed run is simply overwritten.
     std::string temporary = native + ".tmp";

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "CORE/CDynamicVariables.h"
@@ -12,8 +11,7 @@
 #include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/COruPackFileFactory.h"
-#include "CORE/FileFunctions.h"
-#include "CORE/GamePath.h"
+#include "CORE/FileReplace.h"
 #include "GRAPHICS/CGdiRenderer.h"
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CGraphicRenderer.h"
@@ -433,24 +431,11 @@ bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int
         const char last = saveFolder.back();
         path = saveFolder + ((last == '/' || last == '\\') ? "" : "/") + name;
     }
-    // Written beside its final name and renamed over it once complete, so that a failed write
-    // never leaves a truncated image (nor destroys an earlier one).
-    const std::string target = ResolveGamePathForWrite(path);
-    const std::string temporary = target + ".part";
-    std::FILE* file = nullptr;
-    if (CreateFileWithDirectories(temporary, &file) || !file) {
-        LogPrintf("Screenshot file cannot be created: %s", target.c_str());
-        return true;
-    }
-    bool failed = std::fwrite(bytes.get(), 1, buffer.length, file) != buffer.length;
-    failed |= std::fflush(file) != 0;
-    failed |= std::ferror(file) != 0;
-    failed |= std::fclose(file) != 0;
-    if (!failed && std::rename(temporary.c_str(), target.c_str()) != 0)
-        failed = true;
-    if (failed) {
-        std::remove(temporary.c_str());
-        LogPrintf("Screenshot could not be written: %s", target.c_str());
+    // Replaced in one step, so that a failed write never leaves a truncated image (nor
+    // destroys an earlier one).
+    std::string error;
+    if (ReplaceFileContents(path, bytes.get(), buffer.length, &error)) {
+        LogPrintf("Screenshot could not be written: %s", error.c_str());
         return true;
     }
     return false;

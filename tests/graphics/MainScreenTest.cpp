@@ -556,8 +556,8 @@ TEST_F(ScreenTest, ScreenshotsAreWrittenWholeOrNotAtAll) {
     EXPECT_TRUE(screen->SaveScreenshot("shots/plain", 16, 12));
     SetFileSystem(nullptr);
     EXPECT_EQ(ReadFileBytes(dir.Path() + "/shots/plain.png"), before);
-    EXPECT_TRUE(ReadFileBytes(dir.Path() + "/shots/plain.png.part").empty());
-    std::FILE* leftover = std::fopen((dir.Path() + "/shots/plain.png.part").c_str(), "rb");
+    EXPECT_TRUE(ReadFileBytes(dir.Path() + "/shots/plain.png.tmp").empty());
+    std::FILE* leftover = std::fopen((dir.Path() + "/shots/plain.png.tmp").c_str(), "rb");
     EXPECT_EQ(leftover, nullptr);
     if (leftover)
         std::fclose(leftover);
