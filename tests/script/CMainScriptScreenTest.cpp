@@ -15,21 +15,18 @@
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
+#include "support/InterpreterFixture.h"
 #include "support/TestSupport.h"
 
-namespace fs = std::filesystem;
 using namespace kestrin;
 
 namespace {
 
-class InterpreterScreenTest : public ::testing::Test {
+class InterpreterScreenTest : public kestrin_test::InterpreterFixture {
 protected:
     void SetUp() override {
-        m_oldDir = fs::current_path();
-        fs::current_path(m_dir.Path());
+        InterpreterFixture::SetUp();
         CDynamicVariables* v = CDynamicVariables::GetInstance();
-        v->SetString("ini.Boot", "main.iet");
-        v->SetString("ini.Charset", "utf-8");
         v->SetInt("ini.Width", 64);
         v->SetInt("ini.Height", 48);
         m_window = std::make_unique<CGameWindow>();
@@ -42,9 +39,7 @@ protected:
         m_screen.reset();
         if (m_window) m_window->Destroy();
         m_window.reset();
-        CLogWindow::ReleaseInstance();
-        CDynamicVariables::ReleaseInstance();
-        fs::current_path(m_oldDir);
+        InterpreterFixture::TearDown();
     }
 
     // A visible image layer node under the root, committed.
@@ -62,12 +57,8 @@ protected:
         m_script->Update(m_now);
     }
 
-    kestrin_test::TempDir m_dir;
-    fs::path m_oldDir;
     std::unique_ptr<CGameWindow> m_window;
     std::unique_ptr<CMainScreen> m_screen;
-    std::unique_ptr<CMainScript> m_script;
-    uint32_t m_now = 0;
 };
 
 TEST_F(InterpreterScreenTest, BootEmptiesTheLayerTreeAndMakesTheBacklogAndUnnamedMessageLayers) {

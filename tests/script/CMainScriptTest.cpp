@@ -15,49 +15,17 @@
 #include "CORE/Platform/FakeWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "SCRIPT/COruVariables.h"
+#include "support/InterpreterFixture.h"
 #include "support/TestSupport.h"
 
-namespace fs = std::filesystem;
 using kestrin::CDynamicVariables;
-using kestrin::CLogWindow;
 using kestrin::CMainScript;
 using kestrin::CScriptBlock;
 
 namespace {
 
-class InterpreterTest : public ::testing::Test {
+class InterpreterTest : public kestrin_test::InterpreterFixture {
 protected:
-    void SetUp() override {
-        m_oldDir = fs::current_path();
-        fs::current_path(m_dir.Path());
-        CDynamicVariables::GetInstance()->SetString("ini.Boot", "main.iet");
-        CDynamicVariables::GetInstance()->SetString("ini.Charset", "utf-8");
-        CLogWindow::SetLineSink([this](const std::string& line) { m_lines.push_back(line); });
-    }
-    void TearDown() override {
-        m_script.reset();
-        if (m_windows) {
-            kestrin::CInput::ReleaseInstance();
-            kestrin::SetWindowSystem(nullptr);
-        }
-        CLogWindow::SetLineSink(nullptr);
-        CLogWindow::ReleaseInstance();
-        CDynamicVariables::ReleaseInstance();
-        fs::current_path(m_oldDir);
-    }
-
-    // Keyboard and mouse through the headless window system; call before Boot.
-    void UseInput() {
-        m_windows = std::make_shared<kestrin::FakeWindowSystem>();
-        kestrin::SetWindowSystem(m_windows);
-        kestrin::SWindowDesc desc;
-        desc.width = 640;
-        desc.height = 480;
-        auto window = m_windows->CreateWindow(desc);
-        m_windows->SetGeometry(window, 0, 0, 640, 480);
-        m_windows->SetFocus(window);
-        kestrin::CInput::CreateInstance(window);
-    }
     // One frame with the key held down, then one with it released.
     void Press(int key) {
         m_windows->SetKeyDown(key, true);
@@ -83,25 +51,6 @@ protected:
     }
 
     std::string Var(const std::string& name) { return m_script->GetVariables().GetString(name); }
-
-    bool Logged(const std::string& text) const {
-        for (const auto& line : m_lines) {
-            if (line == text) return true;
-        }
-        return false;
-    }
-    std::string AllLines() const {
-        std::string all;
-        for (const auto& line : m_lines) all += line + "\n";
-        return all;
-    }
-
-    std::shared_ptr<kestrin::FakeWindowSystem> m_windows;
-    kestrin_test::TempDir m_dir;
-    fs::path m_oldDir;
-    std::unique_ptr<CMainScript> m_script;
-    std::vector<std::string> m_lines;
-    uint32_t m_now = 0;
 };
 
 TEST_F(InterpreterTest, BootFailsWithoutTheBootScriptAndRunsNothingBeforeTheFirstFrame) {
@@ -321,7 +270,7 @@ TEST_F(InterpreterTest, FirstExecutionOfABlockStopsCommandSkip) {
 }
 
 TEST_F(InterpreterTest, KeysEndClickWaitsRunPushHandlersAndSwitchCommandSkip) {
-    UseInput();
+    UseFakeInput();
     Write("main.iet", "@\n[nosuchtag n=1]\n@\n[nosuchtag n=2]\n@\n*pushed\n@\n");
     ASSERT_FALSE(Boot());
     Frames(3);
@@ -363,7 +312,7 @@ TEST_F(InterpreterTest, AutomodeEndsAClickWaitAfterTheAutomodeWait) {
 }
 
 TEST_F(InterpreterTest, TimedWaitIgnoresPushKeysAndDebugReloadNeedsTheTrace) {
-    UseInput();
+    UseFakeInput();
     Write("main.iet", "@\n*pushed\n@\n");
     ASSERT_FALSE(Boot());
     kestrin::FakeMessageBox box;

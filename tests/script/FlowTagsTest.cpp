@@ -11,31 +11,15 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "support/InterpreterFixture.h"
 #include "support/TestSupport.h"
 
-namespace fs = std::filesystem;
-using kestrin::CDynamicVariables;
-using kestrin::CLogWindow;
 using kestrin::CMainScript;
 
 namespace {
 
-class FlowTagsTest : public ::testing::Test {
+class FlowTagsTest : public kestrin_test::InterpreterFixture {
 protected:
-    void SetUp() override {
-        m_oldDir = fs::current_path();
-        fs::current_path(m_dir.Path());
-        CDynamicVariables::GetInstance()->SetString("ini.Boot", "main.iet");
-        CDynamicVariables::GetInstance()->SetString("ini.Charset", "utf-8");
-        CLogWindow::SetLineSink([this](const std::string& line) { m_lines.push_back(line); });
-    }
-    void TearDown() override {
-        m_script.reset();
-        CLogWindow::SetLineSink(nullptr);
-        CLogWindow::ReleaseInstance();
-        CDynamicVariables::ReleaseInstance();
-        fs::current_path(m_oldDir);
-    }
     // Boots main.iet holding text, with the trace on at level 1 (errors only).
     void Run(const std::string& text, int frames = 1) {
         m_dir.Write("main.iet", text);
@@ -50,22 +34,6 @@ protected:
     }
     std::string Var(const std::string& name) { return m_script->GetVariables().GetString(name); }
     bool Exists(const std::string& name) { return m_script->GetVariables().Find(name) != nullptr; }
-    std::string AllLines() const {
-        std::string all;
-        for (const auto& line : m_lines) all += line + "\n";
-        return all;
-    }
-    bool Logged(const std::string& text) const {
-        for (const auto& line : m_lines)
-            if (line == text) return true;
-        return false;
-    }
-
-    kestrin_test::TempDir m_dir;
-    fs::path m_oldDir;
-    std::unique_ptr<CMainScript> m_script;
-    std::vector<std::string> m_lines;
-    uint32_t m_now = 0;
 };
 
 TEST(TagAttributesTest, IntegersReadDecimalAndSaturate) {

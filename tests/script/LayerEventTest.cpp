@@ -8,32 +8,23 @@
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 #include "SCRIPT/CMainScript.h"
+#include "support/InterpreterFixture.h"
 #include "support/TestSupport.h"
 
-namespace fs = std::filesystem;
 using kestrin::CDynamicVariables;
 using kestrin::CMainScript;
 using kestrin::CScriptBlock;
 
 namespace {
 
-class LayerEventTest : public ::testing::Test {
+class LayerEventTest : public kestrin_test::InterpreterFixture {
 protected:
     void SetUp() override {
-        m_oldDir = fs::current_path();
-        fs::current_path(m_dir.Path());
-        CDynamicVariables::GetInstance()->SetString("ini.Boot", "main.iet");
+        InterpreterFixture::SetUp();
         CDynamicVariables::GetInstance()->SetString("SaveDataPath", m_dir.Path());
-        kestrin::CLogWindow::SetLineSink([](const std::string&) {});
         m_dir.Write("main.iet", "*start\n@\n*a\n[nosuchtag]\n*b\n[nosuchtag]\n");
         m_script.reset(new CMainScript(nullptr));
         ASSERT_FALSE(m_script->Start());
-    }
-    void TearDown() override {
-        m_script.reset();
-        kestrin::CLogWindow::SetLineSink(nullptr);
-        CDynamicVariables::ReleaseInstance();
-        fs::current_path(m_oldDir);
     }
     static CScriptBlock Handler(const std::string& label, const char* call = nullptr) {
         CScriptBlock block(CScriptBlock::kTag, 1, "setonclick");
@@ -42,10 +33,6 @@ protected:
         return block;
     }
     int Index() { return m_script->GetCaret().index; }
-
-    kestrin_test::TempDir m_dir;
-    fs::path m_oldDir;
-    std::unique_ptr<CMainScript> m_script;
 };
 
 TEST_F(LayerEventTest, WithoutPenetrationOnlyTheFirstClickOfAFrameRuns) {

@@ -27,6 +27,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
+#include "support/InterpreterFixture.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -42,20 +43,16 @@ public:
     }
 };
 
-class LayerTagsTest : public ::testing::Test {
+class LayerTagsTest : public kestrin_test::InterpreterFixture {
 protected:
     void SetUp() override {
-        m_oldDir = fs::current_path();
-        fs::current_path(m_dir.Path());
+        InterpreterFixture::SetUp();
         CDynamicVariables* v = CDynamicVariables::GetInstance();
-        v->SetString("ini.Boot", "main.iet");
-        v->SetString("ini.Charset", "utf-8");
         v->SetInt("ini.Width", 64);
         v->SetInt("ini.Height", 48);
         v->SetInt("ini.SurfaceCacheSize", 1 << 20);
         fs::create_directories(m_dir.Path() + "/save");
         v->SetString("SaveDataPath", m_dir.Path() + "/save");
-        CLogWindow::SetLineSink([this](const std::string& line) { m_lines.push_back(line); });
         m_window = std::make_unique<CGameWindow>();
         ASSERT_FALSE(m_window->Create(0, 0, 64, 48, "KestrinTagTest", "", kWsPopup, kSwShowNormal, 0));
         m_screen = std::make_unique<CMainScreen>(m_window.get());
@@ -72,10 +69,7 @@ protected:
         ClearTweenRegistry();
         if (m_window) m_window->Destroy();
         m_window.reset();
-        CLogWindow::SetLineSink(nullptr);
-        CLogWindow::ReleaseInstance();
-        CDynamicVariables::ReleaseInstance();
-        fs::current_path(m_oldDir);
+        InterpreterFixture::TearDown();
     }
 
     void WritePng(const std::string& name, int w, int h, int bits, const std::function<uint32_t(int, int)>& fn) {
@@ -138,24 +132,9 @@ protected:
         }
         return text;
     }
-    bool Logged(const std::string& text) const {
-        for (const auto& line : m_lines)
-            if (line == text) return true;
-        return false;
-    }
-    std::string AllLines() const {
-        std::string all;
-        for (const auto& line : m_lines) all += line + "\n";
-        return all;
-    }
 
-    kestrin_test::TempDir m_dir;
-    fs::path m_oldDir;
     std::unique_ptr<CGameWindow> m_window;
     std::unique_ptr<CMainScreen> m_screen;
-    std::unique_ptr<CMainScript> m_script;
-    std::vector<std::string> m_lines;
-    uint32_t m_now = 0;
 };
 
 TEST_F(LayerTagsTest, LycLypropAndLydelEditTheTreeAndItsRecordWhichFlipShows) {

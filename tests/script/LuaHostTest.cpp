@@ -18,49 +18,25 @@
 #include "CORE/WindowMessages.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "support/InterpreterFixture.h"
 #include "support/TestSupport.h"
 
-namespace fs = std::filesystem;
 using kestrin::CDynamicVariables;
-using kestrin::CLogWindow;
 using kestrin::CMainScript;
 using kestrin::COruLua;
 
 namespace {
 
-class LuaHostTest : public ::testing::Test {
+class LuaHostTest : public kestrin_test::InterpreterFixture {
 protected:
     void SetUp() override {
-        m_oldDir = fs::current_path();
-        fs::current_path(m_dir.Path());
-        CDynamicVariables::GetInstance()->SetString("ini.Boot", "main.iet");
-        CDynamicVariables::GetInstance()->SetString("ini.Charset", "utf-8");
+        InterpreterFixture::SetUp();
         CDynamicVariables::GetInstance()->SetString("SaveDataPath", m_dir.Path());
-        CLogWindow::SetLineSink([this](const std::string& line) { m_lines.push_back(line); });
-
-        m_windows = std::make_shared<kestrin::FakeWindowSystem>();
-        kestrin::SetWindowSystem(m_windows);
-        kestrin::SWindowDesc desc;
-        desc.width = 640;
-        desc.height = 480;
-        auto window = m_windows->CreateWindow(desc);
-        m_windows->SetGeometry(window, 0, 0, 640, 480);
-        m_windows->SetFocus(window);
-        kestrin::CInput::CreateInstance(window);
-
+        UseFakeInput();
         m_dir.Write("main.iet", "*start\n[nosuchtag]\n[return]\n");
         m_script.reset(new CMainScript(nullptr));
         ASSERT_FALSE(m_script->Start());
         m_script->SetDebugMode(1);
-    }
-    void TearDown() override {
-        m_script.reset();
-        kestrin::CInput::ReleaseInstance();
-        kestrin::SetWindowSystem(nullptr);
-        CLogWindow::SetLineSink(nullptr);
-        CLogWindow::ReleaseInstance();
-        CDynamicVariables::ReleaseInstance();
-        fs::current_path(m_oldDir);
     }
 
     COruLua& Lua() { return m_script->GetLua(); }
@@ -74,18 +50,6 @@ protected:
         if (!Lua().DoString("assert(" + condition + ")")) return "";
         return Lua().GetLastError();
     }
-    bool Logged(const std::string& text) const {
-        for (const auto& line : m_lines) {
-            if (line.find(text) != std::string::npos) return true;
-        }
-        return false;
-    }
-
-    kestrin_test::TempDir m_dir;
-    fs::path m_oldDir;
-    std::shared_ptr<kestrin::FakeWindowSystem> m_windows;
-    std::unique_ptr<CMainScript> m_script;
-    std::vector<std::string> m_lines;
 };
 
 TEST_F(LuaHostTest, WrongArgumentsSetTheErrorTextTraceItAndLetLuaGoOn) {
@@ -114,7 +78,7 @@ TEST_F(LuaHostTest, WrongArgumentsSetTheErrorTextTraceItAndLetLuaGoOn) {
         EXPECT_FALSE(Run(std::string("went_on = false\nr = ") + c.call + "\nwent_on = true")) << c.call;
         EXPECT_EQ(Lua().GetLastError(), c.error) << c.call;
         EXPECT_EQ(Check(std::string("went_on and (") + c.result + ")"), "") << c.call;
-        EXPECT_TRUE(Logged(c.error)) << c.call;
+        EXPECT_TRUE(LoggedWithin(c.error)) << c.call;
     }
 }
 
@@ -155,16 +119,16 @@ TEST_F(LuaHostTest, NumbersBecomeClampedIntegers) {
 
     m_lines.clear();
     EXPECT_FALSE(Run("o:tag{'nosuchtag', big = 1e300, nan = 0/0, small = -2.5}"));
-    EXPECT_TRUE(Logged("nosuchtag big=\"2147483647\" nan=\"0\" small=\"-2\"")) << m_lines.size();
+    EXPECT_TRUE(LoggedWithin("nosuchtag big=\"2147483647\" nan=\"0\" small=\"-2\"")) << m_lines.size();
 }
 
 TEST_F(LuaHostTest, TagBuildsABlockFromAStringOrATable) {
     EXPECT_FALSE(Run("o:tag{'nosuchtag', n = 10, s = 'x', [2] = 'ignored', flag = true}"));
-    EXPECT_TRUE(Logged("(0): nosuchtag n=\"10\" s=\"x\""));
-    EXPECT_TRUE(Logged("(0): [nosuchtag] 未知のタグ、または未定義のマクロです。"));
+    EXPECT_TRUE(LoggedWithin("(0): nosuchtag n=\"10\" s=\"x\""));
+    EXPECT_TRUE(LoggedWithin("(0): [nosuchtag] 未知のタグ、または未定義のマクロです。"));
     m_lines.clear();
     EXPECT_FALSE(Run("o:tag('othertag')"));
-    EXPECT_TRUE(Logged("(0): [othertag] 未知のタグ、または未定義のマクロです。"));
+    EXPECT_TRUE(LoggedWithin("(0): [othertag] 未知のタグ、または未定義のマクロです。"));
 }
 
 TEST_F(LuaHostTest, ScriptStackCountsFromZeroWithTheCaretLast) {
@@ -236,7 +200,7 @@ TEST_F(LuaHostTest, ValuesReadByLua) {
     EXPECT_EQ(Check("v == '42' and type(n) == 'number' and type(p.x) == 'number' and type(p.y) == 'number'"), "");
     EXPECT_EQ(Check("lo >= 0 and hi <= 65535 and hi > lo"), "");
     EXPECT_FALSE(Run("o:debug('hello')"));
-    EXPECT_TRUE(Logged("Lua: hello"));
+    EXPECT_TRUE(LoggedWithin("Lua: hello"));
 }
 
 TEST_F(LuaHostTest, ObjectsMadeInLuaHaveNoInterpreter) {
