@@ -2,24 +2,12 @@
 
 #include "CORE/StringHelpers.h"
 
-#include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 
 namespace kestrin {
 
 namespace {
 bool IsBlank(unsigned char b) { return b == ' ' || b == '\t' || b == '\r' || b == '\n'; }
-
-// atoi's reading without its overflow: out-of-range values clamp to the int range.
-int ParseInt(const std::string& value) {
-    errno = 0;
-    const long long v = std::strtoll(value.c_str(), nullptr, 10);
-    if (v > INT_MAX) return INT_MAX;
-    if (v < INT_MIN) return INT_MIN;
-    return static_cast<int>(v);
-}
 }  // namespace
 
 CIni::CIni() : m_encoding(kEncodingShiftJis) {}
@@ -173,13 +161,13 @@ std::string CIni::GetStringDefault(const char* section, const char* key, const s
 int CIni::GetIntDefault(const char* section, const char* key, int defaultValue) const {
     const std::string* v = Find(section, key);
     if (!v || v->empty()) return defaultValue;
-    return ParseInt(*v);
+    return ParseInt32(*v);
 }
 
 bool CIni::GetBoolDefault(const char* section, const char* key, bool defaultValue) const {
     const std::string* v = Find(section, key);
     if (!v || v->empty()) return defaultValue;
-    return ParseInt(*v) != 0;
+    return ParseInt32(*v) != 0;
 }
 
 int CIni::GetInt(const char* section, const char* key) const { return GetIntDefault(section, key, 0); }

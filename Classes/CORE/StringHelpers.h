@@ -44,6 +44,10 @@ bool StringEquals(const std::string& s, const char* text);
 // Lower-cases 'A' to 'Z', leaving Shift_JIS double-byte characters alone.
 std::string ToLowerString(const std::string& text);
 
+// Decimal text as atoi reads it (leading blanks, an optional sign, digits up to the first
+// other byte; no digits give 0), but values beyond 32 bits saturate instead of overflowing.
+int32_t ParseInt32(const std::string& text);
+
 std::string IntToString(int value);
 std::string IntToHexString(int value, bool prefix, bool upper);
 // The "long" of stored data and scripts is 32 bits wide.

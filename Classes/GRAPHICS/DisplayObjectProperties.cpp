@@ -1,9 +1,6 @@
 #include "GRAPHICS/DisplayObjectProperties.h"
 
-#include <cerrno>
 #include <cstdint>
-#include <cstdlib>
-#include <limits>
 #include <vector>
 
 #include "CORE/StringHelpers.h"
@@ -13,18 +10,6 @@
 namespace kestrin {
 
 namespace {
-
-// The standard decimal reading (leading blanks, a sign, digits up to the first other byte; no
-// digits give 0), held to the 32-bit range instead of overflowing.
-int32_t ToInt(const std::string& text) {
-    errno = 0;
-    const long long v = std::strtoll(text.c_str(), nullptr, 10);
-    if (v > std::numeric_limits<int32_t>::max())
-        return std::numeric_limits<int32_t>::max();
-    if (v < std::numeric_limits<int32_t>::min())
-        return std::numeric_limits<int32_t>::min();
-    return static_cast<int32_t>(v);
-}
 
 bool ToFlag(const std::string& text) { return text != "0"; }
 
@@ -38,21 +23,21 @@ void SetDisplayObjectProperties(IDisplayObject* object, const std::map<std::stri
         return it == attributes.end() ? nullptr : &it->second;
     };
     if (const std::string* v = find("left"))
-        object->SetX(ToInt(*v));
+        object->SetX(ParseInt32(*v));
     if (const std::string* v = find("top"))
-        object->SetY(ToInt(*v));
+        object->SetY(ParseInt32(*v));
     if (const std::string* v = find("alpha"))
-        object->SetAlpha(ToInt(*v));
+        object->SetAlpha(ParseInt32(*v));
     if (const std::string* v = find("anchorx"))
-        object->SetAnchorX(ToInt(*v));
+        object->SetAnchorX(ParseInt32(*v));
     if (const std::string* v = find("anchory"))
-        object->SetAnchorY(ToInt(*v));
+        object->SetAnchorY(ParseInt32(*v));
     if (const std::string* v = find("rotate"))
-        object->SetRotate(ToInt(*v));
+        object->SetRotate(ParseInt32(*v));
     if (const std::string* v = find("xscale"))
-        object->SetXScale(PercentToFixed16(ToInt(*v)));
+        object->SetXScale(PercentToFixed16(ParseInt32(*v)));
     if (const std::string* v = find("yscale"))
-        object->SetYScale(PercentToFixed16(ToInt(*v)));
+        object->SetYScale(PercentToFixed16(ParseInt32(*v)));
     if (const std::string* v = find("reversex"))
         object->SetReverseX(ToFlag(*v));
     if (const std::string* v = find("reversey"))
@@ -63,8 +48,8 @@ void SetDisplayObjectProperties(IDisplayObject* object, const std::map<std::stri
         std::vector<std::string> parts;
         SplitString(v->c_str(), parts, ",");
         if (parts.size() == 4) {
-            const int32_t x = ToInt(parts[0]), y = ToInt(parts[1]);
-            const int32_t w = ToInt(parts[2]), h = ToInt(parts[3]);
+            const int32_t x = ParseInt32(parts[0]), y = ParseInt32(parts[1]);
+            const int32_t w = ParseInt32(parts[2]), h = ParseInt32(parts[3]);
             // Inclusive edges, computed wide so that extreme values cannot overflow.
             const int64_t right = int64_t(x) + w - 1, bottom = int64_t(y) + h - 1;
             auto clamp = [](int64_t n) {
