@@ -2,7 +2,6 @@
 
 #include "CORE/CLogWindow.h"
 #include "CORE/DisplayText.h"
-#include "babel/babel.h"
 
 #include <SDL.h>
 
@@ -13,12 +12,6 @@ namespace kestrin {
 
 namespace {
 IMessageBox* g_messageBox = nullptr;
-
-// SDL wants UTF-8. The engine's own messages are UTF-8; game text that is not valid
-// UTF-8 is Shift_JIS (the default game encoding).
-std::string ToDisplayText(const std::string& text) {
-    return IsValidUtf8(text) ? text : babel::sjis_to_utf8(text);
-}
 }  // namespace
 
 bool SdlMessageBox::HasDisplay() {
@@ -31,8 +24,9 @@ bool SdlMessageBox::HasDisplay() {
 
 int SdlMessageBox::Show(const std::string& text, const std::string& caption, int type) {
     const int fallback = DefaultMessageBoxAnswer(type);
-    const std::string utf8Text = ToDisplayText(text);
-    const std::string utf8Caption = ToDisplayText(caption);
+    // SDL wants UTF-8; game text may be Shift_JIS.
+    const std::string utf8Text = GameTextToUtf8(text);
+    const std::string utf8Caption = GameTextToUtf8(caption);
     if (HasDisplay()) {
         const bool yesNo = (type & 0xF) == kMessageBoxYesNo;
         SDL_MessageBoxButtonData buttons[2];
