@@ -431,6 +431,16 @@ TEST(DxRenderer, ScreenModeChangesRemakeTheBackBufferAndCaptureReadsIt) {
     EXPECT_TRUE(r.dx->ChangeScreenMode(1, 7, false));
     EXPECT_EQ(r.dx->GetLastError(), "Unsupported Pixed Format.");
     EXPECT_EQ(r.dx->GetWidth(), 100);
+    // A back buffer the device cannot make now is made by the first frame that can.
+    r.device->failTextures = true;
+    EXPECT_TRUE(r.dx->ChangeScreenMode(1, 1, true));
+    EXPECT_TRUE(r.dx->IsDeviceLost());
+    r.dx->RenderStart();
+    EXPECT_TRUE(r.dx->IsDeviceLost());
+    r.device->failTextures = false;
+    r.dx->RenderStart();
+    EXPECT_FALSE(r.dx->IsDeviceLost());
+    EXPECT_FALSE(r.dx->RenderEnd());
 
     CSurface shot;
     r.dx->CaptureScreen(&shot);

@@ -114,7 +114,10 @@ void CDxRenderer::RenderStart() {
                 m_lost = false;
             break;
         case EDeviceState::kOk:
-            // Fine again (a screen-mode change reset it meanwhile).
+            // Fine again (a screen-mode change reset it meanwhile); a back buffer that could
+            // not be made then is made now.
+            if (!m_backBuffer && DeviceReset())
+                return;
             m_lost = false;
             break;
         case EDeviceState::kLost:
@@ -219,12 +222,15 @@ bool CDxRenderer::DeviceReset() {
     m_scratchWidth = m_scratchHeight = 0;
     m_renderTarget = nullptr;
     CallHandlers(false);
+    // Until a reset succeeds, frames are not drawn and each one tries again.
+    m_lost = true;
     if (m_device->Reset()) {
         StoreError(__LINE__, "kestrin::CDxRenderer::DeviceReset", kDeviceLost, kDeviceLostText);
         return true;
     }
     if (CreateBackBuffer())
         return true;
+    m_lost = false;
     CallHandlers(true);
     m_renderTarget = nullptr;
     m_device->SetTarget(m_backBuffer);
