@@ -5,10 +5,6 @@
 #include <filesystem>
 #include <memory>
 
-#include "CORE/CDynamicVariables.h"
-#include "CORE/CGameWindow.h"
-#include "CORE/CLogWindow.h"
-#include "CORE/CWindow.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
 #include "GRAPHICS/ILayer.h"
@@ -26,20 +22,7 @@ class InterpreterScreenTest : public kestrin_test::InterpreterFixture {
 protected:
     void SetUp() override {
         InterpreterFixture::SetUp();
-        CDynamicVariables* v = CDynamicVariables::GetInstance();
-        v->SetInt("ini.Width", 64);
-        v->SetInt("ini.Height", 48);
-        m_window = std::make_unique<CGameWindow>();
-        ASSERT_FALSE(m_window->Create(0, 0, 64, 48, "KestrinInterpreterTest", "", kWsPopup, kSwShowNormal, 0));
-        m_screen = std::make_unique<CMainScreen>(m_window.get());
-        ASSERT_TRUE(m_screen->IsReady());
-    }
-    void TearDown() override {
-        m_script.reset();
-        m_screen.reset();
-        if (m_window) m_window->Destroy();
-        m_window.reset();
-        InterpreterFixture::TearDown();
+        ASSERT_NO_FATAL_FAILURE(OpenScreen(64, 48));
     }
 
     // A visible image layer node under the root, committed.
@@ -56,9 +39,6 @@ protected:
         UpdateTweens(m_now);
         m_script->Update(m_now);
     }
-
-    std::unique_ptr<CGameWindow> m_window;
-    std::unique_ptr<CMainScreen> m_screen;
 };
 
 TEST_F(InterpreterScreenTest, BootEmptiesTheLayerTreeAndMakesTheBacklogAndUnnamedMessageLayers) {

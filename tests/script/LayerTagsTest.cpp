@@ -11,10 +11,7 @@
 #include <vector>
 
 #include "CORE/CDynamicVariables.h"
-#include "CORE/CGameWindow.h"
-#include "CORE/CLogWindow.h"
 #include "CORE/CSerializer.h"
-#include "CORE/CWindow.h"
 #include "GRAPHICS/CDisplayObject.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
@@ -48,30 +45,16 @@ protected:
     void SetUp() override {
         InterpreterFixture::SetUp();
         CDynamicVariables* v = CDynamicVariables::GetInstance();
-        v->SetInt("ini.Width", 64);
-        v->SetInt("ini.Height", 48);
         v->SetInt("ini.SurfaceCacheSize", 1 << 20);
         fs::create_directories(m_dir.Path() + "/save");
         v->SetString("SaveDataPath", m_dir.Path() + "/save");
-        m_window = std::make_unique<CGameWindow>();
-        ASSERT_FALSE(m_window->Create(0, 0, 64, 48, "KestrinTagTest", "", kWsPopup, kSwShowNormal, 0));
-        m_screen = std::make_unique<CMainScreen>(m_window.get());
-        ASSERT_TRUE(m_screen->IsReady());
+        ASSERT_NO_FATAL_FAILURE(OpenScreen(64, 48));
         m_screen->SetMessageLayerMaker([](const std::string&) { return std::make_shared<StandInObject>(); });
         // Images: a 10 x 6 sprite, a full-screen rule ramp and a rule of the wrong size.
         WritePng("sprite.png", 10, 6, ISurface::kPixel32Alpha, [](int x, int y) { return 0x80102030u + x + y * 16; });
         WritePng("rule.png", 64, 48, ISurface::kPixel8, [](int x, int) { return uint32_t(x * 4); });
         WritePng("small.png", 8, 8, ISurface::kPixel8, [](int x, int) { return uint32_t(x); });
     }
-    void TearDown() override {
-        m_script.reset();
-        m_screen.reset();
-        ClearTweenRegistry();
-        if (m_window) m_window->Destroy();
-        m_window.reset();
-        InterpreterFixture::TearDown();
-    }
-
     void WritePng(const std::string& name, int w, int h, int bits, const std::function<uint32_t(int, int)>& fn) {
         CSurface s;
         ASSERT_FALSE(s.Init(w, h, bits, 0));
@@ -132,9 +115,6 @@ protected:
         }
         return text;
     }
-
-    std::unique_ptr<CGameWindow> m_window;
-    std::unique_ptr<CMainScreen> m_screen;
 };
 
 TEST_F(LayerTagsTest, LycLypropAndLydelEditTheTreeAndItsRecordWhichFlipShows) {

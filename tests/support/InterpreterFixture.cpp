@@ -1,12 +1,19 @@
 #include "support/InterpreterFixture.h"
 
 #include "CORE/CDynamicVariables.h"
+#include "CORE/CGameWindow.h"
 #include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
+#include "CORE/CWindow.h"
 #include "CORE/Platform/FakeWindowSystem.h"
 #include "CORE/WindowMessages.h"
+#include "GRAPHICS/CMainScreen.h"
+#include "GRAPHICS/TweenRegistry.h"
 
 namespace kestrin_test {
+
+InterpreterFixture::InterpreterFixture() = default;
+InterpreterFixture::~InterpreterFixture() = default;
 
 void InterpreterFixture::SetUp() {
     m_oldDir = std::filesystem::current_path();
@@ -18,6 +25,12 @@ void InterpreterFixture::SetUp() {
 
 void InterpreterFixture::TearDown() {
     m_script.reset();
+    if (m_window) {
+        m_screen.reset();
+        kestrin::ClearTweenRegistry();
+        m_window->Destroy();
+        m_window.reset();
+    }
     if (m_windows) {
         kestrin::CInput::ReleaseInstance();
         kestrin::SetWindowSystem(nullptr);
@@ -39,6 +52,16 @@ void InterpreterFixture::UseFakeInput() {
     m_windows->SetGeometry(window, 0, 0, 640, 480);
     m_windows->SetFocus(window);
     kestrin::CInput::CreateInstance(window);
+}
+
+void InterpreterFixture::OpenScreen(int w, int h) {
+    kestrin::CDynamicVariables* v = kestrin::CDynamicVariables::GetInstance();
+    v->SetInt("ini.Width", w);
+    v->SetInt("ini.Height", h);
+    m_window = std::make_unique<kestrin::CGameWindow>();
+    ASSERT_FALSE(m_window->Create(0, 0, w, h, "KestrinInterpreterTest", "", kestrin::kWsPopup, kestrin::kSwShowNormal, 0));
+    m_screen = std::make_unique<kestrin::CMainScreen>(m_window.get());
+    ASSERT_TRUE(m_screen->IsReady());
 }
 
 bool InterpreterFixture::Logged(const std::string& text) const {

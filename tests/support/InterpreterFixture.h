@@ -1,7 +1,7 @@
 #pragma once
 // What every interpreter test sets up: a fresh game folder made the current directory,
-// "main.iet" booted as UTF-8, and the log's lines collected. The interpreter is destroyed
-// before the singletons it uses are released.
+// "main.iet" booted as UTF-8, and the log's lines collected; on request a screen or the
+// headless input. The interpreter is destroyed before the screen and the singletons it uses.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -14,19 +14,27 @@
 #include "support/TestSupport.h"
 
 namespace kestrin {
+class CGameWindow;
+class CMainScreen;
 class FakeWindowSystem;
-}
+}  // namespace kestrin
 
 namespace kestrin_test {
 
 class InterpreterFixture : public ::testing::Test {
 protected:
+    // Out of line: the screen's classes are only declared here.
+    InterpreterFixture();
+    ~InterpreterFixture() override;
     void SetUp() override;
     void TearDown() override;
 
     // Keyboard and mouse through the headless window system (a focused 640 x 480 window);
     // call before booting. Released at TearDown.
     void UseFakeInput();
+    // A w x h screen through the software renderer in a real (SDL dummy-driver) window, set
+    // in the ini before; call in SetUp under ASSERT_NO_FATAL_FAILURE. Closed at TearDown.
+    void OpenScreen(int w, int h);
 
     // True when a log line is exactly text.
     bool Logged(const std::string& text) const;
@@ -38,6 +46,8 @@ protected:
     TempDir m_dir;
     std::filesystem::path m_oldDir;
     std::shared_ptr<kestrin::FakeWindowSystem> m_windows;
+    std::unique_ptr<kestrin::CGameWindow> m_window;
+    std::unique_ptr<kestrin::CMainScreen> m_screen;
     std::unique_ptr<kestrin::CMainScript> m_script;
     std::vector<std::string> m_lines;
     uint32_t m_now = 0;
