@@ -21,6 +21,7 @@
 #include "CORE/Platform/FakeFileSystem.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "support/InterpreterFixture.h"
 #include "support/TestSupport.h"
 
 namespace fs = std::filesystem;
@@ -38,25 +39,18 @@ std::string Header(char type, int32_t version) {
     return bytes;
 }
 
-class SaveDataTest : public ::testing::Test {
+class SaveDataTest : public kestrin_test::InterpreterFixture {
 protected:
     void SetUp() override {
-        m_oldDir = fs::current_path();
-        fs::current_path(m_game.Path());
-        CDynamicVariables::GetInstance()->SetString("ini.Boot", "main.iet");
-        CDynamicVariables::GetInstance()->SetString("ini.Charset", "utf-8");
+        InterpreterFixture::SetUp();
         CDynamicVariables::GetInstance()->SetString("SaveDataPath", m_saves.Path());
-        CLogWindow::SetLineSink([this](const std::string& line) { m_lines.push_back(line); });
-        m_game.Write("main.iet", "[exit]\n");
+        m_dir.Write("main.iet", "[exit]\n");
     }
     void TearDown() override {
         m_script.reset();
         kestrin::SetFileSystem(nullptr);
         kestrin::ClearGamePathCache();
-        CLogWindow::SetLineSink(nullptr);
-        CLogWindow::ReleaseInstance();
-        CDynamicVariables::ReleaseInstance();
-        fs::current_path(m_oldDir);
+        InterpreterFixture::TearDown();
     }
 
     CMainScript& Boot() {
@@ -73,18 +67,8 @@ protected:
     }
     std::string SavePath(const std::string& name) const { return m_saves.Path() + "/" + name; }
     std::string Read(const std::string& name) const { return kestrin_test::ReadFileBytes(SavePath(name)); }
-    bool Logged(const std::string& text) const {
-        for (const auto& line : m_lines) {
-            if (line.find(text) != std::string::npos) return true;
-        }
-        return false;
-    }
 
-    kestrin_test::TempDir m_game;
     kestrin_test::TempDir m_saves;
-    fs::path m_oldDir;
-    std::unique_ptr<CMainScript> m_script;
-    std::vector<std::string> m_lines;
 };
 
 TEST_F(SaveDataTest, GlobalAndSystemDataPersistAcrossRuns) {
@@ -180,7 +164,7 @@ TEST_F(SaveDataTest, FilesOfAnotherTypeOrVersionDoNotLoadAndAreSetAside) {
         {"BOW", 'G', true},
     };
     for (const auto& c : cases) {
-        m_game.Write("../" + fs::path(m_saves.Path()).filename().string() + "/probe.dat", c.bytes);
+        m_dir.Write("../" + fs::path(m_saves.Path()).filename().string() + "/probe.dat", c.bytes);
         script.GetVariables().SetString("g.kept", "changed in memory");
         EXPECT_EQ(save.Load("probe.dat", c.expected), c.fails) << c.bytes.size();
         if (c.fails) EXPECT_EQ(script.GetVariables().GetString("g.kept"), "changed in memory");
@@ -188,9 +172,9 @@ TEST_F(SaveDataTest, FilesOfAnotherTypeOrVersionDoNotLoadAndAreSetAside) {
 
     // At boot an unusable file is moved aside, so the next save cannot destroy it.
     std::string foreign = Header('S', 1000) + body;
-    m_game.Write("../" + fs::path(m_saves.Path()).filename().string() + "/system.dat", foreign);
+    m_dir.Write("../" + fs::path(m_saves.Path()).filename().string() + "/system.dat", foreign);
     Boot();
-    EXPECT_TRUE(Logged("system.dat: セーブデータの種類('S')が違います。"));
+    EXPECT_TRUE(LoggedWithin("system.dat: セーブデータの種類('S')が違います。"));
     EXPECT_EQ(Read("system.dat.broken"), foreign);
     EXPECT_EQ(m_script->GetVariables().GetString("g.kept"), "memory");
 }
@@ -240,7 +224,7 @@ TEST_F(SaveDataTest, FailedWritesAreReportedKeepTheOldFileAndAreRetried) {
         m_lines.clear();
         script.GetVariables().SetString("g.value", "second");
         script.GetSaveData().SaveGlobal(false);
-        EXPECT_TRUE(Logged("saveg.dat: セーブデータを書き込めませんでした。"));
+        EXPECT_TRUE(LoggedWithin("saveg.dat: セーブデータを書き込めませんでした。"));
         EXPECT_EQ(fake.Contents("saves/saveg.dat"), first);
         EXPECT_FALSE(fake.Exists("saves/saveg.dat.tmp"));
         *failure = false;
@@ -259,7 +243,7 @@ TEST_F(SaveDataTest, SaveNamesWithBackslashesCreateFolders) {
     archive.SaveInt(5, 1);
     EXPECT_FALSE(script.GetSaveData().WriteFile("slot\\deep\\one.dat", archive, 'S'));
     EXPECT_EQ(Read("slot/deep/one.dat").substr(0, 8), Header('S', 1000));
-    EXPECT_EQ(fs::current_path(), fs::path(m_game.Path()));
+    EXPECT_EQ(fs::current_path(), fs::path(m_dir.Path()));
 }
 
 // A child saves in a loop and is killed at some point of a save; whatever moment it was,
