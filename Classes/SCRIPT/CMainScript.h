@@ -306,6 +306,8 @@ private:
     };
     // False when the id names nothing; withRoot accepts "!", withMessage "~" names.
     bool FindTagTarget(const std::string& id, bool withRoot, bool withMessage, STagTarget& out);
+    // As FindTagTarget for the block's "id", tracing that the layer is not found when false.
+    bool FindTagTargetOf(const CScriptBlock& block, bool withRoot, bool withMessage, STagTarget& out);
     void DeleteLayerAndRecords(const std::string& id, bool replay);
     void ReleaseSyncTweenWait();
 

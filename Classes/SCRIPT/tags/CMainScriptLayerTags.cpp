@@ -45,6 +45,14 @@ bool CMainScript::FindTagTarget(const std::string& id, bool withRoot, bool withM
     return false;
 }
 
+bool CMainScript::FindTagTargetOf(const CScriptBlock& block, bool withRoot, bool withMessage, STagTarget& out) {
+    const std::string& id = block.GetAttribute("id");
+    if (FindTagTarget(id, withRoot, withMessage, out)) return true;
+    Trace(2, "%s(%d): [%s id=\"%s\"] 指定されたレイヤーが見つかりません。", m_caret.file.c_str(), block.GetLine(),
+          block.GetName().c_str(), id.c_str());
+    return false;
+}
+
 namespace {
 
 // "Active(1.5MB): a.png, b.png, " and the like for a set of surfaces.
@@ -129,11 +137,7 @@ bool CMainScript::TagLyc(CScriptBlock block, bool replay) {
 bool CMainScript::TagLyprop(CScriptBlock block, bool replay) {
     const std::string& id = block.GetAttribute("id");
     STagTarget target;
-    if (!FindTagTarget(id, true, true, target)) {
-        Trace(2, "%s(%d): [%s id=\"%s\"] 指定されたレイヤーが見つかりません。", m_caret.file.c_str(), block.GetLine(),
-              block.GetName().c_str(), id.c_str());
-        return false;
-    }
+    if (!FindTagTargetOf(block, true, true, target)) return false;
     if (target.node) {
         target.node->SetProperties(block.GetAttributes());
         if (block.HasAttribute("clickablethreshold")) target.node->SetHitAlpha(TagInt(block, "clickablethreshold"));
@@ -148,11 +152,7 @@ bool CMainScript::TagLyprop(CScriptBlock block, bool replay) {
 bool CMainScript::TagLyedit(CScriptBlock block, bool replay) {
     const std::string& id = block.GetAttribute("id");
     STagTarget target;
-    if (!FindTagTarget(id, false, false, target)) {
-        Trace(2, "%s(%d): [%s id=\"%s\"] 指定されたレイヤーが見つかりません。", m_caret.file.c_str(), block.GetLine(),
-              block.GetName().c_str(), id.c_str());
-        return false;
-    }
+    if (!FindTagTargetOf(block, false, false, target)) return false;
     ISurface* surface = target.node->GetSurface();
     if (!surface) {
         Trace(2, "%s(%d): [%s id=\"%s\"] このレイヤーにはサーフェイスがありません。", m_caret.file.c_str(),

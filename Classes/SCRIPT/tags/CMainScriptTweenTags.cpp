@@ -84,11 +84,7 @@ void CMainScript::ReleaseSyncTweenWait() {
 bool CMainScript::TagLytween(CScriptBlock block, bool replay) {
     const std::string& id = block.GetAttribute("id");
     STagTarget target;
-    if (!FindTagTarget(id, true, true, target)) {
-        Trace(2, "%s(%d): [%s id=\"%s\"] 指定されたレイヤーが見つかりません。", m_caret.file.c_str(), block.GetLine(),
-              block.GetName().c_str(), id.c_str());
-        return false;
-    }
+    if (!FindTagTargetOf(block, true, true, target)) return false;
     const int32_t ease = EaseKind(block.GetAttribute("ease"));
     int32_t from = TagInt(block, "from");
     int32_t to = TagInt(block, "to");
