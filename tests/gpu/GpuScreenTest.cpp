@@ -424,5 +424,6 @@ TEST_F(GpuScreenTest, EightBitImagesDrawAlikeOnBothRenderers) {
     const uint32_t normal = static_cast<uint32_t>(pictures[1].GetPixel(CPoint(2 + 15, 4 + 15))) & 0xFF;
     const uint32_t added = static_cast<uint32_t>(pictures[1].GetPixel(CPoint(36, 19))) & 0xFF;
     const uint32_t below = static_cast<uint32_t>(pictures[1].GetPixel(CPoint(36, 21))) & 0xFF;  // outside
+    EXPECT_LT(normal, below);
     EXPECT_EQ(added, below);
 }

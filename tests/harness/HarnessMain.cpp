@@ -44,9 +44,6 @@ using namespace kestrin_harness;
 
 namespace {
 
-// The frame clock of frame n at exactly 60 frames per second.
-uint32_t FrameTime(uint32_t frame) { return static_cast<uint32_t>(static_cast<uint64_t>(frame) * 1000 / 60); }
-
 bool ReadFile(const std::string& path, std::string& out) {
     std::ifstream in(path, std::ios::binary);
     if (!in) return false;

@@ -167,7 +167,9 @@ TEST_F(SaveDataTest, FilesOfAnotherTypeOrVersionDoNotLoadAndAreSetAside) {
         m_dir.Write("../" + fs::path(m_saves.Path()).filename().string() + "/probe.dat", c.bytes);
         script.GetVariables().SetString("g.kept", "changed in memory");
         EXPECT_EQ(save.Load("probe.dat", c.expected), c.fails) << c.bytes.size();
-        if (c.fails) EXPECT_EQ(script.GetVariables().GetString("g.kept"), "changed in memory");
+        if (c.fails) {
+            EXPECT_EQ(script.GetVariables().GetString("g.kept"), "changed in memory");
+        }
     }
 
     // At boot an unusable file is moved aside, so the next save cannot destroy it.
