@@ -19,23 +19,21 @@
 #include "CORE/CWindow.h"
 #include "CORE/WindowMessages.h"
 #include "GRAPHICS/CGraphicRenderer.h"
-#include "GRAPHICS/CLayer.h"
 #include "GRAPHICS/CMainScreen.h"
-#include "GRAPHICS/COruLayer.h"
 #include "GRAPHICS/CPng.h"
 #include "GRAPHICS/CPoint.h"
-#include "GRAPHICS/CRect.h"
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/ILayer.h"
-#include "GRAPHICS/ILayerFactory.h"
-#include "GRAPHICS/ISurfaceFactory.h"
 #include "GRAPHICS/Platform/CDxLayer.h"
 #include "GRAPHICS/Platform/CDxRenderer.h"
 #include "GRAPHICS/Platform/CDxSurface.h"
 #include "GRAPHICS/Platform/SdlRenderDevice.h"
+#include "support/GoldenScenes.h"
 #include "support/TestSupport.h"
 
 using namespace kestrin;
+using kestrin_test::Bgra;
+using kestrin_test::PixelFn;
 using kestrin_test::ReadFileBytes;
 using kestrin_test::TestDataPath;
 
@@ -54,12 +52,6 @@ const bool kOffscreen = [] {
     setenv("SDL_RENDER_DRIVER", "opengl", 1);
     return true;
 }();
-
-using PixelFn = std::function<uint32_t(int, int)>;
-
-uint32_t Bgra(int r, int g, int b, int a = 255) {
-    return uint32_t(a) << 24 | uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
-}
 
 // Peak signal-to-noise ratio of the colour channels, in dB (infinite when equal).
 double Psnr(CSurface& a, CSurface& b) {
@@ -88,7 +80,7 @@ void ExpectLike(CSurface& shot, const std::string& name, double minimum) {
     std::printf("%s: %.1f dB\n", name.c_str(), psnr);
 }
 
-class GpuScreenTest : public ::testing::Test {
+class GpuScreenTest : public kestrin_test::GoldenSceneTest {
 protected:
     void TearDown() override { Close(); }
 
@@ -125,72 +117,6 @@ protected:
         return true;
     }
 
-    std::shared_ptr<ISurface> Image(int w, int h, const PixelFn& fn, int bits = ISurface::kPixel32Alpha) {
-        std::shared_ptr<ISurface> s = screen->GetSurfaceFactory()->Create();
-        EXPECT_FALSE(s->Init(w, h, bits, 0));
-        s->Lock();
-        for (int y = 0; y < h; ++y) {
-            uint8_t* row = s->GetLine(y);
-            for (int x = 0; x < w; ++x) {
-                const uint32_t p = fn(x, y);
-                if (bits == ISurface::kPixel8)
-                    row[x] = uint8_t(p);
-                else
-                    std::memcpy(row + x * 4, &p, 4);
-            }
-        }
-        s->Unlock();
-        return s;
-    }
-
-    std::shared_ptr<ILayer> Add(const std::string& path, const std::shared_ptr<ISurface>& image,
-                                const std::function<void(ILayer&)>& setup = nullptr) {
-        std::shared_ptr<ILayer> layer = screen->GetLayerFactory()->Create();
-        layer->SetSurface(image);
-        if (setup)
-            setup(*layer);
-        screen->GetRootLayer()->AddChild(path, std::make_shared<COruLayer>(screen->GetSurfaceManager(), layer));
-        return layer;
-    }
-
-    CSurface& Frame(bool flip = true) {
-        if (flip)
-            screen->Flip();
-        screen->Update();
-        screen->Draw();
-        screen->TakeScreenshot();
-        return *screen->GetScreenshotSurface();
-    }
-
-    std::shared_ptr<ISurface> Background() {
-        return Image(screen->GetWidth(), screen->GetHeight(),
-                     [](int x, int y) { return Bgra(x * 4 % 256, y * 5 % 256, 96); });
-    }
-    std::shared_ptr<ISurface> Sprite() {
-        return Image(16, 16, [](int x, int y) {
-            const int a = 255 - x * 8;
-            if (y < 8)
-                return x < 8 ? Bgra(255, 0, 0, a) : Bgra(0, 255, 0, a);
-            return x < 8 ? Bgra(0, 0, 255, a) : Bgra(255, 255, 255, a);
-        });
-    }
-
-    // The rule-transition scene at threshold t, drawn while the transition runs.
-    void RuleScene(int t) {
-        Add("bg", Image(64, 48, [](int, int) { return Bgra(200, 30, 30); }));
-        Frame();
-        Add("bg", Image(64, 48, [](int x, int y) { return Bgra(20, 40 + y, 220 - x); }));
-        Add("fg", Sprite(), [](ILayer& l) { l.SetX(24); l.SetY(16); });
-        std::shared_ptr<ISurface> rule = Image(64, 48, [](int x, int y) { return uint32_t(x * 3 + (y / 12) * 8); },
-                                               ISurface::kPixel8);
-        screen->SetRuleSurface(rule);
-        screen->SetVague(32);
-        screen->SetRuleThreshold(t);
-        screen->SetInTransition(true);
-    }
-
-    std::unique_ptr<CGameWindow> window;
-    std::unique_ptr<CMainScreen> screen;
     std::shared_ptr<CDxRenderer> dx;
 };
 
@@ -205,129 +131,40 @@ protected:
 
 TEST_F(GpuScreenTest, AnchorAndRotationMatchTheSoftwareGolden) {
     OPEN_OR_SKIP(64, 48, 64, 48);
-    Add("0bg", Background());
-    Add("1a", Sprite(), [](ILayer& l) {
-        l.SetX(4);
-        l.SetY(4);
-        l.SetAnchorX(8);
-        l.SetAnchorY(8);
-        l.SetRotate(90);
-    });
-    Add("1b", Sprite(), [](ILayer& l) {
-        l.SetX(36);
-        l.SetY(6);
-        l.SetRotate(30);
-        l.SetXScale(2 * 65536);
-    });
-    Add("1c", Sprite(), [](ILayer& l) {
-        l.SetX(8);
-        l.SetY(26);
-        l.SetAnchorX(8);
-        l.SetAnchorY(8);
-        l.SetRotate(-45);
-        l.SetYScale(32768);
-    });
+    AnchorRotationScene();
     ExpectLike(Frame(), "anchor_rotation", 30.0);
 }
 
 TEST_F(GpuScreenTest, MirrorClipAndMaskMatchTheSoftwareGolden) {
     OPEN_OR_SKIP(64, 48, 64, 48);
-    Add("0bg", Background());
-    Add("1", Sprite(), [](ILayer& l) { l.SetX(2); l.SetY(2); });
-    Add("2", Sprite(), [](ILayer& l) {
-        l.SetX(22);
-        l.SetY(2);
-        l.SetAnchorX(8);
-        l.SetReverseX(true);
-    });
-    Add("3", Sprite(), [](ILayer& l) {
-        l.SetX(42);
-        l.SetY(2);
-        l.SetAnchorY(8);
-        l.SetReverseY(true);
-    });
-    Add("4", Sprite(), [](ILayer& l) {
-        l.SetX(2);
-        l.SetY(26);
-        l.SetClip(CRect(4, 4, 8, 8, true));
-    });
-    std::shared_ptr<ISurface> opaque = Image(16, 16, [](int x, int y) { return Bgra(255, x * 16, y * 16); });
-    std::shared_ptr<ISurface> mask = Image(16, 16, [](int x, int y) { return uint32_t((x + y) * 8); },
-                                           ISurface::kPixel8);
-    Add("5", opaque, [&](ILayer& l) {
-        l.SetX(22);
-        l.SetY(26);
-        l.SetMask(mask);
-    });
-    // Mirrored and turned by a quarter: seen from behind, and still drawn.
-    Add("6", opaque, [&](ILayer& l) {
-        l.SetX(42);
-        l.SetY(26);
-        l.SetMask(mask);
-        l.SetAnchorX(8);
-        l.SetAnchorY(8);
-        l.SetRotate(90);
-        l.SetReverseX(true);
-    });
+    MirrorClipMaskScene();
     ExpectLike(Frame(), "mirror_clip_mask", 40.0);
 }
 
 TEST_F(GpuScreenTest, LayerModesAndOpacityMatchTheSoftwareGolden) {
     OPEN_OR_SKIP(96, 48, 96, 48);
-    Add("0bg", Background());
-    for (int mode = 0; mode < 5; ++mode) {
-        for (int faded = 0; faded < 2; ++faded) {
-            Add("m" + std::to_string(mode) + std::to_string(faded), Sprite(), [&](ILayer& l) {
-                l.SetX(2 + mode * 19);
-                l.SetY(4 + faded * 22);
-                l.SetLayerMode(mode);
-                if (faded)
-                    l.SetAlpha(102);
-                if (mode == 3)
-                    static_cast<CLayer&>(l).SetColorKey(0xFFFFFF);
-            });
-        }
-    }
+    LayerModesScene();
     ExpectLike(Frame(), "layer_modes_opacity", 40.0);
 }
 
 TEST_F(GpuScreenTest, GroupAlphaMatchesTheSoftwareGolden) {
     OPEN_OR_SKIP(64, 48, 64, 48);
-    Add("0bg", Background());
-    Add("g.s", Sprite(), [](ILayer& l) { l.SetX(4); l.SetY(4); l.SetAlpha(128); });
-    Add("h.s", Sprite(), [](ILayer& l) { l.SetX(36); l.SetY(4); });
-    screen->Flip();
-    screen->GetRootLayer()->GetChild("g")->SetAlpha(128);
-    screen->GetRootLayer()->GetChild("h")->SetAlpha(64);
-    screen->GetRootLayer()->GetChild("h")->SetX(-8);
+    GroupAlphaScene();
     ExpectLike(Frame(false), "group_alpha", 40.0);
 }
 
 TEST_F(GpuScreenTest, LetterboxAndSideCutMatchTheSoftwareGoldens) {
-    struct Case {
-        const char* golden;
-        int cw, ch;
-        bool sideCut;
-    } cases[] = {
-        {"letterbox_wide", 96, 48, false},
-        {"letterbox_tall", 64, 72, false},
-        {"sidecut_wide", 96, 48, true},
-        {"scaled_exact", 128, 96, false},
-    };
-    for (const Case& c : cases) {
+    for (const kestrin_test::LetterboxCase& c : kestrin_test::kLetterboxCases) {
         SCOPED_TRACE(c.golden);
         OPEN_OR_SKIP(64, 48, c.cw, c.ch, c.sideCut);
-        Add("0bg", Image(64, 48, [](int x, int y) {
-            return (x == 0 || y == 0 || x == 63 || y == 47) ? Bgra(255, 255, 0) : Bgra(40, 80 + y, 120 + x);
-        }));
-        Add("1", Sprite(), [](ILayer& l) { l.SetX(24); l.SetY(16); });
+        LetterboxScene();
         ExpectLike(Frame(), c.golden, 30.0);
         Close();
     }
 }
 
 TEST_F(GpuScreenTest, RuleTransitionsMatchTheSoftwareGoldens) {
-    for (int t : {-32, 64, 128, 287}) {
+    for (int t : kestrin_test::kRuleThresholds) {
         SCOPED_TRACE(t);
         OPEN_OR_SKIP(64, 48, 64, 48);
         RuleScene(t);
