@@ -21,6 +21,7 @@
 #include "GRAPHICS/CGraphicRenderer.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
+#include "GRAPHICS/CPoint.h"
 #include "GRAPHICS/CPng.h"
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/CSurface.h"
