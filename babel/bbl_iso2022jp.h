@@ -2,6 +2,7 @@
 #define BABEL_BBL_ISO2022JP_H
 
 #include <cstddef>
+#include <string>
 
 namespace babel {
 
@@ -47,6 +48,42 @@ inline std::size_t read_jis_escape(const unsigned char* s, std::size_t left, int
     }
     // Unrecognised sequences (such as ESC $ @) are dropped whole: three bytes.
     return 3;
+}
+
+// Reads an escape or a shift byte at s[0] (`left` bytes available) for the
+// readers. Returns the bytes taken, 0 when s[0] is an ordinary byte, or
+// jis_control_wait when an escape may still be incomplete.
+constexpr std::size_t jis_control_wait = static_cast<std::size_t>(-1);
+inline std::size_t read_jis_control(const unsigned char* s, std::size_t left, int& mode, bool accept_roman)
+{
+    if (s[0] == jis_esc) {
+        const std::size_t taken = read_jis_escape(s, left, mode, accept_roman);
+        return taken ? taken : jis_control_wait;
+    }
+    if (s[0] == jis_shift_to_ascii || s[0] == jis_shift_to_katakana) {
+        mode = s[0] == jis_shift_to_ascii ? jis_mode_ascii : jis_mode_shifted_katakana;
+        return 1;
+    }
+    return 0;
+}
+
+// The writers send an escape only where the character set changes.
+template <class Buffer>
+inline void enter_jis_mode(Buffer& buf, int& mode, int needed)
+{
+    if (needed != mode) {
+        buf.put(jis_mode_escape[needed], jis_mode_escape_length[needed]);
+        mode = needed;
+    }
+}
+
+// The writers end their text in ASCII.
+inline void return_jis_to_ascii(std::string& output, int& mode)
+{
+    if (mode != jis_mode_ascii) {
+        output.append(jis_mode_escape[jis_mode_ascii], jis_mode_escape_length[jis_mode_ascii]);
+        mode = jis_mode_ascii;
+    }
 }
 
 } // namespace babel

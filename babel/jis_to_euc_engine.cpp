@@ -14,16 +14,11 @@ void jis_to_euc_engine::translate()
         while (p < n) {
             buf.begin_char();
             const unsigned b = s[p];
-            if (b == jis_esc) {
-                const std::size_t taken = read_jis_escape(s + p, n - p, mode, false);
-                if (!taken)
-                    break; // an escape cut off by the end waits
+            const std::size_t taken = read_jis_control(s + p, n - p, mode, false);
+            if (taken == jis_control_wait)
+                break; // an escape cut off by the end waits
+            if (taken) {
                 p += taken;
-                continue;
-            }
-            if (b == jis_shift_to_ascii || b == jis_shift_to_katakana) {
-                mode = b == jis_shift_to_ascii ? jis_mode_ascii : jis_mode_shifted_katakana;
-                ++p;
                 continue;
             }
             if (mode == jis_mode_jisx0208 || mode == jis_mode_jisx0212) {

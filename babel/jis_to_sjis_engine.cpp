@@ -15,16 +15,11 @@ void jis_to_sjis_engine::translate()
         while (p < n) {
             buf.begin_char();
             const unsigned b = s[p];
-            if (b == jis_esc) {
-                const std::size_t taken = read_jis_escape(s + p, n - p, mode, true);
-                if (!taken)
-                    break;
+            const std::size_t taken = read_jis_control(s + p, n - p, mode, true);
+            if (taken == jis_control_wait)
+                break; // an escape cut off by the end waits
+            if (taken) {
                 p += taken;
-                continue;
-            }
-            if (b == jis_shift_to_ascii || b == jis_shift_to_katakana) {
-                mode = b == jis_shift_to_ascii ? jis_mode_ascii : jis_mode_shifted_katakana;
-                ++p;
                 continue;
             }
             if (mode == jis_mode_jisx0208) {

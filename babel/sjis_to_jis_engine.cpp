@@ -13,13 +13,7 @@ void sjis_to_jis_engine::translate()
     std::size_t p = 0;
     {
         chunk_buffer buf(*this);
-        // Escapes are written only where the character set changes.
-        auto enter = [&](int needed) {
-            if (needed != mode) {
-                buf.put(jis_mode_escape[needed], jis_mode_escape_length[needed]);
-                mode = needed;
-            }
-        };
+        auto enter = [&](int needed) { enter_jis_mode(buf, mode, needed); };
         while (p < n) {
             buf.begin_char();
             const unsigned b = s[p];
@@ -77,10 +71,7 @@ void sjis_to_jis_engine::translate()
 
 void sjis_to_jis_engine::flush()
 {
-    if (mode != jis_mode_ascii) {
-        output.append(jis_mode_escape[jis_mode_ascii], jis_mode_escape_length[jis_mode_ascii]);
-        mode = jis_mode_ascii;
-    }
+    return_jis_to_ascii(output, mode);
     bbl_narrow_to_narrow::flush();
 }
 
