@@ -6,11 +6,9 @@
 #include "CORE/CTimer.h"
 #include "CORE/Platform/IMessageBox.h"
 #include "CORE/Platform/ProcessPaths.h"
-#include "CORE/RootArchive.h"
 #include "CORE/StartUp.h"
 #include "GRAPHICS/TweenRegistry.h"
 
-#include <filesystem>
 #include <string>
 
 using namespace kestrin;
@@ -40,28 +38,20 @@ int KestrinMain(int argc, char** argv) {
 
     // Command line: GAME, then switches; GAME stays bare token "0".
     const int gameIndex = FindGameArgument(argc, argv);
-    const std::string commandLine = BuildCommandLine(argc, argv, gameIndex);
     ArgumentMap arguments;
-    ParseCommandLine(commandLine.c_str(), arguments);
+    ParseArgumentVector(argc, argv, gameIndex, arguments);
     dv->SetMap("ApplicationArguments", arguments);
 
     // Folders and the root archive.
     const std::string executable = GetExecutablePath(argc > 0 ? argv[0] : nullptr);
     GameLocation location;
     std::string error;
-    if (LocateGame(gameIndex ? argv[gameIndex] : "", executable, location, error)) {
-        LogPrintf("Kestrin: %s", error.c_str());
-        LogPrintf("usage: kestrin [GAME] [/switch value ...]  (GAME: a game folder, a game's .exe or a .pfs)");
+    if (EnterGame(gameIndex ? argv[gameIndex] : "", executable, location, error)) {
+        LogConsole("Kestrin: %s", error.c_str());
+        LogConsole("usage: kestrin [GAME] [/switch value ...]  (GAME: a game folder, a game's .exe or a .pfs)");
         ReleaseSingletons();
         return 1;
     }
-    dv->SetString("ApplicationPath", location.applicationPath);
-    std::error_code ec;
-    std::filesystem::current_path(location.gameDataPath, ec);
-    if (ec) LogPrintf("Kestrin: cannot enter the game folder %s: %s", location.gameDataPath.c_str(), ec.message().c_str());
-    dv->SetString("GameDataPath", location.gameDataPath);
-    g_rootArchivePath = location.rootArchivePath;
-    LogPrintf("Kestrin: game folder %s, root archive %s", location.gameDataPath.c_str(), g_rootArchivePath.c_str());
 
     LoadSystemIni();
 
@@ -80,7 +70,7 @@ int KestrinMain(int argc, char** argv) {
 
     const std::string saveFolder = PrepareSaveFolder(location.gameDataPath, dv->GetString("ini.SavePath"));
     dv->SetString("SaveDataPath", saveFolder);
-    LogPrintf("Kestrin: save folder %s", saveFolder.c_str());
+    LogConsole("Kestrin: save folder %s", saveFolder.c_str());
 
     if (RunApplication(kShowNormal) == RunResult::Failed) {
         ShowMessageBox(kStartErrorText, kStartErrorCaption, kMessageBoxIconError);

@@ -41,6 +41,16 @@ std::string FormatV(const char* format, va_list args) {
     return std::string(buf.data(), static_cast<size_t>(n));
 }
 
+// Every line reaches the test sink (as given) and stderr (UTF-8); returns the UTF-8 text.
+std::string EmitLine(const std::string& text) {
+    if (LineSink()) LineSink()(text);
+    std::string utf8 = GameTextToUtf8(text);
+    std::string line = utf8;
+    line += '\n';
+    std::fwrite(line.data(), 1, line.size(), stderr);
+    return utf8;
+}
+
 constexpr uint32_t kBackground = 0xFFFFFFu;
 constexpr uint32_t kForeground = 0x000000u;
 constexpr int kMargin = 2;
@@ -170,11 +180,7 @@ void CLogWindow::SetTitle(const char* format, ...) {
 }
 
 void CLogWindow::PrintText(const std::string& text) {
-    if (LineSink()) LineSink()(text);
-    const std::string utf8 = GameTextToUtf8(text);
-    std::string line = utf8;
-    line += '\n';
-    std::fwrite(line.data(), 1, line.size(), stderr);
+    const std::string utf8 = EmitLine(text);
     if (!HasWindow()) return;
     // Keep what the window shows: the text split at its line breaks.
     size_t start = 0;
@@ -221,6 +227,14 @@ void LogPrintf(const char* format, ...) {
     std::string text = FormatV(format, args);
     va_end(args);
     CLogWindow::GetInstance(kSwShowNoActivate)->PrintText(text);
+}
+
+void LogConsole(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatV(format, args);
+    va_end(args);
+    EmitLine(text);
 }
 
 }  // namespace kestrin

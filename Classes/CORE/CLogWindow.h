@@ -71,5 +71,9 @@ private:
 
 // Formats and logs one line through the log window.
 void LogPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
+// Formats one line of the program's own notes (where the game and its saves are, usage):
+// to stderr and the line sink only. Unlike LogPrintf it never opens the log window, which
+// is kept for what the engine logs while it runs (errors, script traces).
+void LogConsole(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace kestrin

@@ -4,16 +4,14 @@
 #include "CORE/CIni.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/COruPackFile.h"
+#include "CORE/GamePath.h"
+#include "CORE/Platform/IFileSystem.h"
 #include "CORE/Platform/ProcessPaths.h"
+#include "CORE/RootArchive.h"
 #include "CORE/StringHelpers.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
-
-namespace fs = std::filesystem;
 
 namespace kestrin {
 
@@ -53,6 +51,117 @@ void ParseCommandLine(const char* commandLine, ArgumentMap& arguments) {
     }
 }
 
+namespace {
+
+bool IsSwitch(const char* arg) { return arg && (arg[0] == '/' || arg[0] == '-'); }
+
+// Absolute, without "." and ".." elements or doubled and trailing "/".
+std::string AbsolutePath(const std::string& path) {
+    std::string full = path;
+    if (full.empty() || full[0] != '/') {
+        std::string cwd;
+        if (GetFileSystem()->GetCurrentDirectory(cwd)) cwd = "/";
+        full = cwd + "/" + full;
+    }
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= full.size()) {
+        size_t end = full.find('/', start);
+        if (end == std::string::npos) end = full.size();
+        const std::string part = full.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(part);
+        }
+        start = end + 1;
+    }
+    std::string out;
+    for (const std::string& part : parts) out += "/" + part;
+    return out.empty() ? "/" : out;
+}
+
+// The folder of an absolute path ("/" for the root's entries) and its last element.
+std::string FolderOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos || slash == 0 ? "/" : path.substr(0, slash);
+}
+std::string FileNameOf(const std::string& path) {
+    const size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+std::string Join(const std::string& folder, const std::string& name) {
+    return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+// The file name cut before its last dot, and what follows that dot in lower case.
+std::string BaseNameOf(const std::string& path) {
+    const std::string name = FileNameOf(path);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+}
+std::string LowerExtensionOf(const std::string& path) {
+    const std::string name = FileNameOf(path);
+    const size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : ToLowerString(name.substr(dot + 1));
+}
+
+// The spelling of an existing native path: as given, else with each level matched without
+// regard to letter case. True when nothing is there.
+bool FindExisting(const std::string& path, std::string& found, SFileStatus& status) {
+    IFileSystem* files = GetFileSystem();
+    if (!files->Stat(path, status)) {
+        found = path;
+        return false;
+    }
+    std::string resolved;
+    if (ResolveGamePath(path, resolved) || files->Stat(resolved, status)) return true;
+    found = resolved;
+    return false;
+}
+
+// The spelling of a file that opens for reading ("rb", as the archive probe does; a
+// folder never counts); "" when there is none.
+std::string FindReadableFile(const std::string& path) {
+    std::string found;
+    SFileStatus status;
+    if (FindExisting(path, found, status) || status.kind != EFileKind::Regular) return std::string();
+    std::FILE* file = GetFileSystem()->OpenRead(found);
+    if (!file) return std::string();
+    std::fclose(file);
+    return found;
+}
+
+// "<folder>/<base>.pfs" beside an executable, else "<folder>/root.pfs"; fallback when
+// neither opens.
+std::string PickRootArchive(const std::string& executable, const std::string& folder, const std::string& fallback) {
+    std::string found = FindReadableFile(Join(folder, BaseNameOf(executable) + ".pfs"));
+    if (found.empty()) found = FindReadableFile(Join(folder, "root.pfs"));
+    return found.empty() ? fallback : found;
+}
+
+bool IsWritableFolder(const std::string& folder) {
+    IFileSystem* files = GetFileSystem();
+    SFileStatus status;
+    if (files->Stat(folder, status) || status.kind != EFileKind::Directory) return false;
+    const std::string probe = Join(folder, ".kestrin-write-probe");
+    std::FILE* file = files->OpenWrite(probe);
+    if (!file) return false;
+    std::fclose(file);
+    files->RemoveFile(probe);
+    return true;
+}
+
+// Creates every missing level of an absolute folder path.
+void MakeFolders(const std::string& folder) {
+    for (size_t slash = folder.find('/', 1); ; slash = folder.find('/', slash + 1)) {
+        GetFileSystem()->MakeDirectory(slash == std::string::npos ? folder : folder.substr(0, slash));
+        if (slash == std::string::npos) break;
+    }
+}
+
+}  // namespace
+
 int FindGameArgument(int argc, char** argv) {
     if (argc < 2 || !argv[1] || !argv[1][0]) return 0;
     const char c = argv[1][0];
@@ -60,118 +169,82 @@ int FindGameArgument(int argc, char** argv) {
     if (c == '/') {
         // Absolute paths and "/switch" look alike: a path that exists, or one with a
         // further "/", is a game (switch names hold no "/").
-        std::error_code ec;
         const std::string arg = argv[1];
-        return (fs::exists(arg, ec) || arg.find('/', 1) != std::string::npos) ? 1 : 0;
+        SFileStatus status;
+        return (!GetFileSystem()->Stat(arg, status) || arg.find('/', 1) != std::string::npos) ? 1 : 0;
     }
     return 1;
 }
 
-std::string BuildCommandLine(int argc, char** argv, int gameIndex) {
-    std::string line;
+void ParseArgumentVector(int argc, char** argv, int gameIndex, ArgumentMap& arguments) {
+    int bareCount = 0;
     for (int i = 1; i < argc; ++i) {
-        const std::string arg = argv[i] ? argv[i] : "";
-        if (!line.empty()) line += ' ';
-        const bool quote = i == gameIndex || arg.empty() || arg.find(' ') != std::string::npos;
-        if (!quote) {
-            line += arg;
+        const char* arg = argv[i] ? argv[i] : "";
+        if (i == gameIndex || !IsSwitch(arg)) {
+            arguments[IntToString(bareCount++)] = arg;
             continue;
         }
-        // A value cannot hold its own quote character: use the other one when needed.
-        const char q = arg.find('"') == std::string::npos ? '"' : '\'';
-        line += q;
-        line += arg;
-        line += q;
+        const bool hasValue = i + 1 < argc && i + 1 != gameIndex && !IsSwitch(argv[i + 1]);
+        arguments[arg + 1] = hasValue ? (argv[i + 1] ? argv[i + 1] : "") : "";
+        if (hasValue) ++i;
     }
-    return line;
 }
-
-namespace {
-
-// fopen "rb" as the archive probe does, but a folder never counts as a file.
-bool OpensForReading(const std::string& path) {
-    std::error_code ec;
-    if (!fs::is_regular_file(path, ec)) return false;
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    if (!f) return false;
-    std::fclose(f);
-    return true;
-}
-
-std::string FolderPath(const fs::path& p) {
-    fs::path n = p.lexically_normal();
-    if (!n.has_filename() && n.has_parent_path() && n != n.root_path()) n = n.parent_path();
-    std::string s = n.string();
-    while (s.size() > 1 && s.back() == '/') s.pop_back();
-    return s;
-}
-
-std::string LowerExtension(const fs::path& p) { return ToLowerString(p.extension().string()); }
-
-// "<folder>/<base>.pfs" beside an executable, else "<folder>/root.pfs"; fallback when
-// neither opens.
-std::string PickRootArchive(const fs::path& executable, const std::string& folder, const std::string& fallback) {
-    const std::string own = folder + "/" + executable.stem().string() + ".pfs";
-    if (OpensForReading(own)) return own;
-    const std::string root = folder + "/root.pfs";
-    if (OpensForReading(root)) return root;
-    return fallback;
-}
-
-bool IsWritableFolder(const std::string& folder) {
-    std::error_code ec;
-    if (!fs::is_directory(folder, ec)) return false;
-    const std::string probe = folder + "/.kestrin-write-probe";
-    std::FILE* f = std::fopen(probe.c_str(), "wb");
-    if (!f) return false;
-    std::fclose(f);
-    fs::remove(probe, ec);
-    return true;
-}
-
-}  // namespace
 
 bool LocateGame(const std::string& game, const std::string& executablePath, GameLocation& out, std::string& error) {
-    std::error_code ec;
     if (game.empty()) {
-        const fs::path exe = fs::path(executablePath);
         out.applicationPath = executablePath;
-        out.gameDataPath = FolderPath(exe.parent_path());
-        out.rootArchivePath = PickRootArchive(exe, out.gameDataPath, executablePath);
+        out.gameDataPath = FolderOf(AbsolutePath(executablePath));
+        out.rootArchivePath = PickRootArchive(executablePath, out.gameDataPath, executablePath);
         return false;
     }
-    const fs::path target = fs::absolute(game, ec).lexically_normal();
-    if (ec || !fs::exists(target, ec)) {
+    std::string target;
+    SFileStatus status;
+    if (FindExisting(AbsolutePath(game), target, status)) {
         error = "no game at \"" + game + "\"";
         return true;
     }
-    if (fs::is_directory(target, ec)) {
+    if (status.kind == EFileKind::Directory) {
         out.applicationPath = executablePath;
-        out.gameDataPath = FolderPath(target);
-        const std::string root = out.gameDataPath + "/root.pfs";
+        out.gameDataPath = target;
         // Without an archive the game runs from loose files; the path names where one would be.
-        out.rootArchivePath = root;
+        out.rootArchivePath = FindReadableFile(Join(target, "root.pfs"));
+        if (out.rootArchivePath.empty()) out.rootArchivePath = Join(target, "root.pfs");
         return false;
     }
-    const std::string ext = LowerExtension(target);
-    if (ext == ".exe") {
-        out.applicationPath = target.string();
-        out.gameDataPath = FolderPath(target.parent_path());
-        out.rootArchivePath = PickRootArchive(target, out.gameDataPath, target.string());
+    const std::string extension = LowerExtensionOf(target);
+    if (extension == "exe") {
+        out.applicationPath = target;
+        out.gameDataPath = FolderOf(target);
+        out.rootArchivePath = PickRootArchive(target, out.gameDataPath, target);
         return false;
     }
-    if (ext == ".pfs") {
-        if (!OpensForReading(target.string())) {
+    if (extension == "pfs") {
+        if (FindReadableFile(target).empty()) {
             error = "cannot read \"" + game + "\"";
             return true;
         }
         out.applicationPath = executablePath;
-        out.gameDataPath = FolderPath(target.parent_path());
-        out.rootArchivePath = target.string();
+        out.gameDataPath = FolderOf(target);
+        out.rootArchivePath = target;
         return false;
     }
     error = "\"" + game + "\" is not a game folder, a game's .exe or a .pfs archive";
     return true;
+}
+
+bool EnterGame(const std::string& game, const std::string& executablePath, GameLocation& out, std::string& error) {
+    if (LocateGame(game, executablePath, out, error)) return true;
+    CDynamicVariables* dv = CDynamicVariables::GetInstance();
+    dv->SetString("ApplicationPath", out.applicationPath);
+    if (GetFileSystem()->ChangeDirectory(out.gameDataPath)) {
+        LogPrintf("Kestrin: cannot enter the game folder %s", out.gameDataPath.c_str());
+    }
+    // Cached folder listings are kept by relative name.
+    ClearGamePathCache();
+    dv->SetString("GameDataPath", out.gameDataPath);
+    g_rootArchivePath = out.rootArchivePath;
+    LogConsole("Kestrin: game folder %s, root archive %s", out.gameDataPath.c_str(), out.rootArchivePath.c_str());
+    return false;
 }
 
 void LoadSystemIni() {
@@ -235,10 +308,10 @@ void ApplySystemIni(const CIni& ini) {
 std::string PrepareSaveFolder(const std::string& gameDataPath, const std::string& savePath) {
     std::string folder = gameDataPath;
     if (!savePath.empty()) {
-        // Games write Windows separators; one level is created as on the original platform.
-        folder = gameDataPath + "/" + StringReplaceAll(savePath, "\\", "/");
-        std::error_code ec;
-        fs::create_directory(folder, ec);
+        // Games write Windows separators and any letter case; one level is created as on
+        // the original platform (a folder that exists under another case is reused).
+        folder = ResolveGamePathForWrite(gameDataPath + "/" + StringReplaceAll(savePath, "\\", "/"));
+        GetFileSystem()->MakeDirectory(folder);
     }
     if (IsWritableFolder(folder)) return folder;
 
@@ -248,16 +321,15 @@ std::string PrepareSaveFolder(const std::string& gameDataPath, const std::string
                   folder.c_str());
         return folder;
     }
-    const std::string name = fs::path(gameDataPath).filename().string();
+    const std::string name = FileNameOf(AbsolutePath(gameDataPath));
     const std::string fallback = dataHome + "/kestrin/" + (name.empty() ? std::string("game") : name);
-    std::error_code ec;
-    fs::create_directories(fallback, ec);
+    MakeFolders(fallback);
     if (!IsWritableFolder(fallback)) {
         LogPrintf("Kestrin: neither save folder %s nor %s can be written; saves will fail", folder.c_str(),
                   fallback.c_str());
         return folder;
     }
-    LogPrintf("Kestrin: save folder %s cannot be written; saving to %s instead", folder.c_str(), fallback.c_str());
+    LogConsole("Kestrin: save folder %s cannot be written; saving to %s instead", folder.c_str(), fallback.c_str());
     return fallback;
 }
 

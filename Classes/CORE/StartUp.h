@@ -19,9 +19,13 @@ void ParseCommandLine(const char* commandLine, ArgumentMap& arguments);
 // An argument starting with "/" is a game when that path exists or holds another "/".
 int FindGameArgument(int argc, char** argv);
 
-// Joins argv[1..] into one command line for ParseCommandLine: arguments holding
-// spaces are quoted, and the GAME argument always is, so that it stays bare token "0".
-std::string BuildCommandLine(int argc, char** argv, int gameIndex);
+// Adds argv[1..] to arguments by the rules of ParseCommandLine, each element being one
+// token as the shell split it: GAME and elements not starting with "/" or "-" are bare
+// tokens, any other element is a switch whose value is the next element unless that one
+// is a switch too. Nothing is re-split or unquoted, so every argument comes back whole
+// (the command-line grammar has no escapes: it could not carry a value holding a blank
+// and both kinds of quote).
+void ParseArgumentVector(int argc, char** argv, int gameIndex, ArgumentMap& arguments);
 
 struct GameLocation {
     std::string applicationPath;  // the named ".exe", else the engine executable
@@ -30,8 +34,15 @@ struct GameLocation {
 };
 
 // Resolves GAME (a folder, a game's ".exe", a ".pfs", or "" for the executable's own
-// folder) and picks the root archive. Returns true on failure with error set.
+// folder) and picks the root archive, through the file-system service; names are matched
+// without regard to letter case where their exact spelling is absent. Returns true on
+// failure with error set.
 bool LocateGame(const std::string& game, const std::string& executablePath, GameLocation& out, std::string& error);
+
+// LocateGame, then "ApplicationPath", the game folder as the current directory and
+// "GameDataPath", and the root archive; a note on stderr says where the game is. The
+// program and the test harness both start a game through this. True on failure.
+bool EnterGame(const std::string& game, const std::string& executablePath, GameLocation& out, std::string& error);
 
 // Reads the loose "system.ini" of the current folder into the "ini." dynamic variables
 // (all defaults when it is missing).

@@ -4,6 +4,7 @@
 #include <deque>
 
 #include "CORE/CWindow.h"
+#include "CORE/Platform/ICloseSignals.h"
 #include "CORE/Platform/SdlWindowSystem.h"
 
 namespace kestrin {
@@ -174,6 +175,12 @@ intptr_t SendWindowMessage(WindowHandle window, uint32_t message, uintptr_t wPar
 }
 
 void PumpWindowEvents() {
+    // A signal is a quit request like the window system's own, whenever it arrived.
+    if (GetCloseSignals()->TakeRequest()) {
+        SWindowEvent quit;
+        quit.type = EWindowEvent::Quit;
+        TranslateEvent(quit);
+    }
     if (!System()) return;  // nothing was ever created
     SWindowEvent e;
     while (System()->PollEvent(e)) TranslateEvent(e);

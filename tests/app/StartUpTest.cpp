@@ -1,11 +1,15 @@
 #include "Application/RunApplication.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/FakeCloseSignals.h"
+#include "CORE/Platform/FakeFileSystem.h"
 #include "CORE/Platform/FakeWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CIni.h"
 #include "CORE/CLogWindow.h"
+#include "CORE/CPackFile.h"
+#include "CORE/GamePath.h"
 #include "CORE/Platform/FakeMessageBox.h"
 #include "CORE/RootArchive.h"
 #include "CORE/StartUp.h"
@@ -73,16 +77,46 @@ TEST(ParseCommandLine, GrammarTable) {
     EXPECT_EQ(kept, (ArgumentMap{{"old", "1"}, {"new", ""}}));
 }
 
-TEST(ParseCommandLine, ArgvRebuildKeepsGameAsBareTokenZero) {
+TEST(ParseArgumentVector, EveryArgumentComesBackWhole) {
+    struct Case {
+        std::vector<std::string> args;  // after "kestrin"
+        int gameIndex;
+        ArgumentMap expected;
+    } cases[] = {
+        {{"/games/My Game", "/w", "640", "-title", "two words", "/fsr"},
+         1,
+         {{"0", "/games/My Game"}, {"w", "640"}, {"title", "two words"}, {"fsr", ""}}},
+        // Quotes and apostrophes of every kind stay as typed, blanks included.
+        {{"g", "-title", "it's \"x\" y"}, 1, {{"0", "g"}, {"title", "it's \"x\" y"}}},
+        {{"g", "-v", "say \"hi\" now", "'quoted'"}, 1, {{"0", "g"}, {"v", "say \"hi\" now"}, {"1", "'quoted'"}}},
+        {{"g", "-q", "\"", "-a", "'"}, 1, {{"0", "g"}, {"q", "\""}, {"a", "'"}}},
+        // A switch before another switch, or at the end, has the value "".
+        {{"/s", "/a", "-b"}, 0, {{"s", ""}, {"a", ""}, {"b", ""}}},
+        {{"g", "-x", "", "tail"}, 1, {{"0", "g"}, {"x", ""}, {"1", "tail"}}},
+        {{"g", "/x", "1", "/x", "2"}, 1, {{"0", "g"}, {"x", "2"}}},
+        {{"g", "a\tb", "c d"}, 1, {{"0", "g"}, {"1", "a\tb"}, {"2", "c d"}}},
+        {{"/c:1234"}, 0, {{"c:1234", ""}}},
+        {{"/abs/game", "/p", "1234"}, 1, {{"0", "/abs/game"}, {"p", "1234"}}},
+        {{}, 0, {}},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> args = {"kestrin"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        Argv a(args);
+        ArgumentMap m;
+        ParseArgumentVector(a.argc(), a.argv(), c.gameIndex, m);
+        std::string shown;
+        for (const auto& arg : c.args) shown += "[" + arg + "]";
+        EXPECT_EQ(m, c.expected) << shown;
+    }
+}
+
+TEST(FindGameArgument, GameComesFirstUnlessItIsASwitch) {
     TempDir dir;
     const std::string game = dir.Write("My Game/system.ini", "");
     const std::string gameFolder = fs::path(game).parent_path().string();  // absolute, starts with "/"
-    Argv a({"kestrin", gameFolder, "/w", "640", "-title", "two words", "/fsr"});
-    const int gameIndex = FindGameArgument(a.argc(), a.argv());
-    EXPECT_EQ(gameIndex, 1);
-    EXPECT_EQ(Parse(BuildCommandLine(a.argc(), a.argv(), gameIndex).c_str()),
-              (ArgumentMap{{"0", gameFolder}, {"w", "640"}, {"title", "two words"}, {"fsr", ""}}));
-
+    Argv a({"kestrin", gameFolder, "/w", "640"});
+    EXPECT_EQ(FindGameArgument(a.argc(), a.argv()), 1);
     Argv sw({"kestrin", "/s", "x"});
     EXPECT_EQ(FindGameArgument(sw.argc(), sw.argv()), 0);  // "/s" is a switch, not a path
     Argv dash({"kestrin", "-fsr"});
@@ -91,8 +125,85 @@ TEST(ParseCommandLine, ArgvRebuildKeepsGameAsBareTokenZero) {
     EXPECT_EQ(FindGameArgument(missing.argc(), missing.argv()), 1);  // a path, reported missing later
     Argv rel({"kestrin", "sample"});
     EXPECT_EQ(FindGameArgument(rel.argc(), rel.argv()), 1);
-    Argv quotes({"kestrin", "g", "-v", "say \"hi\" now"});
-    EXPECT_EQ(Parse(BuildCommandLine(quotes.argc(), quotes.argv(), 1).c_str())["v"], "say \"hi\" now");
+    FakeFileSystem files;
+    files.AddDirectory("/bin");
+    SetFileSystem(&files);
+    Argv root({"kestrin", "/bin"});
+    EXPECT_EQ(FindGameArgument(root.argc(), root.argv()), 1);  // exists: a folder in the root
+    SetFileSystem(nullptr);
+}
+
+namespace {
+// Runs LocateGame on an in-memory file system.
+struct FakeGameFiles {
+    FakeFileSystem files;
+    FakeGameFiles() {
+        ClearGamePathCache();
+        SetFileSystem(&files);
+    }
+    ~FakeGameFiles() {
+        SetFileSystem(nullptr);
+        ClearGamePathCache();
+    }
+};
+}  // namespace
+
+TEST(LocateGame, EveryFormOfGameOnTheFileSystemService) {
+    const std::string engine = "/opt/kestrin/bin/kestrin";
+    struct Case {
+        const char* name;
+        std::vector<std::string> files;  // "name/" is a folder
+        std::string cwd;
+        std::string game;
+        bool fails;
+        std::string gameData, root, application;
+    } cases[] = {
+        {"folder with a trailing slash", {"/g/system.ini"}, "", "/g/", false, "/g", "/g/root.pfs", engine},
+        {"relative folder", {"/home/u/g/system.ini"}, "/home/u", "g", false, "/home/u/g", "/home/u/g/root.pfs", engine},
+        {"dot-dot folder", {"/a/g/system.ini", "/a/b/"}, "/a/b", "../g/.", false, "/a/g", "/a/g/root.pfs", engine},
+        {"folder's root archive in another case", {"/g/ROOT.PFS"}, "", "/g", false, "/g", "/g/ROOT.PFS", engine},
+        {"exe: its own archive first", {"/g/Game.exe", "/g/Game.pfs", "/g/root.pfs"}, "", "/g/Game.exe", false, "/g",
+         "/g/Game.pfs", "/g/Game.exe"},
+        {"exe: its own archive in another case", {"/g/GAME.EXE", "/g/game.pfs"}, "", "/g/GAME.EXE", false, "/g",
+         "/g/game.pfs", "/g/GAME.EXE"},
+        {"exe: then root.pfs in any case", {"/g/Game.exe", "/g/Root.Pfs"}, "", "/g/Game.exe", false, "/g",
+         "/g/Root.Pfs", "/g/Game.exe"},
+        {"exe: then the exe itself", {"/g/Game.exe", "/g/root.pfs/"}, "", "/g/Game.exe", false, "/g", "/g/Game.exe",
+         "/g/Game.exe"},
+        {"exe named in another case", {"/g/game.exe", "/g/game.pfs"}, "", "/G/GAME.EXE", false, "/g", "/g/game.pfs",
+         "/g/game.exe"},
+        {"pfs", {"/p/data.pfs"}, "/p", "data.pfs", false, "/p", "/p/data.pfs", engine},
+        {"pfs in another case", {"/p/DATA.PFS"}, "", "/p/data.pfs", false, "/p", "/p/DATA.PFS", engine},
+        {"game in the root folder", {"/Game.exe"}, "", "/Game.exe", false, "/", "/Game.exe", "/Game.exe"},
+        {"no game: the engine's folder", {"/opt/kestrin/bin/kestrin", "/opt/kestrin/bin/root.pfs"}, "", "", false,
+         "/opt/kestrin/bin", "/opt/kestrin/bin/root.pfs", engine},
+        {"no game and no archive", {"/opt/kestrin/bin/kestrin"}, "", "", false, "/opt/kestrin/bin", engine, engine},
+        {"missing", {"/g/system.ini"}, "", "/nothing", true, "", "", ""},
+        {"below a folder named like an archive", {"/p/data.pfs/"}, "", "/p/data.pfs/x", true, "", "", ""},
+        {"not a game", {"/x/readme.txt"}, "", "/x/readme.txt", true, "", "", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeGameFiles fake;
+        for (const std::string& f : c.files) {
+            if (f.back() == '/') {
+                fake.files.AddDirectory(f);
+            } else {
+                fake.files.AddFile(f, "MZ");
+            }
+        }
+        if (!c.cwd.empty()) ASSERT_FALSE(fake.files.ChangeDirectory(c.cwd));
+        GameLocation loc;
+        std::string error;
+        ASSERT_EQ(LocateGame(c.game, engine, loc, error), c.fails) << error;
+        if (c.fails) {
+            EXPECT_FALSE(error.empty());
+            continue;
+        }
+        EXPECT_EQ(loc.gameDataPath, c.gameData);
+        EXPECT_EQ(loc.rootArchivePath, c.root);
+        EXPECT_EQ(loc.applicationPath, c.application);
+    }
 }
 
 TEST(LocateGame, FolderExeAndArchiveChoices) {
@@ -235,10 +346,14 @@ namespace {
 struct StartUpRun {
     TempDir dir;
     FakeMessageBox box;
+    FakeCloseSignals signals;
     int Run(const std::string& ini, std::vector<std::string> switches) {
         dir.Write("game/system.ini", ini);
         std::vector<std::string> args = {"kestrin", dir.Path() + "/game"};
         args.insert(args.end(), switches.begin(), switches.end());
+        return RunArgs(args);
+    }
+    int RunArgs(const std::vector<std::string>& args) {
         Argv a(args);
         const fs::path old = fs::current_path();
         SetMessageBox(&box);
@@ -249,7 +364,9 @@ struct StartUpRun {
         windows->PushEvent(quit);
         SetWindowSystem(windows);
         CTimer::SetClock(std::make_shared<FakeClock>(1000));
+        SetCloseSignals(&signals);
         const int rc = KestrinMain(a.argc(), a.argv());
+        SetCloseSignals(nullptr);
         CTimer::SetClock(nullptr);
         SetWindowSystem(nullptr);
         ClearWindowMessages();
@@ -311,4 +428,36 @@ TEST(KestrinMain, SetsVariablesAndReleasesThemAtTheEnd) {
     StartUpRun missing;
     Argv a({"kestrin", missing.dir.Path() + "/absent"});
     EXPECT_NE(KestrinMain(a.argc(), a.argv()), 0);
+}
+
+TEST(KestrinMain, ASignalDuringStartUpClosesTheGameWithStatusZero) {
+    // The request arrives before anything is set up; it is kept until the main loop runs,
+    // which closes the game window through its leave path.
+    StartUpRun run;
+    run.signals.Raise();
+    EXPECT_EQ(run.Run("[SYSTEM]\nSAVEPATH=sv\n", {}), 0);
+    EXPECT_EQ(run.signals.taken, 1);
+    EXPECT_FALSE(run.signals.pending);
+    EXPECT_TRUE(run.SaveFolderMade());
+    EXPECT_TRUE(run.box.shown.empty());
+    CDynamicVariables::ReleaseInstance();
+}
+
+TEST(KestrinMain, RunsAGameFromAnExeOrArchiveNamedInAnyCase) {
+    // "GAME.EXE" beside "game.pfs": the archive holds "system.ini".
+    TempDir src;
+    src.Write("data/System.ini", "[SYSTEM]\r\nSAVEPATH=sv\r\n[WINDOW]\r\nWIDTH=320\r\n");
+    StartUpRun run;
+    run.dir.Write("game/GAME.EXE", "MZ");
+    const std::string command = std::string(KESTRIN_BINARY_DIR) + "/tools/kpack -k 2 " + src.Path() + "/data " +
+                                run.dir.Path() + "/game/game.pfs";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    CPackFile::ClearArchives();
+    const int rc = run.RunArgs({"kestrin", run.dir.Path() + "/game/GAME.EXE"});
+    CPackFile::ClearArchives();
+    EXPECT_EQ(rc, 0);
+    EXPECT_EQ(g_rootArchivePath, run.dir.Path() + "/game/game.pfs");
+    EXPECT_TRUE(run.SaveFolderMade()) << "system.ini was not read from the archive";
+    EXPECT_TRUE(run.box.shown.empty());
+    CDynamicVariables::ReleaseInstance();
 }

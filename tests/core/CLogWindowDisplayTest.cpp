@@ -156,3 +156,18 @@ TEST_F(LogWindowTest, NoDisplayOrDisabledMeansStderrOnly) {
     LogPrintf("late line");
     EXPECT_FALSE(CLogWindow::GetInstance()->HasWindow());
 }
+
+TEST_F(LogWindowTest, TheProgramsOwnNotesGoToStderrOnlyAndLeaveTheWindowClosed) {
+    std::vector<std::string> lines;
+    CLogWindow::SetLineSink([&](const std::string& l) { lines.push_back(l); });
+    LogConsole("Kestrin: game folder %s", "/g");
+    LogConsole("Kestrin: save folder %s", "/g/sv");
+    EXPECT_EQ(ws->WindowCount(), 0u);
+    // The first line the engine logs while running opens it.
+    LogPrintf("script error");
+    CLogWindow::SetLineSink(nullptr);
+    EXPECT_EQ(ws->WindowCount(), 1u);
+    ASSERT_TRUE(CLogWindow::GetInstance()->HasWindow());
+    EXPECT_EQ(CLogWindow::GetInstance()->GetLines(), std::deque<std::string>{"script error"});
+    EXPECT_EQ(lines, (std::vector<std::string>{"Kestrin: game folder /g", "Kestrin: save folder /g/sv", "script error"}));
+}

@@ -1,4 +1,4 @@
-// kestrin-harness: runs a game folder headless with a virtual clock at exactly 60 frames
+// kestrin-harness: runs a game headless with a virtual clock at exactly 60 frames
 // per second, scripted input, and captured trace, variables and screenshots.
 // See README.md in this folder for the command line.
 #include <algorithm>
@@ -24,6 +24,7 @@
 #include "CORE/WindowMessages.h"
 #include "CORE/Platform/FakeClock.h"
 #include "CORE/Platform/IMessageBox.h"
+#include "CORE/Platform/ProcessPaths.h"
 #include "CORE/StartUp.h"
 #include "HarnessOptions.h"
 #include "SCRIPT/CMainScript.h"
@@ -168,17 +169,15 @@ int main(int argc, char** argv) {
     if (options.hardware) setenv("SDL_RENDER_DRIVER", "opengl", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
 
+    // GAME takes every form the program takes (a folder, a game's ".exe", a ".pfs"), and
+    // goes through the same start-up steps: variables, current folder, root archive.
+    GameLocation location;
+    if (EnterGame(options.game, GetExecutablePath(argv[0]), location, error)) {
+        std::fprintf(stderr, "kestrin-harness: %s\n", error.c_str());
+        CDynamicVariables::ReleaseInstance();
+        return 1;
+    }
     std::error_code ec;
-    fs::path game = fs::absolute(options.game, ec);
-    if (ec || !fs::is_directory(game)) {
-        std::fprintf(stderr, "kestrin-harness: not a game folder: %s\n", options.game.c_str());
-        return 1;
-    }
-    fs::current_path(game, ec);
-    if (ec) {
-        std::fprintf(stderr, "kestrin-harness: cannot enter %s\n", game.string().c_str());
-        return 1;
-    }
 
     // Time moves only when the frame pacer sleeps: exactly 60 frames per second.
     // From 1 ms: the frame pacer takes a tick of 0 for "not started".
@@ -205,8 +204,6 @@ int main(int argc, char** argv) {
     } else {
         dynamic->SetMap("ApplicationArguments", {{"0", options.game}, {"fsr", ""}});
     }
-    dynamic->SetString("ApplicationPath", (game / "kestrin").string());
-    dynamic->SetString("GameDataPath", game.string());
     LoadSystemIni();
     dynamic->SetString("SaveDataPath", saves.string());
 

@@ -75,12 +75,12 @@ bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error) 
         } else if (out.game.empty()) {
             out.game = arg;
         } else {
-            error = "more than one game folder: " + arg;
+            error = "more than one game: " + arg;
             return true;
         }
     }
     if (out.game.empty()) {
-        error = "no game folder given";
+        error = "no game given";
         return true;
     }
     return false;

@@ -195,6 +195,11 @@ bool FakeFileSystem::ChangeDirectory(const std::string& path) {
     return false;
 }
 
+bool FakeFileSystem::GetCurrentDirectory(std::string& out) {
+    out = currentDirectory.empty() ? "/" : currentDirectory;
+    return false;
+}
+
 bool FakeFileSystem::SyncFile(std::FILE* file) {
     if (!file || std::fflush(file) != 0) return true;
     return failSync;

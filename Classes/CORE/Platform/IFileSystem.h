@@ -36,6 +36,8 @@ public:
     // Creates one folder level; true on failure (also when it exists).
     virtual bool MakeDirectory(const std::string& path) = 0;
     virtual bool ChangeDirectory(const std::string& path) = 0;
+    // The absolute path of the current directory; true on failure.
+    virtual bool GetCurrentDirectory(std::string& out) = 0;
     // Pushes a stream opened by OpenWrite through to the storage device (flush and sync);
     // true on failure.
     virtual bool SyncFile(std::FILE* file) = 0;

@@ -7,7 +7,9 @@
 #include <sys/types.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstring>
+#include <vector>
 
 namespace kestrin {
 
@@ -85,6 +87,16 @@ bool PosixFileSystem::MakeDirectory(const std::string& path) {
 
 bool PosixFileSystem::ChangeDirectory(const std::string& path) {
     return path.empty() || ::chdir(path.c_str()) != 0;
+}
+
+bool PosixFileSystem::GetCurrentDirectory(std::string& out) {
+    std::vector<char> buffer(256);
+    while (::getcwd(buffer.data(), buffer.size()) == nullptr) {
+        if (errno != ERANGE || buffer.size() > (1u << 20)) return true;
+        buffer.resize(buffer.size() * 2);
+    }
+    out = buffer.data();
+    return false;
 }
 
 bool PosixFileSystem::SyncFile(std::FILE* file) {

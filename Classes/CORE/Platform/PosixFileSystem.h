@@ -12,6 +12,7 @@ public:
     std::FILE* OpenWrite(const std::string& path) override;
     bool MakeDirectory(const std::string& path) override;
     bool ChangeDirectory(const std::string& path) override;
+    bool GetCurrentDirectory(std::string& out) override;
     bool SyncFile(std::FILE* file) override;
     bool RenameFile(const std::string& from, const std::string& to) override;
     bool RemoveFile(const std::string& path) override;

@@ -97,6 +97,8 @@ bool SdlWindowSystem::Init() {
     // The pacer sleeps between frames; SDL must not throttle or grab anything itself.
     SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // SIGINT and SIGTERM belong to the program's own close-signal service.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         m_failed = true;
         LogPrintf("SDL video could not start: %s", SDL_GetError());

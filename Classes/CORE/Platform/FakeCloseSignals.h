@@ -1,0 +1,25 @@
+#pragma once
+// Test double: a close request is raised by the test; counts what the engine did with it.
+#include "CORE/Platform/ICloseSignals.h"
+
+namespace kestrin {
+
+class FakeCloseSignals : public ICloseSignals {
+public:
+    bool Install() override {
+        ++installs;
+        return false;
+    }
+    bool TakeRequest() override {
+        if (!pending) return false;
+        pending = false;
+        ++taken;
+        return true;
+    }
+    void Raise() { pending = true; }
+    bool pending = false;
+    int installs = 0;
+    int taken = 0;
+};
+
+}  // namespace kestrin
