@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <ctime>
 #include <filesystem>
@@ -190,15 +191,68 @@ TEST(FileFunctions, CreateWithDirectoriesAndTimes) {
     // The parent is a file: no folder, no file.
     EXPECT_TRUE(CreateFileWithDirectories(dir.Path() + "\\save\\sub\\f.dat\\x", nullptr));
 
-    std::tm when;
-    std::memset(&when, 0x7f, sizeof when);
-    int32_t t = GetFileUpdateTime(dir.Path() + "/save/sub/f.dat", &when);
-    int32_t now = GetUnixTime(nullptr);
-    EXPECT_LE(std::abs(now - t), 5);
-    EXPECT_GE(when.tm_year, 120);
-    EXPECT_EQ(when.tm_yday, 0);
     std::tm untouched;
     std::memset(&untouched, 0x11, sizeof untouched);
     EXPECT_EQ(GetFileUpdateTime(dir.Path() + "/none", &untouched), 0);
     EXPECT_EQ(untouched.tm_year, 0x11111111);
+}
+
+namespace {
+// Sets TZ for the life of the object and puts the old value back.
+struct ScopedTimeZone {
+    explicit ScopedTimeZone(const char* zone) {
+        if (const char* old = std::getenv("TZ")) saved = old, hadOld = true;
+        setenv("TZ", zone, 1);
+        tzset();
+    }
+    ~ScopedTimeZone() {
+        if (hadOld) {
+            setenv("TZ", saved.c_str(), 1);
+        } else {
+            unsetenv("TZ");
+        }
+        tzset();
+    }
+    std::string saved;
+    bool hadOld = false;
+};
+}  // namespace
+
+TEST(FileFunctions, UpdateTimeIsTheLocalCalendarOfTheLastWrite) {
+    struct Case {
+        const char* zone;
+        int64_t written;
+        int year, month, day, weekday, hour, minute, second;
+        int32_t result;
+    } cases[] = {
+        {"UTC0", 0, 70, 0, 1, 4, 0, 0, 0, 0},
+        {"UTC0", 1700000000, 123, 10, 14, 2, 22, 13, 20, 1700000000},
+        {"JST-9", 1700000000, 123, 10, 15, 3, 7, 13, 20, 1700000000},  // the next day in Tokyo
+        {"EST5EDT,M3.2.0,M11.1.0", 951782400, 100, 1, 28, 1, 19, 0, 0, 951782400},  // leap day in UTC
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 1700000000, 123, 10, 14, 2, 23, 13, 20, 1700000000},
+        // The record says "no daylight saving", so its summer time reads back an hour later.
+        {"CET-1CEST,M3.5.0,M10.5.0/3", 1690000000, 123, 6, 22, 6, 6, 26, 40, 1690003600},
+    };
+    FakeFileSystem files;
+    SetFileSystem(&files);
+    ClearGamePathCache();
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.zone) + " " + std::to_string(c.written));
+        ScopedTimeZone zone(c.zone);
+        files.AddFile("/saves/f.dat", "x", c.written);
+        std::tm when;
+        std::memset(&when, 0x7f, sizeof when);
+        EXPECT_EQ(GetFileUpdateTime("\\saves\\F.DAT", &when), c.result);
+        EXPECT_EQ(when.tm_year, c.year);
+        EXPECT_EQ(when.tm_mon, c.month);
+        EXPECT_EQ(when.tm_mday, c.day);
+        EXPECT_EQ(when.tm_wday, c.weekday);
+        EXPECT_EQ(when.tm_hour, c.hour);
+        EXPECT_EQ(when.tm_min, c.minute);
+        EXPECT_EQ(when.tm_sec, c.second);
+        EXPECT_EQ(when.tm_yday, 0);
+        EXPECT_EQ(when.tm_isdst, 0);
+    }
+    SetFileSystem(nullptr);
+    ClearGamePathCache();
 }

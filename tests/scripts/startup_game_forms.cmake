@@ -1,0 +1,61 @@
+# The harness takes a game in every form `kestrin` takes, through the same start-up code:
+# the sample game packed at test time into a named ".pfs", appended to an ".exe", and as
+# "game.pfs" beside "GAME.EXE" (found without regard to letter case). Each run must give
+# the trace and variables of tests/data/sample/ and the screens of the loose folder.
+set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
+set(kpack ${BINARY_DIR}/tools/kpack)
+set(out ${BINARY_DIR}/tmp/startup_game_forms)
+set(expected ${SOURCE_DIR}/tests/data/sample)
+file(REMOVE_RECURSE ${out})
+file(MAKE_DIRECTORY ${out}/pfs ${out}/exe ${out}/beside ${out}/folder)
+
+function(run what)
+  execute_process(COMMAND ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE output ERROR_VARIABLE output)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${what} failed (${status}):\n${output}")
+  endif()
+endfunction()
+
+# A stand-in executable: an "MZ" header and nothing else of note.
+string(REPEAT "." 62 padding)
+file(WRITE ${out}/stub.exe "MZ${padding}")
+run("kpack .pfs" ${kpack} -k 3 ${SOURCE_DIR}/sample ${out}/pfs/sample.pfs)
+run("kpack .exe" ${kpack} -k 2 -e ${out}/stub.exe ${SOURCE_DIR}/sample ${out}/exe/Game.exe)
+file(COPY_FILE ${out}/stub.exe ${out}/beside/GAME.EXE)
+run("kpack beside" ${kpack} -k 1 ${SOURCE_DIR}/sample ${out}/beside/game.pfs)
+
+set(shots 0 300)
+function(play name game)
+  set(args "")
+  foreach(frame ${shots})
+    list(APPEND args --screenshot ${frame}:${out}/${name}/frame${frame}.png)
+  endforeach()
+  run("kestrin-harness ${game}" ${harness} ${game} --frames 600 --trace ${out}/${name}/trace.txt
+      --dump-vars ${out}/${name}/vars.txt ${args})
+endfunction()
+
+play(folder ${SOURCE_DIR}/sample)
+set(failed "")
+foreach(form pfs/sample.pfs exe/Game.exe beside/GAME.EXE)
+  get_filename_component(name ${form} DIRECTORY)
+  play(${name} ${out}/${form})
+  foreach(file trace vars)
+    file(READ ${out}/${name}/${file}.txt actual)
+    string(REGEX REPLACE "(^|\n)(s\\.datapath|s\\.savepath)=[^\n]*" "\\1\\2=*" actual "${actual}")
+    file(READ ${expected}/${file}.txt wanted)
+    if(NOT actual STREQUAL wanted)
+      string(APPEND failed "\n--- ${form}: ${file} differs from ${expected}/${file}.txt (see ${out}/${name}/${file}.txt)")
+    endif()
+  endforeach()
+  foreach(frame ${shots})
+    execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${out}/folder/frame${frame}.png
+                            ${out}/${name}/frame${frame}.png RESULT_VARIABLE differs)
+    if(differs)
+      string(APPEND failed "\n--- ${form}: frame ${frame} differs from the loose folder's")
+    endif()
+  endforeach()
+endforeach()
+if(failed)
+  message(FATAL_ERROR "games packed in archives ran differently:${failed}")
+endif()
+file(REMOVE_RECURSE ${out})
