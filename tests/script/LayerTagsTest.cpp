@@ -175,6 +175,39 @@ TEST_F(LayerTagsTest, LypropAndTweensReachTheRootAndMessageLayers) {
     EXPECT_EQ(m_screen->GetRootLayer()->GetY(), 8);
 }
 
+TEST_F(LayerTagsTest, LydelErasesTheRecordsOfWhatItDeletedOnly) {
+    Run("[lyc id=a file=sprite.png]\n[lyprop id=! left=4]\n[lyprop id=~msg top=9]\n[stop]\n", 0);
+    m_screen->ChangeMessageLayer("msg", 0);
+    Frames(1);
+    struct Case {
+        const char* id;
+        const char* erased;  // the record gone afterwards, or null
+    };
+    const Case cases[] = {{"!", nullptr}, {"~msg", nullptr}, {"nothing", nullptr}, {"a", "a"}};
+    for (const auto& c : cases) {
+        Tag("lydel", {{"id", c.id}});
+        for (const char* id : {"a", "!", "~msg"}) {
+            const bool gone = c.erased && std::string(c.erased) == id;
+            EXPECT_EQ(RecordText(id) == "(none)", gone) << "lydel " << c.id << ", record " << id;
+        }
+    }
+    EXPECT_EQ(RecordText("!"), "lyprop,id,!,left,4");
+    EXPECT_EQ(RecordText("~msg"), "lyprop,id,~msg,top,9");
+}
+
+TEST_F(LayerTagsTest, BootForgetsTheLayerRecordAndAnOpenTweenset) {
+    Run("[lyc id=a file=sprite.png]\n[tweenset]\n[stop]\n");
+    EXPECT_EQ(RecordText("a"), "lyc,file,sprite.png,id,a");
+    ASSERT_FALSE(m_script->Start());
+    EXPECT_TRUE(Record().empty());
+    // The tweenset of the game before is gone: a tween starts at once again.
+    Tag("lyc", {{"id", "b"}, {"file", "sprite.png"}});
+    Tag("lytween", {{"id", "b"}, {"param", "left"}, {"from", "5"}, {"to", "9"}, {"msec", "100000"}});
+    ASSERT_NE(Next("b"), nullptr);
+    EXPECT_EQ(Next("b")->GetNextObject()->GetX(), 5);
+    EXPECT_EQ(RecordText("b"), "lyc,file,sprite.png,id,b | lyprop,id,b,left,9");
+}
+
 TEST_F(LayerTagsTest, LyeditNegativeInvertsColoursButNotAlpha) {
     Run("[lyc id=a file=sprite.png]\n[lyedit id=a mode=negative]\n[stop]\n");
     ISurface* surface = Next("a")->GetSurface();
