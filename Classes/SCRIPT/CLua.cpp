@@ -39,8 +39,9 @@ void CLua::BeginRun() {
     if (m_runDepth++ > 0) return;
     m_runStart = CTimer::GetInstance()->GetTime();
     m_runLimitText = RunLimitText();
-    // A call stopped before may have left the hook firing at every instruction.
-    lua_sethook(m_state, &CLua::CountHook, LUA_MASKCOUNT, kHookInterval);
+    // A call stopped before may have left the hook firing at every instruction. A hook
+    // that someone else put in (a test's own instruction limit) is left alone.
+    if (lua_gethook(m_state) == &CLua::CountHook) lua_sethook(m_state, &CLua::CountHook, LUA_MASKCOUNT, kHookInterval);
 }
 
 void CLua::EndRun() {
