@@ -381,6 +381,8 @@ void CMainScreen::DeleteLayer(const std::string& name, std::vector<std::string>*
     m_rootLayer->AddChild(name, nullptr);
 }
 
+const int64_t CMainScreen::kMaxScreenshotPixels = CLayer::kMaxTransformedPixels;
+
 void CMainScreen::TakeScreenshot() { m_renderer->CaptureScreen(m_screenshotSurface.get()); }
 
 bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int32_t height) {
@@ -388,7 +390,7 @@ bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int
     if (sw < 1 || sh < 1)
         return true;
     // The scaled image is built whole, so its size stays within what a layer builds whole.
-    if (width < 1 || height < 1 || int64_t(width) * height > CLayer::kMaxTransformedPixels) {
+    if (width < 1 || height < 1 || int64_t(width) * height > kMaxScreenshotPixels) {
         LogPrintf("Screenshot size %dx%d cannot be saved", width, height);
         return true;
     }

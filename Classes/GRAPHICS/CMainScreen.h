@@ -69,6 +69,8 @@ public:
     // is appended to a name without extension). The file is replaced only by a complete
     // image. True when nothing was written.
     bool SaveScreenshot(const std::string& fileName, int32_t width, int32_t height);
+    // The most pixels (width x height) a saved screenshot may have: it is scaled whole.
+    static const int64_t kMaxScreenshotPixels;
     // Makes a message layer current, creating it on first use; host > 0 puts it into the
     // layer tree, host < 0 takes it out, 0 leaves it where it is.
     void ChangeMessageLayer(const std::string& name, int32_t host);

@@ -59,6 +59,7 @@ IDisplayObject* COruLayer::Clone(bool copyState) const {
         copy->CopyLayerSetFrom(*this);
         copy->m_immediate = m_immediate;
         copy->m_tweenIds = m_tweenIds;
+        copy->m_ownAlpha = m_ownAlpha;
     }
     return copy;
 }

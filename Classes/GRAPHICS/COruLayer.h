@@ -53,6 +53,10 @@ public:
     // A group passes the flag to every child; a leaf sets its layer's flag.
     void SetDraggable(bool draggable) override;
 
+    // The alpha the script gave the node ("lyprop"); fading the node in goes up to it.
+    int32_t GetOwnAlpha() const { return m_ownAlpha; }
+    void SetOwnAlpha(int32_t alpha) { m_ownAlpha = alpha; }
+
     bool IsImmediate() const { return m_immediate; }
     const std::set<int32_t>& GetTweenIds() const { return m_tweenIds; }
     const std::shared_ptr<CSurfaceManager>& GetSurfaceManager() const { return m_surfaceManager; }
@@ -64,6 +68,7 @@ private:
     std::shared_ptr<CSurfaceManager> m_surfaceManager;
     bool m_immediate = false;
     std::set<int32_t> m_tweenIds;
+    int32_t m_ownAlpha = 255;
 };
 
 }  // namespace kestrin

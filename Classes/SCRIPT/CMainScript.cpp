@@ -8,6 +8,7 @@
 #include "CORE/COruKeyConfig.h"
 #include "CORE/StringHelpers.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/CSaveData.h"
 #include "babel/babel.h"
 
 namespace kestrin {
@@ -85,6 +86,10 @@ bool CMainScript::Boot() {
     m_glyphSettings.clear();
 
     FinishTransitionTween();
+    // An open tweenset is dropped unstarted, with the wait it would have begun.
+    m_pendingTweenQueue.reset();
+    m_tweenSetSync = false;
+    m_syncTweenWait = false;
     m_tweenSetLayers.clear();
     m_pushKeys.clear();
     for (auto& block : m_eventBlocks) block = CScriptBlock();
@@ -98,6 +103,8 @@ bool CMainScript::Boot() {
 
     LoadGlobalData();
     InitSystemVariables();
+    // The records of the game before: a save taken now must not rebuild its layers.
+    GetSaveData().ClearRecords();
 
     std::string name = bootFile;
     if (LoadScript(name)) return true;
@@ -133,7 +140,7 @@ void CMainScript::Update(uint32_t now) {
     m_layerEventGuard[0] = m_layerEventGuard[1] = false;
 
     UpdateVolumes();
-    CallEnterFrameHandler();
+    CallLuaHandler(m_luaEnterFrame, "OnEnterFrame");
     RunLoop();
 }
 
@@ -278,8 +285,14 @@ CMainScript::PassResult CMainScript::UserActions() {
             m_rightClickRequest = false;
             while (m_rightClickDepth > 0 && !PopCallStack()) {
             }
-            Jump(m_rightClickScript, "leave");
-            return PASS_NEXT;
+            if (!Jump(m_rightClickScript, "leave")) return PASS_NEXT;
+            // The key is still down in this frame: trying again would never end. Return
+            // from the right-click script's call instead, which leaves the mode.
+            Trace(1, "%s: [leave] 右クリックスクリプトのラベルが見つからないため、右クリックモードを終了します。",
+                  m_rightClickScript.c_str());
+            m_rightClickDepth = 0;
+            if (PopCallStack()) m_rightClickMode = false;
+            return PASS_END_FRAME;
         }
     } else if ((m_rightClickAllowed && RoleDecide(1)) || m_rightClickRequest) {
         m_rightClickRequest = false;
@@ -288,8 +301,10 @@ CMainScript::PassResult CMainScript::UserActions() {
             if (!Call(file, "")) {
                 m_rightClickMode = true;
                 m_rightClickDepth = 0;
+                return PASS_NEXT;
             }
-            return PASS_NEXT;
+            Trace(1, "%s: 右クリックスクリプトを呼び出せません。", file.c_str());
+            return PASS_END_FRAME;
         }
     }
 

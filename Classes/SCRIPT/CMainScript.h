@@ -3,13 +3,19 @@
 // variables and the mode switches, and advances the script once per frame.
 //
 // The interpreter is split over several source files:
-//   CMainScript.cpp        construction, boot and the per-frame loop
-//   CMainScriptBlocks.cpp  executing one block and the tag dispatch table
-//   CMainScriptCaret.cpp   caret, call stack, labels, script cache and trace
-//   CMainScriptState.cpp   status changes, waits and the mode switches
-//   CMainScriptSystem.cpp  system variables and shutdown
-// Tag handlers live in tags/ and register themselves in the dispatch table.
+//   CMainScript.cpp          construction, boot and the per-frame loop
+//   CMainScriptBlocks.cpp    executing one block, the tag lookup and macro calls
+//   CMainScriptCaret.cpp     caret, call stack, labels, script cache, messages and trace
+//   CMainScriptState.cpp     status changes, waits and the mode switches
+//   CMainScriptEvents.cpp    layer pointer events and the queued event blocks
+//   CMainScriptLua.cpp       the Lua host, the "lua" blocks and the Lua event handlers
+//   CMainScriptSaveData.cpp  the save data, global and system data, autosave
+//   CMainScriptServices.cpp  calls into the screen, sound, network and backlog
+//   CMainScriptSystem.cpp    system variables and shutdown
+// Tag handlers live in tags/; tags/CMainScriptTagTable.cpp lists every tag name with its
+// handler, and a name missing there is a macro call.
 #include <chrono>
+#include <cstdarg>
 #include <cstdint>
 #include <deque>
 #include <functional>
@@ -211,7 +217,13 @@ public:
     void HideGlyph();
     bool LoadScript(std::string& name);
     BlockList& GetScriptBlocks(const std::string& name);
+    // Messages: the format is the engine's own text (UTF-8 in the code), the arguments are
+    // game texts in the game's encoding. Trace writes while the trace is on and the level
+    // allows; Log always writes. The log receives the line in UTF-8 either way.
     void Trace(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // An engine text in the game's encoding, to be joined with game texts.
+    std::string EngineText(const char* utf8) const;
     bool PopCallStack();
     // Drops every loaded script and loads again the files of the call stack and the caret
     // (debug reload and the debugreload tag).
@@ -274,6 +286,7 @@ public:
     boost::random::mt19937& GetRandom() { return m_random; }
     int RandomValue() { return m_randomDistribution(m_random); }
     bool IsRightClickMode() const { return m_rightClickMode; }
+    void SetRightClickAllowed(bool allowed) { m_rightClickAllowed = allowed; }
     int GetAutoSaveMode() const { return m_autoSaveMode; }
     void SetAutoSaveMode(int mode) { m_autoSaveMode = mode; }
     bool IsAutoMode() const { return m_autoMode; }
@@ -312,6 +325,12 @@ private:
     void ReleaseSyncTweenWait();
 
     bool RunLoop();
+    // True (traced) when one more call would pass the depth limit.
+    bool IsCallTooDeep(const std::string& file, const std::string& label);
+    // The formatted line in the game's encoding (see Trace).
+    std::string ComposeMessage(const char* format, va_list args) const;
+    // A line in the game's encoding as UTF-8 for the log.
+    std::string ToLogText(const std::string& line) const;
     enum PassResult { PASS_GO_ON, PASS_NEXT, PASS_END_FRAME, PASS_LEAVE_UPDATE };
     PassResult UserActions();
     PassResult WaitSection();
@@ -352,8 +371,9 @@ private:
     void SendDebugChannel(const char* data, size_t size);
     bool UpdateHttp();
     void ReleaseServices();
-    void CallEnterFrameHandler();
-    bool CallLuaFunction(const std::string& name, std::string& error);
+    // Calls the Lua handler of that name when one is set; a failing handler is traced with
+    // its event name ("OnEnterFrame", ...) and unset, so that it is not called again.
+    void CallLuaHandler(std::string& name, const char* event);
     void RunLuaChunk(const std::string& file, const CScriptBlock& block);
     void LoadGlobalData();
     void SaveGlobalData(bool forced);

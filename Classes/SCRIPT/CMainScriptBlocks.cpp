@@ -138,10 +138,8 @@ bool CMainScript::CallMacro(CScriptBlock block, bool replay) {
             m_failedMacroFiles.insert(file);
             continue;
         }
-        if (m_callStack.size() >= kMaxCallDepth) {
-            Call(name, block.GetName());  // traces the depth message
-            return false;
-        }
+        // Too deep is not "not defined here": no other file is tried.
+        if (IsCallTooDeep(name, block.GetName())) return false;
         if (Call(name, block.GetName())) continue;
         COruVariables* scope = m_variables->GetLocalScope();
         if (scope) {

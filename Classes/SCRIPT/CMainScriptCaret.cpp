@@ -8,6 +8,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruParser.h"
 #include "SCRIPT/COruVariables.h"
+#include "babel/babel.h"
 
 namespace kestrin {
 
@@ -35,13 +36,16 @@ bool CMainScript::Jump(std::string file, const std::string& label) {
     return false;
 }
 
+// Runaway recursion (a macro that calls itself) would otherwise grow without end.
+bool CMainScript::IsCallTooDeep(const std::string& file, const std::string& label) {
+    if (m_callStack.size() < kMaxCallDepth) return false;
+    Trace(1, "%s(%d): 呼び出しの深さが上限(%d)を超えるため、呼び出せません。(file=\"%s\" label=\"%s\")",
+          m_caret.file.c_str(), m_currentLine, static_cast<int>(kMaxCallDepth), file.c_str(), label.c_str());
+    return true;
+}
+
 bool CMainScript::Call(std::string file, const std::string& label) {
-    // Runaway recursion (a macro that calls itself) would otherwise grow without end.
-    if (m_callStack.size() >= kMaxCallDepth) {
-        Trace(1, "%s(%d): 呼び出しの深さが上限(%d)を超えるため、呼び出せません。(file=\"%s\" label=\"%s\")",
-              m_caret.file.c_str(), m_currentLine, static_cast<int>(kMaxCallDepth), file.c_str(), label.c_str());
-        return true;
-    }
+    if (IsCallTooDeep(file, label)) return true;
     m_callStack.push_back(m_caret);
     if (Jump(std::move(file), label)) {
         m_callStack.pop_back();
@@ -146,24 +150,60 @@ void CMainScript::HideGlyph() {
     m_shownGlyph.clear();
 }
 
+namespace {
+
+bool IsAscii(const char* text) {
+    for (; *text; ++text) {
+        if (static_cast<unsigned char>(*text) >= 0x80) return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+std::string CMainScript::EngineText(const char* utf8) const {
+    if (m_textEncoding == 2 || IsAscii(utf8)) return utf8;
+    return babel::utf8_to_sjis(utf8);
+}
+
+std::string CMainScript::ToLogText(const std::string& line) const {
+    return m_textEncoding == 2 ? line : babel::sjis_to_utf8(line);
+}
+
+// The whole line is built in the game's encoding, so that engine text and game text never
+// mix two encodings.
+std::string CMainScript::ComposeMessage(const char* format, va_list args) const {
+    const std::string gameFormat = EngineText(format);
+    char buffer[10240];
+    int length = std::vsnprintf(buffer, sizeof buffer, gameFormat.c_str(), args);
+    if (length < 0) return std::string();
+    return buffer;
+}
+
 void CMainScript::Trace(int level, const char* format, ...) {
     if (m_debugMode == 0 || level > m_traceLevel) return;
-    char buffer[10240];
+    if (m_debugMode != 1 && !(m_debugMode == 2 && m_debugChannel)) return;
     va_list args;
     va_start(args, format);
-    int length = std::vsnprintf(buffer, sizeof buffer, format, args);
-    va_end(args);
-    if (length < 0) return;
-
     std::string line(m_callStack.size() * 2, ' ');
-    line += buffer;
+    line += ComposeMessage(format, args);
+    va_end(args);
     if (m_debugMode == 1) {
-        CLogWindow::GetInstance()->PrintText(line);
-    } else if (m_debugMode == 2 && m_debugChannel) {
-        // Without a channel nobody takes the text: it is not gathered.
+        CLogWindow::GetInstance()->PrintText(ToLogText(line));
+    } else {
+        // Without a channel nobody takes the text: it is not gathered. The debugger reads
+        // the game's own encoding.
         m_debugChannelText += line;
         m_debugChannelText += '\n';
     }
+}
+
+void CMainScript::Log(const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string line = ComposeMessage(format, args);
+    va_end(args);
+    LogPrintf("%s", ToLogText(line).c_str());
 }
 
 }  // namespace kestrin

@@ -21,7 +21,7 @@ void CMainScript::OnLayerEvent(int kind, bool forced, const CScriptBlock& block)
 bool CMainScript::QueueEventBlock(const CScriptBlock& block) {
     if (block.GetName().empty()) return true;
     std::string handler;
-    if (!block.TryGetAttribute("handler", handler)) {
+    if (!block.LacksAttribute("handler", handler)) {
         CScriptBlock copy(block);
         copy.SetName(handler);
         m_pendingEventBlocks.push_back(std::move(copy));
@@ -30,7 +30,7 @@ bool CMainScript::QueueEventBlock(const CScriptBlock& block) {
     // block queued as a bare "jump" would restart the current file.
     if (!block.HasAttribute("file") && !block.HasAttribute("label")) return false;
     std::string call;
-    bool isCall = !block.TryGetAttribute("call", call) && call != "0";
+    bool isCall = !block.LacksAttribute("call", call) && call != "0";
     CScriptBlock copy(block);
     copy.SetName(isCall ? "call" : "jump");
     m_pendingEventBlocks.push_back(std::move(copy));

@@ -20,11 +20,12 @@ std::string& CMainScript::GetLuaHandlerName(int which) {
     }
 }
 
-bool CMainScript::CallLuaFunction(const std::string& name, std::string& error) {
+void CMainScript::CallLuaHandler(std::string& name, const char* event) {
+    if (name.empty()) return;
     COruLua& lua = GetLua();
-    if (!lua.CallFunction(name)) return false;
-    error = lua.GetLastError();
-    return true;
+    if (!lua.CallFunction(name)) return;
+    Trace(1, "[Lua] %s -> %s(): %s", event, name.c_str(), lua.GetLastError().c_str());
+    name.clear();
 }
 
 void CMainScript::RunLuaChunk(const std::string& file, const CScriptBlock& block) {

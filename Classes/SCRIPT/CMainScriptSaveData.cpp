@@ -1,4 +1,4 @@
-// The interpreter's global and system data ("saveg.dat" and "system.dat").
+// The interpreter's save data: global and system data ("saveg.dat" and "system.dat") and the autosave.
 #include "CORE/CLogWindow.h"
 #include "CORE/GamePath.h"
 #include "CORE/Platform/IFileSystem.h"
@@ -10,18 +10,30 @@ namespace kestrin {
 namespace {
 
 // A save file that exists but cannot be used is moved aside before anything can write
-// over it, so the player's data are never lost to a damaged or newer file.
-void SetAside(const std::string& name) {
+// over it, so the player's data are never lost to a damaged or newer file. Each copy is
+// kept: "<name>.broken", then "<name>.broken.2", "<name>.broken.3", ...
+constexpr int kMaxAsideCopies = 1000;
+
+void SetAside(CMainScript& owner, const std::string& name) {
     std::string path = CSaveData::GetSavePath(name);
     std::string native;
     if (ResolveGamePath(path, native)) return;
+    IFileSystem* files = GetFileSystem();
     SFileStatus status;
-    if (GetFileSystem()->Stat(native, status) || status.kind != EFileKind::Regular) return;
-    std::string aside = native + ".broken";
-    if (GetFileSystem()->RenameFile(native, aside)) {
-        LogPrintf("%s: 読み込めないセーブデータを退避できませんでした。", name.c_str());
+    if (files->Stat(native, status) || status.kind != EFileKind::Regular) return;
+    std::string suffix;
+    for (int number = 1; number <= kMaxAsideCopies; ++number) {
+        std::string candidate = number == 1 ? std::string(".broken") : ".broken." + std::to_string(number);
+        SFileStatus taken;
+        if (files->Stat(native + candidate, taken)) {
+            suffix = candidate;
+            break;
+        }
+    }
+    if (suffix.empty() || files->RenameFile(native, native + suffix)) {
+        owner.Log("%s: 読み込めないセーブデータを退避できませんでした。", name.c_str());
     } else {
-        LogPrintf("%s: 読み込めないセーブデータを %s に退避しました。", name.c_str(), aside.c_str());
+        owner.Log("%s: 読み込めないセーブデータを %s%s に退避しました。", name.c_str(), name.c_str(), suffix.c_str());
     }
     ClearGamePathCache();
 }
@@ -35,10 +47,13 @@ CSaveData& CMainScript::GetSaveData() {
 
 void CMainScript::LoadGlobalData() {
     CSaveData& save = GetSaveData();
-    if (save.Load("saveg.dat", CSaveData::kTypeGlobal)) SetAside("saveg.dat");
-    if (save.Load("system.dat", CSaveData::kTypeSystem)) SetAside("system.dat");
+    if (save.Load("saveg.dat", CSaveData::kTypeGlobal)) SetAside(*this, "saveg.dat");
+    if (save.Load("system.dat", CSaveData::kTypeSystem)) SetAside(*this, "system.dat");
 }
 
 void CMainScript::SaveGlobalData(bool forced) { GetSaveData().SaveGlobal(forced); }
+
+// Game saves come with the save tags.
+void CMainScript::SaveAutoSave(bool withBacklog) { (void)withBacklog; }
 
 }  // namespace kestrin

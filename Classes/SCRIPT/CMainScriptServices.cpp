@@ -1,5 +1,5 @@
 // The interpreter's calls into its neighbours: the screen and its layers, the message
-// layer, sound, network, Lua, save data and the backlog. Each neighbour that is absent
+// layer, sound, network and the backlog. Each neighbour that is absent
 // (no screen in tests, or a subsystem not built yet) takes its "nothing there" path here,
 // so the interpreter loop itself never tests for them.
 #include "CORE/CGameWindow.h"
@@ -98,7 +98,7 @@ void CMainScript::FadeInLayer(const std::string& id) {
     if (!node || !node->IsVisible()) return;
     node->FinishTweens();
     node->SetAlpha(0);
-    StartAlphaTween(node, 0, 255);
+    StartAlphaTween(node, 0, node->GetOwnAlpha());
 }
 
 void CMainScript::FadeOutLayer(const std::string& id) {
@@ -194,22 +194,7 @@ bool CMainScript::UpdateHttp() { return true; }
 
 void CMainScript::ReleaseServices() {}
 
-// --- Lua ---
-
-void CMainScript::CallEnterFrameHandler() {
-    if (m_luaEnterFrame.empty()) return;
-    std::string error;
-    if (CallLuaFunction(m_luaEnterFrame, error)) {
-        Trace(1, "[Lua] OnEnterFrame -> %s(): %s", m_luaEnterFrame.c_str(), error.c_str());
-        m_luaEnterFrame.clear();
-    }
-}
-
-
-// --- Save data and backlog ---
-
-
-void CMainScript::SaveAutoSave(bool withBacklog) { (void)withBacklog; }
+// --- Backlog ---
 
 bool CMainScript::OpenBacklog() { return true; }
 

@@ -22,22 +22,10 @@ void CMainScript::SetStatus(STAT status) {
         RunEventBlock(m_eventBlocks[EVENT_BACKLOGIN]);
         return;
     }
-    if (status == STAT_CLICK && !m_luaClickWaitIn.empty()) {
-        std::string error;
-        if (CallLuaFunction(m_luaClickWaitIn, error)) {
-            Trace(1, "[Lua] OnClickWaitIn -> %s(): %s", m_luaClickWaitIn.c_str(), error.c_str());
-            m_luaClickWaitIn.clear();
-        }
-    }
+    if (status == STAT_CLICK) CallLuaHandler(m_luaClickWaitIn, "OnClickWaitIn");
     // A click wait ends by going back to run (a click, the wake time, a jump): that is
     // when its click-wait-out handler runs.
-    if (status == STAT_RUN && m_caret.previousStatus == STAT_CLICK && !m_luaClickWaitOut.empty()) {
-        std::string error;
-        if (CallLuaFunction(m_luaClickWaitOut, error)) {
-            Trace(1, "[Lua] OnClickWaitOut -> %s(): %s", m_luaClickWaitOut.c_str(), error.c_str());
-            m_luaClickWaitOut.clear();
-        }
-    }
+    if (status == STAT_RUN && m_caret.previousStatus == STAT_CLICK) CallLuaHandler(m_luaClickWaitOut, "OnClickWaitOut");
 }
 
 void CMainScript::EndClickWait() {
@@ -57,13 +45,7 @@ void CMainScript::EndClickWait() {
         RunEventBlock(m_eventBlocks[EVENT_BACKLOGOUT]);
         return;
     }
-    if (left == STAT_CLICK && !m_luaClickWaitOut.empty()) {
-        std::string error;
-        if (CallLuaFunction(m_luaClickWaitOut, error)) {
-            Trace(1, "[Lua] OnClickWaitOut -> %s(): %s", m_luaClickWaitOut.c_str(), error.c_str());
-            m_luaClickWaitOut.clear();
-        }
-    }
+    if (left == STAT_CLICK) CallLuaHandler(m_luaClickWaitOut, "OnClickWaitOut");
 }
 
 void CMainScript::EndTransitionWait() {

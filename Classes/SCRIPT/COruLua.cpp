@@ -244,8 +244,8 @@ void GetScriptBlock(lua_State* L, COruLua& host, CMainScript& owner) {
     });
     CMainScript::BlockList& blocks = owner.GetScriptBlocks(file);
     if (std::isnan(index) || index < 0 || index >= static_cast<double>(blocks.size()) || !blocks[static_cast<size_t>(index)]) {
-        host.SetLastErrorText(kBlockNotFound);
-        owner.Trace(1, "%s", kBlockNotFound);
+        host.SetLastErrorText(owner.EngineText(kBlockNotFound));
+        owner.Trace(1, "%s", host.GetLastError().c_str());
         return;
     }
     const CScriptBlock& block = *blocks[static_cast<size_t>(index)];
@@ -456,8 +456,15 @@ bool COruLua::Register() {
     return false;
 }
 
+// Error texts are kept in the game's encoding, as every text that Lua hands over.
+std::string COruLua::EngineText(const char* utf8) const { return m_owner ? m_owner->EngineText(utf8) : utf8; }
+
+std::string COruLua::RunLimitText() const {
+    return std::to_string(GetRunLimit()) + EngineText(" ms を超えて実行されたため、中断しました。");
+}
+
 void COruLua::ArgumentError(const char* method) {
-    std::string text = std::string("Lua: ") + method + kArgumentError;
+    std::string text = std::string("Lua: ") + method + EngineText(kArgumentError);
     SetLastErrorText(text);
     if (m_owner) m_owner->Trace(1, "%s", text.c_str());
 }
@@ -471,7 +478,10 @@ bool COruLua::CallFunctionWithTable(const std::string& name, const std::map<std:
     }
     int top = lua_gettop(m_state);
     SCallContext context = {name.c_str(), &table, m_hostReference};
-    if (lua_cpcall(m_state, CallGlobal, &context) != 0) {
+    BeginRun();
+    int status = lua_cpcall(m_state, CallGlobal, &context);
+    EndRun();
+    if (status != 0) {
         TakeError();
         lua_settop(m_state, top);
         return true;

@@ -54,8 +54,13 @@ public:
     void SetLastErrorText(const std::string& text);
     SValue& Result() { return m_result; }
 
+protected:
+    std::string RunLimitText() const override;
+
 private:
     bool Register();
+    // An engine text (UTF-8 in the code) in the owner's text encoding.
+    std::string EngineText(const char* utf8) const;
 
     CMainScript* m_owner;
     int m_hostReference;

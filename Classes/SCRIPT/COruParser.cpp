@@ -174,13 +174,13 @@ void COruParser::Preprocess(const CScriptBlock& block) {
             return;
         }
         std::string mode;
-        if (block.TryGetAttribute("mode", mode)) {
+        if (block.LacksAttribute("mode", mode)) {
             OnError(GetParserMessage(kScpSupportMode, GetEncoding()));
         } else if (mode == "init") {
             ClearLineEndCommands();
         } else if (mode == "add" || mode == "addsp") {
             std::string character;
-            if (block.TryGetAttribute("char", character))
+            if (block.LacksAttribute("char", character))
                 AddLineEndCommand(block.GetAttribute("command"));
             else
                 AddCharCommand(character, block.GetAttribute("command"));

@@ -106,7 +106,7 @@ bool CSaveData::WriteFile(const std::string& name, CSerializer& archive, char ty
     }
     std::string error;
     if (ReplaceFileContents(GetSavePath(name), bytes.data(), bytes.size(), &error)) {
-        LogPrintf("%s: セーブデータを書き込めませんでした。(%s)", name.c_str(), error.c_str());
+        m_owner->Log("%s: セーブデータを書き込めませんでした。(%s)", name.c_str(), error.c_str());
         return true;
     }
     return false;
@@ -130,11 +130,11 @@ bool CSaveData::Load(const std::string& name, char expectedType) {
     }
     std::fclose(file);
     if (readFailed) {
-        LogPrintf("%s: セーブデータを読み込めませんでした。", name.c_str());
+        m_owner->Log("%s: セーブデータを読み込めませんでした。", name.c_str());
         return true;
     }
     if (data.size() < 8) {
-        LogPrintf("%s: セーブデータが短すぎます。", name.c_str());
+        m_owner->Log("%s: セーブデータが短すぎます。", name.c_str());
         return true;
     }
     char type = kTypeGame;
@@ -146,24 +146,24 @@ bool CSaveData::Load(const std::string& name, char expectedType) {
     } else {
         // A headerless image: never of a version that loads.
         if (data[1] || data[2] || data[3] || data[5] || data[6] || data[7]) {
-            LogPrintf("%s: セーブデータではありません。", name.c_str());
+            m_owner->Log("%s: セーブデータではありません。", name.c_str());
             return true;
         }
         m_loadedVersion = 0;
     }
     if (m_loadedVersion / 100 != kVersion / 100) {
-        LogPrintf("%s: セーブデータのバージョン(%d)に対応していません。", name.c_str(), static_cast<int>(m_loadedVersion));
+        m_owner->Log("%s: セーブデータのバージョン(%d)に対応していません。", name.c_str(), static_cast<int>(m_loadedVersion));
         return true;
     }
     // A file of another type is not obeyed: a game save named "system.dat" must not
     // restart the interpreter from its boot.
     if (type != expectedType) {
-        LogPrintf("%s: セーブデータの種類('%c')が違います。", name.c_str(), type >= 0x20 && type < 0x7F ? type : '?');
+        m_owner->Log("%s: セーブデータの種類('%c')が違います。", name.c_str(), type >= 0x20 && type < 0x7F ? type : '?');
         return true;
     }
 
     if (CheckIndex(data.data() + 8, data.size() - 8)) {
-        LogPrintf("%s: セーブデータが壊れています。", name.c_str());
+        m_owner->Log("%s: セーブデータが壊れています。", name.c_str());
         return true;
     }
     CSerializer archive;
@@ -174,10 +174,10 @@ bool CSaveData::Load(const std::string& name, char expectedType) {
     } else if (type == kTypeSystem) {
         failed = ApplySystem(archive);
     } else {
-        LogPrintf("%s: ゲームのセーブデータはまだ読み込めません。", name.c_str());
+        m_owner->Log("%s: ゲームのセーブデータはまだ読み込めません。", name.c_str());
         return true;
     }
-    if (failed) LogPrintf("%s: セーブデータが壊れています。", name.c_str());
+    if (failed) m_owner->Log("%s: セーブデータが壊れています。", name.c_str());
     return failed;
 }
 

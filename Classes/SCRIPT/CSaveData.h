@@ -44,6 +44,9 @@ public:
     // when an "s." variable changed. A write that failed is tried again at the next call.
     void SaveGlobal(bool force);
 
+    // Forgets what the game before recorded (boot): the layer record.
+    void ClearRecords() { m_layerRecord.clear(); }
+
     // The layer record: per layer id, the blocks that rebuild that layer when a saved game
     // is loaded (CSaveDataLayerRecord.cpp).
     using LayerRecord = std::map<std::string, std::vector<CScriptBlock>>;

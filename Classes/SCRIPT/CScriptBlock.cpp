@@ -16,7 +16,7 @@ const std::string& CScriptBlock::GetAttribute(const std::string& name) const {
     return it == m_attributes.end() ? empty : it->second;
 }
 
-bool CScriptBlock::TryGetAttribute(const std::string& name, std::string& value) const {
+bool CScriptBlock::LacksAttribute(const std::string& name, std::string& value) const {
     auto it = m_attributes.find(name);
     if (it == m_attributes.end()) return true;
     value = it->second;

@@ -24,6 +24,8 @@ public:
     CScriptBlock& operator=(const CScriptBlock&) = default;
     CScriptBlock& operator=(CScriptBlock&&) = default;
     ~CScriptBlock() override = default;
+    // A deep copy of source: kind, line, name and the whole attribute map.
+    void Assign(const CScriptBlock& source) { *this = source; }
 
     // Members 1 kind, 2 line, 3 name, 4 attributes; an absent member leaves its field.
     void Save(CSerializer* serializer) override;
@@ -41,8 +43,9 @@ public:
     bool HasAttribute(const std::string& name) const { return m_attributes.count(name) != 0; }
     // The value, or "" when absent.
     const std::string& GetAttribute(const std::string& name) const;
-    // True when absent (value left untouched).
-    bool TryGetAttribute(const std::string& name, std::string& value) const;
+    // True when the block lacks the attribute (value left untouched); otherwise false with
+    // the value copied, as every "true on failure" call of this code.
+    bool LacksAttribute(const std::string& name, std::string& value) const;
     void SetAttribute(const std::string& name, const std::string& value) { m_attributes[name] = value; }
 
     // The block as one comma-separated line: a kind prefix, the name, then each attribute

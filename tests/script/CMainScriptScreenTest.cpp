@@ -90,6 +90,19 @@ TEST_F(InterpreterScreenTest, FadesRunOverASecondAndSkipHiddenLayers) {
     EXPECT_EQ(shown->GetAlpha(), 0);
     for (int i = 0; i < 70; ++i) Frame();
     EXPECT_EQ(shown->GetAlpha(), 255);
+
+    // A layer the script made half transparent comes back half transparent.
+    CScriptBlock lyprop(CScriptBlock::kTag, 0, "lyprop");
+    lyprop.SetAttribute("id", "shown");
+    lyprop.SetAttribute("alpha", "128");
+    m_script->ExecuteBlock(lyprop, false);
+    EXPECT_EQ(shown->GetOwnAlpha(), 128);
+    m_script->FadeOutLayer("shown");
+    for (int i = 0; i < 70; ++i) Frame();
+    EXPECT_EQ(shown->GetAlpha(), 0);
+    m_script->FadeInLayer("shown");
+    for (int i = 0; i < 70; ++i) Frame();
+    EXPECT_EQ(shown->GetAlpha(), 128);
 }
 
 }  // namespace

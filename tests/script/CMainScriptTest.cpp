@@ -15,6 +15,7 @@
 #include "CORE/Platform/FakeWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "SCRIPT/COruVariables.h"
+#include "babel/babel.h"
 #include "support/InterpreterFixture.h"
 #include "support/TestSupport.h"
 
@@ -337,6 +338,68 @@ TEST_F(InterpreterTest, TimedWaitIgnoresPushKeysAndDebugReloadNeedsTheTrace) {
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].caption, "デバッグ");
     kestrin::SetMessageBox(nullptr);
+}
+
+// Engine messages join game text in the game's own encoding; the log reads UTF-8 whatever
+// the game's encoding is.
+TEST_F(InterpreterTest, MessagesReadTheSameInShiftJisAndUtf8Games) {
+    struct Case {
+        const char* script;  // UTF-8; written in the game's encoding
+        const char* line;    // the trace line, UTF-8
+    };
+    const Case cases[] = {
+        {"[未知のもの]\n", "main.iet(1): [未知のもの] 未知のタグ、または未定義のマクロです。"},
+        {"[jump label=どこか]\n", "main.iet(1): [jump file=\"\" label=\"どこか\"] 指定された場所は見つかりません。"},
+        {"[call file=無い label=x]\n", "main.iet(1): [call file=\"無い\" label=\"x\"] 指定された場所は見つかりません。"},
+        {"[tag data=\"*,一,二\"]\n", "main.iet(1): パラメータが不正です。"},
+        {"[lua]\nfunction f() error('失敗', 0) end\n[/lua]\n[calllua function=f]\n", "main.iet(4): [Lua] 失敗"},
+    };
+    for (const char* charset : {"utf-8", "shift_jis"}) {
+        const bool utf8 = std::string(charset) == "utf-8";
+        CDynamicVariables::GetInstance()->SetString("ini.Charset", charset);
+        for (const auto& c : cases) {
+            Write("main.iet", utf8 ? std::string(c.script) : babel::utf8_to_sjis(c.script));
+            m_lines.clear();
+            m_script.reset(new CMainScript(nullptr));
+            ASSERT_FALSE(m_script->Start());
+            EXPECT_EQ(m_script->GetTextEncoding(), utf8 ? 2 : 0);
+            m_script->SetDebugMode(1);
+            Frames(1);
+            EXPECT_TRUE(Logged(c.line)) << charset << "\n" << AllLines();
+        }
+    }
+}
+
+TEST_F(InterpreterTest, ARightClickScriptThatCannotRunEndsTheFrameAndTheMode) {
+    UseFakeInput();
+    struct Case {
+        const char* rclick;  // null: no right-click script
+        const char* line;
+    };
+    const Case cases[] = {
+        {nullptr, "rclick.iet: 右クリックスクリプトを呼び出せません。"},
+        {"@\n", "rclick.iet: [leave] 右クリックスクリプトのラベルが見つからないため、右クリックモードを終了します。"},
+    };
+    for (const auto& c : cases) {
+        std::filesystem::remove(m_dir.Path() + "/rclick.iet");
+        if (c.rclick) Write("rclick.iet", c.rclick);
+        Write("main.iet", "@\n[nosuchtag]\n");
+        ASSERT_FALSE(Boot());
+        m_script->SetRightClickAllowed(true);
+        Frames(1);
+        m_lines.clear();
+        Press(27);  // Escape: opens the right-click script, in it leaves it
+        if (c.rclick) {
+            EXPECT_TRUE(m_script->IsRightClickMode());
+            EXPECT_EQ(m_script->GetCaret().file, "rclick.iet");
+            Press(27);
+        }
+        EXPECT_TRUE(LoggedWithin(c.line)) << AllLines();
+        EXPECT_FALSE(m_script->IsRightClickMode());
+        EXPECT_EQ(m_script->GetCaret().file, "main.iet");
+        EXPECT_TRUE(m_script->GetCallStack().empty());
+        EXPECT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
+    }
 }
 
 TEST_F(InterpreterTest, SystemVariablesAfterBoot) {

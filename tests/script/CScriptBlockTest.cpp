@@ -26,6 +26,25 @@ void LoadImage(kestrin::ISerializable& object, const std::string& image) {
     object.Load(&s);
 }
 
+TEST(CScriptBlock, LacksAttributeIsTrueOnlyForAMissingNameAndAssignCopiesEverything) {
+    CScriptBlock block(CScriptBlock::kTag, 3, "lyc");
+    block.SetAttribute("mask", "");
+    block.SetAttribute("id", "a");
+    std::string value = "untouched";
+    EXPECT_TRUE(block.LacksAttribute("file", value));
+    EXPECT_EQ(value, "untouched");
+    EXPECT_FALSE(block.LacksAttribute("mask", value));
+    EXPECT_EQ(value, "");
+    EXPECT_FALSE(block.LacksAttribute("id", value));
+    EXPECT_EQ(value, "a");
+    EXPECT_EQ(block.GetAttributes().size(), 2u);
+
+    CScriptBlock copy(CScriptBlock::kText, 9, "old");
+    copy.SetAttribute("stale", "1");
+    copy.Assign(block);
+    EXPECT_EQ(copy, block);
+}
+
 TEST(CScriptBlock, CommaTextAndDescriptionListAttributesByName) {
     CScriptBlock tag(CScriptBlock::kTag, 12, "font");
     tag.SetAttribute("size", "24");

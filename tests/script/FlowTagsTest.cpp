@@ -141,8 +141,15 @@ TEST_F(FlowTagsTest, TagBuildsTagsTextsAndLabelsFromCommaText) {
         "[var name=bad data=1]\n"
         "*far\n"
         "[tag data=\"var,name\"]\n"
-        "[tag data=\"*,a,b\"]\n");
+        "[tag data=\"*,a,b\"]\n"
+        "[tag data=\",ignored,1\"]\n"
+        "[var name=after data=1]\n");
     EXPECT_EQ(Var("x"), "12");
+    // An empty first element is a tag without a name: it does nothing and ends the frame.
+    EXPECT_FALSE(Logged("main.iet(8): パラメータが不正です。")) << AllLines();
+    EXPECT_FALSE(Exists("after"));
+    Frames(1);
+    EXPECT_EQ(Var("after"), "1");
     EXPECT_FALSE(Exists("bad"));
     EXPECT_TRUE(Logged("main.iet(6): パラメータが不正です。")) << AllLines();
     EXPECT_TRUE(Logged("main.iet(7): パラメータが不正です。")) << AllLines();

@@ -175,6 +175,39 @@ TEST_F(LayerTagsTest, LypropAndTweensReachTheRootAndMessageLayers) {
     EXPECT_EQ(m_screen->GetRootLayer()->GetY(), 8);
 }
 
+TEST_F(LayerTagsTest, LydelErasesTheRecordsOfWhatItDeletedOnly) {
+    Run("[lyc id=a file=sprite.png]\n[lyprop id=! left=4]\n[lyprop id=~msg top=9]\n[stop]\n", 0);
+    m_screen->ChangeMessageLayer("msg", 0);
+    Frames(1);
+    struct Case {
+        const char* id;
+        const char* erased;  // the record gone afterwards, or null
+    };
+    const Case cases[] = {{"!", nullptr}, {"~msg", nullptr}, {"nothing", nullptr}, {"a", "a"}};
+    for (const auto& c : cases) {
+        Tag("lydel", {{"id", c.id}});
+        for (const char* id : {"a", "!", "~msg"}) {
+            const bool gone = c.erased && std::string(c.erased) == id;
+            EXPECT_EQ(RecordText(id) == "(none)", gone) << "lydel " << c.id << ", record " << id;
+        }
+    }
+    EXPECT_EQ(RecordText("!"), "lyprop,id,!,left,4");
+    EXPECT_EQ(RecordText("~msg"), "lyprop,id,~msg,top,9");
+}
+
+TEST_F(LayerTagsTest, BootForgetsTheLayerRecordAndAnOpenTweenset) {
+    Run("[lyc id=a file=sprite.png]\n[tweenset]\n[stop]\n");
+    EXPECT_EQ(RecordText("a"), "lyc,file,sprite.png,id,a");
+    ASSERT_FALSE(m_script->Start());
+    EXPECT_TRUE(Record().empty());
+    // The tweenset of the game before is gone: a tween starts at once again.
+    Tag("lyc", {{"id", "b"}, {"file", "sprite.png"}});
+    Tag("lytween", {{"id", "b"}, {"param", "left"}, {"from", "5"}, {"to", "9"}, {"msec", "100000"}});
+    ASSERT_NE(Next("b"), nullptr);
+    EXPECT_EQ(Next("b")->GetNextObject()->GetX(), 5);
+    EXPECT_EQ(RecordText("b"), "lyc,file,sprite.png,id,b | lyprop,id,b,left,9");
+}
+
 TEST_F(LayerTagsTest, LyeditNegativeInvertsColoursButNotAlpha) {
     Run("[lyc id=a file=sprite.png]\n[lyedit id=a mode=negative]\n[stop]\n");
     ISurface* surface = Next("a")->GetSurface();
@@ -334,8 +367,9 @@ TEST_F(LayerTagsTest, SavessWritesInsideTheSaveFolderAndRefusesBadSizes) {
     // A later lyc of the written name must load the new picture.
     EXPECT_EQ(m_screen->GetSurfaceManager()->GetCachedSurfaces().count("shot.png"), 0u);
     Run("[takess]\n[savess file=shot width=16 height=12]\n"
-        "[savess file=big width=100000]\n[savess file=zero width=0]\n[savess file=neg height=-3]\n"
-        "[savess file=../outside]\n[savess file=/tmp/abs]\n[savess file=sub/deep.png]\n[stop]\n");
+        "[savess file=big width=5000 height=5000]\n[savess file=zero width=0]\n[savess file=neg height=-3]\n"
+        "[savess file=../outside]\n[savess file=/tmp/abs]\n[savess file=sub/deep.png]\n"
+        "[savess file=wide width=10000 height=20]\n[stop]\n");
     std::string shot = m_dir.Path() + "/save/shot.png";
     EXPECT_TRUE(fs::exists(shot));
     EXPECT_TRUE(fs::exists(m_dir.Path() + "/save/sub/deep.png"));
@@ -344,8 +378,11 @@ TEST_F(LayerTagsTest, SavessWritesInsideTheSaveFolderAndRefusesBadSizes) {
     EXPECT_FALSE(fs::exists(m_dir.Path() + "/save/neg.png"));
     EXPECT_FALSE(fs::exists(m_dir.Path() + "/outside.png"));
     EXPECT_TRUE(Logged("main.iet(6): [savess file=\"../outside\"] セーブフォルダの外には保存できません。")) << AllLines();
-    EXPECT_TRUE(Logged("main.iet(3): [savess width=\"100000\" height=\"48\"] スクリーンショットの大きさが不正です。"))
+    // The tag refuses what the screen cannot write (more pixels than it scales whole), and
+    // nothing else: a side longer than the screen's is fine.
+    EXPECT_TRUE(Logged("main.iet(3): [savess width=\"5000\" height=\"5000\"] スクリーンショットの大きさが不正です。"))
         << AllLines();
+    EXPECT_TRUE(fs::exists(m_dir.Path() + "/save/wide.png")) << AllLines();
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -13,6 +14,8 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CInput.h"
+#include "CORE/CTimer.h"
+#include "CORE/Platform/FakeClock.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/Platform/FakeWindowSystem.h"
 #include "CORE/WindowMessages.h"
@@ -24,6 +27,7 @@
 using kestrin::CDynamicVariables;
 using kestrin::CMainScript;
 using kestrin::COruLua;
+using kestrin::CScriptBlock;
 
 namespace {
 
@@ -83,11 +87,70 @@ TEST_F(LuaHostTest, WrongArgumentsSetTheErrorTextTraceItAndLetLuaGoOn) {
 }
 
 TEST_F(LuaHostTest, TheClassHasItsSeventeenMethods) {
-    std::string names;
-    for (const char* name : COruLua::kMethodNames) names += std::string(names.empty() ? "" : ", ") + "'" + name + "'";
-    EXPECT_FALSE(Run("count = 0\nfor _, name in ipairs{" + names + "} do\n"
-                     "  if type(o[name]) == 'function' then count = count + 1 end\nend"));
-    EXPECT_EQ(Check("count == 17"), "");
+    const char* names =
+        "'debug', 'random', 'var', 'tag', 'getScriptStatus', 'setScriptStatus', 'getScriptStack', "
+        "'setScriptStack', 'getScriptBlock', 'setEventHandler', 'isPush', 'isDown', 'isDownEdge', "
+        "'isUpEdge', 'isDecide', 'getMousePoint', 'now'";
+    EXPECT_FALSE(Run(std::string("count = 0\nfor _, name in ipairs{") + names + "} do\n"
+                     "  if type(o[name]) == 'function' then count = count + 1 end\nend\n"
+                     "all = 0\nfor _ in pairs(debug.getmetatable(o).__index) do all = all + 1 end"));
+    EXPECT_EQ(Check("count == 17 and all == 17"), "");
+}
+
+// Lua that never returns is stopped after the run limit, measured on the engine clock (a
+// virtual one here, which moves on each time it is read), and the game goes on.
+TEST_F(LuaHostTest, LuaThatNeverReturnsIsStoppedAndTheGameGoesOn) {
+    auto clock = std::make_shared<kestrin::FakeClock>();
+    clock->SetOnRead([](kestrin::FakeClock& c) { c.Advance(1000); });
+    kestrin::CTimer::SetClock(clock);
+    EXPECT_EQ(Lua().GetRunLimit(), kestrin::CLua::kDefaultRunLimitMs);
+    const std::string stopped = "5000 ms を超えて実行されたため、中断しました。";
+    struct Case {
+        const char* function;  // body of f(o)
+        const char* how;       // how it is called: "frame" (onEnterFrame) or "tag" (calllua)
+    };
+    const Case cases[] = {
+        {"while true do end", "frame"},
+        {"while true do pcall(function() while true do end end) end", "frame"},
+        {"local c = coroutine.wrap(function() while true do end end) c()", "frame"},
+        {"while true do end", "tag"},
+    };
+    for (const auto& c : cases) {
+        m_lines.clear();
+        ASSERT_FALSE(Lua().DoString(std::string("function f(o) ") + c.function + " end"));
+        if (std::string(c.how) == "frame") {
+            m_script->GetLuaHandlerName(CMainScript::LUA_ENTERFRAME) = "f";
+            m_script->Update(16);
+            // A coroutine passes the error on with its place in front.
+            bool traced = false;
+            for (const auto& line : m_lines) {
+                traced |= line.rfind("[Lua] OnEnterFrame -> f(): ", 0) == 0 &&
+                          line.compare(line.size() - std::min(line.size(), stopped.size()), std::string::npos, stopped) == 0;
+            }
+            EXPECT_TRUE(traced) << c.function << "\n" << AllLines();
+            EXPECT_EQ(m_script->GetLuaHandlerName(CMainScript::LUA_ENTERFRAME), "");
+        } else {
+            CScriptBlock block(CScriptBlock::kTag, 7, "calllua");
+            block.SetAttribute("function", "f");
+            m_script->ExecuteBlock(block, false);
+            EXPECT_TRUE(LoggedWithin("(7): [Lua] " + stopped)) << AllLines();
+        }
+        // The next call has its own time again.
+        EXPECT_FALSE(Lua().DoString("x = 0 for i = 1, 1000 do x = x + i end")) << c.function;
+    }
+    // The frame went on after the stopped handler: the script's unknown tag ran.
+    m_lines.clear();
+    m_script->GetCaret() = CMainScript::CCaret();
+    m_script->GetCaret().file = "main.iet";
+    ASSERT_FALSE(Lua().DoString("function f(o) while true do end end"));
+    m_script->GetLuaHandlerName(CMainScript::LUA_ENTERFRAME) = "f";
+    m_script->Update(32);
+    EXPECT_TRUE(LoggedWithin("[nosuchtag] 未知のタグ、または未定義のマクロです。")) << AllLines();
+
+    // A "lua" block that never ends is stopped when its file loads, and loading goes on.
+    m_dir.Write("spin.iet", "[lua]\nwhile true do end\n[/lua]\n*here\n");
+    EXPECT_FALSE(m_script->Jump("spin", "here"));
+    EXPECT_TRUE(LoggedWithin("spin.iet(3): [Lua] " + stopped)) << AllLines();
 }
 
 // A tag run from Lua may call Lua again; the outer call still returns nothing of its own.

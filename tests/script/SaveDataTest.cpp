@@ -179,6 +179,16 @@ TEST_F(SaveDataTest, FilesOfAnotherTypeOrVersionDoNotLoadAndAreSetAside) {
     EXPECT_TRUE(LoggedWithin("system.dat: セーブデータの種類('S')が違います。"));
     EXPECT_EQ(Read("system.dat.broken"), foreign);
     EXPECT_EQ(m_script->GetVariables().GetString("g.kept"), "memory");
+    // Every unusable file is kept, each under its own number.
+    for (const std::string& suffix : {".broken.2", ".broken.3"}) {
+        std::string another = Header('G', 1100) + suffix;
+        m_dir.Write("../" + fs::path(m_saves.Path()).filename().string() + "/system.dat", another);
+        Boot();
+        EXPECT_EQ(Read("system.dat" + suffix), another);
+        EXPECT_TRUE(LoggedWithin("system.dat: 読み込めないセーブデータを system.dat" + suffix + " に退避しました。"))
+            << AllLines();
+    }
+    EXPECT_EQ(Read("system.dat.broken"), foreign);
 }
 
 TEST_F(SaveDataTest, DamagedFilesApplyNothing) {

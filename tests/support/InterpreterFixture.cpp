@@ -4,6 +4,7 @@
 #include "CORE/CGameWindow.h"
 #include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
+#include "CORE/CTimer.h"
 #include "CORE/CWindow.h"
 #include "CORE/Platform/FakeWindowSystem.h"
 #include "CORE/WindowMessages.h"
@@ -36,6 +37,7 @@ void InterpreterFixture::TearDown() {
         kestrin::SetWindowSystem(nullptr);
         m_windows.reset();
     }
+    kestrin::CTimer::SetClock(nullptr);
     kestrin::CLogWindow::SetLineSink(nullptr);
     kestrin::CLogWindow::ReleaseInstance();
     kestrin::CDynamicVariables::ReleaseInstance();

@@ -87,7 +87,7 @@ CMainScript::IfScan CMainScript::ScanIf(bool branches, CScriptBlock* found) {
         } else if (branches && depth == 0 && name == "else") {
             return IF_SCAN_ELSE;
         } else if (branches && depth == 0 && name == "elseif") {
-            if (found) *found = block;
+            if (found) found->Assign(block);
             return IF_SCAN_ELSEIF;
         }
     }
@@ -209,11 +209,12 @@ bool CMainScript::TagTag(CScriptBlock block, bool replay) {
     std::vector<std::string> elements;
     std::string data = Attribute(block, "data");
     SplitStringStripping(data.c_str(), elements, ",", "\\");
-    if (elements.empty() || elements[0].empty()) {
+    if (elements.empty()) {
         Trace(1, "%s(%d): パラメータが不正です。", m_caret.file.c_str(), block.GetLine());
         return false;
     }
-    const char first = elements[0][0];
+    // An empty first element is a tag without a name, which does nothing.
+    const char first = elements[0].empty() ? '\0' : elements[0][0];
     CScriptBlock built;
     size_t next = 1;
     if (first == '*' || first == '\\') {

@@ -87,8 +87,9 @@ void CMainScript::DeleteLayerAndRecords(const std::string& id, bool replay) {
     std::vector<std::string> ids;
     m_screen->DeleteLayer(id, &ids);
     if (replay) return;
+    // Only what was deleted: the id may name no node yet hold a record of its own (the
+    // root's "!" or a message layer's "~" properties).
     CSaveData::LayerRecord& record = GetSaveData().GetLayerRecord();
-    record.erase(id);
     for (const auto& name : ids) record.erase(name);
 }
 
@@ -105,7 +106,7 @@ bool CMainScript::TagLyc(CScriptBlock block, bool replay) {
     }
     std::shared_ptr<ISurface> mask;
     std::string maskName;
-    if (!block.TryGetAttribute("mask", maskName)) {
+    if (!block.LacksAttribute("mask", maskName)) {
         mask = surfaces->GetSurface(maskName);
         if (!mask) {
             Trace(1, "%s(%d): [%s mask=\"%s\"] 指定されたファイルは見つからないか、非対応形式です。",
@@ -142,6 +143,7 @@ bool CMainScript::TagLyprop(CScriptBlock block, bool replay) {
         target.node->SetProperties(block.GetAttributes());
         if (block.HasAttribute("clickablethreshold")) target.node->SetHitAlpha(TagInt(block, "clickablethreshold"));
         if (block.HasAttribute("draggable")) target.node->SetDraggable(TagFlag(block, "draggable"));
+        if (block.HasAttribute("alpha")) target.node->SetOwnAlpha(TagInt(block, "alpha"));
     } else {
         SetDisplayObjectProperties(target.object, block.GetAttributes());
     }

@@ -21,9 +21,6 @@ namespace kestrin {
 
 namespace {
 
-// The largest side of a saved screenshot.
-constexpr int32_t kMaxScreenshotSide = 8192;
-
 // A name that stays inside the save folder: relative, without drive or "..".
 bool IsSaveFolderName(const std::string& name) {
     if (name.empty() || name[0] == '/' || name[0] == '\\') return false;
@@ -119,7 +116,7 @@ bool CMainScript::TagTrans(CScriptBlock block, bool replay) {
     m_transitionTween = RegisterTween(tween);
 
     std::string input;
-    if (block.TryGetAttribute("input", input)) {
+    if (block.LacksAttribute("input", input)) {
         SetStatus(STAT_TRANSITION);
     } else if (input == "0" || (input == "2" && !IsSkipping())) {
         SetStatus(STAT_WAIT);
@@ -142,7 +139,7 @@ bool CMainScript::TagSavess(CScriptBlock block, bool replay) {
     const std::string& file = block.GetAttribute("file");
     const int32_t width = TagInt(block, "width", m_screen->GetWidth());
     const int32_t height = TagInt(block, "height", m_screen->GetHeight());
-    if (width < 1 || height < 1 || width > kMaxScreenshotSide || height > kMaxScreenshotSide) {
+    if (width < 1 || height < 1 || int64_t(width) * height > CMainScreen::kMaxScreenshotPixels) {
         Trace(1, "%s(%d): [%s width=\"%d\" height=\"%d\"] スクリーンショットの大きさが不正です。",
               m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), width, height);
         return false;

@@ -10,7 +10,7 @@ bool CMainScript::TagVar(CScriptBlock block, bool replay) {
     (void)replay;
     const std::string& name = block.GetAttribute("name");
     std::string data;
-    if (!block.TryGetAttribute("data", data)) {
+    if (!block.LacksAttribute("data", data)) {
         m_variables->SetString(name, data);
         return false;
     }
