@@ -6,6 +6,7 @@ Writes into tests/data/harness/varfunctions/:
   expected.txt        the "r." variables the run must leave, as kestrin-harness dumps them
   expected_trace.txt  trace lines the run must write (refused calls)
   files/              the small data files the file functions read
+  file_time_expected.txt  "file_update_time" formats for tests/script/VarFunctionsTest.cpp
 
 Every input reaches its tag through a variable filled by "url_decode" of the input written
 fully as %XX escapes, so the script stays ASCII whatever the bytes are; every text result is
@@ -366,6 +367,28 @@ for n, (attrs, want) in enumerate(file_update_time_cases):
     at = text_case("file_update_time", n, attrs, want)
     if attrs["file"] == b"../x":
         trace(at, '[var system="file_update_time" file="../x"] ' + OUTSIDE)
+
+# --- file_update_time formats (read by tests/script/VarFunctionsTest.cpp: the file must be in
+# the save folder, which the harness makes afresh) ---
+def date_at(seconds, fmt):
+    env = dict(os.environ, TZ=TZ)
+    return subprocess.run(["date", "-d", "@%d" % seconds, fmt], env=env, stdout=subprocess.PIPE,
+                          check=True).stdout.decode().rstrip("\n")
+
+
+WINTER = 1236254889  # 2009-03-05 07:08:09 in TZ
+SUMMER = 1720000000
+file_time_cases = [
+    (WINTER, "yyyy/MM/dd hh:mm:ss", "+%Y/%m/%d %H:%M:%S"), (WINTER, "", "+%Y/%m/%d %H:%M:%S"),
+    (WINTER, "yy/M/d h:m:s", "+%y/%-m/%-d %-H:%-M:%-S"), (WINTER, "yyyy年MM月", "+%Y年%m月"),
+    (WINTER, "Today is Monday", "+To%-day i%-S %-mon%-day"), (WINTER, "dd d", "+%d d"),
+    (WINTER, "MMM", "+%mM"), (WINTER, "hhmmss", "+%H%M%S"), (SUMMER, "yyyy-MM-dd hh:mm:ss", "+%Y-%m-%d %H:%M:%S"),
+    (SUMMER, "yy", "+%y"),
+]
+with open(os.path.join(OUT, "file_time_expected.txt"), "w", encoding="utf-8") as f:
+    f.write("# TZ=%s; seconds<TAB>format<TAB>text (from date(1))\n" % TZ)
+    for seconds, pattern, fmt in file_time_cases:
+        f.write("%d\t%s\t%s\n" % (seconds, pattern, date_at(seconds, fmt)))
 
 # --- write everything ---
 script.append("[exit]")

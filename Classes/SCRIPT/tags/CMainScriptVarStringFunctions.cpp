@@ -16,7 +16,7 @@ namespace {
 // Joined text beyond this is cut (whole elements), and arrays longer than this are read
 // only this far: a wrong ".size" must not exhaust memory or hang the frame.
 constexpr size_t kMaxImplodeBytes = 16u << 20;
-constexpr int32_t kMaxImplodeElements = 16 << 20;
+constexpr int32_t kMaxImplodeElements = 1 << 20;
 
 bool IsShiftJisLead(unsigned char b) { return (b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC); }
 
