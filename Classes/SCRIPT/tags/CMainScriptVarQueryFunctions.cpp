@@ -14,8 +14,7 @@ namespace kestrin {
 
 namespace {
 
-// 16.16 fixed point to an integer percent, rounding the fraction down in quarter steps
-// of 1/16384 as the font properties do.
+// 16.16 fixed point to an integer percent: the fraction's hundredths rounded down.
 int32_t FixedToPercent(int32_t value) {
     return static_cast<int32_t>((static_cast<int64_t>(value) >> 16) * 100 + (((value & 0xFFFF) * 25) >> 14));
 }
