@@ -5,6 +5,8 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CInput.h"
+#include "CORE/CTimer.h"
+#include "CORE/Platform/IClock.h"
 #include "CORE/COruKeyConfig.h"
 #include "CORE/StringHelpers.h"
 #include "SCRIPT/COruVariables.h"
@@ -13,7 +15,7 @@
 
 namespace kestrin {
 
-uint32_t GetScriptUnixTime() { return static_cast<uint32_t>(std::time(nullptr)); }
+uint32_t GetScriptUnixTime() { return static_cast<uint32_t>(CTimer::GetClock().GetUnixTime()); }
 
 CMainScript::CMainScript(CMainScreen* screen)
     : m_screen(screen),

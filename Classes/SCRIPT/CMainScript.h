@@ -50,7 +50,8 @@ class CSaveData;
 class CTweenQueue;
 class IDisplayObject;
 
-// Seconds since 1970 as 32 bits; seeds the interpreter's random generator.
+// Seconds since 1970 as 32 bits, from the clock service; seeds the interpreter's random
+// generator.
 uint32_t GetScriptUnixTime();
 
 class CMainScript {
@@ -195,6 +196,7 @@ public:
     bool TagMacroadd(CScriptBlock block, bool replay);
     bool TagMacrodel(CScriptBlock block, bool replay);
     bool TagVar(CScriptBlock block, bool replay);
+    bool TagFile(CScriptBlock block, bool replay);
     bool TagDebug(CScriptBlock block, bool replay);
     bool TagDebugprint(CScriptBlock block, bool replay);
     bool TagLyc(CScriptBlock block, bool replay);

@@ -139,7 +139,8 @@ int main(int argc, char** argv) {
     if (ParseCommandLine(argc, argv, options, error)) {
         std::fprintf(stderr,
                      "kestrin-harness: %s\nusage: kestrin-harness GAME [--frames N] [--input FILE] [--trace FILE] "
-                     "[--dump-vars FILE] [--screenshot FRAME:FILE.png]... [--renderer software|hardware]\n",
+                     "[--dump-vars FILE] [--screenshot FRAME:FILE.png]... [--renderer software|hardware] "
+                     "[--unix-time N]\n",
                      error.c_str());
         return 2;
     }
@@ -182,6 +183,7 @@ int main(int argc, char** argv) {
     // Time moves only when the frame pacer sleeps: exactly 60 frames per second.
     // From 1 ms: the frame pacer takes a tick of 0 for "not started".
     auto clock = std::make_shared<FakeClock>(1);
+    if (options.setUnixTime) clock->SetUnixTime(options.unixTime);
     CTimer::SetClock(clock);
     // Windows, keyboard and mouse come from the headless window system; the input script
     // sets its keys and mouse.

@@ -69,6 +69,13 @@ bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error) 
                 return true;
             }
             out.hardware = text == "hardware";
+        } else if (arg == "--unix-time") {
+            if (!value(text)) return true;
+            if (!ParseUnsigned(text, out.unixTime)) {
+                error = "--unix-time needs seconds since 1970: " + text;
+                return true;
+            }
+            out.setUnixTime = true;
         } else if (!arg.empty() && arg[0] == '-') {
             error = "unknown option " + arg;
             return true;

@@ -30,6 +30,8 @@ struct SOptions {
     std::string dumpVarsFile;
     std::vector<SScreenshot> screenshots;
     bool hardware = false;  // --renderer hardware: OpenGL through SDL's off-screen driver
+    bool setUnixTime = false;  // --unix-time N: the wall clock starts at N
+    uint32_t unixTime = 0;
 };
 
 // True on failure, with a message in error.

@@ -186,7 +186,7 @@ TEST_F(FlowTagsTest, VarAssignsTextAndTellsWhetherVariablesExist) {
     EXPECT_EQ(Var("e2"), "0");
     EXPECT_EQ(Var("e3"), "0");
     EXPECT_FALSE(Exists("e4"));
-    EXPECT_FALSE(Exists("e5"));
+    EXPECT_EQ(Var("e5"), "1");
     EXPECT_EQ(Var("g.inlocal"), "1");
     EXPECT_EQ(Var("g.inglobal"), "0");
 }

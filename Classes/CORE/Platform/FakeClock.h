@@ -15,12 +15,25 @@ public:
 
     uint32_t GetMilliseconds() override;
     void Sleep(uint32_t milliseconds) override;
-    void GetLocalDateTime(SLocalDateTime& out) override { out = m_date; }
+    // The set date; once the wall clock is started, the local time of GetUnixTime (TZ).
+    void GetLocalDateTime(SLocalDateTime& out) override;
+    // 0 until the wall clock is started, then its start plus the whole seconds gone since.
+    int64_t GetUnixTime() override;
 
     void Advance(uint32_t milliseconds) { m_now += milliseconds; }
     void SetTime(uint32_t milliseconds) { m_now = milliseconds; }
     uint32_t Now() const { return m_now; }
-    void SetLocalDateTime(const SLocalDateTime& date) { m_date = date; }
+    // Stops the wall clock.
+    void SetLocalDateTime(const SLocalDateTime& date) {
+        m_date = date;
+        m_wallClock = false;
+    }
+    // Starts the wall clock at seconds since 1970, now; it runs with the virtual time.
+    void SetUnixTime(int64_t seconds) {
+        m_unixStart = seconds;
+        m_unixStartMs = m_now;
+        m_wallClock = true;
+    }
     // Each sleep lasts this much longer than asked (a busy machine).
     void SetSleepOvershoot(uint32_t milliseconds) { m_overshoot = milliseconds; }
     // Called on every clock reading, before it is taken (e.g. to simulate work).
@@ -32,6 +45,9 @@ private:
     uint32_t m_now;
     uint32_t m_overshoot = 0;
     SLocalDateTime m_date;
+    bool m_wallClock = false;
+    int64_t m_unixStart = 0;
+    uint32_t m_unixStartMs = 0;
     std::vector<uint32_t> m_sleeps;
     std::function<void(FakeClock&)> m_onRead;
 };

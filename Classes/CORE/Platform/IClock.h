@@ -1,5 +1,5 @@
 #pragma once
-// The millisecond clock and sleep the engine paces its frames with.
+// The millisecond clock and sleep the engine paces its frames with, and the wall clock.
 #include <cstdint>
 
 namespace kestrin {
@@ -15,6 +15,8 @@ public:
     virtual uint32_t GetMilliseconds() = 0;
     virtual void Sleep(uint32_t milliseconds) = 0;
     virtual void GetLocalDateTime(SLocalDateTime& out) = 0;
+    // Seconds since 1970-01-01 00:00 UTC.
+    virtual int64_t GetUnixTime() = 0;
 };
 
 }  // namespace kestrin

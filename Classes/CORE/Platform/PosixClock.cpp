@@ -42,4 +42,6 @@ void PosixClock::GetLocalDateTime(SLocalDateTime& out) {
     out.second = local.tm_sec;
 }
 
+int64_t PosixClock::GetUnixTime() { return static_cast<int64_t>(time(nullptr)); }
+
 }  // namespace kestrin

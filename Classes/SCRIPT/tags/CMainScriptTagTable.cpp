@@ -23,6 +23,7 @@ const std::vector<std::pair<const char*, CMainScript::TagHandler>>& CMainScript:
         {"macroadd", &CMainScript::TagMacroadd},
         {"macrodel", &CMainScript::TagMacrodel},
         {"var", &CMainScript::TagVar},
+        {"file", &CMainScript::TagFile},
         {"debug", &CMainScript::TagDebug},
         {"debugprint", &CMainScript::TagDebugprint},
         {"lyc", &CMainScript::TagLyc},

@@ -1,8 +1,9 @@
-// The var tag: plain assignment and the system functions. Functions not built yet take
-// the path of an unknown function: nothing is written.
+// The var tag: plain assignment and the system functions (tags/VarFunctions.h). An
+// unknown function name does nothing.
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/VarFunctions.h"
 
 namespace kestrin {
 
@@ -25,6 +26,8 @@ bool CMainScript::TagVar(CScriptBlock block, bool replay) {
             exists = m_variables->Find(target) ? 1 : 0;
         }
         m_variables->SetInt(name, exists);
+    } else if (VarFunction function = FindVarFunction(system)) {
+        function(*this, block);
     }
     return false;
 }

@@ -1,0 +1,81 @@
+// Var functions that read the state of the engine: the platform name, the screen and the
+// layer tree.
+#include <cstdint>
+#include <string>
+
+#include "CORE/CGameWindow.h"
+#include "GRAPHICS/CMainScreen.h"
+#include "GRAPHICS/COruLayer.h"
+#include "SCRIPT/CMainScript.h"
+#include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/VarFunctions.h"
+
+namespace kestrin {
+
+namespace {
+
+// 16.16 fixed point to an integer percent: the fraction's hundredths rounded down.
+int32_t FixedToPercent(int32_t value) {
+    return static_cast<int32_t>((static_cast<int64_t>(value) >> 16) * 100 + (((value & 0xFFFF) * 25) >> 14));
+}
+
+void WriteLayerFields(COruVariables& variables, const std::string& stem, const IDisplayObject& layer) {
+    variables.SetInt(stem + ".left", layer.GetX());
+    variables.SetInt(stem + ".top", layer.GetY());
+    variables.SetInt(stem + ".width", layer.GetWidth());
+    variables.SetInt(stem + ".height", layer.GetHeight());
+    variables.SetInt(stem + ".alpha", layer.GetAlpha());
+    variables.SetInt(stem + ".xscale", FixedToPercent(layer.GetXScale()));
+    variables.SetInt(stem + ".yscale", FixedToPercent(layer.GetYScale()));
+    variables.SetInt(stem + ".rotate", layer.GetRotate());
+    variables.SetInt(stem + ".layermode", layer.GetLayerMode());
+    variables.SetInt(stem + ".visible", layer.IsVisible() ? 1 : 0);
+}
+
+}  // namespace
+
+// Games branch on this name; the engine answers as the platform its games were made for.
+void VarOs(CMainScript& script, const CScriptBlock& block) {
+    script.GetVariables().SetString(block.GetAttribute("name"), "windows");
+}
+
+void VarScreenWidth(CMainScript& script, const CScriptBlock& block) {
+    CMainScreen* screen = script.GetScreen();
+    script.GetVariables().SetInt(block.GetAttribute("name"), screen ? screen->GetWidth() : 0);
+}
+
+void VarScreenHeight(CMainScript& script, const CScriptBlock& block) {
+    CMainScreen* screen = script.GetScreen();
+    script.GetVariables().SetInt(block.GetAttribute("name"), screen ? screen->GetHeight() : 0);
+}
+
+void VarFullscreen(CMainScript& script, const CScriptBlock& block) {
+    CMainScreen* screen = script.GetScreen();
+    CGameWindow* window = screen ? screen->GetGameWindow() : nullptr;
+    script.GetVariables().SetInt(block.GetAttribute("name"), window && window->IsFullScreen() ? 1 : 0);
+}
+
+void VarGetLayerInfo(CMainScript& script, const CScriptBlock& block) {
+    CMainScreen* screen = script.GetScreen();
+    COruLayer* root = screen ? screen->GetRootLayer() : nullptr;
+    COruVariables& variables = script.GetVariables();
+    const std::string& name = block.GetAttribute("name");
+    if (block.HasAttribute("id")) {
+        const std::string& id = block.GetAttribute("id");
+        CProgressiveDisplayObjectSet* layer = root && !id.empty() ? root->GetChild(id) : nullptr;
+        if (layer) WriteLayerFields(variables, name, *layer);
+        return;
+    }
+    COruLayer::LayerMap layers;
+    if (root) root->CollectLayersNoPrefix(std::string(), layers);
+    const bool byPath = block.GetAttribute("style") == "map";
+    variables.SetInt(name + ".size", static_cast<int32_t>(layers.size()));
+    int32_t index = 0;
+    for (const auto& entry : layers) {
+        const std::string stem = name + "." + (byPath ? entry.first : std::to_string(index++));
+        variables.SetString(stem + ".id", entry.first);
+        WriteLayerFields(variables, stem, *entry.second);
+    }
+}
+
+}  // namespace kestrin
