@@ -149,7 +149,8 @@ void CDxSound::ContinueRefill() {
     if (!m_refill.initial) {
         // A starved refill (frames came late) completes at once once playback nears it.
         const uint32_t cursor = m_buffer->GetCurrentPosition();
-        if (cursor >= m_refill.offset && cursor - m_refill.offset + m_sliceSize / 2 >= m_refill.written)
+        if (cursor >= m_refill.offset && cursor - m_refill.offset < m_halfSize &&
+            cursor - m_refill.offset + m_sliceSize / 2 >= m_refill.written)
             ask = m_halfSize - m_refill.written;
     }
     const int got = m_source->Read(half + m_refill.written, ask);

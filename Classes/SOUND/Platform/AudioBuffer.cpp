@@ -140,7 +140,8 @@ uint32_t AudioBuffer::GetCurrentPosition() {
 bool AudioBuffer::IsPlaying() {
     if (!m_valid) return false;
     std::lock_guard<std::mutex> lock(m_mixer->Mutex());
-    return m_playing;
+    // A resampled sound plays until its tail has left the resampler.
+    return m_playing || m_draining;
 }
 
 void AudioBuffer::SetVolume(int32_t hundredthsOfDecibel) {

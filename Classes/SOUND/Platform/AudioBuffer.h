@@ -43,6 +43,7 @@ public:
     void Stop();
     void SetCurrentPosition(uint32_t position);
     uint32_t GetCurrentPosition();
+    // Playing, or stopped at its end while the resampler still plays the tail.
     bool IsPlaying();
     // Attenuation in hundredths of a decibel; -10000 and below is silence.
     void SetVolume(int32_t hundredthsOfDecibel);
