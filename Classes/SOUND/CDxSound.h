@@ -63,7 +63,8 @@ private:
     void ContinueRefill();
     void FillSilence(uint8_t* at, uint32_t bytes);
 
-    WindowHandle m_window;
+    // Kept for the cooperative level of the original device; the shared mixer needs none.
+    [[maybe_unused]] WindowHandle m_window;
     std::shared_ptr<AudioMixer> m_device;
     std::shared_ptr<AudioBuffer> m_buffer;
     uint16_t m_formatTag = 0;
