@@ -146,13 +146,12 @@ void CDxSound::ContinueRefill() {
         return;
     }
     uint32_t ask = std::min(m_sliceSize, m_halfSize - m_refill.written);
-    if (!m_refill.initial) {
-        // A starved refill (frames came late) completes at once once playback nears it.
-        const uint32_t cursor = m_buffer->GetCurrentPosition();
-        if (cursor >= m_refill.offset && cursor - m_refill.offset < m_halfSize &&
-            cursor - m_refill.offset + m_sliceSize / 2 >= m_refill.written)
-            ask = m_halfSize - m_refill.written;
-    }
+    // A starved refill (frames came late) completes at once when playback nears its end;
+    // the first slice is always a slice.
+    const uint32_t cursor = m_buffer->GetCurrentPosition();
+    if (m_refill.written > 0 && cursor >= m_refill.offset && cursor - m_refill.offset < m_halfSize &&
+        cursor - m_refill.offset + m_sliceSize / 2 >= m_refill.written)
+        ask = m_halfSize - m_refill.written;
     const int got = m_source->Read(half + m_refill.written, ask);
     if (got < 0) {
         m_refill.active = false;

@@ -316,6 +316,32 @@ TEST(CDxSound, RefillsComeInSlicesAndKeepAheadOfPlayback) {
     EXPECT_EQ(player.IsPlaying(), 1);
 }
 
+TEST(CDxSound, LateFramesCompleteTheRefillBeforePlaybackReachesIt) {
+    // Frames that come late (a hitch while loading) must not let playback run into bytes a
+    // sliced refill has not written yet.
+    PullOutput output(44100);
+    MemorySound source(44100, 16, 2, 44100 * 4 * 12, PatternByte);
+    CDxSound player;
+    ASSERT_FALSE(player.Open(&source, false));
+    ASSERT_FALSE(player.Play(false));
+    std::vector<int16_t> out;
+    output->Render(44100 * 190 / 1000, &out);  // 190 ms without a frame
+    player.Update();
+    EXPECT_FALSE(player.IsRefilling());
+    output->Render(44100 * 300 / 1000, &out);  // and 300 ms more
+    Clock clock{output};
+    clock.frame = 30;
+    while (out.size() < 2u * 44100 * 11) clock.Step(player, &out);
+    for (size_t i = 0; i < out.size(); ++i) {
+        const uint32_t byte = static_cast<uint32_t>(2 * i);
+        const int16_t expected = static_cast<int16_t>(PatternByte(byte) | (PatternByte(byte + 1) << 8));
+        if (out[i] != expected) {
+            ADD_FAILURE() << "sample " << i << " is " << out[i] << ", expected " << expected;
+            break;
+        }
+    }
+}
+
 TEST(CDxSound, SourceThatFailsStopsTheStream) {
     PullOutput output(44100);
     MemorySound source(44100, 16, 2, std::string(44100 * 4, '\1'));
