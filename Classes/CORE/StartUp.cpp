@@ -1,6 +1,7 @@
 #include "CORE/StartUp.h"
 
 #include "CORE/CDynamicVariables.h"
+#include "CORE/CGameFileNames.h"
 #include "CORE/CIni.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/COruPackFile.h"
@@ -236,7 +237,7 @@ std::string PrepareSaveFolder(const std::string& gameDataPath, const std::string
     std::string folder = gameDataPath;
     if (!savePath.empty()) {
         // Games write Windows separators; one level is created as on the original platform.
-        folder = gameDataPath + "/" + StringReplaceAll(savePath, "\\", "/");
+        folder = gameDataPath + "/" + CGameFileNames::ToNative(savePath);
         std::error_code ec;
         fs::create_directory(folder, ec);
     }

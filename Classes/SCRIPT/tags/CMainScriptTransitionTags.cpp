@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "CORE/CFileName.h"
+#include "CORE/CGameFileNames.h"
 #include "CORE/StringHelpers.h"
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CMainScreen.h"
@@ -28,9 +29,7 @@ constexpr int32_t kMaxScreenshotSide = 8192;
 bool IsSaveFolderName(const std::string& name) {
     if (name.empty() || name[0] == '/' || name[0] == '\\') return false;
     if (name.size() >= 2 && name[1] == ':') return false;
-    std::vector<std::string> parts;
-    SplitString(StringReplaceAll(name, "\\", "/").c_str(), parts, "/");
-    for (const auto& part : parts) {
+    for (const auto& part : CGameFileNames::Split(CGameFileNames::ToNative(name), '/')) {
         if (part == "..") return false;
     }
     return true;
