@@ -245,7 +245,7 @@ bool CPackFile::LoadArchive(const char* name, bool isVolume) {
             if (volume) archive.entries.insert(archive.entries.end(), volume->entries.begin(), volume->entries.end());
         }
     }
-    archive.keyEncoding = -1;
+    archive.keyed[0] = archive.keyed[1] = false;
     return false;
 }
 
@@ -256,36 +256,41 @@ bool CPackFile::GetFileList(const std::string& archive, std::vector<std::string>
     if (!found) return false;
     // The entries a lookup can reach, in index order.
     std::vector<bool> used(found->entries.size(), false);
-    for (const auto& item : Keys(*found)) used[item.second] = true;
+    for (const auto& item : Keys(*found, ArchiveTableEncoding)) used[item.second] = true;
     for (size_t i = 0; i < found->entries.size(); ++i) {
         if (used[i]) out.push_back(found->entries[i].name);
     }
     return false;
 }
 
-const std::unordered_map<std::string, size_t>& CPackFile::Keys(SArchive& archive) {
-    if (archive.keyEncoding != ArchiveTableEncoding) {
-        archive.byKey.clear();
+const std::unordered_map<std::string, size_t>& CPackFile::Keys(SArchive& archive, int encoding) {
+    const size_t k = encoding == kEncodingUtf8 ? 1 : 0;
+    if (!archive.keyed[k]) {
+        archive.byKey[k].clear();
         for (size_t i = 0; i < archive.entries.size(); ++i) {
-            archive.byKey[CGameFileNames::Key(archive.entries[i].name, ArchiveTableEncoding)] = i;
+            archive.byKey[k][CGameFileNames::Key(archive.entries[i].name, encoding)] = i;
         }
-        archive.keyEncoding = ArchiveTableEncoding;
+        archive.keyed[k] = true;
     }
-    return archive.byKey;
+    return archive.byKey[k];
 }
 
 const CPackFile::CPackedFile* CPackFile::FindEntry(const std::string& archiveName, const std::string& name) {
     SArchive* archive = FindArchive(archiveName);
     if (!archive || archive->failed) return nullptr;
     const int encoding = ArchiveTableEncoding;
-    const auto& keys = Keys(*archive);
+    const auto& keys = Keys(*archive, encoding);
     auto e = keys.find(CGameFileNames::Key(name, encoding));
+    if (e != keys.end()) return &archive->entries[e->second];
     // A Shift_JIS game's archive packed from folders unpacked here may hold the UTF-8 form.
-    if (e == keys.end() && encoding == kEncodingShiftJis) {
+    if (encoding == kEncodingShiftJis) {
         const std::string utf8 = CGameFileNames::ToUtf8(name, encoding);
-        if (utf8 != name) e = keys.find(CGameFileNames::Key(utf8, encoding));
+        if (utf8 == name) return nullptr;
+        const auto& utf8Keys = Keys(*archive, kEncodingUtf8);
+        e = utf8Keys.find(CGameFileNames::Key(utf8, kEncodingUtf8));
+        if (e != utf8Keys.end()) return &archive->entries[e->second];
     }
-    return e == keys.end() ? nullptr : &archive->entries[e->second];
+    return nullptr;
 }
 
 bool CPackFile::FindCandidate(const std::string& prefix, bool load, std::string& archive) {

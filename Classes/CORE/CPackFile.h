@@ -45,9 +45,11 @@ public:
         bool failed = false;  // its index could not be read: refused from then on
         // In rising precedence: of two entries whose names match, the later one is used.
         std::vector<CPackedFile> entries;
-        // Folded entry name -> index into entries, made in keyEncoding (-1: not yet).
-        std::unordered_map<std::string, size_t> byKey;
-        int keyEncoding = -1;
+        // Folded entry name -> index into entries, folded as Shift_JIS [0] and as UTF-8
+        // [1]; each made on first use (a Shift_JIS game's names are also looked for in
+        // their UTF-8 form).
+        std::unordered_map<std::string, size_t> byKey[2];
+        bool keyed[2] = {false, false};
     };
 
     CPackFile() = default;
@@ -64,7 +66,8 @@ public:
     // archive cannot be loaded.
     virtual bool GetFileList(const std::string& archive, std::vector<std::string>& out);
     // Makes sure the archive's index is in the table; false on success, also when it was
-    // loaded before. Without isVolume its volumes are merged in.
+    // loaded before; true when it cannot be read, then and on every later call. Without
+    // isVolume its volumes are merged in.
     virtual bool LoadArchive(const char* name, bool isVolume);
     bool LoadArchive(const char* name) { return LoadArchive(name, false); }
 
@@ -88,8 +91,8 @@ protected:
     bool OpenEntry(const CPackedFile& entry, const std::string& name);
     // The archive loaded under name (failed ones included), or null.
     static SArchive* FindArchive(const std::string& name);
-    // Its byKey, made anew when the game's encoding changed since.
-    static const std::unordered_map<std::string, size_t>& Keys(SArchive& archive);
+    // Its byKey for names in the encoding, made on first use.
+    static const std::unordered_map<std::string, size_t>& Keys(SArchive& archive, int encoding);
     // The entry named name in a loaded archive, or null.
     static const CPackedFile* FindEntry(const std::string& archive, const std::string& name);
     // Reads the index of the archive open on reader into archive.entries; true on failure.

@@ -18,15 +18,12 @@ struct SListing {
     // can keep the stamp: until the folder's time is safely past, a miss reads it again.
     bool maybeStale = false;
     std::unordered_set<std::string> names;
-    std::unordered_map<std::string, std::string> folded;  // folded name -> first name with it
-    int encoding = kEncodingShiftJis;                     // the one folded was made in
+    // Folded name -> first name with it, folded as Shift_JIS [0] and as UTF-8 [1]: a
+    // Shift_JIS game's names are also looked for in their UTF-8 form.
+    std::unordered_map<std::string, std::string> folded[2];
 };
 
-void Fold(SListing& listing, int encoding) {
-    listing.folded.clear();
-    for (const std::string& name : listing.names) listing.folded.emplace(CGameFileNames::Fold(name, encoding), name);
-    listing.encoding = encoding;
-}
+size_t FoldIndex(int encoding) { return encoding == kEncodingUtf8 ? 1 : 0; }
 
 std::unordered_map<std::string, SListing>& Cache() {
     static std::unordered_map<std::string, SListing> cache;
@@ -34,21 +31,22 @@ std::unordered_map<std::string, SListing>& Cache() {
 }
 
 // A listing for the folder, re-read whenever the folder changed since it was cached.
-// Folded in the given encoding (the game's may be declared after a listing was made).
-const SListing* GetListing(const std::string& dir, const SFileStatus& status, int encoding, bool reread = false) {
+const SListing* GetListing(const std::string& dir, const SFileStatus& status, bool reread = false) {
     SListing& listing = Cache()[dir];
-    if (!reread && listing.stamp == status.changeStamp && listing.stamp != 0) {
-        if (listing.encoding != encoding) Fold(listing, encoding);
-        return &listing;
-    }
+    if (!reread && listing.stamp == status.changeStamp && listing.stamp != 0) return &listing;
     std::vector<std::string> names;
     if (GetFileSystem()->ListDirectory(dir.empty() ? "." : dir, names)) {
         Cache().erase(dir);
         return nullptr;
     }
     listing.names.clear();
-    listing.names.insert(names.begin(), names.end());
-    Fold(listing, encoding);
+    for (auto& folded : listing.folded) folded.clear();
+    for (const std::string& name : names) {
+        listing.names.insert(name);
+        for (int encoding : {kEncodingShiftJis, kEncodingUtf8}) {
+            listing.folded[FoldIndex(encoding)].emplace(CGameFileNames::Fold(name, encoding), name);
+        }
+    }
     listing.stamp = status.changeStamp;
     listing.maybeStale =
         status.modifiedNanoseconds == 0 && static_cast<int64_t>(std::time(nullptr)) <= status.modifiedSeconds + 2;
@@ -61,20 +59,20 @@ std::string Join(const std::string& dir, const std::string& element) {
     return dir + "/" + element;
 }
 
-std::string MatchSpelling(const SListing& listing, const std::string& element) {
+std::string MatchSpelling(const SListing& listing, const std::string& element, int encoding) {
     if (listing.names.count(element)) return element;
-    auto it = listing.folded.find(CGameFileNames::Fold(element, listing.encoding));
-    if (it != listing.folded.end()) return it->second;
-    return std::string();
+    const auto& folded = listing.folded[FoldIndex(encoding)];
+    auto it = folded.find(CGameFileNames::Fold(element, encoding));
+    return it != folded.end() ? it->second : std::string();
 }
 
 // The spelling of element present in the listing, or empty: as given, then (for a
 // Shift_JIS game) its UTF-8 form, each also without regard to letter case.
-std::string Match(const SListing& listing, const std::string& element) {
-    std::string found = MatchSpelling(listing, element);
-    if (found.empty() && listing.encoding == kEncodingShiftJis) {
-        const std::string utf8 = CGameFileNames::ToUtf8(element, kEncodingShiftJis);
-        if (utf8 != element) found = MatchSpelling(listing, utf8);
+std::string Match(const SListing& listing, const std::string& element, int encoding) {
+    std::string found = MatchSpelling(listing, element, encoding);
+    if (found.empty() && encoding == kEncodingShiftJis) {
+        const std::string utf8 = CGameFileNames::ToUtf8(element, encoding);
+        if (utf8 != element) found = MatchSpelling(listing, utf8, kEncodingUtf8);
     }
     return found;
 }
@@ -103,12 +101,12 @@ size_t Walk(const std::vector<std::string>& parts, bool absolute, std::string& r
             dir = Join(dir, element);
         } else {
             if (status.kind != EFileKind::Directory) return i;
-            const SListing* listing = GetListing(dir, status, encoding);
+            const SListing* listing = GetListing(dir, status);
             if (!listing) return i;
-            std::string found = Match(*listing, element);
+            std::string found = Match(*listing, element, encoding);
             if (found.empty() && listing->maybeStale) {
-                listing = GetListing(dir, status, encoding, true);
-                if (listing) found = Match(*listing, element);
+                listing = GetListing(dir, status, true);
+                if (listing) found = Match(*listing, element, encoding);
             }
             if (found.empty()) return i;
             dir = Join(dir, found);
@@ -178,9 +176,8 @@ bool ListGameFolderOf(const std::string& name, std::vector<std::string>& names) 
     const std::string dir = slash == std::string::npos ? std::string() : (slash == 0 ? "/" : native.substr(0, slash));
     SFileStatus status;
     if (GetFileSystem()->Stat(dir.empty() ? "." : dir, status) || status.kind != EFileKind::Directory) return true;
-    const int encoding = CGameFileNames::Encoding();
-    const SListing* listing = GetListing(dir, status, encoding);
-    if (listing && listing->maybeStale) listing = GetListing(dir, status, encoding, true);
+    const SListing* listing = GetListing(dir, status);
+    if (listing && listing->maybeStale) listing = GetListing(dir, status, true);
     if (!listing) return true;
     names.assign(listing->names.begin(), listing->names.end());
     return false;

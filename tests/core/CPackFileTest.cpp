@@ -379,6 +379,7 @@ TEST_F(PackFileTest, NamesFollowTheDeclaredEncoding) {
         {"Shift_JIS", "\xc3\x94\x5c/x.txt", "\xc3\x94\x5c\\x.txt", true},
         {"", "\xc3\x94\x5c/x.txt", "\xc3\x94\x5c/X.TXT", true},
         {"", "\xef\xbe\x83\xe8\x83\xbd/y.txt", "\xc3\x94\x5c\\y.txt", true},  // unpacked here in UTF-8
+        {"", "\xe3\x81\x82" "A.txt", "\x82\xa0" "a.txt", true},  // "あA" in UTF-8, asked as "あa" in Shift_JIS
         {"", "\x83\x41.txt", "\x83\x61.txt", false},  // ア's trail byte 'A' is no letter
     };
     const std::string content = "the file";
