@@ -254,7 +254,7 @@ bool CPackFile::GetFileList(const std::string& archive, std::vector<std::string>
     out.clear();
     SArchive* found = FindArchive(archive);
     if (!found) return false;
-    // The entries a lookup can reach, in index order.
+    // The entries a lookup can reach (of two whose names match, the one in use).
     std::vector<bool> used(found->entries.size(), false);
     for (const auto& item : Keys(*found, ArchiveTableEncoding)) used[item.second] = true;
     for (size_t i = 0; i < found->entries.size(); ++i) {
