@@ -8,11 +8,11 @@
 //         --base-at-28    with --exe: store the base offset at header offset 28 instead
 //
 // Entry names are the paths below FOLDER with '\' between folders, in byte order. The
-// writer here is independent of the engine's reader; only the "pf3" key is shared.
+// writer here is independent of the engine's reader; only the "pf3" key is shared, from
+// the header alone (the packer links none of the engine).
 #include <algorithm>
 #include <cstdint>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
@@ -152,6 +152,19 @@ bool WriteArchive(const fs::path& output, int kind, std::vector<Entry> entries, 
     return static_cast<bool>(out);
 }
 
+// A whole decimal number from min to max; false for anything else ("abc", "3x", "").
+bool ParseCount(const char* text, int min, int max, int& out) {
+    if (!text || !*text || std::strlen(text) > 4) return false;
+    int value = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        value = value * 10 + (*p - '0');
+    }
+    if (value < min || value > max) return false;
+    out = value;
+    return true;
+}
+
 int Usage() {
     std::cerr << "usage: kpack [-k 0|1|2|3] [-v VOLUMES] [-e EXE [--base-at-28]] FOLDER ARCHIVE\n";
     return 2;
@@ -170,13 +183,17 @@ int main(int argc, char** argv) {
         auto value = [&]() -> const char* { return i + 1 < argc ? argv[++i] : nullptr; };
         if (arg == "-k" || arg == "--kind") {
             const char* v = value();
-            if (!v || std::strlen(v) != 1 || v[0] < '0' || v[0] > '3') return Usage();
-            kind = v[0] - '0';
+            if (!ParseCount(v, 0, 3, kind)) {
+                std::cerr << "kpack: the kind must be 0, 1, 2 or 3\n";
+                return Usage();
+            }
         } else if (arg == "-v" || arg == "--volumes") {
+            // Volumes are numbered .000 to .999.
             const char* v = value();
-            if (!v) return Usage();
-            volumes = std::atoi(v);
-            if (volumes < 0 || volumes > 1000) return Usage();
+            if (!ParseCount(v, 0, 1000, volumes)) {
+                std::cerr << "kpack: the number of volumes must be a whole number from 0 to 1000\n";
+                return Usage();
+            }
         } else if (arg == "-e" || arg == "--exe") {
             const char* v = value();
             if (!v) return Usage();
@@ -216,6 +233,11 @@ int main(int argc, char** argv) {
     }
     if (ec) {
         std::cerr << "kpack: cannot list " << folder.string() << ": " << ec.message() << "\n";
+        return 1;
+    }
+    if (entries.empty()) {
+        // An archive without entries is refused by the engine.
+        std::cerr << "kpack: " << folder.string() << " holds no files\n";
         return 1;
     }
     std::sort(entries.begin(), entries.end(), [](const Entry& a, const Entry& b) { return a.name < b.name; });

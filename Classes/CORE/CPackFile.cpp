@@ -1,33 +1,30 @@
 #include "CORE/CPackFile.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdio>
 #include <cstring>
 
+#include "CORE/CGameFileNames.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/CSerializer.h"
 #include "CORE/GamePath.h"
 #include "CORE/RootArchive.h"
 #include "CORE/StringHelpers.h"
-#include "CORE/DisplayText.h"
-#include "babel/babel.h"
 
 namespace kestrin {
 
-std::unordered_map<std::string, CPackFile::EntryMap> CPackFile::ArchiveTable(11);
+std::unordered_map<std::string, CPackFile::SArchive> CPackFile::ArchiveTable(11);
+int CPackFile::ArchiveTableEncoding = kEncodingShiftJis;
 std::string& CPackFile::RootPackName = g_rootArchivePath;
 const std::string CPackFile::PackExtension = ".pfs";
-// The "pf3" index key; tools/kpack writes with the same bytes.
-const unsigned char CPackFile::IndexKey[20] = {0x4B, 0x9E, 0x21, 0xD3, 0x57, 0x0C, 0xA8, 0x6F, 0x13, 0xE5,
-                                               0x7A, 0x32, 0xC1, 0x88, 0x5D, 0xF0, 0x26, 0x9B, 0x44, 0xB7};
 
 namespace {
 
 bool ReadInt32(CFile& file, int32_t& value) {
     unsigned char b[4];
     if (file.Read(b, 4) != 4) return true;
-    value = static_cast<int32_t>(static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) |
-                                 (static_cast<uint32_t>(b[2]) << 16) | (static_cast<uint32_t>(b[3]) << 24));
+    value = DecodeInt32(b);
     return false;
 }
 
@@ -45,9 +42,19 @@ void CPackFile::CPackedFile::Save(CSerializer* serializer) {
 }
 
 void CPackFile::CPackedFile::Load(CSerializer* serializer) {
+    // The container string (length and bytes), then start and size: all must be there.
+    CBinaryStream* stream = serializer->GetStream();
+    const uint32_t at = stream->GetPosition();
+    unsigned char length[4];
+    whole = false;
+    if (stream->Read(length, 4)) return;
+    stream->SetPosition(at);
+    const int64_t stringLength = DecodeInt32(length);
+    if (stringLength < 0 || static_cast<int64_t>(stream->GetRemaining()) < 4 + stringLength + 8) return;
     serializer->LoadString(container, 0);
     serializer->LoadInt(start, 0);
     serializer->LoadInt(size, 0);
+    whole = true;
 }
 
 CPackFile::~CPackFile() = default;
@@ -64,10 +71,6 @@ void CPackFile::CopyFrom(const CPackFile& other) {
     m_entrySize = other.m_entrySize;
 }
 
-std::string CPackFile::EntryKey(const std::string& name) {
-    return FoldFileName(StringReplaceAll(name, "/", "\\"));
-}
-
 void CPackFile::ClearArchives() { ArchiveTable.clear(); }
 
 std::string CPackFile::JoinPathFrom(const std::vector<std::string>& parts, size_t position) {
@@ -79,15 +82,23 @@ std::string CPackFile::JoinPathFrom(const std::vector<std::string>& parts, size_
     return out;
 }
 
-bool CPackFile::LoadArchive(const char* name, bool isVolume) {
-    if (!name || !*name) return true;
-    const std::string archive = name;
-    const std::string key = EntryKey(archive);
-    if (ArchiveTable.count(key)) return false;
+CPackFile::SArchive* CPackFile::FindArchive(const std::string& name) {
+    const int encoding = CGameFileNames::Encoding();
+    if (encoding != ArchiveTableEncoding) {
+        // The root archive is read before "system.ini" declares the game's encoding.
+        std::unordered_map<std::string, SArchive> rekeyed(11);
+        for (auto& item : ArchiveTable) {
+            rekeyed.emplace(CGameFileNames::Key(item.second.name, encoding), std::move(item.second));
+        }
+        ArchiveTable.swap(rekeyed);
+        ArchiveTableEncoding = encoding;
+    }
+    auto it = ArchiveTable.find(CGameFileNames::Key(name, encoding));
+    return it == ArchiveTable.end() ? nullptr : &it->second;
+}
 
-    CFile reader;
-    if (reader.Open(name)) return true;
-    EntryMap& entries = ArchiveTable[key];  // loaded from here on, even if the rest fails
+bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
+    const std::string& name = archive.name;
     const int64_t fileSize = reader.GetSize();
     if (fileSize < 0) return true;
 
@@ -101,49 +112,54 @@ bool CPackFile::LoadArchive(const char* name, bool isVolume) {
         base = b;
         if (base <= 0 || base + 3 > fileSize || reader.Seek(static_cast<int>(base), SEEK_SET) ||
             reader.Read(magic, 3) != 3) {
-            LogPrintf("%s: no archive found in the executable", archive.c_str());
+            LogPrintf("%s: no archive found in the executable", name.c_str());
             return true;
         }
     }
     if (magic[0] != 'p' || magic[1] != 'f' || magic[2] < '0' || magic[2] > '3') {
         // Path prefixes are tried as archives too: only a ".pfs" name is worth a line.
-        const std::string ext = archive.size() >= PackExtension.size()
-                                    ? FoldFileName(archive.substr(archive.size() - PackExtension.size()))
+        const std::string ext = name.size() >= PackExtension.size()
+                                    ? CGameFileNames::Fold(name.substr(name.size() - PackExtension.size()))
                                     : std::string();
-        if (ext == PackExtension) LogPrintf("%s: not a pack archive", archive.c_str());
+        if (ext == PackExtension) LogPrintf("%s: not a pack archive", name.c_str());
         return true;
     }
-    int dropped = 0;
+    int outside = 0;
+    int broken = 0;
+    std::vector<CPackedFile>& entries = archive.entries;
+    auto add = [&](const std::string& entryName, int64_t start, int64_t size) {
+        if (!InsideContainer(start, size, fileSize) || start > INT32_MAX) {
+            ++outside;
+            return;
+        }
+        CPackedFile entry(name, static_cast<int32_t>(start), static_cast<int32_t>(size));
+        entry.name = entryName;
+        entries.push_back(std::move(entry));
+    };
 
     if (magic[2] == '0') {
         int32_t count = 0;
-        if (ReadInt32(reader, count) || count <= 0) return true;
+        if (ReadInt32(reader, count) || count <= 0) {
+            LogPrintf("%s: archive index holds no entries", name.c_str());
+            return true;
+        }
         // Records are read until the count or the file ends, so the count allocates nothing.
+        // A later record of the same name wins: index order is rising precedence.
         for (int32_t i = 0; i < count; ++i) {
-            char record[268];
+            unsigned char record[268];
             if (reader.Read(record, sizeof record) != static_cast<int>(sizeof record)) {
-                LogPrintf("%s: archive index is truncated", archive.c_str());
+                LogPrintf("%s: archive index is truncated", name.c_str());
                 return true;
             }
-            size_t length = strnlen(record, 260);
-            int32_t offset, size;
-            std::memcpy(&offset, record + 260, 4);
-            std::memcpy(&size, record + 264, 4);
-            const int64_t start = base + offset;
-            if (!InsideContainer(start, size, fileSize) || start > INT32_MAX) {
-                ++dropped;
-                continue;
-            }
-            CPackedFile entry(archive, static_cast<int32_t>(start), size);
-            entry.name.assign(record, length);
-            entries[EntryKey(entry.name)] = entry;  // a later record of the same name wins
+            const char* text = reinterpret_cast<const char*>(record);
+            add(std::string(text, strnlen(text, 260)), base + DecodeInt32(record + 260), DecodeInt32(record + 264));
         }
     } else {
         int32_t length = 0;
         if (ReadInt32(reader, length)) return true;
         const int64_t left = fileSize - reader.Tell();
         if (length < 0 || length > left) {
-            LogPrintf("%s: archive index length %d does not fit the file", archive.c_str(), length);
+            LogPrintf("%s: archive index length %d does not fit the file", name.c_str(), length);
             return true;
         }
         std::vector<unsigned char> index(static_cast<size_t>(length));
@@ -153,63 +169,128 @@ bool CPackFile::LoadArchive(const char* name, bool isVolume) {
         }
         CSerializer serializer;
         serializer.Attach(index.data(), static_cast<unsigned>(index.size()));
-        // The first of two entries with one name stays.
-        auto add = [&](const std::string& entryName, int64_t start, int64_t size) {
-            if (!InsideContainer(start, size, fileSize)) {
-                ++dropped;
-                return;
-            }
-            CPackedFile entry(archive, static_cast<int32_t>(start), static_cast<int32_t>(size));
-            entry.name = entryName;
-            entries.emplace(EntryKey(entryName), entry);
-        };
-        // Loaded in index order (not through a hash map) so that of two names that match
-        // each other the first in the index stays.
+        // Read in index order (not into a hash map); the first of two names that match
+        // stays, so the entries go in backwards.
         if (magic[2] == '1') {
             std::vector<std::pair<std::string, std::pair<int32_t, int32_t>>> ranges;
             serializer.LoadContainer(ranges, 0);
-            for (const auto& range : ranges) add(range.first, range.second.first, range.second.second);
+            for (auto it = ranges.rbegin(); it != ranges.rend(); ++it) add(it->first, it->second.first, it->second.second);
         } else {
             std::vector<std::pair<std::string, CPackedFile>> packed;
             serializer.LoadContainer(packed, 0);
             // The stored container is ignored: the bytes are in this archive.
-            for (const auto& item : packed) add(item.first, item.second.start, item.second.size);
+            for (auto it = packed.rbegin(); it != packed.rend(); ++it) {
+                if (it->second.whole) {
+                    add(it->first, it->second.start, it->second.size);
+                } else {
+                    ++broken;
+                }
+            }
         }
     }
+    if (outside > 0) LogPrintf("%s: %d entries lie outside the file and were skipped", name.c_str(), outside);
+    if (broken > 0) LogPrintf("%s: %d entries have a broken record and were skipped", name.c_str(), broken);
+    return false;
+}
 
-    if (dropped > 0) LogPrintf("%s: %d entries lie outside the file and were skipped", archive.c_str(), dropped);
+std::vector<int> CPackFile::VolumeNumbers(const std::string& archive) {
+    std::vector<int> numbers;
+    std::vector<std::string> names;
+    if (ListGameFolderOf(archive, names)) {
+        // No listing to go by: every number is tried.
+        for (int k = 0; k <= 999; ++k) numbers.push_back(k);
+        return numbers;
+    }
+    // Any name ending in ".NNN" may be one (the spelling of the rest is matched on loading).
+    for (const std::string& n : names) {
+        const size_t size = n.size();
+        if (size < 5 || n[size - 4] != '.') continue;
+        int k = 0;
+        bool digits = true;
+        for (size_t i = size - 3; i < size; ++i) {
+            if (n[i] < '0' || n[i] > '9') digits = false;
+            k = k * 10 + (n[i] - '0');
+        }
+        if (digits) numbers.push_back(k);
+    }
+    std::sort(numbers.begin(), numbers.end());
+    numbers.erase(std::unique(numbers.begin(), numbers.end()), numbers.end());
+    return numbers;
+}
+
+bool CPackFile::LoadArchive(const char* name, bool isVolume) {
+    if (!name || !*name) return true;
+    if (SArchive* loaded = FindArchive(name)) return loaded->failed;
+
+    CFile reader;
+    if (reader.Open(name)) return true;
+    // Known from here on, even if the rest fails: then it stays refused.
+    SArchive& archive = ArchiveTable[CGameFileNames::Key(name, ArchiveTableEncoding)];
+    archive.name = name;
+    if (ReadIndex(reader, archive)) {
+        archive.failed = true;
+        archive.entries.clear();
+        return true;
+    }
+    reader.Close();
 
     if (!isVolume) {
-        char volume[32];
-        for (int k = 0; k <= 999; ++k) {
-            std::snprintf(volume, sizeof volume, ".%03d", k);
-            const std::string volumeName = archive + volume;
+        char suffix[8];
+        for (int k : VolumeNumbers(archive.name)) {
+            std::snprintf(suffix, sizeof suffix, ".%03d", k);
+            const std::string volumeName = archive.name + suffix;
             if (LoadArchive(volumeName.c_str(), true)) continue;
-            auto found = ArchiveTable.find(EntryKey(volumeName));
-            if (found == ArchiveTable.end()) continue;
-            EntryMap& merged = ArchiveTable[key];
-            for (const auto& item : found->second) merged[item.first] = item.second;  // the volume wins
+            const SArchive* volume = FindArchive(volumeName);
+            // Appended: a volume's entries win over those loaded before them.
+            if (volume) archive.entries.insert(archive.entries.end(), volume->entries.begin(), volume->entries.end());
         }
     }
+    archive.keyed[0] = archive.keyed[1] = false;
     return false;
 }
 
 bool CPackFile::GetFileList(const std::string& archive, std::vector<std::string>& out) {
     if (LoadArchive(archive.c_str())) return true;
     out.clear();
-    auto it = ArchiveTable.find(EntryKey(archive));
-    if (it == ArchiveTable.end()) return false;
-    for (const auto& item : it->second) out.push_back(item.second.name);
+    SArchive* found = FindArchive(archive);
+    if (!found) return false;
+    // The entries a lookup can reach (of two whose names match, the one in use).
+    std::vector<bool> used(found->entries.size(), false);
+    for (const auto& item : Keys(*found, ArchiveTableEncoding)) used[item.second] = true;
+    for (size_t i = 0; i < found->entries.size(); ++i) {
+        if (used[i]) out.push_back(found->entries[i].name);
+    }
     return false;
 }
 
-const CPackFile::CPackedFile* CPackFile::FindEntry(const std::string& archive, const std::string& name) {
-    auto a = ArchiveTable.find(EntryKey(archive));
-    if (a == ArchiveTable.end()) return nullptr;
-    auto e = a->second.find(EntryKey(name));
-    // Archives packed from folders unpacked here may hold the UTF-8 form of a name.
-    if (e == a->second.end() && !IsValidUtf8(name)) e = a->second.find(EntryKey(babel::sjis_to_utf8(name)));
-    return e == a->second.end() ? nullptr : &e->second;
+const std::unordered_map<std::string, size_t>& CPackFile::Keys(SArchive& archive, int encoding) {
+    const size_t k = encoding == kEncodingUtf8 ? 1 : 0;
+    if (!archive.keyed[k]) {
+        archive.byKey[k].clear();
+        for (size_t i = 0; i < archive.entries.size(); ++i) {
+            archive.byKey[k][CGameFileNames::Key(archive.entries[i].name, encoding)] = i;
+        }
+        archive.keyed[k] = true;
+    }
+    return archive.byKey[k];
+}
+
+const CPackFile::CPackedFile* CPackFile::FindEntry(const std::string& archiveName, const std::string& name) {
+    SArchive* archive = FindArchive(archiveName);
+    if (!archive || archive->failed) return nullptr;
+    const int encoding = ArchiveTableEncoding;
+    const auto& keys = Keys(*archive, encoding);
+    auto e = keys.find(CGameFileNames::Key(name, encoding));
+    if (e != keys.end()) return &archive->entries[e->second];
+    // A Shift_JIS game's archive packed from folders unpacked here may hold the UTF-8 form.
+    if (encoding == kEncodingShiftJis) {
+        const std::string utf8 = CGameFileNames::ToUtf8(name, encoding);
+        if (utf8 == name) return nullptr;
+        const auto& utf8Keys = Keys(*archive, kEncodingUtf8);
+        e = utf8Keys.find(CGameFileNames::Key(utf8, kEncodingUtf8));
+        if (e != utf8Keys.end()) return &archive->entries[e->second];
+    }
+    return nullptr;
 }
 
 bool CPackFile::FindCandidate(const std::string& prefix, bool load, std::string& archive) {
@@ -225,13 +306,12 @@ bool CPackFile::FindCandidate(const std::string& prefix, bool load, std::string&
         }
         return false;
     }
-    if (ArchiveTable.count(EntryKey(prefix))) {
-        archive = prefix;
-        return true;
-    }
-    if (ArchiveTable.count(EntryKey(withExtension))) {
-        archive = withExtension;
-        return true;
+    for (const std::string* candidate : {&prefix, &withExtension}) {
+        const SArchive* found = FindArchive(*candidate);
+        if (found && !found->failed) {
+            archive = *candidate;
+            return true;
+        }
     }
     return false;
 }
@@ -250,7 +330,7 @@ bool CPackFile::OpenEntry(const CPackedFile& entry, const std::string& name) {
 bool CPackFile::Open(const char* name) {
     if (IsOpen()) Close();
     if (!name || !*name) return true;
-    const std::string path = StringReplaceAll(name, "/", "\\");
+    const std::string path = CGameFileNames::ToGame(name);
 
     if (!CFile::Open(path.c_str())) {
         int size = CFile::GetSize();
@@ -269,7 +349,7 @@ bool CPackFile::Open(const char* name) {
         }
     }
 
-    const std::vector<std::string> parts = SplitPathElements(path, '\\');
+    const std::vector<std::string> parts = CGameFileNames::Split(path, '\\');
     // First among the archives already loaded, then loading the candidates.
     for (bool load : {false, true}) {
         std::string prefix;

@@ -7,8 +7,10 @@
 // Archives: magic "pf0" (count, 268-byte records), "pf1" (serialized name -> offset and
 // size), "pf2" and "pf3" (serialized name -> CPackedFile; "pf3" XORed with IndexKey),
 // optionally inside an executable ("MZ": base at offset 28, else in the last 4 bytes),
-// optionally continued in volumes "A.000" to "A.999". Indexes load once per process.
-// Archive entry names match without regard to letter case and with '/' or '\'.
+// optionally continued in volumes "A.000" to "A.999". Indexes load once per process; an
+// archive whose index cannot be read is refused from then on. Archive and entry names
+// match without regard to letter case and with '/' or '\', read in the game's encoding
+// (CGameFileNames).
 #include <cstdint>
 #include <string>
 #include <unordered_map>
@@ -28,14 +30,27 @@ public:
         CPackedFile(const std::string& containerName, int32_t entryStart, int32_t entrySize)
             : container(containerName), start(entryStart), size(entrySize) {}
         void Save(CSerializer* serializer) override;
+        // A block too short for the whole record loads nothing and clears whole.
         void Load(CSerializer* serializer) override;
 
         std::string container;  // the archive or volume holding the bytes
         int32_t start = 0;
         int32_t size = 0;
-        std::string name;  // the entry's name as stored (not serialized)
+        std::string name;   // the entry's name as stored (not serialized)
+        bool whole = true;  // false after a Load from a broken block
     };
-    using EntryMap = std::unordered_map<std::string, CPackedFile>;  // folded entry name -> entry
+    // One archive as loaded.
+    struct SArchive {
+        std::string name;     // as passed to LoadArchive
+        bool failed = false;  // its index could not be read: refused from then on
+        // In rising precedence: of two entries whose names match, the later one is used.
+        std::vector<CPackedFile> entries;
+        // Folded entry name -> index into entries, folded as Shift_JIS [0] and as UTF-8
+        // [1]; each made on first use (a Shift_JIS game's names are also looked for in
+        // their UTF-8 form).
+        std::unordered_map<std::string, size_t> byKey[2];
+        bool keyed[2] = {false, false};
+    };
 
     CPackFile() = default;
     ~CPackFile() override;
@@ -51,28 +66,39 @@ public:
     // archive cannot be loaded.
     virtual bool GetFileList(const std::string& archive, std::vector<std::string>& out);
     // Makes sure the archive's index is in the table; false on success, also when it was
-    // loaded before. Without isVolume its volumes are merged in.
+    // loaded before; true when it cannot be read, then and on every later call. Without
+    // isVolume its volumes are merged in.
     virtual bool LoadArchive(const char* name, bool isVolume);
     bool LoadArchive(const char* name) { return LoadArchive(name, false); }
 
     void CopyFrom(const CPackFile& other);
     static std::string JoinPathFrom(const std::vector<std::string>& parts, size_t position);
-    // The folded form entry and archive names are looked up in.
-    static std::string EntryKey(const std::string& name);
     // Empties the archive table (tests; archives are otherwise kept for the process).
     static void ClearArchives();
 
-    // Folded archive name -> its entries.
-    static std::unordered_map<std::string, EntryMap> ArchiveTable;
+    // Folded archive name -> the archive. Keyed in ArchiveTableEncoding; FindArchive
+    // keys it anew when the game's encoding was declared after archives were loaded.
+    static std::unordered_map<std::string, SArchive> ArchiveTable;
+    static int ArchiveTableEncoding;
     // The root archive; the same string as g_rootArchivePath, which start-up sets.
     static std::string& RootPackName;
     static const std::string PackExtension;
-    static const unsigned char IndexKey[20];
+    // Shared with the packer, which writes "pf3" indexes with it.
+    static constexpr unsigned char IndexKey[20] = {0x4B, 0x9E, 0x21, 0xD3, 0x57, 0x0C, 0xA8, 0x6F, 0x13, 0xE5,
+                                                   0x7A, 0x32, 0xC1, 0x88, 0x5D, 0xF0, 0x26, 0x9B, 0x44, 0xB7};
 
 protected:
     bool OpenEntry(const CPackedFile& entry, const std::string& name);
+    // The archive loaded under name (failed ones included), or null.
+    static SArchive* FindArchive(const std::string& name);
+    // Its byKey for names in the encoding, made on first use.
+    static const std::unordered_map<std::string, size_t>& Keys(SArchive& archive, int encoding);
     // The entry named name in a loaded archive, or null.
     static const CPackedFile* FindEntry(const std::string& archive, const std::string& name);
+    // Reads the index of the archive open on reader into archive.entries; true on failure.
+    static bool ReadIndex(CFile& reader, SArchive& archive);
+    // The numbers k of the volumes "A.%03d" that may exist beside the archive A.
+    static std::vector<int> VolumeNumbers(const std::string& archive);
     // The archive to look rest up in for a path prefix: the prefix or prefix.pfs.
     bool FindCandidate(const std::string& prefix, bool load, std::string& archive);
 

@@ -7,6 +7,11 @@ namespace kestrin {
 
 std::vector<std::shared_ptr<ISerializerExtension>> CSerializer::Extensions;
 
+int32_t DecodeInt32(const unsigned char* bytes) {
+    return static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
+                                (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24));
+}
+
 void RegisterSerializerExtension(std::shared_ptr<ISerializerExtension> extension) {
     CSerializer::Extensions.push_back(std::move(extension));
 }
@@ -54,8 +59,7 @@ void CSerializer::WriteInt32(int32_t value) {
 bool CSerializer::ReadInt32(int32_t& value) {
     unsigned char bytes[4];
     if (m_stream->Read(bytes, 4)) return true;
-    value = static_cast<int32_t>(static_cast<uint32_t>(bytes[0]) | (static_cast<uint32_t>(bytes[1]) << 8) |
-                                 (static_cast<uint32_t>(bytes[2]) << 16) | (static_cast<uint32_t>(bytes[3]) << 24));
+    value = DecodeInt32(bytes);
     return false;
 }
 
@@ -100,7 +104,7 @@ bool CSerializer::FindMember(unsigned key, bool nested) {
 void CSerializer::WriteIndex() {
     if (m_indexWritten) return;
     m_indexWritten = true;
-    CSerializer block(false);
+    CSerializer block = CSerializerWithIndexFlag(false);
     block.SaveIndex(m_index);
     // Into a stream that holds nothing, nothing is put: an empty object is just its length.
     m_stream->AppendEx(block.m_stream.get(), true);

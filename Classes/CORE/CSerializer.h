@@ -68,11 +68,15 @@ template <class T>
 constexpr bool IsInt = (std::is_integral_v<T> || std::is_enum_v<T>)&&!IsByte<T> && sizeof(T) == 4;
 }  // namespace serializer_detail
 
+// The int32 stored little-endian in the 4 bytes at bytes, as images and pack indexes hold it.
+int32_t DecodeInt32(const unsigned char* bytes);
+
 class CSerializer {
 public:
     CSerializer();
-    // The index flag is false only for the serializer that writes an index block.
-    explicit CSerializer(bool indexed);
+    // The same with the index flag given: false only for the serializer that writes an
+    // index block.
+    static CSerializer CSerializerWithIndexFlag(bool indexed) { return CSerializer(indexed); }
     CSerializer(const CSerializer&) = delete;
     CSerializer& operator=(const CSerializer&) = delete;
     ~CSerializer();
@@ -261,6 +265,7 @@ public:
     static std::vector<std::shared_ptr<ISerializerExtension>> Extensions;
 
 private:
+    explicit CSerializer(bool indexed);
     // Raw little-endian access at the current position; reads return true on failure.
     void WriteInt32(int32_t value);
     bool ReadInt32(int32_t& value);

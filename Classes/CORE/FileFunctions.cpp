@@ -1,7 +1,6 @@
 #include "CORE/FileFunctions.h"
 
-#include <vector>
-
+#include "CORE/CGameFileNames.h"
 #include "CORE/GamePath.h"
 #include "CORE/Platform/IFileSystem.h"
 
@@ -32,21 +31,17 @@ int32_t GetFileUpdateTime(const std::string& path, std::tm* out) {
 
 void ChangeDirectory(const std::string& path) {
     std::string native;
-    if (ResolveGamePath(path, native)) native = ToNativeSeparators(path);
+    if (ResolveGamePath(path, native)) native = CGameFileNames::ToNative(path);
     GetFileSystem()->ChangeDirectory(native);
     ClearGamePathCache();
 }
 
 void MakeParentDirectories(const std::string& native) {
     IFileSystem* fs = GetFileSystem();
-    // Each folder level in turn; elements come whole, so no multibyte character is cut.
-    bool absolute = !native.empty() && native[0] == '/';
-    std::vector<std::string> parts = SplitPathElements(native, '/');
-    std::string dir = absolute ? "/" : "";
-    for (size_t i = 0; i + 1 < parts.size(); ++i) {
-        if (parts[i].empty()) continue;
-        dir = dir.empty() ? parts[i] : (dir == "/" ? "/" + parts[i] : dir + "/" + parts[i]);
-        fs->MakeDirectory(dir);
+    // Each folder level in turn. A native name is UTF-8 or bytes the OS gave: '/' is
+    // never part of a character there.
+    for (size_t slash = native.find('/', 1); slash != std::string::npos; slash = native.find('/', slash + 1)) {
+        if (native[slash - 1] != '/') fs->MakeDirectory(native.substr(0, slash));
     }
 }
 

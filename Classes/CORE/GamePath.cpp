@@ -4,10 +4,9 @@
 #include <unordered_map>
 #include <unordered_set>
 
-#include "CORE/DisplayText.h"
+#include "CORE/CGameFileNames.h"
 #include "CORE/Platform/IFileSystem.h"
 #include "CORE/StringHelpers.h"
-#include "babel/babel.h"
 
 namespace kestrin {
 
@@ -19,8 +18,12 @@ struct SListing {
     // can keep the stamp: until the folder's time is safely past, a miss reads it again.
     bool maybeStale = false;
     std::unordered_set<std::string> names;
-    std::unordered_map<std::string, std::string> folded;  // folded name -> first name with it
+    // Folded name -> first name with it, folded as Shift_JIS [0] and as UTF-8 [1]: a
+    // Shift_JIS game's names are also looked for in their UTF-8 form.
+    std::unordered_map<std::string, std::string> folded[2];
 };
+
+size_t FoldIndex(int encoding) { return encoding == kEncodingUtf8 ? 1 : 0; }
 
 std::unordered_map<std::string, SListing>& Cache() {
     static std::unordered_map<std::string, SListing> cache;
@@ -37,10 +40,12 @@ const SListing* GetListing(const std::string& dir, const SFileStatus& status, bo
         return nullptr;
     }
     listing.names.clear();
-    listing.folded.clear();
+    for (auto& folded : listing.folded) folded.clear();
     for (const std::string& name : names) {
         listing.names.insert(name);
-        listing.folded.emplace(FoldFileName(name), name);
+        for (int encoding : {kEncodingShiftJis, kEncodingUtf8}) {
+            listing.folded[FoldIndex(encoding)].emplace(CGameFileNames::Fold(name, encoding), name);
+        }
     }
     listing.stamp = status.changeStamp;
     listing.maybeStale =
@@ -54,18 +59,21 @@ std::string Join(const std::string& dir, const std::string& element) {
     return dir + "/" + element;
 }
 
-std::string MatchSpelling(const SListing& listing, const std::string& element) {
+std::string MatchSpelling(const SListing& listing, const std::string& element, int encoding) {
     if (listing.names.count(element)) return element;
-    auto it = listing.folded.find(FoldFileName(element));
-    if (it != listing.folded.end()) return it->second;
-    return std::string();
+    const auto& folded = listing.folded[FoldIndex(encoding)];
+    auto it = folded.find(CGameFileNames::Fold(element, encoding));
+    return it != folded.end() ? it->second : std::string();
 }
 
 // The spelling of element present in the listing, or empty: as given, then (for a
-// Shift_JIS name) its UTF-8 form, each also without regard to letter case.
-std::string Match(const SListing& listing, const std::string& element) {
-    std::string found = MatchSpelling(listing, element);
-    if (found.empty() && !IsValidUtf8(element)) found = MatchSpelling(listing, babel::sjis_to_utf8(element));
+// Shift_JIS game) its UTF-8 form, each also without regard to letter case.
+std::string Match(const SListing& listing, const std::string& element, int encoding) {
+    std::string found = MatchSpelling(listing, element, encoding);
+    if (found.empty() && encoding == kEncodingShiftJis) {
+        const std::string utf8 = CGameFileNames::ToUtf8(element, encoding);
+        if (utf8 != element) found = MatchSpelling(listing, utf8, kEncodingUtf8);
+    }
     return found;
 }
 
@@ -73,6 +81,7 @@ std::string Match(const SListing& listing, const std::string& element) {
 // element without a match. Returns the number of elements resolved into resolved.
 size_t Walk(const std::vector<std::string>& parts, bool absolute, std::string& resolved) {
     IFileSystem* fs = GetFileSystem();
+    const int encoding = CGameFileNames::Encoding();
     // parts.size() - 1 folders at most: the last element is what was not found as spelled.
     size_t start = parts.size() > 0 ? parts.size() - 1 : 0;
     std::string dir;
@@ -94,10 +103,10 @@ size_t Walk(const std::vector<std::string>& parts, bool absolute, std::string& r
             if (status.kind != EFileKind::Directory) return i;
             const SListing* listing = GetListing(dir, status);
             if (!listing) return i;
-            std::string found = Match(*listing, element);
+            std::string found = Match(*listing, element, encoding);
             if (found.empty() && listing->maybeStale) {
                 listing = GetListing(dir, status, true);
-                if (listing) found = Match(*listing, element);
+                if (listing) found = Match(*listing, element, encoding);
             }
             if (found.empty()) return i;
             dir = Join(dir, found);
@@ -124,49 +133,8 @@ std::vector<std::string> Elements(const std::string& native, bool& absolute) {
 
 }  // namespace
 
-std::string ToNativeSeparators(const std::string& name) {
-    if (IsValidUtf8(name)) {
-        std::string out = name;
-        for (char& c : out) {
-            if (c == '\\') c = '/';
-        }
-        return out;
-    }
-    return StringReplaceAll(name, "\\", "/");
-}
-
-std::vector<std::string> SplitPathElements(const std::string& name, char sep) {
-    std::vector<std::string> parts;
-    if (IsValidUtf8(name)) {
-        size_t start = 0;
-        for (;;) {
-            size_t end = name.find(sep, start);
-            if (end == std::string::npos) {
-                parts.push_back(name.substr(start));
-                break;
-            }
-            parts.push_back(name.substr(start, end - start));
-            start = end + 1;
-        }
-        return parts;
-    }
-    SplitString(name.c_str(), parts, std::string(1, sep));
-    return parts;
-}
-
-std::string FoldFileName(const std::string& name) {
-    if (IsValidUtf8(name)) {
-        std::string out = name;
-        for (char& c : out) {
-            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-        }
-        return out;
-    }
-    return ToLowerString(name);
-}
-
 bool ResolveGamePath(const std::string& name, std::string& native) {
-    std::string path = ToNativeSeparators(name);
+    std::string path = CGameFileNames::ToNative(name);
     if (path.empty()) return true;
     SFileStatus status;
     if (!GetFileSystem()->Stat(path, status)) {
@@ -183,7 +151,7 @@ bool ResolveGamePath(const std::string& name, std::string& native) {
 }
 
 std::string ResolveGamePathForWrite(const std::string& name) {
-    std::string path = ToNativeSeparators(name);
+    std::string path = CGameFileNames::ToNative(name);
     SFileStatus status;
     if (path.empty() || !GetFileSystem()->Stat(path, status)) return path;
     bool absolute = false;
@@ -199,6 +167,20 @@ std::string ResolveGamePathForWrite(const std::string& name) {
         }
     }
     return path;
+}
+
+bool ListGameFolderOf(const std::string& name, std::vector<std::string>& names) {
+    std::string native;
+    if (ResolveGamePath(name, native)) return true;
+    const size_t slash = native.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : (slash == 0 ? "/" : native.substr(0, slash));
+    SFileStatus status;
+    if (GetFileSystem()->Stat(dir.empty() ? "." : dir, status) || status.kind != EFileKind::Directory) return true;
+    const SListing* listing = GetListing(dir, status);
+    if (listing && listing->maybeStale) listing = GetListing(dir, status, true);
+    if (!listing) return true;
+    names.assign(listing->names.begin(), listing->names.end());
+    return false;
 }
 
 void ClearGamePathCache() { Cache().clear(); }

@@ -1,6 +1,7 @@
 #include "CORE/StartUp.h"
 
 #include "CORE/CDynamicVariables.h"
+#include "CORE/CGameFileNames.h"
 #include "CORE/CIni.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/COruPackFile.h"
@@ -310,7 +311,7 @@ std::string PrepareSaveFolder(const std::string& gameDataPath, const std::string
     if (!savePath.empty()) {
         // Games write Windows separators and any letter case; one level is created as on
         // the original platform (a folder that exists under another case is reused).
-        folder = ResolveGamePathForWrite(gameDataPath + "/" + StringReplaceAll(savePath, "\\", "/"));
+        folder = ResolveGamePathForWrite(gameDataPath + "/" + CGameFileNames::ToNative(savePath));
         GetFileSystem()->MakeDirectory(folder);
     }
     if (IsWritableFolder(folder)) return folder;

@@ -7,6 +7,9 @@
 #include <cstring>
 #include <limits>
 
+#include "CORE/CGameFileNames.h"
+#include "CORE/Platform/IShellOpener.h"
+
 namespace kestrin {
 
 bool IsLeadByte(unsigned char b, int* trailCount, int encoding) {
@@ -342,6 +345,12 @@ int PercentToFixed16(int percent) {
     if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
     if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
     return static_cast<int>(v);
+}
+
+// The desktop takes UTF-8 (a game's Shift_JIS file name is converted).
+void OpenWithShell(const std::string& target) {
+    if (target.empty()) return;
+    GetShellOpener()->Open(CGameFileNames::ToUtf8(target));
 }
 
 }  // namespace kestrin

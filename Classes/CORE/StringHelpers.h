@@ -64,7 +64,8 @@ std::string UrlDecode(const std::string& text);
 int PercentToFixed16(int percent);
 
 // Opens a URL or file with the desktop's default handler (through the shell-open
-// service in Platform/; never through a shell command line). The result is ignored.
+// service in Platform/; never through a shell command line), in UTF-8. The result is
+// ignored.
 void OpenWithShell(const std::string& target);
 
 }  // namespace kestrin

@@ -5,6 +5,7 @@
 
 #include "CORE/CBinaryStream.h"
 #include "CORE/CDynamicVariables.h"
+#include "CORE/CGameFileNames.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/CSerializer.h"
 #include "CORE/FileReplace.h"
@@ -115,7 +116,7 @@ bool CSaveData::WriteFile(const std::string& name, CSerializer& archive, char ty
 bool CSaveData::Load(const std::string& name, char expectedType) {
     std::string path = GetSavePath(name);
     std::string native;
-    if (ResolveGamePath(path, native)) native = ToNativeSeparators(path);
+    if (ResolveGamePath(path, native)) native = CGameFileNames::ToNative(path);
     std::FILE* file = GetFileSystem()->OpenRead(native);
     if (!file) return true;
 

@@ -6,10 +6,12 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "CORE/CFile.h"
 #include "CORE/CFileFactory.h"
 #include "CORE/CFileName.h"
+#include "CORE/CGameFileNames.h"
 #include "CORE/FileFunctions.h"
 #include "CORE/GamePath.h"
 #include "CORE/Platform/FakeFileSystem.h"
@@ -17,6 +19,7 @@
 #include "support/TestSupport.h"
 
 using namespace kestrin;
+using kestrin_test::ScopedCharset;
 using kestrin_test::TempDir;
 
 TEST(CFileName, SplitsAtTheLastSeparator) {
@@ -115,9 +118,35 @@ TEST(GamePath, BackslashesCaseAndCache) {
     dir.Write("Data/Img/New.PNG", "x");
     ASSERT_FALSE(ResolveGamePath(dir.Path() + "\\data\\img\\new.png", native));
     EXPECT_EQ(native, dir.Path() + "/Data/Img/New.PNG");
+}
 
-    EXPECT_EQ(ToNativeSeparators("a\\\x95\x5c\\b"), "a/\x95\x5c/b");
-    EXPECT_EQ(ToNativeSeparators("\xe3\x81\x82\\b"), "\xe3\x81\x82/b");  // UTF-8 names split everywhere
+// Where a name's separators and letters are depends on the encoding the game declares,
+// never on what the bytes look like: "ﾃ能" in Shift_JIS (C3 94 5C) also reads as UTF-8.
+TEST(CGameFileNames, BytesAreReadInTheDeclaredEncoding) {
+    struct Case {
+        const char* charset;
+        const char* name;
+        const char* native;  // ToNative
+        const char* key;     // Key: '\' separated, folded
+        std::vector<std::string> parts;
+    } cases[] = {
+        {"", "a\\\x95\x5c\\b", "a/\x95\x5c/b", "a\\\x95\x5c\\b", {"a", "\x95\x5c", "b"}},  // 表
+        {"Shift_JIS", "\xc3\x94\x5c\\X.txt", "\xc3\x94\x5c/X.txt", "\xc3\x94\x5c\\x.txt", {"\xc3\x94\x5c", "X.txt"}},
+        {"shift_jis", "\x83\x41/B", "\x83\x41/B", "\x83\x41\\b", {"\x83\x41", "B"}},  // ア: its trail byte is 'A'
+        {"utf-8", "\xe3\x81\x82/sub.IET", "\xe3\x81\x82/sub.IET", "\xe3\x81\x82\\sub.iet", {"\xe3\x81\x82", "sub.IET"}},
+        {"UTF-8", "\xc3\x94\x5c\\X", "\xc3\x94//X", "\xc3\x94\\\\x", {"\xc3\x94", "", "X"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.charset) + " " + c.name);
+        ScopedCharset charset(c.charset);
+        EXPECT_EQ(CGameFileNames::ToNative(c.name), c.native);
+        EXPECT_EQ(CGameFileNames::Key(c.name), c.key);
+        EXPECT_EQ(CGameFileNames::Split(CGameFileNames::ToGame(c.name), '\\'), c.parts);
+    }
+    ScopedCharset sjis("");
+    EXPECT_EQ(CGameFileNames::ToUtf8("\x83\x5c"), "\xe3\x82\xbd");  // ソ
+    ScopedCharset utf8("utf-8");
+    EXPECT_EQ(CGameFileNames::ToUtf8("\x83\x5c"), "\x83\x5c");
 }
 
 TEST(GamePath, FakeFileSystemCachesListings) {

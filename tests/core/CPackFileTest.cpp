@@ -13,9 +13,11 @@
 #include "CORE/CPackFile.h"
 #include "CORE/FileFunctions.h"
 #include "CORE/GamePath.h"
+#include "CORE/Platform/FakeFileSystem.h"
 #include "support/TestSupport.h"
 
 using namespace kestrin;
+using kestrin_test::ScopedCharset;
 using kestrin_test::TempDir;
 
 namespace {
@@ -39,6 +41,20 @@ std::string Int32(int32_t v) {
     std::string s;
     for (int i = 0; i < 4; ++i) s.push_back(static_cast<char>((static_cast<uint32_t>(v) >> (8 * i)) & 0xFF));
     return s;
+}
+
+// A "pf0" archive of named entries; count overrides the record count written.
+std::string Pf0(const std::vector<std::pair<std::string, std::string>>& entries, int32_t count = -1) {
+    std::string index, data;
+    int32_t offset = 3 + 4 + 268 * static_cast<int32_t>(entries.size());
+    for (const auto& e : entries) {
+        std::string name = e.first;
+        name.resize(260, '\0');
+        index += name + Int32(offset) + Int32(static_cast<int32_t>(e.second.size()));
+        offset += static_cast<int32_t>(e.second.size());
+        data += e.second;
+    }
+    return "pf0" + Int32(count >= 0 ? count : static_cast<int32_t>(entries.size())) + index + data;
 }
 
 // A fake executable: "MZ" and a zeroed header.
@@ -237,7 +253,7 @@ TEST_F(PackFileTest, DamagedArchivesFailCleanly) {
     EXPECT_EQ(ReadAll(f), entry);
     EXPECT_FALSE(f.LoadArchive("good.pfs"));
     EXPECT_TRUE(f.LoadArchive("zero.pfs"));
-    EXPECT_FALSE(f.LoadArchive("zero.pfs"));  // stays registered, empty
+    EXPECT_TRUE(f.LoadArchive("zero.pfs"));  // stays refused
     for (const char* name : {"negcount", "past", "negoffset", "negsize", "wrap", "neglen", "biglen", "other", "mz",
                              "mzend"}) {
         EXPECT_TRUE(f.Open((std::string(name) + "\\e.txt").c_str())) << name;
@@ -250,24 +266,166 @@ TEST_F(PackFileTest, DamagedArchivesFailCleanly) {
     EXPECT_TRUE(logged("biglen.pfs: archive index length"));
     EXPECT_TRUE(logged("other.pfs: not a pack archive"));
     EXPECT_TRUE(logged("mz.pfs: no archive found in the executable"));
-    // A count beyond the records: those present load, then loading stops with failure.
+    // A count beyond the records: the archive fails, the records read before included.
     CPackFile g;
     EXPECT_TRUE(g.LoadArchive("bigcount.pfs"));
-    ASSERT_FALSE(g.Open("bigcount\\e.txt"));
-    EXPECT_EQ(ReadAll(g), entry);
+    EXPECT_TRUE(g.Open("bigcount\\e.txt"));
 
     std::vector<std::string> keep = {"untouched"};
     EXPECT_TRUE(f.GetFileList("missing.pfs", keep));
+    EXPECT_TRUE(f.GetFileList("zero.pfs", keep));
     EXPECT_EQ(keep, std::vector<std::string>{"untouched"});
-    EXPECT_FALSE(f.GetFileList("zero.pfs", keep));
-    EXPECT_TRUE(keep.empty());
+}
+
+TEST_F(PackFileTest, APartlyReadIndexStaysRefused) {
+    // The root archive claims two records and holds one: its "system.ini" is missing on
+    // the first open and on every later one, and the log says why once.
+    m_dir.Write("root.pfs", Pf0({{"system.ini", "[SYSTEM]\n"}}, 2));
+    std::vector<std::string> log;
+    CLogWindow::SetLineSink([&](const std::string& line) { log.push_back(line); });
+    CPackFile f;
+    EXPECT_TRUE(f.Open("system.ini"));
+    EXPECT_TRUE(f.Open("system.ini"));
+    EXPECT_TRUE(f.LoadArchive("root.pfs"));
+    std::vector<std::string> names;
+    EXPECT_TRUE(f.GetFileList("root.pfs", names));
+    CLogWindow::SetLineSink(nullptr);
+    EXPECT_EQ(std::count_if(log.begin(), log.end(),
+                            [](const std::string& l) { return l.find("root.pfs: archive index is truncated") != std::string::npos; }),
+              1);
+}
+
+TEST_F(PackFileTest, BrokenRecordBlocksDoNotOpen) {
+    // "pf2" index: each entry's record is a nested block; a block that cannot hold the
+    // record leaves its entry out instead of opening it as an empty file.
+    auto str = [](const std::string& v) { return Int32(static_cast<int32_t>(v.size())) + v; };
+    const std::string good = str(Int32(0) + str("x.pfs") + Int32(0) + Int32(4));  // the archive's first 4 bytes
+    struct Case {
+        const char* what;
+        std::string block;  // the broken entry's block, its length included
+    } cases[] = {
+        {"empty block", str("")},
+        {"only the member index", str(Int32(0))},
+        {"container longer than the block", str(Int32(0) + Int32(100) + "x" + Int32(0) + Int32(4))},
+        {"start and size cut short", str(Int32(0) + str("x.pfs") + Int32(0))},
+        {"block longer than the index", Int32(1000) + Int32(0)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CPackFile::ClearArchives();
+        const std::string image = Int32(0) + Int32(2) + str("good.txt") + good + str("bad.txt") + c.block;
+        const std::string archive = "pf2" + Int32(static_cast<int32_t>(image.size())) + image;
+        m_dir.Write("broken.pfs", archive);
+        std::vector<std::string> log;
+        CLogWindow::SetLineSink([&](const std::string& line) { log.push_back(line); });
+        CPackFile f;
+        EXPECT_TRUE(f.Open("broken\\bad.txt"));
+        ASSERT_FALSE(f.Open("broken\\good.txt"));
+        EXPECT_EQ(ReadAll(f), archive.substr(0, 4));
+        CLogWindow::SetLineSink(nullptr);
+        EXPECT_EQ(log, std::vector<std::string>{"broken.pfs: 1 entries have a broken record and were skipped"});
+    }
+}
+
+TEST_F(PackFileTest, VolumesAreFoundFromOneFolderListing) {
+    struct CountingFileSystem : FakeFileSystem {
+        int stats = 0, opens = 0;
+        bool Stat(const std::string& path, SFileStatus& out) override {
+            ++stats;
+            return FakeFileSystem::Stat(path, out);
+        }
+        std::FILE* OpenRead(const std::string& path) override {
+            ++opens;
+            return FakeFileSystem::OpenRead(path);
+        }
+    } fs;
+    fs.AddFile("data.pfs", Pf0({{"a.txt", "a from main"}, {"b.txt", "b from main"}}));
+    fs.AddFile("data.pfs.000", Pf0({{"b.txt", "b from 000"}}));
+    fs.AddFile("DATA.PFS.002", Pf0({{"b.txt", "b from 002"}, {"c.txt", "c from 002"}}));
+    fs.AddFile("other.pfs.001", Pf0({{"d.txt", "not a volume of data.pfs"}}));
+    SetFileSystem(&fs);
+    ClearGamePathCache();
+    CPackFile f;
+    EXPECT_FALSE(f.LoadArchive("data.pfs"));
+    const int stats = fs.stats, opens = fs.opens, lists = fs.listCalls;
+    for (const auto& expected : {std::pair<const char*, const char*>{"data\\a.txt", "a from main"},
+                                 {"data\\b.txt", "b from 002"},
+                                 {"data\\c.txt", "c from 002"}}) {
+        ASSERT_FALSE(f.Open(expected.first)) << expected.first;
+        EXPECT_EQ(ReadAll(f), expected.second);
+    }
+    EXPECT_TRUE(f.Open("data\\d.txt"));
+    SetFileSystem(nullptr);
+    ClearGamePathCache();
+    // The main archive and its two volumes opened once each; no name was probed one by one.
+    EXPECT_EQ(opens, 3);
+    EXPECT_LE(lists, 1);
+    EXPECT_LT(stats, 40);
+}
+
+// A game's names are read in the encoding it declares, loose and packed alike.
+TEST_F(PackFileTest, NamesFollowTheDeclaredEncoding) {
+    struct Case {
+        const char* charset;
+        const char* stored;  // the file's path below the game folder, '/' between folders
+        const char* asked;   // the name the script gives
+        bool found;
+    } cases[] = {
+        // UTF-8 games: "あ" is E3 81 82, whose 0x82 must not swallow the '/' after it.
+        {"utf-8", "\xe3\x81\x82/sub.iet", "\xe3\x81\x82/sub.iet", true},
+        {"utf-8", "\xe3\x81\x82/sub.iet", "\xe3\x81\x82\\SUB.IET", true},
+        {"UTF-8", "\xe3\x82\xbd/\xe8\xa1\xa8.txt", "\xe3\x82\xbd\\\xe8\xa1\xa8.TXT", true},  // ソ\表
+        // Shift_JIS games: "ﾃ能" is C3 94 5C (valid UTF-8 up to the '\' trail byte).
+        {"Shift_JIS", "\xc3\x94\x5c/x.txt", "\xc3\x94\x5c\\x.txt", true},
+        {"", "\xc3\x94\x5c/x.txt", "\xc3\x94\x5c/X.TXT", true},
+        {"", "\xef\xbe\x83\xe8\x83\xbd/y.txt", "\xc3\x94\x5c\\y.txt", true},  // unpacked here in UTF-8
+        {"", "\xe3\x81\x82" "A.txt", "\x82\xa0" "a.txt", true},  // "あA" in UTF-8, asked as "あa" in Shift_JIS
+        {"", "\x83\x41.txt", "\x83\x61.txt", false},  // ア's trail byte 'A' is no letter
+    };
+    const std::string content = "the file";
+    int row = 0;
+    for (const Case& c : cases) {
+        const std::string loose = m_dir.Path() + "/loose" + std::to_string(row);
+        const std::string packed = m_dir.Path() + "/packed" + std::to_string(row);
+        ++row;
+        m_dir.Write("loose" + std::to_string(row - 1) + "/" + c.stored, content);
+        std::filesystem::create_directories(packed);
+        Pack("-k " + std::to_string(row % 4) + " " + loose + " " + packed + "/root.pfs");
+        for (const std::string& game : {loose, packed}) {
+            SCOPED_TRACE(std::string(c.charset) + " " + c.asked + " in " + game);
+            ChangeDirectory(game);
+            CPackFile::ClearArchives();
+            ScopedCharset charset(c.charset);
+            CPackFile f;
+            ASSERT_EQ(f.Open(c.asked), !c.found);
+            if (c.found) {
+                EXPECT_EQ(ReadAll(f), content);
+            }
+        }
+    }
+
+    // The root archive is read before "system.ini" declares UTF-8.
+    ChangeDirectory(m_dir.Path() + "/packed0");
+    CPackFile::ClearArchives();
+    CPackFile f;
+    {
+        ScopedCharset undeclared("");
+        EXPECT_TRUE(f.Open("system.ini"));
+    }
+    ScopedCharset utf8("utf-8");
+    ASSERT_FALSE(f.Open("\xe3\x81\x82/sub.iet"));
+    EXPECT_EQ(ReadAll(f), content);
 }
 
 TEST_F(PackFileTest, PackerRefusesBadRequests) {
     m_dir.Write("notexe.bin", "ELF and not MZ, long enough for a header .........");
-    for (const char* args : {"-k 4 src/img x.pfs", "src/missing x.pfs", "src/img", "-e notexe.bin src/img x.exe",
-                             "--bogus src/img x.pfs"}) {
-        std::string command = Kpack() + " " + args + " 2>/dev/null";
+    std::filesystem::create_directories(m_dir.Path() + "/empty/sub");
+    for (const char* args : {"-k 4 src/img x.pfs", "-k 1x src/img x.pfs", "-v abc src/img x.pfs", "-v 3x src/img x.pfs",
+                             "-v -1 src/img x.pfs", "-v 1001 src/img x.pfs", "-v", "empty x.pfs", "src/missing x.pfs",
+                             "src/img", "-e notexe.bin src/img x.exe", "--bogus src/img x.pfs"}) {
+        std::string command = Kpack() + " " + args + " 2>err.txt";
         EXPECT_NE(std::system(command.c_str()), 0) << args;
+        EXPECT_NE(kestrin_test::ReadFileBytes(m_dir.Path() + "/err.txt"), "") << args;  // says why
+        EXPECT_FALSE(std::filesystem::exists(m_dir.Path() + "/x.pfs")) << args;
     }
 }

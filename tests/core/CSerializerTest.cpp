@@ -128,6 +128,12 @@ TEST(CSerializer, KeyedImageBytes) {
     EXPECT_EQ(t, "ab");
     r.LoadInt(v, 1);
     EXPECT_EQ(v, 7);
+
+    // Without the index flag (the writer of index blocks): keys are not recorded and no
+    // index block goes in front.
+    CSerializer bare = CSerializer::CSerializerWithIndexFlag(false);
+    o.Save(&bare);
+    EXPECT_EQ(Image(bare), Bytes({7, 0, 0, 0, 2, 0, 0, 0, 'a', 'b'}));
 }
 
 TEST(CSerializer, NestedAndEdgeValues) {

@@ -1,5 +1,6 @@
 #include "CORE/StringHelpers.h"
 #include "CORE/Platform/FakeShellOpener.h"
+#include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -194,11 +195,31 @@ TEST(StringHelpers, PercentToFixed16) {
     EXPECT_EQ(PercentToFixed16(-2147483647 - 1), -2147483647 - 1);
 }
 
-TEST(StringHelpers, OpenWithShellGoesThroughTheService) {
+// The opener gets one UTF-8 target argument that it cannot take for an option.
+TEST(StringHelpers, OpenWithShellArgumentVector) {
+    struct Case {
+        const char* charset;
+        const char* target;
+        const char* argument;
+    } cases[] = {
+        {"", "https://example.com/a b;$(touch x)", "https://example.com/a b;$(touch x)"},
+        {"", "\x83\x5c\x95\x5c.html", "\xe3\x82\xbd\xe8\xa1\xa8.html"},  // ソ表 from Shift_JIS
+        {"utf-8", "\xe3\x82\xbd.html", "\xe3\x82\xbd.html"},
+        {"", "-x.html", "./-x.html"},
+        {"utf-8", "--help", "./--help"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        kestrin_test::ScopedCharset charset(c.charset);
+        FakeShellOpener fake;
+        SetShellOpener(&fake);
+        OpenWithShell(c.target);
+        SetShellOpener(nullptr);
+        EXPECT_EQ(fake.runs, (std::vector<std::vector<std::string>>{{"xdg-open", c.argument}}));
+    }
     FakeShellOpener fake;
     SetShellOpener(&fake);
-    OpenWithShell("https://example.com/a b;$(touch x)");
+    OpenWithShell("");
     SetShellOpener(nullptr);
-    ASSERT_EQ(fake.opened.size(), 1u);
-    EXPECT_EQ(fake.opened[0], "https://example.com/a b;$(touch x)");
+    EXPECT_TRUE(fake.runs.empty());
 }

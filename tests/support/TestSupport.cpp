@@ -1,5 +1,7 @@
 #include "support/TestSupport.h"
 
+#include "CORE/CDynamicVariables.h"
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -45,5 +47,12 @@ std::string ReadFileBytes(const std::string& path) {
 std::string TestDataPath(const std::string& relative) {
     return (fs::path(KESTRIN_SOURCE_DIR) / "tests" / "data" / relative).string();
 }
+
+ScopedCharset::ScopedCharset(const std::string& charset)
+    : m_previous(kestrin::CDynamicVariables::GetInstance()->GetString("ini.Charset")) {
+    kestrin::CDynamicVariables::GetInstance()->SetString("ini.Charset", charset);
+}
+
+ScopedCharset::~ScopedCharset() { kestrin::CDynamicVariables::GetInstance()->SetString("ini.Charset", m_previous); }
 
 }  // namespace kestrin_test

@@ -25,4 +25,16 @@ std::string ReadFileBytes(const std::string& path);
 // Path of a file below the source tree's tests/data folder.
 std::string TestDataPath(const std::string& relative);
 
+// Declares the game's encoding ("ini.Charset", as "system.ini" would) while it lives.
+class ScopedCharset {
+public:
+    explicit ScopedCharset(const std::string& charset);
+    ~ScopedCharset();
+    ScopedCharset(const ScopedCharset&) = delete;
+    ScopedCharset& operator=(const ScopedCharset&) = delete;
+
+private:
+    std::string m_previous;
+};
+
 }  // namespace kestrin_test

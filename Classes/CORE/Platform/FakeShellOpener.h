@@ -1,5 +1,5 @@
 #pragma once
-// Test double: records what would have been opened.
+// Test double: records the argument vectors that would have been run.
 #include "CORE/Platform/IShellOpener.h"
 
 #include <string>
@@ -9,8 +9,8 @@ namespace kestrin {
 
 class FakeShellOpener : public IShellOpener {
 public:
-    void Open(const std::string& target) override { opened.push_back(target); }
-    std::vector<std::string> opened;
+    void Run(const std::vector<std::string>& arguments) override { runs.push_back(arguments); }
+    std::vector<std::vector<std::string>> runs;
 };
 
 }  // namespace kestrin

@@ -1,7 +1,6 @@
 #include "CORE/Platform/PosixShellOpener.h"
 
 #include "CORE/CLogWindow.h"
-#include "CORE/StringHelpers.h"
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -32,15 +31,17 @@ void ReapChildren() {
 }
 }  // namespace
 
-void PosixShellOpener::Open(const std::string& target) {
+void PosixShellOpener::Run(const std::vector<std::string>& arguments) {
     ReapChildren();
-    // The target is one argument: nothing in it is interpreted by a shell.
-    std::string program = "xdg-open";
-    std::vector<char*> argv = {program.data(), const_cast<char*>(target.c_str()), nullptr};
+    if (arguments.empty()) return;
+    std::vector<std::string> copies = arguments;
+    std::vector<char*> argv;
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
     pid_t pid = 0;
-    int err = posix_spawnp(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ);
+    int err = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
     if (err != 0) {
-        LogPrintf("OpenWithShell: cannot start xdg-open: %s", std::strerror(err));
+        LogPrintf("OpenWithShell: cannot start %s: %s", argv[0], std::strerror(err));
         return;
     }
     g_children.push_back(pid);
@@ -52,10 +53,5 @@ IShellOpener* GetShellOpener() {
 }
 
 void SetShellOpener(IShellOpener* opener) { g_shellOpener = opener; }
-
-void OpenWithShell(const std::string& target) {
-    if (target.empty()) return;
-    GetShellOpener()->Open(target);
-}
 
 }  // namespace kestrin

@@ -3,10 +3,10 @@
 
 namespace kestrin {
 
-// Runs "xdg-open <target>" with an argument vector (no shell), without waiting for it.
+// Runs the opener with posix_spawnp (no shell), without waiting for it.
 class PosixShellOpener : public IShellOpener {
 public:
-    void Open(const std::string& target) override;
+    void Run(const std::vector<std::string>& arguments) override;
 };
 
 }  // namespace kestrin

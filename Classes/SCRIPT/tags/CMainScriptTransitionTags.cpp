@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "CORE/CFileName.h"
+#include "CORE/CGameFileNames.h"
 #include "CORE/StringHelpers.h"
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CMainScreen.h"
@@ -25,9 +26,7 @@ namespace {
 bool IsSaveFolderName(const std::string& name) {
     if (name.empty() || name[0] == '/' || name[0] == '\\') return false;
     if (name.size() >= 2 && name[1] == ':') return false;
-    std::vector<std::string> parts;
-    SplitString(StringReplaceAll(name, "\\", "/").c_str(), parts, "/");
-    for (const auto& part : parts) {
+    for (const auto& part : CGameFileNames::Split(CGameFileNames::ToNative(name), '/')) {
         if (part == "..") return false;
     }
     return true;
