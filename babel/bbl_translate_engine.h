@@ -114,6 +114,32 @@ protected:
                 open();
         }
         void put(unsigned unit) { *next_++ = static_cast<output_unit>(unit); }
+        // Several units at once: the window position is read and written once, which
+        // matters for bytes, whose stores may alias it.
+        void put(unsigned a, unsigned b)
+        {
+            output_unit* q = next_;
+            q[0] = static_cast<output_unit>(a);
+            q[1] = static_cast<output_unit>(b);
+            next_ = q + 2;
+        }
+        void put(unsigned a, unsigned b, unsigned c)
+        {
+            output_unit* q = next_;
+            q[0] = static_cast<output_unit>(a);
+            q[1] = static_cast<output_unit>(b);
+            q[2] = static_cast<output_unit>(c);
+            next_ = q + 3;
+        }
+        void put(unsigned a, unsigned b, unsigned c, unsigned d)
+        {
+            output_unit* q = next_;
+            q[0] = static_cast<output_unit>(a);
+            q[1] = static_cast<output_unit>(b);
+            q[2] = static_cast<output_unit>(c);
+            q[3] = static_cast<output_unit>(d);
+            next_ = q + 4;
+        }
         void put_substitute() { *next_++ = detail::substitute_unit<Out>::value; }
         void put(const char* bytes, std::size_t count)
         {

@@ -16,12 +16,9 @@ std::size_t unicode_to_euc_engine::translate_units(const char16_t* s, std::size_
         }
         const unsigned v = static_cast<unsigned>(unicode_to_euc_table.find(static_cast<int>(u)));
         if (v > 0xFFFF) {
-            buf.put(euc_jisx0212_lead);
-            buf.put((v >> 8) & 0xFF);
-            buf.put(v & 0xFF);
+            buf.put(euc_jisx0212_lead, (v >> 8) & 0xFF, v & 0xFF);
         } else if (v) {
-            buf.put(v >> 8);
-            buf.put(v & 0xFF);
+            buf.put(v >> 8, v & 0xFF);
         } else if (!is_private_use(u)) {
             buf.put_substitute();
         }

@@ -16,8 +16,7 @@ std::size_t unicode_to_sjis_cp932_engine::translate_units(const char16_t* s, std
         }
         const unsigned v = static_cast<unsigned>(unicode_to_sjis_cp932_table.find(static_cast<int>(u)));
         if (v > 0xFF) {
-            buf.put(v >> 8);
-            buf.put(v & 0xFF);
+            buf.put(v >> 8, v & 0xFF);
         } else if (v) {
             buf.put(v);
         } else if (!is_private_use(u)) {

@@ -27,17 +27,11 @@ std::size_t unicode_to_utf8_engine::translate_units(const char16_t* s, std::size
         ++p;
         // Unpaired surrogates are written as values of their own.
         if (v < 0x800) {
-            buf.put(0xC0 | (v >> 6));
-            buf.put(0x80 | (v & 0x3F));
+            buf.put(0xC0 | (v >> 6), 0x80 | (v & 0x3F));
         } else if (v < 0x10000) {
-            buf.put(0xE0 | (v >> 12));
-            buf.put(0x80 | ((v >> 6) & 0x3F));
-            buf.put(0x80 | (v & 0x3F));
+            buf.put(0xE0 | (v >> 12), 0x80 | ((v >> 6) & 0x3F), 0x80 | (v & 0x3F));
         } else {
-            buf.put(0xF0 | (v >> 18));
-            buf.put(0x80 | ((v >> 12) & 0x3F));
-            buf.put(0x80 | ((v >> 6) & 0x3F));
-            buf.put(0x80 | (v & 0x3F));
+            buf.put(0xF0 | (v >> 18), 0x80 | ((v >> 12) & 0x3F), 0x80 | ((v >> 6) & 0x3F), 0x80 | (v & 0x3F));
         }
     }
     return p;

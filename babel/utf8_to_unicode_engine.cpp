@@ -82,8 +82,7 @@ std::size_t utf8_to_unicode_engine::translate_units(const char* units, std::size
             buf.put(((b & 0x0Fu) << 12) | ((s[p + 1] & 0x3Fu) << 6) | (s[p + 2] & 0x3Fu));
         } else {
             const std::uint32_t v = ((b & 0x07u) << 18) | ((s[p + 1] & 0x3Fu) << 12) | ((s[p + 2] & 0x3Fu) << 6) | (s[p + 3] & 0x3Fu);
-            buf.put(0xD800 + ((v - 0x10000) >> 10));
-            buf.put(0xDC00 + (v & 0x3FF));
+            buf.put(0xD800 + ((v - 0x10000) >> 10), 0xDC00 + (v & 0x3FF));
         }
         p += k;
     }
