@@ -34,9 +34,12 @@ public:
     using input_unit = typename In::value_type;
     using output_unit = typename Out::value_type;
 
-    // Engines translate into a working buffer and append it to output once
-    // per chunk of this many units, never splitting a character.
+    // Engines write straight into output, through a window of a chunk of
+    // this many units (plus room for the longest conversion of one
+    // character) that output is grown by and cut back to what was written:
+    // no working buffer, no copies.
     static constexpr std::size_t default_chunk_limit = 1000;
+    static constexpr std::size_t longest_conversion = 16;
 
     ~bbl_translate_engine() override = default;
 
@@ -44,13 +47,33 @@ public:
     // output is not emptied first: a second call appends.
     const Out& convert(const In& input)
     {
-        pending_input = input;
-        translate();
+        pending_input.clear();
+        feed(input.data(), input.size());
         flush();
         return output;
     }
 
-    virtual void translate() = 0;
+    // Translates what is pending.
+    virtual void translate()
+    {
+        writer out(*this);
+        pending_input.erase(0, translate_units(pending_input.data(), pending_input.size(), out));
+    }
+
+    // Hands over more input and translates it: the same as appending it to
+    // pending_input and calling translate, without copying it when nothing
+    // is pending. Text fed in pieces converts as it would in one piece.
+    void feed(const input_unit* units, std::size_t count)
+    {
+        if (!pending_input.empty()) {
+            pending_input.append(units, count);
+            translate();
+            return;
+        }
+        writer out(*this);
+        const std::size_t taken = translate_units(units, count, out);
+        pending_input.assign(units + taken, count - taken);
+    }
 
     // Every unit still pending becomes one substitute.
     virtual void flush()
@@ -76,48 +99,82 @@ public:
     Out output;
 
 protected:
-    // The working buffer of one chunk, on the stack of translate. It holds the
-    // chunk limit plus the longest single conversion (an escape and a
-    // character in the ISO-2022-JP writers).
-    class chunk_buffer {
+    // The output window of translate_units.
+    class writer {
     public:
-        explicit chunk_buffer(bbl_translate_engine& engine)
-            : target_(engine.output), limit_(engine.chunk_limit_) {}
-        ~chunk_buffer() { append_to_output(); }
-        chunk_buffer(const chunk_buffer&) = delete;
-        chunk_buffer& operator=(const chunk_buffer&) = delete;
+        explicit writer(bbl_translate_engine& engine) : target_(engine.output), limit_(engine.chunk_limit_) {}
+        ~writer() { close(); }
+        writer(const writer&) = delete;
+        writer& operator=(const writer&) = delete;
 
-        // Called before each character: ends the chunk when it is full.
+        // Called before each character: a full chunk moves the window on.
         void begin_char()
         {
-            if (size_ >= limit_)
-                append_to_output();
+            if (next_ >= chunk_end_)
+                open();
         }
-        void put(unsigned unit) { data_[size_++] = static_cast<output_unit>(unit); }
-        void put_substitute() { data_[size_++] = detail::substitute_unit<Out>::value; }
+        void put(unsigned unit) { *next_++ = static_cast<output_unit>(unit); }
+        // Several units at once: the window position is read and written once, which
+        // matters for bytes, whose stores may alias it.
+        void put(unsigned a, unsigned b)
+        {
+            output_unit* q = next_;
+            q[0] = static_cast<output_unit>(a);
+            q[1] = static_cast<output_unit>(b);
+            next_ = q + 2;
+        }
+        void put(unsigned a, unsigned b, unsigned c)
+        {
+            output_unit* q = next_;
+            q[0] = static_cast<output_unit>(a);
+            q[1] = static_cast<output_unit>(b);
+            q[2] = static_cast<output_unit>(c);
+            next_ = q + 3;
+        }
+        void put(unsigned a, unsigned b, unsigned c, unsigned d)
+        {
+            output_unit* q = next_;
+            q[0] = static_cast<output_unit>(a);
+            q[1] = static_cast<output_unit>(b);
+            q[2] = static_cast<output_unit>(c);
+            q[3] = static_cast<output_unit>(d);
+            next_ = q + 4;
+        }
+        void put_substitute() { *next_++ = detail::substitute_unit<Out>::value; }
         void put(const char* bytes, std::size_t count)
         {
             for (std::size_t i = 0; i < count; ++i)
-                data_[size_++] = static_cast<output_unit>(bytes[i]);
-        }
-        // Appended by length: a chunk may contain NUL units.
-        void append_to_output()
-        {
-            if (size_) {
-                target_.append(data_, size_);
-                size_ = 0;
-            }
+                *next_++ = static_cast<output_unit>(bytes[i]);
         }
 
     private:
+        // Grows output by the window; within the reserved capacity this only
+        // sets the new units, which are overwritten while still in cache.
+        void open()
+        {
+            const std::size_t used = close();
+            target_.resize(used + limit_ + longest_conversion);
+            next_ = &target_[used];
+            chunk_end_ = next_ + limit_;
+        }
+        // Cuts output back to what was written; returns its size.
+        std::size_t close()
+        {
+            if (next_)
+                target_.resize(static_cast<std::size_t>(next_ - target_.data()));
+            next_ = chunk_end_ = nullptr;
+            return target_.size();
+        }
+
         Out& target_;
         std::size_t limit_;
-        std::size_t size_ = 0;
-        output_unit data_[default_chunk_limit + 16];
+        output_unit* next_ = nullptr;
+        output_unit* chunk_end_ = nullptr;
     };
 
-    // Drops the translated prefix of pending_input.
-    void consume_pending(std::size_t count) { pending_input.erase(0, count); }
+    // Translates the longest prefix of units[0, count) made of complete
+    // characters (and escapes) into out; returns its length.
+    virtual std::size_t translate_units(const input_unit* units, std::size_t count, writer& out) = 0;
 
 private:
     std::size_t chunk_limit_ = default_chunk_limit;

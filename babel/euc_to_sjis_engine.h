@@ -7,8 +7,8 @@ namespace babel {
 
 // EUC-JP to Shift_JIS by JIS row and cell.
 class euc_to_sjis_engine : public bbl_narrow_to_narrow {
-public:
-    void translate() override;
+protected:
+    std::size_t translate_units(const input_unit* units, std::size_t n, writer& out) override;
 };
 
 } // namespace babel

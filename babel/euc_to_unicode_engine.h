@@ -7,8 +7,8 @@ namespace babel {
 
 // EUC-JP (with JIS X 0212) to UTF-16.
 class euc_to_unicode_engine : public bbl_narrow_to_wide {
-public:
-    void translate() override;
+protected:
+    std::size_t translate_units(const input_unit* units, std::size_t n, writer& out) override;
 };
 
 } // namespace babel

@@ -8,12 +8,14 @@ namespace babel {
 // Shift_JIS to ISO-2022-JP.
 class sjis_to_jis_engine : public bbl_narrow_to_narrow {
 public:
-    void translate() override;
     void flush() override;
     void clear() override;
 
-    // Current character set (see bbl_iso2022jp.h), kept across chunks.
+    // Current character set (see bbl_iso2022jp.h), kept across calls.
     int mode = 0;
+
+protected:
+    std::size_t translate_units(const input_unit* units, std::size_t n, writer& out) override;
 };
 
 } // namespace babel

@@ -7,8 +7,8 @@ namespace babel {
 
 // UTF-16 to EUC-JP (with JIS X 0212).
 class unicode_to_euc_engine : public bbl_wide_to_narrow {
-public:
-    void translate() override;
+protected:
+    std::size_t translate_units(const input_unit* units, std::size_t n, writer& out) override;
 };
 
 } // namespace babel

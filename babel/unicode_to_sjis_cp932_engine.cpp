@@ -5,31 +5,25 @@
 
 namespace babel {
 
-void unicode_to_sjis_cp932_engine::translate()
+std::size_t unicode_to_sjis_cp932_engine::translate_units(const char16_t* s, std::size_t n, writer& buf)
 {
-    const char16_t* s = pending_input.data();
-    const std::size_t n = pending_input.size();
-    {
-        chunk_buffer buf(*this);
-        for (std::size_t p = 0; p < n; ++p) {
-            buf.begin_char();
-            const unsigned u = s[p];
-            if (u < 0x80) {
-                buf.put(u);
-                continue;
-            }
-            const unsigned v = static_cast<unsigned>(unicode_to_sjis_cp932_table.find(static_cast<int>(u)));
-            if (v > 0xFF) {
-                buf.put(v >> 8);
-                buf.put(v & 0xFF);
-            } else if (v) {
-                buf.put(v);
-            } else if (!is_private_use(u)) {
-                buf.put_substitute(); // also each half of a surrogate pair
-            }
+    for (std::size_t p = 0; p < n; ++p) {
+        buf.begin_char();
+        const unsigned u = s[p];
+        if (u < 0x80) {
+            buf.put(u);
+            continue;
+        }
+        const unsigned v = static_cast<unsigned>(unicode_to_sjis_cp932_table.find(static_cast<int>(u)));
+        if (v > 0xFF) {
+            buf.put(v >> 8, v & 0xFF);
+        } else if (v) {
+            buf.put(v);
+        } else if (!is_private_use(u)) {
+            buf.put_substitute(); // also each half of a surrogate pair
         }
     }
-    consume_pending(n);
+    return n;
 }
 
 } // namespace babel

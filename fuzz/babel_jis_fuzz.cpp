@@ -10,9 +10,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     using namespace babel_fuzz;
     const std::string text = Narrow(data, size);
     Check<babel::jis_to_sjis_engine>(text, size);
-    Check<babel::jis_to_euc_engine>(text, size + 1);
-    babel::jis_to_utf8(text);
-    babel::jis_to_unicode(text);
-    babel::utf8_to_jis(text);
+    const std::string euc = Check<babel::jis_to_euc_engine>(text, size + 1);
+    // The chains pass text along in slices: the same as the steps one by one.
+    const std::u16string wide = babel::euc_to_unicode(euc);
+    if (babel::jis_to_unicode(text) != wide || babel::jis_to_utf8(text) != babel::unicode_to_utf8(wide))
+        std::abort();
+    if (babel::utf8_to_jis(text) != babel::euc_to_jis(babel::utf8_to_euc(text)))
+        std::abort();
     return 0;
 }

@@ -15,15 +15,29 @@
 #include <filesystem>
 #include <string>
 
+#include <unistd.h>
+
 namespace {
 
-const std::string& ScratchFolder() {
-    static const std::string folder = [] {
-        std::filesystem::path p = std::filesystem::temp_directory_path() / "kestrin_loadfile_fuzz";
+// One folder per process, so that fuzzers running side by side never share files; removed
+// at exit.
+struct SScratchFolder {
+    std::string path;
+    SScratchFolder() {
+        std::filesystem::path p = std::filesystem::temp_directory_path() /
+                                  ("kestrin_loadfile_fuzz_" + std::to_string(getpid()));
         std::filesystem::create_directories(p);
-        return p.string();
-    }();
-    return folder;
+        path = p.string();
+    }
+    ~SScratchFolder() {
+        std::error_code ignored;
+        std::filesystem::remove_all(path, ignored);
+    }
+};
+
+const std::string& ScratchFolder() {
+    static const SScratchFolder folder;
+    return folder.path;
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // The multibyte walkers, splitters and the command-line parser over arbitrary bytes.
-// The first byte picks encoding and separators; the rest is the text.
+// The first byte picks encoding and separators; the rest is the text. URL encoding is
+// undone by URL decoding.
 #include "CORE/StartUp.h"
 #include "CORE/StringHelpers.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -26,7 +28,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kestrin::StringReplaceAll(text, "a", "aa");
     kestrin::ToLowerString(text);
     kestrin::UrlDecode(text);
-    kestrin::UrlEncode(text);
+    // Encoding then decoding gives the text back, every byte value included.
+    if (kestrin::UrlDecode(kestrin::UrlEncode(text)) != text) std::abort();
     kestrin::Base64Encode(text.data(), static_cast<unsigned>(text.size()));
     kestrin::ArgumentMap arguments;
     kestrin::ParseCommandLine(c, arguments);

@@ -26,6 +26,8 @@ void CIni::Parse(const char* text, size_t length) {
     if (p) {
         const void* nul = std::memchr(p, 0, length);
         if (nul) end = static_cast<const unsigned char*>(nul);
+        // Windows editors start UTF-8 files with a byte-order mark; it is no key text.
+        if (end - p >= 3 && p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) p += 3;
     }
 
     auto storeEntry = [&]() {

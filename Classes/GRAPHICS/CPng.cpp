@@ -61,7 +61,13 @@ void OnPngError(png_structp png, png_const_charp message) {
     png_longjmp(png, 1);
 }
 
-void OnPngWarning(png_structp, png_const_charp) {}
+// libpng only warns about a chunk longer than the chunk limit and then reads it anyway
+// (a text chunk declaring 2 GiB is allocated whole): that warning is an error here.
+// Other warnings (such as a known bad colour profile) leave the image readable.
+void OnPngWarning(png_structp png, png_const_charp message) {
+    if (message && std::strstr(message, "chunk data is too large"))
+        OnPngError(png, message);
+}
 
 // The libpng calls that may fail, each under its own setjmp with only trivial locals.
 bool ReadInfo(png_structp png, png_infop info) {
@@ -169,7 +175,10 @@ bool CPng::Decode(ISurface* surface, SSource& source) {
     for (int i = 0; i < textCount; ++i) {
         if (!texts[i].key)
             continue;
-        m_texts[texts[i].key] = texts[i].text ? std::string(texts[i].text, texts[i].text_length) : std::string();
+        // International text (iTXt) gives its length in itxt_length, text_length is 0.
+        const bool international = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE;
+        const size_t length = international ? texts[i].itxt_length : texts[i].text_length;
+        m_texts[texts[i].key] = texts[i].text ? std::string(texts[i].text, length) : std::string();
     }
     if (!surface)
         return false;

@@ -228,6 +228,8 @@ bool CScriptParser::Parse(const char* text) {
 
     const unsigned char* const base = reinterpret_cast<const unsigned char*>(text);
     const unsigned char* p = base;
+    // A UTF-8 byte-order mark (Windows editors write one) would make the first label text.
+    if (p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) p += 3;
     int state = kBetween;
     bool lineStart = true;
     auto error = [&]() {

@@ -1,7 +1,9 @@
 // The translate frame as the engines share it: pending input, flush, clear,
-// repeated convert, and output that does not depend on the chunk size.
+// repeated convert, and output that depends neither on the chunk size nor on
+// how the input is cut.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -58,8 +60,19 @@ std::u16string RandomUnits(std::mt19937& rng, std::size_t n)
     return s;
 }
 
+// Feeds the input in pieces of `piece` units, then flushes.
 template <class Engine>
-void ExpectChunkSizeIrrelevant(const typename Engine::input_string& input, const char* what)
+typename Engine::output_string ConvertInPieces(const typename Engine::input_string& input, std::size_t piece)
+{
+    Engine engine;
+    for (std::size_t at = 0; at < input.size(); at += piece)
+        engine.feed(input.data() + at, std::min(piece, input.size() - at));
+    engine.flush();
+    return engine.output;
+}
+
+template <class Engine>
+void ExpectChunkAndPieceSizeIrrelevant(const typename Engine::input_string& input, const char* what)
 {
     Engine reference;
     const auto expected = reference.convert(input);
@@ -67,21 +80,30 @@ void ExpectChunkSizeIrrelevant(const typename Engine::input_string& input, const
         Engine engine;
         engine.set_chunk_limit(limit);
         EXPECT_EQ(engine.convert(input), expected) << what << " with chunks of " << limit;
+        EXPECT_EQ(ConvertInPieces<Engine>(input, limit), expected) << what << " in pieces of " << limit;
     }
+    // The same through pending_input and translate.
+    Engine engine;
+    for (std::size_t at = 0; at < input.size(); at += 3) {
+        engine.pending_input.append(input, at, 3);
+        engine.translate();
+    }
+    engine.flush();
+    EXPECT_EQ(engine.output, expected) << what << " through translate";
 }
 
 template <class Engine>
-void ExpectChunkSizeIrrelevantOnRandomInput(std::mt19937& rng, const char* what)
+void ExpectChunkAndPieceSizeIrrelevantOnRandomInput(std::mt19937& rng, const char* what)
 {
     for (int round = 0; round < 20; ++round) {
         if constexpr (std::is_same_v<typename Engine::input_string, std::u16string>)
-            ExpectChunkSizeIrrelevant<Engine>(RandomUnits(rng, 1 + rng() % 3000), what);
+            ExpectChunkAndPieceSizeIrrelevant<Engine>(RandomUnits(rng, 1 + rng() % 3000), what);
         else
-            ExpectChunkSizeIrrelevant<Engine>(RandomBytes(rng, 1 + rng() % 3000), what);
+            ExpectChunkAndPieceSizeIrrelevant<Engine>(RandomBytes(rng, 1 + rng() % 3000), what);
     }
 }
 
-TEST(BabelEngine, ChunkSizeDoesNotChangeTheOutput)
+TEST(BabelEngine, ChunkSizeAndFeedingInPiecesDoNotChangeTheOutput)
 {
     const std::string sjis = MixedSjis();
     const std::string euc = babel::sjis_to_euc(sjis) + "\x8F\xA2\xB7\x8F\xA2\xC2" + babel::sjis_to_euc(sjis);
@@ -89,32 +111,58 @@ TEST(BabelEngine, ChunkSizeDoesNotChangeTheOutput)
     const std::string utf8 = babel::sjis_to_utf8(sjis) + "\xF0\x9F\x98\x80\xC3\x28\x80\xFE" + babel::sjis_to_utf8(sjis);
     const std::u16string wide = babel::utf8_to_unicode(utf8) + u"\xD800" "a\xDC00";
 
-    ExpectChunkSizeIrrelevant<babel::sjis_cp932_to_unicode_engine>(sjis, "sjis->unicode");
-    ExpectChunkSizeIrrelevant<babel::unicode_to_sjis_cp932_engine>(wide, "unicode->sjis");
-    ExpectChunkSizeIrrelevant<babel::euc_to_unicode_engine>(euc, "euc->unicode");
-    ExpectChunkSizeIrrelevant<babel::unicode_to_euc_engine>(wide, "unicode->euc");
-    ExpectChunkSizeIrrelevant<babel::sjis_to_euc_engine>(sjis, "sjis->euc");
-    ExpectChunkSizeIrrelevant<babel::euc_to_sjis_engine>(euc, "euc->sjis");
-    ExpectChunkSizeIrrelevant<babel::jis_to_sjis_engine>(jis, "jis->sjis");
-    ExpectChunkSizeIrrelevant<babel::jis_to_euc_engine>(jis, "jis->euc");
-    ExpectChunkSizeIrrelevant<babel::sjis_to_jis_engine>(sjis, "sjis->jis");
-    ExpectChunkSizeIrrelevant<babel::euc_to_jis_engine>(euc, "euc->jis");
-    ExpectChunkSizeIrrelevant<babel::utf8_to_unicode_engine>(utf8, "utf8->unicode");
-    ExpectChunkSizeIrrelevant<babel::unicode_to_utf8_engine>(wide, "unicode->utf8");
+    ExpectChunkAndPieceSizeIrrelevant<babel::sjis_cp932_to_unicode_engine>(sjis, "sjis->unicode");
+    ExpectChunkAndPieceSizeIrrelevant<babel::unicode_to_sjis_cp932_engine>(wide, "unicode->sjis");
+    ExpectChunkAndPieceSizeIrrelevant<babel::euc_to_unicode_engine>(euc, "euc->unicode");
+    ExpectChunkAndPieceSizeIrrelevant<babel::unicode_to_euc_engine>(wide, "unicode->euc");
+    ExpectChunkAndPieceSizeIrrelevant<babel::sjis_to_euc_engine>(sjis, "sjis->euc");
+    ExpectChunkAndPieceSizeIrrelevant<babel::euc_to_sjis_engine>(euc, "euc->sjis");
+    ExpectChunkAndPieceSizeIrrelevant<babel::jis_to_sjis_engine>(jis, "jis->sjis");
+    ExpectChunkAndPieceSizeIrrelevant<babel::jis_to_euc_engine>(jis, "jis->euc");
+    ExpectChunkAndPieceSizeIrrelevant<babel::sjis_to_jis_engine>(sjis, "sjis->jis");
+    ExpectChunkAndPieceSizeIrrelevant<babel::euc_to_jis_engine>(euc, "euc->jis");
+    ExpectChunkAndPieceSizeIrrelevant<babel::utf8_to_unicode_engine>(utf8, "utf8->unicode");
+    ExpectChunkAndPieceSizeIrrelevant<babel::unicode_to_utf8_engine>(wide, "unicode->utf8");
 
     std::mt19937 rng(20261210);
-    ExpectChunkSizeIrrelevantOnRandomInput<babel::sjis_cp932_to_unicode_engine>(rng, "sjis->unicode");
-    ExpectChunkSizeIrrelevantOnRandomInput<babel::unicode_to_sjis_cp932_engine>(rng, "unicode->sjis");
-    ExpectChunkSizeIrrelevantOnRandomInput<babel::euc_to_unicode_engine>(rng, "euc->unicode");
-    ExpectChunkSizeIrrelevantOnRandomInput<babel::unicode_to_euc_engine>(rng, "unicode->euc");
-    ExpectChunkSizeIrrelevantOnRandomInput<babel::sjis_to_euc_engine>(rng, "sjis->euc");
-    ExpectChunkSizeIrrelevantOnRandomInput<babel::euc_to_sjis_engine>(rng, "euc->sjis");
-    ExpectChunkSizeIrrelevantOnRandomInput<babel::jis_to_sjis_engine>(rng, "jis->sjis");
-    ExpectChunkSizeIrrelevantOnRandomInput<babel::jis_to_euc_engine>(rng, "jis->euc");
-    ExpectChunkSizeIrrelevantOnRandomInput<babel::sjis_to_jis_engine>(rng, "sjis->jis");
-    ExpectChunkSizeIrrelevantOnRandomInput<babel::euc_to_jis_engine>(rng, "euc->jis");
-    ExpectChunkSizeIrrelevantOnRandomInput<babel::utf8_to_unicode_engine>(rng, "utf8->unicode");
-    ExpectChunkSizeIrrelevantOnRandomInput<babel::unicode_to_utf8_engine>(rng, "unicode->utf8");
+    ExpectChunkAndPieceSizeIrrelevantOnRandomInput<babel::sjis_cp932_to_unicode_engine>(rng, "sjis->unicode");
+    ExpectChunkAndPieceSizeIrrelevantOnRandomInput<babel::unicode_to_sjis_cp932_engine>(rng, "unicode->sjis");
+    ExpectChunkAndPieceSizeIrrelevantOnRandomInput<babel::euc_to_unicode_engine>(rng, "euc->unicode");
+    ExpectChunkAndPieceSizeIrrelevantOnRandomInput<babel::unicode_to_euc_engine>(rng, "unicode->euc");
+    ExpectChunkAndPieceSizeIrrelevantOnRandomInput<babel::sjis_to_euc_engine>(rng, "sjis->euc");
+    ExpectChunkAndPieceSizeIrrelevantOnRandomInput<babel::euc_to_sjis_engine>(rng, "euc->sjis");
+    ExpectChunkAndPieceSizeIrrelevantOnRandomInput<babel::jis_to_sjis_engine>(rng, "jis->sjis");
+    ExpectChunkAndPieceSizeIrrelevantOnRandomInput<babel::jis_to_euc_engine>(rng, "jis->euc");
+    ExpectChunkAndPieceSizeIrrelevantOnRandomInput<babel::sjis_to_jis_engine>(rng, "sjis->jis");
+    ExpectChunkAndPieceSizeIrrelevantOnRandomInput<babel::euc_to_jis_engine>(rng, "euc->jis");
+    ExpectChunkAndPieceSizeIrrelevantOnRandomInput<babel::utf8_to_unicode_engine>(rng, "utf8->unicode");
+    ExpectChunkAndPieceSizeIrrelevantOnRandomInput<babel::unicode_to_utf8_engine>(rng, "unicode->utf8");
+}
+
+TEST(BabelEngine, ChainsGiveWhatTheirStepsGive)
+{
+    // The chained functions pass text along in slices; texts longer than a
+    // slice, with characters cut at every slice border, must come out as the
+    // steps done one after the other on whole strings.
+    std::mt19937 rng(1210);
+    std::string sjis;
+    while (sjis.size() < 70000)
+        sjis += MixedSjis();
+    const std::string utf8 = babel::sjis_to_utf8(sjis);
+    const std::string euc = babel::sjis_to_euc(sjis);
+    const std::string jis = babel::euc_to_jis(euc);
+    for (int round = 0; round < 4; ++round) {
+        const std::string noise = RandomBytes(rng, 40000 + rng() % 1000);
+        for (const std::string& text : {sjis.substr(round), utf8.substr(round), euc.substr(round), jis.substr(round), noise}) {
+            EXPECT_EQ(babel::sjis_to_utf8(text), babel::unicode_to_utf8(babel::sjis_cp932_to_unicode(text)));
+            EXPECT_EQ(babel::euc_to_utf8(text), babel::unicode_to_utf8(babel::euc_to_unicode(text)));
+            EXPECT_EQ(babel::jis_to_unicode(text), babel::euc_to_unicode(babel::jis_to_euc(text)));
+            EXPECT_EQ(babel::jis_to_utf8(text), babel::unicode_to_utf8(babel::euc_to_unicode(babel::jis_to_euc(text))));
+            EXPECT_EQ(babel::utf8_to_sjis(text), babel::unicode_to_sjis_cp932(babel::utf8_to_unicode(text)));
+            EXPECT_EQ(babel::utf8_to_euc(text), babel::unicode_to_euc(babel::utf8_to_unicode(text)));
+            EXPECT_EQ(babel::utf8_to_jis(text), babel::euc_to_jis(babel::unicode_to_euc(babel::utf8_to_unicode(text))));
+        }
+    }
 }
 
 TEST(BabelEngine, ConvertAppendsAndClearEmpties)

@@ -43,6 +43,9 @@ TEST(CIni, GrammarTable) {
         {"sjis trail bytes", "[\x95\x5c]\n\x95\x5c=\x81\x5b\x95\x5c\n", {{"\x95\x5c", "\x95\x5c", "\x81\x5b\x95\x5c"}}},
         {"sjis key with 3D trail", "\x83\x3d=1\n", {{"", "\x83\x3d", "1"}}},
         {"lead byte cut off", "k=\x95", {{"", "k", "\x95"}}},
+        // A UTF-8 byte-order mark at the start (Windows editors write one) is no text.
+        {"byte-order mark", "\xEF\xBB\xBF[SYSTEM]\nBOOT=start\n", {{"SYSTEM", "BOOT", "start"}}},
+        {"byte-order mark before a key", "\xEF\xBB\xBFk=v\n", {{"", "k", "v"}}},
     };
     for (const Case& c : cases) {
         CIni ini;
@@ -61,6 +64,11 @@ TEST(CIni, ParseClearsAndHonoursLength) {
     EXPECT_EQ(ini.GetString("A", "k"), "");
     EXPECT_EQ(ini.GetString("B", "k"), "2");
     EXPECT_EQ(ini.GetStringDefault("B", "extra", "none"), "none");
+    // A mark cut short by the length is no mark.
+    ini.Parse("\xEF\xBB\xBF[C]\nk=3\n", 2);
+    EXPECT_FALSE(ini.GetSections().count("C"));
+    ini.Parse("\xEF\xBB\xBF[C]\nk=3\n", 11);
+    EXPECT_EQ(ini.GetString("C", "k"), "3");
     ini.Parse(nullptr);
     EXPECT_TRUE(ini.GetSections().count(""));
 }

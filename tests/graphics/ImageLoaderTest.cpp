@@ -1,5 +1,6 @@
 #include "CORE/CFile.h"
 #include "CORE/CFileFactory.h"
+#include "CORE/CLogWindow.h"
 #include "CORE/COruPackFileFactory.h"
 #include "CORE/CPackFile.h"
 #include "CORE/FileFunctions.h"
@@ -145,6 +146,54 @@ TEST(CPng, HeaderOnlyReadFillsTheTexts) {
     ASSERT_EQ(reader.GetTexts().count("Title"), 1u);
     EXPECT_EQ(reader.GetTexts().at("Title"), "Kestrin");
     EXPECT_EQ(reader.GetTexts().at("comment"), "hello world");
+}
+
+TEST(CPng, ReadsInternationalTexts) {
+    // iTXt: keyword, compression flag and method, language, translated keyword, text.
+    const std::string plain = std::string("Title\0\0\0ja\0\xE9\xA1\x8C\0", 15) + "\xE5\x90\xBE\xE8\xBC\xA9 cat";
+    const std::string long_text(300, 'k');
+    std::vector<unsigned char> packed(compressBound(uLong(long_text.size())));
+    uLongf packedSize = uLongf(packed.size());
+    ASSERT_EQ(compress(packed.data(), &packedSize, Bytes(long_text), uLong(long_text.size())), Z_OK);
+    const std::string zipped =
+        std::string("Note\0\x01\0\0\0", 9) + std::string(reinterpret_cast<char*>(packed.data()), packedSize);
+    const std::string good = Fixture("png/rgb.png");
+    const size_t afterHeader = 8 + 25;
+    const std::string bytes = good.substr(0, afterHeader) + Chunk("iTXt", plain) + Chunk("iTXt", zipped) +
+                              Chunk("tEXt", std::string("Plain\0old", 9)) + good.substr(afterHeader);
+    for (bool withSurface : {false, true}) {
+        SCOPED_TRACE(withSurface);
+        CPng png;
+        CSurface s;
+        ASSERT_FALSE(png.LoadFromMemory(withSurface ? &s : nullptr, Bytes(bytes), bytes.size()));
+        const auto& texts = png.GetTexts();
+        ASSERT_EQ(texts.size(), 3u);
+        EXPECT_EQ(texts.at("Title"), "\xE5\x90\xBE\xE8\xBC\xA9 cat");
+        EXPECT_EQ(texts.at("Note"), long_text);
+        EXPECT_EQ(texts.at("Plain"), "old");
+    }
+}
+
+TEST(CPng, RefusesTextChunksLongerThanTheLimitWithoutReadingThem) {
+    // 41 bytes: a text chunk announcing nearly 2 GiB right after the header. libpng would
+    // allocate all of it before finding the file short; the loader stops at the length.
+    std::vector<std::string> log;
+    CLogWindow::SetLineSink([&log](const std::string& line) { log.push_back(line); });
+    const std::string header = Fixture("png/rgb.png").substr(0, 8 + 25);
+    for (const char* type : {"tEXt", "zTXt", "iTXt"}) {
+        SCOPED_TRACE(type);
+        const std::string bytes = header + std::string("\x7f\xff\xff\xf0", 4) + type;
+        ASSERT_EQ(bytes.size(), 41u);
+        for (bool withSurface : {false, true}) {
+            log.clear();
+            CPng png;
+            CSurface s;
+            EXPECT_TRUE(png.LoadFromMemory(withSurface ? &s : nullptr, Bytes(bytes), bytes.size()));
+            ASSERT_EQ(log.size(), 1u);
+            EXPECT_NE(log[0].find("chunk data is too large"), std::string::npos) << log[0];
+        }
+    }
+    CLogWindow::SetLineSink(nullptr);
 }
 
 TEST(CPng, EncodesSurfacesWithTexts) {

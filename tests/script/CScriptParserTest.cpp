@@ -1,8 +1,11 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "SCRIPT/COruParser.h"
 #include "SCRIPT/CScriptParser.h"
 #include "ScriptTestSupport.h"
 
@@ -77,6 +80,9 @@ const Case kCases[] = {
     {"[lua]never closed", ""},
     {"[lua]x[/lu", ""},
     {"[lua]x[/lua", ""},
+    // A UTF-8 byte-order mark at the start is skipped: the first label stays a label.
+    {"\xEF\xBB\xBF*start\n[r]", "1@1 start | 2@2 r"},
+    {"\xEF\xBB\xBF", ""},
 };
 
 TEST(CScriptParser, ParsesTheTableOfScripts) {
@@ -149,13 +155,22 @@ TEST(CScriptParser, RaisesLineEventsInOrder) {
 }
 
 TEST(CScriptParser, NeverReadsPastTheEndOfTheText) {
-    // Each text ends in the middle of something; ASan checks the reads.
+    // Each text ends in the middle of something. Each is parsed from a heap block of exactly
+    // its size and terminator, so that ASan sees a read past the end.
     const char* texts[] = {"\x82", "x\x82", "[a \x82", "\\", "x\\", "[a b=\\", "[a b=\"\\", "/*\x82",
-                           ";\x82", "*\x82", "open \x82", "[lua]\x82", "open a\\", "\xE3\x81"};
+                           ";\x82", "*\x82", "open \x82", "[lua]\x82", "open a\\", "\xE3\x81",
+                           "\xEF", "\xEF\xBB", "[lua]x[/lu", "open a,", "[a b=\"x"};
     for (const char* t : texts) {
+        const size_t size = std::strlen(t) + 1;
         for (int encoding = 0; encoding < 3; ++encoding) {
-            std::string owned(t);  // exact size: the terminator is the only byte after the text
-            ParseToDump(owned, nullptr, encoding);
+            std::unique_ptr<char[]> block(new char[size]);
+            std::memcpy(block.get(), t, size);
+            kestrin::COruParser parser(nullptr);
+            parser.SetEncoding(encoding);
+            parser.Parse(block.get());
+            Recorder events;
+            events.SetEncoding(encoding);
+            events.Parse(block.get());
         }
     }
 }
