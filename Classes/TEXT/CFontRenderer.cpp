@@ -212,7 +212,7 @@ int32_t CFontRenderer::GetCharCode(const char* text) const {
     switch (m_charset) {
         case kEncodingShiftJis:
         case kEncodingEucJp:
-            if (IsLeadByte(p[0], nullptr, m_charset) && p[1] != 0) return p[0] * 256 + p[1];
+            if (IsLeadByte(p[0], nullptr, m_charset)) return p[0] * 256 + p[1];
             return p[0];
         case kEncodingUtf8: {
             int ones = 0;
@@ -331,43 +331,48 @@ CFontRenderer::CClippedSurface CFontRenderer::GetGlyph(uint16_t code, uint32_t c
     const int32_t cw = rect.GetWidth();
     const int32_t ch = rect.GetHeight();
     const SColour text(color), shade(shadowColor), rim(outlineColor);
-    auto lines = [&](int32_t offset, const std::function<void(int32_t row)>& fill) {
-        if (underline) ForRows(m_underlineRow + offset, m_underlineSize, ch, [&](int32_t row, int32_t) { fill(row); });
-        if (strikeout) ForRows(m_strikeoutRow + offset, m_strikeoutSize, ch, [&](int32_t row, int32_t) { fill(row); });
-    };
+    page.Lock();
+    std::vector<uint8_t*> rows(static_cast<size_t>(ch));
+    for (int32_t y = 0; y < ch; ++y) rows[size_t(y)] = page.GetLine(rect.GetY() + y) + 4 * rect.GetX();
+    auto px = [&](int32_t x, int32_t y) { return rows[size_t(y)] + 4 * x; };
     auto solidRow = [&](int32_t row, const SColour& c) {
         for (int32_t x = 0; x < cw; ++x) {
-            uint8_t* p = Pixel(page, rect, x, row);
+            uint8_t* p = px(x, row);
             p[0] = c.b, p[1] = c.g, p[2] = c.r, p[3] = 255;
         }
     };
+    auto lines = [&](int32_t offset, const SColour& c) {
+        if (underline) ForRows(m_underlineRow + offset, m_underlineSize, ch, [&](int32_t row, int32_t) { solidRow(row, c); });
+        if (strikeout) ForRows(m_strikeoutRow + offset, m_strikeoutSize, ch, [&](int32_t row, int32_t) { solidRow(row, c); });
+    };
+    const uint8_t* source = alpha.data();
 
-    page.Lock();
     if (shadow) {
-        for (int32_t y = 0; y < h; ++y) {
-            for (int32_t x = 0; x < w; ++x) {
-                const int32_t px = x0 + x + s, py = y0 + y + s;
-                if (px >= cw || py >= ch) continue;
-                const unsigned a = alpha[size_t(y) * size_t(w) + size_t(x)];
-                uint8_t* p = Pixel(page, rect, px, py);
+        for (int32_t y = 0; y < h && y0 + y + s < ch; ++y) {
+            for (int32_t x = 0; x < w && x0 + x + s < cw; ++x) {
+                const unsigned a = source[size_t(y) * size_t(w) + size_t(x)];
+                uint8_t* p = px(x0 + x + s, y0 + y + s);
                 p[0] = uint8_t(shade.b * a >> 8), p[1] = uint8_t(shade.g * a >> 8), p[2] = uint8_t(shade.r * a >> 8);
                 p[3] = uint8_t(a);
             }
         }
-        lines(s, [&](int32_t row) { solidRow(row, shade); });
+        lines(s, shade);
     }
     if (outline) {
         std::vector<uint8_t> mask(size_t(cw) * size_t(ch), 0);
         for (int32_t y = 0; y < h; ++y) {
             for (int32_t x = 0; x < w; ++x) {
-                const uint8_t a = alpha[size_t(y) * size_t(w) + size_t(x)];
+                const uint8_t a = source[size_t(y) * size_t(w) + size_t(x)];
                 if (a == 0) continue;
                 for (int32_t dy = 0; dy <= 2; ++dy) {
+                    const int32_t my = y0 + y + dy;
+                    if (my >= ch) break;
+                    uint8_t* maskRow = &mask[size_t(my) * size_t(cw)];
                     for (int32_t dx = 0; dx <= 2; ++dx) {
-                        const int32_t mx = x0 + x + dx, my = y0 + y + dy;
-                        if ((dx == 1 && dy == 1) || mx >= cw || my >= ch) continue;
-                        uint8_t& m = mask[size_t(my) * size_t(cw) + size_t(mx)];
-                        m = std::max(m, a);
+                        const int32_t mx = x0 + x + dx;
+                        if (mx >= cw) break;
+                        if (dx == 1 && dy == 1) continue;
+                        maskRow[mx] = std::max(maskRow[mx], a);
                     }
                 }
             }
@@ -381,9 +386,10 @@ CFontRenderer::CClippedSurface CFontRenderer::GetGlyph(uint16_t code, uint32_t c
         if (underline) maskLines(m_underlineRow, m_underlineSize);
         if (strikeout) maskLines(m_strikeoutRow, m_strikeoutSize);
         for (int32_t y = 0; y < ch; ++y) {
-            for (int32_t x = 0; x < cw; ++x) {
-                const unsigned m = mask[size_t(y) * size_t(cw) + size_t(x)];
-                uint8_t* p = Pixel(page, rect, x, y);
+            const uint8_t* maskRow = &mask[size_t(y) * size_t(cw)];
+            uint8_t* p = rows[size_t(y)];
+            for (int32_t x = 0; x < cw; ++x, p += 4) {
+                const unsigned m = maskRow[x];
                 if (shadow) {
                     p[0] = uint8_t((rim.b * m >> 8) + (p[0] * (255 - m) >> 8));
                     p[1] = uint8_t((rim.g * m >> 8) + (p[1] * (255 - m) >> 8));
@@ -396,12 +402,11 @@ CFontRenderer::CClippedSurface CFontRenderer::GetGlyph(uint16_t code, uint32_t c
             }
         }
     }
-    for (int32_t y = 0; y < h; ++y) {
-        for (int32_t x = 0; x < w; ++x) {
-            const int32_t px = x0 + x + g, py = y0 + y + g;
-            if (px >= cw || py >= ch) continue;
-            const unsigned a = alpha[size_t(y) * size_t(w) + size_t(x)];
-            uint8_t* p = Pixel(page, rect, px, py);
+    const uint8_t tc[3] = {text.b, text.g, text.r};
+    for (int32_t y = 0; y < h && y0 + y + g < ch; ++y) {
+        for (int32_t x = 0; x < w && x0 + x + g < cw; ++x) {
+            const unsigned a = source[size_t(y) * size_t(w) + size_t(x)];
+            uint8_t* p = px(x0 + x + g, y0 + y + g);
             if (!shadow && !outline) {
                 p[0] = text.b, p[1] = text.g, p[2] = text.r, p[3] = uint8_t(a);
                 continue;
@@ -412,7 +417,6 @@ CFontRenderer::CClippedSurface CFontRenderer::GetGlyph(uint16_t code, uint32_t c
             } else if (total != 0) {
                 // Back to straight colour from the premultiplied sum.
                 const double scale = total / 255.0;
-                const uint8_t tc[3] = {text.b, text.g, text.r};
                 for (int k = 0; k < 3; ++k) {
                     const double v = ((tc[k] * a >> 8) + (p[k] * (255 - a) >> 8)) / scale;
                     p[k] = uint8_t(std::min(255.0, v));
@@ -421,7 +425,7 @@ CFontRenderer::CClippedSurface CFontRenderer::GetGlyph(uint16_t code, uint32_t c
             p[3] = uint8_t(total);
         }
     }
-    lines(g, [&](int32_t row) { solidRow(row, text); });
+    lines(g, text);
     page.Unlock();
     return cache[key] = cell;
 }

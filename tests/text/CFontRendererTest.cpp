@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -8,6 +9,10 @@
 #include "CORE/Platform/FakeTextRasterizer.h"
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CSurfaceFactory.h"
+#include "GRAPHICS/Platform/CDxLayerFactory.h"
+#include "GRAPHICS/Platform/CDxRenderer.h"
+#include "GRAPHICS/Platform/CDxSurface.h"
+#include "GRAPHICS/Platform/FakeRenderDevice.h"
 #include "TEXT/CFontRenderer.h"
 #include "babel/babel.h"
 
@@ -252,7 +257,7 @@ TEST_F(FontRendererTest, CharacterCodes) {
         const char* text;
         int32_t code;
     } cases[] = {
-        {0, "A", 0x41},           {0, "\x82\xA0x", 0x82A0},   {0, "\xB1", 0xB1},          {0, "\x82", 0x82},
+        {0, "A", 0x41},           {0, "\x82\xA0x", 0x82A0},   {0, "\xB1", 0xB1},          {0, "\x82", 0x8200},
         {0, "", 0},               {1, "\xA4\xA2", 0xA4A2},    {1, "\x8E\xB1", 0x8EB1},    {2, "A", 0x41},
         {2, "\xE3\x81\x82", 0x3042}, {2, "\xF0\x9F\x98\x80", 0xF600}, {2, "\xC3\xA9", 0xE9}, {2, "\xE3\x81", 0xC1},
         {2, "\x80", 0x80},        {3, "A", 0},
@@ -309,4 +314,35 @@ TEST_F(FontRendererTest, EnumerateFontsFiltersAndSpeaksTheGameEncoding) {
     std::vector<std::string> list{"IPAGothic"};
     EnumerateFonts(list, true, false, true, false, 2);
     EXPECT_EQ(list, (std::vector<std::string>{"IPAGothic", "Bitmap Mono", "ＭＳ ゴシック"}));
+}
+
+TEST_F(FontRendererTest, HardwarePagesUploadOncePerFrame) {
+    // A frame lays out its new glyphs, then draws every cell: each page uploads at most once.
+    auto device = std::make_shared<FakeRenderDevice>(64, 48);
+    auto dx = std::make_shared<CDxRenderer>(device);
+    ASSERT_FALSE(dx->Init(1));
+    CDxSurfaceFactory pages(dx);
+    CFontRenderer r(&pages, &loaders, &files);
+    ASSERT_FALSE(r.OpenFont(false, kGothic, 128, 60, false, false, false, false));
+    r.SetCharset(2);
+    uint16_t code = 0x4E00;
+    for (int frame = 0; frame < 3; ++frame) {
+        SCOPED_TRACE(frame);
+        std::map<int, int32_t> before;
+        for (const auto& t : device->GetTextures()) before[t.first] = t.second.uploads;
+        std::vector<CFontRenderer::CClippedSurface> cells;
+        for (int i = 0; i < 100; ++i) cells.push_back(r.GetGlyph(code++, 0xFFFFFF, 0, 0));
+        for (auto& c : cells) {
+            ASSERT_FALSE(c.IsEmpty());
+            static_cast<CDxSurface*>(c.GetSurface().get())->GetTexture();
+        }
+        int touched = 0;
+        for (const auto& t : device->GetTextures()) {
+            const int32_t uploads = t.second.uploads - (before.count(t.first) ? before[t.first] : 0);
+            EXPECT_LE(uploads, 1);
+            touched += uploads;
+        }
+        EXPECT_GE(touched, 2);  // 100 cells of 60 x 60 fill more than one page
+    }
+    CFontRenderer::ResetCaches();
 }
