@@ -93,18 +93,20 @@ TEST_F(FontRendererTest, OpenFontTakesMetricsAndClearsEffectFlags) {
 
 TEST_F(FontRendererTest, PlainGlyphCellPlacesTheCoverageBelowTheAscent) {
     auto r = Make(24);
-    const auto cell = r->GetGlyph('A', 0x102030, 0, 0);
+    const auto cell = r->GetGlyph('a', 0x102030, 0, 0);
     ASSERT_FALSE(cell.IsEmpty());
     // Box 12 x 14, origin (1, 14): x0 = 1, y0 = ascent 19 - 14 = 5; advance 12.
     EXPECT_EQ(cell.GetRect().GetWidth(), 13);
     EXPECT_EQ(cell.GetRect().GetHeight(), 24);
     EXPECT_EQ(At(cell, 0, 0), (std::vector<int>{0, 0, 0, 0}));
-    for (auto [x, y] : {std::pair{0, 0}, {1, 0}, {11, 13}, {3, 2}, {0, 7}}) {
-        SCOPED_TRACE(x * 100 + y);
-        EXPECT_EQ(At(cell, 1 + x, 5 + y), (std::vector<int>{0x30, 0x20, 0x10, FakeAlpha(x, y, 'A')}));
+    // Levels of 'a' at (x, y) are (x + 3y + 32) mod 65: 64 gives full alpha, the rest 4 per level.
+    const struct {
+        int x, y, alpha;
+    } pixels[] = {{2, 10, 255}, {0, 11, 0}, {1, 11, 4}, {0, 0, 128}, {11, 13, 4 * ((11 + 39 + 32) % 65)}};
+    for (const auto& p : pixels) {
+        SCOPED_TRACE(std::to_string(p.x) + "," + std::to_string(p.y));
+        EXPECT_EQ(At(cell, 1 + p.x, 5 + p.y), (std::vector<int>{0x30, 0x20, 0x10, p.alpha}));
     }
-    // The level 64 is full alpha: 'A' is 65, so level 64 first appears at x + 3y = 64.
-    EXPECT_EQ(At(cell, 1 + 10, 5 + 18 - 5)[3], FakeAlpha(10, 13, 'A'));
 }
 
 TEST_F(FontRendererTest, ShadowAndOutlineWidenTheCellAndOffsetTheGlyph) {
@@ -118,10 +120,12 @@ TEST_F(FontRendererTest, ShadowAndOutlineWidenTheCellAndOffsetTheGlyph) {
     ASSERT_FALSE(b.IsEmpty());
     EXPECT_EQ(b.GetRect().GetWidth(), a.GetRect().GetWidth() + 3);
     EXPECT_EQ(b.GetRect().GetHeight(), a.GetRect().GetHeight() + 3);
-    // The glyph's first pixel (level 0x3042 % 65 = 5 at (0, 0)) sits at (1 + x0, 1 + y0) over
-    // the outline mask, and the shadow's last pixel at (3 + x0 + w - 1, 3 + y0 + h - 1).
+    // The glyph sits at (1, 1) past its plain place: its full pixel (21, 13) (level
+    // (21 + 39 + 0x3042) mod 65 = 64) is the text colour there.
     const int x0 = 1, y0 = 5, w = 22, h = 14;
     EXPECT_EQ(At(a, x0, y0)[3], FakeAlpha(0, 0, 0x3042));
+    EXPECT_EQ(At(a, x0 + 21, y0 + 13), (std::vector<int>{0xFF, 0xFF, 0xFF, 255}));
+    EXPECT_EQ(At(b, 1 + x0 + 21, 1 + y0 + 13), (std::vector<int>{0xFF, 0xFF, 0xFF, 255}));
     // The shadow's last pixel lies beyond every outline neighbour: the outline pass (mask 0,
     // shadow on) still scales it by 255 >> 8.
     const int sa = FakeAlpha(w - 1, h - 1, 0x3042);
