@@ -17,6 +17,7 @@ PACKAGES=(
   xvfb xauth x11-utils libgl1-mesa-dri libegl1 libegl-mesa0
   # reference tools used by tests and table generators
   imagemagick libjpeg-turbo-progs openssl coreutils python3 lua5.1 sox vorbis-tools
+  python3-freetype python3-fonttools
 )
 
 missing=()

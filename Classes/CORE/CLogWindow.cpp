@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "CORE/DisplayText.h"
-#include "CORE/Platform/FreeTypeTextRasterizer.h"
+#include "CORE/Platform/ITextRasterizer.h"
 #include "CORE/WindowMessages.h"
 
 namespace kestrin {
@@ -106,7 +106,7 @@ bool CLogWindow::Create(int x, int y, int width, int height, const char* classNa
     if (CWindow::Create(x, y, width, height, className, title, style, showCommand, parent)) return true;
     // The log is a tool window beside the game: it is never the main window.
     LeaveTopLevelList();
-    m_font = RasterizerFactory() ? RasterizerFactory()() : std::make_unique<FreeTypeTextRasterizer>();
+    m_font = RasterizerFactory() ? RasterizerFactory()() : MakeTextRasterizer();
     m_fontFamily.clear();
     if (m_font && !m_font->Open("MeiryoKe_Gothic", 17)) {
         m_lineHeight = 17;

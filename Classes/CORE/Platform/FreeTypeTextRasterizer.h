@@ -1,10 +1,13 @@
 #pragma once
-// Lines of text drawn with FreeType from a font that fontconfig finds.
+// The font service over FreeType, with faces found through fontconfig and the alias table.
 #include <memory>
 #include <unordered_map>
 #include <vector>
 
 #include "CORE/Platform/ITextRasterizer.h"
+
+struct FT_FaceRec_;
+struct FT_SizeRec_;
 
 namespace kestrin {
 
@@ -13,26 +16,33 @@ public:
     FreeTypeTextRasterizer();
     ~FreeTypeTextRasterizer() override;
 
-    bool Open(const std::string& family, int pixelHeight) override;
-    bool OpenFallback(int pixelHeight) override;
+    bool Open(const std::string& family, int cellHeight) override;
+    bool OpenFallback(int cellHeight) override;
+    bool OpenCell(const std::string& family, int charset, int cellHeight, bool bold, bool italic) override;
     std::string GetFamily() const override { return m_family; }
+    SMetrics GetMetrics() const override { return m_metrics; }
+    bool RenderGlyph(uint32_t codePoint, SGlyph& out) override;
+    void ListFamilies(std::vector<SFamily>& out) override;
     void DrawText(const std::string& utf8, uint32_t* pixels, int width, int height, int pitchPixels, int x, int y,
                   uint32_t colour) override;
 
+    // The Windows face name's installed family, or null when the name has no alias.
+    static const char* AliasOf(const std::string& family);
+
 private:
-    struct SGlyph {
-        int left = 0, top = 0, width = 0, rows = 0, advance = 0;
-        std::vector<unsigned char> coverage;
-    };
-    bool LoadFace(const std::string& file, int index, const std::string& family, int pixelHeight);
-    const SGlyph& Glyph(uint32_t codePoint);
+    struct SLocated;
+    bool Use(const SLocated& located, const std::string& family, int cellHeight, bool bold, bool italic);
+    const SGlyph& CachedGlyph(uint32_t codePoint);
     void Close();
 
-    struct SState;
-    std::unique_ptr<SState> m_state;
+    // Shared face and size of the process-wide registry (not owned).
+    FT_FaceRec_* m_face = nullptr;
+    FT_SizeRec_* m_size = nullptr;
+    bool m_bold = false;
+    bool m_italic = false;
     std::string m_family;
-    int m_ascent = 0;
-    std::unordered_map<uint32_t, SGlyph> m_glyphs;
+    SMetrics m_metrics;
+    std::unordered_map<uint32_t, SGlyph> m_glyphs;  // the log window's lines
 };
 
 }  // namespace kestrin

@@ -1,0 +1,146 @@
+// The glyph renderer on the real font service (FreeType, IPAGothic through "ＭＳ ゴシック"):
+// a cache hit, a miss at 24 px with shadow and outline, a cold page of 200 distinct kanji,
+// and the texture uploads a frame of new glyphs costs the hardware renderer per atlas page.
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CORE/CFileFactory.h"
+#include "CORE/Platform/ITextRasterizer.h"
+#include "GRAPHICS/CGraphicLoaders.h"
+#include "GRAPHICS/CSurfaceFactory.h"
+#include "GRAPHICS/Platform/CDxLayerFactory.h"
+#include "GRAPHICS/Platform/CDxRenderer.h"
+#include "GRAPHICS/Platform/CDxSurface.h"
+#include "GRAPHICS/Platform/FakeRenderDevice.h"
+#include "TEXT/CFontRenderer.h"
+
+using namespace kestrin;
+
+namespace {
+
+const std::string kGothic = "\x82\x6C\x82\x72\x20\x83\x53\x83\x56\x83\x62\x83\x4E";  // ＭＳ ゴシック
+
+// Shift_JIS codes of the first n kanji of JIS level 1 (from 0x889F, trail bytes 0x40-0xFC without 0x7F).
+std::vector<uint16_t> Kanji(size_t n) {
+    std::vector<uint16_t> codes;
+    for (unsigned lead = 0x88; codes.size() < n; ++lead)
+        for (unsigned trail = lead == 0x88 ? 0x9F : 0x40; trail <= 0xFC && codes.size() < n; ++trail)
+            if (trail != 0x7F) codes.push_back(uint16_t(lead << 8 | trail));
+    return codes;
+}
+
+struct Fonts {
+    CSurfaceFactory surfaces;
+    CFileFactory files;
+    CGraphicLoaders loaders{&files};
+    CFontRenderer renderer{&surfaces, &loaders, &files};
+    explicit Fonts(bool effects) {
+        renderer.OpenFont(false, kGothic, 128, 24, false, false, false, false);
+        renderer.SetShadow(effects);
+        renderer.SetOutline(effects);
+    }
+};
+
+void BM_GlyphCacheHit(benchmark::State& state) {
+    CFontRenderer::ResetCaches();
+    Fonts f(true);
+    const std::vector<uint16_t> codes = Kanji(64);
+    for (uint16_t c : codes) f.renderer.GetGlyph(c, 0xFFFFFF, 0, 0);
+    size_t i = 0;
+    for (auto _ : state) {
+        benchmark::DoNotOptimize(f.renderer.GetGlyph(codes[i++ & 63], 0xFFFFFF, 0, 0));
+    }
+    CFontRenderer::ResetCaches();
+}
+BENCHMARK(BM_GlyphCacheHit);
+
+void BM_GlyphMiss24ShadowOutline(benchmark::State& state) {
+    CFontRenderer::ResetCaches();
+    Fonts f(true);
+    const std::vector<uint16_t> codes = Kanji(256);
+    uint32_t n = 0;
+    for (auto _ : state) {
+        // A colour not seen yet makes every request a miss; the caches are dropped now and then.
+        if ((++n & 4095) == 0) {
+            state.PauseTiming();
+            CFontRenderer::ResetCaches();
+            state.ResumeTiming();
+        }
+        benchmark::DoNotOptimize(f.renderer.GetGlyph(codes[n & 255], n, 0x000000, 0x202020));
+    }
+    CFontRenderer::ResetCaches();
+}
+BENCHMARK(BM_GlyphMiss24ShadowOutline);
+
+void BM_ColdPage200Kanji(benchmark::State& state) {
+    Fonts f(true);
+    const std::vector<uint16_t> codes = Kanji(200);
+    for (auto _ : state) {
+        state.PauseTiming();
+        CFontRenderer::ResetCaches();
+        state.ResumeTiming();
+        for (uint16_t c : codes) benchmark::DoNotOptimize(f.renderer.GetGlyph(c, 0xFFFFFF, 0, 0x404040));
+    }
+    state.SetLabel(std::to_string(CFontRenderer::GetCachedGlyphCount()) + " cells");
+    CFontRenderer::ResetCaches();
+}
+BENCHMARK(BM_ColdPage200Kanji)->Unit(benchmark::kMillisecond);
+
+// One frame: 200 new glyphs are laid out, then every cell is drawn (each draw asks its page
+// for its texture). Counts texture uploads per page and frame on the hardware renderer.
+void BM_HardwareFrameOf200NewGlyphs(benchmark::State& state) {
+    auto device = std::make_shared<FakeRenderDevice>(640, 480);
+    auto dx = std::make_shared<CDxRenderer>(device);
+    if (dx->Init(1)) {
+        state.SkipWithError("no renderer");
+        return;
+    }
+    CDxSurfaceFactory surfaces(dx);
+    CFileFactory files;
+    CGraphicLoaders loaders(&files);
+    CFontRenderer renderer(&surfaces, &loaders, &files);
+    renderer.OpenFont(false, kGothic, 128, 24, false, false, false, false);
+    const std::vector<uint16_t> codes = Kanji(1000);
+    uint32_t frame = 0;
+    int32_t worst = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        std::map<int, int32_t> before;
+        for (const auto& t : device->GetTextures()) before[t.first] = t.second.uploads;
+        state.ResumeTiming();
+        std::vector<CFontRenderer::CClippedSurface> cells;
+        for (int i = 0; i < 200; ++i) cells.push_back(renderer.GetGlyph(codes[(frame * 200 + i) % 1000], frame, 0, 0));
+        for (auto& c : cells)
+            if (!c.IsEmpty()) benchmark::DoNotOptimize(static_cast<CDxSurface*>(c.GetSurface().get())->GetTexture());
+        state.PauseTiming();
+        for (const auto& t : device->GetTextures()) {
+            auto it = before.find(t.first);
+            worst = std::max(worst, t.second.uploads - (it == before.end() ? 0 : it->second));
+        }
+        if ((++frame & 15) == 0) CFontRenderer::ResetCaches();
+        state.ResumeTiming();
+    }
+    state.counters["max_uploads_per_page_per_frame"] = worst;
+    CFontRenderer::ResetCaches();
+}
+BENCHMARK(BM_HardwareFrameOf200NewGlyphs)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+namespace {
+
+// The font service alone: one kanji rasterised at 24 px (the share FreeType has in a miss).
+void BM_FreeTypeGlyph24(benchmark::State& state) {
+    std::unique_ptr<ITextRasterizer> font = MakeTextRasterizer();
+    font->OpenCell("ＭＳ ゴシック", ITextRasterizer::kShiftJisCharset, 24, false, false);
+    ITextRasterizer::SGlyph glyph;
+    uint32_t n = 0;
+    for (auto _ : state) benchmark::DoNotOptimize(font->RenderGlyph(0x4E00 + (n++ & 255), glyph));
+}
+BENCHMARK(BM_FreeTypeGlyph24);
+
+}  // namespace
