@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CORE/CDynamicVariables.h"
+#include "CORE/CGameFileNames.h"
 #include "CORE/COruPackFile.h"
 #include "CORE/FileFunctions.h"
 #include "CORE/GamePath.h"
@@ -59,11 +60,11 @@ bool FindRegularFile(const std::string& name, std::string& native) {
 
 bool NormalizeFolderName(const std::string& name, std::string& out) {
     out.clear();
-    const std::string native = ToNativeSeparators(name);
+    const std::string native = CGameFileNames::ToNative(name);
     if (!native.empty() && native[0] == '/') return false;
     if (native.size() >= 2 && std::isalpha(static_cast<unsigned char>(native[0])) && native[1] == ':') return false;
     std::vector<std::string> kept;
-    for (const std::string& element : SplitPathElements(native, '/')) {
+    for (const std::string& element : CGameFileNames::Split(native, '/')) {
         if (element.empty() || element == ".") continue;
         if (element == "..") {
             if (kept.empty()) return false;
