@@ -247,7 +247,7 @@ void CMainScreen::BuildRuleMask(ISurface* mask, ISurface* rule, int32_t threshol
         }
     }
     mask->Unlock();
-    rule->Unlock();
+    rule->UnlockReadOnly();
 }
 
 void CMainScreen::Flip() {

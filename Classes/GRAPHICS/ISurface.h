@@ -25,6 +25,8 @@ public:
     virtual int32_t GetBufferSize() const = 0;
     virtual void Lock() = 0;
     virtual void Unlock() = 0;
+    // Ends a lock in which the pixels were only read: nothing counts as changed.
+    virtual void UnlockReadOnly() { Unlock(); }
     // First byte of row y (0 <= y < height; not range-checked); null without pixels.
     virtual uint8_t* GetLine(int32_t y) = 0;
     // The pixel value (8-bit: the byte; 32-bit: the whole word); -1 without pixels.

@@ -26,6 +26,7 @@
 #include "GRAPHICS/Platform/CDxSurface.h"
 #include "GRAPHICS/Platform/FakeFramePresenter.h"
 #include "GRAPHICS/Platform/FakeRenderDevice.h"
+#include "graphics/LayerTestSupport.h"
 
 using namespace kestrin;
 
@@ -340,6 +341,35 @@ TEST(DxLayer, MaskGoesThroughTheScratchTargetInEveryMode) {
     auto mask32 = r.Surface(16, 16, ISurface::kPixel32Alpha);
     layer->SetMask(mask32);
     EXPECT_EQ(layer->GetMask(), mask32.get());
+}
+
+TEST(DxLayer, HitTestingReadsTheImageWithoutUploadingItAgain) {
+    // A layer with a mouse handler reads its image every frame; the image is uploaded (and
+    // keyed) once all the same.
+    for (int mode : {0, 3}) {
+        SCOPED_TRACE(mode);
+        layertest::FakeMouse mouse;
+        Rig r;
+        ASSERT_FALSE(r.dx->Init(1));
+        auto image = r.Surface(4, 4, ISurface::kPixel32Alpha);
+        image->Fill(0xFF102030u);
+        auto layer = r.Layer(image);
+        layer->SetLayerMode(mode);
+        layer->SetColorKey(0xFF00FF);
+        layer->SetInput(mouse.input);
+        int clicks = 0;
+        layer->SetOnRollOver([&]() { ++clicks; });
+        for (int frame = 0; frame < 3; ++frame) {
+            mouse.Frame(1, 1, false);
+            r.Draw(*layer);
+        }
+        EXPECT_EQ(clicks, 1);
+        EXPECT_EQ(r.device->FindTexture(image->GetTexture())->uploads, 1);
+        if (mode == 3) {
+            ASSERT_NE(layer->GetKeyedSurface(), nullptr);
+            EXPECT_EQ(r.device->FindTexture(layer->GetKeyedSurface()->GetTexture())->uploads, 1);
+        }
+    }
 }
 
 TEST(DxLayer, ColourKeyDrawsFromAKeyedCopyAndLeavesTheSharedImage) {

@@ -104,6 +104,11 @@ void CDxSurface::Unlock() {
     ++m_version;
 }
 
+void CDxSurface::UnlockReadOnly() {
+    if (m_locks > 0)
+        --m_locks;
+}
+
 uint8_t* CDxSurface::GetLine(int32_t y) {
     if (IsRenderTarget())
         return nullptr;

@@ -28,6 +28,7 @@ public:
     int32_t GetBufferSize() const override { return GetBytesPerPixel() * m_width * m_height; }
     void Lock() override;
     void Unlock() override;
+    void UnlockReadOnly() override;
     uint8_t* GetLine(int32_t y) override;
     void Fill(uint32_t value) override;
     void Clear() override { Fill(0); }
