@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "CORE/CPoint.h"
 #include "GRAPHICS/CDisplayObject.h"
 #include "GRAPHICS/CMatrix2D.h"
-#include "GRAPHICS/CPoint.h"
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/ILayer.h"
 

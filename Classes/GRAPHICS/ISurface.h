@@ -3,7 +3,7 @@
 // 1 32-bit blue, green, red, spare, 2 32-bit blue, green, red, alpha.
 #include <cstdint>
 
-#include "GRAPHICS/IPoint.h"
+#include "CORE/IPoint.h"
 #include "GRAPHICS/ISize.h"
 
 namespace kestrin {

@@ -23,7 +23,7 @@
 #include <vector>
 
 #include "CORE/ISerializable.h"
-#include "GRAPHICS/CPoint.h"
+#include "CORE/CPoint.h"
 #include "GRAPHICS/CTweenQueue.h"
 #include "SCRIPT/CScriptBlock.h"
 

@@ -10,6 +10,10 @@
 #include <vector>
 
 #include "CORE/CDynamicVariables.h"
+#include "GRAPHICS/CDxLayer.h"
+#include "GRAPHICS/CDxLayerFactory.h"
+#include "GRAPHICS/CDxRenderer.h"
+#include "GRAPHICS/CDxSurface.h"
 #include "GRAPHICS/CGdiRenderer.h"
 #include "GRAPHICS/CGraphicRenderer.h"
 #include "GRAPHICS/CLayerFactory.h"
@@ -20,10 +24,6 @@
 #include "GRAPHICS/CSurfaceFactory.h"
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/ISurfaceFactory.h"
-#include "GRAPHICS/Platform/CDxLayer.h"
-#include "GRAPHICS/Platform/CDxLayerFactory.h"
-#include "GRAPHICS/Platform/CDxRenderer.h"
-#include "GRAPHICS/Platform/CDxSurface.h"
 #include "GRAPHICS/Platform/FakeFramePresenter.h"
 #include "GRAPHICS/Platform/FakeRenderDevice.h"
 #include "graphics/LayerTestSupport.h"
@@ -82,7 +82,7 @@ TEST(DxRenderer, FrontChoosesTheHardwareRendererAndFallsBackToSoftware) {
         EXPECT_EQ(front.GetWidth(), 64);
         if (fails) {
             EXPECT_TRUE(std::regex_match(dx->GetLastError(),
-                                         std::regex(R"(Classes/GRAPHICS/Platform/CDxRenderer\(\d+\): )"
+                                         std::regex(R"(Classes/GRAPHICS/CDxRenderer\(\d+\): )"
                                                     R"(kestrin::CDxRenderer::Init\(\) RENDERERR_NOTAVAILABLE - )"
                                                     R"(The graphics device could not start: the fake device refuses to start)")))
                 << dx->GetLastError();

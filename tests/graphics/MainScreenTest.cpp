@@ -13,6 +13,7 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CGameWindow.h"
+#include "CORE/CPoint.h"
 #include "CORE/CWindow.h"
 #include "CORE/Platform/IFileSystem.h"
 #include "CORE/Platform/PosixFileSystem.h"
@@ -21,7 +22,6 @@
 #include "GRAPHICS/CGraphicRenderer.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
-#include "GRAPHICS/CPoint.h"
 #include "GRAPHICS/CPng.h"
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/CSurface.h"

@@ -1,6 +1,6 @@
 #include "GRAPHICS/CGdiRenderer.h"
+#include "CORE/CPoint.h"
 #include "GRAPHICS/CGraphicRenderer.h"
-#include "GRAPHICS/CPoint.h"
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/CSurfaceFactory.h"

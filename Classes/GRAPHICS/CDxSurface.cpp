@@ -1,15 +1,15 @@
-#include "GRAPHICS/Platform/CDxSurface.h"
+#include "GRAPHICS/CDxSurface.h"
 
 #include <vector>
 
 #include "CORE/CLogWindow.h"
-#include "GRAPHICS/Platform/CDxRenderer.h"
+#include "GRAPHICS/CDxRenderer.h"
 
 namespace kestrin {
 
 namespace {
 
-constexpr const char* kFile = "Classes/GRAPHICS/Platform/CDxSurface";
+constexpr const char* kFile = "Classes/GRAPHICS/CDxSurface";
 
 // c x a / 255, rounded.
 inline uint8_t Premultiply(uint32_t c, uint32_t a) {

@@ -1,4 +1,4 @@
-#include "GRAPHICS/Platform/CDxRenderer.h"
+#include "GRAPHICS/CDxRenderer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "CORE/CLogWindow.h"
-#include "GRAPHICS/Platform/CDxSurface.h"
+#include "GRAPHICS/CDxSurface.h"
 
 namespace kestrin {
 
 namespace {
 
-constexpr const char* kFile = "Classes/GRAPHICS/Platform/CDxRenderer";
+constexpr const char* kFile = "Classes/GRAPHICS/CDxRenderer";
 
 // Result names and their descriptions, as the error text shows them.
 constexpr const char* kNotAvailable = "RENDERERR_NOTAVAILABLE";

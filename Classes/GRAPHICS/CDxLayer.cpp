@@ -1,11 +1,11 @@
-#include "GRAPHICS/Platform/CDxLayer.h"
+#include "GRAPHICS/CDxLayer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "GRAPHICS/Platform/CDxRenderer.h"
-#include "GRAPHICS/Platform/CDxSurface.h"
+#include "GRAPHICS/CDxRenderer.h"
+#include "GRAPHICS/CDxSurface.h"
 
 namespace kestrin {
 
