@@ -10,7 +10,7 @@ namespace kestrin {
 
 class ISurface : public ISize {
 public:
-    enum PixelBits : int32_t { kPixel8 = 0, kPixel32 = 1, kPixel32Alpha = 2 };
+    enum PIXEL_BITS : int32_t { kPixel8 = 0, kPixel32 = 1, kPixel32Alpha = 2 };
     // Flags bit 0: the renderer can draw into the surface.
     enum Flags : int32_t { kRenderTarget = 1 };
 

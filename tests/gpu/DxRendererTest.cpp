@@ -423,7 +423,7 @@ TEST(DxRenderer, ResetDuringATransitionCapturesThePictureAgain) {
         ASSERT_FALSE(image->Init(8, 8, ISurface::kPixel32, 0));
         std::shared_ptr<ILayer> layer = screen.GetLayerFactory()->Create();
         layer->SetSurface(image);
-        screen.GetRootLayer()->AddChild("a", std::make_shared<COruLayer>(screen.GetSurfaceManager(), layer));
+        screen.GetRootLayer()->AddChild("a", COruLayer::COruLayerWithLayer(screen.GetSurfaceManager(), layer));
         screen.Flip();
         screen.SetInTransition(true);
         auto* picture = dynamic_cast<CDxSurface*>(screen.GetTransitionLayer()->GetSurface());
