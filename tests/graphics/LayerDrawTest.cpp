@@ -197,15 +197,26 @@ TEST_F(LayerDrawTest, LayerModesAndOpacity) {
     EXPECT_EQ(At(0, 0), 0x00808080u);
 }
 
-TEST_F(LayerDrawTest, GreyImagesAreNotDrawn) {
-    for (int mode = 0; mode <= 4; ++mode) {
+// An 8-bit image draws black with its bytes as alpha: it darkens the picture in the normal,
+// multiply and colour-key modes, and adding or screening black changes nothing.
+TEST_F(LayerDrawTest, GreyImagesDrawBlackWithTheirBytesAsAlpha) {
+    struct Case { int mode; uint32_t inside; } cases[] = {
+        {0, 0xFF1C1C1Cu}, {1, 0xFF808080u}, {2, 0xFF1C1C1Cu}, {3, 0xFF1C1C1Cu}, {4, 0xFF808080u},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        renderer->screen->Fill(0xFF808080u);
         CLayer l(renderer);
-        l.SetSurface(MakeSurface(4, 4, 0, [](int, int) { return 200u; }));
-        l.SetLayerMode(mode);
+        l.SetSurface(MakeSurface(4, 4, 0, [](int, int) { return 200u; }));  // 128 - 128 x 200 / 256 = 28
+        l.SetX(2);
+        l.SetY(2);
+        l.SetLayerMode(c.mode);
         l.Update(CMatrix2D(), 255.0f);
         l.Draw(CMatrix2D(), 255.0f);
+        EXPECT_EQ(At(2, 2), c.inside);
+        EXPECT_EQ(At(5, 5), c.inside);
+        EXPECT_EQ(CountNot(0xFF808080u), c.inside == 0xFF808080u ? 0 : 16);
     }
-    EXPECT_EQ(CountNot(0xFF000000u), 0);
 }
 
 // A parent's new scale reaches the child only in the update pass; the draw pass must still
