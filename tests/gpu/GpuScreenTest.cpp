@@ -68,7 +68,36 @@ double Psnr(CSurface& a, CSurface& b) {
     return mse == 0 ? std::numeric_limits<double>::infinity() : 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
-void ExpectLike(CSurface& shot, const std::string& name, double minimum) {
+// Each golden's floor, about 3 dB under what Mesa's llvmpipe reaches (in brackets): the device
+// filters and blends a step off here and there, while anything misplaced by a few pixels falls
+// far below (a ball moved by 6 pixels: about 32 dB).
+double Floor(const std::string& name) {
+    static const struct {
+        const char* name;
+        double floor;
+    } kFloors[] = {
+        {"anchor_rotation", 43.0},      // 46.8
+        {"mirror_clip_mask", 45.0},     // 48.0
+        {"layer_modes_opacity", 43.0},  // 46.8
+        {"group_alpha", 44.0},          // 47.2
+        {"letterbox_wide", 47.0},       // 50.0
+        {"letterbox_tall", 47.0},       // 50.0
+        {"sidecut_wide", 38.0},         // 41.4
+        {"scaled_exact", 37.0},         // 40.1
+        {"rule_t0", 45.0},              // 48.1
+        {"rule_t64", 42.0},             // 45.7
+        {"rule_t128", 41.0},            // 44.3
+        {"rule_t287", 40.0},            // 43.4
+    };
+    for (const auto& f : kFloors)
+        if (name == f.name)
+            return f.floor;
+    ADD_FAILURE() << "no floor for " << name;
+    return std::numeric_limits<double>::infinity();
+}
+
+void ExpectLike(CSurface& shot, const std::string& name) {
+    const double minimum = Floor(name);
     const std::string bytes = ReadFileBytes(TestDataPath("golden/" + name + ".png"));
     ASSERT_FALSE(bytes.empty()) << "missing golden image " << name;
     CPng png;
@@ -134,25 +163,25 @@ protected:
 TEST_F(GpuScreenTest, AnchorAndRotationMatchTheSoftwareGolden) {
     OPEN_OR_SKIP(64, 48, 64, 48);
     AnchorRotationScene();
-    ExpectLike(Frame(), "anchor_rotation", 30.0);
+    ExpectLike(Frame(), "anchor_rotation");
 }
 
 TEST_F(GpuScreenTest, MirrorClipAndMaskMatchTheSoftwareGolden) {
     OPEN_OR_SKIP(64, 48, 64, 48);
     MirrorClipMaskScene();
-    ExpectLike(Frame(), "mirror_clip_mask", 40.0);
+    ExpectLike(Frame(), "mirror_clip_mask");
 }
 
 TEST_F(GpuScreenTest, LayerModesAndOpacityMatchTheSoftwareGolden) {
     OPEN_OR_SKIP(96, 48, 96, 48);
     LayerModesScene();
-    ExpectLike(Frame(), "layer_modes_opacity", 40.0);
+    ExpectLike(Frame(), "layer_modes_opacity");
 }
 
 TEST_F(GpuScreenTest, GroupAlphaMatchesTheSoftwareGolden) {
     OPEN_OR_SKIP(64, 48, 64, 48);
     GroupAlphaScene();
-    ExpectLike(Frame(false), "group_alpha", 40.0);
+    ExpectLike(Frame(false), "group_alpha");
 }
 
 TEST_F(GpuScreenTest, LetterboxAndSideCutMatchTheSoftwareGoldens) {
@@ -160,7 +189,7 @@ TEST_F(GpuScreenTest, LetterboxAndSideCutMatchTheSoftwareGoldens) {
         SCOPED_TRACE(c.golden);
         OPEN_OR_SKIP(64, 48, c.cw, c.ch, c.sideCut);
         LetterboxScene();
-        ExpectLike(Frame(), c.golden, 30.0);
+        ExpectLike(Frame(), c.golden);
         Close();
     }
 }
@@ -170,7 +199,7 @@ TEST_F(GpuScreenTest, RuleTransitionsMatchTheSoftwareGoldens) {
         SCOPED_TRACE(t);
         OPEN_OR_SKIP(64, 48, 64, 48);
         RuleScene(t);
-        ExpectLike(Frame(false), "rule_t" + std::to_string(t < 0 ? 0 : t), 40.0);
+        ExpectLike(Frame(false), "rule_t" + std::to_string(t < 0 ? 0 : t));
         Close();
     }
 }
@@ -196,7 +225,7 @@ TEST_F(GpuScreenTest, DeviceResetRecreatesTargetsAndTheNextFrameIsRight) {
         EXPECT_EQ(picture->GetWidth(), 64);
         EXPECT_EQ(picture->GetHeight(), 48);
         EXPECT_EQ(picture->GetPixelBits(), ISurface::kPixel32);
-        ExpectLike(shot, "rule_t128", 40.0);
+        ExpectLike(shot, "rule_t128");
         Close();
     }
 }
