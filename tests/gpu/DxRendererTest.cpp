@@ -311,6 +311,41 @@ TEST(DxLayer, MirroredQuarterTurnsAndClipsAreDrawn) {
     EXPECT_FLOAT_EQ(d.corners[2].u, 1.0f);
 }
 
+// A filtered part of an image (a sprite-sheet cell) is drawn from a copy of just that part, so
+// that the filter cannot reach its neighbours; drawn texel for texel it needs no copy.
+TEST(DxLayer, FilteredClipsAreDrawnFromACopyOfTheCell) {
+    for (bool scaled : {false, true}) {
+        SCOPED_TRACE(scaled);
+        Rig r;
+        ASSERT_FALSE(r.dx->Init(1));
+        auto image = r.Surface(32, 16, ISurface::kPixel32Alpha);
+        auto layer = r.Layer(image);
+        layer->SetClip(CRect(16, 0, 16, 16, true));
+        if (scaled)
+            layer->SetXScale(3 * 65536);
+        r.Draw(*layer);
+        const auto& draws = r.device->GetDraws();
+        ASSERT_EQ(draws.size(), scaled ? 2u : 1u);
+        const FakeRenderDevice::SDraw& last = draws.back();
+        EXPECT_EQ(last.linear, scaled);
+        if (!scaled) {
+            EXPECT_EQ(last.texture, image->GetTexture());
+            EXPECT_FLOAT_EQ(last.corners[0].u, 0.5f);
+            continue;
+        }
+        EXPECT_EQ(draws[0].blend, EQuadBlend::kCopy);
+        EXPECT_EQ(draws[0].texture, image->GetTexture());
+        EXPECT_FLOAT_EQ(draws[0].corners[0].u, 0.5f);
+        EXPECT_FLOAT_EQ(draws[0].corners[2].u, 1.0f);
+        EXPECT_EQ(last.texture, draws[0].target);
+        EXPECT_EQ(r.device->FindTexture(last.texture)->width, 16);
+        EXPECT_EQ(r.device->FindTexture(last.texture)->height, 16);
+        EXPECT_FLOAT_EQ(last.corners[0].u, 0.0f);
+        EXPECT_FLOAT_EQ(last.corners[2].u, 1.0f);
+        EXPECT_FLOAT_EQ(last.corners[2].x, 48.0f);
+    }
+}
+
 TEST(DxLayer, MaskGoesThroughTheScratchTargetInEveryMode) {
     for (int mode : {0, 2, 4}) {
         Rig r;
