@@ -8,7 +8,7 @@
 
 #include "CORE/CGameApplication.h"
 #include "CORE/CGameWindow.h"
-#include "GRAPHICS/CPoint.h"
+#include "CORE/CPoint.h"
 
 namespace kestrin {
 

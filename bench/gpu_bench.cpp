@@ -12,10 +12,10 @@
 
 #include "CORE/Platform/FakeWindowSystem.h"
 #include "CORE/WindowMessages.h"
+#include "GRAPHICS/CDxLayer.h"
+#include "GRAPHICS/CDxRenderer.h"
+#include "GRAPHICS/CDxSurface.h"
 #include "GRAPHICS/CMatrix2D.h"
-#include "GRAPHICS/Platform/CDxLayer.h"
-#include "GRAPHICS/Platform/CDxRenderer.h"
-#include "GRAPHICS/Platform/CDxSurface.h"
 #include "GRAPHICS/Platform/SdlRenderDevice.h"
 
 using namespace kestrin;

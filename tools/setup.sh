@@ -7,6 +7,7 @@ PACKAGES=(
   # toolchain
   build-essential cmake ninja-build pkg-config clang libclang-rt-14-dev
   libgtest-dev libgmock-dev libbenchmark-dev
+  g++-aarch64-linux-gnu
   # engine libraries
   libsdl2-dev libfreetype-dev libfontconfig-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev

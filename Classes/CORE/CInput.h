@@ -5,8 +5,8 @@
 // numbers 0-255; 136 and 137 are one wheel notch forward and back.
 #include <cstdint>
 
+#include "CORE/CPoint.h"
 #include "CORE/Platform/IWindowSystem.h"
-#include "GRAPHICS/CPoint.h"
 
 namespace kestrin {
 

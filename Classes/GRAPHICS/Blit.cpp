@@ -1,6 +1,8 @@
 #include "GRAPHICS/Blit.h"
 
+#if defined(__SSE2__)
 #include <immintrin.h>
+#endif
 
 #include <algorithm>
 #include <cstring>
@@ -122,7 +124,11 @@ inline void Pixel(uint8_t* d, const uint8_t* s, int o, uint32_t key) {
     }
 }
 
-// ---- vector bodies: SSE2 (four pixels a step) everywhere, AVX2 (eight) where the CPU has it --
+// ---- vector bodies: SSE2 (four pixels a step) on x86, AVX2 (eight) where the CPU has it; other
+// processors run the scalar pixels ---------------------------------------------------------------
+
+#if defined(__SSE2__)
+#define KESTRIN_BLIT_HAVE_SSE2 1
 
 #define KESTRIN_BLIT_TARGET
 #define V __m128i
@@ -137,6 +143,7 @@ namespace sse2 {
 #undef VI
 #undef VSI
 #undef KESTRIN_BLIT_PIXELS
+#endif
 
 #if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
 #define KESTRIN_BLIT_TARGET __attribute__((target("avx2")))
@@ -160,7 +167,11 @@ void Row(uint8_t* dst, const uint8_t* src, int32_t n, int32_t opacity, uint32_t 
     if constexpr (K == kCopy) {
         std::memcpy(dst, src, static_cast<size_t>(n) * 4);
     } else {
+#ifdef KESTRIN_BLIT_HAVE_SSE2
         const int32_t done = sse2::Body<K>(dst, src, n, opacity, colorKey);
+#else
+        const int32_t done = 0;
+#endif
         for (int32_t i = done; i < n; ++i) Pixel<K>(dst + i * 4, src + i * 4, opacity, colorKey);
     }
 }
@@ -249,8 +260,12 @@ void Run(blit::Kernel kernel, ISurface* target, ISurface* source, const BlitPara
         if (!drow || !srow) break;
         rows[kernel](drow + dx * 4, srow + sx * 4, static_cast<int32_t>(w), o, key);
     }
-    if (target != source) target->Unlock();
-    source->Unlock();
+    if (target != source) {
+        target->Unlock();
+        source->UnlockReadOnly();
+    } else {
+        source->Unlock();
+    }
 }
 
 }  // namespace

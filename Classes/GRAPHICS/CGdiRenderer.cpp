@@ -5,12 +5,11 @@
 #include <cstring>
 
 #include "GRAPHICS/CRect.h"
-#include "GRAPHICS/Platform/SdlFramePresenter.h"
 
 namespace kestrin {
 
 CGdiRenderer::CGdiRenderer(std::shared_ptr<IFramePresenter> presenter)
-    : m_presenter(presenter ? std::move(presenter) : std::make_shared<SdlFramePresenter>()), m_renderTarget(this) {
+    : m_presenter(presenter ? std::move(presenter) : CreateFramePresenter()), m_renderTarget(this) {
     CSurface::Init(0, 0, kPixel32, 0);
 }
 

@@ -13,7 +13,7 @@ namespace kestrin {
 
 class CGdiRenderer : public CSurface, public IGraphicRenderer {
 public:
-    // Null presenter: the SDL window surface.
+    // Null presenter: the one CreateFramePresenter makes.
     explicit CGdiRenderer(std::shared_ptr<IFramePresenter> presenter = nullptr);
     ~CGdiRenderer() override;
 

@@ -1,6 +1,8 @@
 #include "GRAPHICS/CLayer.h"
 
+#if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
 
 #include <algorithm>
 #include <cmath>
@@ -30,25 +32,31 @@ struct SourceArea {
     const uint8_t* const* rows;  // image rows
     const uint8_t* const* maskRows;  // mask rows, or null
     int64_t left, top, right, bottom;
+    uint32_t outside;  // what 32-bit pixels outside the area become
 };
 
 // One target row: n pixels starting at fixed-point source position (u, v), stepping (du, dv).
 // The smooth samplers get (u, v) moved back by half a pixel: they weigh the four pixels around
 // the sample point, while the inside test looks at the pixel the point itself falls in.
-template <int kBpp, bool kSmooth, bool kMask>
+// kOpaque: the image has no alpha (its fourth byte is spare), so every pixel inside is opaque.
+template <int kBpp, bool kSmooth, bool kMask, bool kOpaque>
 void ResampleRow(uint8_t* out, int32_t n, int64_t u, int64_t v, int64_t du, int64_t dv, const SourceArea& a) {
     constexpr int64_t kHalf = kSmooth ? 0x8000 : 0;
     for (int32_t i = 0; i < n; ++i, u += du, v += dv, out += kBpp) {
         const int64_t px = (u + kHalf) >> 16;
         const int64_t py = (v + kHalf) >> 16;
         if (px < a.left || px > a.right || py < a.top || py > a.bottom) {
-            for (int b = 0; b < kBpp; ++b) out[b] = 0;
+            if constexpr (kBpp == 4)
+                std::memcpy(out, &a.outside, 4);
+            else
+                out[0] = 0;
             continue;
         }
         if constexpr (!kSmooth) {
             const uint8_t* s = a.rows[py] + px * kBpp;
             for (int b = 0; b < kBpp; ++b) out[b] = s[b];
-            if constexpr (kMask) out[3] = static_cast<uint8_t>((s[3] * (a.maskRows[py][px] + 1)) >> 8);
+            if constexpr (kOpaque) out[3] = 255;
+            if constexpr (kMask) out[3] = static_cast<uint8_t>((out[3] * (a.maskRows[py][px] + 1)) >> 8);
         } else {
             // The four neighbours, held at the edges of the area.
             const int64_t sx = u >> 16;
@@ -65,6 +73,7 @@ void ResampleRow(uint8_t* out, int32_t n, int64_t u, int64_t v, int64_t du, int6
             const uint8_t* p10 = a.rows[y0] + x1 * kBpp;
             const uint8_t* p01 = a.rows[y1] + x0 * kBpp;
             const uint8_t* p11 = a.rows[y1] + x1 * kBpp;
+#if defined(__SSE2__)
             if constexpr (kBpp == 4 && !kMask) {
                 if (x1 == x0 + 1) {
                     // Both pixels of a row pair in one load; the same sums in 16-bit lanes.
@@ -80,9 +89,11 @@ void ResampleRow(uint8_t* out, int32_t n, int64_t u, int64_t v, int64_t du, int6
                     sum = _mm_add_epi16(sum, _mm_srli_si128(sum, 8));
                     const int32_t pixel = _mm_cvtsi128_si32(_mm_packus_epi16(sum, sum));
                     std::memcpy(out, &pixel, 4);
+                    if constexpr (kOpaque) out[3] = 255;
                     continue;
                 }
             }
+#endif
             auto filter = [&](int b) {
                 return ((p00[b] * w00) >> 8) + ((p10[b] * w10) >> 8) + ((p01[b] * w01) >> 8) +
                        ((p11[b] * w11) >> 8);
@@ -93,9 +104,10 @@ void ResampleRow(uint8_t* out, int32_t n, int64_t u, int64_t v, int64_t du, int6
                 out[2] = static_cast<uint8_t>(filter(2));
                 const int32_t mk = ((a.maskRows[y0][x0] * w00) >> 8) + ((a.maskRows[y0][x1] * w10) >> 8) +
                                    ((a.maskRows[y1][x0] * w01) >> 8) + ((a.maskRows[y1][x1] * w11) >> 8);
-                out[3] = static_cast<uint8_t>((filter(3) * (mk + 1)) >> 8);
+                out[3] = static_cast<uint8_t>(((kOpaque ? 255 : filter(3)) * (mk + 1)) >> 8);
             } else {
                 for (int b = 0; b < kBpp; ++b) out[b] = static_cast<uint8_t>(filter(b));
+                if constexpr (kOpaque) out[3] = 255;
             }
         }
     }
@@ -103,10 +115,16 @@ void ResampleRow(uint8_t* out, int32_t n, int64_t u, int64_t v, int64_t du, int6
 
 using ResampleFn = void (*)(uint8_t*, int32_t, int64_t, int64_t, int64_t, int64_t, const SourceArea&);
 
-ResampleFn PickResampler(int32_t bytesPerPixel, bool smooth, bool mask) {
-    if (bytesPerPixel == 1) return smooth ? ResampleRow<1, true, false> : ResampleRow<1, false, false>;
-    if (mask) return smooth ? ResampleRow<4, true, true> : ResampleRow<4, false, true>;
-    return smooth ? ResampleRow<4, true, false> : ResampleRow<4, false, false>;
+template <bool kOpaque>
+ResampleFn PickResampler32(bool smooth, bool mask) {
+    if (mask) return smooth ? ResampleRow<4, true, true, kOpaque> : ResampleRow<4, false, true, kOpaque>;
+    return smooth ? ResampleRow<4, true, false, kOpaque> : ResampleRow<4, false, false, kOpaque>;
+}
+
+ResampleFn PickResampler(int32_t pixelBits, bool smooth, bool mask) {
+    if (pixelBits == ISurface::kPixel8)
+        return smooth ? ResampleRow<1, true, false, false> : ResampleRow<1, false, false, false>;
+    return pixelBits == ISurface::kPixel32 ? PickResampler32<true>(smooth, mask) : PickResampler32<false>(smooth, mask);
 }
 
 // Handlers may change or clear themselves: a copy is called.
@@ -146,7 +164,7 @@ void BlendAlphaOnly(ISurface* target, ISurface* source, const BlitParams& p, int
         for (int32_t x = 0; x < width; ++x) row[static_cast<size_t>(x) * 4 + 3] = s[p.srcX + x];
         blit::BlendRow(kernel, d + static_cast<size_t>(p.dstX) * 4, row.data(), width, o, 0);
     }
-    source->Unlock();
+    source->UnlockReadOnly();
     target->Unlock();
 }
 
@@ -304,7 +322,7 @@ bool CLayer::HitTest() {
         m_surface->Lock();
         const auto* row = reinterpret_cast<const uint8_t*>(m_surface->GetLine(static_cast<int32_t>(py)));
         if (row) alpha = row[px * 4 + 3];
-        m_surface->Unlock();
+        m_surface->UnlockReadOnly();
         if (!row) return false;
     }
     return alpha >= m_hitAlpha;
@@ -348,7 +366,8 @@ void CLayer::OnUpdate(const CMatrix2D&, float, int32_t) {
 bool CLayer::BuildKeyMatches(const BuildKey& k) const {
     const BuildKey& b = m_built;
     if (k.surface != b.surface || k.width != b.width || k.height != b.height || k.pixelBits != b.pixelBits ||
-        k.mask != b.mask || !k.clip.IsEqual(b.clip) || k.smooth != b.smooth || k.resampled != b.resampled)
+        k.mask != b.mask || !k.clip.IsEqual(b.clip) || k.smooth != b.smooth || k.resampled != b.resampled ||
+        k.outside != b.outside || k.outBits != b.outBits)
         return false;
     if (!k.resampled) return true;
     CMatrix2D now(k.a, k.b, 0, k.d, k.e, 0);
@@ -377,6 +396,24 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
     key.b = m.B();
     key.d = m.D();
     key.e = m.E();
+    // Outside the image is transparent, as on the hardware renderer: in the colour-key mode
+    // those pixels take the key; an image without alpha that leaves part of its box uncovered
+    // (turned, sheared, or clipped beyond its edges) is built with alpha. Covered boxes keep
+    // the plain copy, whose pixels the alpha blend would not reproduce exactly.
+    const int32_t bits = image->GetPixelBits();
+    const bool keyed = GetLayerMode() == 3;
+    key.outside = keyed ? static_cast<uint32_t>(m_colorKey) & 0xFFFFFFu : 0u;
+    key.outBits = bits;
+    if (bits == ISurface::kPixel32 && !mask && !keyed && key.resampled) {
+        const int32_t cw = clipInUse ? clip.GetWidth() : image->GetWidth();
+        const int32_t ch = clipInUse ? clip.GetHeight() : image->GetHeight();
+        auto tiny = [](double v) { return std::fabs(v) < 1.0 / 1024; };
+        const bool upright = (tiny(double(m.B()) * ch) && tiny(double(m.D()) * cw)) ||
+                             (tiny(double(m.A()) * cw) && tiny(double(m.E()) * ch));
+        const bool beyond = clipInUse && (clip.GetX() < 0 || clip.GetY() < 0 || clip.GetRight() >= image->GetWidth() ||
+                                          clip.GetBottom() >= image->GetHeight());
+        if (!upright || beyond) key.outBits = ISurface::kPixel32Alpha;
+    }
     bool rebuild = (flags & kDirtyContent) || !m_builtValid || !BuildKeyMatches(key);
     if (!m_transformChanged && !rebuild) return;
     m_transformChanged = false;
@@ -457,12 +494,11 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
         return drop();
 
     // The transformed image: reuse ours when nobody shares it and it has the right shape.
-    const int32_t bits = image->GetPixelBits();
     ISurface* out = m_transformed.get();
     if (!out || out == image || m_transformed.use_count() != 1 || out->GetWidth() != tw || out->GetHeight() != th ||
-        out->GetPixelBits() != bits) {
+        out->GetPixelBits() != key.outBits) {
         ResetSurfacePtr(m_transformed, new CSurface());
-        if (m_transformed->Init(tw, th, bits, 0)) return drop();
+        if (m_transformed->Init(tw, th, key.outBits, 0)) return drop();
         out = m_transformed.get();
     }
     m_transformedRect = CRect(static_cast<int32_t>(bl), static_cast<int32_t>(bt), tw, th, true);
@@ -477,6 +513,7 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
     area.top = std::max<int64_t>(cy, 0);
     area.right = std::min<int64_t>(clipInUse ? clip.GetRight() : image->GetWidth() - 1, image->GetWidth() - 1);
     area.bottom = std::min<int64_t>(clipInUse ? clip.GetBottom() : image->GetHeight() - 1, image->GetHeight() - 1);
+    area.outside = key.outside;
 
     const int32_t bpp = image->GetBytesPerPixel();
     image->Lock();
@@ -496,7 +533,7 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
     area.rows = rows.data();
     area.maskRows = mask ? maskRows.data() : nullptr;
     const bool filtered = key.smooth;
-    const ResampleFn row = PickResampler(bpp, filtered, mask != nullptr);
+    const ResampleFn row = PickResampler(bits, filtered, mask != nullptr);
 
     // Each target pixel samples the source at its centre; the filter weighs the pixels around
     // that point, so its origin is half a pixel back.
@@ -517,8 +554,8 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
         row(dst, tw, ToFixed(su), ToFixed(sv), du, dv, area);
     }
     out->Unlock();
-    if (mask) mask->Unlock();
-    image->Unlock();
+    if (mask) mask->UnlockReadOnly();
+    image->UnlockReadOnly();
 }
 
 void CLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t flags) {
@@ -542,7 +579,7 @@ void CLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t flags) {
     const float rounded = std::floor(alpha + 0.5f);
     const int32_t o = rounded >= 255.0f ? 255 : rounded <= 0.0f ? 0 : static_cast<int32_t>(rounded);
     if (o == 0) return;
-    const int32_t kind = UsableMask() ? 2 : m_surface->GetPixelBits();
+    const int32_t kind = UsableMask() ? 2 : source->GetPixelBits();
     if (kind == 0) {
         BlendAlphaOnly(target, source, p, GetLayerMode(), o);
         return;

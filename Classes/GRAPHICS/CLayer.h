@@ -5,9 +5,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "CORE/CPoint.h"
 #include "GRAPHICS/CDisplayObject.h"
 #include "GRAPHICS/CMatrix2D.h"
-#include "GRAPHICS/CPoint.h"
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/ILayer.h"
 
@@ -129,6 +129,8 @@ private:
         bool resampled = false;
         float a = 1, b = 0, d = 0, e = 1;  // the linear part it was resampled with
         bool partial = false;              // built only where it covers the render target
+        uint32_t outside = 0;              // what pixels outside the image became
+        int32_t outBits = -1;              // format of the transformed image
     };
     bool BuildKeyMatches(const BuildKey& key) const;
     BuildKey m_built;

@@ -12,6 +12,8 @@
 #include "CORE/CLogWindow.h"
 #include "CORE/COruPackFileFactory.h"
 #include "CORE/FileReplace.h"
+#include "GRAPHICS/CDxLayerFactory.h"
+#include "GRAPHICS/CDxRenderer.h"
 #include "GRAPHICS/CGdiRenderer.h"
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CGraphicRenderer.h"
@@ -27,8 +29,6 @@
 #include "GRAPHICS/ILayer.h"
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/ISurfaceFactory.h"
-#include "GRAPHICS/Platform/CDxLayerFactory.h"
-#include "GRAPHICS/Platform/CDxRenderer.h"
 #include "GRAPHICS/TweenRegistry.h"
 
 namespace kestrin {
@@ -247,7 +247,7 @@ void CMainScreen::BuildRuleMask(ISurface* mask, ISurface* rule, int32_t threshol
         }
     }
     mask->Unlock();
-    rule->Unlock();
+    rule->UnlockReadOnly();
 }
 
 void CMainScreen::Flip() {

@@ -17,6 +17,16 @@ COruLayer::COruLayer(const std::shared_ptr<CSurfaceManager>& surfaceManager,
 COruLayer::COruLayer(const std::shared_ptr<CSurfaceManager>& surfaceManager, const std::shared_ptr<ILayer>& layer)
     : CProgressiveLayerSet(layer), m_surfaceManager(surfaceManager) {}
 
+std::shared_ptr<COruLayer> COruLayer::COruLayerWithLayer(const std::shared_ptr<CSurfaceManager>& surfaceManager,
+                                                         const std::shared_ptr<ILayer>& layer) {
+    return std::make_shared<COruLayer>(surfaceManager, layer);
+}
+
+std::shared_ptr<COruLayer> COruLayer::COruLayerWithObject(const std::shared_ptr<CSurfaceManager>& surfaceManager,
+                                                          const std::shared_ptr<IDisplayObject>& object) {
+    return std::make_shared<COruLayer>(surfaceManager, object);
+}
+
 std::shared_ptr<COruLayer> COruLayer::COruLayerImmediate(const std::shared_ptr<CSurfaceManager>& surfaceManager,
                                                          const std::shared_ptr<IDisplayObject>& object) {
     return std::make_shared<COruLayer>(surfaceManager, object, true);

@@ -29,6 +29,12 @@ public:
     COruLayer(const std::shared_ptr<CSurfaceManager>& surfaceManager, const std::shared_ptr<ILayer>& layer);
     ~COruLayer() override;
 
+    // A leaf holding an image layer.
+    static std::shared_ptr<COruLayer> COruLayerWithLayer(const std::shared_ptr<CSurfaceManager>& surfaceManager,
+                                                         const std::shared_ptr<ILayer>& layer);
+    // A leaf holding any display object.
+    static std::shared_ptr<COruLayer> COruLayerWithObject(const std::shared_ptr<CSurfaceManager>& surfaceManager,
+                                                          const std::shared_ptr<IDisplayObject>& object);
     // The immediate form of the display-object leaf.
     static std::shared_ptr<COruLayer> COruLayerImmediate(const std::shared_ptr<CSurfaceManager>& surfaceManager,
                                                          const std::shared_ptr<IDisplayObject>& object);

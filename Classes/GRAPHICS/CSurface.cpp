@@ -52,7 +52,7 @@ int32_t CSurface::GetPixel(const IPoint& point) {
         std::memcpy(&word, row + ptrdiff_t(point.GetX()) * GetBytesPerPixel(), size_t(GetBytesPerPixel()));
         value = static_cast<int32_t>(word);
     }
-    Unlock();
+    UnlockReadOnly();
     return value;
 }
 

@@ -37,7 +37,7 @@ public:
     // True when a size and format would be accepted by Init.
     static bool IsValidSize(int32_t width, int32_t height, int32_t pixelBits);
 
-private:
+protected:
     std::unique_ptr<uint8_t[]> m_buffer;
     int32_t m_width = 0;
     int32_t m_height = 0;

@@ -2,7 +2,7 @@
 // Read access to a rectangle with inclusive right and bottom edges.
 #include <cstdint>
 
-#include "GRAPHICS/IPoint.h"
+#include "CORE/IPoint.h"
 #include "GRAPHICS/ISize.h"
 
 namespace kestrin {

@@ -3,14 +3,14 @@
 // 1 32-bit blue, green, red, spare, 2 32-bit blue, green, red, alpha.
 #include <cstdint>
 
-#include "GRAPHICS/IPoint.h"
+#include "CORE/IPoint.h"
 #include "GRAPHICS/ISize.h"
 
 namespace kestrin {
 
 class ISurface : public ISize {
 public:
-    enum PixelBits : int32_t { kPixel8 = 0, kPixel32 = 1, kPixel32Alpha = 2 };
+    enum PIXEL_BITS : int32_t { kPixel8 = 0, kPixel32 = 1, kPixel32Alpha = 2 };
     // Flags bit 0: the renderer can draw into the surface.
     enum Flags : int32_t { kRenderTarget = 1 };
 
@@ -25,6 +25,8 @@ public:
     virtual int32_t GetBufferSize() const = 0;
     virtual void Lock() = 0;
     virtual void Unlock() = 0;
+    // Ends a lock in which the pixels were only read: nothing counts as changed.
+    virtual void UnlockReadOnly() { Unlock(); }
     // First byte of row y (0 <= y < height; not range-checked); null without pixels.
     virtual uint8_t* GetLine(int32_t y) = 0;
     // The pixel value (8-bit: the byte; 32-bit: the whole word); -1 without pixels.

@@ -55,7 +55,7 @@ bool TTween<T>::Update(uint32_t now) {
         std::swap(m_start, m_end);
         m_startTime = m_endTime;
         m_endTime += d;
-        m_reversed = !m_reversed;
+        m_backward = !m_backward;
         if (m_yoyo != -1)
             --m_yoyo;
         return false;
@@ -71,7 +71,7 @@ void TTween<T>::Finish() {
         return;
     // The end value the tween was created with, whichever leg runs.
     m_done = true;
-    Write(m_reversed ? m_start : m_end);
+    Write(m_backward ? m_start : m_end);
     RunOnFinish();
 }
 

@@ -45,7 +45,7 @@ public:
     int32_t GetEase() const { return m_ease; }
     int32_t GetRepeat() const { return m_repeat; }
     int32_t GetYoyo() const { return m_yoyo; }
-    bool IsReversed() const { return m_reversed; }
+    bool IsBackward() const { return m_backward; }
     bool IsDone() const { return m_done; }
 
     bool Update(uint32_t now) override;
@@ -75,7 +75,7 @@ private:
     uint32_t m_endTime = 0;
     int32_t m_repeat = 0;
     int32_t m_yoyo = 0;
-    bool m_reversed = false;
+    bool m_backward = false;
     Setter m_setter;
     Handler m_onFinish;
     bool m_done = false;

@@ -29,7 +29,7 @@
 #include <vector>
 
 #include "CORE/ISerializable.h"
-#include "GRAPHICS/CPoint.h"
+#include "CORE/CPoint.h"
 #include "GRAPHICS/CTweenQueue.h"
 #include "SCRIPT/CScriptBlock.h"
 
@@ -245,8 +245,17 @@ public:
     void SetCommandSkip(bool on, bool forced);
     void SetControlSkip(bool on, bool forced);
     void QueueDeferredCall(std::function<void()> call) { m_deferredCalls.push_back(std::move(call)); }
-    // Runs or queues a layer's pointer-event handler (kinds 0 click to 5 drag-out).
-    void OnLayerEvent(int kind, bool forced, const CScriptBlock& block);
+    // The layer pointer events a handler can be bound to.
+    enum LAYER_EVENT_TYPE : int {
+        LAYER_EVENT_CLICK = 0,
+        LAYER_EVENT_ROLLOVER,
+        LAYER_EVENT_ROLLOUT,
+        LAYER_EVENT_DRAGIN,
+        LAYER_EVENT_DRAG,
+        LAYER_EVENT_DRAGOUT,
+    };
+    // Runs or queues a layer's pointer-event handler.
+    void OnLayerEvent(LAYER_EVENT_TYPE type, bool forced, const CScriptBlock& block);
     // Turns a handler block into pending event blocks; true when it has no name.
     bool QueueEventBlock(const CScriptBlock& block);
 

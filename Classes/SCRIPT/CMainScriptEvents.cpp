@@ -3,12 +3,12 @@
 
 namespace kestrin {
 
-void CMainScript::OnLayerEvent(int kind, bool forced, const CScriptBlock& block) {
+void CMainScript::OnLayerEvent(LAYER_EVENT_TYPE type, bool forced, const CScriptBlock& block) {
     // Without penetration only the first click (and roll-over) handler reached in a frame
     // runs; the flags are cleared every frame.
-    if (!forced && (kind == 0 || kind == 1)) {
-        if (m_layerEventGuard[kind]) return;
-        m_layerEventGuard[kind] = true;
+    if (!forced && (type == LAYER_EVENT_CLICK || type == LAYER_EVENT_ROLLOVER)) {
+        if (m_layerEventGuard[type]) return;
+        m_layerEventGuard[type] = true;
     }
     STAT status = m_caret.status;
     if (status == STAT_RUN || status == STAT_CLICK || status == STAT_STOP || status == STAT_WAIT) {

@@ -10,6 +10,10 @@
 #include <vector>
 
 #include "CORE/CDynamicVariables.h"
+#include "GRAPHICS/CDxLayer.h"
+#include "GRAPHICS/CDxLayerFactory.h"
+#include "GRAPHICS/CDxRenderer.h"
+#include "GRAPHICS/CDxSurface.h"
 #include "GRAPHICS/CGdiRenderer.h"
 #include "GRAPHICS/CGraphicRenderer.h"
 #include "GRAPHICS/CLayerFactory.h"
@@ -20,12 +24,9 @@
 #include "GRAPHICS/CSurfaceFactory.h"
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/ISurfaceFactory.h"
-#include "GRAPHICS/Platform/CDxLayer.h"
-#include "GRAPHICS/Platform/CDxLayerFactory.h"
-#include "GRAPHICS/Platform/CDxRenderer.h"
-#include "GRAPHICS/Platform/CDxSurface.h"
 #include "GRAPHICS/Platform/FakeFramePresenter.h"
 #include "GRAPHICS/Platform/FakeRenderDevice.h"
+#include "graphics/LayerTestSupport.h"
 
 using namespace kestrin;
 
@@ -81,7 +82,7 @@ TEST(DxRenderer, FrontChoosesTheHardwareRendererAndFallsBackToSoftware) {
         EXPECT_EQ(front.GetWidth(), 64);
         if (fails) {
             EXPECT_TRUE(std::regex_match(dx->GetLastError(),
-                                         std::regex(R"(Classes/GRAPHICS/Platform/CDxRenderer\(\d+\): )"
+                                         std::regex(R"(Classes/GRAPHICS/CDxRenderer\(\d+\): )"
                                                     R"(kestrin::CDxRenderer::Init\(\) RENDERERR_NOTAVAILABLE - )"
                                                     R"(The graphics device could not start: the fake device refuses to start)")))
                 << dx->GetLastError();
@@ -310,6 +311,41 @@ TEST(DxLayer, MirroredQuarterTurnsAndClipsAreDrawn) {
     EXPECT_FLOAT_EQ(d.corners[2].u, 1.0f);
 }
 
+// A filtered part of an image (a sprite-sheet cell) is drawn from a copy of just that part, so
+// that the filter cannot reach its neighbours; drawn texel for texel it needs no copy.
+TEST(DxLayer, FilteredClipsAreDrawnFromACopyOfTheCell) {
+    for (bool scaled : {false, true}) {
+        SCOPED_TRACE(scaled);
+        Rig r;
+        ASSERT_FALSE(r.dx->Init(1));
+        auto image = r.Surface(32, 16, ISurface::kPixel32Alpha);
+        auto layer = r.Layer(image);
+        layer->SetClip(CRect(16, 0, 16, 16, true));
+        if (scaled)
+            layer->SetXScale(3 * 65536);
+        r.Draw(*layer);
+        const auto& draws = r.device->GetDraws();
+        ASSERT_EQ(draws.size(), scaled ? 2u : 1u);
+        const FakeRenderDevice::SDraw& last = draws.back();
+        EXPECT_EQ(last.linear, scaled);
+        if (!scaled) {
+            EXPECT_EQ(last.texture, image->GetTexture());
+            EXPECT_FLOAT_EQ(last.corners[0].u, 0.5f);
+            continue;
+        }
+        EXPECT_EQ(draws[0].blend, EQuadBlend::kCopy);
+        EXPECT_EQ(draws[0].texture, image->GetTexture());
+        EXPECT_FLOAT_EQ(draws[0].corners[0].u, 0.5f);
+        EXPECT_FLOAT_EQ(draws[0].corners[2].u, 1.0f);
+        EXPECT_EQ(last.texture, draws[0].target);
+        EXPECT_EQ(r.device->FindTexture(last.texture)->width, 16);
+        EXPECT_EQ(r.device->FindTexture(last.texture)->height, 16);
+        EXPECT_FLOAT_EQ(last.corners[0].u, 0.0f);
+        EXPECT_FLOAT_EQ(last.corners[2].u, 1.0f);
+        EXPECT_FLOAT_EQ(last.corners[2].x, 48.0f);
+    }
+}
+
 TEST(DxLayer, MaskGoesThroughTheScratchTargetInEveryMode) {
     for (int mode : {0, 2, 4}) {
         Rig r;
@@ -340,6 +376,35 @@ TEST(DxLayer, MaskGoesThroughTheScratchTargetInEveryMode) {
     auto mask32 = r.Surface(16, 16, ISurface::kPixel32Alpha);
     layer->SetMask(mask32);
     EXPECT_EQ(layer->GetMask(), mask32.get());
+}
+
+TEST(DxLayer, HitTestingReadsTheImageWithoutUploadingItAgain) {
+    // A layer with a mouse handler reads its image every frame; the image is uploaded (and
+    // keyed) once all the same.
+    for (int mode : {0, 3}) {
+        SCOPED_TRACE(mode);
+        layertest::FakeMouse mouse;
+        Rig r;
+        ASSERT_FALSE(r.dx->Init(1));
+        auto image = r.Surface(4, 4, ISurface::kPixel32Alpha);
+        image->Fill(0xFF102030u);
+        auto layer = r.Layer(image);
+        layer->SetLayerMode(mode);
+        layer->SetColorKey(0xFF00FF);
+        layer->SetInput(mouse.input);
+        int clicks = 0;
+        layer->SetOnRollOver([&]() { ++clicks; });
+        for (int frame = 0; frame < 3; ++frame) {
+            mouse.Frame(1, 1, false);
+            r.Draw(*layer);
+        }
+        EXPECT_EQ(clicks, 1);
+        EXPECT_EQ(r.device->FindTexture(image->GetTexture())->uploads, 1);
+        if (mode == 3) {
+            ASSERT_NE(layer->GetKeyedSurface(), nullptr);
+            EXPECT_EQ(r.device->FindTexture(layer->GetKeyedSurface()->GetTexture())->uploads, 1);
+        }
+    }
 }
 
 TEST(DxLayer, ColourKeyDrawsFromAKeyedCopyAndLeavesTheSharedImage) {
@@ -393,7 +458,7 @@ TEST(DxRenderer, ResetDuringATransitionCapturesThePictureAgain) {
         ASSERT_FALSE(image->Init(8, 8, ISurface::kPixel32, 0));
         std::shared_ptr<ILayer> layer = screen.GetLayerFactory()->Create();
         layer->SetSurface(image);
-        screen.GetRootLayer()->AddChild("a", std::make_shared<COruLayer>(screen.GetSurfaceManager(), layer));
+        screen.GetRootLayer()->AddChild("a", COruLayer::COruLayerWithLayer(screen.GetSurfaceManager(), layer));
         screen.Flip();
         screen.SetInTransition(true);
         auto* picture = dynamic_cast<CDxSurface*>(screen.GetTransitionLayer()->GetSurface());

@@ -1,5 +1,5 @@
 #include "GRAPHICS/CMatrix2D.h"
-#include "GRAPHICS/CPoint.h"
+#include "CORE/CPoint.h"
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/FloatMath.h"
 

@@ -225,10 +225,10 @@ std::shared_ptr<ILayer> MakeLayer() { return std::make_shared<CLayer>(nullptr); 
 
 TEST(OruLayer, CollectsDeletesAndFindsByDottedName) {
     auto root = std::make_shared<COruLayer>(nullptr);
-    root->AddChild("a", std::make_shared<COruLayer>(nullptr, MakeLayer()));
-    root->AddChild("g.b", std::make_shared<COruLayer>(nullptr, MakeLayer()));
-    root->AddChild("g.c.d", std::make_shared<COruLayer>(nullptr, MakeLayer()));
-    root->AddChild("z", std::make_shared<COruLayer>(nullptr, MakeLayer()));
+    root->AddChild("a", COruLayer::COruLayerWithLayer(nullptr, MakeLayer()));
+    root->AddChild("g.b", COruLayer::COruLayerWithLayer(nullptr, MakeLayer()));
+    root->AddChild("g.c.d", COruLayer::COruLayerWithLayer(nullptr, MakeLayer()));
+    root->AddChild("z", COruLayer::COruLayerWithLayer(nullptr, MakeLayer()));
     struct Case {
         std::string path;
         std::vector<std::string> keys;
@@ -257,7 +257,7 @@ TEST(OruLayer, CollectsDeletesAndFindsByDottedName) {
 }
 
 TEST(OruLayer, PropertiesGoToTheEditedGenerationUnlessImmediate) {
-    auto layered = std::make_shared<COruLayer>(nullptr, MakeLayer());
+    auto layered = COruLayer::COruLayerWithLayer(nullptr, MakeLayer());
     layered->SetProperties({{"left", "30"}});
     EXPECT_EQ(layered->GetX(), 0);
     layered->Commit();
@@ -349,7 +349,7 @@ private:
 TEST(OruLayer, TweensStopWithTheNodeAndMakeItTweening) {
     int stops = 0;
     auto root = std::make_shared<COruLayer>(nullptr);
-    auto leaf = std::make_shared<COruLayer>(nullptr, MakeLayer());
+    auto leaf = COruLayer::COruLayerWithLayer(nullptr, MakeLayer());
     root->AddChild("g.leaf", leaf);
     const int32_t id = RegisterTween(new NullTween(&stops));
     leaf->AddTween(id);

@@ -1,6 +1,6 @@
-// The screen through the software renderer in a real (SDL dummy-driver) window: golden images of
-// small scenes, the viewport mapping, rule masks, message layers, layer deletion, resizing and
-// screenshots.
+// The screen through the software renderer (asked for, whatever video driver runs) in a real
+// window: golden images of small scenes, the viewport mapping of the picture and of the mouse,
+// rule masks, message layers, layer deletion, resizing and screenshots.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -13,6 +13,7 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CGameWindow.h"
+#include "CORE/CPoint.h"
 #include "CORE/CWindow.h"
 #include "CORE/Platform/IFileSystem.h"
 #include "CORE/Platform/PosixFileSystem.h"
@@ -21,11 +22,12 @@
 #include "GRAPHICS/CGraphicRenderer.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
-#include "GRAPHICS/CPoint.h"
 #include "GRAPHICS/CPng.h"
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/ILayer.h"
+#include "GRAPHICS/Platform/FakeFramePresenter.h"
+#include "LayerTestSupport.h"
 #include "support/GoldenScenes.h"
 #include "support/TestSupport.h"
 
@@ -46,9 +48,11 @@ protected:
         CDynamicVariables::ReleaseInstance();
     }
 
-    // A logical screen of w x h in a window whose client area is cw x ch.
+    // A logical screen of w x h in a window whose client area is cw x ch, on the software
+    // renderer.
     void Open(int w, int h, int cw, int ch, bool sideCut = false) {
         CDynamicVariables* v = CDynamicVariables::GetInstance();
+        v->SetMap("ApplicationArguments", CDynamicVariables::StringMap{{"fsr", ""}});
         v->SetInt("ini.Width", w);
         v->SetInt("ini.Height", h);
         v->SetBool("ini.SideCut", sideCut);
@@ -56,6 +60,7 @@ protected:
         ASSERT_FALSE(window->Create(0, 0, cw, ch, "KestrinScreenTest", "", kWsPopup, kSwShow, 0));
         screen = std::make_unique<CMainScreen>(window.get());
         ASSERT_TRUE(screen->IsReady());
+        ASSERT_TRUE(screen->IsSoftware());
     }
 };
 
@@ -192,6 +197,46 @@ TEST_F(ScreenTest, ViewportByTable) {
     }
 }
 
+// The viewport gives the input its scale and offset: a client point inside the picture maps to
+// the game pixel drawn there, with bars, cut sides and scaling.
+TEST(ScreenInput, ViewportMapsTheMouseToGamePixelsByTable) {
+    struct Case {
+        int w, h, cw, ch;
+        bool sideCut;
+        int clientX, clientY, gameX, gameY;
+    } cases[] = {
+        {64, 48, 64, 48, false, 10, 20, 10, 20},   // same size
+        {64, 48, 100, 48, false, 18, 0, 0, 0},     // bars left and right
+        {64, 48, 100, 48, false, 81, 47, 63, 47},
+        {64, 48, 64, 60, false, 10, 6, 10, 0},     // bars above and below
+        {64, 48, 64, 60, false, 63, 53, 63, 47},
+        {64, 48, 160, 96, false, 16, 0, 0, 0},     // twice the size, bars left and right
+        {64, 48, 160, 96, false, 142, 94, 63, 47},
+        {64, 48, 128, 48, true, 0, 0, 0, 12},      // top and bottom cut off, twice the size
+        {64, 48, 128, 48, true, 64, 24, 32, 24},
+        {64, 48, 32, 48, true, 0, 0, 16, 0},       // sides cut off
+        {64, 48, 32, 24, false, 10, 5, 20, 10},    // half the size
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.cw) + "x" + std::to_string(c.ch) + (c.sideCut ? " cut " : " ") +
+                     std::to_string(c.clientX) + "," + std::to_string(c.clientY));
+        layertest::FakeMouse mouse;
+        CDynamicVariables* v = CDynamicVariables::GetInstance();
+        v->SetMap("ApplicationArguments", CDynamicVariables::StringMap{{"fsr", ""}});
+        v->SetInt("ini.Width", c.w);
+        v->SetInt("ini.Height", c.h);
+        v->SetBool("ini.SideCut", c.sideCut);
+        {
+            CMainScreen screen(nullptr, std::make_shared<FakeFramePresenter>(0, c.cw, c.ch));
+            ASSERT_TRUE(screen.IsReady());
+            mouse.Frame(c.clientX, c.clientY, false);
+            EXPECT_EQ(mouse.input->GetMousePoint().GetX(), c.gameX);
+            EXPECT_EQ(mouse.input->GetMousePoint().GetY(), c.gameY);
+        }
+        CDynamicVariables::ReleaseInstance();
+    }
+}
+
 TEST_F(ScreenTest, ResizeFollowsTheClientAreaAndIgnoresZero) {
     Open(64, 48, 64, 48);
     window->NoteClientSize(0, 0);  // minimised
@@ -314,7 +359,7 @@ TEST_F(ScreenTest, PassesSkipTheTreeDuringTransitionsAndDrawControlsAbove) {
         std::vector<std::string>* log;
     };
     screen->GetRootLayer()->AddChild(
-        "tree", std::make_shared<COruLayer>(screen->GetSurfaceManager(), std::make_shared<Probe>("tree", &log)));
+        "tree", COruLayer::COruLayerWithObject(screen->GetSurfaceManager(), std::make_shared<Probe>("tree", &log)));
     screen->GetUIControls()["slider"] = std::make_unique<Probe>("control", &log);
     screen->SetMessageLayerMaker([&](const std::string&) { return std::make_shared<Probe>("message", &log); });
     screen->ChangeMessageLayer("message0", 0);

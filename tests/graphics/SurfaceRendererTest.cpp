@@ -1,6 +1,6 @@
 #include "GRAPHICS/CGdiRenderer.h"
+#include "CORE/CPoint.h"
 #include "GRAPHICS/CGraphicRenderer.h"
-#include "GRAPHICS/CPoint.h"
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/CSurfaceFactory.h"
@@ -201,4 +201,23 @@ TEST(CGdiRenderer, PresentsThroughTheSdlWindowSurface) {
     }
     SDL_DestroyWindow(window);
     SDL_QuitSubSystem(SDL_INIT_VIDEO);
+}
+
+TEST(CGdiRenderer, TakesItsPresenterFromTheFactory) {
+    auto presenter = std::make_shared<FakeFramePresenter>(9, 8, 6);
+    int made = 0;
+    SetFramePresenterMaker([&]() {
+        ++made;
+        return presenter;
+    });
+    {
+        CGdiRenderer gdi;
+        EXPECT_EQ(made, 1);
+        ASSERT_FALSE(gdi.Init(9));
+        EXPECT_EQ(gdi.GetWidth(), 8);
+        EXPECT_EQ(gdi.GetHeight(), 6);
+        EXPECT_FALSE(gdi.Present());
+        EXPECT_EQ(presenter->GetPresentCount(), 1);
+    }
+    SetFramePresenterMaker(nullptr);
 }

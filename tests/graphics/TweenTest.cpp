@@ -127,7 +127,7 @@ TEST_F(Tweens, RepeatsRunFromThePlannedEndAndYoyoTurnsBack) {
     u->SetYoyo(1);
     u->Update(1);
     u->Update(1001);
-    EXPECT_TRUE(u->IsReversed());
+    EXPECT_TRUE(u->IsBackward());
     u->Update(1251);
     EXPECT_EQ(y.values.back(), 75);
     u->Finish();  // the end value the tween was created with

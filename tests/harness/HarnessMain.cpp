@@ -33,7 +33,7 @@
 #include "GRAPHICS/CPng.h"
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/CGraphicRenderer.h"
-#include "GRAPHICS/Platform/CDxRenderer.h"
+#include "GRAPHICS/CDxRenderer.h"
 #include "GRAPHICS/Platform/FakeFramePresenter.h"
 #include "GRAPHICS/Platform/SdlRenderDevice.h"
 #include "babel/babel.h"

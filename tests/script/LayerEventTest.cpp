@@ -36,26 +36,26 @@ protected:
 };
 
 TEST_F(LayerEventTest, WithoutPenetrationOnlyTheFirstClickOfAFrameRuns) {
-    m_script->OnLayerEvent(0, false, Handler("a"));
+    m_script->OnLayerEvent(CMainScript::LAYER_EVENT_CLICK, false, Handler("a"));
     EXPECT_EQ(Index(), 2);
-    m_script->OnLayerEvent(0, false, Handler("b"));
+    m_script->OnLayerEvent(CMainScript::LAYER_EVENT_CLICK, false, Handler("b"));
     EXPECT_EQ(Index(), 2);
     // Penetrating handlers (and the other kinds) always run.
-    m_script->OnLayerEvent(0, true, Handler("b"));
+    m_script->OnLayerEvent(CMainScript::LAYER_EVENT_CLICK, true, Handler("b"));
     EXPECT_EQ(Index(), 4);
-    m_script->OnLayerEvent(3, false, Handler("a"));
+    m_script->OnLayerEvent(CMainScript::LAYER_EVENT_DRAGIN, false, Handler("a"));
     EXPECT_EQ(Index(), 2);
     // The next frame (here stopping at the click wait) clears the guard.
     ASSERT_FALSE(m_script->Jump("", "start"));
     m_script->Update(16);
     ASSERT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
-    m_script->OnLayerEvent(0, false, Handler("b"));
+    m_script->OnLayerEvent(CMainScript::LAYER_EVENT_CLICK, false, Handler("b"));
     EXPECT_EQ(Index(), 4);
 }
 
 TEST_F(LayerEventTest, EventsDuringOtherWaitsAreQueuedUntilTheWaitEnds) {
     m_script->SetStatus(CMainScript::STAT_BACKLOG);
-    m_script->OnLayerEvent(0, false, Handler("b", "0"));
+    m_script->OnLayerEvent(CMainScript::LAYER_EVENT_CLICK, false, Handler("b", "0"));
     EXPECT_EQ(Index(), 0);
     ASSERT_EQ(m_script->GetPendingEventBlocks().size(), 1u);
     EXPECT_EQ(m_script->GetPendingEventBlocks()[0].GetName(), "jump");
@@ -65,7 +65,7 @@ TEST_F(LayerEventTest, EventsDuringOtherWaitsAreQueuedUntilTheWaitEnds) {
     EXPECT_TRUE(m_script->GetCallStack().empty());
 
     m_script->SetStatus(CMainScript::STAT_HIDDEN);
-    m_script->OnLayerEvent(1, false, Handler("a", "1"));
+    m_script->OnLayerEvent(CMainScript::LAYER_EVENT_ROLLOVER, false, Handler("a", "1"));
     EXPECT_EQ(m_script->GetPendingEventBlocks().back().GetName(), "call");
     m_script->EndClickWait();
     EXPECT_EQ(Index(), 2);

@@ -1,7 +1,7 @@
 # The sample game through the headless harness on the hardware renderer (OpenGL through SDL's
 # off-screen driver on Mesa): its screens at set frames match the software renderer's golden
-# images in tests/data/sample/screens/ within a PSNR bound. Skipped where no OpenGL context
-# can be made.
+# images in tests/data/sample/screens/ within a PSNR floor per frame. Skipped where no OpenGL
+# context can be made.
 set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
 set(pngdiff ${BINARY_DIR}/tools/kestrin-pngdiff)
 set(out ${BINARY_DIR}/tmp/sample_screens_hardware)
@@ -10,6 +10,10 @@ file(REMOVE_RECURSE ${out})
 file(MAKE_DIRECTORY ${out})
 
 set(frames 15 106 190 250 300)
+# Each frame's floor, about 3 dB under what Mesa's llvmpipe reaches (49.3, 69.0, 57.0, 50.6 and
+# 65.9 dB): filtering and blending on the device differ by a step here and there, while a
+# picture with something misplaced (a ball 6 pixels off) falls to about 32 dB.
+set(floors 46 66 54 47 63)
 set(shots "")
 foreach(frame ${frames})
   list(APPEND shots --screenshot ${frame}:${out}/frame${frame}.png)
@@ -29,14 +33,13 @@ if(errors MATCHES "hardware renderer did not start")
 endif()
 
 set(failed "")
-foreach(frame ${frames})
+foreach(frame floor IN ZIP_LISTS frames floors)
   if(NOT EXISTS ${out}/frame${frame}.png)
     string(APPEND failed "\nframe ${frame}: no screenshot (the game ended before it?)")
     continue()
   endif()
-  # Filtered and blended on the device: within 30 dB of the software picture.
   execute_process(
-    COMMAND ${pngdiff} ${expected}/frame${frame}.png ${out}/frame${frame}.png psnr:30
+    COMMAND ${pngdiff} ${expected}/frame${frame}.png ${out}/frame${frame}.png psnr:${floor}
     RESULT_VARIABLE differs
     OUTPUT_VARIABLE report
     ERROR_VARIABLE report)

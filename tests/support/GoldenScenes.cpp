@@ -49,7 +49,7 @@ std::shared_ptr<ILayer> GoldenSceneTest::Add(const std::string& path, const std:
     layer->SetSurface(image);
     if (setup)
         setup(*layer);
-    screen->GetRootLayer()->AddChild(path, std::make_shared<COruLayer>(screen->GetSurfaceManager(), layer));
+    screen->GetRootLayer()->AddChild(path, COruLayer::COruLayerWithLayer(screen->GetSurfaceManager(), layer));
     return layer;
 }
 

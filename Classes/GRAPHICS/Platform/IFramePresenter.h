@@ -1,6 +1,8 @@
 #pragma once
 // Shows the software renderer's back buffer in a window.
 #include <cstdint>
+#include <functional>
+#include <memory>
 
 #include "CORE/Platform/IWindowSystem.h"
 
@@ -17,5 +19,11 @@ public:
     virtual bool Present(WindowHandle window, const uint8_t* frame, int32_t framePitch, int32_t srcX, int32_t srcY,
                          int32_t dstX, int32_t dstY, int32_t width, int32_t height) = 0;
 };
+
+// The presenter new software renderers get: the SDL window surface by default; tests and the
+// harness install their own maker (null restores the default).
+using FramePresenterMaker = std::function<std::shared_ptr<IFramePresenter>()>;
+void SetFramePresenterMaker(FramePresenterMaker maker);
+std::shared_ptr<IFramePresenter> CreateFramePresenter();
 
 }  // namespace kestrin

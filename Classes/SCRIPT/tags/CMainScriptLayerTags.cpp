@@ -130,7 +130,7 @@ bool CMainScript::TagLyc(CScriptBlock block, bool replay) {
     layer->SetAnchorX(layer->GetWidth() / 2);
     layer->SetAnchorY(layer->GetHeight() / 2);
     TagLydel(block, replay);
-    m_screen->GetRootLayer()->AddChild(id, std::make_shared<COruLayer>(surfaces, layer));
+    m_screen->GetRootLayer()->AddChild(id, COruLayer::COruLayerWithLayer(surfaces, layer));
     if (!replay) GetSaveData().GetLayerRecord()[id] = std::vector<CScriptBlock>{block};
     return false;
 }

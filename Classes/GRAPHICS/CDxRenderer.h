@@ -50,14 +50,14 @@ public:
     const std::string& GetLastError() const { return m_lastError; }
     bool IsWindowed() const { return m_windowed; }
 
-    // For the layers: quads go to the current target; masked images are composed first in a
-    // scratch target. Drawing is skipped while no frame could begin.
+    // For the layers: quads go to the current target. Drawing is skipped while no frame could
+    // begin.
     bool DrawQuad(TextureId texture, const SQuadVertex corners[4], uint8_t opacity, EQuadBlend blend, bool linear);
-    // Composes the w x h area at (x, y) of the image times the alpha of the same area of the
-    // mask into the scratch target, at its top-left; returns the scratch texture and its size.
-    TextureId ComposeMasked(TextureId image, int32_t imageWidth, int32_t imageHeight, TextureId mask,
-                            int32_t maskWidth, int32_t maskHeight, int32_t x, int32_t y, int32_t w, int32_t h,
-                            int32_t& scratchWidth, int32_t& scratchHeight);
+    // Copies the w x h area at (x, y) of the image, times the alpha of the same area of the mask
+    // when there is one (mask 0: none), over the whole of target, a render target of w x h;
+    // true on failure.
+    bool ComposeArea(TextureId target, TextureId image, int32_t imageWidth, int32_t imageHeight, TextureId mask,
+                     int32_t maskWidth, int32_t maskHeight, int32_t x, int32_t y, int32_t w, int32_t h);
     // Sends quads to the surface's texture when it is the current target (a re-created target).
     void RefreshTarget();
 
@@ -74,8 +74,6 @@ private:
     ISurface* m_renderTarget = nullptr;
     std::shared_ptr<IRenderDevice> m_device;
     TextureId m_backBuffer = 0;
-    TextureId m_scratch = 0;
-    int32_t m_scratchWidth = 0, m_scratchHeight = 0;
     Window m_window = 0;
     int32_t m_width = 0, m_height = 0;
     bool m_windowed = true;

@@ -2,7 +2,7 @@
 // An integer point in game pixels.
 #include <cstdint>
 
-#include "GRAPHICS/IPoint.h"
+#include "CORE/IPoint.h"
 
 namespace kestrin {
 

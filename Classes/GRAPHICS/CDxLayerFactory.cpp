@@ -1,8 +1,8 @@
-#include "GRAPHICS/Platform/CDxLayerFactory.h"
+#include "GRAPHICS/CDxLayerFactory.h"
 
-#include "GRAPHICS/Platform/CDxLayer.h"
-#include "GRAPHICS/Platform/CDxRenderer.h"
-#include "GRAPHICS/Platform/CDxSurface.h"
+#include "GRAPHICS/CDxLayer.h"
+#include "GRAPHICS/CDxRenderer.h"
+#include "GRAPHICS/CDxSurface.h"
 
 namespace kestrin {
 

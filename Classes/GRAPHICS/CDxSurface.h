@@ -19,19 +19,16 @@ public:
     explicit CDxSurface(std::shared_ptr<CDxRenderer> renderer);
     ~CDxSurface() override;
 
-    int32_t GetWidth() const override { return m_width; }
-    int32_t GetHeight() const override { return m_height; }
+    // Width, height, pixel bits and flags are the inherited ones; a render target has no
+    // pixel buffer.
     bool Init(int32_t width, int32_t height, int32_t pixelBits, int32_t flags) override;
-    int32_t GetPixelBits() const override { return m_pixelBits; }
-    int32_t GetBytesPerPixel() const override { return m_pixelBits != 0 ? 4 : 1; }
     int32_t GetPitch() const override { return IsRenderTarget() ? 0 : CSurface::GetPitch(); }
-    int32_t GetBufferSize() const override { return GetBytesPerPixel() * m_width * m_height; }
     void Lock() override;
     void Unlock() override;
+    void UnlockReadOnly() override;
     uint8_t* GetLine(int32_t y) override;
     void Fill(uint32_t value) override;
     void Clear() override { Fill(0); }
-    int32_t GetFlags() const override { return m_flags; }
 
     int32_t GetTextureWidth() const { return m_texture ? m_width : 0; }
     int32_t GetTextureHeight() const { return m_texture ? m_height : 0; }
@@ -52,10 +49,6 @@ private:
     std::string m_lastError;
     std::shared_ptr<CDxRenderer> m_renderer;
     IRenderDevice::TextureId m_texture = 0;
-    int32_t m_width = 0;
-    int32_t m_height = 0;
-    int32_t m_pixelBits = 2;
-    int32_t m_flags = 0;
     int32_t m_locks = 0;
     bool m_dirty = false;
     uint32_t m_version = 0;

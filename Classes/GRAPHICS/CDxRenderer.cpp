@@ -1,4 +1,4 @@
-#include "GRAPHICS/Platform/CDxRenderer.h"
+#include "GRAPHICS/CDxRenderer.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "CORE/CLogWindow.h"
-#include "GRAPHICS/Platform/CDxSurface.h"
+#include "GRAPHICS/CDxSurface.h"
 
 namespace kestrin {
 
 namespace {
 
-constexpr const char* kFile = "Classes/GRAPHICS/Platform/CDxRenderer";
+constexpr const char* kFile = "Classes/GRAPHICS/CDxRenderer";
 
 // Result names and their descriptions, as the error text shows them.
 constexpr const char* kNotAvailable = "RENDERERR_NOTAVAILABLE";
@@ -53,14 +53,10 @@ void CDxRenderer::StoreError(int line, const char* method, const char* code, con
 
 void CDxRenderer::Release() {
     if (m_device) {
-        if (m_scratch)
-            m_device->DestroyTexture(m_scratch);
         if (m_backBuffer)
             m_device->DestroyTexture(m_backBuffer);
         m_device->Close();
     }
-    m_scratch = 0;
-    m_scratchWidth = m_scratchHeight = 0;
     m_backBuffer = 0;
     m_renderTarget = nullptr;
     m_open = false;
@@ -216,10 +212,6 @@ bool CDxRenderer::DeviceReset() {
     if (m_backBuffer)
         m_device->DestroyTexture(m_backBuffer);
     m_backBuffer = 0;
-    if (m_scratch)
-        m_device->DestroyTexture(m_scratch);
-    m_scratch = 0;
-    m_scratchWidth = m_scratchHeight = 0;
     m_renderTarget = nullptr;
     CallHandlers(false);
     // Until a reset succeeds, frames are not drawn and each one tries again.
@@ -269,27 +261,12 @@ bool CDxRenderer::DrawQuad(TextureId texture, const SQuadVertex corners[4], uint
     return m_device->DrawQuad(texture, corners, opacity, blend, linear);
 }
 
-IRenderDevice::TextureId CDxRenderer::ComposeMasked(TextureId image, int32_t imageWidth, int32_t imageHeight,
-                                                    TextureId mask, int32_t maskWidth, int32_t maskHeight, int32_t x,
-                                                    int32_t y, int32_t w, int32_t h, int32_t& scratchWidth,
-                                                    int32_t& scratchHeight) {
-    if (!m_open || m_lost || !image || !mask || w <= 0 || h <= 0 || imageWidth <= 0 || imageHeight <= 0 ||
-        maskWidth <= 0 || maskHeight <= 0)
-        return 0;
-    if (!m_scratch || !m_device->IsTextureValid(m_scratch) || w > m_scratchWidth || h > m_scratchHeight) {
-        if (m_scratch)
-            m_device->DestroyTexture(m_scratch);
-        const int32_t sw = std::max(w, m_scratchWidth), sh = std::max(h, m_scratchHeight);
-        m_scratch = m_device->CreateTexture(sw, sh, true);
-        if (!m_scratch) {
-            m_scratchWidth = m_scratchHeight = 0;
-            StoreError(__LINE__, "kestrin::CDxRenderer::ComposeMasked", kOutOfMemory, kOutOfMemoryText);
-            RefreshTarget();
-            return 0;
-        }
-        m_scratchWidth = sw;
-        m_scratchHeight = sh;
-    }
+bool CDxRenderer::ComposeArea(TextureId target, TextureId image, int32_t imageWidth, int32_t imageHeight,
+                              TextureId mask, int32_t maskWidth, int32_t maskHeight, int32_t x, int32_t y, int32_t w,
+                              int32_t h) {
+    if (!m_open || m_lost || !target || !image || w <= 0 || h <= 0 || imageWidth <= 0 || imageHeight <= 0 ||
+        (mask && (maskWidth <= 0 || maskHeight <= 0)))
+        return true;
     const float fw = float(w), fh = float(h);
     auto quad = [&](SQuadVertex q[4], int32_t tw, int32_t th) {
         const float u0 = float(x) / float(tw), v0 = float(y) / float(th);
@@ -300,15 +277,15 @@ IRenderDevice::TextureId CDxRenderer::ComposeMasked(TextureId image, int32_t ima
         q[3] = {0, fh, u0, v1};
     };
     SQuadVertex q[4];
-    m_device->SetTarget(m_scratch);
+    m_device->SetTarget(target);
     quad(q, imageWidth, imageHeight);
     bool failed = m_device->DrawQuad(image, q, 255, EQuadBlend::kCopy, false);
-    quad(q, maskWidth, maskHeight);
-    failed = m_device->DrawQuad(mask, q, 255, EQuadBlend::kMask, false) || failed;
+    if (mask) {
+        quad(q, maskWidth, maskHeight);
+        failed = m_device->DrawQuad(mask, q, 255, EQuadBlend::kMask, false) || failed;
+    }
     RefreshTarget();
-    scratchWidth = m_scratchWidth;
-    scratchHeight = m_scratchHeight;
-    return failed ? 0 : m_scratch;
+    return failed;
 }
 
 }  // namespace kestrin

@@ -1,15 +1,15 @@
-#include "GRAPHICS/Platform/CDxSurface.h"
+#include "GRAPHICS/CDxSurface.h"
 
 #include <vector>
 
 #include "CORE/CLogWindow.h"
-#include "GRAPHICS/Platform/CDxRenderer.h"
+#include "GRAPHICS/CDxRenderer.h"
 
 namespace kestrin {
 
 namespace {
 
-constexpr const char* kFile = "Classes/GRAPHICS/Platform/CDxSurface";
+constexpr const char* kFile = "Classes/GRAPHICS/CDxSurface";
 
 // c x a / 255, rounded.
 inline uint8_t Premultiply(uint32_t c, uint32_t a) {
@@ -57,27 +57,22 @@ bool CDxSurface::Init(int32_t width, int32_t height, int32_t pixelBits, int32_t 
         m_renderer->RemoveDeviceResetHandler(this);
         m_registered = false;
     }
-    m_width = width;
-    m_height = height;
-    m_pixelBits = pixelBits;
-    m_flags = flags;
     m_dirty = true;
     ++m_version;
-    if (!IsValidSize(width, height, pixelBits)) {
-        CSurface::Init(0, 0, 0, 0);
-        m_width = m_height = 0;
-        return true;
-    }
-    if (IsRenderTarget()) {
-        // Pixels live on the device only.
+    if (!IsValidSize(width, height, pixelBits))
+        return CSurface::Init(width, height, pixelBits, flags);
+    if ((flags & kRenderTarget) != 0) {
+        // Pixels live on the device only: the extent without a buffer.
         CSurface::Init(0, 0, pixelBits, flags);
+        m_width = width;
+        m_height = height;
     } else if (CSurface::Init(width, height, pixelBits, flags)) {
-        m_width = m_height = 0;
         return true;
     }
     if (width == 0 || height == 0)
         return false;
     if (CreateTexture()) {
+        // No texture: the surface stays empty.
         CSurface::Init(0, 0, pixelBits, flags);
         return true;
     }
@@ -102,6 +97,11 @@ void CDxSurface::Unlock() {
     // Like a lock of a managed texture: the device copy is refreshed before the next draw.
     m_dirty = true;
     ++m_version;
+}
+
+void CDxSurface::UnlockReadOnly() {
+    if (m_locks > 0)
+        --m_locks;
 }
 
 uint8_t* CDxSurface::GetLine(int32_t y) {

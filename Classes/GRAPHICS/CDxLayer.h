@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "GRAPHICS/CLayer.h"
+#include "GRAPHICS/Platform/IRenderDevice.h"
 
 namespace kestrin {
 
@@ -33,6 +34,10 @@ private:
     // A texture surface showing what a memory surface holds, refreshed when changed says so.
     CDxSurface* Mirror(ISurface* surface, std::shared_ptr<CDxSurface>& copy, bool changed);
     CDxSurface* Keyed(CDxSurface* image, bool changed);
+    // The w x h area at (x, y) of the texture (times the mask when there is one) copied into a
+    // target of its own size, so that filtering never reaches past the area's edges.
+    IRenderDevice::TextureId Cell(CDxSurface* source, IRenderDevice::TextureId mask, const CDxSurface* maskSurface,
+                                  int32_t x, int32_t y, int32_t w, int32_t h);
     ISurface* UsableDxMask() const;
 
     std::shared_ptr<CDxRenderer> m_dxRenderer;
@@ -43,6 +48,7 @@ private:
     int32_t m_keyedKey = 0;
     std::shared_ptr<CDxSurface> m_imageCopy;
     std::shared_ptr<CDxSurface> m_maskCopy;
+    std::shared_ptr<CDxSurface> m_cell;
 };
 
 }  // namespace kestrin

@@ -1,11 +1,11 @@
-#include "GRAPHICS/Platform/CDxLayer.h"
+#include "GRAPHICS/CDxLayer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "GRAPHICS/Platform/CDxRenderer.h"
-#include "GRAPHICS/Platform/CDxSurface.h"
+#include "GRAPHICS/CDxRenderer.h"
+#include "GRAPHICS/CDxSurface.h"
 
 namespace kestrin {
 
@@ -75,7 +75,7 @@ CDxSurface* CDxLayer::Mirror(ISurface* surface, std::shared_ptr<CDxSurface>& cop
         std::memcpy(dst, src, rowBytes);
     }
     copy->Unlock();
-    surface->Unlock();
+    surface->UnlockReadOnly();
     return copy.get();
 }
 
@@ -107,11 +107,33 @@ CDxSurface* CDxLayer::Keyed(CDxSurface* image, bool changed) {
     }
     m_keyed->Unlock();
     // Reading the image is no change of it.
-    image->Unlock();
+    image->UnlockReadOnly();
     m_keyedFrom = image;
     m_keyedVersion = image->GetVersion();
     m_keyedKey = m_colorKey;
     return m_keyed.get();
+}
+
+IRenderDevice::TextureId CDxLayer::Cell(CDxSurface* source, IRenderDevice::TextureId mask,
+                                       const CDxSurface* maskSurface, int32_t x, int32_t y, int32_t w, int32_t h) {
+    const IRenderDevice::TextureId image = source->GetTexture();
+    if (!image)
+        return 0;
+    if (!m_cell)
+        m_cell = std::make_shared<CDxSurface>(m_dxRenderer);
+    if (m_cell->GetWidth() != w || m_cell->GetHeight() != h || !m_cell->GetTexture()) {
+        if (m_cell->Init(w, h, ISurface::kPixel32Alpha, ISurface::kRenderTarget))
+            return 0;
+    }
+    const IRenderDevice::TextureId cell = m_cell->GetTexture();
+    if (!cell)
+        return 0;
+    const int32_t mw = maskSurface ? maskSurface->GetTextureWidth() : 0;
+    const int32_t mh = maskSurface ? maskSurface->GetTextureHeight() : 0;
+    if (m_dxRenderer->ComposeArea(cell, image, source->GetTextureWidth(), source->GetTextureHeight(), mask, mw, mh, x,
+                                  y, w, h))
+        return 0;
+    return cell;
 }
 
 void CDxLayer::OnDraw(const CMatrix2D& m, float alpha, int32_t flags) {
@@ -152,22 +174,25 @@ void CDxLayer::OnDraw(const CMatrix2D& m, float alpha, int32_t flags) {
         return;
     float tw = float(source->GetTextureWidth()), th = float(source->GetTextureHeight());
     float u0 = float(x0) / tw, v0 = float(y0) / th, u1 = float(x1) / tw, v1 = float(y1) / th;
+    // Filtering only where the matrix turns or scales; a move samples texels exactly. Keyed
+    // layers are never filtered, as on the software renderer, so that keyed edges stay hard.
+    const bool linear = m.HasLinearPart() && mode != 3;
 
-    if (ISurface* maskSurface = UsableDxMask()) {
-        CDxSurface* mask = Mirror(maskSurface, m_maskCopy, true);
-        IRenderDevice::TextureId maskTexture = mask ? mask->GetTexture() : 0;
-        if (!maskTexture)
+    // A masked image, and a filtered part of an image (a cell of a sprite sheet), are drawn from
+    // a copy of just that area: the filter then holds the area's edge pixels, as the software
+    // renderer does, instead of blending in the pixels beyond them.
+    ISurface* maskSurface = UsableDxMask();
+    const bool part = x0 > 0 || y0 > 0 || x1 < iw || y1 < ih;
+    if (maskSurface || (linear && part)) {
+        CDxSurface* mask = maskSurface ? Mirror(maskSurface, m_maskCopy, true) : nullptr;
+        const IRenderDevice::TextureId maskTexture = mask ? mask->GetTexture() : 0;
+        if (maskSurface && !maskTexture)
             return;
-        int32_t scratchW = 0, scratchH = 0;
-        const int32_t cw = int32_t(x1 - x0), ch = int32_t(y1 - y0);
-        texture = m_dxRenderer->ComposeMasked(texture, source->GetTextureWidth(), source->GetTextureHeight(),
-                                              maskTexture, mask->GetTextureWidth(), mask->GetTextureHeight(),
-                                              int32_t(x0), int32_t(y0), cw, ch, scratchW, scratchH);
+        texture = Cell(source, maskTexture, mask, int32_t(x0), int32_t(y0), int32_t(x1 - x0), int32_t(y1 - y0));
         if (!texture)
             return;
         u0 = v0 = 0;
-        u1 = float(cw) / float(scratchW);
-        v1 = float(ch) / float(scratchH);
+        u1 = v1 = 1;
     }
 
     // Corners in the layer's space: the visible part of the clip.
@@ -189,9 +214,6 @@ void CDxLayer::OnDraw(const CMatrix2D& m, float alpha, int32_t flags) {
     case 4: blend = EQuadBlend::kScreen; break;
     default: break;  // 0 normal, 3 colour key (transparent where keyed)
     }
-    // Filtering only where the matrix turns or scales; a move samples texels exactly. Keyed
-    // layers are never filtered, as on the software renderer, so that keyed edges stay hard.
-    const bool linear = m.HasLinearPart() && mode != 3;
     m_dxRenderer->DrawQuad(texture, corners, static_cast<uint8_t>(o), blend, linear);
 }
 

@@ -1,0 +1,33 @@
+# Fails when a source with x86 vector code does not compile for aarch64 (its scalar paths).
+# Every source under Classes/ that includes an x86 intrinsics header or asks the CPU for its
+# features is checked for syntax with Debian's aarch64 cross compiler.
+if(NOT CROSS_CXX)
+  set(CROSS_CXX aarch64-linux-gnu-g++)
+endif()
+find_program(cross ${CROSS_CXX})
+if(NOT cross)
+  message(FATAL_ERROR "${CROSS_CXX} not found: tools/setup.sh installs g++-aarch64-linux-gnu")
+endif()
+file(GLOB_RECURSE sources ${SOURCE_DIR}/Classes/*.cpp)
+set(checked 0)
+set(bad "")
+foreach(f ${sources})
+  file(STRINGS ${f} hits REGEX "#[ \t]*include[ \t]*<[a-z]*mmintrin\\.h>|__builtin_cpu_supports")
+  if(NOT hits)
+    continue()
+  endif()
+  execute_process(
+    COMMAND ${cross} -std=c++17 -fsyntax-only -Wall -I${SOURCE_DIR}/Classes ${f}
+    RESULT_VARIABLE rc OUTPUT_VARIABLE out ERROR_VARIABLE out)
+  math(EXPR checked "${checked} + 1")
+  if(NOT rc EQUAL 0)
+    string(APPEND bad "\n${f}:\n${out}")
+  endif()
+endforeach()
+if(checked EQUAL 0)
+  message(FATAL_ERROR "no source with x86 vector code found under ${SOURCE_DIR}/Classes")
+endif()
+if(bad)
+  message(FATAL_ERROR "sources that do not build for aarch64:${bad}")
+endif()
+message(STATUS "${checked} source(s) build for aarch64 with ${cross}")
