@@ -9,7 +9,7 @@ set(expected ${SOURCE_DIR}/tests/data/sample/screens)
 file(REMOVE_RECURSE ${out})
 file(MAKE_DIRECTORY ${out})
 
-set(frames 15 106 190 250 300)
+set(frames 15 106 190 250 300 400)
 set(shots "")
 foreach(frame ${frames})
   list(APPEND shots --screenshot ${frame}:${out}/frame${frame}.png)
