@@ -9,6 +9,8 @@
 #include <string>
 
 #include "CORE/CDynamicVariables.h"
+#include "CORE/CInput.h"
+#include "CORE/Platform/FakeWindowSystem.h"
 #include "GRAPHICS/CAnimationLayer.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
@@ -238,6 +240,39 @@ TEST_F(EventTagsTest, SliderPlacesItsKnobFromTheVariableAndOnlyASuccessReplacesA
     Tag("uidel", {{"id", "nosuch"}});
     Tag("uidel", {{"id", "s"}});
     EXPECT_TRUE(controls.empty());
+}
+
+class PushKeyTest : public kestrin_test::InterpreterFixture {
+protected:
+    // One frame with the keyboard as the window system has it.
+    void Frame() {
+        CInput::GetInstance()->Update(m_now += 16);
+        m_script->Update(m_now);
+    }
+};
+
+TEST_F(PushKeyTest, AKeyRunsItsHandlerOncePerPressHoweverLongItIsHeld) {
+    UseFakeInput();
+    m_dir.Write("main.iet",
+                "[setonpush key=32 label=space call=1]\n[setonpush key=137 label=wheel call=1]\n*idle\n[stop]\n"
+                "[jump label=idle]\n*space\n[var name=spaces data=\"$spaces+1\"]\n[return]\n"
+                "*wheel\n[var name=notches data=\"$notches+1\"]\n[return]\n");
+    m_script = std::make_unique<CMainScript>(nullptr);
+    ASSERT_FALSE(m_script->Start());
+    Frame();
+    ASSERT_EQ(m_script->GetState(), CMainScript::STAT_STOP);
+    for (int press = 0; press < 2; ++press) {
+        m_windows->SetKeyDown(32, true);
+        for (int i = 0; i < 40; ++i) Frame();  // past the key repeat delay
+        m_windows->SetKeyDown(32, false);
+        Frame();
+    }
+    EXPECT_EQ(m_script->GetVariables().GetInt("spaces"), 2);
+    // Wheel notches towards the reader are the pseudo key 137.
+    CInput::GetInstance()->PushWheel(false);
+    for (int i = 0; i < 3; ++i) Frame();
+    EXPECT_EQ(m_script->GetVariables().GetInt("notches"), 1);
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_STOP);
 }
 
 }  // namespace
