@@ -215,6 +215,15 @@ const SGameCase kGames[] = {
      {{"vol", "32"}, {"fixed", "5"}, {"gone", ""}},
      {{9, 105, 110, kWhite}, {30, 55, 110, kWhite}, {30, 105, 110, kGrey}, {30, 145, 160, kWhite}, {30, 15, 210, kBlack}},
      {"main.iet(6): [slider] パラメータが不足しているか、間違っています。"}},
+    // A Lua hook deletes both layers while the screen is still raising the click's events
+    // (b's reaction ends the click wait; a below it is reached after the deletion).
+    {"wipe",
+     "tests/data/events/wipe",
+     "10 click 80 80\n",
+     20,
+     {{"clicked", "1"}, {"after", ""}},
+     {{5, 30, 30, kRed}, {5, 80, 80, kBlue}, {15, 30, 30, kBlack}, {15, 80, 80, kBlack}},
+     {}},
     // The sample's controls panel (from frame 340 on): the button lights up under the pointer
     // and dims when it leaves; the slider's knob, dragged from 308 to 238, sets the volume to
     // 38 x 100 / 216 and the meter follows; the button closes the panel and the game ends.
