@@ -12,9 +12,9 @@
 #include "CORE/Platform/ITextRasterizer.h"
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CSurfaceFactory.h"
-#include "GRAPHICS/Platform/CDxLayerFactory.h"
-#include "GRAPHICS/Platform/CDxRenderer.h"
-#include "GRAPHICS/Platform/CDxSurface.h"
+#include "GRAPHICS/CDxLayerFactory.h"
+#include "GRAPHICS/CDxRenderer.h"
+#include "GRAPHICS/CDxSurface.h"
 #include "GRAPHICS/Platform/FakeRenderDevice.h"
 #include "TEXT/CFontRenderer.h"
 

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Makes the pictures of the sample game (sample/image) with ImageMagick: two backgrounds,
-# three sprites with alpha and an 8-bit grey rule image for the wipe transition.
+# three sprites with alpha, an 8-bit grey rule image for the wipe transition, and the
+# controls panel's button, meter and slider.
 # Run from the repository root: tools/make-sample-images.sh
 set -eu
 out=sample/image
@@ -28,3 +29,14 @@ convert -size 80x80 xc:none -fill '#43a047c0' -stroke '#1b5e20' -strokewidth 4 -
 # Rule image: a diagonal ramp, so the wipe sweeps from the top left to the bottom right.
 convert -size 640x480 xc: -fx '(i/639*0.6 + j/479*0.4)' \
   $plain -colorspace Gray -depth 8 -define png:color-type=0 -define png:bit-depth=8 "$out/rule.png"
+
+# Controls panel: a button with a check mark, a meter bar, and a slider's track and knob.
+convert -size 160x56 xc:none -fill '#2e7d32' -stroke '#a5d6a7' -strokewidth 4 -draw 'roundrectangle 3,3 156,52 14,14' \
+  -stroke '#ffffff' -strokewidth 7 -draw 'line 60,28 74,42' -draw 'line 74,42 100,14' \
+  $plain -define png:color-type=6 PNG32:"$out/button.png"
+convert -size 12x240 gradient:'#ffca28-#ef6c00' -rotate -90 \
+  $plain -define png:color-type=2 PNG24:"$out/meter.png"
+convert -size 240x24 xc:none -fill '#37474f' -stroke '#cfd8dc' -strokewidth 2 -draw 'roundrectangle 1,8 238,15 4,4' \
+  $plain -define png:color-type=6 PNG32:"$out/track.png"
+convert -size 24x24 xc:none -fill '#fafafa' -stroke '#607d8b' -strokewidth 3 -draw 'circle 12,12 12,2' \
+  $plain -define png:color-type=6 PNG32:"$out/knob.png"

@@ -211,6 +211,11 @@ public:
     bool TagTrans(CScriptBlock block, bool replay);
     bool TagTakess(CScriptBlock block, bool replay);
     bool TagSavess(CScriptBlock block, bool replay);
+    bool TagAnime(CScriptBlock block, bool replay);
+    bool TagSetonclick(CScriptBlock block, bool replay);
+    bool TagDelonclick(CScriptBlock block, bool replay);
+    bool TagSlider(CScriptBlock block, bool replay);
+    bool TagUidel(CScriptBlock block, bool replay);
 
     // --- Caret, call stack, labels, script cache, trace ---
     bool Jump(std::string file, const std::string& label);

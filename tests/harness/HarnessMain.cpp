@@ -256,6 +256,27 @@ int main(int argc, char** argv) {
                         releaseNext.push_back(button);
                         break;
                     }
+                    case SInputEvent::Move:
+                        windows->SetMouseScreenPoint(windowX + event.x, windowY + event.y);
+                        break;
+                    case SInputEvent::Press:
+                    case SInputEvent::Release: {
+                        // The left button stays down from a press to its release: a drag.
+                        const bool down = event.kind == SInputEvent::Press;
+                        windows->SetMouseScreenPoint(windowX + event.x, windowY + event.y);
+                        windows->SetKeyDown(1, down);
+                        releaseNext.erase(std::remove(releaseNext.begin(), releaseNext.end(), 1), releaseNext.end());
+                        break;
+                    }
+                    case SInputEvent::Wheel: {
+                        // Through the window's event queue, as a wheel mouse's notches come.
+                        SWindowEvent wheel;
+                        wheel.type = EWindowEvent::MouseWheel;
+                        wheel.window = application->GetHandle();
+                        wheel.wheel = event.notches;
+                        windows->PushEvent(wheel);
+                        break;
+                    }
                     case SInputEvent::Key:
                         windows->SetKeyDown(event.key, true);
                         releaseNext.push_back(event.key);

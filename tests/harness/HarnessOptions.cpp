@@ -112,10 +112,22 @@ bool ParseInput(const std::string& text, std::vector<SInputEvent>& out, std::str
         };
         if (!ParseUnsigned(frameText, event.frame)) return fail("bad frame number");
         std::string a, b, extra;
-        if (kind == "click" || kind == "rclick") {
-            event.kind = kind == "click" ? SInputEvent::Click : SInputEvent::RightClick;
+        if (kind == "click" || kind == "rclick" || kind == "move" || kind == "press" || kind == "release") {
+            event.kind = kind == "click"    ? SInputEvent::Click
+                         : kind == "rclick" ? SInputEvent::RightClick
+                         : kind == "move"   ? SInputEvent::Move
+                         : kind == "press"  ? SInputEvent::Press
+                                            : SInputEvent::Release;
             words >> a >> b;
             if (!ParseInt(a, event.x) || !ParseInt(b, event.y) || (words >> extra)) return fail("expected X Y");
+        } else if (kind == "wheel") {
+            event.kind = SInputEvent::Wheel;
+            words >> a;
+            // The window system turns at most 64 notches of one event into wheel messages.
+            if (!ParseInt(a, event.notches) || event.notches == 0 || event.notches < -64 || event.notches > 64 ||
+                (words >> extra)) {
+                return fail("expected a number of notches, -64 to 64 and not 0");
+            }
         } else if (kind == "key") {
             event.kind = SInputEvent::Key;
             words >> a;

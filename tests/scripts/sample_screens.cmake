@@ -1,7 +1,7 @@
 # Runs the sample game through the headless harness and compares the screen at set frames
 # with the reviewed golden images in tests/data/sample/screens/ (each byte within 2):
-# the cross-fade in, the tweens and the bouncing ball, the rule-image wipe and the last
-# scene. When the sample game changes, look at the frames it leaves in the build tree's
+# the cross-fade in, the tweens and the bouncing ball, the rule-image wipe, the last
+# scene and the controls panel after it. When the sample game changes, look at the frames it leaves in the build tree's
 # tmp/sample_screens and copy them there once they are right.
 set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
 set(pngdiff ${BINARY_DIR}/tools/kestrin-pngdiff)
@@ -10,7 +10,7 @@ set(expected ${SOURCE_DIR}/tests/data/sample/screens)
 file(REMOVE_RECURSE ${out})
 file(MAKE_DIRECTORY ${out})
 
-set(frames 15 106 190 250 300)
+set(frames 15 106 190 250 300 400)
 set(shots "")
 foreach(frame ${frames})
   list(APPEND shots --screenshot ${frame}:${out}/frame${frame}.png)
