@@ -56,15 +56,16 @@ public:
         return true;
     }
     bool Wait(int timeoutMs) override {
+        // Measured on the monotonic clock, so that setting the wall clock cannot stretch it.
         timespec until;
-        clock_gettime(CLOCK_REALTIME, &until);
+        clock_gettime(CLOCK_MONOTONIC, &until);
         until.tv_sec += timeoutMs / 1000;
         until.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000L;
         if (until.tv_nsec >= 1000000000L) {
             until.tv_sec += 1;
             until.tv_nsec -= 1000000000L;
         }
-        while (sem_timedwait(m_semaphore, &until) != 0) {
+        while (sem_clockwait(m_semaphore, CLOCK_MONOTONIC, &until) != 0) {
             if (errno != EINTR) return false;
         }
         return true;
