@@ -31,6 +31,9 @@
 #include "CORE/ISerializable.h"
 #include "CORE/CPoint.h"
 #include "GRAPHICS/CTweenQueue.h"
+#include "NETWORK/CActorFactory.h"
+#include "NETWORK/CProcessCommunication.h"
+#include "NETWORK/CServerSocket.h"
 #include "SCRIPT/CScriptBlock.h"
 
 namespace kestrin {
@@ -43,8 +46,6 @@ class COruKeyConfig;
 class CLinkableTextRenderer;
 class CSoundManager;
 class COruHttp;
-class CProcessCommunication;
-class CServerSocket;
 class COruLua;
 class CSaveData;
 class CTweenQueue;
@@ -473,7 +474,7 @@ private:
     std::map<int, CScriptBlock> m_pushKeys;
     CScriptBlock m_eventBlocks[EVENT_COUNT];
 
-    // Sound and network come with their own subsystems; until then these stay null and
+    // Sound and HTTP come with their own subsystems; until then these stay null and
     // the per-frame steps that use them are skipped.
     CSoundManager* m_bgmManager = nullptr;
     CSoundManager* m_seManager = nullptr;
@@ -485,8 +486,10 @@ private:
     std::string m_luaClickWaitIn;
     std::string m_luaClickWaitOut;
     COruHttp* m_http = nullptr;
-    CServerSocket* m_debugServer = nullptr;
-    CProcessCommunication* m_debugChannel = nullptr;
+    // Made by the debug tag (modes 3 and 2); the factory outlives the server that uses it.
+    std::unique_ptr<CActorFactory> m_debugFactory;
+    std::unique_ptr<CServerSocket> m_debugServer;
+    std::unique_ptr<CProcessCommunication> m_debugChannel;
 
     uint32_t m_frameBudgetMs = kDefaultFrameBudgetMs;
     std::function<uint64_t()> m_budgetClock;

@@ -182,17 +182,45 @@ bool CMainScript::IsSoundChannelPlaying(const std::string& channel) const {
 
 // --- Network and debug links ---
 
-void CMainScript::UpdateDebugLinks() {}
+namespace {
+// How long shutdown waits for each reply of the debugger while messages remain.
+constexpr int kDebugChannelFlushMs = 2000;
+}  // namespace
 
+void CMainScript::UpdateDebugLinks() {
+    if (m_debugMode == 2 && m_debugChannel) {
+        if (!m_debugChannelText.empty()) {
+            m_debugChannel->SendText(m_debugChannelText);
+            m_debugChannelText.clear();
+        }
+        m_debugChannel->Poll();
+    }
+    if (m_debugMode == 3 && m_debugServer) m_debugServer->Update();
+}
+
+// The trace text of the last frame goes first, so that the debugger sees all of it.
 void CMainScript::SendDebugChannel(const char* data, size_t size) {
-    (void)data;
-    (void)size;
+    if (!m_debugChannel || !m_debugChannel->IsOpen()) return;
+    if (!m_debugChannelText.empty()) {
+        m_debugChannel->SendText(m_debugChannelText);
+        m_debugChannelText.clear();
+    }
+    m_debugChannel->Send(data, size);
 }
 
 // Without a request there is nothing to wait for: the wait ends at once.
 bool CMainScript::UpdateHttp() { return true; }
 
-void CMainScript::ReleaseServices() {}
+// The channel goes first, then the server and its factory. Messages still queued on the
+// channel ("EXIT" last) are handed over while the debugger keeps answering.
+void CMainScript::ReleaseServices() {
+    if (m_debugChannel && m_debugChannel->Flush(kDebugChannelFlushMs) && m_debugChannel->GetQueuedCount() > 0) {
+        Log("debug channel: the debugger did not answer; %zu messages were not sent", m_debugChannel->GetQueuedCount());
+    }
+    m_debugChannel.reset();
+    m_debugServer.reset();
+    m_debugFactory.reset();
+}
 
 // --- Backlog ---
 

@@ -1,6 +1,5 @@
-// Debug tags: "debug" sets the trace mode and level, "debugprint" writes one trace line.
-// The debug channel (mode 2) and the debug server (mode 3) come with the network links;
-// until then those modes trace into nothing.
+// Debug tags: "debug" sets the trace mode and level and makes the debug channel (mode 2)
+// or the debug server (mode 3) on first use; "debugprint" writes one trace line.
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/tags/TagAttributes.h"
 
@@ -10,6 +9,14 @@ bool CMainScript::TagDebug(CScriptBlock block, bool replay) {
     (void)replay;
     m_debugMode = TagInt(block, "mode");
     if (block.HasAttribute("level")) m_traceLevel = TagInt(block, "level");
+    // Once made, channel and server stay until the interpreter ends.
+    if (m_debugMode == 2 && !m_debugChannel) {
+        m_debugChannel = std::make_unique<CProcessCommunication>(CProcessCommunication::GetDebugChannelName(), 0);
+    }
+    if (m_debugMode == 3) {
+        if (!m_debugFactory) m_debugFactory = std::make_unique<CActorFactory>();
+        if (!m_debugServer) m_debugServer = std::make_unique<CServerSocket>(m_debugFactory.get(), CServerSocket::GetDebugPort());
+    }
     return false;
 }
 

@@ -1,0 +1,182 @@
+#include "NETWORK/CProcessCommunication.h"
+
+#include <cstdlib>
+#include <cstring>
+
+#include "CORE/CLogWindow.h"
+#include "NETWORK/Platform/ISharedMemoryService.h"
+
+namespace kestrin {
+
+namespace {
+
+const char kDefaultChannelName[] = "Kestrin_Debug";
+constexpr size_t kLongestChannelName = 200;
+
+uint32_t ReadLength(const uint8_t* view) {
+    return static_cast<uint32_t>(view[0]) | (static_cast<uint32_t>(view[1]) << 8) |
+           (static_cast<uint32_t>(view[2]) << 16) | (static_cast<uint32_t>(view[3]) << 24);
+}
+
+void WriteLength(uint8_t* view, uint32_t length) {
+    view[0] = static_cast<uint8_t>(length);
+    view[1] = static_cast<uint8_t>(length >> 8);
+    view[2] = static_cast<uint8_t>(length >> 16);
+    view[3] = static_cast<uint8_t>(length >> 24);
+}
+
+}  // namespace
+
+CProcessCommunication::CProcessCommunication(const std::string& name, size_t size) : m_size(size) {
+    ISharedMemoryService* service = GetSharedMemoryService();
+    if (size != 0) {
+        if (size < kMinimumMappingSize) return;
+        m_mapping = service->CreateMapping(name + "_map", size);
+        m_request = service->CreateEvent(name + "_server");
+        m_reply = service->CreateEvent(name + "_client");
+    } else {
+        m_mapping = service->OpenMapping(name + "_map");
+        m_request = service->OpenEvent(name + "_server");
+        m_reply = service->OpenEvent(name + "_client");
+        if (m_mapping && m_mapping->Size() < kMinimumMappingSize) {
+            LogPrintf("debug channel: \"%s_map\" holds %zu bytes, too few for a message; the channel stays closed",
+                      name.c_str(), m_mapping->Size());
+            m_mapping.reset();
+        }
+    }
+    m_open = m_mapping && m_request && m_reply;
+}
+
+CProcessCommunication::~CProcessCommunication() = default;
+
+std::string CProcessCommunication::GetDebugChannelName() {
+    const char* text = std::getenv("KESTRIN_DEBUG_CHANNEL");
+    if (!text || !*text) return kDefaultChannelName;
+    std::string name = text;
+    if (name.size() > kLongestChannelName || name.find('/') != std::string::npos) {
+        LogPrintf("debug channel: KESTRIN_DEBUG_CHANNEL \"%s\" is not a usable name; using %s", text,
+                  kDefaultChannelName);
+        return kDefaultChannelName;
+    }
+    return name;
+}
+
+size_t CProcessCommunication::GetMessageCapacity() const {
+    return m_open ? m_mapping->Size() - kHeaderSize : 0;
+}
+
+bool CProcessCommunication::ReadMessage(const uint8_t* view, size_t size, uint32_t& length) {
+    if (!view || size < kHeaderSize) return false;
+    length = ReadLength(view);
+    return length <= size - kHeaderSize;
+}
+
+void CProcessCommunication::Write(const uint8_t* bytes, size_t length) {
+    uint8_t* view = m_mapping->Data();
+    WriteLength(view, static_cast<uint32_t>(length));
+    if (length) std::memcpy(view + kHeaderSize, bytes, length);
+    m_request->Set();
+    m_inFlight = true;
+}
+
+bool CProcessCommunication::Send(const void* bytes, size_t length) {
+    if (!m_open || m_size != 0) return true;
+    if (length > GetMessageCapacity()) return true;
+    const uint8_t* begin = static_cast<const uint8_t*>(bytes);
+    if (!m_inFlight && m_queue.empty()) {
+        Write(begin, length);
+        return false;
+    }
+    if (m_queue.size() >= kMaxQueuedMessages) {
+        // The debugger has stopped answering: the newest text matters most, and "EXIT"
+        // must still get in at the end.
+        m_queue.pop_front();
+        if (!m_dropLogged) {
+            m_dropLogged = true;
+            LogPrintf("debug channel: the debugger does not answer; older trace text is dropped");
+        }
+    }
+    m_queue.emplace_back(begin, begin + length);
+    return false;
+}
+
+bool CProcessCommunication::SendText(const std::string& text) {
+    const size_t capacity = GetMessageCapacity();
+    if (!m_open || m_size != 0 || capacity < 2) return true;
+    const size_t longest = capacity - 1;  // room for the zero
+    bool failed = true;
+    size_t start = 0;
+    while (start < text.size()) {
+        size_t count = text.size() - start;
+        if (count > longest) {
+            count = longest;
+            size_t lineEnd = text.rfind('\n', start + longest - 1);
+            if (lineEnd != std::string::npos && lineEnd >= start) count = lineEnd - start + 1;
+        }
+        std::vector<uint8_t> message(text.begin() + static_cast<long>(start),
+                                     text.begin() + static_cast<long>(start + count));
+        message.push_back(0);
+        if (!Send(message.data(), message.size())) failed = false;
+        start += count;
+    }
+    return failed;
+}
+
+void CProcessCommunication::TakeReply() {
+    uint32_t length = 0;
+    if (ReadMessage(m_mapping->Data(), m_mapping->Size(), length)) OnReply(m_mapping->Data() + kHeaderSize, length);
+    m_inFlight = false;
+}
+
+void CProcessCommunication::SendQueued() {
+    if (m_inFlight || m_queue.empty()) return;
+    std::vector<uint8_t> front = std::move(m_queue.front());
+    m_queue.pop_front();
+    Write(front.data(), front.size());
+}
+
+bool CProcessCommunication::Poll() {
+    if (!m_open) return true;
+    if (m_size != 0) {
+        if (!m_request->TryWait()) return false;
+        uint8_t* view = m_mapping->Data();
+        uint32_t length = 0;
+        // A request that runs past the mapping is answered empty, unread.
+        if (!ReadMessage(view, m_mapping->Size(), length)) {
+            length = 0;
+        } else {
+            OnRequest(view + kHeaderSize, length);
+            if (length > GetMessageCapacity()) length = static_cast<uint32_t>(GetMessageCapacity());
+        }
+        WriteLength(view, length);
+        m_reply->Set();
+        return false;
+    }
+    if (m_inFlight && m_reply->TryWait()) TakeReply();
+    SendQueued();
+    return false;
+}
+
+bool CProcessCommunication::Flush(int timeoutMs) {
+    if (!m_open || m_size != 0) return !m_queue.empty();
+    while (m_inFlight || !m_queue.empty()) {
+        if (m_inFlight) {
+            if (!m_reply->Wait(timeoutMs)) return true;
+            TakeReply();
+        }
+        SendQueued();
+    }
+    return false;
+}
+
+void CProcessCommunication::OnRequest(uint8_t* bytes, uint32_t& length) {
+    (void)bytes;
+    (void)length;
+}
+
+void CProcessCommunication::OnReply(const uint8_t* bytes, uint32_t length) {
+    (void)bytes;
+    (void)length;
+}
+
+}  // namespace kestrin

@@ -1,0 +1,16 @@
+#pragma once
+// POSIX shared memory (shm_open, mmap) and named semaphores as auto-reset events. A name
+// gets the leading "/" POSIX wants, so outside tools find "/Kestrin_Debug_map" and so on.
+#include "NETWORK/Platform/ISharedMemoryService.h"
+
+namespace kestrin {
+
+class PosixSharedMemoryService : public ISharedMemoryService {
+public:
+    std::unique_ptr<ISharedMapping> OpenMapping(const std::string& name) override;
+    std::unique_ptr<INamedEvent> OpenEvent(const std::string& name) override;
+    std::unique_ptr<ISharedMapping> CreateMapping(const std::string& name, size_t size) override;
+    std::unique_ptr<INamedEvent> CreateEvent(const std::string& name) override;
+};
+
+}  // namespace kestrin

@@ -1,0 +1,117 @@
+// A game in trace mode 2 talks to a debugger in another process: this test plays the
+// debugger (it makes the shared objects, reads and answers) while kestrin-harness runs
+// the game. Each run uses its own channel name.
+#include <gtest/gtest.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "NETWORK/CProcessCommunication.h"
+#include "support/TestSupport.h"
+
+extern char** environ;
+
+namespace {
+
+using kestrin::CProcessCommunication;
+
+class Debugger : public CProcessCommunication {
+public:
+    Debugger(const std::string& name, size_t size) : CProcessCommunication(name, size) {}
+    void OnRequest(uint8_t* bytes, uint32_t& length) override {
+        messages.emplace_back(reinterpret_cast<const char*>(bytes), length);
+        length = 0;
+    }
+    std::vector<std::string> messages;
+};
+
+std::string UniqueChannel(const char* what) {
+    static int counter = 0;
+    return std::string("KestrinTest_") + what + "_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+}
+
+// Runs the harness on the game; the debugger answers until the game has ended.
+int RunGame(const std::string& game, Debugger* debugger) {
+    std::string harness = std::string(KESTRIN_BINARY_DIR) + "/tests/harness/kestrin-harness";
+    std::vector<char*> argv = {harness.data(), const_cast<char*>(game.c_str()), nullptr};
+    pid_t pid = 0;
+    if (posix_spawn(&pid, harness.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    int status = 0;
+    for (;;) {
+        if (debugger) debugger->Poll();
+        pid_t done = waitpid(pid, &status, WNOHANG);
+        if (done == pid) break;
+        usleep(1000);
+    }
+    if (debugger) debugger->Poll();
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+class DebugChannelGame : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_channel = UniqueChannel("channel");
+        setenv("KESTRIN_DEBUG_CHANNEL", m_channel.c_str(), 1);
+        m_game.Write("system.ini", "[WINDOW]\nWIDTH=64\nHEIGHT=48\n[SYSTEM]\nCHARSET=utf-8\n");
+    }
+    void TearDown() override { unsetenv("KESTRIN_DEBUG_CHANNEL"); }
+
+    std::string m_channel;
+    kestrin_test::TempDir m_game;
+};
+
+TEST_F(DebugChannelGame, TraceTextArrivesWholeAndInOrderWithExitLast) {
+    const std::string longText(700, 'L');
+    m_game.Write("main.iet",
+                 "[debug mode=2 level=3]\n"
+                 "[debugprint data=first]\n"
+                 "[wait time=100]\n"
+                 "[debugprint data=" + longText + "]\n"
+                 "[debugprint data=second]\n"
+                 "[wait time=50]\n"
+                 "[debugprint data=last]\n");
+    // A small mapping: the long line must be split to fit.
+    const size_t kMapping = 256;
+    Debugger debugger(m_channel, kMapping);
+    ASSERT_TRUE(debugger.IsOpen());
+    ASSERT_EQ(RunGame(m_game.Path(), &debugger), 0);
+
+    // The long line alone takes three messages.
+    ASSERT_GE(debugger.messages.size(), 6u);
+    EXPECT_EQ(debugger.messages.back(), std::string("EXIT", 5));
+    std::string text;
+    for (size_t i = 0; i + 1 < debugger.messages.size(); ++i) {
+        const std::string& message = debugger.messages[i];
+        ASSERT_LE(message.size(), kMapping - 4);
+        ASSERT_FALSE(message.empty());
+        ASSERT_EQ(message.back(), '\0') << i;
+        ASSERT_EQ(message.find('\0'), message.size() - 1) << i;
+        EXPECT_NE(message, std::string("EXIT", 5));
+        text += message.substr(0, message.size() - 1);
+    }
+    const std::vector<std::string> lines = {
+        "main.iet(2): debugprint first\n", "main.iet(4): debugprint " + longText + "\n",
+        "main.iet(5): debugprint second\n", "main.iet(7): debugprint last\n"};
+    size_t at = 0;
+    for (const auto& line : lines) {
+        size_t found = text.find(line, at);
+        ASSERT_NE(found, std::string::npos) << "missing or out of order: " << line.substr(0, 40) << "\n" << text;
+        at = found + line.size();
+    }
+}
+
+TEST_F(DebugChannelGame, WithoutADebuggerTheGameRunsAndLeavesNoSharedObjects) {
+    m_game.Write("main.iet", "[debug mode=2]\n[debugprint data=nobody]\n");
+    ASSERT_EQ(RunGame(m_game.Path(), nullptr), 0);
+    // The engine only opens: nothing of that name was made.
+    Debugger late(m_channel, 0);
+    EXPECT_FALSE(late.IsOpen());
+    EXPECT_NE(access(("/dev/shm/" + m_channel + "_map").c_str(), F_OK), 0);
+    EXPECT_NE(access(("/dev/shm/sem." + m_channel + "_server").c_str(), F_OK), 0);
+}
+
+}  // namespace

@@ -1,0 +1,102 @@
+// The "debug" tag's modes 2 and 3 in the interpreter, over the in-memory sockets and
+// shared objects.
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "NETWORK/CProcessCommunication.h"
+#include "NETWORK/Platform/FakeSharedMemoryService.h"
+#include "NETWORK/Platform/FakeSocketService.h"
+#include "SCRIPT/CMainScript.h"
+#include "support/InterpreterFixture.h"
+
+namespace {
+
+using namespace kestrin;
+
+class Debugger : public CProcessCommunication {
+public:
+    Debugger(const std::string& name, size_t size) : CProcessCommunication(name, size) {}
+    void OnRequest(uint8_t* bytes, uint32_t& length) override {
+        messages.emplace_back(reinterpret_cast<const char*>(bytes), length);
+    }
+    std::vector<std::string> messages;
+};
+
+class DebugTag : public kestrin_test::InterpreterFixture {
+protected:
+    void SetUp() override {
+        InterpreterFixture::SetUp();
+        SetSocketService(&m_sockets);
+        SetSharedMemoryService(&m_shared);
+        setenv("KESTRIN_DEBUG_PORT", "8123", 1);
+        setenv("KESTRIN_DEBUG_CHANNEL", "TagChannel", 1);
+    }
+    void TearDown() override {
+        InterpreterFixture::TearDown();
+        unsetenv("KESTRIN_DEBUG_PORT");
+        unsetenv("KESTRIN_DEBUG_CHANNEL");
+        SetSocketService(nullptr);
+        SetSharedMemoryService(nullptr);
+    }
+    void Boot(const std::string& script) {
+        m_dir.Write("main.iet", script);
+        m_script = std::make_unique<CMainScript>(nullptr);
+        ASSERT_FALSE(m_script->Start());
+    }
+    void Frames(int count) {
+        for (int i = 0; i < count; ++i) m_script->Update(m_now += 16);
+    }
+
+    FakeSocketService m_sockets;
+    FakeSharedMemoryService m_shared;
+};
+
+TEST_F(DebugTag, ModeThreeRunsTheEchoServerOnTheConfiguredPortUntilTheInterpreterEnds) {
+    Boot("[debug mode=3]\n[wait time=100000]\n");
+    // The tag runs in the first frame; the server listens from the next.
+    Frames(2);
+    ASSERT_EQ(m_sockets.OpenSockets(), 1);
+    int peer = m_sockets.ConnectPeer(8123);
+    ASSERT_GE(peer, 0);
+    Frames(1);
+    m_sockets.PeerSend(peer, "hello");
+    Frames(1);
+    EXPECT_EQ(m_sockets.PeerTake(peer), "hello");
+    m_script.reset();
+    EXPECT_TRUE(m_sockets.IsPeerDropped(peer));
+    EXPECT_EQ(m_sockets.OpenSockets(), 0);
+}
+
+TEST_F(DebugTag, ModeTwoSendsEachFramesTraceAndExitAtTheEnd) {
+    Debugger debugger("TagChannel", 4096);
+    Boot("[debug mode=2 level=1]\n[debugprint data=one]\n[wait time=30]\n"
+         "[debugprint data=two]\n[debugprint level=2 data=hidden]\n[debug mode=2]\n[wait time=100000]\n");
+    for (int i = 0; i < 6; ++i) {
+        Frames(1);
+        debugger.Poll();
+    }
+    Frames(1);
+    m_script.reset();
+    debugger.Poll();
+    const std::string zero(1, '\0');
+    EXPECT_EQ(debugger.messages,
+              (std::vector<std::string>{"main.iet(2): debugprint one\n" + zero, "main.iet(4): debugprint two\n" + zero,
+                                        "EXIT" + zero}))
+        << AllLines();
+    // Only the debugger made shared objects.
+    EXPECT_EQ(m_shared.createCalls, 3);
+}
+
+TEST_F(DebugTag, ModeTwoWithoutADebuggerGoesOnSilently) {
+    Boot("[debug mode=2]\n[debugprint data=nobody]\n[wait time=30]\n[debugprint data=still]\n");
+    Frames(5);
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_QUIT);
+    m_script.reset();
+    EXPECT_EQ(m_shared.createCalls, 0);
+    EXPECT_TRUE(m_lines.empty()) << AllLines();
+}
+
+}  // namespace

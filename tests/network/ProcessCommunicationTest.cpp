@@ -1,0 +1,236 @@
+// The debug channel with both sides in this process over in-memory shared objects.
+#include "NETWORK/CProcessCommunication.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "NETWORK/Platform/FakeSharedMemoryService.h"
+#include "network/NetworkTestSupport.h"
+
+namespace {
+
+using namespace kestrin;
+
+// The debugger's side: keeps every request and answers "ok".
+class Tool : public CProcessCommunication {
+public:
+    Tool(const std::string& name, size_t size) : CProcessCommunication(name, size) {}
+    void OnRequest(uint8_t* bytes, uint32_t& length) override {
+        requests.emplace_back(reinterpret_cast<const char*>(bytes), length);
+        if (!answer.empty()) {
+            std::copy(answer.begin(), answer.end(), bytes);
+            length = static_cast<uint32_t>(answer.size());
+        }
+        if (claimedLength) length = claimedLength;
+    }
+    std::vector<std::string> requests;
+    std::string answer;
+    uint32_t claimedLength = 0;
+};
+
+// The engine's side, recording replies.
+class Engine : public CProcessCommunication {
+public:
+    explicit Engine(const std::string& name) : CProcessCommunication(name, 0) {}
+    void OnReply(const uint8_t* bytes, uint32_t length) override {
+        replies.emplace_back(reinterpret_cast<const char*>(bytes), length);
+    }
+    std::vector<std::string> replies;
+};
+
+std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
+
+class ProcessCommunicationFake : public ::testing::Test {
+protected:
+    void SetUp() override { SetSharedMemoryService(&m_shared); }
+    void TearDown() override { SetSharedMemoryService(nullptr); }
+    // Polls both sides until the engine has nothing in flight or queued.
+    void Exchange(Tool& tool, Engine& engine) {
+        while (engine.IsInFlight() || engine.GetQueuedCount() > 0) {
+            tool.Poll();
+            engine.Poll();
+        }
+    }
+
+    kestrin_test::LogCapture m_log;
+    FakeSharedMemoryService m_shared;
+};
+
+TEST_F(ProcessCommunicationFake, WithoutADebuggerTheChannelStaysClosedAndSendsNothing) {
+    Engine engine("Channel");
+    EXPECT_FALSE(engine.IsOpen());
+    EXPECT_TRUE(engine.Send("text", 5));
+    EXPECT_TRUE(engine.SendText("text\n"));
+    EXPECT_TRUE(engine.Poll());
+    EXPECT_FALSE(engine.Flush(0));
+    // A debugger that starts later is not picked up by this channel.
+    Tool tool("Channel", 64);
+    EXPECT_TRUE(engine.Send("text", 5));
+    tool.Poll();
+    EXPECT_TRUE(tool.requests.empty());
+    // The engine made no shared object itself: the three are the tool's.
+    EXPECT_EQ(m_shared.createCalls, 3);
+}
+
+TEST_F(ProcessCommunicationFake, MessagesSentWhileOneIsInFlightLeaveOneAfterAnotherInOrder) {
+    Tool tool("Channel", 64);
+    Engine engine("Channel");
+    ASSERT_TRUE(engine.IsOpen());
+    tool.answer = "ok";
+    EXPECT_FALSE(engine.Send("one", 4));
+    EXPECT_FALSE(engine.Send("two", 4));
+    EXPECT_FALSE(engine.Send("three", 6));
+    EXPECT_TRUE(engine.IsInFlight());
+    EXPECT_EQ(engine.GetQueuedCount(), 2u);
+    // Nothing new leaves before the reply to the one in flight.
+    engine.Poll();
+    tool.Poll();
+    EXPECT_EQ(tool.requests, (std::vector<std::string>{Z("one")}));
+    tool.Poll();
+    EXPECT_EQ(tool.requests.size(), 1u);
+    Exchange(tool, engine);
+    tool.Poll();
+    EXPECT_EQ(tool.requests, (std::vector<std::string>{Z("one"), Z("two"), Z("three")}));
+    engine.Poll();
+    EXPECT_EQ(engine.replies, (std::vector<std::string>{"ok", "ok", "ok"}));
+    EXPECT_FALSE(engine.IsInFlight());
+}
+
+TEST_F(ProcessCommunicationFake, LongTextIsSplitIntoMessagesThatFitEachEndingInAZero) {
+    struct Case {
+        const char* what;
+        std::string text;
+        std::vector<std::string> messages;
+    };
+    // A 20-byte mapping carries 16 message bytes: 15 of text and the zero.
+    const std::vector<Case> cases = {
+        {"short", "line one\n", {Z("line one\n")}},
+        {"at line ends", "first line\nsecond line\nthird\n", {Z("first line\n"), Z("second line\n"), Z("third\n")}},
+        {"a line longer than a message", std::string(40, 'x') + "\n",
+         {Z(std::string(15, 'x')), Z(std::string(15, 'x')), Z(std::string(10, 'x') + "\n")}},
+        {"exactly full", std::string(15, 'y'), {Z(std::string(15, 'y'))}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Tool tool("Split", 20);
+        Engine engine("Split");
+        ASSERT_EQ(engine.GetMessageCapacity(), 16u);
+        EXPECT_FALSE(engine.SendText(c.text));
+        Exchange(tool, engine);
+        tool.Poll();
+        EXPECT_EQ(tool.requests, c.messages);
+    }
+}
+
+TEST_F(ProcessCommunicationFake, MessagesThatCannotFitAreRefusedAndBadLengthsInTheMappingAreNotRead) {
+    Tool tool("Bounds", 16);
+    Engine engine("Bounds");
+    EXPECT_TRUE(engine.Send(std::string(13, 'a').data(), 13));
+    EXPECT_FALSE(engine.Send(std::string(12, 'a').data(), 12));
+    // The debugger claims a reply longer than the mapping: the engine does not read it.
+    tool.answer = "";
+    tool.Poll();
+    auto mapping = m_shared.OpenMapping("Bounds_map");
+    mapping->Data()[3] = 0x7F;
+    engine.Poll();
+    EXPECT_TRUE(engine.replies.empty());
+    EXPECT_FALSE(engine.IsInFlight());
+}
+
+TEST_F(ProcessCommunicationFake, TheCreatingSideNeverReadsOrAnswersPastTheMapping) {
+    Tool tool("Bounds", 16);
+    Engine engine("Bounds");
+    // A request whose length runs past the mapping is answered empty and unread.
+    auto mapping = m_shared.OpenMapping("Bounds_map");
+    auto request = m_shared.OpenEvent("Bounds_server");
+    const uint8_t bad[4] = {13, 0, 0, 0};
+    std::copy(bad, bad + 4, mapping->Data());
+    request->Set();
+    tool.Poll();
+    EXPECT_TRUE(tool.requests.empty());
+    EXPECT_EQ(mapping->Data()[0], 0);
+    // An answer claimed longer than the mapping is cut to it.
+    auto reply = m_shared.OpenEvent("Bounds_client");
+    reply->TryWait();
+    tool.answer = std::string(12, 'r');
+    tool.claimedLength = 5000;
+    engine.Send("x", 1);
+    tool.Poll();
+    engine.Poll();
+    ASSERT_EQ(engine.replies.size(), 1u);
+    EXPECT_EQ(engine.replies[0], std::string(12, 'r'));
+    EXPECT_TRUE(CProcessCommunication(std::string("Tiny"), 8).IsOpen() == false);
+}
+
+TEST_F(ProcessCommunicationFake, AFullQueueDropsTheOldestSoThatExitStillGoesLast) {
+    Tool tool("Queue", 64);
+    Engine engine("Queue");
+    engine.Send("first", 6);
+    for (size_t i = 0; i < CProcessCommunication::kMaxQueuedMessages + 10; ++i) {
+        std::string text = std::to_string(i);
+        engine.Send(text.c_str(), text.size() + 1);
+    }
+    EXPECT_EQ(engine.GetQueuedCount(), CProcessCommunication::kMaxQueuedMessages);
+    engine.Send("EXIT", 5);
+    EXPECT_EQ(engine.GetQueuedCount(), CProcessCommunication::kMaxQueuedMessages);
+    Exchange(tool, engine);
+    tool.Poll();
+    ASSERT_EQ(tool.requests.size(), CProcessCommunication::kMaxQueuedMessages + 1);
+    EXPECT_EQ(tool.requests.front(), Z("first"));
+    EXPECT_EQ(tool.requests[1], Z("11"));
+    EXPECT_EQ(tool.requests.back(), Z("EXIT"));
+    EXPECT_EQ(m_log.CountWithin("older trace text is dropped"), 1) << m_log.All();
+}
+
+TEST_F(ProcessCommunicationFake, FlushGivesUpWhenTheDebuggerDoesNotAnswer) {
+    Tool tool("Flush", 64);
+    Engine engine("Flush");
+    engine.Send("a", 2);
+    engine.Send("EXIT", 5);
+    // The in-memory wait never blocks: without an answer the flush gives up at once.
+    EXPECT_TRUE(engine.Flush(1000));
+    EXPECT_EQ(engine.GetQueuedCount(), 1u);
+    // With the answer in, the rest leaves.
+    tool.Poll();
+    EXPECT_TRUE(engine.Flush(1000));
+    tool.Poll();
+    EXPECT_FALSE(engine.Flush(1000));
+    EXPECT_EQ(tool.requests, (std::vector<std::string>{Z("a"), Z("EXIT")}));
+}
+
+TEST(ProcessCommunicationReader, TheLengthMustFitTheView) {
+    const uint8_t view[] = {3, 0, 0, 0, 'a', 'b', 'c', 0};
+    uint32_t length = 0;
+    EXPECT_TRUE(CProcessCommunication::ReadMessage(view, 8, length));
+    EXPECT_EQ(length, 3u);
+    EXPECT_TRUE(CProcessCommunication::ReadMessage(view, 7, length));
+    EXPECT_FALSE(CProcessCommunication::ReadMessage(view, 6, length));
+    EXPECT_FALSE(CProcessCommunication::ReadMessage(view, 3, length));
+    EXPECT_FALSE(CProcessCommunication::ReadMessage(nullptr, 8, length));
+    const uint8_t huge[] = {0xFF, 0xFF, 0xFF, 0xFF, 0};
+    EXPECT_FALSE(CProcessCommunication::ReadMessage(huge, 5, length));
+}
+
+TEST(DebugChannelName, TheEnvironmentNamesTheChannel) {
+    kestrin_test::LogCapture log;
+    struct Case {
+        const char* value;
+        const char* name;
+    };
+    const Case cases[] = {{nullptr, "Kestrin_Debug"}, {"", "Kestrin_Debug"}, {"Run_42", "Run_42"},
+                          {"a/b", "Kestrin_Debug"}};
+    for (const Case& c : cases) {
+        if (c.value) {
+            setenv("KESTRIN_DEBUG_CHANNEL", c.value, 1);
+        } else {
+            unsetenv("KESTRIN_DEBUG_CHANNEL");
+        }
+        EXPECT_EQ(CProcessCommunication::GetDebugChannelName(), c.name);
+    }
+    unsetenv("KESTRIN_DEBUG_CHANNEL");
+    EXPECT_EQ(log.CountWithin("is not a usable name"), 1) << log.All();
+}
+
+}  // namespace
