@@ -39,6 +39,18 @@ const std::vector<std::pair<const char*, CMainScript::TagHandler>>& CMainScript:
         {"trans", &CMainScript::TagTrans},
         {"takess", &CMainScript::TagTakess},
         {"savess", &CMainScript::TagSavess},
+        {"splay", &CMainScript::TagSplay},
+        {"sfadein", &CMainScript::TagSplay},
+        {"sfadeout", &CMainScript::TagSfadeout},
+        {"sstop", &CMainScript::TagSfadeout},
+        {"sxfade", &CMainScript::TagSxfade},
+        {"sfade", &CMainScript::TagSfade},
+        {"seplay", &CMainScript::TagSeplay},
+        {"sefadein", &CMainScript::TagSeplay},
+        {"sefadeout", &CMainScript::TagSefadeout},
+        {"sestop", &CMainScript::TagSefadeout},
+        {"voice", &CMainScript::TagVoice},
+        {"/voice", &CMainScript::TagVoiceEnd},
     };
     return tags;
 }
