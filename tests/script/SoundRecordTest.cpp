@@ -1,6 +1,7 @@
 // The sound tags' records in the save data: the music record (set by splay, sfadein and
 // sxfade, cleared by sfadeout and sstop, its gain followed by sfade) and the looping-effect
-// record per channel; replayed blocks record nothing and start their sounds again.
+// record per channel; replayed blocks record nothing and start their sounds again. Also the
+// skippable effects, which the harness cannot reach (skipping needs a held key).
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -123,6 +124,29 @@ TEST_F(SoundRecordTest, LoopingEffectRecordFollowsTheEffectTags) {
         SCOPED_TRACE(c.script);
         ASSERT_NO_FATAL_FAILURE(Run(c.script));
         EXPECT_EQ(Loops(), c.loops);
+    }
+}
+
+TEST_F(SoundRecordTest, SkippableEffectsAreLeftOutWhileSkipping) {
+    struct Case {
+        const char* skippable;
+        bool skipping;
+        bool plays;
+    } cases[] = {{"1", true, false}, {"0", true, true}, {"1", false, true}, {"2", true, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string(c.skippable) + (c.skipping ? " skipping" : ""));
+        ASSERT_NO_FATAL_FAILURE(Run("[seplay id=a file=se loop=1]"));
+        const uint32_t before = m_script->GetSoundChannels().at("a");
+        m_script->SetControlSkip(c.skipping, true);
+        kestrin::CScriptBlock block(2, 1, "seplay");
+        block.SetAttribute("id", "a");
+        block.SetAttribute("file", "se");
+        block.SetAttribute("skippable", c.skippable);
+        m_script->ExecuteBlock(block, false);
+        // Either way the channel's earlier sound has stopped.
+        EXPECT_EQ(m_script->GetEffectsManager().IsPlaying(before), 0);
+        const uint32_t after = m_script->GetSoundChannels().at("a");
+        EXPECT_EQ(after != before && m_script->GetEffectsManager().IsPlaying(after) == 1, c.plays);
     }
 }
 
