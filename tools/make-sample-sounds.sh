@@ -1,8 +1,7 @@
 #!/bin/sh
 # Makes the sample game's sounds (sample/sound) with sox and oggenc: background music in two
 # files, an intro ("theme_a") that the engine continues into its loop ("theme_b"), and a
-# chime for a sound effect. The loop is longer than a stream half (5 s), so it repeats
-# without a gap. Run from the repository root: tools/make-sample-sounds.sh
+# chime for a sound effect. Run from the repository root: tools/make-sample-sounds.sh
 set -eu
 out=sample/sound
 mkdir -p "$out"

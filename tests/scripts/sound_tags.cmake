@@ -10,7 +10,7 @@ file(MAKE_DIRECTORY ${out})
 file(COPY ${source}/ DESTINATION ${game})
 
 function(make_sound name)
-  execute_process(COMMAND sox -R -D -n -r 44100 -c 2 -b 16 -t wavpcm ${game}/${name}.wav synth ${ARGN}
+  execute_process(COMMAND sox -R -D -r 44100 -n -c 2 -b 16 -t wavpcm ${game}/${name}.wav synth ${ARGN}
                   RESULT_VARIABLE status ERROR_VARIABLE errors)
   if(NOT status EQUAL 0)
     message(FATAL_ERROR "sox could not make ${name}.wav: ${errors}")
