@@ -1,5 +1,6 @@
 # The mixed sound of whole runs (kestrin-harness --audio-out), measured with sox: a tone at
-# a channel gain of 500 per mille is 6.02 dB below the same tone at 1000; a streamed intro
+# a channel gain of 500 per mille is 6.02 dB below the same tone at 1000, and so is music at
+# a master volume ("s.bgmvol") of 500 from the next frame on; a streamed intro
 # continues into its "_b" loop and the loop into itself sample for sample; a music fade-out
 # of 1000 ms is silent from the frame after the one in which it reached its end.
 set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
@@ -68,6 +69,32 @@ else()
   if(difference_centi LESS -603 OR difference_centi GREATER -601)
     string(APPEND failed "\n--- 500 per mille measures ${half} dB against ${full} dB at 1000, not -6.02 dB lower")
   endif()
+endif()
+
+# --- Master volume: "s.bgmvol" set to 500 by the script in frame 60 is applied at the
+# start of frame 61, before any block runs: frame 60 still sounds at 1000.
+file(MAKE_DIRECTORY ${out}/master)
+make_sound(master tone 1 sine 1000 vol 0.5)
+run_game(master 130 "[splay file=tone]\n@\n[var name=s.bgmvol data=500]\n@\n" "60")
+stat(frame60 "RMS lev dB" ${out}/master.wav trim 44100s 735s)
+stat(frame61 "RMS lev dB" ${out}/master.wav trim 44835s 735s)
+stat(later "RMS lev dB" ${out}/master.wav trim 48510s 35280s)
+# A frame holds 16.67 periods of the tone: its RMS is within 0.1 dB of the whole tone's.
+function(near result a b)
+  string(REPLACE "." "" a_centi "${a}")
+  string(REPLACE "." "" b_centi "${b}")
+  math(EXPR d "${a_centi} - ${b_centi}")
+  if(d GREATER -10 AND d LESS 10)
+    set(${result} TRUE PARENT_SCOPE)
+  else()
+    set(${result} FALSE PARENT_SCOPE)
+  endif()
+endfunction()
+near(ok60 "${frame60}" "${full}")
+near(ok61 "${frame61}" "${half}")
+if(NOT ok60 OR NOT ok61 OR NOT later STREQUAL half)
+  string(APPEND failed "\n--- s.bgmvol 500 from frame 60: ${frame60} dB in frame 60, ${frame61} dB in frame 61, "
+                       "${later} dB later (the tone measures ${full} dB at 1000, ${half} dB at 500)")
 endif()
 
 # --- Loop: an intro of 22000 samples and its loop of 1 s (shorter than a stream half, 5 s),
