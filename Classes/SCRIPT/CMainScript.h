@@ -10,7 +10,8 @@
 //   CMainScriptEvents.cpp    layer pointer events and the queued event blocks
 //   CMainScriptLua.cpp       the Lua host, the "lua" blocks and the Lua event handlers
 //   CMainScriptSaveData.cpp  the save data, global and system data, autosave
-//   CMainScriptServices.cpp  calls into the screen, sound, network and backlog
+//   CMainScriptServices.cpp  calls into the screen, network and backlog
+//   CMainScriptSound.cpp     the sound managers, their per-frame step and the sound fades
 //   CMainScriptSystem.cpp    system variables and shutdown
 // Tag handlers live in tags/; tags/CMainScriptTagTable.cpp lists every tag name with its
 // handler, and a name missing there is a macro call.
@@ -45,6 +46,9 @@ class COruVariables;
 class COruKeyConfig;
 class CLinkableTextRenderer;
 class CSoundManager;
+class CSoundLoaders;
+class CFileFactory;
+class ISoundPlayerFactory;
 class COruHttp;
 class COruLua;
 class CSaveData;
@@ -217,6 +221,14 @@ public:
     bool TagDelonclick(CScriptBlock block, bool replay);
     bool TagSlider(CScriptBlock block, bool replay);
     bool TagUidel(CScriptBlock block, bool replay);
+    bool TagSplay(CScriptBlock block, bool replay);
+    bool TagSfadeout(CScriptBlock block, bool replay);
+    bool TagSxfade(CScriptBlock block, bool replay);
+    bool TagSfade(CScriptBlock block, bool replay);
+    bool TagSeplay(CScriptBlock block, bool replay);
+    bool TagSefadeout(CScriptBlock block, bool replay);
+    bool TagVoice(CScriptBlock block, bool replay);
+    bool TagVoiceEnd(CScriptBlock block, bool replay);
 
     // --- Caret, call stack, labels, script cache, trace ---
     bool Jump(std::string file, const std::string& label);
@@ -245,6 +257,8 @@ public:
     void ShowGlyph();
     void FadeInLayer(const std::string& id);
     void FadeOutLayer(const std::string& id);
+    // Stops the effect playing on that channel and forgets the channel.
+    void StopNamedSound(const std::string& channel);
     void SetAutoModeAllowed(bool allowed);
     void SetAutoMode(bool on, bool forced);
     void SetSkipAllowed(bool allowed);
@@ -309,6 +323,12 @@ public:
     bool IsAutoMode() const { return m_autoMode; }
     int32_t GetTransitionTween() const { return m_transitionTween; }
     void SetTransitionTween(int32_t id) { m_transitionTween = id; }
+    // The music and effects managers (never null while the interpreter lives), the current
+    // music's handle and the effect channels (channel id -> handle).
+    CSoundManager& GetMusicManager() { return *m_bgmManager; }
+    CSoundManager& GetEffectsManager() { return *m_seManager; }
+    uint32_t GetMusicHandle() const { return m_musicHandle; }
+    const std::map<std::string, uint32_t>& GetSoundChannels() const { return m_seChannels; }
     // The current message layer of the screen, or null (no screen, or no layer yet).
     CLinkableTextRenderer* GetMessageLayer() const;
     // Time allowed to run blocks within one frame before the loop yields to the next frame.
@@ -379,11 +399,17 @@ private:
     void FinishTransitionTween();
     void FinishTweenById(int32_t id);
     void StopNamedTweens();
+    // Sound (CMainScriptSound.cpp).
     void CreateSoundManagers();
     void ResetSounds();
     void UpdateSoundStreams();
     void UpdateVolumes();
     bool IsSoundChannelPlaying(const std::string& channel) const;
+    void ReleaseSound();
+    // A registered volume fade of a sound of manager; onEnd runs when it ends by itself.
+    int32_t StartSoundFade(const std::shared_ptr<CSoundManager>& manager, uint32_t handle, int from, int to,
+                           int32_t time, int32_t ease, std::function<void()> onEnd);
+    void TraceSoundFile(const CScriptBlock& block);
     void UpdateDebugLinks();
     void SendDebugChannel(const char* data, size_t size);
     bool UpdateHttp();
@@ -474,11 +500,19 @@ private:
     std::map<int, CScriptBlock> m_pushKeys;
     CScriptBlock m_eventBlocks[EVENT_COUNT];
 
-    // Sound and HTTP come with their own subsystems; until then these stay null and
-    // the per-frame steps that use them are skipped.
-    CSoundManager* m_bgmManager = nullptr;
-    CSoundManager* m_seManager = nullptr;
-    int32_t m_bgmState[4] = {0, 0, 0, 0};
+    // Sound: the loaders read through the screen's file factory (an own one without a
+    // screen); both managers share the loaders and the player factory, and are made anew
+    // at every boot.
+    std::shared_ptr<CFileFactory> m_soundFiles;
+    std::shared_ptr<CSoundLoaders> m_soundLoaders;
+    std::shared_ptr<ISoundPlayerFactory> m_soundPlayers;
+    std::shared_ptr<CSoundManager> m_bgmManager;
+    std::shared_ptr<CSoundManager> m_seManager;
+    // The current music, the one a cross-fade fades out, and their fade tweens.
+    uint32_t m_musicHandle = 0;
+    uint32_t m_previousMusicHandle = 0;
+    int32_t m_musicFade = 0;
+    int32_t m_crossFade = 0;
     std::map<std::string, uint32_t> m_seChannels;
     std::map<std::string, int32_t> m_seFades;
     int m_videoSkipMode = 0;

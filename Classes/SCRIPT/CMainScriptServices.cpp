@@ -1,5 +1,5 @@
 // The interpreter's calls into its neighbours: the screen and its layers, the message
-// layer, sound, network and the backlog. Each neighbour that is absent
+// layer, network and the backlog (sound: CMainScriptSound.cpp). Each neighbour that is absent
 // (no screen in tests, or a subsystem not built yet) takes its "nothing there" path here,
 // so the interpreter loop itself never tests for them.
 #include "CORE/CGameWindow.h"
@@ -161,25 +161,6 @@ void CMainScript::FinishTweenById(int32_t id) {
 
 void CMainScript::StopNamedTweens() {}
 
-// --- Sound ---
-
-void CMainScript::CreateSoundManagers() {}
-
-void CMainScript::ResetSounds() {
-    for (auto& value : m_bgmState) value = 0;
-    m_seChannels.clear();
-    m_seFades.clear();
-}
-
-void CMainScript::UpdateSoundStreams() {}
-
-void CMainScript::UpdateVolumes() {}
-
-bool CMainScript::IsSoundChannelPlaying(const std::string& channel) const {
-    (void)channel;
-    return false;
-}
-
 // --- Network and debug links ---
 
 namespace {
@@ -211,7 +192,7 @@ void CMainScript::SendDebugChannel(const char* data, size_t size) {
 // Without a request there is nothing to wait for: the wait ends at once.
 bool CMainScript::UpdateHttp() { return true; }
 
-// The channel goes first, then the server and its factory. Messages still queued on the
+// The channel goes first, then the server and its factory, then sound. Messages still queued on the
 // channel ("EXIT" last) are handed over while the debugger keeps answering.
 void CMainScript::ReleaseServices() {
     if (m_debugChannel && m_debugChannel->Flush(kDebugChannelFlushMs) && m_debugChannel->GetQueuedCount() > 0) {
@@ -220,6 +201,7 @@ void CMainScript::ReleaseServices() {
     m_debugChannel.reset();
     m_debugServer.reset();
     m_debugFactory.reset();
+    ReleaseSound();
 }
 
 // --- Backlog ---

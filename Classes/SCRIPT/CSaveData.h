@@ -44,8 +44,13 @@ public:
     // when an "s." variable changed. A write that failed is tried again at the next call.
     void SaveGlobal(bool force);
 
-    // Forgets what the game before recorded (boot): the layer record.
-    void ClearRecords() { m_layerRecord.clear(); }
+    // Forgets what the game before recorded (boot): the layer record, the looping effects
+    // and the music.
+    void ClearRecords() {
+        m_layerRecord.clear();
+        m_soundRecord.clear();
+        ClearMusicRecord();
+    }
 
     // The layer record: per layer id, the blocks that rebuild that layer when a saved game
     // is loaded (CSaveDataLayerRecord.cpp).
@@ -62,6 +67,24 @@ public:
     void SaveLayerRecord(CSerializer* archive, unsigned key);
     void LoadLayerRecord(CSerializer* archive, unsigned key);
 
+    // The sound records (CSaveDataSoundRecord.cpp): per effect channel the block that
+    // started a looping sound there, and the block of the background music; a loaded game
+    // runs them again with replay set, so those sounds start again from their beginning.
+    using SoundRecord = std::map<std::string, CScriptBlock>;
+    SoundRecord& GetSoundRecord() { return m_soundRecord; }
+    bool IsMusicRecorded() const { return m_musicRecorded; }
+    const CScriptBlock& GetMusicBlock() const { return m_musicBlock; }
+    void RecordMusic(const CScriptBlock& block);
+    void ClearMusicRecord();
+    // The recorded music block's "gain" becomes gain; the flag stays as it is.
+    void SetMusicGain(const std::string& gain) { m_musicBlock.SetAttribute("gain", gain); }
+    // The music block (when recorded), then every looping effect in channel order.
+    void ReplaySoundRecord();
+    // As members of a game save's archive: the effects under effectsKey, the flag under
+    // flagKey and the music block under blockKey (only when the flag is set).
+    void SaveSoundRecord(CSerializer* archive, unsigned effectsKey, unsigned flagKey, unsigned blockKey);
+    void LoadSoundRecord(CSerializer* archive, unsigned effectsKey, unsigned flagKey, unsigned blockKey);
+
     // The version of the last file read (0 before any).
     int32_t GetLoadedVersion() const { return m_loadedVersion; }
     // The native path of a save name.
@@ -77,6 +100,9 @@ private:
     bool m_globalPending = false;
     bool m_systemPending = false;
     LayerRecord m_layerRecord;
+    SoundRecord m_soundRecord;
+    bool m_musicRecorded = false;
+    CScriptBlock m_musicBlock;
 };
 
 }  // namespace kestrin

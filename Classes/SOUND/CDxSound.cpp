@@ -111,6 +111,8 @@ bool CDxSound::Play(bool loop) {
     m_buffer->SetCurrentPosition(0);
     for (size_t i = 0; i < kNotifyCount; ++i) m_buffer->TakeNotification(i);
     m_source->Rewind();
+    // The first half of a looping stream already wraps around.
+    m_loop = loop;
     if (m_streaming) {
         // The first slice now; the rest of the first half over the next frames, well ahead
         // of the play position.
@@ -160,12 +162,15 @@ void CDxSound::ContinueRefill() {
         return;
     }
     m_refill.written += static_cast<uint32_t>(std::min<int>(got, static_cast<int>(ask)));
+    if (got > 0) m_refill.rewound = false;
     if (static_cast<uint32_t>(got) >= ask) {
         if (m_refill.written >= m_halfSize) m_refill.active = false;
         return;
     }
-    // The source ran out within this half.
-    if (!m_refill.initial && m_loop && !m_refill.rewound) {
+    // The source ran out within this half. A looping one starts again as often as the half
+    // needs (the rest follows with the next slice), so that a loop shorter than a half
+    // repeats without a gap; one that gave nothing since its last start is empty.
+    if (m_loop && !m_refill.rewound) {
         m_refill.rewound = true;
         m_source->Rewind();
         return;

@@ -52,7 +52,7 @@ private:
     struct SRefill {
         bool active = false;
         bool initial = false;  // the first half, filled by Play
-        bool rewound = false;
+        bool rewound = false;  // started again, and nothing read since
         uint32_t offset = 0;
         uint32_t written = 0;
     };

@@ -38,6 +38,8 @@
 #include "GRAPHICS/Platform/SdlRenderDevice.h"
 #include "babel/babel.h"
 #include "GRAPHICS/TweenRegistry.h"
+#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/Platform/PullAudioOutput.h"
 
 namespace fs = std::filesystem;
 using namespace kestrin;
@@ -119,6 +121,63 @@ bool SaveScreenshot(CMainScreen* screen, const std::string& path) {
     return !out;
 }
 
+// The mixed sound as a 16-bit stereo WAVE file, written as the frames run; the sizes in
+// the header are set when it is closed.
+class WaveWriter {
+public:
+    bool Open(const std::string& path, uint32_t rate) {
+        m_out.open(path, std::ios::binary | std::ios::trunc);
+        m_rate = rate;
+        WriteHeader();
+        return !m_out;
+    }
+    void Append(const std::vector<int16_t>& samples) {
+        for (int16_t sample : samples) {
+            uint16_t v = static_cast<uint16_t>(sample);
+            char bytes[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+            m_out.write(bytes, 2);
+        }
+        m_bytes += samples.size() * 2;
+    }
+    // False when all of it was written.
+    bool Close() {
+        m_out.seekp(0);
+        WriteHeader();
+        m_out.close();
+        return !m_out;
+    }
+
+private:
+    void Put32(uint32_t v) {
+        char bytes[4] = {static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
+                         static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
+        m_out.write(bytes, 4);
+    }
+    void Put16(uint16_t v) {
+        char bytes[2] = {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8)};
+        m_out.write(bytes, 2);
+    }
+    void WriteHeader() {
+        const uint32_t data = static_cast<uint32_t>(std::min<uint64_t>(m_bytes, 0xFFFFFFFFu - 36));
+        m_out.write("RIFF", 4);
+        Put32(36 + data);
+        m_out.write("WAVEfmt ", 8);
+        Put32(16);
+        Put16(1);  // PCM
+        Put16(2);
+        Put32(m_rate);
+        Put32(m_rate * 4);
+        Put16(4);
+        Put16(16);
+        m_out.write("data", 4);
+        Put32(data);
+    }
+
+    std::ofstream m_out;
+    uint32_t m_rate = 0;
+    uint64_t m_bytes = 0;
+};
+
 std::vector<std::string> DumpVariables(COruVariables& variables, int encoding) {
     std::vector<std::pair<std::string, std::string>> entries;
     for (const auto& entry : variables.GetTable()) {
@@ -163,6 +222,7 @@ int main(int argc, char** argv) {
     };
     absolute(options.traceFile);
     absolute(options.dumpVarsFile);
+    absolute(options.audioOutFile);
     for (auto& shot : options.screenshots) absolute(shot.file);
 
     // The hardware renderer draws with OpenGL into a hidden window of SDL's off-screen driver.
@@ -193,6 +253,20 @@ int main(int argc, char** argv) {
     SetMessageBox(&messageBox);
     SCapture capture;
     CLogWindow::SetLineSink([&capture](const std::string& line) { capture.lines.push_back(line); });
+    // Sound is mixed only when a frame has run, exactly one frame's worth: the sound keeps
+    // pace with the virtual clock, with or without a file to write it to.
+    auto pull = std::make_unique<PullAudioOutput>();
+    PullAudioOutput* audio = pull.get();
+    UseAudioOutput(std::move(pull), kDefaultAudioRate);
+    WaveWriter wave;
+    std::vector<int16_t> samples;
+    if (!options.audioOutFile.empty() && wave.Open(options.audioOutFile, audio->GetRate())) {
+        std::fprintf(stderr, "kestrin-harness: cannot write %s\n", options.audioOutFile.c_str());
+        CLogWindow::SetLineSink(nullptr);
+        CloseAudioOutput();
+        CDynamicVariables::ReleaseInstance();
+        return 1;
+    }
 
     // Saves go to a scratch folder, so that runs never depend on one another.
     fs::path saves = fs::temp_directory_path() / ("kestrin-harness-" + std::to_string(std::random_device()()));
@@ -289,7 +363,12 @@ int main(int argc, char** argv) {
                         break;
                 }
             }
-            if (application->RunFrame()) break;
+            const bool ended = application->RunFrame();
+            // Frame n (from 0) covers the samples from n x rate / 60 up to (n + 1) x rate / 60.
+            samples.clear();
+            audio->RenderToVideoFrame(uint64_t(frame) + 1, options.audioOutFile.empty() ? nullptr : &samples);
+            if (!samples.empty()) wave.Append(samples);
+            if (ended) break;
             for (const auto& shot : options.screenshots) {
                 if (shot.frame == frame && SaveScreenshot(screen, shot.file)) {
                     std::fprintf(stderr, "kestrin-harness: cannot write the screenshot %s\n", shot.file.c_str());
@@ -305,6 +384,11 @@ int main(int argc, char** argv) {
     }
     delete application;
     CKestrin::SetFactories(nullptr, nullptr);
+    CloseAudioOutput();
+    if (!options.audioOutFile.empty() && wave.Close()) {
+        std::fprintf(stderr, "kestrin-harness: cannot write %s\n", options.audioOutFile.c_str());
+        status = 1;
+    }
 
     CLogWindow::SetLineSink(nullptr);
     for (auto& line : capture.lines) line = ToUtf8(line, encoding);

@@ -62,6 +62,8 @@ bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error) 
             }
             shot.file = text.substr(colon + 1);
             out.screenshots.push_back(shot);
+        } else if (arg == "--audio-out") {
+            if (!value(out.audioOutFile)) return true;
         } else if (arg == "--renderer") {
             if (!value(text)) return true;
             if (text != "software" && text != "hardware") {

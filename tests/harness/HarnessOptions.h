@@ -30,6 +30,7 @@ struct SOptions {
     std::string traceFile;
     std::string dumpVarsFile;
     std::vector<SScreenshot> screenshots;
+    std::string audioOutFile;  // --audio-out FILE.wav: the mixed sound of the run
     bool hardware = false;  // --renderer hardware: OpenGL through SDL's off-screen driver
     bool setUnixTime = false;  // --unix-time N: the wall clock starts at N
     uint32_t unixTime = 0;

@@ -268,7 +268,7 @@ TEST(CDxSound, StreamShorterThanAHalfPlaysOnceForTwoHalves) {
     EXPECT_TRUE(std::all_of(out.begin() + static_cast<long>(dec.size()), out.end(), [](int16_t v) { return v == 0; }));
 }
 
-TEST(CDxSound, LoopedStreamShorterThanAHalfRepeatsWithGaps) {
+TEST(CDxSound, LoopedStreamShorterThanAHalfRepeatsWithoutAGap) {
     PullOutput output(44100);
     const std::vector<int16_t> samples = Tone(1000, 44100, 1323, 2, 0.5);  // 30 ms
     MemorySound source(44100, 16, 2, Pcm16(samples));
@@ -277,13 +277,25 @@ TEST(CDxSound, LoopedStreamShorterThanAHalfRepeatsWithGaps) {
     ASSERT_FALSE(player.Play(true));
     std::vector<int16_t> out;
     Clock clock{output};
+    // Six halves of 100 ms hold twenty repeats of the 30 ms sound, back to back.
     while (out.size() < 2 * 4410 * 6) clock.Step(player, &out);
-    for (size_t period = 0; period < 6; ++period) {
-        SCOPED_TRACE(period);
-        const auto start = out.begin() + static_cast<long>(period * 2 * 4410);
-        EXPECT_TRUE(std::equal(samples.begin(), samples.end(), start));
-        EXPECT_TRUE(std::all_of(start + static_cast<long>(samples.size()), start + 2 * 4410, [](int16_t v) { return v == 0; }));
+    for (size_t repeat = 0; repeat < 20; ++repeat) {
+        SCOPED_TRACE(repeat);
+        EXPECT_TRUE(std::equal(samples.begin(), samples.end(), out.begin() + static_cast<long>(repeat * samples.size())));
     }
+    EXPECT_EQ(player.IsPlaying(), 2);
+}
+
+TEST(CDxSound, LoopedEmptyStreamPlaysSilence) {
+    PullOutput output(44100);
+    MemorySound source(44100, 16, 2, std::string());
+    CDxSound player;
+    ASSERT_FALSE(player.Create(&source, false, 100));
+    ASSERT_FALSE(player.Play(true));
+    std::vector<int16_t> out;
+    Clock clock{output};
+    while (out.size() < 2 * 4410 * 6) clock.Step(player, &out);
+    EXPECT_TRUE(std::all_of(out.begin(), out.end(), [](int16_t v) { return v == 0; }));
     EXPECT_EQ(player.IsPlaying(), 2);
 }
 

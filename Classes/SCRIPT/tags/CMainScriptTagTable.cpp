@@ -78,6 +78,18 @@ const std::vector<std::pair<const char*, CMainScript::TagHandler>>& CMainScript:
         {"delondirchg", &CMainScript::TagDelonclick},
         {"slider", &CMainScript::TagSlider},
         {"uidel", &CMainScript::TagUidel},
+        {"splay", &CMainScript::TagSplay},
+        {"sfadein", &CMainScript::TagSplay},
+        {"sfadeout", &CMainScript::TagSfadeout},
+        {"sstop", &CMainScript::TagSfadeout},
+        {"sxfade", &CMainScript::TagSxfade},
+        {"sfade", &CMainScript::TagSfade},
+        {"seplay", &CMainScript::TagSeplay},
+        {"sefadein", &CMainScript::TagSeplay},
+        {"sefadeout", &CMainScript::TagSefadeout},
+        {"sestop", &CMainScript::TagSefadeout},
+        {"voice", &CMainScript::TagVoice},
+        {"/voice", &CMainScript::TagVoiceEnd},
     };
     return tags;
 }

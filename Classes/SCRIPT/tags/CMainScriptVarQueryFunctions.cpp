@@ -1,5 +1,5 @@
-// Var functions that read the state of the engine: the platform name, the screen and the
-// layer tree.
+// Var functions that read the state of the engine: the platform name, the screen, the
+// layer tree and the sounds.
 #include <cstdint>
 #include <string>
 
@@ -9,6 +9,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/VarFunctions.h"
+#include "SOUND/CSoundManager.h"
 
 namespace kestrin {
 
@@ -75,6 +76,24 @@ void VarGetLayerInfo(CMainScript& script, const CScriptBlock& block) {
         const std::string stem = name + "." + (byPath ? entry.first : std::to_string(index++));
         variables.SetString(stem + ".id", entry.first);
         WriteLayerFields(variables, stem, *entry.second);
+    }
+}
+
+// The music's state (0 stopped, 1 once, 2 looping) and every effect channel, in channel
+// order, with its state and own volume (-1 once its sound is gone).
+void VarGetSoundInfo(CMainScript& script, const CScriptBlock& block) {
+    COruVariables& variables = script.GetVariables();
+    const std::string& name = block.GetAttribute("name");
+    variables.SetInt(name + ".playing", script.GetMusicManager().IsPlaying(script.GetMusicHandle()));
+    const auto& channels = script.GetSoundChannels();
+    variables.SetInt(name + ".size", static_cast<int32_t>(channels.size()));
+    CSoundManager& effects = script.GetEffectsManager();
+    int32_t index = 0;
+    for (const auto& channel : channels) {
+        const std::string stem = name + "." + std::to_string(index++);
+        variables.SetString(stem + ".id", channel.first);
+        variables.SetInt(stem + ".playing", effects.IsPlaying(channel.second));
+        variables.SetInt(stem + ".gain", effects.GetVolume(channel.second));
     }
 }
 

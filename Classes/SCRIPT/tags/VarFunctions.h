@@ -44,12 +44,13 @@ void VarFileExist(CMainScript& script, const CScriptBlock& block);
 void VarFileUpdateTime(CMainScript& script, const CScriptBlock& block);
 void VarFileCrc(CMainScript& script, const CScriptBlock& block);
 
-// Screen and layer queries.
+// Screen, layer and sound queries.
 void VarOs(CMainScript& script, const CScriptBlock& block);
 void VarScreenWidth(CMainScript& script, const CScriptBlock& block);
 void VarScreenHeight(CMainScript& script, const CScriptBlock& block);
 void VarFullscreen(CMainScript& script, const CScriptBlock& block);
 void VarGetLayerInfo(CMainScript& script, const CScriptBlock& block);
+void VarGetSoundInfo(CMainScript& script, const CScriptBlock& block);
 
 // Text helpers, shared with the tests.
 // "&#N;" and "&#xH;" references to UTF-8 (the low 16 bits of the number); a reference
