@@ -2,7 +2,7 @@
 # Makes the movie fixtures of tests/data/video with ffmpeg, ImageMagick, libjpeg's tools and
 # our ".mja" writer, together with what those tools decode (the oracles the tests compare with):
 #   clips:  testsrc, 160x120, 10 fps, 1 s, in H.264, VP9 and MPEG-4; frames 0, 4 and 9 of each
-#           as ffmpeg extracts them (bgra in PNG), and frame 4 scaled to 320x240
+#           as ffmpeg extracts them (bgra in PNG), and frame 4 scaled to 320x240 (rgb)
 #   ".mja": JPEG frames and grey alpha JPEGs, with `djpeg -dct fast -nosmooth` of each
 #   harness game: tests/data/harness/video (its movie and its ".mja")
 # Run from the repository root after a build (for kmja): tools/make-video-fixtures.sh [BUILD]
@@ -25,7 +25,7 @@ for clip in h264.mp4 vp9.webm mpeg4.avi; do
     $ff -i "$out/clips/$clip" -vf "select=eq(n\,$n),format=bgra" -frames:v 1 "$out/clips/$base-$n.png"
   done
 done
-$ff -i "$out/clips/h264.mp4" -vf "select=eq(n\,4),scale=320:240:flags=bilinear,format=bgra" -frames:v 1 \
+$ff -i "$out/clips/h264.mp4" -vf "select=eq(n\,4),format=rgb24,scale=320:240:flags=bilinear" -frames:v 1 \
   "$out/clips/h264-4-320x240.png"
 
 m="$out/mja"

@@ -211,6 +211,7 @@ public:
     bool TagTrans(CScriptBlock block, bool replay);
     bool TagTakess(CScriptBlock block, bool replay);
     bool TagSavess(CScriptBlock block, bool replay);
+    bool TagVideo(CScriptBlock block, bool replay);
 
     // --- Caret, call stack, labels, script cache, trace ---
     bool Jump(std::string file, const std::string& label);

@@ -260,6 +260,14 @@ int main(int argc, char** argv) {
                         windows->SetKeyDown(event.key, true);
                         releaseNext.push_back(event.key);
                         break;
+                    case SInputEvent::Wheel: {
+                        SWindowEvent wheel;
+                        wheel.type = EWindowEvent::MouseWheel;
+                        wheel.window = application->GetHandle();
+                        wheel.wheel = event.wheel;
+                        windows->PushEvent(wheel);
+                        break;
+                    }
                     case SInputEvent::Text:
                         LogPrintf("kestrin-harness: frame %u: no text field takes text yet", frame);
                         break;

@@ -122,6 +122,11 @@ bool ParseInput(const std::string& text, std::vector<SInputEvent>& out, std::str
             if (!ParseInt(a, event.key) || event.key < 0 || event.key > 255 || (words >> extra)) {
                 return fail("expected a virtual-key number 0-255");
             }
+        } else if (kind == "wheel") {
+            event.kind = SInputEvent::Wheel;
+            words >> a;
+            if ((a != "up" && a != "down") || (words >> extra)) return fail("expected up or down");
+            event.wheel = a == "up" ? 1 : -1;
         } else if (kind == "text") {
             event.kind = SInputEvent::Text;
             // The rest of the line after one blank, kept as written.

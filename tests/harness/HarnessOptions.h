@@ -7,7 +7,7 @@
 namespace kestrin_harness {
 
 struct SInputEvent {
-    enum EKind { Click, RightClick, Key, Text, Dialog };
+    enum EKind { Click, RightClick, Key, Text, Dialog, Wheel };
     uint32_t frame = 0;
     EKind kind = Click;
     int x = 0;
@@ -15,6 +15,7 @@ struct SInputEvent {
     int key = 0;
     std::string text;   // Text: UTF-8
     bool yes = false;   // Dialog
+    int wheel = 0;      // Wheel: +1 a notch up (forward), -1 down
 };
 
 struct SScreenshot {
@@ -37,8 +38,8 @@ struct SOptions {
 // True on failure, with a message in error.
 bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error);
 
-// Reads "FRAME click X Y", "FRAME rclick X Y", "FRAME key VK", "FRAME text TEXT" and
-// "FRAME dialog yes|no" lines (blank lines and lines starting with "#" are skipped).
+// Reads "FRAME click X Y", "FRAME rclick X Y", "FRAME key VK", "FRAME wheel up|down",
+// "FRAME text TEXT" and "FRAME dialog yes|no" lines (blank lines and lines starting with "#" are skipped).
 // Events come back sorted by frame, in file order within a frame. True on failure.
 bool ParseInput(const std::string& text, std::vector<SInputEvent>& out, std::string& error);
 

@@ -39,6 +39,7 @@ const std::vector<std::pair<const char*, CMainScript::TagHandler>>& CMainScript:
         {"trans", &CMainScript::TagTrans},
         {"takess", &CMainScript::TagTakess},
         {"savess", &CMainScript::TagSavess},
+        {"video", &CMainScript::TagVideo},
     };
     return tags;
 }
