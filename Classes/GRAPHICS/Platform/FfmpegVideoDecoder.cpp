@@ -91,11 +91,12 @@ bool FfmpegVideoDecoder::Open(const std::string& path) {
         Close();
         return Fail(path + " has a picture size that cannot be shown", 0);
     }
-    m_msPerTick = av_q2d(stream->time_base) * 1000.0;
+    m_timeBase[0] = stream->time_base.num;
+    m_timeBase[1] = stream->time_base.den > 0 ? stream->time_base.den : 1;
     AVRational rate = stream->avg_frame_rate;
     if (rate.num <= 0 || rate.den <= 0)
         rate = stream->r_frame_rate;
-    m_frameMs = rate.num > 0 && rate.den > 0 ? 1000.0 / av_q2d(rate) : 40.0;
+    m_frameMs = rate.num > 0 && rate.den > 0 ? 1000.0 * rate.den / rate.num : 40.0;
     m_packet = av_packet_alloc();
     m_current = av_frame_alloc();
     m_pending = av_frame_alloc();
@@ -148,7 +149,8 @@ double FfmpegVideoDecoder::TimeOf(AVFrame* frame) {
     } else {
         if (!m_haveFirst)
             m_firstTimestamp = timestamp;
-        ms = static_cast<double>(timestamp - m_firstTimestamp) * m_msPerTick;
+        // One rounding only, so that a picture due at a whole millisecond is due at exactly it.
+        ms = static_cast<double>(timestamp - m_firstTimestamp) * 1000.0 * m_timeBase[0] / m_timeBase[1];
     }
     // Never backwards: a picture stamped before the one shown is shown right after it.
     if (m_haveFirst && ms < m_lastMs)

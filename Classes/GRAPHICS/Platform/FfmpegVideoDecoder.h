@@ -50,7 +50,7 @@ private:
     int m_stream = -1;
     int32_t m_width = 0;
     int32_t m_height = 0;
-    double m_msPerTick = 0.0;
+    int m_timeBase[2] = {0, 1};  // seconds per timestamp tick, as a fraction
     double m_frameMs = 40.0;
     int64_t m_firstTimestamp = 0;
     bool m_haveFirst = false;
