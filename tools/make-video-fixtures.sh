@@ -17,6 +17,9 @@ src="testsrc=size=160x120:rate=10:duration=1"
 $ff -f lavfi -i "$src" -c:v libx264 -preset veryfast -pix_fmt yuv420p -bf 2 "$out/clips/h264.mp4"
 $ff -f lavfi -i "$src" -c:v libvpx-vp9 -b:v 200k -deadline good -cpu-used 8 -pix_fmt yuv420p "$out/clips/vp9.webm"
 $ff -f lavfi -i "$src" -c:v mpeg4 -q:v 4 -pix_fmt yuv420p "$out/clips/mpeg4.avi"
+# 30 fps in a 1/15360 time base: pictures due at whole milliseconds (100, 200, ...).
+$ff -f lavfi -i "testsrc=size=64x48:rate=30:duration=0.2" -c:v libx264 -preset veryfast -pix_fmt yuv420p \
+  "$out/clips/h264-30fps.mp4"
 # No video stream at all.
 $ff -f lavfi -i "sine=frequency=440:duration=0.1:sample_rate=8000" -c:a pcm_s16le "$out/clips/audio.wav"
 for clip in h264.mp4 vp9.webm mpeg4.avi; do

@@ -67,6 +67,24 @@ TEST(VideoDecoder, PicturesFollowTheAskedTime) {
         EXPECT_EQ(decoder.FrameAt(step.first, pixels.data(), kWidth * 4), step.second) << step.first;
 }
 
+// Picture n of a 30 fps movie is due at n x 1000 / 30 ms, exactly: asked at the first whole
+// millisecond from then on (100 ms for picture 3), it is there.
+TEST(VideoDecoder, EveryPictureIsDueAtItsOwnTime) {
+    FfmpegVideoDecoder decoder;
+    ASSERT_FALSE(decoder.Open(VideoData("clips/h264-30fps.mp4"))) << decoder.GetError();
+    std::vector<uint8_t> pixels(size_t(decoder.GetWidth()) * decoder.GetHeight() * 4);
+    for (uint32_t n = 0; n < 6; ++n) {
+        const uint32_t due = (n * 1000 + 29) / 30;
+        if (n > 0) {
+            EXPECT_EQ(decoder.FrameAt(due - 1, pixels.data(), decoder.GetWidth() * 4), IVideoDecoder::EFrame::kSame)
+                << n;
+        }
+        EXPECT_EQ(decoder.FrameAt(due, pixels.data(), decoder.GetWidth() * 4), IVideoDecoder::EFrame::kNew) << n;
+    }
+    EXPECT_EQ(decoder.FrameAt(199, pixels.data(), decoder.GetWidth() * 4), IVideoDecoder::EFrame::kSame);
+    EXPECT_EQ(decoder.FrameAt(200, pixels.data(), decoder.GetWidth() * 4), IVideoDecoder::EFrame::kEnd);
+}
+
 TEST(VideoDecoder, FilesThatAreNoMoviesAreRefused) {
     kestrin_test::TempDir dir;
     const struct {
