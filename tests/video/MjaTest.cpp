@@ -43,7 +43,9 @@ std::shared_ptr<CFile> OpenFile(const std::string& path) {
     return file;
 }
 
-std::string Jpeg(int n, char kind = 'f') { return ReadBytes(VideoData("mja/" + std::string(1, kind) + std::to_string(n) + ".jpg")); }
+std::string Jpeg(int n, char kind = 'f') {
+    return ReadBytes(VideoData("mja/" + std::string(1, kind) + std::to_string(n) + ".jpg"));
+}
 
 class MjaClockTest : public ::testing::Test {
 protected:
@@ -104,7 +106,8 @@ TEST(Mja, WriterRefusesUnpairedAlphaAndBadArguments) {
 
 TEST(Mja, SkippedFramesAreSoughtPastNotDecoded) {
     // Frames 1 and 2 are no JPEG at all: showing frame 3 must not decode them.
-    auto file = std::make_shared<MemoryFile>(MjaBytes(0, 25, {Jpeg(0), std::string(5000, 'x'), std::string(7000, 'y'), Jpeg(3)}));
+    auto file = std::make_shared<MemoryFile>(
+        MjaBytes(0, 25, {Jpeg(0), std::string(5000, 'x'), std::string(7000, 'y'), Jpeg(3)}));
     CSurface target;
     CMja movie;
     ASSERT_FALSE(movie.Open(&target, file, false));

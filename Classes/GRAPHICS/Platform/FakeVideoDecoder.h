@@ -36,7 +36,9 @@ public:
     const std::string& GetError() const override { return m_error; }
 
     // Opaque blue, green, red from the picture number.
-    static uint32_t ColorOf(uint32_t frame) { return 0xFF000000u | ((frame * 40u + 20u) & 0xFFu) << 16 | 0x8000u | (frame & 0xFFu); }
+    static uint32_t ColorOf(uint32_t frame) {
+        return 0xFF000000u | ((frame * 40u + 20u) & 0xFFu) << 16 | 0x8000u | (frame & 0xFFu);
+    }
 
 private:
     SMovie m_movie;
