@@ -64,6 +64,13 @@ struct SDecodeJob {
     bool locked;   // the surface is locked: an error must unlock it
 };
 
+// Every pixel is written again: a surface of the right shape (a movie's next frame) keeps its
+// buffer and texture.
+bool HasShape(ISurface* surface, int32_t width, int32_t height, int32_t pixelBits) {
+    return surface->GetWidth() == width && surface->GetHeight() == height && surface->GetPixelBits() == pixelBits &&
+           surface->GetFlags() == 0;
+}
+
 // Grows the loader's alpha buffer (new[] / delete[]), keeping it on failure.
 bool GrowAlpha(SDecodeJob* job, size_t bytes) {
     if (*job->alphaSize >= bytes)
@@ -152,7 +159,7 @@ bool RunDecode(SDecodeJob* job, SErrorManager* err) {
     ISurface* surface = job->surface;
     if (int32_t(cinfo.output_width) != width || int32_t(cinfo.output_height) != height ||
         cinfo.output_components != (pixelBits == ISurface::kPixel8 ? 1 : 4) ||
-        surface->Init(width, height, pixelBits, 0)) {
+        (!HasShape(surface, width, height, pixelBits) && surface->Init(width, height, pixelBits, 0))) {
         job->refused = true;
         jpeg_destroy_decompress(&cinfo);
         return true;

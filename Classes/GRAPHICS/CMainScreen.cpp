@@ -14,6 +14,7 @@
 #include "CORE/FileReplace.h"
 #include "GRAPHICS/CDxLayerFactory.h"
 #include "GRAPHICS/CDxRenderer.h"
+#include "GRAPHICS/CDsVideo.h"
 #include "GRAPHICS/CGdiRenderer.h"
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CGraphicRenderer.h"
@@ -132,12 +133,14 @@ CMainScreen::CMainScreen(CGameWindow* window, std::shared_ptr<IFramePresenter> p
         if (m_maskSurface->Init(m_width, m_height, ISurface::kPixel8, 0) &&
             m_maskSurface->Init(m_width, m_height, ISurface::kPixel32Alpha, 0))
             m_maskSurface.reset();
+        m_video = std::make_unique<CDsVideo>(m_surfaceFactory, m_layerFactory);
     }
 }
 
 CMainScreen::~CMainScreen() {
     if (auto dx = std::dynamic_pointer_cast<CDxRenderer>(m_renderer->GetRenderer()))
         dx->RemoveDeviceResetHandler(this);
+    m_video.reset();
     m_rootLayer.reset();
     m_graphicLoaders.reset();
     m_fileFactory.reset();
@@ -152,6 +155,8 @@ CMainScreen::~CMainScreen() {
 }
 
 void CMainScreen::Update() {
+    if (m_video && m_video->IsPlaying())
+        m_video->Update();
     if (m_inTransition)
         return;
     const CMatrix2D matrix = m_screenMatrix;
@@ -166,6 +171,17 @@ void CMainScreen::Update() {
 }
 
 bool CMainScreen::Draw() {
+    // A movie covers the whole game area; the bars stay.
+    if (m_video && m_video->IsPlaying()) {
+        m_renderer->RenderStart();
+        m_renderer->Clear();
+        m_video->Draw(m_screenMatrix, m_width, m_height);
+        if (m_firstBarLayer)
+            m_firstBarLayer->Draw(m_identityMatrix, 255.0f);
+        if (m_secondBarLayer)
+            m_secondBarLayer->Draw(m_identityMatrix, 255.0f);
+        return m_renderer->RenderEnd();
+    }
     m_renderer->RenderStart();
     if (m_clearFrames != 0) {
         m_renderer->Clear();

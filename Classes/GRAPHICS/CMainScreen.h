@@ -14,6 +14,7 @@
 
 namespace kestrin {
 
+class CDsVideo;
 class CGameWindow;
 class CGraphicLoaders;
 class CGraphicRenderer;
@@ -112,6 +113,8 @@ public:
     const std::shared_ptr<ILayer>& GetSecondBarLayer() const { return m_secondBarLayer; }
     const std::shared_ptr<CSurface>& GetScreenshotSurface() const { return m_screenshotSurface; }
     CGameWindow* GetGameWindow() const { return m_gameWindow; }
+    // The full-window movie player (null when no renderer started).
+    CDsVideo* GetVideo() const { return m_video.get(); }
     // Until the text subsystem makes message layers, tests and tools may stand one in.
     void SetMessageLayerMaker(MessageLayerMaker maker) { m_messageLayerMaker = std::move(maker); }
 
@@ -158,6 +161,7 @@ private:
     int32_t m_height = 0;
     int32_t m_clearFrames = 2;
     MessageLayerMaker m_messageLayerMaker;
+    std::unique_ptr<CDsVideo> m_video;
 };
 
 }  // namespace kestrin

@@ -2,6 +2,8 @@
 
 #include <vector>
 
+#include "GRAPHICS/CDisplayObject.h"
+#include "GRAPHICS/CMja.h"
 #include "GRAPHICS/CSurfaceManager.h"
 #include "GRAPHICS/DisplayObjectProperties.h"
 #include "GRAPHICS/TweenRegistry.h"
@@ -26,6 +28,9 @@ std::shared_ptr<COruLayer> COruLayer::COruLayerWithObject(const std::shared_ptr<
                                                           const std::shared_ptr<IDisplayObject>& object) {
     return std::make_shared<COruLayer>(surfaceManager, object);
 }
+COruLayer::COruLayer(const std::shared_ptr<CSurfaceManager>& surfaceManager, const std::shared_ptr<ILayer>& layer,
+                     const std::shared_ptr<CMja>& movie)
+    : CProgressiveLayerSet(layer), m_surfaceManager(surfaceManager), m_attachment(movie) {}
 
 std::shared_ptr<COruLayer> COruLayer::COruLayerImmediate(const std::shared_ptr<CSurfaceManager>& surfaceManager,
                                                          const std::shared_ptr<IDisplayObject>& object) {
@@ -67,11 +72,23 @@ IDisplayObject* COruLayer::Clone(bool copyState) const {
     auto* copy = new COruLayer(m_surfaceManager);
     if (copyState) {
         copy->CopyLayerSetFrom(*this);
+        copy->m_attachment = m_attachment;
         copy->m_immediate = m_immediate;
         copy->m_tweenIds = m_tweenIds;
         copy->m_ownAlpha = m_ownAlpha;
     }
     return copy;
+}
+
+void COruLayer::Draw(const CMatrix2D& parentMatrix, float parentAlpha) {
+    // A new frame is new content for a layer that keeps a resampled copy of its image.
+    if (m_attachment && m_attachment->Update()) {
+        ForEachLiveLayer([](ILayer* layer) {
+            if (auto* object = dynamic_cast<CDisplayObject*>(layer))
+                object->AddDirtyFlags(CDisplayObject::kDirtyContent);
+        });
+    }
+    CProgressiveLayerSet::Draw(parentMatrix, parentAlpha);
 }
 
 bool COruLayer::FindLayer(const std::string& path, std::shared_ptr<COruLayer>& out) {

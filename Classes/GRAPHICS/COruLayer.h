@@ -12,6 +12,7 @@
 
 namespace kestrin {
 
+class CMja;
 class CSurfaceManager;
 
 class COruLayer : public CProgressiveLayerSet {
@@ -27,6 +28,9 @@ public:
               bool immediate = false);
     // A leaf holding an image layer.
     COruLayer(const std::shared_ptr<CSurfaceManager>& surfaceManager, const std::shared_ptr<ILayer>& layer);
+    // A leaf holding a layer that shows a frame-sequence movie, kept alive with the node.
+    COruLayer(const std::shared_ptr<CSurfaceManager>& surfaceManager, const std::shared_ptr<ILayer>& layer,
+              const std::shared_ptr<CMja>& movie);
     ~COruLayer() override;
 
     // A leaf holding an image layer.
@@ -41,6 +45,8 @@ public:
 
     IDisplayObject* BeginEdit() override;
     IDisplayObject* Clone(bool copyState) const override;
+    // The movie, when there is one, moves to the frame due now before the node is drawn.
+    void Draw(const CMatrix2D& parentMatrix, float parentAlpha) override;
 
     // True when nothing is at the path (out untouched).
     virtual bool FindLayer(const std::string& path, std::shared_ptr<COruLayer>& out);
@@ -66,12 +72,14 @@ public:
     bool IsImmediate() const { return m_immediate; }
     const std::set<int32_t>& GetTweenIds() const { return m_tweenIds; }
     const std::shared_ptr<CSurfaceManager>& GetSurfaceManager() const { return m_surfaceManager; }
+    const std::shared_ptr<CMja>& GetAttachment() const { return m_attachment; }
 
 protected:
     CProgressiveDisplayObjectSet* CreateGroup() const override;
 
 private:
     std::shared_ptr<CSurfaceManager> m_surfaceManager;
+    std::shared_ptr<CMja> m_attachment;
     bool m_immediate = false;
     std::set<int32_t> m_tweenIds;
     int32_t m_ownAlpha = 255;

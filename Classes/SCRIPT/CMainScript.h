@@ -229,6 +229,7 @@ public:
     bool TagSefadeout(CScriptBlock block, bool replay);
     bool TagVoice(CScriptBlock block, bool replay);
     bool TagVoiceEnd(CScriptBlock block, bool replay);
+    bool TagVideo(CScriptBlock block, bool replay);
 
     // --- Caret, call stack, labels, script cache, trace ---
     bool Jump(std::string file, const std::string& label);

@@ -5,6 +5,7 @@
 #include "CORE/CGameWindow.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/Platform/IMessageBox.h"
+#include "GRAPHICS/CDsVideo.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
 #include "GRAPHICS/TTween.h"
@@ -128,9 +129,13 @@ int CMainScript::AddMessageText(const std::string& text, std::string& rest) {
 
 void CMainScript::RecordPageBlock(const CScriptBlock& block) { (void)block; }
 
-bool CMainScript::IsVideoPlaying() const { return false; }
+bool CMainScript::IsVideoPlaying() const {
+    return m_screen && m_screen->GetVideo() && m_screen->GetVideo()->IsPlaying();
+}
 
-void CMainScript::StopVideo() {}
+void CMainScript::StopVideo() {
+    if (m_screen && m_screen->GetVideo()) m_screen->GetVideo()->Stop();
+}
 
 void CMainScript::ShowMessage(const std::string& text, const std::string& caption) {
     ShowMessageBox(text, caption, kMessageBoxOk);

@@ -90,6 +90,7 @@ const std::vector<std::pair<const char*, CMainScript::TagHandler>>& CMainScript:
         {"sestop", &CMainScript::TagSefadeout},
         {"voice", &CMainScript::TagVoice},
         {"/voice", &CMainScript::TagVoiceEnd},
+        {"video", &CMainScript::TagVideo},
     };
     return tags;
 }

@@ -1,0 +1,44 @@
+#include "GRAPHICS/Platform/FakeVideoDecoder.h"
+
+#include <cstring>
+
+namespace kestrin {
+
+FakeVideoDecoder::FakeVideoDecoder(const SMovie& movie, std::shared_ptr<SLog> log)
+    : m_movie(movie), m_log(std::move(log)) {}
+
+bool FakeVideoDecoder::Open(const std::string& path) {
+    if (m_log)
+        m_log->opened.push_back(path);
+    m_given = -1;
+    m_open = !m_movie.openFails && m_movie.fps > 0 && m_movie.frames > 0;
+    if (!m_open)
+        m_error = "cannot open " + path;
+    return !m_open;
+}
+
+IVideoDecoder::EFrame FakeVideoDecoder::FrameAt(uint32_t ms, uint8_t* pixels, int32_t pitch) {
+    if (m_log)
+        m_log->times.push_back(ms);
+    if (!m_open)
+        return EFrame::kError;
+    const uint64_t frame = uint64_t(ms) * m_movie.fps / 1000;
+    if (frame >= m_movie.frames)
+        return EFrame::kEnd;
+    if (frame >= m_movie.errorAtFrame) {
+        m_error = "damaged picture";
+        return EFrame::kError;
+    }
+    if (int64_t(frame) == m_given)
+        return EFrame::kSame;
+    const uint32_t color = ColorOf(static_cast<uint32_t>(frame));
+    for (int32_t y = 0; y < m_movie.height; ++y) {
+        uint8_t* row = pixels + static_cast<ptrdiff_t>(y) * pitch;
+        for (int32_t x = 0; x < m_movie.width; ++x)
+            std::memcpy(row + 4 * x, &color, 4);
+    }
+    m_given = static_cast<int64_t>(frame);
+    return EFrame::kNew;
+}
+
+}  // namespace kestrin

@@ -1,0 +1,127 @@
+// The full-window player over the fake decoder: the picture follows the engine's clock, the
+// end of the movie and a decoding failure stop it, and a movie that cannot start leaves the
+// player stopped with a log line.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "CORE/CLogWindow.h"
+#include "CORE/CTimer.h"
+#include "CORE/Platform/FakeClock.h"
+#include "GRAPHICS/CDsVideo.h"
+#include "GRAPHICS/CLayerFactory.h"
+#include "GRAPHICS/CPoint.h"
+#include "GRAPHICS/CSurfaceFactory.h"
+#include "GRAPHICS/ISurface.h"
+#include "GRAPHICS/IVideoDecoder.h"
+#include "GRAPHICS/Platform/FakeVideoDecoder.h"
+#include "support/TestSupport.h"
+
+using namespace kestrin;
+
+namespace {
+
+class DsVideoTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CTimer::SetClock(clock);
+        CLogWindow::SetLineSink([this](const std::string& line) { lines.push_back(line); });
+        Use(FakeVideoDecoder::SMovie());
+    }
+    void TearDown() override {
+        video.reset();
+        SetVideoDecoderMaker(nullptr);
+        CLogWindow::SetLineSink(nullptr);
+        CTimer::SetClock(nullptr);
+    }
+    void Use(const FakeVideoDecoder::SMovie& movie) {
+        auto log = this->log;
+        SetVideoDecoderMaker([movie, log]() { return std::make_unique<FakeVideoDecoder>(movie, log); });
+    }
+    uint32_t Shown() { return uint32_t(video->GetSurface()->GetPixel(CPoint(3, 2))); }
+    bool Logged(const std::string& text) const {
+        for (const auto& line : lines)
+            if (line.find(text) != std::string::npos)
+                return true;
+        return false;
+    }
+
+    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>(7000);
+    std::shared_ptr<FakeVideoDecoder::SLog> log = std::make_shared<FakeVideoDecoder::SLog>();
+    std::vector<std::string> lines;
+    kestrin_test::TempDir dir;
+    CSurfaceFactory surfaces;
+    CLayerFactory layers{nullptr};
+    std::unique_ptr<CDsVideo> video = std::make_unique<CDsVideo>(&surfaces, &layers);
+};
+
+}  // namespace
+
+TEST_F(DsVideoTest, ThePictureFollowsTheClockUntilTheEnd) {
+    video->Play(dir.Write("a.mp4", "x"));
+    ASSERT_TRUE(video->IsPlaying());
+    EXPECT_EQ(video->GetSurface()->GetWidth(), 16);
+    EXPECT_EQ(Shown(), FakeVideoDecoder::ColorOf(0));
+    // However the frames come, the picture is the one due at the time since Play.
+    for (uint32_t step : {16u, 17u, 400u, 16u, 300u}) {
+        clock->Advance(step);
+        video->Update();
+        const uint32_t since = clock->Now() - 7000;
+        EXPECT_EQ(log->times.back(), since);
+        EXPECT_EQ(Shown(), FakeVideoDecoder::ColorOf(since / 100)) << since;
+    }
+    clock->Advance(1000);
+    video->Update();
+    EXPECT_FALSE(video->IsPlaying());
+    EXPECT_EQ(video->GetSurface(), nullptr);
+}
+
+TEST_F(DsVideoTest, PlayingAgainStartsFromTheBeginning) {
+    const std::string path = dir.Write("a.mp4", "x");
+    video->Play(path);
+    clock->Advance(550);
+    video->Update();
+    video->Play(path);
+    ASSERT_TRUE(video->IsPlaying());
+    EXPECT_EQ(Shown(), FakeVideoDecoder::ColorOf(0));
+    EXPECT_EQ(log->opened.size(), 2u);
+    video->Stop();
+    EXPECT_FALSE(video->IsPlaying());
+}
+
+TEST_F(DsVideoTest, MoviesThatCannotStartOrGoOnByTable) {
+    struct Case {
+        const char* name;
+        bool exists;
+        bool openFails;
+        uint32_t errorAtFrame;
+        uint32_t runMs;  // then updated after this long
+        bool playingAtFirst;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"missing", false, false, 99, 0, false, "Movie \"%s\" not found"},
+        {"refused", true, true, 99, 0, false, "cannot be played: cannot open"},
+        {"first picture broken", true, false, 0, 0, false, "cannot be decoded: damaged picture"},
+        {"later picture broken", true, false, 4, 450, true, "cannot be decoded: damaged picture"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        lines.clear();
+        FakeVideoDecoder::SMovie movie;
+        movie.openFails = c.openFails;
+        movie.errorAtFrame = c.errorAtFrame;
+        Use(movie);
+        const std::string path = c.exists ? dir.Write("m.mp4", "x") : dir.Path() + "/none.mp4";
+        video->Play(path);
+        EXPECT_EQ(video->IsPlaying(), c.playingAtFirst);
+        clock->Advance(c.runMs);
+        video->Update();
+        EXPECT_FALSE(video->IsPlaying());
+        char expected[512];
+        std::snprintf(expected, sizeof expected, c.logged, path.c_str());
+        EXPECT_TRUE(Logged(expected)) << expected;
+    }
+}
