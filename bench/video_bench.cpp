@@ -19,12 +19,7 @@
 #include "CORE/CGameWindow.h"
 #include "CORE/CWindow.h"
 #include "CORE/WindowMessages.h"
-// The texture surface's header, before and after it leaves the Platform folder.
-#if __has_include("GRAPHICS/CDxSurface.h")
 #include "GRAPHICS/CDxSurface.h"
-#else
-#include "GRAPHICS/Platform/CDxSurface.h"
-#endif
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/CMja.h"
 #include "GRAPHICS/CSurface.h"

@@ -16,7 +16,7 @@
 #include "CORE/WindowMessages.h"
 #include "GRAPHICS/CDsVideo.h"
 #include "GRAPHICS/CMainScreen.h"
-#include "GRAPHICS/CPoint.h"
+#include "CORE/CPoint.h"
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/IVideoDecoder.h"
 #include "GRAPHICS/Platform/FakeVideoDecoder.h"

@@ -12,7 +12,7 @@
 #include "CORE/Platform/FakeClock.h"
 #include "GRAPHICS/CDsVideo.h"
 #include "GRAPHICS/CLayerFactory.h"
-#include "GRAPHICS/CPoint.h"
+#include "CORE/CPoint.h"
 #include "GRAPHICS/CSurfaceFactory.h"
 #include "GRAPHICS/ISurface.h"
 #include "GRAPHICS/IVideoDecoder.h"
