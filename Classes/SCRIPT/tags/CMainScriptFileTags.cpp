@@ -59,11 +59,19 @@ bool FindRegularFile(const std::string& name, std::string& native) {
 
 bool NormalizeFolderName(const std::string& name, std::string& out) {
     out.clear();
-    const std::string native = ToNativeSeparators(name);
+    std::string native = name;
+    for (char& c : native) {
+        if (c == '\\') c = '/';
+    }
     if (!native.empty() && native[0] == '/') return false;
     if (native.size() >= 2 && std::isalpha(static_cast<unsigned char>(native[0])) && native[1] == ':') return false;
     std::vector<std::string> kept;
-    for (const std::string& element : SplitPathElements(native, '/')) {
+    std::vector<std::string> elements(1);
+    for (char c : native) {
+        if (c == '/') elements.emplace_back();
+        else elements.back() += c;
+    }
+    for (const std::string& element : elements) {
         if (element.empty() || element == ".") continue;
         if (element == "..") {
             if (kept.empty()) return false;
