@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -21,6 +22,7 @@
 #include "CORE/CPackFile.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/FakeTextRasterizer.h"
 #include "GRAPHICS/CDisplayObject.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/CPng.h"
@@ -320,7 +322,7 @@ TEST_F(VarFunctionsTest, ClockServiceGivesTheSeedTheUnixTimeAndTheDate) {
 TEST_F(VarFunctionsTest, UnbuiltQueriesAndUnknownNamesWriteNothing) {
     Run("[stop]\n");
     for (const char* system : {"get_message_layer_width", "get_message_layer_height", "get_message_tags",
-                               "get_backlog_size", "get_backlog_tags", "get_sound_info", "get_font", "Random",
+                               "get_backlog_size", "get_backlog_tags", "get_sound_info", "Random",
                                "nothing"}) {
         Var({{"name", "q"}, {"system", system}});
         EXPECT_FALSE(Exists("q") || Exists("q.size")) << system;
@@ -332,6 +334,41 @@ TEST_F(VarFunctionsTest, UnbuiltQueriesAndUnknownNamesWriteNothing) {
     Var({{"name", "f"}, {"system", "fullscreen"}});
     Var({{"name", "l"}, {"system", "get_layer_info"}});
     EXPECT_EQ(Get("s") + "," + Get("w") + "," + Get("f") + "," + Get("l.size"), "windows,0,0,0");
+}
+
+TEST_F(VarFunctionsTest, GetFontListsJapaneseOutlineFacesInTheScriptEncoding) {
+    SetTextRasterizerFactory([]() {
+        auto f = std::make_unique<FakeTextRasterizer>(
+            std::set<std::string>{"@Tate", "Bitmap Mono", "DejaVu Sans", "IPAGothic", "IPAMincho", "\xEF\xBC\xAD"});
+        f->fixedPitch = {"@Tate", "Bitmap Mono", "IPAGothic", "\xEF\xBC\xAD"};
+        f->japanese = {"@Tate", "Bitmap Mono", "IPAGothic", "IPAMincho", "\xEF\xBC\xAD"};
+        f->bitmapOnly = {"Bitmap Mono"};
+        return f;
+    });
+    Run("[stop]\n");
+    // The full-width M as the script spells it.
+    const std::string m = m_script->GetTextEncoding() == 0 ? "\x82\x6C" : "\xEF\xBC\xAD";
+    const struct {
+        std::map<std::string, std::string> flags;
+        std::vector<std::string> expected;
+    } cases[] = {
+        // The fake lists its families in name order.
+        {{}, {"IPAGothic", "IPAMincho", m}},
+        {{{"monospace", "1"}}, {"IPAGothic", m}},
+        {{{"vertical", "1"}}, {"@Tate"}},
+        {{{"vertical", "0"}, {"monospace", "0"}}, {"IPAGothic", "IPAMincho", m}},
+    };
+    for (const auto& c : cases) {
+        std::map<std::string, std::string> attributes = c.flags;
+        attributes["name"] = "f";
+        attributes["system"] = "get_font";
+        Var(attributes);
+        std::vector<std::string> got;
+        for (size_t i = 0; i < c.expected.size(); ++i) got.push_back(Get("f." + std::to_string(i)));
+        EXPECT_EQ(got, c.expected);
+        EXPECT_EQ(Get("f.size"), std::to_string(c.expected.size()));
+    }
+    SetTextRasterizerFactory(nullptr);
 }
 
 class StandInObject : public CDisplayObject {

@@ -1,7 +1,8 @@
 // Var functions that read the state of the engine: the platform name, the screen and the
-// layer tree.
+// layer tree, the installed fonts.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "CORE/CGameWindow.h"
 #include "GRAPHICS/CMainScreen.h"
@@ -9,6 +10,8 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/VarFunctions.h"
+#include "SCRIPT/tags/TagAttributes.h"
+#include "TEXT/CFontRenderer.h"
 
 namespace kestrin {
 
@@ -76,6 +79,21 @@ void VarGetLayerInfo(CMainScript& script, const CScriptBlock& block) {
         variables.SetString(stem + ".id", entry.first);
         WriteLayerFields(variables, stem, *entry.second);
     }
+}
+
+// Japanese outline faces, named in the script's encoding; vertical "@" faces only on request.
+void VarGetFont(CMainScript& script, const CScriptBlock& block) {
+    std::vector<std::string> faces;
+    EnumerateFonts(faces, false, true, TagFlag(block, "monospace"), true, script.GetTextEncoding());
+    const bool vertical = TagFlag(block, "vertical");
+    COruVariables& variables = script.GetVariables();
+    const std::string& name = block.GetAttribute("name");
+    int32_t count = 0;
+    for (const std::string& face : faces) {
+        if ((!face.empty() && face[0] == '@') != vertical) continue;
+        variables.SetString(name + "." + std::to_string(count++), face);
+    }
+    variables.SetInt(name + ".size", count);
 }
 
 }  // namespace kestrin

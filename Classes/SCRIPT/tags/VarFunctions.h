@@ -50,6 +50,7 @@ void VarScreenWidth(CMainScript& script, const CScriptBlock& block);
 void VarScreenHeight(CMainScript& script, const CScriptBlock& block);
 void VarFullscreen(CMainScript& script, const CScriptBlock& block);
 void VarGetLayerInfo(CMainScript& script, const CScriptBlock& block);
+void VarGetFont(CMainScript& script, const CScriptBlock& block);
 
 // Text helpers, shared with the tests.
 // "&#N;" and "&#xH;" references to UTF-8 (the low 16 bits of the number); a reference
