@@ -210,7 +210,7 @@ void CTextRenderer::COneBlock::OnDraw(const CMatrix2D& worldMatrix, float alpha,
 void CTextRenderer::COneBlock::StartTween(CTextRenderer& renderer, const CTweenInfo& preset, int32_t& counter,
                                           std::set<int32_t>& ids) {
     auto keep = [&ids](int32_t id) {
-        if (id) ids.insert(id);
+        if (id != kNoTween) ids.insert(id);
     };
     if (preset.entire) {
         keep(renderer.MakeCharTween(this, preset, renderer.PickDelay(preset, counter)));
@@ -531,7 +531,7 @@ int32_t CTextRenderer::MakeCharTween(IDisplayObject* object, const CTweenInfo& p
         case CTweenInfo::kXScale: setter = [object](int32_t s) { object->SetXScale(s); }; v = object->GetXScale(); break;
         case CTweenInfo::kYScale: setter = [object](int32_t s) { object->SetYScale(s); }; v = object->GetYScale(); break;
         case CTweenInfo::kRotate: setter = [object](int32_t r) { object->SetRotate(r); }; v = object->GetRotate(); break;
-        default: return 0;
+        default: return kNoTween;
     }
     int32_t from = v, to = v + preset.diff;
     if (!preset.leave) {

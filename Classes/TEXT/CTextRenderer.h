@@ -211,7 +211,9 @@ public:
     virtual COneChar* CreateChar(int32_t code, bool ruby);
     virtual void Layout();
 
-    // One registered tween of a preset on an object; 0 when the preset moves nothing.
+    // The registry counts ids from 0, so "no tween" needs its own value.
+    static constexpr int32_t kNoTween = -1;
+    // One registered tween of a preset on an object; kNoTween when the preset moves nothing.
     int32_t MakeCharTween(IDisplayObject* object, const CTweenInfo& preset, int32_t delay);
     // The delay of one tween: random below delay when asked for and delay is positive.
     int32_t PickDelay(const CTweenInfo& preset, int32_t counter);

@@ -379,4 +379,155 @@ TEST_F(TextRendererTest, ClearOnAnEmptyPageChangesNothing) {
     EXPECT_EQ(r->GetTextHeight(), 0);
 }
 
+CTextRenderer::CTweenInfo AlphaIn(int32_t delay, bool entire = false) {
+    CTextRenderer::CTweenInfo t;
+    t.param = CTextRenderer::CTweenInfo::kAlpha;
+    t.ease = 0;
+    t.diff = -255;
+    t.msec = 300;
+    t.delay = delay;
+    t.entire = entire;
+    return t;
+}
+
+std::vector<int32_t> Alphas(const CTextRenderer& r, bool ruby = false) {
+    std::vector<int32_t> out;
+    for (const auto* line : r.GetLines())
+        for (const Block* b : line->m_blocks)
+            for (const auto* c : ruby ? b->m_rubyChars : b->m_chars) out.push_back(c->GetAlpha());
+    return out;
+}
+
+TEST_F(TextRendererTest, TweenPresetsHaveTheirDefaults) {
+    const CTextRenderer::CTweenInfo t;
+    EXPECT_EQ(t.param, 6);
+    EXPECT_EQ(t.ease, 31);
+    EXPECT_FALSE(t.entire || t.randomDelay || t.leave);
+    EXPECT_EQ(t.diff + t.msec + t.delay + t.yoyo, 0);
+}
+
+TEST_F(TextRendererTest, AppearingCharactersStartOneDelayApart) {
+    auto r = Make(0);
+    EXPECT_TRUE(r->IsTweenDone());
+    r->AddTextSimple("a,b,");
+    r->StartTweens({AlphaIn(50)}, false);
+    EXPECT_EQ(Alphas(*r), (std::vector<int32_t>{0, 0, 0, 0}));
+    EXPECT_FALSE(r->IsTweenDone());
+    UpdateTweens(1000);
+    UpdateTweens(1300);
+    // Started at 0, 50, 100 and 150 ms, 300 ms long.
+    EXPECT_EQ(Alphas(*r), (std::vector<int32_t>{255, 212, 170, 127}));
+    UpdateTweens(1450);
+    EXPECT_EQ(Alphas(*r), (std::vector<int32_t>{255, 255, 255, 255}));
+    UpdateTweens(1451);
+    EXPECT_TRUE(r->IsTweenDone());
+
+    // Leaving: the text fades out from its alpha.
+    CTextRenderer::CTweenInfo out = AlphaIn(0);
+    out.leave = true;
+    r->StartTweens({out}, false);
+    EXPECT_EQ(Alphas(*r), (std::vector<int32_t>{255, 255, 255, 255}));
+    UpdateTweens(2000);
+    UpdateTweens(2150);
+    EXPECT_EQ(Alphas(*r), (std::vector<int32_t>{127, 127, 127, 127}));
+    // Completing writes the laid-out values back at the next layout.
+    r->CompleteTweens();
+    EXPECT_TRUE(r->IsTweenDone());
+    r->Layout();
+    EXPECT_EQ(Alphas(*r), (std::vector<int32_t>{255, 255, 255, 255}));
+}
+
+TEST_F(TextRendererTest, RubyAndEntireTweensShareTheBaseTimeSpan) {
+    auto r = Make(0);
+    r->GetProperty().rubySize = 8;
+    r->AddChars("abcd", "xy");
+    r->AddChars("efg", "");
+    r->StartTweens({AlphaIn(50)}, false);
+    UpdateTweens(1000);
+    UpdateTweens(1060);
+    // Ruby delays 0 and 100 over base delays 0, 50, 100, 150; the next block goes on at 200.
+    EXPECT_EQ(Alphas(*r, true), (std::vector<int32_t>{51, 0}));
+    UpdateTweens(1160);
+    EXPECT_EQ(Alphas(*r, true), (std::vector<int32_t>{136, 51}));
+    r->FinishTweens();
+
+    // Entire presets move blocks; a block of 3 characters with delay 40 holds the next for 120.
+    r->Clear();
+    r->AddChars("abc", "");
+    r->AddChars("d", "");
+    r->StartTweens({AlphaIn(40, true)}, false);
+    const auto& blocks = r->GetLines()[0]->m_blocks;
+    EXPECT_EQ(blocks[0]->GetAlpha(), 0);
+    UpdateTweens(3000);
+    UpdateTweens(3119);
+    EXPECT_GT(blocks[0]->GetAlpha(), 0);
+    EXPECT_EQ(blocks[1]->GetAlpha(), 0);
+    UpdateTweens(3150);
+    EXPECT_GT(blocks[1]->GetAlpha(), 0);
+}
+
+TEST_F(TextRendererTest, ContinuedTweensReachOnlyNewText) {
+    auto r = Make(0);
+    r->AddTextSimple("a,");
+    r->StartTweens({AlphaIn(50)}, false);
+    r->CompleteTweens();
+    r->AddTextSimple("b");
+    r->StartTweens({AlphaIn(50)}, true);
+    r->Layout();
+    EXPECT_EQ(Alphas(*r), (std::vector<int32_t>{255, 255, 0}));
+    UpdateTweens(1000);
+    UpdateTweens(1030);
+    EXPECT_EQ(Alphas(*r), (std::vector<int32_t>{255, 255, 25}));  // the first new one waits for nothing
+}
+
+TEST_F(TextRendererTest, OddPresetsAndRandomDelays) {
+    auto r = Make(0);
+    r->AddTextSimple("abc,");
+    CTextRenderer::CTweenInfo none;
+    none.param = 7;
+    r->StartTweens({none}, false);
+    EXPECT_TRUE(r->IsTweenDone());
+    // A random delay of 0 counts like the plain case.
+    CTextRenderer::CTweenInfo zero = AlphaIn(0);
+    zero.randomDelay = true;
+    r->StartTweens({zero}, false);
+    UpdateTweens(1000);
+    UpdateTweens(1150);
+    EXPECT_EQ(Alphas(*r), (std::vector<int32_t>{127, 127, 127, 127}));
+    // Random delays stay below the delay.
+    CTextRenderer::CTweenInfo random = AlphaIn(100);
+    random.randomDelay = true;
+    r->CompleteTweens();
+    r->Clear();
+    r->AddTextSimple(std::string(20, ',').c_str());
+    r->StartTweens({random}, false);
+    UpdateTweens(2000);
+    UpdateTweens(2399);
+    for (int32_t alpha : Alphas(*r)) EXPECT_EQ(alpha, 255);
+}
+
+TEST_F(TextRendererTest, ClearTweensRunOnTheOldPageUntilDone) {
+    auto r = Make(0);
+    r->AddTextSimple("ab,");
+    CTextRenderer::CTweenInfo out = AlphaIn(0);
+    out.leave = true;
+    r->ClearWithTweens({out});
+    EXPECT_EQ(r->GetCharCount(), 0);
+    ASSERT_EQ(r->GetFadingLines().size(), 1u);
+    EXPECT_FALSE(r->IsClearTweenDone());
+    UpdateTweens(1000);
+    UpdateTweens(1301);
+    UpdateTweens(1302);
+    EXPECT_TRUE(r->IsClearTweenDone());
+    // A renderer destroyed mid-tween finishes both sets first.
+    r->AddTextSimple("cd,");
+    r->StartTweens({AlphaIn(10)}, false);
+    r->ClearWithTweens({out});
+    r->AddTextSimple("e");
+    r->StartTweens({AlphaIn(10)}, false);
+    UpdateTweens(5000);
+    r.reset();
+    UpdateTweens(5100);
+}
+
 }  // namespace
