@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "CORE/CDynamicVariables.h"
+#include "CORE/DisplayText.h"
 #include "CORE/COruPackFile.h"
 #include "CORE/FileFunctions.h"
 #include "CORE/GamePath.h"
@@ -55,23 +56,40 @@ bool FindRegularFile(const std::string& name, std::string& native) {
            status.kind == EFileKind::Regular;
 }
 
+// Game names use "\\" or "/"; a Shift_JIS trail byte that looks like "\\" stays.
+std::string ToNativeSeparators(const std::string& name) {
+    if (!IsValidUtf8(name)) return StringReplaceAll(name, "\\", "/");
+    std::string out = name;
+    for (char& c : out) {
+        if (c == '\\') c = '/';
+    }
+    return out;
+}
+
+std::vector<std::string> SplitPathElements(const std::string& name, char sep) {
+    std::vector<std::string> parts;
+    if (!IsValidUtf8(name)) {
+        SplitString(name.c_str(), parts, std::string(1, sep));
+        return parts;
+    }
+    size_t start = 0;
+    for (;;) {
+        const size_t end = name.find(sep, start);
+        parts.push_back(name.substr(start, end == std::string::npos ? std::string::npos : end - start));
+        if (end == std::string::npos) return parts;
+        start = end + 1;
+    }
+}
+
 }  // namespace
 
 bool NormalizeFolderName(const std::string& name, std::string& out) {
     out.clear();
-    std::string native = name;
-    for (char& c : native) {
-        if (c == '\\') c = '/';
-    }
+    const std::string native = ToNativeSeparators(name);
     if (!native.empty() && native[0] == '/') return false;
     if (native.size() >= 2 && std::isalpha(static_cast<unsigned char>(native[0])) && native[1] == ':') return false;
     std::vector<std::string> kept;
-    std::vector<std::string> elements(1);
-    for (char c : native) {
-        if (c == '/') elements.emplace_back();
-        else elements.back() += c;
-    }
-    for (const std::string& element : elements) {
+    for (const std::string& element : SplitPathElements(native, '/')) {
         if (element.empty() || element == ".") continue;
         if (element == "..") {
             if (kept.empty()) return false;
