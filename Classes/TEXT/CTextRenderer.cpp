@@ -55,7 +55,7 @@ size_t CTextRenderer::CharLength(const char* text, int32_t charset) {
 
 // ---- characters ----
 
-CTextRenderer::COneChar::COneChar(CTextRenderer& renderer, int32_t code, bool ruby) {
+CTextRenderer::COneLine::COneBlock::COneChar::COneChar(CTextRenderer& renderer, int32_t code, bool ruby) {
     const CProperty& p = renderer.m_property;
     m_serial = renderer.m_charCount;
     m_alpha = p.alpha;
@@ -110,7 +110,7 @@ void PlaceRow(std::vector<CTextRenderer::COneChar*>& row, double gap) {
 
 }  // namespace
 
-CTextRenderer::COneBlock::COneBlock(CTextRenderer& renderer, const char* text, const char* ruby) {
+CTextRenderer::COneLine::COneBlock::COneBlock(CTextRenderer& renderer, const char* text, const char* ruby) {
     const CProperty& p = renderer.m_property;
     m_entireAlpha = p.entireAlpha;
     m_entireXScale = p.entireXScale;
@@ -179,7 +179,7 @@ CTextRenderer::COneBlock::COneBlock(CTextRenderer& renderer, const char* text, c
     for (COneChar* c : m_rubyChars) c->m_y = p.spaceTop;
 }
 
-CTextRenderer::COneBlock::~COneBlock() {
+CTextRenderer::COneLine::COneBlock::~COneBlock() {
     DeleteAll(m_chars);
     DeleteAll(m_rubyChars);
 }
