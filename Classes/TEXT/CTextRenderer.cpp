@@ -11,6 +11,7 @@
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/TweenRegistry.h"
 #include "TEXT/CFontRenderer.h"
+#include "babel/babel.h"
 
 namespace kestrin {
 
@@ -369,7 +370,23 @@ void CTextRenderer::SetProhibitChars(const std::set<std::string>& head, const st
 
 void CTextRenderer::ResetProhibitChars() { SetProhibitChars({}, {}); }
 
+namespace {
+
+// The default face as the given encoding spells it.
+std::string DefaultFace(int32_t charset) {
+    const std::string sjis = CTextRenderer::CProperty::kDefaultFace;
+    if (charset == 2) return babel::sjis_to_utf8(sjis);
+    if (charset == 1) return babel::sjis_to_euc(sjis);
+    return sjis;
+}
+
+}  // namespace
+
 void CTextRenderer::SetCharset(int32_t charset) {
+    // A face still at its default follows the encoding, so the font service can read it.
+    const std::string oldDefault = DefaultFace(m_charset), newDefault = DefaultFace(charset);
+    if (m_property.face == oldDefault) m_property.face = newDefault;
+    if (m_property.rubyFace == oldDefault) m_property.rubyFace = newDefault;
     m_charset = charset;
     if (m_fontRenderer) m_fontRenderer->SetCharset(charset);
     ResetProhibitChars();

@@ -31,6 +31,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/VarFunctions.h"
+#include "TEXT/CLinkableTextRenderer.h"
 #include "support/InterpreterFixture.h"
 #include "support/TestSupport.h"
 
@@ -378,6 +379,17 @@ public:
         return new StandInObject(*this);
     }
 };
+
+TEST_F(VarFunctionsTest, MessageLayerSizeIsTheTextSize) {
+    ASSERT_NO_FATAL_FAILURE(OpenScreen(640, 480));
+    Run("あいう\n[var name=w system=get_message_layer_width][var name=h system=get_message_layer_height][stop]\n",
+        m_screen.get());
+    CLinkableTextRenderer* layer = m_screen->GetCurrentMessageLayer();
+    ASSERT_NE(layer, nullptr);
+    EXPECT_GT(layer->GetTextWidth(), 0);
+    EXPECT_EQ(Get("w"), std::to_string(layer->GetTextWidth()));
+    EXPECT_EQ(Get("h"), "32");  // 24 px text under 8 px of ruby room
+}
 
 TEST_F(VarFunctionsTest, LayerInfoReadsOneLayerOrTheWholeTree) {
     CDynamicVariables::GetInstance()->SetInt("ini.SurfaceCacheSize", 1 << 20);

@@ -304,6 +304,18 @@ TEST_F(TextRendererTest, DefaultSetsMatchTheCharacterListsInEachEncoding) {
     }
 }
 
+TEST_F(TextRendererTest, DefaultFacesFollowTheEncoding) {
+    CTextRenderer r(font, &layers);
+    r.GetProperty().rubyFace = "IPAGothic";
+    r.SetCharset(2);
+    EXPECT_EQ(r.GetProperty().face, "ＭＳ ゴシック");
+    EXPECT_EQ(r.GetProperty().rubyFace, "IPAGothic");  // a chosen face stays
+    r.SetCharset(1);
+    EXPECT_EQ(r.GetProperty().face, babel::utf8_to_euc("ＭＳ ゴシック"));
+    r.SetCharset(0);
+    EXPECT_EQ(r.GetProperty().face, CTextRenderer::CProperty::kDefaultFace);
+}
+
 TEST_F(TextRendererTest, ShiftJisAndUtf8LayOutAlike) {
     const std::string text = "吾輩は猫である。名前はまだ無い。（どこで生れたか）とんと見当がつかぬ。Hello, world!";
     std::vector<std::vector<int32_t>> layouts;

@@ -12,6 +12,7 @@
 #include "SCRIPT/tags/VarFunctions.h"
 #include "SCRIPT/tags/TagAttributes.h"
 #include "TEXT/CFontRenderer.h"
+#include "TEXT/CLinkableTextRenderer.h"
 
 namespace kestrin {
 
@@ -79,6 +80,17 @@ void VarGetLayerInfo(CMainScript& script, const CScriptBlock& block) {
         variables.SetString(stem + ".id", entry.first);
         WriteLayerFields(variables, stem, *entry.second);
     }
+}
+
+// The text size of the current message layer; nothing without one.
+void VarGetMessageLayerWidth(CMainScript& script, const CScriptBlock& block) {
+    if (CLinkableTextRenderer* layer = script.GetMessageLayer())
+        script.GetVariables().SetInt(block.GetAttribute("name"), layer->GetTextWidth());
+}
+
+void VarGetMessageLayerHeight(CMainScript& script, const CScriptBlock& block) {
+    if (CLinkableTextRenderer* layer = script.GetMessageLayer())
+        script.GetVariables().SetInt(block.GetAttribute("name"), layer->GetTextHeight());
 }
 
 // Japanese outline faces, named in the script's encoding; vertical "@" faces only on request.

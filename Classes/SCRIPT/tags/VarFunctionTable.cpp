@@ -1,5 +1,5 @@
 // The var tag's system functions by name, in the order the handler tests them. The
-// queries of the message text, the backlog and sound come with those subsystems;
+// queries of recorded message tags, the backlog and sound come with those subsystems;
 // until then their names take the path of an unknown function.
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/tags/VarFunctions.h"
@@ -33,6 +33,8 @@ VarFunction FindVarFunction(const std::string& system) {
         {"screen_height", &VarScreenHeight},
         {"fullscreen", &VarFullscreen},
         {"get_layer_info", &VarGetLayerInfo},
+        {"get_message_layer_width", &VarGetMessageLayerWidth},
+        {"get_message_layer_height", &VarGetMessageLayerHeight},
         {"get_font", &VarGetFont},
         {"file_exist", &VarFileExist},
         {"file_update_time", &VarFileUpdateTime},

@@ -50,6 +50,8 @@ void VarScreenWidth(CMainScript& script, const CScriptBlock& block);
 void VarScreenHeight(CMainScript& script, const CScriptBlock& block);
 void VarFullscreen(CMainScript& script, const CScriptBlock& block);
 void VarGetLayerInfo(CMainScript& script, const CScriptBlock& block);
+void VarGetMessageLayerWidth(CMainScript& script, const CScriptBlock& block);
+void VarGetMessageLayerHeight(CMainScript& script, const CScriptBlock& block);
 void VarGetFont(CMainScript& script, const CScriptBlock& block);
 
 // Text helpers, shared with the tests.
