@@ -1,6 +1,7 @@
 // The glyph renderer on the real font service (FreeType, IPAGothic through "ＭＳ ゴシック"):
 // a cache hit, a miss at 24 px with shadow and outline, a cold page of 200 distinct kanji,
-// and the texture uploads a frame of new glyphs costs the hardware renderer per atlas page.
+// the texture uploads a frame of new glyphs costs the hardware renderer per atlas page, a
+// message page laid out, and a frame drawn with and without a full page.
 #include <benchmark/benchmark.h>
 
 #include <map>
@@ -17,6 +18,13 @@
 #include "GRAPHICS/CDxSurface.h"
 #include "GRAPHICS/Platform/FakeRenderDevice.h"
 #include "TEXT/CFontRenderer.h"
+#include "TEXT/CLinkableTextRenderer.h"
+#include "CORE/CDynamicVariables.h"
+#include "GRAPHICS/CGdiRenderer.h"
+#include "GRAPHICS/CLayerFactory.h"
+#include "GRAPHICS/CMainScreen.h"
+#include "GRAPHICS/COruLayer.h"
+#include "GRAPHICS/Platform/FakeFramePresenter.h"
 
 using namespace kestrin;
 
@@ -142,5 +150,88 @@ void BM_FreeTypeGlyph24(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(font->RenderGlyph(0x4E00 + (n++ & 255), glyph));
 }
 BENCHMARK(BM_FreeTypeGlyph24);
+
+// A 400-character Shift_JIS page with ruby every 40 characters and a prohibited character
+// at most line ends, laid out with a warm glyph cache (the layout figure).
+const std::string& PageText() {
+    static const std::string text = [] {
+        std::string line;
+        const std::vector<uint16_t> kanji = Kanji(30);
+        for (int i = 0; i < 38; ++i) {
+            const uint16_t c = kanji[size_t(i) % kanji.size()];
+            line += char(c >> 8);
+            line += char(c & 0xFF);
+        }
+        line += "\x81\x42";  // 。
+        return line;
+    }();
+    return text;
+}
+
+void FillPage(CTextRenderer& r) {
+    for (int i = 0; i < 10; ++i) {
+        r.AddChars("\x8A\xBF\x8E\x9A", "\x82\xA9\x82\xF1\x82\xB6");  // 漢字 / かんじ
+        r.AddTextSimple(PageText().c_str());
+    }
+}
+
+struct Page {
+    CSurfaceFactory surfaces;
+    CFileFactory files;
+    CGraphicLoaders loaders{&files};
+    std::shared_ptr<CGdiRenderer> gdi = std::make_shared<CGdiRenderer>();
+    CLayerFactory layers{gdi};
+    std::shared_ptr<CFontRenderer> font = std::make_shared<CFontRenderer>(&surfaces, &loaders, &files);
+    CLinkableTextRenderer text{font, &layers, &surfaces};
+    Page() {
+        text.GetProperty().width = 1200;
+        text.GetProperty().height = 700;
+    }
+};
+
+void BM_LayoutPage400(benchmark::State& state) {
+    Page page;
+    FillPage(page.text);  // warms the glyph cache
+    for (auto _ : state) {
+        page.text.Clear();
+        FillPage(page.text);
+        page.text.Layout();
+        benchmark::DoNotOptimize(page.text.GetTextHeight());
+    }
+    state.SetItemsProcessed(state.iterations() * page.text.GetCharCount());
+}
+BENCHMARK(BM_LayoutPage400)->Unit(benchmark::kMillisecond);
+
+// One software frame at 1280 x 720 with and without a full message page; the difference is
+// the page's per-frame update and draw.
+void ScreenFrame(benchmark::State& state, bool withText) {
+    CDynamicVariables::GetInstance()->SetInt("ini.Width", 1280);
+    CDynamicVariables::GetInstance()->SetInt("ini.Height", 720);
+    auto presenter = std::make_shared<FakeFramePresenter>(0, 1280, 720);
+    CMainScreen screen(nullptr, presenter);
+    if (!screen.IsReady()) {
+        state.SkipWithError("no renderer");
+        return;
+    }
+    screen.ChangeMessageLayer("", 1);
+    CLinkableTextRenderer* text = screen.GetCurrentMessageLayer();
+    if (!text) {
+        state.SkipWithError("no message layer");
+        return;
+    }
+    text->GetProperty().width = 1200;
+    text->GetProperty().height = 700;
+    if (withText) FillPage(*text);
+    screen.Flip();
+    for (auto _ : state) {
+        screen.Update();
+        benchmark::DoNotOptimize(screen.Draw());
+    }
+    CDynamicVariables::ReleaseInstance();
+}
+void BM_FrameEmptyPage(benchmark::State& state) { ScreenFrame(state, false); }
+void BM_FrameFullPage(benchmark::State& state) { ScreenFrame(state, true); }
+BENCHMARK(BM_FrameEmptyPage)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_FrameFullPage)->Unit(benchmark::kMillisecond);
 
 }  // namespace

@@ -31,6 +31,8 @@
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/ISurfaceFactory.h"
 #include "GRAPHICS/TweenRegistry.h"
+#include "TEXT/CFontRenderer.h"
+#include "TEXT/CLinkableTextRenderer.h"
 
 namespace kestrin {
 
@@ -463,10 +465,15 @@ void CMainScreen::ChangeMessageLayer(const std::string& name, int32_t host) {
     auto it = m_messageLayers.find(name);
     if (it == m_messageLayers.end()) {
         SMessageLayer entry;
-        // The text renderer comes with the text subsystem; until then only a stand-in object
-        // (when a maker is set) takes its place in the tree and the passes.
-        if (m_messageLayerMaker)
+        // A maker (tests without a renderer) supplies a stand-in instead of the text.
+        if (m_messageLayerMaker) {
             entry.object = m_messageLayerMaker(name);
+        } else if (IsReady()) {
+            auto font = std::make_shared<CFontRenderer>(m_surfaceFactory, m_graphicLoaders.get(), m_fileFactory.get());
+            entry.renderer = std::make_shared<CLinkableTextRenderer>(font, m_layerFactory, m_surfaceFactory);
+            entry.renderer->SetCharset(static_cast<int32_t>(m_textEncoding));
+            entry.object = entry.renderer;
+        }
         if (host > 0 && m_rootLayer) {
             m_rootLayer->AddChild(name, COruLayer::COruLayerImmediate(m_surfaceManager, entry.object));
         }

@@ -12,6 +12,7 @@
 #include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "TEXT/CLinkableTextRenderer.h"
 
 namespace kestrin {
 
@@ -110,21 +111,36 @@ void CMainScript::FadeOutLayer(const std::string& id) {
 }
 
 // Without a message layer there is nothing still appearing: text counts as shown.
-bool CMainScript::IsTextShown() const { return true; }
+bool CMainScript::IsTextShown() const {
+    CLinkableTextRenderer* layer = GetMessageLayer();
+    return !layer || layer->IsTweenDone();
+}
 
-bool CMainScript::IsClearShown() const { return true; }
+bool CMainScript::IsClearShown() const {
+    CLinkableTextRenderer* layer = GetMessageLayer();
+    return !layer || layer->IsClearTweenDone();
+}
 
-void CMainScript::FinishMessageTweens() {}
+void CMainScript::FinishMessageTweens() {
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->CompleteTweens();
+}
 
-void CMainScript::StartMessageTweens() {}
+// The appearing presets come with the scetween tag; until then the text shows at once.
+void CMainScript::StartMessageTweens() {
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->StartTweens({}, true);
+}
 
 void CMainScript::ShowMessageLayer(bool show) { (void)show; }
 
 // Without a message layer the text is taken as placed whole (it shows in the trace only).
 int CMainScript::AddMessageText(const std::string& text, std::string& rest) {
-    (void)text;
     rest.clear();
-    return 0;
+    CLinkableTextRenderer* layer = GetMessageLayer();
+    if (!layer) return 0;
+    const char* left = nullptr;
+    const int result = layer->AddText(text.c_str(), &left);
+    if ((result == CTextRenderer::kTooWide || result == CTextRenderer::kPageFull) && left) rest = left;
+    return result;
 }
 
 void CMainScript::RecordPageBlock(const CScriptBlock& block) { (void)block; }

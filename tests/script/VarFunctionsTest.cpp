@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -21,6 +22,7 @@
 #include "CORE/CPackFile.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/FakeTextRasterizer.h"
 #include "GRAPHICS/CDisplayObject.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/CPng.h"
@@ -29,6 +31,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/VarFunctions.h"
+#include "TEXT/CLinkableTextRenderer.h"
 #include "support/InterpreterFixture.h"
 #include "support/TestSupport.h"
 
@@ -320,7 +323,7 @@ TEST_F(VarFunctionsTest, ClockServiceGivesTheSeedTheUnixTimeAndTheDate) {
 TEST_F(VarFunctionsTest, UnbuiltQueriesAndUnknownNamesWriteNothing) {
     Run("[stop]\n");
     for (const char* system : {"get_message_layer_width", "get_message_layer_height", "get_message_tags",
-                               "get_backlog_size", "get_backlog_tags", "get_font", "Random",
+                               "get_backlog_size", "get_backlog_tags", "Random",
                                "nothing"}) {
         Var({{"name", "q"}, {"system", system}});
         EXPECT_FALSE(Exists("q") || Exists("q.size")) << system;
@@ -336,6 +339,41 @@ TEST_F(VarFunctionsTest, UnbuiltQueriesAndUnknownNamesWriteNothing) {
     EXPECT_EQ(Get("n.playing") + "," + Get("n.size"), "0,0");
 }
 
+TEST_F(VarFunctionsTest, GetFontListsJapaneseOutlineFacesInTheScriptEncoding) {
+    SetTextRasterizerFactory([]() {
+        auto f = std::make_unique<FakeTextRasterizer>(
+            std::set<std::string>{"@Tate", "Bitmap Mono", "DejaVu Sans", "IPAGothic", "IPAMincho", "\xEF\xBC\xAD"});
+        f->fixedPitch = {"@Tate", "Bitmap Mono", "IPAGothic", "\xEF\xBC\xAD"};
+        f->japanese = {"@Tate", "Bitmap Mono", "IPAGothic", "IPAMincho", "\xEF\xBC\xAD"};
+        f->bitmapOnly = {"Bitmap Mono"};
+        return f;
+    });
+    Run("[stop]\n");
+    // The full-width M as the script spells it.
+    const std::string m = m_script->GetTextEncoding() == 0 ? "\x82\x6C" : "\xEF\xBC\xAD";
+    const struct {
+        std::map<std::string, std::string> flags;
+        std::vector<std::string> expected;
+    } cases[] = {
+        // The fake lists its families in name order.
+        {{}, {"IPAGothic", "IPAMincho", m}},
+        {{{"monospace", "1"}}, {"IPAGothic", m}},
+        {{{"vertical", "1"}}, {"@Tate"}},
+        {{{"vertical", "0"}, {"monospace", "0"}}, {"IPAGothic", "IPAMincho", m}},
+    };
+    for (const auto& c : cases) {
+        std::map<std::string, std::string> attributes = c.flags;
+        attributes["name"] = "f";
+        attributes["system"] = "get_font";
+        Var(attributes);
+        std::vector<std::string> got;
+        for (size_t i = 0; i < c.expected.size(); ++i) got.push_back(Get("f." + std::to_string(i)));
+        EXPECT_EQ(got, c.expected);
+        EXPECT_EQ(Get("f.size"), std::to_string(c.expected.size()));
+    }
+    SetTextRasterizerFactory(nullptr);
+}
+
 class StandInObject : public CDisplayObject {
 public:
     IDisplayObject* Clone(bool copyState) const override {
@@ -343,6 +381,17 @@ public:
         return new StandInObject(*this);
     }
 };
+
+TEST_F(VarFunctionsTest, MessageLayerSizeIsTheTextSize) {
+    ASSERT_NO_FATAL_FAILURE(OpenScreen(640, 480));
+    Run("あいう\n[var name=w system=get_message_layer_width][var name=h system=get_message_layer_height][stop]\n",
+        m_screen.get());
+    CLinkableTextRenderer* layer = m_screen->GetCurrentMessageLayer();
+    ASSERT_NE(layer, nullptr);
+    EXPECT_GT(layer->GetTextWidth(), 0);
+    EXPECT_EQ(Get("w"), std::to_string(layer->GetTextWidth()));
+    EXPECT_EQ(Get("h"), "32");  // 24 px text under 8 px of ruby room
+}
 
 TEST_F(VarFunctionsTest, LayerInfoReadsOneLayerOrTheWholeTree) {
     CDynamicVariables::GetInstance()->SetInt("ini.SurfaceCacheSize", 1 << 20);

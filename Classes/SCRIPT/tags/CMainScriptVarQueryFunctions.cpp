@@ -1,7 +1,8 @@
 // Var functions that read the state of the engine: the platform name, the screen, the
-// layer tree and the sounds.
+// layer tree, the sounds and the installed fonts.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "CORE/CGameWindow.h"
 #include "GRAPHICS/CMainScreen.h"
@@ -10,6 +11,9 @@
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/VarFunctions.h"
 #include "SOUND/CSoundManager.h"
+#include "SCRIPT/tags/TagAttributes.h"
+#include "TEXT/CFontRenderer.h"
+#include "TEXT/CLinkableTextRenderer.h"
 
 namespace kestrin {
 
@@ -95,6 +99,32 @@ void VarGetSoundInfo(CMainScript& script, const CScriptBlock& block) {
         variables.SetInt(stem + ".playing", effects.IsPlaying(channel.second));
         variables.SetInt(stem + ".gain", effects.GetVolume(channel.second));
     }
+}
+
+// The text size of the current message layer; nothing without one.
+void VarGetMessageLayerWidth(CMainScript& script, const CScriptBlock& block) {
+    if (CLinkableTextRenderer* layer = script.GetMessageLayer())
+        script.GetVariables().SetInt(block.GetAttribute("name"), layer->GetTextWidth());
+}
+
+void VarGetMessageLayerHeight(CMainScript& script, const CScriptBlock& block) {
+    if (CLinkableTextRenderer* layer = script.GetMessageLayer())
+        script.GetVariables().SetInt(block.GetAttribute("name"), layer->GetTextHeight());
+}
+
+// Japanese outline faces, named in the script's encoding; vertical "@" faces only on request.
+void VarGetFont(CMainScript& script, const CScriptBlock& block) {
+    std::vector<std::string> faces;
+    EnumerateFonts(faces, false, true, TagFlag(block, "monospace"), true, script.GetTextEncoding());
+    const bool vertical = TagFlag(block, "vertical");
+    COruVariables& variables = script.GetVariables();
+    const std::string& name = block.GetAttribute("name");
+    int32_t count = 0;
+    for (const std::string& face : faces) {
+        if ((!face.empty() && face[0] == '@') != vertical) continue;
+        variables.SetString(name + "." + std::to_string(count++), face);
+    }
+    variables.SetInt(name + ".size", count);
 }
 
 }  // namespace kestrin

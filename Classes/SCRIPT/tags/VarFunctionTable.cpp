@@ -1,5 +1,5 @@
 // The var tag's system functions by name, in the order the handler tests them. The
-// queries of the message text, the backlog and fonts come with those subsystems; until
+// queries of recorded message tags and the backlog come with those subsystems; until
 // then their names take the path of an unknown function.
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/tags/VarFunctions.h"
@@ -34,6 +34,9 @@ VarFunction FindVarFunction(const std::string& system) {
         {"fullscreen", &VarFullscreen},
         {"get_layer_info", &VarGetLayerInfo},
         {"get_sound_info", &VarGetSoundInfo},
+        {"get_message_layer_width", &VarGetMessageLayerWidth},
+        {"get_message_layer_height", &VarGetMessageLayerHeight},
+        {"get_font", &VarGetFont},
         {"file_exist", &VarFileExist},
         {"file_update_time", &VarFileUpdateTime},
         {"file_crc", &VarFileCrc},

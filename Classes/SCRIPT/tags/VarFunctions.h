@@ -51,6 +51,9 @@ void VarScreenHeight(CMainScript& script, const CScriptBlock& block);
 void VarFullscreen(CMainScript& script, const CScriptBlock& block);
 void VarGetLayerInfo(CMainScript& script, const CScriptBlock& block);
 void VarGetSoundInfo(CMainScript& script, const CScriptBlock& block);
+void VarGetMessageLayerWidth(CMainScript& script, const CScriptBlock& block);
+void VarGetMessageLayerHeight(CMainScript& script, const CScriptBlock& block);
+void VarGetFont(CMainScript& script, const CScriptBlock& block);
 
 // Text helpers, shared with the tests.
 // "&#N;" and "&#xH;" references to UTF-8 (the low 16 bits of the number); a reference
