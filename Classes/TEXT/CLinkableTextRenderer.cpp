@@ -76,7 +76,7 @@ void CLinkableTextRenderer::CLinkableOneChar::StartHighlight() {
 void CLinkableTextRenderer::CLinkableOneChar::StopHighlight() {
     if (m_highlight == kNoTween) return;
     // The pulse ends at alpha 0 rather than stopping mid-swing.
-    if (TTween<int32_t>* tween = FindIntTween(m_highlight)) tween->SetYoyo(tween->IsReversed() ? 0 : 1);
+    if (TTween<int32_t>* tween = FindIntTween(m_highlight)) tween->SetYoyo(tween->IsBackward() ? 0 : 1);
 }
 
 // ---- links ----

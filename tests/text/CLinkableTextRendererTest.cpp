@@ -14,7 +14,7 @@
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CLayerFactory.h"
 #include "GRAPHICS/CMatrix2D.h"
-#include "GRAPHICS/CPoint.h"
+#include "CORE/CPoint.h"
 #include "GRAPHICS/CSurfaceFactory.h"
 #include "GRAPHICS/ILayer.h"
 #include "GRAPHICS/ISurface.h"
