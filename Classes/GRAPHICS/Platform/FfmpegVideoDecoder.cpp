@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include "GRAPHICS/CSurface.h"
+#include "GRAPHICS/Platform/FfmpegMovieSound.h"
 
 namespace kestrin {
 
@@ -22,6 +23,8 @@ FfmpegVideoDecoder::FfmpegVideoDecoder(int threads) : m_threads(threads) {
 FfmpegVideoDecoder::~FfmpegVideoDecoder() { Close(); }
 
 void FfmpegVideoDecoder::Close() {
+    m_sound.reset();
+    m_soundTried = false;
     sws_freeContext(m_sws);
     m_sws = nullptr;
     av_frame_free(&m_current);
@@ -47,6 +50,7 @@ bool FfmpegVideoDecoder::Fail(const std::string& what, int code) {
 bool FfmpegVideoDecoder::Open(const std::string& path) {
     Close();
     m_error.clear();
+    m_path = path;
     int r = avformat_open_input(&m_format, path.c_str(), nullptr, nullptr);
     if (r < 0)
         return Fail("cannot open " + path, r);
@@ -186,6 +190,19 @@ bool FfmpegVideoDecoder::Convert(AVFrame* frame, uint8_t* pixels, int32_t pitch)
         return true;
     }
     return false;
+}
+
+size_t FfmpegVideoDecoder::ReadSound(uint32_t rate, int16_t* stereo, size_t frames) {
+    if (!m_codec)
+        return 0;
+    if (!m_soundTried) {
+        m_soundTried = true;
+        m_sound = std::make_unique<FfmpegMovieSound>();
+        // A movie without sound plays silent.
+        if (m_sound->Open(m_path, rate))
+            m_sound.reset();
+    }
+    return m_sound ? m_sound->Read(stereo, frames) : 0;
 }
 
 IVideoDecoder::EFrame FfmpegVideoDecoder::FrameAt(uint32_t ms, uint8_t* pixels, int32_t pitch) {
