@@ -1,7 +1,9 @@
 # A movie's sound through kestrin-harness --audio-out on the virtual 60 fps clock, measured with
 # sox: while the picture plays, the mix is the movie's 1 kHz tone as ffmpeg itself decodes it
 # (resampled from 22050 Hz mono to 44100 Hz stereo); it is silent once the movie has ended or
-# been skipped. One frame is 44100 / 60 = 735 samples.
+# been skipped. A sound that starts 0.25 s after the first picture is heard from then (the
+# codec smears its onset by a frame or two) and for its own length only. One frame is
+# 44100 / 60 = 735 samples.
 set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
 set(data ${SOURCE_DIR}/tests/data/harness/video)
 set(out ${BINARY_DIR}/tmp/video_sound)
@@ -38,7 +40,7 @@ endfunction()
 # to GAME.wav.
 function(run_game game frames script clicks)
   file(MAKE_DIRECTORY ${out}/${game})
-  file(COPY ${data}/tone.mp4 DESTINATION ${out}/${game})
+  file(COPY ${data}/tone.mp4 ${data}/late-tone.mp4 DESTINATION ${out}/${game})
   file(WRITE ${out}/${game}/system.ini "[WINDOW]\nWIDTH=64\nHEIGHT=48\n[SYSTEM]\nCHARSET=utf-8\n")
   file(WRITE ${out}/${game}/main.iet "${script}")
   set(input "")
@@ -65,13 +67,18 @@ endif()
 # The movie starts in the game's first frame, so its sound starts with the mix.
 run_game(ended 90 "[video file=\"tone.mp4\" skip=\"0\"]\n@\n" "")
 run_game(skipped 60 "[video file=\"tone.mp4\"]\n@\n" "20")
+run_game(late 70 "[video file=\"late-tone.mp4\" skip=\"0\"]\n@\n" "")
 
-# game | first frame | frames | what: tone (1 kHz, and ffmpeg's samples) or silence
+# game | first frame | frames | what: ffmpeg (the 1 kHz tone, sample for sample as ffmpeg
+# decodes it), tone (the 1 kHz tone) or silence
 set(cases
-  "ended|0|58|tone"
+  "ended|0|58|ffmpeg"
   "ended|62|28|silence"
-  "skipped|0|20|tone"
+  "skipped|0|20|ffmpeg"
   "skipped|22|38|silence"
+  "late|0|11|silence"
+  "late|16|28|tone"
+  "late|47|12|silence"
 )
 foreach(case ${cases})
   string(REPLACE "|" ";" fields "${case}")
@@ -80,10 +87,13 @@ foreach(case ${cases})
   list(GET fields 2 count)
   list(GET fields 3 what)
   set(wav ${out}/${game}.wav)
-  if(what STREQUAL "tone")
+  if(NOT what STREQUAL "silence")
     figure(rms "RMS lev dB" ${first} ${count} ${wav})
     figure(frequency "Rough[ ]+frequency" ${first} ${count} ${wav})
-    figure(difference "Pk lev dB" ${first} ${count} ${wav} ${out}/reference.wav)
+    set(difference "-inf")
+    if(what STREQUAL "ffmpeg")
+      figure(difference "Pk lev dB" ${first} ${count} ${wav} ${out}/reference.wav)
+    endif()
     if(rms STREQUAL "" OR rms STREQUAL "-inf" OR rms LESS -15)
       string(APPEND failed "\n--- ${case}: no tone (RMS ${rms} dB)")
     endif()

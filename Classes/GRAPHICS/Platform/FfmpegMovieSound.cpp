@@ -1,6 +1,7 @@
 #include "GRAPHICS/Platform/FfmpegMovieSound.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 extern "C" {
@@ -26,6 +27,8 @@ void FfmpegMovieSound::Close() {
     m_swrRate = m_swrChannels = 0;
     m_queue.clear();
     m_queueStart = 0;
+    m_placed = false;
+    m_skipFrames = 0;
     m_flushing = m_ended = false;
 }
 
@@ -39,10 +42,11 @@ bool FfmpegMovieSound::Fail(const std::string& what, int code) {
     return true;
 }
 
-bool FfmpegMovieSound::Open(const std::string& path, uint32_t rate) {
+bool FfmpegMovieSound::Open(const std::string& path, uint32_t rate, double startSeconds) {
     Close();
     m_error.clear();
     m_rate = rate;
+    m_startSeconds = startSeconds;
     if (rate == 0)
         return Fail("no sound rate", 0);
     int r = avformat_open_input(&m_format, path.c_str(), nullptr, nullptr);
@@ -142,6 +146,22 @@ bool FfmpegMovieSound::Refill() {
     for (;;) {
         int r = avcodec_receive_frame(m_codec, m_frame);
         if (r == 0) {
+            if (!m_placed) {
+                m_placed = true;
+                const int64_t timestamp = m_frame->best_effort_timestamp;
+                if (timestamp != AV_NOPTS_VALUE) {
+                    const AVRational base = m_format->streams[m_stream]->time_base;
+                    const double seconds = static_cast<double>(timestamp) * base.num / (base.den ? base.den : 1);
+                    // Bounded, so that a wild timestamp costs no more than a minute of silence.
+                    const double limit = 60.0 * m_rate;
+                    const double offset = std::max(-limit, std::min(limit, (seconds - m_startSeconds) * m_rate));
+                    const int64_t frames = static_cast<int64_t>(std::llround(offset));
+                    if (frames > 0)
+                        m_queue.insert(m_queue.end(), size_t(frames) * 2, int16_t(0));
+                    else
+                        m_skipFrames = static_cast<uint64_t>(-frames);
+                }
+            }
             const bool failed = Convert(m_frame);
             av_frame_unref(m_frame);
             if (failed) {
@@ -191,6 +211,12 @@ size_t FfmpegMovieSound::Read(int16_t* stereo, size_t frames) {
         if (queued == 0) {
             if (!Refill())
                 break;
+            continue;
+        }
+        if (m_skipFrames > 0) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(queued, m_skipFrames));
+            m_queueStart += n * 2;
+            m_skipFrames -= n;
             continue;
         }
         const size_t n = std::min(queued, frames - given);

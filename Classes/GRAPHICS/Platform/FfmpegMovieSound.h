@@ -22,8 +22,10 @@ public:
     FfmpegMovieSound(const FfmpegMovieSound&) = delete;
     FfmpegMovieSound& operator=(const FfmpegMovieSound&) = delete;
 
-    // True when the file has no sound stream that can be decoded (GetError says why).
-    bool Open(const std::string& path, uint32_t rate);
+    // True when the file has no sound stream that can be decoded (GetError says why). The
+    // sound is placed against the pictures, whose first one is due startSeconds into the
+    // file: a sound that starts later begins with silence, one that starts earlier is cut.
+    bool Open(const std::string& path, uint32_t rate, double startSeconds = 0.0);
     // Up to frames stereo frames following those given before; fewer once the sound ended
     // (or failed: GetError says why).
     size_t Read(int16_t* stereo, size_t frames);
@@ -50,6 +52,9 @@ private:
     int m_swrChannels = 0;
     std::vector<int16_t> m_queue;  // converted stereo samples not given yet
     size_t m_queueStart = 0;
+    double m_startSeconds = 0.0;
+    bool m_placed = false;
+    uint64_t m_skipFrames = 0;  // frames before the first picture, still to be dropped
     bool m_flushing = false;
     bool m_ended = false;
 };

@@ -34,6 +34,7 @@ void FfmpegVideoDecoder::Close() {
     avformat_close_input(&m_format);
     m_stream = -1;
     m_width = m_height = 0;
+    m_firstTimestamp = 0;
     m_haveFirst = m_haveCurrent = m_havePending = m_given = m_flushing = m_drained = m_ended = false;
 }
 
@@ -199,7 +200,10 @@ size_t FfmpegVideoDecoder::ReadSound(uint32_t rate, int16_t* stereo, size_t fram
         m_soundTried = true;
         m_sound = std::make_unique<FfmpegMovieSound>();
         // A movie without sound plays silent.
-        if (m_sound->Open(m_path, rate))
+        // Placed against the first picture's time in the file.
+        const double start =
+            m_haveFirst ? static_cast<double>(m_firstTimestamp) * m_timeBase[0] / m_timeBase[1] : 0.0;
+        if (m_sound->Open(m_path, rate, start))
             m_sound.reset();
     }
     return m_sound ? m_sound->Read(stereo, frames) : 0;
