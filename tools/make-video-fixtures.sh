@@ -4,7 +4,10 @@
 #   clips:  testsrc, 160x120, 10 fps, 1 s, in H.264, VP9 and MPEG-4; frames 0, 4 and 9 of each
 #           as ffmpeg extracts them (bgra in PNG), and frame 4 scaled to 320x240 (rgb)
 #   ".mja": JPEG frames and grey alpha JPEGs, with `djpeg -dct fast -nosmooth` of each
-#   harness game: tests/data/harness/video (its movie and its ".mja")
+#   harness game: tests/data/harness/video (its movie, its ".mja", and a movie with a tone:
+#           testsrc 64x48 at 10 fps for 1 s with a 1 kHz sine of amplitude 0.5, mono AAC at
+#           22050 Hz, so that the sound is resampled and spread to stereo; and the same with a
+#           tone of 0.5 s that starts 0.25 s after the first picture)
 # Run from the repository root after a build (for kmja): tools/make-video-fixtures.sh [BUILD]
 set -eu
 build=${1:-build}
@@ -42,6 +45,11 @@ done
 
 # The harness game: a movie of one second and a looping ".mja" of four frames at 10 fps.
 cp "$out/clips/h264.mp4" "$game/movie.mp4"
+$ff -f lavfi -i "testsrc=size=64x48:rate=10:duration=1" -f lavfi -i "aevalsrc=0.5*sin(2*PI*1000*t):s=22050:d=1" \
+  -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 32k -ac 1 -shortest "$game/tone.mp4"
+$ff -f lavfi -i "testsrc=size=64x48:rate=10:duration=1" -itsoffset 0.25 \
+  -f lavfi -i "aevalsrc=0.5*sin(2*PI*1000*t):s=22050:d=0.5" \
+  -c:v libx264 -preset veryfast -pix_fmt yuv420p -c:a aac -b:a 32k -ac 1 "$game/late-tone.mp4"
 "$build/tools/kmja" -a 10 "$game/anim.mja" "$m/f0.jpg" "$m/a0.jpg" "$m/f1.jpg" "$m/a1.jpg" \
   "$m/f2.jpg" "$m/a2.jpg" "$m/f3.jpg" "$m/a3.jpg"
 mkdir -p fuzz/corpus/mja

@@ -1,6 +1,8 @@
 #include "GRAPHICS/CDsVideo.h"
 
+#include <algorithm>
 #include <climits>
+#include <cstring>
 
 #include "CORE/CLogWindow.h"
 #include "CORE/CTimer.h"
@@ -11,8 +13,17 @@
 #include "GRAPHICS/ISurface.h"
 #include "GRAPHICS/ISurfaceFactory.h"
 #include "GRAPHICS/IVideoDecoder.h"
+#include "SOUND/Platform/AudioSystem.h"
 
 namespace kestrin {
+
+namespace {
+// The ring holds four seconds; the sound is written half a second ahead of the clock, and
+// as much again after it is kept silent, so that a stalled game never replays old sound.
+constexpr uint32_t kRingMs = 4000;
+constexpr uint32_t kLeadMs = 500;
+constexpr size_t kFeedFrames = 4096;
+}  // namespace
 
 CDsVideo::CDsVideo(ISurfaceFactory* surfaceFactory, ILayerFactory* layerFactory)
     : m_surfaceFactory(surfaceFactory), m_layerFactory(layerFactory) {}
@@ -55,9 +66,72 @@ void CDsVideo::Play(const std::string& path) {
     m_layer = m_layerFactory->Create();
     m_layer->SetSurface(m_surface);
     m_playing = true;
+    StartSound();
+}
+
+void CDsVideo::StartSound() {
+    std::shared_ptr<AudioMixer> mixer = GetAudioMixer();
+    if (!mixer)
+        return;
+    m_soundRate = mixer->GetRate();
+    m_ringFrames = static_cast<uint32_t>(uint64_t(m_soundRate) * kRingMs / 1000);
+    SAudioFormat format;
+    format.samplesPerSec = m_soundRate;
+    format.bitsPerSample = 16;
+    format.channels = 2;
+    m_sound = mixer->CreateBuffer(format, m_ringFrames * format.BlockAlign(), {});
+    m_writeFrame = 0;
+    m_soundWritten = 0;
+    m_soundEnded = false;
+    if (!m_sound)
+        return;
+    FeedSound(0);
+    if (m_soundWritten == 0) {
+        // A movie without sound leaves the mixer alone.
+        m_sound.reset();
+        return;
+    }
+    m_sound->Play(true);
+}
+
+void CDsVideo::FeedSound(uint32_t ms) {
+    if (!m_sound)
+        return;
+    const uint64_t lead = uint64_t(m_soundRate) * kLeadMs / 1000;
+    const uint64_t target = uint64_t(ms) * m_soundRate / 1000 + lead;
+    m_soundScratch.resize(kFeedFrames * 2);
+    while (!m_soundEnded && m_soundWritten < target) {
+        const size_t want = static_cast<size_t>(
+            std::min<uint64_t>({target - m_soundWritten, m_ringFrames - m_writeFrame, kFeedFrames}));
+        const size_t got = m_decoder->ReadSound(m_soundRate, m_soundScratch.data(), want);
+        if (got > 0) {
+            if (uint8_t* bytes = m_sound->Lock(m_writeFrame * 4, static_cast<uint32_t>(got * 4)))
+                std::memcpy(bytes, m_soundScratch.data(), got * 4);
+            m_writeFrame = static_cast<uint32_t>((m_writeFrame + got) % m_ringFrames);
+            m_soundWritten += got;
+        }
+        if (got < want)
+            m_soundEnded = true;
+    }
+    // Silence after what is written.
+    uint32_t at = m_writeFrame;
+    for (uint64_t left = lead; left > 0;) {
+        const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(left, m_ringFrames - at));
+        if (uint8_t* bytes = m_sound->Lock(at * 4, n * 4))
+            std::memset(bytes, 0, size_t(n) * 4);
+        at = (at + n) % m_ringFrames;
+        left -= n;
+    }
+}
+
+void CDsVideo::StopSound() {
+    if (m_sound)
+        m_sound->Stop();
+    m_sound.reset();
 }
 
 void CDsVideo::Stop() {
+    StopSound();
     m_playing = false;
     m_layer.reset();
     m_surface.reset();
@@ -91,8 +165,12 @@ bool CDsVideo::ShowPictureAt(uint32_t ms) {
 void CDsVideo::Update() {
     if (!m_playing)
         return;
-    if (ShowPictureAt(CTimer::GetInstance()->GetTime() - m_startTime))
+    const uint32_t ms = CTimer::GetInstance()->GetTime() - m_startTime;
+    if (ShowPictureAt(ms)) {
         Stop();
+        return;
+    }
+    FeedSound(ms);
 }
 
 void CDsVideo::Draw(const CMatrix2D& screenMatrix, int32_t width, int32_t height) {

@@ -2,6 +2,7 @@
 // The movie decoder under the full-window player: opens a movie file, and gives the picture
 // the movie shows at a given time since its start. The real one sits on FFmpeg; tests use a
 // fake that makes numbered frames.
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -29,6 +30,15 @@ public:
     // width x 4 bytes (blue, green, red, 255) pitch bytes apart.
     virtual EFrame FrameAt(uint32_t ms, uint8_t* pixels, int32_t pitch) = 0;
     virtual const std::string& GetError() const = 0;
+    // The movie's sound as interleaved 16-bit stereo at rate (the same rate on every call),
+    // continuing where the last call stopped: up to frames frames, fewer once the sound has
+    // ended; 0 for a movie without sound.
+    virtual size_t ReadSound(uint32_t rate, int16_t* stereo, size_t frames) {
+        (void)rate;
+        (void)stereo;
+        (void)frames;
+        return 0;
+    }
 };
 
 // The decoder new players get: FFmpeg by default; tests install their own maker (null

@@ -1,6 +1,7 @@
 // The full-window player over the fake decoder: the picture follows the engine's clock, the
 // end of the movie and a decoding failure stop it, and a movie that cannot start leaves the
-// player stopped with a log line.
+// player stopped with a log line; the movie's sound plays through the mixer from Play until
+// the movie stops or ends.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -17,6 +18,8 @@
 #include "GRAPHICS/ISurface.h"
 #include "GRAPHICS/IVideoDecoder.h"
 #include "GRAPHICS/Platform/FakeVideoDecoder.h"
+#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/Platform/PullAudioOutput.h"
 #include "support/TestSupport.h"
 
 using namespace kestrin;
@@ -27,12 +30,16 @@ class DsVideoTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CTimer::SetClock(clock);
+        auto pull = std::make_unique<PullAudioOutput>();
+        audio = pull.get();
+        UseAudioOutput(std::move(pull), kDefaultAudioRate);
         CLogWindow::SetLineSink([this](const std::string& line) { lines.push_back(line); });
         Use(FakeVideoDecoder::SMovie());
     }
     void TearDown() override {
         video.reset();
         SetVideoDecoderMaker(nullptr);
+        CloseAudioOutput();
         CLogWindow::SetLineSink(nullptr);
         CTimer::SetClock(nullptr);
     }
@@ -48,6 +55,21 @@ protected:
         return false;
     }
 
+    // The mix of the next ms milliseconds: how many samples hold the level, how many are silent.
+    std::pair<size_t, size_t> Mix(uint32_t ms, int16_t level) {
+        std::vector<int16_t> samples;
+        audio->Render(size_t(ms) * audio->GetRate() / 1000, &samples);
+        std::pair<size_t, size_t> counts{0, 0};
+        for (int16_t v : samples) {
+            if (v == 0)
+                ++counts.second;
+            else if (v == level)
+                ++counts.first;
+        }
+        return counts;
+    }
+
+    PullAudioOutput* audio = nullptr;
     std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>(7000);
     std::shared_ptr<FakeVideoDecoder::SLog> log = std::make_shared<FakeVideoDecoder::SLog>();
     std::vector<std::string> lines;
@@ -123,5 +145,39 @@ TEST_F(DsVideoTest, MoviesThatCannotStartOrGoOnByTable) {
         char expected[512];
         std::snprintf(expected, sizeof expected, c.logged, path.c_str());
         EXPECT_TRUE(Logged(expected)) << expected;
+    }
+}
+
+TEST_F(DsVideoTest, TheSoundPlaysFromPlayUntilTheMovieStopsOrEndsByTable) {
+    struct Case {
+        const char* name;
+        int16_t level;     // 0: a movie without sound
+        uint32_t runMs;    // played this long (in steps of 100 ms) before the stop
+        bool stopped;      // stopped by Stop, else by its end after one second
+    };
+    const Case cases[] = {
+        {"stopped", 1000, 300, true},
+        {"ended", -700, 1000, false},
+        {"silent movie", 0, 300, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        FakeVideoDecoder::SMovie movie;
+        movie.soundLevel = c.level;
+        Use(movie);
+        video->Play(dir.Write("s.mp4", "x"));
+        ASSERT_TRUE(video->IsPlaying());
+        const size_t per100 = size_t(audio->GetRate()) / 10 * 2;
+        for (uint32_t ms = 0; ms < c.runMs; ms += 100) {
+            // Every sample of the movie's time is its sound (both sides, unchanged).
+            const auto counts = Mix(100, c.level);
+            EXPECT_EQ(c.level ? counts.first : counts.second, per100) << ms;
+            clock->Advance(100);
+            video->Update();
+        }
+        if (c.stopped)
+            video->Stop();
+        EXPECT_FALSE(video->IsPlaying());
+        EXPECT_EQ(Mix(600, c.level).second, per100 * 6);
     }
 }

@@ -1,5 +1,6 @@
 #include "GRAPHICS/Platform/FakeVideoDecoder.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kestrin {
@@ -11,6 +12,7 @@ bool FakeVideoDecoder::Open(const std::string& path) {
     if (m_log)
         m_log->opened.push_back(path);
     m_given = -1;
+    m_soundGiven = 0;
     m_open = !m_movie.openFails && m_movie.fps > 0 && m_movie.frames > 0;
     if (!m_open)
         m_error = "cannot open " + path;
@@ -39,6 +41,17 @@ IVideoDecoder::EFrame FakeVideoDecoder::FrameAt(uint32_t ms, uint8_t* pixels, in
     }
     m_given = static_cast<int64_t>(frame);
     return EFrame::kNew;
+}
+
+size_t FakeVideoDecoder::ReadSound(uint32_t rate, int16_t* stereo, size_t frames) {
+    if (!m_open || m_movie.soundLevel == 0)
+        return 0;
+    const uint64_t total = uint64_t(m_movie.frames) * rate / m_movie.fps;
+    const size_t n = static_cast<size_t>(std::min<uint64_t>(frames, total - std::min(total, m_soundGiven)));
+    for (size_t i = 0; i < 2 * n; ++i)
+        stereo[i] = m_movie.soundLevel;
+    m_soundGiven += n;
+    return n;
 }
 
 }  // namespace kestrin

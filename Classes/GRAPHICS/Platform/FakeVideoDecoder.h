@@ -20,6 +20,9 @@ public:
         bool openFails = false;
         // FrameAt fails from this picture on (never when beyond the movie).
         uint32_t errorAtFrame = 0xFFFFFFFFu;
+        // Non-zero: the movie sounds this constant sample value on both sides for as long as
+        // its pictures last.
+        int16_t soundLevel = 0;
     };
     // What every fake made by the maker records: the paths opened and the times asked for.
     struct SLog {
@@ -34,6 +37,7 @@ public:
     int32_t GetHeight() const override { return m_open ? m_movie.height : 0; }
     EFrame FrameAt(uint32_t ms, uint8_t* pixels, int32_t pitch) override;
     const std::string& GetError() const override { return m_error; }
+    size_t ReadSound(uint32_t rate, int16_t* stereo, size_t frames) override;
 
     // Opaque blue, green, red from the picture number.
     static uint32_t ColorOf(uint32_t frame) {
@@ -46,6 +50,7 @@ private:
     std::string m_error;
     bool m_open = false;
     int64_t m_given = -1;
+    uint64_t m_soundGiven = 0;
 };
 
 }  // namespace kestrin

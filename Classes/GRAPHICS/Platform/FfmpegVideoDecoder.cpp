@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include "GRAPHICS/CSurface.h"
+#include "GRAPHICS/Platform/FfmpegMovieSound.h"
 
 namespace kestrin {
 
@@ -22,6 +23,8 @@ FfmpegVideoDecoder::FfmpegVideoDecoder(int threads) : m_threads(threads) {
 FfmpegVideoDecoder::~FfmpegVideoDecoder() { Close(); }
 
 void FfmpegVideoDecoder::Close() {
+    m_sound.reset();
+    m_soundTried = false;
     sws_freeContext(m_sws);
     m_sws = nullptr;
     av_frame_free(&m_current);
@@ -31,6 +34,7 @@ void FfmpegVideoDecoder::Close() {
     avformat_close_input(&m_format);
     m_stream = -1;
     m_width = m_height = 0;
+    m_firstTimestamp = 0;
     m_haveFirst = m_haveCurrent = m_havePending = m_given = m_flushing = m_drained = m_ended = false;
 }
 
@@ -47,6 +51,7 @@ bool FfmpegVideoDecoder::Fail(const std::string& what, int code) {
 bool FfmpegVideoDecoder::Open(const std::string& path) {
     Close();
     m_error.clear();
+    m_path = path;
     int r = avformat_open_input(&m_format, path.c_str(), nullptr, nullptr);
     if (r < 0)
         return Fail("cannot open " + path, r);
@@ -186,6 +191,22 @@ bool FfmpegVideoDecoder::Convert(AVFrame* frame, uint8_t* pixels, int32_t pitch)
         return true;
     }
     return false;
+}
+
+size_t FfmpegVideoDecoder::ReadSound(uint32_t rate, int16_t* stereo, size_t frames) {
+    if (!m_codec)
+        return 0;
+    if (!m_soundTried) {
+        m_soundTried = true;
+        m_sound = std::make_unique<FfmpegMovieSound>();
+        // A movie without sound plays silent.
+        // Placed against the first picture's time in the file.
+        const double start =
+            m_haveFirst ? static_cast<double>(m_firstTimestamp) * m_timeBase[0] / m_timeBase[1] : 0.0;
+        if (m_sound->Open(m_path, rate, start))
+            m_sound.reset();
+    }
+    return m_sound ? m_sound->Read(stereo, frames) : 0;
 }
 
 IVideoDecoder::EFrame FfmpegVideoDecoder::FrameAt(uint32_t ms, uint8_t* pixels, int32_t pitch) {

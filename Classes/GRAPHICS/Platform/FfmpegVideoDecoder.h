@@ -2,8 +2,9 @@
 // The movie decoder on FFmpeg (libavformat, libavcodec, libswscale): the first video stream of
 // any file FFmpeg reads, decoded forward to the picture due at the asked time; only that
 // picture is converted to 32-bit pixels, so a late player skips conversions, not decoding.
-// Other streams are discarded (movies play silent).
+// The sound is read by its own reader over the same file; other streams are discarded.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "GRAPHICS/IVideoDecoder.h"
@@ -15,6 +16,8 @@ struct AVPacket;
 struct SwsContext;
 
 namespace kestrin {
+
+class FfmpegMovieSound;
 
 class FfmpegVideoDecoder : public IVideoDecoder {
 public:
@@ -29,6 +32,7 @@ public:
     int32_t GetHeight() const override { return m_height; }
     EFrame FrameAt(uint32_t ms, uint8_t* pixels, int32_t pitch) override;
     const std::string& GetError() const override { return m_error; }
+    size_t ReadSound(uint32_t rate, int16_t* stereo, size_t frames) override;
 
 private:
     enum class EDecode { kFrame, kEnd, kError };
@@ -41,6 +45,9 @@ private:
 
     int m_threads;
     std::string m_error;
+    std::string m_path;
+    std::unique_ptr<FfmpegMovieSound> m_sound;
+    bool m_soundTried = false;
     AVFormatContext* m_format = nullptr;
     AVCodecContext* m_codec = nullptr;
     SwsContext* m_sws = nullptr;

@@ -1,0 +1,230 @@
+#include "GRAPHICS/Platform/FfmpegMovieSound.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+extern "C" {
+#include <libavcodec/avcodec.h>
+#include <libavformat/avformat.h>
+#include <libavutil/channel_layout.h>
+#include <libavutil/error.h>
+#include <libswresample/swresample.h>
+}
+
+namespace kestrin {
+
+FfmpegMovieSound::~FfmpegMovieSound() { Close(); }
+
+void FfmpegMovieSound::Close() {
+    swr_free(&m_swr);
+    av_frame_free(&m_frame);
+    av_packet_free(&m_packet);
+    avcodec_free_context(&m_codec);
+    avformat_close_input(&m_format);
+    m_stream = -1;
+    m_swrFormat = -1;
+    m_swrRate = m_swrChannels = 0;
+    m_queue.clear();
+    m_queueStart = 0;
+    m_placed = false;
+    m_skipFrames = 0;
+    m_flushing = m_ended = false;
+}
+
+bool FfmpegMovieSound::Fail(const std::string& what, int code) {
+    m_error = what;
+    if (code < 0) {
+        char text[AV_ERROR_MAX_STRING_SIZE] = {};
+        av_strerror(code, text, sizeof text);
+        m_error += std::string(" (") + text + ")";
+    }
+    return true;
+}
+
+bool FfmpegMovieSound::Open(const std::string& path, uint32_t rate, double startSeconds) {
+    Close();
+    m_error.clear();
+    m_rate = rate;
+    m_startSeconds = startSeconds;
+    if (rate == 0)
+        return Fail("no sound rate", 0);
+    int r = avformat_open_input(&m_format, path.c_str(), nullptr, nullptr);
+    if (r < 0)
+        return Fail("cannot open " + path, r);
+    r = avformat_find_stream_info(m_format, nullptr);
+    if (r < 0) {
+        Close();
+        return Fail("cannot read the streams of " + path, r);
+    }
+    const AVCodec* decoder = nullptr;
+    for (unsigned i = 0; i < m_format->nb_streams; ++i) {
+        AVStream* stream = m_format->streams[i];
+        if (m_stream < 0 && stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
+            decoder = avcodec_find_decoder(stream->codecpar->codec_id);
+            if (decoder) {
+                m_stream = static_cast<int>(i);
+                continue;
+            }
+        }
+        stream->discard = AVDISCARD_ALL;
+    }
+    if (m_stream < 0) {
+        Close();
+        return Fail(path + " has no sound that can be decoded", 0);
+    }
+    m_codec = avcodec_alloc_context3(decoder);
+    if (!m_codec || avcodec_parameters_to_context(m_codec, m_format->streams[m_stream]->codecpar) < 0) {
+        Close();
+        return Fail("cannot set up the sound decoder of " + path, 0);
+    }
+    r = avcodec_open2(m_codec, decoder, nullptr);
+    if (r < 0) {
+        Close();
+        return Fail("cannot open the sound decoder of " + path, r);
+    }
+    m_packet = av_packet_alloc();
+    m_frame = av_frame_alloc();
+    if (!m_packet || !m_frame) {
+        Close();
+        return Fail("out of memory for " + path, 0);
+    }
+    return false;
+}
+
+bool FfmpegMovieSound::Convert(AVFrame* frame) {
+    const int channels = frame->ch_layout.nb_channels;
+    if (channels <= 0 || frame->sample_rate <= 0) {
+        Fail("the sound of the movie has no channels or no rate", 0);
+        return true;
+    }
+    if (!m_swr || frame->format != m_swrFormat || frame->sample_rate != m_swrRate || channels != m_swrChannels) {
+        swr_free(&m_swr);
+        AVChannelLayout in = {};
+        if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
+            av_channel_layout_default(&in, channels);
+        else if (av_channel_layout_copy(&in, &frame->ch_layout) < 0)
+            av_channel_layout_default(&in, channels);
+        AVChannelLayout out = AV_CHANNEL_LAYOUT_STEREO;
+        const int r = swr_alloc_set_opts2(&m_swr, &out, AV_SAMPLE_FMT_S16, static_cast<int>(m_rate), &in,
+                                          static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
+        av_channel_layout_uninit(&in);
+        if (r < 0 || swr_init(m_swr) < 0) {
+            swr_free(&m_swr);
+            Fail("the sound of the movie cannot be converted", r);
+            return true;
+        }
+        m_swrFormat = frame->format;
+        m_swrRate = frame->sample_rate;
+        m_swrChannels = channels;
+    }
+    const int room = swr_get_out_samples(m_swr, frame ? frame->nb_samples : 0);
+    if (room <= 0)
+        return false;
+    // Samples given are dropped from the queue's front before it grows.
+    if (m_queueStart > 0) {
+        m_queue.erase(m_queue.begin(), m_queue.begin() + static_cast<std::ptrdiff_t>(m_queueStart));
+        m_queueStart = 0;
+    }
+    const size_t used = m_queue.size();
+    m_queue.resize(used + size_t(room) * 2);
+    uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(m_queue.data() + used)};
+    const int made = swr_convert(m_swr, outPlanes, room, const_cast<const uint8_t**>(frame->extended_data),
+                                 frame->nb_samples);
+    if (made < 0) {
+        m_queue.resize(used);
+        Fail("the sound of the movie cannot be converted", made);
+        return true;
+    }
+    m_queue.resize(used + size_t(made) * 2);
+    return false;
+}
+
+bool FfmpegMovieSound::Refill() {
+    if (!m_codec || m_ended)
+        return false;
+    for (;;) {
+        int r = avcodec_receive_frame(m_codec, m_frame);
+        if (r == 0) {
+            if (!m_placed) {
+                m_placed = true;
+                const int64_t timestamp = m_frame->best_effort_timestamp;
+                if (timestamp != AV_NOPTS_VALUE) {
+                    const AVRational base = m_format->streams[m_stream]->time_base;
+                    const double seconds = static_cast<double>(timestamp) * base.num / (base.den ? base.den : 1);
+                    // Bounded, so that a wild timestamp costs no more than a minute of silence.
+                    const double limit = 60.0 * m_rate;
+                    const double offset = std::max(-limit, std::min(limit, (seconds - m_startSeconds) * m_rate));
+                    const int64_t frames = static_cast<int64_t>(std::llround(offset));
+                    if (frames > 0)
+                        m_queue.insert(m_queue.end(), size_t(frames) * 2, int16_t(0));
+                    else
+                        m_skipFrames = static_cast<uint64_t>(-frames);
+                }
+            }
+            const bool failed = Convert(m_frame);
+            av_frame_unref(m_frame);
+            if (failed) {
+                m_ended = true;
+                return false;
+            }
+            return true;
+        }
+        if (r != AVERROR(EAGAIN) || m_flushing) {
+            if (r != AVERROR_EOF && r != AVERROR(EAGAIN))
+                Fail("the sound of the movie cannot be decoded", r);
+            // What the converter still holds comes out last.
+            if (m_swr) {
+                const int room = swr_get_out_samples(m_swr, 0);
+                if (room > 0) {
+                    const size_t used = m_queue.size();
+                    m_queue.resize(used + size_t(room) * 2);
+                    uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(m_queue.data() + used)};
+                    const int made = swr_convert(m_swr, outPlanes, room, nullptr, 0);
+                    m_queue.resize(used + size_t(made > 0 ? made : 0) * 2);
+                }
+            }
+            m_ended = true;
+            return m_queue.size() > m_queueStart;
+        }
+        r = av_read_frame(m_format, m_packet);
+        if (r < 0) {
+            m_flushing = true;
+            avcodec_send_packet(m_codec, nullptr);
+            continue;
+        }
+        if (m_packet->stream_index == m_stream) {
+            r = avcodec_send_packet(m_codec, m_packet);
+            av_packet_unref(m_packet);
+            // A damaged packet is skipped: the sound goes on with the next one.
+            (void)r;
+        } else {
+            av_packet_unref(m_packet);
+        }
+    }
+}
+
+size_t FfmpegMovieSound::Read(int16_t* stereo, size_t frames) {
+    size_t given = 0;
+    while (given < frames) {
+        const size_t queued = (m_queue.size() - m_queueStart) / 2;
+        if (queued == 0) {
+            if (!Refill())
+                break;
+            continue;
+        }
+        if (m_skipFrames > 0) {
+            const size_t n = static_cast<size_t>(std::min<uint64_t>(queued, m_skipFrames));
+            m_queueStart += n * 2;
+            m_skipFrames -= n;
+            continue;
+        }
+        const size_t n = std::min(queued, frames - given);
+        std::memcpy(stereo + 2 * given, m_queue.data() + m_queueStart, n * 2 * sizeof(int16_t));
+        m_queueStart += n * 2;
+        given += n;
+    }
+    return given;
+}
+
+}  // namespace kestrin
