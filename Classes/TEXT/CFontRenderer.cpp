@@ -272,7 +272,11 @@ CFontRenderer::CClippedSurface CFontRenderer::GetGlyph(uint16_t code, uint32_t c
     if (hit != cache.end()) return hit->second;
 
     std::shared_ptr<CAtlas>& atlas = Atlases()[m_height >> 3];
-    if (!atlas) atlas = std::make_shared<CAtlas>(m_surfaceFactory, kPageSize, kPageSize);
+    if (!atlas) {
+        atlas = std::make_shared<CAtlas>(m_surfaceFactory, kPageSize, kPageSize);
+    } else {
+        atlas->SetFactory(m_surfaceFactory);  // the renderer that made it may be gone
+    }
 
     const bool shadow = m_flags & kShadow;
     const bool outline = m_flags & kOutline;

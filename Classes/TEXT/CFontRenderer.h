@@ -61,6 +61,8 @@ public:
         CClippedSurface Allocate(int32_t width, int32_t height);
         const std::shared_ptr<ISurface>& GetPage() const { return m_page; }
         int32_t GetPageCount() const { return m_pages; }
+        // The table of atlases outlives the renderers: pages from now on come from this one.
+        void SetFactory(ISurfaceFactory* factory) { m_factory = factory; }
 
     private:
         bool NewPage();
