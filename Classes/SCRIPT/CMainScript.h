@@ -491,6 +491,7 @@ private:
     std::map<std::string, CIconInfo> m_backlogLayers;
     std::map<std::string, CGlyphInfo> m_glyphSettings;
     std::string m_shownGlyph;
+    std::shared_ptr<COruLayer> m_glyphHolder;  // keeps a homing glyph while the text draws it
     int32_t m_transitionTween = 0;
     std::set<std::string> m_tweenSetLayers;
     std::unique_ptr<CTweenQueue> m_pendingTweenQueue;

@@ -88,6 +88,11 @@ double Floor(const std::string& name) {
         {"rule_t64", 42.0},             // 45.7
         {"rule_t128", 41.0},            // 44.3
         {"rule_t287", 40.0},            // 43.4
+        {"text_ruby", 45.0},            // 48.0
+        {"text_align", 45.0},           // 48.0
+        {"text_kinsoku", 45.0},         // 48.0
+        {"text_tween_half", 44.0},      // 47.8
+        {"text_link_hover", 43.0},      // 46.8
     };
     for (const auto& f : kFloors)
         if (name == f.name)
@@ -189,6 +194,16 @@ TEST_F(GpuScreenTest, LetterboxAndSideCutMatchTheSoftwareGoldens) {
         SCOPED_TRACE(c.golden);
         OPEN_OR_SKIP(64, 48, c.cw, c.ch, c.sideCut);
         LetterboxScene();
+        ExpectLike(Frame(), c.golden);
+        Close();
+    }
+}
+
+TEST_F(GpuScreenTest, MessageTextMatchesTheSoftwareGoldens) {
+    for (const kestrin_test::TextSceneCase& c : kestrin_test::kTextScenes) {
+        SCOPED_TRACE(c.golden);
+        OPEN_OR_SKIP(320, 120, 320, 120);
+        DrawTextScene(c.scene);
         ExpectLike(Frame(), c.golden);
         Close();
     }

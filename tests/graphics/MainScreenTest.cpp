@@ -139,6 +139,18 @@ TEST_F(ScreenTest, GoldenLetterboxAndSideCut) {
     }
 }
 
+// Message text drawn by a message layer of the screen: ruby, the alignments, a prohibited
+// character carried off the line head, a fade-in halfway and a link under the pointer.
+TEST_F(ScreenTest, GoldenMessageText) {
+    for (const kestrin_test::TextSceneCase& c : kestrin_test::kTextScenes) {
+        SCOPED_TRACE(c.golden);
+        Open(320, 120, 320, 120);
+        DrawTextScene(c.scene);
+        ExpectGolden(Frame(), c.golden);
+        TearDown();
+    }
+}
+
 TEST_F(ScreenTest, GoldenRuleTransitionAtThresholds) {
     for (int t : kestrin_test::kRuleThresholds) {
         SCOPED_TRACE(t);

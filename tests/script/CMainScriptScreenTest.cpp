@@ -11,6 +11,7 @@
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
+#include "TEXT/CLinkableTextRenderer.h"
 #include "support/InterpreterFixture.h"
 #include "support/TestSupport.h"
 
@@ -70,6 +71,47 @@ TEST_F(InterpreterScreenTest, ClickWaitGlyphShowsDuringTheWaitAndHidesAfterIt) {
     EXPECT_TRUE(icon->IsVisible());
     m_script->HideGlyph();
     EXPECT_FALSE(icon->IsVisible());
+}
+
+// A homing glyph leaves the root layer and follows the end of the text; afterwards it is back
+// under the root, hidden. Without homing, or without text, nothing moves.
+TEST_F(InterpreterScreenTest, HomingGlyphFollowsTheEndOfTheText) {
+    m_dir.Write("main.iet", "@\n@\n");
+    m_script = std::make_unique<CMainScript>(m_screen.get());
+    ASSERT_FALSE(m_script->Start());
+    auto icon = AddRootLayer("icon", false);
+    auto& glyph = m_script->GetGlyphSettings()[""];
+    glyph.lineGlyphSet = true;
+    glyph.lineGlyphLayer = "icon";
+    glyph.homing = true;
+    CScriptBlock line(CScriptBlock::kText, 0, "abc");
+    m_script->ExecuteBlock(line, false);
+    Frame();
+    Frame();
+    ASSERT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
+    CLinkableTextRenderer* text = m_screen->GetCurrentMessageLayer();
+    ASSERT_NE(text, nullptr);
+    ASSERT_EQ(text->GetLines().size(), 1u) << text->GetCharCount();
+    ASSERT_EQ(text->GetCharCount(), 3);
+    const auto& blocks = text->GetLines()[0]->m_blocks;
+    ASSERT_FALSE(blocks.empty());
+    EXPECT_EQ(blocks.back()->m_glyph, icon);  // right after the last character
+    EXPECT_EQ(icon->GetX(), blocks.back()->m_width);
+    EXPECT_TRUE(icon->IsVisible());
+    EXPECT_FALSE(m_screen->GetRootLayer()->GetChildren().count("icon"));
+
+    m_script->HideGlyph();
+    EXPECT_EQ(blocks.back()->m_glyph, nullptr);
+    EXPECT_FALSE(icon->IsVisible());
+    EXPECT_EQ(m_screen->GetRootLayer()->GetNextChildren().at("icon"), icon);
+
+    // Without homing the same icon shows where it is.
+    m_screen->GetRootLayer()->Commit();
+    glyph.homing = false;
+    m_script->ShowGlyph();
+    EXPECT_TRUE(icon->IsVisible());
+    EXPECT_EQ(blocks.back()->m_glyph, nullptr);
+    EXPECT_TRUE(m_screen->GetRootLayer()->GetChildren().count("icon"));
 }
 
 TEST_F(InterpreterScreenTest, FadesRunOverASecondAndSkipHiddenLayers) {

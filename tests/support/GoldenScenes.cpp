@@ -3,10 +3,14 @@
 #include <cstring>
 
 #include "GRAPHICS/CLayer.h"
+#include "GRAPHICS/CMatrix2D.h"
 #include "GRAPHICS/COruLayer.h"
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/ISurfaceFactory.h"
+#include "GRAPHICS/TweenRegistry.h"
+#include "CORE/Platform/ITextRasterizer.h"
+#include "TEXT/CFontRenderer.h"
 
 using namespace kestrin;
 
@@ -24,6 +28,14 @@ const LetterboxCase kLetterboxCases[4] = {
 };
 
 const int kRuleThresholds[4] = {-32, 64, 128, 287};
+
+const TextSceneCase kTextScenes[5] = {
+    {"text_ruby", TextScene::kRuby},
+    {"text_align", TextScene::kAlign},
+    {"text_kinsoku", TextScene::kKinsoku},
+    {"text_tween_half", TextScene::kTweenHalf},
+    {"text_link_hover", TextScene::kLinkHover},
+};
 
 std::shared_ptr<ISurface> GoldenSceneTest::Image(int w, int h, const PixelFn& fn, int bits) {
     std::shared_ptr<ISurface> s = screen->GetSurfaceFactory()->Create();
@@ -191,6 +203,121 @@ void GoldenSceneTest::RuleScene(int threshold) {
     screen->SetVague(32);
     screen->SetRuleThreshold(threshold);
     screen->SetInTransition(true);
+}
+
+CLinkableTextRenderer* GoldenSceneTest::MessageLayer(const std::string& name, int left, int top, int width,
+                                                     int height, int align) {
+    screen->ChangeMessageLayer(name, 1);
+    CLinkableTextRenderer* layer = screen->GetCurrentMessageLayer();
+    EXPECT_NE(layer, nullptr);
+    if (!layer)
+        return nullptr;
+    layer->SetCharset(2);
+    CTextRenderer::CProperty& p = layer->GetProperty();
+    p.left = left;
+    p.top = top;
+    p.width = width;
+    p.height = height;
+    p.align = align;
+    p.face = "IPAGothic";
+    p.rubyFace = "IPAGothic";
+    p.size = 20;
+    p.rubySize = 10;
+    p.spaceMiddle = 4;
+    p.color = 0xFFFFFF;
+    p.shadowColor = 0x202020;
+    p.style = CTextRenderer::kStyleShadow;
+    return layer;
+}
+
+void GoldenSceneTest::DrawTextScene(TextScene scene) {
+    // The real face service on the fonts installed here, with nothing cached from a fake.
+    SetTextRasterizerFactory(nullptr);
+    CFontRenderer::ResetCaches();
+    ClearTweenRegistry();
+    Add("0bg", Image(screen->GetWidth(), screen->GetHeight(),
+                     [](int x, int y) { return Bgra(40 + x / 4, 40 + y / 2, 110); }));
+    switch (scene) {
+        case TextScene::kRuby: {
+            CLinkableTextRenderer* m = MessageLayer("5message", 10, 10, 300, 100);
+            if (!m)
+                return;
+            m->AddChars(u8"\u6f22\u5b57", u8"\u304b\u3093\u3058");  // kanji with its reading
+            m->AddTextSimple(u8"\u306b\u306f");
+            m->AddChars(u8"\u632f\u308a\u4eee\u540d", u8"\u3075\u308a\u304c\u306a");
+            m->AddTextSimple(u8"\u3092\u3002");
+            m->NewLine();
+            m->AddChars(u8"\u7a7a", u8"\u305d\u3089");  // ruby wider than its base
+            m->AddTextSimple(u8"\u3068\u6d77");
+            break;
+        }
+        case TextScene::kAlign: {
+            static const int kAligns[4] = {CTextRenderer::kAlignLeft, CTextRenderer::kAlignCenter,
+                                           CTextRenderer::kAlignRight, CTextRenderer::kAlignEqualize};
+            for (int i = 0; i < 4; ++i) {
+                CLinkableTextRenderer* m =
+                    MessageLayer("5message" + std::to_string(i), 10, 2 + i * 29, 300, 60, kAligns[i]);
+                if (!m)
+                    return;
+                m->AddTextSimple(u8"\u5de6\u53f3\u4e2d\u592e\u3068Abc");
+            }
+            break;
+        }
+        case TextScene::kKinsoku: {
+            // Ten characters fill a line; the full stop may not open the next one.
+            CLinkableTextRenderer* m = MessageLayer("5message", 10, 10, 200, 100);
+            if (!m)
+                return;
+            m->GetProperty().hung = false;
+            m->AddTextSimple(u8"\u3042\u3044\u3046\u3048\u304a\u304b\u304d\u304f\u3051\u3053"
+                             u8"\u3002\u3055\u3057\u3059");
+            break;
+        }
+        case TextScene::kTweenHalf: {
+            CLinkableTextRenderer* m = MessageLayer("5message", 10, 10, 300, 100);
+            if (!m)
+                return;
+            m->AddTextSimple(u8"\u8868\u793a\u6e08\u307f");
+            m->StartTweens({}, false);
+            m->NewLine();
+            m->AddTextSimple(u8"\u534a\u5206\u307e\u3067\u6d6e\u304b\u3076");
+            CTextRenderer::CTweenInfo fade;
+            fade.param = CTextRenderer::CTweenInfo::kAlpha;
+            fade.diff = -255;
+            fade.msec = 1000;
+            fade.ease = 0;
+            m->StartTweens({fade}, true);
+            UpdateTweens(1000);
+            UpdateTweens(1500);  // half of the fade-in
+            break;
+        }
+        case TextScene::kLinkHover: {
+            CLinkableTextRenderer* m = MessageLayer("5message", 10, 10, 300, 100);
+            if (!m)
+                return;
+            m->AddTextSimple(u8"\u9078\u629e\uff1a");
+            m->BeginLink([] {});
+            m->AddTextSimple(u8"\u30ea\u30f3\u30af\u5148");
+            m->EndLink();
+            m->AddTextSimple(u8"\u3068\u5916");
+            m->EnableLinks();
+            m->Update(CMatrix2D(), 1.0f);
+            // The pointer over the link's second character: its hit layer rolls over.
+            int n = 0;
+            for (auto* line : m->GetLines())
+                for (auto* block : line->m_blocks)
+                    for (auto* c : block->m_chars)
+                        if (n++ == 4) {
+                            auto* linked = static_cast<CLinkableTextRenderer::CLinkableOneChar*>(c);
+                            if (linked->m_hitLayer && linked->m_hitLayer->GetOnRollOver())
+                                linked->m_hitLayer->GetOnRollOver()();
+                        }
+            m->Update(CMatrix2D(), 1.0f);
+            UpdateTweens(1000);
+            UpdateTweens(1500);  // the pulse at its height
+            break;
+        }
+    }
 }
 
 }  // namespace kestrin_test

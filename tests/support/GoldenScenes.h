@@ -13,6 +13,7 @@
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/ILayer.h"
 #include "GRAPHICS/ISurface.h"
+#include "TEXT/CLinkableTextRenderer.h"
 
 namespace kestrin_test {
 
@@ -30,6 +31,14 @@ extern const LetterboxCase kLetterboxCases[4];
 
 // The thresholds of the rule-transition goldens ("rule_t<t>", negative ones as 0).
 extern const int kRuleThresholds[4];
+
+// The message-text scenes, each on a 320 x 120 screen in the IPA fonts ("text_<name>").
+enum class TextScene { kRuby, kAlign, kKinsoku, kTweenHalf, kLinkHover };
+struct TextSceneCase {
+    const char* golden;
+    TextScene scene;
+};
+extern const TextSceneCase kTextScenes[5];
 
 // Derived fixtures open window and screen; the scenes draw into screen.
 class GoldenSceneTest : public ::testing::Test {
@@ -56,6 +65,11 @@ protected:
     void GroupAlphaScene();        // "group_alpha": committed already, frame without a flip
     void LetterboxScene();         // kLetterboxCases
     void RuleScene(int threshold);  // "rule_t<t>": in transition, frame without a flip
+    void DrawTextScene(TextScene scene);  // kTextScenes; text tweens stepped to their moment
+
+    // A message layer of the screen in UTF-8 and IPAGothic, its box at (left, top).
+    kestrin::CLinkableTextRenderer* MessageLayer(const std::string& name, int left, int top, int width,
+                                                 int height, int align = kestrin::CTextRenderer::kAlignLeft);
 
     std::unique_ptr<kestrin::CGameWindow> window;
     std::unique_ptr<kestrin::CMainScreen> screen;
