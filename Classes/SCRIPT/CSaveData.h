@@ -8,6 +8,7 @@
 // Names are relative to the save folder ("SaveDataPath"). Files are replaced whole (see
 // CORE/FileReplace.h), and a file is applied only when all of it reads correctly.
 #include <cstdint>
+#include <deque>
 #include <map>
 #include <set>
 #include <string>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "SCRIPT/CScriptBlock.h"
+#include "TEXT/CFontProperty.h"
 
 namespace kestrin {
 
@@ -44,13 +46,29 @@ public:
     // when an "s." variable changed. A write that failed is tried again at the next call.
     void SaveGlobal(bool force);
 
-    // Forgets what the game before recorded (boot): the layer record, the looping effects
-    // and the music.
+    // Forgets what the game before recorded (boot): the pages, the layer record, the
+    // looping effects and the music.
     void ClearRecords() {
+        m_pageRecords.clear();
+        m_fontStacks.clear();
+        m_pageProhibitBlocks.clear();
+        m_pendingProhibitBlocks.clear();
         m_layerRecord.clear();
         m_soundRecord.clear();
         ClearMusicRecord();
     }
+
+    // What a game save needs to show each message layer's current page again, per message
+    // layer name: the text and text-tag blocks of the page, the font stack in force when the
+    // page began, and the "prohibit" block of the page (the pending one was given during the
+    // page and becomes the page's at its end).
+    using PageRecords = std::map<std::string, std::vector<CScriptBlock>>;
+    using FontStacks = std::map<std::string, std::deque<CFontProperty>>;
+    using ProhibitBlocks = std::map<std::string, CScriptBlock>;
+    PageRecords& GetPageRecords() { return m_pageRecords; }
+    FontStacks& GetFontStacks() { return m_fontStacks; }
+    ProhibitBlocks& GetPageProhibitBlocks() { return m_pageProhibitBlocks; }
+    ProhibitBlocks& GetPendingProhibitBlocks() { return m_pendingProhibitBlocks; }
 
     // The layer record: per layer id, the blocks that rebuild that layer when a saved game
     // is loaded (CSaveDataLayerRecord.cpp).
@@ -99,6 +117,10 @@ private:
     int32_t m_loadedVersion = 0;
     bool m_globalPending = false;
     bool m_systemPending = false;
+    PageRecords m_pageRecords;
+    FontStacks m_fontStacks;
+    ProhibitBlocks m_pageProhibitBlocks;
+    ProhibitBlocks m_pendingProhibitBlocks;
     LayerRecord m_layerRecord;
     SoundRecord m_soundRecord;
     bool m_musicRecorded = false;
