@@ -1,15 +1,22 @@
-# Runs the message tag games (tests/data/harness/msgtags/*: layers, fonts, links) through
-# the harness; each compares its "r." variables with expected.txt and finds the lines of
+# Runs the message tag games (tests/data/harness/msgtags/*: layers, fonts, links, backlog)
+# through the harness; each compares its "r." variables with expected.txt and finds the lines of
 # expected_trace.txt in its trace. input.txt, when there, is the game's scripted input.
 set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
 set(failed "")
-foreach(name layers fonts links)
+foreach(name layers fonts links backlog)
   set(source ${SOURCE_DIR}/tests/data/harness/msgtags/${name})
   set(out ${BINARY_DIR}/tmp/message_tags/${name})
   set(game ${out}/game)
   file(REMOVE_RECURSE ${out})
   file(MAKE_DIRECTORY ${out})
   file(COPY ${source}/ DESTINATION ${game})
+  if(name STREQUAL "backlog")
+    execute_process(COMMAND sox -R -D -r 44100 -n -c 2 -b 16 -t wavpcm ${game}/tone.wav synth 3 sine 1000 vol 0.5
+                    RESULT_VARIABLE status ERROR_VARIABLE errors)
+    if(NOT status EQUAL 0)
+      message(FATAL_ERROR "sox could not make tone.wav: ${errors}")
+    endif()
+  endif()
   set(input "")
   if(EXISTS ${source}/input.txt)
     set(input --input ${source}/input.txt)
