@@ -1,7 +1,8 @@
-// Saved variable stores and script blocks over arbitrary bytes (saves are outside data):
-// loading never fails hard, and whatever loaded saves, loads and saves again unchanged:
-// the same bytes for script blocks; for variable stores, whose tables are hash maps saved
-// in their own order, the same variables and an image of the same size.
+// Saved variable stores, script blocks and backlogs over arbitrary bytes (saves are outside
+// data): loading never fails hard, and whatever loaded saves, loads and saves again
+// unchanged: the same bytes for script blocks and backlogs; for variable stores, whose
+// tables are hash maps saved in their own order, the same variables and an image of the
+// same size. A loaded backlog always pairs its pages with font states, within the limit.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -9,6 +10,8 @@
 #include <string>
 
 #include "CORE/CSerializer.h"
+#include "SCRIPT/CBackLog.h"
+#include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CScriptBlock.h"
 
@@ -66,6 +69,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         kestrin::CScriptBlock again;
         LoadImage(again, image);
         if (Image(again) != image) std::abort();
+    }
+    {
+        static kestrin::CMainScript* owner = new kestrin::CMainScript(nullptr);
+        kestrin::CBackLog backlog(*owner);
+        kestrin::CSerializer in;
+        in.Attach(data, static_cast<unsigned>(size));
+        backlog.Load(&in);
+        if (backlog.GetPages().size() > kestrin::CBackLog::kMaxPages ||
+            backlog.GetPages().size() != backlog.GetFontStates().size()) {
+            std::abort();
+        }
+        const std::string image = Image(backlog);
+        kestrin::CBackLog again(*owner);
+        LoadImage(again, image);
+        if (again.LoadFailed() || Image(again) != image) std::abort();
     }
     return 0;
 }

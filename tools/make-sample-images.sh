@@ -1,7 +1,7 @@
 #!/bin/sh
 # Makes the pictures of the sample game (sample/image) with ImageMagick: two backgrounds,
 # three sprites with alpha, an 8-bit grey rule image for the wipe transition, and the
-# controls panel's button, meter and slider.
+# controls panel's button, meter and slider, and the story's message window and click-wait icon.
 # Run from the repository root: tools/make-sample-images.sh
 set -eu
 out=sample/image
@@ -40,3 +40,11 @@ convert -size 240x24 xc:none -fill '#37474f' -stroke '#cfd8dc' -strokewidth 2 -d
   $plain -define png:color-type=6 PNG32:"$out/track.png"
 convert -size 24x24 xc:none -fill '#fafafa' -stroke '#607d8b' -strokewidth 3 -draw 'circle 12,12 12,2' \
   $plain -define png:color-type=6 PNG32:"$out/knob.png"
+
+# The story's message window (translucent, rounded) and its click-wait icon (a small
+# downward triangle).
+convert -size 600x130 xc:none -fill '#10183080' -stroke '#d0d8ff' -strokewidth 3 \
+  -draw 'roundrectangle 2,2 597,127 16,16' \
+  $plain -define png:color-type=6 PNG32:"$out/window.png"
+convert -size 16x16 xc:none -fill '#ffe082' -draw 'polygon 1,3 15,3 8,14' \
+  $plain -define png:color-type=6 PNG32:"$out/wait.png"

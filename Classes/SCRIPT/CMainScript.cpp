@@ -113,6 +113,7 @@ bool CMainScript::Boot() {
     // The records of the game before: a save taken now must not rebuild its layers.
     GetSaveData().ClearRecords();
     EnsureFontStack(m_messageLayerName);
+    m_variables->SetString("s.current_message_layer", m_messageLayerName);
 
     std::string name = bootFile;
     if (LoadScript(name)) return true;

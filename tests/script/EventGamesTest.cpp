@@ -226,7 +226,7 @@ const SGameCase kGames[] = {
      {}},
     // The sample's controls panel (from frame 340 on): the button lights up under the pointer
     // and dims when it leaves; the slider's knob, dragged from 308 to 238, sets the volume to
-    // 38 x 100 / 216 and the meter follows; the button closes the panel and the game ends.
+    // 38 x 100 / 216 and the meter follows; the button closes the panel and the story begins.
     {"sample",
      "sample",
      "360 move 320 400\n370 move 100 100\n380 press 320 336\n382 move 250 336\n384 release 250 336\n"
@@ -240,7 +240,7 @@ const SGameCase kGames[] = {
       {400, 330, 336, 0x37474F},
       {355, 300, 305, 0xFFD27F, false},
       {400, 300, 305, 0xFFD27F}},
-     {"main.iet(17): exit"}},
+     {"main.iet(18): call file=\"story\" label=\"start\""}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Games, EventGamesTest, ::testing::ValuesIn(kGames),

@@ -1,7 +1,9 @@
 # Runs the sample game through the headless harness and compares the screen at set frames
 # with the reviewed golden images in tests/data/sample/screens/ (each byte within 2):
 # the cross-fade in, the tweens and the bouncing ball, the rule-image wipe, the last
-# scene and the controls panel after it. When the sample game changes, look at the frames it leaves in the build tree's
+# scene and the controls panel after it, then (with tests/data/sample/input.txt) the story:
+# a page with ruby, a line fading in with its "。" hung past the margin, the links, the
+# backlog on two pages, and the page after it with the click-wait icon. When the sample game changes, look at the frames it leaves in the build tree's
 # tmp/sample_screens and copy them there once they are right.
 set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
 set(pngdiff ${BINARY_DIR}/tools/kestrin-pngdiff)
@@ -10,13 +12,13 @@ set(expected ${SOURCE_DIR}/tests/data/sample/screens)
 file(REMOVE_RECURSE ${out})
 file(MAKE_DIRECTORY ${out})
 
-set(frames 15 106 190 250 300 400)
+set(frames 15 106 190 250 300 400 480 560 630 760 790 850)
 set(shots "")
 foreach(frame ${frames})
   list(APPEND shots --screenshot ${frame}:${out}/frame${frame}.png)
 endforeach()
 execute_process(
-  COMMAND ${harness} ${SOURCE_DIR}/sample --frames 600 ${shots}
+  COMMAND ${harness} ${SOURCE_DIR}/sample --frames 900 --input ${SOURCE_DIR}/tests/data/sample/input.txt ${shots}
   RESULT_VARIABLE status
   ERROR_VARIABLE errors)
 if(NOT status EQUAL 0)

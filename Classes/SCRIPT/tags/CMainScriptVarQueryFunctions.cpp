@@ -1,14 +1,17 @@
 // Var functions that read the state of the engine: the platform name, the screen, the
 // layer tree, the sounds and the installed fonts.
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <vector>
 
 #include "CORE/CGameWindow.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
+#include "SCRIPT/CBackLog.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/CSaveData.h"
 #include "SCRIPT/tags/VarFunctions.h"
 #include "SOUND/CSoundManager.h"
 #include "SCRIPT/tags/TagAttributes.h"
@@ -35,6 +38,18 @@ void WriteLayerFields(COruVariables& variables, const std::string& stem, const I
     variables.SetInt(stem + ".rotate", layer.GetRotate());
     variables.SetInt(stem + ".layermode", layer.GetLayerMode());
     variables.SetInt(stem + ".visible", layer.IsVisible() ? 1 : 0);
+}
+
+// The font entries (with allfont) as font tag texts, then the blocks as comma texts.
+void WriteTags(COruVariables& variables, const CScriptBlock& block, const std::deque<CFontProperty>* fonts,
+               const std::vector<CScriptBlock>& blocks) {
+    const std::string& name = block.GetAttribute("name");
+    int32_t count = 0;
+    if (fonts && TagFlag(block, "allfont")) {
+        for (const auto& font : *fonts) variables.SetString(name + "." + std::to_string(count++), font.ToTagText());
+    }
+    for (const auto& recorded : blocks) variables.SetString(name + "." + std::to_string(count++), recorded.ToCommaText());
+    variables.SetInt(name + ".size", count);
 }
 
 }  // namespace
@@ -125,6 +140,29 @@ void VarGetFont(CMainScript& script, const CScriptBlock& block) {
         variables.SetString(name + "." + std::to_string(count++), face);
     }
     variables.SetInt(name + ".size", count);
+}
+
+// The page record of a message layer since its page began; nothing for a layer without one.
+void VarGetMessageTags(CMainScript& script, const CScriptBlock& block) {
+    CSaveData& save = script.GetSaveData();
+    const std::string& id = block.GetAttribute("id");
+    auto record = save.GetPageRecords().find(id);
+    if (record == save.GetPageRecords().end()) return;
+    auto fonts = save.GetFontStacks().find(id);
+    WriteTags(script.GetVariables(), block, fonts == save.GetFontStacks().end() ? nullptr : &fonts->second,
+              record->second);
+}
+
+void VarGetBacklogSize(CMainScript& script, const CScriptBlock& block) {
+    script.GetVariables().SetInt(block.GetAttribute("name"), static_cast<int32_t>(script.GetBackLog().GetPages().size()));
+}
+
+// Page 0 is the oldest page held; a page out of range (negative included) writes nothing.
+void VarGetBacklogTags(CMainScript& script, const CScriptBlock& block) {
+    const CBackLog& backlog = script.GetBackLog();
+    const uint32_t page = static_cast<uint32_t>(TagInt(block, "page"));
+    if (page >= backlog.GetPages().size()) return;
+    WriteTags(script.GetVariables(), block, &backlog.GetFontStates()[page], backlog.GetPages()[page]);
 }
 
 }  // namespace kestrin

@@ -1,6 +1,4 @@
-// The var tag's system functions by name, in the order the handler tests them. The
-// queries of recorded message tags and the backlog come with those subsystems; until
-// then their names take the path of an unknown function.
+// The var tag's system functions by name, in the order the handler tests them.
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/tags/VarFunctions.h"
 
@@ -36,6 +34,9 @@ VarFunction FindVarFunction(const std::string& system) {
         {"get_sound_info", &VarGetSoundInfo},
         {"get_message_layer_width", &VarGetMessageLayerWidth},
         {"get_message_layer_height", &VarGetMessageLayerHeight},
+        {"get_message_tags", &VarGetMessageTags},
+        {"get_backlog_size", &VarGetBacklogSize},
+        {"get_backlog_tags", &VarGetBacklogTags},
         {"get_font", &VarGetFont},
         {"file_exist", &VarFileExist},
         {"file_update_time", &VarFileUpdateTime},

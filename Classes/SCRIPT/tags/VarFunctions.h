@@ -55,6 +55,11 @@ void VarGetMessageLayerWidth(CMainScript& script, const CScriptBlock& block);
 void VarGetMessageLayerHeight(CMainScript& script, const CScriptBlock& block);
 void VarGetFont(CMainScript& script, const CScriptBlock& block);
 
+// Recorded message tags and the backlog.
+void VarGetMessageTags(CMainScript& script, const CScriptBlock& block);
+void VarGetBacklogSize(CMainScript& script, const CScriptBlock& block);
+void VarGetBacklogTags(CMainScript& script, const CScriptBlock& block);
+
 // Text helpers, shared with the tests.
 // "&#N;" and "&#xH;" references to UTF-8 (the low 16 bits of the number); a reference
 // without digits or without a byte after its number is copied as it is.
