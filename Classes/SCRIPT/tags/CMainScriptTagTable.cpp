@@ -91,6 +91,15 @@ const std::vector<std::pair<const char*, CMainScript::TagHandler>>& CMainScript:
         {"voice", &CMainScript::TagVoice},
         {"/voice", &CMainScript::TagVoiceEnd},
         {"video", &CMainScript::TagVideo},
+        {"save", &CMainScript::TagSave},
+        {"load", &CMainScript::TagLoad},
+        {"autosave", &CMainScript::TagAutosave},
+        {"reset", &CMainScript::TagReset},
+        {"rclick", &CMainScript::TagRclick},
+        {"keyconfig", &CMainScript::TagKeyconfig},
+        {"skip", &CMainScript::TagSkip},
+        {"automode", &CMainScript::TagAutomode},
+        {"exec", &CMainScript::TagExec},
     };
     return tags;
 }
