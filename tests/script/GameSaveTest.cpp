@@ -264,6 +264,19 @@ TEST_F(GameSaveTest, SwitchTagsSetWhatTheFrameLoopReads) {
     }
 }
 
+TEST_F(GameSaveTest, ResetRestartsFromTheBootScriptWithStartSwitches) {
+    CMainScript& script = Run(
+        "[if estimate=\"g.resets>0\"]\n[stop]\n[/if]\n"
+        "[autosave allow=2][rclick allow=1][var name=g.resets data=1][reset]\n[var name=never data=1]\n",
+        8);
+    EXPECT_EQ(script.GetState(), CMainScript::STAT_STOP);
+    EXPECT_EQ(script.GetVariables().GetInt("g.resets"), 1);
+    EXPECT_EQ(script.GetVariables().GetString("never"), "");
+    EXPECT_EQ(script.GetAutoSaveMode(), 0);
+    EXPECT_EQ(script.GetCaret().file, "main.iet");
+    EXPECT_TRUE(Exists("saveg.dat"));  // written before the restart
+}
+
 TEST_F(GameSaveTest, LoadOfAMissingFileLetsTheScriptRunOn) {
     CMainScript& script = Run("[load file=none.dat][var name=after data=1][stop]\n");
     EXPECT_EQ(script.GetVariables().GetInt("after"), 1);
