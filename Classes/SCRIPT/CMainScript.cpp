@@ -9,6 +9,7 @@
 #include "CORE/Platform/IClock.h"
 #include "CORE/COruKeyConfig.h"
 #include "CORE/StringHelpers.h"
+#include "SCRIPT/CBackLog.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
 #include "babel/babel.h"
@@ -86,6 +87,10 @@ bool CMainScript::Boot() {
     m_backlogHideLayers.clear();
     m_backlogLayers.clear();
     m_glyphSettings.clear();
+    m_fontStacks.clear();
+    m_defaultFont = CFontProperty();
+    for (auto& tweens : m_textTweens) tweens.clear();
+    ResetBackLog();
 
     FinishTransitionTween();
     // An open tweenset is dropped unstarted, with the wait it would have begun.
@@ -107,6 +112,7 @@ bool CMainScript::Boot() {
     InitSystemVariables();
     // The records of the game before: a save taken now must not rebuild its layers.
     GetSaveData().ClearRecords();
+    EnsureFontStack(m_messageLayerName);
 
     std::string name = bootFile;
     if (LoadScript(name)) return true;

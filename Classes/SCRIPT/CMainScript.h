@@ -36,6 +36,8 @@
 #include "NETWORK/CProcessCommunication.h"
 #include "NETWORK/CServerSocket.h"
 #include "SCRIPT/CScriptBlock.h"
+#include "TEXT/CFontProperty.h"
+#include "TEXT/CTextRenderer.h"
 
 namespace kestrin {
 
@@ -52,6 +54,7 @@ class ISoundPlayerFactory;
 class COruHttp;
 class COruLua;
 class CSaveData;
+class CBackLog;
 class CTweenQueue;
 class IDisplayObject;
 
@@ -241,6 +244,29 @@ public:
     bool TagSkip(CScriptBlock block, bool replay);
     bool TagAutomode(CScriptBlock block, bool replay);
     bool TagExec(CScriptBlock block, bool replay);
+    // Message layer, font, ruby, prohibit, link and text-tween tags (tags/CMainScriptMessageTags.cpp).
+    bool TagChgmsg(CScriptBlock block, bool replay);
+    bool TagChgmsgEnd(CScriptBlock block, bool replay);
+    bool TagRt(CScriptBlock block, bool replay);
+    bool TagRp(CScriptBlock block, bool replay);
+    bool TagWritebacklog(CScriptBlock block, bool replay);
+    bool TagBacklog(CScriptBlock block, bool replay);
+    bool TagHide(CScriptBlock block, bool replay);
+    bool TagGlyph(CScriptBlock block, bool replay);
+    bool TagFont(CScriptBlock block, bool replay);
+    bool TagFontEnd(CScriptBlock block, bool replay);
+    bool TagFontinit(CScriptBlock block, bool replay);
+    bool TagFontdefault(CScriptBlock block, bool replay);
+    bool TagRuby(CScriptBlock block, bool replay);
+    bool TagRubyEnd(CScriptBlock block, bool replay);
+    bool TagProhibit(CScriptBlock block, bool replay);
+    bool TagLink(CScriptBlock block, bool replay);
+    bool TagLinkEnd(CScriptBlock block, bool replay);
+    bool TagLinkenable(CScriptBlock block, bool replay);
+    bool TagLinkdisable(CScriptBlock block, bool replay);
+    bool TagScetween(CScriptBlock block, bool replay);
+    bool TagScein(CScriptBlock block, bool replay);
+    bool TagSceout(CScriptBlock block, bool replay);
 
     // --- Caret, call stack, labels, script cache, trace ---
     bool Jump(std::string file, const std::string& label);
@@ -297,6 +323,9 @@ public:
     std::string& GetLuaHandlerName(int which);
     COruLua& GetLua();
     CSaveData& GetSaveData();
+    // The backlog; a game restore replaces it by an empty one before reading its member.
+    CBackLog& GetBackLog();
+    void ResetBackLog();
 
     // --- Window ---
     // Full screen on and off (not under the software renderer); re-places the text field.
@@ -343,6 +372,17 @@ public:
     const std::map<std::string, uint32_t>& GetSoundChannels() const { return m_seChannels; }
     // The current message layer of the screen, or null (no screen, or no layer yet).
     CLinkableTextRenderer* GetMessageLayer() const;
+    // Per message layer name: the font stack whose top is the layer's text property.
+    using FontStackMap = std::map<std::string, std::deque<CFontProperty>>;
+    FontStackMap& GetLayerFontStacks() { return m_fontStacks; }
+    // The font "fontinit" returns a layer to (changed by "fontdefault").
+    CFontProperty& GetDefaultFont() { return m_defaultFont; }
+    // The text tween presets per message layer name of the "in", "out", "show" and "hide"
+    // occasions (scetween).
+    enum : int { TEXT_TWEEN_IN = 0, TEXT_TWEEN_OUT, TEXT_TWEEN_SHOW, TEXT_TWEEN_HIDE, TEXT_TWEEN_COUNT };
+    using TextTweenMap = std::map<std::string, std::vector<CTextRenderer::CTweenInfo>>;
+    TextTweenMap& GetTextTweens(int type) { return m_textTweens[type]; }
+    const std::string& GetMessageLayerName() const { return m_messageLayerName; }
     // Time allowed to run blocks within one frame before the loop yields to the next frame.
     void SetFrameBudget(uint32_t milliseconds) { m_frameBudgetMs = milliseconds; }
     // Replaces the clock that measures the frame budget (tests).
@@ -401,10 +441,17 @@ private:
     void HideGlyphLayer(const std::string& id);
     bool IsClearShown() const;
     void FinishMessageTweens();
-    void StartMessageTweens();
+    // The current layer's "in" presets on the text added since the last start; while
+    // skipping (when skippable) none, so the text shows at once.
+    void StartMessageTweens(bool skippable = true);
     void ShowMessageLayer(bool show);
     int AddMessageText(const std::string& text, std::string& rest);
     void RecordPageBlock(const CScriptBlock& block);
+    // Gives a message layer its font stack (one copy of its text property) and the page
+    // start copy of it, the first time the layer is current.
+    void EnsureFontStack(const std::string& name);
+    // The current layer's font stack (made when missing).
+    std::deque<CFontProperty>& CurrentFontStack();
     bool IsVideoPlaying() const;
     void StopVideo();
     void ShowMessage(const std::string& text, const std::string& caption);
@@ -501,6 +548,9 @@ private:
     std::set<std::string> m_backlogHideLayers;
     std::map<std::string, CIconInfo> m_backlogLayers;
     std::map<std::string, CGlyphInfo> m_glyphSettings;
+    FontStackMap m_fontStacks;
+    CFontProperty m_defaultFont;
+    TextTweenMap m_textTweens[TEXT_TWEEN_COUNT];
     std::string m_shownGlyph;
     std::shared_ptr<COruLayer> m_glyphHolder;  // keeps a homing glyph while the text draws it
     int32_t m_transitionTween = 0;
@@ -543,6 +593,7 @@ private:
 
     // Created on first use; declared last so that they go first at destruction.
     std::shared_ptr<CSaveData> m_saveData;
+    std::unique_ptr<CBackLog> m_backlog;
     std::shared_ptr<COruLua> m_lua;
 };
 

@@ -102,6 +102,7 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
 bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
     if (m_rubyCollecting) {
         m_rubyBase += block.GetName();
+        if (!replay) RecordPageBlock(block);
         return false;
     }
     std::string rest;

@@ -10,8 +10,10 @@
 #include "GRAPHICS/COruLayer.h"
 #include "GRAPHICS/TTween.h"
 #include "GRAPHICS/TweenRegistry.h"
+#include "SCRIPT/CBackLog.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/CSaveData.h"
 #include "TEXT/CLinkableTextRenderer.h"
 
 namespace kestrin {
@@ -155,12 +157,26 @@ void CMainScript::FinishMessageTweens() {
     if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->CompleteTweens();
 }
 
-// The appearing presets come with the scetween tag; until then the text shows at once.
-void CMainScript::StartMessageTweens() {
-    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->StartTweens({}, true);
+void CMainScript::StartMessageTweens(bool skippable) {
+    CLinkableTextRenderer* layer = GetMessageLayer();
+    if (!layer) return;
+    if (skippable && IsSkipping()) {
+        layer->StartTweens({}, true);
+        return;
+    }
+    layer->StartTweens(m_textTweens[TEXT_TWEEN_IN][m_messageLayerName], true);
 }
 
-void CMainScript::ShowMessageLayer(bool show) { (void)show; }
+// The hide action and the backlog take the text away with the "hide" presets and bring it
+// back with the "show" ones; links answer only while the text shows.
+void CMainScript::ShowMessageLayer(bool show) {
+    CLinkableTextRenderer* layer = GetMessageLayer();
+    if (!layer) return;
+    if (show) layer->EnableLinks();
+    else layer->DisableLinks();
+    layer->CompleteTweens();
+    layer->StartTweens(m_textTweens[show ? TEXT_TWEEN_SHOW : TEXT_TWEEN_HIDE][m_messageLayerName], false);
+}
 
 // Without a message layer the text is taken as placed whole (it shows in the trace only).
 int CMainScript::AddMessageText(const std::string& text, std::string& rest) {
@@ -173,7 +189,9 @@ int CMainScript::AddMessageText(const std::string& text, std::string& rest) {
     return result;
 }
 
-void CMainScript::RecordPageBlock(const CScriptBlock& block) { (void)block; }
+void CMainScript::RecordPageBlock(const CScriptBlock& block) {
+    GetSaveData().GetPageRecords()[m_messageLayerName].push_back(block);
+}
 
 bool CMainScript::IsVideoPlaying() const {
     return m_screen && m_screen->GetVideo() && m_screen->GetVideo()->IsPlaying();
@@ -257,14 +275,26 @@ void CMainScript::ReleaseServices() {
 
 // --- Backlog ---
 
-bool CMainScript::OpenBacklog() { return true; }
-
-void CMainScript::CloseBacklog() {}
-
-bool CMainScript::ScrollBacklog(bool older, bool newer) {
-    (void)older;
-    (void)newer;
-    return true;
+CBackLog& CMainScript::GetBackLog() {
+    if (!m_backlog) m_backlog = std::make_unique<CBackLog>(*this);
+    return *m_backlog;
 }
+
+void CMainScript::ResetBackLog() {
+    if (m_backlog) m_backlog->Close();
+    m_backlog = std::make_unique<CBackLog>(*this);
+}
+
+bool CMainScript::OpenBacklog() {
+    if (!m_screen) return true;
+    auto& layers = m_screen->GetMessageLayers();
+    auto it = layers.find(m_backlogMessageLayer);
+    if (it == layers.end()) return true;
+    return GetBackLog().Open(it->second.renderer.get());
+}
+
+void CMainScript::CloseBacklog() { GetBackLog().Close(); }
+
+bool CMainScript::ScrollBacklog(bool older, bool newer) { return GetBackLog().Scroll(older, newer); }
 
 }  // namespace kestrin

@@ -3,6 +3,7 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/COruKeyConfig.h"
+#include "SCRIPT/CBackLog.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 

@@ -9,6 +9,7 @@
 #include "CORE/COruKeyConfig.h"
 #include "CORE/CSerializer.h"
 #include "GRAPHICS/CMainScreen.h"
+#include "SCRIPT/CBackLog.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
@@ -39,6 +40,8 @@ struct CSaveData::SGameState {
     std::vector<std::string> autoModeSyncSounds;
     std::string messageLayerName;
     std::deque<std::string> messageLayerStack;
+    CFontProperty defaultFont;
+    CMainScript::TextTweenMap textTweens[CMainScript::TEXT_TWEEN_COUNT];
     bool hideAllowed = false;
     std::set<std::string> hideLayers;
     bool backlogAllowed = false;
@@ -63,6 +66,8 @@ struct CSaveData::SGameState {
     CScriptBlock musicBlock;
     std::shared_ptr<COruVariables> variables;
     std::vector<std::string> messageLayers;
+    // Decoded only (it is not copied to be saved).
+    std::unique_ptr<CBackLog> backlog;
 };
 
 namespace {
@@ -91,6 +96,11 @@ void VisitMembers(SGameState& s, Visitor& visit) {
     visit(s.autoModeSyncSounds, 35);
     visit(s.messageLayerName, 11);
     visit(s.messageLayerStack, 12);
+    visit(s.defaultFont, 63);
+    visit(s.textTweens[CMainScript::TEXT_TWEEN_IN], 13);
+    visit(s.textTweens[CMainScript::TEXT_TWEEN_OUT], 14);
+    visit(s.textTweens[CMainScript::TEXT_TWEEN_SHOW], 59);
+    visit(s.textTweens[CMainScript::TEXT_TWEEN_HIDE], 60);
     visit(s.hideAllowed, 15);
     visit(s.hideLayers, 16);
     visit(s.backlogAllowed, 17);
@@ -227,8 +237,6 @@ bool CSaveData::Save(const std::string& name, bool withBacklog) {
 }
 
 void CSaveData::SaveState(CSerializer& archive, bool withBacklog) {
-    // The backlog joins the save with the backlog itself.
-    (void)withBacklog;
     CMainScript& o = *m_owner;
     SGameState s;
     s.autoModeAllowed = o.m_autoModeAllowed;
@@ -252,6 +260,8 @@ void CSaveData::SaveState(CSerializer& archive, bool withBacklog) {
     s.autoModeSyncSounds = o.m_autoModeSyncSounds;
     s.messageLayerName = o.m_messageLayerName;
     s.messageLayerStack = o.m_messageLayerStack;
+    s.defaultFont = o.m_defaultFont;
+    for (int i = 0; i < CMainScript::TEXT_TWEEN_COUNT; ++i) s.textTweens[i] = o.m_textTweens[i];
     s.hideAllowed = o.m_hideAllowed;
     s.hideLayers = o.m_hideLayers;
     s.backlogAllowed = o.m_backlogAllowed;
@@ -283,6 +293,7 @@ void CSaveData::SaveState(CSerializer& archive, bool withBacklog) {
     }
     SSaver saver{archive};
     VisitMembers(s, saver);
+    if (withBacklog) archive.SaveSerializable(o.GetBackLog(), 31);
 }
 
 bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGameState& s) {
@@ -297,6 +308,17 @@ bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGame
         return true;
     };
     if (checker.damaged) return fail("member", static_cast<long>(checker.damaged));
+    auto backlogExtent = extents.find(31);
+    if (backlogExtent != extents.end()) {
+        s.backlog = std::make_unique<CBackLog>(*m_owner);
+        archive.LoadSerializable(*s.backlog, 31);
+        CSerializer again = CSerializer::CSerializerWithIndexFlag(false);
+        again.SaveSerializable(*s.backlog, 31);
+        const CBinaryStream::CMemoryInfo* encoded = again.GetMemory();
+        if (s.backlog->LoadFailed() || !encoded || encoded->size != backlogExtent->second) {
+            return fail("backlog pages", static_cast<long>(s.backlog->GetPages().size()));
+        }
+    }
 
     // A caret must point into its script (its end included) and wait in a known way.
     auto checkCaret = [&](CMainScript::CCaret& caret, const char* what) {
@@ -386,6 +408,8 @@ void CSaveData::ApplyState(CSerializer& archive, SGameState& s) {
     o.m_autoModeSyncSounds = std::move(s.autoModeSyncSounds);
     o.m_messageLayerName = s.messageLayerName;
     o.m_messageLayerStack = std::move(s.messageLayerStack);
+    o.m_defaultFont = s.defaultFont;
+    for (int i = 0; i < CMainScript::TEXT_TWEEN_COUNT; ++i) o.m_textTweens[i] = std::move(s.textTweens[i]);
     o.m_hideAllowed = s.hideAllowed;
     o.m_hideLayers = std::move(s.hideLayers);
     o.m_backlogAllowed = s.backlogAllowed;
@@ -416,6 +440,8 @@ void CSaveData::ApplyState(CSerializer& archive, SGameState& s) {
     Load("saveg.dat", kTypeGlobal);
     Load("system.dat", kTypeSystem);
     o.InitSystemVariables();
+    // A save without the backlog keeps the empty one the boot made.
+    if (s.backlog) o.m_backlog = std::move(s.backlog);
 
     for (auto& entry : o.m_callStack) o.LoadScript(entry.file);
     o.LoadScript(o.m_caret.file);
@@ -423,12 +449,16 @@ void CSaveData::ApplyState(CSerializer& archive, SGameState& s) {
 
     if (m_screen) {
         for (const auto& layer : s.messageLayers) m_screen->ChangeMessageLayer(layer, 1);
-        for (const auto& stack : m_fontStacks) {
-            if (stack.second.empty()) continue;
-            m_screen->ChangeMessageLayer(stack.first, 0);
-            if (CLinkableTextRenderer* renderer = m_screen->GetCurrentMessageLayer()) {
-                renderer->GetProperty() = stack.second.back();
-            }
+    }
+    // Each layer's fonts as they were when its page began; the page's own font tags,
+    // replayed below, push onto them as they did when the game was played.
+    for (const auto& stack : m_fontStacks) {
+        if (stack.second.empty()) continue;
+        o.m_fontStacks[stack.first] = stack.second;
+        if (!m_screen) continue;
+        m_screen->ChangeMessageLayer(stack.first, 0);
+        if (CLinkableTextRenderer* renderer = m_screen->GetCurrentMessageLayer()) {
+            renderer->GetProperty() = stack.second.back();
         }
     }
     const ProhibitBlocks prohibits = m_pageProhibitBlocks;

@@ -3,18 +3,11 @@
 # a master volume ("s.bgmvol") of 500 from the next frame on; a streamed intro
 # continues into its "_b" loop and the loop into itself sample for sample; a music fade-out
 # of 1000 ms is silent from the frame after the one in which it reached its end.
-set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
+include(${CMAKE_CURRENT_LIST_DIR}/HarnessChecks.cmake)
 set(out ${BINARY_DIR}/tmp/sound_output)
 file(REMOVE_RECURSE ${out})
 set(failed "")
 
-function(run_sox result)
-  execute_process(COMMAND sox ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE text ERROR_VARIABLE text)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "sox ${ARGN} failed: ${text}")
-  endif()
-  set(${result} "${text}" PARENT_SCOPE)
-endfunction()
 
 function(make_sound game name)
   run_sox(ignored -R -D -r 44100 -n -c 2 -b 16 -t wavpcm ${out}/${game}/${name}.wav synth ${ARGN})
@@ -22,19 +15,7 @@ endfunction()
 
 # Runs a game of one script with clicks at the given frames; its sound goes to game.wav.
 function(run_game game frames script clicks)
-  file(WRITE ${out}/${game}/system.ini "[SYSTEM]\nBOOT=main.iet\nCHARSET=utf-8\n[WINDOW]\nWIDTH=64\nHEIGHT=48\n")
-  file(WRITE ${out}/${game}/main.iet "${script}")
-  set(input "")
-  foreach(frame IN LISTS clicks)
-    string(APPEND input "${frame} click 1 1\n")
-  endforeach()
-  file(WRITE ${out}/${game}/input.txt "${input}")
-  execute_process(COMMAND ${harness} ${out}/${game} --frames ${frames} --input ${out}/${game}/input.txt
-                          --audio-out ${out}/${game}.wav
-                  RESULT_VARIABLE status ERROR_VARIABLE errors)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "kestrin-harness failed on ${game} (${status}):\n${errors}")
-  endif()
+  run_sound_game(${out}/${game} ${frames} "${script}" "${clicks}")
 endfunction()
 
 # A sox stats figure of the left channel ("RMS lev dB", "Max level", ...) of a file, after

@@ -4,20 +4,13 @@
 # been skipped. A sound that starts 0.25 s after the first picture is heard from then (the
 # codec smears its onset by a frame or two) and for its own length only. One frame is
 # 44100 / 60 = 735 samples.
-set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
+include(${CMAKE_CURRENT_LIST_DIR}/HarnessChecks.cmake)
 set(data ${SOURCE_DIR}/tests/data/harness/video)
 set(out ${BINARY_DIR}/tmp/video_sound)
 file(REMOVE_RECURSE ${out})
 file(MAKE_DIRECTORY ${out})
 set(failed "")
 
-function(run_sox result)
-  execute_process(COMMAND sox ${ARGN} RESULT_VARIABLE status OUTPUT_VARIABLE text ERROR_VARIABLE text)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "sox ${ARGN} failed: ${text}")
-  endif()
-  set(${result} "${text}" PARENT_SCOPE)
-endfunction()
 
 # A sox figure ("RMS lev dB", "Pk lev dB", "Rough frequency", ...) of the left channel of
 # frames [first, first + count) of a file, or of the difference of two files.
@@ -41,19 +34,7 @@ endfunction()
 function(run_game game frames script clicks)
   file(MAKE_DIRECTORY ${out}/${game})
   file(COPY ${data}/tone.mp4 ${data}/late-tone.mp4 DESTINATION ${out}/${game})
-  file(WRITE ${out}/${game}/system.ini "[WINDOW]\nWIDTH=64\nHEIGHT=48\n[SYSTEM]\nCHARSET=utf-8\n")
-  file(WRITE ${out}/${game}/main.iet "${script}")
-  set(input "")
-  foreach(frame IN LISTS clicks)
-    string(APPEND input "${frame} click 1 1\n")
-  endforeach()
-  file(WRITE ${out}/${game}/input.txt "${input}")
-  execute_process(COMMAND ${harness} ${out}/${game} --frames ${frames} --input ${out}/${game}/input.txt
-                          --audio-out ${out}/${game}.wav
-                  RESULT_VARIABLE status ERROR_VARIABLE errors)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "kestrin-harness failed on ${game} (${status}):\n${errors}")
-  endif()
+  run_sound_game(${out}/${game} ${frames} "${script}" "${clicks}")
 endfunction()
 
 # ffmpeg's own decoding of the movie's sound, as the mixer takes it.

@@ -1,5 +1,7 @@
 #include "GRAPHICS/Platform/FfmpegMovieSound.h"
 
+#include "GRAPHICS/Platform/FfmpegInput.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -33,12 +35,7 @@ void FfmpegMovieSound::Close() {
 }
 
 bool FfmpegMovieSound::Fail(const std::string& what, int code) {
-    m_error = what;
-    if (code < 0) {
-        char text[AV_ERROR_MAX_STRING_SIZE] = {};
-        av_strerror(code, text, sizeof text);
-        m_error += std::string(" (") + text + ")";
-    }
+    m_error = FfmpegErrorText(what, code);
     return true;
 }
 
@@ -49,39 +46,10 @@ bool FfmpegMovieSound::Open(const std::string& path, uint32_t rate, double start
     m_startSeconds = startSeconds;
     if (rate == 0)
         return Fail("no sound rate", 0);
-    int r = avformat_open_input(&m_format, path.c_str(), nullptr, nullptr);
-    if (r < 0)
-        return Fail("cannot open " + path, r);
-    r = avformat_find_stream_info(m_format, nullptr);
-    if (r < 0) {
+    const std::string failure = OpenFfmpegInput(path, AVMEDIA_TYPE_AUDIO, 0, m_format, m_codec, m_stream);
+    if (!failure.empty()) {
         Close();
-        return Fail("cannot read the streams of " + path, r);
-    }
-    const AVCodec* decoder = nullptr;
-    for (unsigned i = 0; i < m_format->nb_streams; ++i) {
-        AVStream* stream = m_format->streams[i];
-        if (m_stream < 0 && stream->codecpar->codec_type == AVMEDIA_TYPE_AUDIO) {
-            decoder = avcodec_find_decoder(stream->codecpar->codec_id);
-            if (decoder) {
-                m_stream = static_cast<int>(i);
-                continue;
-            }
-        }
-        stream->discard = AVDISCARD_ALL;
-    }
-    if (m_stream < 0) {
-        Close();
-        return Fail(path + " has no sound that can be decoded", 0);
-    }
-    m_codec = avcodec_alloc_context3(decoder);
-    if (!m_codec || avcodec_parameters_to_context(m_codec, m_format->streams[m_stream]->codecpar) < 0) {
-        Close();
-        return Fail("cannot set up the sound decoder of " + path, 0);
-    }
-    r = avcodec_open2(m_codec, decoder, nullptr);
-    if (r < 0) {
-        Close();
-        return Fail("cannot open the sound decoder of " + path, r);
+        return Fail(failure, 0);
     }
     m_packet = av_packet_alloc();
     m_frame = av_frame_alloc();

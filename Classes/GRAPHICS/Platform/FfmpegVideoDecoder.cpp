@@ -11,6 +11,7 @@ extern "C" {
 }
 
 #include "GRAPHICS/CSurface.h"
+#include "GRAPHICS/Platform/FfmpegInput.h"
 #include "GRAPHICS/Platform/FfmpegMovieSound.h"
 
 namespace kestrin {
@@ -39,12 +40,7 @@ void FfmpegVideoDecoder::Close() {
 }
 
 bool FfmpegVideoDecoder::Fail(const std::string& what, int code) {
-    m_error = what;
-    if (code < 0) {
-        char text[AV_ERROR_MAX_STRING_SIZE] = {};
-        av_strerror(code, text, sizeof text);
-        m_error += std::string(" (") + text + ")";
-    }
+    m_error = FfmpegErrorText(what, code);
     return true;
 }
 
@@ -52,44 +48,12 @@ bool FfmpegVideoDecoder::Open(const std::string& path) {
     Close();
     m_error.clear();
     m_path = path;
-    int r = avformat_open_input(&m_format, path.c_str(), nullptr, nullptr);
-    if (r < 0)
-        return Fail("cannot open " + path, r);
-    r = avformat_find_stream_info(m_format, nullptr);
-    if (r < 0) {
+    const std::string failure = OpenFfmpegInput(path, AVMEDIA_TYPE_VIDEO, m_threads, m_format, m_codec, m_stream);
+    if (!failure.empty()) {
         Close();
-        return Fail("cannot read the streams of " + path, r);
-    }
-    const AVCodec* decoder = nullptr;
-    for (unsigned i = 0; i < m_format->nb_streams; ++i) {
-        AVStream* stream = m_format->streams[i];
-        // A cover picture of a sound file is no movie.
-        if (m_stream < 0 && stream->codecpar->codec_type == AVMEDIA_TYPE_VIDEO &&
-            !(stream->disposition & AV_DISPOSITION_ATTACHED_PIC)) {
-            decoder = avcodec_find_decoder(stream->codecpar->codec_id);
-            if (decoder) {
-                m_stream = static_cast<int>(i);
-                continue;
-            }
-        }
-        stream->discard = AVDISCARD_ALL;
-    }
-    if (m_stream < 0) {
-        Close();
-        return Fail(path + " has no video stream that can be decoded", 0);
+        return Fail(failure, 0);
     }
     AVStream* stream = m_format->streams[m_stream];
-    m_codec = avcodec_alloc_context3(decoder);
-    if (!m_codec || avcodec_parameters_to_context(m_codec, stream->codecpar) < 0) {
-        Close();
-        return Fail("cannot set up the decoder of " + path, 0);
-    }
-    m_codec->thread_count = m_threads;
-    r = avcodec_open2(m_codec, decoder, nullptr);
-    if (r < 0) {
-        Close();
-        return Fail("cannot open the decoder of " + path, r);
-    }
     m_width = m_codec->width;
     m_height = m_codec->height;
     if (!CSurface::IsValidSize(m_width, m_height, ISurface::kPixel32)) {

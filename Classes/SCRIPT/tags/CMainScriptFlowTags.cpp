@@ -191,7 +191,7 @@ bool CMainScript::TagWait(CScriptBlock block, bool replay) {
         m_caret.wakeTime = wake == 0 ? 1 : wake;
         StartMessageTweens();
     } else if (scenario == 1) {
-        StartMessageTweens();
+        StartMessageTweens(false);
         m_caret.waitForText = true;
     } else if (scenario == 2) {
         m_caret.waitForClear = true;

@@ -1,0 +1,25 @@
+#pragma once
+// Opening one stream of a movie file for decoding: shared by the picture decoder and the
+// movie's sound, which read the same file each on its own.
+#include <string>
+
+extern "C" {
+#include <libavutil/avutil.h>
+}
+
+struct AVCodecContext;
+struct AVFormatContext;
+
+namespace kestrin {
+
+// "what (FFmpeg's text for code)", or what alone when code is not an FFmpeg error.
+std::string FfmpegErrorText(const std::string& what, int code);
+
+// Opens path, picks its first decodable stream of the given type (cover pictures are no
+// video) and opens a decoder for it with the given thread count (0: FFmpeg's choice); every
+// other stream is discarded. On success format, codec and stream are set and the result is
+// empty; on failure nothing stays open and the result says why.
+std::string OpenFfmpegInput(const std::string& path, AVMediaType type, int threads, AVFormatContext*& format,
+                            AVCodecContext*& codec, int& stream);
+
+}  // namespace kestrin

@@ -1,0 +1,429 @@
+// Tags of the message layers: which layer takes the text ("chgmsg"), line and page ends
+// ("rt", "rp") with the backlog, the backlog, hide and click-wait icon settings, fonts,
+// ruby, the prohibited line-start and line-end characters, links and the per-character
+// text tweens. Text tags go to the current layer's page record (unless replayed), from
+// which the backlog and game saves rebuild the page.
+#include <cstdlib>
+
+#include "CORE/StringHelpers.h"
+#include "GRAPHICS/CMainScreen.h"
+#include "SCRIPT/CBackLog.h"
+#include "SCRIPT/CMainScript.h"
+#include "SCRIPT/COruVariables.h"
+#include "SCRIPT/CSaveData.h"
+#include "SCRIPT/tags/TagAttributes.h"
+#include "TEXT/CLinkableTextRenderer.h"
+
+namespace kestrin {
+
+namespace {
+
+// The characters of text in the script's encoding, a multibyte one whole.
+std::set<std::string> SplitChars(const std::string& text, int encoding) {
+    std::set<std::string> chars;
+    const char* p = text.c_str();
+    const char* end = p + text.size();
+    while (p < end) {
+        size_t length = CTextRenderer::CharLength(p, encoding);
+        // A lead byte cut short by the end keeps what is there.
+        if (length == 0 || p + length > end) length = static_cast<size_t>(end - p);
+        chars.insert(std::string(p, length));
+        p += length;
+    }
+    return chars;
+}
+
+void SplitIds(const std::string& list, std::set<std::string>& out) {
+    out.clear();
+    std::vector<std::string> parts;
+    SplitString(list.c_str(), parts, ",");
+    for (const auto& part : parts) out.insert(part);
+}
+
+}  // namespace
+
+void CMainScript::EnsureFontStack(const std::string& name) {
+    if (m_fontStacks.count(name)) return;
+    CFontProperty property;
+    if (m_screen) {
+        auto it = m_screen->GetMessageLayers().find(name);
+        if (it != m_screen->GetMessageLayers().end() && it->second.renderer) {
+            property = CFontProperty(it->second.renderer->GetProperty());
+        }
+    }
+    auto& stack = m_fontStacks[name];
+    stack.push_back(property);
+    GetSaveData().GetFontStacks()[name] = stack;
+}
+
+std::deque<CFontProperty>& CMainScript::CurrentFontStack() {
+    EnsureFontStack(m_messageLayerName);
+    return m_fontStacks[m_messageLayerName];
+}
+
+// --- Message layers, pages and their settings ---
+
+bool CMainScript::TagChgmsg(CScriptBlock block, bool replay) {
+    (void)replay;
+    if (TagFlag(block, "stack")) m_messageLayerStack.push_back(m_messageLayerName);
+    std::string name;
+    if (block.LacksAttribute("id", name)) name = std::to_string(RandomValue());
+    int32_t mode = 0;
+    if (block.HasAttribute("layered")) mode = block.GetAttribute("layered") == "0" ? -1 : 1;
+    if (m_screen) m_screen->ChangeMessageLayer(name, mode);
+    m_messageLayerName = name;
+    EnsureFontStack(name);
+    m_variables->SetString("s.current_message_layer", name);
+    Trace(3, "%s(%d): [%s] メッセージレイヤーが %s に変更されました。", m_caret.file.c_str(), block.GetLine(),
+          block.GetName().c_str(), name.c_str());
+    HideGlyph();
+    return false;
+}
+
+bool CMainScript::TagChgmsgEnd(CScriptBlock block, bool replay) {
+    (void)replay;
+    if (m_messageLayerStack.empty()) {
+        Trace(3, "%s(%d): [%s] 対になるchgmsgタグが見つかりません。現在のメッセージレイヤーは %s です。",
+              m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), m_messageLayerName.c_str());
+        return false;
+    }
+    std::string name = m_messageLayerStack.back();
+    m_messageLayerStack.pop_back();
+    if (m_screen) m_screen->ChangeMessageLayer(name, 0);
+    m_messageLayerName = name;
+    EnsureFontStack(name);
+    m_variables->SetString("s.current_message_layer", name);
+    Trace(3, "%s(%d): [%s] メッセージレイヤーが %s に変更されました。", m_caret.file.c_str(), block.GetLine(),
+          block.GetName().c_str(), name.c_str());
+    HideGlyph();
+    return false;
+}
+
+bool CMainScript::TagRt(CScriptBlock block, bool replay) {
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->NewLine();
+    if (!replay) RecordPageBlock(block);
+    return false;
+}
+
+bool CMainScript::TagRp(CScriptBlock block, bool replay) {
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) {
+        if (IsSkipping()) layer->Clear();
+        else layer->ClearWithTweens(m_textTweens[TEXT_TWEEN_OUT][m_messageLayerName]);
+    }
+    if (replay) return false;
+    bool store = m_writeBacklog;
+    if (block.HasAttribute("backlog")) store = TagFlag(block, "backlog");
+    CSaveData& save = GetSaveData();
+    std::vector<CScriptBlock>& record = save.GetPageRecords()[m_messageLayerName];
+    if (store) {
+        GetBackLog().AddPage(CurrentFontStack(), record, m_includeFonts, m_variables->GetString("s.backlog.annotation"));
+    }
+    record.clear();
+    save.GetFontStacks()[m_messageLayerName] = CurrentFontStack();
+    auto pending = save.GetPendingProhibitBlocks().find(m_messageLayerName);
+    if (pending != save.GetPendingProhibitBlocks().end()) {
+        save.GetPageProhibitBlocks()[m_messageLayerName] = pending->second;
+        save.GetPendingProhibitBlocks().erase(pending);
+    }
+    return false;
+}
+
+bool CMainScript::TagWritebacklog(CScriptBlock block, bool replay) {
+    (void)replay;
+    m_writeBacklog = TagFlag(block, "mode");
+    return false;
+}
+
+bool CMainScript::TagBacklog(CScriptBlock block, bool replay) {
+    (void)replay;
+    std::string value;
+    if (!block.LacksAttribute("allow", value)) {
+        if (value == "0") m_backlogAllowed = false;
+        else if (value == "1") m_backlogAllowed = true;
+    }
+    if (block.HasAttribute("includefont")) m_includeFonts = TagFlag(block, "includefont");
+    if (!block.LacksAttribute("messagelayer", value)) {
+        m_backlogMessageLayer = value;
+        if (m_screen && !m_screen->GetMessageLayers().count(value)) {
+            m_screen->ChangeMessageLayer(value, 0);
+            m_screen->ChangeMessageLayer(m_messageLayerName, 0);
+        }
+    }
+    CIconInfo& binding = m_backlogLayers[m_messageLayerName];
+    if (block.LacksAttribute("layer", value)) {
+        binding.enabled = false;
+    } else {
+        binding.enabled = true;
+        binding.layerId = value;
+    }
+    if (!block.LacksAttribute("hide", value)) SplitIds(value, m_backlogHideLayers);
+    return false;
+}
+
+bool CMainScript::TagHide(CScriptBlock block, bool replay) {
+    (void)replay;
+    std::string value;
+    if (!block.LacksAttribute("allow", value)) {
+        if (value == "0") m_hideAllowed = false;
+        else if (value == "1") m_hideAllowed = true;
+    }
+    if (!block.LacksAttribute("window", value)) SplitIds(value, m_hideLayers);
+    return false;
+}
+
+bool CMainScript::TagGlyph(CScriptBlock block, bool replay) {
+    (void)replay;
+    CGlyphInfo& info = m_glyphSettings[m_messageLayerName];
+    std::string value;
+    if (block.LacksAttribute("layer", value)) {
+        info.lineGlyphSet = false;
+    } else {
+        info.lineGlyphSet = true;
+        info.lineGlyphLayer = value;
+        SetLayerVisible(value, false);
+    }
+    if (block.HasAttribute("left")) info.linePosition.SetX(TagInt(block, "left"));
+    if (block.HasAttribute("top")) info.linePosition.SetY(TagInt(block, "top"));
+    if (block.LacksAttribute("rplayer", value)) {
+        info.pageGlyphSet = info.lineGlyphSet;
+        info.pageGlyphLayer = info.lineGlyphLayer;
+        info.pagePosition = info.linePosition;
+    } else {
+        info.pageGlyphSet = true;
+        info.pageGlyphLayer = value;
+        if (block.HasAttribute("rpleft")) info.pagePosition.SetX(TagInt(block, "rpleft"));
+        if (block.HasAttribute("rptop")) info.pagePosition.SetY(TagInt(block, "rptop"));
+        SetLayerVisible(value, false);
+    }
+    if (block.HasAttribute("homing")) info.homing = TagFlag(block, "homing");
+    return false;
+}
+
+// --- Fonts, ruby and prohibited characters ---
+
+bool CMainScript::TagFont(CScriptBlock block, bool replay) {
+    CLinkableTextRenderer* layer = GetMessageLayer();
+    auto& stack = CurrentFontStack();
+    CFontProperty property = layer ? CFontProperty(layer->GetProperty()) : stack.empty() ? CFontProperty() : stack.back();
+    property.SetParams(block.GetAttributes());
+    if (layer) layer->GetProperty() = property;
+    if (stack.empty() || !block.HasAttribute("stack") || block.GetAttribute("stack") != "0") {
+        stack.push_back(property);
+    } else {
+        stack.back() = property;
+    }
+    if (!replay) RecordPageBlock(block);
+    return false;
+}
+
+bool CMainScript::TagFontEnd(CScriptBlock block, bool replay) {
+    auto& stack = CurrentFontStack();
+    if (stack.size() <= 1) {
+        Trace(3, "%s(%d): [%s] 対になるfontタグが見つかりません。", m_caret.file.c_str(), block.GetLine(),
+              block.GetName().c_str());
+        return false;
+    }
+    stack.pop_back();
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->GetProperty() = stack.back();
+    if (!replay) RecordPageBlock(block);
+    return false;
+}
+
+bool CMainScript::TagFontinit(CScriptBlock block, bool replay) {
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->GetProperty() = m_defaultFont;
+    auto& stack = CurrentFontStack();
+    stack.clear();
+    stack.push_back(m_defaultFont);
+    if (!replay) RecordPageBlock(block);
+    return false;
+}
+
+bool CMainScript::TagFontdefault(CScriptBlock block, bool replay) {
+    (void)replay;
+    m_defaultFont.SetParams(block.GetAttributes());
+    return false;
+}
+
+bool CMainScript::TagRuby(CScriptBlock block, bool replay) {
+    if (m_rubyCollecting) {
+        Trace(1, "%s(%d): [%s] rubyタグは二重にできません。", m_caret.file.c_str(), block.GetLine(),
+              block.GetName().c_str());
+    } else {
+        m_rubyCollecting = true;
+        m_rubyBase.clear();
+        m_rubyText = block.GetAttribute("text");
+    }
+    if (!replay) RecordPageBlock(block);
+    return false;
+}
+
+bool CMainScript::TagRubyEnd(CScriptBlock block, bool replay) {
+    if (!m_rubyCollecting) {
+        Trace(1, "%s(%d): [%s] 対になるrubyタグが見つかりません。", m_caret.file.c_str(), block.GetLine(),
+              block.GetName().c_str());
+        return false;
+    }
+    CLinkableTextRenderer* layer = GetMessageLayer();
+    const bool emptyPage = !layer || (layer->GetCharCount() == 0 && layer->GetCurrentLineIndex() == 0);
+    int32_t result = layer ? layer->AddChars(m_rubyBase.c_str(), m_rubyText.c_str()) : 0;
+    // A block that does not fit an empty page never will: retrying it would page forever.
+    if (result == CTextRenderer::kPageFull && emptyPage) result = CTextRenderer::kTooWide;
+    if (result == CTextRenderer::kPageFull) {
+        // The run stays open: the queued "/ruby" lays it out at the top of the next page.
+        Trace(2, "%s(%d): メッセージレイヤーがあふれました。(%s)", m_caret.file.c_str(), block.GetLine(),
+              m_rubyBase.c_str());
+        m_variables->SetInt("s.overflowed", 1);
+        m_caret.queue.emplace_back(CScriptBlock::kTag, 0, "@");
+        m_caret.queue.emplace_back(CScriptBlock::kTag, 0, "rp");
+        m_caret.queue.push_back(block);
+        return false;
+    }
+    if (result == CTextRenderer::kTooWide) {
+        Trace(2, "%s(%d): このシナリオブロックは単体で一行に収まらないため無視されます。(%s)", m_caret.file.c_str(),
+              block.GetLine(), m_rubyBase.c_str());
+    }
+    m_rubyCollecting = false;
+    if (!replay) RecordPageBlock(block);
+    return false;
+}
+
+bool CMainScript::TagProhibit(CScriptBlock block, bool replay) {
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) {
+        layer->SetProhibitChars(SplitChars(block.GetAttribute("head"), m_textEncoding),
+                                SplitChars(block.GetAttribute("foot"), m_textEncoding));
+    }
+    if (!replay) {
+        RecordPageBlock(block);
+        GetSaveData().GetPendingProhibitBlocks()[m_messageLayerName] = block;
+    }
+    return false;
+}
+
+// --- Links ---
+
+bool CMainScript::TagLink(CScriptBlock block, bool replay) {
+    if (!block.HasAttribute("file")) block.SetAttribute("file", m_caret.file);
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) {
+        std::weak_ptr<CMainScript*> self = m_self;
+        CScriptBlock copy = block;
+        layer->BeginLink([self, copy]() {
+            if (auto script = self.lock()) (*script)->RunEventBlock(copy);
+        });
+    }
+    if (!replay) RecordPageBlock(block);
+    return false;
+}
+
+bool CMainScript::TagLinkEnd(CScriptBlock block, bool replay) {
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->EndLink();
+    if (!replay) RecordPageBlock(block);
+    return false;
+}
+
+bool CMainScript::TagLinkenable(CScriptBlock block, bool replay) {
+    (void)block;
+    (void)replay;
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->EnableLinks();
+    return false;
+}
+
+bool CMainScript::TagLinkdisable(CScriptBlock block, bool replay) {
+    (void)block;
+    (void)replay;
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->DisableLinks();
+    return false;
+}
+
+// --- Text tweens ---
+
+namespace {
+
+const char* const kTweenTypes[] = {"in",  "out", "show", "hide", "backlog_down_in", "backlog_down_out",
+                                   "backlog_up_in", "backlog_up_out"};
+
+struct SParamName {
+    const char* name;
+    int32_t param;
+    bool entire;
+};
+const SParamName kParamNames[] = {
+    {"left", 0, false},       {"top", 1, false},         {"alpha", 2, false},       {"xscale", 3, false},
+    {"yscale", 4, false},     {"rotate", 5, false},      {"entireleft", 0, true},   {"entiretop", 1, true},
+    {"entirealpha", 2, true}, {"entirexscale", 3, true}, {"entireyscale", 4, true}, {"entirerotate", 5, true},
+};
+
+const char* const kEaseNames[] = {
+    "none",           "easein_quad",    "easeout_quad",    "easeinout_quad",    "easein_cubic",
+    "easeout_cubic",  "easeinout_cubic", "easein_quart",   "easeout_quart",     "easeinout_quart",
+    "easein_quint",   "easeout_quint",  "easeinout_quint", "easein_expo",       "easeout_expo",
+    "easeinout_expo", "easein_circ",    "easeout_circ",    "easeinout_circ",    "easein_sine",
+    "easeout_sine",   "easeinout_sine", "easein_back",     "easeout_back",      "easeinout_back",
+    "easein_elastic", "easeout_elastic", "easeinout_elastic", "easein_bounce",  "easeout_bounce",
+    "easeinout_bounce"};
+
+}  // namespace
+
+bool CMainScript::TagScetween(CScriptBlock block, bool replay) {
+    (void)replay;
+    const std::string& mode = block.GetAttribute("mode");
+    if (mode != "init" && mode != "add") return false;
+    const std::string& type = block.GetAttribute("type");
+    int index = -1;
+    for (int i = 0; i < 8; ++i) {
+        if (type == kTweenTypes[i]) {
+            index = i;
+            break;
+        }
+    }
+    if (index < 0) return false;
+    std::vector<CTextRenderer::CTweenInfo>& list =
+        index < TEXT_TWEEN_COUNT ? m_textTweens[index][m_messageLayerName]
+                                 : GetBackLog().GetScrollTweens(index >= 6, index % 2 == 1);
+    if (mode == "init") {
+        list.clear();
+        return false;
+    }
+    CTextRenderer::CTweenInfo preset;
+    const std::string& param = block.GetAttribute("param");
+    for (const auto& entry : kParamNames) {
+        if (param == entry.name) {
+            preset.param = entry.param;
+            preset.entire = entry.entire;
+        }
+    }
+    const std::string& ease = block.GetAttribute("ease");
+    for (int i = 0; i < 31; ++i) {
+        if (ease == kEaseNames[i]) preset.ease = i;
+    }
+    preset.diff = TagInt(block, "diff");
+    if (preset.param == CTextRenderer::CTweenInfo::kXScale || preset.param == CTextRenderer::CTweenInfo::kYScale) {
+        const int32_t percent = preset.diff;
+        preset.diff = (percent / 100) * 65536 + (percent % 100) * 65536 / 100;
+    }
+    preset.msec = TagInt(block, "msec");
+    preset.delay = TagInt(block, "delay");
+    preset.randomDelay = TagFlag(block, "randomdelay");
+    preset.leave = !(index == 0 || index == 2 || index == 4 || index == 6);
+    list.push_back(preset);
+    return false;
+}
+
+bool CMainScript::TagScein(CScriptBlock block, bool replay) {
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) {
+        layer->CompleteTweens();
+        layer->StartTweens(m_textTweens[TEXT_TWEEN_SHOW][m_messageLayerName], false);
+    }
+    if (!replay) RecordPageBlock(block);
+    return false;
+}
+
+bool CMainScript::TagSceout(CScriptBlock block, bool replay) {
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) {
+        layer->CompleteTweens();
+        layer->StartTweens(m_textTweens[TEXT_TWEEN_HIDE][m_messageLayerName], false);
+    }
+    if (!replay) RecordPageBlock(block);
+    return false;
+}
+
+}  // namespace kestrin
