@@ -17,6 +17,7 @@
 #include "CORE/COruKeyConfig.h"
 #include "CORE/CSerializer.h"
 #include "CORE/GamePath.h"
+#include "SCRIPT/CBackLog.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
@@ -115,6 +116,49 @@ TEST_F(GameSaveTest, LoadRestoresTheSavedStateAndContinuesAfterTheSave) {
     EXPECT_EQ(script.GetState(), CMainScript::STAT_STOP);
 }
 
+// The message-layer records and the backlog, filled directly: a load brings them back as
+// they were saved (the replay of a page records nothing again), the backlog only with it.
+TEST_F(GameSaveTest, PagesFontsProhibitBlocksPresetsAndBacklogComeBack) {
+    CMainScript& script = Run("[stop]\n");
+    CSaveData& save = script.GetSaveData();
+    kestrin::CScriptBlock text(kestrin::CScriptBlock::kText, 3, "Hello");
+    kestrin::CScriptBlock prohibit(kestrin::CScriptBlock::kTag, 4, "prohibit");
+    prohibit.SetAttribute("head", "x");
+    kestrin::CFontProperty font;
+    save.GetPageRecords()["msg"] = {text, kestrin::CScriptBlock(kestrin::CScriptBlock::kTag, 3, "rt")};
+    save.GetFontStacks()["msg"] = {font, font};
+    save.GetPageProhibitBlocks()["msg"] = prohibit;
+    save.GetPendingProhibitBlocks()["other"] = prohibit;
+    kestrin::CTextRenderer::CTweenInfo preset;
+    preset.msec = 321;
+    script.GetTextTweens(CMainScript::TEXT_TWEEN_HIDE)["msg"] = {preset};
+    script.GetBackLog().AddPage({font}, {text}, true, "");
+    auto snapshot = [&] {
+        std::string out;
+        for (const auto& page : save.GetPageRecords()) {
+            out += page.first + ":";
+            for (const auto& block : page.second) out += block.GetName() + ",";
+        }
+        out += "|" + std::to_string(save.GetFontStacks()["msg"].size());
+        for (const auto& block : save.GetPageProhibitBlocks()) out += "|" + block.first + block.second.GetAttribute("head");
+        for (const auto& block : save.GetPendingProhibitBlocks()) out += "|" + block.first + block.second.GetAttribute("head");
+        const auto& presets = script.GetTextTweens(CMainScript::TEXT_TWEEN_HIDE)["msg"];
+        out += "|" + (presets.empty() ? std::string("-") : std::to_string(presets[0].msec));
+        out += "|" + std::to_string(script.GetBackLog().GetPages().size());
+        return out;
+    };
+    const std::string saved = snapshot();
+    EXPECT_EQ(saved, "msg:Hello,rt,|2|msgx|otherx|321|1");
+    ASSERT_FALSE(save.Save("with.dat", true));
+    ASSERT_FALSE(save.Save("without.dat", false));
+
+    ASSERT_FALSE(save.Load("with.dat", CSaveData::kTypeGame)) << AllLines();
+    EXPECT_EQ(snapshot(), saved);
+    EXPECT_EQ(script.GetLayerFontStacks()["msg"].size(), 2u);
+    ASSERT_FALSE(save.Load("without.dat", CSaveData::kTypeGame)) << AllLines();
+    EXPECT_EQ(snapshot(), "msg:Hello,rt,|2|msgx|otherx|321|0");
+}
+
 TEST_F(GameSaveTest, EveryCutOfASaveFailsAndLeavesTheRunningGameAsItWas) {
     CMainScript& script = Run(kSavingScript);
     const std::string whole = Bytes("slot/one.dat");
@@ -174,6 +218,13 @@ TEST_F(GameSaveTest, SavesWithIndexesOrCountsOutOfRangeAreRefused) {
         {"right click depth", 1, 0, [](kestrin::CSerializer& a) { a.SaveInt(1, 8); }, true},
         {"autosave mode", 1, 0, [](kestrin::CSerializer& a) { a.SaveInt(3, 5); }, true},
         {"empty layer record", 1, 0, [&](kestrin::CSerializer& a) { a.SaveContainer(emptyList, 26); }, true},
+        {"backlog pages without font states", 1, 0,
+         [](kestrin::CSerializer& a) {
+             std::deque<std::vector<kestrin::CScriptBlock>> pages(1, {kestrin::CScriptBlock(kestrin::CScriptBlock::kText, 1, "x")});
+             a.BeginMember(31, true)->SaveScriptBlockVectorDeque(pages, 2);
+             a.EndNested();
+         },
+         true},
         {"string cut by a zero", 1, 0, [](kestrin::CSerializer& a) { a.SaveString(std::string("a\0b", 3), 51); }, true},
     };
     for (const Case& c : cases) {
