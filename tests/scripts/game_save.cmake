@@ -106,6 +106,21 @@ if(NOT status EQUAL 0 OR NOT difference STREQUAL "0.000000" OR level STREQUAL "0
   string(APPEND failed "\nsound after the load differs from the sound from its start (difference ${difference}, level ${level})")
 endif()
 
+# The sample game's right-click menu over a script that stops twice: a right click opens it,
+# its upper button saves; the next right click opens it again and its lower button loads,
+# so the game goes on from just after the save once more.
+set(menu ${out}/menu)
+file(COPY ${SOURCE_DIR}/sample/image ${SOURCE_DIR}/sample/rclick.iet ${SOURCE_DIR}/sample/system.ini DESTINATION ${menu})
+file(WRITE ${menu}/main.iet "[rclick allow=1]\n[var name=n data=1]\n[stop]\n")
+file(WRITE ${out}/menu_input.txt "10 rclick 300 300\n20 click 120 68\n30 rclick 300 300\n40 click 80 180\n")
+execute_process(COMMAND ${harness} ${menu} --save-dir ${out}/saves_menu --frames 60 --input ${out}/menu_input.txt
+                        --trace ${out}/menu.log RESULT_VARIABLE status ERROR_VARIABLE errors)
+file(STRINGS ${out}/menu.log saved REGEX "debugprint menu: saved")
+list(LENGTH saved count)
+if(NOT status EQUAL 0 OR NOT count EQUAL 2 OR NOT EXISTS ${out}/saves_menu/slot1.dat)
+  string(APPEND failed "\nthe right-click menu did not save and load (${status}, ${count} saves):\n${errors}")
+endif()
+
 if(failed)
   message(FATAL_ERROR "game saves:${failed}\n(files in ${out})")
 endif()
