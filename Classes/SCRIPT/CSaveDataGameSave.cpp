@@ -19,17 +19,18 @@
 namespace kestrin {
 
 // Everything a game save holds, as values: filled from the interpreter to save, and from
-// the archive to check before it replaces the interpreter's own.
+// the archive to check before it replaces the interpreter's own. The defaults are the
+// boot's, so that a member missing from a save leaves what the boot gave.
 struct CSaveData::SGameState {
     bool autoModeAllowed = false;
     std::map<std::string, CMainScript::CIconInfo> autoModeIcons;
     bool skipAllowed = true;
     COruKeyConfig keyConfig;
-    std::vector<std::string> macroFiles;
+    std::vector<std::string> macroFiles{"macro.iet"};
     CMainScript::CCaret caret;
     std::deque<CMainScript::CCaret> callStack;
     bool rightClickAllowed = false;
-    std::string rightClickScript;
+    std::string rightClickScript = "rclick.iet";
     bool rightClickMode = false;
     int32_t rightClickDepth = 0;
     int32_t autoSaveMode = 0;
@@ -47,7 +48,7 @@ struct CSaveData::SGameState {
     bool backlogAllowed = false;
     bool writeBacklog = true;
     bool includeFonts = true;
-    std::string backlogMessageLayer;
+    std::string backlogMessageLayer = "backlog";
     std::set<std::string> backlogHideLayers;
     std::map<std::string, CMainScript::CIconInfo> backlogLayers;
     std::map<std::string, CMainScript::CGlyphInfo> glyphSettings;
@@ -384,7 +385,7 @@ void CSaveData::ApplyState(CSerializer& archive, SGameState& s) {
     o.m_autoModeIcons = std::move(s.autoModeIcons);
     o.m_skipAllowed = s.skipAllowed;
     // Through AddKey, so that the wheel keys bind the wheel again.
-    if (archive.FindMember(65, true) == false) {
+    if (!archive.FindMember(65, true)) {
         std::vector<int> roles;
         for (const auto& role : o.m_keyConfig->GetKeys()) roles.push_back(role.first);
         for (int role : roles) o.m_keyConfig->ClearKeys(role);

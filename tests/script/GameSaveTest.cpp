@@ -239,6 +239,8 @@ TEST_F(GameSaveTest, SavesWithIndexesOrCountsOutOfRangeAreRefused) {
             EXPECT_EQ(Fingerprint(), before) << c.what;
         } else {
             EXPECT_EQ(script.GetVariables().GetString("kept"), "") << c.what;  // booted: the save had no variables
+            // What the save does not hold stays as the boot left it.
+            EXPECT_EQ(script.GetMacroFiles(), std::vector<std::string>{"macro.iet"}) << c.what;
             script.GetVariables().SetInt("kept", 7);
             before = Fingerprint();
         }
