@@ -247,6 +247,21 @@ TEST_F(GameSaveTest, SavesWithIndexesOrCountsOutOfRangeAreRefused) {
     }
 }
 
+// The fuzz target's seed is a save of the script the target boots: it must load, or the
+// fuzzing never reaches the replay.
+TEST_F(GameSaveTest, TheFuzzSeedLoadsUnderItsScript) {
+    CMainScript& script = Run(
+        "[var name=a data=1]\n[autosave allow=1]\n[keyconfig role=3 keys=\"65,66\"]\n[lyc id=bg file=day.png]\n"
+        "[lytween id=bg param=left from=0 to=10 msec=100]\n[seplay id=l file=chime loop=1]\n[splay file=chime]\n"
+        "[save file=seed.dat]\n[stop]\n",
+        1);
+    Put("seed.dat", kestrin_test::ReadFileBytes(std::string(KESTRIN_SOURCE_DIR) + "/fuzz/corpus/gamesave/scene.dat"));
+    ASSERT_FALSE(script.GetSaveData().Load("seed.dat", CSaveData::kTypeGame)) << AllLines();
+    EXPECT_EQ(script.GetAutoSaveMode(), 1);
+    EXPECT_EQ(script.GetVariables().GetInt("a"), 1);
+    EXPECT_TRUE(script.GetSaveData().IsMusicRecorded());
+}
+
 TEST_F(GameSaveTest, SaveNamesOutsideTheSaveFolderAreRefused) {
     CMainScript& script = Run("[stop]\n");
     for (const char* name : {"/tmp/abs.dat", "\\abs.dat", "C:abs.dat", "../up.dat", "a/../../up.dat", "a\\..\\..\\up.dat"}) {
