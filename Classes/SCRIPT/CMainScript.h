@@ -63,6 +63,8 @@ class IDisplayObject;
 uint32_t GetScriptUnixTime();
 
 class CMainScript {
+    friend class CSaveData;  // saves and restores the whole state
+
 public:
     // Caret status (the interpreter's state machine).
     typedef int STAT;
@@ -233,6 +235,15 @@ public:
     bool TagVoice(CScriptBlock block, bool replay);
     bool TagVoiceEnd(CScriptBlock block, bool replay);
     bool TagVideo(CScriptBlock block, bool replay);
+    bool TagSave(CScriptBlock block, bool replay);
+    bool TagLoad(CScriptBlock block, bool replay);
+    bool TagAutosave(CScriptBlock block, bool replay);
+    bool TagReset(CScriptBlock block, bool replay);
+    bool TagRclick(CScriptBlock block, bool replay);
+    bool TagKeyconfig(CScriptBlock block, bool replay);
+    bool TagSkip(CScriptBlock block, bool replay);
+    bool TagAutomode(CScriptBlock block, bool replay);
+    bool TagExec(CScriptBlock block, bool replay);
     // Message layer, font, ruby, prohibit, link and text-tween tags (tags/CMainScriptMessageTags.cpp).
     bool TagChgmsg(CScriptBlock block, bool replay);
     bool TagChgmsgEnd(CScriptBlock block, bool replay);

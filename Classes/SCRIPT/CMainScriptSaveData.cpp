@@ -53,7 +53,6 @@ void CMainScript::LoadGlobalData() {
 
 void CMainScript::SaveGlobalData(bool forced) { GetSaveData().SaveGlobal(forced); }
 
-// Game saves come with the save tags.
-void CMainScript::SaveAutoSave(bool withBacklog) { (void)withBacklog; }
+void CMainScript::SaveAutoSave(bool withBacklog) { GetSaveData().Save("autosave.dat", withBacklog); }
 
 }  // namespace kestrin

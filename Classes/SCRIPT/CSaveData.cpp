@@ -1,6 +1,7 @@
 #include "SCRIPT/CSaveData.h"
 
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 #include "CORE/CBinaryStream.h"
@@ -86,7 +87,14 @@ bool CheckIndex(const unsigned char* image, size_t size) {
 
 }  // namespace
 
-CSaveData::CSaveData(CMainScreen* screen, CMainScript* owner) : m_screen(screen), m_owner(owner) {}
+CSaveData::CSaveData(CMainScreen* screen, CMainScript* owner) : m_screen(screen), m_owner(owner) {
+    // One for the process: every interpreter's saves share the archive's registry.
+    static const bool registered = [] {
+        RegisterSerializerExtension(std::make_shared<CTweenInfoSerializer>());
+        return true;
+    }();
+    (void)registered;
+}
 
 CSaveData::~CSaveData() = default;
 
@@ -98,6 +106,10 @@ std::string CSaveData::GetSavePath(const std::string& name) {
 }
 
 bool CSaveData::WriteFile(const std::string& name, CSerializer& archive, char type) {
+    if (!IsSaveName(name)) {
+        m_owner->Log("%s: セーブフォルダの外には保存できません。", name.c_str());
+        return true;
+    }
     std::string bytes(kMagic, sizeof kMagic);
     bytes += type;
     uint32_t version = static_cast<uint32_t>(kVersion);
@@ -114,6 +126,10 @@ bool CSaveData::WriteFile(const std::string& name, CSerializer& archive, char ty
 }
 
 bool CSaveData::Load(const std::string& name, char expectedType) {
+    if (!IsSaveName(name)) {
+        m_owner->Log("%s: セーブフォルダの外のファイルは読み込めません。", name.c_str());
+        return true;
+    }
     std::string path = GetSavePath(name);
     std::string native;
     if (ResolveGamePath(path, native)) native = CGameFileNames::ToNative(path);
@@ -158,7 +174,7 @@ bool CSaveData::Load(const std::string& name, char expectedType) {
     }
     // A file of another type is not obeyed: a game save named "system.dat" must not
     // restart the interpreter from its boot.
-    if (type != expectedType) {
+    if (expectedType != kTypeAny && type != expectedType) {
         m_owner->Log("%s: セーブデータの種類('%c')が違います。", name.c_str(), type >= 0x20 && type < 0x7F ? type : '?');
         return true;
     }
@@ -174,9 +190,12 @@ bool CSaveData::Load(const std::string& name, char expectedType) {
         failed = ApplyGlobal(archive);
     } else if (type == kTypeSystem) {
         failed = ApplySystem(archive);
+    } else if (type == kTypeGame) {
+        // Damage is reported by the restore itself, member by member.
+        return RestoreState(archive, name);
     } else {
-        m_owner->Log("%s: ゲームのセーブデータはまだ読み込めません。", name.c_str());
-        return true;
+        // A type of a later build: nothing of it is applied.
+        return false;
     }
     if (failed) m_owner->Log("%s: セーブデータが壊れています。", name.c_str());
     return failed;

@@ -15,6 +15,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "CORE/ISerializerExtension.h"
 #include "SCRIPT/CScriptBlock.h"
 #include "TEXT/CFontProperty.h"
 
@@ -26,7 +27,8 @@ class CSerializer;
 
 class CSaveData {
 public:
-    enum : char { kTypeGlobal = 'G', kTypeSystem = 'X', kTypeGame = 'S' };
+    // kTypeAny: whatever type the file holds (the "load" tag).
+    enum : char { kTypeAny = 0, kTypeGlobal = 'G', kTypeSystem = 'X', kTypeGame = 'S' };
     static constexpr int32_t kVersion = 1000;
     // The largest save file read (a larger one is not a save of ours).
     static constexpr int64_t kMaxFileSize = 256 * 1024 * 1024;
@@ -42,6 +44,27 @@ public:
     // Reads one save file of the expected type and applies it. True on failure: the file
     // is missing, unreadable, of another type or version, or damaged; nothing is applied.
     bool Load(const std::string& name, char expectedType);
+    // A game save of the whole state. True on failure (logged; the old file is untouched).
+    bool Save(const std::string& name, bool withBacklog);
+    // Puts the whole game state into the archive.
+    void SaveState(CSerializer& archive, bool withBacklog);
+    // Decodes and checks every member first; only a save that is whole boots the
+    // interpreter and replays the saved screen. True (logged) on a damaged save, which
+    // leaves the running game as it was.
+    bool RestoreState(CSerializer& archive, const std::string& name);
+    // True when the name stays inside the save folder: relative, no drive, no "..".
+    static bool IsSaveName(const std::string& name);
+
+    // A game save's contents, decoded (CSaveDataGameSave.cpp).
+    struct SGameState;
+
+    // Writes and reads text tween presets (CTextRenderer::CTweenInfo) for the archive.
+    class CTweenInfoSerializer : public ISerializerExtension {
+    public:
+        bool Save(CSerializer* nested, std::any value) override;
+        bool Load(CSerializer* nested, std::any value) override;
+    };
+
     // Writes "saveg.dat" when forced or when a "g." variable changed, and "system.dat"
     // when an "s." variable changed. A write that failed is tried again at the next call.
     void SaveGlobal(bool force);
@@ -111,6 +134,9 @@ public:
 private:
     bool ApplyGlobal(CSerializer& archive);
     bool ApplySystem(CSerializer& archive);
+    // Fills state from the archive; true (logged) when any member is damaged.
+    bool DecodeState(CSerializer& archive, const std::string& name, SGameState& state);
+    void ApplyState(CSerializer& archive, SGameState& state);
 
     CMainScreen* m_screen;
     CMainScript* m_owner;

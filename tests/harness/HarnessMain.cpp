@@ -199,7 +199,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr,
                      "kestrin-harness: %s\nusage: kestrin-harness GAME [--frames N] [--input FILE] [--trace FILE] "
                      "[--dump-vars FILE] [--screenshot FRAME:FILE.png]... [--renderer software|hardware] "
-                     "[--unix-time N]\n",
+                     "[--unix-time N] [--audio-out FILE.wav] [--save-dir DIR]\n",
                      error.c_str());
         return 2;
     }
@@ -223,6 +223,7 @@ int main(int argc, char** argv) {
     absolute(options.traceFile);
     absolute(options.dumpVarsFile);
     absolute(options.audioOutFile);
+    absolute(options.saveDir);
     for (auto& shot : options.screenshots) absolute(shot.file);
 
     // The hardware renderer draws with OpenGL into a hidden window of SDL's off-screen driver.
@@ -268,8 +269,11 @@ int main(int argc, char** argv) {
         return 1;
     }
 
-    // Saves go to a scratch folder, so that runs never depend on one another.
-    fs::path saves = fs::temp_directory_path() / ("kestrin-harness-" + std::to_string(std::random_device()()));
+    // Saves go to a scratch folder, so that runs never depend on one another, unless the
+    // caller names a folder that outlives the run.
+    const bool keepSaves = !options.saveDir.empty();
+    fs::path saves = keepSaves ? fs::path(options.saveDir)
+                               : fs::temp_directory_path() / ("kestrin-harness-" + std::to_string(std::random_device()()));
     fs::create_directories(saves, ec);
 
     CDynamicVariables* dynamic = CDynamicVariables::GetInstance();
@@ -396,7 +400,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "kestrin-harness: cannot write %s\n", options.traceFile.c_str());
         status = 1;
     }
-    fs::remove_all(saves, ec);
+    if (!keepSaves) fs::remove_all(saves, ec);
     SetMessageBox(nullptr);
     CDynamicVariables::ReleaseInstance();
     CInput::ReleaseInstance();

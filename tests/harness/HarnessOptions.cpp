@@ -64,6 +64,8 @@ bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error) 
             out.screenshots.push_back(shot);
         } else if (arg == "--audio-out") {
             if (!value(out.audioOutFile)) return true;
+        } else if (arg == "--save-dir") {
+            if (!value(out.saveDir)) return true;
         } else if (arg == "--renderer") {
             if (!value(text)) return true;
             if (text != "software" && text != "hardware") {

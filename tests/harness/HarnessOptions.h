@@ -34,6 +34,7 @@ struct SOptions {
     bool hardware = false;  // --renderer hardware: OpenGL through SDL's off-screen driver
     bool setUnixTime = false;  // --unix-time N: the wall clock starts at N
     uint32_t unixTime = 0;
+    std::string saveDir;  // --save-dir DIR: saves go there and are kept
 };
 
 // True on failure, with a message in error.
