@@ -91,6 +91,15 @@ const std::vector<std::pair<const char*, CMainScript::TagHandler>>& CMainScript:
         {"voice", &CMainScript::TagVoice},
         {"/voice", &CMainScript::TagVoiceEnd},
         {"video", &CMainScript::TagVideo},
+        {"ime", &CMainScript::TagIme},
+        {"caption", &CMainScript::TagCaption},
+        {"dialog", &CMainScript::TagDialog},
+        {"openbrowser", &CMainScript::TagOpenbrowser},
+        {"debugreload", &CMainScript::TagDebugreload},
+        {"purchase", &CMainScript::TagPurchase},
+        {"vibrate", &CMainScript::TagNothing},
+        {"direction", &CMainScript::TagNothing},
+        {"statusbar", &CMainScript::TagNothing},
     };
     return tags;
 }
