@@ -111,6 +111,9 @@ bool CKestrin::OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam
             PostDestroy();
             break;
         case kWmKeyDown:
+            if (m_screenSaver) PostDestroy();
+            // The text field's hook moves its cursor with these keys.
+            return true;
         case kWmLButtonDown:
         case kWmRButtonDown:
         case kWmMButtonDown:

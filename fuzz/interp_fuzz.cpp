@@ -3,10 +3,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/IMessageBox.h"
+#include "CORE/Platform/IShellOpener.h"
+
+namespace {
+// Dialogs and the desktop opener stay inside the process, and keep nothing.
+class QuietMessageBox : public kestrin::IMessageBox {
+public:
+    int Show(const std::string&, const std::string&, int type) override { return kestrin::DefaultMessageBoxAnswer(type); }
+};
+class QuietShellOpener : public kestrin::IShellOpener {
+public:
+    void Run(const std::vector<std::string>&) override {}
+};
+}  // namespace
 #include "SCRIPT/CMainScript.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -17,6 +32,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     "*m\n[print data=$a]\n[return]\n*deep\n[deep]\n[return]\n*jumper\n[jump file=main label=x]\n");
         fs->AddFile("other.iet", "*x\n@\n[return]\n");
         kestrin::SetFileSystem(fs);
+        static QuietMessageBox boxes;
+        static QuietShellOpener opener;
+        kestrin::SetMessageBox(&boxes);
+        kestrin::SetShellOpener(&opener);
         kestrin::CDynamicVariables::GetInstance()->SetString("ini.Boot", "main.iet");
         kestrin::CDynamicVariables::GetInstance()->SetString("ini.Charset", "utf-8");
         return fs;

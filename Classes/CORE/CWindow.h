@@ -116,4 +116,7 @@ protected:
 bool IsFramelessStyle(uint32_t style);
 bool IsResizableStyle(uint32_t style);
 
+// The first top-level window (the game window), or null when there is none.
+inline CWindow* GetFrontWindow() { return CWindow::GetMainWindow(); }
+
 }  // namespace kestrin

@@ -43,4 +43,9 @@ std::string GameTextToUtf8(const std::string& text) {
     return IsValidUtf8(text) ? text : babel::sjis_to_utf8(text);
 }
 
+std::string Utf8ToGameText(const std::string& utf8, int encoding) {
+    if (encoding == 2) return utf8;
+    return encoding == 1 ? babel::utf8_to_euc(utf8) : babel::utf8_to_sjis(utf8);
+}
+
 }  // namespace kestrin

@@ -9,5 +9,7 @@ namespace kestrin {
 bool IsValidUtf8(const std::string& text);
 // UTF-8 text is kept; anything else is read as Shift_JIS (CP932).
 std::string GameTextToUtf8(const std::string& text);
+// UTF-8 text in a game encoding (0 Shift_JIS, 1 EUC-JP, 2 UTF-8).
+std::string Utf8ToGameText(const std::string& utf8, int encoding);
 
 }  // namespace kestrin

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <deque>
 
+#include "CORE/CImeContext.h"
 #include "CORE/CWindow.h"
 #include "CORE/Platform/ICloseSignals.h"
 #include "CORE/Platform/SdlWindowSystem.h"
@@ -123,6 +124,34 @@ void TranslateEvent(const SWindowEvent& e) {
             if (e.alt) lParam |= intptr_t(1) << 29;
             if (e.repeat || !down) lParam |= intptr_t(1) << 30;
             PostWindowMessage(h, msg, static_cast<uintptr_t>(e.key), lParam);
+            // Backspace and Enter also come as characters, as the keyboard translation makes them.
+            if (down && !e.alt && (e.key == kVkBack || e.key == kVkReturn)) {
+                PostWindowMessage(h, kWmChar, static_cast<uintptr_t>(e.key), lParam);
+            }
+            break;
+        }
+        case EWindowEvent::TextInput:
+        case EWindowEvent::TextEditing:
+        case EWindowEvent::TextCandidates: {
+            // Text goes to the window that has the keyboard, else to the main window.
+            WindowHandle target = window ? h : 0;
+            if (!target && CWindow::GetMainWindow()) target = CWindow::GetMainWindow()->GetHandle();
+            if (!target) break;
+            CImeContext& ime = CImeContext::GetInstance();
+            if (e.type == EWindowEvent::TextInput) {
+                if (e.text.empty()) break;
+                const uint32_t serial = ime.AddResult(e.text);
+                PostWindowMessage(target, kWmImeComposition, serial, kGcsResultStr);
+            } else if (e.type == EWindowEvent::TextEditing) {
+                const bool was = !ime.GetComposition().empty();
+                ime.SetComposition(e.text);
+                if (!was && !e.text.empty()) PostWindowMessage(target, kWmImeStartComposition, 0, 0);
+                if (!e.text.empty()) PostWindowMessage(target, kWmImeComposition, 0, kGcsCompStr);
+                if (was && e.text.empty()) PostWindowMessage(target, kWmImeEndComposition, 0, 0);
+            } else {
+                ime.SetCandidates(e.candidates, e.key);
+                PostWindowMessage(target, kWmImeNotify, e.candidates.empty() ? kImnCloseCandidate : kImnOpenCandidate, 0);
+            }
             break;
         }
         case EWindowEvent::MouseMove:

@@ -31,6 +31,22 @@ constexpr uint32_t kWmMButtonDown = 0x0207;
 constexpr uint32_t kWmMButtonUp = 0x0208;
 constexpr uint32_t kWmMouseWheel = 0x020A;
 constexpr uint32_t kWmSizing = 0x0214;
+// Text input: WM_CHAR carries one character byte (8 backspace, 13 Enter); the input-method
+// messages read their texts from CImeContext.
+constexpr uint32_t kWmChar = 0x0102;
+constexpr uint32_t kWmImeStartComposition = 0x010D;
+constexpr uint32_t kWmImeEndComposition = 0x010E;
+constexpr uint32_t kWmImeComposition = 0x010F;
+constexpr uint32_t kWmImeSetContext = 0x0281;
+constexpr uint32_t kWmImeNotify = 0x0282;
+// WM_IME_COMPOSITION lParam bits; with the result bit, wParam is the result's serial.
+constexpr intptr_t kGcsCompStr = 0x0008;
+constexpr intptr_t kGcsResultStr = 0x0800;
+// WM_IME_NOTIFY wParam.
+constexpr uintptr_t kImnChangeCandidate = 3;
+constexpr uintptr_t kImnCloseCandidate = 4;
+constexpr uintptr_t kImnOpenCandidate = 5;
+constexpr uintptr_t kImnSetOpenStatus = 8;
 
 // WM_SIZE kinds.
 constexpr uintptr_t kSizeRestored = 0;
@@ -50,6 +66,7 @@ constexpr int kWmszBottomRight = 8;
 constexpr int kWheelDelta = 120;
 constexpr int kVkReturn = 13;
 constexpr int kVkF4 = 115;
+constexpr int kVkBack = 8;
 
 // Outer window rectangle, right and bottom exclusive; WM_SIZING's lParam points to one.
 struct SWindowRect {

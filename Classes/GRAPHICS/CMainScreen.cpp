@@ -170,6 +170,8 @@ void CMainScreen::Update() {
     for (auto& entry : m_messageLayers)
         if (!entry.second.hosted && entry.second.object)
             entry.second.object->Update(matrix, 255.0f);
+    if (m_overlay)
+        m_overlay->Update(m_identityMatrix, 255.0f);
 }
 
 bool CMainScreen::Draw() {
@@ -205,6 +207,8 @@ bool CMainScreen::Draw() {
         m_firstBarLayer->Draw(m_identityMatrix, 255.0f);
     if (m_secondBarLayer)
         m_secondBarLayer->Draw(m_identityMatrix, 255.0f);
+    if (m_overlay)
+        m_overlay->Draw(m_identityMatrix, 255.0f);
     return m_renderer->RenderEnd();
 }
 

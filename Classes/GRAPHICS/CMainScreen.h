@@ -115,6 +115,10 @@ public:
     CGameWindow* GetGameWindow() const { return m_gameWindow; }
     // The full-window movie player (null when no renderer started).
     CDsVideo* GetVideo() const { return m_video.get(); }
+    // Drawn above everything in window client pixels (the text field of the "ime" tag); null
+    // for none.
+    void SetOverlay(std::shared_ptr<IDisplayObject> overlay) { m_overlay = std::move(overlay); }
+    const std::shared_ptr<IDisplayObject>& GetOverlay() const { return m_overlay; }
     // Until the text subsystem makes message layers, tests and tools may stand one in.
     void SetMessageLayerMaker(MessageLayerMaker maker) { m_messageLayerMaker = std::move(maker); }
 
@@ -162,6 +166,7 @@ private:
     int32_t m_clearFrames = 2;
     MessageLayerMaker m_messageLayerMaker;
     std::unique_ptr<CDsVideo> m_video;
+    std::shared_ptr<IDisplayObject> m_overlay;
 };
 
 }  // namespace kestrin

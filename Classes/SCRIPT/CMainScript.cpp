@@ -53,6 +53,7 @@ bool CMainScript::Boot() {
     SetSkipAllowed(true);
 
     m_deferredCalls.clear();
+    ReleaseTextInputs();
     m_macroFiles.assign(1, "macro.iet");
     m_failedMacroFiles.clear();
 

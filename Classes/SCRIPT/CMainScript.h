@@ -57,6 +57,8 @@ class CSaveData;
 class CBackLog;
 class CTweenQueue;
 class IDisplayObject;
+class ITextField;
+class IIme;
 
 // Seconds since 1970 as 32 bits, from the clock service; seeds the interpreter's random
 // generator.
@@ -267,6 +269,14 @@ public:
     bool TagScetween(CScriptBlock block, bool replay);
     bool TagScein(CScriptBlock block, bool replay);
     bool TagSceout(CScriptBlock block, bool replay);
+    bool TagIme(CScriptBlock block, bool replay);
+    bool TagCaption(CScriptBlock block, bool replay);
+    bool TagDialog(CScriptBlock block, bool replay);
+    bool TagOpenbrowser(CScriptBlock block, bool replay);
+    bool TagDebugreload(CScriptBlock block, bool replay);
+    bool TagPurchase(CScriptBlock block, bool replay);
+    // "vibrate", "direction" and "statusbar": nothing on this platform.
+    bool TagNothing(CScriptBlock block, bool replay);
 
     // --- Caret, call stack, labels, script cache, trace ---
     bool Jump(std::string file, const std::string& label);
@@ -332,6 +342,12 @@ public:
     void ToggleFullScreen();
     // Re-places the text field of the ime tag after the window changed size.
     void UpdateTextFieldRect();
+    // Enter in the text field or the IME input: both are released after the current
+    // callback, and the wait ends.
+    void OnInputEnter();
+    // The text-input objects of the ime tag (null when none).
+    ITextField* GetTextField() const { return m_textField.get(); }
+    IIme* GetIme() const { return m_ime.get(); }
 
     // --- System variables ---
     void InitSystemVariables();
@@ -473,6 +489,9 @@ private:
     void SendDebugChannel(const char* data, size_t size);
     bool UpdateHttp();
     void ReleaseServices();
+    void ReleaseTextInputs();
+    // The text field's window rectangle for a rectangle in game pixels.
+    void TextFieldWindowRect(int32_t out[4]) const;
     // Calls the Lua handler of that name when one is set; a failing handler is traced with
     // its event name ("OnEnterFrame", ...) and unset, so that it is not called again.
     void CallLuaHandler(std::string& name, const char* event);
@@ -587,6 +606,11 @@ private:
     std::unique_ptr<CActorFactory> m_debugFactory;
     std::unique_ptr<CServerSocket> m_debugServer;
     std::unique_ptr<CProcessCommunication> m_debugChannel;
+
+    // The ime tag: the field's rectangle in game pixels and the two input objects.
+    int32_t m_textFieldRect[4] = {0, 0, 0, 0};
+    std::shared_ptr<ITextField> m_textField;
+    std::shared_ptr<IIme> m_ime;
 
     uint32_t m_frameBudgetMs = kDefaultFrameBudgetMs;
     std::function<uint64_t()> m_budgetClock;

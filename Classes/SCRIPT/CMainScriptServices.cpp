@@ -15,6 +15,11 @@
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
 #include "TEXT/CLinkableTextRenderer.h"
+#include "TEXT/IIme.h"
+#include "TEXT/ITextField.h"
+
+#include <cmath>
+#include <limits>
 
 namespace kestrin {
 
@@ -213,8 +218,51 @@ void CMainScript::ToggleFullScreen() {
     UpdateTextFieldRect();
 }
 
-// No text field exists before the ime tag is built.
-void CMainScript::UpdateTextFieldRect() {}
+namespace {
+// Truncated like a cast, but a product beyond the int range (or not a number) is kept in it.
+int32_t ClampToInt(float value) {
+    if (std::isnan(value)) return 0;
+    if (value >= 2147483647.0f) return std::numeric_limits<int32_t>::max();
+    if (value <= -2147483648.0f) return std::numeric_limits<int32_t>::min();
+    return static_cast<int32_t>(value);
+}
+}  // namespace
+
+void CMainScript::TextFieldWindowRect(int32_t out[4]) const {
+    const float scale = m_screen ? m_screen->GetScreenScale() : 1.0f;
+    const float x = m_screen ? m_screen->GetXOffset() : 0.0f;
+    const float y = m_screen ? m_screen->GetYOffset() : 0.0f;
+    out[0] = ClampToInt(static_cast<float>(m_textFieldRect[0]) * scale + x);
+    out[1] = ClampToInt(static_cast<float>(m_textFieldRect[1]) * scale + y);
+    out[2] = ClampToInt(static_cast<float>(m_textFieldRect[2]) * scale);
+    out[3] = ClampToInt(static_cast<float>(m_textFieldRect[3]) * scale);
+}
+
+// Opening again with no text moves the field and keeps what was typed.
+void CMainScript::UpdateTextFieldRect() {
+    if (!m_screen || m_screen->IsSoftware()) return;
+    m_screen->OnResize();
+    if (!m_textField) return;
+    int32_t rect[4];
+    TextFieldWindowRect(rect);
+    m_textField->Open(rect[0], rect[1], rect[2], rect[3], std::string());
+}
+
+void CMainScript::OnInputEnter() {
+    // Neither object may go inside its own callback.
+    QueueDeferredCall([this]() { m_ime.reset(); });
+    QueueDeferredCall([this]() {
+        if (m_screen) m_screen->SetOverlay(nullptr);
+        m_textField.reset();
+    });
+    EndClickWait();
+}
+
+void CMainScript::ReleaseTextInputs() {
+    m_ime.reset();
+    if (m_screen) m_screen->SetOverlay(nullptr);
+    m_textField.reset();
+}
 
 // --- Tweens ---
 
@@ -264,6 +312,10 @@ bool CMainScript::UpdateHttp() { return true; }
 // The channel goes first, then the server and its factory, then sound. Messages still queued on the
 // channel ("EXIT" last) are handed over while the debugger keeps answering.
 void CMainScript::ReleaseServices() {
+    // The text inputs unhook themselves from the game window before anything else goes (the
+    // screen may be gone already: it is not touched).
+    m_ime.reset();
+    m_textField.reset();
     if (m_debugChannel && m_debugChannel->Flush(kDebugChannelFlushMs) && m_debugChannel->GetQueuedCount() > 0) {
         Log("debug channel: the debugger did not answer; %zu messages were not sent", m_debugChannel->GetQueuedCount());
     }

@@ -317,6 +317,7 @@ int main(int argc, char** argv) {
         windows->GetPosition(application->GetHandle(), windowX, windowY);
 
         std::vector<int> releaseNext;
+        bool composing = false;
         size_t next = 0;
         for (uint32_t frame = 0; frame < options.frames; ++frame) {
             // Keys and buttons pressed in a frame are released in the next one.
@@ -355,12 +356,26 @@ int main(int argc, char** argv) {
                         windows->PushEvent(wheel);
                         break;
                     }
-                    case SInputEvent::Key:
+                    case SInputEvent::Key: {
                         windows->SetKeyDown(event.key, true);
                         releaseNext.push_back(event.key);
+                        // The press also comes as a key event, as a keyboard's does (a text field reads those).
+                        SWindowEvent down;
+                        down.type = EWindowEvent::KeyDown;
+                        down.window = application->GetHandle();
+                        down.key = event.key;
+                        windows->PushEvent(down);
                         break;
+                    }
                     case SInputEvent::Text:
-                        LogPrintf("kestrin-harness: frame %u: no text field takes text yet", frame);
+                        // As an input method commits: the composition ends, then the text comes.
+                        if (composing) windows->PushComposition(application->GetHandle(), "");
+                        composing = false;
+                        windows->PushText(application->GetHandle(), event.text);
+                        break;
+                    case SInputEvent::Compose:
+                        windows->PushComposition(application->GetHandle(), event.text);
+                        composing = !event.text.empty();
                         break;
                     case SInputEvent::Dialog:
                         messageBox.answers.push_back(event.yes);

@@ -138,11 +138,11 @@ bool ParseInput(const std::string& text, std::vector<SInputEvent>& out, std::str
             if (!ParseInt(a, event.key) || event.key < 0 || event.key > 255 || (words >> extra)) {
                 return fail("expected a virtual-key number 0-255");
             }
-        } else if (kind == "text") {
-            event.kind = SInputEvent::Text;
+        } else if (kind == "text" || kind == "compose") {
+            event.kind = kind == "text" ? SInputEvent::Text : SInputEvent::Compose;
             // The rest of the line after one blank, kept as written.
-            size_t at = line.find("text", line.find(frameText) + frameText.size());
-            event.text = at + 4 < line.size() ? line.substr(at + 5) : std::string();
+            size_t at = line.find(kind, line.find(frameText) + frameText.size());
+            event.text = at + kind.size() < line.size() ? line.substr(at + kind.size() + 1) : std::string();
         } else if (kind == "dialog") {
             event.kind = SInputEvent::Dialog;
             words >> a;

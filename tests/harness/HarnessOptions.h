@@ -7,14 +7,14 @@
 namespace kestrin_harness {
 
 struct SInputEvent {
-    enum EKind { Click, RightClick, Key, Text, Dialog, Move, Press, Release, Wheel };
+    enum EKind { Click, RightClick, Key, Text, Dialog, Move, Press, Release, Wheel, Compose };
     uint32_t frame = 0;
     EKind kind = Click;
     int x = 0;
     int y = 0;
     int key = 0;
     int notches = 0;    // Wheel: positive forward, negative towards the reader
-    std::string text;   // Text: UTF-8
+    std::string text;   // Text, Compose: UTF-8
     bool yes = false;   // Dialog
 };
 
@@ -41,7 +41,7 @@ struct SOptions {
 bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error);
 
 // Reads "FRAME click X Y", "FRAME rclick X Y", "FRAME move X Y", "FRAME press X Y",
-// "FRAME release X Y", "FRAME wheel N", "FRAME key VK", "FRAME text TEXT" and
+// "FRAME release X Y", "FRAME wheel N", "FRAME key VK", "FRAME text TEXT", "FRAME compose TEXT" and
 // "FRAME dialog yes|no" lines (blank lines and lines starting with "#" are skipped).
 // Events come back sorted by frame, in file order within a frame. True on failure.
 bool ParseInput(const std::string& text, std::vector<SInputEvent>& out, std::string& error);

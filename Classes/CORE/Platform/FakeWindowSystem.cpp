@@ -161,4 +161,29 @@ FakeWindowSystem::SWindow* FakeWindowSystem::Find(WindowHandle window) {
     return it == m_windows.end() ? nullptr : &it->second;
 }
 
+void FakeWindowSystem::PushText(WindowHandle window, const std::string& utf8) {
+    SWindowEvent e;
+    e.type = EWindowEvent::TextInput;
+    e.window = window;
+    e.text = utf8;
+    m_events.push_back(e);
+}
+
+void FakeWindowSystem::PushComposition(WindowHandle window, const std::string& utf8) {
+    SWindowEvent e;
+    e.type = EWindowEvent::TextEditing;
+    e.window = window;
+    e.text = utf8;
+    m_events.push_back(e);
+}
+
+void FakeWindowSystem::PushCandidates(WindowHandle window, const std::vector<std::string>& utf8, int selected) {
+    SWindowEvent e;
+    e.type = EWindowEvent::TextCandidates;
+    e.window = window;
+    e.candidates = utf8;
+    e.key = selected;
+    m_events.push_back(e);
+}
+
 }  // namespace kestrin

@@ -46,6 +46,9 @@ public:
 
     void PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height, int pitchBytes) override;
     void* GetNativeWindow(WindowHandle) override { return nullptr; }
+    void StartTextInput() override { m_textInput = true; }
+    void StopTextInput() override { m_textInput = false; }
+    void SetTextInputRect(int x, int y, int width, int height) override { m_textRect = {x, y, width, height}; }
 
     // Test controls.
     void SetDesktopSize(int width, int height) { m_desktopWidth = width; m_desktopHeight = height; }
@@ -65,6 +68,13 @@ public:
     SWindow* Find(WindowHandle window);
     size_t WindowCount() const { return m_windows.size(); }
     size_t PendingEvents() const { return m_events.size(); }
+    bool IsTextInputOn() const { return m_textInput; }
+    // x, y, width, height of the last text-input rectangle.
+    const std::vector<int>& GetTextInputRect() const { return m_textRect; }
+    // Typed text, a composition and an input method's candidate list, as events of the window.
+    void PushText(WindowHandle window, const std::string& utf8);
+    void PushComposition(WindowHandle window, const std::string& utf8);
+    void PushCandidates(WindowHandle window, const std::vector<std::string>& utf8, int selected);
 
 private:
     std::map<WindowHandle, SWindow> m_windows;
@@ -78,6 +88,8 @@ private:
     bool m_hasDisplay = false;
     bool m_initFails = false;
     bool m_createFails = false;
+    bool m_textInput = false;
+    std::vector<int> m_textRect;
 };
 
 }  // namespace kestrin

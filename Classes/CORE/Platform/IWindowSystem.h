@@ -3,6 +3,7 @@
 // state, and a way to show a software-drawn picture in a window.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace kestrin {
 
@@ -26,6 +27,9 @@ enum class EWindowEvent {
     MouseButtonDown,  // key: 1 left, 2 right, 4 middle, 5 and 6 extra buttons; x, y
     MouseButtonUp,
     MouseWheel,       // wheel: notches, positive forward
+    TextInput,        // text: committed text (UTF-8)
+    TextEditing,      // text: the composition being typed (UTF-8), empty when it ends
+    TextCandidates,   // candidates: the input method's list, key: the selected one (-1 none)
 };
 
 struct SWindowEvent {
@@ -37,6 +41,8 @@ struct SWindowEvent {
     int wheel = 0;
     bool alt = false;
     bool repeat = false;
+    std::string text;
+    std::vector<std::string> candidates;
 };
 
 struct SWindowDesc {
@@ -94,6 +100,13 @@ public:
                                int pitchBytes) = 0;
     // The platform's own window object (SDL_Window*) for other platform code; null when none.
     virtual void* GetNativeWindow(WindowHandle window) = 0;
+
+    // Text input through the keyboard and the input method: while on, typed text arrives as
+    // TextInput and compositions as TextEditing events. The rectangle (client pixels) is where
+    // the input method places its own windows.
+    virtual void StartTextInput() {}
+    virtual void StopTextInput() {}
+    virtual void SetTextInputRect(int x, int y, int width, int height) { (void)x, (void)y, (void)width, (void)height; }
 };
 
 }  // namespace kestrin

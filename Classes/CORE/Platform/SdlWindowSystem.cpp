@@ -99,12 +99,16 @@ bool SdlWindowSystem::Init() {
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     // SIGINT and SIGTERM belong to the program's own close-signal service.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // Compositions longer than one event's buffer come whole.
+    SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         m_failed = true;
         LogPrintf("SDL video could not start: %s", SDL_GetError());
         return true;
     }
     m_started = true;
+    // Text input is on only while a text field waits for it.
+    SDL_StopTextInput();
     return false;
 }
 
@@ -288,6 +292,25 @@ bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
                 out.y = e.button.y;
                 return true;
             }
+            case SDL_TEXTINPUT:
+                out.type = EWindowEvent::TextInput;
+                out.window = e.text.windowID;
+                out.text = e.text.text;
+                return true;
+            case SDL_TEXTEDITING:
+                out.type = EWindowEvent::TextEditing;
+                out.window = e.edit.windowID;
+                out.text = e.edit.text;
+                return true;
+            case SDL_TEXTEDITING_EXT:
+                // A long composition comes whole here; SDL owns the text until the next poll.
+                out.type = EWindowEvent::TextEditing;
+                out.window = e.editExt.windowID;
+                if (e.editExt.text) {
+                    out.text = e.editExt.text;
+                    SDL_free(e.editExt.text);
+                }
+                return true;
             case SDL_MOUSEWHEEL: {
                 int notches = e.wheel.y;
                 if (e.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
@@ -366,5 +389,19 @@ void SdlWindowSystem::PresentPixels(WindowHandle window, const uint32_t* pixels,
 }
 
 void* SdlWindowSystem::GetNativeWindow(WindowHandle window) { return Win(window); }
+
+void SdlWindowSystem::StartTextInput() {
+    if (m_started) SDL_StartTextInput();
+}
+
+void SdlWindowSystem::StopTextInput() {
+    if (m_started) SDL_StopTextInput();
+}
+
+void SdlWindowSystem::SetTextInputRect(int x, int y, int width, int height) {
+    if (!m_started) return;
+    SDL_Rect rect{x, y, width, height};
+    SDL_SetTextInputRect(&rect);
+}
 
 }  // namespace kestrin

@@ -34,6 +34,9 @@ public:
 
     void PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height, int pitchBytes) override;
     void* GetNativeWindow(WindowHandle window) override;
+    void StartTextInput() override;
+    void StopTextInput() override;
+    void SetTextInputRect(int x, int y, int width, int height) override;
 
     // Windows virtual-key number of an SDL scancode; 0 when it has none.
     static int VirtualKeyFromScancode(int scancode);

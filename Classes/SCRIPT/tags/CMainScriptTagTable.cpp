@@ -123,6 +123,15 @@ const std::vector<std::pair<const char*, CMainScript::TagHandler>>& CMainScript:
         {"scetween", &CMainScript::TagScetween},
         {"scein", &CMainScript::TagScein},
         {"sceout", &CMainScript::TagSceout},
+        {"ime", &CMainScript::TagIme},
+        {"caption", &CMainScript::TagCaption},
+        {"dialog", &CMainScript::TagDialog},
+        {"openbrowser", &CMainScript::TagOpenbrowser},
+        {"debugreload", &CMainScript::TagDebugreload},
+        {"purchase", &CMainScript::TagPurchase},
+        {"vibrate", &CMainScript::TagNothing},
+        {"direction", &CMainScript::TagNothing},
+        {"statusbar", &CMainScript::TagNothing},
     };
     return tags;
 }
