@@ -5,6 +5,7 @@
 #include "CORE/CInput.h"
 #include "CORE/Platform/IMessageBox.h"
 #include "CORE/WindowMessages.h"
+#include "GRAPHICS/CPictureChanges.h"
 #include "GRAPHICS/TweenRegistry.h"
 
 namespace kestrin {
@@ -90,6 +91,8 @@ void CKestrin::ToggleFullScreenRequest() {
 
 bool CKestrin::OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t* result) {
     CGameWindow::OnMessage(window, message, wParam, lParam, result);
+    // The window lost its picture: the next frame draws and presents even when nothing changed.
+    if (message == kWmPaint) CPictureChanges::Mark();
     switch (message) {
         case kWmDestroy:
             // A quit state, the close box and a signal may all queue a destroy: leave once.

@@ -3,6 +3,8 @@
 // Skipped with a message when no OpenGL context can be made.
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -40,6 +42,8 @@ struct Scene {
         desc.height = kHeight;
         const WindowHandle window = windows->CreateWindow(desc);
         dx = std::make_shared<CDxRenderer>(std::make_shared<SdlRenderDevice>(true));
+        // Measured on whatever OpenGL there is, Mesa's software rasteriser included.
+        dx->SetAcceptSoftwareRasteriser(true);
         if (dx->Init(window)) {
             std::fprintf(stderr, "gpu_bench: no OpenGL context here: %s\n", dx->GetLastError().c_str());
             return;
@@ -94,20 +98,26 @@ Scene& TheScene() {
     return scene;
 }
 
-// The draw pass alone: what the main thread spends handing 200 layers to the device.
+// The draw pass alone: what the main thread spends handing 200 layers to the device, timed
+// inside whole frames ("draw_pass_us"); the benchmark's own time is the whole frame. Pausing
+// the clock around each present instead made the library run thousands of untimed presents.
 void BM_Draw200Layers(benchmark::State& state) {
     Scene& s = TheScene();
     if (!s.ok) {
         state.SkipWithError("no OpenGL context");
         return;
     }
+    using Clock = std::chrono::steady_clock;
+    Clock::duration drawing{};
     for (auto _ : state) {
+        const Clock::time_point start = Clock::now();
         s.dx->RenderStart();
         s.DrawLayers();
-        state.PauseTiming();
+        drawing += Clock::now() - start;
         s.dx->RenderEnd();
-        state.ResumeTiming();
     }
+    state.counters["draw_pass_us"] = benchmark::Counter(
+        std::chrono::duration<double, std::micro>(drawing).count() / double(std::max<int64_t>(state.iterations(), 1)));
     state.SetItemsProcessed(state.iterations() * kLayers);
 }
 BENCHMARK(BM_Draw200Layers)->Unit(benchmark::kMicrosecond);

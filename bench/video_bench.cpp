@@ -124,6 +124,7 @@ BENCHMARK(BM_MjaFrame720pAlphaSoftware)->Unit(benchmark::kMillisecond);
 void BM_MjaFrame720pAlphaHardware(benchmark::State& state) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_RENDER_DRIVER", "opengl", 1);
+    setenv("KESTRIN_HARDWARE_RENDER", "1", 1);
     CDynamicVariables* v = CDynamicVariables::GetInstance();
     v->SetMap("ApplicationArguments", {});
     v->SetInt("ini.Width", kWidth);

@@ -304,6 +304,8 @@ void ApplySystemIni(const CIni& ini) {
     dv->SetBool("ini.ForceSoftwareRender",
                 ini.GetBoolDefault(w, "FORCE_SOFTWARE_RENDER", dv->GetBool("ini.ForceSoftwareRender")));
     dv->SetInt("ini.SurfaceCacheSize", ini.GetIntDefault(w, "SURFACE_CACHE_SIZE", 0));
+    dv->SetBool("ini.ForceHardwareRender", ini.GetBoolDefault(w, "FORCE_HARDWARE_RENDER",
+                                                              ini.GetBoolDefault("SYSTEM", "FORCE_HARDWARE_RENDER", false)));
 }
 
 std::string PrepareSaveFolder(const std::string& gameDataPath, const std::string& savePath) {

@@ -5,15 +5,32 @@
 namespace kestrin {
 
 void CAnimationLayer::SetFrame(const std::shared_ptr<IDisplayObject>& frame) {
+    CPictureChanges::Mark();
     m_startTime = CTimer::GetInstance()->GetTime();
     m_frames.clear();
     m_frames[0] = frame;
 }
 
-void CAnimationLayer::AddFrame(const std::shared_ptr<IDisplayObject>& frame, int32_t time) { m_frames[time] = frame; }
+void CAnimationLayer::AddFrame(const std::shared_ptr<IDisplayObject>& frame, int32_t time) {
+    CPictureChanges::Mark();
+    m_frames[time] = frame;
+}
+
+void CAnimationLayer::OnUpdate(const CMatrix2D&, float, int32_t) {
+    IDisplayObject* due = FrameDue(CTimer::GetInstance()->GetTime());
+    if (due != m_shown) {
+        m_shown = due;
+        CPictureChanges::Mark();
+    }
+}
 
 void CAnimationLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t) {
-    const uint32_t now = CTimer::GetInstance()->GetTime();
+    m_shown = FrameDue(CTimer::GetInstance()->GetTime());
+    if (m_shown)
+        m_shown->Draw(worldMatrix, alpha);
+}
+
+IDisplayObject* CAnimationLayer::FrameDue(uint32_t now) {
     // Two passes at most: a loop end moves the start on by every whole loop at once, after which
     // the elapsed time lies inside the loop.
     for (int pass = 0; pass < 2; ++pass) {
@@ -25,12 +42,11 @@ void CAnimationLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t)
             if (elapsed < time) {
                 // Looked up without inserting: a missing frame under 0 simply draws nothing.
                 auto it = m_frames.find(previous);
-                if (it != m_frames.end() && it->second) it->second->Draw(worldMatrix, alpha);
-                return;
+                return it != m_frames.end() ? it->second.get() : nullptr;
             }
             if (!frame) {
                 // A loop end at time 0 (or before) would restart for ever: nothing is shown.
-                if (time <= 0) return;
+                if (time <= 0) return nullptr;
                 const int64_t loops = elapsed / time;
                 m_startTime += static_cast<uint32_t>(loops * time);
                 restarted = true;
@@ -39,8 +55,9 @@ void CAnimationLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t)
             previous = time;
         }
         // Past the last entry, which only ends the frame before it: nothing is drawn.
-        if (!restarted) return;
+        if (!restarted) return nullptr;
     }
+    return nullptr;
 }
 
 IDisplayObject* CAnimationLayer::FirstFrame() const {

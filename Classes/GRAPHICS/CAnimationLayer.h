@@ -18,6 +18,8 @@ public:
     ~CAnimationLayer() override = default;
 
     void OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t flags) override;
+    // Marks the picture changed when time has brought another frame.
+    void OnUpdate(const CMatrix2D& worldMatrix, float alpha, int32_t flags) override;
     // Starts the animation now with this frame at time 0; drops every other frame.
     virtual void SetFrame(const std::shared_ptr<IDisplayObject>& frame);
     // Stores a frame (or, with an empty pointer, the loop end) at a time, replacing one there.
@@ -36,9 +38,12 @@ public:
 
 private:
     IDisplayObject* FirstFrame() const;
+    // The frame due at now (null: nothing is shown); a loop end moves the start on.
+    IDisplayObject* FrameDue(uint32_t now);
 
     FrameMap m_frames;
     uint32_t m_startTime = 0;
+    IDisplayObject* m_shown = nullptr;
 };
 
 }  // namespace kestrin

@@ -53,6 +53,21 @@ IDisplayObject* CDisplayObject::Clone(bool copyState) const {
 void CDisplayObject::CopyFrom(const CDisplayObject& other) {
     if (this != &other)
         *this = other;
+    CPictureChanges::Mark();
+}
+
+void CDisplayObject::SetAlpha(int32_t alpha) {
+    if (alpha != m_alpha) {
+        m_alpha = alpha;
+        CPictureChanges::Mark();
+    }
+}
+
+void CDisplayObject::SetVisible(bool visible) {
+    if (visible != m_visible) {
+        m_visible = visible;
+        CPictureChanges::Mark();
+    }
 }
 
 void CDisplayObject::Update(const CMatrix2D& parentMatrix, float parentAlpha) {
@@ -72,42 +87,42 @@ int32_t CDisplayObject::GetDirtyFlags() const {
 void CDisplayObject::SetX(int32_t x) {
     if (x != m_x) {
         m_x = x;
-        m_dirtyFlags |= kDirtyMatrix;
+        SetDirty(kDirtyMatrix);
     }
 }
 
 void CDisplayObject::SetY(int32_t y) {
     if (y != m_y) {
         m_y = y;
-        m_dirtyFlags |= kDirtyMatrix;
+        SetDirty(kDirtyMatrix);
     }
 }
 
 void CDisplayObject::SetAnchorX(int32_t x) {
     if (x != m_anchorX) {
         m_anchorX = x;
-        m_dirtyFlags |= kDirtyMatrix;
+        SetDirty(kDirtyMatrix);
     }
 }
 
 void CDisplayObject::SetAnchorY(int32_t y) {
     if (y != m_anchorY) {
         m_anchorY = y;
-        m_dirtyFlags |= kDirtyMatrix;
+        SetDirty(kDirtyMatrix);
     }
 }
 
 void CDisplayObject::SetXScale(int32_t scale) {
     if (scale != m_xScale) {
         m_xScale = scale;
-        m_dirtyFlags |= kDirtyMatrix | kDirtyContent;
+        SetDirty(kDirtyMatrix | kDirtyContent);
     }
 }
 
 void CDisplayObject::SetYScale(int32_t scale) {
     if (scale != m_yScale) {
         m_yScale = scale;
-        m_dirtyFlags |= kDirtyMatrix | kDirtyContent;
+        SetDirty(kDirtyMatrix | kDirtyContent);
     }
 }
 
@@ -115,34 +130,35 @@ void CDisplayObject::SetRotate(int32_t degrees) {
     degrees %= 360;  // keeps the sign of the value: -450 becomes -90
     if (degrees != m_rotate) {
         m_rotate = degrees;
-        m_dirtyFlags |= kDirtyMatrix | kDirtyContent;
+        SetDirty(kDirtyMatrix | kDirtyContent);
     }
 }
 
 void CDisplayObject::SetReverseX(bool reverse) {
     if (reverse != m_reverseX) {
         m_reverseX = reverse;
-        m_dirtyFlags |= kDirtyMatrix | kDirtyContent;
+        SetDirty(kDirtyMatrix | kDirtyContent);
     }
 }
 
 void CDisplayObject::SetReverseY(bool reverse) {
     if (reverse != m_reverseY) {
         m_reverseY = reverse;
-        m_dirtyFlags |= kDirtyMatrix | kDirtyContent;
+        SetDirty(kDirtyMatrix | kDirtyContent);
     }
 }
 
 void CDisplayObject::SetClip(const IRect& clip) {
     if (!m_clip.IsEqual(clip)) {
         m_clip.SetFromRect(clip);
-        m_dirtyFlags |= kDirtyContent;
+        SetDirty(kDirtyContent);
     }
 }
 
 void CDisplayObject::SetLayerMode(int32_t mode) {
     if (mode != m_layerMode) {
         m_layerMode = mode;
+        CPictureChanges::Mark();
         if (mode == 3)
             m_dirtyFlags |= kDirtyImage;
     }

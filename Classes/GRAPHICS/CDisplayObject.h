@@ -4,6 +4,7 @@
 #include <cstdint>
 
 #include "GRAPHICS/CMatrix2D.h"
+#include "GRAPHICS/CPictureChanges.h"
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/IDisplayObject.h"
 
@@ -13,8 +14,9 @@ class CDisplayObject : public virtual IDisplayObject {
 public:
     enum DirtyBits : int32_t { kDirtyMatrix = 1, kDirtyContent = 2, kDirtyImage = 4 };
 
-    CDisplayObject() = default;
-    ~CDisplayObject() override = default;
+    // An object appearing or going away changes the picture.
+    CDisplayObject() { CPictureChanges::Mark(); }
+    ~CDisplayObject() override { CPictureChanges::Mark(); }
 
     // Post-multiplies this object's own transform onto matrix.
     virtual void ApplyTransform(CMatrix2D& matrix);
@@ -46,7 +48,7 @@ public:
     int32_t GetDirtyFlags() const override;
     void SetX(int32_t x) override;
     void SetY(int32_t y) override;
-    void SetAlpha(int32_t alpha) override { m_alpha = alpha; }
+    void SetAlpha(int32_t alpha) override;
     void SetAnchorX(int32_t x) override;
     void SetAnchorY(int32_t y) override;
     void SetXScale(int32_t scale) override;
@@ -56,7 +58,7 @@ public:
     void SetReverseY(bool reverse) override;
     void SetClip(const IRect& clip) override;
     void SetLayerMode(int32_t mode) override;
-    void SetVisible(bool visible) override { m_visible = visible; }
+    void SetVisible(bool visible) override;
 
     // Copies every property, the clip, the flags and both matrices (what Clone(true) copies).
     void CopyFrom(const CDisplayObject& other);
@@ -65,12 +67,20 @@ public:
     const CMatrix2D& GetParentMatrix() const { return m_parentMatrix; }
     // The stored flags, whether or not the object would be drawn.
     int32_t GetRawDirtyFlags() const { return m_dirtyFlags; }
-    void AddDirtyFlags(int32_t bits) { m_dirtyFlags |= bits; }
+    void AddDirtyFlags(int32_t bits) {
+        m_dirtyFlags |= bits;
+        CPictureChanges::Mark();
+    }
     void ClearDirtyFlags(int32_t bits) { m_dirtyFlags &= ~bits; }
 
 protected:
-    CDisplayObject(const CDisplayObject&) = default;
+    CDisplayObject(const CDisplayObject& other) = default;
     CDisplayObject& operator=(const CDisplayObject&) = default;
+    // Every property change that shows marks the picture changed.
+    void SetDirty(int32_t bits) {
+        m_dirtyFlags |= bits;
+        CPictureChanges::Mark();
+    }
 
 private:
     int32_t m_x = 0;

@@ -82,11 +82,26 @@ bool CDxRenderer::CreateBackBuffer() {
     return false;
 }
 
+bool CDxRenderer::IsSoftwareRasteriserName(const std::string& rendererName) {
+    for (const char* word : {"llvmpipe", "softpipe", "swrast"})
+        if (rendererName.find(word) != std::string::npos)
+            return true;
+    return false;
+}
+
 bool CDxRenderer::Init(Window window) {
     Release();
     m_window = window;
     if (!m_device || m_device->Open(window)) {
         StoreError(__LINE__, "kestrin::CDxRenderer::Init", kNotAvailable, kNotAvailableText);
+        return true;
+    }
+    if (!m_acceptSoftwareRasteriser && IsSoftwareRasteriserName(m_device->GetRendererName())) {
+        m_lastError = "OpenGL draws with the software rasteriser \"" + m_device->GetRendererName() +
+                      "\": the software renderer is faster (FORCE_HARDWARE_RENDER=1 or KESTRIN_HARDWARE_RENDER=1 "
+                      "keeps the hardware renderer)";
+        LogPrintf("%s", m_lastError.c_str());
+        m_device->Close();
         return true;
     }
     if (CreateBackBuffer()) {

@@ -46,6 +46,10 @@ public:
     void Release();
 
     IRenderDevice* GetDevice() const { return m_device.get(); }
+    // A device that rasterises on the CPU (Mesa's llvmpipe, softpipe, swrast) costs more per
+    // frame than the software renderer: Init refuses it unless accepted here.
+    void SetAcceptSoftwareRasteriser(bool accept) { m_acceptSoftwareRasteriser = accept; }
+    static bool IsSoftwareRasteriserName(const std::string& rendererName);
     bool IsDeviceLost() const { return m_lost; }
     const std::string& GetLastError() const { return m_lastError; }
     bool IsWindowed() const { return m_windowed; }
@@ -76,6 +80,7 @@ private:
     TextureId m_backBuffer = 0;
     Window m_window = 0;
     int32_t m_width = 0, m_height = 0;
+    bool m_acceptSoftwareRasteriser = false;
     bool m_windowed = true;
     int32_t m_fullScreenFormat = 1;
     bool m_open = false;

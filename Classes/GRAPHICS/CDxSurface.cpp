@@ -97,6 +97,7 @@ void CDxSurface::Unlock() {
     // Like a lock of a managed texture: the device copy is refreshed before the next draw.
     m_dirty = true;
     ++m_version;
+    CPictureChanges::Mark();
 }
 
 void CDxSurface::UnlockReadOnly() {

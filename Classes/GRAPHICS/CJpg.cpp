@@ -19,6 +19,8 @@ namespace {
 // libjpeg's memory for one image (coefficient buffers of progressive files included).
 constexpr long kMaxDecoderMemory = 768L << 20;
 constexpr int kMaxFileBytes = 256 << 20;
+// Larger file buffers are given back after each image.
+constexpr size_t kKeptFileBytes = 4u << 20;
 
 // The standard error manager whose error exit jumps back to the decode call.
 struct SErrorManager {
@@ -207,11 +209,19 @@ bool CJpg::Load(ISurface* surface, CFile* file) {
     uint8_t head[2];
     if (file->Read(head, 2) != 2 || head[0] != 0xFF || head[1] != 0xD8 || file->Seek(0, 0) != 0)
         return true;
-    std::vector<uint8_t> bytes(static_cast<size_t>(size));
-    const int got = file->Read(bytes.data(), unsigned(size));
-    if (got <= 1)
-        return true;
-    return Decode(surface, bytes.data(), size_t(got), nullptr, 0);
+    if (m_fileSize < size_t(size)) {
+        m_fileBuffer.reset(new (std::nothrow) uint8_t[size_t(size)]);
+        m_fileSize = m_fileBuffer ? size_t(size) : 0;
+        if (!m_fileBuffer)
+            return true;
+    }
+    const int got = file->Read(m_fileBuffer.get(), unsigned(size));
+    const bool failed = got <= 1 || Decode(surface, m_fileBuffer.get(), size_t(got), nullptr, 0);
+    if (m_fileSize > kKeptFileBytes) {
+        m_fileBuffer.reset();
+        m_fileSize = 0;
+    }
+    return failed;
 }
 
 bool CJpg::Decode(ISurface* surface, const uint8_t* bytes, size_t length, const uint8_t* alpha,

@@ -27,6 +27,9 @@ private:
     // Kept between calls (movie frames decode one mask per frame); only ever grows.
     std::unique_ptr<uint8_t[]> m_alphaBuffer;
     size_t m_alphaSize = 0;
+    // The file's bytes, kept for the next image when small (no fresh, zeroed buffer per load).
+    std::unique_ptr<uint8_t[]> m_fileBuffer;
+    size_t m_fileSize = 0;
 };
 
 }  // namespace kestrin

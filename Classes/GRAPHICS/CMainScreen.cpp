@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 
 #include "CORE/CDynamicVariables.h"
@@ -77,6 +78,8 @@ CMainScreen::CMainScreen(CGameWindow* window, std::shared_ptr<IFramePresenter> p
     std::shared_ptr<CDxRenderer> dx;
     if (!m_software) {
         dx = std::make_shared<CDxRenderer>();
+        const char* env = std::getenv("KESTRIN_HARDWARE_RENDER");
+        dx->SetAcceptSoftwareRasteriser(BoolVariable("ini.ForceHardwareRender") || (env && std::strcmp(env, "1") == 0));
         m_renderer->AddRenderer(dx, std::make_unique<CDxLayerFactory>(dx), std::make_unique<CDxSurfaceFactory>(dx));
     }
     auto gdi = std::make_shared<CGdiRenderer>(std::move(presenter));
@@ -175,17 +178,41 @@ void CMainScreen::Update() {
 }
 
 bool CMainScreen::Draw() {
-    // A movie covers the whole game area; the bars stay.
-    if (m_video && m_video->IsPlaying()) {
-        m_renderer->RenderStart();
-        m_renderer->Clear();
-        m_video->Draw(m_screenMatrix, m_width, m_height);
-        if (m_firstBarLayer)
-            m_firstBarLayer->Draw(m_identityMatrix, 255.0f);
-        if (m_secondBarLayer)
-            m_secondBarLayer->Draw(m_identityMatrix, 255.0f);
-        return m_renderer->RenderEnd();
+    const bool movie = m_video && m_video->IsPlaying();
+    if (!movie && m_drawn && m_clearFrames == 0 && CPictureChanges::Get() == m_drawnChanges && !DeviceNeedsFrame()) {
+        ++m_skippedFrames;
+        return false;
     }
+    // What changes while drawing (caches, the back buffer) is part of the picture shown.
+    const bool failed = movie ? DrawMovie() : DrawScene();
+    // The scene is drawn again over a movie's last frame.
+    m_drawn = !failed && !movie;
+    m_drawnChanges = CPictureChanges::Get();
+    return failed;
+}
+
+bool CMainScreen::DeviceNeedsFrame() const {
+    // A lost or reset device is found and mended in the frame's drawing.
+    auto dx = std::dynamic_pointer_cast<CDxRenderer>(m_renderer->GetRenderer());
+    if (!dx)
+        return false;
+    IRenderDevice* device = dx->GetDevice();
+    return dx->IsDeviceLost() || !device || device->TestCooperativeLevel() != EDeviceState::kOk;
+}
+
+bool CMainScreen::DrawMovie() {
+    // A movie covers the whole game area; the bars stay.
+    m_renderer->RenderStart();
+    m_renderer->Clear();
+    m_video->Draw(m_screenMatrix, m_width, m_height);
+    if (m_firstBarLayer)
+        m_firstBarLayer->Draw(m_identityMatrix, 255.0f);
+    if (m_secondBarLayer)
+        m_secondBarLayer->Draw(m_identityMatrix, 255.0f);
+    return m_renderer->RenderEnd();
+}
+
+bool CMainScreen::DrawScene() {
     m_renderer->RenderStart();
     if (m_clearFrames != 0) {
         m_renderer->Clear();
@@ -273,6 +300,7 @@ void CMainScreen::BuildRuleMask(ISurface* mask, ISurface* rule, int32_t threshol
 }
 
 void CMainScreen::Flip() {
+    CPictureChanges::Mark();
     m_inTransition = false;
     m_recapture = true;
     if (m_ruleSurface) {
@@ -285,6 +313,7 @@ void CMainScreen::Flip() {
 }
 
 void CMainScreen::UpdateViewport() {
+    CPictureChanges::Mark();
     const int32_t rw = m_renderer->GetWidth();
     const int32_t rh = m_renderer->GetHeight();
     const int32_t W = m_width, H = m_height;
@@ -405,7 +434,14 @@ void CMainScreen::DeleteLayer(const std::string& name, std::vector<std::string>*
 
 const int64_t CMainScreen::kMaxScreenshotPixels = CLayer::kMaxTransformedPixels;
 
-void CMainScreen::TakeScreenshot() { m_renderer->CaptureScreen(m_screenshotSurface.get()); }
+void CMainScreen::TakeScreenshot() {
+    // The back buffer holds the picture shown (idle frames keep it); writing the copy, which is
+    // not shown, changes nothing on the screen.
+    const bool current = m_drawn && CPictureChanges::Get() == m_drawnChanges;
+    m_renderer->CaptureScreen(m_screenshotSurface.get());
+    if (current)
+        m_drawnChanges = CPictureChanges::Get();
+}
 
 bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int32_t height) {
     const int32_t sw = m_screenshotSurface->GetWidth(), sh = m_screenshotSurface->GetHeight();
@@ -466,6 +502,7 @@ bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int
 }
 
 void CMainScreen::ChangeMessageLayer(const std::string& name, int32_t host) {
+    CPictureChanges::Mark();
     auto it = m_messageLayers.find(name);
     if (it == m_messageLayers.end()) {
         SMessageLayer entry;

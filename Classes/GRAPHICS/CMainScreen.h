@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "GRAPHICS/CMatrix2D.h"
+#include "GRAPHICS/CPictureChanges.h"
 
 namespace kestrin {
 
@@ -55,8 +56,13 @@ public:
     bool IsReady() const { return m_surfaceFactory != nullptr && m_layerFactory != nullptr; }
 
     void Update();
-    // True when the frame could not be shown.
+    // True when the frame could not be shown. While nothing drawn has changed since the last
+    // frame shown (no movie, nothing marked in CPictureChanges), the window keeps its picture:
+    // nothing is drawn or presented, and the frame is counted as skipped.
     bool Draw();
+    // The next Draw draws and presents whatever changed (the window was exposed).
+    void Invalidate() { m_drawn = false; }
+    uint64_t GetSkippedFrames() const { return m_skippedFrames; }
     // Ends a transition and commits the layer tree's pending edits.
     void Flip();
     void UpdateViewport();
@@ -92,15 +98,30 @@ public:
     UIControlMap& GetUIControls() { return m_uiControls; }
     bool IsSoftware() const { return m_software; }
     bool IsInTransition() const { return m_inTransition; }
-    void SetInTransition(bool value) { m_inTransition = value; }
+    void SetInTransition(bool value) {
+        m_inTransition = value;
+        CPictureChanges::Mark();
+    }
     bool IsRecapture() const { return m_recapture; }
-    void SetRecapture(bool value) { m_recapture = value; }
+    void SetRecapture(bool value) {
+        m_recapture = value;
+        CPictureChanges::Mark();
+    }
     const std::shared_ptr<ISurface>& GetRuleSurface() const { return m_ruleSurface; }
-    void SetRuleSurface(const std::shared_ptr<ISurface>& rule) { m_ruleSurface = rule; }
+    void SetRuleSurface(const std::shared_ptr<ISurface>& rule) {
+        m_ruleSurface = rule;
+        CPictureChanges::Mark();
+    }
     int32_t GetRuleThreshold() const { return m_ruleThreshold; }
-    void SetRuleThreshold(int32_t value) { m_ruleThreshold = value; }
+    void SetRuleThreshold(int32_t value) {
+        m_ruleThreshold = value;
+        CPictureChanges::Mark();
+    }
     int32_t GetVague() const { return m_vague; }
-    void SetVague(int32_t value) { m_vague = value; }
+    void SetVague(int32_t value) {
+        m_vague = value;
+        CPictureChanges::Mark();
+    }
     uint32_t GetTextEncoding() const { return m_textEncoding; }
     void SetTextEncoding(uint32_t encoding) { m_textEncoding = encoding; }
     const std::shared_ptr<ILayer>& GetTransitionLayer() const { return m_transitionLayer; }
@@ -128,6 +149,9 @@ public:
     static void BuildRuleMask(ISurface* mask, ISurface* rule, int32_t threshold, int32_t vague);
 
 private:
+    bool DeviceNeedsFrame() const;
+    bool DrawMovie();
+    bool DrawScene();
     void DrawTransition();
 
     ILayerFactory* m_layerFactory = nullptr;
@@ -164,6 +188,10 @@ private:
     int32_t m_width = 0;
     int32_t m_height = 0;
     int32_t m_clearFrames = 2;
+    // The change count the window's picture shows, valid while m_drawn.
+    bool m_drawn = false;
+    uint64_t m_drawnChanges = 0;
+    uint64_t m_skippedFrames = 0;
     MessageLayerMaker m_messageLayerMaker;
     std::unique_ptr<CDsVideo> m_video;
     std::shared_ptr<IDisplayObject> m_overlay;

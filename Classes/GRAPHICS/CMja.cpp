@@ -77,6 +77,16 @@ bool CMja::Update() {
     return m_shownFrame != before && m_shownFrame >= 0;
 }
 
+bool CMja::IsFrameDue() const {
+    if (m_frameTime <= 0.0f)
+        return false;
+    if (!m_started)
+        return true;
+    const uint32_t now = CTimer::GetInstance()->GetTime();
+    const double frame = std::floor(double(uint32_t(now - m_startTime)) / double(m_frameTime));
+    return frame >= 4294967295.0 || int64_t(frame) != m_shownFrame;
+}
+
 bool CMja::ShowFrame(uint32_t n) {
     if (!m_file || !m_target)
         return true;

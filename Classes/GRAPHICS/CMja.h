@@ -27,6 +27,8 @@ public:
     // Decodes frame n into the target. True when the data ended before it (or it could not be
     // decoded). Asking again for the frame shown last does nothing.
     bool ShowFrame(uint32_t n);
+    // True when Update would show another frame now (or start the clock).
+    bool IsFrameDue() const;
 
     bool IsPlaying() const { return m_frameTime > 0.0f; }
     float GetFrameTime() const { return m_frameTime; }

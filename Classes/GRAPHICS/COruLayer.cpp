@@ -80,6 +80,12 @@ IDisplayObject* COruLayer::Clone(bool copyState) const {
     return copy;
 }
 
+void COruLayer::Update(const CMatrix2D& parentMatrix, float parentAlpha) {
+    if (m_attachment && m_attachment->IsFrameDue())
+        CPictureChanges::Mark();
+    CProgressiveLayerSet::Update(parentMatrix, parentAlpha);
+}
+
 void COruLayer::Draw(const CMatrix2D& parentMatrix, float parentAlpha) {
     // A new frame is new content for a layer that keeps a resampled copy of its image.
     if (m_attachment && m_attachment->Update()) {

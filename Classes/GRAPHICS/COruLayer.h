@@ -47,6 +47,8 @@ public:
     IDisplayObject* Clone(bool copyState) const override;
     // The movie, when there is one, moves to the frame due now before the node is drawn.
     void Draw(const CMatrix2D& parentMatrix, float parentAlpha) override;
+    // A movie frame falling due changes the picture.
+    void Update(const CMatrix2D& parentMatrix, float parentAlpha) override;
 
     // True when nothing is at the path (out untouched).
     virtual bool FindLayer(const std::string& path, std::shared_ptr<COruLayer>& out);

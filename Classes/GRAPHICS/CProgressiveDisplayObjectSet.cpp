@@ -2,6 +2,7 @@
 
 #include "CORE/CLogWindow.h"
 #include "CORE/StringHelpers.h"
+#include "GRAPHICS/CPictureChanges.h"
 #include "GRAPHICS/CRect.h"
 
 namespace kestrin {
@@ -108,6 +109,7 @@ CProgressiveDisplayObjectSet::ChildMap& CProgressiveDisplayObjectSet::EditChildr
 
 void CProgressiveDisplayObjectSet::AddChild(const std::string& path,
                                             const std::shared_ptr<CProgressiveDisplayObjectSet>& node) {
+    CPictureChanges::Mark();
     // Passes, commits and destruction go down the tree recursively: no absurd depth is built.
     if (node && CountNames(path) > kMaxPathNames) {
         LogPrintf("Layer path with more than %d names refused", kMaxPathNames);
@@ -147,6 +149,7 @@ void CProgressiveDisplayObjectSet::AddChild(const std::string& path,
 }
 
 void CProgressiveDisplayObjectSet::Commit() {
+    CPictureChanges::Mark();
     for (auto& child : m_children[m_nextChildren])
         if (child.second)
             child.second->Commit();

@@ -16,6 +16,7 @@ bool CSurface::IsValidSize(int32_t width, int32_t height, int32_t pixelBits) {
 }
 
 bool CSurface::Init(int32_t width, int32_t height, int32_t pixelBits, int32_t flags) {
+    CPictureChanges::Mark();
     m_buffer.reset();
     m_width = width;
     m_height = height;

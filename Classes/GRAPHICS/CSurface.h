@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "GRAPHICS/CPictureChanges.h"
 #include "GRAPHICS/ISurface.h"
 
 namespace kestrin {
@@ -27,7 +28,9 @@ public:
     int32_t GetPitch() const override { return GetBytesPerPixel() * m_width; }
     int32_t GetBufferSize() const override { return GetBytesPerPixel() * m_width * m_height; }
     void Lock() override {}
-    void Unlock() override {}
+    // A write lock's end: the pixels may have changed, and with them the picture.
+    void Unlock() override { CPictureChanges::Mark(); }
+    void UnlockReadOnly() override {}
     uint8_t* GetLine(int32_t y) override;
     int32_t GetPixel(const IPoint& point) override;
     void Fill(uint32_t value) override;

@@ -3,6 +3,7 @@
 // what a hardware layer asks of the device for each mode, mask, clip and colour key.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <regex>
@@ -126,6 +127,76 @@ TEST(DxRenderer, ScreenTakesSoftwareWhenAskedOrWhenTheDeviceFails) {
         SetRenderDeviceMaker(nullptr);
         CDynamicVariables::ReleaseInstance();
     }
+}
+
+TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
+    struct Case {
+        const char* rendererName;
+        bool iniForce;
+        const char* env;
+        bool hardware;
+    } cases[] = {
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", false, nullptr, false},
+        {"softpipe", false, nullptr, false},
+        {"Software Rasterizer (swrast)", false, "0", false},
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", true, nullptr, true},
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", false, "1", true},
+        {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false, nullptr, true},
+        {"", false, nullptr, true},
+    };
+    // The OpenGL tests of this binary ask for the hardware renderer: put their setting back.
+    const char* was = std::getenv("KESTRIN_HARDWARE_RENDER");
+    const std::string kept = was ? was : "";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.rendererName) + (c.iniForce ? " ini" : "") + (c.env ? c.env : ""));
+        SetRenderDeviceMaker([&]() {
+            auto device = std::make_shared<FakeRenderDevice>(64, 48);
+            device->rendererName = c.rendererName;
+            return device;
+        });
+        if (c.env)
+            setenv("KESTRIN_HARDWARE_RENDER", c.env, 1);
+        else
+            unsetenv("KESTRIN_HARDWARE_RENDER");
+        CDynamicVariables* v = CDynamicVariables::GetInstance();
+        v->SetMap("ApplicationArguments", CDynamicVariables::StringMap{});
+        v->SetBool("ini.ForceHardwareRender", c.iniForce);
+        {
+            CMainScreen screen(nullptr, std::make_shared<FakeFramePresenter>(0, 64, 48));
+            EXPECT_TRUE(screen.IsReady());
+            EXPECT_EQ(screen.IsSoftware(), !c.hardware);
+            EXPECT_EQ(std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()) != nullptr, c.hardware);
+        }
+        SetRenderDeviceMaker(nullptr);
+        CDynamicVariables::ReleaseInstance();
+    }
+    if (was)
+        setenv("KESTRIN_HARDWARE_RENDER", kept.c_str(), 1);
+    else
+        unsetenv("KESTRIN_HARDWARE_RENDER");
+}
+
+TEST(DxRenderer, IdleFramesPresentNothingUntilTheDeviceResets) {
+    std::shared_ptr<FakeRenderDevice> device;
+    SetRenderDeviceMaker([&]() { return device = std::make_shared<FakeRenderDevice>(64, 48); });
+    {
+        CMainScreen screen(nullptr, std::make_shared<FakeFramePresenter>(0, 64, 48));
+        ASSERT_NE(std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()), nullptr);
+        for (int i = 0; i < 3; ++i)
+            screen.Draw();
+        const int32_t presents = device->GetPresentCount();
+        const uint64_t skipped = screen.GetSkippedFrames();
+        for (int i = 0; i < 5; ++i)
+            EXPECT_FALSE(screen.Draw());
+        EXPECT_EQ(device->GetPresentCount(), presents);
+        EXPECT_EQ(screen.GetSkippedFrames(), skipped + 5);
+        // A reset loses the back buffer's picture: it is drawn and shown again.
+        device->SimulateReset(true);
+        screen.Draw();
+        EXPECT_GT(device->GetPresentCount(), presents);
+    }
+    SetRenderDeviceMaker(nullptr);
+    CDynamicVariables::ReleaseInstance();
 }
 
 TEST(DxRenderer, LostDeviceSkipsFramesUntilFineOrReset) {

@@ -32,6 +32,7 @@ public:
     bool Open(WindowHandle window) override;
     void Close() override;
     const std::string& GetError() const override { return m_error; }
+    const std::string& GetRendererName() const override { return rendererName; }
     bool GetOutputSize(int32_t& width, int32_t& height) override;
     TextureId CreateTexture(int32_t width, int32_t height, bool renderTarget) override;
     void DestroyTexture(TextureId texture) override;
@@ -51,6 +52,7 @@ public:
     bool failTextures = false;
     bool failPresent = false;
     bool failReset = false;
+    std::string rendererName;
     // What the device reports, as after SDL's reset events: targetsOnly keeps the
     // ordinary textures, else every texture is gone after Reset.
     void SimulateReset(bool targetsOnly) {

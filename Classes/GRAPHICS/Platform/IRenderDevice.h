@@ -44,6 +44,8 @@ public:
     // Releases every texture and the device; safe to call twice.
     virtual void Close() = 0;
     virtual const std::string& GetError() const = 0;
+    // What draws for the open device (OpenGL's GL_RENDERER string); empty when unknown.
+    virtual const std::string& GetRendererName() const = 0;
     // The window's drawable size; true on failure.
     virtual bool GetOutputSize(int32_t& width, int32_t& height) = 0;
 

@@ -35,6 +35,10 @@ bool SdlFramePresenter::Present(WindowHandle window, const uint8_t* frame, int32
     SDL_Window* w = FindWindow(window);
     if (!w || !frame || width <= 0 || height <= 0)
         return true;
+    // SDL would otherwise show the window surface through an OpenGL texture, which on a machine
+    // without a GPU is a software rasteriser costing more than our whole frame. The hint is read
+    // when the window surface is made (SDL_Quit forgets it); an environment setting still wins.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_Surface* target = SDL_GetWindowSurface(w);
     if (!target) {
         LogPrintf("SDL_GetWindowSurface: %s", SDL_GetError());

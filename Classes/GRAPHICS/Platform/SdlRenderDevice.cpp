@@ -28,6 +28,17 @@ int PickDriver() {
     return -1;
 }
 
+// GL_RENDERER of the context SDL's renderer has just made current.
+std::string QueryRendererName() {
+    using GetStringFn = const unsigned char* (*)(unsigned int);
+    auto getString = reinterpret_cast<GetStringFn>(SDL_GL_GetProcAddress("glGetString"));
+    if (!getString || !SDL_GL_GetCurrentContext())
+        return std::string();
+    constexpr unsigned int kGlRenderer = 0x1F01;
+    const unsigned char* name = getString(kGlRenderer);
+    return name ? std::string(reinterpret_cast<const char*>(name)) : std::string();
+}
+
 SDL_BlendMode Compose(SDL_BlendFactor src, SDL_BlendFactor dst, SDL_BlendFactor srcAlpha, SDL_BlendFactor dstAlpha) {
     return SDL_ComposeCustomBlendMode(src, dst, SDL_BLENDOPERATION_ADD, srcAlpha, dstAlpha, SDL_BLENDOPERATION_ADD);
 }
@@ -83,6 +94,9 @@ bool SdlRenderDevice::Open(WindowHandle window) {
             return true;
         }
         if (!SDL_WasInit(SDL_INIT_VIDEO)) {
+            // SIGINT and SIGTERM keep ending the process: SDL would turn them into quit events
+            // that nobody reads here.
+            SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
             if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
                 return Fail("SDL_InitSubSystem");
             m_initedVideo = true;
@@ -126,6 +140,7 @@ bool SdlRenderDevice::Open(WindowHandle window) {
         return true;
     }
     m_driver = info.name;
+    m_rendererName = QueryRendererName();
     // The layer modes need custom blend factors: refuse a renderer without them.
     SDL_Texture* probe = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 1, 1);
     bool blends = probe != nullptr;
@@ -177,6 +192,7 @@ void SdlRenderDevice::Close() {
     m_initedVideo = false;
     m_target = 0;
     m_driver.clear();
+    m_rendererName.clear();
 }
 
 bool SdlRenderDevice::GetOutputSize(int32_t& width, int32_t& height) {

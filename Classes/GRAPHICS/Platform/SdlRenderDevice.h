@@ -24,6 +24,7 @@ public:
     bool Open(WindowHandle window) override;
     void Close() override;
     const std::string& GetError() const override { return m_error; }
+    const std::string& GetRendererName() const override { return m_rendererName; }
     bool GetOutputSize(int32_t& width, int32_t& height) override;
     TextureId CreateTexture(int32_t width, int32_t height, bool renderTarget) override;
     void DestroyTexture(TextureId texture) override;
@@ -71,6 +72,7 @@ private:
     Uint32 m_windowId = 0;
     SDL_Renderer* m_renderer = nullptr;
     std::string m_driver;
+    std::string m_rendererName;
     std::string m_error;
     std::unordered_map<TextureId, STexture> m_textures;
     TextureId m_nextId = 1;
