@@ -138,7 +138,10 @@ public:
     CDsVideo* GetVideo() const { return m_video.get(); }
     // Drawn above everything in window client pixels (the text field of the "ime" tag); null
     // for none.
-    void SetOverlay(std::shared_ptr<IDisplayObject> overlay) { m_overlay = std::move(overlay); }
+    void SetOverlay(std::shared_ptr<IDisplayObject> overlay) {
+        m_overlay = std::move(overlay);
+        CPictureChanges::Mark();
+    }
     const std::shared_ptr<IDisplayObject>& GetOverlay() const { return m_overlay; }
     // Until the text subsystem makes message layers, tests and tools may stand one in.
     void SetMessageLayerMaker(MessageLayerMaker maker) { m_messageLayerMaker = std::move(maker); }
