@@ -91,6 +91,9 @@ const std::vector<std::pair<const char*, CMainScript::TagHandler>>& CMainScript:
         {"voice", &CMainScript::TagVoice},
         {"/voice", &CMainScript::TagVoiceEnd},
         {"video", &CMainScript::TagVideo},
+        {"httpget", &CMainScript::TagHttpget},
+        {"httppost", &CMainScript::TagHttpget},
+        {"unison", &CMainScript::TagUnison},
     };
     return tags;
 }
