@@ -126,7 +126,8 @@ void CHttpSocket::Reset(bool keepChunk) {
     m_needData = !keepChunk || m_cursorLeft == 0;
     m_headerText.clear();
     m_terminator = 4;
-    m_responseHeaders.clear();
+    // The headers of a complete reply stay readable until the next one starts.
+    if (!keepChunk) m_responseHeaders.clear();
     m_contentLengths.clear();
     m_contentLength = 0;
     m_counted = 0;
@@ -310,6 +311,7 @@ bool CHttpSocket::ParseHeader(bool& redirected) {
     }
     if (blank + 4 < lineEnd && text[blank + 4] != ' ') return Fail(kStepStatusLine);
     m_status = status;
+    m_responseHeaders.clear();
     std::string lastName;
     int lines = 0;
     size_t pos = lineEnd + 2;
