@@ -58,20 +58,30 @@ std::unique_ptr<CHttpSocket> MakeSocket(const CUrl& url) {
     return socket;
 }
 
-// Sends what is queued and reads the reply. False on failure or when the time is up.
-bool Exchange(CHttpSocket& socket, Clock::time_point deadline, std::string& body) {
+enum class EExchange { Done, ConnectFailed, Failed };
+
+// Sends what is queued and reads the reply, within the deadline.
+EExchange Exchange(CHttpSocket& socket, Clock::time_point deadline, std::string& body) {
+    auto failure = [&socket] {
+        // A connection the server refused is a failure to connect, not one of the exchange.
+        const int step = socket.GetErrorStep();
+        return step == CClientSocket::kStepHostNotFound || step == CClientSocket::kStepSocket ||
+                       step == CClientSocket::kStepConnect || step == CClientSocket::kStepPendingConnect
+                   ? EExchange::ConnectFailed
+                   : EExchange::Failed;
+    };
     for (;;) {
-        if (Clock::now() >= deadline) return false;
+        if (Clock::now() >= deadline) return EExchange::Failed;
         if (socket.GetQueuedBytes() != 0) {
-            if (socket.Update()) return false;
+            if (socket.Update()) return failure();
         } else {
             char* block = nullptr;
             int length = 0;
-            if (socket.Receive(block, length)) return false;
+            if (socket.Receive(block, length)) return failure();
             if (socket.HasCompleted()) {
                 if (block) body.assign(block, static_cast<size_t>(length));
                 delete[] block;
-                return true;
+                return EExchange::Done;
             }
         }
         socket.WaitReady(1);
@@ -100,7 +110,8 @@ std::string UnisonSync(const std::string& file, const std::string& server, const
         auto socket = MakeSocket(url);
         if (socket->Get(url.GetRequestTarget())) return text(kTextConnect);
         std::string answer;
-        if (!Exchange(*socket, deadline, answer)) return text(kTextExchange);
+        const EExchange result = Exchange(*socket, deadline, answer);
+        if (result != EExchange::Done) return text(result == EExchange::ConnectFailed ? kTextConnect : kTextExchange);
         std::vector<std::string> fields;
         SplitString(answer.c_str(), fields, ",");
         if (fields.size() >= 2 && fields[0] == "NG") return fields[1];
@@ -125,7 +136,10 @@ std::string UnisonSync(const std::string& file, const std::string& server, const
         socket->SetDownloadFile(native);
         if (socket->Get(url.GetRequestTarget())) return text(kTextConnect);
         std::string unused;
-        if (!Exchange(*socket, deadline, unused) || socket->GetStatusCode() != 200) return text(kTextExchange);
+        const EExchange result = Exchange(*socket, deadline, unused);
+        if (result == EExchange::ConnectFailed) return text(kTextConnect);
+        // Only a complete 200 reply replaced the file.
+        if (result != EExchange::Done || socket->GetStatusCode() != 200) return text(kTextExchange);
         ClearGamePathCache();
     } else if (serverTime < localTime) {
         std::vector<unsigned char> bytes;
@@ -165,7 +179,8 @@ std::string UnisonSync(const std::string& file, const std::string& server, const
             return text(kTextConnect);
         }
         std::string answer;
-        if (!Exchange(*socket, deadline, answer)) return text(kTextExchange);
+        const EExchange result = Exchange(*socket, deadline, answer);
+        if (result != EExchange::Done) return text(result == EExchange::ConnectFailed ? kTextConnect : kTextExchange);
         std::vector<std::string> fields;
         SplitString(answer.c_str(), fields, ",");
         if (fields.size() >= 2 && fields[0] == "NG") return fields[1];

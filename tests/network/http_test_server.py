@@ -101,6 +101,8 @@ class Handler(BaseHTTPRequestHandler):
             fields = {p["name"]: p for p in parts}
             with open(os.path.join(STORE, "upload.json"), "w") as out:
                 json.dump(parts, out)
+            with open(os.path.join(STORE, "upload.raw"), "wb") as out:
+                out.write(body)
             if fields.get("pass", {}).get("data") != "secret":
                 return self.reply(200, b"NG,upload refused")
             name = os.path.join(STORE, fields["filename"]["data"])
