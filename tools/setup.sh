@@ -19,6 +19,8 @@ PACKAGES=(
   # reference tools used by tests and table generators
   imagemagick libjpeg-turbo-progs openssl coreutils python3 lua5.1 sox vorbis-tools ffmpeg
   python3-freetype python3-fonttools
+  # servers and a reference client of the network tests and benchmark
+  nginx-light curl
 )
 
 missing=()

@@ -16,6 +16,8 @@ public:
     std::string GetBaseName() const;
     std::string GetExtension() const;
     std::string GetPathWithoutExtension() const;
+    // The part after the last separator (the whole path without one).
+    std::string GetFileName() const { return FileName(); }
 
 protected:
     std::string FileName() const;

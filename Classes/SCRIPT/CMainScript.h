@@ -34,6 +34,7 @@
 #include "GRAPHICS/CTweenQueue.h"
 #include "NETWORK/CActorFactory.h"
 #include "NETWORK/CProcessCommunication.h"
+#include "NETWORK/COruHttp.h"
 #include "NETWORK/CServerSocket.h"
 #include "SCRIPT/CScriptBlock.h"
 #include "TEXT/CFontProperty.h"
@@ -277,6 +278,8 @@ public:
     bool TagPurchase(CScriptBlock block, bool replay);
     // "vibrate", "direction" and "statusbar": nothing on this platform.
     bool TagNothing(CScriptBlock block, bool replay);
+    bool TagHttpget(CScriptBlock block, bool replay);
+    bool TagUnison(CScriptBlock block, bool replay);
 
     // --- Caret, call stack, labels, script cache, trace ---
     bool Jump(std::string file, const std::string& label);
@@ -601,7 +604,8 @@ private:
     std::string m_luaEnterFrame;
     std::string m_luaClickWaitIn;
     std::string m_luaClickWaitOut;
-    COruHttp* m_http = nullptr;
+    // Made by the first "httpget" or "httppost".
+    std::unique_ptr<COruHttp> m_http;
     // Made by the debug tag (modes 3 and 2); the factory outlives the server that uses it.
     std::unique_ptr<CActorFactory> m_debugFactory;
     std::unique_ptr<CServerSocket> m_debugServer;

@@ -306,10 +306,9 @@ void CMainScript::SendDebugChannel(const char* data, size_t size) {
     m_debugChannel->Send(data, size);
 }
 
-// Without a request there is nothing to wait for: the wait ends at once.
-bool CMainScript::UpdateHttp() { return true; }
+bool CMainScript::UpdateHttp() { return !m_http || m_http->Update(); }
 
-// The channel goes first, then the server and its factory, then sound. Messages still queued on the
+// The channel goes first, then the server and its factory, the HTTP request, then sound. Messages still queued on the
 // channel ("EXIT" last) are handed over while the debugger keeps answering.
 void CMainScript::ReleaseServices() {
     // The text inputs unhook themselves from the game window before anything else goes (the
@@ -322,6 +321,7 @@ void CMainScript::ReleaseServices() {
     m_debugChannel.reset();
     m_debugServer.reset();
     m_debugFactory.reset();
+    m_http.reset();
     ReleaseSound();
 }
 

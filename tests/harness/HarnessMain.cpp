@@ -2,6 +2,7 @@
 // per second, scripted input, and captured trace, variables and screenshots.
 // See README.md in this folder for the command line.
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -321,7 +322,17 @@ int main(int argc, char** argv) {
         std::vector<int> releaseNext;
         bool composing = false;
         size_t next = 0;
-        for (uint32_t frame = 0; frame < options.frames; ++frame) {
+        // Real waits (network) run on the wall clock: --frames 0 runs until the script ends,
+        // and --timeout bounds the run whatever the frame count.
+        const auto started = std::chrono::steady_clock::now();
+        for (uint32_t frame = 0; options.frames == 0 || frame < options.frames; ++frame) {
+            if (options.timeoutSeconds != 0 &&
+                std::chrono::steady_clock::now() - started >= std::chrono::seconds(options.timeoutSeconds)) {
+                std::fprintf(stderr, "kestrin-harness: the script did not end within %u seconds (frame %u)\n",
+                             options.timeoutSeconds, frame);
+                status = 3;
+                break;
+            }
             // Keys and buttons pressed in a frame are released in the next one.
             for (int key : releaseNext) windows->SetKeyDown(key, false);
             releaseNext.clear();

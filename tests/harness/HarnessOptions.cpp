@@ -45,6 +45,12 @@ bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error) 
                 error = "--frames needs a number: " + text;
                 return true;
             }
+        } else if (arg == "--timeout") {
+            if (!value(text)) return true;
+            if (!ParseUnsigned(text, out.timeoutSeconds) || out.timeoutSeconds == 0) {
+                error = "--timeout needs a number of seconds above 0: " + text;
+                return true;
+            }
         } else if (arg == "--input") {
             if (!value(out.inputFile)) return true;
         } else if (arg == "--trace") {

@@ -25,7 +25,8 @@ struct SScreenshot {
 
 struct SOptions {
     std::string game;
-    uint32_t frames = 600;
+    uint32_t frames = 600;  // 0: until the script ends (within timeoutSeconds)
+    uint32_t timeoutSeconds = 0;  // --timeout S: wall-clock limit of the run (0: none)
     std::string inputFile;
     std::string traceFile;
     std::string dumpVarsFile;

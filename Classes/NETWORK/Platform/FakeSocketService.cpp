@@ -1,6 +1,7 @@
 #include "NETWORK/Platform/FakeSocketService.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 #include "NETWORK/WinsockErrors.h"
@@ -58,18 +59,36 @@ int FakeSocketService::Accept(int listener, std::string& peerAddress, int& error
 }
 
 bool FakeSocketService::Connect(int socket, uint32_t address, uint16_t port, int& error) {
-    (void)socket;
     (void)address;
-    (void)port;
-    error = wsa::kConnectionRefused;
+    Socket* s = Find(socket);
+    if (!acceptConnects || !s) {
+        error = s ? wsa::kConnectionRefused : wsa::kNotSocket;
+        return false;
+    }
+    int id = static_cast<int>(m_peers.size());
+    s->peer = id;
+    Peer peer;
+    peer.socket = socket;
+    m_peers[id] = peer;
+    lastConnectPeer = id;
+    lastConnectPort = port;
+    // Completes on a later poll, as a non-blocking connect does.
+    error = wsa::kWouldBlock;
     return false;
 }
 
 int FakeSocketService::GetPendingError(int socket) { return Find(socket) ? 0 : wsa::kNotSocket; }
 
 bool FakeSocketService::Resolve(const std::string& host, uint32_t& address, int& error) {
-    (void)host;
     address = 0;
+    unsigned parts[4];
+    char tail = 0;
+    if (acceptConnects && std::sscanf(host.c_str(), "%u.%u.%u.%u%c", &parts[0], &parts[1], &parts[2], &parts[3], &tail) == 4 &&
+        parts[0] < 256 && parts[1] < 256 && parts[2] < 256 && parts[3] < 256) {
+        address = (parts[0] << 24) | (parts[1] << 16) | (parts[2] << 8) | parts[3];
+        error = 0;
+        return true;
+    }
     error = wsa::kHostNotFound;
     return false;
 }

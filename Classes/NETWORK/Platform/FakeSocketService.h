@@ -41,6 +41,13 @@ public:
     // Sockets the engine holds open.
     int OpenSockets() const;
 
+    // Outgoing connects: refused (and names not found) unless acceptConnects is set; then
+    // dotted addresses resolve and each connect gets a peer the test plays, the newest
+    // one being lastConnectPeer (its port in lastConnectPort).
+    bool acceptConnects = false;
+    int lastConnectPeer = -1;
+    uint16_t lastConnectPort = 0;
+
     // Calls that fail with the Winsock number while it is not 0.
     int failCreate = 0;
     int failBind = 0;

@@ -132,6 +132,9 @@ const std::vector<std::pair<const char*, CMainScript::TagHandler>>& CMainScript:
         {"vibrate", &CMainScript::TagNothing},
         {"direction", &CMainScript::TagNothing},
         {"statusbar", &CMainScript::TagNothing},
+        {"httpget", &CMainScript::TagHttpget},
+        {"httppost", &CMainScript::TagHttpget},
+        {"unison", &CMainScript::TagUnison},
     };
     return tags;
 }

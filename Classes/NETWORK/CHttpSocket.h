@@ -1,0 +1,123 @@
+#pragma once
+// An HTTP/1.1 client over one CClientSocket: writes a GET or POST request and reads the
+// response one step per call, following redirects of GET requests and decoding
+// Content-Length, chunked and close-delimited bodies into memory or a file.
+//
+// Replies are bounded: the header's size and line count, chunk-size lines, trailers and
+// bodies kept in memory. A download goes to a temporary file beside the target, which
+// replaces the target only when a complete 200 reply was written, so a failed download
+// never harms the file that was there.
+#include <cstdint>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "NETWORK/CClientSocket.h"
+
+namespace kestrin {
+
+class CHttpSocket : public CClientSocket {
+public:
+    // Error steps (the code is 0).
+    static constexpr int kStepClosed = 160;          // closed before the reply was complete
+    static constexpr int kStepStatusLine = 231;
+    static constexpr int kStepHeaderTooLarge = 240;  // header bytes or lines beyond the bounds
+    static constexpr int kStepEmptyName = 251;
+    static constexpr int kStepHeaderLine = 265;
+    static constexpr int kStepContentLength = 300;   // malformed or conflicting Content-Length
+    static constexpr int kStepTransferEncoding = 319;
+    static constexpr int kStepBodyTooLarge = 335;
+    static constexpr int kStepWriteLength = 364;
+    static constexpr int kStepRedirectLimit = 390;
+    static constexpr int kStepRedirectTarget = 395;  // a Location that is not plain http
+    static constexpr int kStepChunkLine = 430;
+    static constexpr int kStepWriteChunk = 442;
+    static constexpr int kStepChunkEnd = 470;        // chunk data not followed by CRLF
+    static constexpr int kStepTrailer = 480;
+    static constexpr int kStepNoDownload = 500;
+    static constexpr int kStepRename = 510;
+
+    static constexpr size_t kMaxHeaderBytes = 64 * 1024;
+    static constexpr int kMaxHeaderLines = 128;
+    static constexpr size_t kMaxChunkLine = 1024;
+    static constexpr size_t kMaxTrailerBytes = 16 * 1024;
+    static constexpr int kMaxRedirects = 10;
+    static constexpr int64_t kMaxMemoryBody = int64_t(256) << 20;
+
+    enum : int {
+        READ_START = 0,
+        READ_HEADER = 1,
+        READ_LENGTH = 2,
+        READ_CHUNKED = 3,
+        READ_COMPLETE = 4,
+        READ_UNTIL_CLOSE = 5,
+    };
+
+    // Port 0 stands for 80.
+    CHttpSocket(const std::string& host, uint16_t port);
+    ~CHttpSocket() override;
+
+    static const char* UserAgent() { return "CHttpSocket/1.0 (Windows) Kestrin Framework"; }
+
+    void SetRequestHeaders(const std::map<std::string, std::string>& headers) { m_requestHeaders = headers; }
+    // A native path: the body of the next reply goes there instead of memory.
+    void SetDownloadFile(const std::string& path) { m_downloadFile = path; }
+    // POST when body is non-null, else GET. True on failure.
+    bool Request(const std::string& target, const char* body, int length);
+    bool Get(const std::string& target) { return Request(target, nullptr, 0); }
+    // One step of the reader. True on failure. A completed reply sets HasCompleted(); in
+    // memory mode body is then a new heap block (delete[]) of length bytes plus a zero byte,
+    // in file mode length is the file's size (the file exists only for status 200).
+    bool Receive(char*& body, int& length);
+    bool HasCompleted() const { return m_completed; }
+    int GetStatusCode() const { return m_status; }
+    int GetReaderState() const { return m_readerState; }
+    const std::map<std::string, std::string>& GetResponseHeaders() const { return m_responseHeaders; }
+    // Back to the start of a reply. keepChunk keeps the unread bytes that followed a complete
+    // reply (the start of the next one on the same connection).
+    void Reset(bool keepChunk);
+
+private:
+    enum : int { CHUNK_SIZE = 0, CHUNK_DATA, CHUNK_END, CHUNK_TRAILER };
+    bool Fail(int step);
+    bool ParseHeader(bool& redirected);
+    bool FollowRedirect(const std::string& location);
+    bool ReadChunked();
+    bool WriteBody(const char* bytes, size_t count, int step);
+    bool Complete(char*& body, int& length);
+    void ReleaseChunks(bool keepNewest);
+    void DropDownload();
+
+    std::map<std::string, std::string> m_requestHeaders;
+    bool m_post = false;
+    int m_readerState = READ_START;
+    bool m_needData = true;
+    const char* m_cursor = nullptr;
+    size_t m_cursorLeft = 0;
+    std::deque<char*> m_chunks;
+    std::string m_headerText;
+    int m_terminator = 4;
+    int m_status = 0;
+    std::map<std::string, std::string> m_responseHeaders;
+    std::vector<std::string> m_contentLengths;
+    int64_t m_contentLength = 0;
+    int64_t m_counted = 0;
+    int64_t m_chunkLeft = 0;
+    int m_chunkPhase = CHUNK_SIZE;
+    std::string m_chunkLine;
+    size_t m_trailerBytes = 0;
+    std::string m_downloadFile;
+    std::string m_tempFile;
+    std::FILE* m_file = nullptr;
+    std::vector<std::pair<const char*, size_t>> m_pieces;
+    int64_t m_bodySize = 0;
+    std::string m_target;
+    int m_redirects = 0;
+    bool m_redirecting = false;
+    bool m_completed = false;
+};
+
+}  // namespace kestrin

@@ -1,0 +1,33 @@
+#pragma once
+// A URL split into scheme, host, port, path and query. The path is kept with "." and ".."
+// segments resolved, so it can go straight into a request line.
+#include <string>
+
+#include "CORE/CFileName.h"
+
+namespace kestrin {
+
+class CUrl : public CFileName {
+public:
+    explicit CUrl(const std::string& text);
+    ~CUrl() override = default;
+
+    std::string GetScheme() const { return m_scheme; }
+    std::string GetHost() const { return m_host; }
+    // 0 when the URL names no port.
+    int GetPort() const;
+    // With stripped set, a non-empty query loses its leading "?".
+    std::string GetQuery(bool stripped) const;
+    std::string GetRequestTarget() const { return m_path + m_query; }
+
+    // "." segments dropped, ".." removing the segment before it; a final "/" is kept.
+    static std::string NormalizePath(const std::string& path);
+
+private:
+    std::string m_scheme;
+    std::string m_host;
+    std::string m_portText;
+    std::string m_query;
+};
+
+}  // namespace kestrin

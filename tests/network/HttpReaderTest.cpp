@@ -1,0 +1,266 @@
+// The HTTP client's pieces without a network: URL parsing, multipart bodies, the request
+// text, and the response reader fed through the socket double in chosen pieces.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "CORE/CBinaryStream.h"
+#include "NETWORK/CHttpSocket.h"
+#include "NETWORK/CMimeMultiPart.h"
+#include "NETWORK/CUrl.h"
+#include "NETWORK/Platform/FakeSocketService.h"
+#include "support/TestSupport.h"
+
+namespace {
+
+using kestrin::CHttpSocket;
+using kestrin::CUrl;
+using kestrin::FakeSocketService;
+
+TEST(Url, SplitsIntoHostPortPathAndQuery) {
+    struct Case {
+        const char* text;
+        const char* host;
+        int port;
+        const char* target;
+        const char* query;
+    } cases[] = {
+        {"http://example.com:8080/a/../b?x=1", "example.com", 8080, "/b?x=1", "?x=1"},
+        {"http://example.com/a/./b/../c", "example.com", 0, "/a/c", ""},
+        {"http://example.com/", "example.com", 0, "/", ""},
+        {"http://example.com/a/", "example.com", 0, "/a/", ""},
+        {"example.com/p?q", "example.com", 0, "/p?q", "?q"},
+        {"http://example.com", "", 0, "http://example.com", ""},  // no '/' after the host
+        {"http://h/\x83\x5c/x", "h", 0, "/\x83\x5c/x", ""},       // a trail byte 0x5C is no separator
+    };
+    for (const Case& c : cases) {
+        CUrl url(c.text);
+        EXPECT_EQ(url.GetHost(), c.host) << c.text;
+        EXPECT_EQ(url.GetPort(), c.port) << c.text;
+        EXPECT_EQ(url.GetRequestTarget(), c.target) << c.text;
+        EXPECT_EQ(url.GetQuery(false), c.query) << c.text;
+    }
+    EXPECT_EQ(CUrl("http://h/p?x=1").GetQuery(true), "x=1");
+    EXPECT_EQ(CUrl("http://h/d/file.txt").GetFileName(), "file.txt");
+}
+
+TEST(Multipart, BodyLayoutAndBoundaryNeverInsideAPart) {
+    std::list<std::shared_ptr<kestrin::CMimeMultiPart>> parts;
+    parts.push_back(std::make_shared<kestrin::CMimeMultiPart>("Content-Disposition: form-data; name=\"a\"", "1"));
+    parts.push_back(std::make_shared<kestrin::CMimeMultiPart>("Content-Disposition: form-data; name=\"b\"", "two"));
+    kestrin::CBinaryStream stream;
+    const std::string boundary = kestrin::BuildMultipartBody(stream, parts);
+    auto* flat = stream.GetMemory();
+    const std::string body(reinterpret_cast<const char*>(flat->data), flat->size);
+    const std::string d = "--" + boundary;
+    EXPECT_EQ(body, d + "\r\nContent-Disposition: form-data; name=\"a\"\r\n\r\n1\r\n" + d +
+                        "\r\nContent-Disposition: form-data; name=\"b\"\r\n\r\ntwo\r\n" + d + "--\r\n");
+    // Random: two bodies get different boundaries.
+    kestrin::CBinaryStream other;
+    EXPECT_NE(kestrin::BuildMultipartBody(other, parts), boundary);
+    EXPECT_EQ(kestrin::CMimeMultiPart::QuoteName("a\"b\r\nc"), "a%22b%0D%0Ac");
+}
+
+// Plays the server of one CHttpSocket through the socket double.
+class Reader : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_service.acceptConnects = true;
+        kestrin::SetSocketService(&m_service);
+    }
+    void TearDown() override {
+        m_socket.reset();
+        kestrin::SetSocketService(nullptr);
+    }
+    // Starts a GET and sends it; returns what the server received.
+    std::string Start(const std::string& target = "/x", const std::string& download = std::string()) {
+        m_socket = std::make_unique<CHttpSocket>("127.0.0.1", 8080);
+        m_socket->SetForceNonBlocking(true);
+        if (!download.empty()) m_socket->SetDownloadFile(download);
+        EXPECT_FALSE(m_socket->Get(target));
+        for (int i = 0; i < 4 && m_socket->GetQueuedBytes() != 0; ++i) EXPECT_FALSE(m_socket->Update());
+        m_peer = m_service.lastConnectPeer;
+        return m_service.PeerTake(m_peer);
+    }
+    struct Result {
+        bool failed = false;
+        bool completed = false;
+        int step = 0;
+        std::string body;
+    };
+    // Feeds the pieces (one per call), then closes when asked, until an outcome.
+    Result Feed(const std::vector<std::string>& pieces, bool closeAtEnd) {
+        Result r;
+        size_t next = 0;
+        for (size_t call = 0; call < 3 * pieces.size() + 20; ++call) {
+            if (m_socket->GetQueuedBytes() != 0) {
+                m_socket->Update();
+                continue;
+            }
+            if (next < pieces.size()) {
+                m_service.PeerSend(m_peer, pieces[next++]);
+            } else if (closeAtEnd) {
+                m_service.PeerClose(m_peer);
+            }
+            char* body = nullptr;
+            int length = 0;
+            if (m_socket->Receive(body, length)) {
+                r.failed = true;
+                r.step = m_socket->GetErrorStep();
+                return r;
+            }
+            if (m_socket->HasCompleted()) {
+                r.completed = true;
+                if (body) r.body.assign(body, static_cast<size_t>(length));
+                delete[] body;
+                return r;
+            }
+        }
+        return r;
+    }
+
+    FakeSocketService m_service;
+    std::unique_ptr<CHttpSocket> m_socket;
+    int m_peer = -1;
+};
+
+TEST_F(Reader, RequestTextNamesHostWithItsPortAndHeadersInOrder) {
+    m_socket = std::make_unique<CHttpSocket>("127.0.0.1", 8080);
+    m_socket->SetForceNonBlocking(true);
+    m_socket->SetRequestHeaders({{"X-B", "2"}, {"X-A", "1"}});
+    ASSERT_FALSE(m_socket->Request("p?q=1", "k=v", 3));
+    while (m_socket->GetQueuedBytes() != 0) ASSERT_FALSE(m_socket->Update());
+    EXPECT_EQ(m_service.PeerTake(m_service.lastConnectPeer),
+              "POST /p?q=1 HTTP/1.1\r\nHost: 127.0.0.1:8080\r\nUser-Agent: CHttpSocket/1.0 (Windows) Kestrin "
+              "Framework\r\nConnection: Keep-Alive\r\nCache-Control: no-cache\r\nContent-Length: 3\r\nX-A: 1\r\nX-B: "
+              "2\r\n\r\nk=v");
+}
+
+// Each reply, whole and split at every byte, gives one outcome.
+TEST_F(Reader, RepliesGiveTheSameOutcomeWhateverTheSplit) {
+    struct Case {
+        const char* name;
+        std::string reply;
+        bool close;
+        bool completed;
+        int step;
+        std::string body;
+    } cases[] = {
+        {"length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", false, true, 0, "hello"},
+        {"short body", "HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nhello", true, false, 160, ""},
+        {"chunked with trailer", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5;e=1\r\nhello\r\n1\r\n!\r\n0\r\nT: 1\r\n\r\n",
+         false, true, 0, "hello!"},
+        {"chunk without CRLF", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhelloXX0\r\n\r\n", false, false,
+         470, ""},
+        {"bad chunk size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", false, false, 430, ""},
+        {"huge chunk size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nffffffffffffffffff\r\n", false, false,
+         430, ""},
+        {"conflicting lengths", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\nContent-Length: 6\r\n\r\nhello!", false, false,
+         300, ""},
+        {"equal lengths", "HTTP/1.1 200 OK\r\nContent-Length: 2, 2\r\n\r\nok", false, true, 0, "ok"},
+        {"length overflow", "HTTP/1.1 200 OK\r\nContent-Length: 99999999999999999999\r\n\r\n", false, false, 300, ""},
+        {"negative length", "HTTP/1.1 200 OK\r\nContent-Length: -1\r\n\r\n", false, false, 300, ""},
+        {"too large for memory", "HTTP/1.1 200 OK\r\nContent-Length: 999999999999\r\n\r\n", false, false, 335, ""},
+        {"204 has no body", "HTTP/1.1 204 No Content\r\n\r\n", false, true, 0, ""},
+        {"304 has no body", "HTTP/1.1 304 Not Modified\r\nContent-Length: 10\r\n\r\n", false, true, 0, ""},
+        {"interim then final", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx", false, true,
+         0, "x"},
+        {"until close", "HTTP/1.0 200 OK\r\n\r\nall of it", true, true, 0, "all of it"},
+        {"closed in header", "HTTP/1.1 200 OK\r\nContent-", true, false, 160, ""},
+        {"coding with capitals", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n", false, false, 319, ""},
+        {"empty name", "HTTP/1.1 200 OK\r\n: x\r\n\r\n", false, false, 251, ""},
+        {"bad status", "HTTP/1.1 2x0 OK\r\n\r\n", false, false, 231, ""},
+        {"too many lines", "HTTP/1.1 200 OK\r\n" + [] {
+             std::string s;
+             for (int i = 0; i < 200; ++i) s += "X: 1\r\n";
+             return s;
+         }() + "\r\n",
+         false, false, 240, ""},
+        {"header too large", "HTTP/1.1 200 OK\r\nX: " + std::string(70000, 'a'), false, false, 240, ""},
+    };
+    for (const Case& c : cases) {
+        const std::vector<size_t> splits = c.reply.size() > 1000 ? std::vector<size_t>{c.reply.size(), 997}
+                                                                  : std::vector<size_t>{c.reply.size(), 1, 7};
+        for (size_t split : splits) {
+            SCOPED_TRACE(std::string(c.name) + " in pieces of " + std::to_string(split));
+            Start();
+            std::vector<std::string> pieces;
+            for (size_t at = 0; at < c.reply.size(); at += split) pieces.push_back(c.reply.substr(at, split));
+            Result r = Feed(pieces, c.close);
+            EXPECT_EQ(r.completed, c.completed);
+            EXPECT_EQ(r.failed, !c.completed);
+            EXPECT_EQ(r.step, c.step);
+            EXPECT_EQ(r.body, c.body);
+        }
+    }
+}
+
+TEST_F(Reader, BytesAfterAReplyStartTheNextOnTheSameConnection) {
+    Start();
+    Result first = Feed({"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\naHTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nb"}, false);
+    ASSERT_TRUE(first.completed);
+    EXPECT_EQ(first.body, "a");
+    ASSERT_FALSE(m_socket->Get("/y"));
+    Result second = Feed({}, false);
+    ASSERT_TRUE(second.completed);
+    EXPECT_EQ(second.body, "b");
+}
+
+TEST_F(Reader, ReceiveBufferDoublesWhenFilledAndStopsGrowing) {
+    Start();
+    m_service.PeerSend(m_peer, std::string(4095, 'x'));
+    char* block = nullptr;
+    int length = 0;
+    ASSERT_FALSE(m_socket->kestrin::CClientSocket::Receive(block, length));
+    delete[] block;
+    EXPECT_EQ(length, 4095);
+    EXPECT_EQ(m_socket->GetReceiveSize(), 8190);
+    for (int i = 0; i < 12; ++i) {
+        m_service.PeerSend(m_peer, std::string(m_socket->GetReceiveSize(), 'x'));
+        ASSERT_FALSE(m_socket->kestrin::CClientSocket::Receive(block, length));
+        delete[] block;
+    }
+    EXPECT_EQ(m_socket->GetReceiveSize(), CHttpSocket::kMaxReceiveSize);
+}
+
+// A download replaces the target only after a complete 200 reply.
+TEST_F(Reader, DownloadKeepsTheOldFileUnlessComplete) {
+    kestrin_test::TempDir dir;
+    const std::string target = dir.Write("save.dat", "old save");
+    auto read = [&] {
+        std::ifstream in(target, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    };
+    auto leftovers = [&] {
+        int n = 0;
+        for (auto& entry : std::filesystem::directory_iterator(dir.Path())) n += entry.path().filename() != "save.dat";
+        return n;
+    };
+    struct Case {
+        const char* reply;
+        bool close;
+        bool completed;
+        const char* after;
+    } cases[] = {
+        {"HTTP/1.1 200 OK\r\nContent-Length: 20\r\n\r\npartial", true, false, "old save"},
+        {"HTTP/1.1 404 Not Found\r\nContent-Length: 4\r\n\r\nnope", false, true, "old save"},
+        {"HTTP/1.1 200 OK\r\nContent-Length: 0\r\n\r\n", false, false, "old save"},
+        {"HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n3\r\nnew\r\n0\r\n\r\n", false, true, "new"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.reply);
+        Start("/x", target);
+        Result r = Feed({c.reply}, c.close);
+        EXPECT_EQ(r.completed, c.completed);
+        EXPECT_EQ(read(), c.after);
+        EXPECT_EQ(leftovers(), 0);
+    }
+}
+
+}  // namespace
