@@ -36,6 +36,7 @@
 #include "NETWORK/CProcessCommunication.h"
 #include "NETWORK/CServerSocket.h"
 #include "SCRIPT/CScriptBlock.h"
+#include "SCRIPT/CScriptBlockList.h"
 
 namespace kestrin {
 
@@ -140,7 +141,7 @@ public:
 
     // The form shared by every tag handler.
     typedef bool (CMainScript::*TagHandler)(CScriptBlock block, bool replay);
-    typedef std::vector<std::unique_ptr<CScriptBlock>> BlockList;
+    typedef CScriptBlockList BlockList;
 
     // Indexes of the eleven event blocks.
     enum : int {
