@@ -133,9 +133,9 @@ bool COruParser::ParseScript(std::vector<char>& text) {
 uint32_t COruParser::Intern(const std::string& name) {
     auto it = m_names.find(name);
     if (it != m_names.end()) return it->second;
-    const uint32_t offset = m_blocks.AddText(name);
-    m_names.emplace(name, offset);
-    return offset;
+    const uint32_t number = m_blocks.AddName(name);
+    m_names.emplace(name, number);
+    return number;
 }
 
 void COruParser::OnLineHead(const char*) { ParseCommand(m_lineHeadCommand); }
@@ -157,7 +157,8 @@ bool COruParser::OnLabel(std::string& label) {
 }
 
 void COruParser::OnError(const std::string& message) {
-    m_blocks.AddBlock(CScriptBlock::kMessage, GetLine(), Intern(message), static_cast<uint32_t>(message.size()));
+    m_blocks.AddBlock(CScriptBlock::kMessage, GetLine(), m_blocks.GetNameOffset(Intern(message)),
+                      static_cast<uint32_t>(message.size()));
 }
 
 bool COruParser::OnTag(std::string& name, AttributeList& attributes) {
@@ -168,7 +169,8 @@ bool COruParser::OnTag(std::string& name, AttributeList& attributes) {
         Preprocess(CScriptBlock(CScriptBlock::kTag, GetLine(), std::move(name), std::move(map)));
         return false;
     }
-    m_blocks.AddBlock(CScriptBlock::kTag, GetLine(), Intern(name), static_cast<uint32_t>(name.size()));
+    m_blocks.AddBlock(CScriptBlock::kTag, GetLine(), m_blocks.GetNameOffset(Intern(name)),
+                      static_cast<uint32_t>(name.size()));
     // The list stores attributes in name order (the names are unique already). Tags have few,
     // so an insertion sort of their indexes does.
     m_order.resize(attributes.size());
@@ -179,9 +181,7 @@ bool COruParser::OnTag(std::string& name, AttributeList& attributes) {
     }
     for (size_t i : m_order) {
         const auto& attribute = attributes[i];
-        const uint32_t nameOffset = Intern(attribute.first);
-        m_blocks.AddAttribute(nameOffset, static_cast<uint32_t>(attribute.first.size()),
-                              m_blocks.PlaceValue(attribute.second, attribute.source),
+        m_blocks.AddAttribute(Intern(attribute.first), m_blocks.PlaceValue(attribute.second, attribute.source),
                               static_cast<uint32_t>(attribute.second.size()));
     }
     return false;

@@ -62,7 +62,7 @@ protected:
 
 private:
     void Init();
-    // The offset of the one copy of a tag or attribute name in the block list's text.
+    // The number of the one copy of a tag or attribute name in the block list.
     uint32_t Intern(const std::string& name);
     bool LacksRequired(const std::string& tag, const AttributeList& attributes);
     bool LacksRequired(const std::string& tag, const CScriptBlock::AttributeMap& attributes);

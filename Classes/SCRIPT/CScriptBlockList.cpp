@@ -1,5 +1,6 @@
 #include "SCRIPT/CScriptBlockList.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -12,8 +13,8 @@ namespace {
 // Texts at least this long carry their size in front of them.
 constexpr uint32_t kLongText = 255;
 constexpr uint32_t kMaxNameSize = (1u << 30) - 1;
-constexpr uint32_t kMaxAttributeName = (1u << 8) - 1;
-constexpr uint32_t kMaxAttributeValue = (1u << 24) - 1;
+constexpr uint32_t kMaxAttributeName = (1u << 16) - 1;
+constexpr uint32_t kMaxAttributeValue = (1u << 16) - 1;
 }  // namespace
 
 // --- Ref ---
@@ -78,6 +79,10 @@ CScriptBlockList& CScriptBlockList::operator=(CScriptBlockList&& other) noexcept
     m_attributes = std::exchange(other.m_attributes, nullptr);
     m_attributeCount = std::exchange(other.m_attributeCount, 0);
     m_attributeCapacity = std::exchange(other.m_attributeCapacity, 0);
+    m_names = std::move(other.m_names);
+    other.m_names.clear();
+    m_farNames = std::move(other.m_farNames);
+    other.m_farNames.clear();
     m_text = std::exchange(other.m_text, nullptr);
     m_textSize = std::exchange(other.m_textSize, 0);
     m_textCapacity = std::exchange(other.m_textCapacity, 0);
@@ -88,6 +93,8 @@ CScriptBlockList::~CScriptBlockList() { Release(); }
 
 void CScriptBlockList::Release() {
     m_source = std::vector<char>();
+    m_names = std::vector<NameRecord>();
+    m_farNames = std::vector<FarName>();
     std::free(m_records);
     std::free(m_attributes);
     std::free(m_text);
@@ -143,7 +150,7 @@ void CScriptBlockList::Trim() {
 
 size_t CScriptBlockList::GetHeapBytes() const {
     return m_recordCapacity * sizeof(Record) + m_attributeCapacity * sizeof(AttributeRecord) + m_textCapacity +
-           m_source.capacity();
+           m_source.capacity() + m_names.capacity() * sizeof(NameRecord) + m_farNames.capacity() * sizeof(FarName);
 }
 
 bool CScriptBlockList::AdoptSource(std::vector<char>& text) {
@@ -195,9 +202,21 @@ std::string_view CScriptBlockList::TextAt(uint32_t offset, uint32_t size, uint32
     return std::string_view(text, size);
 }
 
+uint32_t CScriptBlockList::AddName(std::string_view name) {
+    const uint32_t offset = AddText(name);
+    m_names.push_back(NameRecord{offset, static_cast<uint32_t>(name.size())});
+    return static_cast<uint32_t>(m_names.size() - 1);
+}
+
 std::string_view CScriptBlockList::AttributeName(uint32_t i) const {
-    const AttributeRecord& a = m_attributes[i];
-    return TextAt(a.nameOffset, a.nameSize, kMaxAttributeName);
+    uint32_t number = m_attributes[i].name;
+    if (number == kMaxAttributeName) {
+        auto it = std::lower_bound(m_farNames.begin(), m_farNames.end(), i,
+                                   [](const FarName& far, uint32_t attribute) { return far.attribute < attribute; });
+        number = it->name;
+    }
+    const NameRecord& name = m_names[number];
+    return TextAt(name.offset, name.size, kMaxNameSize);
 }
 
 std::string_view CScriptBlockList::AttributeValue(uint32_t i) const {
@@ -215,17 +234,17 @@ void CScriptBlockList::AddBlock(int32_t kind, int32_t line, uint32_t nameOffset,
     r.attributeEnd = static_cast<uint32_t>(m_attributeCount);
 }
 
-void CScriptBlockList::AddAttribute(uint32_t nameOffset, uint32_t nameSize, uint32_t valueOffset,
-                                    uint32_t valueSize) {
-    if (m_recordCount == 0) return;
+void CScriptBlockList::AddAttribute(uint32_t nameNumber, uint32_t valueOffset, uint32_t valueSize) {
+    if (m_recordCount == 0 || nameNumber >= m_names.size()) return;
     if (m_attributeCount >= std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
     m_attributes = static_cast<AttributeRecord*>(
         Grow(m_attributes, m_attributeCapacity, m_attributeCount + 1, sizeof(AttributeRecord)));
-    AttributeRecord& a = m_attributes[m_attributeCount++];
-    a.nameOffset = nameOffset;
-    a.nameSize = nameSize < kMaxAttributeName ? nameSize : kMaxAttributeName;
+    const uint32_t index = static_cast<uint32_t>(m_attributeCount++);
+    AttributeRecord& a = m_attributes[index];
     a.valueOffset = valueOffset;
-    a.valueSize = valueSize < kMaxAttributeValue ? valueSize : kMaxAttributeValue;
+    a.valueSize = static_cast<uint16_t>(valueSize < kMaxAttributeValue ? valueSize : kMaxAttributeValue);
+    a.name = static_cast<uint16_t>(nameNumber < kMaxAttributeName ? nameNumber : kMaxAttributeName);
+    if (nameNumber >= kMaxAttributeName) m_farNames.push_back(FarName{index, nameNumber});
     m_records[m_recordCount - 1].attributeEnd = static_cast<uint32_t>(m_attributeCount);
 }
 

@@ -85,6 +85,9 @@ public:
     void Reserve(size_t textBytes);
     // Copies text into the buffer and returns its offset; Add* take offsets and sizes from it.
     uint32_t AddText(std::string_view text);
+    // Copies an attribute or tag name into the buffer and returns its number (callers intern).
+    uint32_t AddName(std::string_view name);
+    uint32_t GetNameOffset(uint32_t number) const { return m_names[number].offset; }
     // The offset of a block name or attribute value: where it stands in the script's text when
     // verbatim points at an unchanged copy of it there (null: it is not), otherwise a copy's.
     uint32_t PlaceName(std::string_view text, const char* verbatim);
@@ -92,7 +95,7 @@ public:
     // Appends a block whose name was added with AddText. Its attributes follow with AddAttribute,
     // in name order, names unique.
     void AddBlock(int32_t kind, int32_t line, uint32_t nameOffset, uint32_t nameSize);
-    void AddAttribute(uint32_t nameOffset, uint32_t nameSize, uint32_t valueOffset, uint32_t valueSize);
+    void AddAttribute(uint32_t nameNumber, uint32_t valueOffset, uint32_t valueSize);
     // Empties the value of the named attribute of a block (its text stays in the buffer).
     void ClearAttributeValue(size_t index, std::string_view name);
     // Gives back the room that Reserve took and building did not use.
@@ -111,13 +114,20 @@ private:
         int32_t line;
         uint32_t attributeEnd;  // one past its last attribute; the previous block's end is its first
     };
-    // Sizes that do not fit their field are saturated; AddText stores the size of every long
-    // text in the four bytes before it.
+    // Fields too small for their number are saturated: AddText stores the size of every long
+    // text in the four bytes before it, and m_farNames holds the name numbers that do not fit.
     struct AttributeRecord {
-        uint32_t nameOffset;
         uint32_t valueOffset;
-        uint32_t nameSize : 8;
-        uint32_t valueSize : 24;
+        uint16_t valueSize;
+        uint16_t name;
+    };
+    struct NameRecord {
+        uint32_t offset;
+        uint32_t size;
+    };
+    struct FarName {
+        uint32_t attribute;
+        uint32_t name;
     };
 
     // Grows a malloc'd array to at least count elements (realloc moves large ones by remapping).
@@ -135,6 +145,8 @@ private:
     size_t m_recordCount = 0, m_recordCapacity = 0;
     AttributeRecord* m_attributes = nullptr;
     size_t m_attributeCount = 0, m_attributeCapacity = 0;
+    std::vector<NameRecord> m_names;
+    std::vector<FarName> m_farNames;  // in attribute order
     char* m_text = nullptr;
     size_t m_textSize = 0, m_textCapacity = 0;
 };
