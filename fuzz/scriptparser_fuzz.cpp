@@ -36,16 +36,25 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (const auto& block : parser.GetBlocks()) {
         if (block->GetKind() < 0 || block->GetKind() > 3 || block->GetLine() < 1) std::abort();
         if (block->GetKind() == 2 && !block->GetName().empty() && block->GetName()[0] == '&') std::abort();
-        block->ToCommaText();
+        // The view in place and the copied block agree.
+        kestrin::CScriptBlock copied = *block;
+        if (block->GetName() != copied.GetName() || block->GetAttributeCount() != copied.GetAttributes().size())
+            std::abort();
+        size_t n = 0;
+        for (const auto& attribute : copied.GetAttributes()) {
+            if (block->GetAttributeName(n++) != attribute.first || block->GetAttribute(attribute.first) != attribute.second)
+                std::abort();
+        }
+        copied.ToCommaText();
         kestrin::CSerializer out;
-        block->Save(&out);
+        copied.Save(&out);
         kestrin::CBinaryStream::CMemoryInfo* image = out.GetMemory();
         kestrin::CScriptBlock copy;
         kestrin::CSerializer in;
         if (image) in.Attach(image->data, static_cast<unsigned>(image->size));
         copy.Load(&in);
         // Strings load up to their first zero byte; scripts cannot hold one, so the copy is exact.
-        if (copy != *block) std::abort();
+        if (copy != copied) std::abort();
     }
     return 0;
 }

@@ -37,6 +37,7 @@
 #include "NETWORK/COruHttp.h"
 #include "NETWORK/CServerSocket.h"
 #include "SCRIPT/CScriptBlock.h"
+#include "SCRIPT/CScriptBlockList.h"
 #include "TEXT/CFontProperty.h"
 #include "TEXT/CTextRenderer.h"
 
@@ -148,7 +149,7 @@ public:
 
     // The form shared by every tag handler.
     typedef bool (CMainScript::*TagHandler)(CScriptBlock block, bool replay);
-    typedef std::vector<std::unique_ptr<CScriptBlock>> BlockList;
+    typedef CScriptBlockList BlockList;
 
     // Indexes of the eleven event blocks.
     enum : int {

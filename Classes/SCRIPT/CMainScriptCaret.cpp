@@ -124,19 +124,20 @@ bool CMainScript::LoadScript(std::string& name) {
 
     COruParser parser;
     parser.SetEncoding(m_textEncoding);
-    if (parser.Parse(text.data())) return true;
+    if (parser.ParseScript(text)) return true;
     BlockList blocks = parser.TakeBlocks();
 
     // A reloaded file must not keep labels that its new text no longer has.
     auto& labels = m_labels[name];
     labels.clear();
     for (size_t i = 0; i < blocks.size(); ++i) {
-        CScriptBlock& block = *blocks[i];
+        const CScriptBlockList::Ref block = blocks[i];
         if (block.GetKind() == CScriptBlock::kLabel) {
-            labels[block.GetName()] = static_cast<int32_t>(i);
+            labels[std::string(block.GetName())] = static_cast<int32_t>(i);
         } else if (block.GetKind() == CScriptBlock::kTag && block.GetName() == "lua") {
-            RunLuaChunk(name, block);
-            block.GetAttributes()["script"] = "";
+            RunLuaChunk(name, block.ToBlock());
+            // The chunk has run; the block stays for its index, without the text.
+            blocks.ClearAttributeValue(i, "script");
         }
     }
     m_scripts[name] = std::move(blocks);

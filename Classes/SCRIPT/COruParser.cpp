@@ -1,5 +1,7 @@
 #include "SCRIPT/COruParser.h"
 
+#include <cstring>
+
 #include "CORE/CIni.h"
 #include "CORE/COruPackFile.h"
 #include "SCRIPT/ParserMessages.h"
@@ -98,9 +100,42 @@ void COruParser::Init() {
 }
 
 COruParser::BlockList COruParser::TakeBlocks() {
-    BlockList blocks;
-    blocks.swap(m_blocks);
+    m_blocks.Trim();
+    BlockList blocks = std::move(m_blocks);
+    m_blocks.clear();
+    // The interned names were offsets into the list handed over.
+    m_names.clear();
     return blocks;
+}
+
+bool COruParser::Parse(const char* text) {
+    if (!text || InInsertedCommand()) return CScriptParser::Parse(text);
+    const size_t size = std::strlen(text);
+    if (m_blocks.empty() && !m_blocks.GetSource() && m_blocks.GetTextBytes() == 0) {
+        // The blocks refer to the script's own text: a copy of it, kept with them.
+        std::vector<char> copy(text, text + size + 1);
+        return ParseScript(copy);
+    }
+    m_blocks.Reserve(size);
+    return CScriptParser::Parse(text);
+}
+
+bool COruParser::ParseScript(std::vector<char>& text) {
+    if (text.empty() || text.back() != 0) text.push_back(0);
+    if (!m_blocks.AdoptSource(text)) {
+        m_blocks.Reserve(text.size());
+        return CScriptParser::Parse(text.data());
+    }
+    m_blocks.Reserve(m_blocks.GetSourceBytes());
+    return CScriptParser::Parse(m_blocks.GetSource());
+}
+
+uint32_t COruParser::Intern(const std::string& name) {
+    auto it = m_names.find(name);
+    if (it != m_names.end()) return it->second;
+    const uint32_t number = m_blocks.AddName(name);
+    m_names.emplace(name, number);
+    return number;
 }
 
 void COruParser::OnLineHead(const char*) { ParseCommand(m_lineHeadCommand); }
@@ -110,28 +145,45 @@ void COruParser::OnLineEnd(const char*, size_t) { ParseCommand(m_lineEndCommand)
 void COruParser::OnBlankLine() { ParseCommand(m_blankLineCommand); }
 
 bool COruParser::OnText(std::string& text) {
-    m_blocks.push_back(std::make_unique<CScriptBlock>(CScriptBlock::kText, GetLine(), std::move(text), AttributeMap()));
+    m_blocks.AddBlock(CScriptBlock::kText, GetLine(), m_blocks.PlaceName(text, GetVerbatimSource()),
+                      static_cast<uint32_t>(text.size()));
     return false;
 }
 
 bool COruParser::OnLabel(std::string& label) {
-    m_blocks.push_back(
-        std::make_unique<CScriptBlock>(CScriptBlock::kLabel, GetLine(), std::move(label), AttributeMap()));
+    m_blocks.AddBlock(CScriptBlock::kLabel, GetLine(), m_blocks.PlaceName(label, GetVerbatimSource()),
+                      static_cast<uint32_t>(label.size()));
     return false;
 }
 
 void COruParser::OnError(const std::string& message) {
-    m_blocks.push_back(std::make_unique<CScriptBlock>(CScriptBlock::kMessage, GetLine(), message));
+    m_blocks.AddBlock(CScriptBlock::kMessage, GetLine(), m_blocks.GetNameOffset(Intern(message)),
+                      static_cast<uint32_t>(message.size()));
 }
 
-bool COruParser::OnTag(std::string& name, AttributeMap& attributes) {
-    auto block = std::make_unique<CScriptBlock>(CScriptBlock::kTag, GetLine(), std::move(name), std::move(attributes));
-    if (CheckRequiredParameters(*block)) return false;
-    if (!block->GetName().empty() && block->GetName()[0] == '&') {
-        Preprocess(*block);
+bool COruParser::OnTag(std::string& name, AttributeList& attributes) {
+    if (LacksRequired(name, attributes)) return false;
+    if (!name.empty() && name[0] == '&') {
+        CScriptBlock::AttributeMap map;
+        for (auto& attribute : attributes) map[attribute.first] = std::move(attribute.second);
+        Preprocess(CScriptBlock(CScriptBlock::kTag, GetLine(), std::move(name), std::move(map)));
         return false;
     }
-    m_blocks.push_back(std::move(block));
+    m_blocks.AddBlock(CScriptBlock::kTag, GetLine(), m_blocks.GetNameOffset(Intern(name)),
+                      static_cast<uint32_t>(name.size()));
+    // The list stores attributes in name order (the names are unique already). Tags have few,
+    // so an insertion sort of their indexes does.
+    m_order.resize(attributes.size());
+    for (size_t i = 0; i < attributes.size(); ++i) {
+        size_t j = i;
+        for (; j > 0 && attributes[i].first < attributes[m_order[j - 1]].first; --j) m_order[j] = m_order[j - 1];
+        m_order[j] = i;
+    }
+    for (size_t i : m_order) {
+        const auto& attribute = attributes[i];
+        m_blocks.AddAttribute(Intern(attribute.first), m_blocks.PlaceValue(attribute.second, attribute.source),
+                              static_cast<uint32_t>(attribute.second.size()));
+    }
     return false;
 }
 
@@ -140,30 +192,52 @@ bool COruParser::OnLineTag(std::string& name, std::vector<std::string>& argument
         OnError(GetParserMessage(kNoTagIni, GetEncoding()));
         return false;
     }
-    AttributeMap attributes;
+    AttributeList attributes;
     for (size_t i = 0; i < arguments.size(); ++i) {
         std::string attribute = m_tagDefinitions->GetString(name.c_str(), std::to_string(i).c_str());
         if (attribute.empty()) {
             OnError(GetParserMessage(kLineTagUnmapped, GetEncoding()));
             return false;
         }
-        attributes[attribute] = std::move(arguments[i]);
+        AttributeSlot(attributes, attribute).second = std::move(arguments[i]);
     }
     return OnTag(name, attributes);
 }
 
-bool COruParser::CheckRequiredParameters(const CScriptBlock& block) {
-    auto it = m_required.find(block.GetName());
+void COruParser::ReportMissing(const std::string& tag, const std::string& attribute) {
+    const int e = GetEncoding();
+    OnError(GetParserMessage(kRequiredBefore, e) + tag + GetParserMessage(kRequiredMiddle, e) + attribute +
+            GetParserMessage(kRequiredAfter, e));
+}
+
+bool COruParser::LacksRequired(const std::string& tag, const AttributeList& attributes) {
+    auto it = m_required.find(tag);
     if (it == m_required.end()) return false;
     for (const std::string& attribute : it->second) {
-        if (!block.HasAttribute(attribute)) {
-            const int e = GetEncoding();
-            OnError(GetParserMessage(kRequiredBefore, e) + block.GetName() + GetParserMessage(kRequiredMiddle, e) +
-                    attribute + GetParserMessage(kRequiredAfter, e));
+        bool found = false;
+        for (const auto& present : attributes) found = found || present.first == attribute;
+        if (!found) {
+            ReportMissing(tag, attribute);
             return true;
         }
     }
     return false;
+}
+
+bool COruParser::LacksRequired(const std::string& tag, const CScriptBlock::AttributeMap& attributes) {
+    auto it = m_required.find(tag);
+    if (it == m_required.end()) return false;
+    for (const std::string& attribute : it->second) {
+        if (!attributes.count(attribute)) {
+            ReportMissing(tag, attribute);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool COruParser::CheckRequiredParameters(const CScriptBlock& block) {
+    return LacksRequired(block.GetName(), block.GetAttributes());
 }
 
 void COruParser::Preprocess(const CScriptBlock& block) {

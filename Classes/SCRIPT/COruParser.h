@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "SCRIPT/CScriptBlock.h"
+#include "SCRIPT/CScriptBlockList.h"
 #include "SCRIPT/CScriptParser.h"
 
 namespace kestrin {
@@ -18,7 +19,7 @@ class CIni;
 
 class COruParser : public CScriptParser {
 public:
-    using BlockList = std::vector<std::unique_ptr<CScriptBlock>>;
+    using BlockList = CScriptBlockList;
 
     // Reads "tag.ini" through the pack-aware file layer (no definitions when it does not open).
     COruParser();
@@ -26,8 +27,14 @@ public:
     explicit COruParser(std::shared_ptr<CIni> tagDefinitions);
     ~COruParser() override;
 
+    // The first script parsed is copied and kept with the blocks, which refer to it.
+    bool Parse(const char* text) override;
+    // Parses a script's text (made zero-terminated), which the blocks take over when they are
+    // still empty; text is left empty then.
+    bool ParseScript(std::vector<char>& text);
+
     BlockList& GetBlocks() { return m_blocks; }
-    // Hands the parsed script over; the parser is left without blocks.
+    // Hands the parsed script over, trimmed to size; the parser is left without blocks.
     BlockList TakeBlocks();
     const std::shared_ptr<CIni>& GetTagDefinitions() const { return m_tagDefinitions; }
     const std::unordered_map<std::string, std::vector<std::string>>& GetRequiredParameters() const { return m_required; }
@@ -48,15 +55,22 @@ protected:
     bool OnText(std::string& text) override;
     void OnLineEnd(const char* position, size_t offset) override;
     bool OnLabel(std::string& label) override;
-    bool OnTag(std::string& name, AttributeMap& attributes) override;
+    bool OnTag(std::string& name, AttributeList& attributes) override;
     bool OnLineTag(std::string& name, std::vector<std::string>& arguments) override;
     void OnError(const std::string& message) override;
     void OnBlankLine() override;
 
 private:
     void Init();
+    // The number of the one copy of a tag or attribute name in the block list.
+    uint32_t Intern(const std::string& name);
+    bool LacksRequired(const std::string& tag, const AttributeList& attributes);
+    bool LacksRequired(const std::string& tag, const CScriptBlock::AttributeMap& attributes);
+    void ReportMissing(const std::string& tag, const std::string& attribute);
 
     BlockList m_blocks;
+    std::unordered_map<std::string, uint32_t> m_names;
+    std::vector<size_t> m_order;
     std::shared_ptr<CIni> m_tagDefinitions;
     std::unordered_map<std::string, std::vector<std::string>> m_required;
     std::string m_blankLineCommand;

@@ -83,7 +83,31 @@ void CScriptParser::OnLineHead(const char*) {}
 bool CScriptParser::OnText(std::string&) { return false; }
 void CScriptParser::OnLineEnd(const char*, size_t) {}
 bool CScriptParser::OnLabel(std::string&) { return false; }
-bool CScriptParser::OnTag(std::string&, AttributeMap&) { return false; }
+bool CScriptParser::OnTag(std::string&, AttributeList&) { return false; }
+
+CScriptParser::Attribute& CScriptParser::AttributeSlot(AttributeList& attributes, const std::string& name) {
+    for (auto& attribute : attributes)
+        if (attribute.first == name) return attribute;
+    attributes.emplace_back();
+    attributes.back().first = name;
+    return attributes.back();
+}
+
+void CScriptParser::ReadVerbatim(const unsigned char*& p, StopSet set, bool escapes, std::string& out,
+                                 const unsigned char*& source) {
+    const unsigned char* start = p;
+    const bool fresh = out.empty();
+    const size_t unchanged = ReadUntil(p, set, escapes, out);
+    source = fresh && unchanged == out.size() ? start : nullptr;
+}
+
+void CScriptParser::SetValue() {
+    Attribute& attribute = AttributeSlot(m_attributes, m_attrName);
+    attribute.second = std::move(m_attrValue);
+    attribute.source = reinterpret_cast<const char*>(m_valueSource);
+    m_attrName.clear();
+    m_attrValue.clear();
+}
 bool CScriptParser::OnLineTag(std::string&, std::vector<std::string>&) { return false; }
 void CScriptParser::OnError(const std::string&) {}
 void CScriptParser::OnBlankLine() {}
@@ -111,8 +135,11 @@ void CScriptParser::Reset() {
     m_attributes.clear();
 }
 
-void CScriptParser::ReadUntil(const unsigned char*& p, StopSet set, bool escapes, std::string& out) {
+size_t CScriptParser::ReadUntil(const unsigned char*& p, StopSet set, bool escapes, std::string& out) {
     const uint8_t* cls = m_class[escapes ? 1 : 0][set];
+    const size_t before = out.size();
+    size_t unchanged = std::string::npos;
+    auto result = [&] { return (unchanged == std::string::npos ? out.size() : unchanged) - before; };
     for (;;) {
         const unsigned char* start = p;
         for (;;) {
@@ -131,17 +158,19 @@ void CScriptParser::ReadUntil(const unsigned char*& p, StopSet set, bool escapes
         }
         out.append(reinterpret_cast<const char*>(start), static_cast<size_t>(p - start));
         const unsigned char c = *p;
-        if (c == 0 || cls[c] == kStop) return;
+        if (c == 0 || cls[c] == kStop) return result();
         if (c == '\r') {
+            if (unchanged == std::string::npos) unchanged = out.size();
             ++p;
         } else if (c == '\n') {
             m_line += m_lineStep;
             out += '\n';
             ++p;
         } else {  // backslash with escapes on: the next character is literal
+            if (unchanged == std::string::npos) unchanged = out.size();
             ++p;
             unsigned char e = *p;
-            if (e == 0) return;  // a backslash at the very end is dropped
+            if (e == 0) return result();  // a backslash at the very end is dropped
             if (e == '\r') {
                 // A carriage return is never kept: an escaped CR LF is an escaped line end.
                 ++p;
@@ -359,7 +388,7 @@ bool CScriptParser::Parse(const char* text) {
                 break;
             }
             case kLabel: {
-                ReadUntil(p, kStopLine, false, m_label);
+                ReadVerbatim(p, kStopLine, false, m_label, m_verbatimSource);
                 if (*p == 0) break;
                 if (!m_label.empty()) OnLabel(m_label);
                 Reset();
@@ -413,7 +442,7 @@ bool CScriptParser::Parse(const char* text) {
                         state = kBetween;
                     }
                 } else if (c == ']') {
-                    if (!m_attrName.empty()) m_attributes[m_attrName].clear();
+                    if (!m_attrName.empty()) AttributeSlot(m_attributes, m_attrName) = Attribute{m_attrName, {}, nullptr};
                     ++p;
                     EmitTag(state, false);
                 } else if (c == '[') {
@@ -422,7 +451,7 @@ bool CScriptParser::Parse(const char* text) {
                     state = kTagName;
                 } else {
                     if (!m_attrName.empty()) {
-                        m_attributes[m_attrName].clear();
+                        AttributeSlot(m_attributes, m_attrName) = Attribute{m_attrName, {}, nullptr};
                         state = kAfterAttrName;
                     }
                     if (c == '\n') m_line += m_lineStep;
@@ -447,16 +476,14 @@ bool CScriptParser::Parse(const char* text) {
                 if (*p == 0) break;
                 if (*p == '"') {
                     ++p;
-                    ReadUntil(p, kStopQuoted, true, m_attrValue);
+                    ReadVerbatim(p, kStopQuoted, true, m_attrValue, m_valueSource);
                     if (*p == 0) break;
-                    m_attributes[m_attrName] = std::move(m_attrValue);
-                    m_attrName.clear();
-                    m_attrValue.clear();
+                    SetValue();
                     ++p;
                     state = kAttrName;
                     break;
                 }
-                ReadUntil(p, kStopBareValue, true, m_attrValue);
+                ReadVerbatim(p, kStopBareValue, true, m_attrValue, m_valueSource);
                 const unsigned char c = *p;
                 if (c == 0) break;
                 if (m_attrValue.empty()) {
@@ -465,9 +492,7 @@ bool CScriptParser::Parse(const char* text) {
                     state = c == '[' ? kTagName : kBetween;
                     break;
                 }
-                m_attributes[m_attrName] = std::move(m_attrValue);
-                m_attrName.clear();
-                m_attrValue.clear();
+                SetValue();
                 ++p;
                 if (c == ']') {
                     EmitTag(state, false);
@@ -478,7 +503,7 @@ bool CScriptParser::Parse(const char* text) {
                 break;
             }
             case kText: {
-                ReadUntil(p, kStopText, true, m_text);
+                ReadVerbatim(p, kStopText, true, m_text, m_verbatimSource);
                 const unsigned char c = *p;
                 if (c == 0) break;
                 if (c == '\n') {
@@ -505,7 +530,10 @@ bool CScriptParser::Parse(const char* text) {
                 break;
             }
             case kRawBody: {
-                std::string& script = m_attributes["script"];
+                static const std::string kScript = "script";
+                Attribute& body = AttributeSlot(m_attributes, kScript);
+                body.source = nullptr;
+                std::string& script = body.second;
                 ReadUntil(p, kStopRawBody, false, script);
                 if (*p == 0) break;
                 // "[/" + the tag name + "]" closes the body; any other "[" belongs to it.

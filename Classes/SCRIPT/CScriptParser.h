@@ -7,13 +7,21 @@
 #include <map>
 #include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrin {
 
 class CScriptParser {
 public:
-    using AttributeMap = std::map<std::string, std::string>;
+    struct Attribute {
+        std::string first;   // name
+        std::string second;  // value
+        // Where the value stands unchanged in the parsed text, or null (unescaped, or built).
+        const char* source = nullptr;
+    };
+    // A tag's attributes in the order they first appear; a repeated name sets the earlier entry.
+    using AttributeList = std::vector<Attribute>;
 
     CScriptParser();
     virtual ~CScriptParser();
@@ -44,10 +52,16 @@ protected:
     virtual bool OnText(std::string& text);
     virtual void OnLineEnd(const char* position, size_t offset);
     virtual bool OnLabel(std::string& label);
-    virtual bool OnTag(std::string& name, AttributeMap& attributes);
+    virtual bool OnTag(std::string& name, AttributeList& attributes);
     virtual bool OnLineTag(std::string& name, std::vector<std::string>& arguments);
     virtual void OnError(const std::string& message);
     virtual void OnBlankLine();
+
+    // The entry of the named attribute, added empty when the list lacks it.
+    static Attribute& AttributeSlot(AttributeList& attributes, const std::string& name);
+    // During OnText and OnLabel: where the text or label stands unchanged in the parsed text,
+    // or null when escapes or dropped carriage returns changed it.
+    const char* GetVerbatimSource() const { return reinterpret_cast<const char*>(m_verbatimSource); }
 
     // Parses an inserted command text in place. Commands inserted while another inserted
     // command is being parsed are ignored, so that no command can insert itself without end.
@@ -61,11 +75,17 @@ private:
     struct Scan;
     void BuildTables();
     // Appends from p up to the first character of the stop set (escapes optionally resolved);
-    // leaves p on it, or on the terminating zero. Counts line ends it takes.
-    void ReadUntil(const unsigned char*& p, StopSet set, bool escapes, std::string& out);
+    // leaves p on it, or on the terminating zero. Counts line ends it takes. Returns how many
+    // of the appended bytes came before the first byte it dropped (a carriage return, a
+    // backslash): all of them when the text was taken unchanged.
+    size_t ReadUntil(const unsigned char*& p, StopSet set, bool escapes, std::string& out);
     void SkipChars(const unsigned char*& p, bool lineEnds, bool carriageReturns);
     void Reset();
     void EmitTag(int& state, bool rawMode);
+    // Reads a text, label or value; sets source to where it stands unchanged, or null.
+    void ReadVerbatim(const unsigned char*& p, StopSet set, bool escapes, std::string& out,
+                      const unsigned char*& source);
+    void SetValue();
     void EmitLineTag();
     void RaiseTextWithCommands();
 
@@ -78,8 +98,10 @@ private:
     std::map<std::string, std::vector<std::string>> m_charCommands;
 
     std::string m_text, m_label, m_tagName, m_attrName, m_attrValue;
+    const unsigned char* m_verbatimSource = nullptr;
+    const unsigned char* m_valueSource = nullptr;
     std::vector<std::string> m_arguments;
-    AttributeMap m_attributes;
+    AttributeList m_attributes;
 
     int m_commandDepth = 0;
     int32_t m_lineStep = 1;

@@ -110,7 +110,7 @@ protected:
         events.push_back("label:" + l);
         return false;
     }
-    bool OnTag(std::string& n, AttributeMap& a) override {
+    bool OnTag(std::string& n, AttributeList& a) override {
         events.push_back("tag:" + n + "/" + std::to_string(a.size()));
         return false;
     }

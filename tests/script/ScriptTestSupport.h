@@ -11,10 +11,11 @@ namespace script_test {
 // One line per block: "kind@line name" then " attr=value" per attribute; a "|" separates blocks.
 inline std::string Dump(const kestrin::COruParser::BlockList& blocks) {
     std::string out;
-    for (const auto& b : blocks) {
+    for (const auto& ref : blocks) {
+        const kestrin::CScriptBlock b = ref.ToBlock();
         if (!out.empty()) out += " | ";
-        out += std::to_string(b->GetKind()) + "@" + std::to_string(b->GetLine()) + " " + b->GetName();
-        for (const auto& a : b->GetAttributes()) out += " " + a.first + "=" + a.second;
+        out += std::to_string(b.GetKind()) + "@" + std::to_string(b.GetLine()) + " " + b.GetName();
+        for (const auto& a : b.GetAttributes()) out += " " + a.first + "=" + a.second;
     }
     return out;
 }

@@ -17,7 +17,8 @@ std::string Attribute(const CScriptBlock& block, const char* name) {
     return it == block.GetAttributes().end() ? std::string() : it->second;
 }
 
-bool IsTag(const CScriptBlock& block, const char* name) {
+// Scans look at blocks in place, without copying them out of the script.
+bool IsTag(const CScriptBlockList::Ref& block, const char* name) {
     return block.GetKind() == CScriptBlock::kTag && block.GetName() == name;
 }
 
@@ -76,9 +77,9 @@ CMainScript::IfScan CMainScript::ScanIf(bool branches, CScriptBlock* found) {
     if (m_caret.index < 0) m_caret.index = 0;
     int depth = 0;
     while (static_cast<size_t>(m_caret.index) < blocks.size()) {
-        const CScriptBlock& block = *blocks[m_caret.index++];
+        const CScriptBlockList::Ref block = blocks[m_caret.index++];
         if (block.GetKind() != CScriptBlock::kTag) continue;
-        const std::string& name = block.GetName();
+        const std::string_view name = block.GetName();
         if (name == "if") {
             ++depth;
         } else if (name == "/if") {
@@ -87,7 +88,7 @@ CMainScript::IfScan CMainScript::ScanIf(bool branches, CScriptBlock* found) {
         } else if (branches && depth == 0 && name == "else") {
             return IF_SCAN_ELSE;
         } else if (branches && depth == 0 && name == "elseif") {
-            if (found) found->Assign(block);
+            if (found) *found = block.ToBlock();
             return IF_SCAN_ELSEIF;
         }
     }
@@ -140,7 +141,7 @@ bool CMainScript::TagLoop(CScriptBlock block, bool replay) {
     if (m_caret.index < 0) m_caret.index = 0;
     int depth = 0;
     while (static_cast<size_t>(m_caret.index) < blocks.size()) {
-        const CScriptBlock& b = *blocks[m_caret.index++];
+        const CScriptBlockList::Ref b = blocks[m_caret.index++];
         if (IsTag(b, "loop")) {
             ++depth;
         } else if (IsTag(b, "/loop")) {
@@ -159,7 +160,7 @@ bool CMainScript::TagLoopEnd(CScriptBlock block, bool replay) {
     if (static_cast<size_t>(std::max(index, 0)) >= blocks.size()) index = static_cast<int32_t>(blocks.size()) - 1;
     int depth = 0;
     for (; index >= 0; --index) {
-        const CScriptBlock& b = *blocks[index];
+        const CScriptBlockList::Ref b = blocks[index];
         if (IsTag(b, "/loop")) {
             ++depth;
         } else if (IsTag(b, "loop")) {
