@@ -92,6 +92,12 @@ bool CDxRenderer::IsSoftwareRasteriserName(const std::string& rendererName) {
 bool CDxRenderer::Init(Window window) {
     Release();
     m_window = window;
+    if (m_device && !m_acceptSoftwareRasteriser && !m_device->HasGraphicsDevice()) {
+        m_lastError = "No graphics device (/dev/dri): the software renderer draws (FORCE_HARDWARE_RENDER=1 or "
+                      "KESTRIN_HARDWARE_RENDER=1 makes OpenGL draw on the CPU instead)";
+        LogPrintf("%s", m_lastError.c_str());
+        return true;
+    }
     if (!m_device || m_device->Open(window)) {
         StoreError(__LINE__, "kestrin::CDxRenderer::Init", kNotAvailable, kNotAvailableText);
         return true;

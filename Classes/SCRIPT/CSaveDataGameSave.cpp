@@ -316,7 +316,8 @@ bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGame
         CSerializer again = CSerializer::CSerializerWithIndexFlag(false);
         again.SaveSerializable(*s.backlog, 31);
         const CBinaryStream::CMemoryInfo* encoded = again.GetMemory();
-        if (s.backlog->LoadFailed() || !encoded || encoded->size != backlogExtent->second) {
+        if (s.backlog->LoadFailed() || !encoded ||
+            static_cast<int64_t>(encoded->size) != static_cast<int64_t>(backlogExtent->second)) {
             return fail("backlog pages", static_cast<long>(s.backlog->GetPages().size()));
         }
     }

@@ -51,9 +51,9 @@ void CScriptParser::BuildTables() {
             uint8_t* cls = m_class[escapes][set];
             for (int b = 0; b < 256; ++b) cls[b] = m_lead[b] ? kLead : kPlain;
             cls[0] = kSpecial;
-            cls['\r'] = kSpecial;
-            cls['\n'] = kSpecial;
-            if (escapes) cls['\\'] = kSpecial;
+            cls[static_cast<unsigned char>('\r')] = kSpecial;
+            cls[static_cast<unsigned char>('\n')] = kSpecial;
+            if (escapes) cls[static_cast<unsigned char>('\\')] = kSpecial;
             for (const char* s = kStops[set]; *s; ++s) cls[static_cast<unsigned char>(*s)] = kStop;
         }
     }

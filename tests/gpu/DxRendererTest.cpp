@@ -135,6 +135,7 @@ TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
         bool iniForce;
         const char* env;
         bool hardware;
+        bool noDevice = false;  // no graphics device at all: OpenGL is not even opened
     } cases[] = {
         {"llvmpipe (LLVM 15.0.6, 256 bits)", false, nullptr, false},
         {"softpipe", false, nullptr, false},
@@ -143,15 +144,19 @@ TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
         {"llvmpipe (LLVM 15.0.6, 256 bits)", false, "1", true},
         {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false, nullptr, true},
         {"", false, nullptr, true},
+        {"Mesa Intel(R) UHD Graphics 620 (KBL GT2)", false, nullptr, false, true},
+        {"llvmpipe (LLVM 15.0.6, 256 bits)", false, "1", true, true},
     };
     // The OpenGL tests of this binary ask for the hardware renderer: put their setting back.
     const char* was = std::getenv("KESTRIN_HARDWARE_RENDER");
     const std::string kept = was ? was : "";
     for (const Case& c : cases) {
-        SCOPED_TRACE(std::string(c.rendererName) + (c.iniForce ? " ini" : "") + (c.env ? c.env : ""));
+        SCOPED_TRACE(std::string(c.rendererName) + (c.iniForce ? " ini" : "") + (c.env ? c.env : "") +
+                     (c.noDevice ? " no device" : ""));
         SetRenderDeviceMaker([&]() {
             auto device = std::make_shared<FakeRenderDevice>(64, 48);
             device->rendererName = c.rendererName;
+            device->graphicsDevice = !c.noDevice;
             return device;
         });
         if (c.env)

@@ -33,6 +33,7 @@ public:
     void Close() override;
     const std::string& GetError() const override { return m_error; }
     const std::string& GetRendererName() const override { return rendererName; }
+    bool HasGraphicsDevice() const override { return graphicsDevice; }
     bool GetOutputSize(int32_t& width, int32_t& height) override;
     TextureId CreateTexture(int32_t width, int32_t height, bool renderTarget) override;
     void DestroyTexture(TextureId texture) override;
@@ -53,6 +54,7 @@ public:
     bool failPresent = false;
     bool failReset = false;
     std::string rendererName;
+    bool graphicsDevice = true;
     // What the device reports, as after SDL's reset events: targetsOnly keeps the
     // ordinary textures, else every texture is gone after Reset.
     void SimulateReset(bool targetsOnly) {

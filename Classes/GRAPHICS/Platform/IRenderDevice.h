@@ -46,6 +46,9 @@ public:
     virtual const std::string& GetError() const = 0;
     // What draws for the open device (OpenGL's GL_RENDERER string); empty when unknown.
     virtual const std::string& GetRendererName() const = 0;
+    // False when the machine is known to have no graphics device, so that OpenGL could only
+    // rasterise on the CPU; asked before Open, which would load the whole driver to find out.
+    virtual bool HasGraphicsDevice() const = 0;
     // The window's drawable size; true on failure.
     virtual bool GetOutputSize(int32_t& width, int32_t& height) = 0;
 

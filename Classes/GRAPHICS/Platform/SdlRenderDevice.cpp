@@ -1,6 +1,9 @@
 #include "GRAPHICS/Platform/SdlRenderDevice.h"
 
 #include <cstring>
+#ifdef __linux__
+#include <dirent.h>
+#endif
 #include <vector>
 
 #include "CORE/WindowMessages.h"
@@ -76,6 +79,22 @@ int SDLCALL SdlRenderDevice::WatchEvents(void* self, SDL_Event* event) {
     else if (event->type == SDL_RENDER_DEVICE_RESET)
         device->m_deviceReset = true;
     return 0;
+}
+
+bool SdlRenderDevice::HasGraphicsDevice() const {
+#ifdef __linux__
+    // Every GPU driver of Linux makes a node under /dev/dri; without one, Mesa can only run
+    // llvmpipe or softpipe.
+    DIR* dri = opendir("/dev/dri");
+    if (!dri) return false;
+    bool found = false;
+    while (const dirent* entry = readdir(dri))
+        if (std::strncmp(entry->d_name, "card", 4) == 0 || std::strncmp(entry->d_name, "renderD", 7) == 0) found = true;
+    closedir(dri);
+    return found;
+#else
+    return true;
+#endif
 }
 
 bool SdlRenderDevice::Open(WindowHandle window) {

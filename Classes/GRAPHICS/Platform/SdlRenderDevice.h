@@ -25,6 +25,7 @@ public:
     void Close() override;
     const std::string& GetError() const override { return m_error; }
     const std::string& GetRendererName() const override { return m_rendererName; }
+    bool HasGraphicsDevice() const override;
     bool GetOutputSize(int32_t& width, int32_t& height) override;
     TextureId CreateTexture(int32_t width, int32_t height, bool renderTarget) override;
     void DestroyTexture(TextureId texture) override;
