@@ -1,6 +1,5 @@
 #include "NETWORK/CClientSocket.h"
 
-#include <cstring>
 #include <vector>
 
 #include "NETWORK/Platform/ISocketService.h"
@@ -139,16 +138,9 @@ bool CClientSocket::Receive(char*& buffer, int& length) {
             return Fail(kStepReceive, error, true);
         }
         length = static_cast<int>(got);
-        if (length == m_receiveSize) {
-            if (m_receiveSize < kMaxReceiveSize) m_receiveSize *= 2;
-        } else if (length < m_receiveSize / 4) {
-            // A short receive into a grown buffer keeps only what it needs: callers hold
-            // on to the blocks of a whole body.
-            char* small = new char[static_cast<size_t>(length) + 1];
-            std::memcpy(small, block, static_cast<size_t>(length));
-            delete[] block;
-            block = small;
-        }
+        // Callers copy what they keep and free the block at once, so its memory serves the
+        // next receive: a grown buffer costs no copy.
+        if (length == m_receiveSize && m_receiveSize < kMaxReceiveSize) m_receiveSize *= 2;
         block[length] = 0;
         buffer = block;
         return false;

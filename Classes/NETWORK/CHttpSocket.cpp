@@ -1,5 +1,6 @@
 #include "NETWORK/CHttpSocket.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstring>
 #include <random>
@@ -135,7 +136,8 @@ void CHttpSocket::Reset(bool keepChunk) {
     m_chunkPhase = CHUNK_SIZE;
     m_chunkLine.clear();
     m_trailerBytes = 0;
-    m_pieces.clear();
+    m_body.reset();
+    m_bodyCapacity = 0;
     m_bodySize = 0;
 }
 
@@ -144,7 +146,21 @@ bool CHttpSocket::WriteBody(const char* bytes, size_t count, int step) {
     m_bodySize += static_cast<int64_t>(count);
     if (m_downloadFile.empty()) {
         if (m_bodySize > kMaxMemoryBody) return Fail(kStepBodyTooLarge);
-        m_pieces.emplace_back(bytes, count);
+        const size_t kept = static_cast<size_t>(m_bodySize) - count;
+        const size_t needed = static_cast<size_t>(m_bodySize) + 1;  // and the terminator
+        if (needed > m_bodyCapacity) {
+            size_t capacity = std::max<size_t>(m_bodyCapacity * 2, 64 * 1024);
+            if (m_readerState == READ_LENGTH && m_contentLength <= kMaxMemoryBody)
+                capacity = std::max(capacity, static_cast<size_t>(m_contentLength) + 1);
+            capacity = std::max(capacity, needed);
+            std::unique_ptr<char[]> grown(new char[capacity]);
+            if (kept) std::memcpy(grown.get(), m_body.get(), kept);
+            m_body = std::move(grown);
+            m_bodyCapacity = capacity;
+        }
+        std::memcpy(m_body.get() + kept, bytes, count);
+        // The received blocks are copied out: their memory serves the next receive.
+        ReleaseChunks(true);
         return false;
     }
     if (!m_file) {
@@ -444,15 +460,16 @@ bool CHttpSocket::FollowRedirect(const std::string& location) {
 
 bool CHttpSocket::Complete(char*& body, int& length) {
     if (m_downloadFile.empty()) {
-        char* block = new char[static_cast<size_t>(m_bodySize) + 1];
-        size_t at = 0;
-        for (const auto& piece : m_pieces) {
-            std::memcpy(block + at, piece.first, piece.second);
-            at += piece.second;
+        const size_t size = static_cast<size_t>(m_bodySize);
+        if (!m_body || m_bodyCapacity <= size) {
+            // An empty body (every byte written went into m_body, so only then).
+            m_body.reset(new char[size + 1]());
+            m_bodyCapacity = size + 1;
         }
-        block[at] = 0;
-        body = block;
-        length = static_cast<int>(at);
+        m_body[size] = 0;
+        body = m_body.release();
+        m_bodyCapacity = 0;
+        length = static_cast<int>(size);
     } else if (m_status == 200) {
         if (!m_file) return Fail(kStepNoDownload);
         long size = std::ftell(m_file);

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <deque>
 #include <map>
+#include <memory>
 #include <string>
 #include <utility>
 #include <vector>
@@ -112,7 +113,9 @@ private:
     std::string m_downloadFile;
     std::string m_tempFile;
     std::FILE* m_file = nullptr;
-    std::vector<std::pair<const char*, size_t>> m_pieces;
+    // The body kept in memory, one block that grows (a declared length is allocated at once).
+    std::unique_ptr<char[]> m_body;
+    size_t m_bodyCapacity = 0;
     int64_t m_bodySize = 0;
     std::string m_target;
     int m_redirects = 0;
