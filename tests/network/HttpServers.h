@@ -67,7 +67,7 @@ public:
             m_pid = -1;
             return false;
         }
-        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const auto limit = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         while (std::chrono::steady_clock::now() < limit) {
             if (PortAccepts(port)) return true;
             int status = 0;

@@ -18,7 +18,7 @@ KESTRIN_LOG_WINDOW=0 "$KESTRIN" "$GAME" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
 found=""
 i=0
-while [ $i -lt 100 ]; do
+while [ $i -lt 600 ]; do
   if xwininfo -root -tree 2>/dev/null | grep -q "\"Kestrin キャプション\""; then found=1; break; fi
   if ! kill -0 $pid 2>/dev/null; then break; fi
   sleep 0.1
