@@ -5,12 +5,17 @@
 #include <cstring>
 #include <random>
 
+#include "CORE/Platform/MemoryAdvice.h"
 #include "CORE/StringHelpers.h"
 #include "NETWORK/CUrl.h"
 
 namespace kestrin {
 
 namespace {
+
+// From this size on a body in memory asks for huge pages: the page faults of a fresh block
+// cost more than receiving it.
+constexpr size_t kHugeBody = size_t(4) << 20;
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
@@ -154,6 +159,7 @@ bool CHttpSocket::WriteBody(const char* bytes, size_t count, int step) {
                 capacity = std::max(capacity, static_cast<size_t>(m_contentLength) + 1);
             capacity = std::max(capacity, needed);
             std::unique_ptr<char[]> grown(new char[capacity]);
+            if (capacity >= kHugeBody) AdviseHugePages(grown.get(), capacity);
             if (kept) std::memcpy(grown.get(), m_body.get(), kept);
             m_body = std::move(grown);
             m_bodyCapacity = capacity;
