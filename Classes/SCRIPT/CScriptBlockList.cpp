@@ -7,6 +7,8 @@
 #include <new>
 #include <utility>
 
+#include "CORE/Platform/MemoryAdvice.h"
+
 namespace kestrin {
 
 namespace {
@@ -115,6 +117,8 @@ void* CScriptBlockList::Grow(void* data, size_t& capacity, size_t count, size_t 
     if (wanted < count) throw std::bad_alloc();
     void* grown = std::realloc(data, wanted * elementSize);
     if (!grown) throw std::bad_alloc();
+    // A big script fills its arrays at once: huge pages spare most of their page faults.
+    if (wanted * elementSize >= (size_t(4) << 20)) AdviseHugePages(grown, wanted * elementSize);
     capacity = wanted;
     return grown;
 }
