@@ -470,6 +470,7 @@ private:
     // Gives a message layer its font stack (one copy of its text property) and the page
     // start copy of it, the first time the layer is current.
     void EnsureFontStack(const std::string& name);
+    void SwitchMessageLayer(const CScriptBlock& block, const std::string& name, int32_t mode);
     // The current layer's font stack (made when missing).
     std::deque<CFontProperty>& CurrentFontStack();
     bool IsVideoPlaying() const;

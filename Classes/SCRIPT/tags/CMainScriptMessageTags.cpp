@@ -63,13 +63,9 @@ std::deque<CFontProperty>& CMainScript::CurrentFontStack() {
 
 // --- Message layers, pages and their settings ---
 
-bool CMainScript::TagChgmsg(CScriptBlock block, bool replay) {
-    (void)replay;
-    if (TagFlag(block, "stack")) m_messageLayerStack.push_back(m_messageLayerName);
-    std::string name;
-    if (block.LacksAttribute("id", name)) name = std::to_string(RandomValue());
-    int32_t mode = 0;
-    if (block.HasAttribute("layered")) mode = block.GetAttribute("layered") == "0" ? -1 : 1;
+// Makes name the current message layer (mode as the screen takes it) for "chgmsg" and
+// "/chgmsg".
+void CMainScript::SwitchMessageLayer(const CScriptBlock& block, const std::string& name, int32_t mode) {
     if (m_screen) m_screen->ChangeMessageLayer(name, mode);
     m_messageLayerName = name;
     EnsureFontStack(name);
@@ -77,6 +73,16 @@ bool CMainScript::TagChgmsg(CScriptBlock block, bool replay) {
     Trace(3, "%s(%d): [%s] メッセージレイヤーが %s に変更されました。", m_caret.file.c_str(), block.GetLine(),
           block.GetName().c_str(), name.c_str());
     HideGlyph();
+}
+
+bool CMainScript::TagChgmsg(CScriptBlock block, bool replay) {
+    (void)replay;
+    if (TagFlag(block, "stack")) m_messageLayerStack.push_back(m_messageLayerName);
+    std::string name;
+    if (block.LacksAttribute("id", name)) name = std::to_string(RandomValue());
+    int32_t mode = 0;
+    if (block.HasAttribute("layered")) mode = block.GetAttribute("layered") == "0" ? -1 : 1;
+    SwitchMessageLayer(block, name, mode);
     return false;
 }
 
@@ -89,13 +95,7 @@ bool CMainScript::TagChgmsgEnd(CScriptBlock block, bool replay) {
     }
     std::string name = m_messageLayerStack.back();
     m_messageLayerStack.pop_back();
-    if (m_screen) m_screen->ChangeMessageLayer(name, 0);
-    m_messageLayerName = name;
-    EnsureFontStack(name);
-    m_variables->SetString("s.current_message_layer", name);
-    Trace(3, "%s(%d): [%s] メッセージレイヤーが %s に変更されました。", m_caret.file.c_str(), block.GetLine(),
-          block.GetName().c_str(), name.c_str());
-    HideGlyph();
+    SwitchMessageLayer(block, name, 0);
     return false;
 }
 
