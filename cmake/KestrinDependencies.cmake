@@ -8,9 +8,13 @@ find_package(Boost REQUIRED)
 find_package(Threads REQUIRED)
 pkg_check_modules(KDEPS REQUIRED IMPORTED_TARGET
   freetype2 fontconfig
-  libavformat libavcodec libswscale libswresample libavutil
   vorbisfile vorbis ogg lua5.1)
+# FFmpeg is loaded with dlopen by the first movie (GRAPHICS/Platform/FfmpegLibrary): only its
+# headers are used at build time.
+pkg_check_modules(FFMPEG REQUIRED
+  libavformat libavcodec libswscale libswresample libavutil)
 
 add_library(kestrin_deps INTERFACE)
 target_link_libraries(kestrin_deps INTERFACE
   SDL2::SDL2 PNG::PNG JPEG::JPEG ZLIB::ZLIB Boost::headers PkgConfig::KDEPS Threads::Threads rt dl)
+target_include_directories(kestrin_deps INTERFACE ${FFMPEG_INCLUDE_DIRS})

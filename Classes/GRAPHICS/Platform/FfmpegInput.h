@@ -3,23 +3,19 @@
 // movie's sound, which read the same file each on its own.
 #include <string>
 
-extern "C" {
-#include <libavutil/avutil.h>
-}
-
-struct AVCodecContext;
-struct AVFormatContext;
+#include "GRAPHICS/Platform/FfmpegLibrary.h"
 
 namespace kestrin {
 
-// "what (FFmpeg's text for code)", or what alone when code is not an FFmpeg error.
-std::string FfmpegErrorText(const std::string& what, int code);
+// "what (FFmpeg's text for code)", or what alone when code is not an FFmpeg error (or FFmpeg
+// is not loaded).
+std::string FfmpegErrorText(const FfmpegLibrary* av, const std::string& what, int code);
 
 // Opens path, picks its first decodable stream of the given type (cover pictures are no
 // video) and opens a decoder for it with the given thread count (0: FFmpeg's choice); every
 // other stream is discarded. On success format, codec and stream are set and the result is
 // empty; on failure nothing stays open and the result says why.
-std::string OpenFfmpegInput(const std::string& path, AVMediaType type, int threads, AVFormatContext*& format,
+std::string OpenFfmpegInput(const FfmpegLibrary& av, const std::string& path, AVMediaType type, int threads, AVFormatContext*& format,
                             AVCodecContext*& codec, int& stream);
 
 }  // namespace kestrin

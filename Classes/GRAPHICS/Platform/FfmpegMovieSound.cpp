@@ -6,24 +6,18 @@
 #include <cmath>
 #include <cstring>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/channel_layout.h>
-#include <libavutil/error.h>
-#include <libswresample/swresample.h>
-}
-
 namespace kestrin {
 
 FfmpegMovieSound::~FfmpegMovieSound() { Close(); }
 
 void FfmpegMovieSound::Close() {
-    swr_free(&m_swr);
-    av_frame_free(&m_frame);
-    av_packet_free(&m_packet);
-    avcodec_free_context(&m_codec);
-    avformat_close_input(&m_format);
+    if (m_av) {
+        m_av->swr_free(&m_swr);
+        m_av->av_frame_free(&m_frame);
+        m_av->av_packet_free(&m_packet);
+        m_av->avcodec_free_context(&m_codec);
+        m_av->avformat_close_input(&m_format);
+    }
     m_stream = -1;
     m_swrFormat = -1;
     m_swrRate = m_swrChannels = 0;
@@ -35,7 +29,7 @@ void FfmpegMovieSound::Close() {
 }
 
 bool FfmpegMovieSound::Fail(const std::string& what, int code) {
-    m_error = FfmpegErrorText(what, code);
+    m_error = FfmpegErrorText(m_av, what, code);
     return true;
 }
 
@@ -46,13 +40,17 @@ bool FfmpegMovieSound::Open(const std::string& path, uint32_t rate, double start
     m_startSeconds = startSeconds;
     if (rate == 0)
         return Fail("no sound rate", 0);
-    const std::string failure = OpenFfmpegInput(path, AVMEDIA_TYPE_AUDIO, 0, m_format, m_codec, m_stream);
+    std::string loadError;
+    m_av = LoadFfmpeg(loadError);
+    if (!m_av)
+        return Fail(loadError, 0);
+    const std::string failure = OpenFfmpegInput(*m_av, path, AVMEDIA_TYPE_AUDIO, 0, m_format, m_codec, m_stream);
     if (!failure.empty()) {
         Close();
         return Fail(failure, 0);
     }
-    m_packet = av_packet_alloc();
-    m_frame = av_frame_alloc();
+    m_packet = m_av->av_packet_alloc();
+    m_frame = m_av->av_frame_alloc();
     if (!m_packet || !m_frame) {
         Close();
         return Fail("out of memory for " + path, 0);
@@ -67,18 +65,18 @@ bool FfmpegMovieSound::Convert(AVFrame* frame) {
         return true;
     }
     if (!m_swr || frame->format != m_swrFormat || frame->sample_rate != m_swrRate || channels != m_swrChannels) {
-        swr_free(&m_swr);
+        m_av->swr_free(&m_swr);
         AVChannelLayout in = {};
         if (frame->ch_layout.order == AV_CHANNEL_ORDER_UNSPEC)
-            av_channel_layout_default(&in, channels);
-        else if (av_channel_layout_copy(&in, &frame->ch_layout) < 0)
-            av_channel_layout_default(&in, channels);
+            m_av->av_channel_layout_default(&in, channels);
+        else if (m_av->av_channel_layout_copy(&in, &frame->ch_layout) < 0)
+            m_av->av_channel_layout_default(&in, channels);
         AVChannelLayout out = AV_CHANNEL_LAYOUT_STEREO;
-        const int r = swr_alloc_set_opts2(&m_swr, &out, AV_SAMPLE_FMT_S16, static_cast<int>(m_rate), &in,
+        const int r = m_av->swr_alloc_set_opts2(&m_swr, &out, AV_SAMPLE_FMT_S16, static_cast<int>(m_rate), &in,
                                           static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
-        av_channel_layout_uninit(&in);
-        if (r < 0 || swr_init(m_swr) < 0) {
-            swr_free(&m_swr);
+        m_av->av_channel_layout_uninit(&in);
+        if (r < 0 || m_av->swr_init(m_swr) < 0) {
+            m_av->swr_free(&m_swr);
             Fail("the sound of the movie cannot be converted", r);
             return true;
         }
@@ -86,7 +84,7 @@ bool FfmpegMovieSound::Convert(AVFrame* frame) {
         m_swrRate = frame->sample_rate;
         m_swrChannels = channels;
     }
-    const int room = swr_get_out_samples(m_swr, frame ? frame->nb_samples : 0);
+    const int room = m_av->swr_get_out_samples(m_swr, frame ? frame->nb_samples : 0);
     if (room <= 0)
         return false;
     // Samples given are dropped from the queue's front before it grows.
@@ -97,7 +95,7 @@ bool FfmpegMovieSound::Convert(AVFrame* frame) {
     const size_t used = m_queue.size();
     m_queue.resize(used + size_t(room) * 2);
     uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(m_queue.data() + used)};
-    const int made = swr_convert(m_swr, outPlanes, room, const_cast<const uint8_t**>(frame->extended_data),
+    const int made = m_av->swr_convert(m_swr, outPlanes, room, const_cast<const uint8_t**>(frame->extended_data),
                                  frame->nb_samples);
     if (made < 0) {
         m_queue.resize(used);
@@ -112,7 +110,7 @@ bool FfmpegMovieSound::Refill() {
     if (!m_codec || m_ended)
         return false;
     for (;;) {
-        int r = avcodec_receive_frame(m_codec, m_frame);
+        int r = m_av->avcodec_receive_frame(m_codec, m_frame);
         if (r == 0) {
             if (!m_placed) {
                 m_placed = true;
@@ -131,7 +129,7 @@ bool FfmpegMovieSound::Refill() {
                 }
             }
             const bool failed = Convert(m_frame);
-            av_frame_unref(m_frame);
+            m_av->av_frame_unref(m_frame);
             if (failed) {
                 m_ended = true;
                 return false;
@@ -143,31 +141,31 @@ bool FfmpegMovieSound::Refill() {
                 Fail("the sound of the movie cannot be decoded", r);
             // What the converter still holds comes out last.
             if (m_swr) {
-                const int room = swr_get_out_samples(m_swr, 0);
+                const int room = m_av->swr_get_out_samples(m_swr, 0);
                 if (room > 0) {
                     const size_t used = m_queue.size();
                     m_queue.resize(used + size_t(room) * 2);
                     uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(m_queue.data() + used)};
-                    const int made = swr_convert(m_swr, outPlanes, room, nullptr, 0);
+                    const int made = m_av->swr_convert(m_swr, outPlanes, room, nullptr, 0);
                     m_queue.resize(used + size_t(made > 0 ? made : 0) * 2);
                 }
             }
             m_ended = true;
             return m_queue.size() > m_queueStart;
         }
-        r = av_read_frame(m_format, m_packet);
+        r = m_av->av_read_frame(m_format, m_packet);
         if (r < 0) {
             m_flushing = true;
-            avcodec_send_packet(m_codec, nullptr);
+            m_av->avcodec_send_packet(m_codec, nullptr);
             continue;
         }
         if (m_packet->stream_index == m_stream) {
-            r = avcodec_send_packet(m_codec, m_packet);
-            av_packet_unref(m_packet);
+            r = m_av->avcodec_send_packet(m_codec, m_packet);
+            m_av->av_packet_unref(m_packet);
             // A damaged packet is skipped: the sound goes on with the next one.
             (void)r;
         } else {
-            av_packet_unref(m_packet);
+            m_av->av_packet_unref(m_packet);
         }
     }
 }

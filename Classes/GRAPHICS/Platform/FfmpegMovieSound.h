@@ -15,6 +15,8 @@ struct SwrContext;
 
 namespace kestrin {
 
+struct FfmpegLibrary;
+
 class FfmpegMovieSound {
 public:
     FfmpegMovieSound() = default;
@@ -39,6 +41,7 @@ private:
     bool Fail(const std::string& what, int code);
 
     std::string m_error;
+    const FfmpegLibrary* m_av = nullptr;  // set by the first Open that finds FFmpeg
     uint32_t m_rate = 0;
     AVFormatContext* m_format = nullptr;
     AVCodecContext* m_codec = nullptr;

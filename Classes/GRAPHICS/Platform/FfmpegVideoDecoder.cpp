@@ -2,37 +2,28 @@
 
 #include <utility>
 
-extern "C" {
-#include <libavcodec/avcodec.h>
-#include <libavformat/avformat.h>
-#include <libavutil/error.h>
-#include <libavutil/log.h>
-#include <libswscale/swscale.h>
-}
-
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/Platform/FfmpegInput.h"
 #include "GRAPHICS/Platform/FfmpegMovieSound.h"
 
 namespace kestrin {
 
-FfmpegVideoDecoder::FfmpegVideoDecoder(int threads) : m_threads(threads) {
-    // FFmpeg's own notes would go to stderr for every damaged packet; failures reach our log.
-    av_log_set_level(AV_LOG_FATAL);
-}
+FfmpegVideoDecoder::FfmpegVideoDecoder(int threads) : m_threads(threads) {}
 
 FfmpegVideoDecoder::~FfmpegVideoDecoder() { Close(); }
 
 void FfmpegVideoDecoder::Close() {
     m_sound.reset();
     m_soundTried = false;
-    sws_freeContext(m_sws);
-    m_sws = nullptr;
-    av_frame_free(&m_current);
-    av_frame_free(&m_pending);
-    av_packet_free(&m_packet);
-    avcodec_free_context(&m_codec);
-    avformat_close_input(&m_format);
+    if (m_av) {
+        m_av->sws_freeContext(m_sws);
+        m_sws = nullptr;
+        m_av->av_frame_free(&m_current);
+        m_av->av_frame_free(&m_pending);
+        m_av->av_packet_free(&m_packet);
+        m_av->avcodec_free_context(&m_codec);
+        m_av->avformat_close_input(&m_format);
+    }
     m_stream = -1;
     m_width = m_height = 0;
     m_firstTimestamp = 0;
@@ -40,7 +31,7 @@ void FfmpegVideoDecoder::Close() {
 }
 
 bool FfmpegVideoDecoder::Fail(const std::string& what, int code) {
-    m_error = FfmpegErrorText(what, code);
+    m_error = FfmpegErrorText(m_av, what, code);
     return true;
 }
 
@@ -48,7 +39,11 @@ bool FfmpegVideoDecoder::Open(const std::string& path) {
     Close();
     m_error.clear();
     m_path = path;
-    const std::string failure = OpenFfmpegInput(path, AVMEDIA_TYPE_VIDEO, m_threads, m_format, m_codec, m_stream);
+    std::string loadError;
+    m_av = LoadFfmpeg(loadError);
+    if (!m_av)
+        return Fail(loadError, 0);
+    const std::string failure = OpenFfmpegInput(*m_av, path, AVMEDIA_TYPE_VIDEO, m_threads, m_format, m_codec, m_stream);
     if (!failure.empty()) {
         Close();
         return Fail(failure, 0);
@@ -66,9 +61,9 @@ bool FfmpegVideoDecoder::Open(const std::string& path) {
     if (rate.num <= 0 || rate.den <= 0)
         rate = stream->r_frame_rate;
     m_frameMs = rate.num > 0 && rate.den > 0 ? 1000.0 * rate.den / rate.num : 40.0;
-    m_packet = av_packet_alloc();
-    m_current = av_frame_alloc();
-    m_pending = av_frame_alloc();
+    m_packet = m_av->av_packet_alloc();
+    m_current = m_av->av_frame_alloc();
+    m_pending = m_av->av_frame_alloc();
     if (!m_packet || !m_current || !m_pending) {
         Close();
         return Fail("out of memory for " + path, 0);
@@ -78,7 +73,7 @@ bool FfmpegVideoDecoder::Open(const std::string& path) {
 
 FfmpegVideoDecoder::EDecode FfmpegVideoDecoder::DecodeNext(AVFrame* frame) {
     for (;;) {
-        int r = avcodec_receive_frame(m_codec, frame);
+        int r = m_av->avcodec_receive_frame(m_codec, frame);
         if (r == 0)
             return EDecode::kFrame;
         if (r == AVERROR_EOF)
@@ -89,23 +84,23 @@ FfmpegVideoDecoder::EDecode FfmpegVideoDecoder::DecodeNext(AVFrame* frame) {
         }
         if (m_flushing)
             return EDecode::kEnd;
-        r = av_read_frame(m_format, m_packet);
+        r = m_av->av_read_frame(m_format, m_packet);
         if (r < 0) {
             // The end of the file (or of what can be read of it): the pictures still held in
             // the decoder come out, then the movie ends.
             m_flushing = true;
-            avcodec_send_packet(m_codec, nullptr);
+            m_av->avcodec_send_packet(m_codec, nullptr);
             continue;
         }
         if (m_packet->stream_index == m_stream) {
-            r = avcodec_send_packet(m_codec, m_packet);
-            av_packet_unref(m_packet);
+            r = m_av->avcodec_send_packet(m_codec, m_packet);
+            m_av->av_packet_unref(m_packet);
             if (r < 0 && r != AVERROR(EAGAIN)) {
                 Fail("the movie cannot be decoded", r);
                 return EDecode::kError;
             }
         } else {
-            av_packet_unref(m_packet);
+            m_av->av_packet_unref(m_packet);
         }
     }
 }
@@ -130,7 +125,7 @@ double FfmpegVideoDecoder::TimeOf(AVFrame* frame) {
 }
 
 bool FfmpegVideoDecoder::Convert(AVFrame* frame, uint8_t* pixels, int32_t pitch) {
-    m_sws = sws_getCachedContext(m_sws, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
+    m_sws = m_av->sws_getCachedContext(m_sws, frame->width, frame->height, static_cast<AVPixelFormat>(frame->format),
                                  m_width, m_height, AV_PIX_FMT_BGRA, SWS_BICUBIC, nullptr, nullptr, nullptr);
     if (!m_sws) {
         Fail("the pictures of the movie cannot be converted", 0);
@@ -140,17 +135,17 @@ bool FfmpegVideoDecoder::Convert(AVFrame* frame, uint8_t* pixels, int32_t pitch)
     int* inverse = nullptr;
     int sourceRange = 0, destinationRange = 0, brightness = 0, contrast = 0, saturation = 0;
     int* table = nullptr;
-    if (sws_getColorspaceDetails(m_sws, &inverse, &sourceRange, &table, &destinationRange, &brightness, &contrast,
+    if (m_av->sws_getColorspaceDetails(m_sws, &inverse, &sourceRange, &table, &destinationRange, &brightness, &contrast,
                                  &saturation) >= 0) {
         const int wantedRange = frame->color_range == AVCOL_RANGE_JPEG ? 1 : sourceRange;
-        const int* coefficients = sws_getCoefficients(frame->colorspace);
+        const int* coefficients = m_av->sws_getCoefficients(frame->colorspace);
         if (frame->colorspace != AVCOL_SPC_UNSPECIFIED || wantedRange != sourceRange)
-            sws_setColorspaceDetails(m_sws, coefficients, wantedRange, table, destinationRange, brightness,
+            m_av->sws_setColorspaceDetails(m_sws, coefficients, wantedRange, table, destinationRange, brightness,
                                      contrast, saturation);
     }
     uint8_t* planes[4] = {pixels, nullptr, nullptr, nullptr};
     int strides[4] = {pitch, 0, 0, 0};
-    if (sws_scale(m_sws, frame->data, frame->linesize, 0, frame->height, planes, strides) <= 0) {
+    if (m_av->sws_scale(m_sws, frame->data, frame->linesize, 0, frame->height, planes, strides) <= 0) {
         Fail("the pictures of the movie cannot be converted", 0);
         return true;
     }

@@ -17,6 +17,8 @@ struct SwsContext;
 
 namespace kestrin {
 
+struct FfmpegLibrary;
+
 class FfmpegMovieSound;
 
 class FfmpegVideoDecoder : public IVideoDecoder {
@@ -44,6 +46,7 @@ private:
     bool Fail(const std::string& what, int code);
 
     int m_threads;
+    const FfmpegLibrary* m_av = nullptr;  // set by the first Open that finds FFmpeg
     std::string m_error;
     std::string m_path;
     std::unique_ptr<FfmpegMovieSound> m_sound;
