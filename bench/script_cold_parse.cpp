@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
     ini->Parse(script_bench::TagIniText());
 
     // As a script is loaded: its text read into a buffer the parser takes over.
-    std::vector<char> buffer(text.size() + 1, 0);
+    kestrin::ScriptText buffer(text.size() + 1, 0);
     std::memcpy(buffer.data(), text.data(), text.size());
     const size_t bufferBytes = buffer.capacity();
     const size_t before = HeapInUse();

@@ -532,7 +532,6 @@ private:
 
     std::map<std::string, BlockList> m_scripts;
     BlockList m_noBlocks;
-    std::unordered_map<std::string, std::unordered_map<std::string, int32_t>> m_labels;
     std::map<std::string, std::set<int32_t>> m_readBlocks;
     std::vector<std::string> m_macroFiles;
     // Macro files that could not be loaded: not tried again until the list changes.

@@ -4,6 +4,7 @@
 
 #include "CORE/CLogWindow.h"
 #include "CORE/COruPackFile.h"
+#include "CORE/Platform/MemoryAdvice.h"
 #include "CORE/CSerializer.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruParser.h"
@@ -18,11 +19,11 @@ bool CMainScript::Jump(std::string file, const std::string& label) {
 
     int32_t index = 0;
     if (!label.empty()) {
-        auto fileIt = m_labels.find(file);
-        if (fileIt == m_labels.end()) return true;
-        auto labelIt = fileIt->second.find(label);
-        if (labelIt == fileIt->second.end()) return true;
-        index = labelIt->second;
+        auto fileIt = m_scripts.find(file);
+        if (fileIt == m_scripts.end()) return true;
+        const int64_t found = fileIt->second.FindLabel(label);
+        if (found < 0) return true;
+        index = static_cast<int32_t>(found);
     }
 
     m_caret.file = file;
@@ -117,24 +118,23 @@ bool CMainScript::LoadScript(std::string& name) {
     }
     int size = file.GetSize();
     if (size < 0) size = 0;
-    std::vector<char> text(static_cast<size_t>(size) + 1, 0);
+    ScriptText text(static_cast<size_t>(size) + 1);
+    // Filled at once by the read: huge pages spare most of the page faults of a big script.
+    if (text.size() >= (size_t(4) << 20)) AdviseHugePages(text.data(), text.size());
     int got = size ? file.Read(text.data(), static_cast<unsigned>(size)) : 0;
     file.Close();
-    if (got >= 0 && got < size) text[got] = 0;
+    const size_t used = got > 0 ? static_cast<size_t>(got) : 0;
+    text.resize(used + 1);
+    text[used] = 0;
 
     COruParser parser;
     parser.SetEncoding(m_textEncoding);
     if (parser.ParseScript(text)) return true;
     BlockList blocks = parser.TakeBlocks();
 
-    // A reloaded file must not keep labels that its new text no longer has.
-    auto& labels = m_labels[name];
-    labels.clear();
     for (size_t i = 0; i < blocks.size(); ++i) {
         const CScriptBlockList::Ref block = blocks[i];
-        if (block.GetKind() == CScriptBlock::kLabel) {
-            labels[std::string(block.GetName())] = static_cast<int32_t>(i);
-        } else if (block.GetKind() == CScriptBlock::kTag && block.GetName() == "lua") {
+        if (block.GetKind() == CScriptBlock::kTag && block.GetName() == "lua") {
             RunLuaChunk(name, block.ToBlock());
             // The chunk has run; the block stays for its index, without the text.
             blocks.ClearAttributeValue(i, "script");

@@ -113,14 +113,14 @@ bool COruParser::Parse(const char* text) {
     const size_t size = std::strlen(text);
     if (m_blocks.empty() && !m_blocks.GetSource() && m_blocks.GetTextBytes() == 0) {
         // The blocks refer to the script's own text: a copy of it, kept with them.
-        std::vector<char> copy(text, text + size + 1);
+        ScriptText copy(text, text + size + 1);
         return ParseScript(copy);
     }
     m_blocks.Reserve(size);
     return CScriptParser::Parse(text);
 }
 
-bool COruParser::ParseScript(std::vector<char>& text) {
+bool COruParser::ParseScript(ScriptText& text) {
     if (text.empty() || text.back() != 0) text.push_back(0);
     if (!m_blocks.AdoptSource(text)) {
         m_blocks.Reserve(text.size());

@@ -31,7 +31,7 @@ public:
     bool Parse(const char* text) override;
     // Parses a script's text (made zero-terminated), which the blocks take over when they are
     // still empty; text is left empty then.
-    bool ParseScript(std::vector<char>& text);
+    bool ParseScript(ScriptText& text);
 
     BlockList& GetBlocks() { return m_blocks; }
     // Hands the parsed script over, trimmed to size; the parser is left without blocks.

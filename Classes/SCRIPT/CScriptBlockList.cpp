@@ -88,13 +88,18 @@ CScriptBlockList& CScriptBlockList::operator=(CScriptBlockList&& other) noexcept
     m_text = std::exchange(other.m_text, nullptr);
     m_textSize = std::exchange(other.m_textSize, 0);
     m_textCapacity = std::exchange(other.m_textCapacity, 0);
+    m_labelSlots = std::move(other.m_labelSlots);
+    other.m_labelSlots.clear();
+    m_labelsIndexed = std::exchange(other.m_labelsIndexed, false);
     return *this;
 }
 
 CScriptBlockList::~CScriptBlockList() { Release(); }
 
 void CScriptBlockList::Release() {
-    m_source = std::vector<char>();
+    m_source = ScriptText();
+    m_labelSlots = std::vector<uint64_t>();
+    m_labelsIndexed = false;
     m_names = std::vector<NameRecord>();
     m_farNames = std::vector<FarName>();
     std::free(m_records);
@@ -154,10 +159,11 @@ void CScriptBlockList::Trim() {
 
 size_t CScriptBlockList::GetHeapBytes() const {
     return m_recordCapacity * sizeof(Record) + m_attributeCapacity * sizeof(AttributeRecord) + m_textCapacity +
-           m_source.capacity() + m_names.capacity() * sizeof(NameRecord) + m_farNames.capacity() * sizeof(FarName);
+           m_source.capacity() + m_names.capacity() * sizeof(NameRecord) + m_farNames.capacity() * sizeof(FarName) +
+           m_labelSlots.capacity() * sizeof(uint64_t);
 }
 
-bool CScriptBlockList::AdoptSource(std::vector<char>& text) {
+bool CScriptBlockList::AdoptSource(ScriptText& text) {
     if (m_recordCount || m_textSize || !m_source.empty() || text.size() >= kMaxNameSize) return false;
     m_source = std::move(text);
     text.clear();
@@ -236,6 +242,7 @@ void CScriptBlockList::AddBlock(int32_t kind, int32_t line, uint32_t nameOffset,
     r.kind = static_cast<uint32_t>(kind) & 3u;
     r.line = line;
     r.attributeEnd = static_cast<uint32_t>(m_attributeCount);
+    m_labelsIndexed = false;
 }
 
 void CScriptBlockList::AddAttribute(uint32_t nameNumber, uint32_t valueOffset, uint32_t valueSize) {
@@ -256,6 +263,76 @@ void CScriptBlockList::ClearAttributeValue(size_t index, std::string_view name) 
     if (index >= m_recordCount) return;
     for (uint32_t i = AttributeBegin(index), e = m_records[index].attributeEnd; i < e; ++i)
         if (AttributeName(i) == name) m_attributes[i].valueSize = 0;
+}
+
+namespace {
+// A slot holds the name's hash above the block index + 1, so that probing past other labels
+// rarely has to fetch their names.
+uint64_t LabelSlot(uint32_t hash, size_t index) { return (uint64_t(hash) << 32) | uint32_t(index + 1); }
+}  // namespace
+
+void CScriptBlockList::IndexLabels() {
+    m_labelsIndexed = true;
+    m_labelSlots = std::vector<uint64_t>();
+    size_t count = 0;
+    for (size_t i = 0; i < m_recordCount; ++i)
+        if (m_records[i].kind == CScriptBlock::kLabel) ++count;
+    if (count == 0) return;
+    // At most two thirds full: short probes.
+    size_t capacity = 16;
+    while (capacity < count + count / 2) capacity *= 2;
+    m_labelSlots.reserve(capacity);
+    if (capacity * sizeof(uint64_t) >= (size_t(2) << 20)) AdviseHugePages(m_labelSlots.data(), capacity * sizeof(uint64_t));
+    m_labelSlots.assign(capacity, 0);
+    const size_t mask = capacity - 1;
+    auto place = [&](size_t hash, size_t index) {
+        const uint32_t tag = static_cast<uint32_t>(hash >> 32);
+        const std::string_view name = Ref(this, index).GetName();
+        for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+            uint64_t& entry = m_labelSlots[slot];
+            if (entry == 0 ||
+                (static_cast<uint32_t>(entry >> 32) == tag && Ref(this, static_cast<uint32_t>(entry) - 1).GetName() == name)) {
+                entry = LabelSlot(tag, index);
+                return;
+            }
+        }
+    };
+    // Each label's slot is fetched while the labels hashed before it are placed: in a big
+    // script nearly every slot is a cache miss of its own. Labels are placed in their order.
+    constexpr size_t kAhead = 16;
+    struct Pending {
+        size_t hash;
+        size_t index;
+    } pending[kAhead];
+    size_t pendingCount = 0, next = 0;
+    const std::hash<std::string_view> hasher;
+    for (size_t i = 0; i < m_recordCount; ++i) {
+        if (m_records[i].kind != CScriptBlock::kLabel) continue;
+        const size_t hash = hasher(Ref(this, i).GetName());
+        __builtin_prefetch(&m_labelSlots[hash & mask], 1);
+        if (pendingCount == kAhead) {
+            place(pending[next].hash, pending[next].index);
+            next = (next + 1) % kAhead;
+            --pendingCount;
+        }
+        pending[(next + pendingCount) % kAhead] = {hash, i};
+        ++pendingCount;
+    }
+    for (; pendingCount > 0; --pendingCount, next = (next + 1) % kAhead) place(pending[next].hash, pending[next].index);
+}
+
+int64_t CScriptBlockList::FindLabel(std::string_view name) {
+    if (!m_labelsIndexed) IndexLabels();
+    if (m_labelSlots.empty()) return -1;
+    const size_t mask = m_labelSlots.size() - 1;
+    const size_t hash = std::hash<std::string_view>()(name);
+    const uint32_t tag = static_cast<uint32_t>(hash >> 32);
+    for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
+        const uint64_t entry = m_labelSlots[slot];
+        if (entry == 0) return -1;
+        const uint32_t index = static_cast<uint32_t>(entry) - 1;
+        if (static_cast<uint32_t>(entry >> 32) == tag && Ref(this, index).GetName() == name) return index;
+    }
 }
 
 }  // namespace kestrin

@@ -7,12 +7,38 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "SCRIPT/CScriptBlock.h"
 
 namespace kestrin {
+
+// Leaves the elements a vector grows by unset (new char[] style): a script's text is read over
+// them at once, and writing zeros over tens of megabytes first costs as much as reading them.
+template <typename T>
+struct UninitialisedAllocator : std::allocator<T> {
+    template <typename U>
+    struct rebind {
+        using other = UninitialisedAllocator<U>;
+    };
+    UninitialisedAllocator() = default;
+    template <typename U>
+    UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+    template <typename U>
+    void construct(U* p) noexcept {
+        ::new (static_cast<void*>(p)) U;
+    }
+    template <typename U, typename... Args>
+    void construct(U* p, Args&&... args) {
+        ::new (static_cast<void*>(p)) U(std::forward<Args>(args)...);
+    }
+};
+
+// A script's text as read from its file, zero-terminated once parsed.
+using ScriptText = std::vector<char, UninitialisedAllocator<char>>;
 
 class CScriptBlockList {
     struct Record;
@@ -79,7 +105,7 @@ public:
 
     // Takes the script's text (zero-terminated), which blocks added later may refer to; only
     // into an empty list (false otherwise, and the text is left alone).
-    bool AdoptSource(std::vector<char>& text);
+    bool AdoptSource(ScriptText& text);
     const char* GetSource() const { return m_source.empty() ? nullptr : m_source.data(); }
     // Room for a script of about this many bytes of text, so that building it rarely grows.
     void Reserve(size_t textBytes);
@@ -100,6 +126,11 @@ public:
     void ClearAttributeValue(size_t index, std::string_view name);
     // Gives back the room that Reserve took and building did not use.
     void Trim();
+
+    // The index of the label block of that name (of a name given twice, the later label), or
+    // -1. The labels are indexed by the first call, so that a game starts without waiting for
+    // the index of a big script it has not jumped into yet.
+    int64_t FindLabel(std::string_view name);
 
     // Heap bytes held (records, attributes, the script's text and the buffer).
     size_t GetHeapBytes() const;
@@ -138,9 +169,10 @@ private:
     std::string_view AttributeName(uint32_t i) const;
     std::string_view AttributeValue(uint32_t i) const;
     void Release();
+    void IndexLabels();
 
     // Offsets below its size are in the script's text, the others in m_text after it.
-    std::vector<char> m_source;
+    ScriptText m_source;
     Record* m_records = nullptr;
     size_t m_recordCount = 0, m_recordCapacity = 0;
     AttributeRecord* m_attributes = nullptr;
@@ -149,6 +181,10 @@ private:
     std::vector<FarName> m_farNames;  // in attribute order
     char* m_text = nullptr;
     size_t m_textSize = 0, m_textCapacity = 0;
+    // Open addressing by the hash of the name, a power of two long: 0, or the hash's upper half
+    // above the label block's index + 1.
+    std::vector<uint64_t> m_labelSlots;
+    bool m_labelsIndexed = false;
 };
 
 }  // namespace kestrin

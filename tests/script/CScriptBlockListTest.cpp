@@ -12,6 +12,7 @@
 using kestrin::COruParser;
 using kestrin::CScriptBlock;
 using kestrin::CScriptBlockList;
+using kestrin::ScriptText;
 
 namespace {
 
@@ -125,7 +126,7 @@ TEST(CScriptBlockList, ManyDistinctAttributeNames) {
 }
 
 TEST(CScriptBlockList, ScriptsTakenOverAsTheyAreRead) {
-    std::vector<char> text = {'*', 'a', '\n', '\\', 'h', 'i'};  // no terminating zero: one is added
+    ScriptText text = {'*', 'a', '\n', '\\', 'h', 'i'};  // no terminating zero: one is added
     COruParser parser(nullptr);
     parser.ParseScript(text);
     EXPECT_TRUE(text.empty());
@@ -136,6 +137,34 @@ TEST(CScriptBlockList, ScriptsTakenOverAsTheyAreRead) {
     const CScriptBlockList blocks = parser.TakeBlocks();
     EXPECT_EQ(script_test::Dump(blocks), "1@1 a | 0@2 hi | 2@1 t v=1");
     ExpectViewsMatchCopies(blocks);
+}
+
+TEST(CScriptBlockList, LabelsFoundByName) {
+    // Enough labels that probes pass over other labels' slots.
+    std::string text = "*twice\n";
+    for (int i = 0; i < 5000; ++i) text += "*l" + std::to_string(i) + "\nx\n";
+    text += "*twice\n";
+    COruParser parser(nullptr);
+    parser.Parse(text.c_str());
+    CScriptBlockList blocks = parser.TakeBlocks();
+    for (int i : {0, 1, 2500, 4999}) {
+        const int64_t at = blocks.FindLabel("l" + std::to_string(i));
+        ASSERT_GE(at, 0) << i;
+        EXPECT_EQ(blocks[static_cast<size_t>(at)].GetKind(), CScriptBlock::kLabel);
+        EXPECT_EQ(blocks[static_cast<size_t>(at)].GetName(), "l" + std::to_string(i));
+    }
+    // A name given twice is its later label.
+    EXPECT_EQ(blocks.FindLabel("twice"), static_cast<int64_t>(blocks.size()) - 1);
+    for (const char* missing : {"", "l", "l5000", "twic", "twice2"}) EXPECT_EQ(blocks.FindLabel(missing), -1) << missing;
+
+    // A cleared list has no labels; labels added after a search are found.
+    blocks.clear();
+    EXPECT_EQ(blocks.FindLabel("l0"), -1);
+    blocks.AddBlock(CScriptBlock::kLabel, 1, blocks.AddText("a"), 1);
+    EXPECT_EQ(blocks.FindLabel("b"), -1);
+    blocks.AddBlock(CScriptBlock::kLabel, 2, blocks.AddText("b"), 1);
+    EXPECT_EQ(blocks.FindLabel("b"), 1);
+    EXPECT_EQ(blocks.FindLabel("a"), 0);
 }
 
 }  // namespace
