@@ -105,6 +105,7 @@ COruParser::BlockList COruParser::TakeBlocks() {
     m_blocks.clear();
     // The interned names were offsets into the list handed over.
     m_names.clear();
+    for (RecentName& recent : m_recentNames) recent.used = false;
     return blocks;
 }
 
@@ -130,11 +131,26 @@ bool COruParser::ParseScript(ScriptText& text) {
     return CScriptParser::Parse(m_blocks.GetSource());
 }
 
+size_t COruParser::RecentSlot(const std::string& name) {
+    const size_t n = name.size();
+    const size_t ends = n ? static_cast<unsigned char>(name[0]) * 3u + static_cast<unsigned char>(name[n - 1]) : 0;
+    return (n * 7 + ends) % kRecentNames;
+}
+
 uint32_t COruParser::Intern(const std::string& name) {
+    RecentName& recent = m_recentNames[RecentSlot(name)];
+    if (recent.used && recent.name == name) return recent.number;
+    uint32_t number;
     auto it = m_names.find(name);
-    if (it != m_names.end()) return it->second;
-    const uint32_t number = m_blocks.AddName(name);
-    m_names.emplace(name, number);
+    if (it != m_names.end()) {
+        number = it->second;
+    } else {
+        number = m_blocks.AddName(name);
+        m_names.emplace(name, number);
+    }
+    recent.name = name;
+    recent.number = number;
+    recent.used = true;
     return number;
 }
 
@@ -211,9 +227,15 @@ void COruParser::ReportMissing(const std::string& tag, const std::string& attrib
 }
 
 bool COruParser::LacksRequired(const std::string& tag, const AttributeList& attributes) {
-    auto it = m_required.find(tag);
-    if (it == m_required.end()) return false;
-    for (const std::string& attribute : it->second) {
+    RecentTag& recent = m_recentTags[RecentSlot(tag)];
+    if (!recent.used || recent.name != tag) {
+        auto it = m_required.find(tag);
+        recent.name = tag;
+        recent.required = it == m_required.end() ? nullptr : &it->second;
+        recent.used = true;
+    }
+    if (!recent.required) return false;
+    for (const std::string& attribute : *recent.required) {
         bool found = false;
         for (const auto& present : attributes) found = found || present.first == attribute;
         if (!found) {

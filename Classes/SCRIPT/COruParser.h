@@ -68,8 +68,26 @@ private:
     bool LacksRequired(const std::string& tag, const CScriptBlock::AttributeMap& attributes);
     void ReportMissing(const std::string& tag, const std::string& attribute);
 
+    // A slot of the recent-name caches, chosen from the size and the ends of the name.
+    static size_t RecentSlot(const std::string& name);
+
     BlockList m_blocks;
     std::unordered_map<std::string, uint32_t> m_names;
+    // The names interned and the tags checked last: a script uses few of either, so most
+    // blocks find theirs here without hashing them whole.
+    static constexpr size_t kRecentNames = 64;
+    struct RecentName {
+        std::string name;
+        uint32_t number = 0;
+        bool used = false;
+    };
+    RecentName m_recentNames[kRecentNames];
+    struct RecentTag {
+        std::string name;
+        const std::vector<std::string>* required = nullptr;  // null: none
+        bool used = false;
+    };
+    RecentTag m_recentTags[kRecentNames];
     std::vector<size_t> m_order;
     std::shared_ptr<CIni> m_tagDefinitions;
     std::unordered_map<std::string, std::vector<std::string>> m_required;
