@@ -132,7 +132,8 @@ bool CMainScript::LoadScript(std::string& name) {
     if (parser.ParseScript(text)) return true;
     BlockList blocks = parser.TakeBlocks();
 
-    for (size_t i = 0; i < blocks.size(); ++i) {
+    // A script without Lua need not be walked block by block for it.
+    for (size_t i = 0, n = blocks.HasName("lua") ? blocks.size() : 0; i < n; ++i) {
         const CScriptBlockList::Ref block = blocks[i];
         if (block.GetKind() == CScriptBlock::kTag && block.GetName() == "lua") {
             RunLuaChunk(name, block.ToBlock());

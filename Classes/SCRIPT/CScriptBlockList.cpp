@@ -218,6 +218,12 @@ uint32_t CScriptBlockList::AddName(std::string_view name) {
     return static_cast<uint32_t>(m_names.size() - 1);
 }
 
+bool CScriptBlockList::HasName(std::string_view name) const {
+    for (const NameRecord& record : m_names)
+        if (TextAt(record.offset, record.size, kMaxNameSize) == name) return true;
+    return false;
+}
+
 std::string_view CScriptBlockList::AttributeName(uint32_t i) const {
     uint32_t number = m_attributes[i].name;
     if (number == kMaxAttributeName) {

@@ -114,6 +114,8 @@ public:
     // Copies an attribute or tag name into the buffer and returns its number (callers intern).
     uint32_t AddName(std::string_view name);
     uint32_t GetNameOffset(uint32_t number) const { return m_names[number].offset; }
+    // Whether AddName took this name: every tag and attribute name of the list is one of them.
+    bool HasName(std::string_view name) const;
     // The offset of a block name or attribute value: where it stands in the script's text when
     // verbatim points at an unchanged copy of it there (null: it is not), otherwise a copy's.
     uint32_t PlaceName(std::string_view text, const char* verbatim);
