@@ -45,11 +45,12 @@ CInput::CInput(WindowHandle window)
 CInput::~CInput() = default;
 
 void CInput::Update(uint32_t now) {
-    IWindowSystem& ws = GetWindowSystem();
+    bool down[256];
+    GetWindowSystem().GetKeysDown(down);
     for (int key = 0; key < 256; ++key) {
         if (key == kWheelUpKey || key == kWheelDownKey) continue;
         int& state = m_state[key];
-        if (ws.IsKeyDown(key)) {
+        if (down[key]) {
             if (state == kUp || state == kReleased) {
                 state = kPressed;
                 m_pressTime[key] = now;

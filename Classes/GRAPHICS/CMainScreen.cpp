@@ -192,6 +192,7 @@ bool CMainScreen::Draw() {
 }
 
 bool CMainScreen::DeviceNeedsFrame() const {
+    if (m_software) return false;
     // A lost or reset device is found and mended in the frame's drawing.
     auto dx = std::dynamic_pointer_cast<CDxRenderer>(m_renderer->GetRenderer());
     if (!dx)

@@ -49,6 +49,9 @@ TEST(SdlWindowSystem, DummyDriverRunsWindowsHeadless) {
     EXPECT_TRUE(ws.HasKeyboardFocus(h)) << "headless: nothing else can be in front";
     EXPECT_FALSE(ws.IsKeyDown(65));
     EXPECT_FALSE(ws.IsKeyDown(999));
+    bool down[256];
+    ws.GetKeysDown(down);
+    for (int key = 0; key < 256; ++key) EXPECT_EQ(down[key], ws.IsKeyDown(key)) << key;
     uint32_t pixels[4 * 3] = {};
     ws.PresentPixels(h, pixels, 4, 3, 16);
     kestrin::SWindowEvent e;

@@ -91,6 +91,10 @@ public:
 
     // Input state by Windows virtual-key number (1, 2, 4, 5, 6 are mouse buttons).
     virtual bool IsKeyDown(int virtualKey) = 0;
+    // Every virtual key's IsKeyDown at once, as the input reads them each frame.
+    virtual void GetKeysDown(bool (&down)[256]) {
+        for (int key = 0; key < 256; ++key) down[key] = IsKeyDown(key);
+    }
     // The mouse in the window's client coordinates (may lie outside the client area).
     virtual void GetClientMousePoint(WindowHandle window, int& x, int& y) = 0;
     virtual bool HasKeyboardFocus(WindowHandle window) = 0;

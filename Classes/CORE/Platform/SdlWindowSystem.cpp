@@ -350,6 +350,30 @@ bool SdlWindowSystem::IsKeyDown(int virtualKey) {
     return false;
 }
 
+void SdlWindowSystem::GetKeysDown(bool (&down)[256]) {
+    for (bool& key : down) key = false;
+    if (!m_started) return;
+    // One look at SDL's state for all keys: the loop of IsKeyDown asked it 256 times a frame.
+    const Uint32 buttons = SDL_GetMouseState(nullptr, nullptr);
+    down[1] = (buttons & SDL_BUTTON_LMASK) != 0;
+    down[2] = (buttons & SDL_BUTTON_RMASK) != 0;
+    down[4] = (buttons & SDL_BUTTON_MMASK) != 0;
+    down[5] = (buttons & SDL_BUTTON_X1MASK) != 0;
+    down[6] = (buttons & SDL_BUTTON_X2MASK) != 0;
+    int count = 0;
+    const Uint8* state = SDL_GetKeyboardState(&count);
+    const SKeyTables& tables = KeyTables();
+    for (int key = 3; key < 256; ++key) {
+        if (key >= 4 && key <= 6) continue;
+        for (SDL_Scancode code : tables.byVk[key]) {
+            if (code < count && state[code]) {
+                down[key] = true;
+                break;
+            }
+        }
+    }
+}
+
 void SdlWindowSystem::GetClientMousePoint(WindowHandle window, int& x, int& y) {
     x = y = 0;
     SDL_Window* w = Win(window);

@@ -29,6 +29,7 @@ public:
     bool PollEvent(SWindowEvent& out) override;
 
     bool IsKeyDown(int virtualKey) override;
+    void GetKeysDown(bool (&down)[256]) override;
     void GetClientMousePoint(WindowHandle window, int& x, int& y) override;
     bool HasKeyboardFocus(WindowHandle window) override;
 
