@@ -291,47 +291,28 @@ void CScriptBlockList::IndexLabels() {
     if (capacity * sizeof(uint64_t) >= (size_t(2) << 20)) AdviseHugePages(m_labelSlots.data(), capacity * sizeof(uint64_t));
     m_labelSlots.assign(capacity, 0);
     const size_t mask = capacity - 1;
-    auto place = [&](size_t hash, size_t index) {
+    const std::hash<std::string_view> hasher;
+    for (size_t i = 0; i < m_recordCount; ++i) {
+        if (m_records[i].kind != CScriptBlock::kLabel) continue;
+        const std::string_view name = Ref(this, i).GetName();
+        const uint64_t hash = hasher(name);
         const uint32_t tag = static_cast<uint32_t>(hash >> 32);
-        const std::string_view name = Ref(this, index).GetName();
         for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
             uint64_t& entry = m_labelSlots[slot];
             if (entry == 0 ||
                 (static_cast<uint32_t>(entry >> 32) == tag && Ref(this, static_cast<uint32_t>(entry) - 1).GetName() == name)) {
-                entry = LabelSlot(tag, index);
-                return;
+                entry = LabelSlot(tag, i);
+                break;
             }
         }
-    };
-    // Each label's slot is fetched while the labels hashed before it are placed: in a big
-    // script nearly every slot is a cache miss of its own. Labels are placed in their order.
-    constexpr size_t kAhead = 16;
-    struct Pending {
-        size_t hash;
-        size_t index;
-    } pending[kAhead];
-    size_t pendingCount = 0, next = 0;
-    const std::hash<std::string_view> hasher;
-    for (size_t i = 0; i < m_recordCount; ++i) {
-        if (m_records[i].kind != CScriptBlock::kLabel) continue;
-        const size_t hash = hasher(Ref(this, i).GetName());
-        __builtin_prefetch(&m_labelSlots[hash & mask], 1);
-        if (pendingCount == kAhead) {
-            place(pending[next].hash, pending[next].index);
-            next = (next + 1) % kAhead;
-            --pendingCount;
-        }
-        pending[(next + pendingCount) % kAhead] = {hash, i};
-        ++pendingCount;
     }
-    for (; pendingCount > 0; --pendingCount, next = (next + 1) % kAhead) place(pending[next].hash, pending[next].index);
 }
 
 int64_t CScriptBlockList::FindLabel(std::string_view name) {
     if (!m_labelsIndexed) IndexLabels();
     if (m_labelSlots.empty()) return -1;
     const size_t mask = m_labelSlots.size() - 1;
-    const size_t hash = std::hash<std::string_view>()(name);
+    const uint64_t hash = std::hash<std::string_view>()(name);
     const uint32_t tag = static_cast<uint32_t>(hash >> 32);
     for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
         const uint64_t entry = m_labelSlots[slot];
