@@ -15,7 +15,7 @@ PACKAGES=(
   liblua5.1-0-dev libboost-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   # headless display and GL for tests
-  xvfb xauth x11-utils libgl1-mesa-dri libegl1 libegl-mesa0
+  xvfb xauth x11-utils xdotool libgl1-mesa-dri libegl1 libegl-mesa0
   # reference tools used by tests and table generators
   imagemagick libjpeg-turbo-progs openssl coreutils python3 lua5.1 sox vorbis-tools ffmpeg
   python3-freetype python3-fonttools

@@ -22,6 +22,8 @@ public:
     uint32_t GetTime() const { return m_lastClockMs; }
     // Reads the timer, keeps the milliseconds and returns them in 1/1024 ms (mod 2^32).
     uint32_t ReadClock();
+    // After the loop waited for events: the next frame runs at once and starts a new schedule.
+    void Restart() { SetFps(m_fps); }
     // A non-zero rate replaces the stored one; the schedule starts again.
     void SetFps(unsigned fps);
 

@@ -1,6 +1,7 @@
 #include "CORE/CGameApplication.h"
 
 #include "CORE/CFps.h"
+#include "CORE/CFrameDemand.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/WindowMessages.h"
 
@@ -27,7 +28,16 @@ bool CGameApplication::RunFrame() {
     Update();
     if (!m_fps->IsSkipFrame()) Draw();
     CLogWindow::Refresh();
+    Rest();
     return false;
+}
+
+void CGameApplication::Rest() {
+    m_lastRest = CFrameDemand::Take(kMaxRestMs);
+    // The pacer's own sleep covers a frame period; a longer quiet waits for events, and the
+    // frame after it runs at once, whether an event or the time ended the wait.
+    if (m_lastRest * static_cast<int64_t>(m_fps->GetFps()) <= 1000) return;
+    if (WaitWindowEvents(m_lastRest)) m_fps->Restart();
 }
 
 }  // namespace kestrin

@@ -1,6 +1,8 @@
 #pragma once
 // The application frame: owns the frame pacer and runs the message loop. The loop
 // can also be driven one turn at a time (RunFrame), as the test harness does.
+#include <cstdint>
+
 namespace kestrin {
 
 class CFps;
@@ -16,8 +18,15 @@ public:
     virtual int Run();
     // One turn: takes the window system's events, dispatches every waiting message,
     // then paces, updates and (unless the frame is late) draws one frame.
-    // True once the quit message was taken (no frame is run then).
+    // True once the quit message was taken (no frame is run then). When nothing asked for a
+    // frame soon (CFrameDemand), the turn ends waiting for window events.
     bool RunFrame();
+
+    // The longest wait for events between two frames: a bound on how late a part that moves
+    // with time but asked for no frame would be.
+    static constexpr uint32_t kMaxRestMs = 100;
+    // The time the last turn allowed until the next frame (kMaxRestMs when nothing asked).
+    uint32_t GetLastRest() const { return m_lastRest; }
 
     virtual void Update() = 0;
     virtual void Draw() = 0;
@@ -26,6 +35,11 @@ public:
 
 protected:
     CFps* m_fps;
+
+private:
+    void Rest();
+
+    uint32_t m_lastRest = 0;
 };
 
 }  // namespace kestrin

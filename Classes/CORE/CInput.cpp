@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "CORE/CFrameDemand.h"
 #include "CORE/WindowMessages.h"
 
 namespace kestrin {
@@ -47,9 +48,12 @@ CInput::~CInput() = default;
 void CInput::Update(uint32_t now) {
     bool down[256];
     GetWindowSystem().GetKeysDown(down);
+    bool moving = false;
     for (int key = 0; key < 256; ++key) {
         if (key == kWheelUpKey || key == kWheelDownKey) continue;
         int& state = m_state[key];
+        // A key held, just pressed or just released changes state with time or the next frame.
+        moving |= down[key] || state != kUp;
         if (down[key]) {
             if (state == kUp || state == kReleased) {
                 state = kPressed;
@@ -62,6 +66,7 @@ void CInput::Update(uint32_t now) {
         }
     }
     m_mouseFresh = false;
+    if (moving) CFrameDemand::Now();
 }
 
 int CInput::PushWheel(bool up) {

@@ -215,6 +215,12 @@ void PumpWindowEvents() {
     while (System()->PollEvent(e)) TranslateEvent(e);
 }
 
+bool WaitWindowEvents(uint32_t ms) {
+    const SQueue& q = Queue();
+    if (!q.posted.empty() || q.quit) return true;
+    return System() && System()->WaitEvent(ms);
+}
+
 bool PeekWindowMessage(SMessage& out) {
     SQueue& q = Queue();
     if (!q.posted.empty()) {

@@ -103,6 +103,9 @@ void PostQuitMessage(int exitCode);
 intptr_t SendWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 // Turns every pending window-system event into messages.
 void PumpWindowEvents();
+// Waits until the window system has an event or ms milliseconds passed; returns at once when a
+// message is already waiting. False when the window system cannot wait (the caller sleeps).
+bool WaitWindowEvents(uint32_t ms);
 // Takes the next message; false when none is waiting.
 bool PeekWindowMessage(SMessage& out);
 void DispatchWindowMessage(const SMessage& message);

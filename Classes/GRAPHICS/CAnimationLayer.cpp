@@ -1,5 +1,9 @@
 #include "GRAPHICS/CAnimationLayer.h"
 
+#include <algorithm>
+#include <climits>
+
+#include "CORE/CFrameDemand.h"
 #include "CORE/CTimer.h"
 
 namespace kestrin {
@@ -17,11 +21,18 @@ void CAnimationLayer::AddFrame(const std::shared_ptr<IDisplayObject>& frame, int
 }
 
 void CAnimationLayer::OnUpdate(const CMatrix2D&, float, int32_t) {
-    IDisplayObject* due = FrameDue(CTimer::GetInstance()->GetTime());
+    const uint32_t now = CTimer::GetInstance()->GetTime();
+    IDisplayObject* due = FrameDue(now);
     if (due != m_shown) {
         m_shown = due;
         CPictureChanges::Mark();
     }
+    // The next entry (a frame or the loop's end) is the next change; FrameDue left the start
+    // inside the loop, so the elapsed time is below the last entry while one is still ahead.
+    const int64_t elapsed = static_cast<uint32_t>(now - m_startTime);
+    auto next = m_frames.upper_bound(static_cast<int32_t>(std::min<int64_t>(elapsed, INT32_MAX)));
+    if (next != m_frames.end())
+        CFrameDemand::Within(static_cast<uint32_t>(next->first - elapsed));
 }
 
 void CAnimationLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t) {

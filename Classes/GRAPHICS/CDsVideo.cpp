@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstring>
 
+#include "CORE/CFrameDemand.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/CTimer.h"
 #include "CORE/GamePath.h"
@@ -165,6 +166,7 @@ bool CDsVideo::ShowPictureAt(uint32_t ms) {
 void CDsVideo::Update() {
     if (!m_playing)
         return;
+    CFrameDemand::Now();
     const uint32_t ms = CTimer::GetInstance()->GetTime() - m_startTime;
     if (ShowPictureAt(ms)) {
         Stop();

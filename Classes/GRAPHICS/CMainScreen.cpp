@@ -8,6 +8,7 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CFileName.h"
+#include "CORE/CFrameDemand.h"
 #include "CORE/CGameWindow.h"
 #include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
@@ -162,8 +163,10 @@ CMainScreen::~CMainScreen() {
 void CMainScreen::Update() {
     if (m_video && m_video->IsPlaying())
         m_video->Update();
-    if (m_inTransition)
+    if (m_inTransition) {
+        CFrameDemand::Now();
         return;
+    }
     const CMatrix2D matrix = m_screenMatrix;
     if (m_rootLayer)
         static_cast<IDisplayObject*>(m_rootLayer.get())->Update(matrix, 255.0f);
@@ -188,6 +191,8 @@ bool CMainScreen::Draw() {
     // The scene is drawn again over a movie's last frame.
     m_drawn = !failed && !movie;
     m_drawnChanges = CPictureChanges::Get();
+    // What changed may go on changing: the frame after a drawn one runs on time.
+    CFrameDemand::Now();
     return failed;
 }
 

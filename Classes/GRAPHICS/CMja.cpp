@@ -5,6 +5,7 @@
 #include <new>
 
 #include "CORE/CFile.h"
+#include "CORE/CFrameDemand.h"
 #include "CORE/CTimer.h"
 #include "GRAPHICS/CJpg.h"
 #include "GRAPHICS/ISurface.h"
@@ -56,6 +57,7 @@ bool CMja::Open(ISurface* target, const std::shared_ptr<CFile>& file, bool loop)
 bool CMja::Update() {
     if (m_frameTime <= 0.0f)
         return false;
+    CFrameDemand::Now();
     const uint32_t now = CTimer::GetInstance()->GetTime();
     if (!m_started) {
         m_started = true;

@@ -4,6 +4,8 @@
 #include <unordered_map>
 #include <vector>
 
+#include "CORE/CFrameDemand.h"
+
 namespace kestrin {
 
 namespace {
@@ -65,6 +67,7 @@ int32_t RegisterTween(ITween* tween) {
             delete it->second;
     }
     r.tweens[id] = tween;
+    CFrameDemand::Now();
     return id;
 }
 
@@ -120,6 +123,8 @@ void UpdateTweens(uint32_t now) {
     }
     ids.clear();
     r.passIds.swap(ids);
+    if (!r.tweens.empty())
+        CFrameDemand::Now();
 }
 
 void ClearTweenRegistry() {

@@ -5,6 +5,7 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CInput.h"
+#include "CORE/CFrameDemand.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/IClock.h"
 #include "CORE/COruKeyConfig.h"
@@ -152,6 +153,33 @@ void CMainScript::Update(uint32_t now) {
     UpdateVolumes();
     CallLuaHandler(m_luaEnterFrame, "OnEnterFrame");
     RunLoop();
+    AskForFrames();
+}
+
+// Waits that only input ends need no frames between events; a timed wait needs one when its
+// time comes; everything else runs on every frame.
+void CMainScript::AskForFrames() const {
+    switch (m_caret.status) {
+        case STAT_CLICK:
+        case STAT_STOP:
+        case STAT_WAIT:
+        case STAT_HIDDEN:
+        case STAT_BACKLOG:
+            break;
+        default:
+            CFrameDemand::Now();
+            return;
+    }
+    const bool debugLink = (m_debugMode == 2 && m_debugChannel) || (m_debugMode == 3 && m_debugServer);
+    if (!m_deferredCalls.empty() || !m_caret.queue.empty() || !m_luaEnterFrame.empty() || IsSkipping() ||
+        (m_autoMode && m_caret.wakeTime == 0) || m_caret.waitForText || m_caret.waitForClear ||
+        m_rightClickRequest || m_hideRequest || m_backlogRequest || m_screenDirection != m_screenDirectionPrevious ||
+        debugLink) {
+        CFrameDemand::Now();
+    } else if (m_caret.wakeTime != 0) {
+        // The wait ends in the first frame after wakeTime.
+        CFrameDemand::Within(m_caret.wakeTime < m_now ? 0 : m_caret.wakeTime - m_now + 1);
+    }
 }
 
 // Returns when the frame ends.

@@ -434,6 +434,8 @@ private:
     void ReleaseSyncTweenWait();
 
     bool RunLoop();
+    // Tells the game loop when the script next needs a frame (CFrameDemand).
+    void AskForFrames() const;
     // True (traced) when one more call would pass the depth limit.
     bool IsCallTooDeep(const std::string& file, const std::string& label);
     // The formatted line in the game's encoding (see Trace).

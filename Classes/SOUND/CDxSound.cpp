@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "CORE/CFrameDemand.h"
 #include "CORE/CLogWindow.h"
 #include "SOUND/Platform/AudioSystem.h"
 
@@ -139,6 +140,7 @@ void CDxSound::StartRefill(uint32_t offset, bool initial) {
     m_refill.initial = initial;
     m_refill.offset = offset;
     ContinueRefill();
+    if (m_refill.active) CFrameDemand::Now();
 }
 
 void CDxSound::ContinueRefill() {
@@ -184,16 +186,20 @@ void CDxSound::ContinueRefill() {
 
 void CDxSound::Update() {
     if (m_state == 0 || !m_streaming || !m_buffer) return;
-    if (m_refill.active) {
+    if (m_refill.active)
         ContinueRefill();
-        return;
-    }
-    if (m_buffer->TakeNotification(kNotifyStart))
+    else if (m_buffer->TakeNotification(kNotifyStart))
         StartRefill(m_halfSize, false);
     else if (m_buffer->TakeNotification(kNotifyMiddle))
         StartRefill(0, false);
     else
         m_buffer->TakeNotification(kNotifyCount - 1);  // the stop: nothing this frame
+    // A refill goes on in the next frames; a notification may wait a little, as the other
+    // half still holds seconds of sound.
+    if (m_refill.active)
+        CFrameDemand::Now();
+    else
+        CFrameDemand::Within(kRefillSliceMilliseconds);
 }
 
 void CDxSound::Stop() {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "CORE/CFrameDemand.h"
 #include "CORE/CImeContext.h"
 #include "CORE/CTimer.h"
 #include "CORE/CWindow.h"
@@ -275,7 +276,9 @@ void CTextField::Redraw() {
 
 void CTextField::OnUpdate(const CMatrix2D& worldMatrix, float alpha, int32_t) {
     // The cursor blinks while nothing is typed.
-    const bool shown = ((Now() - m_blinkStart) / kBlinkMs) % 2 == 0;
+    const uint32_t elapsed = Now() - m_blinkStart;
+    const bool shown = (elapsed / kBlinkMs) % 2 == 0;
+    CFrameDemand::Within(kBlinkMs - elapsed % kBlinkMs);
     if (shown != m_cursorShown) {
         m_cursorShown = shown;
         if (m_caret) m_caret->SetVisible(shown);

@@ -2,10 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "CORE/CFps.h"
+#include "CORE/CFrameDemand.h"
 #include "CORE/CGameApplication.h"
 #include "CORE/CGameWindow.h"
 #include "CORE/CTimer.h"
@@ -311,6 +313,63 @@ TEST_F(WindowTest, RunFrameDispatchesThenPacesUpdatesAndDraws) {
         PostQuitMessage(0);
         EXPECT_TRUE(app.RunFrame());
         EXPECT_EQ(app.updates, 61);
+    }
+    CTimer::ReleaseInstance();
+    CTimer::SetClock(nullptr);
+}
+
+namespace {
+struct DemandingApp : CGameApplication {
+    DemandingApp() : CGameApplication(60) {}
+    void Update() override {
+        if (demand) demand();
+    }
+    void Draw() override {}
+    std::function<void()> demand;
+};
+}  // namespace
+
+TEST_F(WindowTest, QuietFramesWaitForEventsUntilAPartNeedsAFrame) {
+    auto clock = std::make_shared<FakeClock>(1000);
+    CTimer::SetClock(clock);
+    ws->SetCanWait(true);
+    {
+        DemandingApp app;
+        struct Case {
+            const char* what;
+            std::function<void()> demand;
+            std::vector<uint32_t> waits;
+        } cases[] = {
+            {"nothing asks: the longest wait", nullptr, {CGameApplication::kMaxRestMs}},
+            {"a frame due in 40 ms", [] { CFrameDemand::Within(40); }, {40}},
+            {"the earliest of two", [] { CFrameDemand::Within(70), CFrameDemand::Within(25); }, {25}},
+            {"due within a frame period: paced as usual", [] { CFrameDemand::Within(16); }, {}},
+            {"the next frame on time", [] { CFrameDemand::Within(50), CFrameDemand::Now(); }, {}},
+        };
+        for (const auto& c : cases) {
+            ASSERT_FALSE(app.RunFrame());  // settles whatever the case before asked
+            const size_t before = ws->GetWaits().size();
+            app.demand = c.demand;
+            ASSERT_FALSE(app.RunFrame());
+            app.demand = nullptr;
+            std::vector<uint32_t> waits(ws->GetWaits().begin() + before, ws->GetWaits().end());
+            EXPECT_EQ(waits, c.waits) << c.what;
+        }
+        // After a wait the next frame runs at once: the pacer does not sleep for it.
+        app.demand = [] { CFrameDemand::Now(); };
+        ASSERT_FALSE(app.RunFrame());
+        app.demand = nullptr;
+        ASSERT_FALSE(app.RunFrame());
+        ASSERT_EQ(ws->GetWaits().back(), CGameApplication::kMaxRestMs);
+        const uint32_t at = clock->Now();
+        app.demand = [] { CFrameDemand::Now(); };
+        ASSERT_FALSE(app.RunFrame());
+        EXPECT_EQ(clock->Now(), at);
+        // A message posted during the frame ends the wait before it starts.
+        app.demand = [] { PostWindowMessage(0, 0x400, 0, 0); };
+        const size_t before = ws->GetWaits().size();
+        ASSERT_FALSE(app.RunFrame());
+        EXPECT_EQ(ws->GetWaits().size(), before);
     }
     CTimer::ReleaseInstance();
     CTimer::SetClock(nullptr);

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "CORE/CFrameDemand.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/FakeClock.h"
 #include "GRAPHICS/CAnimationLayer.h"
@@ -132,3 +133,27 @@ TEST_F(AnimationLayerTest, ExtentAndCloneFollowTheFirstFrame) {
 }
 
 }  // namespace
+
+TEST_F(AnimationLayerTest, UpdatesAskForAFrameWhenTheNextEntryIsDue) {
+    CAnimationLayer looping;
+    looping.SetFrame(Frame(1));
+    looping.AddFrame(Frame(2), 100);
+    looping.AddFrame(nullptr, 300);
+    CAnimationLayer once;
+    once.SetFrame(Frame(1));
+    once.AddFrame(Frame(2), 100);
+    CAnimationLayer still;
+    still.SetFrame(Frame(1));
+    struct Case {
+        CAnimationLayer* layer;
+        uint32_t at;
+        uint32_t due;  // 10000: no frame asked for
+    } cases[] = {{&looping, 30, 70}, {&looping, 250, 50}, {&looping, 330, 70},  // after the restart
+                 {&once, 40, 60},    {&once, 100, 10000}, {&still, 50, 10000}};
+    for (const Case& c : cases) {
+        m_clock->SetTime(c.layer->GetStartTime() + c.at);
+        CFrameDemand::Take(0);
+        c.layer->Update(CMatrix2D(), 255.0f);
+        EXPECT_EQ(CFrameDemand::Take(10000), c.due) << c.at;
+    }
+}

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "CORE/CDynamicVariables.h"
+#include "CORE/CFrameDemand.h"
 #include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/Platform/FakeMessageBox.h"
@@ -418,3 +419,33 @@ TEST_F(InterpreterTest, SystemVariablesAfterBoot) {
 }
 
 }  // namespace
+
+TEST_F(InterpreterTest, FramesAreAskedForOnlyWhileTheScriptMovesWithTime) {
+    struct Case {
+        const char* what;
+        const char* script;
+        bool automode;
+        uint32_t least, most;  // the wait the loop is allowed after the frame (10000: any)
+    } cases[] = {
+        {"a click wait: input only", "@\n", false, 10000, 10000},
+        {"a timed wait: its time", "[wait time=300]\n", false, 300 - 2 * 16, 301},
+        {"a click wait in auto mode: the auto-mode wait", "@\n", true, 500 - 2 * 16, 501},
+        {"a per-frame Lua handler: every frame",
+         "[lua]\nfunction f(o) end\nfunction init(o) o:setEventHandler{onEnterFrame = 'f'} end\n[/lua]\n"
+         "[calllua function=init]\n@\n",
+         false, 0, 0},
+    };
+    for (const auto& c : cases) {
+        Write("main.iet", c.script);
+        ASSERT_FALSE(Boot()) << c.what;
+        m_script->SetAutoModeAllowed(true);
+        m_script->GetVariables().SetInt("s.automodewait", 500);
+        if (c.automode) m_script->SetAutoMode(true, false);
+        Frames(2);
+        kestrin::CFrameDemand::Take(0);  // what booting asked for
+        Frames(1);
+        const uint32_t rest = kestrin::CFrameDemand::Take(10000);
+        EXPECT_GE(rest, c.least) << c.what;
+        EXPECT_LE(rest, c.most) << c.what;
+    }
+}

@@ -39,6 +39,12 @@ public:
     void GetFrameExtents(WindowHandle window, int& extraWidth, int& extraHeight) override;
 
     bool PollEvent(SWindowEvent& out) override;
+    // Returns at once; records the wait when waiting is on (SetCanWait).
+    bool WaitEvent(uint32_t ms) override {
+        if (!m_canWait) return false;
+        m_waits.push_back(ms);
+        return true;
+    }
 
     bool IsKeyDown(int virtualKey) override;
     void GetClientMousePoint(WindowHandle window, int& x, int& y) override;
@@ -56,6 +62,9 @@ public:
     void SetHasDisplay(bool hasDisplay) { m_hasDisplay = hasDisplay; }
     void SetInitFails(bool fails) { m_initFails = fails; }
     void SetCreateFails(bool fails) { m_createFails = fails; }
+    void SetCanWait(bool canWait) { m_canWait = canWait; }
+    // The length of every WaitEvent call, in order.
+    const std::vector<uint32_t>& GetWaits() const { return m_waits; }
     void PushEvent(const SWindowEvent& event) { m_events.push_back(event); }
     void SetKeyDown(int virtualKey, bool down);
     // Screen coordinates of the mouse; client points are relative to each window.
@@ -79,6 +88,8 @@ public:
 private:
     std::map<WindowHandle, SWindow> m_windows;
     std::deque<SWindowEvent> m_events;
+    bool m_canWait = false;
+    std::vector<uint32_t> m_waits;
     bool m_keys[256] = {};
     WindowHandle m_next = 1;
     WindowHandle m_focus = 0;

@@ -88,6 +88,12 @@ public:
 
     // Takes the next event; false when none is pending.
     virtual bool PollEvent(SWindowEvent& out) = 0;
+    // Sleeps until an event is pending or ms milliseconds passed, without taking the event.
+    // False (at once) when this window system cannot wait for its events.
+    virtual bool WaitEvent(uint32_t ms) {
+        (void)ms;
+        return false;
+    }
 
     // Input state by Windows virtual-key number (1, 2, 4, 5, 6 are mouse buttons).
     virtual bool IsKeyDown(int virtualKey) = 0;

@@ -2,6 +2,8 @@
 
 #include <SDL.h>
 
+#include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <vector>
 
@@ -230,6 +232,20 @@ void SdlWindowSystem::GetFrameExtents(WindowHandle window, int& extraWidth, int&
         extraWidth = left + right;
         extraHeight = top + bottom;
     }
+}
+
+bool SdlWindowSystem::WaitEvent(uint32_t ms) {
+    if (!m_started) return false;
+    if (m_canWait < 0) {
+        // SDL sleeps on the display connection only with these drivers; elsewhere its wait
+        // polls every millisecond, which costs more than the frames it would save.
+        const char* driver = SDL_GetCurrentVideoDriver();
+        m_canWait = driver && (std::strcmp(driver, "x11") == 0 || std::strcmp(driver, "wayland") == 0) ? 1 : 0;
+    }
+    // Open joysticks or sensors make SDL poll as well.
+    if (m_canWait == 0 || SDL_WasInit(SDL_INIT_JOYSTICK | SDL_INIT_SENSOR) != 0) return false;
+    SDL_WaitEventTimeout(nullptr, static_cast<int>(std::min<uint32_t>(ms, INT32_MAX)));
+    return true;
 }
 
 bool SdlWindowSystem::PollEvent(SWindowEvent& out) {

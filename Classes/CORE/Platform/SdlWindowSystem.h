@@ -27,6 +27,7 @@ public:
     void GetFrameExtents(WindowHandle window, int& extraWidth, int& extraHeight) override;
 
     bool PollEvent(SWindowEvent& out) override;
+    bool WaitEvent(uint32_t ms) override;
 
     bool IsKeyDown(int virtualKey) override;
     void GetKeysDown(bool (&down)[256]) override;
@@ -46,6 +47,7 @@ private:
     bool m_started = false;
     bool m_failed = false;
     int m_hasDisplay = -1;  // unknown until the video layer started
+    int m_canWait = -1;     // likewise
 };
 
 }  // namespace kestrin

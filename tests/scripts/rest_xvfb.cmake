@@ -1,0 +1,73 @@
+# Under a virtual X server: at a click wait with nothing moving the game sleeps on its window
+# events instead of running 60 frames a second, and a key press still wakes it at once (the
+# click wait ends, the script ends, the game closes with status 0).
+# The wake-ups of the main thread are the scheduler's count (/proc/PID/task/PID/schedstat): a
+# frame loop at 60 Hz runs at least 60 times a second, a resting one about 10 times.
+find_program(XVFB_RUN xvfb-run)
+find_program(XDOTOOL xdotool)
+if(NOT XVFB_RUN OR NOT XDOTOOL)
+  message(FATAL_ERROR "rest_xvfb: xvfb-run and xdotool are needed (tools/setup.sh installs them)")
+endif()
+
+set(work ${BINARY_DIR}/tmp/rest_xvfb)
+file(REMOVE_RECURSE ${work})
+file(MAKE_DIRECTORY ${work})
+file(COPY ${SOURCE_DIR}/sample DESTINATION ${work})
+file(WRITE ${work}/sample/main.iet "@\n")
+
+set(script [=[
+unset SDL_VIDEODRIVER
+KESTRIN_LOG_WINDOW=0 "$KESTRIN" "$GAME" > "$WORK/kestrin.log" 2>&1 &
+pid=$!
+fail() { echo "$1"; kill -9 $pid 2>/dev/null; cat "$WORK/kestrin.log"; exit 2; }
+window=""
+i=0
+while [ $i -lt 300 ] && [ -z "$window" ]; do
+  kill -0 $pid 2>/dev/null || fail "the game ended before its window opened"
+  for w in $(xdotool search --pid $pid 2>/dev/null); do
+    if xdotool getwindowgeometry $w 2>/dev/null | grep -q "Geometry: 640x480"; then window=$w; fi
+  done
+  sleep 0.1
+  i=$((i+1))
+done
+[ -n "$window" ] || fail "no 640x480 window appeared"
+# Rounds of one second until one shows the loop resting (the first frames run on time).
+slices() { awk '{print $3}' /proc/$pid/task/$pid/schedstat; }
+rested=""
+round=0
+while [ $round -lt 30 ] && [ -z "$rested" ]; do
+  before=$(slices)
+  sleep 1
+  after=$(slices)
+  echo "main thread ran $((after - before)) times in a second"
+  if [ $((after - before)) -lt 40 ]; then rested=1; fi
+  round=$((round+1))
+done
+[ -n "$rested" ] || fail "the main thread never rested at the click wait"
+# Without a window manager the keyboard goes to the window under the pointer.
+xdotool mousemove --window $window 100 100
+xdotool keydown --window $window Return
+sleep 0.1
+xdotool keyup --window $window Return
+i=0
+while [ $i -lt 300 ] && kill -0 $pid 2>/dev/null; do sleep 0.1; i=$((i+1)); done
+kill -0 $pid 2>/dev/null && fail "the key press did not end the click wait"
+status=0
+wait $pid || status=$?
+echo "exit status $status"
+cat "$WORK/kestrin.log"
+exit $status
+]=])
+
+execute_process(
+  COMMAND ${CMAKE_COMMAND} -E env "LSAN_OPTIONS=detect_leaks=0"
+          KESTRIN=${KESTRIN} GAME=${work}/sample WORK=${work}
+          ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" sh -c "${script}"
+  RESULT_VARIABLE result
+  OUTPUT_VARIABLE output
+  ERROR_VARIABLE output
+  TIMEOUT 120)
+message("${output}")
+if(NOT result EQUAL 0)
+  message(FATAL_ERROR "rest_xvfb: failed (${result})")
+endif()
