@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -103,7 +104,14 @@ bool SdlWindowSystem::Init() {
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
     // Compositions longer than one event's buffer come whole.
     SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+    // Without a session bus address, SDL's input-method support has libdbus autolaunch a bus:
+    // a fork that runs "dbus-launch" on every start (tens of milliseconds) and finds no input
+    // method anyway. While SDL starts, libdbus is told that there is no bus.
+    const bool noBus = std::getenv("DBUS_SESSION_BUS_ADDRESS") == nullptr;
+    if (noBus) setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+    const int started = SDL_InitSubSystem(SDL_INIT_VIDEO);
+    if (noBus) unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    if (started != 0) {
         m_failed = true;
         LogPrintf("SDL video could not start: %s", SDL_GetError());
         return true;
