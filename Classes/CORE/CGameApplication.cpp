@@ -33,11 +33,11 @@ bool CGameApplication::RunFrame() {
 }
 
 void CGameApplication::Rest() {
-    m_lastRest = CFrameDemand::Take(kMaxRestMs);
+    const uint32_t rest = CFrameDemand::Take(kMaxRestMs);
     // The pacer's own sleep covers a frame period; a longer quiet waits for events, and the
     // frame after it runs at once, whether an event or the time ended the wait.
-    if (m_lastRest * static_cast<int64_t>(m_fps->GetFps()) <= 1000) return;
-    if (WaitWindowEvents(m_lastRest)) m_fps->Restart();
+    if (rest * static_cast<int64_t>(m_fps->GetFps()) <= 1000) return;
+    if (WaitWindowEvents(rest)) m_fps->Restart();
 }
 
 }  // namespace kestrin

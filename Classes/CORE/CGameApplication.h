@@ -25,8 +25,6 @@ public:
     // The longest wait for events between two frames: a bound on how late a part that moves
     // with time but asked for no frame would be.
     static constexpr uint32_t kMaxRestMs = 100;
-    // The time the last turn allowed until the next frame (kMaxRestMs when nothing asked).
-    uint32_t GetLastRest() const { return m_lastRest; }
 
     virtual void Update() = 0;
     virtual void Draw() = 0;
@@ -38,8 +36,6 @@ protected:
 
 private:
     void Rest();
-
-    uint32_t m_lastRest = 0;
 };
 
 }  // namespace kestrin

@@ -46,8 +46,11 @@ done
 [ -n "$rested" ] || fail "the main thread never rested at the click wait"
 # Without a window manager the keyboard goes to the window under the pointer.
 xdotool mousemove --window $window 100 100
+held=$(slices)
 xdotool keydown --window $window Return
-sleep 0.1
+# Released once the game has run frames with the key down, not after a set time.
+i=0
+while [ $i -lt 300 ] && kill -0 $pid 2>/dev/null && [ $(($(slices) - held)) -lt 3 ]; do sleep 0.1; i=$((i+1)); done
 xdotool keyup --window $window Return
 i=0
 while [ $i -lt 300 ] && kill -0 $pid 2>/dev/null; do sleep 0.1; i=$((i+1)); done
