@@ -79,6 +79,10 @@ void CKestrin::Draw() {
     if (m_screen) m_screen->Draw();
 }
 
+void CKestrin::Idle() {
+    if (m_script) m_script->Idle();
+}
+
 void CKestrin::PostDestroy() { PostWindowMessage(GetHandle(), kWmDestroy, 0, 0); }
 
 void CKestrin::ToggleFullScreenRequest() {

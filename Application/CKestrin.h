@@ -31,6 +31,8 @@ public:
         // The boot; true on failure.
         virtual bool Start(int mode) = 0;
         virtual void Update(uint32_t now) = 0;
+        // Work that can wait, done once a frame is drawn.
+        virtual void Idle() = 0;
         // The caret state; kStateQuit ends the program.
         virtual int GetState() const = 0;
         virtual bool IsSkipping() const = 0;
@@ -55,6 +57,7 @@ public:
                 int showCommand, WindowHandle parent) override;
     void Update() override;
     void Draw() override;
+    void Idle() override;
     bool OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
                    intptr_t* result) override;
 

@@ -30,6 +30,7 @@ public:
         return script->Start();
     }
     void Update(uint32_t now) override { script->Update(now); }
+    void Idle() override { script->Idle(); }
     int GetState() const override { return script->GetState(); }
     bool IsSkipping() const override { return script->IsSkipping(); }
     void Leave() override { script->Leave(); }

@@ -1,6 +1,7 @@
 // The scenario parser with COruParser over arbitrary bytes.
 // Byte 0 picks the encoding (0, 1, 2); the bytes up to the next zero byte are "tag.ini"
-// (absent when byte 0 is odd above the encoding choice); the rest is the script.
+// (absent when byte 0 is odd above the encoding choice); the rest is the script. It is also
+// parsed in small slices, which must give the same blocks.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -55,6 +56,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         copy.Load(&in);
         // Strings load up to their first zero byte; scripts cannot hold one, so the copy is exact.
         if (copy != copied) std::abort();
+    }
+
+    auto sliced = std::make_shared<kestrin::COruParser>(ini);
+    sliced->SetEncoding(encoding);
+    kestrin::ScriptText text(script.c_str(), script.c_str() + std::strlen(script.c_str()));
+    kestrin::CScriptBlockList blocks = kestrin::COruParser::ParseScriptInSlices(sliced, text);
+    while (blocks.ParseMore(1 + script.size() % 13)) {
+    }
+    const kestrin::CScriptBlockList& whole = parser.GetBlocks();
+    if (blocks.size() != whole.size() || sliced->GetLine() != 0) std::abort();
+    for (size_t i = 0; i < whole.size(); ++i) {
+        if (*blocks[i] != *whole[i]) std::abort();
     }
     return 0;
 }

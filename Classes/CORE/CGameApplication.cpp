@@ -26,7 +26,10 @@ bool CGameApplication::RunFrame() {
     }
     m_fps->Wait();
     Update();
-    if (!m_fps->IsSkipFrame()) Draw();
+    if (!m_fps->IsSkipFrame()) {
+        Draw();
+        Idle();
+    }
     CLogWindow::Refresh();
     Rest();
     return false;

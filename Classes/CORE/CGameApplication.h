@@ -28,6 +28,8 @@ public:
 
     virtual void Update() = 0;
     virtual void Draw() = 0;
+    // Work that can wait, in the time left after a drawn frame (none after a skipped draw).
+    virtual void Idle() {}
 
     CFps* GetFps() const { return m_fps; }
 

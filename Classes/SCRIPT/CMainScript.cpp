@@ -174,7 +174,7 @@ void CMainScript::AskForFrames() const {
     if (!m_deferredCalls.empty() || !m_caret.queue.empty() || !m_luaEnterFrame.empty() || IsSkipping() ||
         (m_autoMode && m_caret.wakeTime == 0) || m_caret.waitForText || m_caret.waitForClear ||
         m_rightClickRequest || m_hideRequest || m_backlogRequest || m_screenDirection != m_screenDirectionPrevious ||
-        debugLink) {
+        debugLink || m_partialScripts) {
         CFrameDemand::Now();
     } else if (m_caret.wakeTime != 0) {
         // The wait ends in the first frame after wakeTime.
@@ -196,7 +196,7 @@ bool CMainScript::RunLoop() {
                     stop = ExecuteBlock(std::move(block), false);
                 } else {
                     BlockList* blocks = m_caret.file.empty() ? nullptr : &GetScriptBlocks(m_caret.file);
-                    if (blocks && m_caret.index >= 0 && static_cast<size_t>(m_caret.index) < blocks->size()) {
+                    if (blocks && m_caret.index >= 0 && blocks->HasBlock(static_cast<size_t>(m_caret.index))) {
                         int32_t index = m_caret.index;
                         if (m_readBlocks[m_caret.file].insert(index).second) SetCommandSkip(false, false);
                         ++m_caret.index;

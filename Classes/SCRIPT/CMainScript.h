@@ -181,6 +181,8 @@ public:
     bool Start();
     bool Boot();
     void Update(uint32_t now);
+    // Work that can wait, done once a frame is drawn: parsing on in big scripts loaded in part.
+    void Idle();
     int GetState() const { return m_caret.status; }
     bool IsSkipping() const { return m_skipAllowed && (m_commandSkip || m_controlSkip); }
 
@@ -533,6 +535,12 @@ private:
     int m_textEncoding = 0;
 
     std::map<std::string, BlockList> m_scripts;
+    // Scripts at least this big are parsed in slices (LoadScript); Idle parses at most this
+    // many slices, for at most this long, after each drawn frame.
+    static constexpr size_t kScriptInSlicesBytes = 1 << 20;
+    static constexpr unsigned kIdleParseSlices = 32;
+    static constexpr uint64_t kIdleParseMs = 5;
+    bool m_partialScripts = false;  // some script may be still in slices
     BlockList m_noBlocks;
     std::map<std::string, std::set<int32_t>> m_readBlocks;
     std::vector<std::string> m_macroFiles;

@@ -1,6 +1,8 @@
 // Caret, call stack, labels, script cache, event blocks, glyph removal and the trace.
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
+#include <memory>
 
 #include "CORE/CLogWindow.h"
 #include "CORE/COruPackFile.h"
@@ -94,6 +96,41 @@ bool CMainScript::RunEventBlock(CScriptBlock block) {
     return false;
 }
 
+namespace {
+
+// Whether the text may hold a tag named "lua": the letters in order with nothing between them
+// but backslashes (escapes) and carriage returns (dropped from names).
+bool MayHoldLua(const ScriptText& text) {
+    const char* const end = text.data() + text.size();
+    for (const char* p = text.data(); (p = static_cast<const char*>(std::memchr(p, 'l', end - p))); ++p) {
+        const char* q = p + 1;
+        for (const char letter : {'u', 'a'}) {
+            while (q < end && (*q == '\\' || *q == '\r')) ++q;
+            if (q == end || *q != letter) break;
+            if (letter == 'a') return true;
+            ++q;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+void CMainScript::Idle() {
+    if (!m_partialScripts) return;
+    m_partialScripts = false;
+    const uint64_t start = BudgetNow();
+    unsigned slices = 0;
+    for (auto& entry : m_scripts) {
+        BlockList& blocks = entry.second;
+        while (blocks.IsPartial() && slices < kIdleParseSlices && BudgetNow() - start < kIdleParseMs) {
+            blocks.ParseMore();
+            ++slices;
+        }
+        if (blocks.IsPartial()) m_partialScripts = true;
+    }
+}
+
 // An unloaded file reads as having no blocks. No entry is made for it: an empty entry
 // would make a later LoadScript take the file as loaded and never read it.
 CMainScript::BlockList& CMainScript::GetScriptBlocks(const std::string& name) {
@@ -127,10 +164,18 @@ bool CMainScript::LoadScript(std::string& name) {
     text.resize(used + 1);
     text[used] = 0;
 
-    COruParser parser;
-    parser.SetEncoding(m_textEncoding);
-    if (parser.ParseScript(text)) return true;
-    BlockList blocks = parser.TakeBlocks();
+    auto parser = std::make_shared<COruParser>();
+    parser->SetEncoding(m_textEncoding);
+    // A big script is parsed as far as the game reads it, the rest between frames (Idle):
+    // its first blocks run without waiting for the whole of it. Lua chunks all run at load,
+    // so a script that may hold one is parsed whole.
+    if (text.size() >= kScriptInSlicesBytes && !MayHoldLua(text)) {
+        m_scripts[name] = COruParser::ParseScriptInSlices(parser, text);
+        m_partialScripts = true;
+        return false;
+    }
+    if (parser->ParseScript(text)) return true;
+    BlockList blocks = parser->TakeBlocks();
 
     // A script without Lua need not be walked block by block for it.
     for (size_t i = 0, n = blocks.HasName("lua") ? blocks.size() : 0; i < n; ++i) {

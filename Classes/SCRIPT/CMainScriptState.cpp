@@ -125,7 +125,7 @@ void CMainScript::ShowGlyph() {
     // The "@" may be the last block of its file: then there is no next block to look at.
     bool pageWait = false;
     BlockList& blocks = GetScriptBlocks(m_caret.file);
-    if (m_caret.index >= 0 && static_cast<size_t>(m_caret.index) < blocks.size()) {
+    if (m_caret.index >= 0 && blocks.HasBlock(static_cast<size_t>(m_caret.index))) {
         pageWait = blocks[m_caret.index]->GetName() == "rp";
     }
     auto it = m_glyphSettings.find(m_messageLayerName);

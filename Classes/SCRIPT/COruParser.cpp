@@ -131,6 +131,29 @@ bool COruParser::ParseScript(ScriptText& text) {
     return CScriptParser::Parse(m_blocks.GetSource());
 }
 
+COruParser::BlockList COruParser::ParseScriptInSlices(std::shared_ptr<COruParser> parser, ScriptText& text) {
+    if (text.empty() || text.back() != 0) text.push_back(0);
+    if (!parser->m_blocks.AdoptSource(text)) {
+        parser->ParseScript(text);
+        return parser->TakeBlocks();
+    }
+    parser->m_blocks.Reserve(parser->m_blocks.GetSourceBytes());
+    // The text stays where it is when the list moves: the parse may go on from it.
+    parser->BeginParse(parser->m_blocks.GetSource());
+    BlockList blocks = std::move(parser->m_blocks);
+    parser->m_blocks.clear();
+    // The interned names stay: they are numbers in this list.
+    blocks.SetRest([parser](BlockList& into, size_t bytes) {
+        parser->m_blocks = std::move(into);
+        const bool more = parser->ContinueParse(bytes);
+        if (!more) parser->m_blocks.Trim();
+        into = std::move(parser->m_blocks);
+        parser->m_blocks.clear();
+        return more;
+    });
+    return blocks;
+}
+
 size_t COruParser::RecentSlot(const std::string& name) {
     const size_t n = name.size();
     const size_t ends = n ? static_cast<unsigned char>(name[0]) * 3u + static_cast<unsigned char>(name[n - 1]) : 0;

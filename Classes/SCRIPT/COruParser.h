@@ -33,6 +33,10 @@ public:
     // still empty; text is left empty then.
     bool ParseScript(ScriptText& text);
 
+    // Parses a script's text as ParseScript does, a slice at a time: the list returned holds
+    // the parser and parses on as the game reads past its end (CScriptBlockList::Rest).
+    static BlockList ParseScriptInSlices(std::shared_ptr<COruParser> parser, ScriptText& text);
+
     BlockList& GetBlocks() { return m_blocks; }
     // Hands the parsed script over, trimmed to size; the parser is left without blocks.
     BlockList TakeBlocks();

@@ -91,12 +91,16 @@ CScriptBlockList& CScriptBlockList::operator=(CScriptBlockList&& other) noexcept
     m_labelSlots = std::move(other.m_labelSlots);
     other.m_labelSlots.clear();
     m_labelsIndexed = std::exchange(other.m_labelsIndexed, false);
+    m_rest = std::move(other.m_rest);
+    other.m_rest = nullptr;
     return *this;
 }
 
 CScriptBlockList::~CScriptBlockList() { Release(); }
 
 void CScriptBlockList::Release() {
+    // The rest's parser points into the text.
+    m_rest = nullptr;
     m_source = ScriptText();
     m_labelSlots = std::vector<uint64_t>();
     m_labelsIndexed = false;
@@ -112,6 +116,29 @@ void CScriptBlockList::Release() {
 }
 
 void CScriptBlockList::clear() { Release(); }
+
+bool CScriptBlockList::ParseMore(size_t bytes) {
+    if (!m_rest) return false;
+    // The rest moves the blocks through its parser and back: it must not be held here then.
+    Rest rest = std::move(m_rest);
+    m_rest = nullptr;
+    if (rest(*this, bytes)) m_rest = std::move(rest);
+    return IsPartial();
+}
+
+// Parsing on adds blocks and changes none that were there, so a const list may do it.
+bool CScriptBlockList::HasBlock(size_t index) const {
+    auto* self = const_cast<CScriptBlockList*>(this);
+    while (index >= m_recordCount && self->ParseMore()) {
+    }
+    return index < m_recordCount;
+}
+
+void CScriptBlockList::Complete() const {
+    auto* self = const_cast<CScriptBlockList*>(this);
+    while (self->ParseMore(std::numeric_limits<size_t>::max())) {
+    }
+}
 
 void* CScriptBlockList::Grow(void* data, size_t& capacity, size_t count, size_t elementSize) {
     if (count <= capacity) return data;
@@ -219,6 +246,7 @@ uint32_t CScriptBlockList::AddName(std::string_view name) {
 }
 
 bool CScriptBlockList::HasName(std::string_view name) const {
+    Complete();
     for (const NameRecord& record : m_names)
         if (TextAt(record.offset, record.size, kMaxNameSize) == name) return true;
     return false;
@@ -309,6 +337,8 @@ void CScriptBlockList::IndexLabels() {
 }
 
 int64_t CScriptBlockList::FindLabel(std::string_view name) {
+    // Of a label given twice the later one counts: the whole script must be known.
+    Complete();
     if (!m_labelsIndexed) IndexLabels();
     if (m_labelSlots.empty()) return -1;
     const size_t mask = m_labelSlots.size() - 1;

@@ -6,8 +6,9 @@
 // million blocks is a handful of allocations. Blocks leave the list as CScriptBlock values.
 #include <cstddef>
 #include <cstdint>
-#include <string>
+#include <functional>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -96,12 +97,33 @@ public:
     CScriptBlockList& operator=(const CScriptBlockList&) = delete;
     ~CScriptBlockList();
 
-    size_t size() const { return m_recordCount; }
-    bool empty() const { return m_recordCount == 0; }
-    Ref operator[](size_t index) const { return Ref(this, index); }
+    // A list still being parsed reads as the whole script: asking for its size or a block
+    // past its end parses on as far as needed (which changes no block it holds already).
+    size_t size() const {
+        if (m_rest) Complete();
+        return m_recordCount;
+    }
+    bool empty() const { return !HasBlock(0); }
+    Ref operator[](size_t index) const {
+        if (index >= m_recordCount && m_rest) HasBlock(index);
+        return Ref(this, index);
+    }
     Iterator begin() const { return Iterator(this, 0); }
-    Iterator end() const { return Iterator(this, m_recordCount); }
+    Iterator end() const { return Iterator(this, size()); }
     void clear();
+
+    // A big script is parsed as far as the game reads it and the rest a slice at a time
+    // between frames. The rest is given this list and how many bytes of text to parse at
+    // least; it appends their blocks and says whether any text is left.
+    using Rest = std::function<bool(CScriptBlockList&, size_t)>;
+    static constexpr size_t kSliceBytes = 64 * 1024;
+    void SetRest(Rest rest) { m_rest = std::move(rest); }
+    bool IsPartial() const { return static_cast<bool>(m_rest); }
+    // Parses about this much more of the text; false once the whole script is parsed.
+    bool ParseMore(size_t bytes = kSliceBytes);
+    // Whether the block is there, parsing on as far as it if need be; unlike size(), this
+    // leaves the rest of a big script for later.
+    bool HasBlock(size_t index) const;
 
     // Takes the script's text (zero-terminated), which blocks added later may refer to; only
     // into an empty list (false otherwise, and the text is left alone).
@@ -172,6 +194,7 @@ private:
     std::string_view AttributeValue(uint32_t i) const;
     void Release();
     void IndexLabels();
+    void Complete() const;
 
     // Offsets below its size are in the script's text, the others in m_text after it.
     ScriptText m_source;
@@ -187,6 +210,8 @@ private:
     // above the label block's index + 1.
     std::vector<uint64_t> m_labelSlots;
     bool m_labelsIndexed = false;
+    // The parse of the rest of the text, while any is left.
+    Rest m_rest;
 };
 
 }  // namespace kestrin

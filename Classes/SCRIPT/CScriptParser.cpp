@@ -251,16 +251,32 @@ void CScriptParser::RaiseTextWithCommands() {
 
 bool CScriptParser::Parse(const char* text) {
     if (!text) return false;
-    const int32_t savedLine = m_line;
+    Position at = Start(text);
+    Run(at, SIZE_MAX);
+    return false;
+}
+
+void CScriptParser::BeginParse(const char* text) { m_staged = Start(text); }
+
+bool CScriptParser::ContinueParse(size_t bytes) { return m_staged.p && Run(m_staged, bytes); }
+
+CScriptParser::Position CScriptParser::Start(const char* text) {
+    Position at;
+    at.savedLine = m_line;
     if (m_line == 0) m_line = 1;
     Reset();
-
-    const unsigned char* const base = reinterpret_cast<const unsigned char*>(text);
-    const unsigned char* p = base;
+    at.base = at.p = reinterpret_cast<const unsigned char*>(text);
     // A UTF-8 byte-order mark (Windows editors write one) would make the first label text.
-    if (p[0] == 0xEF && p[1] == 0xBB && p[2] == 0xBF) p += 3;
-    int state = kBetween;
-    bool lineStart = true;
+    if (at.p[0] == 0xEF && at.p[1] == 0xBB && at.p[2] == 0xBF) at.p += 3;
+    return at;
+}
+
+bool CScriptParser::Run(Position& at, size_t bytes) {
+    const unsigned char* const base = at.base;
+    const unsigned char* const from = at.p;
+    const unsigned char* p = at.p;
+    int state = at.state;
+    bool lineStart = at.lineStart;
     auto error = [&]() {
         OnError(BadTagMessage(m_encoding));
         Reset();
@@ -269,6 +285,13 @@ bool CScriptParser::Parse(const char* text) {
     while (*p) {
         switch (state) {
             case kBetween: {
+                // Nothing is pending at a line's start: a slice can end there.
+                if (lineStart && static_cast<size_t>(p - from) >= bytes) {
+                    at.p = p;
+                    at.state = state;
+                    at.lineStart = lineStart;
+                    return true;
+                }
                 const unsigned char c = *p;
                 if (m_lead[c] || c == '\\') {
                     if (lineStart) OnLineHead(reinterpret_cast<const char*>(p));
@@ -574,7 +597,8 @@ bool CScriptParser::Parse(const char* text) {
             break;
     }
     Reset();
-    m_line = savedLine;
+    m_line = at.savedLine;
+    at.p = nullptr;
     return false;
 }
 

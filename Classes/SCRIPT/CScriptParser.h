@@ -28,6 +28,11 @@ public:
 
     // Parses the whole zero-terminated text; re-entrant for inserted commands. Always false.
     virtual bool Parse(const char* text);
+    // The same a slice at a time: Begin takes the text, which must stay in place until the
+    // parse ends; each Continue parses at least this many more bytes of it (whole lines) and
+    // says whether any are left. The events are those of one Parse of the whole text.
+    void BeginParse(const char* text);
+    bool ContinueParse(size_t bytes);
 
     void SetLineTag(bool allowed, char prefix);
     void AddRawBodyTag(const std::string& name);
@@ -72,8 +77,20 @@ private:
     enum StopSet { kStopLineTagName, kStopLineTagArg, kStopLine, kStopTagName, kStopAttrName,
                    kStopQuoted, kStopBareValue, kStopText, kStopRawBody, kStopSetCount };
 
+    struct Position {
+        const unsigned char* base = nullptr;  // the text's start
+        const unsigned char* p = nullptr;     // null once the text is parsed
+        int state = 0;
+        bool lineStart = true;
+        int32_t savedLine = 0;  // the line count of the parse this one runs inside
+    };
+
     struct Scan;
     void BuildTables();
+    Position Start(const char* text);
+    // Parses from the position on; stops at the first line start at least bytes on (true) or
+    // at the text's end (false).
+    bool Run(Position& at, size_t bytes);
     // Appends from p up to the first character of the stop set (escapes optionally resolved);
     // leaves p on it, or on the terminating zero. Counts line ends it takes. Returns how many
     // of the appended bytes came before the first byte it dropped (a carriage return, a
@@ -103,6 +120,7 @@ private:
     std::vector<std::string> m_arguments;
     AttributeList m_attributes;
 
+    Position m_staged;
     int m_commandDepth = 0;
     int32_t m_lineStep = 1;
     const uint8_t* m_lead = nullptr;

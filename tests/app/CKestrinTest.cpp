@@ -47,6 +47,7 @@ struct FakeScript : CKestrin::IScript {
         return journal.startFails;
     }
     void Update(uint32_t now) override { journal.calls.push_back("script.Update " + std::to_string(now)); }
+    void Idle() override {}
     int GetState() const override { return journal.state; }
     bool IsSkipping() const override { return journal.skipping; }
     void Leave() override { journal.calls.push_back("script.Leave"); }

@@ -449,3 +449,39 @@ TEST_F(InterpreterTest, FramesAreAskedForOnlyWhileTheScriptMovesWithTime) {
         EXPECT_LE(rest, c.most) << c.what;
     }
 }
+
+// A big script starts at once: it is parsed as far as the game reads it, the rest a bounded
+// amount after each drawn frame; a frame is asked for until it is whole. A big script that
+// may hold Lua is parsed whole at load, since its chunks all run then.
+TEST_F(InterpreterTest, ABigScriptRunsBeforeItIsWhollyParsed) {
+    std::string filler;
+    for (int i = 0; filler.size() < (1u << 20) + 100000; ++i)
+        filler += "*l" + std::to_string(i) + "\n[var name=v data=" + std::to_string(i) + "]\n";
+    Write("main.iet", "[var name=first data=1]\n@\n" + filler + "*last\n[var name=last data=2]\n@\n");
+    Write("lua.iet", "@\n" + filler + "[l\\ua]\nfunction late() end\n[/lua]\n");
+    ASSERT_FALSE(Boot());
+    uint64_t fakeMs = 0;
+    m_script->SetBudgetClock([&fakeMs] { return fakeMs += 1; });
+    Frames(1);
+    EXPECT_EQ(Var("first"), "1");
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
+    const auto& blocks = m_script->GetScriptBlocks("main.iet");
+    EXPECT_TRUE(blocks.IsPartial());
+    kestrin::CFrameDemand::Take(0);
+    int idles = 0;
+    for (; blocks.IsPartial() && idles < 100; ++idles) {
+        Frames(1);
+        EXPECT_EQ(kestrin::CFrameDemand::Take(10000), 0u);
+        m_script->Idle();
+    }
+    EXPECT_GT(idles, 2);
+    EXPECT_FALSE(blocks.IsPartial());
+    Frames(1);
+    EXPECT_EQ(kestrin::CFrameDemand::Take(10000), 10000u);  // a click wait again, nothing left to parse
+
+    ASSERT_FALSE(m_script->Jump("", "last"));
+    Frames(1);
+    EXPECT_EQ(Var("last"), "2");
+    ASSERT_FALSE(m_script->Jump("lua", ""));
+    EXPECT_FALSE(m_script->GetScriptBlocks("lua.iet").IsPartial());
+}

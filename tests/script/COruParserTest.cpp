@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "CORE/FileFunctions.h"
@@ -128,6 +130,65 @@ TEST(COruParser, LuaBodyBecomesTheScriptAttribute) {
     auto blocks = parser.TakeBlocks();
     EXPECT_EQ(blocks.size(), 2u);
     EXPECT_TRUE(parser.GetBlocks().empty());
+}
+
+// A big script is parsed a slice at a time as the game reads it: whatever the slices, the
+// blocks are those of one parse of the whole text.
+TEST(COruParser, ParsingInSlicesGivesTheBlocksOfAWholeParse) {
+    const auto ini = MakeIni("[chara]\n0=id\n1=file\n");
+    const char* const texts[] = {
+        "\xEF\xBB\xBF*start\n\x82\xA0[r]\x82\xA2@\n\n[lyc id=a\nfile=b.png]\n*end",
+        "[&autoinsert target=lineend command=\"[r]\"]\n\x82\xA0\n\n[&autoinsert target=blankline "
+        "command=\"[b]\"]\n\n\x82\xA2\n[&scpsupport mode=add char=B command=\"[l]\"]\n\x82\x42\n",
+        "[&linetag allow=1 prefix=#]\n#chara c1,a.png\nplain\r\n/* a\ncomment */[x]\n; line\n// too\n[y]\n",
+        "[lua]\nfunction f() return a[1] end\n\n[/lua]\ntext\\\nwith escapes\n[var name=v data=\"q\nr\"]\n",
+        "[broken\n\n[lyc id=a]\n[ok]\n[unterminated",
+    };
+    for (const char* text : texts) {
+        const std::string whole = script_test::ParseToDump(text, ini);
+        for (const size_t slice : {size_t(1), size_t(5), size_t(64)}) {
+            auto parser = std::make_shared<kestrin::COruParser>(ini);
+            kestrin::ScriptText source(text, text + std::strlen(text));
+            kestrin::CScriptBlockList blocks = kestrin::COruParser::ParseScriptInSlices(parser, source);
+            EXPECT_TRUE(source.empty());
+            size_t slices = 1;
+            while (blocks.ParseMore(slice)) ++slices;
+            EXPECT_EQ(script_test::Dump(blocks), whole) << text << " in slices of " << slice;
+            if (slice == 1) EXPECT_GT(slices, 2u) << text;
+        }
+    }
+}
+
+// Reading a list that is still being parsed parses as far as it needs: a block past the end
+// parses on to it, its size and its labels parse it whole.
+TEST(COruParser, ReadingAListInSlicesParsesAsFarAsItNeeds) {
+    std::string text;
+    for (int i = 0; i < 20000; ++i) text += "*l" + std::to_string(i) + "\n[var name=v data=" + std::to_string(i) + "]\n";
+    text += "*l7\n";  // of a label given twice, the later one counts
+    const auto slices = [&text] {
+        kestrin::ScriptText source(text.begin(), text.end());
+        return kestrin::COruParser::ParseScriptInSlices(std::make_shared<kestrin::COruParser>(nullptr), source);
+    };
+    kestrin::CScriptBlockList blocks = slices();
+    EXPECT_TRUE(blocks.IsPartial());
+    EXPECT_FALSE(blocks.empty());
+    ASSERT_TRUE(blocks.HasBlock(3));
+    EXPECT_EQ(blocks[3].GetAttribute("data"), "1");
+    EXPECT_TRUE(blocks.IsPartial());
+    kestrin::CScriptBlockList moved = std::move(blocks);
+    EXPECT_EQ(moved[9000].GetName(), "l4500");
+    EXPECT_TRUE(moved.IsPartial());
+    EXPECT_EQ(moved.size(), 40001u);
+    EXPECT_FALSE(moved.IsPartial());
+    EXPECT_FALSE(moved.HasBlock(40001));
+
+    kestrin::CScriptBlockList labels = slices();
+    EXPECT_EQ(labels.FindLabel("l7"), 40000);
+    EXPECT_FALSE(labels.IsPartial());
+    // Dropped while partial: nothing is left behind.
+    kestrin::CScriptBlockList dropped = slices();
+    dropped.clear();
+    EXPECT_TRUE(dropped.empty());
 }
 
 }  // namespace

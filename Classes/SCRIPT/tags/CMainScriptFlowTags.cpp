@@ -76,7 +76,7 @@ CMainScript::IfScan CMainScript::ScanIf(bool branches, CScriptBlock* found) {
     BlockList& blocks = GetScriptBlocks(m_caret.file);
     if (m_caret.index < 0) m_caret.index = 0;
     int depth = 0;
-    while (static_cast<size_t>(m_caret.index) < blocks.size()) {
+    while (blocks.HasBlock(static_cast<size_t>(m_caret.index))) {
         const CScriptBlockList::Ref block = blocks[m_caret.index++];
         if (block.GetKind() != CScriptBlock::kTag) continue;
         const std::string_view name = block.GetName();
@@ -140,7 +140,7 @@ bool CMainScript::TagLoop(CScriptBlock block, bool replay) {
     BlockList& blocks = GetScriptBlocks(m_caret.file);
     if (m_caret.index < 0) m_caret.index = 0;
     int depth = 0;
-    while (static_cast<size_t>(m_caret.index) < blocks.size()) {
+    while (blocks.HasBlock(static_cast<size_t>(m_caret.index))) {
         const CScriptBlockList::Ref b = blocks[m_caret.index++];
         if (IsTag(b, "loop")) {
             ++depth;
@@ -157,7 +157,7 @@ bool CMainScript::TagLoopEnd(CScriptBlock block, bool replay) {
     BlockList& blocks = GetScriptBlocks(m_caret.file);
     const int32_t after = m_caret.index;
     int32_t index = m_caret.index - 2;
-    if (static_cast<size_t>(std::max(index, 0)) >= blocks.size()) index = static_cast<int32_t>(blocks.size()) - 1;
+    if (!blocks.HasBlock(static_cast<size_t>(std::max(index, 0)))) index = static_cast<int32_t>(blocks.size()) - 1;
     int depth = 0;
     for (; index >= 0; --index) {
         const CScriptBlockList::Ref b = blocks[index];
