@@ -394,6 +394,8 @@ public:
     const std::map<std::string, uint32_t>& GetSoundChannels() const { return m_seChannels; }
     // The current message layer of the screen, or null (no screen, or no layer yet).
     CLinkableTextRenderer* GetMessageLayer() const;
+    // Whether the current message layer's page holds nothing yet (true without a layer).
+    bool IsMessagePageEmpty() const;
     // Per message layer name: the font stack whose top is the layer's text property.
     using FontStackMap = std::map<std::string, std::deque<CFontProperty>>;
     FontStackMap& GetLayerFontStacks() { return m_fontStacks; }

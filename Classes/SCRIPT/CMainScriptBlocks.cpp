@@ -106,7 +106,11 @@ bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
         return false;
     }
     std::string rest;
+    const bool emptyPage = IsMessagePageEmpty();
     int result = AddMessageText(block.GetName(), rest);
+    // Text whose first character does not fit an empty page never will (a font taller than
+    // the layer): retrying it on a new page would page forever.
+    if (result == -2 && emptyPage && rest.size() == block.GetName().size()) result = -1;
     if (result == -1) {
         Trace(2, "%s(%d): このシナリオブロックは単体で一行に収まらないため無視されます。(%s)", m_caret.file.c_str(),
               block.GetLine(), rest.c_str());

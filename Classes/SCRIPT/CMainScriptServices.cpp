@@ -183,6 +183,11 @@ void CMainScript::ShowMessageLayer(bool show) {
     layer->StartTweens(m_textTweens[show ? TEXT_TWEEN_SHOW : TEXT_TWEEN_HIDE][m_messageLayerName], false);
 }
 
+bool CMainScript::IsMessagePageEmpty() const {
+    CLinkableTextRenderer* layer = GetMessageLayer();
+    return !layer || (layer->GetCharCount() == 0 && layer->GetCurrentLineIndex() == 0);
+}
+
 // Without a message layer the text is taken as placed whole (it shows in the trace only).
 int CMainScript::AddMessageText(const std::string& text, std::string& rest) {
     rest.clear();

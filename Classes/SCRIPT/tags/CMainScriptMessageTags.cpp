@@ -264,7 +264,7 @@ bool CMainScript::TagRubyEnd(CScriptBlock block, bool replay) {
         return false;
     }
     CLinkableTextRenderer* layer = GetMessageLayer();
-    const bool emptyPage = !layer || (layer->GetCharCount() == 0 && layer->GetCurrentLineIndex() == 0);
+    const bool emptyPage = IsMessagePageEmpty();
     int32_t result = layer ? layer->AddChars(m_rubyBase.c_str(), m_rubyText.c_str()) : 0;
     // A block that does not fit an empty page never will: retrying it would page forever.
     if (result == CTextRenderer::kPageFull && emptyPage) result = CTextRenderer::kTooWide;
