@@ -1,9 +1,9 @@
 # Under a virtual X server: the "caption" tag of a Shift_JIS game gives the game window a
 # UTF-8 title that the X server reports.
-find_program(XVFB_RUN xvfb-run)
+include(${SOURCE_DIR}/tests/scripts/common/XvfbGame.cmake)
 find_program(XWININFO xwininfo)
-if(NOT XVFB_RUN OR NOT XWININFO)
-  message(FATAL_ERROR "caption_xvfb: xvfb-run and xwininfo are needed (tools/setup.sh installs them)")
+if(NOT XWININFO)
+  message(FATAL_ERROR "caption_xvfb: xwininfo is needed (tools/setup.sh installs it)")
 endif()
 
 set(work ${BINARY_DIR}/tmp/caption_xvfb)
@@ -26,25 +26,10 @@ while [ $i -lt 600 ]; do
 done
 xwininfo -root -tree > "$WORK/windows.txt" 2>&1
 kill -TERM $pid 2>/dev/null
-status=0
-wait $pid || status=$?
 if [ -z "$found" ]; then
   echo "no window titled \"Kestrin キャプション\" appeared"; cat "$WORK/kestrin.log"; cat "$WORK/windows.txt"; exit 2
 fi
-echo "exit status $status"
-cat "$WORK/kestrin.log"
-exit $status
 ]=])
+string(APPEND script "${KESTRIN_XVFB_FINISH}")
 
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env "LSAN_OPTIONS=detect_leaks=0"
-          KESTRIN=${KESTRIN} GAME=${work}/caption WORK=${work}
-          ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" sh -c "${script}"
-  RESULT_VARIABLE result
-  OUTPUT_VARIABLE output
-  ERROR_VARIABLE output
-  TIMEOUT 60)
-message("${output}")
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "caption_xvfb: failed (${result})")
-endif()
+kestrin_run_under_xvfb(caption_xvfb "${script}" 60 GAME=${work}/caption WORK=${work})

@@ -3,10 +3,10 @@
 # click wait ends, the script ends, the game closes with status 0).
 # The wake-ups of the main thread are the scheduler's count (/proc/PID/task/PID/schedstat): a
 # frame loop at 60 Hz runs at least 60 times a second, a resting one about 10 times.
-find_program(XVFB_RUN xvfb-run)
+include(${SOURCE_DIR}/tests/scripts/common/XvfbGame.cmake)
 find_program(XDOTOOL xdotool)
-if(NOT XVFB_RUN OR NOT XDOTOOL)
-  message(FATAL_ERROR "rest_xvfb: xvfb-run and xdotool are needed (tools/setup.sh installs them)")
+if(NOT XDOTOOL)
+  message(FATAL_ERROR "rest_xvfb: xdotool is needed (tools/setup.sh installs it)")
 endif()
 
 set(work ${BINARY_DIR}/tmp/rest_xvfb)
@@ -55,22 +55,7 @@ xdotool keyup --window $window Return
 i=0
 while [ $i -lt 300 ] && kill -0 $pid 2>/dev/null; do sleep 0.1; i=$((i+1)); done
 kill -0 $pid 2>/dev/null && fail "the key press did not end the click wait"
-status=0
-wait $pid || status=$?
-echo "exit status $status"
-cat "$WORK/kestrin.log"
-exit $status
 ]=])
+string(APPEND script "${KESTRIN_XVFB_FINISH}")
 
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env "LSAN_OPTIONS=detect_leaks=0"
-          KESTRIN=${KESTRIN} GAME=${work}/sample WORK=${work}
-          ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" sh -c "${script}"
-  RESULT_VARIABLE result
-  OUTPUT_VARIABLE output
-  ERROR_VARIABLE output
-  TIMEOUT 120)
-message("${output}")
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "rest_xvfb: failed (${result})")
-endif()
+kestrin_run_under_xvfb(rest_xvfb "${script}" 120 GAME=${work}/sample WORK=${work})

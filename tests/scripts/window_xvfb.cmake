@@ -1,12 +1,9 @@
 # Under a virtual X server: the sample game's window opens at the client size of its
 # system.ini, and a close request (SIGTERM, as from the desktop) ends it with status 0.
-# Leak checks are off here: the X libraries SDL loads and unloads keep allocations
-# that cannot be told apart; the unit tests and the headless run keep them on.
-find_program(XVFB_RUN xvfb-run)
+include(${SOURCE_DIR}/tests/scripts/common/XvfbGame.cmake)
 find_program(XWININFO xwininfo)
-if(NOT XVFB_RUN OR NOT XWININFO)
-  message("window_xvfb: skipped (xvfb-run or xwininfo is not installed)")
-  return()
+if(NOT XWININFO)
+  message(FATAL_ERROR "window_xvfb: xwininfo is needed (tools/setup.sh installs it)")
 endif()
 
 file(STRINGS ${SOURCE_DIR}/sample/system.ini ini)
@@ -48,22 +45,7 @@ if [ -z "$found" ]; then
 fi
 sleep 0.3
 kill -TERM $pid
-status=0
-wait $pid || status=$?
-echo "exit status $status"
-cat "$WORK/kestrin.log"
-exit $status
 ]=])
+string(APPEND script "${KESTRIN_XVFB_FINISH}")
 
-execute_process(
-  COMMAND ${CMAKE_COMMAND} -E env "LSAN_OPTIONS=detect_leaks=0"
-          KESTRIN=${KESTRIN} GAME=${work}/sample WORK=${work} SIZE=${width}x${height}
-          ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" sh -c "${script}"
-  RESULT_VARIABLE result
-  OUTPUT_VARIABLE output
-  ERROR_VARIABLE output
-  TIMEOUT 60)
-message("${output}")
-if(NOT result EQUAL 0)
-  message(FATAL_ERROR "window_xvfb: failed (${result})")
-endif()
+kestrin_run_under_xvfb(window_xvfb "${script}" 60 GAME=${work}/sample WORK=${work} SIZE=${width}x${height})
