@@ -180,8 +180,6 @@ std::map<unsigned, uint32_t> MemberExtents(const unsigned char* image, size_t si
     return extents;
 }
 
-bool IsKnownStatus(int32_t status) { return status >= CMainScript::STAT_RUN && status <= CMainScript::STAT_IDLE; }
-
 bool IsTagBlock(const CScriptBlock& block) { return block.GetKind() == CScriptBlock::kTag && !block.GetName().empty(); }
 
 }  // namespace
@@ -322,12 +320,19 @@ bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGame
         }
     }
 
-    // A caret must point into its script (its end included) and wait in a known way.
+    // What is checked below is what the restore relies on and what the engine itself never
+    // records: a caret outside the game's scripts, a right-click depth deeper than the call
+    // stack, a layer or sound record that holds no tag. Anything the running engine can
+    // record loads: the default message layer and a channel or layer id are "" as often as
+    // not, a key code or a trace mode is whatever the script gave, and a status that only
+    // Lua could set makes the frame loop wait as it did when the game was saved.
     auto checkCaret = [&](CMainScript::CCaret& caret, const char* what) {
-        if (!IsKnownStatus(caret.status) || !IsKnownStatus(caret.previousStatus)) return fail(what, caret.status);
         if (caret.file.empty() || o.LoadScript(caret.file)) return fail(what, -1);
-        size_t blocks = o.GetScriptBlocks(caret.file).size();
-        if (caret.index < 0 || static_cast<size_t>(caret.index) > blocks) return fail(what, caret.index);
+        // Up to its end: a big script is parsed only as far as the caret.
+        const CMainScript::BlockList& blocks = o.GetScriptBlocks(caret.file);
+        if (caret.index < 0 || (caret.index > 0 && !blocks.HasBlock(static_cast<size_t>(caret.index) - 1))) {
+            return fail(what, caret.index);
+        }
         return false;
     };
     if (s.callStack.size() > CMainScript::kMaxCallDepth) return fail("call stack", static_cast<long>(s.callStack.size()));
@@ -339,34 +344,22 @@ bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGame
         return fail("right click depth", s.rightClickDepth);
     }
     if (s.autoSaveMode < 0 || s.autoSaveMode > 2) return fail("autosave", s.autoSaveMode);
-    if (s.debugMode < 0 || s.debugMode > 3) return fail("debug", s.debugMode);
-    for (const auto& role : s.keyConfig.GetKeys()) {
-        if (role.first < 0) return fail("key role", role.first);
-        for (int key : role.second) {
-            if (key < 0 || key > 255) return fail("key", key);
-        }
-    }
     for (const auto& handler : s.pushKeys) {
         if (handler.first < 0 || handler.first > 255) return fail("key", handler.first);
     }
     for (const auto& layer : s.layerRecord) {
-        if (layer.first.empty() || layer.second.empty()) return fail("layer record", 0);
         for (const auto& block : layer.second) {
             if (!IsTagBlock(block)) return fail("layer record", block.GetKind());
         }
     }
     for (const auto& sound : s.soundRecord) {
-        if (sound.first.empty() || !IsTagBlock(sound.second)) return fail("sound record", 0);
+        if (!IsTagBlock(sound.second)) return fail("sound record", sound.second.GetKind());
     }
-    if (s.musicRecorded && !IsTagBlock(s.musicBlock)) return fail("music", 0);
+    if (s.musicRecorded && !IsTagBlock(s.musicBlock)) return fail("music", s.musicBlock.GetKind());
     for (const auto& page : s.pageRecords) {
-        if (page.first.empty()) return fail("page record", 0);
         for (const auto& block : page.second) {
             if (block.GetKind() != CScriptBlock::kText && !IsTagBlock(block)) return fail("page record", block.GetKind());
         }
-    }
-    for (const auto& layer : s.messageLayers) {
-        if (layer.empty()) return fail("message layer", 0);
     }
     return false;
 }

@@ -21,7 +21,11 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
+#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/Platform/PullAudioOutput.h"
+#include "TEXT/CLinkableTextRenderer.h"
 #include "TEXT/CTextRenderer.h"
+#include "GRAPHICS/CMainScreen.h"
 #include "support/InterpreterFixture.h"
 #include "support/TestSupport.h"
 
@@ -210,14 +214,22 @@ TEST_F(GameSaveTest, SavesWithIndexesOrCountsOutOfRangeAreRefused) {
         {"caret at the end", kEnd, 0, nullptr, false},
         {"caret past the end", kEnd + 1, 0, nullptr, true},
         {"negative caret", -1, 0, nullptr, true},
-        {"restoring status", 1, CMainScript::STAT_RESTORING, nullptr, true},
-        {"unknown status", 1, 42, nullptr, true},
-        {"key code", 1, 0, [&](kestrin::CSerializer& a) { a.SaveSerializable(badKey, 65); }, true},
+        // Lua's setScriptStatus can leave any status: the frame loop waits on it as it did.
+        {"restoring status", 1, CMainScript::STAT_RESTORING, nullptr, false},
+        {"unknown status", 1, 42, nullptr, false},
+        // keyconfig takes any number; the input answers no key outside 0-255.
+        {"key code", 1, 0, [&](kestrin::CSerializer& a) { a.SaveSerializable(badKey, 65); }, false},
         {"call stack depth", 1, 0, [&](kestrin::CSerializer& a) { a.SaveCaretDeque(deep, 4); }, true},
         {"call stack index", 1, 0, [&](kestrin::CSerializer& a) { a.SaveCaretDeque(outside, 4); }, true},
         {"right click depth", 1, 0, [](kestrin::CSerializer& a) { a.SaveInt(1, 8); }, true},
         {"autosave mode", 1, 0, [](kestrin::CSerializer& a) { a.SaveInt(3, 5); }, true},
-        {"empty layer record", 1, 0, [&](kestrin::CSerializer& a) { a.SaveContainer(emptyList, 26); }, true},
+        {"empty layer record", 1, 0, [&](kestrin::CSerializer& a) { a.SaveContainer(emptyList, 26); }, false},
+        {"layer record without a tag", 1, 0,
+         [](kestrin::CSerializer& a) {
+             std::map<std::string, std::vector<kestrin::CScriptBlock>> label{{"bg", {kestrin::CScriptBlock(kestrin::CScriptBlock::kLabel, 1, "x")}}};
+             a.SaveContainer(label, 26);
+         },
+         true},
         {"backlog pages without font states", 1, 0,
          [](kestrin::CSerializer& a) {
              std::deque<std::vector<kestrin::CScriptBlock>> pages(1, {kestrin::CScriptBlock(kestrin::CScriptBlock::kText, 1, "x")});
@@ -260,6 +272,78 @@ TEST_F(GameSaveTest, TheFuzzSeedLoadsUnderItsScript) {
     EXPECT_EQ(script.GetAutoSaveMode(), 1);
     EXPECT_EQ(script.GetVariables().GetInt("a"), 1);
     EXPECT_TRUE(script.GetSaveData().IsMusicRecorded());
+}
+
+// What the running engine records under the names a game uses most, "" first (the default
+// message layer, a channel or layer id left empty): its own save of it loads and brings it
+// back.
+class GameSaveScreenTest : public GameSaveTest {
+protected:
+    void SetUp() override {
+        GameSaveTest::SetUp();
+        ASSERT_NO_FATAL_FAILURE(OpenScreen(320, 240));
+        kestrin::UseAudioOutput(std::make_unique<kestrin::PullAudioOutput>());
+        m_dir.Write("loop.wav", kestrin_test::ReadFileBytes(std::string(KESTRIN_SOURCE_DIR) + "/tests/data/sound/loop.wav"));
+    }
+    void TearDown() override {
+        m_script.reset();
+        kestrin::CloseAudioOutput();
+        GameSaveTest::TearDown();
+    }
+    // The records and what shows of them.
+    std::string Snapshot() {
+        CMainScript& s = *m_script;
+        std::string out;
+        for (const auto& page : s.GetSaveData().GetPageRecords()) {
+            out += "page[" + page.first + "]";
+            for (const auto& block : page.second) out += block.GetName() + ",";
+        }
+        for (const auto& sound : s.GetSaveData().GetSoundRecord()) out += " loop[" + sound.first + "]";
+        for (const auto& layer : m_screen->GetMessageLayers()) {
+            out += " msg[" + layer.first + "]" + (layer.second.hosted ? "hosted:" : ":");
+            out += std::to_string(layer.second.renderer ? layer.second.renderer->GetCharCount() : -1);
+        }
+        for (const auto& role : s.GetKeyConfig().GetKeys()) {
+            if (role.first >= 0 && role.first < 15) continue;  // the default roles
+            out += " role" + std::to_string(role.first) + ":";
+            for (int key : role.second) out += std::to_string(key) + ",";
+        }
+        out += " debug" + std::to_string(s.GetDebugMode());
+        return out + " current[" + s.GetVariables().GetString("s.current_message_layer") + "]";
+    }
+};
+
+TEST_F(GameSaveScreenTest, ASaveOfWhatTheEngineRecordedLoads) {
+    struct Case {
+        const char* what;
+        const char* before;  // runs before the save
+        const char* after;   // changes it after the save
+        const char* saved;   // what the snapshot holds in the save
+    };
+    const Case cases[] = {
+        {"text in the default message layer", "こんにちは[rt]またね", "[rp]",
+         "page[]こんにちは,rt,またね, msg[]:8 msg[backlog]:0 debug0 current[]"},
+        {"a looping effect on the channel \"\"", "[seplay id=\"\" file=loop.wav loop=1]", "[sestop id=\"\"]",
+         " loop[] msg[]:0 msg[backlog]:0 debug0 current[]"},
+        {"the message layer \"\" in the layer tree", "[chgmsg id=\"\" layered=1]やあ", "[rp][chgmsg id=\"\" layered=0]",
+         "page[]やあ, msg[]hosted:2 msg[backlog]:0 debug0 current[]"},
+        {"key codes and a trace mode as the script gave them", "[keyconfig role=20 keys=\"300,7\"][debug mode=4]",
+         "[keyconfig role=20][debug mode=0]", " msg[]:0 msg[backlog]:0 role20:7,300, debug4 current[]"},
+    };
+    for (const Case& c : cases) {
+        m_dir.Write("main.iet", std::string(c.before) + "[save file=s.dat][wait time=100]" + c.after + "[stop]\n");
+        m_script.reset(new CMainScript(m_screen.get()));
+        ASSERT_FALSE(m_script->Start()) << c.what;
+        Frames(3);
+        const std::string saved = Snapshot();
+        EXPECT_EQ(saved, c.saved) << c.what << "\n" << AllLines();
+        Frames(12);
+        ASSERT_EQ(m_script->GetState(), CMainScript::STAT_STOP) << c.what << "\n" << AllLines();
+        EXPECT_NE(Snapshot(), saved) << c.what;
+        EXPECT_FALSE(m_script->GetSaveData().Load("s.dat", CSaveData::kTypeGame)) << c.what << "\n" << AllLines();
+        EXPECT_EQ(Snapshot(), saved) << c.what;
+        EXPECT_FALSE(LoggedWithin("壊れています")) << c.what << "\n" << AllLines();
+    }
 }
 
 TEST_F(GameSaveTest, SaveNamesOutsideTheSaveFolderAreRefused) {
