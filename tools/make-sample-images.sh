@@ -1,7 +1,8 @@
 #!/bin/sh
 # Makes the pictures of the sample game (sample/image) with ImageMagick: two backgrounds,
 # three sprites with alpha, an 8-bit grey rule image for the wipe transition, and the
-# controls panel's button, meter and slider, and the story's message window and click-wait icon.
+# controls panel's button, meter and slider, the story's message window and click-wait icon,
+# the right-click menu and the backlog's backdrop.
 # Run from the repository root: tools/make-sample-images.sh
 set -eu
 out=sample/image
@@ -48,3 +49,24 @@ convert -size 600x130 xc:none -fill '#10183080' -stroke '#d0d8ff' -strokewidth 3
   $plain -define png:color-type=6 PNG32:"$out/window.png"
 convert -size 16x16 xc:none -fill '#ffe082' -draw 'polygon 1,3 15,3 8,14' \
   $plain -define png:color-type=6 PNG32:"$out/wait.png"
+
+# The right-click menu: a panel with its two buttons, labelled "セーブ" (save) and "ロード"
+# (load), and a hint that a right click closes it.
+convert -size 260x200 xc:none -fill '#0a0f24d0' -stroke '#d0d8ff' -strokewidth 2 \
+  -draw 'roundrectangle 1,1 258,198 16,16' \
+  -font IPAGothic -pointsize 13 -fill '#b0bce8' -stroke none -gravity south -annotate +0+12 '右クリックで閉じる' \
+  $plain -define png:color-type=6 PNG32:"$out/panel.png"
+for item in save:セーブ load:ロード; do
+  convert -size 200x56 xc:none -fill '#1b2a5c' -stroke '#d0d8ff' -strokewidth 3 \
+    -draw 'roundrectangle 2,2 197,53 14,14' \
+    -font IPAGothic -pointsize 26 -fill '#ffffff' -stroke none -gravity center -annotate +0+1 "${item#*:}" \
+    $plain -define png:color-type=6 PNG32:"$out/menu_${item%%:*}.png"
+done
+
+# The backlog's backdrop: a dark page with its heading "バックログ" and a rule under it, over
+# which the pages read back are set apart from the story's window.
+convert -size 640x480 gradient:'#14203f-#070b18' \
+  -font IPAGothic -pointsize 22 -fill '#c9d3ff' -annotate +40+48 'バックログ' \
+  -stroke '#5a6aa0' -strokewidth 2 -draw 'line 40,62 600,62' \
+  -stroke none -fill '#8090c0' -pointsize 14 -gravity southeast -annotate +24+16 'ホイール: 前後のページ' \
+  $plain -define png:color-type=2 PNG24:"$out/backdrop.png"

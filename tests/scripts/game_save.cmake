@@ -112,8 +112,8 @@ endif()
 set(menu ${out}/menu)
 file(COPY ${SOURCE_DIR}/sample/image ${SOURCE_DIR}/sample/rclick.iet ${SOURCE_DIR}/sample/system.ini DESTINATION ${menu})
 file(WRITE ${menu}/main.iet "[rclick allow=1]\n[var name=n data=1]\n[stop]\n")
-file(WRITE ${out}/menu_input.txt "10 rclick 300 300\n20 click 120 68\n30 rclick 300 300\n40 click 80 180\n")
-execute_process(COMMAND ${harness} ${menu} --save-dir ${out}/saves_menu --frames 60 --input ${out}/menu_input.txt
+file(WRITE ${out}/menu_input.txt "10 rclick 300 300\n20 click 320 150\n30 rclick 300 300\n40 click 320 226\n")
+execute_process(COMMAND ${harness} ${menu} --save-dir ${out}/saves_menu --frames 90 --input ${out}/menu_input.txt
                         --trace ${out}/menu.log RESULT_VARIABLE status ERROR_VARIABLE errors)
 file(STRINGS ${out}/menu.log saved REGEX "debugprint menu: saved")
 list(LENGTH saved count)
