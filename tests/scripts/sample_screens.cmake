@@ -1,10 +1,12 @@
 # Runs the sample game through the headless harness and compares the screen at set frames
 # with the reviewed golden images in tests/data/sample/screens/ (each byte within 2):
-# the cross-fade in, the tweens and the bouncing ball, the rule-image wipe, the last
-# scene and the controls panel after it, then (with tests/data/sample/input.txt) the story:
-# a page with ruby, a line fading in with its "。" hung past the margin, the links, the
-# backlog on two pages, and the page after it with the click-wait icon. When the sample game changes, look at the frames it leaves in the build tree's
-# tmp/sample_screens and copy them there once they are right.
+# the opening's message window fading in with the first scene, the tweens and the bouncing
+# ball, the rule-image wipe, the last scene and the controls panel after it, then (with
+# tests/data/sample/input.txt) the story: a page with ruby, a line fading in with its "。"
+# hung past the margin, the right-click menu, the links, a page of the cape, the backlog on
+# its own backdrop at two pages, the page after it with the click-wait icon, and the fade to
+# black at the end. When the sample game changes, look at the frames it leaves in the build
+# tree's tmp/sample_screens and copy them there once they are right.
 set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
 set(pngdiff ${BINARY_DIR}/tools/kestrin-pngdiff)
 set(out ${BINARY_DIR}/tmp/sample_screens)
@@ -12,13 +14,13 @@ set(expected ${SOURCE_DIR}/tests/data/sample/screens)
 file(REMOVE_RECURSE ${out})
 file(MAKE_DIRECTORY ${out})
 
-set(frames 15 106 190 250 300 400 480 560 630 760 790 850)
+set(frames 15 106 190 250 300 400 480 530 560 640 760 850 900 1015 1110)
 set(shots "")
 foreach(frame ${frames})
   list(APPEND shots --screenshot ${frame}:${out}/frame${frame}.png)
 endforeach()
 execute_process(
-  COMMAND ${harness} ${SOURCE_DIR}/sample --frames 900 --input ${SOURCE_DIR}/tests/data/sample/input.txt ${shots}
+  COMMAND ${harness} ${SOURCE_DIR}/sample --frames 1200 --input ${SOURCE_DIR}/tests/data/sample/input.txt ${shots}
   RESULT_VARIABLE status
   ERROR_VARIABLE errors)
 if(NOT status EQUAL 0)
