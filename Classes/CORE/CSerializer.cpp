@@ -184,7 +184,9 @@ void CSerializer::LoadByte(char& value, unsigned key) {
 
 void CSerializer::SaveString(const std::string& value, unsigned key) {
     BeginMember(key, false);
-    size_t length = std::min<size_t>(value.size(), INT32_MAX);
+    // Only up to a zero byte: that is all a reader takes, and what is written must read back
+    // as it was (a save is checked that way).
+    size_t length = std::min<size_t>(std::min(value.find('\0'), value.size()), INT32_MAX);
     WriteInt32(static_cast<int32_t>(length));
     m_stream->Write(value.data(), static_cast<unsigned>(length));
 }
