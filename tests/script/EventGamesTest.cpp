@@ -240,7 +240,7 @@ const SGameCase kGames[] = {
       {400, 330, 336, 0x37474F},
       {355, 300, 305, 0xFFD27F, false},
       {400, 300, 305, 0xFFD27F}},
-     {"main.iet(18): call file=\"story\" label=\"start\""}},
+     {"main.iet(31): call file=\"story\" label=\"start\""}},
 };
 
 INSTANTIATE_TEST_SUITE_P(Games, EventGamesTest, ::testing::ValuesIn(kGames),
