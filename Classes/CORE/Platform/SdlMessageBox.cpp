@@ -48,9 +48,9 @@ int SdlMessageBox::Show(const std::string& text, const std::string& caption, int
         const SDL_MessageBoxData data = {flags, nullptr, utf8Caption.c_str(), utf8Text.c_str(), count, buttons, nullptr};
         int pressed = -1;
         if (SDL_ShowMessageBox(&data, &pressed) == 0) return pressed < 0 ? fallback : pressed;
-        LogPrintf("message box could not be shown: %s", SDL_GetError());
+        LogConsole("message box could not be shown: %s", SDL_GetError());
     }
-    LogPrintf("[message box] %s: %s", utf8Caption.c_str(), utf8Text.c_str());
+    LogConsole("[message box] %s: %s", utf8Caption.c_str(), utf8Text.c_str());
     return fallback;
 }
 
