@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "CORE/DisplayText.h"
 #include "CORE/Platform/ITextRasterizer.h"
@@ -19,6 +20,9 @@ bool g_windowTried = false;
 // Off until the program enables it: tests, tools and fuzzers log to stderr only.
 bool g_windowEnabled = false;
 bool g_opening = false;
+// Advances of the log window's font by code point: long trace lines are measured without
+// rendering each character again.
+std::unordered_map<uint32_t, int> g_advances;
 
 std::function<void(const std::string&)>& LineSink() {
     static std::function<void(const std::string&)> sink;
@@ -135,6 +139,7 @@ bool CLogWindow::Create(int x, int y, int width, int height, const char* classNa
     // The log is a tool window beside the game: it is never the main window.
     LeaveTopLevelList();
     m_font = RasterizerFactory() ? RasterizerFactory()() : MakeTextRasterizer();
+    g_advances.clear();
     m_fontFamily.clear();
     if (m_font && !m_font->Open("MeiryoKe_Gothic", 17)) {
         m_lineHeight = 17;
@@ -238,18 +243,21 @@ bool CLogWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, int
 
 int CLogWindow::LineWidth(size_t i) {
     if (m_widths[i] >= 0) return m_widths[i];
-    int width = 0;
+    int64_t width = 0;
     if (m_font) {
         const std::string& line = m_lines[i];
         ITextRasterizer::SGlyph glyph;
         for (size_t at = 0; at < line.size();) {
             uint32_t cp = NextCodePoint(line, at);
             if (cp == '\t') cp = ' ';
-            if (!m_font->RenderGlyph(cp, glyph)) width += glyph.advance;
+            auto known = g_advances.find(cp);
+            if (known == g_advances.end())
+                known = g_advances.emplace(cp, m_font->RenderGlyph(cp, glyph) ? 0 : glyph.advance).first;
+            width += known->second;
         }
     }
-    m_widths[i] = width;
-    return width;
+    m_widths[i] = static_cast<int>(std::min<int64_t>(width, 1 << 30));
+    return m_widths[i];
 }
 
 void CLogWindow::Layout(int width, int height, size_t& first, size_t& end, int& textHeight, int& maxScroll) {

@@ -510,7 +510,10 @@ TEST(ApplySystemIni, ItsOwnNotesGoToStderrAndLeaveTheLogWindowClosed) {
 
 TEST(KestrinMain, AStartThatFailsExitsWithOneAndSaysWhatIsMissingAndWhere) {
     // The program's interpreter, so that the boot script is really looked for.
-    DefaultScriptFactory() = MainScriptFactory();
+    struct ProgramInterpreter {
+        ProgramInterpreter() { DefaultScriptFactory() = MainScriptFactory(); }
+        ~ProgramInterpreter() { DefaultScriptFactory() = nullptr; }
+    } interpreter;
     TempDir packed;
     packed.Write("data/other.iet", "@\n");
     struct Case {
@@ -572,7 +575,6 @@ TEST(KestrinMain, AStartThatFailsExitsWithOneAndSaysWhatIsMissingAndWhere) {
         EXPECT_EQ(run.box.shown.back().caption, "起動エラー") << c.what;
         EXPECT_EQ(run.box.shown.back().type, kMessageBoxIconError) << c.what;
     }
-    DefaultScriptFactory() = nullptr;
     CDynamicVariables::ReleaseInstance();
 }
 
