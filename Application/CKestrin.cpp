@@ -29,7 +29,8 @@ CKestrin::CKestrin()
       m_script(nullptr),
       m_screenSaver(false),
       m_firstMousePoint(0, 0),
-      m_left(false) {}
+      m_left(false),
+      m_startFailure(EStartFailure::None) {}
 
 CKestrin::~CKestrin() {
     delete m_screen;
@@ -48,19 +49,29 @@ bool CKestrin::Create(int x, int y, int width, int height, const char* className
                       int showCommand, WindowHandle parent) {
     CDynamicVariables* dv = CDynamicVariables::GetInstance();
     m_screenSaver = dv->GetBool("ini.ScreenSaver");
-    if (CreateFitted(x, y, width, height, className, title, style, showCommand, parent)) return true;
+    m_startFailure = EStartFailure::Window;
+    if (CreateFitted(x, y, width, height, className, title, style, showCommand, parent)) {
+        const bool tooLarge = GetDesktopWidth() > 0 && GetDesktopHeight() > 0 &&
+                              (width > GetDesktopWidth() || height > GetDesktopHeight());
+        if (tooLarge) m_startFailure = EStartFailure::WindowTooLarge;
+        return true;
+    }
     SetFixedAspectRatio(dv->GetBool("ini.FixedAspectRatio"));
     m_input = CInput::CreateInstance(GetHandle());
     if (Screens()) m_screen = Screens()(*this).release();
     if (Scripts()) m_script = Scripts()(*this, m_screen).release();
     if (m_screen && m_screen->IsSoftwareRender()) {
         if (GetWidth() != width || GetHeight() != height) {
+            m_startFailure = EStartFailure::WindowTooLarge;
             ShowMessageBox(kDesktopTooSmall, "", kMessageBoxOk);
             return true;
         }
         Reposition(x, y, width, height, GetStyle() & ~(kWsThickFrame | kWsMaximizeBox));
     }
-    return m_script ? m_script->Start(0) : false;
+    m_startFailure = EStartFailure::BootScript;
+    if (m_script && m_script->Start(0)) return true;
+    m_startFailure = EStartFailure::None;
+    return false;
 }
 
 void CKestrin::Update() {

@@ -46,6 +46,9 @@ public:
 
     static constexpr int kStateQuit = 12;
 
+    // Why Create failed, for the start-up error line.
+    enum class EStartFailure { None, Window, WindowTooLarge, BootScript };
+
     CKestrin();
     ~CKestrin() override;
 
@@ -66,6 +69,7 @@ public:
     IScript* GetScript() const { return m_script; }
     bool IsScreenSaver() const { return m_screenSaver; }
     bool HasLeft() const { return m_left; }
+    EStartFailure GetStartFailure() const { return m_startFailure; }
 
 private:
     void PostDestroy();
@@ -77,6 +81,7 @@ private:
     bool m_screenSaver;
     CPoint m_firstMousePoint;
     bool m_left;  // the destroy path ran: leaving happens once
+    EStartFailure m_startFailure;
 };
 
 }  // namespace kestrin

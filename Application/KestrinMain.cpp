@@ -9,6 +9,8 @@
 #include "CORE/StartUp.h"
 #include "GRAPHICS/TweenRegistry.h"
 
+#include <cstdio>
+#include <cstring>
 #include <string>
 
 using namespace kestrin;
@@ -19,6 +21,25 @@ const char kStartErrorText[] =
     "ウィンドウの生成に失敗したか、起動スクリプトの読み込みに失敗したため、エンジンを起動できません。";
 const char kStartErrorCaption[] = "起動エラー";
 const int kShowNormal = 1;
+
+const char kUsage[] =
+    "usage: kestrin [GAME] [/switch [value] ...]\n"
+    "  GAME       a game folder, a game's .exe or its .pfs archive; without it, the folder of\n"
+    "             this program\n"
+    "  /fsr       draw with the software renderer\n"
+    "  /s, /p     run or preview the game as a screen saver (SCREEN_SAVER=1 in system.ini)\n"
+    "  Other switches and their values are passed to the game's scripts.\n"
+    "Exit status: 0 when the game ends, 1 when it cannot start.\n"
+    "Environment: KESTRIN_LOG_WINDOW=0 keeps the log window closed; SDL_VIDEODRIVER=dummy runs\n"
+    "without a display.\n";
+
+// "--help" anywhere; "-h" only alone, since games take "-h 480" as a switch of their own.
+bool AsksForHelp(int argc, char** argv) {
+    if (argc == 2 && argv[1] && std::strcmp(argv[1], "-h") == 0) return true;
+    for (int i = 1; i < argc; ++i)
+        if (argv[i] && std::strcmp(argv[i], "--help") == 0) return true;
+    return false;
+}
 
 // Process-wide singletons, released in this order once the application object is gone.
 void ReleaseSingletons() {
@@ -32,6 +53,10 @@ void ReleaseSingletons() {
 }  // namespace
 
 int KestrinMain(int argc, char** argv) {
+    if (AsksForHelp(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     // The program (not the tests or tools built from the same library) shows a log window.
     CLogWindow::SetWindowEnabled(true);
     CDynamicVariables* dv = CDynamicVariables::GetInstance();
@@ -48,7 +73,8 @@ int KestrinMain(int argc, char** argv) {
     std::string error;
     if (EnterGame(gameIndex ? argv[gameIndex] : "", executable, location, error)) {
         LogConsole("Kestrin: %s", error.c_str());
-        LogConsole("usage: kestrin [GAME] [/switch value ...]  (GAME: a game folder, a game's .exe or a .pfs)");
+        LogConsole("usage: kestrin [GAME] [/switch [value] ...]  (GAME: a game folder, a game's .exe or a .pfs; "
+                   "--help tells more)");
         ReleaseSingletons();
         return 1;
     }
@@ -72,10 +98,15 @@ int KestrinMain(int argc, char** argv) {
     dv->SetString("SaveDataPath", saveFolder);
     LogConsole("Kestrin: save folder %s", saveFolder.c_str());
 
-    if (RunApplication(kShowNormal) == RunResult::Failed) {
+    // A start that fails says why on stderr, beside the box, and is not reported as success.
+    std::string failure;
+    int status = 0;
+    if (RunApplication(kShowNormal, &failure) == RunResult::Failed) {
+        LogConsole("Kestrin: cannot start: %s", failure.c_str());
         ShowMessageBox(kStartErrorText, kStartErrorCaption, kMessageBoxIconError);
+        status = 1;
     }
 
     ReleaseSingletons();
-    return 0;
+    return status;
 }

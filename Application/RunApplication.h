@@ -3,6 +3,7 @@
 // then run the main loop until it ends. Deletes the application object before returning.
 
 #include <cstdint>
+#include <string>
 
 namespace kestrin {
 
@@ -12,8 +13,9 @@ enum class RunResult {
     NotBuilt,  // this build has no window yet: start-up ends here
 };
 
-// showCommand: how the window is first shown (1 normal).
-RunResult RunApplication(int showCommand);
+// showCommand: how the window is first shown (1 normal). On Failed, failure (when given)
+// says what is missing or too large, and where it was looked for.
+RunResult RunApplication(int showCommand, std::string* failure = nullptr);
 
 // The window style that "system.ini" asks for: frameless, resizable or a fixed frame.
 uint32_t WindowStyleFromIni();

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <unordered_map>
 
 #include "CORE/DisplayText.h"
 #include "CORE/Platform/ITextRasterizer.h"
@@ -19,6 +20,9 @@ bool g_windowTried = false;
 // Off until the program enables it: tests, tools and fuzzers log to stderr only.
 bool g_windowEnabled = false;
 bool g_opening = false;
+// Advances of the log window's font by code point: long trace lines are measured without
+// rendering each character again.
+std::unordered_map<uint32_t, int> g_advances;
 
 std::function<void(const std::string&)>& LineSink() {
     static std::function<void(const std::string&)> sink;
@@ -53,7 +57,34 @@ std::string EmitLine(const std::string& text) {
 
 constexpr uint32_t kBackground = 0xFFFFFFu;
 constexpr uint32_t kForeground = 0x000000u;
+constexpr uint32_t kBarTrack = 0xE0E0E0u;
+constexpr uint32_t kBarThumb = 0x909090u;
 constexpr int kMargin = 2;
+constexpr int kMinThumb = 16;
+
+// Keys of the sideways scroll, as virtual-key numbers.
+constexpr int kVkShift = 16;
+constexpr int kVkEnd = 35;
+constexpr int kVkHome = 36;
+constexpr int kVkLeft = 37;
+constexpr int kVkRight = 39;
+
+// The code point at i (advancing i); a broken sequence counts as one byte.
+uint32_t NextCodePoint(const std::string& s, size_t& i) {
+    const unsigned char c = static_cast<unsigned char>(s[i++]);
+    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+    if (c >= 0x80 && c < 0xC0) return c;
+    uint32_t cp = extra == 3 ? (c & 0x07u) : extra == 2 ? (c & 0x0Fu) : extra == 1 ? (c & 0x1Fu) : c;
+    for (; extra > 0 && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80; --extra)
+        cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3Fu);
+    return cp;
+}
+
+void FillRect(std::vector<uint32_t>& pixels, int width, int left, int top, int right, int bottom, uint32_t colour) {
+    for (int y = std::max(top, 0); y < bottom; ++y)
+        for (int x = std::max(left, 0); x < std::min(right, width); ++x)
+            pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)] = colour;
+}
 }  // namespace
 
 CLogWindow* CLogWindow::GetInstance(int showCommand) {
@@ -70,7 +101,8 @@ void CLogWindow::ReleaseInstance() {
     delete w;
 }
 
-CLogWindow::CLogWindow() : m_lineHeight(kLineStep), m_scroll(0), m_dirty(false) {}
+CLogWindow::CLogWindow()
+    : m_lineHeight(kLineStep), m_scroll(0), m_hscroll(0), m_dragging(false), m_dragOffset(0), m_dirty(false) {}
 
 CLogWindow::~CLogWindow() = default;
 
@@ -107,6 +139,7 @@ bool CLogWindow::Create(int x, int y, int width, int height, const char* classNa
     // The log is a tool window beside the game: it is never the main window.
     LeaveTopLevelList();
     m_font = RasterizerFactory() ? RasterizerFactory()() : MakeTextRasterizer();
+    g_advances.clear();
     m_fontFamily.clear();
     if (m_font && !m_font->Open("MeiryoKe_Gothic", 17)) {
         m_lineHeight = 17;
@@ -149,6 +182,11 @@ bool CLogWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, int
             return false;
         case kWmMouseWheel: {
             const int delta = static_cast<int16_t>(HighWord(static_cast<intptr_t>(wParam)));
+            // With Shift the wheel scrolls sideways, forward to the left.
+            if (GetWindowSystem().IsKeyDown(kVkShift)) {
+                ScrollHorizontally(delta > 0 ? -3 * m_lineHeight : delta < 0 ? 3 * m_lineHeight : 0);
+                return false;
+            }
             if (delta > 0) {
                 m_scroll = std::min(m_scroll + 3, m_lines.size());
             } else if (delta < 0) {
@@ -158,9 +196,109 @@ bool CLogWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, int
             Redraw();
             return false;
         }
+        case kWmKeyDown: {
+            const int key = static_cast<int>(wParam);
+            if (key == kVkLeft) ScrollHorizontally(-m_lineHeight);
+            if (key == kVkRight) ScrollHorizontally(m_lineHeight);
+            if (key == kVkHome) ScrollHorizontally(-m_hscroll);
+            if (key == kVkEnd) ScrollHorizontally(1 << 30);
+            return false;
+        }
+        case kWmLButtonDown:
+        case kWmMouseMove:
+        case kWmLButtonUp: {
+            if (message == kWmLButtonUp) m_dragging = false;
+            if (message != kWmLButtonDown && !m_dragging) return false;
+            int width = 0, height = 0;
+            GetWindowSystem().GetClientSize(GetHandle(), width, height);
+            size_t first = 0, end = 0;
+            int textHeight = 0, maxScroll = 0;
+            Layout(width, height, first, end, textHeight, maxScroll);
+            if (maxScroll <= 0) return false;
+            const int x = static_cast<int16_t>(LowWord(lParam));
+            const int y = static_cast<int16_t>(HighWord(lParam));
+            int thumbLeft = 0, thumbSize = 0;
+            ThumbOf(width, maxScroll, thumbLeft, thumbSize);
+            if (message == kWmMouseMove) {
+                // The held thumb follows the pointer along the track.
+                const int track = width - thumbSize;
+                const int at = std::max(0, std::min(x - m_dragOffset, track));
+                const int64_t pixels = track > 0 ? (static_cast<int64_t>(at) * maxScroll + track / 2) / track : 0;
+                ScrollHorizontally(static_cast<int>(pixels) - m_hscroll);
+            } else if (y >= textHeight) {
+                // On the bar: the thumb is taken; beside it, a page towards the click.
+                if (x >= thumbLeft && x < thumbLeft + thumbSize) {
+                    m_dragging = true;
+                    m_dragOffset = x - thumbLeft;
+                } else {
+                    ScrollHorizontally(x < thumbLeft ? -(width - 2 * kMargin) : width - 2 * kMargin);
+                }
+            }
+            return false;
+        }
         default:
             return true;
     }
+}
+
+int CLogWindow::LineWidth(size_t i) {
+    if (m_widths[i] >= 0) return m_widths[i];
+    int64_t width = 0;
+    if (m_font) {
+        const std::string& line = m_lines[i];
+        ITextRasterizer::SGlyph glyph;
+        for (size_t at = 0; at < line.size();) {
+            uint32_t cp = NextCodePoint(line, at);
+            if (cp == '\t') cp = ' ';
+            auto known = g_advances.find(cp);
+            if (known == g_advances.end())
+                known = g_advances.emplace(cp, m_font->RenderGlyph(cp, glyph) ? 0 : glyph.advance).first;
+            width += known->second;
+        }
+    }
+    m_widths[i] = static_cast<int>(std::min<int64_t>(width, 1 << 30));
+    return m_widths[i];
+}
+
+void CLogWindow::Layout(int width, int height, size_t& first, size_t& end, int& textHeight, int& maxScroll) {
+    first = end = 0;
+    textHeight = height;
+    maxScroll = 0;
+    if (!m_font || m_lineHeight <= 0 || width <= 0 || height <= 0) return;
+    end = m_lines.size() - std::min(m_scroll, m_lines.size());
+    // The lines that fit the whole height decide whether the bar is needed; with the bar
+    // the view is one bar shorter.
+    for (int pass = 0; pass < 2; ++pass) {
+        const size_t visible = static_cast<size_t>(std::max(textHeight / m_lineHeight, 0));
+        first = end > visible ? end - visible : 0;
+        int widest = 0;
+        for (size_t i = first; i < end; ++i) widest = std::max(widest, LineWidth(i));
+        maxScroll = std::max(widest + 2 * kMargin - width, 0);
+        if (maxScroll == 0 || textHeight < height) break;
+        textHeight = std::max(height - kScrollBarHeight, 0);
+    }
+}
+
+void CLogWindow::ThumbOf(int width, int maxScroll, int& left, int& size) const {
+    const int64_t content = static_cast<int64_t>(width) + maxScroll;
+    size = std::max(kMinThumb, static_cast<int>(static_cast<int64_t>(width) * width / std::max<int64_t>(content, 1)));
+    size = std::min(size, width);
+    const int track = width - size;
+    left = maxScroll > 0 ? static_cast<int>(static_cast<int64_t>(track) * std::min(m_hscroll, maxScroll) / maxScroll) : 0;
+}
+
+void CLogWindow::ScrollHorizontally(int pixels) {
+    int width = 0, height = 0;
+    GetWindowSystem().GetClientSize(GetHandle(), width, height);
+    size_t first = 0, end = 0;
+    int textHeight = 0, maxScroll = 0;
+    Layout(width, height, first, end, textHeight, maxScroll);
+    const int64_t wanted = static_cast<int64_t>(m_hscroll) + pixels;
+    const int next = static_cast<int>(std::max<int64_t>(0, std::min<int64_t>(wanted, maxScroll)));
+    if (next == m_hscroll) return;
+    m_hscroll = next;
+    m_dirty = true;
+    Redraw();
 }
 
 void CLogWindow::Print(const char* format, ...) {
@@ -190,10 +328,16 @@ void CLogWindow::PrintText(const std::string& text) {
         std::string part = utf8.substr(start, end - start);
         if (!part.empty() && part.back() == '\r') part.pop_back();
         m_lines.push_back(std::move(part));
+        m_widths.push_back(-1);
         start = end + 1;
     }
-    while (m_lines.size() > kMaxLines) m_lines.pop_front();
-    m_scroll = 0;  // a new line scrolls the view to the end
+    while (m_lines.size() > kMaxLines) {
+        m_lines.pop_front();
+        m_widths.pop_front();
+    }
+    // A new line scrolls the view to the end, and to the start of that new line.
+    m_scroll = 0;
+    m_hscroll = 0;
     m_dirty = true;
 }
 
@@ -209,14 +353,23 @@ void CLogWindow::Redraw() {
     ws.GetClientSize(GetHandle(), width, height);
     if (width <= 0 || height <= 0) return;
     m_pixels.assign(static_cast<size_t>(width) * static_cast<size_t>(height), kBackground);
+    size_t first = 0, end = 0;
+    int textHeight = 0, maxScroll = 0;
+    Layout(width, height, first, end, textHeight, maxScroll);
+    // The view may have become narrower than the scroll (a resize, older lines in view).
+    m_hscroll = std::min(m_hscroll, maxScroll);
     if (m_font && m_lineHeight > 0) {
-        const size_t visible = static_cast<size_t>(height / m_lineHeight);
-        const size_t end = m_lines.size() - std::min(m_scroll, m_lines.size());
-        const size_t first = end > visible ? end - visible : 0;
         int y = 0;
         for (size_t i = first; i < end; ++i, y += m_lineHeight) {
-            m_font->DrawText(m_lines[i], m_pixels.data(), width, height, width, kMargin, y, kForeground);
+            m_font->DrawText(m_lines[i], m_pixels.data(), width, textHeight, width, kMargin - m_hscroll, y,
+                             kForeground);
         }
+    }
+    if (maxScroll > 0) {
+        int thumbLeft = 0, thumbSize = 0;
+        ThumbOf(width, maxScroll, thumbLeft, thumbSize);
+        FillRect(m_pixels, width, 0, textHeight, width, height, kBarTrack);
+        FillRect(m_pixels, width, thumbLeft, textHeight + 2, thumbLeft + thumbSize, height - 2, kBarThumb);
     }
     ws.PresentPixels(GetHandle(), m_pixels.data(), width, height, width * 4);
 }

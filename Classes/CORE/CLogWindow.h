@@ -51,20 +51,36 @@ public:
     // The shown lines (UTF-8), oldest first; the oldest are dropped past a limit.
     const std::deque<std::string>& GetLines() const { return m_lines; }
 
+    // Pixels the view is scrolled to the right; a new line scrolls it back to the start.
+    int GetHorizontalScroll() const { return m_hscroll; }
+
     static constexpr size_t kMaxLines = 5000;
     static constexpr int kLineStep = 12;
+    // The horizontal scroll bar along the bottom, shown while a visible line is wider than the view.
+    static constexpr int kScrollBarHeight = 12;
 
 private:
     CLogWindow();
     void OpenWindow(int showCommand);
     void Redraw();
+    // Pixel width of line i, measured once.
+    int LineWidth(size_t i);
+    // The lines in view and how far the view can scroll sideways.
+    void Layout(int width, int height, size_t& first, size_t& end, int& textHeight, int& maxScroll);
+    void ScrollHorizontally(int pixels);
+    // The bar's thumb: left edge and width for a view of this width.
+    void ThumbOf(int width, int maxScroll, int& left, int& size) const;
 
     std::unique_ptr<ITextRasterizer> m_font;
     std::string m_fontFamily;
     int m_lineHeight;
     std::deque<std::string> m_lines;
     std::vector<uint32_t> m_pixels;
+    std::deque<int> m_widths;  // pixel width of each line, -1 until measured
     size_t m_scroll;  // lines scrolled back from the newest
+    int m_hscroll;    // pixels scrolled to the right
+    bool m_dragging;  // the bar's thumb is held
+    int m_dragOffset; // where in the thumb it was taken
     bool m_dirty;
     std::string m_title;
 };

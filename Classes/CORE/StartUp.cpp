@@ -238,7 +238,7 @@ bool EnterGame(const std::string& game, const std::string& executablePath, GameL
     CDynamicVariables* dv = CDynamicVariables::GetInstance();
     dv->SetString("ApplicationPath", out.applicationPath);
     if (GetFileSystem()->ChangeDirectory(out.gameDataPath)) {
-        LogPrintf("Kestrin: cannot enter the game folder %s", out.gameDataPath.c_str());
+        LogConsole("Kestrin: cannot enter the game folder %s", out.gameDataPath.c_str());
     }
     // Cached folder listings are kept by relative name.
     ClearGamePathCache();
@@ -269,12 +269,29 @@ namespace {
 int ReadWindowSize(const CIni& ini, const char* section, const char* key, int fallback) {
     const int v = ini.GetIntDefault(section, key, fallback);
     if (v > 0) return v;
-    LogPrintf("system.ini: [%s] %s=%d is not a size; using %d", section, key, v, fallback);
+    LogConsole("system.ini: [%s] %s=%d is not a size; using %d", section, key, v, fallback);
     return fallback;
 }
 }  // namespace
 
+namespace {
+// A "[" whose "]" is not on its line makes the following lines, up to the next "]", the
+// section's name: their keys are lost without a word from the INI reader (which the tag
+// and font files share), so start-up says so.
+void NoteUnclosedSections(const CIni& ini) {
+    for (const auto& section : ini.GetSections()) {
+        const std::string& name = section.first;
+        const size_t lineEnd = name.find('\n');
+        if (lineEnd == std::string::npos) continue;
+        LogConsole("system.ini: the section \"[%s\" has no \"]\" on its line; the lines after it up to the next "
+                   "\"]\" (or the end of the file) are read as its name, not as keys",
+                   name.substr(0, lineEnd).c_str());
+    }
+}
+}  // namespace
+
 void ApplySystemIni(const CIni& ini) {
+    NoteUnclosedSections(ini);
     CDynamicVariables* dv = CDynamicVariables::GetInstance();
     dv->SetString("ini.Boot", ini.GetStringDefault("SYSTEM", "BOOT", "main.iet"));
     dv->SetString("ini.Charset", ini.GetStringDefault("SYSTEM", "CHARSET", "Shift_JIS"));
@@ -308,6 +325,31 @@ void ApplySystemIni(const CIni& ini) {
                                                               ini.GetBoolDefault("SYSTEM", "FORCE_HARDWARE_RENDER", false)));
 }
 
+std::string DescribeBootScriptFailure() {
+    CDynamicVariables* dv = CDynamicVariables::GetInstance();
+    const std::string boot = dv->GetString("ini.Boot");
+    const std::string folder = dv->GetString("GameDataPath");
+    std::string where = "the game folder " + folder;
+    if (!FindReadableFile(g_rootArchivePath).empty()) where += " or the archive " + g_rootArchivePath;
+
+    // The loose file first: something that is there but is no file is named as such.
+    for (const std::string& name : {boot, boot + ".iet"}) {
+        std::string found;
+        SFileStatus status;
+        if (!FindExisting(Join(folder, CGameFileNames::ToNative(name)), found, status) &&
+            status.kind != EFileKind::Regular)
+            return "the boot script \"" + name + "\" in " + folder + " is not a file";
+    }
+    COruPackFile script;
+    if (script.Open(boot.c_str()) && script.Open((boot + ".iet").c_str())) {
+        COruPackFile ini;
+        if (ini.Open("system.ini"))
+            return "no system.ini and no boot script \"" + boot + "\" in " + where;
+        return "no boot script \"" + boot + "\" (BOOT of system.ini) in " + where;
+    }
+    return "the boot script \"" + boot + "\" in " + where + " cannot be read as a script";
+}
+
 std::string PrepareSaveFolder(const std::string& gameDataPath, const std::string& savePath) {
     std::string folder = gameDataPath;
     if (!savePath.empty()) {
@@ -320,7 +362,7 @@ std::string PrepareSaveFolder(const std::string& gameDataPath, const std::string
 
     const std::string dataHome = GetUserDataHome();
     if (dataHome.empty()) {
-        LogPrintf("Kestrin: save folder %s cannot be written and there is no home folder to save in instead",
+        LogConsole("Kestrin: save folder %s cannot be written and there is no home folder to save in instead",
                   folder.c_str());
         return folder;
     }
@@ -328,7 +370,7 @@ std::string PrepareSaveFolder(const std::string& gameDataPath, const std::string
     const std::string fallback = dataHome + "/kestrin/" + (name.empty() ? std::string("game") : name);
     MakeFolders(fallback);
     if (!IsWritableFolder(fallback)) {
-        LogPrintf("Kestrin: neither save folder %s nor %s can be written; saves will fail", folder.c_str(),
+        LogConsole("Kestrin: neither save folder %s nor %s can be written; saves will fail", folder.c_str(),
                   fallback.c_str());
         return folder;
     }

@@ -50,6 +50,10 @@ void LoadSystemIni();
 // The same from a parsed file.
 void ApplySystemIni(const CIni& ini);
 
+// Why the boot script ("ini.Boot") could not start, for the start-up error line: what is
+// missing and where it was looked for (the game folder and the root archive).
+std::string DescribeBootScriptFailure();
+
 // The save folder for ini.SavePath: created when missing; when it cannot be written,
 // $XDG_DATA_HOME/kestrin/<game folder name> is used instead (and logged).
 std::string PrepareSaveFolder(const std::string& gameDataPath, const std::string& savePath);

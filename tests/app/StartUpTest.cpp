@@ -1,4 +1,5 @@
 #include "Application/RunApplication.h"
+#include "Application/EngineFactories.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/FakeClock.h"
 #include "CORE/Platform/FakeCloseSignals.h"
@@ -19,6 +20,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -460,4 +462,150 @@ TEST(KestrinMain, RunsAGameFromAnExeOrArchiveNamedInAnyCase) {
     EXPECT_TRUE(run.SaveFolderMade()) << "system.ini was not read from the archive";
     EXPECT_TRUE(run.box.shown.empty());
     CDynamicVariables::ReleaseInstance();
+}
+
+TEST(ApplySystemIni, ItsOwnNotesGoToStderrAndLeaveTheLogWindowClosed) {
+    // A display and an enabled log window: only what the engine logs while running may open it.
+    auto windows = std::make_shared<FakeWindowSystem>();
+    windows->SetHasDisplay(true);
+    SetWindowSystem(windows);
+    CLogWindow::ReleaseInstance();
+    CLogWindow::SetWindowEnabled(true);
+    struct Case {
+        const char* text;
+        const char* note;  // "" when the file is clean
+        int width, height;
+    } cases[] = {
+        {"[WINDOW]\nWIDTH=320\nHEIGHT=200\n", "", 320, 200},
+        // The section's name runs on to the end: its keys are lost, and one line says why.
+        {"[SYSTEM]\nBOOT=a.iet\n[WINDOW\nWIDTH=320\nHEIGHT=200\n",
+         "system.ini: the section \"[WINDOW\" has no \"]\" on its line", 800, 600},
+        // Closed on a later line: the lines between are its name, the rest its keys.
+        {"[WINDOW\r\nWIDTH=320\r\n]\r\nHEIGHT=200\r\n", "system.ini: the section \"[WINDOW\" has no \"]\"", 800, 600},
+        {"[WINDOW]\r\nWIDTH=0\r\nHEIGHT=200\r\n", "system.ini: [WINDOW] WIDTH=0 is not a size; using 800", 800, 200},
+    };
+    for (const Case& c : cases) {
+        std::vector<std::string> lines;
+        CLogWindow::SetLineSink([&](const std::string& l) { lines.push_back(l); });
+        CIni ini;
+        ini.Parse(c.text);
+        ApplySystemIni(ini);
+        CLogWindow::SetLineSink(nullptr);
+        if (*c.note) {
+            ASSERT_EQ(lines.size(), 1u) << c.text;
+            EXPECT_EQ(lines[0].find(c.note), 0u) << lines[0];
+        } else {
+            EXPECT_TRUE(lines.empty()) << c.text;
+        }
+        CDynamicVariables* dv = CDynamicVariables::GetInstance();
+        EXPECT_EQ(dv->GetInt("ini.Width"), c.width) << c.text;
+        EXPECT_EQ(dv->GetInt("ini.Height"), c.height) << c.text;
+    }
+    EXPECT_EQ(windows->WindowCount(), 0u);
+    CDynamicVariables::ReleaseInstance();
+    CLogWindow::ReleaseInstance();
+    CLogWindow::SetWindowEnabled(false);
+    SetWindowSystem(nullptr);
+}
+
+TEST(KestrinMain, AStartThatFailsExitsWithOneAndSaysWhatIsMissingAndWhere) {
+    // The program's interpreter, so that the boot script is really looked for.
+    struct ProgramInterpreter {
+        ProgramInterpreter() { DefaultScriptFactory() = MainScriptFactory(); }
+        ~ProgramInterpreter() { DefaultScriptFactory() = nullptr; }
+    } interpreter;
+    TempDir packed;
+    packed.Write("data/other.iet", "@\n");
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> files;  // under the game folder; "/" ending: a folder
+        const char* archive;  // a root archive of packed/data, or ""
+        std::vector<std::string> switches;
+        std::string says;     // after "Kestrin: cannot start: "; "@" stands for the game folder
+    } cases[] = {
+        {"an empty folder", {}, "", {}, "no system.ini and no boot script \"main.iet\" in the game folder @"},
+        {"no boot script",
+         {{"system.ini", "[SYSTEM]\nBOOT=start.iet\n"}},
+         "root.pfs",
+         {},
+         "no boot script \"start.iet\" (BOOT of system.ini) in the game folder @ or the archive @/root.pfs"},
+        {"a folder where the boot script should be",
+         {{"system.ini", ""}, {"main.iet/", ""}},
+         "",
+         {},
+         "the boot script \"main.iet\" in @ is not a file"},
+        {"a window larger than the desktop",
+         {{"system.ini", "[WINDOW]\nWIDTH=4000\nHEIGHT=3000\n"}, {"main.iet", "@\n"}},
+         "",
+         {"/fsr"},
+         "the game window of 4000x3000 (WIDTH and HEIGHT of system.ini) does not fit the desktop of 1920x1080"},
+    };
+    for (const Case& c : cases) {
+        StartUpRun run;
+        const std::string game = run.dir.Path() + "/game";
+        fs::create_directories(game);
+        for (const auto& file : c.files) {
+            if (file.first.back() == '/') {
+                fs::create_directories(game + "/" + file.first);
+            } else {
+                run.dir.Write("game/" + file.first, file.second);
+            }
+        }
+        if (*c.archive) {
+            const std::string command = std::string(KESTRIN_BINARY_DIR) + "/tools/kpack " + packed.Path() + "/data " +
+                                        game + "/" + c.archive + " > /dev/null";
+            ASSERT_EQ(std::system(command.c_str()), 0);
+        }
+        std::vector<std::string> args = {"kestrin", game};
+        args.insert(args.end(), c.switches.begin(), c.switches.end());
+        std::vector<std::string> lines;
+        CLogWindow::SetLineSink([&](const std::string& l) { lines.push_back(l); });
+        CPackFile::ClearArchives();
+        const int rc = run.RunArgs(args);
+        CPackFile::ClearArchives();
+        CLogWindow::SetLineSink(nullptr);
+        EXPECT_EQ(rc, 1) << c.what;
+        std::string says = c.says;
+        for (size_t at = says.find('@'); at != std::string::npos; at = says.find('@', at + game.size()))
+            says.replace(at, 1, game);
+        int found = 0;
+        for (const auto& l : lines) found += l == "Kestrin: cannot start: " + says;
+        EXPECT_EQ(found, 1) << c.what << "\nwanted: " << says << "\nlogged: " << ::testing::PrintToString(lines);
+        ASSERT_FALSE(run.box.shown.empty()) << c.what;
+        EXPECT_EQ(run.box.shown.back().caption, "起動エラー") << c.what;
+        EXPECT_EQ(run.box.shown.back().type, kMessageBoxIconError) << c.what;
+    }
+    CDynamicVariables::ReleaseInstance();
+}
+
+TEST(KestrinMain, HelpPrintsTheUsageAndStartsNothing) {
+    struct Case {
+        std::vector<std::string> args;
+        bool help;
+    } cases[] = {
+        {{"--help"}, true},
+        {{"-h"}, true},
+        {{"some game", "--help"}, true},
+        // "-h 480" is a switch with a value for the game, as any other.
+        {{"-h", "480"}, false},
+    };
+    for (const Case& c : cases) {
+        StartUpRun run;
+        std::vector<std::string> args = {"kestrin"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        ::testing::internal::CaptureStdout();
+        const int rc = run.RunArgs(args);
+        const std::string out = ::testing::internal::GetCapturedStdout();
+        std::string shown;
+        for (const auto& a : c.args) shown += a + " ";
+        if (c.help) {
+            EXPECT_EQ(rc, 0) << shown;
+            EXPECT_EQ(out.find("usage: kestrin [GAME]"), 0u) << shown << out;
+            std::string path;
+            EXPECT_TRUE(CDynamicVariables::GetInstance()->TryGetString("GameDataPath", path)) << shown;
+        } else {
+            EXPECT_EQ(out, "") << shown;
+        }
+        CDynamicVariables::ReleaseInstance();
+    }
 }

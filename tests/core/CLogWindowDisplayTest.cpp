@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -170,4 +171,74 @@ TEST_F(LogWindowTest, TheProgramsOwnNotesGoToStderrOnlyAndLeaveTheWindowClosed) 
     ASSERT_TRUE(CLogWindow::GetInstance()->HasWindow());
     EXPECT_EQ(CLogWindow::GetInstance()->GetLines(), std::deque<std::string>{"script error"});
     EXPECT_EQ(lines, (std::vector<std::string>{"Kestrin: game folder /g", "Kestrin: save folder /g/sv", "script error"}));
+}
+
+TEST_F(LogWindowTest, LongLinesScrollSidewaysWithTheBarKeysAndShiftWheel) {
+    CLogWindow* log = CLogWindow::GetInstance();
+    ASSERT_TRUE(log->HasWindow());
+    const WindowHandle h = log->GetHandle();
+    const auto* w = ws->Find(h);
+    auto pixel = [&](int x, int y) { return w->lastPicture[static_cast<size_t>(y) * 320 + x] & 0xFFFFFFu; };
+    // Short lines fill the whole height and need no bar.
+    for (int i = 0; i < 50; ++i) log->Print("short %d", i);
+    CLogWindow::Refresh();
+    EXPECT_EQ(pixel(300, 475), 0xFFFFFFu);
+
+    // 100 cells of 6 pixels and the margins: 284 pixels more than the 320 of the view.
+    const std::string longLine = "L" + std::string(98, '-') + "R";
+    log->PrintText(longLine);
+    font->drawn.clear();
+    CLogWindow::Refresh();
+    ASSERT_EQ(font->drawn.size(), 39u) << "the bar takes the last line's place";
+    EXPECT_EQ(font->drawn.back(), longLine);
+    EXPECT_NE(pixel(300, 480 - CLogWindow::kScrollBarHeight / 2), 0xFFFFFFu) << "no scroll bar";
+    EXPECT_EQ(pixel(3, 38 * 12 + 2), 0u) << "the line starts at the left edge";
+
+    auto send = [&](uint32_t message, uintptr_t wParam, intptr_t lParam) {
+        PostWindowMessage(h, message, wParam, lParam);
+        SMessage m;
+        while (PeekWindowMessage(m)) DispatchWindowMessage(m);
+    };
+    auto key = [&](int vk) { send(kWmKeyDown, static_cast<uintptr_t>(vk), 1); };
+    struct Step {
+        const char* what;
+        std::function<void()> act;
+        int scroll;
+    } steps[] = {
+        {"End", [&] { key(35); }, 284},
+        {"Left", [&] { key(37); }, 272},
+        {"Right past the end", [&] { key(39); key(39); }, 284},
+        {"Home", [&] { key(36); }, 0},
+        {"Left at the start", [&] { key(37); }, 0},
+        {"Shift+wheel back", [&] {
+             ws->SetKeyDown(16, true);
+             send(kWmMouseWheel, static_cast<uintptr_t>(0xFF88u) << 16, 0);
+             ws->SetKeyDown(16, false);
+         }, 36},
+        {"wheel without Shift scrolls lines, not sideways", [&] {
+             send(kWmMouseWheel, static_cast<uintptr_t>(0xFF88u) << 16, 0);
+         }, 36},
+        {"click on the bar right of the thumb: a page", [&] { send(kWmLButtonDown, 0, MakeLParam(310, 474)); }, 284},
+        {"click on the text does nothing", [&] { send(kWmLButtonDown, 0, MakeLParam(10, 10)); }, 284},
+        {"thumb dragged to the left end", [&] {
+             send(kWmLButtonDown, 0, MakeLParam(300, 474));
+             send(kWmMouseMove, 0, MakeLParam(-500, 474));
+             send(kWmLButtonUp, 0, MakeLParam(-500, 474));
+         }, 0},
+        {"moving after the release does not drag", [&] { send(kWmMouseMove, 0, MakeLParam(300, 474)); }, 0},
+    };
+    for (const Step& step : steps) {
+        step.act();
+        EXPECT_EQ(log->GetHorizontalScroll(), step.scroll) << step.what;
+    }
+
+    key(35);
+    CLogWindow::Refresh();
+    // Scrolled to the end: the line's last cell sits against the right edge.
+    EXPECT_EQ(pixel(3, 38 * 12 + 2), 0u);
+    EXPECT_EQ(pixel(320 - 2 - 3, 38 * 12 + 2), 0u);
+    EXPECT_EQ(pixel(320 - 1, 38 * 12 + 2), 0xFFFFFFu);
+    // A new line scrolls back to its start.
+    log->PrintText("next");
+    EXPECT_EQ(log->GetHorizontalScroll(), 0);
 }

@@ -293,7 +293,11 @@ int main(int argc, char** argv) {
     const int width = dynamic->GetInt("ini.Width");
     const int height = dynamic->GetInt("ini.Height");
     CKestrin::SetFactories(PresentingScreenFactory([&](CKestrin& application) -> std::shared_ptr<IFramePresenter> {
-                               return std::make_shared<FakeFramePresenter>(application.GetHandle(), width, height);
+                               // The window as made: one that does not fit the desktop is refused by
+                               // the application, as in the program, instead of sizing this picture.
+                               return std::make_shared<FakeFramePresenter>(application.GetHandle(),
+                                                                           application.GetClientWidth(),
+                                                                           application.GetClientHeight());
                            }),
                            MainScriptFactory());
 

@@ -4,6 +4,8 @@ set(game "${BINARY_DIR}/tmp/startup_save_folder/My Game")
 file(REMOVE_RECURSE "${BINARY_DIR}/tmp/startup_save_folder")
 file(MAKE_DIRECTORY "${game}")
 file(WRITE "${game}/system.ini" "[SYSTEM]\r\nSAVEPATH = savedata \r\n[WINDOW]\r\nWIDTH=640\r\nHEIGHT=480\r\n")
+# A game that waits: without a boot script the start fails (status 1).
+file(WRITE "${game}/main.iet" "[stop]\n")
 set(log "${BINARY_DIR}/tmp/startup_save_folder/stderr.txt")
 execute_process(COMMAND ${CMAKE_COMMAND} -E env SDL_VIDEODRIVER=dummy SDL_AUDIODRIVER=dummy
                         "LSAN_OPTIONS=suppressions=${SOURCE_DIR}/tests/scripts/lsan.supp:print_suppressions=0"

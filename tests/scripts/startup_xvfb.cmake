@@ -1,0 +1,77 @@
+# Under a virtual X server, as a player starts a game:
+# - a game without errors, on a machine without a graphics device under /dev/dri (or with
+#   only a software rasteriser) and without an audio device, opens exactly one window: the
+#   notes about the devices go to stderr and do not open the log window;
+# - a game folder without a game exits with status 1 and says on stderr what is missing and
+#   where, beside its error box, which shows even where SDL has no box of its own to offer
+#   (no zenity, no core X fonts) and is answered as a player would.
+include(${SOURCE_DIR}/tests/scripts/common/XvfbGame.cmake)
+find_program(XDOTOOL xdotool)
+if(NOT XDOTOOL)
+  message(FATAL_ERROR "startup_xvfb: xdotool is needed (tools/setup.sh installs it)")
+endif()
+
+set(work ${BINARY_DIR}/tmp/startup_xvfb)
+file(REMOVE_RECURSE ${work})
+file(MAKE_DIRECTORY ${work}/empty)
+file(COPY ${SOURCE_DIR}/sample DESTINATION ${work})
+# Music, a picture, then the marker goes and the game waits for the player.
+file(WRITE ${work}/sample/main.iet
+     "[splay file=sound/theme_a]\n[lyc id=bg file=image/evening.png]\n[flip]\n"
+     "[file command=delete target=ready.txt]\n[stop]\n")
+file(WRITE ${work}/sample/ready.txt "")
+
+set(script [=[
+unset SDL_VIDEODRIVER
+unset KESTRIN_LOG_WINDOW
+fail() { echo "$1"; kill -9 $pid 2>/dev/null; cat "$WORK/kestrin.log"; exit 2; }
+
+SDL_AUDIODRIVER=no-such-driver "$KESTRIN" "$WORK/sample" > "$WORK/kestrin.log" 2>&1 &
+pid=$!
+i=0
+while [ -e "$WORK/sample/ready.txt" ] && [ $i -lt 1200 ]; do
+  kill -0 $pid 2>/dev/null || fail "the game ended before it waited for the player"
+  sleep 0.1
+  i=$((i+1))
+done
+[ -e "$WORK/sample/ready.txt" ] && fail "the game did not reach its wait"
+grep -q "^sound: no audio device" "$WORK/kestrin.log" || fail "the game found an audio device"
+grep -q -e "^No graphics device" -e "software rasteriser" "$WORK/kestrin.log" ||
+  fail "the hardware renderer started: this check needs a machine without a graphics device"
+windows=$(xdotool search --onlyvisible --pid $pid 2>/dev/null | wc -l)
+for w in $(xdotool search --onlyvisible --pid $pid 2>/dev/null); do xdotool getwindowgeometry $w; done
+[ "$windows" -eq 1 ] || fail "$windows windows are open, not one"
+kill -TERM $pid
+status=0
+wait $pid || status=$?
+[ $status -eq 0 ] || fail "the game ended with status $status"
+
+"$KESTRIN" "$WORK/empty" > "$WORK/kestrin.log" 2>&1 &
+pid=$!
+box=""
+i=0
+while [ -z "$box" ] && [ $i -lt 1200 ]; do
+  kill -0 $pid 2>/dev/null || fail "the failed start ended without its error box"
+  # The game window opens and closes before it.
+  for w in $(xdotool search --onlyvisible --pid $pid 2>/dev/null); do
+    [ "$(xdotool getwindowname $w 2>/dev/null)" = "起動エラー" ] && box=$w
+  done
+  sleep 0.1
+  i=$((i+1))
+done
+[ -n "$box" ] || fail "no error box appeared"
+xdotool getwindowgeometry $box
+# Answered as a player would: the pointer over it (no window manager gives it the keyboard), Return.
+xdotool mousemove --window $box 5 5 key --window $box Return
+i=0
+while kill -0 $pid 2>/dev/null && [ $i -lt 1200 ]; do sleep 0.1; i=$((i+1)); done
+kill -0 $pid 2>/dev/null && fail "the failed start did not end when its box was answered"
+status=0
+wait $pid || status=$?
+[ $status -eq 1 ] || fail "a failed start ended with status $status, not 1"
+grep -q "^Kestrin: cannot start: no system.ini and no boot script \"main.iet\" in the game folder $WORK/empty\$" \
+  "$WORK/kestrin.log" || fail "the failed start did not say what is missing"
+cat "$WORK/kestrin.log"
+]=])
+
+kestrin_run_under_xvfb(startup_xvfb "${script}" 600 WORK=${work})
