@@ -47,14 +47,20 @@ CInput::~CInput() = default;
 
 void CInput::Update(uint32_t now) {
     bool down[256];
-    GetWindowSystem().GetKeysDown(down);
+    bool pressed[256];
+    IWindowSystem& system = GetWindowSystem();
+    system.GetKeysDown(down);
+    system.TakeKeyPresses(pressed);
     bool moving = false;
     for (int key = 0; key < 256; ++key) {
         if (key == kWheelUpKey || key == kWheelDownKey) continue;
         int& state = m_state[key];
+        // A press already released again (a quick click, a touchpad tap) reads as down in this
+        // frame, so it is seen as pressed now and as released in the next frame.
+        const bool isDown = down[key] || pressed[key];
         // A key held, just pressed or just released changes state with time or the next frame.
-        moving |= down[key] || state != kUp;
-        if (down[key]) {
+        moving |= isDown || state != kUp;
+        if (isDown) {
             if (state == kUp || state == kReleased) {
                 state = kPressed;
                 m_pressTime[key] = now;

@@ -22,7 +22,8 @@ public:
 
     virtual ~CInput();
 
-    // The per-frame poll, with the frame clock in milliseconds.
+    // The per-frame poll, with the frame clock in milliseconds. A key that went down and up
+    // again since the last poll is pressed in this frame and released in the next.
     void Update(uint32_t now);
     // Sets key 136 (up) or 137 to "pressed" until a query consumes it; returns the key.
     int PushWheel(bool up);

@@ -65,13 +65,41 @@ TEST_F(InputTest, HeldKeyRepeatsAfter500Milliseconds) {
     EXPECT_EQ(input->GetKeyState(32), CInput::kUp);
 }
 
-TEST_F(InputTest, TapBetweenPollsIsNotSeenAndFocusGatesEverything) {
-    input->Update(0);
+TEST_F(InputTest, TapBetweenPollsIsPressedOneFrameAndReleasedTheNext) {
+    MouseAt(10, 10);
+    for (int key : {65, 13, 1, 2, 4}) {
+        SCOPED_TRACE(key);
+        input->Update(0);
+        ws->SetKeyDown(key, true);
+        ws->SetKeyDown(key, false);  // up again before the frame polls
+        input->Update(16);
+        EXPECT_TRUE(input->IsDownEdge(key));
+        EXPECT_TRUE(input->IsDown(key));
+        EXPECT_TRUE(input->IsPush(key));
+        EXPECT_FALSE(input->IsUpEdge(key));
+        input->Update(33);
+        EXPECT_TRUE(input->IsUpEdge(key));
+        EXPECT_FALSE(input->IsDown(key));
+        input->Update(50);
+        EXPECT_EQ(input->GetKeyState(key), CInput::kUp) << "the press counts once";
+    }
+    // The same checks as for a held press: a tap outside the client area or while another
+    // application is in front answers false.
+    MouseAt(700, 10);
+    ws->SetKeyDown(1, true);
+    ws->SetKeyDown(1, false);
+    input->Update(66);
+    EXPECT_FALSE(input->IsDownEdge(1));
+    MouseAt(10, 10);
+    ws->SetFocus(0);
     ws->SetKeyDown(65, true);
     ws->SetKeyDown(65, false);
-    input->Update(16);
-    EXPECT_FALSE(input->IsDown(65));
+    input->Update(83);
+    EXPECT_FALSE(input->IsDownEdge(65));
+    ws->SetFocus(window);
+}
 
+TEST_F(InputTest, FocusGatesEverything) {
     ws->SetKeyDown(13, true);
     input->Update(33);
     EXPECT_TRUE(input->IsActive());

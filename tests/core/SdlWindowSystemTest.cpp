@@ -65,3 +65,38 @@ TEST(SdlWindowSystem, DummyDriverRunsWindowsHeadless) {
     ws.DestroyWindow(h);
     EXPECT_EQ(ws.GetNativeWindow(h), nullptr);
 }
+
+TEST(SdlWindowSystem, PressesAreKeptUntilTakenAlsoWhenReleased) {
+    const char* driver = std::getenv("SDL_VIDEODRIVER");
+    if (!driver || std::strcmp(driver, "dummy") != 0) GTEST_SKIP() << "needs SDL_VIDEODRIVER=dummy";
+    SdlWindowSystem ws;
+    ASSERT_FALSE(ws.Init());
+    auto key = [](Uint32 type, SDL_Scancode code, Uint8 repeat) {
+        SDL_Event e{};
+        e.type = type;
+        e.key.keysym.scancode = code;
+        e.key.repeat = repeat;
+        SDL_PushEvent(&e);
+    };
+    auto button = [](Uint32 type, Uint8 which) {
+        SDL_Event e{};
+        e.type = type;
+        e.button.button = which;
+        SDL_PushEvent(&e);
+    };
+    key(SDL_KEYDOWN, SDL_SCANCODE_LSHIFT, 0);
+    key(SDL_KEYUP, SDL_SCANCODE_LSHIFT, 0);
+    key(SDL_KEYDOWN, SDL_SCANCODE_A, 1);  // a repeat of a held key is no new press
+    key(SDL_KEYUP, SDL_SCANCODE_RETURN, 0);
+    button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
+    button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT);
+    button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+    kestrin::SWindowEvent e;
+    int events = 0;
+    while (ws.PollEvent(e) && events < 100) ++events;
+    bool pressed[256];
+    ws.TakeKeyPresses(pressed);
+    for (int vk = 0; vk < 256; ++vk) EXPECT_EQ(pressed[vk], vk == 16 || vk == 160 || vk == 2) << vk;
+    ws.TakeKeyPresses(pressed);
+    for (int vk = 0; vk < 256; ++vk) EXPECT_FALSE(pressed[vk]) << vk;
+}

@@ -352,6 +352,13 @@ int main(int argc, char** argv) {
                         releaseNext.push_back(button);
                         break;
                     }
+                    case SInputEvent::Tap:
+                        // Down and up again before the frame polls, as a touchpad tap comes.
+                        windows->SetMouseScreenPoint(windowX + event.x, windowY + event.y);
+                        windows->SetKeyDown(1, true);
+                        windows->SetKeyDown(1, false);
+                        releaseNext.erase(std::remove(releaseNext.begin(), releaseNext.end(), 1), releaseNext.end());
+                        break;
                     case SInputEvent::Move:
                         windows->SetMouseScreenPoint(windowX + event.x, windowY + event.y);
                         break;
@@ -373,9 +380,17 @@ int main(int argc, char** argv) {
                         windows->PushEvent(wheel);
                         break;
                     }
-                    case SInputEvent::Key: {
+                    case SInputEvent::Key:
+                    case SInputEvent::KeyTap: {
                         windows->SetKeyDown(event.key, true);
-                        releaseNext.push_back(event.key);
+                        if (event.kind == SInputEvent::Key) {
+                            releaseNext.push_back(event.key);
+                        } else {
+                            // Released before the frame polls, as "xdotool key --delay 0" types.
+                            windows->SetKeyDown(event.key, false);
+                            releaseNext.erase(std::remove(releaseNext.begin(), releaseNext.end(), event.key),
+                                              releaseNext.end());
+                        }
                         // The press also comes as a key event, as a keyboard's does (a text field reads those).
                         SWindowEvent down;
                         down.type = EWindowEvent::KeyDown;

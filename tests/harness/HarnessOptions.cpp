@@ -122,9 +122,11 @@ bool ParseInput(const std::string& text, std::vector<SInputEvent>& out, std::str
         };
         if (!ParseUnsigned(frameText, event.frame)) return fail("bad frame number");
         std::string a, b, extra;
-        if (kind == "click" || kind == "rclick" || kind == "move" || kind == "press" || kind == "release") {
+        if (kind == "click" || kind == "rclick" || kind == "tap" || kind == "move" || kind == "press" ||
+            kind == "release") {
             event.kind = kind == "click"    ? SInputEvent::Click
                          : kind == "rclick" ? SInputEvent::RightClick
+                         : kind == "tap"    ? SInputEvent::Tap
                          : kind == "move"   ? SInputEvent::Move
                          : kind == "press"  ? SInputEvent::Press
                                             : SInputEvent::Release;
@@ -138,8 +140,8 @@ bool ParseInput(const std::string& text, std::vector<SInputEvent>& out, std::str
                 (words >> extra)) {
                 return fail("expected a number of notches, -64 to 64 and not 0");
             }
-        } else if (kind == "key") {
-            event.kind = SInputEvent::Key;
+        } else if (kind == "key" || kind == "tapkey") {
+            event.kind = kind == "key" ? SInputEvent::Key : SInputEvent::KeyTap;
             words >> a;
             if (!ParseInt(a, event.key) || event.key < 0 || event.key > 255 || (words >> extra)) {
                 return fail("expected a virtual-key number 0-255");

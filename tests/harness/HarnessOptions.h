@@ -7,7 +7,7 @@
 namespace kestrin_harness {
 
 struct SInputEvent {
-    enum EKind { Click, RightClick, Key, Text, Dialog, Move, Press, Release, Wheel, Compose };
+    enum EKind { Click, RightClick, Key, Text, Dialog, Move, Press, Release, Wheel, Compose, Tap, KeyTap };
     uint32_t frame = 0;
     EKind kind = Click;
     int x = 0;
@@ -41,9 +41,9 @@ struct SOptions {
 // True on failure, with a message in error.
 bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error);
 
-// Reads "FRAME click X Y", "FRAME rclick X Y", "FRAME move X Y", "FRAME press X Y",
-// "FRAME release X Y", "FRAME wheel N", "FRAME key VK", "FRAME text TEXT", "FRAME compose TEXT" and
-// "FRAME dialog yes|no" lines (blank lines and lines starting with "#" are skipped).
+// Reads "FRAME click X Y", "FRAME rclick X Y", "FRAME tap X Y", "FRAME move X Y", "FRAME press X Y",
+// "FRAME release X Y", "FRAME wheel N", "FRAME key VK", "FRAME tapkey VK", "FRAME text TEXT",
+// "FRAME compose TEXT" and "FRAME dialog yes|no" lines (blank lines and lines starting with "#" are skipped).
 // Events come back sorted by frame, in file order within a frame. True on failure.
 bool ParseInput(const std::string& text, std::vector<SInputEvent>& out, std::string& error);
 

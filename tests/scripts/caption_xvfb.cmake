@@ -13,17 +13,11 @@ file(MAKE_DIRECTORY ${work})
 file(COPY ${SOURCE_DIR}/tests/data/harness/caption DESTINATION ${work})
 
 set(script [=[
-unset SDL_VIDEODRIVER
 KESTRIN_LOG_WINDOW=0 "$KESTRIN" "$GAME" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
+titled() { xwininfo -root -tree 2>/dev/null | grep -q "\"Kestrin キャプション\""; }
 found=""
-i=0
-while [ $i -lt 600 ]; do
-  if xwininfo -root -tree 2>/dev/null | grep -q "\"Kestrin キャプション\""; then found=1; break; fi
-  if ! kill -0 $pid 2>/dev/null; then break; fi
-  sleep 0.1
-  i=$((i+1))
-done
+wait_for titled && found=1
 xwininfo -root -tree > "$WORK/windows.txt" 2>&1
 kill -TERM $pid 2>/dev/null
 if [ -z "$found" ]; then
@@ -32,4 +26,4 @@ fi
 ]=])
 string(APPEND script "${KESTRIN_XVFB_FINISH}")
 
-kestrin_run_under_xvfb(caption_xvfb "${script}" 60 GAME=${work}/caption WORK=${work})
+kestrin_run_under_xvfb(caption_xvfb "${script}" GAME=${work}/caption WORK=${work})

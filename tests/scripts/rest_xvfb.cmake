@@ -16,46 +16,40 @@ file(COPY ${SOURCE_DIR}/sample DESTINATION ${work})
 file(WRITE ${work}/sample/main.iet "@\n")
 
 set(script [=[
-unset SDL_VIDEODRIVER
 KESTRIN_LOG_WINDOW=0 "$KESTRIN" "$GAME" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
 fail() { echo "$1"; kill -9 $pid 2>/dev/null; cat "$WORK/kestrin.log"; exit 2; }
 window=""
-i=0
-while [ $i -lt 300 ] && [ -z "$window" ]; do
-  kill -0 $pid 2>/dev/null || fail "the game ended before its window opened"
+find_window() {
   for w in $(xdotool search --pid $pid 2>/dev/null); do
-    if xdotool getwindowgeometry $w 2>/dev/null | grep -q "Geometry: 640x480"; then window=$w; fi
+    if xdotool getwindowgeometry $w 2>/dev/null | grep -q "Geometry: 640x480"; then window=$w; return 0; fi
   done
-  sleep 0.1
-  i=$((i+1))
-done
+  return 1
+}
+wait_for find_window
+kill -0 $pid 2>/dev/null || fail "the game ended before its window opened"
 [ -n "$window" ] || fail "no 640x480 window appeared"
 # Rounds of one second until one shows the loop resting (the first frames run on time).
-slices() { awk '{print $3}' /proc/$pid/task/$pid/schedstat; }
-rested=""
-round=0
-while [ $round -lt 30 ] && [ -z "$rested" ]; do
+slices() { awk '{print $3}' /proc/$pid/task/$pid/schedstat 2>/dev/null || echo 0; }
+resting() {
   before=$(slices)
   sleep 1
   after=$(slices)
   echo "main thread ran $((after - before)) times in a second"
-  if [ $((after - before)) -lt 40 ]; then rested=1; fi
-  round=$((round+1))
-done
-[ -n "$rested" ] || fail "the main thread never rested at the click wait"
+  [ $((after - before)) -lt 40 ]
+}
+wait_for resting || fail "the main thread never rested at the click wait"
 # Without a window manager the keyboard goes to the window under the pointer.
 xdotool mousemove --window $window 100 100
 held=$(slices)
 xdotool keydown --window $window Return
 # Released once the game has run frames with the key down, not after a set time.
-i=0
-while [ $i -lt 300 ] && kill -0 $pid 2>/dev/null && [ $(($(slices) - held)) -lt 3 ]; do sleep 0.1; i=$((i+1)); done
+ran_frames() { [ $(($(slices) - held)) -ge 3 ]; }
+wait_for ran_frames
 xdotool keyup --window $window Return
-i=0
-while [ $i -lt 300 ] && kill -0 $pid 2>/dev/null; do sleep 0.1; i=$((i+1)); done
-kill -0 $pid 2>/dev/null && fail "the key press did not end the click wait"
+ended() { ! kill -0 $pid 2>/dev/null; }
+wait_for ended || fail "the key press did not end the click wait"
 ]=])
 string(APPEND script "${KESTRIN_XVFB_FINISH}")
 
-kestrin_run_under_xvfb(rest_xvfb "${script}" 120 GAME=${work}/sample WORK=${work})
+kestrin_run_under_xvfb(rest_xvfb "${script}" GAME=${work}/sample WORK=${work})

@@ -28,24 +28,17 @@ file(COPY ${SOURCE_DIR}/sample DESTINATION ${work})
 file(WRITE ${work}/sample/main.iet "@\n")
 
 set(script [=[
-unset SDL_VIDEODRIVER
 "$KESTRIN" "$GAME" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
+window_shown() { xwininfo -root -tree 2>/dev/null | grep -q " ${SIZE}+"; }
 found=""
-i=0
-while [ $i -lt 100 ]; do
-  if xwininfo -root -tree 2>/dev/null | grep -q " ${SIZE}+"; then found=1; break; fi
-  if ! kill -0 $pid 2>/dev/null; then break; fi
-  sleep 0.1
-  i=$((i+1))
-done
+wait_for window_shown && found=1
 xwininfo -root -tree > "$WORK/windows.txt" 2>&1
 if [ -z "$found" ]; then
   echo "no ${SIZE} window appeared"; kill -9 $pid 2>/dev/null; cat "$WORK/kestrin.log"; cat "$WORK/windows.txt"; exit 2
 fi
-sleep 0.3
 kill -TERM $pid
 ]=])
 string(APPEND script "${KESTRIN_XVFB_FINISH}")
 
-kestrin_run_under_xvfb(window_xvfb "${script}" 60 GAME=${work}/sample WORK=${work} SIZE=${width}x${height})
+kestrin_run_under_xvfb(window_xvfb "${script}" GAME=${work}/sample WORK=${work} SIZE=${width}x${height})

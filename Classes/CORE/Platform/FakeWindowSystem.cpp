@@ -117,7 +117,16 @@ bool FakeWindowSystem::IsKeyDown(int virtualKey) {
 }
 
 void FakeWindowSystem::SetKeyDown(int virtualKey, bool down) {
-    if (virtualKey >= 0 && virtualKey < 256) m_keys[virtualKey] = down;
+    if (virtualKey < 0 || virtualKey > 255) return;
+    if (down && !m_keys[virtualKey]) m_pressed[virtualKey] = true;
+    m_keys[virtualKey] = down;
+}
+
+void FakeWindowSystem::TakeKeyPresses(bool (&pressed)[256]) {
+    for (int key = 0; key < 256; ++key) {
+        pressed[key] = m_pressed[key];
+        m_pressed[key] = false;
+    }
 }
 
 void FakeWindowSystem::GetClientMousePoint(WindowHandle window, int& x, int& y) {

@@ -47,6 +47,7 @@ public:
     }
 
     bool IsKeyDown(int virtualKey) override;
+    void TakeKeyPresses(bool (&pressed)[256]) override;
     void GetClientMousePoint(WindowHandle window, int& x, int& y) override;
     bool HasKeyboardFocus(WindowHandle window) override { return window != 0 && window == m_focus; }
 
@@ -66,6 +67,8 @@ public:
     // The length of every WaitEvent call, in order.
     const std::vector<uint32_t>& GetWaits() const { return m_waits; }
     void PushEvent(const SWindowEvent& event) { m_events.push_back(event); }
+    // A key going down is also remembered as a press until TakeKeyPresses, as the real
+    // window system remembers its key events: down and up again at once is a quick tap.
     void SetKeyDown(int virtualKey, bool down);
     // Screen coordinates of the mouse; client points are relative to each window.
     void SetMouseScreenPoint(int x, int y) { m_mouseX = x; m_mouseY = y; }
@@ -91,6 +94,7 @@ private:
     bool m_canWait = false;
     std::vector<uint32_t> m_waits;
     bool m_keys[256] = {};
+    bool m_pressed[256] = {};
     WindowHandle m_next = 1;
     WindowHandle m_focus = 0;
     int m_desktopWidth = 1920, m_desktopHeight = 1080;

@@ -101,6 +101,12 @@ public:
     virtual void GetKeysDown(bool (&down)[256]) {
         for (int key = 0; key < 256; ++key) down[key] = IsKeyDown(key);
     }
+    // Every virtual key that went down since the last call, also when it is up again by now: a
+    // press and its release that both came between two frames leave no trace in the state.
+    // The record starts again empty.
+    virtual void TakeKeyPresses(bool (&pressed)[256]) {
+        for (bool& key : pressed) key = false;
+    }
     // The mouse in the window's client coordinates (may lie outside the client area).
     virtual void GetClientMousePoint(WindowHandle window, int& x, int& y) = 0;
     virtual bool HasKeyboardFocus(WindowHandle window) = 0;

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "CORE/CLogWindow.h"
@@ -55,6 +56,8 @@ const SKeyMap kKeyMap[] = {
 struct SKeyTables {
     std::vector<SDL_Scancode> byVk[256];
     int vkByScancode[SDL_NUM_SCANCODES] = {};
+    // Every virtual key a scancode stands for (left Shift is 16 and 160).
+    std::vector<int> vksByScancode[SDL_NUM_SCANCODES];
     SKeyTables() {
         for (int i = 0; i < 26; ++i) Add(65 + i, static_cast<SDL_Scancode>(SDL_SCANCODE_A + i));
         for (int i = 0; i < 12; ++i) Add(112 + i, static_cast<SDL_Scancode>(SDL_SCANCODE_F1 + i));
@@ -67,6 +70,7 @@ struct SKeyTables {
     }
     void Add(int vk, SDL_Scancode code) {
         byVk[vk].push_back(code);
+        vksByScancode[code].push_back(vk);
         // Key messages carry the generic code (16 Shift), not the left/right ones.
         if (vkByScancode[code] == 0) vkByScancode[code] = vk;
     }
@@ -290,6 +294,8 @@ bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
                 break;
             case SDL_KEYDOWN:
             case SDL_KEYUP: {
+                // A repeat is no new press.
+                if (e.type == SDL_KEYDOWN && !e.key.repeat) NotePress(e.key.keysym.scancode);
                 int vk = VirtualKeyFromScancode(e.key.keysym.scancode);
                 if (vk == 0) break;
                 out.type = e.type == SDL_KEYDOWN ? EWindowEvent::KeyDown : EWindowEvent::KeyUp;
@@ -309,6 +315,7 @@ bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
             case SDL_MOUSEBUTTONUP: {
                 int vk = VirtualButton(e.button.button);
                 if (vk == 0) break;
+                if (e.type == SDL_MOUSEBUTTONDOWN) m_pressed[vk] = true;
                 out.type = e.type == SDL_MOUSEBUTTONDOWN ? EWindowEvent::MouseButtonDown : EWindowEvent::MouseButtonUp;
                 out.window = e.button.windowID;
                 out.key = vk;
@@ -396,6 +403,16 @@ void SdlWindowSystem::GetKeysDown(bool (&down)[256]) {
             }
         }
     }
+}
+
+void SdlWindowSystem::TakeKeyPresses(bool (&pressed)[256]) {
+    std::copy(std::begin(m_pressed), std::end(m_pressed), std::begin(pressed));
+    std::fill(std::begin(m_pressed), std::end(m_pressed), false);
+}
+
+void SdlWindowSystem::NotePress(int scancode) {
+    if (scancode <= 0 || scancode >= SDL_NUM_SCANCODES) return;
+    for (int vk : KeyTables().vksByScancode[scancode]) m_pressed[vk] = true;
 }
 
 void SdlWindowSystem::GetClientMousePoint(WindowHandle window, int& x, int& y) {

@@ -31,6 +31,9 @@ public:
 
     bool IsKeyDown(int virtualKey) override;
     void GetKeysDown(bool (&down)[256]) override;
+    // Presses are taken from the key and button events as PollEvent passes them on; the loop
+    // takes every pending event before each frame's poll.
+    void TakeKeyPresses(bool (&pressed)[256]) override;
     void GetClientMousePoint(WindowHandle window, int& x, int& y) override;
     bool HasKeyboardFocus(WindowHandle window) override;
 
@@ -44,10 +47,13 @@ public:
     static int VirtualKeyFromScancode(int scancode);
 
 private:
+    void NotePress(int scancode);
+
     bool m_started = false;
     bool m_failed = false;
     int m_hasDisplay = -1;  // unknown until the video layer started
     int m_canWait = -1;     // likewise
+    bool m_pressed[256] = {};  // went down since the last TakeKeyPresses
 };
 
 }  // namespace kestrin

@@ -3,6 +3,30 @@
 # cannot be told apart; the unit tests and the headless runs keep them on.
 find_program(XVFB_RUN xvfb-run)
 
+# Seconds a test's shell script waits for any one condition (a window, a log line, the game
+# ending) before it gives up: several minutes, so that only a hang fails, never a loaded machine.
+if(NOT DEFINED KESTRIN_XVFB_BOUND)
+  set(KESTRIN_XVFB_BOUND 300)
+endif()
+
+# The lines that start a test's shell script: the real video driver, and
+#   wait_for COMMAND...   polls COMMAND until it succeeds; fails after the bound. Once the game
+#                         ($pid, when set) has ended, COMMAND gets one last look.
+#   logged TEXT           the game's log holds TEXT.
+set(KESTRIN_XVFB_START [=[
+unset SDL_VIDEODRIVER
+pid=""
+wait_for() {
+  deadline=$(( $(date +%s) + BOUND ))
+  until "$@"; do
+    if [ -n "$pid" ] && ! kill -0 $pid 2>/dev/null; then "$@"; return; fi
+    [ "$(date +%s)" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+logged() { grep -qF -- "$1" "$WORK/kestrin.log"; }
+]=])
+
 # The lines that end a test's shell script once the game ($pid) was asked to end: its status
 # becomes the script's, with its log shown.
 set(KESTRIN_XVFB_FINISH [=[
@@ -13,19 +37,20 @@ cat "$WORK/kestrin.log"
 exit $status
 ]=])
 
-# Runs the shell script under xvfb-run with KESTRIN set and the given VAR=value pairs; a status
-# other than 0 fails the test.
-function(kestrin_run_under_xvfb name script timeout)
+# Runs the shell script (after KESTRIN_XVFB_START) under xvfb-run with KESTRIN, BOUND and the
+# given VAR=value pairs set; a status other than 0 fails the test. The whole run is bounded
+# only against hangs, well above the waits of the script.
+function(kestrin_run_under_xvfb name script)
   if(NOT XVFB_RUN)
     message(FATAL_ERROR "${name}: xvfb-run is needed (tools/setup.sh installs it)")
   endif()
   execute_process(
-    COMMAND ${CMAKE_COMMAND} -E env "LSAN_OPTIONS=detect_leaks=0" KESTRIN=${KESTRIN} ${ARGN}
-            ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" sh -c "${script}"
+    COMMAND ${CMAKE_COMMAND} -E env "LSAN_OPTIONS=detect_leaks=0" KESTRIN=${KESTRIN} BOUND=${KESTRIN_XVFB_BOUND}
+            ${ARGN} ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" sh -c "${KESTRIN_XVFB_START}${script}"
     RESULT_VARIABLE result
     OUTPUT_VARIABLE output
     ERROR_VARIABLE output
-    TIMEOUT ${timeout})
+    TIMEOUT 1800)
   message("${output}")
   if(NOT result EQUAL 0)
     message(FATAL_ERROR "${name}: failed (${result})")
