@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <map>
 #include <memory>
+#include <ostream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -179,6 +180,8 @@ struct SEnding {
     const char* input;
     const char* choice;
 };
+
+std::ostream& operator<<(std::ostream& out, const SEnding& c) { return out << c.name; }
 
 class AuthoringGameTest : public ::testing::TestWithParam<SEnding> {};
 
