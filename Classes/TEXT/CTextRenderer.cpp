@@ -232,11 +232,12 @@ void CTextRenderer::COneBlock::StartTween(CTextRenderer& renderer, const CTweenI
     }
 }
 
+// The place is added to the glyph's own position: its left and top move it from there.
 void CTextRenderer::COneBlock::SetGlyph(const std::shared_ptr<IDisplayObject>& glyph, bool atStart) {
     m_glyph = glyph;
     if (!glyph) return;
-    glyph->SetX(atStart ? 0 : m_width);
-    glyph->SetY(atStart ? m_height : 0);
+    glyph->SetX(glyph->GetX() + (atStart ? 0 : m_width));
+    glyph->SetY(glyph->GetY() + (atStart ? m_height : 0));
 }
 
 int32_t CTextRenderer::COneBlock::GetFirstCharIndex() const { return m_chars.empty() ? 0 : m_chars.front()->m_serial; }
@@ -316,13 +317,8 @@ void CTextRenderer::COneLine::Align(const CProperty& p) {
     if (p.vertical) SetRotate(90);
 }
 
-void CTextRenderer::COneLine::SetGlyph(const std::shared_ptr<IDisplayObject>& glyph) {
-    m_glyph = glyph;
-    if (glyph) {
-        glyph->SetX(0);
-        glyph->SetY(0);
-    }
-}
+// At the line's origin the glyph keeps its own position.
+void CTextRenderer::COneLine::SetGlyph(const std::shared_ptr<IDisplayObject>& glyph) { m_glyph = glyph; }
 
 // ---- the renderer ----
 
@@ -612,7 +608,16 @@ void CTextRenderer::SetGlyph(const std::shared_ptr<IDisplayObject>& glyph) {
         for (COneBlock* b : line->m_blocks) b->SetGlyph(nullptr, false);
         line->SetGlyph(nullptr);
     }
+    // The glyph held goes back to its own position, so that placing it again, or placing it
+    // after text was added, starts from there and not from its last place.
+    if (m_glyph) {
+        m_glyph->SetX(m_glyphOwnX);
+        m_glyph->SetY(m_glyphOwnY);
+    }
+    m_glyph = glyph;
     if (!glyph) return;
+    m_glyphOwnX = glyph->GetX();
+    m_glyphOwnY = glyph->GetY();
     COneLine* line = m_lines[size_t(m_currentLine)];
     if (line->m_blocks.empty()) {
         line->SetGlyph(glyph);

@@ -250,6 +250,10 @@ protected:
     std::set<int32_t> m_tweenIds;
     std::set<int32_t> m_clearTweenIds;
     uint32_t m_random = 0x2545F491u;
+    // The click-wait glyph placed last and its own position, to which its place is added.
+    std::shared_ptr<IDisplayObject> m_glyph;
+    int32_t m_glyphOwnX = 0;
+    int32_t m_glyphOwnY = 0;
 
 private:
     // The default height of an empty line with the property's font.

@@ -379,6 +379,37 @@ TEST_F(TextRendererTest, GlyphFollowsTheLastCharacterOrStartsTheNextLine) {
     for (const Block* b : r->GetLines()[0]->m_blocks) EXPECT_EQ(b->m_glyph, nullptr);
 }
 
+// The place the renderer picks is added to the glyph's own position (its left and top), and
+// placing it again starts from that position, not from the last place; removed, it is back there.
+TEST_F(TextRendererTest, GlyphPlaceIsAddedToItsOwnPosition) {
+    auto glyph = std::make_shared<WideGlyph>();
+    glyph->SetX(5);
+    glyph->SetY(22);
+    auto r = Make(0, 0, 24);
+    const std::string one = babel::utf8_to_sjis("あ");
+    const int32_t w = Advance(*r, one);
+    r->GetProperty().width = 2 * w;
+    r->GetProperty().hung = false;
+    struct {
+        const char* text;  // added before the glyph is placed again
+        int32_t x, y;
+    } const cases[] = {
+        {"", 5, 22},            // empty line: its origin
+        {"あ", w + 5, 22},      // after the last character
+        {"", w + 5, 22},        // placed twice: no drift
+        {"あ", 5, 24 + 22},     // no room left: the start of the next line
+    };
+    for (const auto& c : cases) {
+        if (*c.text) r->AddTextSimple(babel::utf8_to_sjis(c.text).c_str());
+        r->SetGlyph(glyph);
+        EXPECT_EQ(glyph->GetX(), c.x) << r->GetCharCount();
+        EXPECT_EQ(glyph->GetY(), c.y) << r->GetCharCount();
+    }
+    r->SetGlyph(nullptr);
+    EXPECT_EQ(glyph->GetX(), 5);
+    EXPECT_EQ(glyph->GetY(), 22);
+}
+
 TEST_F(TextRendererTest, ClearOnAnEmptyPageChangesNothing) {
     auto r = Make(0);
     r->GetProperty().align = 1;
