@@ -58,6 +58,7 @@ std::FILE* OpenCookie(std::shared_ptr<std::string> bytes, const char* mode) {
     if (!file) delete cookie;
     return file;
 }
+
 // A folder of the tree, by its path. The tree has no symbolic links; a file stays "held"
 // (see RemoveIfAbandoned) for minimumAgeSeconds after it was made.
 class FakeFolder : public IFolder {
