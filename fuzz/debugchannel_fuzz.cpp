@@ -59,18 +59,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Server server(mappingSize, claim);
     Client client;
     if (!server.IsOpen() || !client.IsOpen()) return 0;
-    auto mapping = shared->OpenMapping("Fuzz_map");
-    auto request = shared->OpenEvent("Fuzz_server");
-    auto reply = shared->OpenEvent("Fuzz_client");
+    auto mapping = shared->OpenMapping("Fuzz_map", nullptr);
+    auto request = shared->OpenEvent("Fuzz_server", nullptr);
+    auto reply = shared->OpenEvent("Fuzz_client", nullptr);
 
     // A request as the other process wrote it.
-    std::memcpy(mapping->Data(), contents, size - 4);
+    mapping->Write(0, contents, size - 4);
     request->Set();
     server.Poll();
     // A reply as the other process wrote it.
     client.Send("x", 2);
     request->TryWait();
-    std::memcpy(mapping->Data(), contents, size - 4);
+    mapping->Write(0, contents, size - 4);
     reply->Set();
     client.Poll();
 

@@ -491,16 +491,10 @@ bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int
     std::string name = fileName;
     if (CFileName(name).GetExtension().empty())
         name += ".png";
-    std::string path = name;
-    const std::string saveFolder = StringVariable("SaveDataPath");
-    if (!saveFolder.empty() && !(name[0] == '/' || name[0] == '\\')) {
-        const char last = saveFolder.back();
-        path = saveFolder + ((last == '/' || last == '\\') ? "" : "/") + name;
-    }
     // Replaced in one step, so that a failed write never leaves a truncated image (nor
-    // destroys an earlier one).
+    // destroys an earlier one); inside the save folder no planted link is followed.
     std::string error;
-    if (ReplaceFileContents(path, bytes.get(), buffer.length, &error)) {
+    if (ReplaceFileContents(StringVariable("SaveDataPath"), name, bytes.get(), buffer.length, &error)) {
         LogPrintf("Screenshot could not be written: %s", error.c_str());
         return true;
     }

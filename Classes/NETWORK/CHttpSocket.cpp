@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
-#include <random>
 
+#include "CORE/FileReplace.h"
 #include "CORE/Platform/MemoryAdvice.h"
 #include "CORE/StringHelpers.h"
 #include "NETWORK/CUrl.h"
@@ -63,13 +63,6 @@ bool ParseChunkSize(const std::string& line, int64_t& out) {
     return true;
 }
 
-std::string TempNameFor(const std::string& path) {
-    static std::mt19937 random{std::random_device{}()};
-    char suffix[32];
-    std::snprintf(suffix, sizeof suffix, ".%08x.part", static_cast<unsigned>(random()));
-    return path + suffix;
-}
-
 }  // namespace
 
 CHttpSocket::CHttpSocket(const std::string& host, uint16_t port) : CClientSocket(host, port == 0 ? 80 : port) {}
@@ -117,12 +110,7 @@ void CHttpSocket::ReleaseChunks(bool keepNewest) {
 }
 
 void CHttpSocket::DropDownload() {
-    if (m_file) {
-        std::fclose(m_file);
-        m_file = nullptr;
-        std::remove(m_tempFile.c_str());
-    }
-    m_tempFile.clear();
+    m_download.reset();
 }
 
 void CHttpSocket::Reset(bool keepChunk) {
@@ -169,12 +157,12 @@ bool CHttpSocket::WriteBody(const char* bytes, size_t count, int step) {
         ReleaseChunks(true);
         return false;
     }
-    if (!m_file) {
-        m_tempFile = TempNameFor(m_downloadFile);
-        m_file = std::fopen(m_tempFile.c_str(), "wbx");
-        if (!m_file) return Fail(step);
+    if (!m_download) {
+        // A fresh temporary file beside the target, renamed over it when the body is whole.
+        m_download = std::make_unique<CFileReplacement>();
+        if (m_download->Begin(m_downloadFile, nullptr)) return Fail(step);
     }
-    if (std::fwrite(bytes, 1, count, m_file) != count) return Fail(step);
+    if (m_download->Write(bytes, count)) return Fail(step);
     ReleaseChunks(true);
     return false;
 }
@@ -477,15 +465,11 @@ bool CHttpSocket::Complete(char*& body, int& length) {
         m_bodyCapacity = 0;
         length = static_cast<int>(size);
     } else if (m_status == 200) {
-        if (!m_file) return Fail(kStepNoDownload);
-        long size = std::ftell(m_file);
-        bool failed = std::fclose(m_file) != 0;
-        m_file = nullptr;
-        if (failed || std::rename(m_tempFile.c_str(), m_downloadFile.c_str()) != 0) {
-            std::remove(m_tempFile.c_str());
-            return Fail(kStepRename);
-        }
-        m_tempFile.clear();
+        if (!m_download || !m_download->IsOpen()) return Fail(kStepNoDownload);
+        const uint64_t size = m_download->GetSize();
+        const bool failed = m_download->Commit(nullptr);
+        m_download.reset();
+        if (failed) return Fail(kStepRename);
         length = size > INT32_MAX ? INT32_MAX : static_cast<int>(size);
         m_downloadFile.clear();
     } else {

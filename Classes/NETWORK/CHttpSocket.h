@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "CORE/FileReplace.h"
 #include "NETWORK/CClientSocket.h"
 
 namespace kestrin {
@@ -111,8 +112,7 @@ private:
     std::string m_chunkLine;
     size_t m_trailerBytes = 0;
     std::string m_downloadFile;
-    std::string m_tempFile;
-    std::FILE* m_file = nullptr;
+    std::unique_ptr<CFileReplacement> m_download;
     // The body kept in memory, one block that grows (a declared length is allocated at once).
     std::unique_ptr<char[]> m_body;
     size_t m_bodyCapacity = 0;

@@ -35,9 +35,18 @@ CProcessCommunication::CProcessCommunication(const std::string& name, size_t siz
         m_request = service->CreateEvent(name + "_server");
         m_reply = service->CreateEvent(name + "_client");
     } else {
-        m_mapping = service->OpenMapping(name + "_map");
-        m_request = service->OpenEvent(name + "_server");
-        m_reply = service->OpenEvent(name + "_client");
+        // Objects made by anyone but this user are refused: they would hand the whole trace
+        // to them, and the one who made the mapping can shrink it under us.
+        std::string refusals[3];
+        m_mapping = service->OpenMapping(name + "_map", &refusals[0]);
+        m_request = service->OpenEvent(name + "_server", &refusals[1]);
+        m_reply = service->OpenEvent(name + "_client", &refusals[2]);
+        for (const std::string& refusal : refusals) {
+            if (refusal.empty()) continue;
+            LogConsole("debug channel: %s; the channel stays closed", refusal.c_str());
+            m_mapping.reset();
+            break;
+        }
         if (m_mapping && m_mapping->Size() < kMinimumMappingSize) {
             LogPrintf("debug channel: \"%s_map\" holds %zu bytes, too few for a message; the channel stays closed",
                       name.c_str(), m_mapping->Size());
@@ -71,22 +80,32 @@ bool CProcessCommunication::ReadMessage(const uint8_t* view, size_t size, uint32
     return length <= size - kHeaderSize;
 }
 
-void CProcessCommunication::Write(const uint8_t* bytes, size_t length) {
-    uint8_t* view = m_mapping->Data();
-    WriteLength(view, static_cast<uint32_t>(length));
-    if (length) std::memcpy(view + kHeaderSize, bytes, length);
+void CProcessCommunication::Close() {
+    if (!m_open) return;
+    m_open = false;
+    m_inFlight = false;
+    m_queue.clear();
+    LogConsole("debug channel: the shared memory no longer holds its size; the channel is closed");
+}
+
+bool CProcessCommunication::Write(const uint8_t* bytes, size_t length) {
+    std::vector<uint8_t> message(kHeaderSize + length);
+    WriteLength(message.data(), static_cast<uint32_t>(length));
+    if (length) std::memcpy(message.data() + kHeaderSize, bytes, length);
+    if (m_mapping->Write(0, message.data(), message.size())) {
+        Close();
+        return true;
+    }
     m_request->Set();
     m_inFlight = true;
+    return false;
 }
 
 bool CProcessCommunication::Send(const void* bytes, size_t length) {
     if (!m_open || m_size != 0) return true;
     if (length > GetMessageCapacity()) return true;
     const uint8_t* begin = static_cast<const uint8_t*>(bytes);
-    if (!m_inFlight && m_queue.empty()) {
-        Write(begin, length);
-        return false;
-    }
+    if (!m_inFlight && m_queue.empty()) return Write(begin, length);
     if (m_queue.size() >= kMaxQueuedMessages) {
         // The debugger has stopped answering: the newest text matters most, and "EXIT"
         // must still get in at the end.
@@ -122,51 +141,75 @@ bool CProcessCommunication::SendText(const std::string& text) {
     return failed;
 }
 
+// Reads the length at offset 0 of the mapping; false when the mapping no longer holds it.
+bool CProcessCommunication::ReadHeader(uint32_t& length) {
+    uint8_t header[kHeaderSize];
+    if (m_mapping->Read(0, header, kHeaderSize)) return false;
+    length = ReadLength(header);
+    return true;
+}
+
 void CProcessCommunication::TakeReply() {
-    uint32_t length = 0;
-    if (ReadMessage(m_mapping->Data(), m_mapping->Size(), length)) OnReply(m_mapping->Data() + kHeaderSize, length);
     m_inFlight = false;
+    uint32_t length = 0;
+    if (!ReadHeader(length)) return Close();
+    // A length that runs past the mapping is not read.
+    if (length > GetMessageCapacity()) return;
+    std::vector<uint8_t> reply(length + 1);
+    if (m_mapping->Read(kHeaderSize, reply.data(), length)) return Close();
+    OnReply(reply.data(), length);
 }
 
 void CProcessCommunication::SendQueued() {
-    if (m_inFlight || m_queue.empty()) return;
+    if (!m_open || m_inFlight || m_queue.empty()) return;
     std::vector<uint8_t> front = std::move(m_queue.front());
     m_queue.pop_front();
     Write(front.data(), front.size());
 }
 
+void CProcessCommunication::Answer() {
+    const size_t capacity = GetMessageCapacity();
+    uint32_t length = 0;
+    // Room for the largest answer the handler may write in place.
+    std::vector<uint8_t> message(kHeaderSize + capacity);
+    bool gone = !ReadHeader(length);
+    if (gone || length > capacity) {
+        // A request that runs past the mapping is answered empty, unread.
+        length = 0;
+    } else if (m_mapping->Read(kHeaderSize, message.data() + kHeaderSize, length)) {
+        gone = true;
+    } else {
+        OnRequest(message.data() + kHeaderSize, length);
+        if (length > capacity) length = static_cast<uint32_t>(capacity);
+    }
+    WriteLength(message.data(), length);
+    if (!gone) gone = m_mapping->Write(0, message.data(), kHeaderSize + length);
+    // The sender is released even when the mapping is gone: it then finds that out itself.
+    m_reply->Set();
+    if (gone) Close();
+}
+
 bool CProcessCommunication::Poll() {
     if (!m_open) return true;
     if (m_size != 0) {
-        if (!m_request->TryWait()) return false;
-        uint8_t* view = m_mapping->Data();
-        uint32_t length = 0;
-        // A request that runs past the mapping is answered empty, unread.
-        if (!ReadMessage(view, m_mapping->Size(), length)) {
-            length = 0;
-        } else {
-            OnRequest(view + kHeaderSize, length);
-            if (length > GetMessageCapacity()) length = static_cast<uint32_t>(GetMessageCapacity());
-        }
-        WriteLength(view, length);
-        m_reply->Set();
-        return false;
+        if (m_request->TryWait()) Answer();
+        return !m_open;
     }
     if (m_inFlight && m_reply->TryWait()) TakeReply();
     SendQueued();
-    return false;
+    return !m_open;
 }
 
 bool CProcessCommunication::Flush(int timeoutMs) {
     if (!m_open || m_size != 0) return !m_queue.empty();
-    while (m_inFlight || !m_queue.empty()) {
+    while (m_open && (m_inFlight || !m_queue.empty())) {
         if (m_inFlight) {
             if (!m_reply->Wait(timeoutMs)) return true;
             TakeReply();
         }
         SendQueued();
     }
-    return false;
+    return !m_open;
 }
 
 void CProcessCommunication::OnRequest(uint8_t* bytes, uint32_t& length) {

@@ -10,6 +10,10 @@
 // side learns that size when it opens the mapping, refuses messages that would not fit,
 // and SendText splits long text into messages that do. The queue of messages waiting for
 // their turn is bounded: when it is full the oldest waiting message is dropped.
+//
+// The opening side uses only objects of its own user that nobody else may open. The mapping
+// is copied in and out, never accessed in place: when the other side shrinks it, the access
+// fails, the channel closes (one line on stderr) and the engine goes on without it.
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -37,17 +41,19 @@ public:
     CProcessCommunication& operator=(const CProcessCommunication&) = delete;
 
     // Opening side: writes the message, or queues a copy while another is in flight. True
-    // (failed) when the channel is closed, this is the creating side, or the message cannot
-    // fit the mapping.
+    // (failed) when the channel is closed, this is the creating side, the message cannot
+    // fit the mapping, or the mapping no longer holds it.
     bool Send(const void* bytes, size_t length);
     // Sends text as messages that each end in a zero byte and fit the mapping, split after
     // a line end where one fits. True when nothing could be sent.
     bool SendText(const std::string& text);
     // One exchange step: the opening side takes a reply and sends the next queued message;
-    // the creating side answers a waiting request. True when the channel is closed.
+    // the creating side answers a waiting request. True when the channel is closed (also
+    // when it closed during this step).
     bool Poll();
     // Opening side: until every queued message has left and its reply came, waiting at
-    // most timeoutMs for each reply. False when all went; true when it gave up.
+    // most timeoutMs for each reply. False when all went; true when it gave up or the
+    // channel closed on the way.
     bool Flush(int timeoutMs);
 
     bool IsOpen() const { return m_open; }
@@ -71,9 +77,14 @@ protected:
     virtual void OnReply(const uint8_t* bytes, uint32_t length);
 
 private:
-    void Write(const uint8_t* bytes, size_t length);
+    // True when the mapping could not be written (the channel is closed then).
+    bool Write(const uint8_t* bytes, size_t length);
+    bool ReadHeader(uint32_t& length);
     void TakeReply();
     void SendQueued();
+    void Answer();
+    // The mapping shrank: nothing more is sent or answered.
+    void Close();
 
     size_t m_size;
     std::unique_ptr<ISharedMapping> m_mapping;

@@ -118,7 +118,9 @@ bool CSaveData::WriteFile(const std::string& name, CSerializer& archive, char ty
         if (image->data && image->size > 0) bytes.append(reinterpret_cast<const char*>(image->data), image->size);
     }
     std::string error;
-    if (ReplaceFileContents(GetSavePath(name), bytes.data(), bytes.size(), &error)) {
+    // Inside the save folder nothing planted (a link to elsewhere) is followed.
+    if (ReplaceFileContents(CDynamicVariables::GetInstance()->GetString("SaveDataPath"), name, bytes.data(), bytes.size(),
+                            &error)) {
         m_owner->Log("%s: セーブデータを書き込めませんでした。(%s)", name.c_str(), error.c_str());
         return true;
     }

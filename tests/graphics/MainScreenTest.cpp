@@ -3,6 +3,7 @@
 // rule masks, message layers, layer deletion, resizing and screenshots.
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -413,6 +414,10 @@ namespace {
 class FullDisk : public PosixFileSystem {
 public:
     std::FILE* OpenWrite(const std::string&) override { return std::fopen("/dev/full", "wb"); }
+    bool SyncFile(std::FILE*) override {
+        errno = ENOSPC;
+        return true;
+    }
 };
 
 std::string DecodeSize(const std::string& bytes) {

@@ -1,12 +1,16 @@
 // A game in trace mode 2 talks to a debugger in another process: this test plays the
 // debugger (it makes the shared objects, reads and answers) while kestrin-harness runs
 // the game. Each run uses its own channel name.
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <spawn.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -34,15 +38,24 @@ std::string UniqueChannel(const char* what) {
     return std::string("KestrinTest_") + what + "_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
 }
 
-// Runs the harness on the game; the debugger answers until the game has ended.
-int RunGame(const std::string& game, Debugger* debugger) {
+// Runs the harness on the game; the debugger answers until the game has ended, and step
+// (when given) runs after each of its turns. The harness's stderr goes to errorFile when given.
+int RunGame(const std::string& game, Debugger* debugger, const std::string& errorFile = std::string(),
+            const std::function<void()>& step = nullptr) {
     std::string harness = std::string(KESTRIN_BINARY_DIR) + "/tests/harness/kestrin-harness";
     std::vector<char*> argv = {harness.data(), const_cast<char*>(game.c_str()), nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    if (!errorFile.empty())
+        posix_spawn_file_actions_addopen(&actions, 2, errorFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
     pid_t pid = 0;
-    if (posix_spawn(&pid, harness.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return -1;
+    const int spawned = posix_spawn(&pid, harness.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) return -1;
     int status = 0;
     for (;;) {
         if (debugger) debugger->Poll();
+        if (step) step();
         pid_t done = waitpid(pid, &status, WNOHANG);
         if (done == pid) break;
         usleep(1000);
@@ -112,6 +125,49 @@ TEST_F(DebugChannelGame, WithoutADebuggerTheGameRunsAndLeavesNoSharedObjects) {
     EXPECT_FALSE(late.IsOpen());
     EXPECT_NE(access(("/dev/shm/" + m_channel + "_map").c_str(), F_OK), 0);
     EXPECT_NE(access(("/dev/shm/sem." + m_channel + "_server").c_str(), F_OK), 0);
+}
+
+TEST_F(DebugChannelGame, ObjectsOpenToOtherUsersAreRefusedAndTheGameRunsOn) {
+    m_game.Write("main.iet", "[debug mode=2]\n[debugprint data=secret]\n");
+    Debugger debugger(m_channel, 256);
+    // Another local user could read this mapping: the game must not write its trace there.
+    int fd = shm_open(("/" + m_channel + "_map").c_str(), O_RDWR, 0);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(fchmod(fd, 0644), 0);
+    close(fd);
+    const std::string errors = m_game.Path() + "/stderr.txt";
+    ASSERT_EQ(RunGame(m_game.Path(), &debugger, errors), 0);
+    EXPECT_TRUE(debugger.messages.empty());
+    const std::string log = kestrin_test::ReadFileBytes(errors);
+    EXPECT_NE(log.find("debug channel: \"/" + m_channel + "_map\" is open to other users (mode 644); the channel "
+                       "stays closed"),
+              std::string::npos)
+        << log;
+}
+
+TEST_F(DebugChannelGame, AMappingShrunkWhileTheGameRunsClosesTheChannelAndTheGameEndsNormally) {
+    m_game.Write("main.iet",
+                 "[debug mode=2 level=3]\n[debugprint data=first]\n[wait time=100]\n"
+                 "[debugprint data=second]\n[wait time=100]\n[debugprint data=third]\n");
+    Debugger debugger(m_channel, 256);
+    bool shrunk = false;
+    // As soon as the first message is in, the mapping goes to 0 bytes: the game touches it
+    // again for its next message or for the reply.
+    auto shrink = [&] {
+        if (shrunk || debugger.messages.empty()) return;
+        int fd = shm_open(("/" + m_channel + "_map").c_str(), O_RDWR, 0);
+        shrunk = fd >= 0 && ftruncate(fd, 0) == 0;
+        if (fd >= 0) close(fd);
+    };
+    const std::string errors = m_game.Path() + "/stderr.txt";
+    ASSERT_EQ(RunGame(m_game.Path(), &debugger, errors, shrink), 0);
+    ASSERT_TRUE(shrunk);
+    EXPECT_EQ(debugger.messages.size(), 1u);
+    const std::string log = kestrin_test::ReadFileBytes(errors);
+    EXPECT_NE(log.find("debug channel: the shared memory no longer holds its size; the channel is closed"),
+              std::string::npos)
+        << log;
+    EXPECT_EQ(log.find("messages were not sent"), std::string::npos) << log;
 }
 
 }  // namespace

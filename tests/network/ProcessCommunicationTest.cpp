@@ -1,8 +1,15 @@
 // The debug channel with both sides in this process over in-memory shared objects.
 #include "NETWORK/CProcessCommunication.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -132,8 +139,9 @@ TEST_F(ProcessCommunicationFake, MessagesThatCannotFitAreRefusedAndBadLengthsInT
     // The debugger claims a reply longer than the mapping: the engine does not read it.
     tool.answer = "";
     tool.Poll();
-    auto mapping = m_shared.OpenMapping("Bounds_map");
-    mapping->Data()[3] = 0x7F;
+    auto mapping = m_shared.OpenMapping("Bounds_map", nullptr);
+    const uint8_t huge = 0x7F;
+    mapping->Write(3, &huge, 1);
     engine.Poll();
     EXPECT_TRUE(engine.replies.empty());
     EXPECT_FALSE(engine.IsInFlight());
@@ -143,16 +151,18 @@ TEST_F(ProcessCommunicationFake, TheCreatingSideNeverReadsOrAnswersPastTheMappin
     Tool tool("Bounds", 16);
     Engine engine("Bounds");
     // A request whose length runs past the mapping is answered empty and unread.
-    auto mapping = m_shared.OpenMapping("Bounds_map");
-    auto request = m_shared.OpenEvent("Bounds_server");
+    auto mapping = m_shared.OpenMapping("Bounds_map", nullptr);
+    auto request = m_shared.OpenEvent("Bounds_server", nullptr);
     const uint8_t bad[4] = {13, 0, 0, 0};
-    std::copy(bad, bad + 4, mapping->Data());
+    mapping->Write(0, bad, 4);
     request->Set();
     tool.Poll();
     EXPECT_TRUE(tool.requests.empty());
-    EXPECT_EQ(mapping->Data()[0], 0);
+    uint8_t first = 0xFF;
+    ASSERT_FALSE(mapping->Read(0, &first, 1));
+    EXPECT_EQ(first, 0);
     // An answer claimed longer than the mapping is cut to it.
-    auto reply = m_shared.OpenEvent("Bounds_client");
+    auto reply = m_shared.OpenEvent("Bounds_client", nullptr);
     reply->TryWait();
     tool.answer = std::string(12, 'r');
     tool.claimedLength = 5000;
@@ -198,6 +208,132 @@ TEST_F(ProcessCommunicationFake, FlushGivesUpWhenTheDebuggerDoesNotAnswer) {
     tool.Poll();
     EXPECT_FALSE(engine.Flush(1000));
     EXPECT_EQ(tool.requests, (std::vector<std::string>{Z("a"), Z("EXIT")}));
+}
+
+// The system's objects, as another process would make or change them.
+class ProcessCommunicationSystem : public ::testing::Test {
+protected:
+    // A fresh channel name for each case.
+    void NewName() {
+        static int counter = 0;
+        m_name = "KestrinTest_pc_" + std::to_string(getpid()) + "_" + std::to_string(++counter);
+    }
+    // Runs change on a descriptor of the channel's mapping.
+    template <typename Change>
+    int OnMapping(Change change) {
+        int fd = shm_open(("/" + m_name + "_map").c_str(), O_RDWR, 0);
+        if (fd < 0) return -1;
+        int result = change(fd);
+        close(fd);
+        return result;
+    }
+    off_t MappingSize() {
+        struct stat info = {};
+        OnMapping([&](int fd) { return fstat(fd, &info); });
+        return info.st_size;
+    }
+
+    kestrin_test::LogCapture m_log;
+    std::string m_name;
+};
+
+TEST_F(ProcessCommunicationSystem, ObjectsOfAnotherUserOrOpenToOthersAreNotUsed) {
+    struct Case {
+        const char* what;
+        const char* object;  // "_map", "_server", "_client"; null: leave them as made
+        int owner;           // -1: keep
+        mode_t mode;         // 0: keep
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"as the debugger makes them", nullptr, -1, 0, nullptr},
+        {"mapping of another user", "_map", 65534, 0, "belongs to user 65534"},
+        {"mapping readable by the group", "_map", -1, 0640, "is open to other users (mode 640)"},
+        {"request event of another user", "_server", 65534, 0, "belongs to user 65534"},
+        {"reply event writable by others", "_client", -1, 0602, "is open to other users (mode 602)"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        NewName();
+        m_log.lines.clear();
+        Tool tool(m_name, 64);
+        ASSERT_TRUE(tool.IsOpen());
+        if (c.object) {
+            const std::string object = c.object;
+            int failed = 0;
+            if (object == "_map") {
+                failed = OnMapping([&](int fd) { return c.owner >= 0 ? fchown(fd, c.owner, -1) : fchmod(fd, c.mode); });
+            } else {
+                const std::string file = "/dev/shm/sem." + m_name + object;
+                failed = c.owner >= 0 ? chown(file.c_str(), c.owner, -1) : chmod(file.c_str(), c.mode);
+            }
+            if (failed != 0 && errno == EPERM) {
+                std::printf("%s: skipped, changing the owner needs root\n", c.what);
+                continue;
+            }
+            ASSERT_EQ(failed, 0) << std::strerror(errno);
+        }
+        Engine engine(m_name);
+        if (!c.logged) {
+            EXPECT_TRUE(engine.IsOpen());
+            EXPECT_EQ(m_log.CountWithin("debug channel"), 0) << m_log.All();
+            continue;
+        }
+        EXPECT_FALSE(engine.IsOpen());
+        EXPECT_TRUE(engine.Send("trace", 6));
+        EXPECT_TRUE(engine.Poll());
+        tool.Poll();
+        EXPECT_TRUE(tool.requests.empty());
+        ASSERT_EQ(m_log.CountWithin("the channel stays closed"), 1) << m_log.All();
+        EXPECT_EQ(m_log.CountWithin(c.logged), 1) << m_log.All();
+        EXPECT_EQ(m_log.CountWithin(m_name + c.object), 1) << m_log.All();
+    }
+}
+
+TEST_F(ProcessCommunicationSystem, AMappingShrunkUnderTheChannelClosesItWithoutACrash) {
+    enum Moment { Idle, ReplyWaiting, RequestWaiting };
+    struct Case {
+        const char* what;
+        Moment moment;
+        off_t size;
+    };
+    const Case cases[] = {
+        {"idle, then a send", Idle, 0},
+        {"to part of the length, then a send", Idle, 2},
+        {"with the reply waiting", ReplyWaiting, 0},
+        {"with the request waiting for the debugger", RequestWaiting, 6},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        NewName();
+        m_log.lines.clear();
+        Tool tool(m_name, 64);
+        tool.answer = "ok";
+        Engine engine(m_name);
+        ASSERT_TRUE(engine.IsOpen());
+        if (c.moment != Idle) {
+            ASSERT_FALSE(engine.Send("one", 4));
+            ASSERT_FALSE(engine.Send("two", 4));
+        }
+        if (c.moment == ReplyWaiting) tool.Poll();
+        ASSERT_EQ(OnMapping([&](int fd) { return ftruncate(fd, c.size); }), 0);
+
+        if (c.moment == Idle) {
+            EXPECT_TRUE(engine.Send("one", 4));
+        } else {
+            // The debugger cannot read the request either; it still releases the engine.
+            EXPECT_EQ(tool.Poll(), c.moment == RequestWaiting);
+            EXPECT_TRUE(engine.Poll());
+        }
+        EXPECT_FALSE(engine.IsOpen());
+        EXPECT_EQ(engine.GetQueuedCount(), 0u);
+        EXPECT_TRUE(engine.replies.empty());
+        EXPECT_TRUE(engine.Send("later", 6));
+        EXPECT_FALSE(engine.Flush(1000));
+        // Nothing was written past the new end: the object keeps the size it was given.
+        EXPECT_EQ(MappingSize(), c.size);
+        EXPECT_EQ(m_log.CountWithin("the channel is closed"), c.moment == RequestWaiting ? 2 : 1) << m_log.All();
+    }
 }
 
 TEST(ProcessCommunicationReader, TheLengthMustFitTheView) {

@@ -3,7 +3,9 @@
 #include <stdio.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
+#include <ctime>
 
 namespace kestrin {
 
@@ -56,6 +58,50 @@ std::FILE* OpenCookie(std::shared_ptr<std::string> bytes, const char* mode) {
     if (!file) delete cookie;
     return file;
 }
+
+// A folder of the tree, by its path. The tree has no symbolic links; a file stays "held"
+// (see RemoveIfAbandoned) for minimumAgeSeconds after it was made.
+class FakeFolder : public IFolder {
+public:
+    FakeFolder(FakeFileSystem* fs, std::string path) : m_fs(fs), m_path(std::move(path)) {}
+    std::unique_ptr<IFolder> OpenSubfolder(const std::string& name) override {
+        const std::string path = Path(name);
+        m_fs->MakeDirectory(path);
+        SFileStatus status;
+        if (m_fs->Stat(path, status) || status.kind != EFileKind::Directory) {
+            errno = ENOTDIR;
+            return nullptr;
+        }
+        return std::make_unique<FakeFolder>(m_fs, path);
+    }
+    bool StatEntry(const std::string& name, SFileStatus& out) override { return m_fs->Stat(Path(name), out); }
+    bool List(std::vector<std::string>& names) override { return m_fs->ListDirectory(m_path, names); }
+    std::FILE* CreateNewFile(const std::string& name) override {
+        if (m_fs->Exists(Path(name))) {
+            errno = EEXIST;
+            return nullptr;
+        }
+        std::FILE* file = m_fs->OpenWrite(Path(name));
+        if (file) m_fs->SetModifiedSeconds(Path(name), static_cast<int64_t>(std::time(nullptr)));
+        return file;
+    }
+    bool Rename(const std::string& from, const std::string& to) override { return m_fs->RenameFile(Path(from), Path(to)); }
+    bool Remove(const std::string& name) override { return m_fs->RemoveFile(Path(name)); }
+    bool RemoveIfAbandoned(const std::string& name, int64_t minimumAgeSeconds) override {
+        SFileStatus status;
+        if (m_fs->Stat(Path(name), status) || status.kind != EFileKind::Regular ||
+            static_cast<int64_t>(std::time(nullptr)) - status.modifiedSeconds < minimumAgeSeconds)
+            return false;
+        return !m_fs->RemoveFile(Path(name));
+    }
+
+private:
+    std::string Path(const std::string& name) const { return m_path + "/" + name; }
+
+    FakeFileSystem* m_fs;
+    std::string m_path;
+};
+
 }  // namespace
 
 std::string FakeFileSystem::Normalize(const std::string& path) const {
@@ -117,6 +163,11 @@ void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes, 
 void FakeFileSystem::Remove(const std::string& path) {
     std::string n = Normalize(path);
     if (m_nodes.erase(n)) Touch(n);
+}
+
+void FakeFileSystem::SetModifiedSeconds(const std::string& path, int64_t seconds) {
+    auto it = m_nodes.find(Normalize(path));
+    if (it != m_nodes.end()) it->second.modifiedSeconds = seconds;
 }
 
 std::string FakeFileSystem::Contents(const std::string& path) {
@@ -228,6 +279,16 @@ bool FakeFileSystem::RemoveFile(const std::string& path) {
     m_nodes.erase(it);
     Touch(n);
     return false;
+}
+
+std::unique_ptr<IFolder> FakeFileSystem::OpenFolder(const std::string& path) {
+    std::string n = Normalize(path.empty() ? "." : path);
+    auto it = m_nodes.find(n);
+    if (it == m_nodes.end() || !it->second.directory) {
+        errno = ENOENT;
+        return nullptr;
+    }
+    return std::make_unique<FakeFolder>(this, "/" + n);
 }
 
 }  // namespace kestrin

@@ -21,6 +21,7 @@ public:
     void AddFile(const std::string& path, const std::string& bytes, int64_t modifiedSeconds = 0);
     void AddDirectory(const std::string& path);
     void Remove(const std::string& path);
+    void SetModifiedSeconds(const std::string& path, int64_t seconds);
     // Contents of a file; empty when absent.
     std::string Contents(const std::string& path);
     bool Exists(const std::string& path);
@@ -37,6 +38,7 @@ public:
     bool SyncFile(std::FILE* file) override;
     bool RenameFile(const std::string& from, const std::string& to) override;
     bool RemoveFile(const std::string& path) override;
+    std::unique_ptr<IFolder> OpenFolder(const std::string& path) override;
     // Failures to simulate (a full disk, a read-only folder).
     bool failSync = false;
     bool failRename = false;

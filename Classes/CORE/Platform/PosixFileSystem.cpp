@@ -3,12 +3,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <stdio.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <vector>
 
 namespace kestrin {
@@ -30,6 +32,107 @@ void Fill(const struct stat& st, SFileStatus& out) {
     out.changeStamp = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec +
                       static_cast<int64_t>(st.st_ino) * 7919 + static_cast<int64_t>(st.st_size);
 }
+bool IsPlainName(const std::string& name) {
+    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+class PosixFolder : public IFolder {
+public:
+    explicit PosixFolder(int fd) : m_fd(fd) {}
+    ~PosixFolder() override { ::close(m_fd); }
+
+    std::unique_ptr<IFolder> OpenSubfolder(const std::string& name) override {
+        if (!IsPlainName(name)) {
+            errno = EINVAL;
+            return nullptr;
+        }
+        if (::mkdirat(m_fd, name.c_str(), 0777) != 0 && errno != EEXIST) return nullptr;
+        // O_NOFOLLOW: a symbolic link there fails with ELOOP instead of being entered.
+        int fd = ::openat(m_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) return nullptr;
+        return std::make_unique<PosixFolder>(fd);
+    }
+
+    bool StatEntry(const std::string& name, SFileStatus& out) override {
+        struct stat st;
+        out = SFileStatus();
+        if (!IsPlainName(name) || ::fstatat(m_fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return true;
+        Fill(st, out);
+        out.symbolicLink = S_ISLNK(st.st_mode);
+        return false;
+    }
+
+    bool List(std::vector<std::string>& names) override {
+        int fd = ::openat(m_fd, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return true;
+        DIR* dir = ::fdopendir(fd);
+        if (!dir) {
+            ::close(fd);
+            return true;
+        }
+        while (struct dirent* entry = ::readdir(dir)) {
+            if (std::strcmp(entry->d_name, ".") == 0 || std::strcmp(entry->d_name, "..") == 0) continue;
+            names.emplace_back(entry->d_name);
+        }
+        ::closedir(dir);
+        return false;
+    }
+
+    std::FILE* CreateNewFile(const std::string& name) override {
+        if (!IsPlainName(name)) {
+            errno = EINVAL;
+            return nullptr;
+        }
+        // O_EXCL with O_CREAT never opens what is there, a link, a FIFO or another file.
+        int fd = ::openat(m_fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        if (fd < 0) return nullptr;
+        // Held until the stream closes; nobody else knows the name yet, so it cannot fail.
+        ::flock(fd, LOCK_EX | LOCK_NB);
+        std::FILE* file = ::fdopen(fd, "wb");
+        if (!file) {
+            int code = errno;
+            ::unlinkat(m_fd, name.c_str(), 0);
+            ::close(fd);
+            errno = code;
+        }
+        return file;
+    }
+
+    bool Rename(const std::string& from, const std::string& to) override {
+        if (!IsPlainName(from) || !IsPlainName(to) || ::renameat(m_fd, from.c_str(), m_fd, to.c_str()) != 0) return true;
+        // The new entry must reach the disk too, or a crash may bring the old one back.
+        ::fsync(m_fd);
+        return false;
+    }
+
+    bool Remove(const std::string& name) override {
+        return !IsPlainName(name) || ::unlinkat(m_fd, name.c_str(), 0) != 0;
+    }
+
+    bool RemoveIfAbandoned(const std::string& name, int64_t minimumAgeSeconds) override {
+        if (!IsPlainName(name)) return false;
+        int fd = ::openat(m_fd, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (fd < 0) return false;
+        bool removed = false;
+        struct stat st;
+        struct stat again;
+        // A writer holds the lock from the moment it made the file; the age covers the
+        // instant between the two, and the second look makes sure the entry is this file.
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
+            static_cast<int64_t>(std::time(nullptr)) - static_cast<int64_t>(st.st_mtim.tv_sec) >= minimumAgeSeconds &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
+            ::fstatat(m_fd, name.c_str(), &again, AT_SYMLINK_NOFOLLOW) == 0 && again.st_dev == st.st_dev &&
+            again.st_ino == st.st_ino) {
+            removed = ::unlinkat(m_fd, name.c_str(), 0) == 0;
+        }
+        ::close(fd);
+        return removed;
+    }
+
+private:
+    int m_fd;
+};
+
 }  // namespace
 
 IFileSystem* GetFileSystem() {
@@ -118,5 +221,11 @@ bool PosixFileSystem::RenameFile(const std::string& from, const std::string& to)
 }
 
 bool PosixFileSystem::RemoveFile(const std::string& path) { return path.empty() || ::unlink(path.c_str()) != 0; }
+
+std::unique_ptr<IFolder> PosixFileSystem::OpenFolder(const std::string& path) {
+    int fd = ::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixFolder>(fd);
+}
 
 }  // namespace kestrin

@@ -1,5 +1,6 @@
 #pragma once
-// The file-system service over POSIX stat, opendir, mkdir and chdir.
+// The file-system service over POSIX stat, opendir, mkdir and chdir; folders held open
+// are worked in with the *at calls.
 #include "CORE/Platform/IFileSystem.h"
 
 namespace kestrin {
@@ -16,6 +17,7 @@ public:
     bool SyncFile(std::FILE* file) override;
     bool RenameFile(const std::string& from, const std::string& to) override;
     bool RemoveFile(const std::string& path) override;
+    std::unique_ptr<IFolder> OpenFolder(const std::string& path) override;
 };
 
 }  // namespace kestrin

@@ -1,5 +1,7 @@
 #include "NETWORK/Platform/FakeSharedMemoryService.h"
 
+#include <cstring>
+
 namespace kestrin {
 
 namespace {
@@ -8,15 +10,30 @@ class FakeMapping : public ISharedMapping {
 public:
     FakeMapping(std::shared_ptr<std::vector<uint8_t>> bytes, std::shared_ptr<FakeSharedMemoryService::Registry> owner,
                 std::string name)
-        : m_bytes(std::move(bytes)), m_owner(std::move(owner)), m_name(std::move(name)) {}
+        : m_bytes(std::move(bytes)), m_size(m_bytes->size()), m_owner(std::move(owner)), m_name(std::move(name)) {}
     ~FakeMapping() override {
         if (m_owner) m_owner->mappings.erase(m_name);
     }
-    uint8_t* Data() override { return m_bytes->data(); }
-    size_t Size() const override { return m_bytes->size(); }
+    size_t Size() const override { return m_size; }
+    bool Read(size_t offset, void* out, size_t size) override {
+        if (!Within(offset, size)) return true;
+        if (size) std::memcpy(out, m_bytes->data() + offset, size);
+        return false;
+    }
+    bool Write(size_t offset, const void* data, size_t size) override {
+        if (!Within(offset, size)) return true;
+        if (size) std::memcpy(m_bytes->data() + offset, data, size);
+        return false;
+    }
 
 private:
+    // Against the bytes there are now: a test may shrink them.
+    bool Within(size_t offset, size_t size) const {
+        return offset <= m_size && size <= m_size - offset && offset + size <= m_bytes->size();
+    }
+
     std::shared_ptr<std::vector<uint8_t>> m_bytes;
+    size_t m_size;
     std::shared_ptr<FakeSharedMemoryService::Registry> m_owner;  // creating side only
     std::string m_name;
 };
@@ -48,13 +65,15 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ISharedMapping> FakeSharedMemoryService::OpenMapping(const std::string& name) {
+std::unique_ptr<ISharedMapping> FakeSharedMemoryService::OpenMapping(const std::string& name, std::string* refusal) {
+    (void)refusal;
     auto it = m_registry->mappings.find(name);
     if (it == m_registry->mappings.end()) return nullptr;
     return std::make_unique<FakeMapping>(it->second, nullptr, name);
 }
 
-std::unique_ptr<INamedEvent> FakeSharedMemoryService::OpenEvent(const std::string& name) {
+std::unique_ptr<INamedEvent> FakeSharedMemoryService::OpenEvent(const std::string& name, std::string* refusal) {
+    (void)refusal;
     auto it = m_registry->events.find(name);
     if (it == m_registry->events.end()) return nullptr;
     return std::make_unique<FakeEvent>(it->second, nullptr, name);

@@ -12,8 +12,8 @@ namespace kestrin {
 
 class FakeSharedMemoryService : public ISharedMemoryService {
 public:
-    std::unique_ptr<ISharedMapping> OpenMapping(const std::string& name) override;
-    std::unique_ptr<INamedEvent> OpenEvent(const std::string& name) override;
+    std::unique_ptr<ISharedMapping> OpenMapping(const std::string& name, std::string* refusal) override;
+    std::unique_ptr<INamedEvent> OpenEvent(const std::string& name, std::string* refusal) override;
     std::unique_ptr<ISharedMapping> CreateMapping(const std::string& name, size_t size) override;
     std::unique_ptr<INamedEvent> CreateEvent(const std::string& name) override;
 
