@@ -23,7 +23,7 @@
 #include "SOUND/CDxSound.h"
 #include "SOUND/CVorbis.h"
 #include "SOUND/ISound.h"
-#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/AudioSystem.h"
 #include "SOUND/Platform/PullAudioOutput.h"
 
 using namespace kestrin;

@@ -213,6 +213,7 @@ void ScreenFrame(benchmark::State& state, bool withText) {
         state.SkipWithError("no renderer");
         return;
     }
+    CLinkableTextRenderer::ServeMessageLayers(screen);
     screen.ChangeMessageLayer("", 1);
     CLinkableTextRenderer* text = screen.GetCurrentMessageLayer();
     if (!text) {

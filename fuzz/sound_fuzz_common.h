@@ -18,7 +18,7 @@
 #include "SOUND/CSoundLoaders.h"
 #include "SOUND/CVorbisLoader.h"
 #include "SOUND/CWaveLoader.h"
-#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/AudioSystem.h"
 #include "SOUND/Platform/PullAudioOutput.h"
 
 namespace sound_fuzz {

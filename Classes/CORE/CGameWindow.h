@@ -23,7 +23,6 @@ public:
     virtual bool IsFullScreen() const { return m_fullScreen; }
     virtual bool IsFixedAspectRatio() const { return m_fixedAspectRatio; }
     virtual void SetFixedAspectRatio(bool fixed) { m_fixedAspectRatio = fixed; }
-    bool IsHeightLed() const { return m_heightLed; }
 
     // Corrects a window rectangle being resized from `edge` so that its client area
     // keeps `aspect`. `current` is the rectangle before the step; ew and eh are the

@@ -1,6 +1,6 @@
 #include "CORE/CTimer.h"
 
-#include "CORE/Platform/PosixClock.h"
+#include "CORE/Platform/IClock.h"
 
 namespace kestrin {
 
@@ -25,7 +25,7 @@ void CTimer::ReleaseInstance() {
 void CTimer::SetClock(std::shared_ptr<IClock> clock) { Clock() = std::move(clock); }
 
 IClock& CTimer::GetClock() {
-    if (!Clock()) Clock() = std::make_shared<PosixClock>();
+    if (!Clock()) Clock() = CreateSystemClock();
     return *Clock();
 }
 

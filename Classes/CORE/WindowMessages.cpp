@@ -6,7 +6,7 @@
 #include "CORE/CImeContext.h"
 #include "CORE/CWindow.h"
 #include "CORE/Platform/ICloseSignals.h"
-#include "CORE/Platform/SdlWindowSystem.h"
+#include "CORE/Platform/IWindowSystem.h"
 
 namespace kestrin {
 
@@ -184,7 +184,7 @@ void TranslateEvent(const SWindowEvent& e) {
 }  // namespace
 
 IWindowSystem& GetWindowSystem() {
-    if (!System()) System() = std::make_shared<SdlWindowSystem>();
+    if (!System()) System() = CreateSystemWindowSystem();
     return *System();
 }
 

@@ -64,7 +64,6 @@ public:
     void CopyFrom(const CDisplayObject& other);
 
     const CMatrix2D& GetWorldMatrix() const { return m_worldMatrix; }
-    const CMatrix2D& GetParentMatrix() const { return m_parentMatrix; }
     // The stored flags, whether or not the object would be drawn.
     int32_t GetRawDirtyFlags() const { return m_dirtyFlags; }
     void AddDirtyFlags(int32_t bits) {

@@ -14,7 +14,7 @@
 #include "GRAPHICS/ISurface.h"
 #include "GRAPHICS/ISurfaceFactory.h"
 #include "GRAPHICS/IVideoDecoder.h"
-#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/AudioSystem.h"
 
 namespace kestrin {
 

@@ -39,7 +39,6 @@ public:
     void Draw(const CMatrix2D& screenMatrix, int32_t width, int32_t height);
 
     ISurface* GetSurface() const { return m_surface.get(); }
-    const std::shared_ptr<ILayer>& GetLayer() const { return m_layer; }
 
 private:
     // Writes the picture due ms after the start into the surface. True when the movie ended

@@ -52,7 +52,6 @@ public:
     static bool IsSoftwareRasteriserName(const std::string& rendererName);
     bool IsDeviceLost() const { return m_lost; }
     const std::string& GetLastError() const { return m_lastError; }
-    bool IsWindowed() const { return m_windowed; }
 
     // For the layers: quads go to the current target. Drawing is skipped while no frame could
     // begin.

@@ -35,7 +35,6 @@ public:
     void SetRenderTarget(ISurface* surface) override;
     void CaptureScreen(ISurface* surface) override;
 
-    Window GetWindow() const { return m_window; }
 
 private:
     std::shared_ptr<IFramePresenter> m_presenter;

@@ -74,7 +74,6 @@ public:
 
     // Where the transformed image was last placed, in target pixels.
     const CRect& GetTransformedRect() const { return m_transformedRect; }
-    const CMatrix2D& GetInverseMatrix() const { return m_inverseMatrix; }
     const std::shared_ptr<IGraphicRenderer>& GetRenderer() const { return m_renderer; }
     // The input object the layer reads the mouse from; null: the process-wide one.
     void SetInput(CInput* input) { m_input = input; }

@@ -33,8 +33,6 @@
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/ISurfaceFactory.h"
 #include "GRAPHICS/TweenRegistry.h"
-#include "TEXT/CFontRenderer.h"
-#include "TEXT/CLinkableTextRenderer.h"
 
 namespace kestrin {
 
@@ -509,11 +507,8 @@ void CMainScreen::ChangeMessageLayer(const std::string& name, int32_t host) {
         // A maker (tests without a renderer) supplies a stand-in instead of the text.
         if (m_messageLayerMaker) {
             entry.object = m_messageLayerMaker(name);
-        } else if (IsReady()) {
-            auto font = std::make_shared<CFontRenderer>(m_surfaceFactory, m_graphicLoaders.get(), m_fileFactory.get());
-            entry.renderer = std::make_shared<CLinkableTextRenderer>(font, m_layerFactory, m_surfaceFactory);
-            entry.renderer->SetCharset(static_cast<int32_t>(m_textEncoding));
-            entry.object = entry.renderer;
+        } else if (IsReady() && m_textLayerFactory) {
+            entry = m_textLayerFactory(*this);
         }
         if (host > 0 && m_rootLayer) {
             m_rootLayer->AddChild(name, COruLayer::COruLayerImmediate(m_surfaceManager, entry.object));

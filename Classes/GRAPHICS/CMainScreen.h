@@ -33,8 +33,8 @@ class ISurfaceFactory;
 
 class CMainScreen {
 public:
-    // One message layer. The text renderer does not exist yet in this build: object is what
-    // stands in the tree for it (null unless a maker is set), renderer stays null.
+    // One message layer: its text renderer and the object that stands for it in the tree (the
+    // renderer itself, or a test's stand-in with no renderer).
     struct SMessageLayer {
         std::shared_ptr<CLinkableTextRenderer> renderer;
         bool hosted = false;
@@ -45,6 +45,9 @@ public:
     using UIControlMap = std::map<std::string, std::unique_ptr<IDisplayObject>>;
     // Makes the display object of a new message layer (named).
     using MessageLayerMaker = std::function<std::shared_ptr<IDisplayObject>(const std::string& name)>;
+    // Makes the text renderer of a new message layer for this screen. The text area hands it
+    // in, so that the screen knows nothing of text.
+    using TextLayerFactory = std::function<SMessageLayer(CMainScreen& screen)>;
 
     // presenter: where the software renderer shows its frames (null: the SDL window).
     explicit CMainScreen(CGameWindow* window, std::shared_ptr<IFramePresenter> presenter = nullptr);
@@ -112,7 +115,6 @@ public:
         m_ruleSurface = rule;
         CPictureChanges::Mark();
     }
-    int32_t GetRuleThreshold() const { return m_ruleThreshold; }
     void SetRuleThreshold(int32_t value) {
         m_ruleThreshold = value;
         CPictureChanges::Mark();
@@ -125,11 +127,9 @@ public:
     uint32_t GetTextEncoding() const { return m_textEncoding; }
     void SetTextEncoding(uint32_t encoding) { m_textEncoding = encoding; }
     const std::shared_ptr<ILayer>& GetTransitionLayer() const { return m_transitionLayer; }
-    const std::shared_ptr<ISurface>& GetMaskSurface() const { return m_maskSurface; }
     float GetScreenScale() const { return m_screenScale; }
     float GetXOffset() const { return m_xOffset; }
     float GetYOffset() const { return m_yOffset; }
-    const CMatrix2D& GetScreenMatrix() const { return m_screenMatrix; }
     const std::shared_ptr<ILayer>& GetFirstBarLayer() const { return m_firstBarLayer; }
     const std::shared_ptr<ILayer>& GetSecondBarLayer() const { return m_secondBarLayer; }
     const std::shared_ptr<CSurface>& GetScreenshotSurface() const { return m_screenshotSurface; }
@@ -142,8 +142,10 @@ public:
         m_overlay = std::move(overlay);
         CPictureChanges::Mark();
     }
-    const std::shared_ptr<IDisplayObject>& GetOverlay() const { return m_overlay; }
-    // Until the text subsystem makes message layers, tests and tools may stand one in.
+    // How new message layers get their text renderer; without one they have none.
+    void SetTextLayerFactory(TextLayerFactory factory) { m_textLayerFactory = std::move(factory); }
+    // Tests without a renderer stand a plain object in for each new message layer; it takes
+    // precedence over the text layer factory.
     void SetMessageLayerMaker(MessageLayerMaker maker) { m_messageLayerMaker = std::move(maker); }
 
     // Rebuilds an 8-bit (format 0) or alpha (format 2) mask from an 8-bit rule image for the
@@ -196,6 +198,7 @@ private:
     uint64_t m_drawnChanges = 0;
     uint64_t m_skippedFrames = 0;
     MessageLayerMaker m_messageLayerMaker;
+    TextLayerFactory m_textLayerFactory;
     std::unique_ptr<CDsVideo> m_video;
     std::shared_ptr<IDisplayObject> m_overlay;
 };

@@ -40,8 +40,6 @@ public:
     bool IsVertical() const { return m_vertical; }
     bool IsDragging() const { return m_dragging; }
     int32_t GetTravel() const { return m_travel; }
-    int64_t GetRange() const { return m_range; }
-    int32_t GetVarMin() const { return m_varMin; }
     const std::shared_ptr<ILayer>& GetBackground() const { return m_background; }
     const std::shared_ptr<ILayer>& GetController() const { return m_controller; }
     // The input object the slider reads the mouse from; null: the process-wide one.

@@ -28,6 +28,13 @@ const char* const kNames[kEaseKindCount] = {
 
 const char* GetEaseName(int kind) { return kind >= 0 && kind < kEaseKindCount ? kNames[kind] : nullptr; }
 
+int FindEaseKind(const std::string& name) {
+    for (int kind = 0; kind < kEaseKindCount; ++kind) {
+        if (name == kNames[kind]) return kind;
+    }
+    return -1;
+}
+
 double EaseOutBounce(double e, double b, double c, double d) {
     const double x = e / d;
     if (x < 0.3636363744735718)

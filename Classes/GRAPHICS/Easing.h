@@ -1,4 +1,6 @@
 #pragma once
+#include <string>
+
 // The easing curves of the tweens: kind 0 is linear, 1..30 the named curves.
 namespace kestrin {
 
@@ -10,5 +12,7 @@ double EaseOutBounce(double e, double b, double c, double d);
 double EaseInBounce(double e, double b, double c, double d);
 // The word the tags use for a kind ("none", "easein_quad", ...); null outside 0..30.
 const char* GetEaseName(int kind);
+// The kind a tag names with that word; -1 for a word that names none.
+int FindEaseKind(const std::string& name);
 
 }  // namespace kestrin

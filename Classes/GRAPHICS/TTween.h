@@ -42,11 +42,8 @@ public:
     }
     void SetOnFinish(Handler handler) { m_onFinish = std::move(handler); }
 
-    int32_t GetEase() const { return m_ease; }
     int32_t GetRepeat() const { return m_repeat; }
-    int32_t GetYoyo() const { return m_yoyo; }
     bool IsBackward() const { return m_backward; }
-    bool IsDone() const { return m_done; }
 
     bool Update(uint32_t now) override;
     void Stop() override { m_done = true; }

@@ -53,7 +53,6 @@ public:
     bool Scroll(bool up, bool down);
     void Close();
     bool IsOpen() const { return m_view != nullptr; }
-    int32_t GetViewPage() const { return m_viewPage; }
     void ReplayPage(const FontStack& fontStates, const Page& blocks, CLinkableTextRenderer* renderer);
     // The click of a replayed voice link: the voice plays again, nothing is recorded.
     void OnVoiceClick(const CScriptBlock& block);

@@ -13,6 +13,7 @@
 #include "SCRIPT/CBackLog.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
+#include "TEXT/CLinkableTextRenderer.h"
 #include "babel/babel.h"
 
 namespace kestrin {
@@ -26,6 +27,7 @@ CMainScript::CMainScript(CMainScreen* screen)
       m_variables(std::make_shared<COruVariables>()),
       m_random(GetScriptUnixTime()) {
     babel::init_maps();
+    if (m_screen) CLinkableTextRenderer::ServeMessageLayers(*m_screen);
     m_keyConfig->SetDefaultBindings();
     m_variables->AddQuoteCharacter('\'');
     CreateSoundManagers();

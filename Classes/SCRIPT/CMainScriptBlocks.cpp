@@ -110,13 +110,14 @@ bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
     int result = AddMessageText(block.GetName(), rest);
     // Text whose first character does not fit an empty page never will (a font taller than
     // the layer): retrying it on a new page would page forever.
-    if (result == -2 && emptyPage && rest.size() == block.GetName().size()) result = -1;
-    if (result == -1) {
+    if (result == CTextRenderer::kPageFull && emptyPage && rest.size() == block.GetName().size())
+        result = CTextRenderer::kTooWide;
+    if (result == CTextRenderer::kTooWide) {
         Trace(2, "%s(%d): このシナリオブロックは単体で一行に収まらないため無視されます。(%s)", m_caret.file.c_str(),
               block.GetLine(), rest.c_str());
         return false;
     }
-    if (result == -2) {
+    if (result == CTextRenderer::kPageFull) {
         Trace(2, "%s(%d): メッセージレイヤーがあふれました。(%s)", m_caret.file.c_str(), block.GetLine(), rest.c_str());
         m_variables->SetInt("s.overflowed", 1);
         const std::string& text = block.GetName();

@@ -42,9 +42,6 @@ public:
     BlockList TakeBlocks();
     const std::shared_ptr<CIni>& GetTagDefinitions() const { return m_tagDefinitions; }
     const std::unordered_map<std::string, std::vector<std::string>>& GetRequiredParameters() const { return m_required; }
-    const std::string& GetBlankLineCommand() const { return m_blankLineCommand; }
-    const std::string& GetLineHeadCommand() const { return m_lineHeadCommand; }
-    const std::string& GetLineEndCommand() const { return m_lineEndCommand; }
 
     // True when the tag lacks a required attribute (reported, to be dropped).
     bool CheckRequiredParameters(const CScriptBlock& block);

@@ -34,7 +34,6 @@ public:
     int32_t GetKind() const { return m_kind; }
     void SetKind(int32_t kind) { m_kind = kind; }
     int32_t GetLine() const { return m_line; }
-    void SetLine(int32_t line) { m_line = line; }
     const std::string& GetName() const { return m_name; }
     void SetName(const std::string& name) { m_name = name; }
     const AttributeMap& GetAttributes() const { return m_attributes; }

@@ -43,10 +43,6 @@ public:
     int GetEncoding() const { return m_encoding; }
     void SetEncoding(int encoding);
     int GetLine() const { return m_line; }
-    bool GetLineTagsAllowed() const { return m_lineTagsAllowed; }
-    char GetLineTagPrefix() const { return m_lineTagPrefix; }
-    const std::vector<std::string>& GetLineEndCommands() const { return m_lineEndCommands; }
-    const std::map<std::string, std::vector<std::string>>& GetCharCommands() const { return m_charCommands; }
 
     // The message of every syntax error.
     static const std::string& BadTagMessage(int encoding);

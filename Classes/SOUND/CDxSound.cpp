@@ -6,7 +6,7 @@
 
 #include "CORE/CFrameDemand.h"
 #include "CORE/CLogWindow.h"
-#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/AudioSystem.h"
 
 namespace kestrin {
 

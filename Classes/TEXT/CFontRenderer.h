@@ -59,7 +59,6 @@ public:
         virtual ~CAtlas() = default;
         // A cell larger than a page cannot be had: the result is empty.
         CClippedSurface Allocate(int32_t width, int32_t height);
-        const std::shared_ptr<ISurface>& GetPage() const { return m_page; }
         int32_t GetPageCount() const { return m_pages; }
         // The table of atlases outlives the renderers: pages from now on come from this one.
         void SetFactory(ISurfaceFactory* factory) { m_factory = factory; }
@@ -119,7 +118,6 @@ public:
     bool IsUnderline() const { return m_flags & kUnderline; }
     bool IsStrikeout() const { return m_flags & kStrikeout; }
     bool IsShadow() const { return m_flags & kShadow; }
-    bool IsOutline() const { return m_flags & kOutline; }
     bool IsRendered() const { return m_flags & kRendered; }
     bool IsColor32() const { return m_color32; }
     int32_t GetAscent() const { return m_ascent; }

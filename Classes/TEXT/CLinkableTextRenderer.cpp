@@ -1,10 +1,13 @@
 #include "TEXT/CLinkableTextRenderer.h"
 
+#include "CORE/COruPackFileFactory.h"
+#include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/ILayer.h"
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/ISurface.h"
 #include "GRAPHICS/ISurfaceFactory.h"
 #include "GRAPHICS/TweenRegistry.h"
+#include "TEXT/CFontRenderer.h"
 
 namespace kestrin {
 
@@ -111,6 +114,17 @@ void CLinkableTextRenderer::COneLink::Update() {
 CLinkableTextRenderer::CLinkableTextRenderer(std::shared_ptr<CFontRenderer> fontRenderer,
                                              ILayerFactory* layerFactory, ISurfaceFactory* surfaceFactory)
     : CTextRenderer(std::move(fontRenderer), layerFactory), m_surfaceFactory(surfaceFactory) {}
+
+void CLinkableTextRenderer::ServeMessageLayers(CMainScreen& screen) {
+    screen.SetTextLayerFactory([](CMainScreen& on) {
+        CMainScreen::SMessageLayer layer;
+        auto font = std::make_shared<CFontRenderer>(on.GetSurfaceFactory(), on.GetGraphicLoaders(), on.GetFileFactory());
+        layer.renderer = std::make_shared<CLinkableTextRenderer>(font, on.GetLayerFactory(), on.GetSurfaceFactory());
+        layer.renderer->SetCharset(static_cast<int32_t>(on.GetTextEncoding()));
+        layer.object = layer.renderer;
+        return layer;
+    });
+}
 
 CLinkableTextRenderer::~CLinkableTextRenderer() {
     // Characters go with the base part; the links only point at them.

@@ -10,6 +10,8 @@
 
 namespace kestrin {
 
+class CMainScreen;
+
 class ISurfaceFactory;
 
 class CLinkableTextRenderer : public CTextRenderer, public virtual IDisplayObject {
@@ -54,6 +56,9 @@ public:
     CLinkableTextRenderer(std::shared_ptr<CFontRenderer> fontRenderer, ILayerFactory* layerFactory,
                           ISurfaceFactory* surfaceFactory);
     ~CLinkableTextRenderer() override;
+    // From now on each new message layer of the screen is one of these, with a glyph renderer
+    // of its own, in the screen's text encoding.
+    static void ServeMessageLayers(CMainScreen& screen);
 
     IDisplayObject* Clone(bool copyState) const override;
     void OnUpdate(const CMatrix2D& worldMatrix, float alpha, int32_t flags) override;

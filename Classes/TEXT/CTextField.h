@@ -54,7 +54,6 @@ public:
     // Byte offset of the cursor in the text; the composition in the game's encoding.
     size_t GetCursor() const { return m_cursor; }
     const std::string& GetComposition() const { return m_composition; }
-    bool IsCursorShown() const { return m_cursorShown; }
 
 private:
     // Inserts whole characters of text at the cursor while the text stays within the limit.

@@ -225,7 +225,6 @@ public:
     int32_t GetCharCount() const { return m_charCount; }
     const std::vector<COneLine*>& GetLines() const { return m_lines; }
     const std::vector<COneLine*>& GetFadingLines() const { return m_fadingLines; }
-    const std::shared_ptr<CFontRenderer>& GetFontRenderer() const { return m_fontRenderer; }
     ILayerFactory* GetLayerFactory() const { return m_layerFactory; }
     // Bytes of the character at text in the charset: 0 at the terminator and for a multibyte
     // character cut short by it.

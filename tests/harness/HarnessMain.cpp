@@ -39,7 +39,7 @@
 #include "GRAPHICS/Platform/SdlRenderDevice.h"
 #include "babel/babel.h"
 #include "GRAPHICS/TweenRegistry.h"
-#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/AudioSystem.h"
 #include "SOUND/Platform/PullAudioOutput.h"
 
 namespace fs = std::filesystem;

@@ -12,7 +12,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/CSaveData.h"
 #include "SOUND/CSoundManager.h"
-#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/AudioSystem.h"
 #include "SOUND/Platform/PullAudioOutput.h"
 #include "support/InterpreterFixture.h"
 

@@ -9,7 +9,7 @@
 #include "CORE/CLogWindow.h"
 #include "SOUND/CDxSound.h"
 #include "SOUND/CWave.h"
-#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/AudioSystem.h"
 #include "SoundTestSupport.h"
 #include "support/TestSupport.h"
 

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstdio>
 
-#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/AudioSystem.h"
 #include "support/TestSupport.h"
 
 namespace sound_test {

@@ -207,6 +207,7 @@ void GoldenSceneTest::RuleScene(int threshold) {
 
 CLinkableTextRenderer* GoldenSceneTest::MessageLayer(const std::string& name, int left, int top, int width,
                                                      int height, int align) {
+    CLinkableTextRenderer::ServeMessageLayers(*screen);
     screen->ChangeMessageLayer(name, 1);
     CLinkableTextRenderer* layer = screen->GetCurrentMessageLayer();
     EXPECT_NE(layer, nullptr);

@@ -18,7 +18,7 @@
 #include "GRAPHICS/ISurface.h"
 #include "GRAPHICS/IVideoDecoder.h"
 #include "GRAPHICS/Platform/FakeVideoDecoder.h"
-#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/AudioSystem.h"
 #include "SOUND/Platform/PullAudioOutput.h"
 #include "support/TestSupport.h"
 

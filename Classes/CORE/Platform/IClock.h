@@ -1,6 +1,7 @@
 #pragma once
 // The millisecond clock and sleep the engine paces its frames with, and the wall clock.
 #include <cstdint>
+#include <memory>
 
 namespace kestrin {
 
@@ -18,5 +19,8 @@ public:
     // Seconds since 1970-01-01 00:00 UTC.
     virtual int64_t GetUnixTime() = 0;
 };
+
+// The clock of the system the engine runs on.
+std::shared_ptr<IClock> CreateSystemClock();
 
 }  // namespace kestrin

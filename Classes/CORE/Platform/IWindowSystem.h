@@ -2,6 +2,7 @@
 // The windowing service: top-level windows, their events, the keyboard and mouse
 // state, and a way to show a software-drawn picture in a window.
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -124,5 +125,8 @@ public:
     virtual void StopTextInput() {}
     virtual void SetTextInputRect(int x, int y, int width, int height) { (void)x, (void)y, (void)width, (void)height; }
 };
+
+// The window system of the machine the engine runs on.
+std::shared_ptr<IWindowSystem> CreateSystemWindowSystem();
 
 }  // namespace kestrin

@@ -44,4 +44,6 @@ void PosixClock::GetLocalDateTime(SLocalDateTime& out) {
 
 int64_t PosixClock::GetUnixTime() { return static_cast<int64_t>(time(nullptr)); }
 
+std::shared_ptr<IClock> CreateSystemClock() { return std::make_shared<PosixClock>(); }
+
 }  // namespace kestrin

@@ -469,4 +469,6 @@ void SdlWindowSystem::SetTextInputRect(int x, int y, int width, int height) {
     SDL_SetTextInputRect(&rect);
 }
 
+std::shared_ptr<IWindowSystem> CreateSystemWindowSystem() { return std::make_shared<SdlWindowSystem>(); }
+
 }  // namespace kestrin

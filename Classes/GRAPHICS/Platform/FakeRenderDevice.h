@@ -72,7 +72,6 @@ public:
     const STexture* FindTexture(TextureId id) const;
     const std::vector<SDraw>& GetDraws() const { return m_draws; }
     void ClearDraws() { m_draws.clear(); }
-    TextureId GetTarget() const { return m_target; }
     int32_t GetPresentCount() const { return m_presents; }
     int32_t GetResetCount() const { return m_resets; }
     bool IsOpen() const { return m_open; }

@@ -43,9 +43,6 @@ public:
     // Pushes SDL's render-targets-reset (or device-reset) event, as a lost device would.
     static bool PushResetEvent(bool deviceReset);
 
-    // The name of the SDL render driver in use ("opengl", "opengles2"); empty when closed.
-    const std::string& GetDriverName() const { return m_driver; }
-
 private:
     struct STexture {
         SDL_Texture* texture = nullptr;

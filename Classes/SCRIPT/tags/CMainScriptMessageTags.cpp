@@ -7,6 +7,7 @@
 
 #include "CORE/StringHelpers.h"
 #include "GRAPHICS/CMainScreen.h"
+#include "GRAPHICS/Easing.h"
 #include "SCRIPT/CBackLog.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
@@ -352,15 +353,6 @@ const SParamName kParamNames[] = {
     {"entirealpha", 2, true}, {"entirexscale", 3, true}, {"entireyscale", 4, true}, {"entirerotate", 5, true},
 };
 
-const char* const kEaseNames[] = {
-    "none",           "easein_quad",    "easeout_quad",    "easeinout_quad",    "easein_cubic",
-    "easeout_cubic",  "easeinout_cubic", "easein_quart",   "easeout_quart",     "easeinout_quart",
-    "easein_quint",   "easeout_quint",  "easeinout_quint", "easein_expo",       "easeout_expo",
-    "easeinout_expo", "easein_circ",    "easeout_circ",    "easeinout_circ",    "easein_sine",
-    "easeout_sine",   "easeinout_sine", "easein_back",     "easeout_back",      "easeinout_back",
-    "easein_elastic", "easeout_elastic", "easeinout_elastic", "easein_bounce",  "easeout_bounce",
-    "easeinout_bounce"};
-
 }  // namespace
 
 bool CMainScript::TagScetween(CScriptBlock block, bool replay) {
@@ -392,9 +384,8 @@ bool CMainScript::TagScetween(CScriptBlock block, bool replay) {
         }
     }
     const std::string& ease = block.GetAttribute("ease");
-    for (int i = 0; i < 31; ++i) {
-        if (ease == kEaseNames[i]) preset.ease = i;
-    }
+    const int kind = FindEaseKind(ease);
+    if (kind >= 0) preset.ease = kind;
     preset.diff = TagInt(block, "diff");
     if (preset.param == CTextRenderer::CTweenInfo::kXScale || preset.param == CTextRenderer::CTweenInfo::kYScale) {
         const int32_t percent = preset.diff;

@@ -47,12 +47,8 @@ void AddMessageLayerTween(std::vector<int32_t>& ids, int32_t id) {
     ids.push_back(id);
 }
 
-int32_t EaseKind(const std::string& name) {
-    for (int kind = 1; kind < kEaseKindCount; ++kind) {
-        if (name == GetEaseName(kind)) return kind;
-    }
-    return 0;
-}
+// An unknown word eases linearly.
+int32_t EaseKind(const std::string& name) { return std::max(FindEaseKind(name), 0); }
 
 // The setter of a tweenable property, writing through a weak reference (the root, which
 // lives as long as the screen, is held plainly).

@@ -1,4 +1,4 @@
-#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/AudioSystem.h"
 
 #include <mutex>
 #include <string>

@@ -1,6 +1,6 @@
 #include "SOUND/Platform/PullAudioOutput.h"
 
-#include "SOUND/Platform/AudioMixer.h"
+#include "SOUND/AudioMixer.h"
 
 namespace kestrin {
 

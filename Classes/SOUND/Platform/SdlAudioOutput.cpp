@@ -2,7 +2,7 @@
 
 #include <SDL.h>
 
-#include "SOUND/Platform/AudioMixer.h"
+#include "SOUND/AudioMixer.h"
 
 namespace kestrin {
 

@@ -3,7 +3,7 @@
 #include <chrono>
 #include <vector>
 
-#include "SOUND/Platform/AudioMixer.h"
+#include "SOUND/AudioMixer.h"
 
 namespace kestrin {
 

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "SOUND/Platform/AudioMixer.h"
+#include "SOUND/AudioMixer.h"
 #include "SOUND/Platform/IAudioOutput.h"
 
 namespace kestrin {

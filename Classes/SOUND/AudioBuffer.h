@@ -7,11 +7,10 @@
 #include <memory>
 #include <vector>
 
-struct _SDL_AudioStream;
-
 namespace kestrin {
 
 class AudioMixer;
+class IAudioResampler;
 
 struct SAudioFormat {
     uint32_t samplesPerSec = 0;
@@ -69,7 +68,7 @@ private:
     uint32_t m_end = 0;  // the last whole frame's end
     std::vector<uint32_t> m_notifyOffsets;
     std::unique_ptr<std::atomic<bool>[]> m_notified;
-    _SDL_AudioStream* m_resampler = nullptr;
+    std::unique_ptr<IAudioResampler> m_resampler;
     std::vector<float> m_source;
     std::vector<float> m_converted;
     bool m_valid = false;

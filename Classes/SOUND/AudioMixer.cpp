@@ -1,4 +1,4 @@
-#include "SOUND/Platform/AudioMixer.h"
+#include "SOUND/AudioMixer.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,12 +1,11 @@
-#include "SOUND/Platform/AudioBuffer.h"
-
-#include <SDL.h>
+#include "SOUND/AudioBuffer.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "SOUND/Platform/AudioMixer.h"
+#include "SOUND/AudioMixer.h"
+#include "SOUND/Platform/IAudioResampler.h"
 
 namespace kestrin {
 
@@ -78,8 +77,7 @@ AudioBuffer::AudioBuffer(std::shared_ptr<AudioMixer> mixer, const SAudioFormat& 
     m_source.resize(kChunkFrames * 2);
     m_converted.resize(kChunkFrames * 2);
     if (format.samplesPerSec != m_mixer->GetRate()) {
-        m_resampler = SDL_NewAudioStream(AUDIO_F32SYS, 2, static_cast<int>(format.samplesPerSec), AUDIO_F32SYS, 2,
-                                         static_cast<int>(m_mixer->GetRate()));
+        m_resampler = CreateAudioResampler(format.samplesPerSec, m_mixer->GetRate());
         if (!m_resampler) return;
     }
     m_valid = true;
@@ -88,7 +86,6 @@ AudioBuffer::AudioBuffer(std::shared_ptr<AudioMixer> mixer, const SAudioFormat& 
 
 AudioBuffer::~AudioBuffer() {
     if (m_valid) m_mixer->Detach(this);
-    if (m_resampler) SDL_FreeAudioStream(m_resampler);
 }
 
 uint8_t* AudioBuffer::Lock(uint32_t offset, uint32_t size) {
@@ -101,7 +98,7 @@ void AudioBuffer::Play(bool looping) {
     std::lock_guard<std::mutex> lock(m_mixer->Mutex());
     if (!m_playing) {
         // A tail left from an earlier end is not played into the new start.
-        if (m_resampler) SDL_AudioStreamClear(m_resampler);
+        if (m_resampler) m_resampler->Clear();
         m_draining = false;
     }
     m_playing = true;
@@ -109,7 +106,7 @@ void AudioBuffer::Play(bool looping) {
 }
 
 void AudioBuffer::StopLocked() {
-    if (m_resampler) SDL_AudioStreamClear(m_resampler);
+    if (m_resampler) m_resampler->Clear();
     m_draining = false;
     if (m_playing) {
         m_playing = false;
@@ -127,7 +124,7 @@ void AudioBuffer::SetCurrentPosition(uint32_t position) {
     if (!m_valid) return;
     std::lock_guard<std::mutex> lock(m_mixer->Mutex());
     m_cursor = std::min(position / m_block * m_block, m_end);
-    if (m_resampler) SDL_AudioStreamClear(m_resampler);
+    if (m_resampler) m_resampler->Clear();
     m_draining = false;
 }
 
@@ -177,7 +174,7 @@ size_t AudioBuffer::TakeFrames(float* out, size_t maxFrames) {
                 m_playing = false;
                 Notify(kNotifyStop);
                 if (m_resampler) {
-                    SDL_AudioStreamFlush(m_resampler);
+                    m_resampler->Flush();
                     m_draining = true;
                 }
                 break;
@@ -208,7 +205,7 @@ void AudioBuffer::MixInto(float* stereo, size_t frames) {
             got = TakeFrames(m_converted.data(), std::min(frames - done, kChunkFrames));
             if (got == 0) break;
         } else {
-            const size_t available = static_cast<size_t>(SDL_AudioStreamAvailable(m_resampler)) / (2 * sizeof(float));
+            const size_t available = m_resampler->Available();
             if (available == 0) {
                 if (!m_playing) {
                     m_draining = false;
@@ -220,21 +217,18 @@ void AudioBuffer::MixInto(float* stereo, size_t frames) {
                         m_mixer->GetRate() +
                     16;
                 const size_t taken = TakeFrames(m_source.data(), std::min<uint64_t>(want, kChunkFrames));
-                if (taken > 0 &&
-                    SDL_AudioStreamPut(m_resampler, m_source.data(), static_cast<int>(taken * 2 * sizeof(float))) != 0) {
+                if (taken > 0 && m_resampler->Put(m_source.data(), taken)) {
                     StopLocked();
                     break;
                 }
                 continue;
             }
             const size_t take = std::min(std::min(available, frames - done), kChunkFrames);
-            const int bytes =
-                SDL_AudioStreamGet(m_resampler, m_converted.data(), static_cast<int>(take * 2 * sizeof(float)));
-            if (bytes <= 0) {
+            got = m_resampler->Get(m_converted.data(), take);
+            if (got == 0) {
                 StopLocked();
                 break;
             }
-            got = static_cast<size_t>(bytes) / (2 * sizeof(float));
         }
         float* dst = stereo + 2 * done;
         const float* src = m_converted.data();

@@ -6,7 +6,7 @@
 #include <mutex>
 #include <vector>
 
-#include "SOUND/Platform/AudioBuffer.h"
+#include "SOUND/AudioBuffer.h"
 
 namespace kestrin {
 

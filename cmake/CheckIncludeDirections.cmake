@@ -1,0 +1,61 @@
+# Fails when an include goes against the layers of the engine. Each area may include its own
+# headers and those of the areas below it:
+#   Application -> SCRIPT -> TEXT, NETWORK -> GRAPHICS -> SOUND -> CORE -> babel
+# (TEXT and NETWORK stand side by side and do not include each other). Outside a Platform/
+# folder, a Platform/ header is included only when it declares an interface ("I" and a
+# capital: IClock.h) or a platform service of plain functions listed below; the
+# implementations are chosen behind those. Application is the top and may include anything.
+cmake_policy(SET CMP0057 NEW)
+set(below_babel "babel")
+set(below_CORE "CORE;babel")
+set(below_SOUND "SOUND;CORE;babel")
+set(below_GRAPHICS "GRAPHICS;SOUND;CORE;babel")
+set(below_TEXT "TEXT;GRAPHICS;SOUND;CORE;babel")
+set(below_NETWORK "NETWORK;GRAPHICS;SOUND;CORE;babel")
+set(below_SCRIPT "SCRIPT;TEXT;NETWORK;GRAPHICS;SOUND;CORE;babel")
+# Platform headers of free functions, each one service with one implementation a platform.
+set(function_services "MemoryAdvice.h;ProcessPaths.h")
+
+file(GLOB_RECURSE sources
+  ${SOURCE_DIR}/Classes/*.cpp ${SOURCE_DIR}/Classes/*.h ${SOURCE_DIR}/Classes/*.inc
+  ${SOURCE_DIR}/babel/*.cpp ${SOURCE_DIR}/babel/*.h)
+set(bad "")
+set(count 0)
+foreach(f ${sources})
+  file(RELATIVE_PATH rel ${SOURCE_DIR} ${f})
+  if(rel MATCHES "^Classes/([A-Z]+)/")
+    set(area ${CMAKE_MATCH_1})
+  else()
+    set(area babel)
+  endif()
+  set(in_platform FALSE)
+  if(rel MATCHES "/Platform/")
+    set(in_platform TRUE)
+  endif()
+  file(STRINGS ${f} lines REGEX "^[ \t]*#[ \t]*include[ \t]*\"")
+  foreach(line ${lines})
+    if(NOT line MATCHES "#[ \t]*include[ \t]*\"([^\"]+)\"")
+      continue()
+    endif()
+    set(target ${CMAKE_MATCH_1})
+    if(NOT target MATCHES "^(CORE|SCRIPT|GRAPHICS|TEXT|SOUND|NETWORK|babel)/")
+      continue()
+    endif()
+    set(to ${CMAKE_MATCH_1})
+    math(EXPR count "${count} + 1")
+    if(NOT to IN_LIST below_${area})
+      string(APPEND bad "\n  ${rel}: ${area} includes ${target}")
+      continue()
+    endif()
+    if(NOT in_platform AND target MATCHES "/Platform/([^/]+)$")
+      set(header ${CMAKE_MATCH_1})
+      if(NOT header MATCHES "^I[A-Z]" AND NOT header IN_LIST function_services)
+        string(APPEND bad "\n  ${rel}: ${target} is a platform implementation, not an interface")
+      endif()
+    endif()
+  endforeach()
+endforeach()
+if(bad)
+  message(FATAL_ERROR "includes against the layers of the engine:${bad}")
+endif()
+message(STATUS "include directions hold (${count} includes between areas checked)")
