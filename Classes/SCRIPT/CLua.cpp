@@ -100,8 +100,6 @@ void CLua::BeginRun() {
     m_runStart = CTimer::GetInstance()->GetTime();
     m_stop = kStopNone;
     m_growthsSinceClock = 0;
-    m_runLimitText = RunLimitText();
-    m_closeText = CloseText();
     // A call stopped before may have left the hook firing at every instruction. A hook
     // that someone else put in (a test's own instruction limit) is left alone.
     if (lua_gethook(m_state) == &CLua::CountHook) lua_sethook(m_state, &CLua::CountHook, LUA_MASKCOUNT, kHookInterval);
@@ -138,10 +136,10 @@ void CLua::CountHook(lua_State* L, lua_Debug*) {
     const EStop stop = self->CheckStop(true);
     if (stop == kStopNone) return;
     // From now on at every instruction, so that a pcall catching the error cannot keep
-    // the call alive: the next instruction outside it fails again.
+    // the call alive: the next instruction outside it fails again. The caller reports
+    // the stop in its own words (TakeError), whatever error reaches it.
     lua_sethook(L, &CLua::CountHook, LUA_MASKCOUNT, 1);
-    const std::string& text = stop == kStopClose ? self->m_closeText : self->m_runLimitText;
-    lua_pushlstring(L, text.data(), text.size());
+    lua_pushstring(L, stop == kStopClose ? "close requested" : "run limit");
     lua_error(L);
 }
 
@@ -150,7 +148,7 @@ void CLua::TakeError() {
     // A stopped call says why it was stopped, whatever error value reached the top (a
     // refused allocation says "not enough memory", a coroutine adds its place).
     if (m_stop != kStopNone) {
-        m_lastError = m_stop == kStopClose ? m_closeText : m_runLimitText;
+        m_lastError = m_stop == kStopClose ? CloseText() : RunLimitText();
         lua_pop(m_state, 1);
         return;
     }

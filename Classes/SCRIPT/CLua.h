@@ -73,9 +73,6 @@ private:
     uint32_t m_runStart = 0;
     int m_runDepth = 0;
     EStop m_stop = kStopNone;
-    // Prepared before the call: the hook, which leaves by a long jump, makes no C++ object.
-    std::string m_runLimitText;
-    std::string m_closeText;
     size_t m_memoryLimit = kDefaultMemoryLimit;
     size_t m_memoryUsed = 0;
     // An allocation was refused at the cap since the outermost call began.
