@@ -1,6 +1,7 @@
 // A whole frame through the screen and the software renderer: a 1280x720 opaque background,
 // four sprites at 40 % opacity moving one pixel a frame, and a message window (a plain
-// translucent layer standing in for it), updated, drawn and presented.
+// translucent layer standing in for it), updated, drawn and presented; and an idle frame over
+// 5,000 still layers, which should cost next to nothing.
 #include <benchmark/benchmark.h>
 
 #include <cstring>
@@ -78,5 +79,35 @@ void BM_ScreenFrame(benchmark::State& state) {
     CDynamicVariables::ReleaseInstance();
 }
 BENCHMARK(BM_ScreenFrame)->Unit(benchmark::kMillisecond);
+
+// 5,000 small layers that do not change (a game's many buttons, icons and hidden pages), all under
+// the root or in groups of 100: a frame updates the tree and finds nothing to draw.
+void BM_IdleFrame5000StillLayers(benchmark::State& state) {
+    CDynamicVariables::GetInstance()->SetInt("ini.Width", kW);
+    CDynamicVariables::GetInstance()->SetInt("ini.Height", kH);
+    auto presenter = std::make_shared<FakeFramePresenter>(0, kW, kH);
+    CMainScreen screen(nullptr, presenter);
+    if (!screen.IsReady()) {
+        state.SkipWithError("no renderer");
+        return;
+    }
+    const std::shared_ptr<ISurface> icon = Noise(screen, 16, 16, ISurface::kPixel32Alpha, 5, 255);
+    const int groups = static_cast<int>(state.range(0));
+    for (int i = 0; i < 5000; ++i) {
+        const std::string name = "icon" + std::to_string(i);
+        Add(screen, groups > 1 ? "g" + std::to_string(i % groups) + "." + name : name, icon, (i * 12) % kW,
+            (i / 100) * 14, 255);
+    }
+    screen.Flip();
+    screen.Update();
+    screen.Draw();
+    for (auto _ : state) {
+        screen.Update();
+        benchmark::DoNotOptimize(screen.Draw());
+    }
+    state.SetItemsProcessed(state.iterations());
+    CDynamicVariables::ReleaseInstance();
+}
+BENCHMARK(BM_IdleFrame5000StillLayers)->ArgName("groups")->Arg(1)->Arg(50)->Unit(benchmark::kMicrosecond);
 
 }  // namespace

@@ -33,6 +33,63 @@ bool InsideContainer(int64_t start, int64_t size, int64_t containerSize) {
     return start >= 0 && size >= 0 && start + size <= containerSize;
 }
 
+// Reads an index image as the serializer reads it (member index, count, elements), straight
+// into the archive's entries. Reads past the end fail without moving, as the serializer's do.
+class CIndexReader {
+public:
+    CIndexReader(const unsigned char* data, size_t size) : m_data(data), m_size(size) {}
+    size_t Left() const { return m_size - m_at; }
+    // True on failure.
+    bool ReadInt(int32_t& value) {
+        if (Left() < 4) return true;
+        value = DecodeInt32(m_data + m_at);
+        m_at += 4;
+        return false;
+    }
+    // The keyed-member index in front of every image: not needed here.
+    void SkipMemberIndex() {
+        int32_t count = 0;
+        if (ReadInt(count) || count <= 0) return;
+        m_at += std::min(static_cast<size_t>(count), Left() / 8) * 8;
+    }
+    // A string member: the bytes up to the first zero; empty when its length does not fit.
+    void ReadString(std::string& out) {
+        int32_t length = 0;
+        ReadInt(length);
+        if (length <= 0 || static_cast<size_t>(length) > Left()) {
+            out.clear();
+            return;
+        }
+        const char* text = reinterpret_cast<const char*>(m_data + m_at);
+        const void* zero = std::memchr(text, 0, static_cast<size_t>(length));
+        out.assign(text, zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : static_cast<size_t>(length));
+        m_at += static_cast<size_t>(length);
+    }
+    // A nested CPackedFile block: start and size (its container is not needed); false when
+    // the block cannot hold the whole record.
+    bool ReadRecord(int32_t& start, int32_t& size) {
+        int32_t length = 0;
+        ReadInt(length);
+        if (length <= 0 || static_cast<size_t>(length) > Left()) return false;
+        CIndexReader block(m_data + m_at, static_cast<size_t>(length));
+        m_at += static_cast<size_t>(length);
+        block.SkipMemberIndex();
+        int32_t containerLength = 0;
+        if (block.ReadInt(containerLength) || containerLength < 0 ||
+            block.Left() < static_cast<size_t>(containerLength) + 8)
+            return false;
+        block.m_at += static_cast<size_t>(containerLength);
+        block.ReadInt(start);
+        block.ReadInt(size);
+        return true;
+    }
+
+private:
+    const unsigned char* m_data;
+    size_t m_size;
+    size_t m_at = 0;
+};
+
 }  // namespace
 
 void CPackFile::CPackedFile::Save(CSerializer* serializer) {
@@ -126,15 +183,18 @@ bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
     }
     int outside = 0;
     int broken = 0;
-    std::vector<CPackedFile>& entries = archive.entries;
-    auto add = [&](const std::string& entryName, int64_t start, int64_t size) {
+    std::vector<SEntry>& entries = archive.entries;
+    archive.containers.assign(1, name);
+    // Entries are built in place in the table; one whose bytes are not all in the file is
+    // taken out again.
+    auto place = [&](int64_t start, int64_t size) {
         if (!InsideContainer(start, size, fileSize) || start > INT32_MAX) {
+            entries.pop_back();
             ++outside;
             return;
         }
-        CPackedFile entry(name, static_cast<int32_t>(start), static_cast<int32_t>(size));
-        entry.name = entryName;
-        entries.push_back(std::move(entry));
+        entries.back().start = static_cast<int32_t>(start);
+        entries.back().size = static_cast<int32_t>(size);
     };
 
     if (magic[2] == '0') {
@@ -143,7 +203,9 @@ bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
             LogPrintf("%s: archive index holds no entries", name.c_str());
             return true;
         }
-        // Records are read until the count or the file ends, so the count allocates nothing.
+        // The count sizes the table only as far as the file can hold its records.
+        const int64_t left = fileSize - reader.Tell();
+        entries.reserve(static_cast<size_t>(std::min<int64_t>(count, std::max<int64_t>(left, 0) / 268)));
         // A later record of the same name wins: index order is rising precedence.
         for (int32_t i = 0; i < count; ++i) {
             unsigned char record[268];
@@ -152,7 +214,8 @@ bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
                 return true;
             }
             const char* text = reinterpret_cast<const char*>(record);
-            add(std::string(text, strnlen(text, 260)), base + DecodeInt32(record + 260), DecodeInt32(record + 264));
+            entries.emplace_back().name.assign(text, strnlen(text, 260));
+            place(base + DecodeInt32(record + 260), DecodeInt32(record + 264));
         }
     } else {
         int32_t length = 0;
@@ -165,27 +228,33 @@ bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
         std::vector<unsigned char> index(static_cast<size_t>(length));
         if (length > 0 && reader.Read(index.data(), static_cast<unsigned>(length)) != length) return true;
         if (magic[2] == '3') {
-            for (size_t i = 0; i < index.size(); ++i) index[i] ^= IndexKey[i % 20];
+            for (size_t i = 0, k = 0; i < index.size(); ++i, k = k == 19 ? 0 : k + 1) index[i] ^= IndexKey[k];
         }
-        CSerializer serializer;
-        serializer.Attach(index.data(), static_cast<unsigned>(index.size()));
-        // Read in index order (not into a hash map); the first of two names that match
-        // stays, so the entries go in backwards.
-        if (magic[2] == '1') {
-            std::vector<std::pair<std::string, std::pair<int32_t, int32_t>>> ranges;
-            serializer.LoadContainer(ranges, 0);
-            for (auto it = ranges.rbegin(); it != ranges.rend(); ++it) add(it->first, it->second.first, it->second.second);
-        } else {
-            std::vector<std::pair<std::string, CPackedFile>> packed;
-            serializer.LoadContainer(packed, 0);
-            // The stored container is ignored: the bytes are in this archive.
-            for (auto it = packed.rbegin(); it != packed.rend(); ++it) {
-                if (it->second.whole) {
-                    add(it->first, it->second.start, it->second.size);
-                } else {
+        const bool ranges = magic[2] == '1';
+        CIndexReader image(index.data(), index.size());
+        image.SkipMemberIndex();
+        int32_t count = 0;
+        if (!image.ReadInt(count) && count > 0) {
+            // An element takes at least 12 bytes ("pf1": name length, offset, size) or 24
+            // (with its record block): the count sizes the table as far as the image holds.
+            entries.reserve(std::min(static_cast<size_t>(count), image.Left() / (ranges ? 12 : 24)));
+            // Elements go on while bytes for one more are left.
+            for (int32_t i = 0; i < count && image.Left() >= 4; ++i) {
+                image.ReadString(entries.emplace_back().name);
+                int32_t start = 0, size = 0;
+                if (ranges) {
+                    image.ReadInt(start);
+                    image.ReadInt(size);
+                } else if (!image.ReadRecord(start, size)) {
+                    // The stored container is ignored: the bytes are in this archive.
+                    entries.pop_back();
                     ++broken;
+                    continue;
                 }
+                place(start, size);
             }
+            // Of two names that match the first stays here: entries are in rising precedence.
+            std::reverse(entries.begin(), entries.end());
         }
     }
     if (outside > 0) LogPrintf("%s: %d entries lie outside the file and were skipped", name.c_str(), outside);
@@ -230,6 +299,7 @@ bool CPackFile::LoadArchive(const char* name, bool isVolume) {
     if (ReadIndex(reader, archive)) {
         archive.failed = true;
         archive.entries.clear();
+        archive.entries.shrink_to_fit();
         return true;
     }
     reader.Close();
@@ -241,8 +311,16 @@ bool CPackFile::LoadArchive(const char* name, bool isVolume) {
             const std::string volumeName = archive.name + suffix;
             if (LoadArchive(volumeName.c_str(), true)) continue;
             const SArchive* volume = FindArchive(volumeName);
-            // Appended: a volume's entries win over those loaded before them.
-            if (volume) archive.entries.insert(archive.entries.end(), volume->entries.begin(), volume->entries.end());
+            if (!volume) continue;
+            // Appended: a volume's entries win over those loaded before them. They keep their
+            // volume as container.
+            const uint32_t first = static_cast<uint32_t>(archive.containers.size());
+            archive.containers.insert(archive.containers.end(), volume->containers.begin(), volume->containers.end());
+            archive.entries.reserve(archive.entries.size() + volume->entries.size());
+            for (const SEntry& entry : volume->entries) {
+                archive.entries.push_back(entry);
+                archive.entries.back().container += first;
+            }
         }
     }
     archive.keyed[0] = archive.keyed[1] = false;
@@ -267,6 +345,7 @@ const std::unordered_map<std::string, size_t>& CPackFile::Keys(SArchive& archive
     const size_t k = encoding == kEncodingUtf8 ? 1 : 0;
     if (!archive.keyed[k]) {
         archive.byKey[k].clear();
+        archive.byKey[k].reserve(archive.entries.size());
         for (size_t i = 0; i < archive.entries.size(); ++i) {
             archive.byKey[k][CGameFileNames::Key(archive.entries[i].name, encoding)] = i;
         }
@@ -275,9 +354,11 @@ const std::unordered_map<std::string, size_t>& CPackFile::Keys(SArchive& archive
     return archive.byKey[k];
 }
 
-const CPackFile::CPackedFile* CPackFile::FindEntry(const std::string& archiveName, const std::string& name) {
+const CPackFile::SEntry* CPackFile::FindEntry(const std::string& archiveName, const std::string& name,
+                                              const SArchive*& in) {
     SArchive* archive = FindArchive(archiveName);
     if (!archive || archive->failed) return nullptr;
+    in = archive;
     const int encoding = ArchiveTableEncoding;
     const auto& keys = Keys(*archive, encoding);
     auto e = keys.find(CGameFileNames::Key(name, encoding));
@@ -316,12 +397,13 @@ bool CPackFile::FindCandidate(const std::string& prefix, bool load, std::string&
     return false;
 }
 
-bool CPackFile::OpenEntry(const CPackedFile& entry, const std::string& name) {
+bool CPackFile::OpenEntry(const SArchive& archive, const SEntry& entry, const std::string& name) {
     // A container that no longer opens is a failure, not an entry that reads nothing.
-    const CPackedFile copy = entry;  // the table may grow while the container opens
-    if (CFile::Open(copy.container.c_str())) return true;
-    m_entryStart = copy.start;
-    m_entrySize = copy.size;
+    const int32_t start = entry.start, size = entry.size;  // the table may grow while the container opens
+    const std::string container = archive.containers[entry.container];
+    if (CFile::Open(container.c_str())) return true;
+    m_entryStart = start;
+    m_entrySize = size;
     m_name = name;
     Seek(0, SEEK_SET);
     return false;
@@ -344,8 +426,9 @@ bool CPackFile::Open(const char* name) {
     }
 
     if (!LoadArchive(RootPackName.c_str())) {
-        if (const CPackedFile* entry = FindEntry(RootPackName, path)) {
-            if (!OpenEntry(*entry, path)) return false;
+        const SArchive* in = nullptr;
+        if (const SEntry* entry = FindEntry(RootPackName, path, in)) {
+            if (!OpenEntry(*in, *entry, path)) return false;
         }
     }
 
@@ -357,8 +440,9 @@ bool CPackFile::Open(const char* name) {
             prefix += (i ? "\\" : "") + parts[i];
             std::string archive;
             if (!FindCandidate(prefix, load, archive)) continue;
-            if (const CPackedFile* entry = FindEntry(archive, JoinPathFrom(parts, i))) {
-                if (!OpenEntry(*entry, path)) return false;
+            const SArchive* in = nullptr;
+            if (const SEntry* entry = FindEntry(archive, JoinPathFrom(parts, i), in)) {
+                if (!OpenEntry(*in, *entry, path)) return false;
             }
         }
     }

@@ -23,7 +23,7 @@ namespace kestrin {
 
 class CPackFile : public CFile {
 public:
-    // One archive entry: where its bytes are.
+    // The record of a "pf2" or "pf3" entry: where its bytes are.
     class CPackedFile : public ISerializable {
     public:
         CPackedFile() = default;
@@ -36,15 +36,24 @@ public:
         std::string container;  // the archive or volume holding the bytes
         int32_t start = 0;
         int32_t size = 0;
-        std::string name;   // the entry's name as stored (not serialized)
         bool whole = true;  // false after a Load from a broken block
+    };
+    // One entry of a loaded archive.
+    struct SEntry {
+        std::string name;        // as stored
+        int32_t start = 0;
+        int32_t size = 0;
+        uint32_t container = 0;  // index into SArchive::containers
     };
     // One archive as loaded.
     struct SArchive {
         std::string name;     // as passed to LoadArchive
         bool failed = false;  // its index could not be read: refused from then on
+        // The files holding the entries' bytes: the archive itself, then its volumes. Entries
+        // refer to them by index, so that tens of thousands of entries share one name.
+        std::vector<std::string> containers;
         // In rising precedence: of two entries whose names match, the later one is used.
-        std::vector<CPackedFile> entries;
+        std::vector<SEntry> entries;
         // Folded entry name -> index into entries, folded as Shift_JIS [0] and as UTF-8
         // [1]; each made on first use (a Shift_JIS game's names are also looked for in
         // their UTF-8 form).
@@ -88,13 +97,13 @@ public:
                                                    0x7A, 0x32, 0xC1, 0x88, 0x5D, 0xF0, 0x26, 0x9B, 0x44, 0xB7};
 
 protected:
-    bool OpenEntry(const CPackedFile& entry, const std::string& name);
+    bool OpenEntry(const SArchive& archive, const SEntry& entry, const std::string& name);
     // The archive loaded under name (failed ones included), or null.
     static SArchive* FindArchive(const std::string& name);
     // Its byKey for names in the encoding, made on first use.
     static const std::unordered_map<std::string, size_t>& Keys(SArchive& archive, int encoding);
-    // The entry named name in a loaded archive, or null.
-    static const CPackedFile* FindEntry(const std::string& archive, const std::string& name);
+    // The entry named name in a loaded archive (and that archive), or null.
+    static const SEntry* FindEntry(const std::string& archive, const std::string& name, const SArchive*& in);
     // Reads the index of the archive open on reader into archive.entries; true on failure.
     static bool ReadIndex(CFile& reader, SArchive& archive);
     // The numbers k of the volumes "A.%03d" that may exist beside the archive A.

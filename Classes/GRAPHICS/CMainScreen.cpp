@@ -316,6 +316,35 @@ void CMainScreen::Flip() {
         m_rootLayer->Commit();
 }
 
+void CMainScreen::FreezePicture() {
+    ISurface* picture = m_transitionLayer ? m_transitionLayer->GetSurface() : nullptr;
+    if (!picture)
+        return;
+    // A frozen screen draws the capture layer over the committed tree; here the capture layer
+    // holds the whole picture, fully opaque, and is not drawn again from the next generation.
+    if (m_ruleSurface) {
+        m_ruleSurface.reset();
+        m_transitionLayer->SetMask(nullptr);
+    }
+    m_transitionLayer->SetAlpha(255);
+    SetInTransition(true);
+    // A lost device draws nothing: then the capture shows the next generation, as "trans" does.
+    m_recapture = DeviceNeedsFrame();
+    if (m_recapture)
+        return;
+    picture->Fill(kOpaqueBlack);
+    m_renderer->SetRenderTarget(picture);
+    if (m_rootLayer)
+        static_cast<IDisplayObject*>(m_rootLayer.get())->Draw(m_identityMatrix, 255.0f);
+    for (auto& control : m_uiControls)
+        if (control.second)
+            control.second->Draw(m_identityMatrix, 255.0f);
+    for (auto& entry : m_messageLayers)
+        if (!entry.second.hosted && entry.second.object)
+            entry.second.object->Draw(m_identityMatrix, 255.0f);
+    m_renderer->SetRenderTarget(nullptr);
+}
+
 void CMainScreen::UpdateViewport() {
     CPictureChanges::Mark();
     const int32_t rw = m_renderer->GetWidth();

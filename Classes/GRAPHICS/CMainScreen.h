@@ -68,6 +68,9 @@ public:
     uint64_t GetSkippedFrames() const { return m_skippedFrames; }
     // Ends a transition and commits the layer tree's pending edits.
     void Flip();
+    // Freezes the screen on the picture it shows now (the committed tree, the controls and the
+    // message layers): that picture stays, whatever changes meanwhile, until the next Flip.
+    void FreezePicture();
     void UpdateViewport();
     // The window's client size changed. A size of zero (a minimised window) is ignored.
     void OnResize();

@@ -68,7 +68,7 @@ bool CProgressiveDisplayObjectSet::FindChild(const std::string& path,
     std::string first;
     for (;;) {
         const char* dot = FindCharMultibyte(p, '.', 0, &first);
-        const ChildMap& next = node->m_children[node->m_nextChildren];
+        const ChildMap& next = *node->m_children[node->m_nextChildren];
         auto it = next.find(first);
         if (it == next.end() || !it->second)
             return true;
@@ -98,13 +98,20 @@ IDisplayObject* CProgressiveDisplayObjectSet::BeginEdit() {
     return m_objects[m_nextObject].get();
 }
 
+const std::shared_ptr<CProgressiveDisplayObjectSet::ChildMap>& CProgressiveDisplayObjectSet::EmptyChildren() {
+    static const std::shared_ptr<ChildMap> empty = std::make_shared<ChildMap>();
+    return empty;
+}
+
 CProgressiveDisplayObjectSet::ChildMap& CProgressiveDisplayObjectSet::EditChildren() {
     if (m_nextChildren == m_currentChildren) {
         const int32_t other = 1 - m_currentChildren;
-        m_children[other] = m_children[m_currentChildren];
+        m_children[other] = std::make_shared<ChildMap>(*m_children[m_currentChildren]);
         m_nextChildren = other;
+    } else if (m_children[m_nextChildren].use_count() > 1) {
+        m_children[m_nextChildren] = std::make_shared<ChildMap>(*m_children[m_nextChildren]);
     }
-    return m_children[m_nextChildren];
+    return *m_children[m_nextChildren];
 }
 
 void CProgressiveDisplayObjectSet::AddChild(const std::string& path,
@@ -128,7 +135,7 @@ void CProgressiveDisplayObjectSet::AddChild(const std::string& path,
                 next.erase(first);
             return;
         }
-        const ChildMap& next = parent->m_children[parent->m_nextChildren];
+        const ChildMap& next = *parent->m_children[parent->m_nextChildren];
         auto it = next.find(first);
         CProgressiveDisplayObjectSet* entry;
         if (it != next.end() && it->second) {
@@ -150,22 +157,24 @@ void CProgressiveDisplayObjectSet::AddChild(const std::string& path,
 
 void CProgressiveDisplayObjectSet::Commit() {
     CPictureChanges::Mark();
-    for (auto& child : m_children[m_nextChildren])
+    const std::shared_ptr<ChildMap> next = m_children[m_nextChildren];
+    for (auto& child : *next)
         if (child.second)
             child.second->Commit();
     if (m_nextObject != m_currentObject)
         m_objects[m_currentObject].reset();
+    // Replaced, not emptied in place: a pass walking the old map keeps it.
     if (m_nextChildren != m_currentChildren)
-        m_children[m_currentChildren].clear();
+        m_children[m_currentChildren] = EmptyChildren();
     m_currentObject = m_nextObject;
     m_currentChildren = m_nextChildren;
 }
 
 void CProgressiveDisplayObjectSet::UpdateChildren(const CMatrix2D& matrix, float alpha) {
-    const ChildMap& children = m_inFrame ? m_children[m_nextChildren] : m_children[m_currentChildren];
-    // Handlers run inside the pass and may edit the tree: walk a snapshot.
-    const ChildMap snapshot = children;
-    for (auto it = snapshot.rbegin(); it != snapshot.rend(); ++it) {
+    // Handlers run inside the pass and may edit the tree: holding the map makes an edit change a
+    // copy, so the walk sees the map as it was and its nodes stay alive.
+    const std::shared_ptr<ChildMap> children = m_inFrame ? m_children[m_nextChildren] : m_children[m_currentChildren];
+    for (auto it = children->rbegin(); it != children->rend(); ++it) {
         if (!it->second)
             continue;
         if (m_inFrame)
@@ -176,8 +185,8 @@ void CProgressiveDisplayObjectSet::UpdateChildren(const CMatrix2D& matrix, float
 }
 
 void CProgressiveDisplayObjectSet::DrawChildren(const CMatrix2D& matrix, float alpha) {
-    const ChildMap& children = m_inFrame ? m_children[m_nextChildren] : m_children[m_currentChildren];
-    for (const auto& child : children) {
+    const std::shared_ptr<ChildMap> children = m_inFrame ? m_children[m_nextChildren] : m_children[m_currentChildren];
+    for (const auto& child : *children) {
         if (!child.second)
             continue;
         if (m_inFrame)

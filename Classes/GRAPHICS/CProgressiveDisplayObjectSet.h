@@ -3,7 +3,7 @@
 // for a group) and its children by name, each in two generations: scripts edit the next one,
 // the screen shows the current one, and Commit makes the next generation current in the whole
 // subtree at once. Edits are copy-on-write: a node's object or child map is copied only when it
-// is first edited after a commit.
+// is first edited after a commit, or when a pass walking that map is under way.
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -52,8 +52,8 @@ public:
     virtual bool FindChild(const std::string& path, std::shared_ptr<CProgressiveDisplayObjectSet>& out);
     // The node at the dotted path of the next generation, or null.
     virtual CProgressiveDisplayObjectSet* GetChild(const std::string& path);
-    virtual const ChildMap& GetChildren() const { return m_children[m_currentChildren]; }
-    virtual const ChildMap& GetNextChildren() const { return m_children[m_nextChildren]; }
+    virtual const ChildMap& GetChildren() const { return *m_children[m_currentChildren]; }
+    virtual const ChildMap& GetNextChildren() const { return *m_children[m_nextChildren]; }
     virtual IDisplayObject* GetNextObject() const { return m_objects[m_nextObject].get(); }
     // The object to change for the next generation, cloned from the current one on first use.
     virtual IDisplayObject* BeginEdit();
@@ -126,13 +126,19 @@ protected:
             if (IDisplayObject* o = m_objects[m_nextObject].get())
                 f(o);
     }
+    // The next child map, ready to change: copied first when it is the current one or when
+    // anyone else (a pass walking it, a clone) holds it.
     ChildMap& EditChildren();
+    // The empty map every node starts with, shared (and so never changed in place).
+    static const std::shared_ptr<ChildMap>& EmptyChildren();
     // Number of names in a dotted path.
     static int32_t CountNames(const std::string& path);
 
     int32_t m_kind = kGroup;
     std::shared_ptr<IDisplayObject> m_objects[2];
-    ChildMap m_children[2];
+    // Held by pointer so that a pass walks a map without copying it: an edit meanwhile
+    // changes a copy, and the map walked stays alive as it was.
+    std::shared_ptr<ChildMap> m_children[2] = {EmptyChildren(), EmptyChildren()};
     int32_t m_currentObject = 0;
     int32_t m_nextObject = 0;
     int32_t m_currentChildren = 0;

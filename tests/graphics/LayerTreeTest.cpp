@@ -2,6 +2,7 @@
 // named-node operations of the engine's node class and the tag property vocabulary.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -210,6 +211,96 @@ TEST(ProgressiveSet, RemovedChildDrawsUntilCommitAndIsReleasedThen) {
     EXPECT_FALSE(weak.expired());
     root.Commit();
     EXPECT_TRUE(weak.expired());
+}
+
+namespace {
+
+// A probe whose update runs an action once, as a layer's event handler runs script code.
+class Actor : public Probe {
+public:
+    using Probe::Probe;
+    void OnUpdate(const CMatrix2D& m, float alpha, int32_t flags) override {
+        Probe::OnUpdate(m, alpha, flags);
+        if (action) {
+            auto run = std::move(action);
+            action = nullptr;
+            run();
+        }
+    }
+    std::function<void()> action;
+};
+
+}  // namespace
+
+// The update walk does not copy the child maps; handlers that remove, add or commit layers
+// meanwhile must neither crash the walk nor show it a half-edited map.
+TEST(ProgressiveSet, HandlersMayEditTheTreeDuringTheUpdateWalk) {
+    struct Case {
+        const char* what;
+        bool frame;  // the frame pass (next generation) instead of the ordinary one
+        std::function<void(CProgressiveDisplayObjectSet&)> edit;  // run by "d" inside group "g"
+        std::vector<std::string> visited;
+        std::vector<std::string> rootAfter;  // the root's children after a commit
+    } cases[] = {
+        {"removes every layer and commits", false,
+         [](CProgressiveDisplayObjectSet& root) {
+             for (const char* n : {"a", "b", "g", "z"}) root.AddChild(n, nullptr);
+             root.Commit();
+         },
+         {"u:z", "u:d", "u:c", "u:b", "u:a"}, {}},
+        {"removes its own group and commits", false,
+         [](CProgressiveDisplayObjectSet& root) {
+             root.AddChild("g", nullptr);
+             root.Commit();
+         },
+         {"u:z", "u:d", "u:c", "u:b", "u:a"}, {"a", "b", "z"}},
+        {"adds layers and commits", false,
+         [](CProgressiveDisplayObjectSet& root) {
+             root.AddChild("g.ca", std::make_shared<CProgressiveDisplayObjectSet>(std::make_shared<CDisplayObject>()));
+             root.AddChild("c", std::make_shared<CProgressiveDisplayObjectSet>(std::make_shared<CDisplayObject>()));
+             root.Commit();
+         },
+         {"u:z", "u:d", "u:c", "u:b", "u:a"}, {"a", "b", "c", "g", "z"}},
+        // "g" holds an uncommitted "e": the frame pass walks its edited map, which the handler
+        // changes again.
+        {"removes siblings from an edited generation", true,
+         [](CProgressiveDisplayObjectSet& root) {
+             root.AddChild("g.c", nullptr);
+             root.AddChild("g.e", nullptr);
+             root.AddChild("b", nullptr);
+         },
+         {"u:z", "u:e", "u:d", "u:c", "u:b", "u:a"}, {"a", "g", "z"}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> log;
+        auto root = std::make_shared<CProgressiveDisplayObjectSet>();
+        std::map<std::string, std::weak_ptr<CProgressiveDisplayObjectSet>> nodes;
+        auto actor = std::make_shared<Actor>("d", &log);
+        for (const char* n : {"a", "b", "g.c", "z"}) {
+            Node leaf = Leaf(std::string(n).substr(std::string(n).find('.') + 1), &log);
+            nodes[n] = leaf;
+            root->AddChild(n, leaf);
+        }
+        root->AddChild("g.d", std::make_shared<CProgressiveDisplayObjectSet>(actor));
+        root->Commit();
+        if (c.frame)
+            root->AddChild("g.e", Leaf("e", &log));
+        CProgressiveDisplayObjectSet* raw = root.get();
+        actor->action = [&c, raw] { c.edit(*raw); };
+        if (c.frame)
+            root->UpdateFrame(CMatrix2D(), 255.0f);
+        else
+            root->Update(CMatrix2D(), 255.0f);
+        EXPECT_EQ(log, c.visited);
+        root->Commit();
+        EXPECT_EQ(Names(root->GetChildren()), c.rootAfter);
+        // What was removed is released once the walk is over.
+        for (const auto& node : nodes) {
+            const bool kept = root->GetChild(node.first) != nullptr;
+            EXPECT_EQ(node.second.expired(), !kept) << node.first;
+        }
+    }
 }
 
 namespace {

@@ -2,13 +2,17 @@
 // boot, the click-wait glyph and layer fades.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <filesystem>
 #include <memory>
 
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
+#include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/ILayer.h"
 #include "GRAPHICS/ILayerFactory.h"
+#include "GRAPHICS/ISurface.h"
+#include "GRAPHICS/ISurfaceFactory.h"
 #include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
 #include "TEXT/CLinkableTextRenderer.h"
@@ -145,6 +149,44 @@ TEST_F(InterpreterScreenTest, FadesRunOverASecondAndSkipHiddenLayers) {
     m_script->FadeInLayer("shown");
     for (int i = 0; i < 70; ++i) Frame();
     EXPECT_EQ(shown->GetAlpha(), 128);
+}
+
+// "reset" starts the game again behind the last picture, which stays on the screen for the
+// reset's second; then the new game shows, at full opacity, and its script runs.
+TEST_F(InterpreterScreenTest, ResetHoldsTheLastPictureForItsSecond) {
+    m_dir.Write("main.iet", "@\n");
+    m_script = std::make_unique<CMainScript>(m_screen.get());
+    ASSERT_FALSE(m_script->Start());
+    Frame();
+    std::shared_ptr<ISurface> red = m_screen->GetSurfaceFactory()->Create();
+    ASSERT_FALSE(red->Init(64, 48, ISurface::kPixel32, 0));
+    red->Fill(0xFFFF0000u);
+    AddRootLayer("bg", true)->SetSurface(red);
+    // The colour in the middle of the window after drawing a frame.
+    auto middle = [this] {
+        m_screen->Update();
+        m_screen->Draw();
+        m_screen->TakeScreenshot();
+        uint32_t pixel = 0;
+        std::memcpy(&pixel, m_screen->GetScreenshotSurface()->GetLine(24) + 32 * 4, 4);
+        return pixel & 0xFFFFFFu;
+    };
+    ASSERT_EQ(middle(), 0xFF0000u);
+
+    m_script->ExecuteBlock(CScriptBlock(CScriptBlock::kTag, 0, "reset"), false);
+    EXPECT_TRUE(m_screen->GetRootLayer()->GetChildren().empty());
+    int frames = 0;
+    while (m_script->GetState() == CMainScript::STAT_TRANSITION && frames < 600) {
+        ASSERT_EQ(middle(), 0xFF0000u) << "frame " << frames;
+        Frame();
+        ++frames;
+    }
+    EXPECT_GE(frames * 16, 1000 - 16);
+    EXPECT_LE(frames * 16, 1000 + 32);
+    EXPECT_EQ(middle(), 0u);
+    EXPECT_FALSE(m_screen->IsInTransition());
+    EXPECT_EQ(m_screen->GetRootLayer()->GetAlpha(), 255);
+    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
 }
 
 }  // namespace

@@ -275,6 +275,35 @@ TEST_F(VarFunctionsTest, FileTagDeletesOnlyPlainFilesInsideTheGameFolder) {
     EXPECT_TRUE(LoggedWithin("[file command=\"delete\" target=\"..\\outside.txt\"]")) << AllLines();
 }
 
+// In a Shift_JIS game the refusal and error lines join game text (file names) with the engine's
+// own Japanese words: both must reach the log as readable UTF-8.
+TEST_F(VarFunctionsTest, ErrorLinesOfAShiftJisGameReadInTheLog) {
+    kestrin_test::ScopedCharset charset("");
+    Run("[stop]\n");
+    struct Case {
+        const char* tag;
+        std::map<std::string, std::string> attributes;
+        const char* line;  // UTF-8, after "main.iet(0): "
+    } cases[] = {
+        {"var", {{"system", "file_exist"}, {"name", "e"}, {"file", "../\x83\x65.txt"}},
+         "[var system=\"file_exist\" file=\"../テ.txt\"] ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。"},
+        {"file", {{"command", "delete"}, {"target", "/\x83\x65"}},
+         "[file command=\"delete\" target=\"/テ\"] ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。"},
+        {"var", {{"system", "substr"}, {"name", "s"}, {"source", "abc"}, {"position", "-1"}, {"length", "1"}},
+         "positionパラメータまたはlengthパラメータが負の値です。"},
+        {"var", {{"system", "explode"}, {"name", "x"}, {"source", "abc"}, {"delimiter", ""}},
+         "[var system=\"explode\"] delimiterが空のため、sourceを分割しません。"},
+        {"var", {{"system", "convert_encoding"}, {"name", "c"}, {"source", "abc"}, {"to", "utf8"}},
+         "[var system=\"convert_encoding\"] 変換元文字コード(from)または変換先文字コード(to)の指定がありません。"},
+    };
+    for (const Case& c : cases) {
+        CScriptBlock block(CScriptBlock::kTag, 0, c.tag);
+        for (const auto& a : c.attributes) block.SetAttribute(a.first, a.second);
+        m_script->ExecuteBlock(block, false);
+        EXPECT_TRUE(LoggedWithin(std::string("main.iet(0): ") + c.line)) << c.line << "\n" << AllLines();
+    }
+}
+
 TEST_F(VarFunctionsTest, ImplodeCapsItsOutputAndTheElementsItReads) {
     Run("[stop]\n");
     COruVariables& variables = m_script->GetVariables();

@@ -34,9 +34,10 @@ bool FolderNameOf(CMainScript& script, const CScriptBlock& block, const char* at
                   std::string& out) {
     const std::string& name = block.GetAttribute(attribute);
     if (NormalizeFolderName(name, out)) return true;
+    // The name is in the game's encoding already; the engine's words are brought to it.
     TraceVarError(script, block,
-                  std::string("[") + tag + " " + attribute + "=\"" + name +
-                      "\"] ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。");
+                  std::string("[") + tag + " " + attribute + "=\"" + name + "\"] " +
+                      script.EngineText("ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。"));
     return false;
 }
 

@@ -60,6 +60,11 @@ bool CMainScript::TagReset(CScriptBlock block, bool replay) {
     (void)block;
     (void)replay;
     SaveGlobalData(true);
+    // The last picture stays on the screen while the game starts again behind it (a transition
+    // still running ends first, so that its picture is the one kept).
+    FinishTransitionTween();
+    const bool frozen = m_screen && m_screen->IsReady();
+    if (frozen) m_screen->FreezePicture();
     Start();
     COruLayer* root = m_screen ? m_screen->GetRootLayer() : nullptr;
     std::weak_ptr<CMainScript*> self = m_self;
@@ -71,11 +76,12 @@ bool CMainScript::TagReset(CScriptBlock block, bool replay) {
         if (s->m_caret.status == STAT_TRANSITION) s->EndClickWait();
     };
     SetStatus(STAT_TRANSITION);
-    if (!root) {
+    if (!root || !frozen) {
         finish();
         return true;
     }
-    // The new game rises from black over a second; a click or skipping ends it at once.
+    // The new game's root rises to full opacity over a second, unseen behind the frozen picture,
+    // which the end of the tween releases; a click or skipping ends it at once.
     auto* tween = new TTween<int32_t>(
         [self](int32_t alpha) {
             auto script = self.lock();

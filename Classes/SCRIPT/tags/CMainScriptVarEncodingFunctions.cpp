@@ -48,20 +48,22 @@ void VarConvertEncoding(CMainScript& script, const CScriptBlock& block) {
     };
     if (!block.HasAttribute("from") || !block.HasAttribute("to")) {
         TraceVarError(script, block,
-                      "[var system=\"convert_encoding\"] "
-                      "変換元文字コード(from)または変換先文字コード(to)の指定がありません。");
+                      script.EngineText("[var system=\"convert_encoding\"] "
+                                        "変換元文字コード(from)または変換先文字コード(to)の指定がありません。"));
         return;
     }
     const int from = CodeIndex(block.GetAttribute("from"));
     if (from < 0) {
         TraceVarError(script, block,
-                      "[var system=\"convert_encoding\"] 変換元文字コード(from)に未知の文字コードが指定されています。");
+                      script.EngineText(
+                          "[var system=\"convert_encoding\"] 変換元文字コード(from)に未知の文字コードが指定されています。"));
         return;
     }
     const int to = CodeIndex(block.GetAttribute("to"));
     if (to < 0 || !kTable[from][to]) {
         TraceVarError(script, block,
-                      "[var system=\"convert_encoding\"] 変換先文字コード(to)に未知の文字コードが指定されています。");
+                      script.EngineText(
+                          "[var system=\"convert_encoding\"] 変換先文字コード(to)に未知の文字コードが指定されています。"));
         return;
     }
     SetSource(script, block, kTable[from][to]);
