@@ -164,8 +164,9 @@ bool CHttpSocket::WriteBody(const char* bytes, size_t count, int step) {
             if (m_readerState == READ_LENGTH && m_contentLength <= m_memoryLimit)
                 capacity = std::max(capacity, static_cast<size_t>(m_contentLength) + 1);
             capacity = std::max(capacity, needed);
-            // Doubling must not reserve past the limit (and the terminator).
-            capacity = std::min(capacity, static_cast<size_t>(m_memoryLimit) + 1);
+            // Growth stops at the limit and the terminator: no block past it, and no last copy
+            // of the whole body for the terminator alone.
+            if (capacity >= static_cast<size_t>(m_memoryLimit)) capacity = static_cast<size_t>(m_memoryLimit) + 1;
             std::unique_ptr<char[]> grown(new char[capacity]);
             if (capacity >= kHugeBody) AdviseHugePages(grown.get(), capacity);
             if (kept) std::memcpy(grown.get(), m_body.get(), kept);

@@ -210,7 +210,7 @@ TEST_F(Reader, EndlessChunkedBodyStopsAtTheLimitWithoutReservingBeyondIt) {
     Start();
     m_socket->SetMemoryBodyLimit(limit);
     m_service.PeerSend(m_peer, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
-    const std::string chunk = "7000\r\n" + std::string(0x7000, 'c') + "\r\n";
+    const std::string chunk = "8000\r\n" + std::string(0x8000, 'c') + "\r\n";
     size_t largest = 0;
     bool failed = false;
     for (int call = 0; call < 200 && !failed; ++call) {
