@@ -355,28 +355,40 @@ TEST_F(HttpStall, AResumedRequestIsJudgedOnWhatArrivedWhileHeld) {
     }
 }
 
-// A whole game through the harness, run until its script ends (--frames 0).
+// A whole game through the harness, run until its script ends (--frames 0). A server that
+// never answers is given up after 60 s of the harness's virtual clock.
 TEST_F(HttpTags, HarnessRunsUntilTheScriptEnds) {
-    kestrin_test::TempDir game;
-    game.Write("system.ini", "[WINDOW]\nWIDTH=64\nHEIGHT=48\n[SYSTEM]\nCHARSET=utf-8\n");
-    game.Write("main.iet", "[httpget url=\"" + Url("/slow") + "\" varname_code=code varname_data=data]\n");
-    const std::string harness = std::string(KESTRIN_BINARY_DIR) + "/tests/harness/kestrin-harness";
-    const std::string vars = game.Path() + "/vars.txt";
-    std::vector<std::string> args = {harness, game.Path(), "--frames", "0", "--timeout", "60", "--dump-vars", vars};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, harness.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    std::ifstream in(vars);
-    std::stringstream s;
-    s << in.rdbuf();
-    EXPECT_NE(s.str().find("code=200\n"), std::string::npos) << s.str();
-    EXPECT_NE(s.str().find("data=slowly\n"), std::string::npos) << s.str();
+    struct Case {
+        const char* path;
+        const char* code;
+        const char* data;
+    } cases[] = {
+        {"/slow", "code=200\n", "data=slowly\n"},
+        {"/hang", "code=-3\n", "data=サーバからの受信に失敗しました(530,0)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        kestrin_test::TempDir game;
+        game.Write("system.ini", "[WINDOW]\nWIDTH=64\nHEIGHT=48\n[SYSTEM]\nCHARSET=utf-8\n");
+        game.Write("main.iet", "[httpget url=\"" + Url(c.path) + "\" varname_code=code varname_data=data]\n");
+        const std::string harness = std::string(KESTRIN_BINARY_DIR) + "/tests/harness/kestrin-harness";
+        const std::string vars = game.Path() + "/vars.txt";
+        std::vector<std::string> args = {harness, game.Path(), "--frames", "0", "--timeout", "300", "--dump-vars", vars};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, harness.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        std::ifstream in(vars);
+        std::stringstream s;
+        s << in.rdbuf();
+        EXPECT_NE(s.str().find(c.code), std::string::npos) << s.str();
+        EXPECT_NE(s.str().find(c.data), std::string::npos) << s.str();
+    }
 }
 
 }  // namespace
