@@ -215,6 +215,23 @@ void PumpWindowEvents() {
     while (System()->PollEvent(e)) TranslateEvent(e);
 }
 
+bool IsCloseRequested() {
+    if (GetCloseSignals()->TakeRequest()) {
+        SWindowEvent quit;
+        quit.type = EWindowEvent::Quit;
+        TranslateEvent(quit);
+        return true;
+    }
+    const SQueue& q = Queue();
+    if (q.quit) return true;
+    const CWindow* main = CWindow::GetMainWindow();
+    const WindowHandle mainHandle = main ? main->GetHandle() : 0;
+    for (const SMessage& m : q.posted) {
+        if (mainHandle != 0 && m.window == mainHandle && (m.message == kWmClose || m.message == kWmDestroy)) return true;
+    }
+    return System() && System()->HasCloseEvent(mainHandle);
+}
+
 bool WaitWindowEvents(uint32_t ms) {
     const SQueue& q = Queue();
     if (!q.posted.empty() || q.quit) return true;

@@ -103,6 +103,11 @@ void PostQuitMessage(int exitCode);
 intptr_t SendWindowMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);
 // Turns every pending window-system event into messages.
 void PumpWindowEvents();
+// True when the program is asked to close: a close signal (taken and posted as the close of
+// the main window, as PumpWindowEvents does), a close or quit already posted, or a quit or
+// main-window close event of the window system. Those events, and every other one, stay
+// queued for the main loop: for work that holds the frame and must give way to a close.
+bool IsCloseRequested();
 // Waits until the window system has an event or ms milliseconds passed; returns at once when a
 // message is already waiting. False when the window system cannot wait (the caller sleeps).
 bool WaitWindowEvents(uint32_t ms);

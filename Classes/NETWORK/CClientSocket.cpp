@@ -85,6 +85,7 @@ bool CClientSocket::Update() {
                                       static_cast<size_t>(front.length - m_sentCount), error);
             if (sent > 0) {
                 m_sentCount += static_cast<int>(sent);
+                m_bytesMoved += sent;
                 if (m_sentCount >= front.length) {
                     delete[] front.buffer;
                     m_queue.pop_front();
@@ -138,6 +139,7 @@ bool CClientSocket::Receive(char*& buffer, int& length) {
             return Fail(kStepReceive, error, true);
         }
         length = static_cast<int>(got);
+        m_bytesMoved += got;
         // Callers copy what they keep and free the block at once, so its memory serves the
         // next receive: a grown buffer costs no copy.
         if (length == m_receiveSize && m_receiveSize < kMaxReceiveSize) m_receiveSize *= 2;

@@ -53,6 +53,8 @@ public:
     int GetErrorCode() const { return m_errorCode; }
     int GetConnectionState() const { return m_state; }
     int GetReceiveSize() const { return m_receiveSize; }
+    // Bytes sent and received since construction: the progress a watchdog looks at.
+    int64_t GetBytesMoved() const { return m_bytesMoved; }
     const std::string& GetHost() const { return m_host; }
     uint16_t GetPort() const { return m_port; }
 
@@ -86,6 +88,7 @@ private:
     std::deque<SQueued> m_queue;
     int m_receiveSize = kFirstReceiveSize;
     int m_lastError = 0;
+    int64_t m_bytesMoved = 0;
 };
 
 }  // namespace kestrin

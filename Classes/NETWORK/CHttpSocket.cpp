@@ -92,6 +92,12 @@ bool CHttpSocket::Request(const std::string& target, const char* body, int lengt
     return false;
 }
 
+void CHttpSocket::Stall() {
+    Reset(false);
+    Close();
+    RecordError(kStepStalled, 0);
+}
+
 bool CHttpSocket::Fail(int step) {
     Reset(false);
     RecordError(step, 0);
@@ -138,14 +144,17 @@ bool CHttpSocket::WriteBody(const char* bytes, size_t count, int step) {
     if (count == 0) return false;
     m_bodySize += static_cast<int64_t>(count);
     if (m_downloadFile.empty()) {
-        if (m_bodySize > kMaxMemoryBody) return Fail(kStepBodyTooLarge);
+        if (m_bodySize > m_memoryLimit) return Fail(kStepBodyTooLarge);
         const size_t kept = static_cast<size_t>(m_bodySize) - count;
         const size_t needed = static_cast<size_t>(m_bodySize) + 1;  // and the terminator
         if (needed > m_bodyCapacity) {
             size_t capacity = std::max<size_t>(m_bodyCapacity * 2, 64 * 1024);
-            if (m_readerState == READ_LENGTH && m_contentLength <= kMaxMemoryBody)
+            if (m_readerState == READ_LENGTH && m_contentLength <= m_memoryLimit)
                 capacity = std::max(capacity, static_cast<size_t>(m_contentLength) + 1);
             capacity = std::max(capacity, needed);
+            // Growth stops at the limit and the terminator: no block past it, and no last copy
+            // of the whole body for the terminator alone.
+            if (capacity >= static_cast<size_t>(m_memoryLimit)) capacity = static_cast<size_t>(m_memoryLimit) + 1;
             std::unique_ptr<char[]> grown(new char[capacity]);
             if (capacity >= kHugeBody) AdviseHugePages(grown.get(), capacity);
             if (kept) std::memcpy(grown.get(), m_body.get(), kept);
@@ -187,8 +196,7 @@ bool CHttpSocket::Receive(char*& body, int& length) {
             m_cursorLeft = static_cast<size_t>(got);
             m_needData = false;
         } else if (GetConnectionState() == STATE_NONE) {
-            if (m_readerState != READ_UNTIL_CLOSE) return Fail(kStepClosed);
-            m_readerState = READ_COMPLETE;
+            return Fail(kStepClosed);
         } else {
             return false;
         }
@@ -231,11 +239,6 @@ bool CHttpSocket::Receive(char*& body, int& length) {
             case READ_CHUNKED:
                 if (ReadChunked()) return true;
                 if (m_readerState == READ_COMPLETE) continue;
-                break;
-            case READ_UNTIL_CLOSE:
-                if (WriteBody(m_cursor, m_cursorLeft, kStepWriteLength)) return true;
-                m_cursor += m_cursorLeft;
-                m_cursorLeft = 0;
                 break;
             case READ_COMPLETE:
                 return Complete(body, length);
@@ -388,14 +391,12 @@ bool CHttpSocket::ParseHeader(bool& redirected) {
             if (i > 0 && value != length) return Fail(kStepContentLength);
             length = value;
         }
-        if (m_downloadFile.empty() && length > kMaxMemoryBody) return Fail(kStepBodyTooLarge);
+        if (m_downloadFile.empty() && length > m_memoryLimit) return Fail(kStepBodyTooLarge);
         m_contentLength = length;
         m_readerState = length == 0 ? READ_COMPLETE : READ_LENGTH;
         return false;
     }
-    // Neither length nor coding: the body ends when the server closes.
-    m_readerState = READ_UNTIL_CLOSE;
-    return false;
+    return Fail(kStepNoFraming);
 }
 
 bool CHttpSocket::FollowRedirect(const std::string& location) {

@@ -1,7 +1,8 @@
 #pragma once
 // An HTTP/1.1 client over one CClientSocket: writes a GET or POST request and reads the
 // response one step per call, following redirects of GET requests and decoding
-// Content-Length, chunked and close-delimited bodies into memory or a file.
+// Content-Length and chunked bodies into memory or a file. A reply with neither framing
+// fails: its end could not be told from a dropped connection.
 //
 // Replies are bounded: the header's size and line count, chunk-size lines, trailers and
 // bodies kept in memory. A download goes to a temporary file beside the target, which
@@ -31,6 +32,7 @@ public:
     static constexpr int kStepHeaderLine = 265;
     static constexpr int kStepContentLength = 300;   // malformed or conflicting Content-Length
     static constexpr int kStepTransferEncoding = 319;
+    static constexpr int kStepNoFraming = 328;       // neither Content-Length nor Transfer-Encoding
     static constexpr int kStepBodyTooLarge = 335;
     static constexpr int kStepWriteLength = 364;
     static constexpr int kStepRedirectLimit = 390;
@@ -41,6 +43,7 @@ public:
     static constexpr int kStepTrailer = 480;
     static constexpr int kStepNoDownload = 500;
     static constexpr int kStepRename = 510;
+    static constexpr int kStepStalled = 530;         // given up for lack of progress (Stall)
 
     static constexpr size_t kMaxHeaderBytes = 64 * 1024;
     static constexpr int kMaxHeaderLines = 128;
@@ -55,7 +58,6 @@ public:
         READ_LENGTH = 2,
         READ_CHUNKED = 3,
         READ_COMPLETE = 4,
-        READ_UNTIL_CLOSE = 5,
     };
 
     // Port 0 stands for 80.
@@ -78,9 +80,16 @@ public:
     int GetStatusCode() const { return m_status; }
     int GetReaderState() const { return m_readerState; }
     const std::map<std::string, std::string>& GetResponseHeaders() const { return m_responseHeaders; }
+    // The most a body kept in memory may hold (kMaxMemoryBody unless set), and what its block
+    // holds room for now.
+    void SetMemoryBodyLimit(int64_t bytes) { m_memoryLimit = bytes; }
+    size_t GetBodyCapacity() const { return m_bodyCapacity; }
     // Back to the start of a reply. keepChunk keeps the unread bytes that followed a complete
     // reply (the start of the next one on the same connection).
     void Reset(bool keepChunk);
+    // Gives the request up as making no progress: the connection is closed, a partial download
+    // removed, and the error step is kStepStalled.
+    void Stall();
 
 private:
     enum : int { CHUNK_SIZE = 0, CHUNK_DATA, CHUNK_END, CHUNK_TRAILER };
@@ -117,6 +126,7 @@ private:
     std::unique_ptr<char[]> m_body;
     size_t m_bodyCapacity = 0;
     int64_t m_bodySize = 0;
+    int64_t m_memoryLimit = kMaxMemoryBody;
     std::string m_target;
     int m_redirects = 0;
     bool m_redirecting = false;

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CORE/CBinaryStream.h"
+#include "CORE/CTimer.h"
 #include "CORE/GamePath.h"
 #include "NETWORK/CMimeMultiPart.h"
 #include "NETWORK/CUrl.h"
@@ -66,6 +67,8 @@ bool COruHttp::Request(const CScriptBlock& block) {
     const int port = url.GetPort();
     m_request = std::make_shared<CHttpSocket>(url.GetHost(), static_cast<uint16_t>(port > 0 && port < 65536 ? port : 0));
     m_request->SetForceNonBlocking(true);
+    m_windowStart = CTimer::GetInstance()->GetTime();
+    m_windowBytes = 0;
 
     std::map<std::string, std::string> headers;
     for (int n = 0;; ++n) {
@@ -157,7 +160,7 @@ bool COruHttp::Update() {
     if (!m_request) return true;
     if (m_owner->GetVariables().GetInt("s.http.cancel") != 0) return true;
     if (m_request->GetQueuedBytes() != 0) {
-        if (m_request->Update()) SetResult(-2, kTextSendFailed);
+        if (m_request->Update() || Stalled()) SetResult(-2, kTextSendFailed);
         return false;
     }
     char* body = nullptr;
@@ -166,10 +169,30 @@ bool COruHttp::Update() {
         SetResult(-3, kTextReceiveFailed);
         return false;
     }
-    if (!m_request->HasCompleted()) return false;
+    if (!m_request->HasCompleted()) {
+        // A redirect queues a new request: its connect and send count as sending.
+        const bool sending = m_request->GetQueuedBytes() != 0;
+        if (Stalled()) SetResult(sending ? -2 : -3, sending ? kTextSendFailed : kTextReceiveFailed);
+        return false;
+    }
     SetResult(m_request->GetStatusCode(), body);
     delete[] body;
     return false;
+}
+
+bool COruHttp::Stalled() {
+    // The window also runs while a cancelled request is held, so that the request a later
+    // tag resumes is judged on what arrived meanwhile (its first step reads that).
+    const uint32_t now = CTimer::GetInstance()->GetTime();
+    const int64_t moved = m_request->GetBytesMoved();
+    if (moved - m_windowBytes >= kStallBytes) {
+        m_windowStart = now;
+        m_windowBytes = moved;
+        return false;
+    }
+    if (now - m_windowStart < kStallWindowMs) return false;
+    m_request->Stall();
+    return true;
 }
 
 void COruHttp::SetResult(int code, const char* text) {

@@ -2,6 +2,8 @@
 // The request of the "httpget" and "httppost" tags: built from the tag's attributes,
 // advanced once per frame while the interpreter waits, and finally stored in the tag's
 // variables before its completion jump, call or handler runs. One request at a time.
+// A request (held after a cancel, or running) that moves less than kStallBytes in
+// kStallWindowMs of the engine's clock is given up, so that no server holds it for ever.
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -15,6 +17,9 @@ class CMainScript;
 
 class COruHttp {
 public:
+    static constexpr uint32_t kStallWindowMs = 60000;
+    static constexpr int64_t kStallBytes = 1024;
+
     explicit COruHttp(CMainScript* owner) : m_owner(owner) {}
     virtual ~COruHttp() = default;
     COruHttp(const COruHttp&) = delete;
@@ -33,10 +38,15 @@ private:
     bool BuildPost(std::map<std::string, std::string>& headers, const std::string& target);
     // A trace line when the text holds CR, LF or NUL (they would split the request).
     bool RefuseControl(const std::string& attribute, const std::string& value);
+    // After a step that left the request going: true when it was given up for lack of progress.
+    bool Stalled();
 
     CMainScript* m_owner;
     std::shared_ptr<CHttpSocket> m_request;
     CScriptBlock m_block;
+    // The watch window: when it started and the request's byte count then.
+    uint32_t m_windowStart = 0;
+    int64_t m_windowBytes = 0;
 };
 
 }  // namespace kestrin

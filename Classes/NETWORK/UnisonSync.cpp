@@ -9,6 +9,7 @@
 
 #include "CORE/CBinaryStream.h"
 #include "CORE/CDynamicVariables.h"
+#include "CORE/CLogWindow.h"
 #include "CORE/FileFunctions.h"
 #include "CORE/GamePath.h"
 #include "CORE/StringHelpers.h"
@@ -58,10 +59,11 @@ std::unique_ptr<CHttpSocket> MakeSocket(const CUrl& url) {
     return socket;
 }
 
-enum class EExchange { Done, ConnectFailed, Failed };
+enum class EExchange { Done, ConnectFailed, Failed, Closed };
 
-// Sends what is queued and reads the reply, within the deadline.
-EExchange Exchange(CHttpSocket& socket, Clock::time_point deadline, std::string& body) {
+// Sends what is queued and reads the reply, within the deadline and until a close request.
+EExchange Exchange(CHttpSocket& socket, Clock::time_point deadline, const SUnisonOptions& options,
+                   std::string& body) {
     auto failure = [&socket] {
         // A connection the server refused is a failure to connect, not one of the exchange.
         const int step = socket.GetErrorStep();
@@ -72,6 +74,10 @@ EExchange Exchange(CHttpSocket& socket, Clock::time_point deadline, std::string&
     };
     for (;;) {
         if (Clock::now() >= deadline) return EExchange::Failed;
+        if (options.closeRequested && options.closeRequested()) {
+            LogConsole("unison: a request to close the game ended the exchange with the server");
+            return EExchange::Closed;
+        }
         if (socket.GetQueuedBytes() != 0) {
             if (socket.Update()) return failure();
         } else {
@@ -111,7 +117,7 @@ std::string UnisonSync(const std::string& file, const std::string& server, const
         auto socket = MakeSocket(url);
         if (socket->Get(url.GetRequestTarget())) return text(kTextConnect);
         std::string answer;
-        const EExchange result = Exchange(*socket, deadline, answer);
+        const EExchange result = Exchange(*socket, deadline, options, answer);
         if (result != EExchange::Done) return text(result == EExchange::ConnectFailed ? kTextConnect : kTextExchange);
         std::vector<std::string> fields;
         SplitString(answer.c_str(), fields, ",");
@@ -137,7 +143,7 @@ std::string UnisonSync(const std::string& file, const std::string& server, const
         socket->SetDownloadFile(native);
         if (socket->Get(url.GetRequestTarget())) return text(kTextConnect);
         std::string unused;
-        const EExchange result = Exchange(*socket, deadline, unused);
+        const EExchange result = Exchange(*socket, deadline, options, unused);
         if (result == EExchange::ConnectFailed) return text(kTextConnect);
         // Only a complete 200 reply replaced the file.
         if (result != EExchange::Done || socket->GetStatusCode() != 200) return text(kTextExchange);
@@ -180,7 +186,7 @@ std::string UnisonSync(const std::string& file, const std::string& server, const
             return text(kTextConnect);
         }
         std::string answer;
-        const EExchange result = Exchange(*socket, deadline, answer);
+        const EExchange result = Exchange(*socket, deadline, options, answer);
         if (result != EExchange::Done) return text(result == EExchange::ConnectFailed ? kTextConnect : kTextExchange);
         std::vector<std::string> fields;
         SplitString(answer.c_str(), fields, ",");

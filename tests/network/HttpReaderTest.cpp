@@ -2,6 +2,7 @@
 // text, and the response reader fed through the socket double in chosen pieces.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -195,7 +196,11 @@ TEST_F(Reader, RepliesGiveTheSameOutcomeWhateverTheSplit) {
         {"304 has no body", "HTTP/1.1 304 Not Modified\r\nContent-Length: 10\r\n\r\n", false, true, 0, ""},
         {"interim then final", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx", false, true,
          0, "x"},
-        {"until close", "HTTP/1.0 200 OK\r\n\r\nall of it", true, true, 0, "all of it"},
+        // Neither length nor chunking, also when a bare CR or a blank before the colon hides
+        // the framing header: the reply is refused, never read up to the close.
+        {"no framing", "HTTP/1.0 200 OK\r\n\r\nall of it", true, false, 328, ""},
+        {"CR hides the length", "HTTP/1.1 200 OK\r\rContent-Length: 4\r\n\r\nEvil", true, false, 328, ""},
+        {"blank before colon", "HTTP/1.1 200 OK\r\nContent-Length : 4\r\n\r\nEvil", true, false, 328, ""},
         {"closed in header", "HTTP/1.1 200 OK\r\nContent-", true, false, 160, ""},
         {"coding with capitals", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n", false, false, 319, ""},
         {"empty name", "HTTP/1.1 200 OK\r\n: x\r\n\r\n", false, false, 251, ""},
@@ -223,6 +228,29 @@ TEST_F(Reader, RepliesGiveTheSameOutcomeWhateverTheSplit) {
             EXPECT_EQ(r.body, c.body);
         }
     }
+}
+
+// An endless chunked body in memory fails at the limit, and its block never grows past it.
+TEST_F(Reader, EndlessChunkedBodyStopsAtTheLimitWithoutReservingBeyondIt) {
+    const int64_t limit = int64_t(1) << 20;
+    Start();
+    m_socket->SetMemoryBodyLimit(limit);
+    m_service.PeerSend(m_peer, "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n");
+    const std::string chunk = "8000\r\n" + std::string(0x8000, 'c') + "\r\n";
+    size_t largest = 0;
+    bool failed = false;
+    for (int call = 0; call < 200 && !failed; ++call) {
+        m_service.PeerSend(m_peer, chunk);
+        char* body = nullptr;
+        int length = 0;
+        failed = m_socket->Receive(body, length);
+        ASSERT_FALSE(m_socket->HasCompleted());
+        largest = std::max(largest, m_socket->GetBodyCapacity());
+    }
+    ASSERT_TRUE(failed);
+    EXPECT_EQ(m_socket->GetErrorStep(), CHttpSocket::kStepBodyTooLarge);
+    EXPECT_GT(largest, static_cast<size_t>(limit / 2));
+    EXPECT_LE(largest, static_cast<size_t>(limit) + 1);
 }
 
 TEST_F(Reader, BytesAfterAReplyStartTheNextOnTheSameConnection) {

@@ -192,7 +192,8 @@ TEST_F(PythonServer, RepliesNginxDoesNotGive) {
         int status;
         const char* body;
     } cases[] = {
-        {"/http10", false, 0, 200, "old style body"},
+        // Without a length or chunking the end of the body cannot be told from a drop.
+        {"/http10", true, CHttpSocket::kStepNoFraming, 0, ""},
         {"/dir/rel", false, 0, 200, "target from=rel"},
         {"/notfound", false, 0, 404, "missing page"},
         {"/slow", false, 0, 200, "slowly"},

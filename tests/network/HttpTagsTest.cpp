@@ -5,13 +5,22 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "CORE/CGameWindow.h"
+#include "CORE/CTimer.h"
+#include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/FakeCloseSignals.h"
+#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/WindowMessages.h"
 #include "HttpServers.h"
 #include "NETWORK/COruHttp.h"
+#include "NETWORK/Platform/FakeSocketService.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "support/InterpreterFixture.h"
@@ -162,28 +171,227 @@ TEST_F(HttpTags, UnisonWithoutServerSetsTheResultAndTraces) {
     EXPECT_TRUE(LoggedWithin("[unison] サーバへの接続に失敗しました")) << AllLines();
 }
 
-// A whole game through the harness, run until its script ends (--frames 0).
+// A close request (a signal, or the window system's quit or close box) ends a sync that a
+// trickling server holds; input stays queued and the close is left for the main loop.
+TEST_F(HttpTags, UnisonGivesWayToACloseRequest) {
+    UseFakeInput();
+    m_window = std::make_unique<kestrin::CGameWindow>();
+    ASSERT_FALSE(m_window->Create(0, 0, 64, 48, "KestrinUnisonTest", "", kestrin::kWsPopup, kestrin::kSwShowNormal, 0));
+    const kestrin::WindowHandle window = m_window->GetHandle();
+    kestrin::FakeCloseSignals signals;
+    kestrin::SetCloseSignals(&signals);
+    struct Case {
+        const char* name;
+        bool signal;
+        kestrin::EWindowEvent event;  // pushed unless the case raises the signal
+    } cases[] = {
+        {"signal", true, kestrin::EWindowEvent::Quit},
+        {"quit event", false, kestrin::EWindowEvent::Quit},
+        {"close box", false, kestrin::EWindowEvent::Close},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_lines.clear();
+        kestrin::SWindowEvent key;
+        key.type = kestrin::EWindowEvent::KeyDown;
+        key.window = window;
+        key.key = 'A';
+        m_windows->PushEvent(key);
+        if (c.signal) {
+            signals.Raise();
+        } else {
+            kestrin::SWindowEvent close;
+            close.type = c.event;
+            close.window = window;
+            m_windows->PushEvent(close);
+        }
+        Boot("[unison file=slowinfo.dat server=\"" + Url("/save") +
+             "\" appname=g id=p pass=secret]\n[var name=finished data=1]\n[wait time=100000]\n");
+        RunUntilSet("finished");
+        EXPECT_EQ(Var("s.result"), "サーバとの通信中に問題が発生しました");
+        EXPECT_TRUE(LoggedWithin("unison: a request to close the game ended the exchange")) << AllLines();
+        // The key is still there for the main loop, and so is the close.
+        EXPECT_EQ(m_windows->PendingEvents(), c.signal ? 1u : 2u);
+        if (c.signal) {
+            EXPECT_FALSE(signals.pending);
+            kestrin::SMessage message;
+            ASSERT_TRUE(kestrin::PeekWindowMessage(message));
+            EXPECT_EQ(message.window, window);
+            EXPECT_EQ(message.message, kestrin::kWmClose);
+        }
+        kestrin::SWindowEvent drop;
+        while (m_windows->PollEvent(drop)) {
+        }
+        kestrin::ClearWindowMessages();
+        m_script.reset();
+    }
+    kestrin::SetCloseSignals(nullptr);
+}
+
+// Requests played through the socket double on the engine's virtual clock: one that moves
+// less than 1 KiB in 60 s is given up and dropped, one that keeps moving is not.
+class HttpStall : public kestrin_test::InterpreterFixture {
+protected:
+    void SetUp() override {
+        InterpreterFixture::SetUp();
+        m_service.acceptConnects = true;
+        kestrin::SetSocketService(&m_service);
+        kestrin::CTimer::SetClock(m_clock);
+    }
+    void TearDown() override {
+        m_script.reset();
+        kestrin::SetSocketService(nullptr);
+        InterpreterFixture::TearDown();
+    }
+    void Boot(const std::string& script) {
+        m_dir.Write("main.iet", script);
+        m_script = std::make_unique<CMainScript>(nullptr);
+        ASSERT_FALSE(m_script->Start());
+    }
+    // One frame a second of virtual time: the server acts, then the interpreter runs.
+    void Second(int second, const std::function<void(int)>& server) {
+        m_clock->SetTime(1000 + static_cast<uint32_t>(second) * 1000);
+        if (server) server(second);
+        m_script->Update(m_now += 1000);
+    }
+    std::string Var(const std::string& name) { return m_script->GetVariables().GetString(name); }
+    static std::string Header(int length) {
+        return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n";
+    }
+
+    kestrin::FakeSocketService m_service;
+    std::shared_ptr<kestrin::FakeClock> m_clock = std::make_shared<kestrin::FakeClock>();
+};
+
+TEST_F(HttpStall, ARequestWithoutProgressFailsAfterSixtySeconds) {
+    const char* received = "サーバからの受信に失敗しました(530,0)";
+    const char* sending = "サーバとの通信に失敗しました(530,0)";
+    struct Case {
+        const char* name;
+        bool blockSend;
+        std::function<std::string(int)> reply;  // what the server sends at each second
+        int resultAt;                           // the second the variables are set
+        const char* code;
+        std::string data;
+    } cases[] = {
+        {"silent server", false, [](int) { return std::string(); }, 60, "-3", received},
+        {"a byte a second", false, [](int t) { return t == 1 ? Header(100000) : std::string("x"); }, 60, "-3",
+         received},
+        {"connect never completes", true, [](int) { return std::string(); }, 60, "-2", sending},
+        // 1100 bytes every 50 s: slow, but never below 1 KiB in a minute.
+        {"slow but steady", false,
+         [](int t) { return t == 1 ? Header(4400) : t % 50 == 0 ? std::string(1100, 'y') : std::string(); }, 200,
+         "200", std::string(4400, 'y')},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const int before = m_service.lastConnectPeer;
+        m_clock->SetTime(1000);
+        m_service.connectWindow = c.blockSend ? 0 : static_cast<size_t>(-1);
+        Boot("[httpget url=\"http://127.0.0.1:8080/x\" varname_code=code varname_data=data]\n"
+             "[var name=finished data=1]\n[wait time=100000000]\n");
+        // Seconds count from the frame that started the request.
+        int peer = -1;
+        int start = 0;
+        int resultAt = -1;
+        for (int t = 0; t <= 400 && Var("finished").empty(); ++t) {
+            if (t > 0) {
+                Second(t, [&](int second) {
+                    if (peer >= 0) m_service.PeerSend(peer, c.reply(second - start));
+                });
+            }
+            if (peer < 0 && m_service.lastConnectPeer != before) {
+                peer = m_service.lastConnectPeer;
+                start = t;
+            }
+            if (resultAt < 0 && !Var("code").empty()) resultAt = t - start;
+        }
+        EXPECT_EQ(resultAt, c.resultAt);
+        EXPECT_EQ(Var("code"), c.code);
+        EXPECT_EQ(Var("data"), c.data);
+        EXPECT_EQ(Var("finished"), "1");
+        EXPECT_EQ(m_service.OpenSockets(), 0);
+        m_script.reset();
+    }
+}
+
+// A cancelled request stays held; the tag that resumes it gets its outcome at once: the
+// reply that arrived meanwhile, or the failure of a server that sent nothing.
+TEST_F(HttpStall, AResumedRequestIsJudgedOnWhatArrivedWhileHeld) {
+    struct Case {
+        const char* name;
+        std::string sentWhileHeld;
+        const char* code;
+        const char* data;
+    } cases[] = {
+        {"nothing came", "", "-3", "サーバからの受信に失敗しました(530,0)"},
+        {"the reply came", Header(4) + "done", "200", "done"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Boot("[httpget url=\"http://127.0.0.1:8080/x\" varname_code=code varname_data=data]\n"
+             "[var name=cancelled data=1]\n[wait time=90000]\n"
+             "[httpget url=\"http://127.0.0.1:8080/y\" varname_code=code2 varname_data=data2]\n"
+             "[var name=finished data=1]\n[wait time=100000000]\n");
+        int t = 1;
+        for (; t <= 5; ++t) Second(t, nullptr);
+        const int peer = m_service.lastConnectPeer;
+        m_script->GetVariables().SetInt("s.http.cancel", 1);
+        for (; Var("cancelled").empty() && t < 400; ++t) Second(t, nullptr);
+        m_service.PeerSend(peer, c.sentWhileHeld);
+        // Held for 90 s; the second tag resumes the request and no new connection is made.
+        int resumedAt = -1;
+        int resultAt = -1;
+        for (; Var("finished").empty() && t < 400; ++t) {
+            Second(t, nullptr);
+            if (resumedAt < 0 && m_script->GetState() == CMainScript::STAT_HTTP) resumedAt = t;
+            if (resultAt < 0 && !Var("code").empty()) resultAt = t;
+        }
+        EXPECT_GT(resumedAt, 90);
+        EXPECT_LE(resultAt, resumedAt + 1);
+        EXPECT_EQ(m_service.lastConnectPeer, peer);
+        EXPECT_EQ(Var("code"), c.code);
+        EXPECT_EQ(Var("data"), c.data);
+        EXPECT_EQ(Var("code2"), "");
+        EXPECT_EQ(Var("finished"), "1");
+        m_script.reset();
+    }
+}
+
+// A whole game through the harness, run until its script ends (--frames 0). A server that
+// never answers is given up after 60 s of the harness's virtual clock.
 TEST_F(HttpTags, HarnessRunsUntilTheScriptEnds) {
-    kestrin_test::TempDir game;
-    game.Write("system.ini", "[WINDOW]\nWIDTH=64\nHEIGHT=48\n[SYSTEM]\nCHARSET=utf-8\n");
-    game.Write("main.iet", "[httpget url=\"" + Url("/slow") + "\" varname_code=code varname_data=data]\n");
-    const std::string harness = std::string(KESTRIN_BINARY_DIR) + "/tests/harness/kestrin-harness";
-    const std::string vars = game.Path() + "/vars.txt";
-    std::vector<std::string> args = {harness, game.Path(), "--frames", "0", "--timeout", "60", "--dump-vars", vars};
-    std::vector<char*> argv;
-    for (auto& a : args) argv.push_back(a.data());
-    argv.push_back(nullptr);
-    pid_t pid = 0;
-    ASSERT_EQ(posix_spawn(&pid, harness.c_str(), nullptr, nullptr, argv.data(), environ), 0);
-    int status = 0;
-    ASSERT_EQ(waitpid(pid, &status, 0), pid);
-    ASSERT_TRUE(WIFEXITED(status));
-    EXPECT_EQ(WEXITSTATUS(status), 0);
-    std::ifstream in(vars);
-    std::stringstream s;
-    s << in.rdbuf();
-    EXPECT_NE(s.str().find("code=200\n"), std::string::npos) << s.str();
-    EXPECT_NE(s.str().find("data=slowly\n"), std::string::npos) << s.str();
+    struct Case {
+        const char* path;
+        const char* code;
+        const char* data;
+    } cases[] = {
+        {"/slow", "code=200\n", "data=slowly\n"},
+        {"/hang", "code=-3\n", "data=サーバからの受信に失敗しました(530,0)\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        kestrin_test::TempDir game;
+        game.Write("system.ini", "[WINDOW]\nWIDTH=64\nHEIGHT=48\n[SYSTEM]\nCHARSET=utf-8\n");
+        game.Write("main.iet", "[httpget url=\"" + Url(c.path) + "\" varname_code=code varname_data=data]\n");
+        const std::string harness = std::string(KESTRIN_BINARY_DIR) + "/tests/harness/kestrin-harness";
+        const std::string vars = game.Path() + "/vars.txt";
+        std::vector<std::string> args = {harness, game.Path(), "--frames", "0", "--timeout", "300", "--dump-vars", vars};
+        std::vector<char*> argv;
+        for (auto& a : args) argv.push_back(a.data());
+        argv.push_back(nullptr);
+        pid_t pid = 0;
+        ASSERT_EQ(posix_spawn(&pid, harness.c_str(), nullptr, nullptr, argv.data(), environ), 0);
+        int status = 0;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0);
+        std::ifstream in(vars);
+        std::stringstream s;
+        s << in.rdbuf();
+        EXPECT_NE(s.str().find(c.code), std::string::npos) << s.str();
+        EXPECT_NE(s.str().find(c.data), std::string::npos) << s.str();
+    }
 }
 
 }  // namespace

@@ -6,11 +6,13 @@
 #include <climits>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 #include <string>
 
 #include "CORE/CDynamicVariables.h"
 #include "HttpServers.h"
+#include "NetworkTestSupport.h"
 #include "NETWORK/UnisonSync.h"
 #include "support/TestSupport.h"
 
@@ -51,10 +53,11 @@ protected:
     }
     std::string Server() const { return "http://127.0.0.1:" + std::to_string(s_port) + "/save"; }
     std::string Sync(const std::string& file, const std::string& pass = "secret", int limitMs = 30000,
-                     const std::string& server = std::string()) {
+                     const std::string& server = std::string(), std::function<bool()> closeRequested = nullptr) {
         kestrin::SUnisonOptions options;
         options.textEncoding = 2;
         options.timeLimitMs = limitMs;
+        options.closeRequested = std::move(closeRequested);
         std::string message =
             kestrin::UnisonSync(file, server.empty() ? Server() : server, "my game&1", "player", pass, options);
         char cwd[PATH_MAX];
@@ -142,6 +145,38 @@ TEST_F(Unison, MessagesForEachFailure) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file + std::string(" ") + c.server);
         EXPECT_EQ(Sync(c.file, c.pass, c.limitMs, c.server), c.message);
+    }
+}
+
+// A close request while a trickling server answers ends the sync at once as a failed
+// exchange; a download cut short leaves the save as it was.
+TEST_F(Unison, CloseRequestEndsTheExchangeAndLeavesTheSave) {
+    struct Case {
+        const char* file;
+        const char* marker;  // the server writes it once it trickles
+        bool partial;        // the close waits until a partial download is on disk
+    } cases[] = {
+        {"slowinfo.dat", "slowinfo.dat.sending", false},
+        {"trickle.dat", "trickle.dat.sending", true},
+    };
+    auto files = [this] {
+        int n = 0;
+        for (auto& e : std::filesystem::directory_iterator(m_save.Path())) n += e.is_regular_file();
+        return n;
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.file);
+        m_save.Write(c.file, "precious");
+        const std::string marker = s_store->Path() + "/" + c.marker;
+        std::filesystem::remove(marker);
+        kestrin_test::LogCapture log;
+        EXPECT_EQ(Sync(c.file, "secret", 30000, "",
+                       [&] { return std::filesystem::exists(marker) && (!c.partial || files() > 1); }),
+                  "サーバとの通信中に問題が発生しました");
+        EXPECT_EQ(log.CountWithin("unison: a request to close the game ended the exchange"), 1) << log.All();
+        EXPECT_EQ(ReadFile(m_save.Path() + "/" + c.file), "precious");
+        EXPECT_EQ(files(), 1);
+        std::filesystem::remove(m_save.Path() + "/" + c.file);
     }
 }
 

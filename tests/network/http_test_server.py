@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """HTTP server of the network tests: replies nginx cannot give (HTTP/1.0, relative
-redirects, slow and truncated bodies), a multipart echo checked with the email parser,
-and a save-data server double. Usage: http_test_server.py PORT STORE_FOLDER"""
+redirects, slow, trickling and truncated bodies), a multipart echo checked with the email
+parser, and a save-data server double. Usage: http_test_server.py PORT STORE_FOLDER"""
 import email
 import email.policy
 import json
@@ -32,6 +32,21 @@ class Handler(BaseHTTPRequestHandler):
         self.wfile.write(data)
         self.wfile.flush()
         self.close_connection = True
+
+    def trickle(self, marker):
+        """A reply that promises a long body and sends a byte every 0.2 s (for 5 minutes at
+        most, or until the client goes); the file marker in the store shows it started."""
+        self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n")
+        self.wfile.flush()
+        open(os.path.join(STORE, marker), "w").close()
+        self.close_connection = True
+        for _ in range(1500):
+            try:
+                self.wfile.write(b"x")
+                self.wfile.flush()
+            except OSError:
+                return
+            time.sleep(0.2)
 
     def do_GET(self):
         url = urlsplit(self.path)
@@ -70,9 +85,15 @@ class Handler(BaseHTTPRequestHandler):
         if get("mode") == "info":
             if get("filename") == "broken.dat":
                 return self.reply(200, b"what")
+            if get("filename") == "slowinfo.dat":
+                return self.trickle("slowinfo.dat.sending")
+            if get("filename") == "trickle.dat":
+                return self.reply(200, b"OK,2000000000")
             stamp = open(name + ".time").read().strip() if os.path.exists(name + ".time") else "0"
             return self.reply(200, ("OK," + stamp + ",extra").encode())
         if get("mode") == "down":
+            if get("filename") == "trickle.dat":
+                return self.trickle("trickle.dat.sending")
             if not os.path.exists(name):
                 return self.reply(404, b"no such file")
             return self.reply(200, open(name, "rb").read())

@@ -39,6 +39,12 @@ public:
     void GetFrameExtents(WindowHandle window, int& extraWidth, int& extraHeight) override;
 
     bool PollEvent(SWindowEvent& out) override;
+    bool HasCloseEvent(WindowHandle window) override {
+        for (const SWindowEvent& e : m_events) {
+            if (e.type == EWindowEvent::Quit || (e.type == EWindowEvent::Close && e.window == window)) return true;
+        }
+        return false;
+    }
     // Returns at once; records the wait when waiting is on (SetCanWait).
     bool WaitEvent(uint32_t ms) override {
         if (!m_canWait) return false;

@@ -89,6 +89,12 @@ public:
 
     // Takes the next event; false when none is pending.
     virtual bool PollEvent(SWindowEvent& out) = 0;
+    // True when a quit event or a close of the window is pending. Nothing is taken, so the
+    // other events keep their place and order. False when this system cannot look ahead.
+    virtual bool HasCloseEvent(WindowHandle window) {
+        (void)window;
+        return false;
+    }
     // Sleeps until an event is pending or ms milliseconds passed, without taking the event.
     // False (at once) when this window system cannot wait for its events.
     virtual bool WaitEvent(uint32_t ms) {

@@ -260,6 +260,18 @@ bool SdlWindowSystem::WaitEvent(uint32_t ms) {
     return true;
 }
 
+bool SdlWindowSystem::HasCloseEvent(WindowHandle window) {
+    if (!m_started) return false;
+    SDL_PumpEvents();
+    SDL_Event events[64];
+    if (SDL_PeepEvents(events, 1, SDL_PEEKEVENT, SDL_QUIT, SDL_QUIT) > 0) return true;
+    const int count = SDL_PeepEvents(events, 64, SDL_PEEKEVENT, SDL_WINDOWEVENT, SDL_WINDOWEVENT);
+    for (int i = 0; i < count; ++i) {
+        if (events[i].window.event == SDL_WINDOWEVENT_CLOSE && events[i].window.windowID == window) return true;
+    }
+    return false;
+}
+
 bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
     if (!m_started) return false;
     SDL_Event e;

@@ -27,6 +27,7 @@ public:
     void GetFrameExtents(WindowHandle window, int& extraWidth, int& extraHeight) override;
 
     bool PollEvent(SWindowEvent& out) override;
+    bool HasCloseEvent(WindowHandle window) override;
     bool WaitEvent(uint32_t ms) override;
 
     bool IsKeyDown(int virtualKey) override;

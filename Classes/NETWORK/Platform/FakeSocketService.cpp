@@ -69,6 +69,7 @@ bool FakeSocketService::Connect(int socket, uint32_t address, uint16_t port, int
     s->peer = id;
     Peer peer;
     peer.socket = socket;
+    peer.window = connectWindow;
     m_peers[id] = peer;
     lastConnectPeer = id;
     lastConnectPort = port;

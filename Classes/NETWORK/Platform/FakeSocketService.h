@@ -47,6 +47,8 @@ public:
     bool acceptConnects = false;
     int lastConnectPeer = -1;
     uint16_t lastConnectPort = 0;
+    // The window the peers of outgoing connects start with (0: the connect never completes).
+    size_t connectWindow = static_cast<size_t>(-1);
 
     // Calls that fail with the Winsock number while it is not 0.
     int failCreate = 0;

@@ -1,7 +1,8 @@
 // HTTP tags: "httpget" and "httppost" start a request and wait for it (caret status 8,
 // advanced each frame by the request object); "unison" synchronises one save file with a
-// save-data server while the frame waits.
+// save-data server while the frame waits, giving way at once to a request to close the game.
 #include "CORE/StringHelpers.h"
+#include "CORE/WindowMessages.h"
 #include "NETWORK/COruHttp.h"
 #include "NETWORK/UnisonSync.h"
 #include "SCRIPT/CMainScript.h"
@@ -22,6 +23,8 @@ bool CMainScript::TagUnison(CScriptBlock block, bool replay) {
     (void)replay;
     SUnisonOptions options;
     options.textEncoding = m_textEncoding;
+    // The close itself stays queued: the main loop closes the game (and autosaves) as usual.
+    options.closeRequested = [] { return IsCloseRequested(); };
     const std::string message =
         UnisonSync(block.GetAttribute("file"), block.GetAttribute("server"), block.GetAttribute("appname"),
                    block.GetAttribute("id"), block.GetAttribute("pass"), options);
