@@ -74,4 +74,4 @@ grep -q "^Kestrin: cannot start: no system.ini and no boot script \"main.iet\" i
 cat "$WORK/kestrin.log"
 ]=])
 
-kestrin_run_under_xvfb(startup_xvfb "${script}" 600 WORK=${work})
+kestrin_run_under_xvfb(startup_xvfb "${script}" WORK=${work})
