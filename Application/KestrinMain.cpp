@@ -6,6 +6,7 @@
 #include "CORE/CTimer.h"
 #include "CORE/Platform/IMessageBox.h"
 #include "CORE/Platform/ProcessPaths.h"
+#include "CORE/RuntimeConfiguration.h"
 #include "CORE/StartUp.h"
 #include "GRAPHICS/TweenRegistry.h"
 
@@ -57,6 +58,8 @@ int KestrinMain(int argc, char** argv) {
         std::fputs(kUsage, stdout);
         return 0;
     }
+    // The environment is read here, once; the engine asks the configuration.
+    SetRuntimeConfiguration(ReadRuntimeConfiguration());
     // The program (not the tests or tools built from the same library) shows a log window.
     CLogWindow::SetWindowEnabled(true);
     CDynamicVariables* dv = CDynamicVariables::GetInstance();

@@ -17,6 +17,7 @@
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CFile.h"
 #include "CORE/CGameWindow.h"
+#include "CORE/RuntimeConfiguration.h"
 #include "CORE/CWindow.h"
 #include "CORE/WindowMessages.h"
 #include "GRAPHICS/CDxSurface.h"
@@ -124,7 +125,9 @@ BENCHMARK(BM_MjaFrame720pAlphaSoftware)->Unit(benchmark::kMillisecond);
 void BM_MjaFrame720pAlphaHardware(benchmark::State& state) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_RENDER_DRIVER", "opengl", 1);
-    setenv("KESTRIN_HARDWARE_RENDER", "1", 1);
+    RuntimeConfiguration configuration;
+    configuration.hardwareRender = true;
+    SetRuntimeConfiguration(configuration);
     CDynamicVariables* v = CDynamicVariables::GetInstance();
     v->SetMap("ApplicationArguments", {});
     v->SetInt("ini.Width", kWidth);

@@ -33,7 +33,8 @@ const T* CDynamicVariables::Find(const std::string& name) const {
     if (it == m_values.end()) return nullptr;
     const T* value = std::any_cast<T>(&it->second);
     // Each name has one kind; a read of another kind is a coding mistake, not bad input.
-    if (!value) LogPrintf("CDynamicVariables: \"%s\" is read as another kind than it was written", name.c_str());
+    if (!value)
+        Log(ELogLevel::Error, "CDynamicVariables", "\"%s\" is read as another kind than it was written", name.c_str());
     return value;
 }
 

@@ -30,7 +30,8 @@ public:
     int32_t GetInt(const std::string& name) const;
     bool GetBool(const std::string& name) const;
 
-    // True when the name is absent (or of another kind); out is then left untouched.
+    // Read against their name: like the engine's other lookups these return true on failure,
+    // that is when the name is absent (or of another kind); out is then left untouched.
     bool TryGetString(const std::string& name, std::string& out) const;
     bool TryGetMap(const std::string& name, StringMap& out) const;
     bool TryGetBool(const std::string& name, bool& out) const;

@@ -8,6 +8,7 @@
 #include <unordered_map>
 
 #include "CORE/DisplayText.h"
+#include "CORE/RuntimeConfiguration.h"
 #include "CORE/Platform/ITextRasterizer.h"
 #include "CORE/WindowMessages.h"
 
@@ -45,11 +46,12 @@ std::string FormatV(const char* format, va_list args) {
     return std::string(buf.data(), static_cast<size_t>(n));
 }
 
-// Every line reaches the test sink (as given) and stderr (UTF-8); returns the UTF-8 text.
-std::string EmitLine(const std::string& text) {
+// Every line reaches the test sink (as given) and stderr (UTF-8, after prefix); returns the UTF-8 text.
+std::string EmitLine(const std::string& text, const char* prefix = "") {
     if (LineSink()) LineSink()(text);
     std::string utf8 = GameTextToUtf8(text);
-    std::string line = utf8;
+    std::string line = prefix;
+    line += utf8;
     line += '\n';
     std::fwrite(line.data(), 1, line.size(), stderr);
     return utf8;
@@ -120,8 +122,7 @@ void CLogWindow::SetWindowEnabled(bool enabled) {
 void CLogWindow::OpenWindow(int showCommand) {
     if (g_windowTried || g_opening) return;
     g_windowTried = true;
-    const char* env = std::getenv("KESTRIN_LOG_WINDOW");
-    if (!g_windowEnabled || (env && std::strcmp(env, "0") == 0)) return;
+    if (!g_windowEnabled || !GetRuntimeConfiguration().logWindow) return;
     // Lines logged while the window part starts (a failing video driver) go to stderr only.
     g_opening = true;
     IWindowSystem& ws = GetWindowSystem();
@@ -380,6 +381,25 @@ void LogPrintf(const char* format, ...) {
     std::string text = FormatV(format, args);
     va_end(args);
     CLogWindow::GetInstance(kSwShowNoActivate)->PrintText(text);
+}
+
+const char* LogLevelName(ELogLevel level) {
+    switch (level) {
+        case ELogLevel::Error: return "error";
+        case ELogLevel::Warning: return "warning";
+        case ELogLevel::Note: break;
+    }
+    return "note";
+}
+
+void Log(ELogLevel level, const char* area, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::string text = FormatV(format, args);
+    va_end(args);
+    if (area && *area) text = std::string(area) + ": " + text;
+    const std::string prefix = std::string("kestrin: ") + LogLevelName(level) + ": ";
+    EmitLine(text, prefix.c_str());
 }
 
 void LogConsole(const char* format, ...) {

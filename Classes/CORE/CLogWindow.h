@@ -42,7 +42,7 @@ public:
     // Chooses the font service of the window part; null goes back to FreeType.
     static void SetTextRasterizerFactory(std::function<std::unique_ptr<ITextRasterizer>()> factory);
     // Whether a log made from now on may open its window: off by default, the program
-    // turns it on at start-up (KESTRIN_LOG_WINDOW=0 still says no).
+    // turns it on at start-up (RuntimeConfiguration::logWindow false still says no).
     static void SetWindowEnabled(bool enabled);
 
     bool HasWindow() const { return GetHandle() != 0; }
@@ -85,11 +85,31 @@ private:
     std::string m_title;
 };
 
-// Formats and logs one line through the log window.
+// How much a line of the engine's own diagnostics matters.
+enum class ELogLevel {
+    Error,    // something asked for did not happen (a file that cannot be read, a device that failed)
+    Warning,  // it happened differently (a value replaced, a fallback taken, data skipped)
+    Note,     // for information (where things are, what was chosen)
+};
+
+// The word for a level in a line: "error", "warning", "note".
+const char* LogLevelName(ELogLevel level);
+
+// Where a line goes. The log window is kept for the messages the engine defines and the
+// script trace: LogPrintf (and CMainScript's trace) open it. The engine's other lines, of
+// any level, go to stderr and the line sink only.
+//
+// Log formats "<area>: <text>" (area: the subsystem or the file concerned); the line sink
+// receives that, stderr "kestrin: <level>: <area>: <text>". The level comes first so that
+// "<area>: <text>" stays one piece to search for.
+void Log(ELogLevel level, const char* area, const char* format, ...) __attribute__((format(printf, 3, 4)));
+
+// One of the messages the engine defines (errors of the script, the parser, the renderer),
+// text unchanged: to stderr, the line sink and the log window.
 void LogPrintf(const char* format, ...) __attribute__((format(printf, 1, 2)));
-// Formats one line of the program's own notes (where the game and its saves are, usage):
-// to stderr and the line sink only. Unlike LogPrintf it never opens the log window, which
-// is kept for what the engine logs while it runs (errors, script traces).
+// The program's own words to whoever started it (usage, where the game and its saves are,
+// why it cannot start, a message box that has no display), text unchanged: to stderr and
+// the line sink only.
 void LogConsole(const char* format, ...) __attribute__((format(printf, 1, 2)));
 
 }  // namespace kestrin

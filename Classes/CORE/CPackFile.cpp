@@ -169,7 +169,7 @@ bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
         base = b;
         if (base <= 0 || base + 3 > fileSize || reader.Seek(static_cast<int>(base), SEEK_SET) ||
             reader.Read(magic, 3) != 3) {
-            LogPrintf("%s: no archive found in the executable", name.c_str());
+            Log(ELogLevel::Error, name.c_str(), "no archive found in the executable");
             return true;
         }
     }
@@ -178,7 +178,7 @@ bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
         const std::string ext = name.size() >= PackExtension.size()
                                     ? CGameFileNames::Fold(name.substr(name.size() - PackExtension.size()))
                                     : std::string();
-        if (ext == PackExtension) LogPrintf("%s: not a pack archive", name.c_str());
+        if (ext == PackExtension) Log(ELogLevel::Error, name.c_str(), "not a pack archive");
         return true;
     }
     int outside = 0;
@@ -200,7 +200,7 @@ bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
     if (magic[2] == '0') {
         int32_t count = 0;
         if (ReadInt32(reader, count) || count <= 0) {
-            LogPrintf("%s: archive index holds no entries", name.c_str());
+            Log(ELogLevel::Error, name.c_str(), "archive index holds no entries");
             return true;
         }
         // The count sizes the table only as far as the file can hold its records.
@@ -210,7 +210,7 @@ bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
         for (int32_t i = 0; i < count; ++i) {
             unsigned char record[268];
             if (reader.Read(record, sizeof record) != static_cast<int>(sizeof record)) {
-                LogPrintf("%s: archive index is truncated", name.c_str());
+                Log(ELogLevel::Error, name.c_str(), "archive index is truncated");
                 return true;
             }
             const char* text = reinterpret_cast<const char*>(record);
@@ -222,7 +222,7 @@ bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
         if (ReadInt32(reader, length)) return true;
         const int64_t left = fileSize - reader.Tell();
         if (length < 0 || length > left) {
-            LogPrintf("%s: archive index length %d does not fit the file", name.c_str(), length);
+            Log(ELogLevel::Error, name.c_str(), "archive index length %d does not fit the file", length);
             return true;
         }
         std::vector<unsigned char> index(static_cast<size_t>(length));
@@ -257,8 +257,8 @@ bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
             std::reverse(entries.begin(), entries.end());
         }
     }
-    if (outside > 0) LogPrintf("%s: %d entries lie outside the file and were skipped", name.c_str(), outside);
-    if (broken > 0) LogPrintf("%s: %d entries have a broken record and were skipped", name.c_str(), broken);
+    if (outside > 0) Log(ELogLevel::Warning, name.c_str(), "%d entries lie outside the file and were skipped", outside);
+    if (broken > 0) Log(ELogLevel::Warning, name.c_str(), "%d entries have a broken record and were skipped", broken);
     return false;
 }
 

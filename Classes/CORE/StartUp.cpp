@@ -238,7 +238,7 @@ bool EnterGame(const std::string& game, const std::string& executablePath, GameL
     CDynamicVariables* dv = CDynamicVariables::GetInstance();
     dv->SetString("ApplicationPath", out.applicationPath);
     if (GetFileSystem()->ChangeDirectory(out.gameDataPath)) {
-        LogConsole("Kestrin: cannot enter the game folder %s", out.gameDataPath.c_str());
+        Log(ELogLevel::Error, "start-up", "cannot enter the game folder %s", out.gameDataPath.c_str());
     }
     // Cached folder listings are kept by relative name.
     ClearGamePathCache();
@@ -269,7 +269,7 @@ namespace {
 int ReadWindowSize(const CIni& ini, const char* section, const char* key, int fallback) {
     const int v = ini.GetIntDefault(section, key, fallback);
     if (v > 0) return v;
-    LogConsole("system.ini: [%s] %s=%d is not a size; using %d", section, key, v, fallback);
+    Log(ELogLevel::Warning, "system.ini", "[%s] %s=%d is not a size; using %d", section, key, v, fallback);
     return fallback;
 }
 }  // namespace
@@ -283,9 +283,10 @@ void NoteUnclosedSections(const CIni& ini) {
         const std::string& name = section.first;
         const size_t lineEnd = name.find('\n');
         if (lineEnd == std::string::npos) continue;
-        LogConsole("system.ini: the section \"[%s\" has no \"]\" on its line; the lines after it up to the next "
-                   "\"]\" (or the end of the file) are read as its name, not as keys",
-                   name.substr(0, lineEnd).c_str());
+        Log(ELogLevel::Warning, "system.ini",
+            "the section \"[%s\" has no \"]\" on its line; the lines after it up to the next "
+            "\"]\" (or the end of the file) are read as its name, not as keys",
+            name.substr(0, lineEnd).c_str());
     }
 }
 }  // namespace
@@ -362,19 +363,20 @@ std::string PrepareSaveFolder(const std::string& gameDataPath, const std::string
 
     const std::string dataHome = GetUserDataHome();
     if (dataHome.empty()) {
-        LogConsole("Kestrin: save folder %s cannot be written and there is no home folder to save in instead",
-                  folder.c_str());
+        Log(ELogLevel::Error, "save folder", "%s cannot be written and there is no home folder to save in instead",
+            folder.c_str());
         return folder;
     }
     const std::string name = FileNameOf(AbsolutePath(gameDataPath));
     const std::string fallback = dataHome + "/kestrin/" + (name.empty() ? std::string("game") : name);
     MakeFolders(fallback);
     if (!IsWritableFolder(fallback)) {
-        LogConsole("Kestrin: neither save folder %s nor %s can be written; saves will fail", folder.c_str(),
-                  fallback.c_str());
+        Log(ELogLevel::Error, "save folder", "neither %s nor %s can be written; saves will fail", folder.c_str(),
+            fallback.c_str());
         return folder;
     }
-    LogConsole("Kestrin: save folder %s cannot be written; saving to %s instead", folder.c_str(), fallback.c_str());
+    Log(ELogLevel::Warning, "save folder", "%s cannot be written; saving to %s instead", folder.c_str(),
+        fallback.c_str());
     return fallback;
 }
 

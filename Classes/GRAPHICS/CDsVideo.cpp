@@ -37,25 +37,25 @@ void CDsVideo::Play(const std::string& path) {
     m_name = path;
     std::string native;
     if (ResolveGamePath(path, native)) {
-        LogPrintf("Movie \"%s\" not found", path.c_str());
+        Log(ELogLevel::Error, "video", "Movie \"%s\" not found", path.c_str());
         return;
     }
     if (!m_surfaceFactory || !m_layerFactory) {
-        LogPrintf("Movie \"%s\" cannot be shown: no renderer", path.c_str());
+        Log(ELogLevel::Error, "video", "Movie \"%s\" cannot be shown: no renderer", path.c_str());
         return;
     }
     m_decoder = CreateVideoDecoder();
     if (!m_decoder || m_decoder->Open(native)) {
-        LogPrintf("Movie \"%s\" cannot be played: %s", path.c_str(),
-                  m_decoder ? m_decoder->GetError().c_str() : "no decoder");
+        Log(ELogLevel::Error, "video", "Movie \"%s\" cannot be played: %s", path.c_str(),
+            m_decoder ? m_decoder->GetError().c_str() : "no decoder");
         m_decoder.reset();
         return;
     }
     m_surface = m_surfaceFactory->Create();
     if (!m_surface ||
         m_surface->Init(m_decoder->GetWidth(), m_decoder->GetHeight(), ISurface::kPixel32, 0)) {
-        LogPrintf("Movie \"%s\" cannot be played: no picture of %dx%d", path.c_str(), m_decoder->GetWidth(),
-                  m_decoder->GetHeight());
+        Log(ELogLevel::Error, "video", "Movie \"%s\" cannot be played: no picture of %dx%d", path.c_str(),
+            m_decoder->GetWidth(), m_decoder->GetHeight());
         Stop();
         return;
     }
@@ -158,8 +158,8 @@ bool CDsVideo::ShowPictureAt(uint32_t ms) {
         case IVideoDecoder::EFrame::kError:
             break;
     }
-    LogPrintf("Movie \"%s\" cannot be decoded: %s", m_name.c_str(),
-              pixels ? m_decoder->GetError().c_str() : "its picture cannot be written");
+    Log(ELogLevel::Error, "video", "Movie \"%s\" cannot be decoded: %s", m_name.c_str(),
+        pixels ? m_decoder->GetError().c_str() : "its picture cannot be written");
     return true;
 }
 

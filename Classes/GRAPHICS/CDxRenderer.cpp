@@ -95,7 +95,7 @@ bool CDxRenderer::Init(Window window) {
     if (m_device && !m_acceptSoftwareRasteriser && !m_device->HasGraphicsDevice()) {
         m_lastError = "No graphics device (/dev/dri): the software renderer draws (FORCE_HARDWARE_RENDER=1 or "
                       "KESTRIN_HARDWARE_RENDER=1 makes OpenGL draw on the CPU instead)";
-        LogConsole("%s", m_lastError.c_str());
+        Log(ELogLevel::Note, "renderer", "%s", m_lastError.c_str());
         return true;
     }
     if (!m_device || m_device->Open(window)) {
@@ -106,7 +106,7 @@ bool CDxRenderer::Init(Window window) {
         m_lastError = "OpenGL draws with the software rasteriser \"" + m_device->GetRendererName() +
                       "\": the software renderer is faster (FORCE_HARDWARE_RENDER=1 or KESTRIN_HARDWARE_RENDER=1 "
                       "keeps the hardware renderer)";
-        LogConsole("%s", m_lastError.c_str());
+        Log(ELogLevel::Note, "renderer", "%s", m_lastError.c_str());
         m_device->Close();
         return true;
     }

@@ -39,7 +39,7 @@ void OnJpegError(j_common_ptr cinfo) {
 void OnJpegMessage(j_common_ptr cinfo) {
     char text[JMSG_LENGTH_MAX];
     (*cinfo->err->format_message)(cinfo, text);
-    LogPrintf("JPEG: %s", text);
+    Log(ELogLevel::Warning, "JPEG", "%s", text);
 }
 
 void Configure(j_decompress_ptr cinfo) {
@@ -237,7 +237,7 @@ bool CJpg::Decode(ISurface* surface, const uint8_t* bytes, size_t length, const 
     const bool failed = RunDecode(&job, &err);
     m_alphaBuffer.reset(buffer);
     if (failed && !job.refused)
-        LogPrintf("broken JPEG image (%s)", err.message);
+        Log(ELogLevel::Error, "JPEG", "broken image (%s)", err.message);
     return failed;
 }
 

@@ -12,6 +12,7 @@
 #include "CORE/CGameWindow.h"
 #include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
+#include "CORE/RuntimeConfiguration.h"
 #include "CORE/COruPackFileFactory.h"
 #include "CORE/FileReplace.h"
 #include "GRAPHICS/CDxLayerFactory.h"
@@ -77,8 +78,8 @@ CMainScreen::CMainScreen(CGameWindow* window, std::shared_ptr<IFramePresenter> p
     std::shared_ptr<CDxRenderer> dx;
     if (!m_software) {
         dx = std::make_shared<CDxRenderer>();
-        const char* env = std::getenv("KESTRIN_HARDWARE_RENDER");
-        dx->SetAcceptSoftwareRasteriser(BoolVariable("ini.ForceHardwareRender") || (env && std::strcmp(env, "1") == 0));
+        dx->SetAcceptSoftwareRasteriser(BoolVariable("ini.ForceHardwareRender") ||
+                                        GetRuntimeConfiguration().hardwareRender);
         m_renderer->AddRenderer(dx, std::make_unique<CDxLayerFactory>(dx), std::make_unique<CDxSurfaceFactory>(dx));
     }
     auto gdi = std::make_shared<CGdiRenderer>(std::move(presenter));
@@ -86,7 +87,7 @@ CMainScreen::CMainScreen(CGameWindow* window, std::shared_ptr<IFramePresenter> p
 
     const IGraphicRenderer::Window handle = window ? window->GetHandle() : 0;
     if (m_renderer->Init(handle))
-        LogPrintf("The screen could not start a renderer for the window");
+        Log(ELogLevel::Error, "renderer", "The screen could not start a renderer for the window");
     if (m_renderer->GetRenderer() == gdi)
         m_software = true;
     if (dx && m_renderer->GetRenderer() == dx) {
@@ -482,7 +483,7 @@ bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int
         return true;
     // The scaled image is built whole, so its size stays within what a layer builds whole.
     if (width < 1 || height < 1 || int64_t(width) * height > kMaxScreenshotPixels) {
-        LogPrintf("Screenshot size %dx%d cannot be saved", width, height);
+        Log(ELogLevel::Error, "screenshot", "Screenshot size %dx%d cannot be saved", width, height);
         return true;
     }
     std::shared_ptr<IGraphicRenderer> renderer = m_renderer->GetRenderer();
@@ -500,7 +501,7 @@ bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int
     layer.RenderTransformed(matrix, layer.GetDirtyFlags(), true);
     ISurface* image = layer.GetTransformedSurface();
     if (!image) {
-        LogPrintf("Screenshot could not be scaled to %dx%d", width, height);
+        Log(ELogLevel::Error, "screenshot", "Screenshot could not be scaled to %dx%d", width, height);
         return true;
     }
 
@@ -511,7 +512,7 @@ bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int
     const bool encodeFailed = png.Save(image, buffer, -1);
     std::unique_ptr<uint8_t[]> bytes(buffer.data);
     if (encodeFailed) {
-        LogPrintf("Screenshot could not be encoded as PNG");
+        Log(ELogLevel::Error, "screenshot", "Screenshot could not be encoded as PNG");
         return true;
     }
 
@@ -522,7 +523,7 @@ bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int
     // destroys an earlier one); inside the save folder no planted link is followed.
     std::string error;
     if (ReplaceFileContents(StringVariable("SaveDataPath"), name, bytes.get(), buffer.length, &error)) {
-        LogPrintf("Screenshot could not be written: %s", error.c_str());
+        Log(ELogLevel::Error, "screenshot", "Screenshot could not be written: %s", error.c_str());
         return true;
     }
     return false;

@@ -161,7 +161,7 @@ bool CPng::Decode(ISurface* surface, SSource& source) {
 
     const std::string name = source.Name();
     if (ReadInfo(s.png, s.info)) {
-        LogPrintf("%s: broken PNG image (%s)", name.c_str(), error.message);
+        Log(ELogLevel::Error, name.c_str(), "broken PNG image (%s)", error.message);
         return true;
     }
     png_uint_32 width = 0, height = 0;
@@ -196,7 +196,7 @@ bool CPng::Decode(ISurface* surface, SSource& source) {
         surface->Init(int32_t(width), int32_t(height), pixelBits, 0))
         return true;
     if (PrepareRows(s.png, s.info, colorType)) {
-        LogPrintf("%s: broken PNG image (%s)", name.c_str(), error.message);
+        Log(ELogLevel::Error, name.c_str(), "broken PNG image (%s)", error.message);
         return true;
     }
     if (png_get_rowbytes(s.png, s.info) != size_t(width) * size_t(surface->GetBytesPerPixel()))
@@ -210,7 +210,7 @@ bool CPng::Decode(ISurface* surface, SSource& source) {
         failed |= rows[y] == nullptr;
     }
     if (!failed && ReadRows(s.png, rows.data())) {
-        LogPrintf("%s: broken PNG image (%s)", name.c_str(), error.message);
+        Log(ELogLevel::Error, name.c_str(), "broken PNG image (%s)", error.message);
         failed = true;
     }
     surface->Unlock();
@@ -319,7 +319,7 @@ bool CPng::SaveWithText(ISurface* surface, SOutputBuffer& buffer, int level,
     surface->Unlock();
     png_destroy_write_struct(&png, &info);
     if (failed)
-        LogPrintf("PNG encoding failed (%s)", error.message);
+        Log(ELogLevel::Error, "PNG", "encoding failed (%s)", error.message);
     return failed;
 }
 

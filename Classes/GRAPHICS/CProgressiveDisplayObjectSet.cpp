@@ -119,7 +119,7 @@ void CProgressiveDisplayObjectSet::AddChild(const std::string& path,
     CPictureChanges::Mark();
     // Passes, commits and destruction go down the tree recursively: no absurd depth is built.
     if (node && CountNames(path) > kMaxPathNames) {
-        LogPrintf("Layer path with more than %d names refused", kMaxPathNames);
+        Log(ELogLevel::Error, "layer", "Layer path with more than %d names refused", kMaxPathNames);
         return;
     }
     CProgressiveDisplayObjectSet* parent = this;

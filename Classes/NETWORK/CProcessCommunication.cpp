@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "CORE/CLogWindow.h"
+#include "CORE/RuntimeConfiguration.h"
 #include "NETWORK/Platform/ISharedMemoryService.h"
 
 namespace kestrin {
@@ -43,13 +44,14 @@ CProcessCommunication::CProcessCommunication(const std::string& name, size_t siz
         m_reply = service->OpenEvent(name + "_client", &refusals[2]);
         for (const std::string& refusal : refusals) {
             if (refusal.empty()) continue;
-            LogConsole("debug channel: %s; the channel stays closed", refusal.c_str());
+            Log(ELogLevel::Error, "debug channel", "%s; the channel stays closed", refusal.c_str());
             m_mapping.reset();
             break;
         }
         if (m_mapping && m_mapping->Size() < kMinimumMappingSize) {
-            LogPrintf("debug channel: \"%s_map\" holds %zu bytes, too few for a message; the channel stays closed",
-                      name.c_str(), m_mapping->Size());
+            Log(ELogLevel::Error, "debug channel",
+                "\"%s_map\" holds %zu bytes, too few for a message; the channel stays closed", name.c_str(),
+                m_mapping->Size());
             m_mapping.reset();
         }
     }
@@ -59,12 +61,12 @@ CProcessCommunication::CProcessCommunication(const std::string& name, size_t siz
 CProcessCommunication::~CProcessCommunication() = default;
 
 std::string CProcessCommunication::GetDebugChannelName() {
-    const char* text = std::getenv("KESTRIN_DEBUG_CHANNEL");
-    if (!text || !*text) return kDefaultChannelName;
-    std::string name = text;
+    const std::string& name = GetRuntimeConfiguration().debugChannel;
+    if (name.empty()) return kDefaultChannelName;
+    const char* text = name.c_str();
     if (name.size() > kLongestChannelName || name.find('/') != std::string::npos) {
-        LogPrintf("debug channel: KESTRIN_DEBUG_CHANNEL \"%s\" is not a usable name; using %s", text,
-                  kDefaultChannelName);
+        Log(ELogLevel::Warning, "debug channel", "KESTRIN_DEBUG_CHANNEL \"%s\" is not a usable name; using %s", text,
+            kDefaultChannelName);
         return kDefaultChannelName;
     }
     return name;
@@ -85,7 +87,7 @@ void CProcessCommunication::Close() {
     m_open = false;
     m_inFlight = false;
     m_queue.clear();
-    LogConsole("debug channel: the shared memory no longer holds its size; the channel is closed");
+    Log(ELogLevel::Error, "debug channel", "the shared memory no longer holds its size; the channel is closed");
 }
 
 bool CProcessCommunication::Write(const uint8_t* bytes, size_t length) {
@@ -112,7 +114,7 @@ bool CProcessCommunication::Send(const void* bytes, size_t length) {
         m_queue.pop_front();
         if (!m_dropLogged) {
             m_dropLogged = true;
-            LogPrintf("debug channel: the debugger does not answer; older trace text is dropped");
+            Log(ELogLevel::Warning, "debug channel", "the debugger does not answer; older trace text is dropped");
         }
     }
     m_queue.emplace_back(begin, begin + length);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CORE/CLogWindow.h"
+#include "CORE/RuntimeConfiguration.h"
 #include "NETWORK/CActorFactory.h"
 #include "NETWORK/Platform/ISocketService.h"
 #include "NETWORK/WinsockErrors.h"
@@ -35,13 +36,14 @@ CServerSocket::CServerSocket(CActorFactory* factory, uint16_t port) : m_factory(
 CServerSocket::~CServerSocket() { CloseAll(); }
 
 uint16_t CServerSocket::GetDebugPort() {
-    const char* text = std::getenv("KESTRIN_DEBUG_PORT");
-    if (!text || !*text) return kDefaultDebugPort;
+    const std::string& setting = GetRuntimeConfiguration().debugPort;
+    if (setting.empty()) return kDefaultDebugPort;
+    const char* text = setting.c_str();
     char* end = nullptr;
     long value = std::strtol(text, &end, 10);
     if (*end != 0 || value < 0 || value > 65535 || *text < '0' || *text > '9') {
-        LogPrintf("debug server: KESTRIN_DEBUG_PORT \"%s\" is not a port number; using %u", text,
-                  static_cast<unsigned>(kDefaultDebugPort));
+        Log(ELogLevel::Warning, "debug server", "KESTRIN_DEBUG_PORT \"%s\" is not a port number; using %u", text,
+            static_cast<unsigned>(kDefaultDebugPort));
         return kDefaultDebugPort;
     }
     return static_cast<uint16_t>(value);
@@ -56,9 +58,9 @@ void CServerSocket::FailListener(int step, int code, const char* what) {
     m_errorCode = code;
     if (!m_failureLogged) {
         m_failureLogged = true;
-        LogPrintf("debug server: cannot %s on 127.0.0.1:%u: %s (error %d); the game goes on without it%s", what,
-                  static_cast<unsigned>(m_port), DescribeError(code), code,
-                  step == kStepBind ? "; KESTRIN_DEBUG_PORT selects another port" : "");
+        Log(ELogLevel::Error, "debug server", "cannot %s on 127.0.0.1:%u: %s (error %d); the game goes on without it%s",
+            what, static_cast<unsigned>(m_port), DescribeError(code), code,
+            step == kStepBind ? "; KESTRIN_DEBUG_PORT selects another port" : "");
     }
     CloseListener();
     m_backoff = m_backoff == 0 ? kFirstBackoff : std::min(m_backoff * 2, kLongestBackoff);
@@ -85,7 +87,7 @@ bool CServerSocket::OpenListener() {
     std::string address;
     uint16_t port = m_port;
     GetListenAddress(address, port);
-    LogConsole("debug server: listening on %s:%u", address.c_str(), static_cast<unsigned>(port));
+    Log(ELogLevel::Note, "debug server", "listening on %s:%u", address.c_str(), static_cast<unsigned>(port));
     m_failureLogged = false;
     m_backoff = 0;
     return true;
@@ -107,8 +109,8 @@ void CServerSocket::Drop(std::map<int, std::unique_ptr<CActor>>::iterator it) {
     CActor& actor = *it->second;
     if (actor.IsQueueOverLimit()) {
         actor.SetError(CActor::kStepSend, wsa::kNoBuffers);
-        LogPrintf("debug server: closed the connection from %s: it stopped reading (%zu bytes waiting)",
-                  actor.GetPeerAddress().c_str(), actor.GetQueuedBytes());
+        Log(ELogLevel::Warning, "debug server", "closed the connection from %s: it stopped reading (%zu bytes waiting)",
+            actor.GetPeerAddress().c_str(), actor.GetQueuedBytes());
     }
     m_actors.erase(it);
 }
@@ -125,7 +127,8 @@ bool CServerSocket::AcceptWaiting() {
                 // Out of descriptors or memory for now: the connection waits in the backlog.
                 if (!m_acceptFailureLogged) {
                     m_acceptFailureLogged = true;
-                    LogPrintf("debug server: cannot accept a connection: %s (error %d)", DescribeError(error), error);
+                    Log(ELogLevel::Error, "debug server", "cannot accept a connection: %s (error %d)",
+                        DescribeError(error), error);
                 }
                 m_errorStep = kStepAccept;
                 m_errorCode = error;
@@ -138,7 +141,8 @@ bool CServerSocket::AcceptWaiting() {
         if (m_actors.size() >= kMaxActors || !m_factory) {
             if (!m_limitLogged) {
                 m_limitLogged = true;
-                LogPrintf("debug server: %zu connections are open; further ones are closed at once", kMaxActors);
+                Log(ELogLevel::Warning, "debug server", "%zu connections are open; further ones are closed at once",
+                    kMaxActors);
             }
             sockets->Shutdown(socket);
             sockets->Close(socket);

@@ -166,7 +166,7 @@ std::string CCompute::Evaluate(const std::string& expression) {
 // then the six operator passes. Any failure sets m_abort, which ends every level at once.
 CVariant* CCompute::EvaluateLevel(const unsigned char*& p, int depth) {
     if (depth > kMaxDepth) {
-        LogPrintf("Expression nested deeper than %d levels has no value: %s", kMaxDepth, m_expression);
+        Log(ELogLevel::Error, "Expression", "nested deeper than %d levels has no value: %s", kMaxDepth, m_expression);
         m_abort = true;
         return nullptr;
     }
@@ -359,11 +359,13 @@ CVariant* CCompute::Apply(int op, CVariant* left, CVariant* right) {
         case kDiv:
         case kMod:
             if (r == 0) {
-                LogPrintf("Expression: %s by zero gives 0: %s", op == kDiv ? "division" : "remainder", m_expression);
+                Log(ELogLevel::Warning, "Expression", "%s by zero gives 0: %s", op == kDiv ? "division" : "remainder",
+                    m_expression);
                 return MakeInt(0);
             }
             if (l == INT32_MIN && r == -1) {
-                LogPrintf("Expression: -2147483648 %s -1 overflows and gives 0: %s", op == kDiv ? "/" : "%", m_expression);
+                Log(ELogLevel::Warning, "Expression", "-2147483648 %s -1 overflows and gives 0: %s",
+                    op == kDiv ? "/" : "%", m_expression);
                 return MakeInt(0);
             }
             return MakeInt(op == kDiv ? l / r : l % r);

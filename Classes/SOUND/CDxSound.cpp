@@ -68,7 +68,8 @@ bool CDxSound::Create(ISound* source, bool wholeBuffer, uint32_t bufferMilliseco
         bytes = source->GetDataSize();
     } else {
         if (half == 0 || 2 * half > AudioMixer::kMaxBufferBytes) {
-            LogPrintf("sound: a stream buffer of %u ms cannot be made for this format", bufferMilliseconds);
+            Log(ELogLevel::Error, "sound", "a stream buffer of %u ms cannot be made for this format",
+                bufferMilliseconds);
             Release();
             return true;
         }
@@ -76,7 +77,8 @@ bool CDxSound::Create(ISound* source, bool wholeBuffer, uint32_t bufferMilliseco
         bytes = 2 * half;
     }
     if (bytes < m_blockAlign || bytes > AudioMixer::kMaxBufferBytes) {
-        LogPrintf("sound: a buffer of %llu bytes cannot be played", static_cast<unsigned long long>(bytes));
+        Log(ELogLevel::Error, "sound", "a buffer of %llu bytes cannot be played",
+            static_cast<unsigned long long>(bytes));
         Release();
         return true;
     }
@@ -89,8 +91,8 @@ bool CDxSound::Create(ISound* source, bool wholeBuffer, uint32_t bufferMilliseco
     format.channels = m_channels;
     m_buffer = m_device->CreateBuffer(format, static_cast<uint32_t>(bytes), notifications);
     if (!m_buffer) {
-        LogPrintf("sound: %u Hz, %u-bit, %u-channel PCM cannot be played", m_samplesPerSec, m_bitsPerSample,
-                  m_channels);
+        Log(ELogLevel::Error, "sound", "%u Hz, %u-bit, %u-channel PCM cannot be played", m_samplesPerSec,
+            m_bitsPerSample, m_channels);
         Release();
         return true;
     }

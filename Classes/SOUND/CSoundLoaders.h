@@ -28,6 +28,7 @@ public:
     virtual bool LoadFile(ISound*& out, const std::string& name);
 
 private:
+    // True when the loader fails (read against the name, as LoadFile); out is then null.
     bool TryLoader(ISoundLoader* loader, ISound*& out, const std::shared_ptr<CFile>& file);
 
     CFileFactory* m_factory;

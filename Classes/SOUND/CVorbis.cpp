@@ -166,7 +166,7 @@ void CVorbis::Rewind() {
     if (!m_hasBuffer) return;
     m_ended = false;
     if (OpenDecoder()) {
-        LogPrintf("sound: %s cannot be decoded again", m_file ? m_file->GetName().c_str() : "");
+        Log(ELogLevel::Error, "sound", "%s cannot be decoded again", m_file ? m_file->GetName().c_str() : "");
         FreeBuffer();
     }
 }

@@ -82,8 +82,8 @@ bool CWave::Open(std::shared_ptr<CFile> file) {
     if (dataStart < 0) return true;
     const uint64_t available = fileSize - static_cast<uint64_t>(dataStart);
     if (dataSize > available) {
-        LogPrintf("sound: %s: the data chunk claims %u bytes, the file holds %llu", file->GetName().c_str(),
-                  dataSize, static_cast<unsigned long long>(available));
+        Log(ELogLevel::Warning, "sound", "%s: the data chunk claims %u bytes, the file holds %llu",
+            file->GetName().c_str(), dataSize, static_cast<unsigned long long>(available));
         dataSize = static_cast<uint32_t>(available);
     }
     m_samplesPerSec = samplesPerSec;

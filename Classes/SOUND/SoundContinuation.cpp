@@ -19,7 +19,7 @@ EContinuation ContinueWithPartner(ISound& source, const std::shared_ptr<CFile>& 
     std::shared_ptr<CFile> partner(current->Clone(false));
     if (!partner || partner->Open(next.c_str())) return EContinuation::kNone;
     if (!source.Open(partner)) return EContinuation::kPartner;
-    LogPrintf("sound: %s cannot be read as the loop of %s", next.c_str(), current->GetName().c_str());
+    Log(ELogLevel::Warning, "sound", "%s cannot be read as the loop of %s", next.c_str(), current->GetName().c_str());
     current->Seek(0, 0);
     source.Open(current);
     return EContinuation::kFailed;

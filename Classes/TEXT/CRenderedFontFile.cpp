@@ -79,7 +79,7 @@ CFile* CRenderedFontFile::Clone(bool copyState) {
 bool CRenderedFontFile::Open(const char*) { return true; }
 
 bool CRenderedFontFile::Fail(const char* why) {
-    LogPrintf("rendered font %s: %s", m_name.c_str(), why);
+    Log(ELogLevel::Error, "rendered font", "%s: %s", m_name.c_str(), why);
     m_windowStart = m_windowSize = 0;
     m_inner.reset();
     return true;

@@ -7,6 +7,7 @@
 
 #include "CORE/CLogWindow.h"
 #include "CORE/CWindow.h"
+#include "CORE/RuntimeConfiguration.h"
 #include "CORE/Platform/FakeTextRasterizer.h"
 #include "CORE/Platform/FakeWindowSystem.h"
 #include "CORE/WindowMessages.h"
@@ -163,14 +164,32 @@ TEST_F(LogWindowTest, TheProgramsOwnNotesGoToStderrOnlyAndLeaveTheWindowClosed) 
     CLogWindow::SetLineSink([&](const std::string& l) { lines.push_back(l); });
     LogConsole("Kestrin: game folder %s", "/g");
     LogConsole("Kestrin: save folder %s", "/g/sv");
+    // The engine's own lines, of every level, leave it closed.
+    Log(ELogLevel::Error, "a.png", "broken PNG image");
+    Log(ELogLevel::Warning, "sound", "no audio device");
+    Log(ELogLevel::Note, "debug server", "listening");
     EXPECT_EQ(ws->WindowCount(), 0u);
     // The first line the engine logs while running opens it.
     LogPrintf("script error");
+    // Once it is open, the engine's own lines still stay out of it.
+    Log(ELogLevel::Error, "b.png", "broken PNG image");
     CLogWindow::SetLineSink(nullptr);
     EXPECT_EQ(ws->WindowCount(), 1u);
     ASSERT_TRUE(CLogWindow::GetInstance()->HasWindow());
     EXPECT_EQ(CLogWindow::GetInstance()->GetLines(), std::deque<std::string>{"script error"});
-    EXPECT_EQ(lines, (std::vector<std::string>{"Kestrin: game folder /g", "Kestrin: save folder /g/sv", "script error"}));
+    EXPECT_EQ(lines, (std::vector<std::string>{"Kestrin: game folder /g", "Kestrin: save folder /g/sv",
+                                               "a.png: broken PNG image", "sound: no audio device",
+                                               "debug server: listening", "script error", "b.png: broken PNG image"}));
+}
+
+TEST_F(LogWindowTest, TheConfigurationCanKeepTheWindowClosed) {
+    RuntimeConfiguration closed;
+    closed.logWindow = false;
+    SetRuntimeConfiguration(closed);
+    LogPrintf("script error");
+    SetRuntimeConfiguration({});
+    EXPECT_FALSE(CLogWindow::GetInstance()->HasWindow());
+    EXPECT_EQ(ws->WindowCount(), 0u);
 }
 
 TEST_F(LogWindowTest, LongLinesScrollSidewaysWithTheBarKeysAndShiftWheel) {

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "CORE/CDynamicVariables.h"
+#include "CORE/RuntimeConfiguration.h"
 #include "GRAPHICS/CDxLayer.h"
 #include "GRAPHICS/CDxLayerFactory.h"
 #include "GRAPHICS/CDxRenderer.h"
@@ -148,8 +149,7 @@ TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
         {"llvmpipe (LLVM 15.0.6, 256 bits)", false, "1", true, true},
     };
     // The OpenGL tests of this binary ask for the hardware renderer: put their setting back.
-    const char* was = std::getenv("KESTRIN_HARDWARE_RENDER");
-    const std::string kept = was ? was : "";
+    const RuntimeConfiguration kept = GetRuntimeConfiguration();
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.rendererName) + (c.iniForce ? " ini" : "") + (c.env ? c.env : "") +
                      (c.noDevice ? " no device" : ""));
@@ -159,10 +159,8 @@ TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
             device->graphicsDevice = !c.noDevice;
             return device;
         });
-        if (c.env)
-            setenv("KESTRIN_HARDWARE_RENDER", c.env, 1);
-        else
-            unsetenv("KESTRIN_HARDWARE_RENDER");
+        SetRuntimeConfiguration(ReadRuntimeConfiguration(
+            [&](const char* name) { return std::string(name) == "KESTRIN_HARDWARE_RENDER" ? c.env : nullptr; }));
         CDynamicVariables* v = CDynamicVariables::GetInstance();
         v->SetMap("ApplicationArguments", CDynamicVariables::StringMap{});
         v->SetBool("ini.ForceHardwareRender", c.iniForce);
@@ -175,10 +173,7 @@ TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
         SetRenderDeviceMaker(nullptr);
         CDynamicVariables::ReleaseInstance();
     }
-    if (was)
-        setenv("KESTRIN_HARDWARE_RENDER", kept.c_str(), 1);
-    else
-        unsetenv("KESTRIN_HARDWARE_RENDER");
+    SetRuntimeConfiguration(kept);
 }
 
 TEST(DxRenderer, IdleFramesPresentNothingUntilTheDeviceResets) {

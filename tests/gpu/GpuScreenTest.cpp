@@ -17,6 +17,7 @@
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CGameWindow.h"
 #include "CORE/CPoint.h"
+#include "CORE/RuntimeConfiguration.h"
 #include "CORE/CWindow.h"
 #include "CORE/WindowMessages.h"
 #include "GRAPHICS/CDxLayer.h"
@@ -53,7 +54,9 @@ const bool kOffscreen = [] {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("SDL_RENDER_DRIVER", "opengl", 1);
     // Mesa's software rasteriser is what CI has: these tests are for the OpenGL path.
-    setenv("KESTRIN_HARDWARE_RENDER", "1", 1);
+    RuntimeConfiguration configuration;
+    configuration.hardwareRender = true;
+    SetRuntimeConfiguration(configuration);
     return true;
 }();
 

@@ -26,6 +26,7 @@
 #include "CORE/Platform/FakeClock.h"
 #include "CORE/Platform/IMessageBox.h"
 #include "CORE/Platform/ProcessPaths.h"
+#include "CORE/RuntimeConfiguration.h"
 #include "CORE/StartUp.h"
 #include "HarnessOptions.h"
 #include "SCRIPT/CMainScript.h"
@@ -230,8 +231,10 @@ int main(int argc, char** argv) {
     // The hardware renderer draws with OpenGL into a hidden window of SDL's off-screen driver.
     setenv("SDL_VIDEODRIVER", options.hardware ? "offscreen" : "dummy", 1);
     if (options.hardware) setenv("SDL_RENDER_DRIVER", "opengl", 1);
+    RuntimeConfiguration configuration = ReadRuntimeConfiguration();
     // Asked for by name: kept even on a software rasteriser such as Mesa's llvmpipe.
-    if (options.hardware) setenv("KESTRIN_HARDWARE_RENDER", "1", 1);
+    if (options.hardware) configuration.hardwareRender = true;
+    SetRuntimeConfiguration(configuration);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
 
     // GAME takes every form the program takes (a folder, a game's ".exe", a ".pfs"), and

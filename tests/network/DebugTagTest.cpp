@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "CORE/RuntimeConfiguration.h"
 #include "NETWORK/CProcessCommunication.h"
 #include "NETWORK/Platform/FakeSharedMemoryService.h"
 #include "NETWORK/Platform/FakeSocketService.h"
@@ -31,13 +32,14 @@ protected:
         InterpreterFixture::SetUp();
         SetSocketService(&m_sockets);
         SetSharedMemoryService(&m_shared);
-        setenv("KESTRIN_DEBUG_PORT", "8123", 1);
-        setenv("KESTRIN_DEBUG_CHANNEL", "TagChannel", 1);
+        kestrin::RuntimeConfiguration configuration;
+        configuration.debugPort = "8123";
+        configuration.debugChannel = "TagChannel";
+        kestrin::SetRuntimeConfiguration(configuration);
     }
     void TearDown() override {
         InterpreterFixture::TearDown();
-        unsetenv("KESTRIN_DEBUG_PORT");
-        unsetenv("KESTRIN_DEBUG_CHANNEL");
+        kestrin::SetRuntimeConfiguration({});
         SetSocketService(nullptr);
         SetSharedMemoryService(nullptr);
     }

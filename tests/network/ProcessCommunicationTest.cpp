@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "CORE/RuntimeConfiguration.h"
 #include "NETWORK/Platform/FakeSharedMemoryService.h"
 #include "network/NetworkTestSupport.h"
 
@@ -358,14 +359,11 @@ TEST(DebugChannelName, TheEnvironmentNamesTheChannel) {
     const Case cases[] = {{nullptr, "Kestrin_Debug"}, {"", "Kestrin_Debug"}, {"Run_42", "Run_42"},
                           {"a/b", "Kestrin_Debug"}};
     for (const Case& c : cases) {
-        if (c.value) {
-            setenv("KESTRIN_DEBUG_CHANNEL", c.value, 1);
-        } else {
-            unsetenv("KESTRIN_DEBUG_CHANNEL");
-        }
+        kestrin::SetRuntimeConfiguration(kestrin::ReadRuntimeConfiguration(
+            [&](const char* name) { return std::string(name) == "KESTRIN_DEBUG_CHANNEL" ? c.value : nullptr; }));
         EXPECT_EQ(CProcessCommunication::GetDebugChannelName(), c.name);
     }
-    unsetenv("KESTRIN_DEBUG_CHANNEL");
+    kestrin::SetRuntimeConfiguration({});
     EXPECT_EQ(log.CountWithin("is not a usable name"), 1) << log.All();
 }
 

@@ -4,6 +4,7 @@
 #include <string>
 #include <vector>
 
+#include "CORE/RuntimeConfiguration.h"
 #include "NETWORK/CActorFactory.h"
 #include "NETWORK/CServerSocket.h"
 #include "NETWORK/Platform/FakeSocketService.h"
@@ -258,14 +259,11 @@ TEST(DebugServerPort, TheEnvironmentNamesThePort) {
     const Case cases[] = {{nullptr, 80}, {"", 80}, {"8080", 8080}, {"0", 0}, {"65535", 65535},
                           {"65536", 80}, {"-1", 80}, {"80x", 80}, {"+81", 80}};
     for (const Case& c : cases) {
-        if (c.value) {
-            setenv("KESTRIN_DEBUG_PORT", c.value, 1);
-        } else {
-            unsetenv("KESTRIN_DEBUG_PORT");
-        }
+        kestrin::SetRuntimeConfiguration(kestrin::ReadRuntimeConfiguration(
+            [&](const char* name) { return std::string(name) == "KESTRIN_DEBUG_PORT" ? c.value : nullptr; }));
         EXPECT_EQ(CServerSocket::GetDebugPort(), c.port) << (c.value ? c.value : "(unset)");
     }
-    unsetenv("KESTRIN_DEBUG_PORT");
+    kestrin::SetRuntimeConfiguration({});
     EXPECT_EQ(log.CountWithin("is not a port number"), 4) << log.All();
 }
 

@@ -41,7 +41,7 @@ void PosixShellOpener::Run(const std::vector<std::string>& arguments) {
     pid_t pid = 0;
     int err = posix_spawnp(&pid, argv[0], nullptr, nullptr, argv.data(), environ);
     if (err != 0) {
-        LogPrintf("OpenWithShell: cannot start %s: %s", argv[0], std::strerror(err));
+        Log(ELogLevel::Error, "OpenWithShell", "cannot start %s: %s", argv[0], std::strerror(err));
         return;
     }
     g_children.push_back(pid);

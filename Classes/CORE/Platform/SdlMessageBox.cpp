@@ -245,10 +245,10 @@ int SdlMessageBox::Show(const std::string& text, const std::string& caption, int
         const SDL_MessageBoxData data = {flags, nullptr, utf8Caption.c_str(), utf8Text.c_str(), count, buttons, nullptr};
         int pressed = -1;
         if (SDL_ShowMessageBox(&data, &pressed) == 0) return pressed < 0 ? fallback : pressed;
-        LogConsole("message box: SDL has none to show here (%s); drawing one", SDL_GetError());
+        Log(ELogLevel::Note, "message box", "SDL has none to show here (%s); drawing one", SDL_GetError());
         const int answer = ShowDrawnMessageBox(utf8Text, utf8Caption, yesNo);
         if (answer > 0) return answer;
-        LogConsole("message box could not be shown: %s", SDL_GetError());
+        Log(ELogLevel::Error, "message box", "could not be shown: %s", SDL_GetError());
     }
     LogConsole("[message box] %s: %s", utf8Caption.c_str(), utf8Text.c_str());
     return fallback;

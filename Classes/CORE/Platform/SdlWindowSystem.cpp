@@ -117,7 +117,7 @@ bool SdlWindowSystem::Init() {
     if (noBus) unsetenv("DBUS_SESSION_BUS_ADDRESS");
     if (started != 0) {
         m_failed = true;
-        LogPrintf("SDL video could not start: %s", SDL_GetError());
+        Log(ELogLevel::Error, "SDL", "video could not start: %s", SDL_GetError());
         return true;
     }
     m_started = true;
@@ -157,7 +157,7 @@ WindowHandle SdlWindowSystem::CreateWindow(const SWindowDesc& desc) {
     SDL_Window* w = SDL_CreateWindow(desc.title.c_str(), desc.x, desc.y, desc.width > 0 ? desc.width : 1,
                                      desc.height > 0 ? desc.height : 1, flags);
     if (!w) {
-        LogPrintf("SDL_CreateWindow failed: %s", SDL_GetError());
+        Log(ELogLevel::Error, "SDL_CreateWindow", "%s", SDL_GetError());
         return 0;
     }
     WindowHandle h = SDL_GetWindowID(w);
@@ -197,7 +197,7 @@ void SdlWindowSystem::SetFullScreen(WindowHandle window, bool fullScreen) {
     if (!w) return;
     if (fullScreen) {
         if (SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP) != 0)
-            LogPrintf("SDL_SetWindowFullscreen failed: %s", SDL_GetError());
+            Log(ELogLevel::Error, "SDL_SetWindowFullscreen", "%s", SDL_GetError());
     } else {
         SDL_SetWindowFullscreen(w, 0);
         // Full screen may have been entered from the maximised state.

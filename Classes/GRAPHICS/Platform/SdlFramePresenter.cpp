@@ -41,7 +41,7 @@ bool SdlFramePresenter::Present(WindowHandle window, const uint8_t* frame, int32
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     SDL_Surface* target = SDL_GetWindowSurface(w);
     if (!target) {
-        LogPrintf("SDL_GetWindowSurface: %s", SDL_GetError());
+        Log(ELogLevel::Error, "SDL_GetWindowSurface", "%s", SDL_GetError());
         return true;
     }
     // The window surface may be smaller than the frame after a resize: clip to it.
@@ -64,7 +64,7 @@ bool SdlFramePresenter::Present(WindowHandle window, const uint8_t* frame, int32
     if (SDL_MUSTLOCK(target))
         SDL_UnlockSurface(target);
     if (rc != 0) {
-        LogPrintf("SDL_ConvertPixels: %s", SDL_GetError());
+        Log(ELogLevel::Error, "SDL_ConvertPixels", "%s", SDL_GetError());
         return true;
     }
     SDL_Rect area{dstX, dstY, width, height};

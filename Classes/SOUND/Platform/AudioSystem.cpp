@@ -39,7 +39,7 @@ std::shared_ptr<AudioMixer> GetAudioMixer() {
     std::string error;
     s.output.reset(new SdlAudioOutput());
     if (s.output->Open(*s.mixer, error)) {
-        LogConsole("sound: no audio device (%s); the game runs silent", error.c_str());
+        Log(ELogLevel::Warning, "sound", "no audio device (%s); the game runs silent", error.c_str());
         s.output.reset(new SilentAudioOutput());
         s.output->Open(*s.mixer, error);
     }
@@ -54,7 +54,7 @@ void UseAudioOutput(std::unique_ptr<IAudioOutput> output, uint32_t rate) {
     s.mixer = std::make_shared<AudioMixer>(rate);
     std::string error;
     if (output->Open(*s.mixer, error)) {
-        LogConsole("sound: the audio output cannot be opened (%s)", error.c_str());
+        Log(ELogLevel::Error, "sound", "the audio output cannot be opened (%s)", error.c_str());
         s.mixer.reset();
         return;
     }
