@@ -15,6 +15,7 @@
 //   CMainScriptSystem.cpp    system variables and shutdown
 // Tag handlers live in tags/; tags/CMainScriptTagTable.cpp lists every tag name with its
 // handler, and a name missing there is a macro call.
+#include <array>
 #include <chrono>
 #include <cstdarg>
 #include <cstdint>
@@ -191,8 +192,15 @@ public:
     bool CallMacro(CScriptBlock block, bool replay);
     // The handler of a tag name, or null (the name is then a macro call).
     static TagHandler FindTag(const std::string& name);
-    // Every built tag handler with its tag name (tags/CMainScriptTagTable.cpp).
-    static const std::vector<std::pair<const char*, TagHandler>>& BuiltTags();
+    // One tag: its name, its handler (null: the parser runs it) and the attributes it
+    // requires, in the order the parser checks them (unused slots null).
+    struct TagRow {
+        const char* name;
+        TagHandler handler;
+        std::array<const char*, 8> required{};
+    };
+    // Every tag with its handler and required attributes (tags/CMainScriptTagTable.cpp).
+    static const std::vector<TagRow>& Tags();
 
     // --- Tag handlers (tags/) ---
     bool TagJump(CScriptBlock block, bool replay);

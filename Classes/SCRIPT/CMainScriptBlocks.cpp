@@ -9,12 +9,13 @@ namespace kestrin {
 namespace {
 
 // Tag names are unique, so a hash table gives the same handler as comparing the names
-// in their documented order. Tags whose handlers are not built yet are simply absent and
-// fall through to the macro lookup.
+// in their documented order. Tags without a handler (the parser runs them) and names not in
+// the table fall through to the macro lookup.
 const std::unordered_map<std::string, CMainScript::TagHandler>& TagTable() {
     static const std::unordered_map<std::string, CMainScript::TagHandler> table = [] {
         std::unordered_map<std::string, CMainScript::TagHandler> t;
-        for (const auto& entry : CMainScript::BuiltTags()) t.emplace(entry.first, entry.second);
+        for (const auto& row : CMainScript::Tags())
+            if (row.handler) t.emplace(row.name, row.handler);
         return t;
     }();
     return table;
