@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include <lua.hpp>
+
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/GamePath.h"
@@ -53,6 +55,25 @@ void BM_LuaCallWithTable(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(lua.CallFunctionWithTable("withTable", table));
 }
 BENCHMARK(BM_LuaCallWithTable);
+
+// Lua code that allocates: a table of 1000 short strings made and dropped, on the engine's
+// state (whose allocator keeps the memory cap and looks at the run limit and close
+// requests) and on a bare state with Lua's own allocator.
+const char kAllocating[] = "local t = {} for i = 1, 1000 do t[i] = 'k' .. i end";
+
+void BM_LuaAllocatingEngineState(benchmark::State& state) {
+    COruLua& lua = Script().GetLua();
+    for (auto _ : state) benchmark::DoNotOptimize(lua.DoString(kAllocating));
+}
+BENCHMARK(BM_LuaAllocatingEngineState)->Unit(benchmark::kMicrosecond);
+
+void BM_LuaAllocatingBareState(benchmark::State& state) {
+    lua_State* L = luaL_newstate();
+    luaL_openlibs(L);
+    for (auto _ : state) benchmark::DoNotOptimize(luaL_dostring(L, kAllocating));
+    lua_close(L);
+}
+BENCHMARK(BM_LuaAllocatingBareState)->Unit(benchmark::kMicrosecond);
 
 // Global data of a large game: state.range(0) "g." variables and 20 script files of
 // 2000 executed blocks each, written to and read from an in-memory file system.

@@ -423,7 +423,7 @@ bool CHttpSocket::FollowRedirect(const std::string& location) {
             rest.insert(q == std::string::npos ? rest.size() : q, "/");
         }
         CUrl url("http:" + rest);
-        if (url.GetHost().empty()) return Fail(kStepRedirectTarget);
+        if (url.CheckReachable() != CUrl::kReachable) return Fail(kStepRedirectTarget);
         host = url.GetHost();
         port = url.GetPort() == 0 ? 80 : url.GetPort();
         if (port <= 0 || port > 65535) return Fail(kStepRedirectTarget);

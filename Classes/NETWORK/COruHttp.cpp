@@ -56,6 +56,13 @@ bool COruHttp::Request(const CScriptBlock& block) {
         return false;
     }
     CUrl url(urlText);
+    const CUrl::EReach reach = url.CheckReachable();
+    if (reach != CUrl::kReachable) {
+        m_owner->Trace(0, "%sタグ urlパラメータ \"%s\": %s", block.GetName().c_str(), urlText.c_str(),
+                       m_owner->EngineText(CUrl::UnreachableText(reach)).c_str());
+        SetResult(-1, kTextBadUrl);
+        return false;
+    }
     const int port = url.GetPort();
     m_request = std::make_shared<CHttpSocket>(url.GetHost(), static_cast<uint16_t>(port > 0 && port < 65536 ? port : 0));
     m_request->SetForceNonBlocking(true);

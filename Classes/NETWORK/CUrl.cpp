@@ -1,5 +1,6 @@
 #include "NETWORK/CUrl.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -10,27 +11,55 @@ namespace kestrin {
 CUrl::CUrl(const std::string& text) : CFileName(text, '/') {
     size_t schemeEnd = text.find("://");
     size_t s = schemeEnd == std::string::npos ? 0 : schemeEnd + 3;
-    size_t d = text.find('/', s);
-    if (d == std::string::npos) return;
+    if (s >= text.size()) return;
+    // The host ends where the path or the query begins; without a path the root is meant.
+    size_t d = text.find_first_of("/?", s);
+    if (d == std::string::npos) d = text.size();
     if (s > 0) m_scheme = text.substr(0, s);
     if (s < d) {
         m_host = text.substr(s, d - s);
-        size_t colon = m_host.find(':');
+        // A bracketed IPv6 address holds colons of its own; the port follows the "]".
+        size_t colon = m_host.find(':', m_host[0] == '[' ? m_host.find(']') : 0);
         if (colon != std::string::npos) {
             m_portText = m_host.substr(colon + 1);
             m_host.erase(colon);
         }
     }
     size_t q = text.find('?', d);
-    if (q != std::string::npos) {
-        m_path = NormalizePath(text.substr(d, q - d));
-        m_query = text.substr(q);
-    } else {
-        m_path = NormalizePath(text.substr(d));
-    }
+    if (q == std::string::npos) q = text.size();
+    m_path = d < q ? NormalizePath(text.substr(d, q - d)) : "/";
+    // ".." never climbs above the root: the target stays absolute.
+    if (m_path.empty() || m_path[0] != '/') m_path.insert(0, "/");
+    m_query = text.substr(q);
 }
 
 int CUrl::GetPort() const { return m_portText.empty() ? 0 : std::atoi(m_portText.c_str()); }
+
+CUrl::EReach CUrl::CheckReachable() const {
+    if (m_host.empty()) return kNoHost;
+    if (m_host[0] == '[' || m_host.find(':') != std::string::npos) return kIpv6Host;
+    // No port text is the default port; else 1 to 65535 in decimal digits only.
+    if (m_portText.empty()) return kReachable;
+    long port = 0;
+    for (char c : m_portText) {
+        if (c < '0' || c > '9') return kBadPort;
+        port = std::min(port * 10 + (c - '0'), 100000L);
+    }
+    return port >= 1 && port <= 65535 ? kReachable : kBadPort;
+}
+
+const char* CUrl::UnreachableText(EReach reach) {
+    switch (reach) {
+        case kNoHost:
+            return "ホスト名がありません。";
+        case kBadPort:
+            return "ポート番号が不正です。";
+        case kIpv6Host:
+            return "IPv6アドレスには対応していません。";
+        default:
+            return nullptr;
+    }
+}
 
 std::string CUrl::GetQuery(bool stripped) const {
     if (stripped && !m_query.empty()) return m_query.substr(1);

@@ -1,6 +1,7 @@
 #pragma once
 // A URL split into scheme, host, port, path and query. The path is kept with "." and ".."
-// segments resolved, so it can go straight into a request line.
+// segments resolved, so it can go straight into a request line; a URL without one names
+// the root ("/"), as in a browser.
 #include <string>
 
 #include "CORE/CFileName.h"
@@ -19,6 +20,13 @@ public:
     // With stripped set, a non-empty query loses its leading "?".
     std::string GetQuery(bool stripped) const;
     std::string GetRequestTarget() const { return m_path + m_query; }
+
+    // Whether a plain TCP connection can be made from the URL's host and port. IPv6
+    // addresses ("[::1]") are not supported.
+    enum EReach { kReachable, kNoHost, kBadPort, kIpv6Host };
+    EReach CheckReachable() const;
+    // Why the URL cannot be reached (engine text, UTF-8); null when it can.
+    static const char* UnreachableText(EReach reach);
 
     // "." segments dropped, ".." removing the segment before it; a final "/" is kept.
     static std::string NormalizePath(const std::string& path);

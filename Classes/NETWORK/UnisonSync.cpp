@@ -101,6 +101,7 @@ std::string UnisonSync(const std::string& file, const std::string& server, const
     size_t slash = file.find_last_of('\\');
     const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
     const std::string base = WithPath(server);
+    if (CUrl(base).CheckReachable() != CUrl::kReachable) return text(kTextConnect);
     const std::string query = "&appname=" + UrlEncode(appname) + "&id=" + UrlEncode(id) + "&pass=" + UrlEncode(pass) +
                               "&filename=" + UrlEncode(name);
 

@@ -463,6 +463,8 @@ std::string COruLua::RunLimitText() const {
     return std::to_string(GetRunLimit()) + EngineText(" ms を超えて実行されたため、中断しました。");
 }
 
+std::string COruLua::CloseText() const { return EngineText("終了が要求されたため、中断しました。"); }
+
 void COruLua::ArgumentError(const char* method) {
     std::string text = std::string("Lua: ") + method + EngineText(kArgumentError);
     SetLastErrorText(text);

@@ -56,6 +56,7 @@ public:
 
 protected:
     std::string RunLimitText() const override;
+    std::string CloseText() const override;
 
 private:
     bool Register();

@@ -34,8 +34,13 @@ TEST(Url, SplitsIntoHostPortPathAndQuery) {
         {"http://example.com/", "example.com", 0, "/", ""},
         {"http://example.com/a/", "example.com", 0, "/a/", ""},
         {"example.com/p?q", "example.com", 0, "/p?q", "?q"},
-        {"http://example.com", "", 0, "http://example.com", ""},  // no '/' after the host
-        {"http://h/\x83\x5c/x", "h", 0, "/\x83\x5c/x", ""},       // a trail byte 0x5C is no separator
+        // Without a path the root is meant; a query may follow the host at once.
+        {"http://example.com", "example.com", 0, "/", ""},
+        {"http://example.com:81?a=/b", "example.com", 81, "/?a=/b", "?a=/b"},
+        {"example.com", "example.com", 0, "/", ""},
+        {"http://h/\x83\x5c/x", "h", 0, "/\x83\x5c/x", ""},  // a trail byte 0x5C is no separator
+        {"http://[::1]:8080/p", "[::1]", 8080, "/p", ""},     // the address's colons are no port
+        {"http://h/../a/..", "h", 0, "/", ""},                // no climbing above the root
     };
     for (const Case& c : cases) {
         CUrl url(c.text);
@@ -46,6 +51,27 @@ TEST(Url, SplitsIntoHostPortPathAndQuery) {
     }
     EXPECT_EQ(CUrl("http://h/p?x=1").GetQuery(true), "x=1");
     EXPECT_EQ(CUrl("http://h/d/file.txt").GetFileName(), "file.txt");
+}
+
+// What no plain TCP connection can reach is refused before anything is sent.
+TEST(Url, RefusesWhatCannotBeReached) {
+    struct Case {
+        const char* text;
+        CUrl::EReach reach;
+    } cases[] = {
+        {"http://h/", CUrl::kReachable},         {"http://h:/", CUrl::kReachable},
+        {"http://h:1/", CUrl::kReachable},       {"http://h:65535", CUrl::kReachable},
+        {"http://h:65536/", CUrl::kBadPort},     {"http://h:99999/", CUrl::kBadPort},
+        {"http://h:0/", CUrl::kBadPort},         {"http://h:8o/", CUrl::kBadPort},
+        {"http://h:-80/", CUrl::kBadPort},       {"http://h:000000080/", CUrl::kReachable},
+        {"http://[::1]:8080/", CUrl::kIpv6Host}, {"http://[::1]/", CUrl::kIpv6Host},
+        {"http://::1/", CUrl::kNoHost},          {"http:///p", CUrl::kNoHost},
+        {"http://", CUrl::kNoHost},              {"", CUrl::kNoHost},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(CUrl(c.text).CheckReachable(), c.reach) << c.text;
+        EXPECT_EQ(CUrl::UnreachableText(c.reach) == nullptr, c.reach == CUrl::kReachable) << c.text;
+    }
 }
 
 TEST(Multipart, BodyLayoutAndBoundaryNeverInsideAPart) {

@@ -122,6 +122,9 @@ TEST_F(HttpTags, UnsafeAttributesAreRefusedWithATraceLine) {
         {"header_value0", std::string("a\0b", 3),
          "httpgetタグ header_value0パラメータに改行文字またはNUL文字が含まれています。"},
         {"filename", "../outside.txt", "ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。"},
+        // Never sent to some other port, or to a host named "[".
+        {"url", "http://127.0.0.1:99999/target", "httpgetタグ urlパラメータ \"http://127.0.0.1:99999/target\": ポート番号が不正です。"},
+        {"url", "http://[::1]:8080/", "httpgetタグ urlパラメータ \"http://[::1]:8080/\": IPv6アドレスには対応していません。"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.attribute);

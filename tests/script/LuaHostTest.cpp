@@ -16,6 +16,7 @@
 #include "CORE/CInput.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/FakeCloseSignals.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/Platform/FakeWindowSystem.h"
 #include "CORE/WindowMessages.h"
@@ -280,6 +281,8 @@ TEST_F(LuaHostTest, CallsReportLuaErrorsAsTheLastError) {
     EXPECT_EQ(Lua().GetLastError(), "(error object is a table value)");
     EXPECT_TRUE(Run("error('boom', 0)"));
     EXPECT_EQ(Lua().GetLastError(), "boom");
+    EXPECT_TRUE(Run("error(2.5, 0)"));
+    EXPECT_EQ(Lua().GetLastError(), "2.5");
     EXPECT_TRUE(Lua().DoString("x = = 1"));
     EXPECT_EQ(Lua().GetLastError(), "[string \"x = = 1\"]:1: unexpected symbol near '='");
 
@@ -288,6 +291,74 @@ TEST_F(LuaHostTest, CallsReportLuaErrorsAsTheLastError) {
     EXPECT_EQ(Check("seen == 'g1true'"), "");
     // The stack is left as it was.
     EXPECT_EQ(lua_gettop(Lua().GetState()), 0);
+}
+
+// Lua that allocates without end inside one C call (where the count hook never fires) or
+// in a loop fails with Lua's memory error at the cap; the state is whole afterwards and
+// the frame goes on. The engine clock stands still: only the cap can stop these.
+TEST_F(LuaHostTest, AllocationPastTheMemoryCapFailsAndTheGameGoesOn) {
+    kestrin::CTimer::SetClock(std::make_shared<kestrin::FakeClock>());
+    EXPECT_EQ(Lua().GetMemoryLimit(), size_t(256) << 20);
+    Lua().SetMemoryLimit(16 << 20);
+    ASSERT_FALSE(Lua().DoString("collectgarbage()"));
+    const size_t before = Lua().GetMemoryUsed();
+    const char* bodies[] = {
+        "string.rep('x', 2^30)",
+        "local s = 'x' while true do s = s .. s end",
+        "local t = {} for i = 1, 2^30 do t[i] = i end",
+        "local t = {} while true do t[#t + 1] = {tostring(#t)} end",
+        "local c = coroutine.wrap(function() local s = 'x' while true do s = s .. s end end) c()",
+    };
+    for (const char* body : bodies) {
+        EXPECT_TRUE(Run(body)) << body;
+        EXPECT_NE(Lua().GetLastError().find("not enough memory"), std::string::npos) << body << ": " << Lua().GetLastError();
+        EXPECT_LE(Lua().GetMemoryUsed(), Lua().GetMemoryLimit()) << body;
+        // Everything the call made is garbage, and the state works as before.
+        // Each collection halves the buffers Lua keeps for concatenation and its string table.
+        EXPECT_FALSE(Lua().DoString("for i = 1, 20 do collectgarbage() end")) << body;
+        EXPECT_LT(Lua().GetMemoryUsed(), before + (256 << 10)) << body;
+        EXPECT_FALSE(Lua().DoString("ok, e = pcall(string.rep, 'x', 2^30) s = ('y'):rep(1000)")) << body;
+        EXPECT_EQ(Check("not ok and e == 'not enough memory' and #s == 1000"), "") << body;
+    }
+
+    // As a frame handler: reported, and the script's next block runs in the same frame.
+    m_lines.clear();
+    m_script->GetCaret() = CMainScript::CCaret();
+    m_script->GetCaret().file = "main.iet";
+    ASSERT_FALSE(Lua().DoString("function f(o) local s = 'x' while true do s = s .. s end end"));
+    m_script->GetLuaHandlerName(CMainScript::LUA_ENTERFRAME) = "f";
+    m_script->Update(16);
+    EXPECT_TRUE(Logged("[Lua] OnEnterFrame -> f(): not enough memory")) << AllLines();
+    EXPECT_TRUE(LoggedWithin("[nosuchtag] 未知のタグ、または未定義のマクロです。")) << AllLines();
+}
+
+// A close request (SIGTERM) pending while Lua runs ends the call at its next allocation or
+// hook check, with its own text, and stays pending for the main loop to take.
+TEST_F(LuaHostTest, ACloseRequestEndsTheRunningCall) {
+    kestrin::CTimer::SetClock(std::make_shared<kestrin::FakeClock>());
+    kestrin::FakeCloseSignals signals;
+    kestrin::SetCloseSignals(&signals);
+    struct Restore {
+        ~Restore() { kestrin::SetCloseSignals(nullptr); }
+    } restore;
+    const char* bodies[] = {
+        "string.rep('x', 2^30)",
+        "local n = 0 while true do n = n + #(tostring(n) .. 'x') end",
+        "while true do end",
+        "while true do pcall(string.rep, 'x', 2^20) end",
+    };
+    for (const char* body : bodies) {
+        ASSERT_FALSE(Lua().DoString(std::string("function t(o) ") + body + " end")) << body;
+        signals.Raise();
+        EXPECT_TRUE(Lua().CallFunction("t")) << body;
+        EXPECT_EQ(Lua().GetLastError(), "終了が要求されたため、中断しました。") << body;
+        EXPECT_TRUE(signals.HasRequest()) << body;
+        EXPECT_EQ(signals.taken, 0) << body;
+        // Once the loop has taken the request, Lua runs as before.
+        EXPECT_TRUE(signals.TakeRequest());
+        EXPECT_FALSE(Run("s = ('y'):rep(1000)")) << Lua().GetLastError();
+        signals.taken = 0;
+    }
 }
 
 }  // namespace

@@ -16,6 +16,7 @@ public:
         ++taken;
         return true;
     }
+    bool HasRequest() const override { return pending; }
     void Raise() { pending = true; }
     bool pending = false;
     int installs = 0;

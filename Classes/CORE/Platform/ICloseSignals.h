@@ -12,6 +12,9 @@ public:
     virtual bool Install() = 0;
     // True when a request arrived since the last call (several count as one).
     virtual bool TakeRequest() = 0;
+    // True while a request waits to be taken; leaves it there. Long work (a Lua call) asks
+    // this to stop early, so that the loop sees the request soon.
+    virtual bool HasRequest() const = 0;
 };
 
 // The service in use: the one set last, else the POSIX signal one.

@@ -35,4 +35,6 @@ bool PosixCloseSignals::TakeRequest() {
     return true;
 }
 
+bool PosixCloseSignals::HasRequest() const { return g_requested != 0; }
+
 }  // namespace kestrin

@@ -9,6 +9,7 @@ class PosixCloseSignals : public ICloseSignals {
 public:
     bool Install() override;
     bool TakeRequest() override;
+    bool HasRequest() const override;
 };
 
 }  // namespace kestrin
