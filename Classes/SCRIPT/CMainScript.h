@@ -304,6 +304,11 @@ public:
     // allows; Log always writes. The log receives the line in UTF-8 either way.
     void Trace(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // A script diagnostic: "file(line): " (the caret's file; the block's line, or the line
+    // given) and the formatted rest, as Trace formats it; the formats are in tags/TagMessages.h.
+    void TraceAt(int level, const CScriptBlock& block, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    void TraceAtLine(int level, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    void LogAt(const CScriptBlock& block, const char* format, ...) __attribute__((format(printf, 3, 4)));
     // An engine text in the game's encoding, to be joined with game texts.
     std::string EngineText(const char* utf8) const;
     bool PopCallStack();
@@ -452,6 +457,8 @@ private:
     bool IsCallTooDeep(const std::string& file, const std::string& label);
     // The formatted line in the game's encoding (see Trace).
     std::string ComposeMessage(const char* format, va_list args) const;
+    // Traces "file(line): " and the rest, already in the game's encoding.
+    void TraceFileLine(int level, const std::string& file, int line, const std::string& rest);
     // A line in the game's encoding as UTF-8 for the log.
     std::string ToLogText(const std::string& line) const;
     enum PassResult { PASS_GO_ON, PASS_NEXT, PASS_END_FRAME, PASS_LEAVE_UPDATE };

@@ -3,6 +3,7 @@
 
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
@@ -58,8 +59,7 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
                 text += ')';
             }
         }
-        Trace(traceLevel, "%s(%d): %s%s", m_caret.file.c_str(),
-              block.GetLine(), block.GetName().c_str(), text.c_str());
+        TraceAt(traceLevel, block, "%s%s", block.GetName().c_str(), text.c_str());
     } else {
         for (auto& attribute : attributes) {
             if (!attribute.second.empty() && attribute.second[0] == '$') attribute.second = Substitute(attribute.second);
@@ -114,12 +114,11 @@ bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
     if (result == CTextRenderer::kPageFull && emptyPage && rest.size() == block.GetName().size())
         result = CTextRenderer::kTooWide;
     if (result == CTextRenderer::kTooWide) {
-        Trace(2, "%s(%d): このシナリオブロックは単体で一行に収まらないため無視されます。(%s)", m_caret.file.c_str(),
-              block.GetLine(), rest.c_str());
+        TraceAt(2, block, tagmsg::kBlockTooWide, rest.c_str());
         return false;
     }
     if (result == CTextRenderer::kPageFull) {
-        Trace(2, "%s(%d): メッセージレイヤーがあふれました。(%s)", m_caret.file.c_str(), block.GetLine(), rest.c_str());
+        TraceAt(2, block, tagmsg::kMessageLayerOverflow, rest.c_str());
         m_variables->SetInt("s.overflowed", 1);
         const std::string& text = block.GetName();
         std::string placed = text.substr(0, text.size() - std::min(text.size(), rest.size()));
@@ -154,8 +153,7 @@ bool CMainScript::CallMacro(CScriptBlock block, bool replay) {
         }
         return false;
     }
-    Trace(1, "%s(%d): [%s] 未知のタグ、または未定義のマクロです。", m_caret.file.c_str(), block.GetLine(),
-          block.GetName().c_str());
+    TraceAt(1, block, tagmsg::kUnknownTag, block.GetName().c_str());
     return false;
 }
 

@@ -34,9 +34,10 @@ bool FolderNameOf(CMainScript& script, const CScriptBlock& block, const char* at
                   std::string& out) {
     const std::string& name = block.GetAttribute(attribute);
     if (NormalizeFolderName(name, out)) return true;
-    TraceVarError(script, block,
-                  std::string("[") + tag + " " + attribute + "=\"" + name +
-                      "\"] ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。");
+    script.TraceAt(1, block, "%s",
+                   (std::string("[") + tag + " " + attribute + "=\"" + name +
+                    "\"] ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。")
+                       .c_str());
     return false;
 }
 

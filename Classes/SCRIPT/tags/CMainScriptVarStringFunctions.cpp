@@ -54,11 +54,12 @@ void VarSubstr(CMainScript& script, const CScriptBlock& block) {
     const int64_t position = TagInt(block, "position");
     const int64_t length = TagInt(block, "length");
     if (position < 0 || length < 0) {
-        TraceVarError(script, block, "positionパラメータまたはlengthパラメータが負の値です。");
+        script.TraceAt(1, block, "%s", "positionパラメータまたはlengthパラメータが負の値です。");
         return;
     }
     if (position + length > static_cast<int64_t>(source.size())) {
-        TraceVarError(script, block, "positionパラメータとlengthパラメータの合計が、sourceパラメータの長さを超えています。");
+        script.TraceAt(1, block, "%s",
+                       "positionパラメータとlengthパラメータの合計が、sourceパラメータの長さを超えています。");
         return;
     }
     script.GetVariables().SetString(block.GetAttribute("name"),
@@ -72,9 +73,10 @@ void VarImplode(CMainScript& script, const CScriptBlock& block) {
     const std::string delimiter = block.HasAttribute("delimiter") ? block.GetAttribute("delimiter") : ",";
     int32_t count = variables.GetInt(stem + "size");
     if (count > kMaxImplodeElements) {
-        TraceVarError(script, block,
-                      "[var system=\"implode\"] 配列が大きすぎるため、先頭の" + std::to_string(kMaxImplodeElements) +
-                          "個だけを連結します。");
+        script.TraceAt(1, block, "%s",
+                       ("[var system=\"implode\"] 配列が大きすぎるため、先頭の" + std::to_string(kMaxImplodeElements) +
+                        "個だけを連結します。")
+                           .c_str());
         count = kMaxImplodeElements;
     }
     std::string joined;
@@ -85,9 +87,10 @@ void VarImplode(CMainScript& script, const CScriptBlock& block) {
         const std::string value = variables.GetString(element);
         const size_t added = (i ? delimiter.size() : 0) + value.size();
         if (joined.size() + added > kMaxImplodeBytes) {
-            TraceVarError(script, block,
-                          "[var system=\"implode\"] 連結した文字列が大きすぎるため、" + std::to_string(i) +
-                              "個目までで打ち切ります。");
+            script.TraceAt(1, block, "%s",
+                           ("[var system=\"implode\"] 連結した文字列が大きすぎるため、" + std::to_string(i) +
+                            "個目までで打ち切ります。")
+                               .c_str());
             break;
         }
         if (i) joined += delimiter;
@@ -139,7 +142,7 @@ void VarExplode(CMainScript& script, const CScriptBlock& block) {
     const std::string delimiter = block.HasAttribute("delimiter") ? block.GetAttribute("delimiter") : ",";
     const std::string escapes = block.HasAttribute("escape") ? block.GetAttribute("escape") : "\\";
     if (delimiter.empty()) {
-        TraceVarError(script, block, "[var system=\"explode\"] delimiterが空のため、sourceを分割しません。");
+        script.TraceAt(1, block, "%s", "[var system=\"explode\"] delimiterが空のため、sourceを分割しません。");
     }
     std::vector<std::string> pieces;
     ExplodeText(block.GetAttribute("source"), delimiter, escapes, pieces);

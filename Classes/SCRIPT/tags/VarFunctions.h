@@ -15,8 +15,8 @@ using VarFunction = void (*)(CMainScript& script, const CScriptBlock& block);
 // The function of a "system" name (exact, case-sensitive), or null: unknown names do nothing.
 VarFunction FindVarFunction(const std::string& system);
 
-// Writes a level-1 trace line "file(line): " + message for the block.
-void TraceVarError(CMainScript& script, const CScriptBlock& block, const std::string& message);
+// Their diagnostics go to CMainScript::TraceAt at level 1 as a "%s" argument: the texts go
+// out as they are, not converted to the game's encoding.
 
 // Strings, arrays and numbers.
 void VarArray(CMainScript& script, const CScriptBlock& block);
