@@ -7,6 +7,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/TagMessages.h"
 #include "SCRIPT/tags/VarFunctions.h"
 
 namespace kestrin {
@@ -54,12 +55,11 @@ void VarSubstr(CMainScript& script, const CScriptBlock& block) {
     const int64_t position = TagInt(block, "position");
     const int64_t length = TagInt(block, "length");
     if (position < 0 || length < 0) {
-        script.TraceAt(1, block, "%s", "positionパラメータまたはlengthパラメータが負の値です。");
+        script.TraceAt(1, block, tagmsg::kSubstringNegative);
         return;
     }
     if (position + length > static_cast<int64_t>(source.size())) {
-        script.TraceAt(1, block, "%s",
-                       "positionパラメータとlengthパラメータの合計が、sourceパラメータの長さを超えています。");
+        script.TraceAt(1, block, tagmsg::kSubstringPastEnd);
         return;
     }
     script.GetVariables().SetString(block.GetAttribute("name"),
@@ -73,10 +73,7 @@ void VarImplode(CMainScript& script, const CScriptBlock& block) {
     const std::string delimiter = block.HasAttribute("delimiter") ? block.GetAttribute("delimiter") : ",";
     int32_t count = variables.GetInt(stem + "size");
     if (count > kMaxImplodeElements) {
-        script.TraceAt(1, block, "%s",
-                       ("[var system=\"implode\"] 配列が大きすぎるため、先頭の" + std::to_string(kMaxImplodeElements) +
-                        "個だけを連結します。")
-                           .c_str());
+        script.TraceAt(1, block, tagmsg::kImplodeTooManyElements, static_cast<int>(kMaxImplodeElements));
         count = kMaxImplodeElements;
     }
     std::string joined;
@@ -87,10 +84,7 @@ void VarImplode(CMainScript& script, const CScriptBlock& block) {
         const std::string value = variables.GetString(element);
         const size_t added = (i ? delimiter.size() : 0) + value.size();
         if (joined.size() + added > kMaxImplodeBytes) {
-            script.TraceAt(1, block, "%s",
-                           ("[var system=\"implode\"] 連結した文字列が大きすぎるため、" + std::to_string(i) +
-                            "個目までで打ち切ります。")
-                               .c_str());
+            script.TraceAt(1, block, tagmsg::kImplodeTooLong, static_cast<int>(i));
             break;
         }
         if (i) joined += delimiter;
@@ -142,7 +136,7 @@ void VarExplode(CMainScript& script, const CScriptBlock& block) {
     const std::string delimiter = block.HasAttribute("delimiter") ? block.GetAttribute("delimiter") : ",";
     const std::string escapes = block.HasAttribute("escape") ? block.GetAttribute("escape") : "\\";
     if (delimiter.empty()) {
-        script.TraceAt(1, block, "%s", "[var system=\"explode\"] delimiterが空のため、sourceを分割しません。");
+        script.TraceAt(1, block, tagmsg::kExplodeEmptyDelimiter);
     }
     std::vector<std::string> pieces;
     ExplodeText(block.GetAttribute("source"), delimiter, escapes, pieces);

@@ -36,6 +36,20 @@ constexpr char kRubyUnpaired[] = "[%s] 対になるrubyタグが見つかりま�
 constexpr char kLoopUnpaired[] = "[%s] 対応するloopタグが見つかりません。";
 constexpr char kTagFailed[] = "[%s] %s";
 
+// The var tag's system functions.
+constexpr char kOutsideGameFolders[] = "[%s %s=\"%s\"] ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。";
+constexpr char kEncodingsNotGiven[] =
+    "[var system=\"convert_encoding\"] 変換元文字コード(from)または変換先文字コード(to)の指定がありません。";
+constexpr char kSourceEncodingUnknown[] =
+    "[var system=\"convert_encoding\"] 変換元文字コード(from)に未知の文字コードが指定されています。";
+constexpr char kTargetEncodingUnknown[] =
+    "[var system=\"convert_encoding\"] 変換先文字コード(to)に未知の文字コードが指定されています。";
+constexpr char kSubstringNegative[] = "positionパラメータまたはlengthパラメータが負の値です。";
+constexpr char kSubstringPastEnd[] = "positionパラメータとlengthパラメータの合計が、sourceパラメータの長さを超えています。";
+constexpr char kImplodeTooManyElements[] = "[var system=\"implode\"] 配列が大きすぎるため、先頭の%d個だけを連結します。";
+constexpr char kImplodeTooLong[] = "[var system=\"implode\"] 連結した文字列が大きすぎるため、%d個目までで打ち切ります。";
+constexpr char kExplodeEmptyDelimiter[] = "[var system=\"explode\"] delimiterが空のため、sourceを分割しません。";
+
 // About the whole tag as written (CScriptBlock::ToTagText).
 constexpr char kRoleMissing[] = "%s roleパラメータが必要です。";
 

@@ -15,8 +15,7 @@ using VarFunction = void (*)(CMainScript& script, const CScriptBlock& block);
 // The function of a "system" name (exact, case-sensitive), or null: unknown names do nothing.
 VarFunction FindVarFunction(const std::string& system);
 
-// Their diagnostics go to CMainScript::TraceAt at level 1 as a "%s" argument: the texts go
-// out as they are, not converted to the game's encoding.
+// Their diagnostics go to CMainScript::TraceAt at level 1 with a format of tags/TagMessages.h.
 
 // Strings, arrays and numbers.
 void VarArray(CMainScript& script, const CScriptBlock& block);
