@@ -13,6 +13,7 @@
 #include "SCRIPT/CBackLog.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
+#include "SCRIPT/tags/TagMessages.h"
 #include "TEXT/CLinkableTextRenderer.h"
 #include "babel/babel.h"
 
@@ -217,8 +218,7 @@ bool CMainScript::RunLoop() {
                 if (++blocksSinceCheck >= 256) {
                     blocksSinceCheck = 0;
                     if (BudgetNow() - frameStart >= m_frameBudgetMs) {
-                        Trace(1, "%s(%d): 1フレームの実行時間が%ums を超えたため、続きを次のフレームで実行します。",
-                              m_caret.file.c_str(), m_currentLine, m_frameBudgetMs);
+                        TraceAtLine(1, m_currentLine, tagmsg::kFrameBudgetPassed, m_frameBudgetMs);
                         return true;
                     }
                 }

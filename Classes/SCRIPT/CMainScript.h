@@ -15,6 +15,7 @@
 //   CMainScriptSystem.cpp    system variables and shutdown
 // Tag handlers live in tags/; tags/CMainScriptTagTable.cpp lists every tag name with its
 // handler, and a name missing there is a macro call.
+#include <array>
 #include <chrono>
 #include <cstdarg>
 #include <cstdint>
@@ -191,8 +192,15 @@ public:
     bool CallMacro(CScriptBlock block, bool replay);
     // The handler of a tag name, or null (the name is then a macro call).
     static TagHandler FindTag(const std::string& name);
-    // Every built tag handler with its tag name (tags/CMainScriptTagTable.cpp).
-    static const std::vector<std::pair<const char*, TagHandler>>& BuiltTags();
+    // One tag: its name, its handler (null: the parser runs it) and the attributes it
+    // requires, in the order the parser checks them (unused slots null).
+    struct TagRow {
+        const char* name;
+        TagHandler handler;
+        std::array<const char*, 8> required{};
+    };
+    // Every tag with its handler and required attributes (tags/CMainScriptTagTable.cpp).
+    static const std::vector<TagRow>& Tags();
 
     // --- Tag handlers (tags/) ---
     bool TagJump(CScriptBlock block, bool replay);
@@ -296,6 +304,11 @@ public:
     // allows; Log always writes. The log receives the line in UTF-8 either way.
     void Trace(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
     void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // A script diagnostic: "file(line): " (the caret's file; the block's line, or the line
+    // given) and the formatted rest, as Trace formats it; the formats are in tags/TagMessages.h.
+    void TraceAt(int level, const CScriptBlock& block, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    void TraceAtLine(int level, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    void LogAt(const CScriptBlock& block, const char* format, ...) __attribute__((format(printf, 3, 4)));
     // An engine text in the game's encoding, to be joined with game texts.
     std::string EngineText(const char* utf8) const;
     bool PopCallStack();
@@ -444,6 +457,8 @@ private:
     bool IsCallTooDeep(const std::string& file, const std::string& label);
     // The formatted line in the game's encoding (see Trace).
     std::string ComposeMessage(const char* format, va_list args) const;
+    // Traces "file(line): " and the rest, already in the game's encoding.
+    void TraceFileLine(int level, const std::string& file, int line, const std::string& rest);
     // A line in the game's encoding as UTF-8 for the log.
     std::string ToLogText(const std::string& line) const;
     enum PassResult { PASS_GO_ON, PASS_NEXT, PASS_END_FRAME, PASS_LEAVE_UPDATE };

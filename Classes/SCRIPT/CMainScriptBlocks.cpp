@@ -3,18 +3,20 @@
 
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
 namespace {
 
 // Tag names are unique, so a hash table gives the same handler as comparing the names
-// in their documented order. Tags whose handlers are not built yet are simply absent and
-// fall through to the macro lookup.
+// in their documented order. Tags without a handler (the parser runs them) and names not in
+// the table fall through to the macro lookup.
 const std::unordered_map<std::string, CMainScript::TagHandler>& TagTable() {
     static const std::unordered_map<std::string, CMainScript::TagHandler> table = [] {
         std::unordered_map<std::string, CMainScript::TagHandler> t;
-        for (const auto& entry : CMainScript::BuiltTags()) t.emplace(entry.first, entry.second);
+        for (const auto& row : CMainScript::Tags())
+            if (row.handler) t.emplace(row.name, row.handler);
         return t;
     }();
     return table;
@@ -57,8 +59,7 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
                 text += ')';
             }
         }
-        Trace(traceLevel, "%s(%d): %s%s", m_caret.file.c_str(),
-              block.GetLine(), block.GetName().c_str(), text.c_str());
+        TraceAt(traceLevel, block, "%s%s", block.GetName().c_str(), text.c_str());
     } else {
         for (auto& attribute : attributes) {
             if (!attribute.second.empty() && attribute.second[0] == '$') attribute.second = Substitute(attribute.second);
@@ -113,12 +114,11 @@ bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
     if (result == CTextRenderer::kPageFull && emptyPage && rest.size() == block.GetName().size())
         result = CTextRenderer::kTooWide;
     if (result == CTextRenderer::kTooWide) {
-        Trace(2, "%s(%d): このシナリオブロックは単体で一行に収まらないため無視されます。(%s)", m_caret.file.c_str(),
-              block.GetLine(), rest.c_str());
+        TraceAt(2, block, tagmsg::kBlockTooWide, rest.c_str());
         return false;
     }
     if (result == CTextRenderer::kPageFull) {
-        Trace(2, "%s(%d): メッセージレイヤーがあふれました。(%s)", m_caret.file.c_str(), block.GetLine(), rest.c_str());
+        TraceAt(2, block, tagmsg::kMessageLayerOverflow, rest.c_str());
         m_variables->SetInt("s.overflowed", 1);
         const std::string& text = block.GetName();
         std::string placed = text.substr(0, text.size() - std::min(text.size(), rest.size()));
@@ -153,8 +153,7 @@ bool CMainScript::CallMacro(CScriptBlock block, bool replay) {
         }
         return false;
     }
-    Trace(1, "%s(%d): [%s] 未知のタグ、または未定義のマクロです。", m_caret.file.c_str(), block.GetLine(),
-          block.GetName().c_str());
+    TraceAt(1, block, tagmsg::kUnknownTag, block.GetName().c_str());
     return false;
 }
 

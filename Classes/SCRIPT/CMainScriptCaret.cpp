@@ -11,6 +11,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruParser.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/TagMessages.h"
 #include "babel/babel.h"
 
 namespace kestrin {
@@ -42,8 +43,7 @@ bool CMainScript::Jump(std::string file, const std::string& label) {
 // Runaway recursion (a macro that calls itself) would otherwise grow without end.
 bool CMainScript::IsCallTooDeep(const std::string& file, const std::string& label) {
     if (m_callStack.size() < kMaxCallDepth) return false;
-    Trace(1, "%s(%d): 呼び出しの深さが上限(%d)を超えるため、呼び出せません。(file=\"%s\" label=\"%s\")",
-          m_caret.file.c_str(), m_currentLine, static_cast<int>(kMaxCallDepth), file.c_str(), label.c_str());
+    TraceAtLine(1, m_currentLine, tagmsg::kCallTooDeep, static_cast<int>(kMaxCallDepth), file.c_str(), label.c_str());
     return true;
 }
 
@@ -251,6 +251,37 @@ void CMainScript::Log(const char* format, ...) {
     std::string line = ComposeMessage(format, args);
     va_end(args);
     LogPrintf("%s", ToLogText(line).c_str());
+}
+
+void CMainScript::TraceFileLine(int level, const std::string& file, int line, const std::string& rest) {
+    Trace(level, "%s(%d): %s", file.c_str(), line, rest.c_str());
+}
+
+void CMainScript::TraceAt(int level, const CScriptBlock& block, const char* format, ...) {
+    // Nothing is formatted while the trace is off.
+    if (GetDebugMode() == 0 || level > GetTraceLevel()) return;
+    va_list args;
+    va_start(args, format);
+    const std::string rest = ComposeMessage(format, args);
+    va_end(args);
+    TraceFileLine(level, m_caret.file, block.GetLine(), rest);
+}
+
+void CMainScript::TraceAtLine(int level, int line, const char* format, ...) {
+    if (GetDebugMode() == 0 || level > GetTraceLevel()) return;
+    va_list args;
+    va_start(args, format);
+    const std::string rest = ComposeMessage(format, args);
+    va_end(args);
+    TraceFileLine(level, m_caret.file, line, rest);
+}
+
+void CMainScript::LogAt(const CScriptBlock& block, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    const std::string rest = ComposeMessage(format, args);
+    va_end(args);
+    Log("%s(%d): %s", m_caret.file.c_str(), block.GetLine(), rest.c_str());
 }
 
 }  // namespace kestrin

@@ -31,7 +31,7 @@ void CMainScript::CallLuaHandler(std::string& name, const char* event) {
 void CMainScript::RunLuaChunk(const std::string& file, const CScriptBlock& block) {
     COruLua& lua = GetLua();
     if (lua.DoString(block.GetAttribute("script"))) {
-        Trace(1, "%s(%d): [Lua] %s", file.c_str(), block.GetLine(), lua.GetLastError().c_str());
+        TraceFileLine(1, file, block.GetLine(), "[Lua] " + lua.GetLastError());
     }
 }
 

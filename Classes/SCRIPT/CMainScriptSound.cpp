@@ -10,6 +10,7 @@
 #include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/TagMessages.h"
 #include "SOUND/CDxSoundFactory.h"
 #include "SOUND/CSoundLoaders.h"
 #include "SOUND/CSoundManager.h"
@@ -99,8 +100,8 @@ int32_t CMainScript::StartSoundFade(const std::shared_ptr<CSoundManager>& manage
 }
 
 void CMainScript::TraceSoundFile(const CScriptBlock& block) {
-    Trace(1, "%s(%d): [%s file=\"%s\"] 指定されたファイルは見つからないか、非対応形式です。", m_caret.file.c_str(),
-          block.GetLine(), block.GetName().c_str(), block.GetAttribute("file").c_str());
+    TraceAt(1, block, tagmsg::kFileMissingOrUnsupported, block.GetName().c_str(), "file",
+            block.GetAttribute("file").c_str());
 }
 
 // The channels first, then the managers (their sounds stop), then what they were made with.

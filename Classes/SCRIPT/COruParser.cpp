@@ -4,62 +4,12 @@
 
 #include "CORE/CIni.h"
 #include "CORE/COruPackFile.h"
+#include "SCRIPT/CMainScript.h"
 #include "SCRIPT/ParserMessages.h"
 
 namespace kestrin {
 
 namespace {
-// Tags and the attributes they must have, checked in this order.
-const char* const kRequired[][9] = {
-    {"&linetag", "allow"},
-    {"&autoinsert", "target"},
-    {"calllua", "function"},
-    {"debug", "mode"},
-    {"caption", "data"},
-    {"direction", "dir"},
-    {"openbrowser", "url"},
-    {"autosave", "allow"},
-    {"rclick", "allow"},
-    {"save", "file"},
-    {"load", "file"},
-    {"slider", "x", "y", "background_path", "controller_path", "var_min", "var_max", "var_name", "id"},
-    {"uidel", "id"},
-    {"scetween", "mode", "type"},
-    {"ruby", "text"},
-    {"automode", "allow"},
-    {"skip", "allow"},
-    {"hide", "allow"},
-    {"backlog", "allow"},
-    {"exec", "command"},
-    {"lyc", "id", "file"},
-    {"lydel", "id"},
-    {"lyprop", "id"},
-    {"lytween", "id", "from", "to", "msec", "param"},
-    {"lytweendel", "id"},
-    {"anime", "id", "mode"},
-    {"animedel", "id"},
-    {"setonclick", "id"},
-    {"delonclick", "id"},
-    {"setonrollover", "id"},
-    {"delonrollover", "id"},
-    {"setonrollout", "id"},
-    {"delonrollout", "id"},
-    {"trans", "type"},
-    {"splay", "file"},
-    {"sfadein", "file", "time"},
-    {"sfadeout", "time"},
-    {"sxfade", "file", "time"},
-    {"seplay", "id", "file"},
-    {"sefadein", "id", "file", "time"},
-    {"sefadeout", "id", "time"},
-    {"sestop", "id"},
-    {"video", "file"},
-    {"var", "name"},
-    {"if", "estimate"},
-    {"loop", "estimate"},
-    {"macroadd", "file"},
-};
-
 // atoi's reading of a value, only as zero or not.
 bool IsNonZeroNumber(const std::string& text) {
     size_t i = 0;
@@ -93,9 +43,11 @@ COruParser::~COruParser() = default;
 
 void COruParser::Init() {
     AddRawBodyTag("lua");
-    for (const auto& entry : kRequired) {
-        std::vector<std::string>& names = m_required[entry[0]];
-        for (size_t i = 1; i < sizeof entry / sizeof entry[0] && entry[i]; ++i) names.emplace_back(entry[i]);
+    for (const CMainScript::TagRow& row : CMainScript::Tags()) {
+        if (!row.required[0]) continue;
+        std::vector<std::string>& names = m_required[row.name];
+        for (const char* attribute : row.required)
+            if (attribute) names.emplace_back(attribute);
     }
 }
 

@@ -41,6 +41,7 @@ public:
     // Hands the parsed script over, trimmed to size; the parser is left without blocks.
     BlockList TakeBlocks();
     const std::shared_ptr<CIni>& GetTagDefinitions() const { return m_tagDefinitions; }
+    // The required attributes of each tag, taken from CMainScript::Tags().
     const std::unordered_map<std::string, std::vector<std::string>>& GetRequiredParameters() const { return m_required; }
 
     // True when the tag lacks a required attribute (reported, to be dropped).

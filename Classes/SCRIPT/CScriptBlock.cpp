@@ -55,11 +55,8 @@ std::string CScriptBlock::ToCommaText() const {
     return out;
 }
 
-std::string CScriptBlock::Describe(const std::string& fileName, const std::string& message) const {
-    std::string out = fileName;
-    out += '(';
-    out += std::to_string(m_line);
-    out += "): [";
+std::string CScriptBlock::ToTagText() const {
+    std::string out = "[";
     out += m_name;
     for (const auto& attribute : m_attributes) {
         out += ' ';
@@ -68,9 +65,12 @@ std::string CScriptBlock::Describe(const std::string& fileName, const std::strin
         out += attribute.second;
         out += '"';
     }
-    out += "] ";
-    out += message;
+    out += ']';
     return out;
+}
+
+std::string CScriptBlock::Describe(const std::string& fileName, const std::string& message) const {
+    return fileName + '(' + std::to_string(m_line) + "): " + ToTagText() + ' ' + message;
 }
 
 }  // namespace kestrin

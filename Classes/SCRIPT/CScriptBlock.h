@@ -50,7 +50,9 @@ public:
     // The block as one comma-separated line: a kind prefix, the name, then each attribute
     // name and value; commas in the name and values are written "\,".
     std::string ToCommaText() const;
-    // "file(line): [name a="v" ...] message", for messages about a tag.
+    // "[name a="v" ...]": the tag as written, for messages about it.
+    std::string ToTagText() const;
+    // "file(line): [name a="v" ...] message".
     std::string Describe(const std::string& fileName, const std::string& message) const;
 
     bool operator==(const CScriptBlock& other) const {

@@ -34,7 +34,8 @@ const std::string kDocs = std::string(KESTRIN_SOURCE_DIR) + "/docs/";
 // a script is read, and the required attributes of each tag in the order they are checked.
 std::set<std::string> DispatchedTags() {
     std::set<std::string> names;
-    for (const auto& entry : CMainScript::BuiltTags()) names.insert(entry.first);
+    for (const auto& row : CMainScript::Tags())
+        if (row.handler) names.insert(row.name);
     return names;
 }
 const std::set<std::string> kPreprocessorTags = {"&linetag", "&autoinsert", "&scpsupport"};

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "CORE/FileFunctions.h"
+#include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruParser.h"
 #include "SCRIPT/ParserMessages.h"
 #include "ScriptTestSupport.h"
@@ -42,6 +43,18 @@ TEST(COruParser, RejectsTagsWithoutTheirRequiredAttributes) {
     EXPECT_EQ(ParseToDump("[&linetag]"), "3@1 " + Required("&linetag", "allow"));
     kestrin::COruParser parser(nullptr);
     EXPECT_EQ(parser.GetRequiredParameters().size(), 47u);
+}
+
+// The parser's checks come from the tag table, the preprocessor's rows included: a tag with
+// none of its attributes is reported for the first one listed, and nothing dispatches the
+// rows without a handler.
+TEST(COruParser, RequiredAttributesComeFromTheTagTable) {
+    for (const auto& row : kestrin::CMainScript::Tags()) {
+        if (!row.handler) EXPECT_EQ(kestrin::CMainScript::FindTag(row.name), nullptr) << row.name;
+        if (!row.required[0]) continue;
+        EXPECT_EQ(ParseToDump(std::string("[") + row.name + "]"), "3@1 " + Required(row.name, row.required[0]))
+            << row.name;
+    }
 }
 
 TEST(COruParser, MapsLineTagArgumentsThroughTagIni) {

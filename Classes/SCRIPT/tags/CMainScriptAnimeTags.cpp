@@ -17,6 +17,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/CSaveData.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
@@ -28,8 +29,7 @@ std::shared_ptr<ILayer> MakeFrame(CMainScript& script, CMainScreen& screen, cons
     const std::string& file = block.GetAttribute("file");
     std::shared_ptr<ISurface> image = surfaces->GetSurface(file);
     if (!image) {
-        script.Trace(1, "%s(%d): [%s file=\"%s\"] 指定されたファイルは見つからないか、非対応形式です。",
-                     script.GetCaret().file.c_str(), block.GetLine(), block.GetName().c_str(), file.c_str());
+        script.TraceAt(1, block, tagmsg::kFileMissingOrUnsupported, block.GetName().c_str(), "file", file.c_str());
         return nullptr;
     }
     std::shared_ptr<ISurface> mask;
@@ -37,8 +37,8 @@ std::shared_ptr<ILayer> MakeFrame(CMainScript& script, CMainScreen& screen, cons
         const std::string& maskName = block.GetAttribute("mask");
         mask = surfaces->GetSurface(maskName);
         if (!mask) {
-            script.Trace(1, "%s(%d): [%s mask=\"%s\"] 指定されたファイルは見つからないか、非対応形式です。",
-                         script.GetCaret().file.c_str(), block.GetLine(), block.GetName().c_str(), maskName.c_str());
+            script.TraceAt(1, block, tagmsg::kFileMissingOrUnsupported, block.GetName().c_str(), "mask",
+                           maskName.c_str());
             surfaces->ReleaseSurface(image.get());
             return nullptr;
         }
@@ -88,8 +88,7 @@ bool CMainScript::TagAnime(CScriptBlock block, bool replay) {
         animation = dynamic_cast<CAnimationLayer*>(node->BeginEdit());
     }
     if (!animation) {
-        Trace(1, "%s(%d): [%s id=\"%s\"] 指定されたアニメーションが見つかりません。", m_caret.file.c_str(),
-              block.GetLine(), block.GetName().c_str(), id.c_str());
+        TraceAt(1, block, tagmsg::kAnimationMissing, block.GetName().c_str(), id.c_str());
         return false;
     }
     if (mode == "add") {
@@ -98,9 +97,8 @@ bool CMainScript::TagAnime(CScriptBlock block, bool replay) {
         // A loop of no length would restart for ever and show nothing: the end is ignored.
         const int32_t time = TagInt(block, "time");
         if (time <= 0) {
-            Trace(1, "%s(%d): [%s time=\"%s\"] アニメーションの終端は0より後の時刻を指定してください。",
-                  m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(),
-                  block.GetAttribute("time").c_str());
+            TraceAt(1, block, tagmsg::kAnimationEndNotPositive, block.GetName().c_str(),
+                    block.GetAttribute("time").c_str());
             return false;
         }
         animation->AddFrame(nullptr, time);

@@ -22,8 +22,7 @@ bool CMainScript::TagDebug(CScriptBlock block, bool replay) {
 
 bool CMainScript::TagDebugprint(CScriptBlock block, bool replay) {
     (void)replay;
-    Trace(TagInt(block, "level"), "%s(%d): %s %s", m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(),
-          block.GetAttribute("data").c_str());
+    TraceAt(TagInt(block, "level"), block, "%s %s", block.GetName().c_str(), block.GetAttribute("data").c_str());
     return false;
 }
 

@@ -11,6 +11,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/CSaveData.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
@@ -68,9 +69,7 @@ const SModeEvent* FindModeEvent(const std::string& word) {
 bool ReadKeyCode(CMainScript& script, const CScriptBlock& block, int& key) {
     key = TagInt(block, "key");
     if (key >= 0 && key <= 255) return true;
-    script.Trace(1, "%s(%d): [%s key=\"%s\"] キーコードは0から255の範囲で指定してください。",
-                 script.GetCaret().file.c_str(), block.GetLine(), block.GetName().c_str(),
-                 block.GetAttribute("key").c_str());
+    script.TraceAt(1, block, tagmsg::kKeyCodeOutOfRange, block.GetName().c_str(), block.GetAttribute("key").c_str());
     return false;
 }
 

@@ -19,6 +19,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/TagMessages.h"
 #include "SCRIPT/tags/VarFunctions.h"
 
 namespace kestrin {
@@ -34,10 +35,7 @@ bool FolderNameOf(CMainScript& script, const CScriptBlock& block, const char* at
                   std::string& out) {
     const std::string& name = block.GetAttribute(attribute);
     if (NormalizeFolderName(name, out)) return true;
-    // The name is in the game's encoding already; the engine's words are brought to it.
-    TraceVarError(script, block,
-                  std::string("[") + tag + " " + attribute + "=\"" + name + "\"] " +
-                      script.EngineText("ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。"));
+    script.TraceAt(1, block, tagmsg::kOutsideGameFolders, tag, attribute, name.c_str());
     return false;
 }
 

@@ -7,6 +7,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
@@ -29,8 +30,7 @@ bool CMainScript::TagJump(CScriptBlock block, bool replay) {
     std::string file = Attribute(block, "file");
     std::string label = Attribute(block, "label");
     if (Jump(file, label)) {
-        Trace(1, "%s(%d): [%s file=\"%s\" label=\"%s\"] 指定された場所は見つかりません。", m_caret.file.c_str(),
-              block.GetLine(), block.GetName().c_str(), file.c_str(), label.c_str());
+        TraceAt(1, block, tagmsg::kPlaceMissing, block.GetName().c_str(), file.c_str(), label.c_str());
     }
     return false;
 }
@@ -40,8 +40,7 @@ bool CMainScript::TagCall(CScriptBlock block, bool replay) {
     std::string file = Attribute(block, "file");
     std::string label = Attribute(block, "label");
     if (Call(file, label)) {
-        Trace(1, "%s(%d): [%s file=\"%s\" label=\"%s\"] 指定された場所は見つかりません。", m_caret.file.c_str(),
-              block.GetLine(), block.GetName().c_str(), file.c_str(), label.c_str());
+        TraceAt(1, block, tagmsg::kPlaceMissing, block.GetName().c_str(), file.c_str(), label.c_str());
     }
     return false;
 }
@@ -114,7 +113,7 @@ bool CMainScript::TagIf(CScriptBlock block, bool replay) {
                 text += '(' + attribute.second + ')';
             }
         }
-        if (!replay) Trace(3, "%s(%d): if%s", m_caret.file.c_str(), next.GetLine(), text.c_str());
+        if (!replay) TraceAt(3, next, "if%s", text.c_str());
         block = std::move(next);
     }
 }
@@ -172,8 +171,7 @@ bool CMainScript::TagLoopEnd(CScriptBlock block, bool replay) {
         }
     }
     // No loop opens this one: reported, and the script goes on after it.
-    Trace(1, "%s(%d): [%s] 対応するloopタグが見つかりません。", m_caret.file.c_str(), block.GetLine(),
-          block.GetName().c_str());
+    TraceAt(1, block, tagmsg::kLoopUnpaired, block.GetName().c_str());
     m_caret.index = after;
     return false;
 }
@@ -211,7 +209,7 @@ bool CMainScript::TagTag(CScriptBlock block, bool replay) {
     std::string data = Attribute(block, "data");
     SplitStringStripping(data.c_str(), elements, ",", "\\");
     if (elements.empty()) {
-        Trace(1, "%s(%d): パラメータが不正です。", m_caret.file.c_str(), block.GetLine());
+        TraceAt(1, block, tagmsg::kParametersInvalid);
         return false;
     }
     // An empty first element is a tag without a name, which does nothing.
@@ -220,14 +218,14 @@ bool CMainScript::TagTag(CScriptBlock block, bool replay) {
     size_t next = 1;
     if (first == '*' || first == '\\') {
         if (elements.size() % 2 != 0) {
-            Trace(1, "%s(%d): パラメータが不正です。", m_caret.file.c_str(), block.GetLine());
+            TraceAt(1, block, tagmsg::kParametersInvalid);
             return false;
         }
         built = CScriptBlock(first == '*' ? CScriptBlock::kLabel : CScriptBlock::kText, block.GetLine(), elements[1]);
         next = 2;
     } else {
         if (elements.size() % 2 == 0) {
-            Trace(1, "%s(%d): パラメータが不正です。", m_caret.file.c_str(), block.GetLine());
+            TraceAt(1, block, tagmsg::kParametersInvalid);
             return false;
         }
         built = CScriptBlock(CScriptBlock::kTag, block.GetLine(), elements[0]);

@@ -7,6 +7,7 @@
 #include "NETWORK/UnisonSync.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
@@ -29,7 +30,7 @@ bool CMainScript::TagUnison(CScriptBlock block, bool replay) {
         UnisonSync(block.GetAttribute("file"), block.GetAttribute("server"), block.GetAttribute("appname"),
                    block.GetAttribute("id"), block.GetAttribute("pass"), options);
     if (!message.empty()) {
-        Trace(1, "%s(%d): [%s] %s", m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), message.c_str());
+        TraceAt(1, block, tagmsg::kTagFailed, block.GetName().c_str(), message.c_str());
         m_variables->SetString("s.result", message);
     }
     return false;

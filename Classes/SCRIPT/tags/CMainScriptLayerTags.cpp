@@ -15,6 +15,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/CSaveData.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
@@ -48,8 +49,7 @@ bool CMainScript::FindTagTarget(const std::string& id, bool withRoot, bool withM
 bool CMainScript::FindTagTargetOf(const CScriptBlock& block, bool withRoot, bool withMessage, STagTarget& out) {
     const std::string& id = block.GetAttribute("id");
     if (FindTagTarget(id, withRoot, withMessage, out)) return true;
-    Trace(2, "%s(%d): [%s id=\"%s\"] 指定されたレイヤーが見つかりません。", m_caret.file.c_str(), block.GetLine(),
-          block.GetName().c_str(), id.c_str());
+    TraceAt(2, block, tagmsg::kLayerMissing, block.GetName().c_str(), id.c_str());
     return false;
 }
 
@@ -100,8 +100,7 @@ bool CMainScript::TagLyc(CScriptBlock block, bool replay) {
     const std::shared_ptr<CSurfaceManager>& surfaces = m_screen->GetSurfaceManager();
     std::shared_ptr<ISurface> image = surfaces->GetSurface(file);
     if (!image) {
-        Trace(1, "%s(%d): [%s file=\"%s\"] 指定されたファイルは見つからないか、非対応形式です。", m_caret.file.c_str(),
-              block.GetLine(), block.GetName().c_str(), file.c_str());
+        TraceAt(1, block, tagmsg::kFileMissingOrUnsupported, block.GetName().c_str(), "file", file.c_str());
         return false;
     }
     std::shared_ptr<ISurface> mask;
@@ -109,8 +108,7 @@ bool CMainScript::TagLyc(CScriptBlock block, bool replay) {
     if (!block.LacksAttribute("mask", maskName)) {
         mask = surfaces->GetSurface(maskName);
         if (!mask) {
-            Trace(1, "%s(%d): [%s mask=\"%s\"] 指定されたファイルは見つからないか、非対応形式です。",
-                  m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), maskName.c_str());
+            TraceAt(1, block, tagmsg::kFileMissingOrUnsupported, block.GetName().c_str(), "mask", maskName.c_str());
             surfaces->ReleaseSurface(image.get());
             return false;
         }
@@ -157,16 +155,12 @@ bool CMainScript::TagLyedit(CScriptBlock block, bool replay) {
     if (!FindTagTargetOf(block, false, false, target)) return false;
     ISurface* surface = target.node->GetSurface();
     if (!surface) {
-        Trace(2, "%s(%d): [%s id=\"%s\"] このレイヤーにはサーフェイスがありません。", m_caret.file.c_str(),
-              block.GetLine(), block.GetName().c_str(), id.c_str());
+        TraceAt(2, block, tagmsg::kLayerWithoutSurface, block.GetName().c_str(), id.c_str());
         return false;
     }
     surface->Lock();
     if (!surface->GetLine(0)) {
-        Trace(2,
-              "%s(%d): [%s id=\"%s\"] このレイヤーはピクセル操作できません。lycタグで useclickablethreshold を 1 "
-              "にしないとピクセル操作できません。",
-              m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), id.c_str());
+        TraceAt(2, block, tagmsg::kLayerWithoutPixels, block.GetName().c_str(), id.c_str());
         surface->Unlock();
         return false;
     }

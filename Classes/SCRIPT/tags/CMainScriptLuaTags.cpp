@@ -1,6 +1,7 @@
 // The Lua tags: "lua" (its chunk already ran when its file was loaded) and "calllua".
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruLua.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
@@ -16,7 +17,7 @@ bool CMainScript::TagCalllua(CScriptBlock block, bool replay) {
     (void)replay;
     COruLua& lua = GetLua();
     if (lua.CallFunctionWithTable(block.GetAttribute("function"), block.GetAttributes())) {
-        Trace(1, "%s(%d): [Lua] %s", m_caret.file.c_str(), block.GetLine(), lua.GetLastError().c_str());
+        TraceAt(1, block, tagmsg::kLuaFailed, lua.GetLastError().c_str());
     }
     return false;
 }

@@ -13,6 +13,7 @@
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/TagMessages.h"
 #include "TEXT/CLinkableTextRenderer.h"
 
 namespace kestrin {
@@ -71,8 +72,7 @@ void CMainScript::SwitchMessageLayer(const CScriptBlock& block, const std::strin
     m_messageLayerName = name;
     EnsureFontStack(name);
     m_variables->SetString("s.current_message_layer", name);
-    Trace(3, "%s(%d): [%s] メッセージレイヤーが %s に変更されました。", m_caret.file.c_str(), block.GetLine(),
-          block.GetName().c_str(), name.c_str());
+    TraceAt(3, block, tagmsg::kMessageLayerChanged, block.GetName().c_str(), name.c_str());
     HideGlyph();
 }
 
@@ -90,8 +90,7 @@ bool CMainScript::TagChgmsg(CScriptBlock block, bool replay) {
 bool CMainScript::TagChgmsgEnd(CScriptBlock block, bool replay) {
     (void)replay;
     if (m_messageLayerStack.empty()) {
-        Trace(3, "%s(%d): [%s] 対になるchgmsgタグが見つかりません。現在のメッセージレイヤーは %s です。",
-              m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), m_messageLayerName.c_str());
+        TraceAt(3, block, tagmsg::kChgmsgUnpaired, block.GetName().c_str(), m_messageLayerName.c_str());
         return false;
     }
     std::string name = m_messageLayerStack.back();
@@ -220,8 +219,7 @@ bool CMainScript::TagFont(CScriptBlock block, bool replay) {
 bool CMainScript::TagFontEnd(CScriptBlock block, bool replay) {
     auto& stack = CurrentFontStack();
     if (stack.size() <= 1) {
-        Trace(3, "%s(%d): [%s] 対になるfontタグが見つかりません。", m_caret.file.c_str(), block.GetLine(),
-              block.GetName().c_str());
+        TraceAt(3, block, tagmsg::kFontUnpaired, block.GetName().c_str());
         return false;
     }
     stack.pop_back();
@@ -247,8 +245,7 @@ bool CMainScript::TagFontdefault(CScriptBlock block, bool replay) {
 
 bool CMainScript::TagRuby(CScriptBlock block, bool replay) {
     if (m_rubyCollecting) {
-        Trace(1, "%s(%d): [%s] rubyタグは二重にできません。", m_caret.file.c_str(), block.GetLine(),
-              block.GetName().c_str());
+        TraceAt(1, block, tagmsg::kRubyNested, block.GetName().c_str());
     } else {
         m_rubyCollecting = true;
         m_rubyBase.clear();
@@ -260,8 +257,7 @@ bool CMainScript::TagRuby(CScriptBlock block, bool replay) {
 
 bool CMainScript::TagRubyEnd(CScriptBlock block, bool replay) {
     if (!m_rubyCollecting) {
-        Trace(1, "%s(%d): [%s] 対になるrubyタグが見つかりません。", m_caret.file.c_str(), block.GetLine(),
-              block.GetName().c_str());
+        TraceAt(1, block, tagmsg::kRubyUnpaired, block.GetName().c_str());
         return false;
     }
     CLinkableTextRenderer* layer = GetMessageLayer();
@@ -271,8 +267,7 @@ bool CMainScript::TagRubyEnd(CScriptBlock block, bool replay) {
     if (result == CTextRenderer::kPageFull && emptyPage) result = CTextRenderer::kTooWide;
     if (result == CTextRenderer::kPageFull) {
         // The run stays open: the queued "/ruby" lays it out at the top of the next page.
-        Trace(2, "%s(%d): メッセージレイヤーがあふれました。(%s)", m_caret.file.c_str(), block.GetLine(),
-              m_rubyBase.c_str());
+        TraceAt(2, block, tagmsg::kMessageLayerOverflow, m_rubyBase.c_str());
         m_variables->SetInt("s.overflowed", 1);
         m_caret.queue.emplace_back(CScriptBlock::kTag, 0, "@");
         m_caret.queue.emplace_back(CScriptBlock::kTag, 0, "rp");
@@ -280,8 +275,7 @@ bool CMainScript::TagRubyEnd(CScriptBlock block, bool replay) {
         return false;
     }
     if (result == CTextRenderer::kTooWide) {
-        Trace(2, "%s(%d): このシナリオブロックは単体で一行に収まらないため無視されます。(%s)", m_caret.file.c_str(),
-              block.GetLine(), m_rubyBase.c_str());
+        TraceAt(2, block, tagmsg::kBlockTooWide, m_rubyBase.c_str());
     }
     m_rubyCollecting = false;
     if (!replay) RecordPageBlock(block);

@@ -14,6 +14,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/CSaveData.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
@@ -108,8 +109,7 @@ bool CMainScript::TagKeyconfig(CScriptBlock block, bool replay) {
     (void)replay;
     std::string role;
     if (block.LacksAttribute("role", role)) {
-        std::string line = block.Describe(m_caret.file, EngineText("roleパラメータが必要です。"));
-        Trace(1, "%s", line.c_str());
+        TraceAt(1, block, tagmsg::kRoleMissing, block.ToTagText().c_str());
         return false;
     }
     int32_t number = ParseTagInt(role);

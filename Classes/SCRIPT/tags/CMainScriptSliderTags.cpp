@@ -11,6 +11,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
@@ -49,8 +50,7 @@ bool CMainScript::TagSlider(CScriptBlock block, bool replay) {
         if (auto variables = store.lock()) variables->SetInt(name, Saturate(static_cast<int64_t>(low) + offset));
     });
     if (slider->SetParameters(parameters)) {
-        Trace(1, "%s(%d): [%s] パラメータが不足しているか、間違っています。", m_caret.file.c_str(), block.GetLine(),
-              block.GetName().c_str());
+        TraceAt(1, block, tagmsg::kSliderParameters, block.GetName().c_str());
         return false;
     }
     m_screen->GetUIControls()[block.GetAttribute("id")] = std::move(slider);

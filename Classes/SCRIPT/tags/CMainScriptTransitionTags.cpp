@@ -17,6 +17,7 @@
 #include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
@@ -71,18 +72,13 @@ bool CMainScript::TagTrans(CScriptBlock block, bool replay) {
         const std::string& ruleName = block.GetAttribute("rule");
         if (!rule || m_screen->GetGraphicLoaders()->LoadFile(rule.get(), ruleName)) {
             // Without its rule image the transition still runs, as a cross-fade.
-            Trace(1, "%s(%d): [%s rule=\"%s\"] ルール画像を読み込めないため、クロスフェードで代用します。",
-                  m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), ruleName.c_str());
+            TraceAt(1, block, tagmsg::kRuleImageUnreadable, block.GetName().c_str(), ruleName.c_str());
             crossFade = true;
             rule.reset();
         } else if (rule->GetWidth() != m_screen->GetWidth() || rule->GetHeight() != m_screen->GetHeight() ||
                    rule->GetPixelBits() != ISurface::kPixel8) {
             m_screen->SetRuleSurface(nullptr);
-            Trace(1,
-                  "%s(%d): "
-                  "エクスターナルトランジション用のルール画像のサイズがスクリーンと一致していないか、またはフォーマットが8bitグ"
-                  "レースケールではありません。",
-                  m_caret.file.c_str(), block.GetLine());
+            TraceAt(1, block, tagmsg::kRuleImageMismatch);
             return false;
         }
     }
@@ -139,18 +135,15 @@ bool CMainScript::TagSavess(CScriptBlock block, bool replay) {
     const int32_t width = TagInt(block, "width", m_screen->GetWidth());
     const int32_t height = TagInt(block, "height", m_screen->GetHeight());
     if (width < 1 || height < 1 || int64_t(width) * height > CMainScreen::kMaxScreenshotPixels) {
-        Trace(1, "%s(%d): [%s width=\"%d\" height=\"%d\"] スクリーンショットの大きさが不正です。",
-              m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), width, height);
+        TraceAt(1, block, tagmsg::kScreenshotSizeInvalid, block.GetName().c_str(), width, height);
         return false;
     }
     if (!IsSaveFolderName(file)) {
-        Trace(1, "%s(%d): [%s file=\"%s\"] セーブフォルダの外には保存できません。", m_caret.file.c_str(),
-              block.GetLine(), block.GetName().c_str(), file.c_str());
+        TraceAt(1, block, tagmsg::kOutsideSaveFolder, block.GetName().c_str(), file.c_str());
         return false;
     }
     if (m_screen->SaveScreenshot(file, width, height)) {
-        Trace(1, "%s(%d): [%s file=\"%s\"] スクリーンショットを保存できませんでした。", m_caret.file.c_str(),
-              block.GetLine(), block.GetName().c_str(), file.c_str());
+        TraceAt(1, block, tagmsg::kScreenshotNotSaved, block.GetName().c_str(), file.c_str());
     }
     std::string written = file;
     if (CFileName(written).GetExtension().empty()) written += ".png";

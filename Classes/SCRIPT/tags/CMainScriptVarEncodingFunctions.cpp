@@ -8,6 +8,7 @@
 #include "CORE/TimeFunctions.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/TagMessages.h"
 #include "SCRIPT/tags/VarFunctions.h"
 #include "babel/babel.h"
 
@@ -47,23 +48,17 @@ void VarConvertEncoding(CMainScript& script, const CScriptBlock& block) {
         {&babel::utf8_to_sjis, &babel::utf8_to_euc, &babel::utf8_to_jis, nullptr},
     };
     if (!block.HasAttribute("from") || !block.HasAttribute("to")) {
-        TraceVarError(script, block,
-                      script.EngineText("[var system=\"convert_encoding\"] "
-                                        "変換元文字コード(from)または変換先文字コード(to)の指定がありません。"));
+        script.TraceAt(1, block, tagmsg::kEncodingsNotGiven);
         return;
     }
     const int from = CodeIndex(block.GetAttribute("from"));
     if (from < 0) {
-        TraceVarError(script, block,
-                      script.EngineText(
-                          "[var system=\"convert_encoding\"] 変換元文字コード(from)に未知の文字コードが指定されています。"));
+        script.TraceAt(1, block, tagmsg::kSourceEncodingUnknown);
         return;
     }
     const int to = CodeIndex(block.GetAttribute("to"));
     if (to < 0 || !kTable[from][to]) {
-        TraceVarError(script, block,
-                      script.EngineText(
-                          "[var system=\"convert_encoding\"] 変換先文字コード(to)に未知の文字コードが指定されています。"));
+        script.TraceAt(1, block, tagmsg::kTargetEncodingUnknown);
         return;
     }
     SetSource(script, block, kTable[from][to]);

@@ -7,6 +7,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/TagMessages.h"
 #include "SCRIPT/tags/VarFunctions.h"
 
 namespace kestrin {
@@ -54,12 +55,11 @@ void VarSubstr(CMainScript& script, const CScriptBlock& block) {
     const int64_t position = TagInt(block, "position");
     const int64_t length = TagInt(block, "length");
     if (position < 0 || length < 0) {
-        TraceVarError(script, block, script.EngineText("positionパラメータまたはlengthパラメータが負の値です。"));
+        script.TraceAt(1, block, tagmsg::kSubstringNegative);
         return;
     }
     if (position + length > static_cast<int64_t>(source.size())) {
-        TraceVarError(script, block,
-                      script.EngineText("positionパラメータとlengthパラメータの合計が、sourceパラメータの長さを超えています。"));
+        script.TraceAt(1, block, tagmsg::kSubstringPastEnd);
         return;
     }
     script.GetVariables().SetString(block.GetAttribute("name"),
@@ -73,9 +73,7 @@ void VarImplode(CMainScript& script, const CScriptBlock& block) {
     const std::string delimiter = block.HasAttribute("delimiter") ? block.GetAttribute("delimiter") : ",";
     int32_t count = variables.GetInt(stem + "size");
     if (count > kMaxImplodeElements) {
-        const std::string text = "[var system=\"implode\"] 配列が大きすぎるため、先頭の" +
-                                 std::to_string(kMaxImplodeElements) + "個だけを連結します。";
-        TraceVarError(script, block, script.EngineText(text.c_str()));
+        script.TraceAt(1, block, tagmsg::kImplodeTooManyElements, static_cast<int>(kMaxImplodeElements));
         count = kMaxImplodeElements;
     }
     std::string joined;
@@ -86,9 +84,7 @@ void VarImplode(CMainScript& script, const CScriptBlock& block) {
         const std::string value = variables.GetString(element);
         const size_t added = (i ? delimiter.size() : 0) + value.size();
         if (joined.size() + added > kMaxImplodeBytes) {
-            const std::string text =
-                "[var system=\"implode\"] 連結した文字列が大きすぎるため、" + std::to_string(i) + "個目までで打ち切ります。";
-            TraceVarError(script, block, script.EngineText(text.c_str()));
+            script.TraceAt(1, block, tagmsg::kImplodeTooLong, static_cast<int>(i));
             break;
         }
         if (i) joined += delimiter;
@@ -140,7 +136,7 @@ void VarExplode(CMainScript& script, const CScriptBlock& block) {
     const std::string delimiter = block.HasAttribute("delimiter") ? block.GetAttribute("delimiter") : ",";
     const std::string escapes = block.HasAttribute("escape") ? block.GetAttribute("escape") : "\\";
     if (delimiter.empty()) {
-        TraceVarError(script, block, script.EngineText("[var system=\"explode\"] delimiterが空のため、sourceを分割しません。"));
+        script.TraceAt(1, block, tagmsg::kExplodeEmptyDelimiter);
     }
     std::vector<std::string> pieces;
     ExplodeText(block.GetAttribute("source"), delimiter, escapes, pieces);

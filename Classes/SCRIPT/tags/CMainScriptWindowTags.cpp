@@ -12,6 +12,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/TagAttributes.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
@@ -70,8 +71,7 @@ bool CMainScript::TagOpenbrowser(CScriptBlock block, bool replay) {
         GetShellOpener()->Open(native);
         return false;
     }
-    Log("%s(%d): [%s url=\"%s\"] 開けるのは http と https のアドレスか、ゲームフォルダ内のファイルだけです。",
-        m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), url.c_str());
+    LogAt(block, tagmsg::kUrlNotAllowed, block.GetName().c_str(), url.c_str());
     return false;
 }
 

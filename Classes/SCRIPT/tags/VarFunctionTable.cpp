@@ -48,8 +48,4 @@ VarFunction FindVarFunction(const std::string& system) {
     return nullptr;
 }
 
-void TraceVarError(CMainScript& script, const CScriptBlock& block, const std::string& message) {
-    script.Trace(1, "%s(%d): %s", script.GetCaret().file.c_str(), block.GetLine(), message.c_str());
-}
-
 }  // namespace kestrin

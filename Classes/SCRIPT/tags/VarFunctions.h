@@ -15,9 +15,7 @@ using VarFunction = void (*)(CMainScript& script, const CScriptBlock& block);
 // The function of a "system" name (exact, case-sensitive), or null: unknown names do nothing.
 VarFunction FindVarFunction(const std::string& system);
 
-// Writes a level-1 trace line "file(line): " + message for the block. The message is in the
-// game's encoding, as the line is: engine text goes through CMainScript::EngineText.
-void TraceVarError(CMainScript& script, const CScriptBlock& block, const std::string& message);
+// Their diagnostics go to CMainScript::TraceAt at level 1 with a format of tags/TagMessages.h.
 
 // Strings, arrays and numbers.
 void VarArray(CMainScript& script, const CScriptBlock& block);
