@@ -1,6 +1,7 @@
 // The var tag's text walkers over arbitrary bytes: explode, character references, URL
 // decoding, folder-name cleaning and the file-time pattern. The first byte picks the
 // delimiter and the escape set; the rest is the text.
+#include "CORE/GamePath.h"
 #include "SCRIPT/tags/VarFunctions.h"
 
 #include <cstddef>

@@ -20,5 +20,8 @@ std::string ResolveGamePathForWrite(const std::string& name);
 bool ListGameFolderOf(const std::string& name, std::vector<std::string>& names);
 // Forgets the cached folder listings.
 void ClearGamePathCache();
+// A game file name made relative and clean: "\" to "/", "." and empty elements dropped,
+// ".." applied. False for absolute names, drive letters and ".." that leaves the folder.
+bool NormalizeFolderName(const std::string& name, std::string& out);
 
 }  // namespace kestrin

@@ -1,5 +1,6 @@
 #include "NETWORK/COruHttp.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <list>
 #include <map>
@@ -10,9 +11,6 @@
 #include "CORE/GamePath.h"
 #include "NETWORK/CMimeMultiPart.h"
 #include "NETWORK/CUrl.h"
-#include "SCRIPT/CMainScript.h"
-#include "SCRIPT/COruVariables.h"
-#include "SCRIPT/tags/VarFunctions.h"
 
 namespace kestrin {
 
@@ -41,17 +39,32 @@ bool ReadWholeFile(const std::string& name, std::vector<unsigned char>& out) {
 
 }  // namespace
 
+// The format is the engine's own text (UTF-8 here), the arguments are in the game's encoding.
+void COruHttp::Trace(const char* format, ...) {
+    const std::string gameFormat = m_host->EngineText(format);
+    va_list args, again;
+    va_start(args, format);
+    va_copy(again, args);
+    const int size = std::vsnprintf(nullptr, 0, gameFormat.c_str(), args);
+    va_end(args);
+    std::string line(size > 0 ? static_cast<size_t>(size) : 0, '\0');
+    if (size > 0) std::vsnprintf(&line[0], line.size() + 1, gameFormat.c_str(), again);
+    va_end(again);
+    m_host->TraceHttp(line);
+}
+
 bool COruHttp::RefuseControl(const std::string& attribute, const std::string& value) {
     if (!HasControl(value)) return false;
-    m_owner->Trace(0, "%sタグ %sパラメータに改行文字またはNUL文字が含まれています。", m_block.GetName().c_str(),
+    Trace("%sタグ %sパラメータに改行文字またはNUL文字が含まれています。", m_tag.name.c_str(),
                    attribute.c_str());
     return true;
 }
 
-bool COruHttp::Request(const CScriptBlock& block) {
+bool COruHttp::Request(const SHttpTag& tag) {
     if (m_request) return true;
-    m_block = block;
-    const std::string& urlText = block.GetAttribute("url");
+    m_tag = tag;
+    const SHttpTag& block = m_tag;
+    const std::string& urlText = block.Get("url");
     if (RefuseControl("url", urlText)) {
         SetResult(-1, kTextBadUrl);
         return false;
@@ -59,8 +72,8 @@ bool COruHttp::Request(const CScriptBlock& block) {
     CUrl url(urlText);
     const CUrl::EReach reach = url.CheckReachable();
     if (reach != CUrl::kReachable) {
-        m_owner->Trace(0, "%sタグ urlパラメータ \"%s\": %s", block.GetName().c_str(), urlText.c_str(),
-                       m_owner->EngineText(CUrl::UnreachableText(reach)).c_str());
+        Trace("%sタグ urlパラメータ \"%s\": %s", block.name.c_str(), urlText.c_str(),
+                       m_host->EngineText(CUrl::UnreachableText(reach)).c_str());
         SetResult(-1, kTextBadUrl);
         return false;
     }
@@ -74,26 +87,26 @@ bool COruHttp::Request(const CScriptBlock& block) {
     for (int n = 0;; ++n) {
         const std::string key = "header_key" + std::to_string(n);
         const std::string value = "header_value" + std::to_string(n);
-        if (!block.HasAttribute(key) || !block.HasAttribute(value)) break;
-        if (RefuseControl(key, block.GetAttribute(key)) || RefuseControl(value, block.GetAttribute(value)) ||
-            block.GetAttribute(key).empty() || block.GetAttribute(key).find(':') != std::string::npos) {
+        if (!block.Has(key) || !block.Has(value)) break;
+        if (RefuseControl(key, block.Get(key)) || RefuseControl(value, block.Get(value)) ||
+            block.Get(key).empty() || block.Get(key).find(':') != std::string::npos) {
             SetResult(-1, kTextBadUrl);
             return false;
         }
-        headers[block.GetAttribute(key)] = block.GetAttribute(value);
+        headers[block.Get(key)] = block.Get(value);
     }
-    if (block.HasAttribute("filename")) {
+    if (block.Has("filename")) {
         std::string name;
-        if (!NormalizeFolderName(block.GetAttribute("filename"), name) || name.empty()) {
-            m_owner->Trace(0, "%sタグ filename=\"%s\": ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。",
-                           block.GetName().c_str(), block.GetAttribute("filename").c_str());
+        if (!NormalizeFolderName(block.Get("filename"), name) || name.empty()) {
+            Trace("%sタグ filename=\"%s\": ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。",
+                           block.name.c_str(), block.Get("filename").c_str());
             SetResult(-1, kTextBadUrl);
             return false;
         }
         m_request->SetDownloadFile(ResolveGamePathForWrite(name));
     }
     bool failed;
-    if (block.GetName() == "httppost") {
+    if (block.name == "httppost") {
         failed = BuildPost(headers, url.GetRequestTarget());
     } else {
         m_request->SetRequestHeaders(headers);
@@ -109,27 +122,27 @@ bool COruHttp::BuildPost(std::map<std::string, std::string>& headers, const std:
     bool withFile = false;
     for (int n = 0;; ++n) {
         const std::string keyName = "key" + std::to_string(n);
-        if (!m_block.HasAttribute(keyName)) break;
+        if (!m_tag.Has(keyName)) break;
         const std::string valueName = "value" + std::to_string(n);
         const std::string fileName = "file" + std::to_string(n);
-        const std::string& key = m_block.GetAttribute(keyName);
+        const std::string& key = m_tag.Get(keyName);
         const std::string disposition = "Content-Disposition: form-data; name=\"" + CMimeMultiPart::QuoteName(key) + "\"";
-        if (m_block.HasAttribute(valueName)) {
-            const std::string& value = m_block.GetAttribute(valueName);
+        if (m_tag.Has(valueName)) {
+            const std::string& value = m_tag.Get(valueName);
             if (!form.empty()) form += "&";
             form += key + "=" + value;
             parts.push_back(std::make_shared<CMimeMultiPart>(disposition, value));
-        } else if (m_block.HasAttribute(fileName)) {
-            const std::string& path = m_block.GetAttribute(fileName);
+        } else if (m_tag.Has(fileName)) {
+            const std::string& path = m_tag.Get(fileName);
             std::string name;
             std::vector<unsigned char> bytes;
             if (!NormalizeFolderName(path, name) || name.empty()) {
-                m_owner->Trace(0, "httppostタグ %s=\"%s\": ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。",
+                Trace("httppostタグ %s=\"%s\": ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。",
                                fileName.c_str(), path.c_str());
                 continue;
             }
             if (!ReadWholeFile(name, bytes)) {
-                m_owner->Trace(0, "httppostタグ %sパラメータで指定されたファイルが見つかりません。", keyName.c_str());
+                Trace("httppostタグ %sパラメータで指定されたファイルが見つかりません。", keyName.c_str());
                 continue;
             }
             size_t slash = path.find_last_of("\\/");
@@ -139,7 +152,7 @@ bool COruHttp::BuildPost(std::map<std::string, std::string>& headers, const std:
                 disposition + "; filename=\"" + CMimeMultiPart::QuoteName(shortName) + "\"", data));
             withFile = true;
         } else {
-            m_owner->Trace(0, "httppostタグ %sパラメータに対応する %sパラメータまたは %sパラメータがありません。",
+            Trace("httppostタグ %sパラメータに対応する %sパラメータまたは %sパラメータがありません。",
                            keyName.c_str(), valueName.c_str(), fileName.c_str());
         }
     }
@@ -158,7 +171,7 @@ bool COruHttp::BuildPost(std::map<std::string, std::string>& headers, const std:
 
 bool COruHttp::Update() {
     if (!m_request) return true;
-    if (m_owner->GetVariables().GetInt("s.http.cancel") != 0) return true;
+    if (m_host->IsHttpCancelled()) return true;
     if (m_request->GetQueuedBytes() != 0) {
         if (m_request->Update() || Stalled()) SetResult(-2, kTextSendFailed);
         return false;
@@ -200,18 +213,17 @@ void COruHttp::SetResult(int code, const char* text) {
     const int errorCode = m_request ? m_request->GetErrorCode() : 0;
     // Dropped first: the completion action may start the next request.
     m_request.reset();
-    COruVariables& variables = m_owner->GetVariables();
-    variables.SetInt(m_block.GetAttribute("varname_code"), code);
+    m_host->SetHttpResult(m_tag.Get("varname_code"), code);
     std::string data;
     if (code < 0) {
         char pair[32];
         std::snprintf(pair, sizeof pair, "(%d,%d)", step, errorCode);
-        data = m_owner->EngineText(text ? text : "") + pair;
+        data = m_host->EngineText(text ? text : "") + pair;
     } else if (text) {
         data = text;  // a body ends at its first zero byte
     }
-    variables.SetString(m_block.GetAttribute("varname_data"), data);
-    m_owner->RunEventBlock(CScriptBlock(m_block));
+    m_host->SetHttpResult(m_tag.Get("varname_data"), data);
+    m_host->RunHttpCompletion(m_tag);
 }
 
 }  // namespace kestrin

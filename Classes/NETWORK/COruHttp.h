@@ -9,41 +9,42 @@
 #include <string>
 
 #include "NETWORK/CHttpSocket.h"
-#include "SCRIPT/CScriptBlock.h"
+#include "NETWORK/IHttpScriptHost.h"
 
 namespace kestrin {
-
-class CMainScript;
 
 class COruHttp {
 public:
     static constexpr uint32_t kStallWindowMs = 60000;
     static constexpr int64_t kStallBytes = 1024;
 
-    explicit COruHttp(CMainScript* owner) : m_owner(owner) {}
+    // The host outlives the request.
+    explicit COruHttp(IHttpScriptHost* host) : m_host(host) {}
     virtual ~COruHttp() = default;
     COruHttp(const COruHttp&) = delete;
     COruHttp& operator=(const COruHttp&) = delete;
 
-    // Starts the request of the block. True, doing nothing, while a request is held.
-    bool Request(const CScriptBlock& block);
+    // Starts the request of the tag. True, doing nothing, while a request is held.
+    bool Request(const SHttpTag& tag);
     // One frame: true when the wait is over (no request, or the script cancelled).
     bool Update();
-    // Stores the outcome in the block's variables, drops the request and runs the block's
+    // Stores the outcome in the tag's variables, drops the request and runs the tag's
     // completion action.
     void SetResult(int code, const char* text);
     bool IsHeld() const { return m_request != nullptr; }
 
 private:
     bool BuildPost(std::map<std::string, std::string>& headers, const std::string& target);
+    // A trace line of the host, formatted as the interpreter formats its own.
+    void Trace(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // A trace line when the text holds CR, LF or NUL (they would split the request).
     bool RefuseControl(const std::string& attribute, const std::string& value);
     // After a step that left the request going: true when it was given up for lack of progress.
     bool Stalled();
 
-    CMainScript* m_owner;
+    IHttpScriptHost* m_host;
     std::shared_ptr<CHttpSocket> m_request;
-    CScriptBlock m_block;
+    SHttpTag m_tag;
     // The watch window: when it started and the request's byte count then.
     uint32_t m_windowStart = 0;
     int64_t m_windowBytes = 0;

@@ -16,7 +16,6 @@
 #include "NETWORK/CHttpSocket.h"
 #include "NETWORK/CMimeMultiPart.h"
 #include "NETWORK/CUrl.h"
-#include "SCRIPT/tags/VarFunctions.h"
 #include "babel/babel.h"
 
 namespace kestrin {

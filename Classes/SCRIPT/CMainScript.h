@@ -67,7 +67,7 @@ class IIme;
 // generator.
 uint32_t GetScriptUnixTime();
 
-class CMainScript {
+class CMainScript : public IHttpScriptHost {
     friend class CSaveData;  // saves and restores the whole state
 
 public:
@@ -310,7 +310,13 @@ public:
     void TraceAtLine(int level, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
     void LogAt(const CScriptBlock& block, const char* format, ...) __attribute__((format(printf, 3, 4)));
     // An engine text in the game's encoding, to be joined with game texts.
-    std::string EngineText(const char* utf8) const;
+    std::string EngineText(const char* utf8) const override;
+    // What a script's HTTP request asks of the interpreter (CMainScriptHttpTags.cpp).
+    void TraceHttp(const std::string& line) override;
+    bool IsHttpCancelled() override;
+    void SetHttpResult(const std::string& variable, int32_t value) override;
+    void SetHttpResult(const std::string& variable, const std::string& value) override;
+    void RunHttpCompletion(const SHttpTag& tag) override;
     bool PopCallStack();
     // Drops every loaded script and loads again the files of the call stack and the caret
     // (debug reload and the debugreload tag).

@@ -10,7 +10,7 @@
 #include <string>
 
 #include "CORE/CBinaryStream.h"
-#include "HttpServers.h"
+#include "SuitePythonServer.h"
 #include "NETWORK/CHttpSocket.h"
 #include "NETWORK/CMimeMultiPart.h"
 #include "support/TestSupport.h"
@@ -162,27 +162,13 @@ TEST_F(Nginx, RefusedConnectionReportsTheConnectStep) {
 
 class PythonServer : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        s_store = new kestrin_test::TempDir();
-        s_port = kestrin_test::FreePort();
-        s_server = new kestrin_test::ServerProcess();
-        s_ready = kestrin_test::StartPythonServer(*s_server, s_port, s_store->Path());
-    }
-    static void TearDownTestSuite() {
-        delete s_server;
-        delete s_store;
-    }
-    void SetUp() override { ASSERT_TRUE(s_ready) << "the Python server did not start"; }
+    static void SetUpTestSuite() { s_python.Start(); }
+    static void TearDownTestSuite() { s_python.Stop(); }
+    void SetUp() override { ASSERT_TRUE(s_python.ready) << "the Python server did not start"; }
 
-    static kestrin_test::TempDir* s_store;
-    static kestrin_test::ServerProcess* s_server;
-    static int s_port;
-    static bool s_ready;
+    static kestrin_test::SuitePythonServer s_python;
 };
-kestrin_test::TempDir* PythonServer::s_store = nullptr;
-kestrin_test::ServerProcess* PythonServer::s_server = nullptr;
-int PythonServer::s_port = 0;
-bool PythonServer::s_ready = false;
+kestrin_test::SuitePythonServer PythonServer::s_python;
 
 TEST_F(PythonServer, RepliesNginxDoesNotGive) {
     struct Case {
@@ -201,7 +187,7 @@ TEST_F(PythonServer, RepliesNginxDoesNotGive) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target);
-        Fetched f = Get(s_port, c.target);
+        Fetched f = Get(s_python.port, c.target);
         EXPECT_EQ(f.failed, c.failed);
         EXPECT_EQ(f.step, c.step);
         EXPECT_EQ(f.status, c.status);
@@ -234,7 +220,7 @@ TEST_F(PythonServer, MultipartBodyParsesWithTheEmailParser) {
     kestrin::CBinaryStream stream;
     const std::string boundary = kestrin::BuildMultipartBody(stream, parts);
     auto* flat = stream.GetMemory();
-    CHttpSocket socket("127.0.0.1", static_cast<uint16_t>(s_port));
+    CHttpSocket socket("127.0.0.1", static_cast<uint16_t>(s_python.port));
     socket.SetForceNonBlocking(true);
     socket.SetRequestHeaders({{"Content-Type", "multipart/form-data; boundary=" + boundary}});
     ASSERT_FALSE(socket.Request("/echo", reinterpret_cast<const char*>(flat->data), flat->size));

@@ -18,7 +18,7 @@
 #include "CORE/Platform/FakeCloseSignals.h"
 #include "CORE/Platform/FakeWindowSystem.h"
 #include "CORE/WindowMessages.h"
-#include "HttpServers.h"
+#include "SuitePythonServer.h"
 #include "NETWORK/COruHttp.h"
 #include "NETWORK/Platform/FakeSocketService.h"
 #include "SCRIPT/CMainScript.h"
@@ -31,21 +31,13 @@ using kestrin::CMainScript;
 
 class HttpTags : public kestrin_test::InterpreterFixture {
 protected:
-    static void SetUpTestSuite() {
-        s_store = new kestrin_test::TempDir();
-        s_port = kestrin_test::FreePort();
-        s_server = new kestrin_test::ServerProcess();
-        s_ready = kestrin_test::StartPythonServer(*s_server, s_port, s_store->Path());
-    }
-    static void TearDownTestSuite() {
-        delete s_server;
-        delete s_store;
-    }
+    static void SetUpTestSuite() { s_python.Start(); }
+    static void TearDownTestSuite() { s_python.Stop(); }
     void SetUp() override {
         InterpreterFixture::SetUp();
-        ASSERT_TRUE(s_ready) << "the Python server did not start";
+        ASSERT_TRUE(s_python.ready) << "the Python server did not start";
     }
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(s_port) + path; }
+    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(s_python.port) + path; }
     void Boot(const std::string& script) {
         m_dir.Write("main.iet", script);
         m_script = std::make_unique<CMainScript>(nullptr);
@@ -59,15 +51,9 @@ protected:
     }
     std::string Var(const std::string& name) { return m_script->GetVariables().GetString(name); }
 
-    static kestrin_test::TempDir* s_store;
-    static kestrin_test::ServerProcess* s_server;
-    static int s_port;
-    static bool s_ready;
+    static kestrin_test::SuitePythonServer s_python;
 };
-kestrin_test::TempDir* HttpTags::s_store = nullptr;
-kestrin_test::ServerProcess* HttpTags::s_server = nullptr;
-int HttpTags::s_port = 0;
-bool HttpTags::s_ready = false;
+kestrin_test::SuitePythonServer HttpTags::s_python;
 
 TEST_F(HttpTags, RequestsSetTheVariablesThenRunTheCompletionJump) {
     m_dir.Write("up.bin", std::string("\x01\x02", 2));
@@ -144,7 +130,10 @@ TEST_F(HttpTags, UnsafeAttributesAreRefusedWithATraceLine) {
         block.GetAttributes()["varname_code"] = "code";
         block.GetAttributes()[c.attribute] = c.value;
         kestrin::COruHttp http(m_script.get());
-        EXPECT_FALSE(http.Request(block));
+        kestrin::SHttpTag tag;
+        tag.name = block.GetName();
+        tag.attributes = block.GetAttributes();
+        EXPECT_FALSE(http.Request(tag));
         EXPECT_FALSE(http.IsHeld());
         EXPECT_EQ(Var("code"), "-1");
         EXPECT_TRUE(LoggedWithin(c.traced)) << AllLines();

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "CORE/CDynamicVariables.h"
-#include "HttpServers.h"
+#include "SuitePythonServer.h"
 #include "NetworkTestSupport.h"
 #include "NETWORK/UnisonSync.h"
 #include "support/TestSupport.h"
@@ -27,18 +27,10 @@ std::string ReadFile(const std::string& path) {
 
 class Unison : public ::testing::Test {
 protected:
-    static void SetUpTestSuite() {
-        s_store = new kestrin_test::TempDir();
-        s_port = kestrin_test::FreePort();
-        s_server = new kestrin_test::ServerProcess();
-        s_ready = kestrin_test::StartPythonServer(*s_server, s_port, s_store->Path());
-    }
-    static void TearDownTestSuite() {
-        delete s_server;
-        delete s_store;
-    }
+    static void SetUpTestSuite() { s_python.Start(); }
+    static void TearDownTestSuite() { s_python.Stop(); }
     void SetUp() override {
-        ASSERT_TRUE(s_ready) << "the save-data server did not start";
+        ASSERT_TRUE(s_python.ready) << "the save-data server did not start";
         char cwd[PATH_MAX];
         ASSERT_TRUE(getcwd(cwd, sizeof cwd));
         m_cwd = cwd;
@@ -51,7 +43,7 @@ protected:
         ASSERT_EQ(chdir(m_cwd.c_str()), 0);
         kestrin::CDynamicVariables::ReleaseInstance();
     }
-    std::string Server() const { return "http://127.0.0.1:" + std::to_string(s_port) + "/save"; }
+    std::string Server() const { return "http://127.0.0.1:" + std::to_string(s_python.port) + "/save"; }
     std::string Sync(const std::string& file, const std::string& pass = "secret", int limitMs = 30000,
                      const std::string& server = std::string(), std::function<bool()> closeRequested = nullptr) {
         kestrin::SUnisonOptions options;
@@ -66,22 +58,16 @@ protected:
         return message;
     }
     void ServerHas(const std::string& name, const std::string& bytes, const std::string& time) {
-        s_store->Write(name, bytes);
-        s_store->Write(name + ".time", time);
+        s_python.store->Write(name, bytes);
+        s_python.store->Write(name + ".time", time);
     }
 
-    static kestrin_test::TempDir* s_store;
-    static kestrin_test::ServerProcess* s_server;
-    static int s_port;
-    static bool s_ready;
+    static kestrin_test::SuitePythonServer s_python;
     kestrin_test::TempDir m_game;
     kestrin_test::TempDir m_save;
     std::string m_cwd;
 };
-kestrin_test::TempDir* Unison::s_store = nullptr;
-kestrin_test::ServerProcess* Unison::s_server = nullptr;
-int Unison::s_port = 0;
-bool Unison::s_ready = false;
+kestrin_test::SuitePythonServer Unison::s_python;
 
 TEST_F(Unison, NewerServerCopyReplacesTheLocalFile) {
     ServerHas("down.dat", std::string("server\0copy", 11), "2000000000");
@@ -89,12 +75,12 @@ TEST_F(Unison, NewerServerCopyReplacesTheLocalFile) {
     EXPECT_EQ(Sync("down.dat"), "");
     EXPECT_EQ(ReadFile(m_save.Path() + "/down.dat"), std::string("server\0copy", 11));
     // The query carries the encoded names.
-    EXPECT_NE(ReadFile(s_store->Path() + "/queries.log").find("appname=my%20game%261&id=player&pass=secret&filename=down.dat"),
+    EXPECT_NE(ReadFile(s_python.store->Path() + "/queries.log").find("appname=my%20game%261&id=player&pass=secret&filename=down.dat"),
               std::string::npos);
 }
 
 TEST_F(Unison, FailedDownloadLeavesTheSaveAlone) {
-    s_store->Write("gone.dat.time", "2000000000");  // a time but no file: the download is a 404
+    s_python.store->Write("gone.dat.time", "2000000000");  // a time but no file: the download is a 404
     m_save.Write("gone.dat", "precious");
     EXPECT_EQ(Sync("gone.dat"), "サーバとの通信中に問題が発生しました");
     EXPECT_EQ(ReadFile(m_save.Path() + "/gone.dat"), "precious");
@@ -109,16 +95,16 @@ TEST_F(Unison, NewerLocalFileIsUploadedWithRawFields) {
     utimbuf times{1500000000, 1500000000};
     ASSERT_EQ(utime((m_save.Path() + "/sub/up.dat").c_str(), &times), 0);
     EXPECT_EQ(Sync("sub\\up.dat"), "");
-    EXPECT_EQ(ReadFile(s_store->Path() + "/up.dat"), std::string("local\0bytes", 11));
-    EXPECT_EQ(ReadFile(s_store->Path() + "/up.dat.time"), "1500000000");
-    const std::string upload = ReadFile(s_store->Path() + "/upload.json");
+    EXPECT_EQ(ReadFile(s_python.store->Path() + "/up.dat"), std::string("local\0bytes", 11));
+    EXPECT_EQ(ReadFile(s_python.store->Path() + "/up.dat.time"), "1500000000");
+    const std::string upload = ReadFile(s_python.store->Path() + "/upload.json");
     EXPECT_NE(upload.find("\"name\": \"appname\", \"filename\": null, \"type\": \"text/plain\", \"data\": \"my game&1\""),
               std::string::npos)
         << upload;
     EXPECT_NE(upload.find("\"name\": \"filename\", \"filename\": null, \"type\": \"text/plain\", \"data\": \"up.dat\""),
               std::string::npos);
     // The file part names the file as the tag gave it (the email parser would unquote the '\').
-    EXPECT_NE(ReadFile(s_store->Path() + "/upload.raw")
+    EXPECT_NE(ReadFile(s_python.store->Path() + "/upload.raw")
                   .find("Content-Disposition: form-data; name=\"file\"; filename=\"sub\\up.dat\"\r\n"
                         "Content-Type: application/octet-stream\r\n\r\nlocal"),
               std::string::npos);
@@ -138,7 +124,7 @@ TEST_F(Unison, MessagesForEachFailure) {
          "サーバへの接続に失敗しました"},
         {"x.dat", "secret", 30000, "http://no-such-host.invalid/save", "サーバへの接続に失敗しました"},
         // A server that never answers: the time limit ends the exchange.
-        {"x.dat", "secret", 200, "http://127.0.0.1:" + std::to_string(s_port) + "/hang",
+        {"x.dat", "secret", 200, "http://127.0.0.1:" + std::to_string(s_python.port) + "/hang",
          "サーバとの通信中に問題が発生しました"},
         {"..\\..\\etc\\passwd", "secret", 30000, "", "ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。"},
     };
@@ -167,7 +153,7 @@ TEST_F(Unison, CloseRequestEndsTheExchangeAndLeavesTheSave) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
         m_save.Write(c.file, "precious");
-        const std::string marker = s_store->Path() + "/" + c.marker;
+        const std::string marker = s_python.store->Path() + "/" + c.marker;
         std::filesystem::remove(marker);
         kestrin_test::LogCapture log;
         EXPECT_EQ(Sync(c.file, "secret", 30000, "",
@@ -184,7 +170,7 @@ TEST_F(Unison, EqualTimesTransferNothing) {
     // A missing local file has time 0, as has a file the server does not know.
     EXPECT_EQ(Sync("nowhere.dat"), "");
     EXPECT_FALSE(std::filesystem::exists(m_save.Path() + "/nowhere.dat"));
-    EXPECT_EQ(ReadFile(s_store->Path() + "/queries.log").find("mode=down&appname=my%20game%261&id=player&pass=secret&filename=nowhere.dat"),
+    EXPECT_EQ(ReadFile(s_python.store->Path() + "/queries.log").find("mode=down&appname=my%20game%261&id=player&pass=secret&filename=nowhere.dat"),
               std::string::npos);
 }
 

@@ -30,6 +30,7 @@
 #include "GRAPHICS/ISurface.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "CORE/GamePath.h"
 #include "SCRIPT/tags/VarFunctions.h"
 #include "TEXT/CLinkableTextRenderer.h"
 #include "support/InterpreterFixture.h"

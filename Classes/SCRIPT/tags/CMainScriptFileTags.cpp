@@ -57,25 +57,6 @@ bool FindRegularFile(const std::string& name, std::string& native) {
 
 }  // namespace
 
-bool NormalizeFolderName(const std::string& name, std::string& out) {
-    out.clear();
-    const std::string native = CGameFileNames::ToNative(name);
-    if (!native.empty() && native[0] == '/') return false;
-    if (native.size() >= 2 && std::isalpha(static_cast<unsigned char>(native[0])) && native[1] == ':') return false;
-    std::vector<std::string> kept;
-    for (const std::string& element : CGameFileNames::Split(native, '/')) {
-        if (element.empty() || element == ".") continue;
-        if (element == "..") {
-            if (kept.empty()) return false;
-            kept.pop_back();
-            continue;
-        }
-        kept.push_back(element);
-    }
-    for (size_t i = 0; i < kept.size(); ++i) out += (i ? "/" : "") + kept[i];
-    return true;
-}
-
 std::string FormatFileTime(const std::string& pattern, int year, int month, int day, int hour, int minute,
                            int second) {
     auto two = [](int value) {

@@ -16,8 +16,27 @@ bool CMainScript::TagHttpget(CScriptBlock block, bool replay) {
     SetStatus(STAT_HTTP);
     m_variables->SetInt("s.http.cancel", 0);
     if (!m_http) m_http = std::make_unique<COruHttp>(this);
-    m_http->Request(block);
+    SHttpTag tag;
+    tag.name = block.GetName();
+    tag.line = block.GetLine();
+    tag.attributes = block.GetAttributes();
+    m_http->Request(tag);
     return false;
+}
+
+void CMainScript::TraceHttp(const std::string& line) { Trace(0, "%s", line.c_str()); }
+
+bool CMainScript::IsHttpCancelled() { return m_variables->GetInt("s.http.cancel") != 0; }
+
+void CMainScript::SetHttpResult(const std::string& variable, int32_t value) { m_variables->SetInt(variable, value); }
+
+void CMainScript::SetHttpResult(const std::string& variable, const std::string& value) {
+    m_variables->SetString(variable, value);
+}
+
+void CMainScript::RunHttpCompletion(const SHttpTag& tag) {
+    RunEventBlock(CScriptBlock(CScriptBlock::kTag, tag.line, std::string(tag.name),
+                               CScriptBlock::AttributeMap(tag.attributes)));
 }
 
 bool CMainScript::TagUnison(CScriptBlock block, bool replay) {

@@ -74,8 +74,5 @@ void ExplodeText(const std::string& text, const std::string& delimiter, const st
 // (the short token only where the long one does not occur).
 std::string FormatFileTime(const std::string& pattern, int year, int month, int day, int hour, int minute,
                            int second);
-// A game file name made relative and clean: "\" to "/", "." and empty elements dropped,
-// ".." applied. False for absolute names, drive letters and ".." that leaves the folder.
-bool NormalizeFolderName(const std::string& name, std::string& out);
 
 }  // namespace kestrin
