@@ -375,13 +375,101 @@ bool CLayer::BuildKeyMatches(const BuildKey& k) const {
     return now.IsEqualLinear(then, true);
 }
 
-void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
-    ISurface* image = m_surface.get();
-    if (!image || GetXScale() <= 0 || GetYScale() <= 0 || GetAlpha() <= 0 || !IsVisible()) return;
+namespace {
 
-    const bool clipInUse = IsClipInUse();
-    const IRect& clip = GetClip();
-    ISurface* mask = UsableMask();
+// The target pixels whose centres the w x h source, mapped through m, covers (a half-way
+// centre counts on the left and top edges): a moved image lands on the nearest whole pixel,
+// and a scaled one keeps its border pixels. False when it covers none or lies nowhere near
+// any target.
+bool CoveredPixels(const CMatrix2D& m, int32_t w, int32_t h, int64_t& left, int64_t& top, int64_t& right,
+                   int64_t& bottom) {
+    const float cxs[4] = {0.0f, static_cast<float>(w), 0.0f, static_cast<float>(w)};
+    const float cys[4] = {0.0f, 0.0f, static_cast<float>(h), static_cast<float>(h)};
+    float minX = 0, minY = 0, maxX = 0, maxY = 0;
+    for (int i = 0; i < 4; ++i) {
+        float x = 0, y = 0;
+        m.Transform(cxs[i], cys[i], x, y);
+        if (!IsUsable(x) || !IsUsable(y)) return false;
+        if (i == 0 || x < minX) minX = x;
+        if (i == 0 || y < minY) minY = y;
+        if (i == 0 || x > maxX) maxX = x;
+        if (i == 0 || y > maxY) maxY = y;
+    }
+    left = static_cast<int64_t>(std::floor(minX + 0.5f));
+    top = static_cast<int64_t>(std::floor(minY + 0.5f));
+    right = static_cast<int64_t>(std::floor(maxX + 0.5f)) - 1;
+    bottom = static_cast<int64_t>(std::floor(maxY + 0.5f)) - 1;
+    return right >= left && bottom >= top;
+}
+
+CRect BoxRect(int64_t left, int64_t top, int64_t right, int64_t bottom) {
+    return CRect(static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right - left + 1),
+                 static_cast<int32_t>(bottom - top + 1), true);
+}
+
+// A singular matrix, or one whose inverse overflows, shows nothing.
+bool IsInvertible(const CMatrix2D& m) {
+    const double det = static_cast<double>(m.A()) * m.E() - static_cast<double>(m.B()) * m.D();
+    return std::fabs(det) > 0 && std::isfinite(det);
+}
+
+bool IsFinite(const CMatrix2D& m) {
+    return std::isfinite(m.A()) && std::isfinite(m.B()) && std::isfinite(m.C()) && std::isfinite(m.D()) &&
+           std::isfinite(m.E()) && std::isfinite(m.F());
+}
+
+// Fills out, whose top left pixel is target pixel (originX, originY), with the image seen
+// through inv; (cx, cy) is where the source area starts in the image (the clip's corner).
+void ResampleImage(ISurface* image, ISurface* mask, ISurface* out, const CMatrix2D& inv, SourceArea area, int64_t cx,
+                   int64_t cy, int64_t originX, int64_t originY, bool filtered) {
+    const int32_t tw = out->GetWidth();
+    const int32_t th = out->GetHeight();
+    const int32_t bpp = image->GetBytesPerPixel();
+    image->Lock();
+    if (mask) mask->Lock();
+    out->Lock();
+    std::vector<const uint8_t*> rows(static_cast<size_t>(image->GetHeight()));
+    std::vector<const uint8_t*> maskRows(mask ? rows.size() : 0);
+    bool ok = true;
+    for (int32_t y = 0; y < image->GetHeight(); ++y) {
+        rows[y] = reinterpret_cast<const uint8_t*>(image->GetLine(y));
+        if (!rows[y]) ok = false;
+        if (mask) {
+            maskRows[y] = reinterpret_cast<const uint8_t*>(mask->GetLine(y));
+            if (!maskRows[y]) ok = false;
+        }
+    }
+    area.rows = rows.data();
+    area.maskRows = mask ? maskRows.data() : nullptr;
+    const ResampleFn row = PickResampler(image->GetPixelBits(), filtered, mask != nullptr);
+
+    // Each target pixel samples the source at its centre; the filter weighs the pixels around
+    // that point, so its origin is half a pixel back.
+    const double shift = filtered ? 0.5 : 0.0;
+    const double ia = inv.A(), ib = inv.B(), ic = inv.C(), id = inv.D(), ie = inv.E(), iff = inv.F();
+    const int64_t du = StepToFixed(ia), dv = StepToFixed(id);
+    for (int32_t j = 0; j < th; ++j) {
+        auto* dst = reinterpret_cast<uint8_t*>(out->GetLine(j));
+        if (!dst) break;
+        if (!ok) {
+            std::fill(dst, dst + static_cast<size_t>(tw) * bpp, 0);
+            continue;
+        }
+        const double px = static_cast<double>(originX) + 0.5;
+        const double py = static_cast<double>(originY) + j + 0.5;
+        const double su = ia * px + ib * py + ic + static_cast<double>(cx) - shift;
+        const double sv = id * px + ie * py + iff + static_cast<double>(cy) - shift;
+        row(dst, tw, ToFixed(su), ToFixed(sv), du, dv, area);
+    }
+    out->Unlock();
+    if (mask) mask->UnlockReadOnly();
+    image->UnlockReadOnly();
+}
+
+}  // namespace
+
+CLayer::BuildKey CLayer::MakeBuildKey(const CMatrix2D& m, bool smooth, ISurface* image, ISurface* mask, bool clipInUse,
+                                      const IRect& clip) const {
     const bool linear = m.HasLinearPart();
     BuildKey key;
     key.surface = image;
@@ -414,46 +502,57 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
                                           clip.GetBottom() >= image->GetHeight());
         if (!upright || beyond) key.outBits = ISurface::kPixel32Alpha;
     }
+    return key;
+}
+
+void CLayer::DropTransformed() {
+    m_transformed.reset();
+    m_transformedRect = CRect();
+    // Tried again at the next placement change.
+    m_builtValid = false;
+}
+
+bool CLayer::ClipToTarget(int64_t& left, int64_t& top, int64_t& right, int64_t& bottom) const {
+    ISurface* target = m_renderer ? m_renderer->GetRenderTarget() : nullptr;
+    if (!target) return false;
+    left = std::max<int64_t>(left, 0);
+    top = std::max<int64_t>(top, 0);
+    right = std::min<int64_t>(right, target->GetWidth() - 1);
+    bottom = std::min<int64_t>(bottom, target->GetHeight() - 1);
+    return right >= left && bottom >= top && (right - left + 1) * (bottom - top + 1) <= kMaxTransformedPixels;
+}
+
+ISurface* CLayer::ReusableTransformed(int32_t width, int32_t height, int32_t pixelBits) {
+    ISurface* out = m_transformed.get();
+    if (!out || out == m_surface.get() || m_transformed.use_count() != 1 || out->GetWidth() != width ||
+        out->GetHeight() != height || out->GetPixelBits() != pixelBits) {
+        ResetSurfacePtr(m_transformed, new CSurface());
+        if (m_transformed->Init(width, height, pixelBits, 0)) return nullptr;
+        out = m_transformed.get();
+    }
+    return out;
+}
+
+void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
+    ISurface* image = m_surface.get();
+    if (!image || GetXScale() <= 0 || GetYScale() <= 0 || GetAlpha() <= 0 || !IsVisible()) return;
+
+    const bool clipInUse = IsClipInUse();
+    const IRect& clip = GetClip();
+    ISurface* mask = UsableMask();
+    BuildKey key = MakeBuildKey(m, smooth, image, mask, clipInUse, clip);
     bool rebuild = (flags & kDirtyContent) || !m_builtValid || !BuildKeyMatches(key);
     if (!m_transformChanged && !rebuild) return;
     m_transformChanged = false;
 
-    auto drop = [this]() {
-        m_transformed.reset();
-        m_transformedRect = CRect();
-        // Tried again at the next placement change.
-        m_builtValid = false;
-    };
-
-    // Source size, and its four corners mapped through the matrix.
     const int32_t w = clipInUse ? clip.GetWidth() : image->GetWidth();
     const int32_t h = clipInUse ? clip.GetHeight() : image->GetHeight();
-    if (w <= 0 || h <= 0) return drop();
-    const float cxs[4] = {0.0f, static_cast<float>(w), 0.0f, static_cast<float>(w)};
-    const float cys[4] = {0.0f, 0.0f, static_cast<float>(h), static_cast<float>(h)};
-    float minX = 0, minY = 0, maxX = 0, maxY = 0;
-    for (int i = 0; i < 4; ++i) {
-        float x = 0, y = 0;
-        m.Transform(cxs[i], cys[i], x, y);
-        if (!IsUsable(x) || !IsUsable(y)) return drop();  // nowhere near any target
-        if (i == 0 || x < minX) minX = x;
-        if (i == 0 || y < minY) minY = y;
-        if (i == 0 || x > maxX) maxX = x;
-        if (i == 0 || y > maxY) maxY = y;
-    }
-    // The target pixels whose centres the image covers (a half-way centre counts on the left
-    // and top edges): a moved image lands on the nearest whole pixel, and a scaled one keeps
-    // its border pixels.
-    const int64_t left = static_cast<int64_t>(std::floor(minX + 0.5f));
-    const int64_t top = static_cast<int64_t>(std::floor(minY + 0.5f));
-    const int64_t right = static_cast<int64_t>(std::floor(maxX + 0.5f)) - 1;
-    const int64_t bottom = static_cast<int64_t>(std::floor(maxY + 0.5f)) - 1;
-    if (right < left || bottom < top) return drop();
+    int64_t left = 0, top = 0, right = 0, bottom = 0;
+    if (w <= 0 || h <= 0 || !CoveredPixels(m, w, h, left, top, right, bottom)) return DropTransformed();
 
     if (!key.resampled) {
         // Only moved: the image itself is drawn, no pixels are copied.
-        m_transformedRect = CRect(static_cast<int32_t>(left), static_cast<int32_t>(top),
-                                  static_cast<int32_t>(right - left + 1), static_cast<int32_t>(bottom - top + 1), true);
+        m_transformedRect = BoxRect(left, top, right, bottom);
         m_transformed = m_surface;
         m_built = key;
         m_builtValid = true;
@@ -461,8 +560,7 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
     }
     // A placement change of an image built only where it met the target needs a new build.
     if (!rebuild && !m_built.partial) {
-        m_transformedRect = CRect(static_cast<int32_t>(left), static_cast<int32_t>(top),
-                                  static_cast<int32_t>(right - left + 1), static_cast<int32_t>(bottom - top + 1), true);
+        m_transformedRect = BoxRect(left, top, right, bottom);
         return;
     }
 
@@ -472,36 +570,19 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
     key.partial = false;
     const int64_t fullW = right - left + 1, fullH = bottom - top + 1;
     if (fullW > 32768 || fullH > 32768 || fullW * fullH > kMaxTransformedPixels) {
-        ISurface* target = m_renderer ? m_renderer->GetRenderTarget() : nullptr;
-        if (!target) return drop();
-        bl = std::max<int64_t>(bl, 0);
-        bt = std::max<int64_t>(bt, 0);
-        br = std::min<int64_t>(br, target->GetWidth() - 1);
-        bb = std::min<int64_t>(bb, target->GetHeight() - 1);
-        if (br < bl || bb < bt || (br - bl + 1) * (bb - bt + 1) > kMaxTransformedPixels) return drop();
+        if (!ClipToTarget(bl, bt, br, bb)) return DropTransformed();
         key.partial = true;
     }
-    const int32_t tw = static_cast<int32_t>(br - bl + 1);
-    const int32_t th = static_cast<int32_t>(bb - bt + 1);
 
     // The inverse of the matrix, from this matrix (callers may pass one other than the world
-    // matrix). A singular matrix shows nothing.
-    const double det = static_cast<double>(m.A()) * m.E() - static_cast<double>(m.B()) * m.D();
-    if (!(std::fabs(det) > 0) || !std::isfinite(det)) return drop();
+    // matrix).
+    if (!IsInvertible(m)) return DropTransformed();
     const CMatrix2D inv(m, true);
-    if (!std::isfinite(inv.A()) || !std::isfinite(inv.B()) || !std::isfinite(inv.C()) || !std::isfinite(inv.D()) ||
-        !std::isfinite(inv.E()) || !std::isfinite(inv.F()))
-        return drop();
+    if (!IsFinite(inv)) return DropTransformed();
 
-    // The transformed image: reuse ours when nobody shares it and it has the right shape.
-    ISurface* out = m_transformed.get();
-    if (!out || out == image || m_transformed.use_count() != 1 || out->GetWidth() != tw || out->GetHeight() != th ||
-        out->GetPixelBits() != key.outBits) {
-        ResetSurfacePtr(m_transformed, new CSurface());
-        if (m_transformed->Init(tw, th, key.outBits, 0)) return drop();
-        out = m_transformed.get();
-    }
-    m_transformedRect = CRect(static_cast<int32_t>(bl), static_cast<int32_t>(bt), tw, th, true);
+    ISurface* out = ReusableTransformed(static_cast<int32_t>(br - bl + 1), static_cast<int32_t>(bb - bt + 1), key.outBits);
+    if (!out) return DropTransformed();
+    m_transformedRect = BoxRect(bl, bt, br, bb);
     m_built = key;
     m_builtValid = true;
 
@@ -514,48 +595,7 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
     area.right = std::min<int64_t>(clipInUse ? clip.GetRight() : image->GetWidth() - 1, image->GetWidth() - 1);
     area.bottom = std::min<int64_t>(clipInUse ? clip.GetBottom() : image->GetHeight() - 1, image->GetHeight() - 1);
     area.outside = key.outside;
-
-    const int32_t bpp = image->GetBytesPerPixel();
-    image->Lock();
-    if (mask) mask->Lock();
-    out->Lock();
-    std::vector<const uint8_t*> rows(static_cast<size_t>(image->GetHeight()));
-    std::vector<const uint8_t*> maskRows(mask ? rows.size() : 0);
-    bool ok = true;
-    for (int32_t y = 0; y < image->GetHeight(); ++y) {
-        rows[y] = reinterpret_cast<const uint8_t*>(image->GetLine(y));
-        if (!rows[y]) ok = false;
-        if (mask) {
-            maskRows[y] = reinterpret_cast<const uint8_t*>(mask->GetLine(y));
-            if (!maskRows[y]) ok = false;
-        }
-    }
-    area.rows = rows.data();
-    area.maskRows = mask ? maskRows.data() : nullptr;
-    const bool filtered = key.smooth;
-    const ResampleFn row = PickResampler(bits, filtered, mask != nullptr);
-
-    // Each target pixel samples the source at its centre; the filter weighs the pixels around
-    // that point, so its origin is half a pixel back.
-    const double shift = filtered ? 0.5 : 0.0;
-    const double ia = inv.A(), ib = inv.B(), ic = inv.C(), id = inv.D(), ie = inv.E(), iff = inv.F();
-    const int64_t du = StepToFixed(ia), dv = StepToFixed(id);
-    for (int32_t j = 0; j < th; ++j) {
-        auto* dst = reinterpret_cast<uint8_t*>(out->GetLine(j));
-        if (!dst) break;
-        if (!ok) {
-            std::fill(dst, dst + static_cast<size_t>(tw) * bpp, 0);
-            continue;
-        }
-        const double px = static_cast<double>(bl) + 0.5;
-        const double py = static_cast<double>(bt) + j + 0.5;
-        const double su = ia * px + ib * py + ic + static_cast<double>(cx) - shift;
-        const double sv = id * px + ie * py + iff + static_cast<double>(cy) - shift;
-        row(dst, tw, ToFixed(su), ToFixed(sv), du, dv, area);
-    }
-    out->Unlock();
-    if (mask) mask->UnlockReadOnly();
-    image->UnlockReadOnly();
+    ResampleImage(image, mask, out, inv, area, cx, cy, bl, bt, key.smooth);
 }
 
 void CLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t flags) {

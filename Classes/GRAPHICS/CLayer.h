@@ -132,6 +132,15 @@ private:
         int32_t outBits = -1;              // format of the transformed image
     };
     bool BuildKeyMatches(const BuildKey& key) const;
+    // Steps of RenderTransformed.
+    BuildKey MakeBuildKey(const CMatrix2D& m, bool smooth, ISurface* image, ISurface* mask, bool clipInUse,
+                          const IRect& clip) const;
+    void DropTransformed();
+    // Narrows the box to the render target; false when nothing of it is left there, or too much.
+    bool ClipToTarget(int64_t& left, int64_t& top, int64_t& right, int64_t& bottom) const;
+    // Our transformed image when nobody shares it and it has this shape, else a new one; null
+    // when it cannot be made.
+    ISurface* ReusableTransformed(int32_t width, int32_t height, int32_t pixelBits);
     BuildKey m_built;
     bool m_builtValid = false;
 };

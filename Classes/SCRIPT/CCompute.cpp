@@ -175,157 +175,160 @@ CVariant* CCompute::EvaluateLevel(const unsigned char*& p, int depth) {
         m_prefixes.emplace_back();
     }
     std::vector<Token>& list = m_lists[depth];
-    std::string& prefix = m_prefixes[depth];
     list.clear();
+    CVariant* result = ReadTokens(p, depth, list) ? Reduce(list) : nullptr;
+    if (!result) m_abort = true;
+    return result;
+}
 
-    auto fail = [&]() -> CVariant* {
-        m_abort = true;
-        return nullptr;
-    };
-    auto lastIsValue = [&]() { return !list.empty() && list.back().kind == 1; };
-
-    bool inName = false;
-    const unsigned char* nameStart = nullptr;
-    // Ends the name in progress: looks it up (creating it) and pushes it.
-    auto endName = [&]() -> bool {
-        inName = false;
-        if (lastIsValue()) return false;
-        std::string name;
-        name.reserve(prefix.size() + static_cast<size_t>(p - nameStart));
-        name.append(prefix);
-        name.append(reinterpret_cast<const char*>(nameStart), static_cast<size_t>(p - nameStart));
-        CVariant* v = LookupOrCreate(name);
-        if (!v) return false;
-        list.push_back(Token{1, v, 0});
-        return true;
-    };
-
+inline bool CCompute::ReadTokens(const unsigned char*& p, int depth, std::vector<Token>& list) {
     for (;;) {
-        unsigned char c = *p;
-        if (inName) {
-            int length = 0;
-            if (c == 0) {
-                if (!endName()) return fail();
-                break;
-            }
-            if (IsBlank(c)) {
-                if (!endName()) return fail();
-                ++p;
-                continue;
-            }
-            if (m_isQuote[c]) return fail();
-            if (c == '(') {
-                prefix.append(reinterpret_cast<const char*>(nameStart), static_cast<size_t>(p - nameStart));
-                ++p;
-                CVariant* index = EvaluateLevel(p, depth + 1);
-                if (m_abort || !index) return fail();
-                prefix.append(index->GetString());
-                nameStart = p;
-                continue;
-            }
-            if (c == ')') {
-                if (!endName()) return fail();
-                ++p;
-                break;
-            }
-            if (OperatorCode(p, &length)) {
-                if (!endName()) return fail();
-                continue;  // the operator is read outside the name
-            }
-            // Part of the name; a multibyte character is taken whole.
-            unsigned n = m_lead[c];
-            ++p;
-            for (unsigned i = 1; i < n && *p; ++i) ++p;
-            continue;
-        }
-
-        if (c == 0) break;
+        const unsigned char c = *p;
+        if (c == 0) return true;
         if (IsBlank(c)) {
             ++p;
             continue;
         }
-        if (IsDigit(c)) {
-            const unsigned char* start = p;
-            int base = 10;
-            if (c == '0' && (p[1] == 'x' || p[1] == 'X')) {
-                base = 16;
-                p += 2;
-                while (HexValue(*p) >= 0) ++p;
-            } else {
-                while (IsDigit(*p)) ++p;
-            }
-            if (lastIsValue()) return fail();
-            bool negate = false;
-            if (!list.empty() && (list.size() == 1 || list[list.size() - 2].kind == 2)) {
-                // The operator before the number stands where a sign can be.
-                int op = list.back().op;
-                if (op != kSub && op != kAdd) return fail();
-                negate = op == kSub;
-                list.pop_back();
-            }
-            CVariant* v = MakeLiteral(reinterpret_cast<const char*>(start), reinterpret_cast<const char*>(p), base);
-            if (negate) v->SetInt(U(0u - static_cast<uint32_t>(v->GetInt())));
-            list.push_back(Token{1, v, 0});
-            continue;
-        }
-        if (m_isQuote[c]) {
-            const unsigned char* start = ++p;
-            bool closed = false;
-            while (*p) {
-                unsigned char b = *p;
-                if (m_isQuote[b]) {
-                    closed = true;
-                    break;
-                }
-                if (b == '\\') {
-                    ++p;
-                    if (!*p) break;
-                    b = *p;
-                }
-                unsigned n = m_lead[b];
-                ++p;
-                for (unsigned i = 1; i < n && *p; ++i) ++p;
-            }
-            if (!closed) break;  // an unclosed literal is dropped and reading ends
-            if (lastIsValue()) return fail();
-            list.push_back(Token{1, MakeString(std::string(reinterpret_cast<const char*>(start),
-                                                           static_cast<size_t>(p - start))),
-                                 0});
-            ++p;
-            continue;
-        }
+        TokenStep step;
         int length = 0;
-        if (int op = OperatorCode(p, &length)) {
+        if (IsDigit(c)) {
+            step = ReadNumber(p, list);
+        } else if (m_isQuote[c]) {
+            step = ReadQuoted(p, list);
+        } else if (int op = OperatorCode(p, &length)) {
             list.push_back(Token{2, nullptr, op});
             p += length;
             continue;
-        }
-        if (c == '(') {
-            if (lastIsValue()) return fail();
+        } else if (c == '(') {
+            if (LastIsValue(list)) return false;
             ++p;
             CVariant* v = EvaluateLevel(p, depth + 1);
-            if (m_abort || !v) return fail();
+            if (m_abort || !v) return false;
             list.push_back(Token{1, v, 0});
+            continue;
+        } else if (c == ')') {
+            ++p;
+            return true;
+        } else {
+            step = ReadName(p, depth, list);
+        }
+        if (step != TokenStep::kGoOn) return step == TokenStep::kEnd;
+    }
+}
+
+inline CCompute::TokenStep CCompute::ReadNumber(const unsigned char*& p, std::vector<Token>& list) {
+    const unsigned char* start = p;
+    int base = 10;
+    if (p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+        base = 16;
+        p += 2;
+        while (HexValue(*p) >= 0) ++p;
+    } else {
+        while (IsDigit(*p)) ++p;
+    }
+    if (LastIsValue(list)) return TokenStep::kFail;
+    bool negate = false;
+    if (!list.empty() && (list.size() == 1 || list[list.size() - 2].kind == 2)) {
+        // The operator before the number stands where a sign can be.
+        int op = list.back().op;
+        if (op != kSub && op != kAdd) return TokenStep::kFail;
+        negate = op == kSub;
+        list.pop_back();
+    }
+    CVariant* v = MakeLiteral(reinterpret_cast<const char*>(start), reinterpret_cast<const char*>(p), base);
+    if (negate) v->SetInt(U(0u - static_cast<uint32_t>(v->GetInt())));
+    list.push_back(Token{1, v, 0});
+    return TokenStep::kGoOn;
+}
+
+inline CCompute::TokenStep CCompute::ReadQuoted(const unsigned char*& p, std::vector<Token>& list) {
+    const unsigned char* start = ++p;
+    bool closed = false;
+    while (*p) {
+        unsigned char b = *p;
+        if (m_isQuote[b]) {
+            closed = true;
+            break;
+        }
+        if (b == '\\') {
+            ++p;
+            if (!*p) break;
+            b = *p;
+        }
+        unsigned n = m_lead[b];
+        ++p;
+        for (unsigned i = 1; i < n && *p; ++i) ++p;
+    }
+    if (!closed) return TokenStep::kEnd;  // an unclosed literal is dropped and reading ends
+    if (LastIsValue(list)) return TokenStep::kFail;
+    list.push_back(
+        Token{1, MakeString(std::string(reinterpret_cast<const char*>(start), static_cast<size_t>(p - start))), 0});
+    ++p;
+    return TokenStep::kGoOn;
+}
+
+inline CCompute::TokenStep CCompute::ReadName(const unsigned char*& p, int depth, std::vector<Token>& list) {
+    std::string& prefix = m_prefixes[depth];
+    prefix.clear();
+    const unsigned char* nameStart = p;
+    for (;;) {
+        const unsigned char c = *p;
+        int length = 0;
+        if (c == 0) return PushName(prefix, nameStart, p, list) ? TokenStep::kEnd : TokenStep::kFail;
+        if (IsBlank(c)) {
+            if (!PushName(prefix, nameStart, p, list)) return TokenStep::kFail;
+            ++p;
+            return TokenStep::kGoOn;
+        }
+        if (m_isQuote[c]) return TokenStep::kFail;
+        if (c == '(') {
+            prefix.append(reinterpret_cast<const char*>(nameStart), static_cast<size_t>(p - nameStart));
+            ++p;
+            CVariant* index = EvaluateLevel(p, depth + 1);
+            if (m_abort || !index) return TokenStep::kFail;
+            prefix.append(index->GetString());
+            nameStart = p;
             continue;
         }
         if (c == ')') {
+            if (!PushName(prefix, nameStart, p, list)) return TokenStep::kFail;
             ++p;
-            break;
+            return TokenStep::kEnd;
         }
-        inName = true;
-        nameStart = p;
-        prefix.clear();
+        if (OperatorCode(p, &length)) {
+            // The operator is read outside the name.
+            return PushName(prefix, nameStart, p, list) ? TokenStep::kGoOn : TokenStep::kFail;
+        }
+        // Part of the name; a multibyte character is taken whole.
+        unsigned n = m_lead[c];
+        ++p;
+        for (unsigned i = 1; i < n && *p; ++i) ++p;
     }
+}
 
+inline bool CCompute::PushName(const std::string& prefix, const unsigned char* start, const unsigned char* end,
+                               std::vector<Token>& list) {
+    if (LastIsValue(list)) return false;
+    std::string name;
+    name.reserve(prefix.size() + static_cast<size_t>(end - start));
+    name.append(prefix);
+    name.append(reinterpret_cast<const char*>(start), static_cast<size_t>(end - start));
+    CVariant* v = LookupOrCreate(name);
+    if (!v) return false;
+    list.push_back(Token{1, v, 0});
+    return true;
+}
+
+inline CVariant* CCompute::Reduce(std::vector<Token>& list) {
     size_t n = list.size();
-    if (n == 0) return fail();
+    if (n == 0) return nullptr;
     for (int pass = 0; pass < 6; ++pass) {
         const int mask = kPassMasks[pass];
         size_t out = 0;
         for (size_t i = 0; i < n; ++i) {
             const Token t = list[i];
             if (t.kind == 2 && (t.op & mask)) {
-                if (out == 0 || list[out - 1].kind != 1 || i + 1 >= n || list[i + 1].kind != 1) return fail();
+                if (out == 0 || list[out - 1].kind != 1 || i + 1 >= n || list[i + 1].kind != 1) return nullptr;
                 list[out - 1].value = Apply(t.op, list[out - 1].value, list[i + 1].value);
                 ++i;
             } else {
@@ -334,7 +337,7 @@ CVariant* CCompute::EvaluateLevel(const unsigned char*& p, int depth) {
         }
         n = out;
     }
-    if (list[0].kind != 1 || !list[0].value) return fail();
+    if (list[0].kind != 1) return nullptr;
     return list[0].value;
 }
 

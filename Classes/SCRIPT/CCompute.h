@@ -52,7 +52,21 @@ private:
         int op;          // kind 2
     };
 
+    // What reading a token leaves to do: read on, end the level, or fail.
+    enum class TokenStep { kGoOn, kEnd, kFail };
+
     CVariant* EvaluateLevel(const unsigned char*& p, int depth);
+    // Reads the level's tokens into list; false on a failure.
+    bool ReadTokens(const unsigned char*& p, int depth, std::vector<Token>& list);
+    TokenStep ReadNumber(const unsigned char*& p, std::vector<Token>& list);
+    TokenStep ReadQuoted(const unsigned char*& p, std::vector<Token>& list);
+    // A variable name with its indexes ("a(1)(b)"): the value is looked up, or made, and pushed.
+    TokenStep ReadName(const unsigned char*& p, int depth, std::vector<Token>& list);
+    bool PushName(const std::string& prefix, const unsigned char* start, const unsigned char* end,
+                  std::vector<Token>& list);
+    static bool LastIsValue(const std::vector<Token>& list) { return !list.empty() && list.back().kind == 1; }
+    // The six operator passes, by precedence; null when the tokens do not make an expression.
+    CVariant* Reduce(std::vector<Token>& list);
     CVariant* Apply(int op, CVariant* left, CVariant* right);
     CVariant* NewTemporary();
 

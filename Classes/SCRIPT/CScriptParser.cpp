@@ -271,311 +271,326 @@ CScriptParser::Position CScriptParser::Start(const char* text) {
     return at;
 }
 
-bool CScriptParser::Run(Position& at, size_t bytes) {
-    const unsigned char* const base = at.base;
-    const unsigned char* const from = at.p;
-    const unsigned char* p = at.p;
-    int state = at.state;
-    bool lineStart = at.lineStart;
-    auto error = [&]() {
-        OnError(BadTagMessage(m_encoding));
-        Reset();
-    };
+void CScriptParser::RaiseBadTag() {
+    OnError(BadTagMessage(m_encoding));
+    Reset();
+}
 
-    while (*p) {
-        switch (state) {
-            case kBetween: {
-                // Nothing is pending at a line's start: a slice can end there.
-                if (lineStart && static_cast<size_t>(p - from) >= bytes) {
-                    at.p = p;
-                    at.state = state;
-                    at.lineStart = lineStart;
-                    return true;
-                }
-                const unsigned char c = *p;
-                if (m_lead[c] || c == '\\') {
-                    if (lineStart) OnLineHead(reinterpret_cast<const char*>(p));
-                    state = kText;
-                    lineStart = false;
-                } else if (c == ' ' || c == '\t' || c == '\r') {
-                    ++p;
-                } else if (c == '\n') {
-                    if (lineStart) OnBlankLine();
-                    lineStart = true;
-                    m_line += m_lineStep;
-                    ++p;
-                } else if (lineStart && m_lineTagsAllowed && m_lineTagPrefix != 0 &&
-                           c == static_cast<unsigned char>(m_lineTagPrefix)) {
-                    ++p;
-                    state = kLineTagName;
-                    lineStart = false;
-                } else if (c == '@') {
-                    m_tagName = "@";
-                    EmitTag(state, false);
-                    lineStart = false;
-                    ++p;
-                } else if (c == ';' || (c == '/' && p[1] == '/')) {
-                    state = kLineComment;
-                    lineStart = false;
-                    ++p;
-                } else if (c == '/' && p[1] == '*') {
-                    // Step onto the asterisk, which counts for the end: "/*/" is a whole comment.
-                    state = kBlockComment;
-                    lineStart = false;
-                    ++p;
-                } else if (c == '*') {
-                    state = kLabel;
-                    lineStart = false;
-                    ++p;
-                } else if (c == '[') {
-                    state = kTagName;
-                    lineStart = false;
-                    ++p;
-                } else if (lineStart && m_lineTagsAllowed && m_lineTagPrefix == 0 && c < 0x80) {
-                    // Only an ASCII character starts a line tag: a line that begins with a
-                    // single-byte non-ASCII character (half-width katakana) is text.
-                    state = kLineTagName;
-                    lineStart = false;
-                } else {
-                    if (lineStart) OnLineHead(reinterpret_cast<const char*>(p));
-                    state = kText;
-                    lineStart = false;
-                }
-                break;
-            }
-            case kLineComment: {
-                while (*p && *p != '\n') {
-                    unsigned n = m_lead[*p] ? m_lead[*p] : 1;
-                    for (unsigned i = 0; i < n && *p; ++i) ++p;
-                }
-                if (*p == '\n') {
-                    m_line += m_lineStep;
-                    ++p;
-                    state = kBetween;
-                    lineStart = true;
-                }
-                break;
-            }
-            case kBlockComment: {
-                while (*p) {
-                    if (*p == '*' && p[1] == '/') {
-                        p += 2;
-                        state = kBetween;
-                        break;
-                    }
-                    unsigned n = m_lead[*p] ? m_lead[*p] : 1;
-                    for (unsigned i = 0; i < n && *p; ++i, ++p)
-                        if (*p == '\n') m_line += m_lineStep;
-                }
-                break;
-            }
-            case kLineTagName: {
-                ReadUntil(p, kStopLineTagName, false, m_tagName);
-                const unsigned char c = *p;
-                if (m_tagName.empty()) {
-                    if (c == 0) break;
-                    if (c == '\n') {
-                        m_line += m_lineStep;
-                        lineStart = true;
-                    }
-                    ++p;
-                    state = kBetween;
-                } else if (c == 0) {
-                    state = kLineTagArgs;  // a name at the end of the text: a line tag without arguments
-                } else if (c == '\n') {
-                    EmitLineTag();
-                    m_line += m_lineStep;
-                    ++p;
-                    state = kBetween;
-                    lineStart = true;
-                } else {
-                    ++p;
-                    state = kLineTagArgs;
-                }
-                break;
-            }
-            case kLineTagArgs: {
-                SkipChars(p, false, false);
-                ReadUntil(p, kStopLineTagArg, true, m_attrName);
-                const unsigned char c = *p;
-                if (c == 0) break;
-                m_arguments.push_back(m_attrName);
-                m_attrName.clear();
-                ++p;
-                if (c == '\n') {
-                    EmitLineTag();
-                    m_line += m_lineStep;
-                    state = kBetween;
-                    lineStart = true;
-                }
-                break;
-            }
-            case kLabel: {
-                ReadVerbatim(p, kStopLine, false, m_label, m_verbatimSource);
-                if (*p == 0) break;
-                if (!m_label.empty()) OnLabel(m_label);
-                Reset();
-                m_line += m_lineStep;
-                ++p;
-                state = kBetween;
-                lineStart = true;
-                break;
-            }
-            case kTagName: {
-                SkipChars(p, true, true);
-                ReadUntil(p, kStopTagName, true, m_tagName);
-                const unsigned char c = *p;
-                if (c == 0) break;
-                if (c == '[') {
-                    error();
-                    ++p;
-                    state = kTagName;
-                } else if (m_tagName.empty()) {
-                    error();
-                    ++p;
-                    state = kBetween;
-                } else if (c == ']') {
-                    ++p;
-                    EmitTag(state, false);
-                } else {
-                    if (c == '\n') m_line += m_lineStep;
-                    ++p;
-                    state = kAttrName;
-                }
-                break;
-            }
-            case kAttrName: {
-                SkipChars(p, true, true);
-                ReadUntil(p, kStopAttrName, false, m_attrName);
-                const unsigned char c = *p;
-                if (c == 0) break;
-                if (c == '=') {
-                    ++p;
-                    if (!m_attrName.empty()) {
-                        state = kAttrValue;
-                    } else {
-                        // Skip the rest of the tag, up to and including the next bracket.
-                        error();
-                        while (*p && *p != '[' && *p != ']') {
-                            unsigned n = m_lead[*p] ? m_lead[*p] : 1;
-                            for (unsigned i = 0; i < n && *p; ++i, ++p)
-                                if (*p == '\n') m_line += m_lineStep;
-                        }
-                        if (*p) ++p;
-                        state = kBetween;
-                    }
-                } else if (c == ']') {
-                    if (!m_attrName.empty()) AttributeSlot(m_attributes, m_attrName) = Attribute{m_attrName, {}, nullptr};
-                    ++p;
-                    EmitTag(state, false);
-                } else if (c == '[') {
-                    error();
-                    ++p;
-                    state = kTagName;
-                } else {
-                    if (!m_attrName.empty()) {
-                        AttributeSlot(m_attributes, m_attrName) = Attribute{m_attrName, {}, nullptr};
-                        state = kAfterAttrName;
-                    }
-                    if (c == '\n') m_line += m_lineStep;
-                    ++p;
-                }
-                break;
-            }
-            case kAfterAttrName: {
-                SkipChars(p, true, true);
-                if (*p == 0) break;
-                if (*p == '=') {
-                    ++p;
-                    state = kAttrValue;
-                } else {
-                    m_attrName.clear();
-                    state = kAttrName;
-                }
-                break;
-            }
-            case kAttrValue: {
-                SkipChars(p, true, true);
-                if (*p == 0) break;
-                if (*p == '"') {
-                    ++p;
-                    ReadVerbatim(p, kStopQuoted, true, m_attrValue, m_valueSource);
-                    if (*p == 0) break;
-                    SetValue();
-                    ++p;
-                    state = kAttrName;
-                    break;
-                }
-                ReadVerbatim(p, kStopBareValue, true, m_attrValue, m_valueSource);
-                const unsigned char c = *p;
-                if (c == 0) break;
-                if (m_attrValue.empty()) {
-                    error();
-                    ++p;
-                    state = c == '[' ? kTagName : kBetween;
-                    break;
-                }
-                SetValue();
-                ++p;
-                if (c == ']') {
-                    EmitTag(state, false);
-                } else {
-                    if (c == '\n') m_line += m_lineStep;
-                    state = kAttrName;
-                }
-                break;
-            }
-            case kText: {
-                ReadVerbatim(p, kStopText, true, m_text, m_verbatimSource);
-                const unsigned char c = *p;
-                if (c == 0) break;
-                if (c == '\n') {
-                    if (!m_text.empty()) RaiseTextWithCommands();
-                    OnLineEnd(reinterpret_cast<const char*>(p), static_cast<size_t>(p - base));
-                    m_line += m_lineStep;
-                    ++p;
-                    state = kBetween;
-                    lineStart = true;
-                    break;
-                }
-                if (!m_text.empty()) {
-                    OnText(m_text);
-                    m_text.clear();
-                }
-                ++p;
-                if (c == '@') {
-                    m_tagName = "@";
-                    EmitTag(state, false);
-                    if (state == kBetween) state = kText;  // the text after "@" is a new run
-                } else {
-                    state = kTagName;
-                }
-                break;
-            }
-            case kRawBody: {
-                static const std::string kScript = "script";
-                Attribute& body = AttributeSlot(m_attributes, kScript);
-                body.source = nullptr;
-                std::string& script = body.second;
-                ReadUntil(p, kStopRawBody, false, script);
-                if (*p == 0) break;
-                // "[/" + the tag name + "]" closes the body; any other "[" belongs to it.
-                bool closes = p[1] == '/';
-                size_t i = 0;
-                for (; closes && i < m_tagName.size(); ++i)
-                    if (p[2 + i] != static_cast<unsigned char>(m_tagName[i])) closes = false;
-                if (closes && p[2 + i] == ']') {
-                    p += 3 + i;
-                    EmitTag(state, true);
-                } else {
-                    script += '[';
-                    ++p;
-                }
-                break;
-            }
-        }
+// Between tokens: what the next character starts.
+inline void CScriptParser::StepBetween(Position& at) {
+    const unsigned char*& p = at.p;
+    int& state = at.state;
+    bool& lineStart = at.lineStart;
+    const unsigned char c = *p;
+    if (m_lead[c] || c == '\\') {
+        if (lineStart) OnLineHead(reinterpret_cast<const char*>(p));
+        state = kText;
+        lineStart = false;
+    } else if (c == ' ' || c == '\t' || c == '\r') {
+        ++p;
+    } else if (c == '\n') {
+        if (lineStart) OnBlankLine();
+        lineStart = true;
+        m_line += m_lineStep;
+        ++p;
+    } else if (lineStart && m_lineTagsAllowed && m_lineTagPrefix != 0 &&
+               c == static_cast<unsigned char>(m_lineTagPrefix)) {
+        ++p;
+        state = kLineTagName;
+        lineStart = false;
+    } else if (c == '@') {
+        m_tagName = "@";
+        EmitTag(state, false);
+        lineStart = false;
+        ++p;
+    } else if (c == ';' || (c == '/' && p[1] == '/')) {
+        state = kLineComment;
+        lineStart = false;
+        ++p;
+    } else if (c == '/' && p[1] == '*') {
+        // Step onto the asterisk, which counts for the end: "/*/" is a whole comment.
+        state = kBlockComment;
+        lineStart = false;
+        ++p;
+    } else if (c == '*') {
+        state = kLabel;
+        lineStart = false;
+        ++p;
+    } else if (c == '[') {
+        state = kTagName;
+        lineStart = false;
+        ++p;
+    } else if (lineStart && m_lineTagsAllowed && m_lineTagPrefix == 0 && c < 0x80) {
+        // Only an ASCII character starts a line tag: a line that begins with a
+        // single-byte non-ASCII character (half-width katakana) is text.
+        state = kLineTagName;
+        lineStart = false;
+    } else {
+        if (lineStart) OnLineHead(reinterpret_cast<const char*>(p));
+        state = kText;
+        lineStart = false;
     }
+}
 
+inline void CScriptParser::StepLineComment(Position& at) {
+    const unsigned char*& p = at.p;
+    int& state = at.state;
+    bool& lineStart = at.lineStart;
+    while (*p && *p != '\n') {
+        unsigned n = m_lead[*p] ? m_lead[*p] : 1;
+        for (unsigned i = 0; i < n && *p; ++i) ++p;
+    }
+    if (*p == '\n') {
+        m_line += m_lineStep;
+        ++p;
+        state = kBetween;
+        lineStart = true;
+    }
+}
+
+inline void CScriptParser::StepBlockComment(Position& at) {
+    const unsigned char*& p = at.p;
+    int& state = at.state;
+    while (*p) {
+        if (*p == '*' && p[1] == '/') {
+            p += 2;
+            state = kBetween;
+            break;
+        }
+        unsigned n = m_lead[*p] ? m_lead[*p] : 1;
+        for (unsigned i = 0; i < n && *p; ++i, ++p)
+            if (*p == '\n') m_line += m_lineStep;
+    }
+}
+
+inline void CScriptParser::StepLineTagName(Position& at) {
+    const unsigned char*& p = at.p;
+    int& state = at.state;
+    bool& lineStart = at.lineStart;
+    ReadUntil(p, kStopLineTagName, false, m_tagName);
+    const unsigned char c = *p;
+    if (m_tagName.empty()) {
+        if (c == 0) return;
+        if (c == '\n') {
+            m_line += m_lineStep;
+            lineStart = true;
+        }
+        ++p;
+        state = kBetween;
+    } else if (c == 0) {
+        state = kLineTagArgs;  // a name at the end of the text: a line tag without arguments
+    } else if (c == '\n') {
+        EmitLineTag();
+        m_line += m_lineStep;
+        ++p;
+        state = kBetween;
+        lineStart = true;
+    } else {
+        ++p;
+        state = kLineTagArgs;
+    }
+}
+
+inline void CScriptParser::StepLineTagArgs(Position& at) {
+    const unsigned char*& p = at.p;
+    int& state = at.state;
+    bool& lineStart = at.lineStart;
+    SkipChars(p, false, false);
+    ReadUntil(p, kStopLineTagArg, true, m_attrName);
+    const unsigned char c = *p;
+    if (c == 0) return;
+    m_arguments.push_back(m_attrName);
+    m_attrName.clear();
+    ++p;
+    if (c == '\n') {
+        EmitLineTag();
+        m_line += m_lineStep;
+        state = kBetween;
+        lineStart = true;
+    }
+}
+
+inline void CScriptParser::StepLabel(Position& at) {
+    const unsigned char*& p = at.p;
+    int& state = at.state;
+    bool& lineStart = at.lineStart;
+    ReadVerbatim(p, kStopLine, false, m_label, m_verbatimSource);
+    if (*p == 0) return;
+    if (!m_label.empty()) OnLabel(m_label);
+    Reset();
+    m_line += m_lineStep;
+    ++p;
+    state = kBetween;
+    lineStart = true;
+}
+
+inline void CScriptParser::StepTagName(Position& at) {
+    const unsigned char*& p = at.p;
+    int& state = at.state;
+    SkipChars(p, true, true);
+    ReadUntil(p, kStopTagName, true, m_tagName);
+    const unsigned char c = *p;
+    if (c == 0) return;
+    if (c == '[') {
+        RaiseBadTag();
+        ++p;
+        state = kTagName;
+    } else if (m_tagName.empty()) {
+        RaiseBadTag();
+        ++p;
+        state = kBetween;
+    } else if (c == ']') {
+        ++p;
+        EmitTag(state, false);
+    } else {
+        if (c == '\n') m_line += m_lineStep;
+        ++p;
+        state = kAttrName;
+    }
+}
+
+inline void CScriptParser::StepAttrName(Position& at) {
+    const unsigned char*& p = at.p;
+    int& state = at.state;
+    SkipChars(p, true, true);
+    ReadUntil(p, kStopAttrName, false, m_attrName);
+    const unsigned char c = *p;
+    if (c == 0) return;
+    if (c == '=') {
+        ++p;
+        if (!m_attrName.empty()) {
+            state = kAttrValue;
+        } else {
+            // Skip the rest of the tag, up to and including the next bracket.
+            RaiseBadTag();
+            while (*p && *p != '[' && *p != ']') {
+                unsigned n = m_lead[*p] ? m_lead[*p] : 1;
+                for (unsigned i = 0; i < n && *p; ++i, ++p)
+                    if (*p == '\n') m_line += m_lineStep;
+            }
+            if (*p) ++p;
+            state = kBetween;
+        }
+    } else if (c == ']') {
+        if (!m_attrName.empty()) AttributeSlot(m_attributes, m_attrName) = Attribute{m_attrName, {}, nullptr};
+        ++p;
+        EmitTag(state, false);
+    } else if (c == '[') {
+        RaiseBadTag();
+        ++p;
+        state = kTagName;
+    } else {
+        if (!m_attrName.empty()) {
+            AttributeSlot(m_attributes, m_attrName) = Attribute{m_attrName, {}, nullptr};
+            state = kAfterAttrName;
+        }
+        if (c == '\n') m_line += m_lineStep;
+        ++p;
+    }
+}
+
+inline void CScriptParser::StepAfterAttrName(Position& at) {
+    const unsigned char*& p = at.p;
+    int& state = at.state;
+    SkipChars(p, true, true);
+    if (*p == 0) return;
+    if (*p == '=') {
+        ++p;
+        state = kAttrValue;
+    } else {
+        m_attrName.clear();
+        state = kAttrName;
+    }
+}
+
+inline void CScriptParser::StepAttrValue(Position& at) {
+    const unsigned char*& p = at.p;
+    int& state = at.state;
+    SkipChars(p, true, true);
+    if (*p == 0) return;
+    if (*p == '"') {
+        ++p;
+        ReadVerbatim(p, kStopQuoted, true, m_attrValue, m_valueSource);
+        if (*p == 0) return;
+        SetValue();
+        ++p;
+        state = kAttrName;
+        return;
+    }
+    ReadVerbatim(p, kStopBareValue, true, m_attrValue, m_valueSource);
+    const unsigned char c = *p;
+    if (c == 0) return;
+    if (m_attrValue.empty()) {
+        RaiseBadTag();
+        ++p;
+        state = c == '[' ? kTagName : kBetween;
+        return;
+    }
+    SetValue();
+    ++p;
+    if (c == ']') {
+        EmitTag(state, false);
+    } else {
+        if (c == '\n') m_line += m_lineStep;
+        state = kAttrName;
+    }
+}
+
+inline void CScriptParser::StepText(Position& at) {
+    const unsigned char*& p = at.p;
+    int& state = at.state;
+    bool& lineStart = at.lineStart;
+    const unsigned char* const base = at.base;
+    ReadVerbatim(p, kStopText, true, m_text, m_verbatimSource);
+    const unsigned char c = *p;
+    if (c == 0) return;
+    if (c == '\n') {
+        if (!m_text.empty()) RaiseTextWithCommands();
+        OnLineEnd(reinterpret_cast<const char*>(p), static_cast<size_t>(p - base));
+        m_line += m_lineStep;
+        ++p;
+        state = kBetween;
+        lineStart = true;
+        return;
+    }
+    if (!m_text.empty()) {
+        OnText(m_text);
+        m_text.clear();
+    }
+    ++p;
+    if (c == '@') {
+        m_tagName = "@";
+        EmitTag(state, false);
+        if (state == kBetween) state = kText;  // the text after "@" is a new run
+    } else {
+        state = kTagName;
+    }
+}
+
+inline void CScriptParser::StepRawBody(Position& at) {
+    const unsigned char*& p = at.p;
+    int& state = at.state;
+    static const std::string kScript = "script";
+    Attribute& body = AttributeSlot(m_attributes, kScript);
+    body.source = nullptr;
+    std::string& script = body.second;
+    ReadUntil(p, kStopRawBody, false, script);
+    if (*p == 0) return;
+    // "[/" + the tag name + "]" closes the body; any other "[" belongs to it.
+    bool closes = p[1] == '/';
+    size_t i = 0;
+    for (; closes && i < m_tagName.size(); ++i)
+        if (p[2 + i] != static_cast<unsigned char>(m_tagName[i])) closes = false;
+    if (closes && p[2 + i] == ']') {
+        p += 3 + i;
+        EmitTag(state, true);
+    } else {
+        script += '[';
+        ++p;
+    }
+}
+
+inline void CScriptParser::EndOfText(int state) {
     switch (state) {
         case kLineTagArgs:
             if (!m_attrName.empty()) m_arguments.push_back(m_attrName);
@@ -588,7 +603,7 @@ bool CScriptParser::Run(Position& at, size_t bytes) {
         case kAttrName:
         case kAfterAttrName:
         case kAttrValue:
-            error();
+            RaiseBadTag();
             break;
         case kText:
             if (!m_text.empty()) OnText(m_text);
@@ -597,6 +612,37 @@ bool CScriptParser::Run(Position& at, size_t bytes) {
             break;
     }
     Reset();
+}
+
+bool CScriptParser::Run(Position& at, size_t bytes) {
+    const unsigned char* const from = at.p;
+    Position cur = at;
+    while (*cur.p) {
+        switch (cur.state) {
+            case kBetween:
+                // Nothing is pending at a line's start: a slice can end there.
+                if (cur.lineStart && static_cast<size_t>(cur.p - from) >= bytes) {
+                    at.p = cur.p;
+                    at.state = cur.state;
+                    at.lineStart = cur.lineStart;
+                    return true;
+                }
+                StepBetween(cur);
+                break;
+            case kLineComment: StepLineComment(cur); break;
+            case kBlockComment: StepBlockComment(cur); break;
+            case kLineTagName: StepLineTagName(cur); break;
+            case kLineTagArgs: StepLineTagArgs(cur); break;
+            case kLabel: StepLabel(cur); break;
+            case kTagName: StepTagName(cur); break;
+            case kAttrName: StepAttrName(cur); break;
+            case kAfterAttrName: StepAfterAttrName(cur); break;
+            case kAttrValue: StepAttrValue(cur); break;
+            case kText: StepText(cur); break;
+            case kRawBody: StepRawBody(cur); break;
+        }
+    }
+    EndOfText(cur.state);
     m_line = at.savedLine;
     at.p = nullptr;
     return false;

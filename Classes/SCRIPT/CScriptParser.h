@@ -87,6 +87,22 @@ private:
     // Parses from the position on; stops at the first line start at least bytes on (true) or
     // at the text's end (false).
     bool Run(Position& at, size_t bytes);
+    // One step of Run in each state: reads on from at.p and moves at to the next state.
+    void StepBetween(Position& at);
+    void StepLineComment(Position& at);
+    void StepBlockComment(Position& at);
+    void StepLineTagName(Position& at);
+    void StepLineTagArgs(Position& at);
+    void StepLabel(Position& at);
+    void StepTagName(Position& at);
+    void StepAttrName(Position& at);
+    void StepAfterAttrName(Position& at);
+    void StepAttrValue(Position& at);
+    void StepText(Position& at);
+    void StepRawBody(Position& at);
+    // Raises what the end of the text leaves pending, or the error of an unclosed tag.
+    void EndOfText(int state);
+    void RaiseBadTag();
     // Appends from p up to the first character of the stop set (escapes optionally resolved);
     // leaves p on it, or on the terminating zero. Counts line ends it takes. Returns how many
     // of the appended bytes came before the first byte it dropped (a carriage return, a

@@ -271,147 +271,181 @@ CFontRenderer::CClippedSurface CFontRenderer::GetGlyph(uint16_t code, uint32_t c
     auto hit = cache.find(key);
     if (hit != cache.end()) return hit->second;
 
+    CAtlas& atlas = AtlasOfSize();
+    const int32_t extra = ((m_flags & kShadow) ? 1 : 0) + ((m_flags & kOutline) ? 2 : 0);
+    GlyphLevels levels;
+    if (!IsRendered()) {
+        if (!SystemGlyph(code, levels.alpha, levels.w, levels.h, levels.x0, levels.y0, levels.cellWidth,
+                         levels.cellHeight))
+            return CClippedSurface();
+    } else {
+        CClippedSurface finished;
+        switch (RenderedGlyph(code, atlas, extra, levels, finished)) {
+            case kNoGlyph: return CClippedSurface();
+            case kFinishedCell:
+                if (finished.IsEmpty()) return finished;
+                return cache[key] = finished;
+            case kGlyphLevels: break;
+        }
+    }
+
+    CClippedSurface cell = atlas.Allocate(levels.cellWidth + extra, levels.cellHeight + extra);
+    if (cell.IsEmpty()) return cell;  // larger than a page: nothing cached
+    const bool lines = m_flags & (kUnderline | kStrikeout);
+    if (IsRendered() || (code != 32 && code != 0x8140) || lines)
+        DrawEffects(cell, levels, color, shadowColor, outlineColor);
+    return cache[key] = cell;
+}
+
+CFontRenderer::CAtlas& CFontRenderer::AtlasOfSize() {
     std::shared_ptr<CAtlas>& atlas = Atlases()[m_height >> 3];
     if (!atlas) {
         atlas = std::make_shared<CAtlas>(m_surfaceFactory, kPageSize, kPageSize);
     } else {
         atlas->SetFactory(m_surfaceFactory);  // the renderer that made it may be gone
     }
+    return *atlas;
+}
 
-    const bool shadow = m_flags & kShadow;
-    const bool outline = m_flags & kOutline;
-    const int32_t extra = (shadow ? 1 : 0) + (outline ? 2 : 0);
-    const int32_t g = outline ? 1 : 0;
-    const int32_t s = outline ? 3 : 1;
-
-    std::vector<uint8_t> alpha;
-    int32_t w = 0, h = 0, x0 = 0, y0 = 0, cellWidth = 0, cellHeight = 0;
-    if (!IsRendered()) {
-        if (!SystemGlyph(code, alpha, w, h, x0, y0, cellWidth, cellHeight)) return CClippedSurface();
-    } else {
-        CRenderedFontFile file(m_fileFactory);
-        if (file.OpenGlyph(m_renderedFile, code)) {
-            int32_t blankWidth = 0;
-            if (code == 0x8140) {
-                blankWidth = m_height + extra;
-            } else if (code == 32) {
-                blankWidth = (m_height + 1) / 2 + extra;
-            } else {
-                return CClippedSurface();
-            }
-            CClippedSurface blank = atlas->Allocate(blankWidth, m_height + extra);
-            if (blank.IsEmpty()) return blank;
-            return cache[key] = blank;
+CFontRenderer::GlyphSource CFontRenderer::RenderedGlyph(uint16_t code, CAtlas& atlas, int32_t extra,
+                                                        GlyphLevels& levels, CClippedSurface& finished) {
+    CRenderedFontFile file(m_fileFactory);
+    if (file.OpenGlyph(m_renderedFile, code)) {
+        int32_t blankWidth = 0;
+        if (code == 0x8140) {
+            blankWidth = m_height + extra;
+        } else if (code == 32) {
+            blankWidth = (m_height + 1) / 2 + extra;
+        } else {
+            return kNoGlyph;
         }
-        CSurface image;
-        if (!m_loaders || m_loaders->Load(&image, &file)) return CClippedSurface();
-        if (m_color32) {
-            // A finished image: copied as it is, no colours or effects.
-            if (image.GetPixelBits() != ISurface::kPixel32Alpha) return CClippedSurface();
-            CClippedSurface cell = atlas->Allocate(image.GetWidth(), image.GetHeight());
-            if (cell.IsEmpty()) return cell;
-            ISurface& page = *cell.GetSurface();
-            page.Lock();
-            for (int32_t y = 0; y < image.GetHeight(); ++y)
-                std::copy_n(image.GetLine(y), 4 * image.GetWidth(), Pixel(page, cell.GetRect(), 0, y));
-            page.Unlock();
-            return cache[key] = cell;
-        }
-        if (image.GetPixelBits() != ISurface::kPixel8) return CClippedSurface();
-        w = cellWidth = image.GetWidth();
-        h = cellHeight = image.GetHeight();
-        alpha.resize(size_t(w) * size_t(h));
-        for (int32_t y = 0; y < h; ++y) std::copy_n(image.GetLine(y), w, &alpha[size_t(y) * size_t(w)]);
+        finished = atlas.Allocate(blankWidth, m_height + extra);
+        return kFinishedCell;
     }
+    CSurface image;
+    if (!m_loaders || m_loaders->Load(&image, &file)) return kNoGlyph;
+    if (m_color32) {
+        // A finished image: copied as it is, no colours or effects.
+        if (image.GetPixelBits() != ISurface::kPixel32Alpha) return kNoGlyph;
+        finished = atlas.Allocate(image.GetWidth(), image.GetHeight());
+        if (finished.IsEmpty()) return kFinishedCell;
+        ISurface& page = *finished.GetSurface();
+        page.Lock();
+        for (int32_t y = 0; y < image.GetHeight(); ++y)
+            std::copy_n(image.GetLine(y), 4 * image.GetWidth(), Pixel(page, finished.GetRect(), 0, y));
+        page.Unlock();
+        return kFinishedCell;
+    }
+    if (image.GetPixelBits() != ISurface::kPixel8) return kNoGlyph;
+    const int32_t w = image.GetWidth(), h = image.GetHeight();
+    levels.w = levels.cellWidth = w;
+    levels.h = levels.cellHeight = h;
+    levels.alpha.resize(size_t(w) * size_t(h));
+    for (int32_t y = 0; y < h; ++y) std::copy_n(image.GetLine(y), w, &levels.alpha[size_t(y) * size_t(w)]);
+    return kGlyphLevels;
+}
 
-    CClippedSurface cell = atlas->Allocate(cellWidth + extra, cellHeight + extra);
-    if (cell.IsEmpty()) return cell;  // larger than a page: nothing cached
-    const bool underline = m_flags & kUnderline;
-    const bool strikeout = m_flags & kStrikeout;
-    if (!IsRendered() && (code == 32 || code == 0x8140) && !underline && !strikeout) return cache[key] = cell;
+namespace {
 
-    ISurface& page = *cell.GetSurface();
-    const CRect& rect = cell.GetRect();
-    const int32_t cw = rect.GetWidth();
-    const int32_t ch = rect.GetHeight();
-    const SColour text(color), shade(shadowColor), rim(outlineColor);
-    page.Lock();
-    std::vector<uint8_t*> rows(static_cast<size_t>(ch));
-    for (int32_t y = 0; y < ch; ++y) rows[size_t(y)] = page.GetLine(rect.GetY() + y) + 4 * rect.GetX();
-    auto px = [&](int32_t x, int32_t y) { return rows[size_t(y)] + 4 * x; };
-    auto solidRow = [&](int32_t row, const SColour& c) {
-        for (int32_t x = 0; x < cw; ++x) {
-            uint8_t* p = px(x, row);
+// The rows of one cell of an atlas page, 4 bytes a pixel.
+struct CellPixels {
+    std::vector<uint8_t*> rows;
+    int32_t cw = 0, ch = 0;
+    uint8_t* At(int32_t x, int32_t y) const { return rows[size_t(y)] + 4 * x; }
+};
+
+// A glyph's alpha levels: w x h, placed at (x0, y0) of the cell.
+struct Levels {
+    const uint8_t* alpha;
+    int32_t w, h, x0, y0;
+    unsigned At(int32_t x, int32_t y) const { return alpha[size_t(y) * size_t(w) + size_t(x)]; }
+};
+
+// The underline and strikeout, as rows of the cell (each drawn when its flag is set).
+struct RuleLines {
+    bool underline, strikeout;
+    int32_t underlineRow, underlineSize, strikeoutRow, strikeoutSize;
+};
+
+void DrawLines(const CellPixels& cell, const RuleLines& lines, int32_t offset, const SColour& c) {
+    auto solidRow = [&](int32_t row, int32_t) {
+        for (int32_t x = 0; x < cell.cw; ++x) {
+            uint8_t* p = cell.At(x, row);
             p[0] = c.b, p[1] = c.g, p[2] = c.r, p[3] = 255;
         }
     };
-    auto lines = [&](int32_t offset, const SColour& c) {
-        if (underline) ForRows(m_underlineRow + offset, m_underlineSize, ch, [&](int32_t row, int32_t) { solidRow(row, c); });
-        if (strikeout) ForRows(m_strikeoutRow + offset, m_strikeoutSize, ch, [&](int32_t row, int32_t) { solidRow(row, c); });
-    };
-    const uint8_t* source = alpha.data();
+    if (lines.underline) ForRows(lines.underlineRow + offset, lines.underlineSize, cell.ch, solidRow);
+    if (lines.strikeout) ForRows(lines.strikeoutRow + offset, lines.strikeoutSize, cell.ch, solidRow);
+}
 
-    if (shadow) {
-        for (int32_t y = 0; y < h && y0 + y + s < ch; ++y) {
-            for (int32_t x = 0; x < w && x0 + x + s < cw; ++x) {
-                const unsigned a = source[size_t(y) * size_t(w) + size_t(x)];
-                uint8_t* p = px(x0 + x + s, y0 + y + s);
-                p[0] = uint8_t(shade.b * a >> 8), p[1] = uint8_t(shade.g * a >> 8), p[2] = uint8_t(shade.r * a >> 8);
-                p[3] = uint8_t(a);
-            }
+// The glyph in the shadow colour, moved s pixels right and down.
+void DrawShadow(const CellPixels& cell, const Levels& g, int32_t s, const SColour& shade) {
+    for (int32_t y = 0; y < g.h && g.y0 + y + s < cell.ch; ++y) {
+        for (int32_t x = 0; x < g.w && g.x0 + x + s < cell.cw; ++x) {
+            const unsigned a = g.At(x, y);
+            uint8_t* p = cell.At(g.x0 + x + s, g.y0 + y + s);
+            p[0] = uint8_t(shade.b * a >> 8), p[1] = uint8_t(shade.g * a >> 8), p[2] = uint8_t(shade.r * a >> 8);
+            p[3] = uint8_t(a);
         }
-        lines(s, shade);
     }
-    if (outline) {
-        std::vector<uint8_t> mask(size_t(cw) * size_t(ch), 0);
-        for (int32_t y = 0; y < h; ++y) {
-            for (int32_t x = 0; x < w; ++x) {
-                const uint8_t a = source[size_t(y) * size_t(w) + size_t(x)];
-                if (a == 0) continue;
-                for (int32_t dy = 0; dy <= 2; ++dy) {
-                    const int32_t my = y0 + y + dy;
-                    if (my >= ch) break;
-                    uint8_t* maskRow = &mask[size_t(my) * size_t(cw)];
-                    for (int32_t dx = 0; dx <= 2; ++dx) {
-                        const int32_t mx = x0 + x + dx;
-                        if (mx >= cw) break;
-                        if (dx == 1 && dy == 1) continue;
-                        maskRow[mx] = std::max(maskRow[mx], a);
-                    }
-                }
-            }
-        }
-        auto maskLines = [&](int32_t first, int32_t count) {
-            ForRows(first, count, ch, [&](int32_t row, int32_t) {
-                std::fill_n(&mask[size_t(row) * size_t(cw)], cw, uint8_t(255));
-                if (row + 2 < ch) std::fill_n(&mask[size_t(row + 2) * size_t(cw)], cw, uint8_t(255));
-            });
-        };
-        if (underline) maskLines(m_underlineRow, m_underlineSize);
-        if (strikeout) maskLines(m_strikeoutRow, m_strikeoutSize);
-        for (int32_t y = 0; y < ch; ++y) {
-            const uint8_t* maskRow = &mask[size_t(y) * size_t(cw)];
-            uint8_t* p = rows[size_t(y)];
-            for (int32_t x = 0; x < cw; ++x, p += 4) {
-                const unsigned m = maskRow[x];
-                if (shadow) {
-                    p[0] = uint8_t((rim.b * m >> 8) + (p[0] * (255 - m) >> 8));
-                    p[1] = uint8_t((rim.g * m >> 8) + (p[1] * (255 - m) >> 8));
-                    p[2] = uint8_t((rim.r * m >> 8) + (p[2] * (255 - m) >> 8));
-                    p[3] = uint8_t(m + (p[3] * (255 - m) >> 8));
-                } else {
-                    p[0] = uint8_t(rim.b * m >> 8), p[1] = uint8_t(rim.g * m >> 8), p[2] = uint8_t(rim.r * m >> 8);
-                    p[3] = uint8_t(m);
+}
+
+// The rim: the glyph's eight neighbours one pixel around (the glyph drawn one pixel in),
+// laid over the shadow when there is one.
+void DrawOutline(const CellPixels& cell, const Levels& g, const RuleLines& lines, const SColour& rim, bool shadow) {
+    const int32_t cw = cell.cw, ch = cell.ch;
+    std::vector<uint8_t> mask(size_t(cw) * size_t(ch), 0);
+    for (int32_t y = 0; y < g.h; ++y) {
+        for (int32_t x = 0; x < g.w; ++x) {
+            const uint8_t a = uint8_t(g.At(x, y));
+            if (a == 0) continue;
+            for (int32_t dy = 0; dy <= 2; ++dy) {
+                const int32_t my = g.y0 + y + dy;
+                if (my >= ch) break;
+                uint8_t* maskRow = &mask[size_t(my) * size_t(cw)];
+                for (int32_t dx = 0; dx <= 2; ++dx) {
+                    const int32_t mx = g.x0 + x + dx;
+                    if (mx >= cw) break;
+                    if (dx == 1 && dy == 1) continue;
+                    maskRow[mx] = std::max(maskRow[mx], a);
                 }
             }
         }
     }
+    auto maskLines = [&](int32_t first, int32_t count) {
+        ForRows(first, count, ch, [&](int32_t row, int32_t) {
+            std::fill_n(&mask[size_t(row) * size_t(cw)], cw, uint8_t(255));
+            if (row + 2 < ch) std::fill_n(&mask[size_t(row + 2) * size_t(cw)], cw, uint8_t(255));
+        });
+    };
+    if (lines.underline) maskLines(lines.underlineRow, lines.underlineSize);
+    if (lines.strikeout) maskLines(lines.strikeoutRow, lines.strikeoutSize);
+    for (int32_t y = 0; y < ch; ++y) {
+        const uint8_t* maskRow = &mask[size_t(y) * size_t(cw)];
+        uint8_t* p = cell.rows[size_t(y)];
+        for (int32_t x = 0; x < cw; ++x, p += 4) {
+            const unsigned m = maskRow[x];
+            if (shadow) {
+                p[0] = uint8_t((rim.b * m >> 8) + (p[0] * (255 - m) >> 8));
+                p[1] = uint8_t((rim.g * m >> 8) + (p[1] * (255 - m) >> 8));
+                p[2] = uint8_t((rim.r * m >> 8) + (p[2] * (255 - m) >> 8));
+                p[3] = uint8_t(m + (p[3] * (255 - m) >> 8));
+            } else {
+                p[0] = uint8_t(rim.b * m >> 8), p[1] = uint8_t(rim.g * m >> 8), p[2] = uint8_t(rim.r * m >> 8);
+                p[3] = uint8_t(m);
+            }
+        }
+    }
+}
+
+// The glyph itself in the text colour, moved o pixels; over a shadow or rim it is blended.
+void DrawFace(const CellPixels& cell, const Levels& g, int32_t o, const SColour& text, bool over) {
     const uint8_t tc[3] = {text.b, text.g, text.r};
-    for (int32_t y = 0; y < h && y0 + y + g < ch; ++y) {
-        for (int32_t x = 0; x < w && x0 + x + g < cw; ++x) {
-            const unsigned a = source[size_t(y) * size_t(w) + size_t(x)];
-            uint8_t* p = px(x0 + x + g, y0 + y + g);
-            if (!shadow && !outline) {
+    for (int32_t y = 0; y < g.h && g.y0 + y + o < cell.ch; ++y) {
+        for (int32_t x = 0; x < g.w && g.x0 + x + o < cell.cw; ++x) {
+            const unsigned a = g.At(x, y);
+            uint8_t* p = cell.At(g.x0 + x + o, g.y0 + y + o);
+            if (!over) {
                 p[0] = text.b, p[1] = text.g, p[2] = text.r, p[3] = uint8_t(a);
                 continue;
             }
@@ -429,9 +463,37 @@ CFontRenderer::CClippedSurface CFontRenderer::GetGlyph(uint16_t code, uint32_t c
             p[3] = uint8_t(total);
         }
     }
-    lines(g, text);
+}
+
+}  // namespace
+
+void CFontRenderer::DrawEffects(const CClippedSurface& cell, const GlyphLevels& levels, uint32_t color,
+                                uint32_t shadowColor, uint32_t outlineColor) {
+    const bool shadow = m_flags & kShadow;
+    const bool outline = m_flags & kOutline;
+    const RuleLines lines{bool(m_flags & kUnderline), bool(m_flags & kStrikeout), m_underlineRow, m_underlineSize,
+                          m_strikeoutRow, m_strikeoutSize};
+    const Levels g{levels.alpha.data(), levels.w, levels.h, levels.x0, levels.y0};
+    ISurface& page = *cell.GetSurface();
+    const CRect& rect = cell.GetRect();
+    CellPixels pixels;
+    pixels.cw = rect.GetWidth();
+    pixels.ch = rect.GetHeight();
+    page.Lock();
+    pixels.rows.resize(static_cast<size_t>(pixels.ch));
+    for (int32_t y = 0; y < pixels.ch; ++y) pixels.rows[size_t(y)] = page.GetLine(rect.GetY() + y) + 4 * rect.GetX();
+    if (shadow) {
+        const int32_t s = outline ? 3 : 1;
+        const SColour shade(shadowColor);
+        DrawShadow(pixels, g, s, shade);
+        DrawLines(pixels, lines, s, shade);
+    }
+    if (outline) DrawOutline(pixels, g, lines, SColour(outlineColor), shadow);
+    const int32_t o = outline ? 1 : 0;
+    const SColour text(color);
+    DrawFace(pixels, g, o, text, shadow || outline);
+    DrawLines(pixels, lines, o, text);
     page.Unlock();
-    return cache[key] = cell;
 }
 
 void CFontRenderer::ResetCaches() {
