@@ -38,6 +38,7 @@
 #include "NETWORK/CServerSocket.h"
 #include "SCRIPT/CScriptBlock.h"
 #include "SCRIPT/CScriptBlockList.h"
+#include "SCRIPT/CScriptState.h"
 #include "TEXT/CFontProperty.h"
 #include "TEXT/CTextRenderer.h"
 
@@ -67,8 +68,6 @@ class IIme;
 uint32_t GetScriptUnixTime();
 
 class CMainScript {
-    friend class CSaveData;  // saves and restores the whole state
-
 public:
     // Caret status (the interpreter's state machine).
     typedef int STAT;
@@ -87,62 +86,10 @@ public:
         STAT_QUIT = 12,
     };
 
-    // Where the interpreter is: file, next block, waits and the injected-block queue.
-    class CCaret : public ISerializable {
-    public:
-        CCaret() = default;
-        CCaret(const CCaret&) = default;
-        CCaret& operator=(const CCaret&) = default;
-        ~CCaret() override = default;
-
-        void Save(CSerializer* archive) override;
-        void Load(CSerializer* archive) override;
-
-        STAT GetStatus() const { return status; }
-        void SetStatus(STAT s) {
-            previousStatus = status;
-            status = s;
-        }
-        void RestoreStatus() { status = previousStatus; }
-        void Assign(const CCaret& other) { *this = other; }
-
-        std::string file;
-        int32_t index = 0;
-        uint32_t wakeTime = 0;
-        bool waitForText = false;
-        bool waitForClear = false;
-        std::deque<CScriptBlock> queue;
-        bool glyphShown = false;
-        STAT status = 0;
-        STAT previousStatus = 0;
-    };
-
-    // Click-wait glyph settings of one message layer (glyph tag).
-    class CGlyphInfo : public ISerializable {
-    public:
-        ~CGlyphInfo() override = default;
-        void Save(CSerializer* archive) override;
-        void Load(CSerializer* archive) override;
-
-        bool homing = false;
-        bool lineGlyphSet = false;
-        bool pageGlyphSet = false;
-        std::string lineGlyphLayer;
-        std::string pageGlyphLayer;
-        CPoint linePosition;
-        CPoint pagePosition;
-    };
-
-    // An icon layer tied to a message layer (automode and backlog tags).
-    class CIconInfo : public ISerializable {
-    public:
-        ~CIconInfo() override = default;
-        void Save(CSerializer* archive) override;
-        void Load(CSerializer* archive) override;
-
-        bool enabled = false;
-        std::string layerId;
-    };
+    // The caret, the glyph settings and the icon records (CScriptState.h).
+    using CCaret = ::kestrin::CCaret;
+    using CGlyphInfo = ::kestrin::CGlyphInfo;
+    using CIconInfo = ::kestrin::CIconInfo;
 
     // The key configuration the interpreter owns and saves with its state.
     using COruKeyConfig = ::kestrin::COruKeyConfig;
@@ -183,8 +130,8 @@ public:
     void Update(uint32_t now);
     // Work that can wait, done once a frame is drawn: parsing on in big scripts loaded in part.
     void Idle();
-    int GetState() const { return m_caret.status; }
-    bool IsSkipping() const { return m_skipAllowed && (m_commandSkip || m_controlSkip); }
+    int GetState() const { return m_state.caret.status; }
+    bool IsSkipping() const { return m_state.skipAllowed && (m_commandSkip || m_controlSkip); }
 
     // --- Blocks and dispatch ---
     bool ExecuteBlock(CScriptBlock block, bool replay);
@@ -339,6 +286,16 @@ public:
     std::string& GetLuaHandlerName(int which);
     COruLua& GetLua();
     CSaveData& GetSaveData();
+    // What a game save stores of the interpreter, and its restore (after a boot).
+    const SScriptState& GetSavedState() const { return m_state; }
+    void RestoreSavedState(SScriptState state);
+    // Replays a saved page of a message layer, which becomes the current one; then makes
+    // the layer current again that was current before the pages.
+    void ReplayPage(const std::string& layer, const std::vector<CScriptBlock>& blocks);
+    void MakeMessageLayerCurrent(const std::string& layer);
+    // Hides every glyph layer of the glyph settings (a restored game waits without them).
+    void HideGlyphLayers();
+    void SetBackLog(std::unique_ptr<CBackLog> backlog);
     // The backlog; a game restore replaces it by an empty one before reading its member.
     CBackLog& GetBackLog();
     void ResetBackLog();
@@ -363,26 +320,26 @@ public:
     COruVariables& GetVariables() { return *m_variables; }
     std::shared_ptr<COruVariables> GetVariablesPtr() { return m_variables; }
     COruKeyConfig& GetKeyConfig() { return *m_keyConfig; }
-    CCaret& GetCaret() { return m_caret; }
-    std::deque<CCaret>& GetCallStack() { return m_callStack; }
+    CCaret& GetCaret() { return m_state.caret; }
+    std::deque<CCaret>& GetCallStack() { return m_state.callStack; }
     uint32_t GetNow() const { return m_now; }
     int GetTextEncoding() const { return m_textEncoding; }
-    int GetDebugMode() const { return m_debugMode; }
-    void SetDebugMode(int mode) { m_debugMode = mode; }
-    int GetTraceLevel() const { return m_traceLevel; }
-    void SetTraceLevel(int level) { m_traceLevel = level; }
-    std::vector<std::string>& GetMacroFiles() { return m_macroFiles; }
+    int GetDebugMode() const { return m_state.debugMode; }
+    void SetDebugMode(int mode) { m_state.debugMode = mode; }
+    int GetTraceLevel() const { return m_state.traceLevel; }
+    void SetTraceLevel(int level) { m_state.traceLevel = level; }
+    std::vector<std::string>& GetMacroFiles() { return m_state.macroFiles; }
     std::deque<CScriptBlock>& GetPendingEventBlocks() { return m_pendingEventBlocks; }
     std::map<std::string, std::set<int32_t>>& GetReadBlocks() { return m_readBlocks; }
-    CScriptBlock& GetEventBlock(int index) { return m_eventBlocks[index]; }
-    std::map<int, CScriptBlock>& GetPushKeyHandlers() { return m_pushKeys; }
-    std::map<std::string, CGlyphInfo>& GetGlyphSettings() { return m_glyphSettings; }
+    CScriptBlock& GetEventBlock(int index) { return m_state.eventBlocks[index]; }
+    std::map<int, CScriptBlock>& GetPushKeyHandlers() { return m_state.pushKeys; }
+    std::map<std::string, CGlyphInfo>& GetGlyphSettings() { return m_state.glyphSettings; }
     boost::random::mt19937& GetRandom() { return m_random; }
     int RandomValue() { return m_randomDistribution(m_random); }
-    bool IsRightClickMode() const { return m_rightClickMode; }
-    void SetRightClickAllowed(bool allowed) { m_rightClickAllowed = allowed; }
-    int GetAutoSaveMode() const { return m_autoSaveMode; }
-    void SetAutoSaveMode(int mode) { m_autoSaveMode = mode; }
+    bool IsRightClickMode() const { return m_state.rightClickMode; }
+    void SetRightClickAllowed(bool allowed) { m_state.rightClickAllowed = allowed; }
+    int GetAutoSaveMode() const { return m_state.autoSaveMode; }
+    void SetAutoSaveMode(int mode) { m_state.autoSaveMode = mode; }
     bool IsAutoMode() const { return m_autoMode; }
     int32_t GetTransitionTween() const { return m_transitionTween; }
     void SetTransitionTween(int32_t id) { m_transitionTween = id; }
@@ -400,13 +357,13 @@ public:
     using FontStackMap = std::map<std::string, std::deque<CFontProperty>>;
     FontStackMap& GetLayerFontStacks() { return m_fontStacks; }
     // The font "fontinit" returns a layer to (changed by "fontdefault").
-    CFontProperty& GetDefaultFont() { return m_defaultFont; }
+    CFontProperty& GetDefaultFont() { return m_state.defaultFont; }
     // The text tween presets per message layer name of the "in", "out", "show" and "hide"
     // occasions (scetween).
     enum : int { TEXT_TWEEN_IN = 0, TEXT_TWEEN_OUT, TEXT_TWEEN_SHOW, TEXT_TWEEN_HIDE, TEXT_TWEEN_COUNT };
-    using TextTweenMap = std::map<std::string, std::vector<CTextRenderer::CTweenInfo>>;
-    TextTweenMap& GetTextTweens(int type) { return m_textTweens[type]; }
-    const std::string& GetMessageLayerName() const { return m_messageLayerName; }
+    using TextTweenMap = ::kestrin::TextTweenMap;
+    TextTweenMap& GetTextTweens(int type) { return m_state.textTweens[type]; }
+    const std::string& GetMessageLayerName() const { return m_state.messageLayerName; }
     // Time allowed to run blocks within one frame before the loop yields to the next frame.
     void SetFrameBudget(uint32_t milliseconds) { m_frameBudgetMs = milliseconds; }
     // Replaces the clock that measures the frame budget (tests).
@@ -514,12 +471,12 @@ private:
     void CloseBacklog();
     bool ScrollBacklog(bool older, bool newer);
 
+    // Everything a game save stores of the interpreter.
+    SScriptState m_state;
+
     // Layer-event guards, cleared every frame.
     bool m_layerEventGuard[2] = {false, false};
-    bool m_autoModeAllowed = false;
     bool m_autoMode = false;
-    std::map<std::string, CIconInfo> m_autoModeIcons;
-    bool m_skipAllowed = true;
     bool m_commandSkip = false;
     bool m_controlSkip = false;
 
@@ -545,47 +502,21 @@ private:
     bool m_partialScripts = false;  // some script may be still in slices
     BlockList m_noBlocks;
     std::map<std::string, std::set<int32_t>> m_readBlocks;
-    std::vector<std::string> m_macroFiles;
     // Macro files that could not be loaded: not tried again until the list changes.
     std::set<std::string> m_failedMacroFiles;
 
-    CCaret m_caret;
-    std::deque<CCaret> m_callStack;
     std::deque<CScriptBlock> m_pendingEventBlocks;
 
     bool m_rightClickRequest = false;
     bool m_hideRequest = false;
     bool m_backlogRequest = false;
-    bool m_rightClickAllowed = false;
-    std::string m_rightClickScript = "rclick.iet";
-    bool m_rightClickMode = false;
-    int m_rightClickDepth = 0;
-    int m_autoSaveMode = 0;
 
     std::string m_debugChannelText;
-    int m_debugMode = 0;
-    int m_traceLevel = 3;
 
-    bool m_autoModeStopByClick = true;
-    bool m_autoModeStopByStop = true;
-    std::vector<std::string> m_autoModeSyncSounds;
-    std::string m_messageLayerName;
-    std::deque<std::string> m_messageLayerStack;
     bool m_rubyCollecting = false;
     std::string m_rubyBase;
     std::string m_rubyText;
-    bool m_hideAllowed = false;
-    std::set<std::string> m_hideLayers;
-    bool m_backlogAllowed = false;
-    bool m_writeBacklog = true;
-    bool m_includeFonts = true;
-    std::string m_backlogMessageLayer = "backlog";
-    std::set<std::string> m_backlogHideLayers;
-    std::map<std::string, CIconInfo> m_backlogLayers;
-    std::map<std::string, CGlyphInfo> m_glyphSettings;
     FontStackMap m_fontStacks;
-    CFontProperty m_defaultFont;
-    TextTweenMap m_textTweens[TEXT_TWEEN_COUNT];
     std::string m_shownGlyph;
     std::shared_ptr<COruLayer> m_glyphHolder;  // keeps a homing glyph while the text draws it
     int32_t m_transitionTween = 0;
@@ -595,8 +526,6 @@ private:
     bool m_syncTweenWait = false;
     int m_screenDirection = 0;
     int m_screenDirectionPrevious = 0;
-    std::map<int, CScriptBlock> m_pushKeys;
-    CScriptBlock m_eventBlocks[EVENT_COUNT];
 
     // Sound: the loaders read through the screen's file factory (an own one without a
     // screen); both managers share the loaders and the player factory, and are made anew
@@ -614,9 +543,6 @@ private:
     std::map<std::string, uint32_t> m_seChannels;
     std::map<std::string, int32_t> m_seFades;
     int m_videoSkipMode = 0;
-    std::string m_luaEnterFrame;
-    std::string m_luaClickWaitIn;
-    std::string m_luaClickWaitOut;
     // Made by the first "httpget" or "httppost".
     std::unique_ptr<COruHttp> m_http;
     // Made by the debug tag (modes 3 and 2); the factory outlives the server that uses it.
@@ -637,5 +563,8 @@ private:
     std::unique_ptr<CBackLog> m_backlog;
     std::shared_ptr<COruLua> m_lua;
 };
+
+static_assert(CMainScript::EVENT_COUNT == kEventBlockCount, "one saved block per event");
+static_assert(CMainScript::TEXT_TWEEN_COUNT == kTextTweenOccasions, "one preset map per occasion");
 
 }  // namespace kestrin

@@ -42,7 +42,7 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
     auto& attributes = block.GetAttributes();
 
     int traceLevel = block.GetKind() == CScriptBlock::kMessage ? 1 : 3;
-    if (m_debugMode != 0 && !replay && traceLevel <= m_traceLevel) {
+    if (m_state.debugMode != 0 && !replay && traceLevel <= m_state.traceLevel) {
         std::string text;
         for (auto& attribute : attributes) {
             text += ' ';
@@ -57,7 +57,7 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
                 text += ')';
             }
         }
-        Trace(traceLevel, "%s(%d): %s%s", m_caret.file.c_str(),
+        Trace(traceLevel, "%s(%d): %s%s", m_state.caret.file.c_str(),
               block.GetLine(), block.GetName().c_str(), text.c_str());
     } else {
         for (auto& attribute : attributes) {
@@ -113,18 +113,18 @@ bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
     if (result == CTextRenderer::kPageFull && emptyPage && rest.size() == block.GetName().size())
         result = CTextRenderer::kTooWide;
     if (result == CTextRenderer::kTooWide) {
-        Trace(2, "%s(%d): このシナリオブロックは単体で一行に収まらないため無視されます。(%s)", m_caret.file.c_str(),
+        Trace(2, "%s(%d): このシナリオブロックは単体で一行に収まらないため無視されます。(%s)", m_state.caret.file.c_str(),
               block.GetLine(), rest.c_str());
         return false;
     }
     if (result == CTextRenderer::kPageFull) {
-        Trace(2, "%s(%d): メッセージレイヤーがあふれました。(%s)", m_caret.file.c_str(), block.GetLine(), rest.c_str());
+        Trace(2, "%s(%d): メッセージレイヤーがあふれました。(%s)", m_state.caret.file.c_str(), block.GetLine(), rest.c_str());
         m_variables->SetInt("s.overflowed", 1);
         const std::string& text = block.GetName();
         std::string placed = text.substr(0, text.size() - std::min(text.size(), rest.size()));
-        m_caret.queue.emplace_back(CScriptBlock::kTag, 0, "@");
-        m_caret.queue.emplace_back(CScriptBlock::kTag, 0, "rp");
-        m_caret.queue.emplace_back(CScriptBlock::kText, 0, rest);
+        m_state.caret.queue.emplace_back(CScriptBlock::kTag, 0, "@");
+        m_state.caret.queue.emplace_back(CScriptBlock::kTag, 0, "rp");
+        m_state.caret.queue.emplace_back(CScriptBlock::kText, 0, rest);
         if (!replay) RecordPageBlock(CScriptBlock(CScriptBlock::kText, 0, placed));
         return false;
     }
@@ -135,7 +135,7 @@ bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
 bool CMainScript::CallMacro(CScriptBlock block, bool replay) {
     (void)replay;
     // The script added last is searched first: its macros override earlier ones.
-    const std::vector<std::string> files(m_macroFiles.rbegin(), m_macroFiles.rend());
+    const std::vector<std::string> files(m_state.macroFiles.rbegin(), m_state.macroFiles.rend());
     for (const std::string& file : files) {
         if (m_failedMacroFiles.count(file)) continue;
         std::string name = file;
@@ -153,7 +153,7 @@ bool CMainScript::CallMacro(CScriptBlock block, bool replay) {
         }
         return false;
     }
-    Trace(1, "%s(%d): [%s] 未知のタグ、または未定義のマクロです。", m_caret.file.c_str(), block.GetLine(),
+    Trace(1, "%s(%d): [%s] 未知のタグ、または未定義のマクロです。", m_state.caret.file.c_str(), block.GetLine(),
           block.GetName().c_str());
     return false;
 }

@@ -99,7 +99,7 @@ int32_t CMainScript::StartSoundFade(const std::shared_ptr<CSoundManager>& manage
 }
 
 void CMainScript::TraceSoundFile(const CScriptBlock& block) {
-    Trace(1, "%s(%d): [%s file=\"%s\"] 指定されたファイルは見つからないか、非対応形式です。", m_caret.file.c_str(),
+    Trace(1, "%s(%d): [%s file=\"%s\"] 指定されたファイルは見つからないか、非対応形式です。", m_state.caret.file.c_str(),
           block.GetLine(), block.GetName().c_str(), block.GetAttribute("file").c_str());
 }
 

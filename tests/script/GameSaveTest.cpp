@@ -21,7 +21,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
-#include "SOUND/Platform/AudioSystem.h"
+#include "SOUND/AudioSystem.h"
 #include "SOUND/Platform/PullAudioOutput.h"
 #include "TEXT/CLinkableTextRenderer.h"
 #include "TEXT/CTextRenderer.h"

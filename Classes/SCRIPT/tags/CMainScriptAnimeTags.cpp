@@ -88,7 +88,7 @@ bool CMainScript::TagAnime(CScriptBlock block, bool replay) {
         animation = dynamic_cast<CAnimationLayer*>(node->BeginEdit());
     }
     if (!animation) {
-        Trace(1, "%s(%d): [%s id=\"%s\"] 指定されたアニメーションが見つかりません。", m_caret.file.c_str(),
+        Trace(1, "%s(%d): [%s id=\"%s\"] 指定されたアニメーションが見つかりません。", m_state.caret.file.c_str(),
               block.GetLine(), block.GetName().c_str(), id.c_str());
         return false;
     }
@@ -99,7 +99,7 @@ bool CMainScript::TagAnime(CScriptBlock block, bool replay) {
         const int32_t time = TagInt(block, "time");
         if (time <= 0) {
             Trace(1, "%s(%d): [%s time=\"%s\"] アニメーションの終端は0より後の時刻を指定してください。",
-                  m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(),
+                  m_state.caret.file.c_str(), block.GetLine(), block.GetName().c_str(),
                   block.GetAttribute("time").c_str());
             return false;
         }

@@ -7,13 +7,13 @@ namespace kestrin {
 
 bool CMainScript::TagDebug(CScriptBlock block, bool replay) {
     (void)replay;
-    m_debugMode = TagInt(block, "mode");
-    if (block.HasAttribute("level")) m_traceLevel = TagInt(block, "level");
+    m_state.debugMode = TagInt(block, "mode");
+    if (block.HasAttribute("level")) m_state.traceLevel = TagInt(block, "level");
     // Once made, channel and server stay until the interpreter ends.
-    if (m_debugMode == 2 && !m_debugChannel) {
+    if (m_state.debugMode == 2 && !m_debugChannel) {
         m_debugChannel = std::make_unique<CProcessCommunication>(CProcessCommunication::GetDebugChannelName(), 0);
     }
-    if (m_debugMode == 3) {
+    if (m_state.debugMode == 3) {
         if (!m_debugFactory) m_debugFactory = std::make_unique<CActorFactory>();
         if (!m_debugServer) m_debugServer = std::make_unique<CServerSocket>(m_debugFactory.get(), CServerSocket::GetDebugPort());
     }
@@ -22,7 +22,7 @@ bool CMainScript::TagDebug(CScriptBlock block, bool replay) {
 
 bool CMainScript::TagDebugprint(CScriptBlock block, bool replay) {
     (void)replay;
-    Trace(TagInt(block, "level"), "%s(%d): %s %s", m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(),
+    Trace(TagInt(block, "level"), "%s(%d): %s %s", m_state.caret.file.c_str(), block.GetLine(), block.GetName().c_str(),
           block.GetAttribute("data").c_str());
     return false;
 }

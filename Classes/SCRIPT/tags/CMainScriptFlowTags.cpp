@@ -29,7 +29,7 @@ bool CMainScript::TagJump(CScriptBlock block, bool replay) {
     std::string file = Attribute(block, "file");
     std::string label = Attribute(block, "label");
     if (Jump(file, label)) {
-        Trace(1, "%s(%d): [%s file=\"%s\" label=\"%s\"] 指定された場所は見つかりません。", m_caret.file.c_str(),
+        Trace(1, "%s(%d): [%s file=\"%s\" label=\"%s\"] 指定された場所は見つかりません。", m_state.caret.file.c_str(),
               block.GetLine(), block.GetName().c_str(), file.c_str(), label.c_str());
     }
     return false;
@@ -40,7 +40,7 @@ bool CMainScript::TagCall(CScriptBlock block, bool replay) {
     std::string file = Attribute(block, "file");
     std::string label = Attribute(block, "label");
     if (Call(file, label)) {
-        Trace(1, "%s(%d): [%s file=\"%s\" label=\"%s\"] 指定された場所は見つかりません。", m_caret.file.c_str(),
+        Trace(1, "%s(%d): [%s file=\"%s\" label=\"%s\"] 指定された場所は見つかりません。", m_state.caret.file.c_str(),
               block.GetLine(), block.GetName().c_str(), file.c_str(), label.c_str());
     }
     return false;
@@ -53,7 +53,7 @@ bool CMainScript::TagReturn(CScriptBlock block, bool replay) {
         SetStatus(STAT_QUIT);
         return true;
     }
-    return m_caret.status != STAT_RUN;
+    return m_state.caret.status != STAT_RUN;
 }
 
 bool CMainScript::TagExit(CScriptBlock block, bool replay) {
@@ -67,17 +67,17 @@ bool CMainScript::TagStop(CScriptBlock block, bool replay) {
     (void)block;
     (void)replay;
     StartMessageTweens();
-    if (m_autoMode && m_autoModeStopByStop) SetAutoMode(false, false);
+    if (m_autoMode && m_state.autoModeStopByStop) SetAutoMode(false, false);
     SetStatus(STAT_STOP);
     return true;
 }
 
 CMainScript::IfScan CMainScript::ScanIf(bool branches, CScriptBlock* found) {
-    BlockList& blocks = GetScriptBlocks(m_caret.file);
-    if (m_caret.index < 0) m_caret.index = 0;
+    BlockList& blocks = GetScriptBlocks(m_state.caret.file);
+    if (m_state.caret.index < 0) m_state.caret.index = 0;
     int depth = 0;
-    while (blocks.HasBlock(static_cast<size_t>(m_caret.index))) {
-        const CScriptBlockList::Ref block = blocks[m_caret.index++];
+    while (blocks.HasBlock(static_cast<size_t>(m_state.caret.index))) {
+        const CScriptBlockList::Ref block = blocks[m_state.caret.index++];
         if (block.GetKind() != CScriptBlock::kTag) continue;
         const std::string_view name = block.GetName();
         if (name == "if") {
@@ -114,7 +114,7 @@ bool CMainScript::TagIf(CScriptBlock block, bool replay) {
                 text += '(' + attribute.second + ')';
             }
         }
-        if (!replay) Trace(3, "%s(%d): if%s", m_caret.file.c_str(), next.GetLine(), text.c_str());
+        if (!replay) Trace(3, "%s(%d): if%s", m_state.caret.file.c_str(), next.GetLine(), text.c_str());
         block = std::move(next);
     }
 }
@@ -137,11 +137,11 @@ bool CMainScript::TagLoop(CScriptBlock block, bool replay) {
     (void)replay;
     std::string value = m_variables->Evaluate(Attribute(block, "estimate"));
     if (ParseTagInt(value) != 0) return false;
-    BlockList& blocks = GetScriptBlocks(m_caret.file);
-    if (m_caret.index < 0) m_caret.index = 0;
+    BlockList& blocks = GetScriptBlocks(m_state.caret.file);
+    if (m_state.caret.index < 0) m_state.caret.index = 0;
     int depth = 0;
-    while (blocks.HasBlock(static_cast<size_t>(m_caret.index))) {
-        const CScriptBlockList::Ref b = blocks[m_caret.index++];
+    while (blocks.HasBlock(static_cast<size_t>(m_state.caret.index))) {
+        const CScriptBlockList::Ref b = blocks[m_state.caret.index++];
         if (IsTag(b, "loop")) {
             ++depth;
         } else if (IsTag(b, "/loop")) {
@@ -154,9 +154,9 @@ bool CMainScript::TagLoop(CScriptBlock block, bool replay) {
 
 bool CMainScript::TagLoopEnd(CScriptBlock block, bool replay) {
     (void)replay;
-    BlockList& blocks = GetScriptBlocks(m_caret.file);
-    const int32_t after = m_caret.index;
-    int32_t index = m_caret.index - 2;
+    BlockList& blocks = GetScriptBlocks(m_state.caret.file);
+    const int32_t after = m_state.caret.index;
+    int32_t index = m_state.caret.index - 2;
     if (!blocks.HasBlock(static_cast<size_t>(std::max(index, 0)))) index = static_cast<int32_t>(blocks.size()) - 1;
     int depth = 0;
     for (; index >= 0; --index) {
@@ -165,16 +165,16 @@ bool CMainScript::TagLoopEnd(CScriptBlock block, bool replay) {
             ++depth;
         } else if (IsTag(b, "loop")) {
             if (depth == 0) {
-                m_caret.index = index;
+                m_state.caret.index = index;
                 return false;
             }
             --depth;
         }
     }
     // No loop opens this one: reported, and the script goes on after it.
-    Trace(1, "%s(%d): [%s] 対応するloopタグが見つかりません。", m_caret.file.c_str(), block.GetLine(),
+    Trace(1, "%s(%d): [%s] 対応するloopタグが見つかりません。", m_state.caret.file.c_str(), block.GetLine(),
           block.GetName().c_str());
-    m_caret.index = after;
+    m_state.caret.index = after;
     return false;
 }
 
@@ -189,16 +189,16 @@ bool CMainScript::TagWait(CScriptBlock block, bool replay) {
         const uint64_t sum = uint64_t(m_now) + uint64_t(std::max(time, 0));
         const uint32_t wake = sum > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(sum);
         // 0 means "no deadline": a wait that ends now must still end.
-        m_caret.wakeTime = wake == 0 ? 1 : wake;
+        m_state.caret.wakeTime = wake == 0 ? 1 : wake;
         StartMessageTweens();
     } else if (scenario == 1) {
         StartMessageTweens(false);
-        m_caret.waitForText = true;
+        m_state.caret.waitForText = true;
     } else if (scenario == 2) {
-        m_caret.waitForClear = true;
+        m_state.caret.waitForClear = true;
     }
     if (input == 1) {
-        m_caret.glyphShown = true;
+        m_state.caret.glyphShown = true;
         SetStatus(STAT_CLICK);
     } else {
         SetStatus(STAT_WAIT);
@@ -211,7 +211,7 @@ bool CMainScript::TagTag(CScriptBlock block, bool replay) {
     std::string data = Attribute(block, "data");
     SplitStringStripping(data.c_str(), elements, ",", "\\");
     if (elements.empty()) {
-        Trace(1, "%s(%d): パラメータが不正です。", m_caret.file.c_str(), block.GetLine());
+        Trace(1, "%s(%d): パラメータが不正です。", m_state.caret.file.c_str(), block.GetLine());
         return false;
     }
     // An empty first element is a tag without a name, which does nothing.
@@ -220,14 +220,14 @@ bool CMainScript::TagTag(CScriptBlock block, bool replay) {
     size_t next = 1;
     if (first == '*' || first == '\\') {
         if (elements.size() % 2 != 0) {
-            Trace(1, "%s(%d): パラメータが不正です。", m_caret.file.c_str(), block.GetLine());
+            Trace(1, "%s(%d): パラメータが不正です。", m_state.caret.file.c_str(), block.GetLine());
             return false;
         }
         built = CScriptBlock(first == '*' ? CScriptBlock::kLabel : CScriptBlock::kText, block.GetLine(), elements[1]);
         next = 2;
     } else {
         if (elements.size() % 2 == 0) {
-            Trace(1, "%s(%d): パラメータが不正です。", m_caret.file.c_str(), block.GetLine());
+            Trace(1, "%s(%d): パラメータが不正です。", m_state.caret.file.c_str(), block.GetLine());
             return false;
         }
         built = CScriptBlock(CScriptBlock::kTag, block.GetLine(), elements[0]);

@@ -26,7 +26,7 @@ bool CMainScript::TagUnison(CScriptBlock block, bool replay) {
         UnisonSync(block.GetAttribute("file"), block.GetAttribute("server"), block.GetAttribute("appname"),
                    block.GetAttribute("id"), block.GetAttribute("pass"), options);
     if (!message.empty()) {
-        Trace(1, "%s(%d): [%s] %s", m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), message.c_str());
+        Trace(1, "%s(%d): [%s] %s", m_state.caret.file.c_str(), block.GetLine(), block.GetName().c_str(), message.c_str());
         m_variables->SetString("s.result", message);
     }
     return false;

@@ -48,7 +48,7 @@ bool CMainScript::FindTagTarget(const std::string& id, bool withRoot, bool withM
 bool CMainScript::FindTagTargetOf(const CScriptBlock& block, bool withRoot, bool withMessage, STagTarget& out) {
     const std::string& id = block.GetAttribute("id");
     if (FindTagTarget(id, withRoot, withMessage, out)) return true;
-    Trace(2, "%s(%d): [%s id=\"%s\"] 指定されたレイヤーが見つかりません。", m_caret.file.c_str(), block.GetLine(),
+    Trace(2, "%s(%d): [%s id=\"%s\"] 指定されたレイヤーが見つかりません。", m_state.caret.file.c_str(), block.GetLine(),
           block.GetName().c_str(), id.c_str());
     return false;
 }
@@ -100,7 +100,7 @@ bool CMainScript::TagLyc(CScriptBlock block, bool replay) {
     const std::shared_ptr<CSurfaceManager>& surfaces = m_screen->GetSurfaceManager();
     std::shared_ptr<ISurface> image = surfaces->GetSurface(file);
     if (!image) {
-        Trace(1, "%s(%d): [%s file=\"%s\"] 指定されたファイルは見つからないか、非対応形式です。", m_caret.file.c_str(),
+        Trace(1, "%s(%d): [%s file=\"%s\"] 指定されたファイルは見つからないか、非対応形式です。", m_state.caret.file.c_str(),
               block.GetLine(), block.GetName().c_str(), file.c_str());
         return false;
     }
@@ -110,7 +110,7 @@ bool CMainScript::TagLyc(CScriptBlock block, bool replay) {
         mask = surfaces->GetSurface(maskName);
         if (!mask) {
             Trace(1, "%s(%d): [%s mask=\"%s\"] 指定されたファイルは見つからないか、非対応形式です。",
-                  m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), maskName.c_str());
+                  m_state.caret.file.c_str(), block.GetLine(), block.GetName().c_str(), maskName.c_str());
             surfaces->ReleaseSurface(image.get());
             return false;
         }
@@ -157,7 +157,7 @@ bool CMainScript::TagLyedit(CScriptBlock block, bool replay) {
     if (!FindTagTargetOf(block, false, false, target)) return false;
     ISurface* surface = target.node->GetSurface();
     if (!surface) {
-        Trace(2, "%s(%d): [%s id=\"%s\"] このレイヤーにはサーフェイスがありません。", m_caret.file.c_str(),
+        Trace(2, "%s(%d): [%s id=\"%s\"] このレイヤーにはサーフェイスがありません。", m_state.caret.file.c_str(),
               block.GetLine(), block.GetName().c_str(), id.c_str());
         return false;
     }
@@ -166,7 +166,7 @@ bool CMainScript::TagLyedit(CScriptBlock block, bool replay) {
         Trace(2,
               "%s(%d): [%s id=\"%s\"] このレイヤーはピクセル操作できません。lycタグで useclickablethreshold を 1 "
               "にしないとピクセル操作できません。",
-              m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), id.c_str());
+              m_state.caret.file.c_str(), block.GetLine(), block.GetName().c_str(), id.c_str());
         surface->Unlock();
         return false;
     }
@@ -190,7 +190,7 @@ bool CMainScript::TagLyedit(CScriptBlock block, bool replay) {
 
 bool CMainScript::TagLydel(CScriptBlock block, bool replay) {
     DeleteLayerAndRecords(block.GetAttribute("id"), replay);
-    if (m_debugMode != 0 && m_screen && m_screen->GetSurfaceManager()) {
+    if (m_state.debugMode != 0 && m_screen && m_screen->GetSurfaceManager()) {
         double megabytes = 0;
         std::string names = MemoryReport(m_screen->GetSurfaceManager()->GetUsedSurfaces(), megabytes);
         Trace(3, "Active(%fMB): %s", megabytes, names.c_str());

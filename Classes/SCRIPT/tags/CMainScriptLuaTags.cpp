@@ -16,7 +16,7 @@ bool CMainScript::TagCalllua(CScriptBlock block, bool replay) {
     (void)replay;
     COruLua& lua = GetLua();
     if (lua.CallFunctionWithTable(block.GetAttribute("function"), block.GetAttributes())) {
-        Trace(1, "%s(%d): [Lua] %s", m_caret.file.c_str(), block.GetLine(), lua.GetLastError().c_str());
+        Trace(1, "%s(%d): [Lua] %s", m_state.caret.file.c_str(), block.GetLine(), lua.GetLastError().c_str());
     }
     return false;
 }

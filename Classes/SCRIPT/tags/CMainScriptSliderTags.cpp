@@ -49,7 +49,7 @@ bool CMainScript::TagSlider(CScriptBlock block, bool replay) {
         if (auto variables = store.lock()) variables->SetInt(name, Saturate(static_cast<int64_t>(low) + offset));
     });
     if (slider->SetParameters(parameters)) {
-        Trace(1, "%s(%d): [%s] パラメータが不足しているか、間違っています。", m_caret.file.c_str(), block.GetLine(),
+        Trace(1, "%s(%d): [%s] パラメータが不足しているか、間違っています。", m_state.caret.file.c_str(), block.GetLine(),
               block.GetName().c_str());
         return false;
     }

@@ -61,7 +61,7 @@ bool CMainScript::TagTrans(CScriptBlock block, bool replay) {
         if (!script) return;
         CMainScript* s = *script;
         if (s->m_screen) s->m_screen->Flip();
-        if (s->m_caret.status == STAT_TRANSITION || s->m_caret.status == STAT_WAIT) s->EndClickWait();
+        if (s->m_state.caret.status == STAT_TRANSITION || s->m_state.caret.status == STAT_WAIT) s->EndClickWait();
     };
 
     bool crossFade = type == "1";
@@ -72,7 +72,7 @@ bool CMainScript::TagTrans(CScriptBlock block, bool replay) {
         if (!rule || m_screen->GetGraphicLoaders()->LoadFile(rule.get(), ruleName)) {
             // Without its rule image the transition still runs, as a cross-fade.
             Trace(1, "%s(%d): [%s rule=\"%s\"] ルール画像を読み込めないため、クロスフェードで代用します。",
-                  m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), ruleName.c_str());
+                  m_state.caret.file.c_str(), block.GetLine(), block.GetName().c_str(), ruleName.c_str());
             crossFade = true;
             rule.reset();
         } else if (rule->GetWidth() != m_screen->GetWidth() || rule->GetHeight() != m_screen->GetHeight() ||
@@ -82,7 +82,7 @@ bool CMainScript::TagTrans(CScriptBlock block, bool replay) {
                   "%s(%d): "
                   "エクスターナルトランジション用のルール画像のサイズがスクリーンと一致していないか、またはフォーマットが8bitグ"
                   "レースケールではありません。",
-                  m_caret.file.c_str(), block.GetLine());
+                  m_state.caret.file.c_str(), block.GetLine());
             return false;
         }
     }
@@ -140,16 +140,16 @@ bool CMainScript::TagSavess(CScriptBlock block, bool replay) {
     const int32_t height = TagInt(block, "height", m_screen->GetHeight());
     if (width < 1 || height < 1 || int64_t(width) * height > CMainScreen::kMaxScreenshotPixels) {
         Trace(1, "%s(%d): [%s width=\"%d\" height=\"%d\"] スクリーンショットの大きさが不正です。",
-              m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), width, height);
+              m_state.caret.file.c_str(), block.GetLine(), block.GetName().c_str(), width, height);
         return false;
     }
     if (!IsSaveFolderName(file)) {
-        Trace(1, "%s(%d): [%s file=\"%s\"] セーブフォルダの外には保存できません。", m_caret.file.c_str(),
+        Trace(1, "%s(%d): [%s file=\"%s\"] セーブフォルダの外には保存できません。", m_state.caret.file.c_str(),
               block.GetLine(), block.GetName().c_str(), file.c_str());
         return false;
     }
     if (m_screen->SaveScreenshot(file, width, height)) {
-        Trace(1, "%s(%d): [%s file=\"%s\"] スクリーンショットを保存できませんでした。", m_caret.file.c_str(),
+        Trace(1, "%s(%d): [%s file=\"%s\"] スクリーンショットを保存できませんでした。", m_state.caret.file.c_str(),
               block.GetLine(), block.GetName().c_str(), file.c_str());
     }
     std::string written = file;

@@ -39,14 +39,14 @@ bool CMainScript::TagVideo(CScriptBlock block, bool replay) {
     // Loose files only: a movie is read while it plays.
     auto movieFile = std::make_shared<CFile>();
     if (movieFile->Open(file.c_str()) && movieFile->Open((file + ".mja").c_str())) {
-        Trace(1, "%s(%d): [%s file=\"%s\"] 指定されたファイルは見つかりません。", m_caret.file.c_str(), block.GetLine(),
+        Trace(1, "%s(%d): [%s file=\"%s\"] 指定されたファイルは見つかりません。", m_state.caret.file.c_str(), block.GetLine(),
               block.GetName().c_str(), file.c_str());
         return false;
     }
     auto movie = std::make_shared<CMja>();
     std::shared_ptr<ISurface> surface = m_screen->GetSurfaceFactory()->Create();
     if (!surface || movie->Open(surface.get(), movieFile, TagFlag(block, "loop"))) {
-        Trace(1, "%s(%d): [%s file=\"%s\"] 指定されたファイルは非対応形式です。", m_caret.file.c_str(), block.GetLine(),
+        Trace(1, "%s(%d): [%s file=\"%s\"] 指定されたファイルは非対応形式です。", m_state.caret.file.c_str(), block.GetLine(),
               block.GetName().c_str(), file.c_str());
         return false;
     }

@@ -71,7 +71,7 @@ bool CMainScript::TagOpenbrowser(CScriptBlock block, bool replay) {
         return false;
     }
     Log("%s(%d): [%s url=\"%s\"] 開けるのは http と https のアドレスか、ゲームフォルダ内のファイルだけです。",
-        m_caret.file.c_str(), block.GetLine(), block.GetName().c_str(), url.c_str());
+        m_state.caret.file.c_str(), block.GetLine(), block.GetName().c_str(), url.c_str());
     return false;
 }
 
