@@ -135,13 +135,137 @@ public:
 
     // --- Blocks and dispatch ---
     bool ExecuteBlock(CScriptBlock block, bool replay);
-    bool CallMacro(CScriptBlock block, bool replay);
     // The handler of a tag name, or null (the name is then a macro call).
     static TagHandler FindTag(const std::string& name);
     // Every built tag handler with its tag name (tags/CMainScriptTagTable.cpp).
     static const std::vector<std::pair<const char*, TagHandler>>& BuiltTags();
 
-    // --- Tag handlers (tags/) ---
+    // --- Caret, call stack, labels, script cache, trace ---
+    bool Jump(std::string file, const std::string& label);
+    bool Call(std::string file, const std::string& label);
+    bool RunEventBlock(CScriptBlock block);
+    void HideGlyph();
+    bool LoadScript(std::string& name);
+    BlockList& GetScriptBlocks(const std::string& name);
+    // Messages: the format is the engine's own text (UTF-8 in the code), the arguments are
+    // game texts in the game's encoding. Trace writes while the trace is on and the level
+    // allows; Log always writes. The log receives the line in UTF-8 either way.
+    void Trace(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // An engine text in the game's encoding, to be joined with game texts.
+    std::string EngineText(const char* utf8) const;
+    // Drops every loaded script and loads again the files of the call stack and the caret
+    // (debug reload and the debugreload tag).
+    void ReloadScripts();
+
+    // --- Status changes and modes ---
+    void SetStatus(STAT status);
+    void EndClickWait();
+    void EndTransitionWait();
+    void Leave();
+    void ShowGlyph();
+    void FadeInLayer(const std::string& id);
+    void FadeOutLayer(const std::string& id);
+    void SetAutoModeAllowed(bool allowed);
+    void SetAutoMode(bool on, bool forced);
+    void SetCommandSkip(bool on, bool forced);
+    void SetControlSkip(bool on, bool forced);
+    void QueueDeferredCall(std::function<void()> call) { m_deferredCalls.push_back(std::move(call)); }
+    // The layer pointer events a handler can be bound to.
+    enum LAYER_EVENT_TYPE : int {
+        LAYER_EVENT_CLICK = 0,
+        LAYER_EVENT_ROLLOVER,
+        LAYER_EVENT_ROLLOUT,
+        LAYER_EVENT_DRAGIN,
+        LAYER_EVENT_DRAG,
+        LAYER_EVENT_DRAGOUT,
+    };
+    // Runs or queues a layer's pointer-event handler.
+    void OnLayerEvent(LAYER_EVENT_TYPE type, bool forced, const CScriptBlock& block);
+    // Turns a handler block into pending event blocks; true when it has no name.
+    bool QueueEventBlock(const CScriptBlock& block);
+
+    // --- Lua and save data (CMainScriptLua.cpp, CMainScriptSaveData.cpp) ---
+    enum : int { LUA_ENTERFRAME = 0, LUA_CLICKWAITIN, LUA_CLICKWAITOUT };
+    // The name of a Lua event handler function; empty when none is set.
+    std::string& GetLuaHandlerName(int which);
+    COruLua& GetLua();
+    CSaveData& GetSaveData();
+    // What a game save stores of the interpreter, and its restore (after a boot).
+    const SScriptState& GetSavedState() const { return m_state; }
+    void RestoreSavedState(SScriptState state);
+    // Replays a saved page of a message layer, which becomes the current one; then makes
+    // the layer current again that was current before the pages.
+    void ReplayPage(const std::string& layer, const std::vector<CScriptBlock>& blocks);
+    void MakeMessageLayerCurrent(const std::string& layer);
+    // Hides every glyph layer of the glyph settings (a restored game waits without them).
+    void HideGlyphLayers();
+    void SetBackLog(std::unique_ptr<CBackLog> backlog);
+    // The backlog; a game restore replaces it by an empty one before reading its member.
+    CBackLog& GetBackLog();
+
+    // --- Window ---
+    // Full screen on and off (not under the software renderer); re-places the text field.
+    void ToggleFullScreen();
+    // Re-places the text field of the ime tag after the window changed size.
+    void UpdateTextFieldRect();
+    // Enter in the text field or the IME input: both are released after the current
+    // callback, and the wait ends.
+    void OnInputEnter();
+    // The text-input objects of the ime tag (null when none).
+    ITextField* GetTextField() const { return m_textField.get(); }
+
+    // --- System variables ---
+    void InitSystemVariables();
+
+    // --- Accessors for tags, tests and the harness ---
+    CMainScreen* GetScreen() const { return m_screen; }
+    COruVariables& GetVariables() { return *m_variables; }
+    std::shared_ptr<COruVariables> GetVariablesPtr() { return m_variables; }
+    COruKeyConfig& GetKeyConfig() { return *m_keyConfig; }
+    CCaret& GetCaret() { return m_state.caret; }
+    std::deque<CCaret>& GetCallStack() { return m_state.callStack; }
+    int GetTextEncoding() const { return m_textEncoding; }
+    int GetDebugMode() const { return m_state.debugMode; }
+    void SetDebugMode(int mode) { m_state.debugMode = mode; }
+    int GetTraceLevel() const { return m_state.traceLevel; }
+    void SetTraceLevel(int level) { m_state.traceLevel = level; }
+    std::vector<std::string>& GetMacroFiles() { return m_state.macroFiles; }
+    std::deque<CScriptBlock>& GetPendingEventBlocks() { return m_pendingEventBlocks; }
+    std::map<std::string, std::set<int32_t>>& GetReadBlocks() { return m_readBlocks; }
+    CScriptBlock& GetEventBlock(int index) { return m_state.eventBlocks[index]; }
+    std::map<int, CScriptBlock>& GetPushKeyHandlers() { return m_state.pushKeys; }
+    std::map<std::string, CGlyphInfo>& GetGlyphSettings() { return m_state.glyphSettings; }
+    int RandomValue() { return m_randomDistribution(m_random); }
+    bool IsRightClickMode() const { return m_state.rightClickMode; }
+    void SetRightClickAllowed(bool allowed) { m_state.rightClickAllowed = allowed; }
+    int GetAutoSaveMode() const { return m_state.autoSaveMode; }
+    void SetAutoSaveMode(int mode) { m_state.autoSaveMode = mode; }
+    bool IsAutoMode() const { return m_autoMode; }
+    // The music and effects managers (never null while the interpreter lives), the current
+    // music's handle and the effect channels (channel id -> handle).
+    CSoundManager& GetMusicManager() { return *m_bgmManager; }
+    CSoundManager& GetEffectsManager() { return *m_seManager; }
+    uint32_t GetMusicHandle() const { return m_musicHandle; }
+    const std::map<std::string, uint32_t>& GetSoundChannels() const { return m_seChannels; }
+    // The current message layer of the screen, or null (no screen, or no layer yet).
+    CLinkableTextRenderer* GetMessageLayer() const;
+    // Per message layer name: the font stack whose top is the layer's text property.
+    using FontStackMap = std::map<std::string, std::deque<CFontProperty>>;
+    FontStackMap& GetLayerFontStacks() { return m_fontStacks; }
+    // The text tween presets per message layer name of the "in", "out", "show" and "hide"
+    // occasions (scetween).
+    enum : int { TEXT_TWEEN_IN = 0, TEXT_TWEEN_OUT, TEXT_TWEEN_SHOW, TEXT_TWEEN_HIDE, TEXT_TWEEN_COUNT };
+    using TextTweenMap = ::kestrin::TextTweenMap;
+    TextTweenMap& GetTextTweens(int type) { return m_state.textTweens[type]; }
+    const std::string& GetMessageLayerName() const { return m_state.messageLayerName; }
+    // Time allowed to run blocks within one frame before the loop yields to the next frame.
+    void SetFrameBudget(uint32_t milliseconds) { m_frameBudgetMs = milliseconds; }
+    // Replaces the clock that measures the frame budget (tests).
+    void SetBudgetClock(std::function<uint64_t()> clockMs) { m_budgetClock = std::move(clockMs); }
+
+private:
+    // Tag handlers (tags/), reached through the tag table.
     bool TagJump(CScriptBlock block, bool replay);
     bool TagCall(CScriptBlock block, bool replay);
     bool TagReturn(CScriptBlock block, bool replay);
@@ -231,145 +355,23 @@ public:
     bool TagHttpget(CScriptBlock block, bool replay);
     bool TagUnison(CScriptBlock block, bool replay);
 
-    // --- Caret, call stack, labels, script cache, trace ---
-    bool Jump(std::string file, const std::string& label);
-    bool Call(std::string file, const std::string& label);
-    bool RunEventBlock(CScriptBlock block);
-    void HideGlyph();
-    bool LoadScript(std::string& name);
-    BlockList& GetScriptBlocks(const std::string& name);
-    // Messages: the format is the engine's own text (UTF-8 in the code), the arguments are
-    // game texts in the game's encoding. Trace writes while the trace is on and the level
-    // allows; Log always writes. The log receives the line in UTF-8 either way.
-    void Trace(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
-    void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // An engine text in the game's encoding, to be joined with game texts.
-    std::string EngineText(const char* utf8) const;
+    // Used by the tags and the frame loop only.
+    bool CallMacro(CScriptBlock block, bool replay);
     bool PopCallStack();
-    // Drops every loaded script and loads again the files of the call stack and the caret
-    // (debug reload and the debugreload tag).
-    void ReloadScripts();
-
-    // --- Status changes and modes ---
-    void SetStatus(STAT status);
-    void EndClickWait();
-    void EndTransitionWait();
-    void Leave();
-    void ShowGlyph();
-    void FadeInLayer(const std::string& id);
-    void FadeOutLayer(const std::string& id);
     // Stops the effect playing on that channel and forgets the channel.
     void StopNamedSound(const std::string& channel);
-    void SetAutoModeAllowed(bool allowed);
-    void SetAutoMode(bool on, bool forced);
     void SetSkipAllowed(bool allowed);
-    void SetCommandSkip(bool on, bool forced);
-    void SetControlSkip(bool on, bool forced);
-    void QueueDeferredCall(std::function<void()> call) { m_deferredCalls.push_back(std::move(call)); }
-    // The layer pointer events a handler can be bound to.
-    enum LAYER_EVENT_TYPE : int {
-        LAYER_EVENT_CLICK = 0,
-        LAYER_EVENT_ROLLOVER,
-        LAYER_EVENT_ROLLOUT,
-        LAYER_EVENT_DRAGIN,
-        LAYER_EVENT_DRAG,
-        LAYER_EVENT_DRAGOUT,
-    };
-    // Runs or queues a layer's pointer-event handler.
-    void OnLayerEvent(LAYER_EVENT_TYPE type, bool forced, const CScriptBlock& block);
-    // Turns a handler block into pending event blocks; true when it has no name.
-    bool QueueEventBlock(const CScriptBlock& block);
-
-    // --- Lua and save data (CMainScriptLua.cpp, CMainScriptSaveData.cpp) ---
-    enum : int { LUA_ENTERFRAME = 0, LUA_CLICKWAITIN, LUA_CLICKWAITOUT };
-    // The name of a Lua event handler function; empty when none is set.
-    std::string& GetLuaHandlerName(int which);
-    COruLua& GetLua();
-    CSaveData& GetSaveData();
-    // What a game save stores of the interpreter, and its restore (after a boot).
-    const SScriptState& GetSavedState() const { return m_state; }
-    void RestoreSavedState(SScriptState state);
-    // Replays a saved page of a message layer, which becomes the current one; then makes
-    // the layer current again that was current before the pages.
-    void ReplayPage(const std::string& layer, const std::vector<CScriptBlock>& blocks);
-    void MakeMessageLayerCurrent(const std::string& layer);
-    // Hides every glyph layer of the glyph settings (a restored game waits without them).
-    void HideGlyphLayers();
-    void SetBackLog(std::unique_ptr<CBackLog> backlog);
-    // The backlog; a game restore replaces it by an empty one before reading its member.
-    CBackLog& GetBackLog();
     void ResetBackLog();
-
-    // --- Window ---
-    // Full screen on and off (not under the software renderer); re-places the text field.
-    void ToggleFullScreen();
-    // Re-places the text field of the ime tag after the window changed size.
-    void UpdateTextFieldRect();
-    // Enter in the text field or the IME input: both are released after the current
-    // callback, and the wait ends.
-    void OnInputEnter();
-    // The text-input objects of the ime tag (null when none).
-    ITextField* GetTextField() const { return m_textField.get(); }
     IIme* GetIme() const { return m_ime.get(); }
-
-    // --- System variables ---
-    void InitSystemVariables();
-
-    // --- Accessors for tags, tests and the harness ---
-    CMainScreen* GetScreen() const { return m_screen; }
-    COruVariables& GetVariables() { return *m_variables; }
-    std::shared_ptr<COruVariables> GetVariablesPtr() { return m_variables; }
-    COruKeyConfig& GetKeyConfig() { return *m_keyConfig; }
-    CCaret& GetCaret() { return m_state.caret; }
-    std::deque<CCaret>& GetCallStack() { return m_state.callStack; }
     uint32_t GetNow() const { return m_now; }
-    int GetTextEncoding() const { return m_textEncoding; }
-    int GetDebugMode() const { return m_state.debugMode; }
-    void SetDebugMode(int mode) { m_state.debugMode = mode; }
-    int GetTraceLevel() const { return m_state.traceLevel; }
-    void SetTraceLevel(int level) { m_state.traceLevel = level; }
-    std::vector<std::string>& GetMacroFiles() { return m_state.macroFiles; }
-    std::deque<CScriptBlock>& GetPendingEventBlocks() { return m_pendingEventBlocks; }
-    std::map<std::string, std::set<int32_t>>& GetReadBlocks() { return m_readBlocks; }
-    CScriptBlock& GetEventBlock(int index) { return m_state.eventBlocks[index]; }
-    std::map<int, CScriptBlock>& GetPushKeyHandlers() { return m_state.pushKeys; }
-    std::map<std::string, CGlyphInfo>& GetGlyphSettings() { return m_state.glyphSettings; }
     boost::random::mt19937& GetRandom() { return m_random; }
-    int RandomValue() { return m_randomDistribution(m_random); }
-    bool IsRightClickMode() const { return m_state.rightClickMode; }
-    void SetRightClickAllowed(bool allowed) { m_state.rightClickAllowed = allowed; }
-    int GetAutoSaveMode() const { return m_state.autoSaveMode; }
-    void SetAutoSaveMode(int mode) { m_state.autoSaveMode = mode; }
-    bool IsAutoMode() const { return m_autoMode; }
     int32_t GetTransitionTween() const { return m_transitionTween; }
     void SetTransitionTween(int32_t id) { m_transitionTween = id; }
-    // The music and effects managers (never null while the interpreter lives), the current
-    // music's handle and the effect channels (channel id -> handle).
-    CSoundManager& GetMusicManager() { return *m_bgmManager; }
-    CSoundManager& GetEffectsManager() { return *m_seManager; }
-    uint32_t GetMusicHandle() const { return m_musicHandle; }
-    const std::map<std::string, uint32_t>& GetSoundChannels() const { return m_seChannels; }
-    // The current message layer of the screen, or null (no screen, or no layer yet).
-    CLinkableTextRenderer* GetMessageLayer() const;
     // Whether the current message layer's page holds nothing yet (true without a layer).
     bool IsMessagePageEmpty() const;
-    // Per message layer name: the font stack whose top is the layer's text property.
-    using FontStackMap = std::map<std::string, std::deque<CFontProperty>>;
-    FontStackMap& GetLayerFontStacks() { return m_fontStacks; }
     // The font "fontinit" returns a layer to (changed by "fontdefault").
     CFontProperty& GetDefaultFont() { return m_state.defaultFont; }
-    // The text tween presets per message layer name of the "in", "out", "show" and "hide"
-    // occasions (scetween).
-    enum : int { TEXT_TWEEN_IN = 0, TEXT_TWEEN_OUT, TEXT_TWEEN_SHOW, TEXT_TWEEN_HIDE, TEXT_TWEEN_COUNT };
-    using TextTweenMap = ::kestrin::TextTweenMap;
-    TextTweenMap& GetTextTweens(int type) { return m_state.textTweens[type]; }
-    const std::string& GetMessageLayerName() const { return m_state.messageLayerName; }
-    // Time allowed to run blocks within one frame before the loop yields to the next frame.
-    void SetFrameBudget(uint32_t milliseconds) { m_frameBudgetMs = milliseconds; }
-    // Replaces the clock that measures the frame budget (tests).
-    void SetBudgetClock(std::function<uint64_t()> clockMs) { m_budgetClock = std::move(clockMs); }
 
-private:
     // Tweens and transitions end through callbacks that may outlive the interpreter (the
     // tween registry belongs to the process): they hold this token weakly.
     std::shared_ptr<CMainScript*> m_self = std::make_shared<CMainScript*>(this);

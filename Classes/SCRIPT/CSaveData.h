@@ -55,7 +55,7 @@ public:
     // True when the name stays inside the save folder: relative, no drive, no "..".
     static bool IsSaveName(const std::string& name);
 
-    // A game save's contents, decoded (CSaveDataGameSave.cpp).
+    // A game save's contents, decoded (CSaveDataMembers.h).
     struct SGameState;
 
     // Writes and reads text tween presets (CTextRenderer::CTweenInfo) for the archive.
