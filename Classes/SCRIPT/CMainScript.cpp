@@ -58,43 +58,15 @@ bool CMainScript::Boot() {
 
     m_deferredCalls.clear();
     ReleaseTextInputs();
-    m_macroFiles.assign(1, "macro.iet");
+    m_state = SScriptState();
+    m_state.caret.file = bootFile;
     m_failedMacroFiles.clear();
-
-    m_caret = CCaret();
-    m_caret.file = bootFile;
-    m_callStack.clear();
     m_pendingEventBlocks.clear();
-
-    m_autoModeIcons.clear();
     m_rightClickRequest = m_hideRequest = m_backlogRequest = false;
-    m_rightClickAllowed = false;
-    m_rightClickScript = "rclick.iet";
-    m_rightClickMode = false;
-    m_rightClickDepth = 0;
-    m_autoSaveMode = 0;
-    m_debugMode = 0;
-    m_traceLevel = 3;
-    m_autoModeStopByClick = true;
-    m_autoModeStopByStop = true;
-    m_autoModeSyncSounds.clear();
-    m_messageLayerName.clear();
-    m_messageLayerStack.clear();
     m_rubyCollecting = false;
     m_rubyBase.clear();
     m_rubyText.clear();
-    m_hideAllowed = false;
-    m_hideLayers.clear();
-    m_backlogAllowed = false;
-    m_writeBacklog = true;
-    m_includeFonts = true;
-    m_backlogMessageLayer = "backlog";
-    m_backlogHideLayers.clear();
-    m_backlogLayers.clear();
-    m_glyphSettings.clear();
     m_fontStacks.clear();
-    m_defaultFont = CFontProperty();
-    for (auto& tweens : m_textTweens) tweens.clear();
     ResetBackLog();
 
     FinishTransitionTween();
@@ -103,13 +75,8 @@ bool CMainScript::Boot() {
     m_tweenSetSync = false;
     m_syncTweenWait = false;
     m_tweenSetLayers.clear();
-    m_pushKeys.clear();
-    for (auto& block : m_eventBlocks) block = CScriptBlock();
 
     ResetSounds();
-    m_luaEnterFrame.clear();
-    m_luaClickWaitIn.clear();
-    m_luaClickWaitOut.clear();
 
     ResetScreen();
 
@@ -117,12 +84,12 @@ bool CMainScript::Boot() {
     InitSystemVariables();
     // The records of the game before: a save taken now must not rebuild its layers.
     GetSaveData().ClearRecords();
-    EnsureFontStack(m_messageLayerName);
-    m_variables->SetString("s.current_message_layer", m_messageLayerName);
+    EnsureFontStack(m_state.messageLayerName);
+    m_variables->SetString("s.current_message_layer", m_state.messageLayerName);
 
     std::string name = bootFile;
     if (LoadScript(name)) return true;
-    m_caret.file = name;
+    m_state.caret.file = name;
     return false;
 }
 
@@ -154,7 +121,7 @@ void CMainScript::Update(uint32_t now) {
     m_layerEventGuard[0] = m_layerEventGuard[1] = false;
 
     UpdateVolumes();
-    CallLuaHandler(m_luaEnterFrame, "OnEnterFrame");
+    CallLuaHandler(m_state.luaEnterFrame, "OnEnterFrame");
     RunLoop();
     AskForFrames();
 }
@@ -162,7 +129,7 @@ void CMainScript::Update(uint32_t now) {
 // Waits that only input ends need no frames between events; a timed wait needs one when its
 // time comes; everything else runs on every frame.
 void CMainScript::AskForFrames() const {
-    switch (m_caret.status) {
+    switch (m_state.caret.status) {
         case STAT_CLICK:
         case STAT_STOP:
         case STAT_WAIT:
@@ -173,15 +140,15 @@ void CMainScript::AskForFrames() const {
             CFrameDemand::Now();
             return;
     }
-    const bool debugLink = (m_debugMode == 2 && m_debugChannel) || (m_debugMode == 3 && m_debugServer);
-    if (!m_deferredCalls.empty() || !m_caret.queue.empty() || !m_luaEnterFrame.empty() || IsSkipping() ||
-        (m_autoMode && m_caret.wakeTime == 0) || m_caret.waitForText || m_caret.waitForClear ||
+    const bool debugLink = (m_state.debugMode == 2 && m_debugChannel) || (m_state.debugMode == 3 && m_debugServer);
+    if (!m_deferredCalls.empty() || !m_state.caret.queue.empty() || !m_state.luaEnterFrame.empty() || IsSkipping() ||
+        (m_autoMode && m_state.caret.wakeTime == 0) || m_state.caret.waitForText || m_state.caret.waitForClear ||
         m_rightClickRequest || m_hideRequest || m_backlogRequest || m_screenDirection != m_screenDirectionPrevious ||
         debugLink || m_partialScripts) {
         CFrameDemand::Now();
-    } else if (m_caret.wakeTime != 0) {
+    } else if (m_state.caret.wakeTime != 0) {
         // The wait ends in the first frame after wakeTime.
-        CFrameDemand::Within(m_caret.wakeTime < m_now ? 0 : m_caret.wakeTime - m_now + 1);
+        CFrameDemand::Within(m_state.caret.wakeTime < m_now ? 0 : m_state.caret.wakeTime - m_now + 1);
     }
 }
 
@@ -190,19 +157,19 @@ bool CMainScript::RunLoop() {
     uint64_t frameStart = BudgetNow();
     unsigned blocksSinceCheck = 0;
     for (;;) {
-        switch (m_caret.status) {
+        switch (m_state.caret.status) {
             case STAT_RUN: {
                 bool stop;
-                if (!m_caret.queue.empty()) {
-                    CScriptBlock block = std::move(m_caret.queue.front());
-                    m_caret.queue.pop_front();
+                if (!m_state.caret.queue.empty()) {
+                    CScriptBlock block = std::move(m_state.caret.queue.front());
+                    m_state.caret.queue.pop_front();
                     stop = ExecuteBlock(std::move(block), false);
                 } else {
-                    BlockList* blocks = m_caret.file.empty() ? nullptr : &GetScriptBlocks(m_caret.file);
-                    if (blocks && m_caret.index >= 0 && blocks->HasBlock(static_cast<size_t>(m_caret.index))) {
-                        int32_t index = m_caret.index;
-                        if (m_readBlocks[m_caret.file].insert(index).second) SetCommandSkip(false, false);
-                        ++m_caret.index;
+                    BlockList* blocks = m_state.caret.file.empty() ? nullptr : &GetScriptBlocks(m_state.caret.file);
+                    if (blocks && m_state.caret.index >= 0 && blocks->HasBlock(static_cast<size_t>(m_state.caret.index))) {
+                        int32_t index = m_state.caret.index;
+                        if (m_readBlocks[m_state.caret.file].insert(index).second) SetCommandSkip(false, false);
+                        ++m_state.caret.index;
                         stop = ExecuteBlock(*(*blocks)[index], false);
                     } else {
                         if (PopCallStack()) {
@@ -212,7 +179,7 @@ bool CMainScript::RunLoop() {
                         continue;
                     }
                 }
-                if (m_caret.status == STAT_QUIT) return true;
+                if (m_state.caret.status == STAT_QUIT) return true;
                 if (stop) return true;
                 // A script that never waits must not freeze the window.
                 if (++blocksSinceCheck >= 256) {
@@ -240,7 +207,7 @@ bool CMainScript::RunLoop() {
                     m_transitionTween = 0;
                     // Finishing the tween may already end the wait through its completion call.
                     FinishTweenById(tween);
-                    if (m_caret.status == STAT_TRANSITION) EndTransitionWait();
+                    if (m_state.caret.status == STAT_TRANSITION) EndTransitionWait();
                     m_variables->SetInt("s.clickskip", 1);
                     break;
                 }
@@ -249,7 +216,7 @@ bool CMainScript::RunLoop() {
                 if (RoleDecide(4)) {
                     EndClickWait();
                     SetRootDraggable(true);
-                    for (const auto& id : m_hideLayers) FadeInLayer(id);
+                    for (const auto& id : m_state.hideLayers) FadeInLayer(id);
                     ShowMessageLayer(true);
                 }
                 return true;
@@ -257,10 +224,10 @@ bool CMainScript::RunLoop() {
                 if (RoleDecide(6) || ScrollBacklog(RoleDecide(7), RoleDecide(8))) {
                     EndClickWait();
                     SetRootDraggable(true);
-                    for (const auto& id : m_backlogHideLayers) FadeInLayer(id);
+                    for (const auto& id : m_state.backlogHideLayers) FadeInLayer(id);
                     ShowMessageLayer(true);
-                    auto it = m_backlogLayers.find(m_messageLayerName);
-                    if (it != m_backlogLayers.end() && it->second.enabled && !it->second.layerId.empty()) {
+                    auto it = m_state.backlogLayers.find(m_state.messageLayerName);
+                    if (it != m_state.backlogLayers.end() && it->second.enabled && !it->second.layerId.empty()) {
                         FadeOutLayer(it->second.layerId);
                     }
                     CloseBacklog();
@@ -271,7 +238,7 @@ bool CMainScript::RunLoop() {
                 if ((m_videoSkipMode == 1 && (RoleDecide(0) || IsSkipping())) ||
                     (m_videoSkipMode == 2 && RoleDecide(1))) {
                     StopVideo();
-                    if (m_caret.status == STAT_VIDEO) EndClickWait();
+                    if (m_state.caret.status == STAT_VIDEO) EndClickWait();
                     m_variables->SetInt("s.clickskip", 1);
                 }
                 return true;
@@ -303,11 +270,11 @@ CMainScript::PassResult CMainScript::UserActions() {
     } else if (m_controlSkip && !held) {
         SetControlSkip(false, false);
     }
-    if (m_caret.status == STAT_WAIT) return PASS_GO_ON;
+    if (m_state.caret.status == STAT_WAIT) return PASS_GO_ON;
 
     if (m_input) {
         // A handler may change the map (setonpush inside it): walk a copy.
-        std::map<int, CScriptBlock> handlers = m_pushKeys;
+        std::map<int, CScriptBlock> handlers = m_state.pushKeys;
         for (auto& handler : handlers) {
             if (m_input->IsDecide(handler.first) && !RunEventBlock(handler.second)) return PASS_LEAVE_UPDATE;
         }
@@ -317,30 +284,30 @@ CMainScript::PassResult CMainScript::UserActions() {
         m_variables->SetInt("s.status.screendirection", m_screenDirection);
         m_variables->SetInt("s.status.screendirectionprevious", m_screenDirectionPrevious);
         m_screenDirectionPrevious = m_screenDirection;
-        if (!RunEventBlock(m_eventBlocks[EVENT_DIRCHG])) return PASS_NEXT;
+        if (!RunEventBlock(m_state.eventBlocks[EVENT_DIRCHG])) return PASS_NEXT;
     }
 
-    if (m_rightClickMode) {
+    if (m_state.rightClickMode) {
         if (RoleDecide(2) || m_rightClickRequest) {
             m_rightClickRequest = false;
-            while (m_rightClickDepth > 0 && !PopCallStack()) {
+            while (m_state.rightClickDepth > 0 && !PopCallStack()) {
             }
-            if (!Jump(m_rightClickScript, "leave")) return PASS_NEXT;
+            if (!Jump(m_state.rightClickScript, "leave")) return PASS_NEXT;
             // The key is still down in this frame: trying again would never end. Return
             // from the right-click script's call instead, which leaves the mode.
             Trace(1, "%s: [leave] 右クリックスクリプトのラベルが見つからないため、右クリックモードを終了します。",
-                  m_rightClickScript.c_str());
-            m_rightClickDepth = 0;
-            if (PopCallStack()) m_rightClickMode = false;
+                  m_state.rightClickScript.c_str());
+            m_state.rightClickDepth = 0;
+            if (PopCallStack()) m_state.rightClickMode = false;
             return PASS_END_FRAME;
         }
-    } else if ((m_rightClickAllowed && RoleDecide(1)) || m_rightClickRequest) {
+    } else if ((m_state.rightClickAllowed && RoleDecide(1)) || m_rightClickRequest) {
         m_rightClickRequest = false;
-        std::string file = m_rightClickScript;
-        if (m_caret.file != file && m_caret.file != file + ".iet") {
+        std::string file = m_state.rightClickScript;
+        if (m_state.caret.file != file && m_state.caret.file != file + ".iet") {
             if (!Call(file, "")) {
-                m_rightClickMode = true;
-                m_rightClickDepth = 0;
+                m_state.rightClickMode = true;
+                m_state.rightClickDepth = 0;
                 return PASS_NEXT;
             }
             Trace(1, "%s: 右クリックスクリプトを呼び出せません。", file.c_str());
@@ -348,26 +315,26 @@ CMainScript::PassResult CMainScript::UserActions() {
         }
     }
 
-    if (!m_rightClickMode) {
-        if ((m_hideAllowed && RoleDecide(3)) || m_hideRequest) {
+    if (!m_state.rightClickMode) {
+        if ((m_state.hideAllowed && RoleDecide(3)) || m_hideRequest) {
             m_hideRequest = false;
             SetStatus(STAT_HIDDEN);
             SetRootDraggable(false);
-            for (const auto& id : m_hideLayers) FadeOutLayer(id);
+            for (const auto& id : m_state.hideLayers) FadeOutLayer(id);
             ShowMessageLayer(false);
             HideGlyph();
             return PASS_END_FRAME;
         }
-        if ((m_backlogAllowed && RoleDecide(5)) || m_backlogRequest) {
+        if ((m_state.backlogAllowed && RoleDecide(5)) || m_backlogRequest) {
             m_backlogRequest = false;
             if (OpenBacklog()) return PASS_END_FRAME;
             SetStatus(STAT_BACKLOG);
             SetRootDraggable(false);
-            for (const auto& id : m_backlogHideLayers) FadeOutLayer(id);
+            for (const auto& id : m_state.backlogHideLayers) FadeOutLayer(id);
             ShowMessageLayer(false);
             HideGlyph();
-            auto it = m_backlogLayers.find(m_messageLayerName);
-            if (it != m_backlogLayers.end() && it->second.enabled && !it->second.layerId.empty()) {
+            auto it = m_state.backlogLayers.find(m_state.messageLayerName);
+            if (it != m_state.backlogLayers.end() && it->second.enabled && !it->second.layerId.empty()) {
                 FadeInLayer(it->second.layerId);
             }
             return PASS_END_FRAME;
@@ -383,18 +350,18 @@ CMainScript::PassResult CMainScript::UserActions() {
         return PASS_END_FRAME;
     }
 
-    if (m_debugMode != 0 && m_input && m_input->IsDecide(116)) DebugReload();
+    if (m_state.debugMode != 0 && m_input && m_input->IsDecide(116)) DebugReload();
     return PASS_GO_ON;
 }
 
 void CMainScript::ReloadScripts() {
     m_scripts.clear();
     m_failedMacroFiles.clear();
-    for (auto& caret : m_callStack) {
+    for (auto& caret : m_state.callStack) {
         std::string name = caret.file;
         LoadScript(name);
     }
-    std::string name = m_caret.file;
+    std::string name = m_state.caret.file;
     LoadScript(name);
 }
 
@@ -408,9 +375,9 @@ void CMainScript::DebugReload() {
 
 // The wait section of statuses 1, 3 and 4.
 CMainScript::PassResult CMainScript::WaitSection() {
-    if (m_caret.status == STAT_CLICK && (RoleDecide(0) || IsSkipping())) {
+    if (m_state.caret.status == STAT_CLICK && (RoleDecide(0) || IsSkipping())) {
         if (IsTextShown()) {
-            m_caret.wakeTime = 0;
+            m_state.caret.wakeTime = 0;
             HideGlyph();
             SetStatus(STAT_RUN);
             return PASS_NEXT;
@@ -418,16 +385,16 @@ CMainScript::PassResult CMainScript::WaitSection() {
         FinishMessageTweens();
         m_variables->SetInt("s.clickskip", 1);
     }
-    if (m_caret.status == STAT_CLICK && IsTextShown()) {
+    if (m_state.caret.status == STAT_CLICK && IsTextShown()) {
         ShowGlyph();
-        if (m_caret.wakeTime == 0 && m_autoMode) {
-            m_caret.wakeTime = m_now + static_cast<uint32_t>(m_variables->GetInt("s.automodewait"));
+        if (m_state.caret.wakeTime == 0 && m_autoMode) {
+            m_state.caret.wakeTime = m_now + static_cast<uint32_t>(m_variables->GetInt("s.automodewait"));
         }
     }
-    if (m_caret.wakeTime != 0 && m_caret.wakeTime < m_now) {
+    if (m_state.caret.wakeTime != 0 && m_state.caret.wakeTime < m_now) {
         bool over = true;
         if (m_autoMode) {
-            for (const auto& id : m_autoModeSyncSounds) {
+            for (const auto& id : m_state.autoModeSyncSounds) {
                 if (IsSoundChannelPlaying(id)) {
                     over = false;
                     break;
@@ -435,16 +402,16 @@ CMainScript::PassResult CMainScript::WaitSection() {
             }
         }
         if (over) {
-            m_caret.wakeTime = 0;
-            m_caret.waitForText = m_caret.waitForClear = false;
+            m_state.caret.wakeTime = 0;
+            m_state.caret.waitForText = m_state.caret.waitForClear = false;
             HideGlyph();
             SetStatus(STAT_RUN);
             return PASS_NEXT;
         }
     }
-    if ((m_caret.waitForText && IsTextShown()) || (!m_caret.waitForText && m_caret.waitForClear && IsClearShown())) {
-        m_caret.wakeTime = 0;
-        m_caret.waitForText = m_caret.waitForClear = false;
+    if ((m_state.caret.waitForText && IsTextShown()) || (!m_state.caret.waitForText && m_state.caret.waitForClear && IsClearShown())) {
+        m_state.caret.wakeTime = 0;
+        m_state.caret.waitForText = m_state.caret.waitForClear = false;
         SetStatus(STAT_RUN);
         return PASS_NEXT;
     }

@@ -39,6 +39,7 @@
 #include "NETWORK/CServerSocket.h"
 #include "SCRIPT/CScriptBlock.h"
 #include "SCRIPT/CScriptBlockList.h"
+#include "SCRIPT/CScriptState.h"
 #include "TEXT/CFontProperty.h"
 #include "TEXT/CTextRenderer.h"
 
@@ -68,8 +69,6 @@ class IIme;
 uint32_t GetScriptUnixTime();
 
 class CMainScript : public IHttpScriptHost {
-    friend class CSaveData;  // saves and restores the whole state
-
 public:
     // Caret status (the interpreter's state machine).
     typedef int STAT;
@@ -88,62 +87,10 @@ public:
         STAT_QUIT = 12,
     };
 
-    // Where the interpreter is: file, next block, waits and the injected-block queue.
-    class CCaret : public ISerializable {
-    public:
-        CCaret() = default;
-        CCaret(const CCaret&) = default;
-        CCaret& operator=(const CCaret&) = default;
-        ~CCaret() override = default;
-
-        void Save(CSerializer* archive) override;
-        void Load(CSerializer* archive) override;
-
-        STAT GetStatus() const { return status; }
-        void SetStatus(STAT s) {
-            previousStatus = status;
-            status = s;
-        }
-        void RestoreStatus() { status = previousStatus; }
-        void Assign(const CCaret& other) { *this = other; }
-
-        std::string file;
-        int32_t index = 0;
-        uint32_t wakeTime = 0;
-        bool waitForText = false;
-        bool waitForClear = false;
-        std::deque<CScriptBlock> queue;
-        bool glyphShown = false;
-        STAT status = 0;
-        STAT previousStatus = 0;
-    };
-
-    // Click-wait glyph settings of one message layer (glyph tag).
-    class CGlyphInfo : public ISerializable {
-    public:
-        ~CGlyphInfo() override = default;
-        void Save(CSerializer* archive) override;
-        void Load(CSerializer* archive) override;
-
-        bool homing = false;
-        bool lineGlyphSet = false;
-        bool pageGlyphSet = false;
-        std::string lineGlyphLayer;
-        std::string pageGlyphLayer;
-        CPoint linePosition;
-        CPoint pagePosition;
-    };
-
-    // An icon layer tied to a message layer (automode and backlog tags).
-    class CIconInfo : public ISerializable {
-    public:
-        ~CIconInfo() override = default;
-        void Save(CSerializer* archive) override;
-        void Load(CSerializer* archive) override;
-
-        bool enabled = false;
-        std::string layerId;
-    };
+    // The caret, the glyph settings and the icon records (CScriptState.h).
+    using CCaret = ::kestrin::CCaret;
+    using CGlyphInfo = ::kestrin::CGlyphInfo;
+    using CIconInfo = ::kestrin::CIconInfo;
 
     // The key configuration the interpreter owns and saves with its state.
     using COruKeyConfig = ::kestrin::COruKeyConfig;
@@ -184,12 +131,11 @@ public:
     void Update(uint32_t now);
     // Work that can wait, done once a frame is drawn: parsing on in big scripts loaded in part.
     void Idle();
-    int GetState() const { return m_caret.status; }
-    bool IsSkipping() const { return m_skipAllowed && (m_commandSkip || m_controlSkip); }
+    int GetState() const { return m_state.caret.status; }
+    bool IsSkipping() const { return m_state.skipAllowed && (m_commandSkip || m_controlSkip); }
 
     // --- Blocks and dispatch ---
     bool ExecuteBlock(CScriptBlock block, bool replay);
-    bool CallMacro(CScriptBlock block, bool replay);
     // The handler of a tag name, or null (the name is then a macro call).
     static TagHandler FindTag(const std::string& name);
     // One tag: its name, its handler (null: the parser runs it) and the attributes it
@@ -202,7 +148,137 @@ public:
     // Every tag with its handler and required attributes (tags/CMainScriptTagTable.cpp).
     static const std::vector<TagRow>& Tags();
 
-    // --- Tag handlers (tags/) ---
+    // --- Caret, call stack, labels, script cache, trace ---
+    bool Jump(std::string file, const std::string& label);
+    bool Call(std::string file, const std::string& label);
+    bool RunEventBlock(CScriptBlock block);
+    void HideGlyph();
+    bool LoadScript(std::string& name);
+    BlockList& GetScriptBlocks(const std::string& name);
+    // Messages: the format is the engine's own text (UTF-8 in the code), the arguments are
+    // game texts in the game's encoding. Trace writes while the trace is on and the level
+    // allows; Log always writes. The log receives the line in UTF-8 either way.
+    void Trace(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // A script diagnostic: "file(line): " (the caret's file; the block's line, or the line
+    // given) and the formatted rest, as Trace formats it; the formats are in tags/TagMessages.h.
+    void TraceAt(int level, const CScriptBlock& block, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    void TraceAtLine(int level, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
+    void LogAt(const CScriptBlock& block, const char* format, ...) __attribute__((format(printf, 3, 4)));
+    // An engine text in the game's encoding, to be joined with game texts.
+    std::string EngineText(const char* utf8) const override;
+    // Drops every loaded script and loads again the files of the call stack and the caret
+    // (debug reload and the debugreload tag).
+    void ReloadScripts();
+
+    // --- Status changes and modes ---
+    void SetStatus(STAT status);
+    void EndClickWait();
+    void EndTransitionWait();
+    void Leave();
+    void ShowGlyph();
+    void FadeInLayer(const std::string& id);
+    void FadeOutLayer(const std::string& id);
+    void SetAutoModeAllowed(bool allowed);
+    void SetAutoMode(bool on, bool forced);
+    void SetCommandSkip(bool on, bool forced);
+    void SetControlSkip(bool on, bool forced);
+    void QueueDeferredCall(std::function<void()> call) { m_deferredCalls.push_back(std::move(call)); }
+    // The layer pointer events a handler can be bound to.
+    enum LAYER_EVENT_TYPE : int {
+        LAYER_EVENT_CLICK = 0,
+        LAYER_EVENT_ROLLOVER,
+        LAYER_EVENT_ROLLOUT,
+        LAYER_EVENT_DRAGIN,
+        LAYER_EVENT_DRAG,
+        LAYER_EVENT_DRAGOUT,
+    };
+    // Runs or queues a layer's pointer-event handler.
+    void OnLayerEvent(LAYER_EVENT_TYPE type, bool forced, const CScriptBlock& block);
+    // Turns a handler block into pending event blocks; true when it has no name.
+    bool QueueEventBlock(const CScriptBlock& block);
+
+    // --- Lua and save data (CMainScriptLua.cpp, CMainScriptSaveData.cpp) ---
+    enum : int { LUA_ENTERFRAME = 0, LUA_CLICKWAITIN, LUA_CLICKWAITOUT };
+    // The name of a Lua event handler function; empty when none is set.
+    std::string& GetLuaHandlerName(int which);
+    COruLua& GetLua();
+    CSaveData& GetSaveData();
+    // What a game save stores of the interpreter, and its restore (after a boot).
+    const SScriptState& GetSavedState() const { return m_state; }
+    void RestoreSavedState(SScriptState state);
+    // Replays a saved page of a message layer, which becomes the current one; then makes
+    // the layer current again that was current before the pages.
+    void ReplayPage(const std::string& layer, const std::vector<CScriptBlock>& blocks);
+    void MakeMessageLayerCurrent(const std::string& layer);
+    // Hides every glyph layer of the glyph settings (a restored game waits without them).
+    void HideGlyphLayers();
+    void SetBackLog(std::unique_ptr<CBackLog> backlog);
+    // The backlog; a game restore replaces it by an empty one before reading its member.
+    CBackLog& GetBackLog();
+
+    // --- Window ---
+    // Full screen on and off (not under the software renderer); re-places the text field.
+    void ToggleFullScreen();
+    // Re-places the text field of the ime tag after the window changed size.
+    void UpdateTextFieldRect();
+    // Enter in the text field or the IME input: both are released after the current
+    // callback, and the wait ends.
+    void OnInputEnter();
+    // The text-input objects of the ime tag (null when none).
+    ITextField* GetTextField() const { return m_textField.get(); }
+
+    // --- System variables ---
+    void InitSystemVariables();
+
+    // --- Accessors for tags, tests and the harness ---
+    CMainScreen* GetScreen() const { return m_screen; }
+    COruVariables& GetVariables() { return *m_variables; }
+    std::shared_ptr<COruVariables> GetVariablesPtr() { return m_variables; }
+    COruKeyConfig& GetKeyConfig() { return *m_keyConfig; }
+    CCaret& GetCaret() { return m_state.caret; }
+    std::deque<CCaret>& GetCallStack() { return m_state.callStack; }
+    int GetTextEncoding() const { return m_textEncoding; }
+    int GetDebugMode() const { return m_state.debugMode; }
+    void SetDebugMode(int mode) { m_state.debugMode = mode; }
+    int GetTraceLevel() const { return m_state.traceLevel; }
+    void SetTraceLevel(int level) { m_state.traceLevel = level; }
+    std::vector<std::string>& GetMacroFiles() { return m_state.macroFiles; }
+    std::deque<CScriptBlock>& GetPendingEventBlocks() { return m_pendingEventBlocks; }
+    std::map<std::string, std::set<int32_t>>& GetReadBlocks() { return m_readBlocks; }
+    CScriptBlock& GetEventBlock(int index) { return m_state.eventBlocks[index]; }
+    std::map<int, CScriptBlock>& GetPushKeyHandlers() { return m_state.pushKeys; }
+    std::map<std::string, CGlyphInfo>& GetGlyphSettings() { return m_state.glyphSettings; }
+    int RandomValue() { return m_randomDistribution(m_random); }
+    bool IsRightClickMode() const { return m_state.rightClickMode; }
+    void SetRightClickAllowed(bool allowed) { m_state.rightClickAllowed = allowed; }
+    int GetAutoSaveMode() const { return m_state.autoSaveMode; }
+    void SetAutoSaveMode(int mode) { m_state.autoSaveMode = mode; }
+    bool IsAutoMode() const { return m_autoMode; }
+    // The music and effects managers (never null while the interpreter lives), the current
+    // music's handle and the effect channels (channel id -> handle).
+    CSoundManager& GetMusicManager() { return *m_bgmManager; }
+    CSoundManager& GetEffectsManager() { return *m_seManager; }
+    uint32_t GetMusicHandle() const { return m_musicHandle; }
+    const std::map<std::string, uint32_t>& GetSoundChannels() const { return m_seChannels; }
+    // The current message layer of the screen, or null (no screen, or no layer yet).
+    CLinkableTextRenderer* GetMessageLayer() const;
+    // Per message layer name: the font stack whose top is the layer's text property.
+    using FontStackMap = std::map<std::string, std::deque<CFontProperty>>;
+    FontStackMap& GetLayerFontStacks() { return m_fontStacks; }
+    // The text tween presets per message layer name of the "in", "out", "show" and "hide"
+    // occasions (scetween).
+    enum : int { TEXT_TWEEN_IN = 0, TEXT_TWEEN_OUT, TEXT_TWEEN_SHOW, TEXT_TWEEN_HIDE, TEXT_TWEEN_COUNT };
+    using TextTweenMap = ::kestrin::TextTweenMap;
+    TextTweenMap& GetTextTweens(int type) { return m_state.textTweens[type]; }
+    const std::string& GetMessageLayerName() const { return m_state.messageLayerName; }
+    // Time allowed to run blocks within one frame before the loop yields to the next frame.
+    void SetFrameBudget(uint32_t milliseconds) { m_frameBudgetMs = milliseconds; }
+    // Replaces the clock that measures the frame budget (tests).
+    void SetBudgetClock(std::function<uint64_t()> clockMs) { m_budgetClock = std::move(clockMs); }
+
+private:
+    // Tag handlers (tags/), reached through the tag table.
     bool TagJump(CScriptBlock block, bool replay);
     bool TagCall(CScriptBlock block, bool replay);
     bool TagReturn(CScriptBlock block, bool replay);
@@ -292,25 +368,8 @@ public:
     bool TagHttpget(CScriptBlock block, bool replay);
     bool TagUnison(CScriptBlock block, bool replay);
 
-    // --- Caret, call stack, labels, script cache, trace ---
-    bool Jump(std::string file, const std::string& label);
-    bool Call(std::string file, const std::string& label);
-    bool RunEventBlock(CScriptBlock block);
-    void HideGlyph();
-    bool LoadScript(std::string& name);
-    BlockList& GetScriptBlocks(const std::string& name);
-    // Messages: the format is the engine's own text (UTF-8 in the code), the arguments are
-    // game texts in the game's encoding. Trace writes while the trace is on and the level
-    // allows; Log always writes. The log receives the line in UTF-8 either way.
-    void Trace(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
-    void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // A script diagnostic: "file(line): " (the caret's file; the block's line, or the line
-    // given) and the formatted rest, as Trace formats it; the formats are in tags/TagMessages.h.
-    void TraceAt(int level, const CScriptBlock& block, const char* format, ...) __attribute__((format(printf, 4, 5)));
-    void TraceAtLine(int level, int line, const char* format, ...) __attribute__((format(printf, 4, 5)));
-    void LogAt(const CScriptBlock& block, const char* format, ...) __attribute__((format(printf, 3, 4)));
-    // An engine text in the game's encoding, to be joined with game texts.
-    std::string EngineText(const char* utf8) const override;
+    // Used by the tags and the frame loop only.
+    bool CallMacro(CScriptBlock block, bool replay);
     // What a script's HTTP request asks of the interpreter (CMainScriptHttpTags.cpp).
     void TraceHttp(const std::string& line) override;
     bool IsHttpCancelled() override;
@@ -318,120 +377,20 @@ public:
     void SetHttpResult(const std::string& variable, const std::string& value) override;
     void RunHttpCompletion(const SHttpTag& tag) override;
     bool PopCallStack();
-    // Drops every loaded script and loads again the files of the call stack and the caret
-    // (debug reload and the debugreload tag).
-    void ReloadScripts();
-
-    // --- Status changes and modes ---
-    void SetStatus(STAT status);
-    void EndClickWait();
-    void EndTransitionWait();
-    void Leave();
-    void ShowGlyph();
-    void FadeInLayer(const std::string& id);
-    void FadeOutLayer(const std::string& id);
     // Stops the effect playing on that channel and forgets the channel.
     void StopNamedSound(const std::string& channel);
-    void SetAutoModeAllowed(bool allowed);
-    void SetAutoMode(bool on, bool forced);
     void SetSkipAllowed(bool allowed);
-    void SetCommandSkip(bool on, bool forced);
-    void SetControlSkip(bool on, bool forced);
-    void QueueDeferredCall(std::function<void()> call) { m_deferredCalls.push_back(std::move(call)); }
-    // The layer pointer events a handler can be bound to.
-    enum LAYER_EVENT_TYPE : int {
-        LAYER_EVENT_CLICK = 0,
-        LAYER_EVENT_ROLLOVER,
-        LAYER_EVENT_ROLLOUT,
-        LAYER_EVENT_DRAGIN,
-        LAYER_EVENT_DRAG,
-        LAYER_EVENT_DRAGOUT,
-    };
-    // Runs or queues a layer's pointer-event handler.
-    void OnLayerEvent(LAYER_EVENT_TYPE type, bool forced, const CScriptBlock& block);
-    // Turns a handler block into pending event blocks; true when it has no name.
-    bool QueueEventBlock(const CScriptBlock& block);
-
-    // --- Lua and save data (CMainScriptLua.cpp, CMainScriptSaveData.cpp) ---
-    enum : int { LUA_ENTERFRAME = 0, LUA_CLICKWAITIN, LUA_CLICKWAITOUT };
-    // The name of a Lua event handler function; empty when none is set.
-    std::string& GetLuaHandlerName(int which);
-    COruLua& GetLua();
-    CSaveData& GetSaveData();
-    // The backlog; a game restore replaces it by an empty one before reading its member.
-    CBackLog& GetBackLog();
     void ResetBackLog();
-
-    // --- Window ---
-    // Full screen on and off (not under the software renderer); re-places the text field.
-    void ToggleFullScreen();
-    // Re-places the text field of the ime tag after the window changed size.
-    void UpdateTextFieldRect();
-    // Enter in the text field or the IME input: both are released after the current
-    // callback, and the wait ends.
-    void OnInputEnter();
-    // The text-input objects of the ime tag (null when none).
-    ITextField* GetTextField() const { return m_textField.get(); }
     IIme* GetIme() const { return m_ime.get(); }
-
-    // --- System variables ---
-    void InitSystemVariables();
-
-    // --- Accessors for tags, tests and the harness ---
-    CMainScreen* GetScreen() const { return m_screen; }
-    COruVariables& GetVariables() { return *m_variables; }
-    std::shared_ptr<COruVariables> GetVariablesPtr() { return m_variables; }
-    COruKeyConfig& GetKeyConfig() { return *m_keyConfig; }
-    CCaret& GetCaret() { return m_caret; }
-    std::deque<CCaret>& GetCallStack() { return m_callStack; }
     uint32_t GetNow() const { return m_now; }
-    int GetTextEncoding() const { return m_textEncoding; }
-    int GetDebugMode() const { return m_debugMode; }
-    void SetDebugMode(int mode) { m_debugMode = mode; }
-    int GetTraceLevel() const { return m_traceLevel; }
-    void SetTraceLevel(int level) { m_traceLevel = level; }
-    std::vector<std::string>& GetMacroFiles() { return m_macroFiles; }
-    std::deque<CScriptBlock>& GetPendingEventBlocks() { return m_pendingEventBlocks; }
-    std::map<std::string, std::set<int32_t>>& GetReadBlocks() { return m_readBlocks; }
-    CScriptBlock& GetEventBlock(int index) { return m_eventBlocks[index]; }
-    std::map<int, CScriptBlock>& GetPushKeyHandlers() { return m_pushKeys; }
-    std::map<std::string, CGlyphInfo>& GetGlyphSettings() { return m_glyphSettings; }
     boost::random::mt19937& GetRandom() { return m_random; }
-    int RandomValue() { return m_randomDistribution(m_random); }
-    bool IsRightClickMode() const { return m_rightClickMode; }
-    void SetRightClickAllowed(bool allowed) { m_rightClickAllowed = allowed; }
-    int GetAutoSaveMode() const { return m_autoSaveMode; }
-    void SetAutoSaveMode(int mode) { m_autoSaveMode = mode; }
-    bool IsAutoMode() const { return m_autoMode; }
     int32_t GetTransitionTween() const { return m_transitionTween; }
     void SetTransitionTween(int32_t id) { m_transitionTween = id; }
-    // The music and effects managers (never null while the interpreter lives), the current
-    // music's handle and the effect channels (channel id -> handle).
-    CSoundManager& GetMusicManager() { return *m_bgmManager; }
-    CSoundManager& GetEffectsManager() { return *m_seManager; }
-    uint32_t GetMusicHandle() const { return m_musicHandle; }
-    const std::map<std::string, uint32_t>& GetSoundChannels() const { return m_seChannels; }
-    // The current message layer of the screen, or null (no screen, or no layer yet).
-    CLinkableTextRenderer* GetMessageLayer() const;
     // Whether the current message layer's page holds nothing yet (true without a layer).
     bool IsMessagePageEmpty() const;
-    // Per message layer name: the font stack whose top is the layer's text property.
-    using FontStackMap = std::map<std::string, std::deque<CFontProperty>>;
-    FontStackMap& GetLayerFontStacks() { return m_fontStacks; }
     // The font "fontinit" returns a layer to (changed by "fontdefault").
-    CFontProperty& GetDefaultFont() { return m_defaultFont; }
-    // The text tween presets per message layer name of the "in", "out", "show" and "hide"
-    // occasions (scetween).
-    enum : int { TEXT_TWEEN_IN = 0, TEXT_TWEEN_OUT, TEXT_TWEEN_SHOW, TEXT_TWEEN_HIDE, TEXT_TWEEN_COUNT };
-    using TextTweenMap = std::map<std::string, std::vector<CTextRenderer::CTweenInfo>>;
-    TextTweenMap& GetTextTweens(int type) { return m_textTweens[type]; }
-    const std::string& GetMessageLayerName() const { return m_messageLayerName; }
-    // Time allowed to run blocks within one frame before the loop yields to the next frame.
-    void SetFrameBudget(uint32_t milliseconds) { m_frameBudgetMs = milliseconds; }
-    // Replaces the clock that measures the frame budget (tests).
-    void SetBudgetClock(std::function<uint64_t()> clockMs) { m_budgetClock = std::move(clockMs); }
+    CFontProperty& GetDefaultFont() { return m_state.defaultFont; }
 
-private:
     // Tweens and transitions end through callbacks that may outlive the interpreter (the
     // tween registry belongs to the process): they hold this token weakly.
     std::shared_ptr<CMainScript*> m_self = std::make_shared<CMainScript*>(this);
@@ -535,12 +494,12 @@ private:
     void CloseBacklog();
     bool ScrollBacklog(bool older, bool newer);
 
+    // Everything a game save stores of the interpreter.
+    SScriptState m_state;
+
     // Layer-event guards, cleared every frame.
     bool m_layerEventGuard[2] = {false, false};
-    bool m_autoModeAllowed = false;
     bool m_autoMode = false;
-    std::map<std::string, CIconInfo> m_autoModeIcons;
-    bool m_skipAllowed = true;
     bool m_commandSkip = false;
     bool m_controlSkip = false;
 
@@ -566,47 +525,21 @@ private:
     bool m_partialScripts = false;  // some script may be still in slices
     BlockList m_noBlocks;
     std::map<std::string, std::set<int32_t>> m_readBlocks;
-    std::vector<std::string> m_macroFiles;
     // Macro files that could not be loaded: not tried again until the list changes.
     std::set<std::string> m_failedMacroFiles;
 
-    CCaret m_caret;
-    std::deque<CCaret> m_callStack;
     std::deque<CScriptBlock> m_pendingEventBlocks;
 
     bool m_rightClickRequest = false;
     bool m_hideRequest = false;
     bool m_backlogRequest = false;
-    bool m_rightClickAllowed = false;
-    std::string m_rightClickScript = "rclick.iet";
-    bool m_rightClickMode = false;
-    int m_rightClickDepth = 0;
-    int m_autoSaveMode = 0;
 
     std::string m_debugChannelText;
-    int m_debugMode = 0;
-    int m_traceLevel = 3;
 
-    bool m_autoModeStopByClick = true;
-    bool m_autoModeStopByStop = true;
-    std::vector<std::string> m_autoModeSyncSounds;
-    std::string m_messageLayerName;
-    std::deque<std::string> m_messageLayerStack;
     bool m_rubyCollecting = false;
     std::string m_rubyBase;
     std::string m_rubyText;
-    bool m_hideAllowed = false;
-    std::set<std::string> m_hideLayers;
-    bool m_backlogAllowed = false;
-    bool m_writeBacklog = true;
-    bool m_includeFonts = true;
-    std::string m_backlogMessageLayer = "backlog";
-    std::set<std::string> m_backlogHideLayers;
-    std::map<std::string, CIconInfo> m_backlogLayers;
-    std::map<std::string, CGlyphInfo> m_glyphSettings;
     FontStackMap m_fontStacks;
-    CFontProperty m_defaultFont;
-    TextTweenMap m_textTweens[TEXT_TWEEN_COUNT];
     std::string m_shownGlyph;
     std::shared_ptr<COruLayer> m_glyphHolder;  // keeps a homing glyph while the text draws it
     int32_t m_transitionTween = 0;
@@ -616,8 +549,6 @@ private:
     bool m_syncTweenWait = false;
     int m_screenDirection = 0;
     int m_screenDirectionPrevious = 0;
-    std::map<int, CScriptBlock> m_pushKeys;
-    CScriptBlock m_eventBlocks[EVENT_COUNT];
 
     // Sound: the loaders read through the screen's file factory (an own one without a
     // screen); both managers share the loaders and the player factory, and are made anew
@@ -635,9 +566,6 @@ private:
     std::map<std::string, uint32_t> m_seChannels;
     std::map<std::string, int32_t> m_seFades;
     int m_videoSkipMode = 0;
-    std::string m_luaEnterFrame;
-    std::string m_luaClickWaitIn;
-    std::string m_luaClickWaitOut;
     // Made by the first "httpget" or "httppost".
     std::unique_ptr<COruHttp> m_http;
     // Made by the debug tag (modes 3 and 2); the factory outlives the server that uses it.
@@ -658,5 +586,8 @@ private:
     std::unique_ptr<CBackLog> m_backlog;
     std::shared_ptr<COruLua> m_lua;
 };
+
+static_assert(CMainScript::EVENT_COUNT == kEventBlockCount, "one saved block per event");
+static_assert(CMainScript::TEXT_TWEEN_COUNT == kTextTweenOccasions, "one preset map per occasion");
 
 }  // namespace kestrin

@@ -44,7 +44,7 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
     auto& attributes = block.GetAttributes();
 
     int traceLevel = block.GetKind() == CScriptBlock::kMessage ? 1 : 3;
-    if (m_debugMode != 0 && !replay && traceLevel <= m_traceLevel) {
+    if (m_state.debugMode != 0 && !replay && traceLevel <= m_state.traceLevel) {
         std::string text;
         for (auto& attribute : attributes) {
             text += ' ';
@@ -122,9 +122,9 @@ bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
         m_variables->SetInt("s.overflowed", 1);
         const std::string& text = block.GetName();
         std::string placed = text.substr(0, text.size() - std::min(text.size(), rest.size()));
-        m_caret.queue.emplace_back(CScriptBlock::kTag, 0, "@");
-        m_caret.queue.emplace_back(CScriptBlock::kTag, 0, "rp");
-        m_caret.queue.emplace_back(CScriptBlock::kText, 0, rest);
+        m_state.caret.queue.emplace_back(CScriptBlock::kTag, 0, "@");
+        m_state.caret.queue.emplace_back(CScriptBlock::kTag, 0, "rp");
+        m_state.caret.queue.emplace_back(CScriptBlock::kText, 0, rest);
         if (!replay) RecordPageBlock(CScriptBlock(CScriptBlock::kText, 0, placed));
         return false;
     }
@@ -135,7 +135,7 @@ bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
 bool CMainScript::CallMacro(CScriptBlock block, bool replay) {
     (void)replay;
     // The script added last is searched first: its macros override earlier ones.
-    const std::vector<std::string> files(m_macroFiles.rbegin(), m_macroFiles.rend());
+    const std::vector<std::string> files(m_state.macroFiles.rbegin(), m_state.macroFiles.rend());
     for (const std::string& file : files) {
         if (m_failedMacroFiles.count(file)) continue;
         std::string name = file;

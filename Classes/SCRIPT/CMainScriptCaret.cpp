@@ -17,7 +17,7 @@
 namespace kestrin {
 
 bool CMainScript::Jump(std::string file, const std::string& label) {
-    if (file.empty()) file = m_caret.file;
+    if (file.empty()) file = m_state.caret.file;
     if (LoadScript(file)) return true;
 
     int32_t index = 0;
@@ -29,12 +29,12 @@ bool CMainScript::Jump(std::string file, const std::string& label) {
         index = static_cast<int32_t>(found);
     }
 
-    m_caret.file = file;
-    m_caret.index = index;
-    m_caret.wakeTime = 0;
-    m_caret.waitForText = false;
-    m_caret.waitForClear = false;
-    m_caret.queue.clear();
+    m_state.caret.file = file;
+    m_state.caret.index = index;
+    m_state.caret.wakeTime = 0;
+    m_state.caret.waitForText = false;
+    m_state.caret.waitForClear = false;
+    m_state.caret.queue.clear();
     HideGlyph();
     SetStatus(STAT_RUN);
     return false;
@@ -42,32 +42,32 @@ bool CMainScript::Jump(std::string file, const std::string& label) {
 
 // Runaway recursion (a macro that calls itself) would otherwise grow without end.
 bool CMainScript::IsCallTooDeep(const std::string& file, const std::string& label) {
-    if (m_callStack.size() < kMaxCallDepth) return false;
+    if (m_state.callStack.size() < kMaxCallDepth) return false;
     TraceAtLine(1, m_currentLine, tagmsg::kCallTooDeep, static_cast<int>(kMaxCallDepth), file.c_str(), label.c_str());
     return true;
 }
 
 bool CMainScript::Call(std::string file, const std::string& label) {
     if (IsCallTooDeep(file, label)) return true;
-    m_callStack.push_back(m_caret);
+    m_state.callStack.push_back(m_state.caret);
     if (Jump(std::move(file), label)) {
-        m_callStack.pop_back();
+        m_state.callStack.pop_back();
         return true;
     }
-    if (m_rightClickMode) ++m_rightClickDepth;
+    if (m_state.rightClickMode) ++m_state.rightClickDepth;
     m_variables->PushLocalScope();
     return false;
 }
 
 bool CMainScript::PopCallStack() {
-    if (m_callStack.empty()) return true;
-    m_caret = std::move(m_callStack.back());
-    m_callStack.pop_back();
-    if (m_rightClickMode) {
-        if (m_rightClickDepth > 0) {
-            --m_rightClickDepth;
+    if (m_state.callStack.empty()) return true;
+    m_state.caret = std::move(m_state.callStack.back());
+    m_state.callStack.pop_back();
+    if (m_state.rightClickMode) {
+        if (m_state.rightClickDepth > 0) {
+            --m_state.rightClickDepth;
         } else {
-            m_rightClickMode = false;
+            m_state.rightClickMode = false;
             SaveGlobalData(false);
         }
     }
@@ -91,7 +91,7 @@ bool CMainScript::RunEventBlock(CScriptBlock block) {
     if (handlerIt != attributes.end()) {
         CScriptBlock copy(block);
         copy.SetName(handlerIt->second);
-        m_caret.queue.push_back(std::move(copy));
+        m_state.caret.queue.push_back(std::move(copy));
     }
     return false;
 }
@@ -191,7 +191,7 @@ bool CMainScript::LoadScript(std::string& name) {
 }
 
 void CMainScript::HideGlyph() {
-    m_caret.glyphShown = false;
+    m_state.caret.glyphShown = false;
     if (m_shownGlyph.empty()) return;
     HideGlyphLayer(m_shownGlyph);
     m_shownGlyph.clear();
@@ -228,14 +228,14 @@ std::string CMainScript::ComposeMessage(const char* format, va_list args) const 
 }
 
 void CMainScript::Trace(int level, const char* format, ...) {
-    if (m_debugMode == 0 || level > m_traceLevel) return;
-    if (m_debugMode != 1 && !(m_debugMode == 2 && m_debugChannel)) return;
+    if (m_state.debugMode == 0 || level > m_state.traceLevel) return;
+    if (m_state.debugMode != 1 && !(m_state.debugMode == 2 && m_debugChannel)) return;
     va_list args;
     va_start(args, format);
-    std::string line(m_callStack.size() * 2, ' ');
+    std::string line(m_state.callStack.size() * 2, ' ');
     line += ComposeMessage(format, args);
     va_end(args);
-    if (m_debugMode == 1) {
+    if (m_state.debugMode == 1) {
         CLogWindow::GetInstance()->PrintText(ToLogText(line));
     } else {
         // Without a channel nobody takes the text: it is not gathered. The debugger reads
@@ -264,7 +264,7 @@ void CMainScript::TraceAt(int level, const CScriptBlock& block, const char* form
     va_start(args, format);
     const std::string rest = ComposeMessage(format, args);
     va_end(args);
-    TraceFileLine(level, m_caret.file, block.GetLine(), rest);
+    TraceFileLine(level, m_state.caret.file, block.GetLine(), rest);
 }
 
 void CMainScript::TraceAtLine(int level, int line, const char* format, ...) {
@@ -273,7 +273,7 @@ void CMainScript::TraceAtLine(int level, int line, const char* format, ...) {
     va_start(args, format);
     const std::string rest = ComposeMessage(format, args);
     va_end(args);
-    TraceFileLine(level, m_caret.file, line, rest);
+    TraceFileLine(level, m_state.caret.file, line, rest);
 }
 
 void CMainScript::LogAt(const CScriptBlock& block, const char* format, ...) {
@@ -281,7 +281,7 @@ void CMainScript::LogAt(const CScriptBlock& block, const char* format, ...) {
     va_start(args, format);
     const std::string rest = ComposeMessage(format, args);
     va_end(args);
-    Log("%s(%d): %s", m_caret.file.c_str(), block.GetLine(), rest.c_str());
+    Log("%s(%d): %s", m_state.caret.file.c_str(), block.GetLine(), rest.c_str());
 }
 
 }  // namespace kestrin

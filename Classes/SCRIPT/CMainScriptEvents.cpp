@@ -10,7 +10,7 @@ void CMainScript::OnLayerEvent(LAYER_EVENT_TYPE type, bool forced, const CScript
         if (m_layerEventGuard[type]) return;
         m_layerEventGuard[type] = true;
     }
-    STAT status = m_caret.status;
+    STAT status = m_state.caret.status;
     if (status == STAT_RUN || status == STAT_CLICK || status == STAT_STOP || status == STAT_WAIT) {
         RunEventBlock(block);
     } else {

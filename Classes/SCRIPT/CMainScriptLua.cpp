@@ -12,11 +12,11 @@ COruLua& CMainScript::GetLua() {
 std::string& CMainScript::GetLuaHandlerName(int which) {
     switch (which) {
         case LUA_CLICKWAITIN:
-            return m_luaClickWaitIn;
+            return m_state.luaClickWaitIn;
         case LUA_CLICKWAITOUT:
-            return m_luaClickWaitOut;
+            return m_state.luaClickWaitOut;
         default:
-            return m_luaEnterFrame;
+            return m_state.luaEnterFrame;
     }
 }
 

@@ -2,6 +2,9 @@
 #include "CORE/CLogWindow.h"
 #include "CORE/GamePath.h"
 #include "CORE/Platform/IFileSystem.h"
+#include "GRAPHICS/CMainScreen.h"
+#include "SCRIPT/CBackLog.h"
+#include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/CSaveData.h"
 
@@ -54,5 +57,33 @@ void CMainScript::LoadGlobalData() {
 void CMainScript::SaveGlobalData(bool forced) { GetSaveData().SaveGlobal(forced); }
 
 void CMainScript::SaveAutoSave(bool withBacklog) { GetSaveData().Save("autosave.dat", withBacklog); }
+
+void CMainScript::RestoreSavedState(SScriptState state) {
+    m_state = std::move(state);
+    // The restored macro list is tried afresh.
+    m_failedMacroFiles.clear();
+}
+
+void CMainScript::ReplayPage(const std::string& layer, const std::vector<CScriptBlock>& blocks) {
+    if (m_screen) m_screen->ChangeMessageLayer(layer, 0);
+    m_state.messageLayerName = layer;
+    for (const auto& block : blocks) ExecuteBlock(block, true);
+    FinishMessageTweens();
+}
+
+void CMainScript::MakeMessageLayerCurrent(const std::string& layer) {
+    if (m_screen) m_screen->ChangeMessageLayer(layer, 0);
+    m_state.messageLayerName = layer;
+    m_variables->SetString("s.current_message_layer", layer);
+}
+
+void CMainScript::HideGlyphLayers() {
+    for (const auto& glyph : m_state.glyphSettings) {
+        if (!glyph.second.lineGlyphLayer.empty()) SetLayerVisible(glyph.second.lineGlyphLayer, false);
+        if (!glyph.second.pageGlyphLayer.empty()) SetLayerVisible(glyph.second.pageGlyphLayer, false);
+    }
+}
+
+void CMainScript::SetBackLog(std::unique_ptr<CBackLog> backlog) { m_backlog = std::move(backlog); }
 
 }  // namespace kestrin

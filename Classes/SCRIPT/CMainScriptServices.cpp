@@ -169,7 +169,7 @@ void CMainScript::StartMessageTweens(bool skippable) {
         layer->StartTweens({}, true);
         return;
     }
-    layer->StartTweens(m_textTweens[TEXT_TWEEN_IN][m_messageLayerName], true);
+    layer->StartTweens(m_state.textTweens[TEXT_TWEEN_IN][m_state.messageLayerName], true);
 }
 
 // The hide action and the backlog take the text away with the "hide" presets and bring it
@@ -180,7 +180,7 @@ void CMainScript::ShowMessageLayer(bool show) {
     if (show) layer->EnableLinks();
     else layer->DisableLinks();
     layer->CompleteTweens();
-    layer->StartTweens(m_textTweens[show ? TEXT_TWEEN_SHOW : TEXT_TWEEN_HIDE][m_messageLayerName], false);
+    layer->StartTweens(m_state.textTweens[show ? TEXT_TWEEN_SHOW : TEXT_TWEEN_HIDE][m_state.messageLayerName], false);
 }
 
 bool CMainScript::IsMessagePageEmpty() const {
@@ -200,7 +200,7 @@ int CMainScript::AddMessageText(const std::string& text, std::string& rest) {
 }
 
 void CMainScript::RecordPageBlock(const CScriptBlock& block) {
-    GetSaveData().GetPageRecords()[m_messageLayerName].push_back(block);
+    GetSaveData().GetPageRecords()[m_state.messageLayerName].push_back(block);
 }
 
 bool CMainScript::IsVideoPlaying() const {
@@ -291,14 +291,14 @@ constexpr int kDebugChannelFlushMs = 2000;
 }  // namespace
 
 void CMainScript::UpdateDebugLinks() {
-    if (m_debugMode == 2 && m_debugChannel) {
+    if (m_state.debugMode == 2 && m_debugChannel) {
         if (!m_debugChannelText.empty()) {
             m_debugChannel->SendText(m_debugChannelText);
             m_debugChannelText.clear();
         }
         m_debugChannel->Poll();
     }
-    if (m_debugMode == 3 && m_debugServer) m_debugServer->Update();
+    if (m_state.debugMode == 3 && m_debugServer) m_debugServer->Update();
 }
 
 // The trace text of the last frame goes first, so that the debugger sees all of it.
@@ -345,7 +345,7 @@ void CMainScript::ResetBackLog() {
 bool CMainScript::OpenBacklog() {
     if (!m_screen) return true;
     auto& layers = m_screen->GetMessageLayers();
-    auto it = layers.find(m_backlogMessageLayer);
+    auto it = layers.find(m_state.backlogMessageLayer);
     if (it == layers.end()) return true;
     return GetBackLog().Open(it->second.renderer.get());
 }

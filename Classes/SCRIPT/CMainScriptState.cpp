@@ -6,31 +6,31 @@
 namespace kestrin {
 
 void CMainScript::SetStatus(STAT status) {
-    if (m_caret.status == STAT_RESTORING) return;
-    m_caret.SetStatus(status);
+    if (m_state.caret.status == STAT_RESTORING) return;
+    m_state.caret.SetStatus(status);
     if ((status == STAT_CLICK || status == STAT_STOP) && !IsSkipping()) {
         SaveGlobalData(false);
-        if (m_autoSaveMode == 2) SaveAutoSave(false);
+        if (m_state.autoSaveMode == 2) SaveAutoSave(false);
     } else if (status == STAT_QUIT) {
         SaveGlobalData(true);
     }
     if (status == STAT_HIDDEN) {
-        RunEventBlock(m_eventBlocks[EVENT_HIDEIN]);
+        RunEventBlock(m_state.eventBlocks[EVENT_HIDEIN]);
         return;
     }
     if (status == STAT_BACKLOG) {
-        RunEventBlock(m_eventBlocks[EVENT_BACKLOGIN]);
+        RunEventBlock(m_state.eventBlocks[EVENT_BACKLOGIN]);
         return;
     }
-    if (status == STAT_CLICK) CallLuaHandler(m_luaClickWaitIn, "OnClickWaitIn");
+    if (status == STAT_CLICK) CallLuaHandler(m_state.luaClickWaitIn, "OnClickWaitIn");
     // A click wait ends by going back to run (a click, the wake time, a jump): that is
     // when its click-wait-out handler runs.
-    if (status == STAT_RUN && m_caret.previousStatus == STAT_CLICK) CallLuaHandler(m_luaClickWaitOut, "OnClickWaitOut");
+    if (status == STAT_RUN && m_state.caret.previousStatus == STAT_CLICK) CallLuaHandler(m_state.luaClickWaitOut, "OnClickWaitOut");
 }
 
 void CMainScript::EndClickWait() {
-    STAT left = m_caret.status;
-    m_caret.RestoreStatus();
+    STAT left = m_state.caret.status;
+    m_state.caret.RestoreStatus();
 
     // Blocks queued by these blocks wait for the next end of a wait.
     std::deque<CScriptBlock> pending;
@@ -38,34 +38,34 @@ void CMainScript::EndClickWait() {
     for (auto& block : pending) ExecuteBlock(std::move(block), false);
 
     if (left == STAT_HIDDEN) {
-        RunEventBlock(m_eventBlocks[EVENT_HIDEOUT]);
+        RunEventBlock(m_state.eventBlocks[EVENT_HIDEOUT]);
         return;
     }
     if (left == STAT_BACKLOG) {
-        RunEventBlock(m_eventBlocks[EVENT_BACKLOGOUT]);
+        RunEventBlock(m_state.eventBlocks[EVENT_BACKLOGOUT]);
         return;
     }
-    if (left == STAT_CLICK) CallLuaHandler(m_luaClickWaitOut, "OnClickWaitOut");
+    if (left == STAT_CLICK) CallLuaHandler(m_state.luaClickWaitOut, "OnClickWaitOut");
 }
 
 void CMainScript::EndTransitionWait() {
     FlipScreen();
     // A click through a transition ends the wait and then finishes the tween, whose
     // completion comes here again: the second end must not restore the status twice.
-    if (m_caret.status != STAT_TRANSITION) return;
+    if (m_state.caret.status != STAT_TRANSITION) return;
     EndClickWait();
 }
 
 void CMainScript::Leave() {
-    if (m_autoSaveMode != 0) {
-        STAT status = m_caret.status;
+    if (m_state.autoSaveMode != 0) {
+        STAT status = m_state.caret.status;
         if (status == STAT_TRANSITION || status == STAT_HIDDEN || status == STAT_BACKLOG || status == STAT_VIDEO) {
             EndClickWait();
         }
-        if (m_rightClickMode) {
-            while (m_rightClickDepth > 0 && !PopCallStack()) {
+        if (m_state.rightClickMode) {
+            while (m_state.rightClickDepth > 0 && !PopCallStack()) {
             }
-            Jump(m_rightClickScript, "leave");
+            Jump(m_state.rightClickScript, "leave");
         }
         SaveAutoSave(true);
     }
@@ -74,25 +74,25 @@ void CMainScript::Leave() {
 
 void CMainScript::SetAutoModeAllowed(bool allowed) {
     if (!allowed) SetAutoMode(false, false);
-    m_autoModeAllowed = allowed;
+    m_state.autoModeAllowed = allowed;
 }
 
 void CMainScript::SetAutoMode(bool on, bool forced) {
-    if (on && !forced && !m_autoModeAllowed) return;
+    if (on && !forced && !m_state.autoModeAllowed) return;
     if (on == m_autoMode) return;
     m_autoMode = on;
-    auto icon = m_autoModeIcons.find(m_messageLayerName);
+    auto icon = m_state.autoModeIcons.find(m_state.messageLayerName);
     if (!on) {
-        if (icon != m_autoModeIcons.end() && !icon->second.layerId.empty()) SetLayerVisible(icon->second.layerId, false);
+        if (icon != m_state.autoModeIcons.end() && !icon->second.layerId.empty()) SetLayerVisible(icon->second.layerId, false);
         m_variables->SetInt("s.status.automode", 0);
-        if (m_caret.status == STAT_CLICK) m_caret.wakeTime = 0;
-        RunEventBlock(m_eventBlocks[EVENT_AUTOMODEOUT]);
+        if (m_state.caret.status == STAT_CLICK) m_state.caret.wakeTime = 0;
+        RunEventBlock(m_state.eventBlocks[EVENT_AUTOMODEOUT]);
     } else {
-        if (icon != m_autoModeIcons.end() && icon->second.enabled && !icon->second.layerId.empty()) {
+        if (icon != m_state.autoModeIcons.end() && icon->second.enabled && !icon->second.layerId.empty()) {
             SetLayerVisible(icon->second.layerId, true);
         }
         m_variables->SetInt("s.status.automode", 1);
-        RunEventBlock(m_eventBlocks[EVENT_AUTOMODEIN]);
+        RunEventBlock(m_state.eventBlocks[EVENT_AUTOMODEIN]);
     }
 }
 
@@ -101,35 +101,35 @@ void CMainScript::SetSkipAllowed(bool allowed) {
         SetCommandSkip(false, false);
         SetControlSkip(false, false);
     }
-    m_skipAllowed = allowed;
+    m_state.skipAllowed = allowed;
 }
 
 void CMainScript::SetCommandSkip(bool on, bool forced) {
-    if (on && !forced && !m_skipAllowed) return;
+    if (on && !forced && !m_state.skipAllowed) return;
     if (on == m_commandSkip) return;
     m_commandSkip = on;
     m_variables->SetInt("s.status.commandskip", on ? 1 : 0);
-    RunEventBlock(m_eventBlocks[on ? EVENT_COMMANDSKIPIN : EVENT_COMMANDSKIPOUT]);
+    RunEventBlock(m_state.eventBlocks[on ? EVENT_COMMANDSKIPIN : EVENT_COMMANDSKIPOUT]);
 }
 
 void CMainScript::SetControlSkip(bool on, bool forced) {
-    if (on && !forced && !m_skipAllowed) return;
+    if (on && !forced && !m_state.skipAllowed) return;
     if (on == m_controlSkip) return;
     m_controlSkip = on;
     m_variables->SetInt("s.status.controlskip", on ? 1 : 0);
-    RunEventBlock(m_eventBlocks[on ? EVENT_CONTROLSKIPIN : EVENT_CONTROLSKIPOUT]);
+    RunEventBlock(m_state.eventBlocks[on ? EVENT_CONTROLSKIPIN : EVENT_CONTROLSKIPOUT]);
 }
 
 void CMainScript::ShowGlyph() {
-    if (m_caret.glyphShown || !m_shownGlyph.empty()) return;
+    if (m_state.caret.glyphShown || !m_shownGlyph.empty()) return;
     // The "@" may be the last block of its file: then there is no next block to look at.
     bool pageWait = false;
-    BlockList& blocks = GetScriptBlocks(m_caret.file);
-    if (m_caret.index >= 0 && blocks.HasBlock(static_cast<size_t>(m_caret.index))) {
-        pageWait = blocks[m_caret.index]->GetName() == "rp";
+    BlockList& blocks = GetScriptBlocks(m_state.caret.file);
+    if (m_state.caret.index >= 0 && blocks.HasBlock(static_cast<size_t>(m_state.caret.index))) {
+        pageWait = blocks[m_state.caret.index]->GetName() == "rp";
     }
-    auto it = m_glyphSettings.find(m_messageLayerName);
-    if (it == m_glyphSettings.end()) return;
+    auto it = m_state.glyphSettings.find(m_state.messageLayerName);
+    if (it == m_state.glyphSettings.end()) return;
     const CGlyphInfo& info = it->second;
     bool set = pageWait ? info.pageGlyphSet : info.lineGlyphSet;
     const std::string& layer = pageWait ? info.pageGlyphLayer : info.lineGlyphLayer;

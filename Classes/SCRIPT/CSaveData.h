@@ -55,7 +55,7 @@ public:
     // True when the name stays inside the save folder: relative, no drive, no "..".
     static bool IsSaveName(const std::string& name);
 
-    // A game save's contents, decoded (CSaveDataGameSave.cpp).
+    // A game save's contents, decoded (CSaveDataMembers.h).
     struct SGameState;
 
     // Writes and reads text tween presets (CTextRenderer::CTweenInfo) for the archive.
@@ -71,15 +71,7 @@ public:
 
     // Forgets what the game before recorded (boot): the pages, the layer record, the
     // looping effects and the music.
-    void ClearRecords() {
-        m_pageRecords.clear();
-        m_fontStacks.clear();
-        m_pageProhibitBlocks.clear();
-        m_pendingProhibitBlocks.clear();
-        m_layerRecord.clear();
-        m_soundRecord.clear();
-        ClearMusicRecord();
-    }
+    void ClearRecords() { m_records = SRecords(); }
 
     // What a game save needs to show each message layer's current page again, per message
     // layer name: the text and text-tag blocks of the page, the font stack in force when the
@@ -88,15 +80,15 @@ public:
     using PageRecords = std::map<std::string, std::vector<CScriptBlock>>;
     using FontStacks = std::map<std::string, std::deque<CFontProperty>>;
     using ProhibitBlocks = std::map<std::string, CScriptBlock>;
-    PageRecords& GetPageRecords() { return m_pageRecords; }
-    FontStacks& GetFontStacks() { return m_fontStacks; }
-    ProhibitBlocks& GetPageProhibitBlocks() { return m_pageProhibitBlocks; }
-    ProhibitBlocks& GetPendingProhibitBlocks() { return m_pendingProhibitBlocks; }
+    PageRecords& GetPageRecords() { return m_records.pageRecords; }
+    FontStacks& GetFontStacks() { return m_records.fontStacks; }
+    ProhibitBlocks& GetPageProhibitBlocks() { return m_records.pageProhibitBlocks; }
+    ProhibitBlocks& GetPendingProhibitBlocks() { return m_records.pendingProhibitBlocks; }
 
     // The layer record: per layer id, the blocks that rebuild that layer when a saved game
     // is loaded (CSaveDataLayerRecord.cpp).
     using LayerRecord = std::map<std::string, std::vector<CScriptBlock>>;
-    LayerRecord& GetLayerRecord() { return m_layerRecord; }
+    LayerRecord& GetLayerRecord() { return m_records.layerRecord; }
     // Merges block into the first block of its tag name in the id's list (every attribute
     // overwritten or added); without one, appends it when append is true.
     void RecordLayerTween(const std::string& id, const CScriptBlock& block, bool append);
@@ -112,19 +104,31 @@ public:
     // started a looping sound there, and the block of the background music; a loaded game
     // runs them again with replay set, so those sounds start again from their beginning.
     using SoundRecord = std::map<std::string, CScriptBlock>;
-    SoundRecord& GetSoundRecord() { return m_soundRecord; }
-    bool IsMusicRecorded() const { return m_musicRecorded; }
-    const CScriptBlock& GetMusicBlock() const { return m_musicBlock; }
+    SoundRecord& GetSoundRecord() { return m_records.soundRecord; }
+    bool IsMusicRecorded() const { return m_records.musicRecorded; }
+    const CScriptBlock& GetMusicBlock() const { return m_records.musicBlock; }
     void RecordMusic(const CScriptBlock& block);
     void ClearMusicRecord();
     // The recorded music block's "gain" becomes gain; the flag stays as it is.
-    void SetMusicGain(const std::string& gain) { m_musicBlock.SetAttribute("gain", gain); }
+    void SetMusicGain(const std::string& gain) { m_records.musicBlock.SetAttribute("gain", gain); }
     // The music block (when recorded), then every looping effect in channel order.
     void ReplaySoundRecord();
     // As members of a game save's archive: the effects under effectsKey, the flag under
     // flagKey and the music block under blockKey (only when the flag is set).
     void SaveSoundRecord(CSerializer* archive, unsigned effectsKey, unsigned flagKey, unsigned blockKey);
     void LoadSoundRecord(CSerializer* archive, unsigned effectsKey, unsigned flagKey, unsigned blockKey);
+
+    // Everything recorded above, as a game save holds it (its member ids in comments).
+    struct SRecords {
+        PageRecords pageRecords;                 // 24
+        FontStacks fontStacks;                   // 25
+        ProhibitBlocks pageProhibitBlocks;       // 66
+        ProhibitBlocks pendingProhibitBlocks;    // 67
+        LayerRecord layerRecord;                 // 26
+        SoundRecord soundRecord;                 // 53
+        bool musicRecorded = false;              // 28
+        CScriptBlock musicBlock;                 // 29, written only while music is recorded
+    };
 
     // The version of the last file read (0 before any).
     int32_t GetLoadedVersion() const { return m_loadedVersion; }
@@ -143,14 +147,7 @@ private:
     int32_t m_loadedVersion = 0;
     bool m_globalPending = false;
     bool m_systemPending = false;
-    PageRecords m_pageRecords;
-    FontStacks m_fontStacks;
-    ProhibitBlocks m_pageProhibitBlocks;
-    ProhibitBlocks m_pendingProhibitBlocks;
-    LayerRecord m_layerRecord;
-    SoundRecord m_soundRecord;
-    bool m_musicRecorded = false;
-    CScriptBlock m_musicBlock;
+    SRecords m_records;
 };
 
 }  // namespace kestrin

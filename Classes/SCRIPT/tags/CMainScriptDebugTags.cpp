@@ -7,13 +7,13 @@ namespace kestrin {
 
 bool CMainScript::TagDebug(CScriptBlock block, bool replay) {
     (void)replay;
-    m_debugMode = TagInt(block, "mode");
-    if (block.HasAttribute("level")) m_traceLevel = TagInt(block, "level");
+    m_state.debugMode = TagInt(block, "mode");
+    if (block.HasAttribute("level")) m_state.traceLevel = TagInt(block, "level");
     // Once made, channel and server stay until the interpreter ends.
-    if (m_debugMode == 2 && !m_debugChannel) {
+    if (m_state.debugMode == 2 && !m_debugChannel) {
         m_debugChannel = std::make_unique<CProcessCommunication>(CProcessCommunication::GetDebugChannelName(), 0);
     }
-    if (m_debugMode == 3) {
+    if (m_state.debugMode == 3) {
         if (!m_debugFactory) m_debugFactory = std::make_unique<CActorFactory>();
         if (!m_debugServer) m_debugServer = std::make_unique<CServerSocket>(m_debugFactory.get(), CServerSocket::GetDebugPort());
     }

@@ -80,7 +80,7 @@ bool CMainScript::TagSetonclick(CScriptBlock block, bool replay) {
     // A label is looked up in the script that set the reaction, wherever the interpreter is
     // when the event comes. A block without a label names no place: given a file it would
     // restart that file, so a handler-only reaction keeps the interpreter where it is.
-    if (!block.HasAttribute("file") && block.HasAttribute("label")) block.SetAttribute("file", m_caret.file);
+    if (!block.HasAttribute("file") && block.HasAttribute("label")) block.SetAttribute("file", m_state.caret.file);
 
     if (const SLayerEvent* event = FindLayerEvent(word)) {
         const std::string& id = block.GetAttribute("id");
@@ -98,10 +98,10 @@ bool CMainScript::TagSetonclick(CScriptBlock block, bool replay) {
     }
     if (word == "push") {
         int key = 0;
-        if (ReadKeyCode(*this, block, key)) m_pushKeys[key] = block;
+        if (ReadKeyCode(*this, block, key)) m_state.pushKeys[key] = block;
         return false;
     }
-    if (const SModeEvent* event = FindModeEvent(word)) m_eventBlocks[event->slot] = block;
+    if (const SModeEvent* event = FindModeEvent(word)) m_state.eventBlocks[event->slot] = block;
     return false;
 }
 
@@ -117,10 +117,10 @@ bool CMainScript::TagDelonclick(CScriptBlock block, bool replay) {
     }
     if (word == "push") {
         int key = 0;
-        if (ReadKeyCode(*this, block, key)) m_pushKeys.erase(key);
+        if (ReadKeyCode(*this, block, key)) m_state.pushKeys.erase(key);
         return false;
     }
-    if (const SModeEvent* event = FindModeEvent(word)) m_eventBlocks[event->slot] = CScriptBlock();
+    if (const SModeEvent* event = FindModeEvent(word)) m_state.eventBlocks[event->slot] = CScriptBlock();
     return false;
 }
 

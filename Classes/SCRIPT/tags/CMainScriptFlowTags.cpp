@@ -52,7 +52,7 @@ bool CMainScript::TagReturn(CScriptBlock block, bool replay) {
         SetStatus(STAT_QUIT);
         return true;
     }
-    return m_caret.status != STAT_RUN;
+    return m_state.caret.status != STAT_RUN;
 }
 
 bool CMainScript::TagExit(CScriptBlock block, bool replay) {
@@ -66,17 +66,17 @@ bool CMainScript::TagStop(CScriptBlock block, bool replay) {
     (void)block;
     (void)replay;
     StartMessageTweens();
-    if (m_autoMode && m_autoModeStopByStop) SetAutoMode(false, false);
+    if (m_autoMode && m_state.autoModeStopByStop) SetAutoMode(false, false);
     SetStatus(STAT_STOP);
     return true;
 }
 
 CMainScript::IfScan CMainScript::ScanIf(bool branches, CScriptBlock* found) {
-    BlockList& blocks = GetScriptBlocks(m_caret.file);
-    if (m_caret.index < 0) m_caret.index = 0;
+    BlockList& blocks = GetScriptBlocks(m_state.caret.file);
+    if (m_state.caret.index < 0) m_state.caret.index = 0;
     int depth = 0;
-    while (blocks.HasBlock(static_cast<size_t>(m_caret.index))) {
-        const CScriptBlockList::Ref block = blocks[m_caret.index++];
+    while (blocks.HasBlock(static_cast<size_t>(m_state.caret.index))) {
+        const CScriptBlockList::Ref block = blocks[m_state.caret.index++];
         if (block.GetKind() != CScriptBlock::kTag) continue;
         const std::string_view name = block.GetName();
         if (name == "if") {
@@ -136,11 +136,11 @@ bool CMainScript::TagLoop(CScriptBlock block, bool replay) {
     (void)replay;
     std::string value = m_variables->Evaluate(Attribute(block, "estimate"));
     if (ParseTagInt(value) != 0) return false;
-    BlockList& blocks = GetScriptBlocks(m_caret.file);
-    if (m_caret.index < 0) m_caret.index = 0;
+    BlockList& blocks = GetScriptBlocks(m_state.caret.file);
+    if (m_state.caret.index < 0) m_state.caret.index = 0;
     int depth = 0;
-    while (blocks.HasBlock(static_cast<size_t>(m_caret.index))) {
-        const CScriptBlockList::Ref b = blocks[m_caret.index++];
+    while (blocks.HasBlock(static_cast<size_t>(m_state.caret.index))) {
+        const CScriptBlockList::Ref b = blocks[m_state.caret.index++];
         if (IsTag(b, "loop")) {
             ++depth;
         } else if (IsTag(b, "/loop")) {
@@ -153,9 +153,9 @@ bool CMainScript::TagLoop(CScriptBlock block, bool replay) {
 
 bool CMainScript::TagLoopEnd(CScriptBlock block, bool replay) {
     (void)replay;
-    BlockList& blocks = GetScriptBlocks(m_caret.file);
-    const int32_t after = m_caret.index;
-    int32_t index = m_caret.index - 2;
+    BlockList& blocks = GetScriptBlocks(m_state.caret.file);
+    const int32_t after = m_state.caret.index;
+    int32_t index = m_state.caret.index - 2;
     if (!blocks.HasBlock(static_cast<size_t>(std::max(index, 0)))) index = static_cast<int32_t>(blocks.size()) - 1;
     int depth = 0;
     for (; index >= 0; --index) {
@@ -164,7 +164,7 @@ bool CMainScript::TagLoopEnd(CScriptBlock block, bool replay) {
             ++depth;
         } else if (IsTag(b, "loop")) {
             if (depth == 0) {
-                m_caret.index = index;
+                m_state.caret.index = index;
                 return false;
             }
             --depth;
@@ -172,7 +172,7 @@ bool CMainScript::TagLoopEnd(CScriptBlock block, bool replay) {
     }
     // No loop opens this one: reported, and the script goes on after it.
     TraceAt(1, block, tagmsg::kLoopUnpaired, block.GetName().c_str());
-    m_caret.index = after;
+    m_state.caret.index = after;
     return false;
 }
 
@@ -187,16 +187,16 @@ bool CMainScript::TagWait(CScriptBlock block, bool replay) {
         const uint64_t sum = uint64_t(m_now) + uint64_t(std::max(time, 0));
         const uint32_t wake = sum > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(sum);
         // 0 means "no deadline": a wait that ends now must still end.
-        m_caret.wakeTime = wake == 0 ? 1 : wake;
+        m_state.caret.wakeTime = wake == 0 ? 1 : wake;
         StartMessageTweens();
     } else if (scenario == 1) {
         StartMessageTweens(false);
-        m_caret.waitForText = true;
+        m_state.caret.waitForText = true;
     } else if (scenario == 2) {
-        m_caret.waitForClear = true;
+        m_state.caret.waitForClear = true;
     }
     if (input == 1) {
-        m_caret.glyphShown = true;
+        m_state.caret.glyphShown = true;
         SetStatus(STAT_CLICK);
     } else {
         SetStatus(STAT_WAIT);

@@ -184,7 +184,7 @@ bool CMainScript::TagLyedit(CScriptBlock block, bool replay) {
 
 bool CMainScript::TagLydel(CScriptBlock block, bool replay) {
     DeleteLayerAndRecords(block.GetAttribute("id"), replay);
-    if (m_debugMode != 0 && m_screen && m_screen->GetSurfaceManager()) {
+    if (m_state.debugMode != 0 && m_screen && m_screen->GetSurfaceManager()) {
         double megabytes = 0;
         std::string names = MemoryReport(m_screen->GetSurfaceManager()->GetUsedSurfaces(), megabytes);
         Trace(3, "Active(%fMB): %s", megabytes, names.c_str());

@@ -59,8 +59,8 @@ void CMainScript::EnsureFontStack(const std::string& name) {
 }
 
 std::deque<CFontProperty>& CMainScript::CurrentFontStack() {
-    EnsureFontStack(m_messageLayerName);
-    return m_fontStacks[m_messageLayerName];
+    EnsureFontStack(m_state.messageLayerName);
+    return m_fontStacks[m_state.messageLayerName];
 }
 
 // --- Message layers, pages and their settings ---
@@ -69,7 +69,7 @@ std::deque<CFontProperty>& CMainScript::CurrentFontStack() {
 // "/chgmsg".
 void CMainScript::SwitchMessageLayer(const CScriptBlock& block, const std::string& name, int32_t mode) {
     if (m_screen) m_screen->ChangeMessageLayer(name, mode);
-    m_messageLayerName = name;
+    m_state.messageLayerName = name;
     EnsureFontStack(name);
     m_variables->SetString("s.current_message_layer", name);
     TraceAt(3, block, tagmsg::kMessageLayerChanged, block.GetName().c_str(), name.c_str());
@@ -78,7 +78,7 @@ void CMainScript::SwitchMessageLayer(const CScriptBlock& block, const std::strin
 
 bool CMainScript::TagChgmsg(CScriptBlock block, bool replay) {
     (void)replay;
-    if (TagFlag(block, "stack")) m_messageLayerStack.push_back(m_messageLayerName);
+    if (TagFlag(block, "stack")) m_state.messageLayerStack.push_back(m_state.messageLayerName);
     std::string name;
     if (block.LacksAttribute("id", name)) name = std::to_string(RandomValue());
     int32_t mode = 0;
@@ -89,12 +89,12 @@ bool CMainScript::TagChgmsg(CScriptBlock block, bool replay) {
 
 bool CMainScript::TagChgmsgEnd(CScriptBlock block, bool replay) {
     (void)replay;
-    if (m_messageLayerStack.empty()) {
-        TraceAt(3, block, tagmsg::kChgmsgUnpaired, block.GetName().c_str(), m_messageLayerName.c_str());
+    if (m_state.messageLayerStack.empty()) {
+        TraceAt(3, block, tagmsg::kChgmsgUnpaired, block.GetName().c_str(), m_state.messageLayerName.c_str());
         return false;
     }
-    std::string name = m_messageLayerStack.back();
-    m_messageLayerStack.pop_back();
+    std::string name = m_state.messageLayerStack.back();
+    m_state.messageLayerStack.pop_back();
     SwitchMessageLayer(block, name, 0);
     return false;
 }
@@ -108,21 +108,21 @@ bool CMainScript::TagRt(CScriptBlock block, bool replay) {
 bool CMainScript::TagRp(CScriptBlock block, bool replay) {
     if (CLinkableTextRenderer* layer = GetMessageLayer()) {
         if (IsSkipping()) layer->Clear();
-        else layer->ClearWithTweens(m_textTweens[TEXT_TWEEN_OUT][m_messageLayerName]);
+        else layer->ClearWithTweens(m_state.textTweens[TEXT_TWEEN_OUT][m_state.messageLayerName]);
     }
     if (replay) return false;
-    bool store = m_writeBacklog;
+    bool store = m_state.writeBacklog;
     if (block.HasAttribute("backlog")) store = TagFlag(block, "backlog");
     CSaveData& save = GetSaveData();
-    std::vector<CScriptBlock>& record = save.GetPageRecords()[m_messageLayerName];
+    std::vector<CScriptBlock>& record = save.GetPageRecords()[m_state.messageLayerName];
     if (store) {
-        GetBackLog().AddPage(CurrentFontStack(), record, m_includeFonts, m_variables->GetString("s.backlog.annotation"));
+        GetBackLog().AddPage(CurrentFontStack(), record, m_state.includeFonts, m_variables->GetString("s.backlog.annotation"));
     }
     record.clear();
-    save.GetFontStacks()[m_messageLayerName] = CurrentFontStack();
-    auto pending = save.GetPendingProhibitBlocks().find(m_messageLayerName);
+    save.GetFontStacks()[m_state.messageLayerName] = CurrentFontStack();
+    auto pending = save.GetPendingProhibitBlocks().find(m_state.messageLayerName);
     if (pending != save.GetPendingProhibitBlocks().end()) {
-        save.GetPageProhibitBlocks()[m_messageLayerName] = pending->second;
+        save.GetPageProhibitBlocks()[m_state.messageLayerName] = pending->second;
         save.GetPendingProhibitBlocks().erase(pending);
     }
     return false;
@@ -130,7 +130,7 @@ bool CMainScript::TagRp(CScriptBlock block, bool replay) {
 
 bool CMainScript::TagWritebacklog(CScriptBlock block, bool replay) {
     (void)replay;
-    m_writeBacklog = TagFlag(block, "mode");
+    m_state.writeBacklog = TagFlag(block, "mode");
     return false;
 }
 
@@ -138,25 +138,25 @@ bool CMainScript::TagBacklog(CScriptBlock block, bool replay) {
     (void)replay;
     std::string value;
     if (!block.LacksAttribute("allow", value)) {
-        if (value == "0") m_backlogAllowed = false;
-        else if (value == "1") m_backlogAllowed = true;
+        if (value == "0") m_state.backlogAllowed = false;
+        else if (value == "1") m_state.backlogAllowed = true;
     }
-    if (block.HasAttribute("includefont")) m_includeFonts = TagFlag(block, "includefont");
+    if (block.HasAttribute("includefont")) m_state.includeFonts = TagFlag(block, "includefont");
     if (!block.LacksAttribute("messagelayer", value)) {
-        m_backlogMessageLayer = value;
+        m_state.backlogMessageLayer = value;
         if (m_screen && !m_screen->GetMessageLayers().count(value)) {
             m_screen->ChangeMessageLayer(value, 0);
-            m_screen->ChangeMessageLayer(m_messageLayerName, 0);
+            m_screen->ChangeMessageLayer(m_state.messageLayerName, 0);
         }
     }
-    CIconInfo& binding = m_backlogLayers[m_messageLayerName];
+    CIconInfo& binding = m_state.backlogLayers[m_state.messageLayerName];
     if (block.LacksAttribute("layer", value)) {
         binding.enabled = false;
     } else {
         binding.enabled = true;
         binding.layerId = value;
     }
-    if (!block.LacksAttribute("hide", value)) SplitIds(value, m_backlogHideLayers);
+    if (!block.LacksAttribute("hide", value)) SplitIds(value, m_state.backlogHideLayers);
     return false;
 }
 
@@ -164,16 +164,16 @@ bool CMainScript::TagHide(CScriptBlock block, bool replay) {
     (void)replay;
     std::string value;
     if (!block.LacksAttribute("allow", value)) {
-        if (value == "0") m_hideAllowed = false;
-        else if (value == "1") m_hideAllowed = true;
+        if (value == "0") m_state.hideAllowed = false;
+        else if (value == "1") m_state.hideAllowed = true;
     }
-    if (!block.LacksAttribute("window", value)) SplitIds(value, m_hideLayers);
+    if (!block.LacksAttribute("window", value)) SplitIds(value, m_state.hideLayers);
     return false;
 }
 
 bool CMainScript::TagGlyph(CScriptBlock block, bool replay) {
     (void)replay;
-    CGlyphInfo& info = m_glyphSettings[m_messageLayerName];
+    CGlyphInfo& info = m_state.glyphSettings[m_state.messageLayerName];
     std::string value;
     if (block.LacksAttribute("layer", value)) {
         info.lineGlyphSet = false;
@@ -229,17 +229,17 @@ bool CMainScript::TagFontEnd(CScriptBlock block, bool replay) {
 }
 
 bool CMainScript::TagFontinit(CScriptBlock block, bool replay) {
-    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->GetProperty() = m_defaultFont;
+    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->GetProperty() = m_state.defaultFont;
     auto& stack = CurrentFontStack();
     stack.clear();
-    stack.push_back(m_defaultFont);
+    stack.push_back(m_state.defaultFont);
     if (!replay) RecordPageBlock(block);
     return false;
 }
 
 bool CMainScript::TagFontdefault(CScriptBlock block, bool replay) {
     (void)replay;
-    m_defaultFont.SetParams(block.GetAttributes());
+    m_state.defaultFont.SetParams(block.GetAttributes());
     return false;
 }
 
@@ -269,9 +269,9 @@ bool CMainScript::TagRubyEnd(CScriptBlock block, bool replay) {
         // The run stays open: the queued "/ruby" lays it out at the top of the next page.
         TraceAt(2, block, tagmsg::kMessageLayerOverflow, m_rubyBase.c_str());
         m_variables->SetInt("s.overflowed", 1);
-        m_caret.queue.emplace_back(CScriptBlock::kTag, 0, "@");
-        m_caret.queue.emplace_back(CScriptBlock::kTag, 0, "rp");
-        m_caret.queue.push_back(block);
+        m_state.caret.queue.emplace_back(CScriptBlock::kTag, 0, "@");
+        m_state.caret.queue.emplace_back(CScriptBlock::kTag, 0, "rp");
+        m_state.caret.queue.push_back(block);
         return false;
     }
     if (result == CTextRenderer::kTooWide) {
@@ -289,7 +289,7 @@ bool CMainScript::TagProhibit(CScriptBlock block, bool replay) {
     }
     if (!replay) {
         RecordPageBlock(block);
-        GetSaveData().GetPendingProhibitBlocks()[m_messageLayerName] = block;
+        GetSaveData().GetPendingProhibitBlocks()[m_state.messageLayerName] = block;
     }
     return false;
 }
@@ -297,7 +297,7 @@ bool CMainScript::TagProhibit(CScriptBlock block, bool replay) {
 // --- Links ---
 
 bool CMainScript::TagLink(CScriptBlock block, bool replay) {
-    if (!block.HasAttribute("file")) block.SetAttribute("file", m_caret.file);
+    if (!block.HasAttribute("file")) block.SetAttribute("file", m_state.caret.file);
     if (CLinkableTextRenderer* layer = GetMessageLayer()) {
         std::weak_ptr<CMainScript*> self = m_self;
         CScriptBlock copy = block;
@@ -363,7 +363,7 @@ bool CMainScript::TagScetween(CScriptBlock block, bool replay) {
     }
     if (index < 0) return false;
     std::vector<CTextRenderer::CTweenInfo>& list =
-        index < TEXT_TWEEN_COUNT ? m_textTweens[index][m_messageLayerName]
+        index < TEXT_TWEEN_COUNT ? m_state.textTweens[index][m_state.messageLayerName]
                                  : GetBackLog().GetScrollTweens(index >= 6, index % 2 == 1);
     if (mode == "init") {
         list.clear();
@@ -396,7 +396,7 @@ bool CMainScript::TagScetween(CScriptBlock block, bool replay) {
 bool CMainScript::TagScein(CScriptBlock block, bool replay) {
     if (CLinkableTextRenderer* layer = GetMessageLayer()) {
         layer->CompleteTweens();
-        layer->StartTweens(m_textTweens[TEXT_TWEEN_SHOW][m_messageLayerName], false);
+        layer->StartTweens(m_state.textTweens[TEXT_TWEEN_SHOW][m_state.messageLayerName], false);
     }
     if (!replay) RecordPageBlock(block);
     return false;
@@ -405,7 +405,7 @@ bool CMainScript::TagScein(CScriptBlock block, bool replay) {
 bool CMainScript::TagSceout(CScriptBlock block, bool replay) {
     if (CLinkableTextRenderer* layer = GetMessageLayer()) {
         layer->CompleteTweens();
-        layer->StartTweens(m_textTweens[TEXT_TWEEN_HIDE][m_messageLayerName], false);
+        layer->StartTweens(m_state.textTweens[TEXT_TWEEN_HIDE][m_state.messageLayerName], false);
     }
     if (!replay) RecordPageBlock(block);
     return false;

@@ -53,7 +53,7 @@ bool CMainScript::TagLoad(CScriptBlock block, bool replay) {
 bool CMainScript::TagAutosave(CScriptBlock block, bool replay) {
     (void)replay;
     const std::string& allow = block.GetAttribute("allow");
-    if (allow == "0" || allow == "1" || allow == "2") m_autoSaveMode = allow[0] - '0';
+    if (allow == "0" || allow == "1" || allow == "2") m_state.autoSaveMode = allow[0] - '0';
     return false;
 }
 
@@ -74,7 +74,7 @@ bool CMainScript::TagReset(CScriptBlock block, bool replay) {
         if (!script) return;
         CMainScript* s = *script;
         if (s->m_screen) s->m_screen->Flip();
-        if (s->m_caret.status == STAT_TRANSITION) s->EndClickWait();
+        if (s->m_state.caret.status == STAT_TRANSITION) s->EndClickWait();
     };
     SetStatus(STAT_TRANSITION);
     if (!root || !frozen) {
@@ -99,9 +99,9 @@ bool CMainScript::TagReset(CScriptBlock block, bool replay) {
 bool CMainScript::TagRclick(CScriptBlock block, bool replay) {
     (void)replay;
     int allow = Switch(block, "allow");
-    if (allow >= 0) m_rightClickAllowed = allow == 1;
+    if (allow >= 0) m_state.rightClickAllowed = allow == 1;
     std::string file;
-    if (!block.LacksAttribute("file", file)) m_rightClickScript = file;
+    if (!block.LacksAttribute("file", file)) m_state.rightClickScript = file;
     return false;
 }
 
@@ -131,16 +131,16 @@ bool CMainScript::TagSkip(CScriptBlock block, bool replay) {
 bool CMainScript::TagAutomode(CScriptBlock block, bool replay) {
     (void)replay;
     std::string value;
-    CIconInfo& icon = m_autoModeIcons[m_messageLayerName];
+    CIconInfo& icon = m_state.autoModeIcons[m_state.messageLayerName];
     if (block.LacksAttribute("layer", value)) {
         icon.enabled = false;
     } else {
         icon.enabled = true;
         icon.layerId = value;
     }
-    if (block.HasAttribute("stopbyclick")) m_autoModeStopByClick = TagFlag(block, "stopbyclick");
-    if (block.HasAttribute("stopbystop")) m_autoModeStopByStop = TagFlag(block, "stopbystop");
-    if (!block.LacksAttribute("syncse", value)) m_autoModeSyncSounds = CommaList(value);
+    if (block.HasAttribute("stopbyclick")) m_state.autoModeStopByClick = TagFlag(block, "stopbyclick");
+    if (block.HasAttribute("stopbystop")) m_state.autoModeStopByStop = TagFlag(block, "stopbystop");
+    if (!block.LacksAttribute("syncse", value)) m_state.autoModeSyncSounds = CommaList(value);
     int allow = Switch(block, "allow");
     if (allow >= 0) SetAutoModeAllowed(allow == 1);
     return false;

@@ -62,7 +62,7 @@ bool CMainScript::TagTrans(CScriptBlock block, bool replay) {
         if (!script) return;
         CMainScript* s = *script;
         if (s->m_screen) s->m_screen->Flip();
-        if (s->m_caret.status == STAT_TRANSITION || s->m_caret.status == STAT_WAIT) s->EndClickWait();
+        if (s->m_state.caret.status == STAT_TRANSITION || s->m_state.caret.status == STAT_WAIT) s->EndClickWait();
     };
 
     bool crossFade = type == "1";

@@ -74,7 +74,7 @@ TTween<int32_t>::Setter MakeSetter(const std::string& param, IDisplayObject* obj
 void CMainScript::ReleaseSyncTweenWait() {
     if (!m_syncTweenWait) return;
     m_syncTweenWait = false;
-    if (m_caret.status == STAT_WAIT) m_caret.SetStatus(STAT_RUN);
+    if (m_state.caret.status == STAT_WAIT) m_state.caret.SetStatus(STAT_RUN);
 }
 
 bool CMainScript::TagLytween(CScriptBlock block, bool replay) {
