@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "GRAPHICS/CDxLayer.h"
 #include "GRAPHICS/CDxRenderer.h"
@@ -27,7 +27,7 @@ namespace {
 constexpr int kWidth = 1280, kHeight = 720, kLayers = 200;
 
 struct Scene {
-    std::shared_ptr<FakeWindowSystem> windows = std::make_shared<FakeWindowSystem>();
+    std::shared_ptr<HeadlessWindowSystem> windows = std::make_shared<HeadlessWindowSystem>();
     std::shared_ptr<CDxRenderer> dx;
     std::vector<std::shared_ptr<CDxSurface>> images;
     std::vector<std::shared_ptr<CDxLayer>> layers;

@@ -11,7 +11,7 @@
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
@@ -19,7 +19,7 @@
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/ISurface.h"
 #include "GRAPHICS/ISurfaceFactory.h"
-#include "GRAPHICS/Platform/FakeFramePresenter.h"
+#include "GRAPHICS/Platform/HeadlessFramePresenter.h"
 #include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
@@ -107,7 +107,7 @@ BENCHMARK(BM_SubstitutedBlocks)->Unit(benchmark::kMillisecond);
 
 // The whole frame of a game waiting for a click: tweens, the input poll and the interpreter.
 void BM_IdleClickWaitFrame(benchmark::State& state) {
-    auto windows = std::make_shared<kestrin::FakeWindowSystem>();
+    auto windows = std::make_shared<kestrin::HeadlessWindowSystem>();
     kestrin::SetWindowSystem(windows);
     kestrin::SWindowDesc desc;
     desc.width = 800;
@@ -140,7 +140,7 @@ namespace {
 // updated, drawn and presented (to a headless window) as the game loop does; idle frames that
 // change nothing are counted in "skipped".
 void BM_IdleClickWaitWholeFrame(benchmark::State& state) {
-    auto windows = std::make_shared<kestrin::FakeWindowSystem>();
+    auto windows = std::make_shared<kestrin::HeadlessWindowSystem>();
     kestrin::SetWindowSystem(windows);
     kestrin::SWindowDesc desc;
     desc.width = 800;
@@ -152,7 +152,7 @@ void BM_IdleClickWaitWholeFrame(benchmark::State& state) {
     CDynamicVariables::GetInstance()->SetInt("ini.Width", 800);
     CDynamicVariables::GetInstance()->SetInt("ini.Height", 600);
     {
-        kestrin::CMainScreen screen(nullptr, std::make_shared<kestrin::FakeFramePresenter>(0, 800, 600));
+        kestrin::CMainScreen screen(nullptr, std::make_shared<kestrin::HeadlessFramePresenter>(0, 800, 600));
         if (!screen.IsReady()) throw std::runtime_error("no renderer");
         auto add = [&](const char* name, int w, int h, uint32_t colour, int y) {
             std::shared_ptr<kestrin::ISurface> image = screen.GetSurfaceFactory()->Create();

@@ -9,7 +9,7 @@
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/GamePath.h"
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruLua.h"
 #include "SCRIPT/COruVariables.h"
@@ -86,7 +86,7 @@ void FillGlobals(CMainScript& script, int variables) {
 }
 
 void BM_SaveGlobal(benchmark::State& state) {
-    FakeFileSystem fake;
+    HeadlessFileSystem fake;
     fake.AddDirectory("saves");
     SetFileSystem(&fake);
     CDynamicVariables::GetInstance()->SetString("SaveDataPath", "saves");
@@ -101,7 +101,7 @@ void BM_SaveGlobal(benchmark::State& state) {
 BENCHMARK(BM_SaveGlobal)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 
 void BM_LoadGlobal(benchmark::State& state) {
-    FakeFileSystem fake;
+    HeadlessFileSystem fake;
     fake.AddDirectory("saves");
     SetFileSystem(&fake);
     CDynamicVariables::GetInstance()->SetString("SaveDataPath", "saves");

@@ -10,7 +10,7 @@
 
 #include "CORE/CFps.h"
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/HeadlessClock.h"
 
 namespace {
 
@@ -54,7 +54,7 @@ BENCHMARK(BM_PacingAccuracy600Frames)->Iterations(1)->Unit(benchmark::kMilliseco
 
 // The cost of one pacing decision, on the virtual clock (no real sleep).
 void BM_WaitOnVirtualClock(benchmark::State& state) {
-    auto clock = std::make_shared<kestrin::FakeClock>(1000);
+    auto clock = std::make_shared<kestrin::HeadlessClock>(1000);
     kestrin::CTimer::SetClock(clock);
     kestrin::CFps fps(60);
     for (auto _ : state) {

@@ -16,7 +16,7 @@
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/ISurface.h"
 #include "GRAPHICS/ISurfaceFactory.h"
-#include "GRAPHICS/Platform/FakeFramePresenter.h"
+#include "GRAPHICS/Platform/HeadlessFramePresenter.h"
 
 using namespace kestrin;
 
@@ -54,7 +54,7 @@ std::shared_ptr<ILayer> Add(CMainScreen& screen, const std::string& name, const 
 void BM_ScreenFrame(benchmark::State& state) {
     CDynamicVariables::GetInstance()->SetInt("ini.Width", kW);
     CDynamicVariables::GetInstance()->SetInt("ini.Height", kH);
-    auto presenter = std::make_shared<FakeFramePresenter>(0, kW, kH);
+    auto presenter = std::make_shared<HeadlessFramePresenter>(0, kW, kH);
     CMainScreen screen(nullptr, presenter);
     if (!screen.IsReady()) {
         state.SkipWithError("no renderer");
@@ -85,7 +85,7 @@ BENCHMARK(BM_ScreenFrame)->Unit(benchmark::kMillisecond);
 void BM_IdleFrame5000StillLayers(benchmark::State& state) {
     CDynamicVariables::GetInstance()->SetInt("ini.Width", kW);
     CDynamicVariables::GetInstance()->SetInt("ini.Height", kH);
-    auto presenter = std::make_shared<FakeFramePresenter>(0, kW, kH);
+    auto presenter = std::make_shared<HeadlessFramePresenter>(0, kW, kH);
     CMainScreen screen(nullptr, presenter);
     if (!screen.IsReady()) {
         state.SkipWithError("no renderer");

@@ -16,7 +16,7 @@
 #include "GRAPHICS/CDxLayerFactory.h"
 #include "GRAPHICS/CDxRenderer.h"
 #include "GRAPHICS/CDxSurface.h"
-#include "GRAPHICS/Platform/FakeRenderDevice.h"
+#include "GRAPHICS/Platform/HeadlessRenderDevice.h"
 #include "TEXT/CFontRenderer.h"
 #include "TEXT/CLinkableTextRenderer.h"
 #include "CORE/CDynamicVariables.h"
@@ -24,7 +24,7 @@
 #include "GRAPHICS/CLayerFactory.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
-#include "GRAPHICS/Platform/FakeFramePresenter.h"
+#include "GRAPHICS/Platform/HeadlessFramePresenter.h"
 
 using namespace kestrin;
 
@@ -101,7 +101,7 @@ BENCHMARK(BM_ColdPage200Kanji)->Unit(benchmark::kMillisecond);
 // One frame: 200 new glyphs are laid out, then every cell is drawn (each draw asks its page
 // for its texture). Counts texture uploads per page and frame on the hardware renderer.
 void BM_HardwareFrameOf200NewGlyphs(benchmark::State& state) {
-    auto device = std::make_shared<FakeRenderDevice>(640, 480);
+    auto device = std::make_shared<HeadlessRenderDevice>(640, 480);
     auto dx = std::make_shared<CDxRenderer>(device);
     if (dx->Init(1)) {
         state.SkipWithError("no renderer");
@@ -207,7 +207,7 @@ BENCHMARK(BM_LayoutPage400)->Unit(benchmark::kMillisecond);
 void ScreenFrame(benchmark::State& state, bool withText) {
     CDynamicVariables::GetInstance()->SetInt("ini.Width", 1280);
     CDynamicVariables::GetInstance()->SetInt("ini.Height", 720);
-    auto presenter = std::make_shared<FakeFramePresenter>(0, 1280, 720);
+    auto presenter = std::make_shared<HeadlessFramePresenter>(0, 1280, 720);
     CMainScreen screen(nullptr, presenter);
     if (!screen.IsReady()) {
         state.SkipWithError("no renderer");

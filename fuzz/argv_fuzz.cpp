@@ -8,12 +8,12 @@
 #include <string>
 #include <vector>
 
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 #include "CORE/StartUp.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static kestrin::FakeFileSystem* files = [] {
-        auto* fs = new kestrin::FakeFileSystem();
+    static kestrin::HeadlessFileSystem* files = [] {
+        auto* fs = new kestrin::HeadlessFileSystem();
         // A game folder at the root: "/g" is a game, "/s" a switch.
         fs->AddDirectory("/g");
         fs->AddFile("/g/root.pfs", "pf8");

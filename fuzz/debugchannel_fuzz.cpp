@@ -9,7 +9,7 @@
 
 #include "CORE/CLogWindow.h"
 #include "NETWORK/CProcessCommunication.h"
-#include "NETWORK/Platform/FakeSharedMemoryService.h"
+#include "NETWORK/Platform/HeadlessSharedMemoryService.h"
 
 namespace {
 
@@ -40,8 +40,8 @@ public:
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static kestrin::FakeSharedMemoryService* shared = [] {
-        auto* service = new kestrin::FakeSharedMemoryService();
+    static kestrin::HeadlessSharedMemoryService* shared = [] {
+        auto* service = new kestrin::HeadlessSharedMemoryService();
         kestrin::SetSharedMemoryService(service);
         kestrin::CLogWindow::SetLineSink([](const std::string&) {});
         return service;

@@ -11,7 +11,7 @@
 #include "CORE/CLogWindow.h"
 #include "CORE/COruKeyConfig.h"
 #include "CORE/GamePath.h"
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
@@ -43,9 +43,9 @@ std::string Fingerprint(kestrin::CMainScript& s) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static kestrin::FakeFileSystem* files = [] {
+    static kestrin::HeadlessFileSystem* files = [] {
         kestrin::CLogWindow::SetLineSink([](const std::string&) {});
-        auto* fs = new kestrin::FakeFileSystem();
+        auto* fs = new kestrin::HeadlessFileSystem();
         fs->AddFile("main.iet", kScript);
         fs->AddDirectory("saves");
         kestrin::SetFileSystem(fs);

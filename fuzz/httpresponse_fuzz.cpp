@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "NETWORK/CHttpSocket.h"
-#include "NETWORK/Platform/FakeSocketService.h"
+#include "NETWORK/Platform/HeadlessSocketService.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ struct Outcome {
 };
 
 Outcome Run(const std::string& reply, const std::vector<size_t>& pieces) {
-    kestrin::FakeSocketService service;
+    kestrin::HeadlessSocketService service;
     service.acceptConnects = true;
     kestrin::SetSocketService(&service);
     Outcome out;

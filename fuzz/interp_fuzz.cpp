@@ -8,7 +8,7 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 #include "CORE/Platform/IMessageBox.h"
 #include "CORE/Platform/IShellOpener.h"
 
@@ -31,9 +31,9 @@ uint64_t g_logged = 0;
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static kestrin::FakeFileSystem* files = [] {
+    static kestrin::HeadlessFileSystem* files = [] {
         kestrin::CLogWindow::SetLineSink([](const std::string& line) { g_logged += line.size(); });
-        auto* fs = new kestrin::FakeFileSystem();
+        auto* fs = new kestrin::HeadlessFileSystem();
         fs->AddFile("macro.iet",
                     "*m\n[print data=$a]\n[return]\n*deep\n[deep]\n[return]\n*jumper\n[jump file=main label=x]\n");
         fs->AddFile("other.iet", "*x\n@\n[return]\n");

@@ -10,7 +10,7 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruLua.h"
 
@@ -50,7 +50,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static kestrin::CMainScript* script = [] {
         kestrin::CLogWindow::SetLineSink([](const std::string&) {});
         // Tags run from Lua may load scripts and write the global data: all in memory.
-        auto* files = new kestrin::FakeFileSystem();
+        auto* files = new kestrin::HeadlessFileSystem();
         files->AddFile("main.iet", "*start\n[exit]\n");
         kestrin::SetFileSystem(files);
         auto* s = new kestrin::CMainScript(nullptr);

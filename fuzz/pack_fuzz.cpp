@@ -10,7 +10,7 @@
 
 #include "CORE/CPackFile.h"
 #include "CORE/GamePath.h"
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 
 using namespace kestrin;
 
@@ -25,7 +25,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t archiveLength = std::min<size_t>(data[0] | (data[1] << 8), size - 4);
     const size_t volumeLength = std::min<size_t>(data[2] | (data[3] << 8), size - 4 - archiveLength);
     const char* bytes = reinterpret_cast<const char*>(data + 4);
-    FakeFileSystem fs;
+    HeadlessFileSystem fs;
     fs.AddFile("a.pfs", std::string(bytes, archiveLength));
     if (volumeLength > 0) fs.AddFile("a.pfs.001", std::string(bytes + archiveLength, volumeLength));
     SetFileSystem(&fs);

@@ -7,7 +7,7 @@
 
 #include "CORE/CFileFactory.h"
 #include "CORE/GamePath.h"
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CPng.h"
 #include "GRAPHICS/CSurfaceFactory.h"
@@ -19,7 +19,7 @@ using namespace kestrin;
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     const uint8_t choice = data[0];
-    FakeFileSystem fs;
+    HeadlessFileSystem fs;
     fs.AddFile("f_16.rft", std::string(reinterpret_cast<const char*>(data + 1), size - 1));
     SetFileSystem(&fs);
     ClearGamePathCache();

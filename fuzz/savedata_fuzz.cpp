@@ -8,13 +8,13 @@
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/GamePath.h"
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/CSaveData.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    static kestrin::FakeFileSystem* fake = [] {
-        auto* fs = new kestrin::FakeFileSystem();
+    static kestrin::HeadlessFileSystem* fake = [] {
+        auto* fs = new kestrin::HeadlessFileSystem();
         fs->AddDirectory("saves");
         kestrin::SetFileSystem(fs);
         kestrin::CDynamicVariables::GetInstance()->SetString("SaveDataPath", "saves");

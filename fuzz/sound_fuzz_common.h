@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "CORE/CFileFactory.h"
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 #include "SOUND/CDxSound.h"
 #include "SOUND/CSoundLoaders.h"
 #include "SOUND/CVorbisLoader.h"
@@ -51,8 +51,8 @@ inline size_t ReadBounded(kestrin::ISound& sound, const uint8_t* sizes, size_t s
 
 inline int Run(const uint8_t* data, size_t size, const char* ext) {
     if (size < 2) return 0;
-    static kestrin::FakeFileSystem* files = [] {
-        auto* fs = new kestrin::FakeFileSystem();
+    static kestrin::HeadlessFileSystem* files = [] {
+        auto* fs = new kestrin::HeadlessFileSystem();
         kestrin::SetFileSystem(fs);
         return fs;
     }();

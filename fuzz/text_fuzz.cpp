@@ -9,7 +9,7 @@
 #include <string>
 
 #include "CORE/CFileFactory.h"
-#include "CORE/Platform/FakeTextRasterizer.h"
+#include "CORE/Platform/HeadlessTextRasterizer.h"
 #include "GRAPHICS/CGdiRenderer.h"
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CLayerFactory.h"
@@ -40,7 +40,7 @@ int32_t CountChars(const char* text, const char* end, int32_t charset) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
     static bool once = [] {
-        SetTextRasterizerFactory([]() { return std::make_unique<FakeTextRasterizer>(std::set<std::string>{"F"}); });
+        SetTextRasterizerFactory([]() { return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"F"}); });
         return true;
     }();
     (void)once;

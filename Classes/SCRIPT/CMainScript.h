@@ -381,7 +381,6 @@ private:
     void StopNamedSound(const std::string& channel);
     void SetSkipAllowed(bool allowed);
     void ResetBackLog();
-    IIme* GetIme() const { return m_ime.get(); }
     uint32_t GetNow() const { return m_now; }
     boost::random::mt19937& GetRandom() { return m_random; }
     int32_t GetTransitionTween() const { return m_transitionTween; }

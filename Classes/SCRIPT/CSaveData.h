@@ -130,8 +130,6 @@ public:
         CScriptBlock musicBlock;                 // 29, written only while music is recorded
     };
 
-    // The version of the last file read (0 before any).
-    int32_t GetLoadedVersion() const { return m_loadedVersion; }
     // The native path of a save name.
     static std::string GetSavePath(const std::string& name);
 

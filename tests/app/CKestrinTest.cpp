@@ -10,9 +10,9 @@
 #include "CORE/CFps.h"
 #include "CORE/CInput.h"
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeClock.h"
-#include "CORE/Platform/FakeMessageBox.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessClock.h"
+#include "CORE/Platform/HeadlessMessageBox.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 
 using namespace kestrin;
@@ -63,11 +63,11 @@ struct FakeScript : CKestrin::IScript {
 class KestrinTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ws = std::make_shared<FakeWindowSystem>();
+        ws = std::make_shared<HeadlessWindowSystem>();
         ws->SetDesktopSize(1280, 1024);
         SetWindowSystem(ws);
         ClearWindowMessages();
-        clock = std::make_shared<FakeClock>(1000);
+        clock = std::make_shared<HeadlessClock>(1000);
         CTimer::SetClock(clock);
         SetMessageBox(&boxes);
         CKestrin::SetFactories([this](CKestrin&) { return std::make_unique<FakeScreen>(journal); },
@@ -105,9 +105,9 @@ protected:
         return -1;
     }
 
-    std::shared_ptr<FakeWindowSystem> ws;
-    std::shared_ptr<FakeClock> clock;
-    FakeMessageBox boxes;
+    std::shared_ptr<HeadlessWindowSystem> ws;
+    std::shared_ptr<HeadlessClock> clock;
+    HeadlessMessageBox boxes;
     Journal journal;
     std::unique_ptr<CKestrin> app;
     WindowHandle handle = 0;

@@ -1,17 +1,17 @@
 #include "Application/RunApplication.h"
 #include "Application/EngineFactories.h"
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeClock.h"
-#include "CORE/Platform/FakeCloseSignals.h"
-#include "CORE/Platform/FakeFileSystem.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessClock.h"
+#include "CORE/Platform/HeadlessCloseSignals.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CIni.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/CPackFile.h"
 #include "CORE/GamePath.h"
-#include "CORE/Platform/FakeMessageBox.h"
+#include "CORE/Platform/HeadlessMessageBox.h"
 #include "CORE/RootArchive.h"
 #include "CORE/StartUp.h"
 #include "support/TestSupport.h"
@@ -127,7 +127,7 @@ TEST(FindGameArgument, GameComesFirstUnlessItIsASwitch) {
     EXPECT_EQ(FindGameArgument(missing.argc(), missing.argv()), 1);  // a path, reported missing later
     Argv rel({"kestrin", "sample"});
     EXPECT_EQ(FindGameArgument(rel.argc(), rel.argv()), 1);
-    FakeFileSystem files;
+    HeadlessFileSystem files;
     files.AddDirectory("/bin");
     SetFileSystem(&files);
     Argv root({"kestrin", "/bin"});
@@ -138,7 +138,7 @@ TEST(FindGameArgument, GameComesFirstUnlessItIsASwitch) {
 namespace {
 // Runs LocateGame on an in-memory file system.
 struct FakeGameFiles {
-    FakeFileSystem files;
+    HeadlessFileSystem files;
     FakeGameFiles() {
         ClearGamePathCache();
         SetFileSystem(&files);
@@ -347,8 +347,8 @@ namespace {
 // Runs the whole start-up on a temporary game with a fake message box.
 struct StartUpRun {
     TempDir dir;
-    FakeMessageBox box;
-    FakeCloseSignals signals;
+    HeadlessMessageBox box;
+    HeadlessCloseSignals signals;
     int Run(const std::string& ini, std::vector<std::string> switches) {
         dir.Write("game/system.ini", ini);
         std::vector<std::string> args = {"kestrin", dir.Path() + "/game"};
@@ -360,12 +360,12 @@ struct StartUpRun {
         const fs::path old = fs::current_path();
         SetMessageBox(&box);
         // A headless window system whose first event asks the game to close.
-        auto windows = std::make_shared<FakeWindowSystem>();
+        auto windows = std::make_shared<HeadlessWindowSystem>();
         SWindowEvent quit;
         quit.type = EWindowEvent::Quit;
         windows->PushEvent(quit);
         SetWindowSystem(windows);
-        CTimer::SetClock(std::make_shared<FakeClock>(1000));
+        CTimer::SetClock(std::make_shared<HeadlessClock>(1000));
         SetCloseSignals(&signals);
         const int rc = KestrinMain(a.argc(), a.argv());
         SetCloseSignals(nullptr);
@@ -466,7 +466,7 @@ TEST(KestrinMain, RunsAGameFromAnExeOrArchiveNamedInAnyCase) {
 
 TEST(ApplySystemIni, ItsOwnNotesGoToStderrAndLeaveTheLogWindowClosed) {
     // A display and an enabled log window: only what the engine logs while running may open it.
-    auto windows = std::make_shared<FakeWindowSystem>();
+    auto windows = std::make_shared<HeadlessWindowSystem>();
     windows->SetHasDisplay(true);
     SetWindowSystem(windows);
     CLogWindow::ReleaseInstance();

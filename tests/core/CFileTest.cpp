@@ -14,7 +14,7 @@
 #include "CORE/CGameFileNames.h"
 #include "CORE/FileFunctions.h"
 #include "CORE/GamePath.h"
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 #include "CORE/Platform/IFileSystem.h"
 #include "support/TestSupport.h"
 
@@ -150,7 +150,7 @@ TEST(CGameFileNames, BytesAreReadInTheDeclaredEncoding) {
 }
 
 TEST(GamePath, FakeFileSystemCachesListings) {
-    FakeFileSystem fake;
+    HeadlessFileSystem fake;
     fake.AddFile("Game/Scenario/Main.iet", "text");
     SetFileSystem(&fake);
     ClearGamePathCache();
@@ -185,9 +185,9 @@ TEST(GamePath, FakeFileSystemCachesListings) {
 
 TEST(GamePath, WholeSecondFolderTimesStillSeeNewFiles) {
     // A file system whose folder stamps do not change within a second.
-    struct CoarseFileSystem : FakeFileSystem {
+    struct CoarseFileSystem : HeadlessFileSystem {
         bool Stat(const std::string& path, SFileStatus& out) override {
-            bool missing = FakeFileSystem::Stat(path, out);
+            bool missing = HeadlessFileSystem::Stat(path, out);
             if (!missing && out.kind == EFileKind::Directory) {
                 out.changeStamp = 1;
                 out.modifiedNanoseconds = 0;
@@ -262,7 +262,7 @@ TEST(FileFunctions, UpdateTimeIsTheLocalCalendarOfTheLastWrite) {
         // The record says "no daylight saving", so its summer time reads back an hour later.
         {"CET-1CEST,M3.5.0,M10.5.0/3", 1690000000, 123, 6, 22, 6, 6, 26, 40, 1690003600},
     };
-    FakeFileSystem files;
+    HeadlessFileSystem files;
     SetFileSystem(&files);
     ClearGamePathCache();
     for (const Case& c : cases) {

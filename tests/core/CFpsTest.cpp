@@ -5,24 +5,24 @@
 #include <memory>
 
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/HeadlessClock.h"
 
 using kestrin::CFps;
 using kestrin::CTimer;
-using kestrin::FakeClock;
+using kestrin::HeadlessClock;
 
 namespace {
 class CFpsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        clock = std::make_shared<FakeClock>(5000);
+        clock = std::make_shared<HeadlessClock>(5000);
         CTimer::SetClock(clock);
     }
     void TearDown() override {
         CTimer::ReleaseInstance();
         CTimer::SetClock(nullptr);
     }
-    std::shared_ptr<FakeClock> clock;
+    std::shared_ptr<HeadlessClock> clock;
 };
 }  // namespace
 

@@ -8,7 +8,7 @@
 #include "CORE/CKeyConfig.h"
 #include "CORE/COruKeyConfig.h"
 #include "CORE/CSerializer.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 
 using namespace kestrin;
@@ -17,7 +17,7 @@ namespace {
 class InputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ws = std::make_shared<FakeWindowSystem>();
+        ws = std::make_shared<HeadlessWindowSystem>();
         SetWindowSystem(ws);
         SWindowDesc desc;
         desc.x = 100;
@@ -33,7 +33,7 @@ protected:
     }
     // Puts the mouse at a client point of the game window.
     void MouseAt(int x, int y) { ws->SetMouseScreenPoint(100 + x, 50 + y); }
-    std::shared_ptr<FakeWindowSystem> ws;
+    std::shared_ptr<HeadlessWindowSystem> ws;
     WindowHandle window = 0;
     CInput* input = nullptr;
 };

@@ -8,8 +8,8 @@
 #include "CORE/CLogWindow.h"
 #include "CORE/CWindow.h"
 #include "CORE/RuntimeConfiguration.h"
-#include "CORE/Platform/FakeTextRasterizer.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessTextRasterizer.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 
 using namespace kestrin;
@@ -19,7 +19,7 @@ class LogWindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CLogWindow::ReleaseInstance();
-        ws = std::make_shared<FakeWindowSystem>();
+        ws = std::make_shared<HeadlessWindowSystem>();
         ws->SetHasDisplay(true);
         SetWindowSystem(ws);
         ClearWindowMessages();
@@ -35,14 +35,14 @@ protected:
     }
     void UseFonts(std::set<std::string> installed, bool fallback = true) {
         CLogWindow::SetTextRasterizerFactory([this, installed, fallback]() {
-            auto f = std::make_unique<FakeTextRasterizer>(installed);
+            auto f = std::make_unique<HeadlessTextRasterizer>(installed);
             f->SetNoFallback(!fallback);
             font = f.get();
             return f;
         });
     }
-    std::shared_ptr<FakeWindowSystem> ws;
-    FakeTextRasterizer* font = nullptr;
+    std::shared_ptr<HeadlessWindowSystem> ws;
+    HeadlessTextRasterizer* font = nullptr;
 };
 }  // namespace
 

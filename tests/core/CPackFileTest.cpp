@@ -13,7 +13,7 @@
 #include "CORE/CPackFile.h"
 #include "CORE/FileFunctions.h"
 #include "CORE/GamePath.h"
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 #include "support/TestSupport.h"
 
 using namespace kestrin;
@@ -328,15 +328,15 @@ TEST_F(PackFileTest, BrokenRecordBlocksDoNotOpen) {
 }
 
 TEST_F(PackFileTest, VolumesAreFoundFromOneFolderListing) {
-    struct CountingFileSystem : FakeFileSystem {
+    struct CountingFileSystem : HeadlessFileSystem {
         int stats = 0, opens = 0;
         bool Stat(const std::string& path, SFileStatus& out) override {
             ++stats;
-            return FakeFileSystem::Stat(path, out);
+            return HeadlessFileSystem::Stat(path, out);
         }
         std::FILE* OpenRead(const std::string& path) override {
             ++opens;
-            return FakeFileSystem::OpenRead(path);
+            return HeadlessFileSystem::OpenRead(path);
         }
     } fs;
     fs.AddFile("data.pfs", Pf0({{"a.txt", "a from main"}, {"b.txt", "b from main"}}));

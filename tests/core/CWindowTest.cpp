@@ -11,8 +11,8 @@
 #include "CORE/CGameApplication.h"
 #include "CORE/CGameWindow.h"
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeClock.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessClock.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 
 using namespace kestrin;
 
@@ -21,7 +21,7 @@ namespace {
 class WindowTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ws = std::make_shared<FakeWindowSystem>();
+        ws = std::make_shared<HeadlessWindowSystem>();
         ws->SetDesktopSize(1024, 768);
         SetWindowSystem(ws);
         ClearWindowMessages();
@@ -37,7 +37,7 @@ protected:
         while (PeekWindowMessage(m)) out.push_back(m);
         return out;
     }
-    std::shared_ptr<FakeWindowSystem> ws;
+    std::shared_ptr<HeadlessWindowSystem> ws;
 };
 
 struct RecordingWindow : CGameWindow {
@@ -293,7 +293,7 @@ struct CountingApp : CGameApplication {
 }  // namespace
 
 TEST_F(WindowTest, RunFrameDispatchesThenPacesUpdatesAndDraws) {
-    auto clock = std::make_shared<FakeClock>(1000);
+    auto clock = std::make_shared<HeadlessClock>(1000);
     CTimer::SetClock(clock);
     {
         CountingApp app;
@@ -330,7 +330,7 @@ struct DemandingApp : CGameApplication {
 }  // namespace
 
 TEST_F(WindowTest, QuietFramesWaitForEventsUntilAPartNeedsAFrame) {
-    auto clock = std::make_shared<FakeClock>(1000);
+    auto clock = std::make_shared<HeadlessClock>(1000);
     CTimer::SetClock(clock);
     ws->SetCanWait(true);
     {

@@ -1,5 +1,5 @@
 #include "CORE/StringHelpers.h"
-#include "CORE/Platform/FakeShellOpener.h"
+#include "CORE/Platform/HeadlessShellOpener.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -211,13 +211,13 @@ TEST(StringHelpers, OpenWithShellArgumentVector) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.target);
         kestrin_test::ScopedCharset charset(c.charset);
-        FakeShellOpener fake;
+        HeadlessShellOpener fake;
         SetShellOpener(&fake);
         OpenWithShell(c.target);
         SetShellOpener(nullptr);
         EXPECT_EQ(fake.runs, (std::vector<std::vector<std::string>>{{"xdg-open", c.argument}}));
     }
-    FakeShellOpener fake;
+    HeadlessShellOpener fake;
     SetShellOpener(&fake);
     OpenWithShell("");
     SetShellOpener(nullptr);

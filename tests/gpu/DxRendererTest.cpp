@@ -26,8 +26,8 @@
 #include "GRAPHICS/CSurfaceFactory.h"
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/ISurfaceFactory.h"
-#include "GRAPHICS/Platform/FakeFramePresenter.h"
-#include "GRAPHICS/Platform/FakeRenderDevice.h"
+#include "GRAPHICS/Platform/HeadlessFramePresenter.h"
+#include "GRAPHICS/Platform/HeadlessRenderDevice.h"
 #include "graphics/LayerTestSupport.h"
 
 using namespace kestrin;
@@ -35,7 +35,7 @@ using namespace kestrin;
 namespace {
 
 struct Rig {
-    std::shared_ptr<FakeRenderDevice> device = std::make_shared<FakeRenderDevice>(64, 48);
+    std::shared_ptr<HeadlessRenderDevice> device = std::make_shared<HeadlessRenderDevice>(64, 48);
     std::shared_ptr<CDxRenderer> dx = std::make_shared<CDxRenderer>(device);
 
     std::shared_ptr<CDxSurface> Surface(int w, int h, int bits, int flags = 0) {
@@ -72,10 +72,10 @@ void Put(ISurface& s, int x, int y, uint32_t v) {
 
 TEST(DxRenderer, FrontChoosesTheHardwareRendererAndFallsBackToSoftware) {
     for (bool fails : {false, true}) {
-        auto device = std::make_shared<FakeRenderDevice>(64, 48);
+        auto device = std::make_shared<HeadlessRenderDevice>(64, 48);
         device->failOpen = fails;
         auto dx = std::make_shared<CDxRenderer>(device);
-        auto gdi = std::make_shared<CGdiRenderer>(std::make_shared<FakeFramePresenter>(7, 64, 48));
+        auto gdi = std::make_shared<CGdiRenderer>(std::make_shared<HeadlessFramePresenter>(7, 64, 48));
         CGraphicRenderer front;
         ASSERT_FALSE(front.AddRenderer(dx, std::make_unique<CDxLayerFactory>(dx), std::make_unique<CDxSurfaceFactory>(dx)));
         ASSERT_FALSE(front.AddRenderer(gdi, std::make_unique<CLayerFactory>(gdi), std::make_unique<CSurfaceFactory>()));
@@ -109,7 +109,7 @@ TEST(DxRenderer, ScreenTakesSoftwareWhenAskedOrWhenTheDeviceFails) {
         int made = 0;
         SetRenderDeviceMaker([&]() {
             ++made;
-            auto device = std::make_shared<FakeRenderDevice>(64, 48);
+            auto device = std::make_shared<HeadlessRenderDevice>(64, 48);
             device->failOpen = c.deviceFails;
             return device;
         });
@@ -117,7 +117,7 @@ TEST(DxRenderer, ScreenTakesSoftwareWhenAskedOrWhenTheDeviceFails) {
         v->SetMap("ApplicationArguments", c.fsr ? CDynamicVariables::StringMap{{"fsr", ""}} : CDynamicVariables::StringMap{});
         v->SetBool("ini.ForceSoftwareRender", c.iniForce);
         {
-            CMainScreen screen(nullptr, std::make_shared<FakeFramePresenter>(0, 64, 48));
+            CMainScreen screen(nullptr, std::make_shared<HeadlessFramePresenter>(0, 64, 48));
             EXPECT_EQ(screen.IsSoftware(), c.software);
             EXPECT_TRUE(screen.IsReady());
             const bool hardware = std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()) != nullptr;
@@ -154,7 +154,7 @@ TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
         SCOPED_TRACE(std::string(c.rendererName) + (c.iniForce ? " ini" : "") + (c.env ? c.env : "") +
                      (c.noDevice ? " no device" : ""));
         SetRenderDeviceMaker([&]() {
-            auto device = std::make_shared<FakeRenderDevice>(64, 48);
+            auto device = std::make_shared<HeadlessRenderDevice>(64, 48);
             device->rendererName = c.rendererName;
             device->graphicsDevice = !c.noDevice;
             return device;
@@ -165,7 +165,7 @@ TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
         v->SetMap("ApplicationArguments", CDynamicVariables::StringMap{});
         v->SetBool("ini.ForceHardwareRender", c.iniForce);
         {
-            CMainScreen screen(nullptr, std::make_shared<FakeFramePresenter>(0, 64, 48));
+            CMainScreen screen(nullptr, std::make_shared<HeadlessFramePresenter>(0, 64, 48));
             EXPECT_TRUE(screen.IsReady());
             EXPECT_EQ(screen.IsSoftware(), !c.hardware);
             EXPECT_EQ(std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()) != nullptr, c.hardware);
@@ -177,10 +177,10 @@ TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
 }
 
 TEST(DxRenderer, IdleFramesPresentNothingUntilTheDeviceResets) {
-    std::shared_ptr<FakeRenderDevice> device;
-    SetRenderDeviceMaker([&]() { return device = std::make_shared<FakeRenderDevice>(64, 48); });
+    std::shared_ptr<HeadlessRenderDevice> device;
+    SetRenderDeviceMaker([&]() { return device = std::make_shared<HeadlessRenderDevice>(64, 48); });
     {
-        CMainScreen screen(nullptr, std::make_shared<FakeFramePresenter>(0, 64, 48));
+        CMainScreen screen(nullptr, std::make_shared<HeadlessFramePresenter>(0, 64, 48));
         ASSERT_NE(std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()), nullptr);
         for (int i = 0; i < 3; ++i)
             screen.Draw();
@@ -263,7 +263,7 @@ TEST(DxRenderer, ResetRemakesRenderTargetsAndReuploadsImages) {
     EXPECT_EQ(calls, (std::vector<std::string>{"before 1", "before 2", "after 1", "after 2"}));
     ASSERT_NE(target->GetTargetTexture(), 0u);
     EXPECT_NE(target->GetTargetTexture(), oldTarget);
-    const FakeRenderDevice::STexture* t = r.device->FindTexture(target->GetTargetTexture());
+    const HeadlessRenderDevice::STexture* t = r.device->FindTexture(target->GetTargetTexture());
     ASSERT_NE(t, nullptr);
     EXPECT_TRUE(t->renderTarget);
     EXPECT_EQ(t->width, 20);
@@ -341,7 +341,7 @@ TEST(DxLayer, ModesOpacityAndFilteringByTable) {
         layer->SetY(3);
         r.Draw(*layer, CMatrix2D(), c.alpha);
         ASSERT_EQ(r.device->GetDraws().size(), 1u);
-        const FakeRenderDevice::SDraw& d = r.device->GetDraws()[0];
+        const HeadlessRenderDevice::SDraw& d = r.device->GetDraws()[0];
         EXPECT_EQ(d.blend, c.blend);
         EXPECT_EQ(d.opacity, c.opacity);
         EXPECT_EQ(d.linear, c.linear);
@@ -374,7 +374,7 @@ TEST(DxLayer, MirroredQuarterTurnsAndClipsAreDrawn) {
     layer->SetClip(CRect(8, 12, 20, 20, true));
     r.Draw(*layer);
     ASSERT_EQ(r.device->GetDraws().size(), 1u);
-    const FakeRenderDevice::SDraw& d = r.device->GetDraws()[0];
+    const HeadlessRenderDevice::SDraw& d = r.device->GetDraws()[0];
     EXPECT_FLOAT_EQ(d.corners[2].x, 8.0f);
     EXPECT_FLOAT_EQ(d.corners[2].y, 4.0f);
     EXPECT_FLOAT_EQ(d.corners[0].u, 0.5f);
@@ -397,7 +397,7 @@ TEST(DxLayer, FilteredClipsAreDrawnFromACopyOfTheCell) {
         r.Draw(*layer);
         const auto& draws = r.device->GetDraws();
         ASSERT_EQ(draws.size(), scaled ? 2u : 1u);
-        const FakeRenderDevice::SDraw& last = draws.back();
+        const HeadlessRenderDevice::SDraw& last = draws.back();
         EXPECT_EQ(last.linear, scaled);
         if (!scaled) {
             EXPECT_EQ(last.texture, image->GetTexture());
@@ -520,10 +520,10 @@ TEST(DxLayer, ColourKeyDrawsFromAKeyedCopyAndLeavesTheSharedImage) {
 }
 
 TEST(DxRenderer, ResetDuringATransitionCapturesThePictureAgain) {
-    std::shared_ptr<FakeRenderDevice> device;
-    SetRenderDeviceMaker([&]() { return device = std::make_shared<FakeRenderDevice>(64, 48); });
+    std::shared_ptr<HeadlessRenderDevice> device;
+    SetRenderDeviceMaker([&]() { return device = std::make_shared<HeadlessRenderDevice>(64, 48); });
     {
-        CMainScreen screen(nullptr, std::make_shared<FakeFramePresenter>(0, 64, 48));
+        CMainScreen screen(nullptr, std::make_shared<HeadlessFramePresenter>(0, 64, 48));
         ASSERT_NE(std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()), nullptr);
         std::shared_ptr<ISurface> image = screen.GetSurfaceFactory()->Create();
         ASSERT_FALSE(image->Init(8, 8, ISurface::kPixel32, 0));

@@ -12,14 +12,14 @@
 #include "CORE/CGameWindow.h"
 #include "CORE/CTimer.h"
 #include "CORE/CWindow.h"
-#include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/HeadlessClock.h"
 #include "CORE/WindowMessages.h"
 #include "GRAPHICS/CDsVideo.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "CORE/CPoint.h"
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/IVideoDecoder.h"
-#include "GRAPHICS/Platform/FakeVideoDecoder.h"
+#include "GRAPHICS/Platform/HeadlessVideoDecoder.h"
 #include "support/TestSupport.h"
 
 using namespace kestrin;
@@ -40,8 +40,8 @@ class VideoScreenTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
         CTimer::SetClock(clock);
-        FakeVideoDecoder::SMovie movie;
-        SetVideoDecoderMaker([movie]() { return std::make_unique<FakeVideoDecoder>(movie); });
+        HeadlessVideoDecoder::SMovie movie;
+        SetVideoDecoderMaker([movie]() { return std::make_unique<HeadlessVideoDecoder>(movie); });
     }
     void TearDown() override {
         screen.reset();
@@ -78,7 +78,7 @@ protected:
         return static_cast<uint32_t>(screen->GetScreenshotSurface()->GetPixel(CPoint(x, y))) & 0xFFFFFFu;
     }
 
-    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>(5000);
+    std::shared_ptr<HeadlessClock> clock = std::make_shared<HeadlessClock>(5000);
     kestrin_test::TempDir dir;
     std::unique_ptr<CGameWindow> window;
     std::unique_ptr<CMainScreen> screen;
@@ -93,14 +93,14 @@ TEST_P(VideoScreenTest, ThePictureDueFillsTheGameAreaBetweenTheBars) {
     video->Play(dir.Write("movie.mp4", "fake"));
     ASSERT_TRUE(video->IsPlaying());
     // Scale 64 / 48 = 4/3: the game area runs from x = 21.3 to 106.7.
-    const uint32_t first = FakeVideoDecoder::ColorOf(0) & 0xFFFFFFu;
+    const uint32_t first = HeadlessVideoDecoder::ColorOf(0) & 0xFFFFFFu;
     EXPECT_TRUE(Near(Pixel(64, 32), first));
     EXPECT_TRUE(Near(Pixel(24, 2), first));
     EXPECT_TRUE(Near(Pixel(104, 61), first));
     EXPECT_EQ(Pixel(10, 32), 0u);
     EXPECT_EQ(Pixel(120, 32), 0u);
     clock->Advance(350);
-    EXPECT_TRUE(Near(Pixel(64, 32), FakeVideoDecoder::ColorOf(3) & 0xFFFFFFu));
+    EXPECT_TRUE(Near(Pixel(64, 32), HeadlessVideoDecoder::ColorOf(3) & 0xFFFFFFu));
     clock->Advance(650);
     screen->Update();
     EXPECT_FALSE(video->IsPlaying());

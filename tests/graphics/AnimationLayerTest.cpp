@@ -6,7 +6,7 @@
 
 #include "CORE/CFrameDemand.h"
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/HeadlessClock.h"
 #include "GRAPHICS/CAnimationLayer.h"
 
 using namespace kestrin;
@@ -27,7 +27,7 @@ private:
 class AnimationLayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_clock = std::make_shared<FakeClock>(5000);
+        m_clock = std::make_shared<HeadlessClock>(5000);
         CTimer::SetClock(m_clock);
     }
     void TearDown() override { CTimer::SetClock(nullptr); }
@@ -42,7 +42,7 @@ protected:
         return m_log.empty() ? 0 : m_log.back();
     }
 
-    std::shared_ptr<FakeClock> m_clock;
+    std::shared_ptr<HeadlessClock> m_clock;
     std::vector<int> m_log;
 };
 

@@ -11,7 +11,7 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/HeadlessClock.h"
 #include "GRAPHICS/CAnimationLayer.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"
@@ -20,7 +20,7 @@
 #include "GRAPHICS/ILayerFactory.h"
 #include "GRAPHICS/ISurface.h"
 #include "GRAPHICS/ISurfaceFactory.h"
-#include "GRAPHICS/Platform/FakeFramePresenter.h"
+#include "GRAPHICS/Platform/HeadlessFramePresenter.h"
 
 using namespace kestrin;
 
@@ -72,8 +72,8 @@ protected:
         return pixels;
     }
 
-    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>(1000);
-    std::shared_ptr<FakeFramePresenter> presenter = std::make_shared<FakeFramePresenter>(0, 32, 24);
+    std::shared_ptr<HeadlessClock> clock = std::make_shared<HeadlessClock>(1000);
+    std::shared_ptr<HeadlessFramePresenter> presenter = std::make_shared<HeadlessFramePresenter>(0, 32, 24);
     std::unique_ptr<CMainScreen> screen;
     std::shared_ptr<ISurface> image;
     std::shared_ptr<ILayer> layer;

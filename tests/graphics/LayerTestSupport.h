@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "CORE/CInput.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/IGraphicRenderer.h"
@@ -61,7 +61,7 @@ public:
 // The process-wide input over a fake window system; the window sits at the screen origin.
 class FakeMouse {
 public:
-    FakeMouse() : system(std::make_shared<kestrin::FakeWindowSystem>()) {
+    FakeMouse() : system(std::make_shared<kestrin::HeadlessWindowSystem>()) {
         kestrin::SetWindowSystem(system);
         kestrin::SWindowDesc desc;
         desc.width = 640;
@@ -83,7 +83,7 @@ public:
         input->Update(now);
     }
 
-    std::shared_ptr<kestrin::FakeWindowSystem> system;
+    std::shared_ptr<kestrin::HeadlessWindowSystem> system;
     kestrin::WindowHandle window = 0;
     kestrin::CInput* input = nullptr;
     uint32_t now = 1000;

@@ -27,7 +27,7 @@
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/ILayer.h"
-#include "GRAPHICS/Platform/FakeFramePresenter.h"
+#include "GRAPHICS/Platform/HeadlessFramePresenter.h"
 #include "LayerTestSupport.h"
 #include "support/GoldenScenes.h"
 #include "support/TestSupport.h"
@@ -240,7 +240,7 @@ TEST(ScreenInput, ViewportMapsTheMouseToGamePixelsByTable) {
         v->SetInt("ini.Height", c.h);
         v->SetBool("ini.SideCut", c.sideCut);
         {
-            CMainScreen screen(nullptr, std::make_shared<FakeFramePresenter>(0, c.cw, c.ch));
+            CMainScreen screen(nullptr, std::make_shared<HeadlessFramePresenter>(0, c.cw, c.ch));
             ASSERT_TRUE(screen.IsReady());
             mouse.Frame(c.clientX, c.clientY, false);
             EXPECT_EQ(mouse.input->GetMousePoint().GetX(), c.gameX);

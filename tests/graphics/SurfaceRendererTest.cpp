@@ -4,7 +4,7 @@
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/CSurfaceFactory.h"
-#include "GRAPHICS/Platform/FakeFramePresenter.h"
+#include "GRAPHICS/Platform/HeadlessFramePresenter.h"
 
 #include <SDL.h>
 #include <gtest/gtest.h>
@@ -125,7 +125,7 @@ TEST(CGraphicRenderer, SelectsTheFirstRendererThatStarts) {
 }
 
 TEST(CGdiRenderer, BackBufferCaptureAndPresentation) {
-    auto presenter = std::make_shared<FakeFramePresenter>(9, 8, 6);
+    auto presenter = std::make_shared<HeadlessFramePresenter>(9, 8, 6);
     CGdiRenderer gdi(presenter);
     EXPECT_TRUE(gdi.Init(10));  // unknown window
     ASSERT_FALSE(gdi.Init(9));
@@ -204,7 +204,7 @@ TEST(CGdiRenderer, PresentsThroughTheSdlWindowSurface) {
 }
 
 TEST(CGdiRenderer, TakesItsPresenterFromTheFactory) {
-    auto presenter = std::make_shared<FakeFramePresenter>(9, 8, 6);
+    auto presenter = std::make_shared<HeadlessFramePresenter>(9, 8, 6);
     int made = 0;
     SetFramePresenterMaker([&]() {
         ++made;

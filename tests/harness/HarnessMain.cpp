@@ -21,9 +21,9 @@
 #include "CORE/CLogWindow.h"
 #include "CORE/CInput.h"
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
-#include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/HeadlessClock.h"
 #include "CORE/Platform/IMessageBox.h"
 #include "CORE/Platform/ProcessPaths.h"
 #include "CORE/RuntimeConfiguration.h"
@@ -36,7 +36,7 @@
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/CGraphicRenderer.h"
 #include "GRAPHICS/CDxRenderer.h"
-#include "GRAPHICS/Platform/FakeFramePresenter.h"
+#include "GRAPHICS/Platform/HeadlessFramePresenter.h"
 #include "GRAPHICS/Platform/SdlRenderDevice.h"
 #include "babel/babel.h"
 #include "GRAPHICS/TweenRegistry.h"
@@ -249,12 +249,12 @@ int main(int argc, char** argv) {
 
     // Time moves only when the frame pacer sleeps: exactly 60 frames per second.
     // From 1 ms: the frame pacer takes a tick of 0 for "not started".
-    auto clock = std::make_shared<FakeClock>(1);
+    auto clock = std::make_shared<HeadlessClock>(1);
     if (options.setUnixTime) clock->SetUnixTime(options.unixTime);
     CTimer::SetClock(clock);
     // Windows, keyboard and mouse come from the headless window system; the input script
     // sets its keys and mouse.
-    auto windows = std::make_shared<FakeWindowSystem>();
+    auto windows = std::make_shared<HeadlessWindowSystem>();
     SetWindowSystem(windows);
     HarnessMessageBox messageBox;
     SetMessageBox(&messageBox);
@@ -298,7 +298,7 @@ int main(int argc, char** argv) {
     CKestrin::SetFactories(PresentingScreenFactory([&](CKestrin& application) -> std::shared_ptr<IFramePresenter> {
                                // The window as made: one that does not fit the desktop is refused by
                                // the application, as in the program, instead of sizing this picture.
-                               return std::make_shared<FakeFramePresenter>(application.GetHandle(),
+                               return std::make_shared<HeadlessFramePresenter>(application.GetHandle(),
                                                                            application.GetClientWidth(),
                                                                            application.GetClientHeight());
                            }),

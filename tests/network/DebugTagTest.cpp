@@ -8,8 +8,8 @@
 
 #include "CORE/RuntimeConfiguration.h"
 #include "NETWORK/CProcessCommunication.h"
-#include "NETWORK/Platform/FakeSharedMemoryService.h"
-#include "NETWORK/Platform/FakeSocketService.h"
+#include "NETWORK/Platform/HeadlessSharedMemoryService.h"
+#include "NETWORK/Platform/HeadlessSocketService.h"
 #include "SCRIPT/CMainScript.h"
 #include "support/InterpreterFixture.h"
 
@@ -52,8 +52,8 @@ protected:
         for (int i = 0; i < count; ++i) m_script->Update(m_now += 16);
     }
 
-    FakeSocketService m_sockets;
-    FakeSharedMemoryService m_shared;
+    HeadlessSocketService m_sockets;
+    HeadlessSharedMemoryService m_shared;
 };
 
 TEST_F(DebugTag, ModeThreeRunsTheEchoServerOnTheConfiguredPortUntilTheInterpreterEnds) {

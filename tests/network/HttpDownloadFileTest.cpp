@@ -9,7 +9,7 @@
 #include "CORE/FileReplace.h"
 #include "CORE/Platform/PosixFileSystem.h"
 #include "NETWORK/CHttpSocket.h"
-#include "NETWORK/Platform/FakeSocketService.h"
+#include "NETWORK/Platform/HeadlessSocketService.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -69,7 +69,7 @@ protected:
         return n;
     }
 
-    kestrin::FakeSocketService m_service;
+    kestrin::HeadlessSocketService m_service;
     CountingSyncs m_files;
     kestrin_test::TempDir m_dir;
 };

@@ -13,14 +13,14 @@
 #include "NETWORK/CHttpSocket.h"
 #include "NETWORK/CMimeMultiPart.h"
 #include "NETWORK/CUrl.h"
-#include "NETWORK/Platform/FakeSocketService.h"
+#include "NETWORK/Platform/HeadlessSocketService.h"
 #include "support/TestSupport.h"
 
 namespace {
 
 using kestrin::CHttpSocket;
 using kestrin::CUrl;
-using kestrin::FakeSocketService;
+using kestrin::HeadlessSocketService;
 
 TEST(Url, SplitsIntoHostPortPathAndQuery) {
     struct Case {
@@ -150,7 +150,7 @@ protected:
         return r;
     }
 
-    FakeSocketService m_service;
+    HeadlessSocketService m_service;
     std::unique_ptr<CHttpSocket> m_socket;
     int m_peer = -1;
 };

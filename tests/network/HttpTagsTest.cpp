@@ -14,13 +14,13 @@
 
 #include "CORE/CGameWindow.h"
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeClock.h"
-#include "CORE/Platform/FakeCloseSignals.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessClock.h"
+#include "CORE/Platform/HeadlessCloseSignals.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "SuitePythonServer.h"
 #include "NETWORK/COruHttp.h"
-#include "NETWORK/Platform/FakeSocketService.h"
+#include "NETWORK/Platform/HeadlessSocketService.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "support/InterpreterFixture.h"
@@ -167,7 +167,7 @@ TEST_F(HttpTags, UnisonGivesWayToACloseRequest) {
     m_window = std::make_unique<kestrin::CGameWindow>();
     ASSERT_FALSE(m_window->Create(0, 0, 64, 48, "KestrinUnisonTest", "", kestrin::kWsPopup, kestrin::kSwShowNormal, 0));
     const kestrin::WindowHandle window = m_window->GetHandle();
-    kestrin::FakeCloseSignals signals;
+    kestrin::HeadlessCloseSignals signals;
     kestrin::SetCloseSignals(&signals);
     struct Case {
         const char* name;
@@ -248,8 +248,8 @@ protected:
         return "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(length) + "\r\n\r\n";
     }
 
-    kestrin::FakeSocketService m_service;
-    std::shared_ptr<kestrin::FakeClock> m_clock = std::make_shared<kestrin::FakeClock>();
+    kestrin::HeadlessSocketService m_service;
+    std::shared_ptr<kestrin::HeadlessClock> m_clock = std::make_shared<kestrin::HeadlessClock>();
 };
 
 TEST_F(HttpStall, ARequestWithoutProgressFailsAfterSixtySeconds) {

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "CORE/RuntimeConfiguration.h"
-#include "NETWORK/Platform/FakeSharedMemoryService.h"
+#include "NETWORK/Platform/HeadlessSharedMemoryService.h"
 #include "network/NetworkTestSupport.h"
 
 namespace {
@@ -63,7 +63,7 @@ protected:
     }
 
     kestrin_test::LogCapture m_log;
-    FakeSharedMemoryService m_shared;
+    HeadlessSharedMemoryService m_shared;
 };
 
 TEST_F(ProcessCommunicationFake, WithoutADebuggerTheChannelStaysClosedAndSendsNothing) {

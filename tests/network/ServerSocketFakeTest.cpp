@@ -7,7 +7,7 @@
 #include "CORE/RuntimeConfiguration.h"
 #include "NETWORK/CActorFactory.h"
 #include "NETWORK/CServerSocket.h"
-#include "NETWORK/Platform/FakeSocketService.h"
+#include "NETWORK/Platform/HeadlessSocketService.h"
 #include "NETWORK/WinsockErrors.h"
 #include "network/NetworkTestSupport.h"
 
@@ -61,7 +61,7 @@ protected:
     }
 
     kestrin_test::LogCapture m_log;
-    FakeSocketService m_sockets;
+    HeadlessSocketService m_sockets;
     RecordingFactory m_factory;
     std::unique_ptr<CServerSocket> m_server;
 };

@@ -12,8 +12,8 @@
 #include "CORE/CFrameDemand.h"
 #include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
-#include "CORE/Platform/FakeMessageBox.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessMessageBox.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "SCRIPT/COruVariables.h"
 #include "babel/babel.h"
@@ -317,7 +317,7 @@ TEST_F(InterpreterTest, TimedWaitIgnoresPushKeysAndDebugReloadNeedsTheTrace) {
     UseFakeInput();
     Write("main.iet", "@\n*pushed\n@\n");
     ASSERT_FALSE(Boot());
-    kestrin::FakeMessageBox box;
+    kestrin::HeadlessMessageBox box;
     kestrin::SetMessageBox(&box);
     Frames(1);
     CScriptBlock handler;

@@ -10,7 +10,7 @@
 
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CInput.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "GRAPHICS/CAnimationLayer.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/COruLayer.h"

@@ -15,10 +15,10 @@
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CInput.h"
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeClock.h"
-#include "CORE/Platform/FakeCloseSignals.h"
+#include "CORE/Platform/HeadlessClock.h"
+#include "CORE/Platform/HeadlessCloseSignals.h"
 #include "CORE/CLogWindow.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
@@ -101,8 +101,8 @@ TEST_F(LuaHostTest, TheClassHasItsSeventeenMethods) {
 // Lua that never returns is stopped after the run limit, measured on the engine clock (a
 // virtual one here, which moves on each time it is read), and the game goes on.
 TEST_F(LuaHostTest, LuaThatNeverReturnsIsStoppedAndTheGameGoesOn) {
-    auto clock = std::make_shared<kestrin::FakeClock>();
-    clock->SetOnRead([](kestrin::FakeClock& c) { c.Advance(1000); });
+    auto clock = std::make_shared<kestrin::HeadlessClock>();
+    clock->SetOnRead([](kestrin::HeadlessClock& c) { c.Advance(1000); });
     kestrin::CTimer::SetClock(clock);
     EXPECT_EQ(Lua().GetRunLimit(), kestrin::CLua::kDefaultRunLimitMs);
     const std::string stopped = "5000 ms を超えて実行されたため、中断しました。";
@@ -297,7 +297,7 @@ TEST_F(LuaHostTest, CallsReportLuaErrorsAsTheLastError) {
 // in a loop fails with Lua's memory error at the cap; the state is whole afterwards and
 // the frame goes on. The engine clock stands still: only the cap can stop these.
 TEST_F(LuaHostTest, AllocationPastTheMemoryCapFailsAndTheGameGoesOn) {
-    kestrin::CTimer::SetClock(std::make_shared<kestrin::FakeClock>());
+    kestrin::CTimer::SetClock(std::make_shared<kestrin::HeadlessClock>());
     EXPECT_EQ(Lua().GetMemoryLimit(), size_t(256) << 20);
     Lua().SetMemoryLimit(16 << 20);
     ASSERT_FALSE(Lua().DoString("collectgarbage()"));
@@ -335,8 +335,8 @@ TEST_F(LuaHostTest, AllocationPastTheMemoryCapFailsAndTheGameGoesOn) {
 // A close request (SIGTERM) pending while Lua runs ends the call at its next allocation or
 // hook check, with its own text, and stays pending for the main loop to take.
 TEST_F(LuaHostTest, ACloseRequestEndsTheRunningCall) {
-    kestrin::CTimer::SetClock(std::make_shared<kestrin::FakeClock>());
-    kestrin::FakeCloseSignals signals;
+    kestrin::CTimer::SetClock(std::make_shared<kestrin::HeadlessClock>());
+    kestrin::HeadlessCloseSignals signals;
     kestrin::SetCloseSignals(&signals);
     struct Restore {
         ~Restore() { kestrin::SetCloseSignals(nullptr); }

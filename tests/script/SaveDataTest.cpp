@@ -18,7 +18,7 @@
 #include "CORE/CLogWindow.h"
 #include "CORE/CSerializer.h"
 #include "CORE/GamePath.h"
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "support/InterpreterFixture.h"
@@ -221,7 +221,7 @@ TEST_F(SaveDataTest, DamagedFilesApplyNothing) {
 }
 
 TEST_F(SaveDataTest, FailedWritesAreReportedKeepTheOldFileAndAreRetried) {
-    kestrin::FakeFileSystem fake;
+    kestrin::HeadlessFileSystem fake;
     fake.AddDirectory("saves");
     kestrin::SetFileSystem(&fake);
     CDynamicVariables::GetInstance()->SetString("SaveDataPath", "saves");

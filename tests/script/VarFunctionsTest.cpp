@@ -21,8 +21,8 @@
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CPackFile.h"
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeClock.h"
-#include "CORE/Platform/FakeTextRasterizer.h"
+#include "CORE/Platform/HeadlessClock.h"
+#include "CORE/Platform/HeadlessTextRasterizer.h"
 #include "GRAPHICS/CDisplayObject.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/CPng.h"
@@ -100,7 +100,7 @@ protected:
     std::string Get(const std::string& name) { return m_script->GetVariables().GetString(name); }
     bool Exists(const std::string& name) { return m_script->GetVariables().Find(name) != nullptr; }
 
-    std::shared_ptr<FakeClock> m_clock;
+    std::shared_ptr<HeadlessClock> m_clock;
     std::string m_root;
 };
 
@@ -327,7 +327,7 @@ TEST_F(VarFunctionsTest, ImplodeCapsItsOutputAndTheElementsItReads) {
 
 TEST_F(VarFunctionsTest, ClockServiceGivesTheSeedTheUnixTimeAndTheDate) {
     ScopedTimeZone zone("EST5EDT,M3.2.0,M11.1.0");
-    m_clock = std::make_shared<FakeClock>(1000);
+    m_clock = std::make_shared<HeadlessClock>(1000);
     m_clock->SetUnixTime(1720000000);
     CTimer::SetClock(m_clock);
     // The first numbers of Boost's distribution for this seed (tools/var_random_reference.cpp).
@@ -372,7 +372,7 @@ TEST_F(VarFunctionsTest, QueriesWithoutTheirSubjectAndUnknownNamesWriteNothing) 
 
 TEST_F(VarFunctionsTest, GetFontListsJapaneseOutlineFacesInTheScriptEncoding) {
     SetTextRasterizerFactory([]() {
-        auto f = std::make_unique<FakeTextRasterizer>(
+        auto f = std::make_unique<HeadlessTextRasterizer>(
             std::set<std::string>{"@Tate", "Bitmap Mono", "DejaVu Sans", "IPAGothic", "IPAMincho", "\xEF\xBC\xAD"});
         f->fixedPitch = {"@Tate", "Bitmap Mono", "IPAGothic", "\xEF\xBC\xAD"};
         f->japanese = {"@Tate", "Bitmap Mono", "IPAGothic", "IPAMincho", "\xEF\xBC\xAD"};

@@ -9,9 +9,9 @@
 #include <string>
 
 #include "CORE/CWindow.h"
-#include "CORE/Platform/FakeMessageBox.h"
-#include "CORE/Platform/FakeShellOpener.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessMessageBox.h"
+#include "CORE/Platform/HeadlessShellOpener.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "TEXT/ITextField.h"
@@ -50,8 +50,8 @@ protected:
     std::string Var(const std::string& name) { return m_script->GetVariables().GetString(name); }
 
     CWindow m_gameWindow;
-    FakeMessageBox m_boxes;
-    FakeShellOpener m_opener;
+    HeadlessMessageBox m_boxes;
+    HeadlessShellOpener m_opener;
 };
 
 TEST_F(WindowTagsTest, CaptionAndDialog) {

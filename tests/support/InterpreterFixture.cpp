@@ -6,7 +6,7 @@
 #include "CORE/CLogWindow.h"
 #include "CORE/CTimer.h"
 #include "CORE/CWindow.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/TweenRegistry.h"
@@ -45,7 +45,7 @@ void InterpreterFixture::TearDown() {
 }
 
 void InterpreterFixture::UseFakeInput() {
-    m_windows = std::make_shared<kestrin::FakeWindowSystem>();
+    m_windows = std::make_shared<kestrin::HeadlessWindowSystem>();
     kestrin::SetWindowSystem(m_windows);
     kestrin::SWindowDesc desc;
     desc.width = 640;

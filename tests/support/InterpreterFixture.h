@@ -16,7 +16,7 @@
 namespace kestrin {
 class CGameWindow;
 class CMainScreen;
-class FakeWindowSystem;
+class HeadlessWindowSystem;
 }  // namespace kestrin
 
 namespace kestrin_test {
@@ -45,7 +45,7 @@ protected:
 
     TempDir m_dir;
     std::filesystem::path m_oldDir;
-    std::shared_ptr<kestrin::FakeWindowSystem> m_windows;
+    std::shared_ptr<kestrin::HeadlessWindowSystem> m_windows;
     std::unique_ptr<kestrin::CGameWindow> m_window;
     std::unique_ptr<kestrin::CMainScreen> m_screen;
     std::unique_ptr<kestrin::CMainScript> m_script;

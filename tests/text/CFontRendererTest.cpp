@@ -6,13 +6,13 @@
 #include <vector>
 
 #include "CORE/CFileFactory.h"
-#include "CORE/Platform/FakeTextRasterizer.h"
+#include "CORE/Platform/HeadlessTextRasterizer.h"
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CSurfaceFactory.h"
 #include "GRAPHICS/CDxLayerFactory.h"
 #include "GRAPHICS/CDxRenderer.h"
 #include "GRAPHICS/CDxSurface.h"
-#include "GRAPHICS/Platform/FakeRenderDevice.h"
+#include "GRAPHICS/Platform/HeadlessRenderDevice.h"
 #include "TEXT/CFontRenderer.h"
 #include "babel/babel.h"
 
@@ -28,7 +28,7 @@ protected:
     void SetUp() override {
         CFontRenderer::ResetCaches();
         SetTextRasterizerFactory([this]() {
-            auto f = std::make_unique<FakeTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック", "IPAGothic"});
+            auto f = std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック", "IPAGothic"});
             f->missing = missing;
             fakes.push_back(f.get());
             return f;
@@ -63,7 +63,7 @@ protected:
     CSurfaceFactory surfaces;
     CFileFactory files;
     CGraphicLoaders loaders{&files};
-    std::vector<FakeTextRasterizer*> fakes;
+    std::vector<HeadlessTextRasterizer*> fakes;
     std::set<uint32_t> missing;
 };
 
@@ -294,7 +294,7 @@ TEST_F(FontRendererTest, AtlasPacksRowsAndStartsNewPages) {
 
 TEST_F(FontRendererTest, EnumerateFontsFiltersAndSpeaksTheGameEncoding) {
     SetTextRasterizerFactory([]() {
-        auto f = std::make_unique<FakeTextRasterizer>(
+        auto f = std::make_unique<HeadlessTextRasterizer>(
             std::set<std::string>{"@Vertical", "Bitmap Mono", "DejaVu Sans", "IPAGothic", "ＭＳ ゴシック"});
         f->fixedPitch = {"@Vertical", "Bitmap Mono", "IPAGothic", "ＭＳ ゴシック"};
         f->japanese = {"@Vertical", "IPAGothic", "ＭＳ ゴシック"};
@@ -322,7 +322,7 @@ TEST_F(FontRendererTest, EnumerateFontsFiltersAndSpeaksTheGameEncoding) {
 
 TEST_F(FontRendererTest, HardwarePagesUploadOncePerFrame) {
     // A frame lays out its new glyphs, then draws every cell: each page uploads at most once.
-    auto device = std::make_shared<FakeRenderDevice>(64, 48);
+    auto device = std::make_shared<HeadlessRenderDevice>(64, 48);
     auto dx = std::make_shared<CDxRenderer>(device);
     ASSERT_FALSE(dx->Init(1));
     CDxSurfaceFactory pages(dx);

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "CORE/CFileFactory.h"
-#include "CORE/Platform/FakeTextRasterizer.h"
+#include "CORE/Platform/HeadlessTextRasterizer.h"
 #include "GRAPHICS/CGdiRenderer.h"
 #include "GRAPHICS/CGraphicLoaders.h"
 #include "GRAPHICS/CLayerFactory.h"
@@ -33,7 +33,7 @@ protected:
     void SetUp() override {
         CFontRenderer::ResetCaches();
         SetTextRasterizerFactory(
-            []() { return std::make_unique<FakeTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"}); });
+            []() { return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"}); });
         font = std::make_shared<CFontRenderer>(&surfaces, &loaders, &files);
         r = std::make_unique<CLinkableTextRenderer>(font, &layers, &surfaces);
         r->GetProperty().spaceTop = 2;

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "CORE/CFileFactory.h"
-#include "CORE/Platform/FakeTextRasterizer.h"
+#include "CORE/Platform/HeadlessTextRasterizer.h"
 #include "GRAPHICS/CDisplayObject.h"
 #include "GRAPHICS/CGdiRenderer.h"
 #include "GRAPHICS/CGraphicLoaders.h"
@@ -30,7 +30,7 @@ protected:
     void SetUp() override {
         CFontRenderer::ResetCaches();
         SetTextRasterizerFactory(
-            []() { return std::make_unique<FakeTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"}); });
+            []() { return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"}); });
         font = std::make_shared<CFontRenderer>(&surfaces, &loaders, &files);
     }
     void TearDown() override {

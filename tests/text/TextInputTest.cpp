@@ -13,9 +13,9 @@
 #include "CORE/CImeContext.h"
 #include "CORE/CTimer.h"
 #include "CORE/CWindow.h"
-#include "CORE/Platform/FakeClock.h"
-#include "CORE/Platform/FakeTextRasterizer.h"
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessClock.h"
+#include "CORE/Platform/HeadlessTextRasterizer.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "GRAPHICS/CGdiRenderer.h"
 #include "GRAPHICS/CGraphicLoaders.h"
@@ -34,9 +34,9 @@ namespace {
 class TextInputTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        windows = std::make_shared<FakeWindowSystem>();
+        windows = std::make_shared<HeadlessWindowSystem>();
         SetWindowSystem(windows);
-        clock = std::make_shared<FakeClock>(1000);
+        clock = std::make_shared<HeadlessClock>(1000);
         CTimer::SetClock(clock);
         ClearWindowMessages();
         CImeContext::GetInstance().Clear();
@@ -73,8 +73,8 @@ protected:
         Deliver();
     }
 
-    std::shared_ptr<FakeWindowSystem> windows;
-    std::shared_ptr<FakeClock> clock;
+    std::shared_ptr<HeadlessWindowSystem> windows;
+    std::shared_ptr<HeadlessClock> clock;
     CWindow window;
 };
 
@@ -200,7 +200,7 @@ protected:
         TextInputTest::SetUp();
         CFontRenderer::ResetCaches();
         SetTextRasterizerFactory(
-            []() { return std::make_unique<FakeTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"}); });
+            []() { return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"}); });
         font = std::make_shared<CFontRenderer>(&surfaces, &loaders, &files);
         target = std::make_unique<CTextRenderer>(font, &layers);
         target->SetCharset(2);

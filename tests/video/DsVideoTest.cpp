@@ -10,14 +10,14 @@
 
 #include "CORE/CLogWindow.h"
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/HeadlessClock.h"
 #include "GRAPHICS/CDsVideo.h"
 #include "GRAPHICS/CLayerFactory.h"
 #include "CORE/CPoint.h"
 #include "GRAPHICS/CSurfaceFactory.h"
 #include "GRAPHICS/ISurface.h"
 #include "GRAPHICS/IVideoDecoder.h"
-#include "GRAPHICS/Platform/FakeVideoDecoder.h"
+#include "GRAPHICS/Platform/HeadlessVideoDecoder.h"
 #include "SOUND/AudioSystem.h"
 #include "SOUND/Platform/PullAudioOutput.h"
 #include "support/TestSupport.h"
@@ -34,7 +34,7 @@ protected:
         audio = pull.get();
         UseAudioOutput(std::move(pull), kDefaultAudioRate);
         CLogWindow::SetLineSink([this](const std::string& line) { lines.push_back(line); });
-        Use(FakeVideoDecoder::SMovie());
+        Use(HeadlessVideoDecoder::SMovie());
     }
     void TearDown() override {
         video.reset();
@@ -43,9 +43,9 @@ protected:
         CLogWindow::SetLineSink(nullptr);
         CTimer::SetClock(nullptr);
     }
-    void Use(const FakeVideoDecoder::SMovie& movie) {
+    void Use(const HeadlessVideoDecoder::SMovie& movie) {
         auto log = this->log;
-        SetVideoDecoderMaker([movie, log]() { return std::make_unique<FakeVideoDecoder>(movie, log); });
+        SetVideoDecoderMaker([movie, log]() { return std::make_unique<HeadlessVideoDecoder>(movie, log); });
     }
     uint32_t Shown() { return uint32_t(video->GetSurface()->GetPixel(CPoint(3, 2))); }
     bool Logged(const std::string& text) const {
@@ -70,8 +70,8 @@ protected:
     }
 
     PullAudioOutput* audio = nullptr;
-    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>(7000);
-    std::shared_ptr<FakeVideoDecoder::SLog> log = std::make_shared<FakeVideoDecoder::SLog>();
+    std::shared_ptr<HeadlessClock> clock = std::make_shared<HeadlessClock>(7000);
+    std::shared_ptr<HeadlessVideoDecoder::SLog> log = std::make_shared<HeadlessVideoDecoder::SLog>();
     std::vector<std::string> lines;
     kestrin_test::TempDir dir;
     CSurfaceFactory surfaces;
@@ -85,14 +85,14 @@ TEST_F(DsVideoTest, ThePictureFollowsTheClockUntilTheEnd) {
     video->Play(dir.Write("a.mp4", "x"));
     ASSERT_TRUE(video->IsPlaying());
     EXPECT_EQ(video->GetSurface()->GetWidth(), 16);
-    EXPECT_EQ(Shown(), FakeVideoDecoder::ColorOf(0));
+    EXPECT_EQ(Shown(), HeadlessVideoDecoder::ColorOf(0));
     // However the frames come, the picture is the one due at the time since Play.
     for (uint32_t step : {16u, 17u, 400u, 16u, 300u}) {
         clock->Advance(step);
         video->Update();
         const uint32_t since = clock->Now() - 7000;
         EXPECT_EQ(log->times.back(), since);
-        EXPECT_EQ(Shown(), FakeVideoDecoder::ColorOf(since / 100)) << since;
+        EXPECT_EQ(Shown(), HeadlessVideoDecoder::ColorOf(since / 100)) << since;
     }
     clock->Advance(1000);
     video->Update();
@@ -107,7 +107,7 @@ TEST_F(DsVideoTest, PlayingAgainStartsFromTheBeginning) {
     video->Update();
     video->Play(path);
     ASSERT_TRUE(video->IsPlaying());
-    EXPECT_EQ(Shown(), FakeVideoDecoder::ColorOf(0));
+    EXPECT_EQ(Shown(), HeadlessVideoDecoder::ColorOf(0));
     EXPECT_EQ(log->opened.size(), 2u);
     video->Stop();
     EXPECT_FALSE(video->IsPlaying());
@@ -132,7 +132,7 @@ TEST_F(DsVideoTest, MoviesThatCannotStartOrGoOnByTable) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         lines.clear();
-        FakeVideoDecoder::SMovie movie;
+        HeadlessVideoDecoder::SMovie movie;
         movie.openFails = c.openFails;
         movie.errorAtFrame = c.errorAtFrame;
         Use(movie);
@@ -162,7 +162,7 @@ TEST_F(DsVideoTest, TheSoundPlaysFromPlayUntilTheMovieStopsOrEndsByTable) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        FakeVideoDecoder::SMovie movie;
+        HeadlessVideoDecoder::SMovie movie;
         movie.soundLevel = c.level;
         Use(movie);
         video->Play(dir.Write("s.mp4", "x"));

@@ -10,7 +10,7 @@
 
 #include "CORE/CFile.h"
 #include "CORE/CTimer.h"
-#include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/HeadlessClock.h"
 #include "GRAPHICS/CMja.h"
 #include "GRAPHICS/CSurface.h"
 #include "VideoTestSupport.h"
@@ -51,7 +51,7 @@ class MjaClockTest : public ::testing::Test {
 protected:
     void SetUp() override { CTimer::SetClock(clock); }
     void TearDown() override { CTimer::SetClock(nullptr); }
-    std::shared_ptr<FakeClock> clock = std::make_shared<FakeClock>(1000);
+    std::shared_ptr<HeadlessClock> clock = std::make_shared<HeadlessClock>(1000);
 };
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "NETWORK/Platform/FakeSharedMemoryService.h"
+#include "NETWORK/Platform/HeadlessSharedMemoryService.h"
 
 #include <cstring>
 
@@ -8,7 +8,7 @@ namespace {
 
 class FakeMapping : public ISharedMapping {
 public:
-    FakeMapping(std::shared_ptr<std::vector<uint8_t>> bytes, std::shared_ptr<FakeSharedMemoryService::Registry> owner,
+    FakeMapping(std::shared_ptr<std::vector<uint8_t>> bytes, std::shared_ptr<HeadlessSharedMemoryService::Registry> owner,
                 std::string name)
         : m_bytes(std::move(bytes)), m_size(m_bytes->size()), m_owner(std::move(owner)), m_name(std::move(name)) {}
     ~FakeMapping() override {
@@ -34,13 +34,13 @@ private:
 
     std::shared_ptr<std::vector<uint8_t>> m_bytes;
     size_t m_size;
-    std::shared_ptr<FakeSharedMemoryService::Registry> m_owner;  // creating side only
+    std::shared_ptr<HeadlessSharedMemoryService::Registry> m_owner;  // creating side only
     std::string m_name;
 };
 
 class FakeEvent : public INamedEvent {
 public:
-    FakeEvent(std::shared_ptr<int> signalled, std::shared_ptr<FakeSharedMemoryService::Registry> owner,
+    FakeEvent(std::shared_ptr<int> signalled, std::shared_ptr<HeadlessSharedMemoryService::Registry> owner,
               std::string name)
         : m_signalled(std::move(signalled)), m_owner(std::move(owner)), m_name(std::move(name)) {}
     ~FakeEvent() override {
@@ -59,41 +59,41 @@ public:
 
 private:
     std::shared_ptr<int> m_signalled;
-    std::shared_ptr<FakeSharedMemoryService::Registry> m_owner;
+    std::shared_ptr<HeadlessSharedMemoryService::Registry> m_owner;
     std::string m_name;
 };
 
 }  // namespace
 
-std::unique_ptr<ISharedMapping> FakeSharedMemoryService::OpenMapping(const std::string& name, std::string* refusal) {
+std::unique_ptr<ISharedMapping> HeadlessSharedMemoryService::OpenMapping(const std::string& name, std::string* refusal) {
     (void)refusal;
     auto it = m_registry->mappings.find(name);
     if (it == m_registry->mappings.end()) return nullptr;
     return std::make_unique<FakeMapping>(it->second, nullptr, name);
 }
 
-std::unique_ptr<INamedEvent> FakeSharedMemoryService::OpenEvent(const std::string& name, std::string* refusal) {
+std::unique_ptr<INamedEvent> HeadlessSharedMemoryService::OpenEvent(const std::string& name, std::string* refusal) {
     (void)refusal;
     auto it = m_registry->events.find(name);
     if (it == m_registry->events.end()) return nullptr;
     return std::make_unique<FakeEvent>(it->second, nullptr, name);
 }
 
-std::unique_ptr<ISharedMapping> FakeSharedMemoryService::CreateMapping(const std::string& name, size_t size) {
+std::unique_ptr<ISharedMapping> HeadlessSharedMemoryService::CreateMapping(const std::string& name, size_t size) {
     ++createCalls;
     auto bytes = std::make_shared<std::vector<uint8_t>>(size);
     m_registry->mappings[name] = bytes;
     return std::make_unique<FakeMapping>(bytes, m_registry, name);
 }
 
-std::unique_ptr<INamedEvent> FakeSharedMemoryService::CreateEvent(const std::string& name) {
+std::unique_ptr<INamedEvent> HeadlessSharedMemoryService::CreateEvent(const std::string& name) {
     ++createCalls;
     auto signalled = std::make_shared<int>(0);
     m_registry->events[name] = signalled;
     return std::make_unique<FakeEvent>(signalled, m_registry, name);
 }
 
-bool FakeSharedMemoryService::Exists(const std::string& name) const {
+bool HeadlessSharedMemoryService::Exists(const std::string& name) const {
     return m_registry->mappings.count(name) != 0 || m_registry->events.count(name) != 0;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 // A headless decoder for tests: any path opens (unless told otherwise) as a movie of numbered
-// pictures at a fixed rate; picture n is filled with FakeVideoDecoder::ColorOf(n).
+// pictures at a fixed rate; picture n is filled with HeadlessVideoDecoder::ColorOf(n).
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -10,7 +10,7 @@
 
 namespace kestrin {
 
-class FakeVideoDecoder : public IVideoDecoder {
+class HeadlessVideoDecoder : public IVideoDecoder {
 public:
     struct SMovie {
         int32_t width = 16;
@@ -30,7 +30,7 @@ public:
         std::vector<uint32_t> times;
     };
 
-    explicit FakeVideoDecoder(const SMovie& movie, std::shared_ptr<SLog> log = nullptr);
+    explicit HeadlessVideoDecoder(const SMovie& movie, std::shared_ptr<SLog> log = nullptr);
 
     bool Open(const std::string& path) override;
     int32_t GetWidth() const override { return m_open ? m_movie.width : 0; }

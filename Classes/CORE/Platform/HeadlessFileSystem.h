@@ -13,9 +13,9 @@
 
 namespace kestrin {
 
-class FakeFileSystem : public IFileSystem {
+class HeadlessFileSystem : public IFileSystem {
 public:
-    FakeFileSystem();
+    HeadlessFileSystem();
 
     // Adds a file (and its folders).
     void AddFile(const std::string& path, const std::string& bytes, int64_t modifiedSeconds = 0);

@@ -8,11 +8,11 @@
 
 namespace kestrin {
 
-class FakeTextRasterizer : public ITextRasterizer {
+class HeadlessTextRasterizer : public ITextRasterizer {
 public:
     static constexpr int kCellWidth = 6;
 
-    explicit FakeTextRasterizer(std::set<std::string> installed = {}) : m_installed(std::move(installed)) {}
+    explicit HeadlessTextRasterizer(std::set<std::string> installed = {}) : m_installed(std::move(installed)) {}
     bool Open(const std::string& family, int pixelHeight) override {
         if (!m_installed.count(family) || pixelHeight <= 0) return true;
         m_family = family;

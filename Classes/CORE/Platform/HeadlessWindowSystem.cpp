@@ -1,15 +1,15 @@
-#include "CORE/Platform/FakeWindowSystem.h"
+#include "CORE/Platform/HeadlessWindowSystem.h"
 
 #include <cstring>
 
 namespace kestrin {
 
-void FakeWindowSystem::GetDesktopSize(int& width, int& height) {
+void HeadlessWindowSystem::GetDesktopSize(int& width, int& height) {
     width = m_desktopWidth;
     height = m_desktopHeight;
 }
 
-WindowHandle FakeWindowSystem::CreateWindow(const SWindowDesc& desc) {
+WindowHandle HeadlessWindowSystem::CreateWindow(const SWindowDesc& desc) {
     if (m_createFails || m_initFails) return 0;
     WindowHandle h = m_next++;
     SWindow& w = m_windows[h];
@@ -26,23 +26,23 @@ WindowHandle FakeWindowSystem::CreateWindow(const SWindowDesc& desc) {
     return h;
 }
 
-void FakeWindowSystem::DestroyWindow(WindowHandle window) {
+void HeadlessWindowSystem::DestroyWindow(WindowHandle window) {
     m_windows.erase(window);
     if (m_focus == window) m_focus = 0;
 }
 
-void FakeWindowSystem::SetTitle(WindowHandle window, const std::string& utf8) {
+void HeadlessWindowSystem::SetTitle(WindowHandle window, const std::string& utf8) {
     if (SWindow* w = Find(window)) w->desc.title = utf8;
 }
 
-void FakeWindowSystem::SetStyle(WindowHandle window, bool frameless, bool resizable) {
+void HeadlessWindowSystem::SetStyle(WindowHandle window, bool frameless, bool resizable) {
     if (SWindow* w = Find(window)) {
         w->frameless = frameless;
         w->resizable = resizable;
     }
 }
 
-void FakeWindowSystem::SetGeometry(WindowHandle window, int x, int y, int width, int height) {
+void HeadlessWindowSystem::SetGeometry(WindowHandle window, int x, int y, int width, int height) {
     if (SWindow* w = Find(window)) {
         w->x = x;
         w->y = y;
@@ -51,14 +51,14 @@ void FakeWindowSystem::SetGeometry(WindowHandle window, int x, int y, int width,
     }
 }
 
-void FakeWindowSystem::SetClientSize(WindowHandle window, int width, int height) {
+void HeadlessWindowSystem::SetClientSize(WindowHandle window, int width, int height) {
     if (SWindow* w = Find(window)) {
         w->width = width;
         w->height = height;
     }
 }
 
-void FakeWindowSystem::SetFullScreen(WindowHandle window, bool fullScreen) {
+void HeadlessWindowSystem::SetFullScreen(WindowHandle window, bool fullScreen) {
     SWindow* w = Find(window);
     if (!w || w->fullScreen == fullScreen) return;
     w->fullScreen = fullScreen;
@@ -70,11 +70,11 @@ void FakeWindowSystem::SetFullScreen(WindowHandle window, bool fullScreen) {
     }
 }
 
-void FakeWindowSystem::SetAlwaysOnTop(WindowHandle window, bool onTop) {
+void HeadlessWindowSystem::SetAlwaysOnTop(WindowHandle window, bool onTop) {
     if (SWindow* w = Find(window)) w->onTop = onTop;
 }
 
-void FakeWindowSystem::Show(WindowHandle window, bool show, bool activate) {
+void HeadlessWindowSystem::Show(WindowHandle window, bool show, bool activate) {
     if (SWindow* w = Find(window)) {
         w->shown = show;
         if (show && activate) m_focus = window;
@@ -82,7 +82,7 @@ void FakeWindowSystem::Show(WindowHandle window, bool show, bool activate) {
     }
 }
 
-void FakeWindowSystem::GetClientSize(WindowHandle window, int& width, int& height) {
+void HeadlessWindowSystem::GetClientSize(WindowHandle window, int& width, int& height) {
     width = height = 0;
     if (const SWindow* w = Find(window)) {
         width = w->width;
@@ -90,7 +90,7 @@ void FakeWindowSystem::GetClientSize(WindowHandle window, int& width, int& heigh
     }
 }
 
-void FakeWindowSystem::GetPosition(WindowHandle window, int& x, int& y) {
+void HeadlessWindowSystem::GetPosition(WindowHandle window, int& x, int& y) {
     x = y = 0;
     if (const SWindow* w = Find(window)) {
         x = w->x;
@@ -98,45 +98,45 @@ void FakeWindowSystem::GetPosition(WindowHandle window, int& x, int& y) {
     }
 }
 
-void FakeWindowSystem::GetFrameExtents(WindowHandle window, int& extraWidth, int& extraHeight) {
+void HeadlessWindowSystem::GetFrameExtents(WindowHandle window, int& extraWidth, int& extraHeight) {
     const SWindow* w = Find(window);
     bool framed = !w || !w->frameless;
     extraWidth = framed ? m_frameWidth : 0;
     extraHeight = framed ? m_frameHeight : 0;
 }
 
-bool FakeWindowSystem::PollEvent(SWindowEvent& out) {
+bool HeadlessWindowSystem::PollEvent(SWindowEvent& out) {
     if (m_events.empty()) return false;
     out = m_events.front();
     m_events.pop_front();
     return true;
 }
 
-bool FakeWindowSystem::IsKeyDown(int virtualKey) {
+bool HeadlessWindowSystem::IsKeyDown(int virtualKey) {
     return virtualKey >= 0 && virtualKey < 256 && m_keys[virtualKey];
 }
 
-void FakeWindowSystem::SetKeyDown(int virtualKey, bool down) {
+void HeadlessWindowSystem::SetKeyDown(int virtualKey, bool down) {
     if (virtualKey < 0 || virtualKey > 255) return;
     if (down && !m_keys[virtualKey]) m_pressed[virtualKey] = true;
     m_keys[virtualKey] = down;
 }
 
-void FakeWindowSystem::TakeKeyPresses(bool (&pressed)[256]) {
+void HeadlessWindowSystem::TakeKeyPresses(bool (&pressed)[256]) {
     for (int key = 0; key < 256; ++key) {
         pressed[key] = m_pressed[key];
         m_pressed[key] = false;
     }
 }
 
-void FakeWindowSystem::GetClientMousePoint(WindowHandle window, int& x, int& y) {
+void HeadlessWindowSystem::GetClientMousePoint(WindowHandle window, int& x, int& y) {
     int wx = 0, wy = 0;
     GetPosition(window, wx, wy);
     x = m_mouseX - wx;
     y = m_mouseY - wy;
 }
 
-void FakeWindowSystem::UserResize(WindowHandle window, int width, int height) {
+void HeadlessWindowSystem::UserResize(WindowHandle window, int width, int height) {
     SetClientSize(window, width, height);
     SWindowEvent e;
     e.type = EWindowEvent::Resized;
@@ -146,7 +146,7 @@ void FakeWindowSystem::UserResize(WindowHandle window, int width, int height) {
     PushEvent(e);
 }
 
-void FakeWindowSystem::PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height,
+void HeadlessWindowSystem::PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height,
                                      int pitchBytes) {
     SWindow* w = Find(window);
     if (!w || !pixels || width <= 0 || height <= 0) return;
@@ -160,17 +160,17 @@ void FakeWindowSystem::PresentPixels(WindowHandle window, const uint32_t* pixels
     }
 }
 
-const FakeWindowSystem::SWindow* FakeWindowSystem::Find(WindowHandle window) const {
+const HeadlessWindowSystem::SWindow* HeadlessWindowSystem::Find(WindowHandle window) const {
     auto it = m_windows.find(window);
     return it == m_windows.end() ? nullptr : &it->second;
 }
 
-FakeWindowSystem::SWindow* FakeWindowSystem::Find(WindowHandle window) {
+HeadlessWindowSystem::SWindow* HeadlessWindowSystem::Find(WindowHandle window) {
     auto it = m_windows.find(window);
     return it == m_windows.end() ? nullptr : &it->second;
 }
 
-void FakeWindowSystem::PushText(WindowHandle window, const std::string& utf8) {
+void HeadlessWindowSystem::PushText(WindowHandle window, const std::string& utf8) {
     SWindowEvent e;
     e.type = EWindowEvent::TextInput;
     e.window = window;
@@ -178,7 +178,7 @@ void FakeWindowSystem::PushText(WindowHandle window, const std::string& utf8) {
     m_events.push_back(e);
 }
 
-void FakeWindowSystem::PushComposition(WindowHandle window, const std::string& utf8) {
+void HeadlessWindowSystem::PushComposition(WindowHandle window, const std::string& utf8) {
     SWindowEvent e;
     e.type = EWindowEvent::TextEditing;
     e.window = window;
@@ -186,7 +186,7 @@ void FakeWindowSystem::PushComposition(WindowHandle window, const std::string& u
     m_events.push_back(e);
 }
 
-void FakeWindowSystem::PushCandidates(WindowHandle window, const std::vector<std::string>& utf8, int selected) {
+void HeadlessWindowSystem::PushCandidates(WindowHandle window, const std::vector<std::string>& utf8, int selected) {
     SWindowEvent e;
     e.type = EWindowEvent::TextCandidates;
     e.window = window;

@@ -10,7 +10,7 @@
 
 namespace kestrin {
 
-class FakeRenderDevice : public IRenderDevice {
+class HeadlessRenderDevice : public IRenderDevice {
 public:
     struct STexture {
         int32_t width = 0, height = 0;
@@ -27,7 +27,7 @@ public:
         bool linear = false;
     };
 
-    FakeRenderDevice(int32_t width, int32_t height) : m_width(width), m_height(height) {}
+    HeadlessRenderDevice(int32_t width, int32_t height) : m_width(width), m_height(height) {}
 
     bool Open(WindowHandle window) override;
     void Close() override;

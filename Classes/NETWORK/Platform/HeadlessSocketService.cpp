@@ -1,4 +1,4 @@
-#include "NETWORK/Platform/FakeSocketService.h"
+#include "NETWORK/Platform/HeadlessSocketService.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -8,12 +8,12 @@
 
 namespace kestrin {
 
-FakeSocketService::Socket* FakeSocketService::Find(int handle) {
+HeadlessSocketService::Socket* HeadlessSocketService::Find(int handle) {
     auto it = m_sockets.find(handle);
     return it != m_sockets.end() && it->second.open ? &it->second : nullptr;
 }
 
-int FakeSocketService::CreateStream(int& error) {
+int HeadlessSocketService::CreateStream(int& error) {
     ++createCalls;
     error = failCreate;
     if (failCreate) return -1;
@@ -22,7 +22,7 @@ int FakeSocketService::CreateStream(int& error) {
     return handle;
 }
 
-bool FakeSocketService::Bind(int socket, uint32_t address, uint16_t port, int& error) {
+bool HeadlessSocketService::Bind(int socket, uint32_t address, uint16_t port, int& error) {
     ++bindCalls;
     Socket* s = Find(socket);
     error = s ? failBind : wsa::kNotSocket;
@@ -34,7 +34,7 @@ bool FakeSocketService::Bind(int socket, uint32_t address, uint16_t port, int& e
     return true;
 }
 
-bool FakeSocketService::Listen(int socket, int backlog, int& error) {
+bool HeadlessSocketService::Listen(int socket, int backlog, int& error) {
     (void)backlog;
     Socket* s = Find(socket);
     error = s ? failListen : wsa::kNotSocket;
@@ -43,7 +43,7 @@ bool FakeSocketService::Listen(int socket, int backlog, int& error) {
     return true;
 }
 
-int FakeSocketService::Accept(int listener, std::string& peerAddress, int& error) {
+int HeadlessSocketService::Accept(int listener, std::string& peerAddress, int& error) {
     ++acceptCalls;
     Socket* s = Find(listener);
     error = !s || !s->listening ? wsa::kInvalid : failAccept;
@@ -58,7 +58,7 @@ int FakeSocketService::Accept(int listener, std::string& peerAddress, int& error
     return handle;
 }
 
-bool FakeSocketService::Connect(int socket, uint32_t address, uint16_t port, int& error) {
+bool HeadlessSocketService::Connect(int socket, uint32_t address, uint16_t port, int& error) {
     (void)address;
     Socket* s = Find(socket);
     if (!acceptConnects || !s) {
@@ -78,9 +78,9 @@ bool FakeSocketService::Connect(int socket, uint32_t address, uint16_t port, int
     return false;
 }
 
-int FakeSocketService::GetPendingError(int socket) { return Find(socket) ? 0 : wsa::kNotSocket; }
+int HeadlessSocketService::GetPendingError(int socket) { return Find(socket) ? 0 : wsa::kNotSocket; }
 
-bool FakeSocketService::Resolve(const std::string& host, uint32_t& address, int& error) {
+bool HeadlessSocketService::Resolve(const std::string& host, uint32_t& address, int& error) {
     address = 0;
     unsigned parts[4];
     char tail = 0;
@@ -94,7 +94,7 @@ bool FakeSocketService::Resolve(const std::string& host, uint32_t& address, int&
     return false;
 }
 
-long FakeSocketService::Send(int socket, const void* data, size_t length, int& error) {
+long HeadlessSocketService::Send(int socket, const void* data, size_t length, int& error) {
     Socket* s = Find(socket);
     if (!s || s->peer < 0) {
         error = wsa::kNotSocket;
@@ -116,7 +116,7 @@ long FakeSocketService::Send(int socket, const void* data, size_t length, int& e
     return static_cast<long>(n);
 }
 
-long FakeSocketService::Receive(int socket, void* buffer, size_t length, int& error) {
+long HeadlessSocketService::Receive(int socket, void* buffer, size_t length, int& error) {
     Socket* s = Find(socket);
     if (!s || s->peer < 0) {
         error = wsa::kNotSocket;
@@ -135,7 +135,7 @@ long FakeSocketService::Receive(int socket, void* buffer, size_t length, int& er
     return static_cast<long>(n);
 }
 
-int FakeSocketService::Poll(std::vector<SocketPollEntry>& entries, int timeoutMs, int& error) {
+int HeadlessSocketService::Poll(std::vector<SocketPollEntry>& entries, int timeoutMs, int& error) {
     (void)timeoutMs;
     error = failPoll;
     if (failPoll) return -1;
@@ -157,7 +157,7 @@ int FakeSocketService::Poll(std::vector<SocketPollEntry>& entries, int timeoutMs
     return ready;
 }
 
-bool FakeSocketService::GetLocalAddress(int socket, std::string& address, uint16_t& port) {
+bool HeadlessSocketService::GetLocalAddress(int socket, std::string& address, uint16_t& port) {
     Socket* s = Find(socket);
     if (!s || !s->bound) return false;
     address = std::to_string(s->address >> 24) + "." + std::to_string((s->address >> 16) & 255) + "." +
@@ -166,9 +166,9 @@ bool FakeSocketService::GetLocalAddress(int socket, std::string& address, uint16
     return true;
 }
 
-void FakeSocketService::Shutdown(int socket) { (void)socket; }
+void HeadlessSocketService::Shutdown(int socket) { (void)socket; }
 
-void FakeSocketService::Close(int socket) {
+void HeadlessSocketService::Close(int socket) {
     Socket* s = Find(socket);
     if (!s) return;
     s->open = false;
@@ -180,7 +180,7 @@ void FakeSocketService::Close(int socket) {
     s->waiting.clear();
 }
 
-int FakeSocketService::ConnectPeer(uint16_t port, const std::string& peerAddress) {
+int HeadlessSocketService::ConnectPeer(uint16_t port, const std::string& peerAddress) {
     for (auto& entry : m_sockets) {
         Socket& listener = entry.second;
         if (!listener.open || !listener.listening || listener.port != port) continue;
@@ -199,24 +199,24 @@ int FakeSocketService::ConnectPeer(uint16_t port, const std::string& peerAddress
     return -1;
 }
 
-void FakeSocketService::PeerSend(int peer, const std::string& bytes) { m_peers[peer].toEngine += bytes; }
+void HeadlessSocketService::PeerSend(int peer, const std::string& bytes) { m_peers[peer].toEngine += bytes; }
 
-std::string FakeSocketService::PeerTake(int peer) {
+std::string HeadlessSocketService::PeerTake(int peer) {
     std::string out;
     out.swap(m_peers[peer].fromEngine);
     return out;
 }
 
-void FakeSocketService::PeerClose(int peer) { m_peers[peer].closed = true; }
+void HeadlessSocketService::PeerClose(int peer) { m_peers[peer].closed = true; }
 
-void FakeSocketService::SetPeerWindow(int peer, size_t bytes) { m_peers[peer].window = bytes; }
+void HeadlessSocketService::SetPeerWindow(int peer, size_t bytes) { m_peers[peer].window = bytes; }
 
-bool FakeSocketService::IsPeerDropped(int peer) const {
+bool HeadlessSocketService::IsPeerDropped(int peer) const {
     auto it = m_peers.find(peer);
     return it != m_peers.end() && it->second.dropped;
 }
 
-int FakeSocketService::OpenSockets() const {
+int HeadlessSocketService::OpenSockets() const {
     // Connections still waiting in a listener's queue are not the engine's yet.
     int count = 0;
     for (const auto& entry : m_sockets) {

@@ -1,14 +1,14 @@
-#include "GRAPHICS/Platform/FakeVideoDecoder.h"
+#include "GRAPHICS/Platform/HeadlessVideoDecoder.h"
 
 #include <algorithm>
 #include <cstring>
 
 namespace kestrin {
 
-FakeVideoDecoder::FakeVideoDecoder(const SMovie& movie, std::shared_ptr<SLog> log)
+HeadlessVideoDecoder::HeadlessVideoDecoder(const SMovie& movie, std::shared_ptr<SLog> log)
     : m_movie(movie), m_log(std::move(log)) {}
 
-bool FakeVideoDecoder::Open(const std::string& path) {
+bool HeadlessVideoDecoder::Open(const std::string& path) {
     if (m_log)
         m_log->opened.push_back(path);
     m_given = -1;
@@ -19,7 +19,7 @@ bool FakeVideoDecoder::Open(const std::string& path) {
     return !m_open;
 }
 
-IVideoDecoder::EFrame FakeVideoDecoder::FrameAt(uint32_t ms, uint8_t* pixels, int32_t pitch) {
+IVideoDecoder::EFrame HeadlessVideoDecoder::FrameAt(uint32_t ms, uint8_t* pixels, int32_t pitch) {
     if (m_log)
         m_log->times.push_back(ms);
     if (!m_open)
@@ -43,7 +43,7 @@ IVideoDecoder::EFrame FakeVideoDecoder::FrameAt(uint32_t ms, uint8_t* pixels, in
     return EFrame::kNew;
 }
 
-size_t FakeVideoDecoder::ReadSound(uint32_t rate, int16_t* stereo, size_t frames) {
+size_t HeadlessVideoDecoder::ReadSound(uint32_t rate, int16_t* stereo, size_t frames) {
     if (!m_open || m_movie.soundLevel == 0)
         return 0;
     const uint64_t total = uint64_t(m_movie.frames) * rate / m_movie.fps;

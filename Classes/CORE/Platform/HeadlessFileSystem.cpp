@@ -1,4 +1,4 @@
-#include "CORE/Platform/FakeFileSystem.h"
+#include "CORE/Platform/HeadlessFileSystem.h"
 
 #include <stdio.h>
 
@@ -9,7 +9,7 @@
 
 namespace kestrin {
 
-FakeFileSystem::FakeFileSystem() { m_nodes[""].directory = true; }
+HeadlessFileSystem::HeadlessFileSystem() { m_nodes[""].directory = true; }
 
 namespace {
 // A stdio stream over shared bytes: reading copies from them, writing extends them.
@@ -63,7 +63,7 @@ std::FILE* OpenCookie(std::shared_ptr<std::string> bytes, const char* mode) {
 // (see RemoveIfAbandoned) for minimumAgeSeconds after it was made.
 class FakeFolder : public IFolder {
 public:
-    FakeFolder(FakeFileSystem* fs, std::string path) : m_fs(fs), m_path(std::move(path)) {}
+    FakeFolder(HeadlessFileSystem* fs, std::string path) : m_fs(fs), m_path(std::move(path)) {}
     std::unique_ptr<IFolder> OpenSubfolder(const std::string& name) override {
         const std::string path = Path(name);
         m_fs->MakeDirectory(path);
@@ -98,13 +98,13 @@ public:
 private:
     std::string Path(const std::string& name) const { return m_path + "/" + name; }
 
-    FakeFileSystem* m_fs;
+    HeadlessFileSystem* m_fs;
     std::string m_path;
 };
 
 }  // namespace
 
-std::string FakeFileSystem::Normalize(const std::string& path) const {
+std::string HeadlessFileSystem::Normalize(const std::string& path) const {
     std::string full = (!path.empty() && path[0] == '/') || currentDirectory.empty() ? path
                                                                                      : currentDirectory + "/" + path;
     std::vector<std::string> parts;
@@ -125,14 +125,14 @@ std::string FakeFileSystem::Normalize(const std::string& path) const {
     return out;
 }
 
-void FakeFileSystem::Touch(const std::string& normalized) {
+void HeadlessFileSystem::Touch(const std::string& normalized) {
     ++m_counter;
     size_t slash = normalized.rfind('/');
     std::string parent = slash == std::string::npos ? "" : normalized.substr(0, slash);
     m_nodes[parent].stamp = m_counter;
 }
 
-void FakeFileSystem::AddDirectory(const std::string& path) {
+void HeadlessFileSystem::AddDirectory(const std::string& path) {
     std::string n = Normalize(path);
     std::string prefix;
     size_t start = 0;
@@ -148,7 +148,7 @@ void FakeFileSystem::AddDirectory(const std::string& path) {
     }
 }
 
-void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes, int64_t modifiedSeconds) {
+void HeadlessFileSystem::AddFile(const std::string& path, const std::string& bytes, int64_t modifiedSeconds) {
     std::string n = Normalize(path);
     size_t slash = n.rfind('/');
     if (slash != std::string::npos) AddDirectory(n.substr(0, slash));
@@ -160,24 +160,24 @@ void FakeFileSystem::AddFile(const std::string& path, const std::string& bytes, 
     Touch(n);
 }
 
-void FakeFileSystem::Remove(const std::string& path) {
+void HeadlessFileSystem::Remove(const std::string& path) {
     std::string n = Normalize(path);
     if (m_nodes.erase(n)) Touch(n);
 }
 
-void FakeFileSystem::SetModifiedSeconds(const std::string& path, int64_t seconds) {
+void HeadlessFileSystem::SetModifiedSeconds(const std::string& path, int64_t seconds) {
     auto it = m_nodes.find(Normalize(path));
     if (it != m_nodes.end()) it->second.modifiedSeconds = seconds;
 }
 
-std::string FakeFileSystem::Contents(const std::string& path) {
+std::string HeadlessFileSystem::Contents(const std::string& path) {
     auto it = m_nodes.find(Normalize(path));
     return it != m_nodes.end() && it->second.bytes ? *it->second.bytes : std::string();
 }
 
-bool FakeFileSystem::Exists(const std::string& path) { return m_nodes.count(Normalize(path)) != 0; }
+bool HeadlessFileSystem::Exists(const std::string& path) { return m_nodes.count(Normalize(path)) != 0; }
 
-bool FakeFileSystem::Stat(const std::string& path, SFileStatus& out) {
+bool HeadlessFileSystem::Stat(const std::string& path, SFileStatus& out) {
     out = SFileStatus();
     if (path.empty()) return true;
     auto it = m_nodes.find(Normalize(path));
@@ -190,7 +190,7 @@ bool FakeFileSystem::Stat(const std::string& path, SFileStatus& out) {
     return false;
 }
 
-bool FakeFileSystem::ListDirectory(const std::string& path, std::vector<std::string>& names) {
+bool HeadlessFileSystem::ListDirectory(const std::string& path, std::vector<std::string>& names) {
     ++listCalls;
     std::string n = Normalize(path.empty() ? "." : path);
     auto it = m_nodes.find(n);
@@ -205,14 +205,14 @@ bool FakeFileSystem::ListDirectory(const std::string& path, std::vector<std::str
     return false;
 }
 
-std::FILE* FakeFileSystem::OpenRead(const std::string& path) {
+std::FILE* HeadlessFileSystem::OpenRead(const std::string& path) {
     if (path.empty()) return nullptr;
     auto it = m_nodes.find(Normalize(path));
     if (it == m_nodes.end() || it->second.directory) return nullptr;
     return OpenCookie(it->second.bytes, "rb");
 }
 
-std::FILE* FakeFileSystem::OpenWrite(const std::string& path) {
+std::FILE* HeadlessFileSystem::OpenWrite(const std::string& path) {
     std::string n = Normalize(path);
     size_t slash = n.rfind('/');
     std::string parent = slash == std::string::npos ? "" : n.substr(0, slash);
@@ -228,7 +228,7 @@ std::FILE* FakeFileSystem::OpenWrite(const std::string& path) {
     return OpenCookie(node.bytes, "wb");
 }
 
-bool FakeFileSystem::MakeDirectory(const std::string& path) {
+bool HeadlessFileSystem::MakeDirectory(const std::string& path) {
     std::string n = Normalize(path);
     size_t slash = n.rfind('/');
     std::string parent = slash == std::string::npos ? "" : n.substr(0, slash);
@@ -238,7 +238,7 @@ bool FakeFileSystem::MakeDirectory(const std::string& path) {
     return false;
 }
 
-bool FakeFileSystem::ChangeDirectory(const std::string& path) {
+bool HeadlessFileSystem::ChangeDirectory(const std::string& path) {
     std::string n = Normalize(path);
     auto it = m_nodes.find(n);
     if (it == m_nodes.end() || !it->second.directory) return true;
@@ -246,17 +246,17 @@ bool FakeFileSystem::ChangeDirectory(const std::string& path) {
     return false;
 }
 
-bool FakeFileSystem::GetCurrentDirectory(std::string& out) {
+bool HeadlessFileSystem::GetCurrentDirectory(std::string& out) {
     out = currentDirectory.empty() ? "/" : currentDirectory;
     return false;
 }
 
-bool FakeFileSystem::SyncFile(std::FILE* file) {
+bool HeadlessFileSystem::SyncFile(std::FILE* file) {
     if (!file || std::fflush(file) != 0) return true;
     return failSync;
 }
 
-bool FakeFileSystem::RenameFile(const std::string& from, const std::string& to) {
+bool HeadlessFileSystem::RenameFile(const std::string& from, const std::string& to) {
     if (failRename) return true;
     std::string f = Normalize(from), t = Normalize(to);
     auto source = m_nodes.find(f);
@@ -272,7 +272,7 @@ bool FakeFileSystem::RenameFile(const std::string& from, const std::string& to) 
     return false;
 }
 
-bool FakeFileSystem::RemoveFile(const std::string& path) {
+bool HeadlessFileSystem::RemoveFile(const std::string& path) {
     std::string n = Normalize(path);
     auto it = m_nodes.find(n);
     if (it == m_nodes.end() || it->second.directory) return true;
@@ -281,7 +281,7 @@ bool FakeFileSystem::RemoveFile(const std::string& path) {
     return false;
 }
 
-std::unique_ptr<IFolder> FakeFileSystem::OpenFolder(const std::string& path) {
+std::unique_ptr<IFolder> HeadlessFileSystem::OpenFolder(const std::string& path) {
     std::string n = Normalize(path.empty() ? "." : path);
     auto it = m_nodes.find(n);
     if (it == m_nodes.end() || !it->second.directory) {

@@ -1,10 +1,10 @@
-#include "GRAPHICS/Platform/FakeRenderDevice.h"
+#include "GRAPHICS/Platform/HeadlessRenderDevice.h"
 
 #include <cstring>
 
 namespace kestrin {
 
-bool FakeRenderDevice::Open(WindowHandle) {
+bool HeadlessRenderDevice::Open(WindowHandle) {
     Close();
     if (failOpen) {
         m_error = "the fake device refuses to start";
@@ -15,13 +15,13 @@ bool FakeRenderDevice::Open(WindowHandle) {
     return false;
 }
 
-void FakeRenderDevice::Close() {
+void HeadlessRenderDevice::Close() {
     m_open = false;
     m_textures.clear();
     m_target = 0;
 }
 
-bool FakeRenderDevice::GetOutputSize(int32_t& width, int32_t& height) {
+bool HeadlessRenderDevice::GetOutputSize(int32_t& width, int32_t& height) {
     if (!m_open)
         return true;
     width = m_width;
@@ -29,7 +29,7 @@ bool FakeRenderDevice::GetOutputSize(int32_t& width, int32_t& height) {
     return false;
 }
 
-IRenderDevice::TextureId FakeRenderDevice::CreateTexture(int32_t width, int32_t height, bool renderTarget) {
+IRenderDevice::TextureId HeadlessRenderDevice::CreateTexture(int32_t width, int32_t height, bool renderTarget) {
     if (!m_open || failTextures || width <= 0 || height <= 0) {
         m_error = "the fake device has no room for the texture";
         return 0;
@@ -43,18 +43,18 @@ IRenderDevice::TextureId FakeRenderDevice::CreateTexture(int32_t width, int32_t 
     return m_next++;
 }
 
-void FakeRenderDevice::DestroyTexture(TextureId texture) {
+void HeadlessRenderDevice::DestroyTexture(TextureId texture) {
     m_textures.erase(texture);
     if (m_target == texture)
         m_target = 0;
 }
 
-const FakeRenderDevice::STexture* FakeRenderDevice::FindTexture(TextureId id) const {
+const HeadlessRenderDevice::STexture* HeadlessRenderDevice::FindTexture(TextureId id) const {
     auto it = m_textures.find(id);
     return it == m_textures.end() ? nullptr : &it->second;
 }
 
-bool FakeRenderDevice::UpdateTexture(TextureId texture, const uint8_t* pixels, int32_t pitch) {
+bool HeadlessRenderDevice::UpdateTexture(TextureId texture, const uint8_t* pixels, int32_t pitch) {
     auto it = m_textures.find(texture);
     if (it == m_textures.end() || !pixels)
         return true;
@@ -65,14 +65,14 @@ bool FakeRenderDevice::UpdateTexture(TextureId texture, const uint8_t* pixels, i
     return false;
 }
 
-bool FakeRenderDevice::SetTarget(TextureId target) {
+bool HeadlessRenderDevice::SetTarget(TextureId target) {
     if (!m_open || (target && !m_textures.count(target)))
         return true;
     m_target = target;
     return false;
 }
 
-bool FakeRenderDevice::Clear(uint32_t argb) {
+bool HeadlessRenderDevice::Clear(uint32_t argb) {
     auto it = m_textures.find(m_target);
     if (it == m_textures.end())
         return true;
@@ -81,7 +81,7 @@ bool FakeRenderDevice::Clear(uint32_t argb) {
     return false;
 }
 
-bool FakeRenderDevice::DrawQuad(TextureId texture, const SQuadVertex corners[4], uint8_t opacity, EQuadBlend blend,
+bool HeadlessRenderDevice::DrawQuad(TextureId texture, const SQuadVertex corners[4], uint8_t opacity, EQuadBlend blend,
                                 bool linear) {
     if (!m_textures.count(texture) || !m_textures.count(m_target))
         return true;
@@ -97,7 +97,7 @@ bool FakeRenderDevice::DrawQuad(TextureId texture, const SQuadVertex corners[4],
     return false;
 }
 
-bool FakeRenderDevice::ReadPixels(uint8_t* pixels, int32_t pitch) {
+bool HeadlessRenderDevice::ReadPixels(uint8_t* pixels, int32_t pitch) {
     auto it = m_textures.find(m_target);
     if (it == m_textures.end() || !pixels)
         return true;
@@ -107,7 +107,7 @@ bool FakeRenderDevice::ReadPixels(uint8_t* pixels, int32_t pitch) {
     return false;
 }
 
-bool FakeRenderDevice::Present(TextureId backBuffer) {
+bool HeadlessRenderDevice::Present(TextureId backBuffer) {
     if (!m_textures.count(backBuffer))
         return true;
     if (failPresent) {
@@ -118,7 +118,7 @@ bool FakeRenderDevice::Present(TextureId backBuffer) {
     return false;
 }
 
-bool FakeRenderDevice::Reset() {
+bool HeadlessRenderDevice::Reset() {
     ++m_resets;
     if (failReset) {
         m_error = "the fake device cannot reset";

@@ -1,21 +1,21 @@
-#include "GRAPHICS/Platform/FakeFramePresenter.h"
+#include "GRAPHICS/Platform/HeadlessFramePresenter.h"
 
 #include <cstddef>
 #include <cstring>
 
 namespace kestrin {
 
-FakeFramePresenter::FakeFramePresenter(WindowHandle window, int32_t width, int32_t height) : m_window(window) {
+HeadlessFramePresenter::HeadlessFramePresenter(WindowHandle window, int32_t width, int32_t height) : m_window(window) {
     Resize(width, height);
 }
 
-void FakeFramePresenter::Resize(int32_t width, int32_t height) {
+void HeadlessFramePresenter::Resize(int32_t width, int32_t height) {
     m_width = width < 0 ? 0 : width;
     m_height = height < 0 ? 0 : height;
     m_shown.assign(size_t(m_width) * size_t(m_height) * 4, 0);
 }
 
-bool FakeFramePresenter::GetClientSize(WindowHandle window, int32_t& width, int32_t& height) {
+bool HeadlessFramePresenter::GetClientSize(WindowHandle window, int32_t& width, int32_t& height) {
     if (window != m_window)
         return true;
     width = m_width;
@@ -23,7 +23,7 @@ bool FakeFramePresenter::GetClientSize(WindowHandle window, int32_t& width, int3
     return false;
 }
 
-bool FakeFramePresenter::Present(WindowHandle window, const uint8_t* frame, int32_t framePitch, int32_t srcX,
+bool HeadlessFramePresenter::Present(WindowHandle window, const uint8_t* frame, int32_t framePitch, int32_t srcX,
                                  int32_t srcY, int32_t dstX, int32_t dstY, int32_t width, int32_t height) {
     if (window != m_window || !frame || width <= 0 || height <= 0 || dstX < 0 || dstY < 0 ||
         dstX + width > m_width || dstY + height > m_height)

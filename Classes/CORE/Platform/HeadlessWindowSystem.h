@@ -9,7 +9,7 @@
 
 namespace kestrin {
 
-class FakeWindowSystem : public IWindowSystem {
+class HeadlessWindowSystem : public IWindowSystem {
 public:
     struct SWindow {
         SWindowDesc desc;

@@ -8,10 +8,10 @@
 
 namespace kestrin {
 
-class FakeClock : public IClock {
+class HeadlessClock : public IClock {
 public:
     // Starts at 1 ms, as the monotonic clock does.
-    explicit FakeClock(uint32_t startMs = 1) : m_now(startMs) {}
+    explicit HeadlessClock(uint32_t startMs = 1) : m_now(startMs) {}
 
     uint32_t GetMilliseconds() override;
     void Sleep(uint32_t milliseconds) override;
@@ -37,7 +37,7 @@ public:
     // Each sleep lasts this much longer than asked (a busy machine).
     void SetSleepOvershoot(uint32_t milliseconds) { m_overshoot = milliseconds; }
     // Called on every clock reading, before it is taken (e.g. to simulate work).
-    void SetOnRead(std::function<void(FakeClock&)> onRead) { m_onRead = std::move(onRead); }
+    void SetOnRead(std::function<void(HeadlessClock&)> onRead) { m_onRead = std::move(onRead); }
     const std::vector<uint32_t>& Sleeps() const { return m_sleeps; }
     void ClearSleeps() { m_sleeps.clear(); }
 
@@ -49,7 +49,7 @@ private:
     int64_t m_unixStart = 0;
     uint32_t m_unixStartMs = 0;
     std::vector<uint32_t> m_sleeps;
-    std::function<void(FakeClock&)> m_onRead;
+    std::function<void(HeadlessClock&)> m_onRead;
 };
 
 }  // namespace kestrin

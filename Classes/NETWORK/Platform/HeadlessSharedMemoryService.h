@@ -10,7 +10,7 @@
 
 namespace kestrin {
 
-class FakeSharedMemoryService : public ISharedMemoryService {
+class HeadlessSharedMemoryService : public ISharedMemoryService {
 public:
     std::unique_ptr<ISharedMapping> OpenMapping(const std::string& name, std::string* refusal) override;
     std::unique_ptr<INamedEvent> OpenEvent(const std::string& name, std::string* refusal) override;

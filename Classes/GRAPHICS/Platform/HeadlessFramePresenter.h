@@ -7,10 +7,10 @@
 
 namespace kestrin {
 
-class FakeFramePresenter : public IFramePresenter {
+class HeadlessFramePresenter : public IFramePresenter {
 public:
     // The one window this fake knows.
-    FakeFramePresenter(WindowHandle window, int32_t width, int32_t height);
+    HeadlessFramePresenter(WindowHandle window, int32_t width, int32_t height);
 
     bool GetClientSize(WindowHandle window, int32_t& width, int32_t& height) override;
     bool Present(WindowHandle window, const uint8_t* frame, int32_t framePitch, int32_t srcX, int32_t srcY,

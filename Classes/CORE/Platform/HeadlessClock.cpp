@@ -1,25 +1,25 @@
-#include "CORE/Platform/FakeClock.h"
+#include "CORE/Platform/HeadlessClock.h"
 
 #include <ctime>
 
 namespace kestrin {
 
-uint32_t FakeClock::GetMilliseconds() {
+uint32_t HeadlessClock::GetMilliseconds() {
     if (m_onRead) m_onRead(*this);
     return m_now;
 }
 
-void FakeClock::Sleep(uint32_t milliseconds) {
+void HeadlessClock::Sleep(uint32_t milliseconds) {
     m_sleeps.push_back(milliseconds);
     m_now += milliseconds + m_overshoot;
 }
 
-int64_t FakeClock::GetUnixTime() {
+int64_t HeadlessClock::GetUnixTime() {
     if (!m_wallClock) return 0;
     return m_unixStart + static_cast<int64_t>(static_cast<uint32_t>(m_now - m_unixStartMs) / 1000u);
 }
 
-void FakeClock::GetLocalDateTime(SLocalDateTime& out) {
+void HeadlessClock::GetLocalDateTime(SLocalDateTime& out) {
     if (!m_wallClock) {
         out = m_date;
         return;

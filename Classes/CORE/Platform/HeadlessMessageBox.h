@@ -8,7 +8,7 @@
 
 namespace kestrin {
 
-class FakeMessageBox : public IMessageBox {
+class HeadlessMessageBox : public IMessageBox {
 public:
     struct Shown {
         std::string text, caption;

@@ -7,7 +7,7 @@
 
 namespace kestrin {
 
-class FakeShellOpener : public IShellOpener {
+class HeadlessShellOpener : public IShellOpener {
 public:
     void Run(const std::vector<std::string>& arguments) override { runs.push_back(arguments); }
     std::vector<std::vector<std::string>> runs;

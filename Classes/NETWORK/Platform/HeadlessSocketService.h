@@ -11,7 +11,7 @@
 
 namespace kestrin {
 
-class FakeSocketService : public ISocketService {
+class HeadlessSocketService : public ISocketService {
 public:
     int CreateStream(int& error) override;
     bool Bind(int socket, uint32_t address, uint16_t port, int& error) override;

@@ -4,7 +4,7 @@
 
 namespace kestrin {
 
-class FakeCloseSignals : public ICloseSignals {
+class HeadlessCloseSignals : public ICloseSignals {
 public:
     bool Install() override {
         ++installs;
