@@ -28,13 +28,10 @@ fail() { echo "$1"; kill -9 $pid 2>/dev/null; cat "$WORK/kestrin.log"; exit 2; }
 
 SDL_AUDIODRIVER=no-such-driver "$KESTRIN" "$WORK/sample" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
-i=0
-while [ -e "$WORK/sample/ready.txt" ] && [ $i -lt 1200 ]; do
+if ! wait_for test ! -e "$WORK/sample/ready.txt"; then
   kill -0 $pid 2>/dev/null || fail "the game ended before it waited for the player"
-  sleep 0.1
-  i=$((i+1))
-done
-[ -e "$WORK/sample/ready.txt" ] && fail "the game did not reach its wait"
+  fail "the game did not reach its wait"
+fi
 grep -q "^kestrin: warning: sound: no audio device" "$WORK/kestrin.log" || fail "the game found an audio device"
 grep -q -e "^kestrin: note: renderer: No graphics device" -e "software rasteriser" "$WORK/kestrin.log" ||
   fail "the hardware renderer started: this check needs a machine without a graphics device"
@@ -49,23 +46,22 @@ wait $pid || status=$?
 "$KESTRIN" "$WORK/empty" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
 box=""
-i=0
-while [ -z "$box" ] && [ $i -lt 1200 ]; do
-  kill -0 $pid 2>/dev/null || fail "the failed start ended without its error box"
-  # The game window opens and closes before it.
+# The game window opens and closes before it.
+find_box() {
   for w in $(xdotool search --onlyvisible --pid $pid 2>/dev/null); do
     [ "$(xdotool getwindowname $w 2>/dev/null)" = "起動エラー" ] && box=$w
   done
-  sleep 0.1
-  i=$((i+1))
-done
-[ -n "$box" ] || fail "no error box appeared"
+  [ -n "$box" ]
+}
+if ! wait_for find_box; then
+  kill -0 $pid 2>/dev/null || fail "the failed start ended without its error box"
+  fail "no error box appeared"
+fi
 xdotool getwindowgeometry $box
 # Answered as a player would: the pointer over it (no window manager gives it the keyboard), Return.
 xdotool mousemove --window $box 5 5 key --window $box Return
-i=0
-while kill -0 $pid 2>/dev/null && [ $i -lt 1200 ]; do sleep 0.1; i=$((i+1)); done
-kill -0 $pid 2>/dev/null && fail "the failed start did not end when its box was answered"
+ended() { ! kill -0 $pid 2>/dev/null; }
+wait_for ended || fail "the failed start did not end when its box was answered"
 status=0
 wait $pid || status=$?
 [ $status -eq 1 ] || fail "a failed start ended with status $status, not 1"
