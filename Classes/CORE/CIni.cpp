@@ -45,6 +45,7 @@ void CIni::Parse(const char* text, size_t length) {
             const size_t available = static_cast<size_t>(end - p);
             const size_t n = (static_cast<size_t>(trail) + 1 <= available) ? static_cast<size_t>(trail) + 1 : available;
             const std::string ch(reinterpret_cast<const char*>(p), n);
+            // clang-format off
             switch (state) {
             case 0: key += ch; state = 2; break;
             case 1: sectionName += ch; break;
@@ -52,6 +53,7 @@ void CIni::Parse(const char* text, size_t length) {
             case 3: value += ch; break;
             default: break;
             }
+            // clang-format on
             p += n;
             continue;
         }

@@ -148,6 +148,7 @@ public:
     void LoadExtended(T& value, unsigned key);
 
     // The containers the engine saves, by name.
+    // clang-format off
     void SaveStringMap(const std::map<std::string, std::string>& v, unsigned key) { SaveContainer(v, key); }
     void LoadStringMap(std::map<std::string, std::string>& v, unsigned key) { LoadContainer(v, key); }
     void SaveStringPair(const std::pair<const std::string, std::string>& v, unsigned key) { SaveValue(v, key); }
@@ -261,6 +262,7 @@ public:
     }
     template <class Map>
     void LoadPackedFileHashMap(Map& v, unsigned key) { LoadContainer(v, key); }
+    // clang-format on
 
     static std::vector<std::shared_ptr<ISerializerExtension>> Extensions;
 

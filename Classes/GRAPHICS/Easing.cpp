@@ -15,6 +15,7 @@ constexpr double k045 = 0.45000001788139343;
 constexpr double kBack = 1.7015800476074219;
 constexpr double kBackInOut = 1.524999976158142;
 
+// clang-format off
 const char* const kNames[kEaseKindCount] = {
     "none",           "easein_quad",     "easeout_quad",     "easeinout_quad",  "easein_cubic",
     "easeout_cubic",  "easeinout_cubic", "easein_quart",     "easeout_quart",   "easeinout_quart",
@@ -23,6 +24,7 @@ const char* const kNames[kEaseKindCount] = {
     "easeout_sine",   "easeinout_sine",  "easein_back",      "easeout_back",    "easeinout_back",
     "easein_elastic", "easeout_elastic", "easeinout_elastic", "easein_bounce",  "easeout_bounce",
     "easeinout_bounce"};
+// clang-format on
 
 }  // namespace
 

@@ -331,12 +331,14 @@ KESTRIN_LUA_METHOD(IsDecide)
 KESTRIN_LUA_METHOD(GetMousePoint)
 #undef KESTRIN_LUA_METHOD
 
+// clang-format off
 const lua_CFunction kMethods[17] = {
     MethodDebug,         MethodNow,          MethodRandom,     MethodTag,        MethodVar,
     MethodGetScriptStatus, MethodSetScriptStatus, MethodGetScriptStack, MethodSetScriptStack,
     MethodGetScriptBlock, MethodSetEventHandler, MethodIsPush,     MethodIsDown,     MethodIsDownEdge,
     MethodIsUpEdge,      MethodIsDecide,     MethodGetMousePoint,
 };
+// clang-format on
 
 // COruLua() from Lua: an object without interpreter. The metatable is upvalue 1.
 int Construct(lua_State* L) {
@@ -410,11 +412,13 @@ int CallGlobal(lua_State* L) {
 
 }  // namespace
 
+// clang-format off
 const char* const COruLua::kMethodNames[17] = {
     "debug",          "now",          "random",          "tag",      "var",    "getScriptStatus",
     "setScriptStatus", "getScriptStack", "setScriptStack", "getScriptBlock", "setEventHandler",
     "isPush",         "isDown",       "isDownEdge",      "isUpEdge", "isDecide", "getMousePoint",
 };
+// clang-format on
 
 COruLua::SValue COruLua::SValue::Number(double v) {
     SValue value;

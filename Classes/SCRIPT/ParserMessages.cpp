@@ -4,6 +4,7 @@ namespace kestrin {
 
 namespace {
 // The same texts as the UTF-8 row, as bytes of each encoding.
+// clang-format off
 const char* const kTexts[3][kParserMessageCount] = {
     {
         "\x95s\x90\xB3\x82\xC8\x83^\x83O\x82\xC5\x82\xB7\x81" "B",
@@ -36,6 +37,7 @@ const char* const kTexts[3][kParserMessageCount] = {
         "[ERROR] 未知のプリプロセッサが見つかりました。無視されます。",
     },
 };
+// clang-format on
 }  // namespace
 
 const std::string& GetParserMessage(ParserMessageId id, int encoding) {

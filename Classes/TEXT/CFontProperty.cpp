@@ -14,12 +14,14 @@ struct SStyleWord {
     uint32_t bits;
 };
 // Printing walks the single-bit words in this order; "outline_shadow" is only read.
+// clang-format off
 constexpr SStyleWord kStyleWords[] = {
     {"single", CTextRenderer::kStyleSingle},     {"shadow", CTextRenderer::kStyleShadow},
     {"outline", CTextRenderer::kStyleOutline},   {"bold", CTextRenderer::kStyleBold},
     {"italic", CTextRenderer::kStyleItalic},     {"underline", CTextRenderer::kStyleUnderline},
     {"strikeout", CTextRenderer::kStyleStrikeout}, {"outline_shadow", CTextRenderer::kStyleShadow | CTextRenderer::kStyleOutline},
 };
+// clang-format on
 
 struct SNamedValue {
     const char* name;
@@ -73,11 +75,13 @@ void CFontProperty::SetParams(const AttributeMap& attributes) {
     const struct {
         const char* name;
         int32_t* field;
+    // clang-format off
     } ints[] = {{"left", &left},           {"top", &top},
                 {"width", &width},         {"height", &height},
                 {"entirealpha", &entireAlpha}, {"entireanchorx", &entireAnchorX},
                 {"entireanchory", &entireAnchorY}, {"entirerotate", &entireRotate},
                 {"alpha", &alpha},         {"rotate", &rotate}};
+    // clang-format on
     for (const auto& f : ints)
         if (const std::string* v = Find(attributes, f.name)) *f.field = ParseInt32(*v);
     if (const std::string* v = Find(attributes, "size")) size = uint8_t(uint32_t(ParseInt32(*v)) & 0xFFu);
@@ -85,8 +89,10 @@ void CFontProperty::SetParams(const AttributeMap& attributes) {
     const struct {
         const char* name;
         int32_t* field;
+    // clang-format off
     } spaces[] = {{"spacetop", &spaceTop}, {"spacemiddle", &spaceMiddle}, {"spacebottom", &spaceBottom},
                   {"kerning", &kerning},   {"rubykerning", &rubyKerning}};
+    // clang-format on
     for (const auto& f : spaces)
         if (const std::string* v = Find(attributes, f.name)) *f.field = ParseInt32(*v);
 

@@ -537,6 +537,7 @@ int32_t CTextRenderer::PickDelay(const CTweenInfo& preset, int32_t counter) {
 int32_t CTextRenderer::MakeCharTween(IDisplayObject* object, const CTweenInfo& preset, int32_t delay) {
     std::function<void(int32_t)> setter;
     int32_t v = 0;
+    // clang-format off
     switch (preset.param) {
         case CTweenInfo::kX: setter = [object](int32_t x) { object->SetX(x); }; v = object->GetX(); break;
         case CTweenInfo::kY: setter = [object](int32_t y) { object->SetY(y); }; v = object->GetY(); break;
@@ -546,6 +547,7 @@ int32_t CTextRenderer::MakeCharTween(IDisplayObject* object, const CTweenInfo& p
         case CTweenInfo::kRotate: setter = [object](int32_t r) { object->SetRotate(r); }; v = object->GetRotate(); break;
         default: return kNoTween;
     }
+    // clang-format on
     int32_t from = v, to = v + preset.diff;
     if (!preset.leave) {
         setter(v + preset.diff);

@@ -159,6 +159,7 @@ TEST(LocateGame, EveryFormOfGameOnTheFileSystemService) {
         std::string game;
         bool fails;
         std::string gameData, root, application;
+    // clang-format off
     } cases[] = {
         {"folder with a trailing slash", {"/g/system.ini"}, "", "/g/", false, "/g", "/g/root.pfs", engine},
         {"relative folder", {"/home/u/g/system.ini"}, "/home/u", "g", false, "/home/u/g", "/home/u/g/root.pfs", engine},
@@ -184,6 +185,7 @@ TEST(LocateGame, EveryFormOfGameOnTheFileSystemService) {
         {"below a folder named like an archive", {"/p/data.pfs/"}, "", "/p/data.pfs/x", true, "", "", ""},
         {"not a game", {"/x/readme.txt"}, "", "/x/readme.txt", true, "", "", ""},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         FakeGameFiles fake;
@@ -265,6 +267,7 @@ TEST(LoadSystemIni, DefaultsOverridesAndBadSizes) {
         std::string boot, charset, savePath;
         bool frameless, sideCut, software;
         int cacheSize;
+    // clang-format off
     } cases[] = {
         {"empty", "", 800, 600, "main.iet", "Shift_JIS", "", false, false, false, 0},
         {"sections", "[SYSTEM]\nBOOT=a.iet\nCHARSET=utf-8\nSAVEPATH=sv\nFORCE_SOFTWARE_RENDER=1\n"
@@ -286,6 +289,7 @@ TEST(LoadSystemIni, DefaultsOverridesAndBadSizes) {
         {"lower-case section ignored", "[window]\nWIDTH=1\n", 800, 600, "main.iet", "Shift_JIS", "", false, false,
          false, 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         CDynamicVariables::ReleaseInstance();
         CIni ini;

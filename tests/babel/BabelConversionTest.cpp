@@ -52,6 +52,7 @@ struct NarrowCase {
 
 TEST(BabelConversion, NarrowToNarrowExamples)
 {
+    // clang-format off
     const std::vector<NarrowCase> cases = {
         // Shift_JIS <-> EUC-JP
         {"sjis->euc hiragana", babel::sjis_to_euc, B({0x82, 0xA0}), B({0xA4, 0xA2})},
@@ -116,6 +117,7 @@ TEST(BabelConversion, NarrowToNarrowExamples)
         {"jis->utf8", babel::jis_to_utf8, B({0x1B, 0x24, 0x42, 0x24, 0x22, 0x1B, 0x28, 0x42}), "\xE3\x81\x82"},
         {"utf8->jis katakana", babel::utf8_to_jis, "\xEF\xBD\xB1", B({0x1B, 0x28, 0x49, 0x31, 0x1B, 0x28, 0x42})},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(Hex(c.fn(c.in)), Hex(c.out)) << c.what;
 }
@@ -147,6 +149,7 @@ TEST(BabelConversion, ToUnicodeExamples)
         std::string in;
         std::u16string out;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {"sjis pair without character", babel::sjis_cp932_to_unicode, B({0x81, 0xAD}), u"?"},
         {"sjis bad trail", babel::sjis_cp932_to_unicode, B({0x82, 0x20}), u"? "},
@@ -193,6 +196,7 @@ TEST(BabelConversion, ToUnicodeExamples)
         {"utf8 six bytes", babel::utf8_to_unicode, "\xFD\xBF\xBF\xBF\xBF\xBF", u"??????"},
         {"jis to unicode", babel::jis_to_unicode, B({0x1B, 0x24, 0x28, 0x44, 0x22, 0x42}), u"\u00A1"},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(Hex(c.fn(c.in)), Hex(c.out)) << c.what;
 }
@@ -205,6 +209,7 @@ TEST(BabelConversion, FromUnicodeExamples)
         std::u16string in;
         std::string out;
     };
+    // clang-format off
     const std::vector<Case> cases = {
         {"sjis wave dash", babel::unicode_to_sjis_cp932, u"\uFF5E\u301C", B({0x81, 0x60, 0x81, 0x60})},
         {"sjis NEC duplicate", babel::unicode_to_sjis_cp932, u"\u2252", B({0x81, 0xE0})},
@@ -226,6 +231,7 @@ TEST(BabelConversion, FromUnicodeExamples)
         {"utf8 unpaired high", babel::unicode_to_utf8, u"\xD800" "a", "\xED\xA0\x80" "a"},
         {"utf8 two bytes", babel::unicode_to_utf8, u"\u00E9", "\xC3\xA9"},
     };
+    // clang-format on
     for (const auto& c : cases)
         EXPECT_EQ(Hex(c.fn(c.in)), Hex(c.out)) << c.what;
 }

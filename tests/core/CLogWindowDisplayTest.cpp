@@ -223,6 +223,7 @@ TEST_F(LogWindowTest, LongLinesScrollSidewaysWithTheBarKeysAndShiftWheel) {
         const char* what;
         std::function<void()> act;
         int scroll;
+    // clang-format off
     } steps[] = {
         {"End", [&] { key(35); }, 284},
         {"Left", [&] { key(37); }, 272},
@@ -246,6 +247,7 @@ TEST_F(LogWindowTest, LongLinesScrollSidewaysWithTheBarKeysAndShiftWheel) {
          }, 0},
         {"moving after the release does not drag", [&] { send(kWmMouseMove, 0, MakeLParam(300, 474)); }, 0},
     };
+    // clang-format on
     for (const Step& step : steps) {
         step.act();
         EXPECT_EQ(log->GetHorizontalScroll(), step.scroll) << step.what;

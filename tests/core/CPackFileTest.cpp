@@ -370,6 +370,7 @@ TEST_F(PackFileTest, NamesFollowTheDeclaredEncoding) {
         const char* stored;  // the file's path below the game folder, '/' between folders
         const char* asked;   // the name the script gives
         bool found;
+    // clang-format off
     } cases[] = {
         // UTF-8 games: "あ" is E3 81 82, whose 0x82 must not swallow the '/' after it.
         {"utf-8", "\xe3\x81\x82/sub.iet", "\xe3\x81\x82/sub.iet", true},
@@ -382,6 +383,7 @@ TEST_F(PackFileTest, NamesFollowTheDeclaredEncoding) {
         {"", "\xe3\x81\x82" "A.txt", "\x82\xa0" "a.txt", true},  // "あA" in UTF-8, asked as "あa" in Shift_JIS
         {"", "\x83\x41.txt", "\x83\x61.txt", false},  // ア's trail byte 'A' is no letter
     };
+    // clang-format on
     const std::string content = "the file";
     int row = 0;
     for (const Case& c : cases) {

@@ -121,6 +121,7 @@ TEST(CGameWindowAspect, CorrectSizingRectEdgeTable) {
         SWindowRect in, out;
         bool heightLedAfter;
     };
+    // clang-format off
     const Case cases[] = {
         {"right edge changes the bottom", false, kWmszRight, {0, 0, 800, 480}, {0, 0, 800, 600}, false},
         {"left edge changes the bottom", false, kWmszLeft, {-160, 0, 640, 480}, {-160, 0, 640, 600}, false},
@@ -136,6 +137,7 @@ TEST(CGameWindowAspect, CorrectSizingRectEdgeTable) {
          {0, 0, 320, 240}, false},
         {"top edge while width leads keeps the rectangle", true, kWmszTop, {0, 0, 800, 480}, {0, 0, 800, 480}, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SWindowRect r = c.in;
         bool heightLed = c.heightLedBefore;

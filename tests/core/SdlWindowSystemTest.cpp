@@ -12,6 +12,7 @@ using kestrin::SdlWindowSystem;
 TEST(SdlWindowSystem, ScancodesMapToVirtualKeys) {
     struct Case {
         int scancode, vk;
+    // clang-format off
     } cases[] = {{SDL_SCANCODE_A, 65},      {SDL_SCANCODE_Z, 90},         {SDL_SCANCODE_0, 48},
                  {SDL_SCANCODE_RETURN, 13}, {SDL_SCANCODE_KP_ENTER, 13},  {SDL_SCANCODE_LSHIFT, 16},
                  {SDL_SCANCODE_RCTRL, 17},  {SDL_SCANCODE_ESCAPE, 27},    {SDL_SCANCODE_SPACE, 32},
@@ -19,6 +20,7 @@ TEST(SdlWindowSystem, ScancodesMapToVirtualKeys) {
                  {SDL_SCANCODE_F4, 115},    {SDL_SCANCODE_F12, 123},      {SDL_SCANCODE_BACKSPACE, 8},
                  {SDL_SCANCODE_KP_5, 101},  {SDL_SCANCODE_SEMICOLON, 186}, {SDL_SCANCODE_UNKNOWN, 0},
                  {-1, 0},                   {SDL_NUM_SCANCODES, 0}};
+    // clang-format on
     for (const Case& c : cases) EXPECT_EQ(SdlWindowSystem::VirtualKeyFromScancode(c.scancode), c.vk) << c.scancode;
 }
 

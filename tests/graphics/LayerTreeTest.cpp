@@ -376,6 +376,7 @@ TEST(DisplayObjectProperties, VocabularyByTable) {
         int32_t cx, cy, cw, ch, mode;
     };
     // Defaults: 0, 0, 255, 0, 0, 0, 65536, 65536, false, false, true, clip 0, mode 0.
+    // clang-format off
     const Case cases[] = {
         {{{"left", " -12px"}, {"top", "abc"}, {"alpha", "300"}}, -12, 0, 300, 0, 0, 0, 65536, 65536, false, false, true, 0, 0, 0, 0, 0},
         {{{"anchorx", "5"}, {"anchory", "+6"}, {"rotate", "370"}}, 0, 0, 255, 5, 6, 10, 65536, 65536, false, false, true, 0, 0, 0, 0, 0},
@@ -392,6 +393,7 @@ TEST(DisplayObjectProperties, VocabularyByTable) {
         {{{"layermode", "Add"}}, 0, 0, 255, 0, 0, 0, 65536, 65536, false, false, true, 0, 0, 0, 0, 0},
         {{{"left", "99999999999"}, {"unknown", "1"}}, INT32_MAX, 0, 255, 0, 0, 0, 65536, 65536, false, false, true, 0, 0, 0, 0, 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         CDisplayObject o;
         SetDisplayObjectProperties(&o, c.attributes);

@@ -59,6 +59,7 @@ TEST(Url, RefusesWhatCannotBeReached) {
     struct Case {
         const char* text;
         CUrl::EReach reach;
+    // clang-format off
     } cases[] = {
         {"http://h/", CUrl::kReachable},         {"http://h:/", CUrl::kReachable},
         {"http://h:1/", CUrl::kReachable},       {"http://h:65535", CUrl::kReachable},
@@ -69,6 +70,7 @@ TEST(Url, RefusesWhatCannotBeReached) {
         {"http://::1/", CUrl::kNoHost},          {"http:///p", CUrl::kNoHost},
         {"http://", CUrl::kNoHost},              {"", CUrl::kNoHost},
     };
+    // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(CUrl(c.text).CheckReachable(), c.reach) << c.text;
         EXPECT_EQ(CUrl::UnreachableText(c.reach) == nullptr, c.reach == CUrl::kReachable) << c.text;

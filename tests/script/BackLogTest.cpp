@@ -70,6 +70,7 @@ TEST_F(BackLogTest, FontStatesAndFilteringFollowTheIncludeFlag) {
         bool includeFonts;
         std::vector<std::string> names;  // the stored blocks
         std::vector<int> sizes;          // the stored font states
+    // clang-format off
     } cases[] = {
         {"balanced fonts keep the top only", {Tag("font"), Text("a"), Tag("/font")}, true, {"font", "a", "/font"}, {30}},
         {"each unmatched /font keeps one more", {Tag("/font"), Text("a"), Tag("/font")}, true, {"/font", "a", "/font"},
@@ -79,6 +80,7 @@ TEST_F(BackLogTest, FontStatesAndFilteringFollowTheIncludeFlag) {
         {"without fonts the font tags go", {Tag("fontinit"), Tag("font"), Tag("ruby"), Text("a"), Tag("/font"),
                                             Tag("voice")}, false, {"ruby", "a", "voice"}, {}},
     };
+    // clang-format on
     for (const auto& c : cases) {
         CBackLog backlog(Owner());
         backlog.AddPage(stack, c.blocks, c.includeFonts, "note");

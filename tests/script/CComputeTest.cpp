@@ -34,6 +34,7 @@ protected:
 };
 
 TEST_F(Evaluator, FollowsPrecedenceAndAssociativity) {
+    // clang-format off
     const char* cases[][2] = {
         {"1 + 2 * 3", "i:7"},   {"(1 + 2) * 3", "i:9"}, {"8/4/2", "i:1"},      {"1-2-3", "i:-4"},
         {"7 % 3", "i:1"},       {"-7 % 3", "i:-1"},     {"7 / -2", "i:-3"},    {"1 < 2 == 3 < 4", "i:1"},
@@ -44,6 +45,7 @@ TEST_F(Evaluator, FollowsPrecedenceAndAssociativity) {
         {"99999999999", "i:2147483647"}, {"-99999999999", "i:-2147483647"},
         {"1) + 5", "i:1"},      {"(1 + 2", "i:3"},      {"((((3))))", "i:3"}, {"\t1\r\n+\n2 ", "i:3"},
     };
+    // clang-format on
     for (auto& c : cases) EXPECT_EQ(Eval(c[0]), c[1]) << c[0];
 }
 
@@ -51,12 +53,14 @@ TEST_F(Evaluator, MixesStringsAndNumbers) {
     vars.SetString("x", "10");
     vars.SetString("e", "");
     vars.SetString("a", "05");
+    // clang-format off
     const char* cases[][2] = {
         {"'a' + 1", "s:a1"}, {"'1' + 1", "i:2"},       {"x + 1", "i:11"},      {"e + 1", "i:1"},
         {"a == 5", "i:0"},   {"a + 0 == 5", "i:1"},    {"'' ", "s:"},          {"'it\\'s' + ''", "s:it\\'s"},
         {"'a' == 'a'", "i:1"}, {"'abc' < 'b'", "i:0"}, {"'\x82\x27' + 'x'", "s:\x82\x27x"},
         {"x", "s:10"},       {"'ab", "<none>"},        {"1 + 'ab", "<none>"},
     };
+    // clang-format on
     for (auto& c : cases) EXPECT_EQ(Eval(c[0]), c[1]) << c[0];
 }
 
@@ -88,8 +92,10 @@ TEST_F(Evaluator, MalformedExpressionsHaveNoValue) {
 }
 
 TEST_F(Evaluator, DivisionFaultsGiveZeroWithATraceLine) {
+    // clang-format off
     const char* cases[][2] = {{"1 / 0", "i:0"}, {"1 % 0", "i:0"}, {"(0 - 2147483647 - 1) / -1", "i:0"},
                               {"(0 - 2147483647 - 1) % -1", "i:0"}, {"(0 - 2147483647 - 1) / 1", "i:-2147483648"}};
+    // clang-format on
     for (auto& c : cases) EXPECT_EQ(Eval(c[0]), c[1]) << c[0];
     ASSERT_EQ(log.size(), 4u);
     EXPECT_EQ(log[0], "Expression: division by zero gives 0: 1 / 0");

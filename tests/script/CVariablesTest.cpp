@@ -15,6 +15,7 @@ TEST(CVariant, ConvertsStringsLikeStrtoulOn32Bits) {
         const char* text;
         int32_t value;
         bool numeric;
+    // clang-format off
     } cases[] = {
         {"42abc", 42, false},  {"abc", 0, false},        {"", 0, true},           {"-1", -1, true},
         {"0xff", 255, true},   {"0XFF", 255, true},      {"3.9", 3, false},       {"007", 7, true},
@@ -23,6 +24,7 @@ TEST(CVariant, ConvertsStringsLikeStrtoulOn32Bits) {
         {"2147483648", INT32_MIN, true}, {"-2147483649", 2147483647, true}, {"\t\n12", 12, false},
         {"0x7fffffff", 2147483647, true}, {"0x1ffffffff", -1, true}, {"12 ", 12, false},
     };
+    // clang-format on
     for (const auto& c : cases) {
         CVariant v;
         v.SetString(c.text);

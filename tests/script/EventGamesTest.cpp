@@ -141,6 +141,7 @@ TEST_P(EventGamesTest, ReactionsRunInOrderAndTheScreenShowsTheirEffect) {
     }
 }
 
+// clang-format off
 const SGameCase kGames[] = {
     // b over a, d over c (d penetrating): a alone 1, the overlap of a and b only b's 2, the
     // overlap of c and d 4 then 3. e lost its click (delonclick) but keeps its roll-over 6.
@@ -242,6 +243,7 @@ const SGameCase kGames[] = {
       {400, 300, 305, 0xFFD27F}},
      {"main.iet(31): call file=\"story\" label=\"start\""}},
 };
+// clang-format on
 
 INSTANTIATE_TEST_SUITE_P(Games, EventGamesTest, ::testing::ValuesIn(kGames),
                          [](const ::testing::TestParamInfo<SGameCase>& info) { return std::string(info.param.name); });

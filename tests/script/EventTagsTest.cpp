@@ -123,6 +123,7 @@ TEST_F(EventTagsTest, LayerReactionsAreRecordedSoThatAReplayRebuildsExactlyThem)
 
 TEST_F(EventTagsTest, KeyAndModeReactionsFillTheirSlotsAndDelonEmptiesOnlyItsOwn) {
     Run("[stop]\n");
+    // clang-format off
     const std::pair<const char*, int> modes[] = {
         {"automodein", CMainScript::EVENT_AUTOMODEIN},       {"automodeout", CMainScript::EVENT_AUTOMODEOUT},
         {"commandskipin", CMainScript::EVENT_COMMANDSKIPIN}, {"commandskipout", CMainScript::EVENT_COMMANDSKIPOUT},
@@ -131,6 +132,7 @@ TEST_F(EventTagsTest, KeyAndModeReactionsFillTheirSlotsAndDelonEmptiesOnlyItsOwn
         {"backlogin", CMainScript::EVENT_BACKLOGIN},         {"backlogout", CMainScript::EVENT_BACKLOGOUT},
         {"dirchg", CMainScript::EVENT_DIRCHG},
     };
+    // clang-format on
     for (const auto& [word, slot] : modes) {
         Tag(std::string("seton") + word, {{"label", word}});
         EXPECT_EQ(m_script->GetEventBlock(slot).ToCommaText(), std::string("seton") + word + ",file,main.iet,label," + word);

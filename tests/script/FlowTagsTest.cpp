@@ -40,9 +40,11 @@ TEST(TagAttributesTest, IntegersReadDecimalAndSaturate) {
     struct Case {
         const char* text;
         int32_t value;
+    // clang-format off
     } cases[] = {{"", 0},          {"  42px", 42},           {"-17", -17},       {"+5", 5},
                  {"0x10", 0},      {"abc", 0},               {"- 3", 0},         {"2147483647", 2147483647},
                  {"99999999999", 2147483647}, {"-99999999999", INT32_MIN}, {"-2147483648", INT32_MIN}};
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(kestrin::ParseTagInt(c.text), c.value) << c.text;
 }
 

@@ -41,6 +41,7 @@ TEST_F(TextTweenTagsTest, AddFillsOnePresetFromItsAttributes) {
         int diff;
         bool randomDelay;
         bool leave;
+    // clang-format off
     } cases[] = {
         {{{"type", "in"}, {"param", "left"}, {"diff", "50"}, {"msec", "300"}, {"delay", "20"}}, 0, false, 31, 50, false, false},
         {{{"type", "in"}, {"param", "xscale"}, {"diff", "50"}}, 3, false, 31, 32768, false, false},
@@ -50,6 +51,7 @@ TEST_F(TextTweenTagsTest, AddFillsOnePresetFromItsAttributes) {
         {{{"type", "hide"}, {"param", "top"}, {"ease", "easeinout_bounce"}, {"randomdelay", "0"}}, 1, false, 30, 0, false, true},
         {{{"type", "in"}, {"param", "bogus"}, {"ease", "bogus"}}, 6, false, 31, 0, false, false},
     };
+    // clang-format on
     for (const auto& c : cases) {
         auto attributes = c.attributes;
         attributes["mode"] = "add";

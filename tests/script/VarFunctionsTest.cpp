@@ -148,6 +148,7 @@ TEST(VarTextTest, FolderNamesStayInsideTheirFolder) {
         const char* name;
         bool inside;
         const char* clean;
+    // clang-format off
     } cases[] = {
         {"a/b.txt", true, "a/b.txt"},  {"a\\b.txt", true, "a/b.txt"},     {"./a//b/./c", true, "a/b/c"},
         {"a/../b", true, "b"},         {"a/b/../../c", true, "c"},        {"", true, ""},
@@ -155,6 +156,7 @@ TEST(VarTextTest, FolderNamesStayInsideTheirFolder) {
         {"\\x", false, ""},            {"C:\\x", false, ""},              {"c:x", false, ""},
         {"\x83\x5c.txt", true, "\x83\x5c.txt"},  // a Shift_JIS 0x5C trail byte is no separator
     };
+    // clang-format on
     for (const auto& c : cases) {
         std::string clean;
         EXPECT_EQ(NormalizeFolderName(c.name, clean), c.inside) << c.name;

@@ -160,12 +160,14 @@ TEST(CDxSound, SampleFormatsReachTheMix) {
         uint16_t bits, channels;
         std::string pcm;
         std::vector<int16_t> expected;  // stereo
+    // clang-format off
     } cases[] = {
         {"8-bit mono", 8, 1, std::string("\x80\xFF\x00\x40", 4), {0, 0, 32512, 32512, -32768, -32768, -16384, -16384}},
         {"16-bit mono", 16, 1, std::string("\x34\x12\x00\x80", 4), {0x1234, 0x1234, -32768, -32768}},
         {"24-bit stereo", 24, 2, std::string("\x00\x34\x12\xFF\xFF\x7F\x00\x00\x80\xC0\x00\x00", 12), {0x1234, 32767, -32768, 1}},
         {"32-bit mono", 32, 1, std::string("\x00\x00\x34\x12\x00\x00\x00\x80", 8), {0x1234, 0x1234, -32768, -32768}},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         MemorySound source(8000, c.bits, c.channels, c.pcm);
@@ -186,11 +188,13 @@ TEST(CDxSound, UnplayableFormatsFailTheOpen) {
         uint16_t bits, channels;
         uint32_t size;
         bool wholeBuffer;
+    // clang-format off
     } cases[] = {
         {"no data", 44100, 16, 2, 0, true},    {"less than a frame", 44100, 16, 2, 3, true},
         {"three channels", 44100, 16, 3, 60, false}, {"12-bit", 44100, 12, 1, 60, true},
         {"rate 0", 0, 16, 2, 400, false},      {"no bytes per sample", 44100, 4, 2, 400, true},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         MemorySound source(c.rate, c.bits, c.channels, std::string(c.size, '\0'));

@@ -103,6 +103,7 @@ TEST(CSoundLoaders, NamesTriedInOrder) {
         std::string name;  // asked for
         std::vector<std::string> tried;
         bool loads;
+    // clang-format off
     } cases[] = {
         {"missing", "", "", base + "\\op", {base + "\\op", base + "\\op.ogg", base + "\\op.OGG", base + "\\op.wav", base + "\\op.WAV"}, false},
         // The file layer matches names in any letter case: "se.ogg" finds "se.OGG".
@@ -111,6 +112,7 @@ TEST(CSoundLoaders, NamesTriedInOrder) {
         {"WAVE file", "bgm/w.WAV", "pcm8_mono.wav", base + "\\w", {base + "\\w", base + "\\w.ogg", base + "\\w.OGG", base + "\\w.wav"}, true},
         {"WAVE bytes behind an Ogg name", "bgm/x.ogg", "pcm8_mono.wav", base + "\\x", {base + "\\x", base + "\\x.ogg", base + "\\x.OGG", base + "\\x.wav", base + "\\x.WAV"}, false},
     };
+    // clang-format on
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
         if (!c.file.empty()) dir.Write(c.file, Fixture(c.fixture));

@@ -260,12 +260,14 @@ TEST_F(FontRendererTest, CharacterCodes) {
         int32_t charset;
         const char* text;
         int32_t code;
+    // clang-format off
     } cases[] = {
         {0, "A", 0x41},           {0, "\x82\xA0x", 0x82A0},   {0, "\xB1", 0xB1},          {0, "\x82", 0x8200},
         {0, "", 0},               {1, "\xA4\xA2", 0xA4A2},    {1, "\x8E\xB1", 0x8EB1},    {2, "A", 0x41},
         {2, "\xE3\x81\x82", 0x3042}, {2, "\xF0\x9F\x98\x80", 0xF600}, {2, "\xC3\xA9", 0xE9}, {2, "\xE3\x81", 0xC1},
         {2, "\x80", 0x80},        {3, "A", 0},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(std::to_string(c.charset) + " " + c.text);
         CFontRenderer r(&surfaces, &loaders, &files);

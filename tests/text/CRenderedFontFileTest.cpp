@@ -103,6 +103,7 @@ TEST(CRenderedFontFile, EntryOffsetsOfTheCodeTables) {
         bool unicode;
         uint16_t code;
         int64_t offset;  // -1: no entry
+    // clang-format off
     } cases[] = {
         {"rft0", false, 0x21, 4},         {"rft0", false, 0x41, 4 + 8 * 0x20},
         {"rft0", false, 0x8140, -1},      {"rft0", false, 0x8141, 4 + 8 * (94 + 63)},
@@ -114,6 +115,7 @@ TEST(CRenderedFontFile, EntryOffsetsOfTheCodeTables) {
         {"rft3", true, 0xD800, -1},       {"rft3", true, 0xFFFF, 4 + 8 * (1 + 94 + 55168 + 8191)},
         {"rft4", false, 0x41, -1},
     };
+    // clang-format on
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.magic) + " " + std::to_string(c.code));
         int64_t offset = -1;

@@ -25,6 +25,7 @@ struct SKeyMap {
 };
 
 // Windows virtual-key numbers by physical key position (US layout), as scripts name them.
+// clang-format off
 const SKeyMap kKeyMap[] = {
     {8, {SDL_SCANCODE_BACKSPACE}}, {9, {SDL_SCANCODE_TAB}}, {12, {SDL_SCANCODE_CLEAR}},
     {13, {SDL_SCANCODE_RETURN, SDL_SCANCODE_KP_ENTER}}, {16, {SDL_SCANCODE_LSHIFT, SDL_SCANCODE_RSHIFT}},
@@ -52,6 +53,7 @@ const SKeyMap kKeyMap[] = {
     {192, {SDL_SCANCODE_GRAVE}}, {219, {SDL_SCANCODE_LEFTBRACKET}}, {220, {SDL_SCANCODE_BACKSLASH}},
     {221, {SDL_SCANCODE_RIGHTBRACKET}}, {222, {SDL_SCANCODE_APOSTROPHE}}, {226, {SDL_SCANCODE_NONUSBACKSLASH}},
 };
+// clang-format on
 
 struct SKeyTables {
     std::vector<SDL_Scancode> byVk[256];

@@ -39,6 +39,7 @@ struct SModeEvent {
     int slot;
 };
 
+// clang-format off
 const SModeEvent kModeEvents[] = {
     {"automodein", CMainScript::EVENT_AUTOMODEIN},       {"automodeout", CMainScript::EVENT_AUTOMODEOUT},
     {"commandskipin", CMainScript::EVENT_COMMANDSKIPIN}, {"commandskipout", CMainScript::EVENT_COMMANDSKIPOUT},
@@ -47,6 +48,7 @@ const SModeEvent kModeEvents[] = {
     {"backlogin", CMainScript::EVENT_BACKLOGIN},         {"backlogout", CMainScript::EVENT_BACKLOGOUT},
     {"dirchg", CMainScript::EVENT_DIRCHG},
 };
+// clang-format on
 
 // The event word of a "seton..." or "delon..." tag name.
 std::string EventWord(const std::string& tagName) { return tagName.size() > 5 ? tagName.substr(5) : std::string(); }
