@@ -125,9 +125,7 @@ bool CKestrin::OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam
                 if (!IsFullScreen()) ToggleFullScreenRequest();
             }
             break;
-        case kWmClose:
-            PostDestroy();
-            break;
+        case kWmClose: PostDestroy(); break;
         case kWmKeyDown:
             if (m_screenSaver) PostDestroy();
             // The text field's hook moves its cursor with these keys.
@@ -164,8 +162,7 @@ bool CKestrin::OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam
             }
             break;
         }
-        default:
-            return true;
+        default: return true;
     }
     if (result) *result = 0;
     return false;

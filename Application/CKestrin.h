@@ -61,8 +61,7 @@ public:
     void Update() override;
     void Draw() override;
     void Idle() override;
-    bool OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
-                   intptr_t* result) override;
+    bool OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t* result) override;
 
     CInput* GetInput() const { return m_input; }
     IScreen* GetScreen() const { return m_screen; }

@@ -76,8 +76,9 @@ int KestrinMain(int argc, char** argv) {
     std::string error;
     if (EnterGame(gameIndex ? argv[gameIndex] : "", executable, location, error)) {
         LogConsole("Kestrin: %s", error.c_str());
-        LogConsole("usage: kestrin [GAME] [/switch [value] ...]  (GAME: a game folder, a game's .exe or a .pfs; "
-                   "--help tells more)");
+        LogConsole(
+            "usage: kestrin [GAME] [/switch [value] ...]  (GAME: a game folder, a game's .exe or a .pfs; "
+            "--help tells more)");
         ReleaseSingletons();
         return 1;
     }

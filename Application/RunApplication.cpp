@@ -22,12 +22,9 @@ std::string DescribeFailure(const CKestrin& application, int width, int height) 
     switch (application.GetStartFailure()) {
         case CKestrin::EStartFailure::WindowTooLarge:
             return "the game window of " + size + " (WIDTH and HEIGHT of system.ini) does not fit the desktop of " +
-                   std::to_string(application.GetDesktopWidth()) + "x" +
-                   std::to_string(application.GetDesktopHeight());
-        case CKestrin::EStartFailure::BootScript:
-            return DescribeBootScriptFailure();
-        default:
-            return "the game window of " + size + " could not be made";
+                   std::to_string(application.GetDesktopWidth()) + "x" + std::to_string(application.GetDesktopHeight());
+        case CKestrin::EStartFailure::BootScript: return DescribeBootScriptFailure();
+        default: return "the game window of " + size + " could not be made";
     }
 }
 }  // namespace

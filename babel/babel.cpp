@@ -23,8 +23,7 @@ namespace {
 // One fresh engine per call. `reserve` bounds the output size (or nearly), so
 // the output is allocated once and written once.
 template <class Engine>
-typename Engine::output_string run(const typename Engine::input_string& text, std::size_t reserve)
-{
+typename Engine::output_string run(const typename Engine::input_string& text, std::size_t reserve) {
     Engine engine;
     engine.output.reserve(reserve);
     engine.convert(text);
@@ -37,15 +36,13 @@ typename Engine::output_string run(const typename Engine::input_string& text, st
 constexpr std::size_t kSlice = 16 * 1024;
 
 template <class From, class To>
-void pass_on(From& from, To& to)
-{
+void pass_on(From& from, To& to) {
     to.feed(from.output.data(), from.output.size());
     from.output.clear();
 }
 
 template <class First, class Second>
-typename Second::output_string chain(const typename First::input_string& text, std::size_t reserve)
-{
+typename Second::output_string chain(const typename First::input_string& text, std::size_t reserve) {
     First first;
     Second second;
     second.output.reserve(reserve);
@@ -60,8 +57,7 @@ typename Second::output_string chain(const typename First::input_string& text, s
 }
 
 template <class First, class Second, class Third>
-typename Third::output_string chain(const typename First::input_string& text, std::size_t reserve)
-{
+typename Third::output_string chain(const typename First::input_string& text, std::size_t reserve) {
     First first;
     Second second;
     Third third;
@@ -79,7 +75,7 @@ typename Third::output_string chain(const typename First::input_string& text, st
     return std::move(third.output);
 }
 
-} // namespace
+}  // namespace
 
 // Reserves are upper bounds where they are small multiples of the input
 // (a reserve only takes address space until written).
@@ -90,42 +86,39 @@ std::string euc_to_jis(const std::string& text) { return run<euc_to_jis_engine>(
 std::string jis_to_sjis(const std::string& text) { return run<jis_to_sjis_engine>(text, text.size()); }
 std::string jis_to_euc(const std::string& text) { return run<jis_to_euc_engine>(text, text.size()); }
 
-std::u16string sjis_cp932_to_unicode(const std::string& text) { return run<sjis_cp932_to_unicode_engine>(text, text.size()); }
-std::string unicode_to_sjis_cp932(const std::u16string& text) { return run<unicode_to_sjis_cp932_engine>(text, text.size() * 2); }
+std::u16string sjis_cp932_to_unicode(const std::string& text) {
+    return run<sjis_cp932_to_unicode_engine>(text, text.size());
+}
+std::string unicode_to_sjis_cp932(const std::u16string& text) {
+    return run<unicode_to_sjis_cp932_engine>(text, text.size() * 2);
+}
 std::u16string euc_to_unicode(const std::string& text) { return run<euc_to_unicode_engine>(text, text.size()); }
 std::string unicode_to_euc(const std::u16string& text) { return run<unicode_to_euc_engine>(text, text.size() * 3); }
 std::u16string utf8_to_unicode(const std::string& text) { return run<utf8_to_unicode_engine>(text, text.size()); }
 std::string unicode_to_utf8(const std::u16string& text) { return run<unicode_to_utf8_engine>(text, text.size() * 3); }
 
-std::u16string jis_to_unicode(const std::string& text)
-{
+std::u16string jis_to_unicode(const std::string& text) {
     return chain<jis_to_euc_engine, euc_to_unicode_engine>(text, text.size());
 }
-std::string sjis_to_utf8(const std::string& text)
-{
+std::string sjis_to_utf8(const std::string& text) {
     return chain<sjis_cp932_to_unicode_engine, unicode_to_utf8_engine>(text, text.size() * 3);
 }
-std::string euc_to_utf8(const std::string& text)
-{
+std::string euc_to_utf8(const std::string& text) {
     return chain<euc_to_unicode_engine, unicode_to_utf8_engine>(text, text.size() * 2);
 }
-std::string jis_to_utf8(const std::string& text)
-{
+std::string jis_to_utf8(const std::string& text) {
     return chain<jis_to_euc_engine, euc_to_unicode_engine, unicode_to_utf8_engine>(text, text.size() * 2);
 }
-std::string utf8_to_sjis(const std::string& text)
-{
+std::string utf8_to_sjis(const std::string& text) {
     return chain<utf8_to_unicode_engine, unicode_to_sjis_cp932_engine>(text, text.size());
 }
-std::string utf8_to_euc(const std::string& text)
-{
+std::string utf8_to_euc(const std::string& text) {
     return chain<utf8_to_unicode_engine, unicode_to_euc_engine>(text, text.size() + text.size() / 2);
 }
-std::string utf8_to_jis(const std::string& text)
-{
+std::string utf8_to_jis(const std::string& text) {
     return chain<utf8_to_unicode_engine, unicode_to_euc_engine, euc_to_jis_engine>(text, text.size() + 16);
 }
 
 void init_maps() {}
 
-} // namespace babel
+}  // namespace babel

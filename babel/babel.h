@@ -36,6 +36,6 @@ std::string utf8_to_jis(const std::string& text);
 // data, so there is nothing to prepare; safe to call any number of times.
 void init_maps();
 
-} // namespace babel
+}  // namespace babel
 
 #endif

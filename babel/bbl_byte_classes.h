@@ -16,6 +16,6 @@ constexpr unsigned euc_jisx0212_lead = 0x8F;
 // Unmapped private-use characters are dropped rather than substituted.
 inline bool is_private_use(unsigned u) { return u >= 0xE000 && u <= 0xF8FF; }
 
-} // namespace babel
+}  // namespace babel
 
 #endif

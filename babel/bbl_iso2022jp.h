@@ -12,7 +12,7 @@ enum : int {
     jis_mode_jisx0208 = 1,
     jis_mode_katakana = 2,
     jis_mode_jisx0212 = 3,
-    jis_mode_shifted_katakana = 4, // entered by 0x0F, left by 0x0E
+    jis_mode_shifted_katakana = 4,  // entered by 0x0F, left by 0x0E
 };
 
 constexpr unsigned char jis_esc = 0x1B;
@@ -27,10 +27,8 @@ extern const std::size_t jis_mode_escape_length[4];
 // Returns the number of bytes it takes, or 0 when it may still be incomplete;
 // `mode` changes only for a recognised sequence. ESC ( J counts as a return
 // to ASCII only where `accept_roman` is set.
-inline std::size_t read_jis_escape(const unsigned char* s, std::size_t left, int& mode, bool accept_roman)
-{
-    if (left < 3)
-        return 0;
+inline std::size_t read_jis_escape(const unsigned char* s, std::size_t left, int& mode, bool accept_roman) {
+    if (left < 3) return 0;
     const unsigned char a = s[1], b = s[2];
     if (a == '(' && (b == 'B' || (accept_roman && b == 'J'))) {
         mode = jis_mode_ascii;
@@ -39,8 +37,7 @@ inline std::size_t read_jis_escape(const unsigned char* s, std::size_t left, int
     } else if (a == '(' && b == 'I') {
         mode = jis_mode_katakana;
     } else if (a == '$' && b == '(') {
-        if (left < 4)
-            return 0;
+        if (left < 4) return 0;
         if (s[3] == 'D') {
             mode = jis_mode_jisx0212;
             return 4;
@@ -54,8 +51,7 @@ inline std::size_t read_jis_escape(const unsigned char* s, std::size_t left, int
 // readers. Returns the bytes taken, 0 when s[0] is an ordinary byte, or
 // jis_control_wait when an escape may still be incomplete.
 constexpr std::size_t jis_control_wait = static_cast<std::size_t>(-1);
-inline std::size_t read_jis_control(const unsigned char* s, std::size_t left, int& mode, bool accept_roman)
-{
+inline std::size_t read_jis_control(const unsigned char* s, std::size_t left, int& mode, bool accept_roman) {
     if (s[0] == jis_esc) {
         const std::size_t taken = read_jis_escape(s, left, mode, accept_roman);
         return taken ? taken : jis_control_wait;
@@ -69,8 +65,7 @@ inline std::size_t read_jis_control(const unsigned char* s, std::size_t left, in
 
 // The writers send an escape only where the character set changes.
 template <class Buffer>
-inline void enter_jis_mode(Buffer& buf, int& mode, int needed)
-{
+inline void enter_jis_mode(Buffer& buf, int& mode, int needed) {
     if (needed != mode) {
         buf.put(jis_mode_escape[needed], jis_mode_escape_length[needed]);
         mode = needed;
@@ -78,14 +73,13 @@ inline void enter_jis_mode(Buffer& buf, int& mode, int needed)
 }
 
 // The writers end their text in ASCII.
-inline void return_jis_to_ascii(std::string& output, int& mode)
-{
+inline void return_jis_to_ascii(std::string& output, int& mode) {
     if (mode != jis_mode_ascii) {
         output.append(jis_mode_escape[jis_mode_ascii], jis_mode_escape_length[jis_mode_ascii]);
         mode = jis_mode_ascii;
     }
 }
 
-} // namespace babel
+}  // namespace babel
 
 #endif

@@ -13,6 +13,6 @@ protected:
     int ref_count = 0;
 };
 
-} // namespace babel
+}  // namespace babel
 
 #endif

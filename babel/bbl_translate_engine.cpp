@@ -9,4 +9,4 @@ template class bbl_translate_engine<std::string, std::string>;
 template class bbl_translate_engine<std::string, std::u16string>;
 template class bbl_translate_engine<std::u16string, std::string>;
 
-} // namespace babel
+}  // namespace babel

@@ -9,18 +9,21 @@
 namespace babel {
 
 // What an engine writes for input it cannot convert.
-extern const std::string bbl_narrow_substitute;     // "?"
-extern const std::u16string bbl_wide_substitute;    // u"?"
+extern const std::string bbl_narrow_substitute;   // "?"
+extern const std::u16string bbl_wide_substitute;  // u"?"
 
 namespace detail {
-template <class Out> struct substitute_unit;
-template <> struct substitute_unit<std::string> {
+template <class Out>
+struct substitute_unit;
+template <>
+struct substitute_unit<std::string> {
     static constexpr char value = '?';
 };
-template <> struct substitute_unit<std::u16string> {
+template <>
+struct substitute_unit<std::u16string> {
     static constexpr char16_t value = u'?';
 };
-} // namespace detail
+}  // namespace detail
 
 // Frame of every conversion engine: input handed over but not yet translated
 // waits in pending_input (only an incomplete character or escape at its end
@@ -45,8 +48,7 @@ public:
 
     // Translates the whole of input (replacing anything pending) and flushes.
     // output is not emptied first: a second call appends.
-    const Out& convert(const In& input)
-    {
+    const Out& convert(const In& input) {
         pending_input.clear();
         feed(input.data(), input.size());
         flush();
@@ -54,8 +56,7 @@ public:
     }
 
     // Translates what is pending.
-    virtual void translate()
-    {
+    virtual void translate() {
         writer out(*this);
         pending_input.erase(0, translate_units(pending_input.data(), pending_input.size(), out));
     }
@@ -63,8 +64,7 @@ public:
     // Hands over more input and translates it: the same as appending it to
     // pending_input and calling translate, without copying it when nothing
     // is pending. Text fed in pieces converts as it would in one piece.
-    void feed(const input_unit* units, std::size_t count)
-    {
+    void feed(const input_unit* units, std::size_t count) {
         if (!pending_input.empty()) {
             pending_input.append(units, count);
             translate();
@@ -76,21 +76,18 @@ public:
     }
 
     // Every unit still pending becomes one substitute.
-    virtual void flush()
-    {
+    virtual void flush() {
         output.append(pending_input.size(), detail::substitute_unit<Out>::value);
         pending_input.clear();
     }
 
-    virtual void clear()
-    {
+    virtual void clear() {
         pending_input.clear();
         output.clear();
     }
 
     // Tests shrink the chunk to prove that chunk borders change nothing.
-    void set_chunk_limit(std::size_t limit)
-    {
+    void set_chunk_limit(std::size_t limit) {
         chunk_limit_ = limit < 1 ? 1 : (limit > default_chunk_limit ? default_chunk_limit : limit);
     }
     std::size_t chunk_limit() const { return chunk_limit_; }
@@ -108,31 +105,26 @@ protected:
         writer& operator=(const writer&) = delete;
 
         // Called before each character: a full chunk moves the window on.
-        void begin_char()
-        {
-            if (next_ >= chunk_end_)
-                open();
+        void begin_char() {
+            if (next_ >= chunk_end_) open();
         }
         void put(unsigned unit) { *next_++ = static_cast<output_unit>(unit); }
         // Several units at once: the window position is read and written once, which
         // matters for bytes, whose stores may alias it.
-        void put(unsigned a, unsigned b)
-        {
+        void put(unsigned a, unsigned b) {
             output_unit* q = next_;
             q[0] = static_cast<output_unit>(a);
             q[1] = static_cast<output_unit>(b);
             next_ = q + 2;
         }
-        void put(unsigned a, unsigned b, unsigned c)
-        {
+        void put(unsigned a, unsigned b, unsigned c) {
             output_unit* q = next_;
             q[0] = static_cast<output_unit>(a);
             q[1] = static_cast<output_unit>(b);
             q[2] = static_cast<output_unit>(c);
             next_ = q + 3;
         }
-        void put(unsigned a, unsigned b, unsigned c, unsigned d)
-        {
+        void put(unsigned a, unsigned b, unsigned c, unsigned d) {
             output_unit* q = next_;
             q[0] = static_cast<output_unit>(a);
             q[1] = static_cast<output_unit>(b);
@@ -141,27 +133,22 @@ protected:
             next_ = q + 4;
         }
         void put_substitute() { *next_++ = detail::substitute_unit<Out>::value; }
-        void put(const char* bytes, std::size_t count)
-        {
-            for (std::size_t i = 0; i < count; ++i)
-                *next_++ = static_cast<output_unit>(bytes[i]);
+        void put(const char* bytes, std::size_t count) {
+            for (std::size_t i = 0; i < count; ++i) *next_++ = static_cast<output_unit>(bytes[i]);
         }
 
     private:
         // Grows output by the window; within the reserved capacity this only
         // sets the new units, which are overwritten while still in cache.
-        void open()
-        {
+        void open() {
             const std::size_t used = close();
             target_.resize(used + limit_ + longest_conversion);
             next_ = &target_[used];
             chunk_end_ = next_ + limit_;
         }
         // Cuts output back to what was written; returns its size.
-        std::size_t close()
-        {
-            if (next_)
-                target_.resize(static_cast<std::size_t>(next_ - target_.data()));
+        std::size_t close() {
+            if (next_) target_.resize(static_cast<std::size_t>(next_ - target_.data()));
             next_ = chunk_end_ = nullptr;
             return target_.size();
         }
@@ -185,6 +172,6 @@ using bbl_narrow_to_narrow = bbl_translate_engine<std::string, std::string>;
 using bbl_narrow_to_wide = bbl_translate_engine<std::string, std::u16string>;
 using bbl_wide_to_narrow = bbl_translate_engine<std::u16string, std::string>;
 
-} // namespace babel
+}  // namespace babel
 
 #endif

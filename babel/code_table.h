@@ -16,16 +16,12 @@ public:
 
     constexpr explicit code_table(const page* pages) : pages_(pages) {}
 
-    int find(int key) const
-    {
-        if (key < 0 || key > 0xFFFF)
-            return 0;
+    int find(int key) const {
+        if (key < 0 || key > 0xFFFF) return 0;
         const page p = pages_[key >> 8];
-        if (!p)
-            return 0;
+        if (!p) return 0;
         const block b = p[(key >> 5) & 7];
-        if (!b)
-            return 0;
+        if (!b) return 0;
         return static_cast<int>(b[key & 31]);
     }
 
@@ -47,6 +43,6 @@ extern const code_table unicode_to_euc_table;
 extern const code_table sjis_ibm_to_euc_table;
 extern const code_table euc_to_sjis_ibm_table;
 
-} // namespace babel
+}  // namespace babel
 
 #endif

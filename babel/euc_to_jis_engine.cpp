@@ -5,8 +5,7 @@
 
 namespace babel {
 
-std::size_t euc_to_jis_engine::translate_units(const char* units, std::size_t n, writer& buf)
-{
+std::size_t euc_to_jis_engine::translate_units(const char* units, std::size_t n, writer& buf) {
     const auto* s = reinterpret_cast<const unsigned char*>(units);
     std::size_t p = 0;
     auto enter = [&](int needed) { enter_jis_mode(buf, mode, needed); };
@@ -14,8 +13,7 @@ std::size_t euc_to_jis_engine::translate_units(const char* units, std::size_t n,
         buf.begin_char();
         const unsigned b = s[p];
         if (is_euc_lead(b)) {
-            if (p + 1 >= n)
-                break;
+            if (p + 1 >= n) break;
             const unsigned t = s[p + 1];
             if (b == 0x8E && is_halfwidth_katakana(t)) {
                 enter(jis_mode_katakana);
@@ -32,8 +30,7 @@ std::size_t euc_to_jis_engine::translate_units(const char* units, std::size_t n,
                 ++p;
             }
         } else if (b == euc_jisx0212_lead) {
-            if (n - p < 3)
-                break;
+            if (n - p < 3) break;
             const unsigned b1 = s[p + 1], b2 = s[p + 2];
             if (b1 >= 0x80 && b2 >= 0x80) {
                 enter(jis_mode_jisx0212);
@@ -53,16 +50,14 @@ std::size_t euc_to_jis_engine::translate_units(const char* units, std::size_t n,
     return p;
 }
 
-void euc_to_jis_engine::flush()
-{
+void euc_to_jis_engine::flush() {
     return_jis_to_ascii(output, mode);
     bbl_narrow_to_narrow::flush();
 }
 
-void euc_to_jis_engine::clear()
-{
+void euc_to_jis_engine::clear() {
     bbl_narrow_to_narrow::clear();
     mode = jis_mode_ascii;
 }
 
-} // namespace babel
+}  // namespace babel

@@ -5,16 +5,14 @@
 
 namespace babel {
 
-std::size_t euc_to_sjis_engine::translate_units(const char* units, std::size_t n, writer& buf)
-{
+std::size_t euc_to_sjis_engine::translate_units(const char* units, std::size_t n, writer& buf) {
     const auto* s = reinterpret_cast<const unsigned char*>(units);
     std::size_t p = 0;
     while (p < n) {
         buf.begin_char();
         const unsigned b = s[p];
         if (is_euc_lead(b)) {
-            if (p + 1 >= n)
-                break;
+            if (p + 1 >= n) break;
             const unsigned t = s[p + 1];
             if (b == 0x8E && is_halfwidth_katakana(t)) {
                 buf.put(t);
@@ -49,9 +47,8 @@ std::size_t euc_to_sjis_engine::translate_units(const char* units, std::size_t n
             }
             p += 2;
         } else if (b == euc_jisx0212_lead) {
-            if (n - p < 3)
-                break;
-            buf.put_substitute(); // JIS X 0212 has no Shift_JIS form
+            if (n - p < 3) break;
+            buf.put_substitute();  // JIS X 0212 has no Shift_JIS form
             p += 3;
         } else {
             buf.put(b);
@@ -61,4 +58,4 @@ std::size_t euc_to_sjis_engine::translate_units(const char* units, std::size_t n
     return p;
 }
 
-} // namespace babel
+}  // namespace babel

@@ -5,16 +5,14 @@
 
 namespace babel {
 
-std::size_t euc_to_unicode_engine::translate_units(const char* units, std::size_t n, writer& buf)
-{
+std::size_t euc_to_unicode_engine::translate_units(const char* units, std::size_t n, writer& buf) {
     const auto* s = reinterpret_cast<const unsigned char*>(units);
     std::size_t p = 0;
     while (p < n) {
         buf.begin_char();
         const unsigned b = s[p];
         if (is_euc_lead(b)) {
-            if (p + 1 >= n)
-                break;
+            if (p + 1 >= n) break;
             const unsigned t = s[p + 1];
             if (t < 0x40 || t > 0xFE || t == 0x7F) {
                 buf.put_substitute();
@@ -28,8 +26,7 @@ std::size_t euc_to_unicode_engine::translate_units(const char* units, std::size_
                 buf.put_substitute();
             p += 2;
         } else if (b == euc_jisx0212_lead) {
-            if (n - p < 3)
-                break;
+            if (n - p < 3) break;
             const int u = euc_jisx0212_to_unicode_table.find(static_cast<int>((s[p + 1] << 8) | s[p + 2]));
             if (u)
                 buf.put(static_cast<unsigned>(u));
@@ -44,4 +41,4 @@ std::size_t euc_to_unicode_engine::translate_units(const char* units, std::size_
     return p;
 }
 
-} // namespace babel
+}  // namespace babel

@@ -4,25 +4,21 @@
 
 namespace babel {
 
-std::size_t jis_to_euc_engine::translate_units(const char* units, std::size_t n, writer& buf)
-{
+std::size_t jis_to_euc_engine::translate_units(const char* units, std::size_t n, writer& buf) {
     const auto* s = reinterpret_cast<const unsigned char*>(units);
     std::size_t p = 0;
     while (p < n) {
         buf.begin_char();
         const unsigned b = s[p];
         const std::size_t taken = read_jis_control(s + p, n - p, mode, false);
-        if (taken == jis_control_wait)
-            break; // an escape cut off by the end waits
+        if (taken == jis_control_wait) break;  // an escape cut off by the end waits
         if (taken) {
             p += taken;
             continue;
         }
         if (mode == jis_mode_jisx0208 || mode == jis_mode_jisx0212) {
-            if (p + 1 >= n)
-                break; // the second byte of the pair is still to come
-            if (mode == jis_mode_jisx0212)
-                buf.put(0x8F);
+            if (p + 1 >= n) break;  // the second byte of the pair is still to come
+            if (mode == jis_mode_jisx0212) buf.put(0x8F);
             buf.put(b | 0x80);
             buf.put(s[p + 1] | 0x80u);
             p += 2;
@@ -38,16 +34,14 @@ std::size_t jis_to_euc_engine::translate_units(const char* units, std::size_t n,
     return p;
 }
 
-void jis_to_euc_engine::flush()
-{
+void jis_to_euc_engine::flush() {
     mode = jis_mode_ascii;
     bbl_narrow_to_narrow::flush();
 }
 
-void jis_to_euc_engine::clear()
-{
+void jis_to_euc_engine::clear() {
     bbl_narrow_to_narrow::clear();
     mode = jis_mode_ascii;
 }
 
-} // namespace babel
+}  // namespace babel

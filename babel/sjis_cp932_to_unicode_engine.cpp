@@ -5,8 +5,7 @@
 
 namespace babel {
 
-std::size_t sjis_cp932_to_unicode_engine::translate_units(const char* units, std::size_t n, writer& buf)
-{
+std::size_t sjis_cp932_to_unicode_engine::translate_units(const char* units, std::size_t n, writer& buf) {
     const auto* s = reinterpret_cast<const unsigned char*>(units);
     std::size_t p = 0;
     while (p < n) {
@@ -16,12 +15,11 @@ std::size_t sjis_cp932_to_unicode_engine::translate_units(const char* units, std
             buf.put(b);
             ++p;
         } else if (is_sjis_lead(b)) {
-            if (p + 1 >= n)
-                break; // wait for the trail byte
+            if (p + 1 >= n) break;  // wait for the trail byte
             const unsigned t = s[p + 1];
             if (!is_sjis_trail(t)) {
                 buf.put_substitute();
-                ++p; // t is read again as a character of its own
+                ++p;  // t is read again as a character of its own
                 continue;
             }
             const int u = sjis_cp932_to_unicode_table.find(static_cast<int>((b << 8) | t));
@@ -42,4 +40,4 @@ std::size_t sjis_cp932_to_unicode_engine::translate_units(const char* units, std
     return p;
 }
 
-} // namespace babel
+}  // namespace babel

@@ -5,16 +5,14 @@
 
 namespace babel {
 
-std::size_t sjis_to_euc_engine::translate_units(const char* units, std::size_t n, writer& buf)
-{
+std::size_t sjis_to_euc_engine::translate_units(const char* units, std::size_t n, writer& buf) {
     const auto* s = reinterpret_cast<const unsigned char*>(units);
     std::size_t p = 0;
     while (p < n) {
         buf.begin_char();
         const unsigned b = s[p];
         if (is_sjis_lead(b)) {
-            if (p + 1 >= n)
-                break;
+            if (p + 1 >= n) break;
             const unsigned t = s[p + 1];
             if (!is_sjis_trail(t)) {
                 buf.put_substitute();
@@ -56,4 +54,4 @@ std::size_t sjis_to_euc_engine::translate_units(const char* units, std::size_t n
     return p;
 }
 
-} // namespace babel
+}  // namespace babel

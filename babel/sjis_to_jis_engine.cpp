@@ -6,8 +6,7 @@
 
 namespace babel {
 
-std::size_t sjis_to_jis_engine::translate_units(const char* units, std::size_t n, writer& buf)
-{
+std::size_t sjis_to_jis_engine::translate_units(const char* units, std::size_t n, writer& buf) {
     const auto* s = reinterpret_cast<const unsigned char*>(units);
     std::size_t p = 0;
     auto enter = [&](int needed) { enter_jis_mode(buf, mode, needed); };
@@ -15,8 +14,7 @@ std::size_t sjis_to_jis_engine::translate_units(const char* units, std::size_t n
         buf.begin_char();
         const unsigned b = s[p];
         if (is_sjis_lead(b)) {
-            if (p + 1 >= n)
-                break;
+            if (p + 1 >= n) break;
             unsigned t = s[p + 1];
             if (!is_sjis_trail(t)) {
                 enter(jis_mode_ascii);
@@ -40,8 +38,7 @@ std::size_t sjis_to_jis_engine::translate_units(const char* units, std::size_t n
             }
             // Row and cell of JIS X 0208 (user-defined leads alike).
             unsigned j = b < 0xA0 ? b - 0x70 : b - 0xB0;
-            if (t >= 0x80)
-                --t;
+            if (t >= 0x80) --t;
             j *= 2;
             if (t < 0x9E)
                 --j;
@@ -65,16 +62,14 @@ std::size_t sjis_to_jis_engine::translate_units(const char* units, std::size_t n
     return p;
 }
 
-void sjis_to_jis_engine::flush()
-{
+void sjis_to_jis_engine::flush() {
     return_jis_to_ascii(output, mode);
     bbl_narrow_to_narrow::flush();
 }
 
-void sjis_to_jis_engine::clear()
-{
+void sjis_to_jis_engine::clear() {
     bbl_narrow_to_narrow::clear();
     mode = jis_mode_ascii;
 }
 
-} // namespace babel
+}  // namespace babel

@@ -5,8 +5,7 @@
 
 namespace babel {
 
-std::size_t unicode_to_euc_engine::translate_units(const char16_t* s, std::size_t n, writer& buf)
-{
+std::size_t unicode_to_euc_engine::translate_units(const char16_t* s, std::size_t n, writer& buf) {
     for (std::size_t p = 0; p < n; ++p) {
         buf.begin_char();
         const unsigned u = s[p];
@@ -26,4 +25,4 @@ std::size_t unicode_to_euc_engine::translate_units(const char16_t* s, std::size_
     return n;
 }
 
-} // namespace babel
+}  // namespace babel

@@ -5,8 +5,7 @@
 
 namespace babel {
 
-std::size_t unicode_to_sjis_cp932_engine::translate_units(const char16_t* s, std::size_t n, writer& buf)
-{
+std::size_t unicode_to_sjis_cp932_engine::translate_units(const char16_t* s, std::size_t n, writer& buf) {
     for (std::size_t p = 0; p < n; ++p) {
         buf.begin_char();
         const unsigned u = s[p];
@@ -20,10 +19,10 @@ std::size_t unicode_to_sjis_cp932_engine::translate_units(const char16_t* s, std
         } else if (v) {
             buf.put(v);
         } else if (!is_private_use(u)) {
-            buf.put_substitute(); // also each half of a surrogate pair
+            buf.put_substitute();  // also each half of a surrogate pair
         }
     }
     return n;
 }
 
-} // namespace babel
+}  // namespace babel

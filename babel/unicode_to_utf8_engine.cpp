@@ -4,8 +4,7 @@
 
 namespace babel {
 
-std::size_t unicode_to_utf8_engine::translate_units(const char16_t* s, std::size_t n, writer& buf)
-{
+std::size_t unicode_to_utf8_engine::translate_units(const char16_t* s, std::size_t n, writer& buf) {
     std::size_t p = 0;
     while (p < n) {
         buf.begin_char();
@@ -16,8 +15,7 @@ std::size_t unicode_to_utf8_engine::translate_units(const char16_t* s, std::size
             continue;
         }
         if (v >= 0xD800 && v <= 0xDBFF) {
-            if (p + 1 >= n)
-                break; // a high surrogate waits for its partner
+            if (p + 1 >= n) break;  // a high surrogate waits for its partner
             const std::uint32_t w = s[p + 1];
             if (w >= 0xDC00 && w <= 0xDFFF) {
                 v = ((v - 0xD800) << 10) + (w - 0xDC00) + 0x10000;
@@ -37,4 +35,4 @@ std::size_t unicode_to_utf8_engine::translate_units(const char16_t* s, std::size
     return p;
 }
 
-} // namespace babel
+}  // namespace babel

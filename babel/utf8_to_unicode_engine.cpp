@@ -15,8 +15,7 @@ struct utf8_first_bytes {
     unsigned char len[256];
     unsigned char second_min[256];
     unsigned char second_max[256];
-    constexpr utf8_first_bytes() : len(), second_min(), second_max()
-    {
+    constexpr utf8_first_bytes() : len(), second_min(), second_max() {
         for (int b = 0; b < 256; ++b) {
             len[b] = b < 0x80 ? 1 : b < 0xC2 ? 0 : b < 0xE0 ? 2 : b < 0xF0 ? 3 : b < 0xF5 ? 4 : 0;
             second_min[b] = b == 0xE0 ? 0xA0 : b == 0xF0 ? 0x90 : 0x80;
@@ -30,22 +29,17 @@ inline bool is_continuation(unsigned b) { return (b & 0xC0) == 0x80; }
 
 // How many of the `avail` bytes at s (a first byte of length k, avail <= k)
 // are valid so far: avail when they are a valid sequence or the start of one.
-inline std::size_t valid_length(const unsigned char* s, std::size_t avail)
-{
-    if (avail < 2)
-        return avail;
-    if (s[1] < kFirst.second_min[s[0]] || s[1] > kFirst.second_max[s[0]])
-        return 1;
+inline std::size_t valid_length(const unsigned char* s, std::size_t avail) {
+    if (avail < 2) return avail;
+    if (s[1] < kFirst.second_min[s[0]] || s[1] > kFirst.second_max[s[0]]) return 1;
     for (std::size_t i = 2; i < avail; ++i)
-        if (!is_continuation(s[i]))
-            return i;
+        if (!is_continuation(s[i])) return i;
     return avail;
 }
 
-} // namespace
+}  // namespace
 
-std::size_t utf8_to_unicode_engine::translate_units(const char* units, std::size_t n, writer& buf)
-{
+std::size_t utf8_to_unicode_engine::translate_units(const char* units, std::size_t n, writer& buf) {
     const auto* s = reinterpret_cast<const unsigned char*>(units);
     std::size_t p = 0;
     while (p < n) {
@@ -74,14 +68,14 @@ std::size_t utf8_to_unicode_engine::translate_units(const char* units, std::size
             ++p;
             continue;
         }
-        if (avail < k)
-            break; // wait for the rest of the sequence
+        if (avail < k) break;  // wait for the rest of the sequence
         if (k == 2) {
             buf.put(((b & 0x1Fu) << 6) | (s[p + 1] & 0x3Fu));
         } else if (k == 3) {
             buf.put(((b & 0x0Fu) << 12) | ((s[p + 1] & 0x3Fu) << 6) | (s[p + 2] & 0x3Fu));
         } else {
-            const std::uint32_t v = ((b & 0x07u) << 18) | ((s[p + 1] & 0x3Fu) << 12) | ((s[p + 2] & 0x3Fu) << 6) | (s[p + 3] & 0x3Fu);
+            const std::uint32_t v =
+                ((b & 0x07u) << 18) | ((s[p + 1] & 0x3Fu) << 12) | ((s[p + 2] & 0x3Fu) << 6) | (s[p + 3] & 0x3Fu);
             buf.put(0xD800 + ((v - 0x10000) >> 10), 0xDC00 + (v & 0x3FF));
         }
         p += k;
@@ -89,4 +83,4 @@ std::size_t utf8_to_unicode_engine::translate_units(const char* units, std::size
     return p;
 }
 
-} // namespace babel
+}  // namespace babel

@@ -11,6 +11,6 @@ protected:
     std::size_t translate_units(const input_unit* units, std::size_t n, writer& out) override;
 };
 
-} // namespace babel
+}  // namespace babel
 
 #endif

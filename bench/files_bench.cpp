@@ -43,8 +43,8 @@ struct Fixture {
         big.close();
         const fs::path kpack = fs::read_symlink("/proc/self/exe").parent_path().parent_path() / "tools" / "kpack";
         for (const char* name : {"small", "many", "big", "one"}) {
-            std::string command = kpack.string() + " -k 3 " + (dir / name).string() + " " +
-                                  (dir / (std::string(name) + ".pfs")).string();
+            std::string command =
+                kpack.string() + " -k 3 " + (dir / name).string() + " " + (dir / (std::string(name) + ".pfs")).string();
             if (std::system(command.c_str()) != 0) std::abort();
         }
         ChangeDirectory(dir.string());

@@ -70,10 +70,8 @@ struct Scene {
             l->SetAnchorX(48);
             l->SetAnchorY(48);
             l->SetLayerMode(i % 5 == 3 ? 0 : i % 5);
-            if (i % 3 == 0)
-                l->SetRotate(i * 7 % 360);
-            if (i % 4 == 0)
-                l->SetAlpha(160);
+            if (i % 3 == 0) l->SetRotate(i * 7 % 360);
+            if (i % 4 == 0) l->SetAlpha(160);
             layers.push_back(l);
         }
         ok = true;
@@ -116,8 +114,8 @@ void BM_Draw200Layers(benchmark::State& state) {
         drawing += Clock::now() - start;
         s.dx->RenderEnd();
     }
-    state.counters["draw_pass_us"] = benchmark::Counter(
-        std::chrono::duration<double, std::micro>(drawing).count() / double(std::max<int64_t>(state.iterations(), 1)));
+    state.counters["draw_pass_us"] = benchmark::Counter(std::chrono::duration<double, std::micro>(drawing).count() /
+                                                        double(std::max<int64_t>(state.iterations(), 1)));
     state.SetItemsProcessed(state.iterations() * kLayers);
 }
 BENCHMARK(BM_Draw200Layers)->Unit(benchmark::kMicrosecond);

@@ -98,8 +98,7 @@ struct MemReader {
 
 void ReadMem(png_structp png, png_bytep out, size_t n) {
     auto* r = static_cast<MemReader*>(png_get_io_ptr(png));
-    if (n > r->size - r->pos)
-        png_error(png, "eof");
+    if (n > r->size - r->pos) png_error(png, "eof");
     std::memcpy(out, r->data + r->pos, n);
     r->pos += n;
 }

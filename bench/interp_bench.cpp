@@ -161,7 +161,8 @@ void BM_IdleClickWaitWholeFrame(benchmark::State& state) {
             std::shared_ptr<kestrin::ILayer> layer = screen.GetLayerFactory()->Create();
             layer->SetSurface(image);
             layer->SetY(y);
-            screen.GetRootLayer()->AddChild(name, kestrin::COruLayer::COruLayerWithLayer(screen.GetSurfaceManager(), layer));
+            screen.GetRootLayer()->AddChild(name,
+                                            kestrin::COruLayer::COruLayerWithLayer(screen.GetSurfaceManager(), layer));
         };
         add("bg", 800, 600, 0xFF406080u, 0);
         add("message", 800, 200, 0xA0000000u, 400);

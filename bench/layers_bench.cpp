@@ -49,8 +49,7 @@ void BM_Blend(benchmark::State& state) {
     auto target = Noise(kW, kH, 1, 1);
     auto source = Noise(kW, kH, 2, 2);
     for (auto _ : state) {
-        for (int y = 0; y < kH; ++y)
-            blit::BlendRow(kernel, target->GetLine(y), source->GetLine(y), kW, 102, 0xFF00FF);
+        for (int y = 0; y < kH; ++y) blit::BlendRow(kernel, target->GetLine(y), source->GetLine(y), kW, 102, 0xFF00FF);
         benchmark::ClobberMemory();
     }
     state.SetItemsProcessed(state.iterations() * kW * kH);

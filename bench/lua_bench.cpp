@@ -78,7 +78,8 @@ BENCHMARK(BM_LuaAllocatingBareState)->Unit(benchmark::kMicrosecond);
 // Global data of a large game: state.range(0) "g." variables and 20 script files of
 // 2000 executed blocks each, written to and read from an in-memory file system.
 void FillGlobals(CMainScript& script, int variables) {
-    for (int i = 0; i < variables; ++i) script.GetVariables().SetString("g.flag" + std::to_string(i), std::to_string(i));
+    for (int i = 0; i < variables; ++i)
+        script.GetVariables().SetString("g.flag" + std::to_string(i), std::to_string(i));
     for (int f = 0; f < 20; ++f) {
         auto& blocks = script.GetReadBlocks()["scenario" + std::to_string(f) + ".iet"];
         for (int b = 0; b < 2000; ++b) blocks.insert(b);

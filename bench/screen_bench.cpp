@@ -33,15 +33,14 @@ std::shared_ptr<ISurface> Noise(CMainScreen& screen, int w, int h, int bits, uin
         for (int x = 0; x < w; ++x) {
             const uint32_t v = rng();
             std::memcpy(row + 4 * x, &v, 4);
-            if (alpha >= 0)
-                row[4 * x + 3] = static_cast<uint8_t>(alpha);
+            if (alpha >= 0) row[4 * x + 3] = static_cast<uint8_t>(alpha);
         }
     }
     return s;
 }
 
-std::shared_ptr<ILayer> Add(CMainScreen& screen, const std::string& name, const std::shared_ptr<ISurface>& image,
-                            int x, int y, int alpha) {
+std::shared_ptr<ILayer> Add(CMainScreen& screen, const std::string& name, const std::shared_ptr<ISurface>& image, int x,
+                            int y, int alpha) {
     std::shared_ptr<ILayer> layer = screen.GetLayerFactory()->Create();
     layer->SetSurface(image);
     layer->SetX(x);
@@ -63,8 +62,8 @@ void BM_ScreenFrame(benchmark::State& state) {
     Add(screen, "0bg", Noise(screen, kW, kH, ISurface::kPixel32, 1, -1), 0, 0, 255);
     std::shared_ptr<ILayer> sprites[4];
     for (int i = 0; i < 4; ++i)
-        sprites[i] = Add(screen, "1chara" + std::to_string(i), Noise(screen, 320, 480, ISurface::kPixel32Alpha, 10 + i, 200),
-                         40 + i * 300, 120, 102);
+        sprites[i] = Add(screen, "1chara" + std::to_string(i),
+                         Noise(screen, 320, 480, ISurface::kPixel32Alpha, 10 + i, 200), 40 + i * 300, 120, 102);
     Add(screen, "2message", Noise(screen, 1200, 200, ISurface::kPixel32Alpha, 99, 160), 40, 500, 255);
     screen.Flip();
     int frame = 0;

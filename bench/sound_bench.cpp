@@ -75,7 +75,8 @@ const std::string& MusicOgg() {
         for (uint32_t i = 0; i < frames; ++i) {
             const double t = static_cast<double>(i) / rate;
             const double chord = std::sin(2 * M_PI * 220 * t) + 0.7 * std::sin(2 * M_PI * 277.2 * t) +
-                                 0.5 * std::sin(2 * M_PI * 329.6 * t) + 0.3 * std::sin(2 * M_PI * 880 * t * (1 + 0.01 * std::sin(t)));
+                                 0.5 * std::sin(2 * M_PI * 329.6 * t) +
+                                 0.3 * std::sin(2 * M_PI * 880 * t * (1 + 0.01 * std::sin(t)));
             const double beat = std::exp(-std::fmod(t, 0.5) * 20) * std::sin(2 * M_PI * 60 * t);
             noise = noise * 1664525 + 1013904223;
             const double hiss = (static_cast<double>(noise >> 8) / (1 << 24) - 0.5) * 0.1;
@@ -175,7 +176,8 @@ BENCHMARK(BM_StreamUpdatePerFrame)->UseManualTime()->Iterations(3)->Unit(benchma
 // A looping tone of one second in memory.
 class ToneSound : public ISound {
 public:
-    ToneSound(uint32_t rate, uint16_t bits, uint16_t channels, double hz) : m_rate(rate), m_bits(bits), m_channels(channels) {
+    ToneSound(uint32_t rate, uint16_t bits, uint16_t channels, double hz)
+        : m_rate(rate), m_bits(bits), m_channels(channels) {
         const uint32_t block = channels * (bits / 8u);
         m_pcm.resize(static_cast<size_t>(rate) * block);
         for (uint32_t i = 0; i < rate; ++i) {

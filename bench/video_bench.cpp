@@ -114,8 +114,7 @@ void BM_MjaFrame720pAlphaSoftware(benchmark::State& state) {
     uint32_t n = 0;
     for (auto _ : state) {
         n ^= 1;
-        if (movie.ShowFrame(n))
-            state.SkipWithError("a frame failed");
+        if (movie.ShowFrame(n)) state.SkipWithError("a frame failed");
     }
 }
 BENCHMARK(BM_MjaFrame720pAlphaSoftware)->Unit(benchmark::kMillisecond);
@@ -151,8 +150,7 @@ void BM_MjaFrame720pAlphaHardware(benchmark::State& state) {
             uint32_t n = 0;
             for (auto _ : state) {
                 n ^= 1;
-                if (movie.ShowFrame(n) || !texture->GetTexture())
-                    state.SkipWithError("a frame failed");
+                if (movie.ShowFrame(n) || !texture->GetTexture()) state.SkipWithError("a frame failed");
             }
         }
     }
@@ -167,7 +165,8 @@ const std::string& H264Path() {
         const std::string command =
             "ffmpeg -nostdin -hide_banner -loglevel error -y -f lavfi "
             "-i testsrc2=size=1280x720:rate=30:duration=4 -vf noise=alls=6:allf=t "
-            "-c:v libx264 -preset medium -b:v 5M -maxrate 5M -bufsize 10M -pix_fmt yuv420p " + p;
+            "-c:v libx264 -preset medium -b:v 5M -maxrate 5M -bufsize 10M -pix_fmt yuv420p " +
+            p;
         return std::system(command.c_str()) == 0 ? p : std::string();
     }();
     return path;

@@ -42,7 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // repeated switch, or a switch named by a number, replaces an earlier entry.)
     std::set<std::string> whole(elements.begin() + 1, elements.end()), names;
     for (int i = 1; i < argc; ++i) {
-        if (!elements[i].empty() && (elements[i][0] == '/' || elements[i][0] == '-')) names.insert(elements[i].substr(1));
+        if (!elements[i].empty() && (elements[i][0] == '/' || elements[i][0] == '-'))
+            names.insert(elements[i].substr(1));
     }
     whole.insert("");
     for (const auto& entry : arguments) {

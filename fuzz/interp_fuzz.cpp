@@ -16,7 +16,9 @@ namespace {
 // Dialogs and the desktop opener stay inside the process, and keep nothing.
 class QuietMessageBox : public kestrin::IMessageBox {
 public:
-    int Show(const std::string&, const std::string&, int type) override { return kestrin::DefaultMessageBoxAnswer(type); }
+    int Show(const std::string&, const std::string&, int type) override {
+        return kestrin::DefaultMessageBoxAnswer(type);
+    }
 };
 class QuietShellOpener : public kestrin::IShellOpener {
 public:

@@ -9,8 +9,7 @@
 #include <vector>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 1)
-        return 0;
+    if (size < 1) return 0;
     const uint8_t mode = data[0];
     // Exact-size copies, so that any read past the end is caught.
     std::vector<uint8_t> rest(data + 1, data + size);

@@ -53,10 +53,10 @@ std::shared_ptr<CSurface> Surface(FuzzedDataProvider& in, int w, int h, int bits
 
 int32_t Scale(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-    case 0: return in.ConsumeIntegralInRange<int32_t>(1, 65536);           // shrink
-    case 1: return in.ConsumeIntegralInRange<int32_t>(65536, 65536 * 8);   // grow
-    case 2: return in.ConsumeIntegral<int32_t>();                          // anything
-    default: return 65536;
+        case 0: return in.ConsumeIntegralInRange<int32_t>(1, 65536);          // shrink
+        case 1: return in.ConsumeIntegralInRange<int32_t>(65536, 65536 * 8);  // grow
+        case 2: return in.ConsumeIntegral<int32_t>();                         // anything
+        default: return 65536;
     }
 }
 
@@ -94,7 +94,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     if (in.ConsumeBool())
         layer.SetClip(CRect(in.ConsumeIntegralInRange<int32_t>(-30, 30), in.ConsumeIntegralInRange<int32_t>(-30, 30),
-                            in.ConsumeIntegralInRange<int32_t>(-5, 40), in.ConsumeIntegralInRange<int32_t>(-5, 40), true));
+                            in.ConsumeIntegralInRange<int32_t>(-5, 40), in.ConsumeIntegralInRange<int32_t>(-5, 40),
+                            true));
     layer.SetLayerMode(in.ConsumeIntegralInRange<int32_t>(0, 5));
     layer.SetColorKey(in.ConsumeIntegral<int32_t>());
     Shape(in, layer);
@@ -108,10 +109,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         parent.Draw(identity, alpha);
         // Change something between frames: a move, a new parent scale, or a resized image.
         switch (in.ConsumeIntegralInRange<int>(0, 3)) {
-        case 0: layer.SetX(in.ConsumeIntegralInRange<int32_t>(-100, 100)); break;
-        case 1: parent.SetXScale(Scale(in)); break;
-        case 2: image->Init(in.ConsumeIntegralInRange<int>(1, 24), in.ConsumeIntegralInRange<int>(1, 24), bits, 0); break;
-        default: layer.SetRotate(in.ConsumeIntegral<int32_t>()); break;
+            case 0: layer.SetX(in.ConsumeIntegralInRange<int32_t>(-100, 100)); break;
+            case 1: parent.SetXScale(Scale(in)); break;
+            case 2:
+                image->Init(in.ConsumeIntegralInRange<int>(1, 24), in.ConsumeIntegralInRange<int>(1, 24), bits, 0);
+                break;
+            default: layer.SetRotate(in.ConsumeIntegral<int32_t>()); break;
         }
     }
     return 0;

@@ -19,8 +19,7 @@ std::string Path(const uint8_t*& p, const uint8_t* end) {
     static const char kAlphabet[] = {'a', 'b', '.', 'c', '.', '\x81'};
     std::string path;
     size_t length = p < end ? (*p++ % 7) : 0;
-    while (length-- && p < end)
-        path += kAlphabet[*p++ % sizeof kAlphabet];
+    while (length-- && p < end) path += kAlphabet[*p++ % sizeof kAlphabet];
     return path;
 }
 
@@ -38,22 +37,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 0:
                 root->AddChild(path, std::make_shared<COruLayer>(nullptr, std::make_shared<CDisplayObject>()));
                 break;
-            case 1:
-                root->AddChild(path, std::make_shared<COruLayer>(nullptr));
-                break;
-            case 2:
-                root->AddChild(path, nullptr);
-                break;
-            case 3:
-                root->Commit();
-                break;
+            case 1: root->AddChild(path, std::make_shared<COruLayer>(nullptr)); break;
+            case 2: root->AddChild(path, nullptr); break;
+            case 3: root->Commit(); break;
             case 4:
                 if (auto* node = dynamic_cast<COruLayer*>(root->GetChild(path)))
                     node->SetProperties({{"left", std::to_string(size)}, {"alpha", "128"}, {"clip", "1,2,3,4"}});
                 break;
             case 5:
-                if (auto* node = root->GetChild(path))
-                    node->SetX(int32_t(p - data));
+                if (auto* node = root->GetChild(path)) node->SetX(int32_t(p - data));
                 break;
             case 6: {
                 COruLayer::LayerMap map;

@@ -24,8 +24,8 @@ namespace {
 struct SScratchFolder {
     std::string path;
     SScratchFolder() {
-        std::filesystem::path p = std::filesystem::temp_directory_path() /
-                                  ("kestrin_loadfile_fuzz_" + std::to_string(getpid()));
+        std::filesystem::path p =
+            std::filesystem::temp_directory_path() / ("kestrin_loadfile_fuzz_" + std::to_string(getpid()));
         std::filesystem::create_directories(p);
         path = p.string();
     }
@@ -43,8 +43,7 @@ const std::string& ScratchFolder() {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (size < 1)
-        return 0;
+    if (size < 1) return 0;
     static const char* const stored[] = {"a.png", "a.PNG", "a.jpg", "a.JPEG", "a", "a.Jpg", "a.png.jpg", "b"};
     static const char alphabet[] = "abpngjeGNPJE./\\_";
     const std::string folder = ScratchFolder();
@@ -53,10 +52,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     size_t pos = 1;
     std::string name;
-    while (pos < size && data[pos] != 0xFF && name.size() < 12)
-        name += alphabet[data[pos++] % (sizeof alphabet - 1)];
-    if (pos < size && data[pos] == 0xFF)
-        ++pos;
+    while (pos < size && data[pos] != 0xFF && name.size() < 12) name += alphabet[data[pos++] % (sizeof alphabet - 1)];
+    if (pos < size && data[pos] == 0xFF) ++pos;
     const std::string storedName = folder + "/" + stored[data[0] % 8];
     if (std::FILE* f = std::fopen(storedName.c_str(), "wb")) {
         std::fwrite(data + pos, 1, size - pos, f);

@@ -59,8 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // What could block or touch files is not needed here. Memory is capped low, so that
         // inputs reach Lua's memory error (inside host methods too) quickly.
         s->GetLua().SetMemoryLimit(8 << 20);
-        s->GetLua().DoString("os = nil io = nil loadfile = nil dofile = nil require = nil package = nil "
-                             "collectgarbage = nil");
+        s->GetLua().DoString(
+            "os = nil io = nil loadfile = nil dofile = nil require = nil package = nil "
+            "collectgarbage = nil");
         lua_sethook(L, StopRunaway, LUA_MASKCOUNT, 100000);
         ClearNewGlobals(L, true);
         return s;

@@ -48,9 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             case 0:
                 if (!names.empty()) file.Open(("a\\" + names[static_cast<uint32_t>(arg) % names.size()]).c_str());
                 break;
-            case 1:
-                file.Seek(arg, (code >> 3) % 4);
-                break;
+            case 1: file.Seek(arg, (code >> 3) % 4); break;
             case 2: {
                 const int size = file.GetSize();
                 const int before = file.Tell();

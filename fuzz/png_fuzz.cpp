@@ -12,8 +12,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     kestrin::CPng png;
     kestrin::CSurface surface;
     png.LoadFromMemory(nullptr, data, size);
-    if (png.LoadFromMemory(&surface, data, size) || surface.GetBufferSize() >= (1 << 20))
-        return 0;
+    if (png.LoadFromMemory(&surface, data, size) || surface.GetBufferSize() >= (1 << 20)) return 0;
     kestrin::CPng::SOutputBuffer out;
     out.data = new uint8_t[256];
     out.capacity = 256;

@@ -22,7 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const void* zero = std::memchr(rest, 0, restSize);
     const size_t iniSize = zero ? static_cast<size_t>(static_cast<const char*>(zero) - rest) : 0;
     const std::string iniText(rest, iniSize);
-    const std::string script = zero ? std::string(rest + iniSize + 1, restSize - iniSize - 1) : std::string(rest, restSize);
+    const std::string script =
+        zero ? std::string(rest + iniSize + 1, restSize - iniSize - 1) : std::string(rest, restSize);
 
     std::shared_ptr<kestrin::CIni> ini;
     if (withIni) {
@@ -43,7 +44,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             std::abort();
         size_t n = 0;
         for (const auto& attribute : copied.GetAttributes()) {
-            if (block->GetAttributeName(n++) != attribute.first || block->GetAttribute(attribute.first) != attribute.second)
+            if (block->GetAttributeName(n++) != attribute.first ||
+                block->GetAttribute(attribute.first) != attribute.second)
                 std::abort();
         }
         copied.ToCommaText();

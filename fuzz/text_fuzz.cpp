@@ -103,8 +103,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                     t.delay = len % 5 ? 10 : 0;
                     t.randomDelay = len & 16;
                     t.leave = len & 32;
-                    if (len & 64) r.ClearWithTweens({t});
-                    else r.StartTweens({t}, len & 1);
+                    if (len & 64)
+                        r.ClearWithTweens({t});
+                    else
+                        r.StartTweens({t}, len & 1);
                     break;
                 }
                 case 5: r.BeginLink([&r] { r.Clear(); }); break;

@@ -24,7 +24,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int port = url.GetPort();
     if (host.empty() || host[0] == '[' || host.find_first_of(":/?") != std::string::npos) __builtin_trap();
     if (port < 0 || port > 65535) __builtin_trap();
-    if (target.empty() || target[0] != '/' || target.compare(target.size() - query.size(), std::string::npos, query) != 0)
+    if (target.empty() || target[0] != '/' ||
+        target.compare(target.size() - query.size(), std::string::npos, query) != 0)
         __builtin_trap();
 
     const kestrin::CUrl again("http://" + host + (port ? ":" + std::to_string(port) : "") + target);

@@ -27,7 +27,7 @@ namespace fs = std::filesystem;
 namespace {
 
 struct Entry {
-    std::string name;     // archive name, '\' separated
+    std::string name;  // archive name, '\' separated
     fs::path source;
     uint64_t size = 0;
     uint64_t offset = 0;  // where the bytes go in the output file
@@ -93,8 +93,7 @@ bool CopyInto(std::ofstream& out, const fs::path& source) {
 }
 
 // Writes one archive file: an optional executable prefix, the magic, the index, the bytes.
-bool WriteArchive(const fs::path& output, int kind, std::vector<Entry> entries, const std::string& exe,
-                  bool baseAt28) {
+bool WriteArchive(const fs::path& output, int kind, std::vector<Entry> entries, const std::string& exe, bool baseAt28) {
     std::string prefix;
     if (!exe.empty()) {
         std::ifstream in(exe, std::ios::binary);

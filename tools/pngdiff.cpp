@@ -22,8 +22,7 @@ bool Load(const char* path, kestrin::CSurface& surface) {
     if (!in) return true;
     std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     kestrin::CPng png;
-    return bytes.empty() ||
-           png.LoadFromMemory(&surface, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+    return bytes.empty() || png.LoadFromMemory(&surface, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
 }
 
 }  // namespace

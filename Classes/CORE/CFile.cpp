@@ -63,20 +63,15 @@ int CFile::Seek(int offset, int origin) {
     if (!m_stream) return -1;
     int64_t base;
     switch (origin) {
-        case SEEK_SET:
-            base = 0;
-            break;
-        case SEEK_CUR:
-            base = m_position;
-            break;
+        case SEEK_SET: base = 0; break;
+        case SEEK_CUR: base = m_position; break;
         case SEEK_END: {
             int size = GetSize();
             if (size < 0) return -1;
             base = size;
             break;
         }
-        default:
-            return -1;
+        default: return -1;
     }
     int64_t target = base + offset;
     if (target < 0 || target > INT_MAX) return -1;

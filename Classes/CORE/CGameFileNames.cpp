@@ -41,9 +41,7 @@ std::string CGameFileNames::ToNative(const std::string& name, int encoding) {
     return Replace(name, '\\', '/', encoding);
 }
 
-std::string CGameFileNames::ToGame(const std::string& name, int encoding) {
-    return Replace(name, '/', '\\', encoding);
-}
+std::string CGameFileNames::ToGame(const std::string& name, int encoding) { return Replace(name, '/', '\\', encoding); }
 
 std::vector<std::string> CGameFileNames::Split(const std::string& name, char separator, int encoding) {
     std::vector<std::string> parts(1);

@@ -27,32 +27,22 @@ void CGameWindow::CorrectSizingRect(SWindowRect& rect, const SWindowRect& curren
             case kWmszLeft:
             case kWmszRight:
             case kWmszBottomLeft:
-            case kWmszBottomRight:
-                rect.bottom = rect.top + clientHeight + eh - 1;
-                break;
+            case kWmszBottomRight: rect.bottom = rect.top + clientHeight + eh - 1; break;
             case kWmszTopLeft:
-            case kWmszTopRight:
-                rect.top = rect.bottom - clientHeight - eh + 1;
-                break;
-            default:
-                break;
+            case kWmszTopRight: rect.top = rect.bottom - clientHeight - eh + 1; break;
+            default: break;
         }
         heightLed = false;
     } else {
         const int clientWidth = static_cast<int>(static_cast<float>(rect.bottom - rect.top - eh + 1) * aspect);
         switch (edge) {
             case kWmszTopLeft:
-            case kWmszBottomLeft:
-                rect.left = rect.right - clientWidth - ew + 1;
-                break;
+            case kWmszBottomLeft: rect.left = rect.right - clientWidth - ew + 1; break;
             case kWmszTop:
             case kWmszTopRight:
             case kWmszBottom:
-            case kWmszBottomRight:
-                rect.right = rect.left + clientWidth + ew - 1;
-                break;
-            default:
-                break;
+            case kWmszBottomRight: rect.right = rect.left + clientWidth + ew - 1; break;
+            default: break;
         }
         heightLed = true;
     }
@@ -61,8 +51,8 @@ void CGameWindow::CorrectSizingRect(SWindowRect& rect, const SWindowRect& curren
 bool CGameWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t*) {
     if (message == kWmSizing && m_fixedAspectRatio && !m_fullScreen && lParam != 0) {
         auto* rect = reinterpret_cast<SWindowRect*>(lParam);
-        CorrectSizingRect(*rect, GetWindowRect(), static_cast<int>(wParam), GetAspectRatio(),
-                          GetFrameExtraWidth() + 1, GetFrameExtraHeight() + 1, m_heightLed);
+        CorrectSizingRect(*rect, GetWindowRect(), static_cast<int>(wParam), GetAspectRatio(), GetFrameExtraWidth() + 1,
+                          GetFrameExtraHeight() + 1, m_heightLed);
     }
     return true;
 }

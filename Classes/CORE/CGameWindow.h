@@ -12,8 +12,7 @@ public:
 
     int GetX() const override;
     int GetY() const override;
-    bool OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
-                   intptr_t* result) override;
+    bool OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t* result) override;
 
     // As Create; a window larger than the desktop is retried once at the largest size
     // of the same aspect ratio that fits. True on failure.
@@ -27,8 +26,8 @@ public:
     // Corrects a window rectangle being resized from `edge` so that its client area
     // keeps `aspect`. `current` is the rectangle before the step; ew and eh are the
     // frame extras plus one. `heightLed` says which axis led the last step and is updated.
-    static void CorrectSizingRect(SWindowRect& rect, const SWindowRect& current, int edge, float aspect, int ew,
-                                  int eh, bool& heightLed);
+    static void CorrectSizingRect(SWindowRect& rect, const SWindowRect& current, int edge, float aspect, int ew, int eh,
+                                  bool& heightLed);
 
 private:
     bool m_fullScreen;

@@ -59,59 +59,59 @@ void CIni::Parse(const char* text, size_t length) {
         }
         const char c = static_cast<char>(b);
         switch (state) {
-        case 0:
-            if (c == '[') {
-                commitSection();
-                sectionName.clear();
-                keys.clear();
-                state = 1;
-            } else if (IsBlank(b)) {
-            } else if (c == ';') {
-                state = 4;
-            } else {
-                key += c;
-                state = 2;
-            }
-            break;
-        case 1:
-            if (c == ']') {
-                state = 0;
-            } else if (c == '\r') {
-            } else if (c == '\\') {
-                if (p + 1 >= end) {
-                    p = end;
-                    continue;
+            case 0:
+                if (c == '[') {
+                    commitSection();
+                    sectionName.clear();
+                    keys.clear();
+                    state = 1;
+                } else if (IsBlank(b)) {
+                } else if (c == ';') {
+                    state = 4;
+                } else {
+                    key += c;
+                    state = 2;
                 }
-                sectionName += static_cast<char>(*++p);
-            } else {
-                sectionName += c;
-            }
-            break;
-        case 2:
-            if (c == '=') {
-                state = 3;
-            } else if (c == '\r') {
-            } else if (c == '\\') {
-                if (p + 1 >= end) {
-                    p = end;
-                    continue;
+                break;
+            case 1:
+                if (c == ']') {
+                    state = 0;
+                } else if (c == '\r') {
+                } else if (c == '\\') {
+                    if (p + 1 >= end) {
+                        p = end;
+                        continue;
+                    }
+                    sectionName += static_cast<char>(*++p);
+                } else {
+                    sectionName += c;
                 }
-                key += static_cast<char>(*++p);
-            } else {
-                key += c;
-            }
-            break;
-        case 3:
-            if (c == '\n') {
-                storeEntry();
-                state = 0;
-            } else if (c != '\r') {
-                value += c;
-            }
-            break;
-        case 4:
-            if (c == '\n') state = 0;
-            break;
+                break;
+            case 2:
+                if (c == '=') {
+                    state = 3;
+                } else if (c == '\r') {
+                } else if (c == '\\') {
+                    if (p + 1 >= end) {
+                        p = end;
+                        continue;
+                    }
+                    key += static_cast<char>(*++p);
+                } else {
+                    key += c;
+                }
+                break;
+            case 3:
+                if (c == '\n') {
+                    storeEntry();
+                    state = 0;
+                } else if (c != '\r') {
+                    value += c;
+                }
+                break;
+            case 4:
+                if (c == '\n') state = 0;
+                break;
         }
         ++p;
     }
@@ -120,7 +120,7 @@ void CIni::Parse(const char* text, size_t length) {
 }
 
 std::string CIni::Trim(const std::string& text) const {
-    size_t first = std::string::npos;  // first non-blank character
+    size_t first = std::string::npos;     // first non-blank character
     size_t trailing = std::string::npos;  // start of the blank run after the last non-blank
     size_t i = 0;
     while (i < text.size()) {

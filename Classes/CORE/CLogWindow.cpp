@@ -126,15 +126,14 @@ void CLogWindow::OpenWindow(int showCommand) {
     // Lines logged while the window part starts (a failing video driver) go to stderr only.
     g_opening = true;
     IWindowSystem& ws = GetWindowSystem();
-    if (ws.HasDisplay() &&
-        !Create(10, 10, 320, 480, "CLogWindow Instant", "", kWsOverlappedWindow, showCommand, 0)) {
+    if (ws.HasDisplay() && !Create(10, 10, 320, 480, "CLogWindow Instant", "", kWsOverlappedWindow, showCommand, 0)) {
         ws.SetAlwaysOnTop(GetHandle(), true);
     }
     g_opening = false;
 }
 
-bool CLogWindow::Create(int x, int y, int width, int height, const char* className, const char* title,
-                        uint32_t style, int showCommand, WindowHandle parent) {
+bool CLogWindow::Create(int x, int y, int width, int height, const char* className, const char* title, uint32_t style,
+                        int showCommand, WindowHandle parent) {
     height -= height % kLineStep;
     if (CWindow::Create(x, y, width, height, className, title, style, showCommand, parent)) return true;
     // The log is a tool window beside the game: it is never the main window.
@@ -237,8 +236,7 @@ bool CLogWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, int
             }
             return false;
         }
-        default:
-            return true;
+        default: return true;
     }
 }
 
@@ -285,7 +283,8 @@ void CLogWindow::ThumbOf(int width, int maxScroll, int& left, int& size) const {
     size = std::max(kMinThumb, static_cast<int>(static_cast<int64_t>(width) * width / std::max<int64_t>(content, 1)));
     size = std::min(size, width);
     const int track = width - size;
-    left = maxScroll > 0 ? static_cast<int>(static_cast<int64_t>(track) * std::min(m_hscroll, maxScroll) / maxScroll) : 0;
+    left =
+        maxScroll > 0 ? static_cast<int>(static_cast<int64_t>(track) * std::min(m_hscroll, maxScroll) / maxScroll) : 0;
 }
 
 void CLogWindow::ScrollHorizontally(int pixels) {

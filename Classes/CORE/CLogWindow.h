@@ -25,8 +25,7 @@ public:
 
     bool Create(int x, int y, int width, int height, const char* className, const char* title, uint32_t style,
                 int showCommand, WindowHandle parent) override;
-    bool OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
-                   intptr_t* result) override;
+    bool OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t* result) override;
 
     // printf-style; the formatted text (any length) becomes one line of the log.
     void Print(const char* format, ...) __attribute__((format(printf, 2, 3)));
@@ -77,10 +76,10 @@ private:
     std::deque<std::string> m_lines;
     std::vector<uint32_t> m_pixels;
     std::deque<int> m_widths;  // pixel width of each line, -1 until measured
-    size_t m_scroll;  // lines scrolled back from the newest
-    int m_hscroll;    // pixels scrolled to the right
-    bool m_dragging;  // the bar's thumb is held
-    int m_dragOffset; // where in the thumb it was taken
+    size_t m_scroll;           // lines scrolled back from the newest
+    int m_hscroll;             // pixels scrolled to the right
+    bool m_dragging;           // the bar's thumb is held
+    int m_dragOffset;          // where in the thumb it was taken
     bool m_dirty;
     std::string m_title;
 };

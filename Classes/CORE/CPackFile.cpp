@@ -62,7 +62,8 @@ public:
         }
         const char* text = reinterpret_cast<const char*>(m_data + m_at);
         const void* zero = std::memchr(text, 0, static_cast<size_t>(length));
-        out.assign(text, zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : static_cast<size_t>(length));
+        out.assign(text,
+                   zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : static_cast<size_t>(length));
         m_at += static_cast<size_t>(length);
     }
     // A nested CPackedFile block: start and size (its container is not needed); false when
@@ -468,9 +469,7 @@ int CPackFile::Seek(int offset, int origin) {
     const int64_t start = m_entryStart, end = static_cast<int64_t>(m_entryStart) + m_entrySize;
     int64_t target;
     switch (origin) {
-        case SEEK_SET:
-            target = start + offset;
-            break;
+        case SEEK_SET: target = start + offset; break;
         case SEEK_CUR: {
             const int raw = CFile::Tell();
             if (raw < 0) return -1;
@@ -478,11 +477,8 @@ int CPackFile::Seek(int offset, int origin) {
             if (target < start || target > end) return -1;  // refused: the position stays
             break;
         }
-        case SEEK_END:
-            target = end + offset;
-            break;
-        default:
-            return -1;
+        case SEEK_END: target = end + offset; break;
+        default: return -1;
     }
     // Never before the entry; past its end reads nothing (Tell is then -1).
     if (target < start || target > INT_MAX) return -1;

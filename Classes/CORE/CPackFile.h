@@ -40,7 +40,7 @@ public:
     };
     // One entry of a loaded archive.
     struct SEntry {
-        std::string name;        // as stored
+        std::string name;  // as stored
         int32_t start = 0;
         int32_t size = 0;
         uint32_t container = 0;  // index into SArchive::containers

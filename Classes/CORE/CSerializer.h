@@ -35,8 +35,9 @@ namespace serializer_detail {
 template <class T, class = void>
 struct IsContainer : std::false_type {};
 template <class T>
-struct IsContainer<T, std::void_t<typename T::value_type, typename T::const_iterator,
-                                  decltype(std::declval<T&>().clear())>> : std::true_type {};
+struct IsContainer<
+    T, std::void_t<typename T::value_type, typename T::const_iterator, decltype(std::declval<T&>().clear())>>
+    : std::true_type {};
 template <class T, class = void>
 struct HasPushBack : std::false_type {};
 template <class T>

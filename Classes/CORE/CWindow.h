@@ -44,8 +44,8 @@ public:
     virtual ~CWindow();
 
     // True on failure.
-    virtual bool Create(int x, int y, int width, int height, const char* className, const char* title,
-                        uint32_t style, int showCommand, WindowHandle parent);
+    virtual bool Create(int x, int y, int width, int height, const char* className, const char* title, uint32_t style,
+                        int showCommand, WindowHandle parent);
     virtual void Reposition(int x, int y, int width, int height, uint32_t style);
     // Safe on a window that was never created.
     virtual void Destroy();
@@ -66,8 +66,7 @@ public:
     virtual void AddMessageHook(int id, MessageHook hook);
     virtual int RemoveMessageHook(int id);
     // Returns true to let the message go on to the hooks and the default handling.
-    virtual bool OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam,
-                           intptr_t* result);
+    virtual bool OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam, intptr_t* result);
 
     // The title, in the game's text encoding.
     void SetTitle(const std::string& title);
@@ -79,7 +78,10 @@ public:
     // The client size as last reported by the window system.
     int GetClientWidth() const { return m_clientWidth; }
     int GetClientHeight() const { return m_clientHeight; }
-    void NoteClientSize(int width, int height) { m_clientWidth = width; m_clientHeight = height; }
+    void NoteClientSize(int width, int height) {
+        m_clientWidth = width;
+        m_clientHeight = height;
+    }
 
     // The procedure every window's messages go through.
     static intptr_t WindowProc(WindowHandle window, uint32_t message, uintptr_t wParam, intptr_t lParam);

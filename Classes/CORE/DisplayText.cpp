@@ -32,16 +32,15 @@ bool IsValidUtf8(const std::string& text) {
             if ((t & 0xC0u) != 0x80u) return false;
             cp = (cp << 6) | (t & 0x3Fu);
         }
-        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
+        if ((len == 3 && (cp < 0x800 || (cp >= 0xD800 && cp <= 0xDFFF))) ||
+            (len == 4 && (cp < 0x10000 || cp > 0x10FFFF)))
             return false;
         i += len;
     }
     return true;
 }
 
-std::string GameTextToUtf8(const std::string& text) {
-    return IsValidUtf8(text) ? text : babel::sjis_to_utf8(text);
-}
+std::string GameTextToUtf8(const std::string& text) { return IsValidUtf8(text) ? text : babel::sjis_to_utf8(text); }
 
 std::string Utf8ToGameText(const std::string& utf8, int encoding) {
     if (encoding == 2) return utf8;

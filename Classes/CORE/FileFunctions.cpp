@@ -9,8 +9,7 @@ namespace kestrin {
 int32_t GetFileUpdateTime(const std::string& path, std::tm* out) {
     std::string native;
     SFileStatus status;
-    if (ResolveGamePath(path, native) || GetFileSystem()->Stat(native, status) ||
-        status.kind != EFileKind::Regular) {
+    if (ResolveGamePath(path, native) || GetFileSystem()->Stat(native, status) || status.kind != EFileKind::Regular) {
         return 0;
     }
     std::time_t t = static_cast<std::time_t>(status.modifiedSeconds);

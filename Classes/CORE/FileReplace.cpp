@@ -58,7 +58,8 @@ void RemoveAbandoned(IFolder& folder) {
     std::vector<std::string> names;
     if (folder.List(names)) return;
     for (const std::string& name : names) {
-        if (CFileReplacement::IsTemporaryName(name)) folder.RemoveIfAbandoned(name, CFileReplacement::kAbandonedSeconds);
+        if (CFileReplacement::IsTemporaryName(name))
+            folder.RemoveIfAbandoned(name, CFileReplacement::kAbandonedSeconds);
     }
 }
 
@@ -72,7 +73,8 @@ bool CFileReplacement::IsTemporaryName(const std::string& name) {
     const size_t prefix = sizeof kTemporaryPrefix - 1;
     const size_t suffix = sizeof kTemporarySuffix - 1;
     if (name.size() != prefix + kTemporaryDigits + suffix) return false;
-    if (name.compare(0, prefix, kTemporaryPrefix) != 0 || name.compare(prefix + kTemporaryDigits, suffix, kTemporarySuffix) != 0)
+    if (name.compare(0, prefix, kTemporaryPrefix) != 0 ||
+        name.compare(prefix + kTemporaryDigits, suffix, kTemporarySuffix) != 0)
         return false;
     for (size_t i = prefix; i < prefix + kTemporaryDigits; ++i) {
         const char c = name[i];
@@ -94,7 +96,8 @@ bool CFileReplacement::BeginInside(const std::string& nativeFolder, const std::s
     m_shown = JoinPath(nativeFolder, relative);
     std::vector<std::string> levels = SplitLevels(relative);
     for (const std::string& level : levels) {
-        if (level.empty() || level == "." || level == "..") return Fail(error, "cannot write the file name", m_shown, 0);
+        if (level.empty() || level == "." || level == "..")
+            return Fail(error, "cannot write the file name", m_shown, 0);
     }
     errno = 0;
     std::unique_ptr<IFolder> folder = GetFileSystem()->OpenFolder(nativeFolder);

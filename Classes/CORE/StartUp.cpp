@@ -155,7 +155,7 @@ bool IsWritableFolder(const std::string& folder) {
 
 // Creates every missing level of an absolute folder path.
 void MakeFolders(const std::string& folder) {
-    for (size_t slash = folder.find('/', 1); ; slash = folder.find('/', slash + 1)) {
+    for (size_t slash = folder.find('/', 1);; slash = folder.find('/', slash + 1)) {
         GetFileSystem()->MakeDirectory(slash == std::string::npos ? folder : folder.substr(0, slash));
         if (slash == std::string::npos) break;
     }
@@ -322,8 +322,9 @@ void ApplySystemIni(const CIni& ini) {
     dv->SetBool("ini.ForceSoftwareRender",
                 ini.GetBoolDefault(w, "FORCE_SOFTWARE_RENDER", dv->GetBool("ini.ForceSoftwareRender")));
     dv->SetInt("ini.SurfaceCacheSize", ini.GetIntDefault(w, "SURFACE_CACHE_SIZE", 0));
-    dv->SetBool("ini.ForceHardwareRender", ini.GetBoolDefault(w, "FORCE_HARDWARE_RENDER",
-                                                              ini.GetBoolDefault("SYSTEM", "FORCE_HARDWARE_RENDER", false)));
+    dv->SetBool(
+        "ini.ForceHardwareRender",
+        ini.GetBoolDefault(w, "FORCE_HARDWARE_RENDER", ini.GetBoolDefault("SYSTEM", "FORCE_HARDWARE_RENDER", false)));
 }
 
 std::string DescribeBootScriptFailure() {
@@ -344,8 +345,7 @@ std::string DescribeBootScriptFailure() {
     COruPackFile script;
     if (script.Open(boot.c_str()) && script.Open((boot + ".iet").c_str())) {
         COruPackFile ini;
-        if (ini.Open("system.ini"))
-            return "no system.ini and no boot script \"" + boot + "\" in " + where;
+        if (ini.Open("system.ini")) return "no system.ini and no boot script \"" + boot + "\" in " + where;
         return "no boot script \"" + boot + "\" (BOOT of system.ini) in " + where;
     }
     return "the boot script \"" + boot + "\" in " + where + " cannot be read as a script";

@@ -15,23 +15,22 @@ namespace kestrin {
 bool IsLeadByte(unsigned char b, int* trailCount, int encoding) {
     int trail = 0;
     switch (encoding) {
-    case kEncodingShiftJis:
-        if (!((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC))) return false;
-        trail = 1;
-        break;
-    case kEncodingEucJp:
-        if (!((b >= 0xA1 && b <= 0xF4) || b == 0x8E)) return false;
-        trail = 1;
-        break;
-    case kEncodingUtf8: {
-        if (!(b & 0x80)) return false;
-        int ones = 0;
-        for (int bit = 7; bit >= 0 && (b & (1u << bit)); --bit) ++ones;
-        trail = ones - 1;
-        break;
-    }
-    default:
-        return false;
+        case kEncodingShiftJis:
+            if (!((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC))) return false;
+            trail = 1;
+            break;
+        case kEncodingEucJp:
+            if (!((b >= 0xA1 && b <= 0xF4) || b == 0x8E)) return false;
+            trail = 1;
+            break;
+        case kEncodingUtf8: {
+            if (!(b & 0x80)) return false;
+            int ones = 0;
+            for (int bit = 7; bit >= 0 && (b & (1u << bit)); --bit) ++ones;
+            trail = ones - 1;
+            break;
+        }
+        default: return false;
     }
     if (trailCount) *trailCount = trail;
     return true;
@@ -330,7 +329,8 @@ int32_t ParseInt32(const std::string& text) {
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     int64_t value = 0;
-    const int64_t limit = negative ? -int64_t(std::numeric_limits<int32_t>::min()) : std::numeric_limits<int32_t>::max();
+    const int64_t limit =
+        negative ? -int64_t(std::numeric_limits<int32_t>::min()) : std::numeric_limits<int32_t>::max();
     for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
         value = value * 10 + (text[i] - '0');
         if (value > limit) value = limit;

@@ -55,7 +55,8 @@ void HandleResize(CWindow* window, int width, int height) {
                       reinterpret_cast<intptr_t>(&rect));
     const int newWidth = rect.right - rect.left - ew;
     const int newHeight = rect.bottom - rect.top - eh;
-    if (newWidth > 0 && newHeight > 0 && (newWidth != width || newHeight != height || rect.left != x || rect.top != y)) {
+    if (newWidth > 0 && newHeight > 0 &&
+        (newWidth != width || newHeight != height || rect.left != x || rect.top != y)) {
         ws.SetGeometry(h, rect.left, rect.top, newWidth, newHeight);
         width = newWidth;
         height = newHeight;
@@ -150,7 +151,8 @@ void TranslateEvent(const SWindowEvent& e) {
                 if (was && e.text.empty()) PostWindowMessage(target, kWmImeEndComposition, 0, 0);
             } else {
                 ime.SetCandidates(e.candidates, e.key);
-                PostWindowMessage(target, kWmImeNotify, e.candidates.empty() ? kImnCloseCandidate : kImnOpenCandidate, 0);
+                PostWindowMessage(target, kWmImeNotify, e.candidates.empty() ? kImnCloseCandidate : kImnOpenCandidate,
+                                  0);
             }
             break;
         }
@@ -227,7 +229,8 @@ bool IsCloseRequested() {
     const CWindow* main = CWindow::GetMainWindow();
     const WindowHandle mainHandle = main ? main->GetHandle() : 0;
     for (const SMessage& m : q.posted) {
-        if (mainHandle != 0 && m.window == mainHandle && (m.message == kWmClose || m.message == kWmDestroy)) return true;
+        if (mainHandle != 0 && m.window == mainHandle && (m.message == kWmClose || m.message == kWmDestroy))
+            return true;
     }
     return System() && System()->HasCloseEvent(mainHandle);
 }

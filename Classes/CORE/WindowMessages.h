@@ -87,7 +87,8 @@ struct SMessage {
 };
 
 inline intptr_t MakeLParam(int low, int high) {
-    return static_cast<intptr_t>((static_cast<uint32_t>(low) & 0xFFFFu) | ((static_cast<uint32_t>(high) & 0xFFFFu) << 16));
+    return static_cast<intptr_t>((static_cast<uint32_t>(low) & 0xFFFFu) |
+                                 ((static_cast<uint32_t>(high) & 0xFFFFu) << 16));
 }
 inline int LowWord(intptr_t value) { return static_cast<int>(static_cast<uint32_t>(value) & 0xFFFFu); }
 inline int HighWord(intptr_t value) { return static_cast<int>((static_cast<uint32_t>(value) >> 16) & 0xFFFFu); }

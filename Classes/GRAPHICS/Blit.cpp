@@ -21,8 +21,7 @@ struct Span {
 };
 
 Span Intersect(const Span& a, const Span& b) {
-    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
-            std::min(a.bottom, b.bottom)};
+    return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
 }
 
 Span FromRect(const IRect& r) {
@@ -39,8 +38,7 @@ Span ApplyClip(const Span& rect, const IRect& clip) {
 
 }  // namespace
 
-BlitParams ComputeBlitRect(const IRect& placed, const IRect& target, const IRect* clipPlaced,
-                           const IRect* clipTarget) {
+BlitParams ComputeBlitRect(const IRect& placed, const IRect& target, const IRect* clipPlaced, const IRect* clipTarget) {
     BlitParams out;
     Span s = FromRect(placed);
     Span d = FromRect(target);
@@ -88,8 +86,7 @@ template <Kernel K>
 inline void Pixel(uint8_t* d, const uint8_t* s, int o, uint32_t key) {
     const int a = s[3];
     if constexpr (K == kNormalAlpha || K == kNormalAlphaOpacity || K == kAddAlpha || K == kAddAlphaOpacity ||
-                  K == kMultiplyAlpha || K == kMultiplyAlphaOpacity || K == kScreenAlpha ||
-                  K == kScreenAlphaOpacity) {
+                  K == kMultiplyAlpha || K == kMultiplyAlphaOpacity || K == kScreenAlpha || K == kScreenAlphaOpacity) {
         if (a == 0) return;
     }
     if constexpr (K == kColorKey || K == kColorKeyOpacity) {
@@ -191,12 +188,11 @@ void RowAvx2(uint8_t* dst, const uint8_t* src, int32_t n, int32_t opacity, uint3
 
 using RowFn = void (*)(uint8_t*, const uint8_t*, int32_t, int32_t, uint32_t);
 
-#define KESTRIN_BLIT_TABLE(R)                                                                              \
-    {                                                                                                     \
-        R<kCopy>, R<kNormalOpacity>, R<kNormalAlpha>, R<kNormalAlphaOpacity>, R<kAdd>, R<kAddOpacity>,    \
-            R<kAddAlpha>, R<kAddAlphaOpacity>, R<kMultiply>, R<kMultiplyOpacity>, R<kMultiplyAlpha>,      \
-            R<kMultiplyAlphaOpacity>, R<kScreen>, R<kScreenOpacity>, R<kScreenAlpha>,                     \
-            R<kScreenAlphaOpacity>, R<kColorKey>, R<kColorKeyOpacity>                                     \
+#define KESTRIN_BLIT_TABLE(R)                                                                                         \
+    {                                                                                                                 \
+        R<kCopy>, R<kNormalOpacity>, R<kNormalAlpha>, R<kNormalAlphaOpacity>, R<kAdd>, R<kAddOpacity>, R<kAddAlpha>,  \
+            R<kAddAlphaOpacity>, R<kMultiply>, R<kMultiplyOpacity>, R<kMultiplyAlpha>, R<kMultiplyAlphaOpacity>,      \
+            R<kScreen>, R<kScreenOpacity>, R<kScreenAlpha>, R<kScreenAlphaOpacity>, R<kColorKey>, R<kColorKeyOpacity> \
     }
 constexpr RowFn kSse2Rows[kKernelCount] = KESTRIN_BLIT_TABLE(Row);
 #ifdef KESTRIN_BLIT_HAVE_AVX2
@@ -271,13 +267,17 @@ void Run(blit::Kernel kernel, ISurface* target, ISurface* source, const BlitPara
 }  // namespace
 
 void BlitCopy(ISurface* t, ISurface* s, const BlitParams& p) { Run(blit::kCopy, t, s, p, 255, 0); }
-void BlendNormalOpacity(ISurface* t, ISurface* s, const BlitParams& p, int32_t o) { Run(blit::kNormalOpacity, t, s, p, o, 0); }
+void BlendNormalOpacity(ISurface* t, ISurface* s, const BlitParams& p, int32_t o) {
+    Run(blit::kNormalOpacity, t, s, p, o, 0);
+}
 void BlendNormalAlpha(ISurface* t, ISurface* s, const BlitParams& p) { Run(blit::kNormalAlpha, t, s, p, 255, 0); }
 void BlendNormalAlphaOpacity(ISurface* t, ISurface* s, const BlitParams& p, int32_t o) {
     Run(blit::kNormalAlphaOpacity, t, s, p, o, 0);
 }
 void BlendAdd(ISurface* t, ISurface* s, const BlitParams& p) { Run(blit::kAdd, t, s, p, 255, 0); }
-void BlendAddOpacity(ISurface* t, ISurface* s, const BlitParams& p, int32_t o) { Run(blit::kAddOpacity, t, s, p, o, 0); }
+void BlendAddOpacity(ISurface* t, ISurface* s, const BlitParams& p, int32_t o) {
+    Run(blit::kAddOpacity, t, s, p, o, 0);
+}
 void BlendAddAlpha(ISurface* t, ISurface* s, const BlitParams& p) { Run(blit::kAddAlpha, t, s, p, 255, 0); }
 void BlendAddAlphaOpacity(ISurface* t, ISurface* s, const BlitParams& p, int32_t o) {
     Run(blit::kAddAlphaOpacity, t, s, p, o, 0);
@@ -291,7 +291,9 @@ void BlendMultiplyAlphaOpacity(ISurface* t, ISurface* s, const BlitParams& p, in
     Run(blit::kMultiplyAlphaOpacity, t, s, p, o, 0);
 }
 void BlendScreen(ISurface* t, ISurface* s, const BlitParams& p) { Run(blit::kScreen, t, s, p, 255, 0); }
-void BlendScreenOpacity(ISurface* t, ISurface* s, const BlitParams& p, int32_t o) { Run(blit::kScreenOpacity, t, s, p, o, 0); }
+void BlendScreenOpacity(ISurface* t, ISurface* s, const BlitParams& p, int32_t o) {
+    Run(blit::kScreenOpacity, t, s, p, o, 0);
+}
 void BlendScreenAlpha(ISurface* t, ISurface* s, const BlitParams& p) { Run(blit::kScreenAlpha, t, s, p, 255, 0); }
 void BlendScreenAlphaOpacity(ISurface* t, ISurface* s, const BlitParams& p, int32_t o) {
     Run(blit::kScreenAlphaOpacity, t, s, p, o, 0);

@@ -11,9 +11,9 @@ class ISurface;
 
 // The plan of one software blit.
 struct BlitParams {
-    int32_t srcX = 0;   // top-left of the copied area in the source
+    int32_t srcX = 0;  // top-left of the copied area in the source
     int32_t srcY = 0;
-    int32_t dstX = 0;   // where that pixel lands in the target
+    int32_t dstX = 0;  // where that pixel lands in the target
     int32_t dstY = 0;
     int32_t width = 0;
     int32_t height = 0;
@@ -22,8 +22,7 @@ struct BlitParams {
 
 // Places the rectangle P (a source placed in target space) over the target rectangle T.
 // clipP and clipT (may be null) are relative to the top-left of P and T.
-BlitParams ComputeBlitRect(const IRect& placed, const IRect& target, const IRect* clipPlaced,
-                           const IRect* clipTarget);
+BlitParams ComputeBlitRect(const IRect& placed, const IRect& target, const IRect* clipPlaced, const IRect* clipTarget);
 
 // The row routines. Each locks both surfaces, walks params.height rows of params.width pixels and
 // unlocks them. The area is first clamped to the real size of both surfaces, and a surface that is
@@ -40,8 +39,7 @@ void BlendAddAlphaOpacity(ISurface* target, ISurface* source, const BlitParams& 
 void BlendMultiply(ISurface* target, ISurface* source, const BlitParams& params);
 void BlendMultiplyOpacity(ISurface* target, ISurface* source, const BlitParams& params, int32_t opacity);
 void BlendMultiplyAlpha(ISurface* target, ISurface* source, const BlitParams& params);
-void BlendMultiplyAlphaOpacity(ISurface* target, ISurface* source, const BlitParams& params,
-                               int32_t opacity);
+void BlendMultiplyAlphaOpacity(ISurface* target, ISurface* source, const BlitParams& params, int32_t opacity);
 void BlendScreen(ISurface* target, ISurface* source, const BlitParams& params);
 void BlendScreenOpacity(ISurface* target, ISurface* source, const BlitParams& params, int32_t opacity);
 void BlendScreenAlpha(ISurface* target, ISurface* source, const BlitParams& params);

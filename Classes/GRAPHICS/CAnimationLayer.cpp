@@ -31,14 +31,12 @@ void CAnimationLayer::OnUpdate(const CMatrix2D&, float, int32_t) {
     // inside the loop, so the elapsed time is below the last entry while one is still ahead.
     const int64_t elapsed = static_cast<uint32_t>(now - m_startTime);
     auto next = m_frames.upper_bound(static_cast<int32_t>(std::min<int64_t>(elapsed, INT32_MAX)));
-    if (next != m_frames.end())
-        CFrameDemand::Within(static_cast<uint32_t>(next->first - elapsed));
+    if (next != m_frames.end()) CFrameDemand::Within(static_cast<uint32_t>(next->first - elapsed));
 }
 
 void CAnimationLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t) {
     m_shown = FrameDue(CTimer::GetInstance()->GetTime());
-    if (m_shown)
-        m_shown->Draw(worldMatrix, alpha);
+    if (m_shown) m_shown->Draw(worldMatrix, alpha);
 }
 
 IDisplayObject* CAnimationLayer::FrameDue(uint32_t now) {

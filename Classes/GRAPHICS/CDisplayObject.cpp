@@ -7,21 +7,17 @@ void CDisplayObject::ApplyTransform(CMatrix2D& m) {
     m.Translate(static_cast<float>(m_anchorX), static_cast<float>(m_anchorY));
     m.Rotate(static_cast<float>(m_rotate) / 180.0f * 3.1415927f);
     m.Scale(static_cast<float>(m_xScale) / 65536.0f, static_cast<float>(m_yScale) / 65536.0f);
-    if (m_reverseX)
-        m.Scale(-1.0f, 1.0f);
-    if (m_reverseY)
-        m.Scale(1.0f, -1.0f);
+    if (m_reverseX) m.Scale(-1.0f, 1.0f);
+    if (m_reverseY) m.Scale(1.0f, -1.0f);
     m.Translate(-static_cast<float>(m_anchorX), -static_cast<float>(m_anchorY));
 }
 
 void CDisplayObject::Process(const CMatrix2D& parentMatrix, float parentAlpha, bool draw) {
-    if (m_xScale <= 0 || m_yScale <= 0)
-        return;
+    if (m_xScale <= 0 || m_yScale <= 0) return;
     int32_t f = m_dirtyFlags;
     if (parentMatrix.IsNotEqual(m_parentMatrix)) {
         f |= kDirtyMatrix;
-        if (!parentMatrix.IsEqualLinear(m_parentMatrix, true))
-            f |= kDirtyContent;
+        if (!parentMatrix.IsEqualLinear(m_parentMatrix, true)) f |= kDirtyContent;
         m_parentMatrix = parentMatrix;
     }
     if (f & kDirtyMatrix) {
@@ -29,8 +25,7 @@ void CDisplayObject::Process(const CMatrix2D& parentMatrix, float parentAlpha, b
         ApplyTransform(m_worldMatrix);
         m_dirtyFlags &= ~kDirtyMatrix;
     }
-    if (!m_visible)
-        return;
+    if (!m_visible) return;
     const float a = static_cast<float>(m_alpha) * parentAlpha / 255.0f;
     if (!draw) {
         OnUpdate(m_worldMatrix, a, f);
@@ -45,14 +40,12 @@ void CDisplayObject::OnDraw(const CMatrix2D&, float, int32_t) {}
 
 IDisplayObject* CDisplayObject::Clone(bool copyState) const {
     auto* copy = new CDisplayObject();
-    if (copyState)
-        copy->CopyFrom(*this);
+    if (copyState) copy->CopyFrom(*this);
     return copy;
 }
 
 void CDisplayObject::CopyFrom(const CDisplayObject& other) {
-    if (this != &other)
-        *this = other;
+    if (this != &other) *this = other;
     CPictureChanges::Mark();
 }
 
@@ -79,8 +72,7 @@ void CDisplayObject::Draw(const CMatrix2D& parentMatrix, float parentAlpha) {
 }
 
 int32_t CDisplayObject::GetDirtyFlags() const {
-    if (m_xScale > 0 && m_yScale > 0 && m_alpha > 0 && m_visible)
-        return m_dirtyFlags;
+    if (m_xScale > 0 && m_yScale > 0 && m_alpha > 0 && m_visible) return m_dirtyFlags;
     return 0;
 }
 
@@ -159,8 +151,7 @@ void CDisplayObject::SetLayerMode(int32_t mode) {
     if (mode != m_layerMode) {
         m_layerMode = mode;
         CPictureChanges::Mark();
-        if (mode == 3)
-            m_dirtyFlags |= kDirtyImage;
+        if (mode == 3) m_dirtyFlags |= kDirtyImage;
     }
 }
 

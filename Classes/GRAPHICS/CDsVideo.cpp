@@ -32,8 +32,7 @@ CDsVideo::CDsVideo(ISurfaceFactory* surfaceFactory, ILayerFactory* layerFactory)
 CDsVideo::~CDsVideo() { Stop(); }
 
 void CDsVideo::Play(const std::string& path) {
-    if (m_playing)
-        Stop();
+    if (m_playing) Stop();
     m_name = path;
     std::string native;
     if (ResolveGamePath(path, native)) {
@@ -52,8 +51,7 @@ void CDsVideo::Play(const std::string& path) {
         return;
     }
     m_surface = m_surfaceFactory->Create();
-    if (!m_surface ||
-        m_surface->Init(m_decoder->GetWidth(), m_decoder->GetHeight(), ISurface::kPixel32, 0)) {
+    if (!m_surface || m_surface->Init(m_decoder->GetWidth(), m_decoder->GetHeight(), ISurface::kPixel32, 0)) {
         Log(ELogLevel::Error, "video", "Movie \"%s\" cannot be played: no picture of %dx%d", path.c_str(),
             m_decoder->GetWidth(), m_decoder->GetHeight());
         Stop();
@@ -72,8 +70,7 @@ void CDsVideo::Play(const std::string& path) {
 
 void CDsVideo::StartSound() {
     std::shared_ptr<AudioMixer> mixer = GetAudioMixer();
-    if (!mixer)
-        return;
+    if (!mixer) return;
     m_soundRate = mixer->GetRate();
     m_ringFrames = static_cast<uint32_t>(uint64_t(m_soundRate) * kRingMs / 1000);
     SAudioFormat format;
@@ -84,8 +81,7 @@ void CDsVideo::StartSound() {
     m_writeFrame = 0;
     m_soundWritten = 0;
     m_soundEnded = false;
-    if (!m_sound)
-        return;
+    if (!m_sound) return;
     FeedSound(0);
     if (m_soundWritten == 0) {
         // A movie without sound leaves the mixer alone.
@@ -96,8 +92,7 @@ void CDsVideo::StartSound() {
 }
 
 void CDsVideo::FeedSound(uint32_t ms) {
-    if (!m_sound)
-        return;
+    if (!m_sound) return;
     const uint64_t lead = uint64_t(m_soundRate) * kLeadMs / 1000;
     const uint64_t target = uint64_t(ms) * m_soundRate / 1000 + lead;
     m_soundScratch.resize(kFeedFrames * 2);
@@ -111,23 +106,20 @@ void CDsVideo::FeedSound(uint32_t ms) {
             m_writeFrame = static_cast<uint32_t>((m_writeFrame + got) % m_ringFrames);
             m_soundWritten += got;
         }
-        if (got < want)
-            m_soundEnded = true;
+        if (got < want) m_soundEnded = true;
     }
     // Silence after what is written.
     uint32_t at = m_writeFrame;
     for (uint64_t left = lead; left > 0;) {
         const uint32_t n = static_cast<uint32_t>(std::min<uint64_t>(left, m_ringFrames - at));
-        if (uint8_t* bytes = m_sound->Lock(at * 4, n * 4))
-            std::memset(bytes, 0, size_t(n) * 4);
+        if (uint8_t* bytes = m_sound->Lock(at * 4, n * 4)) std::memset(bytes, 0, size_t(n) * 4);
         at = (at + n) % m_ringFrames;
         left -= n;
     }
 }
 
 void CDsVideo::StopSound() {
-    if (m_sound)
-        m_sound->Stop();
+    if (m_sound) m_sound->Stop();
     m_sound.reset();
 }
 
@@ -151,12 +143,9 @@ bool CDsVideo::ShowPictureAt(uint32_t ms) {
             if (auto* object = dynamic_cast<CDisplayObject*>(m_layer.get()))
                 object->AddDirtyFlags(CDisplayObject::kDirtyContent);
             return false;
-        case IVideoDecoder::EFrame::kSame:
-            return false;
-        case IVideoDecoder::EFrame::kEnd:
-            return true;
-        case IVideoDecoder::EFrame::kError:
-            break;
+        case IVideoDecoder::EFrame::kSame: return false;
+        case IVideoDecoder::EFrame::kEnd: return true;
+        case IVideoDecoder::EFrame::kError: break;
     }
     Log(ELogLevel::Error, "video", "Movie \"%s\" cannot be decoded: %s", m_name.c_str(),
         pixels ? m_decoder->GetError().c_str() : "its picture cannot be written");
@@ -164,8 +153,7 @@ bool CDsVideo::ShowPictureAt(uint32_t ms) {
 }
 
 void CDsVideo::Update() {
-    if (!m_playing)
-        return;
+    if (!m_playing) return;
     CFrameDemand::Now();
     const uint32_t ms = CTimer::GetInstance()->GetTime() - m_startTime;
     if (ShowPictureAt(ms)) {
@@ -176,11 +164,9 @@ void CDsVideo::Update() {
 }
 
 void CDsVideo::Draw(const CMatrix2D& screenMatrix, int32_t width, int32_t height) {
-    if (!m_playing || !m_layer || !m_surface)
-        return;
+    if (!m_playing || !m_layer || !m_surface) return;
     const int32_t w = m_surface->GetWidth(), h = m_surface->GetHeight();
-    if (w <= 0 || h <= 0 || width <= 0 || height <= 0)
-        return;
+    if (w <= 0 || h <= 0 || width <= 0 || height <= 0) return;
     auto scaleOf = [](int32_t wanted, int32_t actual) {
         const int64_t s = int64_t(wanted) * 65536 / actual;
         return static_cast<int32_t>(s > INT32_MAX ? INT32_MAX : s);

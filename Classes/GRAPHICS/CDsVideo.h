@@ -63,8 +63,8 @@ private:
     std::shared_ptr<AudioBuffer> m_sound;
     uint32_t m_soundRate = 0;
     uint32_t m_ringFrames = 0;
-    uint32_t m_writeFrame = 0;      // the next frame of the ring to write
-    uint64_t m_soundWritten = 0;    // frames of the movie's sound written so far
+    uint32_t m_writeFrame = 0;    // the next frame of the ring to write
+    uint64_t m_soundWritten = 0;  // frames of the movie's sound written so far
     bool m_soundEnded = false;
     std::vector<int16_t> m_soundScratch;
 };

@@ -45,16 +45,14 @@ std::string CDxRenderer::FormatError(const char* file, int line, const char* met
 
 void CDxRenderer::StoreError(int line, const char* method, const char* code, const char* description) {
     std::string text = description;
-    if (m_device && !m_device->GetError().empty())
-        text += ": " + m_device->GetError();
+    if (m_device && !m_device->GetError().empty()) text += ": " + m_device->GetError();
     m_lastError = FormatError(kFile, line, method, code, text);
     LogPrintf("%s", m_lastError.c_str());
 }
 
 void CDxRenderer::Release() {
     if (m_device) {
-        if (m_backBuffer)
-            m_device->DestroyTexture(m_backBuffer);
+        if (m_backBuffer) m_device->DestroyTexture(m_backBuffer);
         m_device->Close();
     }
     m_backBuffer = 0;
@@ -84,8 +82,7 @@ bool CDxRenderer::CreateBackBuffer() {
 
 bool CDxRenderer::IsSoftwareRasteriserName(const std::string& rendererName) {
     for (const char* word : {"llvmpipe", "softpipe", "swrast"})
-        if (rendererName.find(word) != std::string::npos)
-            return true;
+        if (rendererName.find(word) != std::string::npos) return true;
     return false;
 }
 
@@ -93,8 +90,9 @@ bool CDxRenderer::Init(Window window) {
     Release();
     m_window = window;
     if (m_device && !m_acceptSoftwareRasteriser && !m_device->HasGraphicsDevice()) {
-        m_lastError = "No graphics device (/dev/dri): the software renderer draws (FORCE_HARDWARE_RENDER=1 or "
-                      "KESTRIN_HARDWARE_RENDER=1 makes OpenGL draw on the CPU instead)";
+        m_lastError =
+            "No graphics device (/dev/dri): the software renderer draws (FORCE_HARDWARE_RENDER=1 or "
+            "KESTRIN_HARDWARE_RENDER=1 makes OpenGL draw on the CPU instead)";
         Log(ELogLevel::Note, "renderer", "%s", m_lastError.c_str());
         return true;
     }
@@ -119,36 +117,30 @@ bool CDxRenderer::Init(Window window) {
 }
 
 void CDxRenderer::RenderStart() {
-    if (!m_open)
-        return;
+    if (!m_open) return;
     // A reset reported between frames (SDL's reset events) makes the device lost.
-    if (!m_lost && m_device->TestCooperativeLevel() != EDeviceState::kOk)
-        m_lost = true;
+    if (!m_lost && m_device->TestCooperativeLevel() != EDeviceState::kOk) m_lost = true;
     if (m_lost) {
         switch (m_device->TestCooperativeLevel()) {
-        case EDeviceState::kNotReset:
-            if (!DeviceReset())
+            case EDeviceState::kNotReset:
+                if (!DeviceReset()) m_lost = false;
+                break;
+            case EDeviceState::kOk:
+                // Fine again (a screen-mode change reset it meanwhile); a back buffer that could
+                // not be made then is made now.
+                if (!m_backBuffer && DeviceReset()) return;
                 m_lost = false;
-            break;
-        case EDeviceState::kOk:
-            // Fine again (a screen-mode change reset it meanwhile); a back buffer that could
-            // not be made then is made now.
-            if (!m_backBuffer && DeviceReset())
+                break;
+            case EDeviceState::kLost:
+                StoreError(__LINE__, "kestrin::CDxRenderer::RenderStart", kDeviceLost, kDeviceLostText);
                 return;
-            m_lost = false;
-            break;
-        case EDeviceState::kLost:
-            StoreError(__LINE__, "kestrin::CDxRenderer::RenderStart", kDeviceLost, kDeviceLostText);
-            return;
         }
     }
-    if (!m_renderTarget)
-        m_device->SetTarget(m_backBuffer);
+    if (!m_renderTarget) m_device->SetTarget(m_backBuffer);
 }
 
 bool CDxRenderer::RenderEnd() {
-    if (!m_open || m_lost)
-        return true;
+    if (!m_open || m_lost) return true;
     if (!m_device->Present(m_backBuffer)) {
         // Drawing goes on into the back buffer (or the target set before).
         RefreshTarget();
@@ -165,8 +157,7 @@ bool CDxRenderer::RenderEnd() {
 
 void CDxRenderer::Clear() {
     SetRenderTarget(nullptr);
-    if (m_open)
-        m_device->Clear(0xFF000000u);
+    if (m_open) m_device->Clear(0xFF000000u);
 }
 
 void CDxRenderer::SetRenderTarget(ISurface* surface) {
@@ -175,22 +166,19 @@ void CDxRenderer::SetRenderTarget(ISurface* surface) {
 }
 
 void CDxRenderer::RefreshTarget() {
-    if (!m_open)
-        return;
+    if (!m_open) return;
     if (!m_renderTarget) {
         m_device->SetTarget(m_backBuffer);
         return;
     }
     // Only a render-target texture surface can be drawn into; others leave the device as it is.
     if (auto* dx = dynamic_cast<CDxSurface*>(m_renderTarget)) {
-        if (dx->IsRenderTarget() && dx->GetTargetTexture())
-            m_device->SetTarget(dx->GetTargetTexture());
+        if (dx->IsRenderTarget() && dx->GetTargetTexture()) m_device->SetTarget(dx->GetTargetTexture());
     }
 }
 
 void CDxRenderer::CaptureScreen(ISurface* surface) {
-    if (!surface || !m_open || m_width <= 0 || m_height <= 0)
-        return;
+    if (!surface || !m_open || m_width <= 0 || m_height <= 0) return;
     std::vector<uint8_t> pixels(size_t(m_width) * size_t(m_height) * 4);
     m_device->SetTarget(m_backBuffer);
     const bool failed = m_device->ReadPixels(pixels.data(), m_width * 4);
@@ -199,13 +187,11 @@ void CDxRenderer::CaptureScreen(ISurface* surface) {
         StoreError(__LINE__, "kestrin::CDxRenderer::CaptureScreen", kInvalidCall, kInvalidCallText);
         return;
     }
-    if (surface->Init(m_width, m_height, ISurface::kPixel32, 0))
-        return;
+    if (surface->Init(m_width, m_height, ISurface::kPixel32, 0)) return;
     surface->Lock();
     for (int32_t y = 0; y < m_height; ++y) {
         uint8_t* row = surface->GetLine(y);
-        if (!row)
-            break;
+        if (!row) break;
         std::memcpy(row, &pixels[size_t(y) * m_width * 4], size_t(m_width) * 4);
     }
     surface->Unlock();
@@ -216,22 +202,18 @@ void CDxRenderer::CallHandlers(bool after) {
     // A handler may register or remove handlers: walk the keys as they were.
     std::vector<const void*> keys;
     keys.reserve(handlers.size());
-    for (const auto& entry : handlers)
-        keys.push_back(entry.first);
+    for (const auto& entry : handlers) keys.push_back(entry.first);
     for (const void* key : keys) {
         auto it = handlers.find(key);
-        if (it == handlers.end() || !it->second)
-            continue;
+        if (it == handlers.end() || !it->second) continue;
         Handler handler = it->second;
         handler();
     }
 }
 
 bool CDxRenderer::DeviceReset() {
-    if (!m_device)
-        return true;
-    if (m_backBuffer)
-        m_device->DestroyTexture(m_backBuffer);
+    if (!m_device) return true;
+    if (m_backBuffer) m_device->DestroyTexture(m_backBuffer);
     m_backBuffer = 0;
     m_renderTarget = nullptr;
     CallHandlers(false);
@@ -241,8 +223,7 @@ bool CDxRenderer::DeviceReset() {
         StoreError(__LINE__, "kestrin::CDxRenderer::DeviceReset", kDeviceLost, kDeviceLostText);
         return true;
     }
-    if (CreateBackBuffer())
-        return true;
+    if (CreateBackBuffer()) return true;
     m_lost = false;
     CallHandlers(true);
     m_renderTarget = nullptr;
@@ -260,8 +241,7 @@ bool CDxRenderer::ChangeScreenMode(Window window, int32_t pixelFormat, bool wind
     }
     m_window = window;
     m_windowed = windowed;
-    if (!m_open)
-        return true;
+    if (!m_open) return true;
     return DeviceReset();
 }
 
@@ -277,8 +257,7 @@ void CDxRenderer::RemoveDeviceResetHandler(const void* key) {
 
 bool CDxRenderer::DrawQuad(TextureId texture, const SQuadVertex corners[4], uint8_t opacity, EQuadBlend blend,
                            bool linear) {
-    if (!m_open || m_lost || !texture)
-        return true;
+    if (!m_open || m_lost || !texture) return true;
     return m_device->DrawQuad(texture, corners, opacity, blend, linear);
 }
 

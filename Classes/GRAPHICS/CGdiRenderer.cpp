@@ -17,20 +17,17 @@ CGdiRenderer::~CGdiRenderer() = default;
 
 bool CGdiRenderer::Init(Window window) {
     int32_t width = 0, height = 0;
-    if (m_presenter->GetClientSize(window, width, height))
-        return true;
+    if (m_presenter->GetClientSize(window, width, height)) return true;
     m_window = window;
     m_renderTarget = this;
     // Rows top-down, 4 bytes per pixel: the layout the presenter copies from.
-    if (CSurface::Init(width, height, kPixel32, 0))
-        return true;
+    if (CSurface::Init(width, height, kPixel32, 0)) return true;
     CSurface::Clear();
     return false;
 }
 
 bool CGdiRenderer::Present() {
-    if (CSurface::GetWidth() <= 0 || CSurface::GetHeight() <= 0)
-        return true;
+    if (CSurface::GetWidth() <= 0 || CSurface::GetHeight() <= 0) return true;
     return m_presenter->Present(m_window, GetLine(0), GetPitch(), 0, 0, 0, 0, CSurface::GetWidth(),
                                 CSurface::GetHeight());
 }
@@ -49,34 +46,28 @@ bool CGdiRenderer::PresentRect(const IRect& destination, const IRect& source) {
             b.SetTopEx(b.GetY() - a.GetY(), false);
             a.SetTop(0);
         }
-        if (a.GetRight() > bounds.GetRight())
-            a.SetRight(bounds.GetRight());
-        if (a.GetBottom() > bounds.GetBottom())
-            a.SetBottom(bounds.GetBottom());
+        if (a.GetRight() > bounds.GetRight()) a.SetRight(bounds.GetRight());
+        if (a.GetBottom() > bounds.GetBottom()) a.SetBottom(bounds.GetBottom());
     };
     clip(dst, src);
     clip(src, dst);
     const int32_t width = std::min(dst.GetWidth(), src.GetWidth());
     const int32_t height = std::min(dst.GetHeight(), src.GetHeight());
-    if (width <= 0 || height <= 0)
-        return true;
-    return m_presenter->Present(m_window, GetLine(0), GetPitch(), src.GetX(), src.GetY(), dst.GetX(), dst.GetY(),
-                                width, height);
+    if (width <= 0 || height <= 0) return true;
+    return m_presenter->Present(m_window, GetLine(0), GetPitch(), src.GetX(), src.GetY(), dst.GetX(), dst.GetY(), width,
+                                height);
 }
 
 void CGdiRenderer::SetRenderTarget(ISurface* surface) { m_renderTarget = surface ? surface : this; }
 
 void CGdiRenderer::CaptureScreen(ISurface* surface) {
-    if (!surface || surface == this)
-        return;
+    if (!surface || surface == this) return;
     const int32_t width = CSurface::GetWidth(), height = CSurface::GetHeight();
-    if (surface->Init(width, height, kPixel32, 0))
-        return;
+    if (surface->Init(width, height, kPixel32, 0)) return;
     surface->Lock();
     for (int32_t y = 0; y < height; ++y) {
         uint8_t* dst = surface->GetLine(y);
-        if (!dst)
-            break;
+        if (!dst) break;
         std::memcpy(dst, GetLine(y), size_t(width) * 4);
     }
     surface->Unlock();

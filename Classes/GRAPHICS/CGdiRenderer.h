@@ -35,7 +35,6 @@ public:
     void SetRenderTarget(ISurface* surface) override;
     void CaptureScreen(ISurface* surface) override;
 
-
 private:
     std::shared_ptr<IFramePresenter> m_presenter;
     Window m_window = 0;

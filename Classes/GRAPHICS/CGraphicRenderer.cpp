@@ -13,10 +13,8 @@ CGraphicRenderer::~CGraphicRenderer() {
 bool CGraphicRenderer::AddRenderer(std::shared_ptr<IGraphicRenderer> renderer,
                                    std::unique_ptr<ILayerFactory> layerFactory,
                                    std::unique_ptr<ISurfaceFactory> surfaceFactory) {
-    if (!renderer || !layerFactory || !surfaceFactory)
-        return true;
-    if (std::find(m_renderers.begin(), m_renderers.end(), renderer) != m_renderers.end())
-        return false;
+    if (!renderer || !layerFactory || !surfaceFactory) return true;
+    if (std::find(m_renderers.begin(), m_renderers.end(), renderer) != m_renderers.end()) return false;
     m_renderers.push_back(std::move(renderer));
     m_layerFactories.push_back(std::move(layerFactory));
     m_surfaceFactories.push_back(std::move(surfaceFactory));
@@ -51,8 +49,7 @@ bool CGraphicRenderer::Init(Window window) {
 }
 
 void CGraphicRenderer::RenderStart() {
-    if (IGraphicRenderer* r = Selected())
-        r->RenderStart();
+    if (IGraphicRenderer* r = Selected()) r->RenderStart();
 }
 
 bool CGraphicRenderer::RenderEnd() {
@@ -61,8 +58,7 @@ bool CGraphicRenderer::RenderEnd() {
 }
 
 void CGraphicRenderer::Clear() {
-    if (IGraphicRenderer* r = Selected())
-        r->Clear();
+    if (IGraphicRenderer* r = Selected()) r->Clear();
 }
 
 int32_t CGraphicRenderer::GetWidth() const {
@@ -81,13 +77,11 @@ ISurface* CGraphicRenderer::GetRenderTarget() {
 }
 
 void CGraphicRenderer::SetRenderTarget(ISurface* surface) {
-    if (IGraphicRenderer* r = Selected())
-        r->SetRenderTarget(surface);
+    if (IGraphicRenderer* r = Selected()) r->SetRenderTarget(surface);
 }
 
 void CGraphicRenderer::CaptureScreen(ISurface* surface) {
-    if (IGraphicRenderer* r = Selected())
-        r->CaptureScreen(surface);
+    if (IGraphicRenderer* r = Selected()) r->CaptureScreen(surface);
 }
 
 }  // namespace kestrin

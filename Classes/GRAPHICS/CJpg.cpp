@@ -75,12 +75,10 @@ bool HasShape(ISurface* surface, int32_t width, int32_t height, int32_t pixelBit
 
 // Grows the loader's alpha buffer (new[] / delete[]), keeping it on failure.
 bool GrowAlpha(SDecodeJob* job, size_t bytes) {
-    if (*job->alphaSize >= bytes)
-        return false;
+    if (*job->alphaSize >= bytes) return false;
     uint8_t* grown = new (std::nothrow) uint8_t[bytes];
-    if (!grown)
-        return true;
-    delete[] *job->alphaBuffer;
+    if (!grown) return true;
+    delete[] * job->alphaBuffer;
     *job->alphaBuffer = grown;
     *job->alphaSize = bytes;
     return false;
@@ -180,8 +178,7 @@ bool RunDecode(SDecodeJob* job, SErrorManager* err) {
         jpeg_read_scanlines(&cinfo, &row, 1);
         if (job->alpha) {
             const uint8_t* mask = *job->alphaBuffer + size_t(y) * size_t(width);
-            for (int32_t x = 0; x < width; ++x)
-                row[4 * x + 3] = mask[x];
+            for (int32_t x = 0; x < width; ++x) row[4 * x + 3] = mask[x];
         }
     }
     surface->Unlock();
@@ -193,27 +190,20 @@ bool RunDecode(SDecodeJob* job, SErrorManager* err) {
 
 }  // namespace
 
-void CJpg::GetExtensions(std::vector<std::string>& extensions) const {
-    extensions = {"jpg", "jpeg", "JPG", "JPEG"};
-}
+void CJpg::GetExtensions(std::vector<std::string>& extensions) const { extensions = {"jpg", "jpeg", "JPG", "JPEG"}; }
 
 bool CJpg::Load(ISurface* surface, CFile* file) {
-    if (!surface || !file)
-        return true;
+    if (!surface || !file) return true;
     // Every attempt reads the file from its beginning, and only the bytes really there.
-    if (file->Seek(0, 0) != 0)
-        return true;
+    if (file->Seek(0, 0) != 0) return true;
     const int size = file->GetSize();
-    if (size <= 1 || size > kMaxFileBytes)
-        return true;
+    if (size <= 1 || size > kMaxFileBytes) return true;
     uint8_t head[2];
-    if (file->Read(head, 2) != 2 || head[0] != 0xFF || head[1] != 0xD8 || file->Seek(0, 0) != 0)
-        return true;
+    if (file->Read(head, 2) != 2 || head[0] != 0xFF || head[1] != 0xD8 || file->Seek(0, 0) != 0) return true;
     if (m_fileSize < size_t(size)) {
         m_fileBuffer.reset(new (std::nothrow) uint8_t[size_t(size)]);
         m_fileSize = m_fileBuffer ? size_t(size) : 0;
-        if (!m_fileBuffer)
-            return true;
+        if (!m_fileBuffer) return true;
     }
     const int got = file->Read(m_fileBuffer.get(), unsigned(size));
     const bool failed = got <= 1 || Decode(surface, m_fileBuffer.get(), size_t(got), nullptr, 0);
@@ -224,20 +214,26 @@ bool CJpg::Load(ISurface* surface, CFile* file) {
     return failed;
 }
 
-bool CJpg::Decode(ISurface* surface, const uint8_t* bytes, size_t length, const uint8_t* alpha,
-                  size_t alphaLength) {
-    if (!surface || !bytes || length <= 1 || bytes[0] != 0xFF || bytes[1] != 0xD8)
-        return true;
+bool CJpg::Decode(ISurface* surface, const uint8_t* bytes, size_t length, const uint8_t* alpha, size_t alphaLength) {
+    if (!surface || !bytes || length <= 1 || bytes[0] != 0xFF || bytes[1] != 0xD8) return true;
     if (length > size_t(kMaxFileBytes) || (alpha && (alphaLength <= 1 || alphaLength > size_t(kMaxFileBytes))))
         return true;
     uint8_t* buffer = m_alphaBuffer.release();
-    SDecodeJob job{surface, bytes, static_cast<unsigned long>(length), alpha, static_cast<unsigned long>(alphaLength),
-                   &buffer, &m_alphaSize, 0, 0, false, false};
+    SDecodeJob job{surface,
+                   bytes,
+                   static_cast<unsigned long>(length),
+                   alpha,
+                   static_cast<unsigned long>(alphaLength),
+                   &buffer,
+                   &m_alphaSize,
+                   0,
+                   0,
+                   false,
+                   false};
     SErrorManager err;
     const bool failed = RunDecode(&job, &err);
     m_alphaBuffer.reset(buffer);
-    if (failed && !job.refused)
-        Log(ELogLevel::Error, "JPEG", "broken image (%s)", err.message);
+    if (failed && !job.refused) Log(ELogLevel::Error, "JPEG", "broken image (%s)", err.message);
     return failed;
 }
 

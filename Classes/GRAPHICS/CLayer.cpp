@@ -29,7 +29,7 @@ bool IsUsable(float v) { return std::isfinite(v) && std::fabs(v) < kFarAway; }
 
 // The source area of one resampling, in image pixels (right and bottom inclusive).
 struct SourceArea {
-    const uint8_t* const* rows;  // image rows
+    const uint8_t* const* rows;      // image rows
     const uint8_t* const* maskRows;  // mask rows, or null
     int64_t left, top, right, bottom;
     uint32_t outside;  // what 32-bit pixels outside the area become
@@ -79,7 +79,8 @@ void ResampleRow(uint8_t* out, int32_t n, int64_t u, int64_t v, int64_t du, int6
                     // Both pixels of a row pair in one load; the same sums in 16-bit lanes.
                     const __m128i zero = _mm_setzero_si128();
                     const __m128i top = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p00)), zero);
-                    const __m128i bottom = _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p01)), zero);
+                    const __m128i bottom =
+                        _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p01)), zero);
                     const __m128i wTop = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<int16_t>(w00)),
                                                             _mm_set1_epi16(static_cast<int16_t>(w10)));
                     const __m128i wBottom = _mm_unpacklo_epi64(_mm_set1_epi16(static_cast<int16_t>(w01)),
@@ -95,8 +96,7 @@ void ResampleRow(uint8_t* out, int32_t n, int64_t u, int64_t v, int64_t du, int6
             }
 #endif
             auto filter = [&](int b) {
-                return ((p00[b] * w00) >> 8) + ((p10[b] * w10) >> 8) + ((p01[b] * w01) >> 8) +
-                       ((p11[b] * w11) >> 8);
+                return ((p00[b] * w00) >> 8) + ((p10[b] * w10) >> 8) + ((p01[b] * w01) >> 8) + ((p11[b] * w11) >> 8);
             };
             if constexpr (kMask) {
                 out[0] = static_cast<uint8_t>(filter(0));
@@ -170,8 +170,7 @@ void BlendAlphaOnly(ISurface* target, ISurface* source, const BlitParams& p, int
 
 }  // namespace
 
-CLayer::CLayer(const std::shared_ptr<IGraphicRenderer>& renderer)
-    : m_renderer(renderer) {}
+CLayer::CLayer(const std::shared_ptr<IGraphicRenderer>& renderer) : m_renderer(renderer) {}
 
 CLayer::~CLayer() = default;
 
@@ -330,8 +329,7 @@ bool CLayer::HitTest() {
 
 void CLayer::OnUpdate(const CMatrix2D&, float, int32_t) {
     if (!IsVisible()) return;
-    if (!m_draggable && !m_onClick && !m_onRollOver && !m_onRollOut && !m_onDragIn && !m_onDrag && !m_onDragOut)
-        return;
+    if (!m_draggable && !m_onClick && !m_onRollOver && !m_onRollOut && !m_onDragIn && !m_onDrag && !m_onDragOut) return;
     const bool over = HitTest();
     CInput* input = Input();
     const bool pressed = input && input->IsDownEdge(kLeftButton);
@@ -580,7 +578,8 @@ void CLayer::RenderTransformed(const CMatrix2D& m, int32_t flags, bool smooth) {
     const CMatrix2D inv(m, true);
     if (!IsFinite(inv)) return DropTransformed();
 
-    ISurface* out = ReusableTransformed(static_cast<int32_t>(br - bl + 1), static_cast<int32_t>(bb - bt + 1), key.outBits);
+    ISurface* out =
+        ReusableTransformed(static_cast<int32_t>(br - bl + 1), static_cast<int32_t>(bb - bt + 1), key.outBits);
     if (!out) return DropTransformed();
     m_transformedRect = BoxRect(bl, bt, br, bb);
     m_built = key;
@@ -627,33 +626,34 @@ void CLayer::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t flags) {
     const bool opaque = o == 255;
     const bool alphaSource = kind == 2;
     switch (GetLayerMode()) {
-    case 1:
-        if (alphaSource)
-            opaque ? BlendAddAlpha(target, source, p) : BlendAddAlphaOpacity(target, source, p, o);
-        else
-            opaque ? BlendAdd(target, source, p) : BlendAddOpacity(target, source, p, o);
-        break;
-    case 2:
-        if (alphaSource)
-            opaque ? BlendMultiplyAlpha(target, source, p) : BlendMultiplyAlphaOpacity(target, source, p, o);
-        else
-            opaque ? BlendMultiply(target, source, p) : BlendMultiplyOpacity(target, source, p, o);
-        break;
-    case 3:
-        opaque ? BlendColorKey(target, source, p, m_colorKey) : BlendColorKeyOpacity(target, source, p, m_colorKey, o);
-        break;
-    case 4:
-        if (alphaSource)
-            opaque ? BlendScreenAlpha(target, source, p) : BlendScreenAlphaOpacity(target, source, p, o);
-        else
-            opaque ? BlendScreen(target, source, p) : BlendScreenOpacity(target, source, p, o);
-        break;
-    default:  // 0 normal; an unknown mode draws as normal
-        if (alphaSource)
-            opaque ? BlendNormalAlpha(target, source, p) : BlendNormalAlphaOpacity(target, source, p, o);
-        else
-            opaque ? BlitCopy(target, source, p) : BlendNormalOpacity(target, source, p, o);
-        break;
+        case 1:
+            if (alphaSource)
+                opaque ? BlendAddAlpha(target, source, p) : BlendAddAlphaOpacity(target, source, p, o);
+            else
+                opaque ? BlendAdd(target, source, p) : BlendAddOpacity(target, source, p, o);
+            break;
+        case 2:
+            if (alphaSource)
+                opaque ? BlendMultiplyAlpha(target, source, p) : BlendMultiplyAlphaOpacity(target, source, p, o);
+            else
+                opaque ? BlendMultiply(target, source, p) : BlendMultiplyOpacity(target, source, p, o);
+            break;
+        case 3:
+            opaque ? BlendColorKey(target, source, p, m_colorKey)
+                   : BlendColorKeyOpacity(target, source, p, m_colorKey, o);
+            break;
+        case 4:
+            if (alphaSource)
+                opaque ? BlendScreenAlpha(target, source, p) : BlendScreenAlphaOpacity(target, source, p, o);
+            else
+                opaque ? BlendScreen(target, source, p) : BlendScreenOpacity(target, source, p, o);
+            break;
+        default:  // 0 normal; an unknown mode draws as normal
+            if (alphaSource)
+                opaque ? BlendNormalAlpha(target, source, p) : BlendNormalAlphaOpacity(target, source, p, o);
+            else
+                opaque ? BlitCopy(target, source, p) : BlendNormalOpacity(target, source, p, o);
+            break;
     }
 }
 

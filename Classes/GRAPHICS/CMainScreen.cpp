@@ -43,8 +43,7 @@ constexpr uint32_t kOpaqueBlack = 0xFF000000u;
 
 bool HasArgument(const char* key) {
     CDynamicVariables::StringMap arguments;
-    if (CDynamicVariables::GetInstance()->TryGetMap("ApplicationArguments", arguments))
-        return false;
+    if (CDynamicVariables::GetInstance()->TryGetMap("ApplicationArguments", arguments)) return false;
     return arguments.count(key) != 0;
 }
 
@@ -88,13 +87,11 @@ CMainScreen::CMainScreen(CGameWindow* window, std::shared_ptr<IFramePresenter> p
     const IGraphicRenderer::Window handle = window ? window->GetHandle() : 0;
     if (m_renderer->Init(handle))
         Log(ELogLevel::Error, "renderer", "The screen could not start a renderer for the window");
-    if (m_renderer->GetRenderer() == gdi)
-        m_software = true;
+    if (m_renderer->GetRenderer() == gdi) m_software = true;
     if (dx && m_renderer->GetRenderer() == dx) {
         // A reset loses the render targets: a running transition captures its picture again.
         dx->AddDeviceResetHandler(this, nullptr, [this]() {
-            if (m_inTransition)
-                m_recapture = true;
+            if (m_inTransition) m_recapture = true;
             m_clearFrames = 2;
         });
     }
@@ -102,10 +99,8 @@ CMainScreen::CMainScreen(CGameWindow* window, std::shared_ptr<IFramePresenter> p
     m_width = IntVariable("ini.Width");
     m_height = IntVariable("ini.Height");
     m_sideCut = BoolVariable("ini.SideCut");
-    if (m_width == 0)
-        m_width = m_renderer->GetWidth();
-    if (m_height == 0)
-        m_height = m_renderer->GetHeight();
+    if (m_width == 0) m_width = m_renderer->GetWidth();
+    if (m_height == 0) m_height = m_renderer->GetHeight();
 
     ILayerFactory* layerFactory = m_renderer->GetLayerFactory();
     ISurfaceFactory* surfaceFactory = m_renderer->GetSurfaceFactory();
@@ -125,8 +120,8 @@ CMainScreen::CMainScreen(CGameWindow* window, std::shared_ptr<IFramePresenter> p
     m_graphicLoaders = std::make_unique<CGraphicLoaders>(m_fileFactory.get());
     m_graphicLoaders->AddLoader(new CPng());
     m_graphicLoaders->AddLoader(new CJpg());
-    m_surfaceManager =
-        std::make_shared<CSurfaceManager>(m_surfaceFactory, m_graphicLoaders.get(), IntVariable("ini.SurfaceCacheSize"));
+    m_surfaceManager = std::make_shared<CSurfaceManager>(m_surfaceFactory, m_graphicLoaders.get(),
+                                                         IntVariable("ini.SurfaceCacheSize"));
     m_rootLayer = std::make_shared<COruLayer>(m_surfaceManager);
 
     if (m_layerFactory && m_surfaceFactory) {
@@ -143,40 +138,32 @@ CMainScreen::CMainScreen(CGameWindow* window, std::shared_ptr<IFramePresenter> p
 }
 
 CMainScreen::~CMainScreen() {
-    if (auto dx = std::dynamic_pointer_cast<CDxRenderer>(m_renderer->GetRenderer()))
-        dx->RemoveDeviceResetHandler(this);
+    if (auto dx = std::dynamic_pointer_cast<CDxRenderer>(m_renderer->GetRenderer())) dx->RemoveDeviceResetHandler(this);
     m_video.reset();
     m_rootLayer.reset();
     m_graphicLoaders.reset();
     m_fileFactory.reset();
     for (const auto& entry : m_messageLayers) {
         auto it = m_messageLayerTweens.find(entry.first);
-        if (it == m_messageLayerTweens.end())
-            continue;
-        for (int32_t id : it->second)
-            StopTween(id);
+        if (it == m_messageLayerTweens.end()) continue;
+        for (int32_t id : it->second) StopTween(id);
     }
     m_uiControls.clear();
 }
 
 void CMainScreen::Update() {
-    if (m_video && m_video->IsPlaying())
-        m_video->Update();
+    if (m_video && m_video->IsPlaying()) m_video->Update();
     if (m_inTransition) {
         CFrameDemand::Now();
         return;
     }
     const CMatrix2D matrix = m_screenMatrix;
-    if (m_rootLayer)
-        static_cast<IDisplayObject*>(m_rootLayer.get())->Update(matrix, 255.0f);
+    if (m_rootLayer) static_cast<IDisplayObject*>(m_rootLayer.get())->Update(matrix, 255.0f);
     for (auto& control : m_uiControls)
-        if (control.second)
-            control.second->Update(matrix, 255.0f);
+        if (control.second) control.second->Update(matrix, 255.0f);
     for (auto& entry : m_messageLayers)
-        if (!entry.second.hosted && entry.second.object)
-            entry.second.object->Update(matrix, 255.0f);
-    if (m_overlay)
-        m_overlay->Update(m_identityMatrix, 255.0f);
+        if (!entry.second.hosted && entry.second.object) entry.second.object->Update(matrix, 255.0f);
+    if (m_overlay) m_overlay->Update(m_identityMatrix, 255.0f);
 }
 
 bool CMainScreen::Draw() {
@@ -199,8 +186,7 @@ bool CMainScreen::DeviceNeedsFrame() const {
     if (m_software) return false;
     // A lost or reset device is found and mended in the frame's drawing.
     auto dx = std::dynamic_pointer_cast<CDxRenderer>(m_renderer->GetRenderer());
-    if (!dx)
-        return false;
+    if (!dx) return false;
     IRenderDevice* device = dx->GetDevice();
     return dx->IsDeviceLost() || !device || device->TestCooperativeLevel() != EDeviceState::kOk;
 }
@@ -210,10 +196,8 @@ bool CMainScreen::DrawMovie() {
     m_renderer->RenderStart();
     m_renderer->Clear();
     m_video->Draw(m_screenMatrix, m_width, m_height);
-    if (m_firstBarLayer)
-        m_firstBarLayer->Draw(m_identityMatrix, 255.0f);
-    if (m_secondBarLayer)
-        m_secondBarLayer->Draw(m_identityMatrix, 255.0f);
+    if (m_firstBarLayer) m_firstBarLayer->Draw(m_identityMatrix, 255.0f);
+    if (m_secondBarLayer) m_secondBarLayer->Draw(m_identityMatrix, 255.0f);
     return m_renderer->RenderEnd();
 }
 
@@ -225,35 +209,26 @@ bool CMainScreen::DrawScene() {
     } else if (!m_rootLayer || m_rootLayer->GetChildren().empty()) {
         m_renderer->Clear();
     }
-    if (m_rootLayer)
-        static_cast<IDisplayObject*>(m_rootLayer.get())->Draw(m_screenMatrix, 255.0f);
-    if (m_inTransition)
-        DrawTransition();
+    if (m_rootLayer) static_cast<IDisplayObject*>(m_rootLayer.get())->Draw(m_screenMatrix, 255.0f);
+    if (m_inTransition) DrawTransition();
     for (auto& control : m_uiControls)
-        if (control.second)
-            control.second->Draw(m_screenMatrix, 255.0f);
+        if (control.second) control.second->Draw(m_screenMatrix, 255.0f);
     for (auto& entry : m_messageLayers)
-        if (!entry.second.hosted && entry.second.object)
-            entry.second.object->Draw(m_screenMatrix, 255.0f);
-    if (m_firstBarLayer)
-        m_firstBarLayer->Draw(m_identityMatrix, 255.0f);
-    if (m_secondBarLayer)
-        m_secondBarLayer->Draw(m_identityMatrix, 255.0f);
-    if (m_overlay)
-        m_overlay->Draw(m_identityMatrix, 255.0f);
+        if (!entry.second.hosted && entry.second.object) entry.second.object->Draw(m_screenMatrix, 255.0f);
+    if (m_firstBarLayer) m_firstBarLayer->Draw(m_identityMatrix, 255.0f);
+    if (m_secondBarLayer) m_secondBarLayer->Draw(m_identityMatrix, 255.0f);
+    if (m_overlay) m_overlay->Draw(m_identityMatrix, 255.0f);
     return m_renderer->RenderEnd();
 }
 
 void CMainScreen::DrawTransition() {
-    if (!m_transitionLayer)
-        return;
+    if (!m_transitionLayer) return;
     if (m_recapture || (m_rootLayer && m_rootLayer->IsTweening())) {
         m_recapture = false;
         if (ISurface* picture = m_transitionLayer->GetSurface()) {
             picture->Fill(kOpaqueBlack);
             m_renderer->SetRenderTarget(picture);
-            if (m_rootLayer)
-                m_rootLayer->DrawFrame(m_identityMatrix, 255.0f);
+            if (m_rootLayer) m_rootLayer->DrawFrame(m_identityMatrix, 255.0f);
             m_renderer->SetRenderTarget(nullptr);
         }
     }
@@ -265,8 +240,7 @@ void CMainScreen::DrawTransition() {
 }
 
 void CMainScreen::BuildRuleMask(ISurface* mask, ISurface* rule, int32_t threshold, int32_t vague) {
-    if (!mask || !rule)
-        return;
+    if (!mask || !rule) return;
     const int32_t low = threshold - vague;
     const int32_t high = threshold + vague;
     const float step = vague > 0 ? 256.0f / static_cast<float>(2 * vague) : 0.0f;
@@ -280,8 +254,7 @@ void CMainScreen::BuildRuleMask(ISurface* mask, ISurface* rule, int32_t threshol
         for (int32_t y = 0; y < height; ++y) {
             const uint8_t* src = rule->GetLine(y);
             uint8_t* dst = mask->GetLine(y);
-            if (!src || !dst)
-                break;
+            if (!src || !dst) break;
             for (int32_t x = 0; x < width; ++x) {
                 const int32_t r = src[x];
                 int32_t value;
@@ -310,17 +283,14 @@ void CMainScreen::Flip() {
     m_recapture = true;
     if (m_ruleSurface) {
         m_ruleSurface.reset();
-        if (m_transitionLayer)
-            m_transitionLayer->SetMask(nullptr);
+        if (m_transitionLayer) m_transitionLayer->SetMask(nullptr);
     }
-    if (m_rootLayer)
-        m_rootLayer->Commit();
+    if (m_rootLayer) m_rootLayer->Commit();
 }
 
 void CMainScreen::FreezePicture() {
     ISurface* picture = m_transitionLayer ? m_transitionLayer->GetSurface() : nullptr;
-    if (!picture)
-        return;
+    if (!picture) return;
     // A frozen screen draws the capture layer over the committed tree; here the capture layer
     // holds the whole picture, fully opaque, and is not drawn again from the next generation.
     if (m_ruleSurface) {
@@ -331,18 +301,14 @@ void CMainScreen::FreezePicture() {
     SetInTransition(true);
     // A lost device draws nothing: then the capture shows the next generation, as "trans" does.
     m_recapture = DeviceNeedsFrame();
-    if (m_recapture)
-        return;
+    if (m_recapture) return;
     picture->Fill(kOpaqueBlack);
     m_renderer->SetRenderTarget(picture);
-    if (m_rootLayer)
-        static_cast<IDisplayObject*>(m_rootLayer.get())->Draw(m_identityMatrix, 255.0f);
+    if (m_rootLayer) static_cast<IDisplayObject*>(m_rootLayer.get())->Draw(m_identityMatrix, 255.0f);
     for (auto& control : m_uiControls)
-        if (control.second)
-            control.second->Draw(m_identityMatrix, 255.0f);
+        if (control.second) control.second->Draw(m_identityMatrix, 255.0f);
     for (auto& entry : m_messageLayers)
-        if (!entry.second.hosted && entry.second.object)
-            entry.second.object->Draw(m_identityMatrix, 255.0f);
+        if (!entry.second.hosted && entry.second.object) entry.second.object->Draw(m_identityMatrix, 255.0f);
     m_renderer->SetRenderTarget(nullptr);
 }
 
@@ -356,10 +322,8 @@ void CMainScreen::UpdateViewport() {
     m_xOffset = m_yOffset = 0.0f;
     CInput* input = CInput::GetInstance();
     auto setBarsVisible = [&](bool visible) {
-        if (m_firstBarLayer)
-            m_firstBarLayer->SetVisible(visible);
-        if (m_secondBarLayer)
-            m_secondBarLayer->SetVisible(visible);
+        if (m_firstBarLayer) m_firstBarLayer->SetVisible(visible);
+        if (m_secondBarLayer) m_secondBarLayer->SetVisible(visible);
     };
     // Nothing to map from or to: keep the identity.
     if (rw <= 0 || rh <= 0 || W <= 0 || H <= 0) {
@@ -381,15 +345,12 @@ void CMainScreen::UpdateViewport() {
         return;
     }
     auto initBars = [&](int32_t width, int32_t height) {
-        if (!m_barSurface)
-            return;
+        if (!m_barSurface) return;
         m_barSurface->Init(width, height, ISurface::kPixel32, 0);
         // The bars are opaque black whatever the surface held before.
         m_barSurface->Fill(kOpaqueBlack);
-        if (m_firstBarLayer)
-            m_firstBarLayer->SetSurface(m_barSurface);
-        if (m_secondBarLayer)
-            m_secondBarLayer->SetSurface(m_barSurface);
+        if (m_firstBarLayer) m_firstBarLayer->SetSurface(m_barSurface);
+        if (m_secondBarLayer) m_secondBarLayer->SetSurface(m_barSurface);
     };
     float scale;
     float inputScale;
@@ -433,36 +394,29 @@ void CMainScreen::UpdateViewport() {
 }
 
 void CMainScreen::OnResize() {
-    if (!m_gameWindow)
-        return;
+    if (!m_gameWindow) return;
     // A minimised window reports a zero client area: there is nothing to map onto.
-    if (m_gameWindow->GetClientWidth() <= 0 || m_gameWindow->GetClientHeight() <= 0)
-        return;
+    if (m_gameWindow->GetClientWidth() <= 0 || m_gameWindow->GetClientHeight() <= 0) return;
     // The software back buffer follows the client area.
     std::shared_ptr<IGraphicRenderer> selected = m_renderer->GetRenderer();
     if (auto gdi = std::dynamic_pointer_cast<CGdiRenderer>(selected)) {
-        if (gdi->Init(m_gameWindow->GetHandle()))
-            return;
+        if (gdi->Init(m_gameWindow->GetHandle())) return;
         m_clearFrames = 2;
     } else if (auto dx = std::dynamic_pointer_cast<CDxRenderer>(selected)) {
         // The back buffer is made again at the new size.
-        if (dx->ChangeScreenMode(m_gameWindow->GetHandle(), 1, !m_gameWindow->IsFullScreen()))
-            return;
+        if (dx->ChangeScreenMode(m_gameWindow->GetHandle(), 1, !m_gameWindow->IsFullScreen())) return;
         m_clearFrames = 2;
     }
-    if (m_inTransition)
-        m_recapture = true;
+    if (m_inTransition) m_recapture = true;
     UpdateViewport();
 }
 
 void CMainScreen::DeleteLayer(const std::string& name, std::vector<std::string>* names) {
-    if (!m_rootLayer)
-        return;
+    if (!m_rootLayer) return;
     COruLayer::LayerMap collected;
     m_rootLayer->CollectLayersNoPrefix(name, collected);
     if (names)
-        for (const auto& entry : collected)
-            names->push_back(entry.first);
+        for (const auto& entry : collected) names->push_back(entry.first);
     m_rootLayer->AddChild(name, nullptr);
 }
 
@@ -473,14 +427,12 @@ void CMainScreen::TakeScreenshot() {
     // not shown, changes nothing on the screen.
     const bool current = m_drawn && CPictureChanges::Get() == m_drawnChanges;
     m_renderer->CaptureScreen(m_screenshotSurface.get());
-    if (current)
-        m_drawnChanges = CPictureChanges::Get();
+    if (current) m_drawnChanges = CPictureChanges::Get();
 }
 
 bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int32_t height) {
     const int32_t sw = m_screenshotSurface->GetWidth(), sh = m_screenshotSurface->GetHeight();
-    if (sw < 1 || sh < 1)
-        return true;
+    if (sw < 1 || sh < 1) return true;
     // The scaled image is built whole, so its size stays within what a layer builds whole.
     if (width < 1 || height < 1 || int64_t(width) * height > kMaxScreenshotPixels) {
         Log(ELogLevel::Error, "screenshot", "Screenshot size %dx%d cannot be saved", width, height);
@@ -517,8 +469,7 @@ bool CMainScreen::SaveScreenshot(const std::string& fileName, int32_t width, int
     }
 
     std::string name = fileName;
-    if (CFileName(name).GetExtension().empty())
-        name += ".png";
+    if (CFileName(name).GetExtension().empty()) name += ".png";
     // Replaced in one step, so that a failed write never leaves a truncated image (nor
     // destroys an earlier one); inside the save folder no planted link is followed.
     std::string error;
@@ -546,8 +497,7 @@ void CMainScreen::ChangeMessageLayer(const std::string& name, int32_t host) {
         entry.hosted = host > 0;
         it = m_messageLayers.emplace(name, std::move(entry)).first;
     } else if (it->second.hosted && host < 0) {
-        if (m_rootLayer)
-            m_rootLayer->AddChild(name, nullptr);
+        if (m_rootLayer) m_rootLayer->AddChild(name, nullptr);
         it->second.hosted = false;
     } else if (!it->second.hosted && host > 0) {
         if (m_rootLayer)

@@ -7,8 +7,7 @@
 namespace kestrin {
 
 CMatrix2D::CMatrix2D(const CMatrix2D& source, bool invert) : CMatrix2D(source) {
-    if (invert)
-        Invert();
+    if (invert) Invert();
 }
 
 void CMatrix2D::SetIdentity() { Set(1, 0, 0, 0, 1, 0); }
@@ -25,20 +24,18 @@ void CMatrix2D::Set(float a, float b, float c, float d, float e, float f) {
 static bool Near(float x, float y) { return AbsFloat(x - y) < CMatrix2D::kEpsilon; }
 
 bool CMatrix2D::IsEqual(const CMatrix2D& o) const {
-    return Near(m_a, o.m_a) && Near(m_b, o.m_b) && Near(m_c, o.m_c) && Near(m_d, o.m_d) &&
-           Near(m_e, o.m_e) && Near(m_f, o.m_f);
+    return Near(m_a, o.m_a) && Near(m_b, o.m_b) && Near(m_c, o.m_c) && Near(m_d, o.m_d) && Near(m_e, o.m_e) &&
+           Near(m_f, o.m_f);
 }
 
 bool CMatrix2D::IsEqualLinear(const CMatrix2D& o, bool linearOnly) const {
-    if (!linearOnly)
-        return IsEqual(o);
+    if (!linearOnly) return IsEqual(o);
     return Near(m_a, o.m_a) && Near(m_b, o.m_b) && Near(m_d, o.m_d) && Near(m_e, o.m_e);
 }
 
 void CMatrix2D::SnapToZero() {
     for (float* v : {&m_a, &m_b, &m_c, &m_d, &m_e, &m_f})
-        if (AbsFloat(*v) < kEpsilon)
-            *v = 0.0f;
+        if (AbsFloat(*v) < kEpsilon) *v = 0.0f;
 }
 
 void CMatrix2D::Translate(float tx, float ty) {
@@ -80,8 +77,7 @@ bool CMatrix2D::HasLinearPart() const { return m_a != 1.0f || m_b != 0.0f || m_d
 
 void CMatrix2D::Invert() {
     const float det = m_a * m_e - m_b * m_d;
-    if (det == 0.0f)
-        return;
+    if (det == 0.0f) return;
     const float inv = 1.0f / det;
     const float a = m_e * inv;
     const float b = -m_b * inv;

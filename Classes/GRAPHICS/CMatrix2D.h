@@ -8,8 +8,7 @@ public:
     static constexpr float kEpsilon = 1.1920929e-7f;
 
     CMatrix2D() = default;
-    CMatrix2D(float a, float b, float c, float d, float e, float f)
-        : m_a(a), m_b(b), m_c(c), m_d(d), m_e(e), m_f(f) {}
+    CMatrix2D(float a, float b, float c, float d, float e, float f) : m_a(a), m_b(b), m_c(c), m_d(d), m_e(e), m_f(f) {}
     CMatrix2D(const CMatrix2D& source) = default;
     // Copies source and, when invert is true, inverts the copy.
     CMatrix2D(const CMatrix2D& source, bool invert);

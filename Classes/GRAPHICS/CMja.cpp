@@ -36,27 +36,21 @@ bool CMja::Open(ISurface* target, const std::shared_ptr<CFile>& file, bool loop)
     m_shownFrame = -1;
     m_positioned = false;
     m_recordIndex = 0;
-    if (!m_target || !m_file || m_file->Seek(0, SEEK_SET) != 0)
-        return true;
+    if (!m_target || !m_file || m_file->Seek(0, SEEK_SET) != 0) return true;
     uint8_t header[kHeaderSize];
-    if (m_file->Read(header, 4) != 4 || header[0] != 'M' || header[1] != 'J' || header[2] != 'A')
-        return true;
+    if (m_file->Read(header, 4) != 4 || header[0] != 'M' || header[1] != 'J' || header[2] != 'A') return true;
     m_flags = header[3];
-    if (m_file->Read(header + 4, 4) != 4)
-        return true;
+    if (m_file->Read(header + 4, 4) != 4) return true;
     const uint32_t fps = LittleEndian32(header + 4);
     // No frame would ever follow the first.
-    if (fps == 0)
-        return true;
-    if (ShowFrame(0))
-        return true;
+    if (fps == 0) return true;
+    if (ShowFrame(0)) return true;
     m_frameTime = 1000.0f / static_cast<float>(fps);
     return false;
 }
 
 bool CMja::Update() {
-    if (m_frameTime <= 0.0f)
-        return false;
+    if (m_frameTime <= 0.0f) return false;
     CFrameDemand::Now();
     const uint32_t now = CTimer::GetInstance()->GetTime();
     if (!m_started) {
@@ -70,8 +64,7 @@ bool CMja::Update() {
     if (ShowFrame(n)) {
         if (m_loop) {
             m_startTime = now;
-            if (ShowFrame(0))
-                m_frameTime = 0.0f;
+            if (ShowFrame(0)) m_frameTime = 0.0f;
         } else {
             m_frameTime = 0.0f;
         }
@@ -80,28 +73,23 @@ bool CMja::Update() {
 }
 
 bool CMja::IsFrameDue() const {
-    if (m_frameTime <= 0.0f)
-        return false;
-    if (!m_started)
-        return true;
+    if (m_frameTime <= 0.0f) return false;
+    if (!m_started) return true;
     const uint32_t now = CTimer::GetInstance()->GetTime();
     const double frame = std::floor(double(uint32_t(now - m_startTime)) / double(m_frameTime));
     return frame >= 4294967295.0 || int64_t(frame) != m_shownFrame;
 }
 
 bool CMja::ShowFrame(uint32_t n) {
-    if (!m_file || !m_target)
-        return true;
+    if (!m_file || !m_target) return true;
     // Frames slower than the game's are asked for on several game frames in a row.
-    if (m_shownFrame >= 0 && int64_t(n) == m_shownFrame)
-        return false;
+    if (m_shownFrame >= 0 && int64_t(n) == m_shownFrame) return false;
     const uint64_t perFrame = (m_flags & kAlphaFlag) ? 2 : 1;
     const uint64_t wanted = uint64_t(n) * perFrame;
     uint64_t record;
     if (n == 0 || !m_positioned || int64_t(n) < m_shownFrame) {
         // From the first record (after a failure the file may stand anywhere).
-        if (m_file->Seek(kHeaderSize, SEEK_SET) != 0)
-            return true;
+        if (m_file->Seek(kHeaderSize, SEEK_SET) != 0) return true;
         m_recordIndex = 0;
         record = 0;
     } else {
@@ -111,15 +99,12 @@ bool CMja::ShowFrame(uint32_t n) {
     // Whatever happens next, the file no longer stands where the shown frame left it.
     m_positioned = false;
     for (; record < wanted; ++record) {
-        if (SkipRecord())
-            return true;
+        if (SkipRecord()) return true;
     }
     uint32_t frameLength = 0, alphaLength = 0;
-    if (ReadRecord(m_frameBuffer, m_frameBufferSize, frameLength))
-        return true;
+    if (ReadRecord(m_frameBuffer, m_frameBufferSize, frameLength)) return true;
     const bool alpha = (m_flags & kAlphaFlag) != 0;
-    if (alpha && ReadRecord(m_alphaBuffer, m_alphaBufferSize, alphaLength))
-        return true;
+    if (alpha && ReadRecord(m_alphaBuffer, m_alphaBufferSize, alphaLength)) return true;
     if (m_decoder->Decode(m_target, m_frameBuffer.get(), frameLength, alpha ? m_alphaBuffer.get() : nullptr,
                           alpha ? alphaLength : 0)) {
         // The target may hold part of a picture now.
@@ -135,33 +120,27 @@ bool CMja::ShowFrame(uint32_t n) {
 uint32_t CMja::Remaining() {
     const int size = m_file->GetSize();
     const int position = m_file->Tell();
-    if (size < 0 || position < 0 || position > size)
-        return 0;
+    if (size < 0 || position < 0 || position > size) return 0;
     return static_cast<uint32_t>(size - position);
 }
 
 bool CMja::SkipRecord() {
     uint8_t count[4];
-    if (m_file->Read(count, 4) != 4)
-        return true;
+    if (m_file->Read(count, 4) != 4) return true;
     const uint32_t length = LittleEndian32(count);
-    if (length > Remaining())
-        return true;
+    if (length > Remaining()) return true;
     return m_file->Seek(static_cast<int>(length), SEEK_CUR) != 0;
 }
 
 bool CMja::ReadRecord(std::unique_ptr<uint8_t[]>& buffer, uint32_t& bufferSize, uint32_t& length) {
     uint8_t count[4];
-    if (m_file->Read(count, 4) != 4)
-        return true;
+    if (m_file->Read(count, 4) != 4) return true;
     length = LittleEndian32(count);
     // A count beyond the file is the end of the data, not a reason to allocate.
-    if (length == 0 || length > Remaining())
-        return true;
+    if (length == 0 || length > Remaining()) return true;
     if (bufferSize < length) {
         uint8_t* grown = new (std::nothrow) uint8_t[length];
-        if (!grown)
-            return true;
+        if (!grown) return true;
         buffer.reset(grown);
         bufferSize = length;
     }

@@ -46,23 +46,19 @@ COruLayer::~COruLayer() {
         auto giveBack = [&](IDisplayObject* object) {
             auto* layer = dynamic_cast<ILayer*>(object);
             ISurface* surface = layer ? layer->GetSurface() : nullptr;
-            if (!surface)
-                return;
+            if (!surface) return;
             for (ISurface* s : given)
-                if (s == surface)
-                    return;
+                if (s == surface) return;
             given.push_back(surface);
             m_surfaceManager->ReleaseSurface(surface);
         };
         giveBack(m_objects[m_currentObject].get());
-        if (m_nextObject != m_currentObject)
-            giveBack(m_objects[m_nextObject].get());
+        if (m_nextObject != m_currentObject) giveBack(m_objects[m_nextObject].get());
     }
 }
 
 IDisplayObject* COruLayer::BeginEdit() {
-    if (m_immediate)
-        return m_objects[m_currentObject].get();
+    if (m_immediate) return m_objects[m_currentObject].get();
     return CProgressiveLayerSet::BeginEdit();
 }
 
@@ -81,8 +77,7 @@ IDisplayObject* COruLayer::Clone(bool copyState) const {
 }
 
 void COruLayer::Update(const CMatrix2D& parentMatrix, float parentAlpha) {
-    if (m_attachment && m_attachment->IsFrameDue())
-        CPictureChanges::Mark();
+    if (m_attachment && m_attachment->IsFrameDue()) CPictureChanges::Mark();
     CProgressiveLayerSet::Update(parentMatrix, parentAlpha);
 }
 
@@ -99,11 +94,9 @@ void COruLayer::Draw(const CMatrix2D& parentMatrix, float parentAlpha) {
 
 bool COruLayer::FindLayer(const std::string& path, std::shared_ptr<COruLayer>& out) {
     std::shared_ptr<CProgressiveDisplayObjectSet> found;
-    if (FindChild(path, found))
-        return true;
+    if (FindChild(path, found)) return true;
     auto layer = std::dynamic_pointer_cast<COruLayer>(found);
-    if (!layer)
-        return true;
+    if (!layer) return true;
     out = layer;
     return false;
 }
@@ -112,21 +105,17 @@ void COruLayer::CollectLayers(const std::string& path, LayerMap& out, const std:
     if (path.empty()) {
         for (const auto& child : GetNextChildren()) {
             auto* node = dynamic_cast<COruLayer*>(child.second.get());
-            if (!node)
-                continue;
+            if (!node) continue;
             const std::string name = prefix + child.first;
             out[name] = node;
-            if (node->GetKind() == kGroup)
-                node->CollectLayers(std::string(), out, name + ".");
+            if (node->GetKind() == kGroup) node->CollectLayers(std::string(), out, name + ".");
         }
         return;
     }
     auto* node = dynamic_cast<COruLayer*>(GetChild(path));
-    if (!node)
-        return;
+    if (!node) return;
     out[path] = node;
-    if (node->GetKind() == kGroup)
-        node->CollectLayers(std::string(), out, path + ".");
+    if (node->GetKind() == kGroup) node->CollectLayers(std::string(), out, path + ".");
 }
 
 void COruLayer::CollectLayersNoPrefix(const std::string& path, LayerMap& out) {
@@ -143,30 +132,24 @@ void COruLayer::StopTweens() {
     // Stopping may run code that touches this node: work from a copy.
     const std::set<int32_t> ids = std::move(m_tweenIds);
     m_tweenIds.clear();
-    for (int32_t id : ids)
-        StopTween(id);
+    for (int32_t id : ids) StopTween(id);
 }
 
 void COruLayer::FinishTweens() {
     const std::set<int32_t> ids = std::move(m_tweenIds);
     m_tweenIds.clear();
-    for (int32_t id : ids)
-        FinishTween(id);
+    for (int32_t id : ids) FinishTween(id);
 }
 
 bool COruLayer::IsTweening() {
     IDisplayObject* next = GetNextObject();
-    if (!next || !next->IsVisible())
-        return false;
+    if (!next || !next->IsVisible()) return false;
     for (int32_t id : m_tweenIds)
-        if (IsTweenRegistered(id))
-            return true;
-    if (m_kind != kGroup)
-        return false;
+        if (IsTweenRegistered(id)) return true;
+    if (m_kind != kGroup) return false;
     for (const auto& child : GetNextChildren()) {
         auto* node = dynamic_cast<COruLayer*>(child.second.get());
-        if (node && node->IsTweening())
-            return true;
+        if (node && node->IsTweening()) return true;
     }
     return false;
 }
@@ -177,8 +160,7 @@ void COruLayer::SetDraggable(bool draggable) {
         return;
     }
     for (const auto& child : GetNextChildren())
-        if (auto* node = dynamic_cast<COruLayer*>(child.second.get()))
-            node->SetDraggable(draggable);
+        if (auto* node = dynamic_cast<COruLayer*>(child.second.get())) node->SetDraggable(draggable);
 }
 
 }  // namespace kestrin

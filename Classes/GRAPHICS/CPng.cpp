@@ -25,21 +25,18 @@ struct CPng::SSource {
     // Exactly n bytes, or false.
     bool Read(void* out, size_t n) {
         if (file) {
-            if (n > 0x7fffffffu)
-                return false;
+            if (n > 0x7fffffffu) return false;
             const int got = file->Read(out, static_cast<unsigned>(n));
             return got >= 0 && static_cast<size_t>(got) == n;
         }
-        if (n > length - position)
-            return false;
+        if (n > length - position) return false;
         std::memcpy(out, bytes + position, n);
         position += n;
         return true;
     }
     // True on failure.
     bool Rewind() {
-        if (file)
-            return file->Seek(0, 0) != 0;
+        if (file) return file->Seek(0, 0) != 0;
         position = 0;
         return false;
     }
@@ -65,32 +62,27 @@ void OnPngError(png_structp png, png_const_charp message) {
 // (a text chunk declaring 2 GiB is allocated whole): that warning is an error here.
 // Other warnings (such as a known bad colour profile) leave the image readable.
 void OnPngWarning(png_structp png, png_const_charp message) {
-    if (message && std::strstr(message, "chunk data is too large"))
-        OnPngError(png, message);
+    if (message && std::strstr(message, "chunk data is too large")) OnPngError(png, message);
 }
 
 // The libpng calls that may fail, each under its own setjmp with only trivial locals.
 bool ReadInfo(png_structp png, png_infop info) {
-    if (setjmp(png_jmpbuf(png)))
-        return true;
+    if (setjmp(png_jmpbuf(png))) return true;
     png_read_info(png, info);
     return false;
 }
 
 bool PrepareRows(png_structp png, png_infop info, int colorType) {
-    if (setjmp(png_jmpbuf(png)))
-        return true;
+    if (setjmp(png_jmpbuf(png))) return true;
     png_set_bgr(png);
-    if (colorType == PNG_COLOR_TYPE_RGB)
-        png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
+    if (colorType == PNG_COLOR_TYPE_RGB) png_set_add_alpha(png, 0xFF, PNG_FILLER_AFTER);
     png_set_interlace_handling(png);
     png_read_update_info(png, info);
     return false;
 }
 
 bool ReadRows(png_structp png, png_bytepp rows) {
-    if (setjmp(png_jmpbuf(png)))
-        return true;
+    if (setjmp(png_jmpbuf(png))) return true;
     png_read_image(png, rows);
     png_read_end(png, nullptr);
     return false;
@@ -101,8 +93,7 @@ struct SReadStructs {
     png_structp png = nullptr;
     png_infop info = nullptr;
     ~SReadStructs() {
-        if (png)
-            png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
+        if (png) png_destroy_read_struct(&png, info ? &info : nullptr, nullptr);
     }
 };
 
@@ -112,23 +103,20 @@ struct SReadStructs {
 // bytes that are not in the file.
 static void ReadFromSource(png_structp png, png_bytep data, size_t length) {
     auto* source = static_cast<CPng::SSource*>(png_get_io_ptr(png));
-    if (!source->Read(data, length))
-        png_error(png, "unexpected end of file");
+    if (!source->Read(data, length)) png_error(png, "unexpected end of file");
 }
 
 void CPng::GetExtensions(std::vector<std::string>& extensions) const { extensions = {"png", "PNG"}; }
 
 bool CPng::Load(ISurface* surface, CFile* file) {
-    if (!file)
-        return true;
+    if (!file) return true;
     SSource source;
     source.file = file;
     return Decode(surface, source);
 }
 
 bool CPng::LoadFromMemory(ISurface* surface, const uint8_t* bytes, size_t length) {
-    if (!bytes)
-        return true;
+    if (!bytes) return true;
     SSource source;
     source.bytes = bytes;
     source.length = length;
@@ -138,21 +126,16 @@ bool CPng::LoadFromMemory(ISurface* surface, const uint8_t* bytes, size_t length
 bool CPng::Decode(ISurface* surface, SSource& source) {
     // Every attempt reads the file from its beginning, whatever an earlier loader read.
     uint8_t head[16];
-    if (source.Rewind() || !source.Read(head, sizeof head))
-        return true;
-    if (png_sig_cmp(head, 0, 4) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0)
-        return true;
-    if (source.Rewind())
-        return true;
+    if (source.Rewind() || !source.Read(head, sizeof head)) return true;
+    if (png_sig_cmp(head, 0, 4) != 0 || std::memcmp(head + 12, "IHDR", 4) != 0) return true;
+    if (source.Rewind()) return true;
 
     SErrorState error;
     SReadStructs s;
     s.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &error, OnPngError, OnPngWarning);
-    if (!s.png)
-        return true;
+    if (!s.png) return true;
     s.info = png_create_info_struct(s.png);
-    if (!s.info)
-        return true;
+    if (!s.info) return true;
     png_set_read_fn(s.png, &source, ReadFromSource);
     // Refuse absurd sizes before libpng or we allocate anything for them.
     png_set_user_limits(s.png, CSurface::kMaxDimension, CSurface::kMaxDimension);
@@ -173,15 +156,13 @@ bool CPng::Decode(ISurface* surface, SSource& source) {
     int textCount = 0;
     png_get_text(s.png, s.info, &texts, &textCount);
     for (int i = 0; i < textCount; ++i) {
-        if (!texts[i].key)
-            continue;
+        if (!texts[i].key) continue;
         // International text (iTXt) gives its length in itxt_length, text_length is 0.
         const bool international = texts[i].compression >= PNG_ITXT_COMPRESSION_NONE;
         const size_t length = international ? texts[i].itxt_length : texts[i].text_length;
         m_texts[texts[i].key] = texts[i].text ? std::string(texts[i].text, length) : std::string();
     }
-    if (!surface)
-        return false;
+    if (!surface) return false;
 
     int32_t pixelBits;
     if (bitDepth == 8 && colorType == PNG_COLOR_TYPE_GRAY)
@@ -199,8 +180,7 @@ bool CPng::Decode(ISurface* surface, SSource& source) {
         Log(ELogLevel::Error, name.c_str(), "broken PNG image (%s)", error.message);
         return true;
     }
-    if (png_get_rowbytes(s.png, s.info) != size_t(width) * size_t(surface->GetBytesPerPixel()))
-        return true;
+    if (png_get_rowbytes(s.png, s.info) != size_t(width) * size_t(surface->GetBytesPerPixel())) return true;
 
     surface->Lock();
     std::vector<png_bytep> rows(height);
@@ -222,21 +202,17 @@ namespace {
 // Appends to the output buffer, doubling its capacity as needed; with no data only counts.
 void WriteToBuffer(png_structp png, png_bytep data, size_t n) {
     auto* buffer = static_cast<CPng::SOutputBuffer*>(png_get_io_ptr(png));
-    if (n > 0xffffffffu - buffer->length)
-        png_error(png, "output too large");
+    if (n > 0xffffffffu - buffer->length) png_error(png, "output too large");
     if (!buffer->data) {
         buffer->length += uint32_t(n);
         return;
     }
     if (buffer->capacity - buffer->length < n) {
         uint64_t capacity = buffer->capacity ? buffer->capacity : 1;
-        while (capacity - buffer->length < n)
-            capacity *= 2;
-        if (capacity > 0xffffffffu)
-            png_error(png, "output too large");
+        while (capacity - buffer->length < n) capacity *= 2;
+        if (capacity > 0xffffffffu) png_error(png, "output too large");
         uint8_t* grown = new (std::nothrow) uint8_t[size_t(capacity)];
-        if (!grown)
-            png_error(png, "out of memory");
+        if (!grown) png_error(png, "out of memory");
         std::memcpy(grown, buffer->data, buffer->length);
         delete[] buffer->data;
         buffer->data = grown;
@@ -250,8 +226,7 @@ void FlushNothing(png_structp) {}
 
 bool WriteAll(png_structp png, png_infop info, ISurface* surface, int level, png_textp texts, int textCount,
               png_bytepp rows) {
-    if (setjmp(png_jmpbuf(png)))
-        return true;
+    if (setjmp(png_jmpbuf(png))) return true;
     png_set_filter(png, 0, PNG_FILTER_NONE);
     png_set_compression_level(png, level);
     png_set_bgr(png);
@@ -259,11 +234,9 @@ bool WriteAll(png_structp png, png_infop info, ISurface* surface, int level, png
     const int colorType = bits == 0 ? PNG_COLOR_TYPE_GRAY : bits == 1 ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGB_ALPHA;
     png_set_IHDR(png, info, png_uint_32(surface->GetWidth()), png_uint_32(surface->GetHeight()), 8, colorType,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
-    if (textCount > 0)
-        png_set_text(png, info, texts, textCount);
+    if (textCount > 0) png_set_text(png, info, texts, textCount);
     png_write_info(png, info);
-    if (bits == 1)
-        png_set_filler(png, 0, PNG_FILLER_AFTER);
+    if (bits == 1) png_set_filler(png, 0, PNG_FILLER_AFTER);
     png_write_image(png, rows);
     png_write_end(png, info);
     return false;
@@ -279,8 +252,7 @@ bool CPng::SaveWithText(ISurface* surface, SOutputBuffer& buffer, int level,
         return true;
     SErrorState error;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &error, OnPngError, OnPngWarning);
-    if (!png)
-        return true;
+    if (!png) return true;
     png_infop info = png_create_info_struct(png);
     if (!info) {
         png_destroy_write_struct(&png, nullptr);
@@ -314,12 +286,10 @@ bool CPng::SaveWithText(ISurface* surface, SOutputBuffer& buffer, int level,
         rows[size_t(y)] = surface->GetLine(y);
         failed |= rows[size_t(y)] == nullptr;
     }
-    if (!failed)
-        failed = WriteAll(png, info, surface, level, chunks.data(), int(chunks.size()), rows.data());
+    if (!failed) failed = WriteAll(png, info, surface, level, chunks.data(), int(chunks.size()), rows.data());
     surface->Unlock();
     png_destroy_write_struct(&png, &info);
-    if (failed)
-        Log(ELogLevel::Error, "PNG", "encoding failed (%s)", error.message);
+    if (failed) Log(ELogLevel::Error, "PNG", "encoding failed (%s)", error.message);
     return failed;
 }
 

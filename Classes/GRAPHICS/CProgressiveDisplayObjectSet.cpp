@@ -8,19 +8,16 @@
 namespace kestrin {
 
 void CProgressiveDisplayObjectSet::CPropertyHolder::OnUpdate(const CMatrix2D& worldMatrix, float alpha, int32_t) {
-    if (m_owner)
-        m_owner->UpdateChildren(worldMatrix, alpha);
+    if (m_owner) m_owner->UpdateChildren(worldMatrix, alpha);
 }
 
 void CProgressiveDisplayObjectSet::CPropertyHolder::OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t) {
-    if (m_owner)
-        m_owner->DrawChildren(worldMatrix, alpha);
+    if (m_owner) m_owner->DrawChildren(worldMatrix, alpha);
 }
 
 IDisplayObject* CProgressiveDisplayObjectSet::CPropertyHolder::Clone(bool copyState) const {
     auto* copy = new CPropertyHolder(m_owner);
-    if (copyState)
-        copy->CopyFrom(*this);
+    if (copyState) copy->CopyFrom(*this);
     return copy;
 }
 
@@ -37,15 +34,13 @@ CProgressiveDisplayObjectSet::~CProgressiveDisplayObjectSet() = default;
 
 void CProgressiveDisplayObjectSet::UpdateFrame(const CMatrix2D& matrix, float alpha) {
     m_inFrame = true;
-    if (IDisplayObject* next = m_objects[m_nextObject].get())
-        next->Update(matrix, alpha);
+    if (IDisplayObject* next = m_objects[m_nextObject].get()) next->Update(matrix, alpha);
     m_inFrame = false;
 }
 
 void CProgressiveDisplayObjectSet::DrawFrame(const CMatrix2D& matrix, float alpha) {
     m_inFrame = true;
-    if (IDisplayObject* next = m_objects[m_nextObject].get())
-        next->Draw(matrix, alpha);
+    if (IDisplayObject* next = m_objects[m_nextObject].get()) next->Draw(matrix, alpha);
     m_inFrame = false;
 }
 
@@ -53,8 +48,7 @@ int32_t CProgressiveDisplayObjectSet::CountNames(const std::string& path) {
     int32_t names = 1;
     for (const char* p = path.c_str();; ++names) {
         const char* dot = FindCharMultibyte(p, '.', 0, nullptr);
-        if (*dot == '\0')
-            return names;
+        if (*dot == '\0') return names;
         p = dot + 1;
     }
 }
@@ -70,14 +64,12 @@ bool CProgressiveDisplayObjectSet::FindChild(const std::string& path,
         const char* dot = FindCharMultibyte(p, '.', 0, &first);
         const ChildMap& next = *node->m_children[node->m_nextChildren];
         auto it = next.find(first);
-        if (it == next.end() || !it->second)
-            return true;
+        if (it == next.end() || !it->second) return true;
         if (*dot == '\0') {
             out = it->second;
             return false;
         }
-        if (it->second->GetKind() != kGroup)
-            return true;
+        if (it->second->GetKind() != kGroup) return true;
         node = it->second.get();
         p = dot + 1;
     }
@@ -139,12 +131,10 @@ void CProgressiveDisplayObjectSet::AddChild(const std::string& path,
         auto it = next.find(first);
         CProgressiveDisplayObjectSet* entry;
         if (it != next.end() && it->second) {
-            if (it->second->GetKind() != kGroup)
-                return;
+            if (it->second->GetKind() != kGroup) return;
             entry = it->second.get();
         } else {
-            if (!node)
-                return;
+            if (!node) return;
             // A new group of the parent's class.
             std::shared_ptr<CProgressiveDisplayObjectSet> group(parent->CreateGroup());
             parent->EditChildren()[first] = group;
@@ -159,13 +149,10 @@ void CProgressiveDisplayObjectSet::Commit() {
     CPictureChanges::Mark();
     const std::shared_ptr<ChildMap> next = m_children[m_nextChildren];
     for (auto& child : *next)
-        if (child.second)
-            child.second->Commit();
-    if (m_nextObject != m_currentObject)
-        m_objects[m_currentObject].reset();
+        if (child.second) child.second->Commit();
+    if (m_nextObject != m_currentObject) m_objects[m_currentObject].reset();
     // Replaced, not emptied in place: a pass walking the old map keeps it.
-    if (m_nextChildren != m_currentChildren)
-        m_children[m_currentChildren] = EmptyChildren();
+    if (m_nextChildren != m_currentChildren) m_children[m_currentChildren] = EmptyChildren();
     m_currentObject = m_nextObject;
     m_currentChildren = m_nextChildren;
 }
@@ -175,8 +162,7 @@ void CProgressiveDisplayObjectSet::UpdateChildren(const CMatrix2D& matrix, float
     // copy, so the walk sees the map as it was and its nodes stay alive.
     const std::shared_ptr<ChildMap> children = m_inFrame ? m_children[m_nextChildren] : m_children[m_currentChildren];
     for (auto it = children->rbegin(); it != children->rend(); ++it) {
-        if (!it->second)
-            continue;
+        if (!it->second) continue;
         if (m_inFrame)
             it->second->UpdateFrame(matrix, alpha);
         else
@@ -187,8 +173,7 @@ void CProgressiveDisplayObjectSet::UpdateChildren(const CMatrix2D& matrix, float
 void CProgressiveDisplayObjectSet::DrawChildren(const CMatrix2D& matrix, float alpha) {
     const std::shared_ptr<ChildMap> children = m_inFrame ? m_children[m_nextChildren] : m_children[m_currentChildren];
     for (const auto& child : *children) {
-        if (!child.second)
-            continue;
+        if (!child.second) continue;
         if (m_inFrame)
             child.second->DrawFrame(matrix, alpha);
         else
@@ -215,25 +200,22 @@ void CProgressiveDisplayObjectSet::CopySetFrom(const CProgressiveDisplayObjectSe
 
 IDisplayObject* CProgressiveDisplayObjectSet::Clone(bool copyState) const {
     CProgressiveDisplayObjectSet* copy = CreateGroup();
-    if (copyState)
-        copy->CopySetFrom(*this);
+    if (copyState) copy->CopySetFrom(*this);
     return copy;
 }
 
 void CProgressiveDisplayObjectSet::Update(const CMatrix2D& parentMatrix, float parentAlpha) {
-    if (IDisplayObject* o = GetCurrentObject())
-        o->Update(parentMatrix, parentAlpha);
+    if (IDisplayObject* o = GetCurrentObject()) o->Update(parentMatrix, parentAlpha);
 }
 
 void CProgressiveDisplayObjectSet::Draw(const CMatrix2D& parentMatrix, float parentAlpha) {
-    if (IDisplayObject* o = GetCurrentObject())
-        o->Draw(parentMatrix, parentAlpha);
+    if (IDisplayObject* o = GetCurrentObject()) o->Draw(parentMatrix, parentAlpha);
 }
 
-#define KESTRIN_SET_GETTER(type, name, fallback)             \
-    type CProgressiveDisplayObjectSet::name() const {        \
-        const IDisplayObject* o = GetCurrentObject();         \
-        return o ? o->name() : fallback;                      \
+#define KESTRIN_SET_GETTER(type, name, fallback)      \
+    type CProgressiveDisplayObjectSet::name() const { \
+        const IDisplayObject* o = GetCurrentObject(); \
+        return o ? o->name() : fallback;              \
     }
 
 KESTRIN_SET_GETTER(int32_t, GetX, 0)
@@ -261,9 +243,9 @@ const IRect& CProgressiveDisplayObjectSet::GetClip() const {
     return o ? o->GetClip() : empty;
 }
 
-#define KESTRIN_SET_SETTER(name, type)                                              \
-    void CProgressiveDisplayObjectSet::name(type value) {                           \
-        ForEachLiveObject([&](IDisplayObject* o) { o->name(value); });              \
+#define KESTRIN_SET_SETTER(name, type)                                 \
+    void CProgressiveDisplayObjectSet::name(type value) {              \
+        ForEachLiveObject([&](IDisplayObject* o) { o->name(value); }); \
     }
 
 KESTRIN_SET_SETTER(SetX, int32_t)

@@ -120,11 +120,9 @@ protected:
     // Applies a change to the current object and to a pending next one.
     template <class F>
     void ForEachLiveObject(F f) {
-        if (IDisplayObject* o = m_objects[m_currentObject].get())
-            f(o);
+        if (IDisplayObject* o = m_objects[m_currentObject].get()) f(o);
         if (m_nextObject != m_currentObject)
-            if (IDisplayObject* o = m_objects[m_nextObject].get())
-                f(o);
+            if (IDisplayObject* o = m_objects[m_nextObject].get()) f(o);
     }
     // The next child map, ready to change: copied first when it is the current one or when
     // anyone else (a pass walking it, a clone) holds it.

@@ -14,16 +14,14 @@ CProgressiveLayerSet::CProgressiveLayerSet(const std::shared_ptr<ILayer>& layer)
 CProgressiveLayerSet::~CProgressiveLayerSet() = default;
 
 IDisplayObject* CProgressiveLayerSet::BeginEdit() {
-    if (m_kind != kLayer)
-        return CProgressiveDisplayObjectSet::BeginEdit();
+    if (m_kind != kLayer) return CProgressiveDisplayObjectSet::BeginEdit();
     if (m_nextObject == m_currentObject) {
         const int32_t other = 1 - m_currentObject;
         std::shared_ptr<ILayer> clone;
         if (ILayer* current = m_layers[m_currentObject].get()) {
             IDisplayObject* copy = current->Clone(true);
             clone.reset(dynamic_cast<ILayer*>(copy));
-            if (!clone)
-                delete copy;
+            if (!clone) delete copy;
         }
         m_layers[other] = clone;
         m_objects[other] = clone;
@@ -37,8 +35,7 @@ void CProgressiveLayerSet::Commit() {
     const bool replaced = m_nextObject != m_currentObject;
     CProgressiveDisplayObjectSet::Commit();
     // The layer slot goes with its object slot.
-    if (replaced)
-        m_layers[old].reset();
+    if (replaced) m_layers[old].reset();
 }
 
 CProgressiveDisplayObjectSet* CProgressiveLayerSet::CreateGroup() const { return new CProgressiveLayerSet(); }
@@ -51,8 +48,7 @@ void CProgressiveLayerSet::CopyLayerSetFrom(const CProgressiveLayerSet& other) {
 
 IDisplayObject* CProgressiveLayerSet::Clone(bool copyState) const {
     auto* copy = static_cast<CProgressiveLayerSet*>(CreateGroup());
-    if (copyState)
-        copy->CopyLayerSetFrom(*this);
+    if (copyState) copy->CopyLayerSetFrom(*this);
     return copy;
 }
 
@@ -76,10 +72,10 @@ bool CProgressiveLayerSet::IsDraggable() const {
     return l ? l->IsDraggable() : false;
 }
 
-#define KESTRIN_LAYERSET_HANDLER(name)                  \
+#define KESTRIN_LAYERSET_HANDLER(name)                     \
     LayerEventHandler CProgressiveLayerSet::name() const { \
-        ILayer* l = GetCurrentLayer();                  \
-        return l ? l->name() : LayerEventHandler();     \
+        ILayer* l = GetCurrentLayer();                     \
+        return l ? l->name() : LayerEventHandler();        \
     }
 KESTRIN_LAYERSET_HANDLER(GetOnClick)
 KESTRIN_LAYERSET_HANDLER(GetOnRollOver)
@@ -89,13 +85,13 @@ KESTRIN_LAYERSET_HANDLER(GetOnDrag)
 KESTRIN_LAYERSET_HANDLER(GetOnDragOut)
 #undef KESTRIN_LAYERSET_HANDLER
 
-#define KESTRIN_LAYERSET_SETTER(name, type)                                  \
-    void CProgressiveLayerSet::name(type value) {                            \
-        ForEachLiveLayer([&](ILayer* l) { l->name(value); });                \
+#define KESTRIN_LAYERSET_SETTER(name, type)                   \
+    void CProgressiveLayerSet::name(type value) {             \
+        ForEachLiveLayer([&](ILayer* l) { l->name(value); }); \
     }
-#define KESTRIN_LAYERSET_CLEAR(name)                                         \
-    void CProgressiveLayerSet::name() {                                      \
-        ForEachLiveLayer([&](ILayer* l) { l->name(); });                     \
+#define KESTRIN_LAYERSET_CLEAR(name)                     \
+    void CProgressiveLayerSet::name() {                  \
+        ForEachLiveLayer([&](ILayer* l) { l->name(); }); \
     }
 KESTRIN_LAYERSET_SETTER(SetSurface, const std::shared_ptr<ISurface>&)
 KESTRIN_LAYERSET_SETTER(SetMask, const std::shared_ptr<ISurface>&)

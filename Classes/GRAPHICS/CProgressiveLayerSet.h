@@ -62,13 +62,10 @@ protected:
     void CopyLayerSetFrom(const CProgressiveLayerSet& other);
     template <class F>
     void ForEachLiveLayer(F f) {
-        if (m_kind != kLayer)
-            return;
-        if (ILayer* l = m_layers[m_currentObject].get())
-            f(l);
+        if (m_kind != kLayer) return;
+        if (ILayer* l = m_layers[m_currentObject].get()) f(l);
         if (m_nextObject != m_currentObject)
-            if (ILayer* l = m_layers[m_nextObject].get())
-                f(l);
+            if (ILayer* l = m_layers[m_nextObject].get()) f(l);
     }
 
     std::shared_ptr<ILayer> m_layers[2];

@@ -76,8 +76,7 @@ void CRect::SetFromRect(const IRect& source) {
 }
 
 bool CRect::IsEqual(const IRect& other) const {
-    return m_x == other.GetX() && m_y == other.GetY() && m_right == other.GetRight() &&
-           m_bottom == other.GetBottom();
+    return m_x == other.GetX() && m_y == other.GetY() && m_right == other.GetRight() && m_bottom == other.GetBottom();
 }
 
 void CRect::SetToIntersection(const IRect& a, const IRect& b) {

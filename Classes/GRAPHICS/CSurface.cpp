@@ -7,10 +7,8 @@
 namespace kestrin {
 
 bool CSurface::IsValidSize(int32_t width, int32_t height, int32_t pixelBits) {
-    if (pixelBits < 0 || pixelBits > 2)
-        return false;
-    if (width < 0 || height < 0 || width > kMaxDimension || height > kMaxDimension)
-        return false;
+    if (pixelBits < 0 || pixelBits > 2) return false;
+    if (width < 0 || height < 0 || width > kMaxDimension || height > kMaxDimension) return false;
     const int64_t bytes = int64_t(width) * height * (pixelBits != 0 ? 4 : 1);
     return bytes <= kMaxBufferBytes;
 }
@@ -39,8 +37,7 @@ bool CSurface::Init(int32_t width, int32_t height, int32_t pixelBits, int32_t fl
 }
 
 uint8_t* CSurface::GetLine(int32_t y) {
-    if (!m_buffer || m_pixelBits < 0 || m_pixelBits > 2)
-        return nullptr;
+    if (!m_buffer || m_pixelBits < 0 || m_pixelBits > 2) return nullptr;
     return m_buffer.get() + ptrdiff_t(y) * GetPitch();
 }
 
@@ -61,13 +58,11 @@ void CSurface::Fill(uint32_t value) {
     Lock();
     for (int32_t y = 0; y < GetHeight(); ++y) {
         uint8_t* row = GetLine(y);
-        if (!row)
-            break;
+        if (!row) break;
         if (GetPixelBits() == 0) {
             std::memset(row, static_cast<int>(value & 0xFF), size_t(GetWidth()));
         } else {
-            for (int32_t x = 0; x < GetWidth(); ++x)
-                std::memcpy(row + 4 * ptrdiff_t(x), &value, 4);
+            for (int32_t x = 0; x < GetWidth(); ++x) std::memcpy(row + 4 * ptrdiff_t(x), &value, 4);
         }
     }
     Unlock();
@@ -77,8 +72,7 @@ void CSurface::Clear() {
     Lock();
     for (int32_t y = 0; y < GetHeight(); ++y) {
         uint8_t* row = GetLine(y);
-        if (!row)
-            break;
+        if (!row) break;
         std::memset(row, 0, size_t(GetWidth()) * size_t(GetBytesPerPixel()));
     }
     Unlock();

@@ -28,11 +28,9 @@ std::shared_ptr<ISurface> CSurfaceManager::GetSurface(const std::string& name) {
         return surface;
     }
     TrimCache();
-    if (!m_surfaceFactory || !m_loader)
-        return nullptr;
+    if (!m_surfaceFactory || !m_loader) return nullptr;
     std::shared_ptr<ISurface> surface = m_surfaceFactory->Create();
-    if (!surface || m_loader->LoadFile(surface.get(), name))
-        return nullptr;
+    if (!surface || m_loader->LoadFile(surface.get(), name)) return nullptr;
     m_used[name] = surface;
     m_names[surface.get()] = name;
     m_counts[surface.get()] = 1;
@@ -44,11 +42,9 @@ std::shared_ptr<ISurface> CSurfaceManager::GetSurface(const std::string& name) {
 
 void CSurfaceManager::ReleaseSurface(ISurface* surface) {
     auto named = m_names.find(surface);
-    if (named == m_names.end())
-        return;
+    if (named == m_names.end()) return;
     int32_t& count = m_counts[surface];
-    if (--count > 0)
-        return;
+    if (--count > 0) return;
     const std::string name = named->second;
     auto used = m_used.find(name);
     std::shared_ptr<ISurface> held = used != m_used.end() ? used->second : nullptr;
@@ -59,24 +55,21 @@ void CSurfaceManager::ReleaseSurface(ISurface* surface) {
         ForgetOrder(name);
         m_orderPos[name] = m_order.insert(m_order.end(), name);
     }
-    if (used != m_used.end())
-        m_used.erase(used);
+    if (used != m_used.end()) m_used.erase(used);
     m_names.erase(named);
     m_counts.erase(surface);
 }
 
 void CSurfaceManager::RemoveCached(const std::string& name) {
     auto cached = m_cached.find(name);
-    if (cached == m_cached.end())
-        return;
+    if (cached == m_cached.end()) return;
     m_bytesHeld -= Unaccount(cached->second.get());
     m_cached.erase(cached);
     ForgetOrder(name);
 }
 
 void CSurfaceManager::ClearCache() {
-    for (const auto& entry : m_cached)
-        m_bytesHeld -= Unaccount(entry.second.get());
+    for (const auto& entry : m_cached) m_bytesHeld -= Unaccount(entry.second.get());
     m_cached.clear();
     m_order.clear();
     m_orderPos.clear();
@@ -105,8 +98,7 @@ void CSurfaceManager::ForgetOrder(const std::string& name) {
 
 int64_t CSurfaceManager::Unaccount(ISurface* surface) {
     auto it = m_accounted.find(surface);
-    if (it == m_accounted.end())
-        return 0;
+    if (it == m_accounted.end()) return 0;
     const int64_t bytes = it->second;
     m_accounted.erase(it);
     return bytes;

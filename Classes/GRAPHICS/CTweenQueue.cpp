@@ -3,13 +3,11 @@
 namespace kestrin {
 
 CTweenQueue::~CTweenQueue() {
-    for (ITween* t : m_tweens)
-        delete t;
+    for (ITween* t : m_tweens) delete t;
 }
 
 void CTweenQueue::Push(ITween* tween) {
-    if (tween)
-        m_tweens.push_back(tween);
+    if (tween) m_tweens.push_back(tween);
 }
 
 bool CTweenQueue::Update(uint32_t now) {

@@ -35,9 +35,7 @@ int32_t Saturate(int64_t v) {
 }  // namespace
 
 CUISlider::CUISlider(ILayerFactory* layerFactory, ISurfaceFactory* surfaceFactory, CGraphicLoaders* loaders)
-    : m_layerFactory(layerFactory),
-      m_surfaceFactory(surfaceFactory),
-      m_loaders(loaders) {
+    : m_layerFactory(layerFactory), m_surfaceFactory(surfaceFactory), m_loaders(loaders) {
     if (m_layerFactory) {
         m_background = m_layerFactory->Create();
         m_controller = m_layerFactory->Create();

@@ -16,34 +16,22 @@ bool ToFlag(const std::string& text) { return text != "0"; }
 }  // namespace
 
 void SetDisplayObjectProperties(IDisplayObject* object, const std::map<std::string, std::string>& attributes) {
-    if (!object)
-        return;
+    if (!object) return;
     auto find = [&](const char* key) -> const std::string* {
         auto it = attributes.find(key);
         return it == attributes.end() ? nullptr : &it->second;
     };
-    if (const std::string* v = find("left"))
-        object->SetX(ParseInt32(*v));
-    if (const std::string* v = find("top"))
-        object->SetY(ParseInt32(*v));
-    if (const std::string* v = find("alpha"))
-        object->SetAlpha(ParseInt32(*v));
-    if (const std::string* v = find("anchorx"))
-        object->SetAnchorX(ParseInt32(*v));
-    if (const std::string* v = find("anchory"))
-        object->SetAnchorY(ParseInt32(*v));
-    if (const std::string* v = find("rotate"))
-        object->SetRotate(ParseInt32(*v));
-    if (const std::string* v = find("xscale"))
-        object->SetXScale(PercentToFixed16(ParseInt32(*v)));
-    if (const std::string* v = find("yscale"))
-        object->SetYScale(PercentToFixed16(ParseInt32(*v)));
-    if (const std::string* v = find("reversex"))
-        object->SetReverseX(ToFlag(*v));
-    if (const std::string* v = find("reversey"))
-        object->SetReverseY(ToFlag(*v));
-    if (const std::string* v = find("visible"))
-        object->SetVisible(ToFlag(*v));
+    if (const std::string* v = find("left")) object->SetX(ParseInt32(*v));
+    if (const std::string* v = find("top")) object->SetY(ParseInt32(*v));
+    if (const std::string* v = find("alpha")) object->SetAlpha(ParseInt32(*v));
+    if (const std::string* v = find("anchorx")) object->SetAnchorX(ParseInt32(*v));
+    if (const std::string* v = find("anchory")) object->SetAnchorY(ParseInt32(*v));
+    if (const std::string* v = find("rotate")) object->SetRotate(ParseInt32(*v));
+    if (const std::string* v = find("xscale")) object->SetXScale(PercentToFixed16(ParseInt32(*v)));
+    if (const std::string* v = find("yscale")) object->SetYScale(PercentToFixed16(ParseInt32(*v)));
+    if (const std::string* v = find("reversex")) object->SetReverseX(ToFlag(*v));
+    if (const std::string* v = find("reversey")) object->SetReverseY(ToFlag(*v));
+    if (const std::string* v = find("visible")) object->SetVisible(ToFlag(*v));
     if (const std::string* v = find("clip")) {
         std::vector<std::string> parts;
         SplitString(v->c_str(), parts, ",");

@@ -8,19 +8,15 @@
 namespace kestrin {
 
 int32_t TruncateTweenValue(double v) {
-    if (std::isnan(v))
-        return 0;
-    if (v >= 2147483647.0)
-        return std::numeric_limits<int32_t>::max();
-    if (v <= -2147483648.0)
-        return std::numeric_limits<int32_t>::min();
+    if (std::isnan(v)) return 0;
+    if (v >= 2147483647.0) return std::numeric_limits<int32_t>::max();
+    if (v <= -2147483648.0) return std::numeric_limits<int32_t>::min();
     return static_cast<int32_t>(v);
 }
 
 template <typename T>
 bool TTween<T>::Update(uint32_t now) {
-    if (m_done)
-        return true;
+    if (m_done) return true;
     if (m_startTime == 0) {
         m_startTime = now + static_cast<uint32_t>(m_delay);
         m_endTime = m_startTime + m_duration;
@@ -38,17 +34,14 @@ bool TTween<T>::Update(uint32_t now) {
     }
     Write(v);
     // The setter may have stopped or finished this tween.
-    if (m_done)
-        return true;
-    if (v != m_end)
-        return false;
+    if (m_done) return true;
+    if (v != m_end) return false;
     const uint32_t d = m_endTime - m_startTime;
     if (m_repeat != 0) {
         // The next cycle runs from the planned end, not from now.
         m_startTime = m_endTime;
         m_endTime += d;
-        if (m_repeat != -1)
-            --m_repeat;
+        if (m_repeat != -1) --m_repeat;
         return false;
     }
     if (m_yoyo != 0) {
@@ -56,8 +49,7 @@ bool TTween<T>::Update(uint32_t now) {
         m_startTime = m_endTime;
         m_endTime += d;
         m_backward = !m_backward;
-        if (m_yoyo != -1)
-            --m_yoyo;
+        if (m_yoyo != -1) --m_yoyo;
         return false;
     }
     m_done = true;
@@ -67,8 +59,7 @@ bool TTween<T>::Update(uint32_t now) {
 
 template <typename T>
 void TTween<T>::Finish() {
-    if (m_done)
-        return;
+    if (m_done) return;
     // The end value the tween was created with, whichever leg runs.
     m_done = true;
     Write(m_backward ? m_start : m_end);

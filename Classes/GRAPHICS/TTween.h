@@ -51,8 +51,7 @@ public:
 
 private:
     void Write(double v) {
-        if (m_setter)
-            m_setter(ToValue(v));
+        if (m_setter) m_setter(ToValue(v));
     }
     static T ToValue(double v) { return static_cast<T>(TruncateTweenValue(v)); }
     void RunOnFinish() {

@@ -19,10 +19,8 @@ struct Registry {
     std::vector<int32_t> passIds;
 
     ~Registry() {
-        for (auto& e : tweens)
-            delete e.second;
-        for (ITween* t : graveyard)
-            delete t;
+        for (auto& e : tweens) delete e.second;
+        for (ITween* t : graveyard) delete t;
     }
 };
 
@@ -40,8 +38,7 @@ public:
         if (--r.busy == 0) {
             std::vector<ITween*> dead;
             dead.swap(r.graveyard);
-            for (ITween* t : dead)
-                delete t;
+            for (ITween* t : dead) delete t;
         }
     }
 };
@@ -99,13 +96,11 @@ void UpdateTweens(uint32_t now) {
     ids.clear();
     ids.reserve(r.tweens.size());
     for (const auto& e : r.tweens)
-        if (e.second)
-            ids.push_back(e.first);
+        if (e.second) ids.push_back(e.first);
     std::vector<int32_t> finished;
     for (int32_t id : ids) {
         ITween* t = Lookup(id);
-        if (!t)
-            continue;
+        if (!t) continue;
         if (t->Update(now)) {
             // Look again: the tween's own code may have cleared the registry.
             auto it = r.tweens.find(id);
@@ -118,28 +113,24 @@ void UpdateTweens(uint32_t now) {
     }
     for (int32_t id : finished) {
         auto it = r.tweens.find(id);
-        if (it != r.tweens.end() && it->second == nullptr)
-            r.tweens.erase(it);
+        if (it != r.tweens.end() && it->second == nullptr) r.tweens.erase(it);
     }
     ids.clear();
     r.passIds.swap(ids);
-    if (!r.tweens.empty())
-        CFrameDemand::Now();
+    if (!r.tweens.empty()) CFrameDemand::Now();
 }
 
 void ClearTweenRegistry() {
     Registry& r = Get();
     std::vector<ITween*> all;
     for (auto& e : r.tweens)
-        if (e.second)
-            all.push_back(e.second);
+        if (e.second) all.push_back(e.second);
     r.tweens.clear();
     if (r.busy > 0) {
         r.graveyard.insert(r.graveyard.end(), all.begin(), all.end());
         return;
     }
-    for (ITween* t : all)
-        delete t;
+    for (ITween* t : all) delete t;
 }
 
 }  // namespace kestrin

@@ -115,9 +115,7 @@ void CHttpSocket::ReleaseChunks(bool keepNewest) {
     }
 }
 
-void CHttpSocket::DropDownload() {
-    m_download.reset();
-}
+void CHttpSocket::DropDownload() { m_download.reset(); }
 
 void CHttpSocket::Reset(bool keepChunk) {
     ReleaseChunks(keepChunk);
@@ -240,10 +238,8 @@ bool CHttpSocket::Receive(char*& body, int& length) {
                 if (ReadChunked()) return true;
                 if (m_readerState == READ_COMPLETE) continue;
                 break;
-            case READ_COMPLETE:
-                return Complete(body, length);
-            default:
-                return Fail(kStepStatusLine);
+            case READ_COMPLETE: return Complete(body, length);
+            default: return Fail(kStepStatusLine);
         }
         // Everything in the cursor was used: the next call receives.
         if (m_cursorLeft == 0) m_needData = true;
@@ -283,8 +279,8 @@ bool CHttpSocket::ReadChunked() {
                 break;
             }
             case CHUNK_DATA: {
-                size_t take = static_cast<int64_t>(m_cursorLeft) < m_chunkLeft ? m_cursorLeft
-                                                                                : static_cast<size_t>(m_chunkLeft);
+                size_t take =
+                    static_cast<int64_t>(m_cursorLeft) < m_chunkLeft ? m_cursorLeft : static_cast<size_t>(m_chunkLeft);
                 if (WriteBody(m_cursor, take, kStepWriteChunk)) return true;
                 m_cursor += take;
                 m_cursorLeft -= take;

@@ -25,25 +25,25 @@ namespace kestrin {
 class CHttpSocket : public CClientSocket {
 public:
     // Error steps (the code is 0).
-    static constexpr int kStepClosed = 160;          // closed before the reply was complete
+    static constexpr int kStepClosed = 160;  // closed before the reply was complete
     static constexpr int kStepStatusLine = 231;
     static constexpr int kStepHeaderTooLarge = 240;  // header bytes or lines beyond the bounds
     static constexpr int kStepEmptyName = 251;
     static constexpr int kStepHeaderLine = 265;
-    static constexpr int kStepContentLength = 300;   // malformed or conflicting Content-Length
+    static constexpr int kStepContentLength = 300;  // malformed or conflicting Content-Length
     static constexpr int kStepTransferEncoding = 319;
-    static constexpr int kStepNoFraming = 328;       // neither Content-Length nor Transfer-Encoding
+    static constexpr int kStepNoFraming = 328;  // neither Content-Length nor Transfer-Encoding
     static constexpr int kStepBodyTooLarge = 335;
     static constexpr int kStepWriteLength = 364;
     static constexpr int kStepRedirectLimit = 390;
     static constexpr int kStepRedirectTarget = 395;  // a Location that is not plain http
     static constexpr int kStepChunkLine = 430;
     static constexpr int kStepWriteChunk = 442;
-    static constexpr int kStepChunkEnd = 470;        // chunk data not followed by CRLF
+    static constexpr int kStepChunkEnd = 470;  // chunk data not followed by CRLF
     static constexpr int kStepTrailer = 480;
     static constexpr int kStepNoDownload = 500;
     static constexpr int kStepRename = 510;
-    static constexpr int kStepStalled = 530;         // given up for lack of progress (Stall)
+    static constexpr int kStepStalled = 530;  // given up for lack of progress (Stall)
 
     static constexpr size_t kMaxHeaderBytes = 64 * 1024;
     static constexpr int kMaxHeaderLines = 128;

@@ -45,8 +45,9 @@ bool ClashesWith(const std::list<std::shared_ptr<CMimeMultiPart>>& parts, const 
     for (const auto& part : parts) {
         const CBinaryStream::CMemoryInfo& data = part->GetData();
         if (Contains(part->GetHeader().data(), part->GetHeader().size(), delimiter)) return true;
-        if (data.size > 0 ? Contains(reinterpret_cast<const char*>(data.data), static_cast<size_t>(data.size), delimiter)
-                          : Contains(part->GetText().data(), part->GetText().size(), delimiter)) {
+        if (data.size > 0
+                ? Contains(reinterpret_cast<const char*>(data.data), static_cast<size_t>(data.size), delimiter)
+                : Contains(part->GetText().data(), part->GetText().size(), delimiter)) {
             return true;
         }
     }

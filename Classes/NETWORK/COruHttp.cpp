@@ -55,8 +55,7 @@ void COruHttp::Trace(const char* format, ...) {
 
 bool COruHttp::RefuseControl(const std::string& attribute, const std::string& value) {
     if (!HasControl(value)) return false;
-    Trace("%sタグ %sパラメータに改行文字またはNUL文字が含まれています。", m_tag.name.c_str(),
-                   attribute.c_str());
+    Trace("%sタグ %sパラメータに改行文字またはNUL文字が含まれています。", m_tag.name.c_str(), attribute.c_str());
     return true;
 }
 
@@ -73,12 +72,13 @@ bool COruHttp::Request(const SHttpTag& tag) {
     const CUrl::EReach reach = url.CheckReachable();
     if (reach != CUrl::kReachable) {
         Trace("%sタグ urlパラメータ \"%s\": %s", block.name.c_str(), urlText.c_str(),
-                       m_host->EngineText(CUrl::UnreachableText(reach)).c_str());
+              m_host->EngineText(CUrl::UnreachableText(reach)).c_str());
         SetResult(-1, kTextBadUrl);
         return false;
     }
     const int port = url.GetPort();
-    m_request = std::make_shared<CHttpSocket>(url.GetHost(), static_cast<uint16_t>(port > 0 && port < 65536 ? port : 0));
+    m_request =
+        std::make_shared<CHttpSocket>(url.GetHost(), static_cast<uint16_t>(port > 0 && port < 65536 ? port : 0));
     m_request->SetForceNonBlocking(true);
     m_windowStart = CTimer::GetInstance()->GetTime();
     m_windowBytes = 0;
@@ -88,8 +88,8 @@ bool COruHttp::Request(const SHttpTag& tag) {
         const std::string key = "header_key" + std::to_string(n);
         const std::string value = "header_value" + std::to_string(n);
         if (!block.Has(key) || !block.Has(value)) break;
-        if (RefuseControl(key, block.Get(key)) || RefuseControl(value, block.Get(value)) ||
-            block.Get(key).empty() || block.Get(key).find(':') != std::string::npos) {
+        if (RefuseControl(key, block.Get(key)) || RefuseControl(value, block.Get(value)) || block.Get(key).empty() ||
+            block.Get(key).find(':') != std::string::npos) {
             SetResult(-1, kTextBadUrl);
             return false;
         }
@@ -99,7 +99,7 @@ bool COruHttp::Request(const SHttpTag& tag) {
         std::string name;
         if (!NormalizeFolderName(block.Get("filename"), name) || name.empty()) {
             Trace("%sタグ filename=\"%s\": ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。",
-                           block.name.c_str(), block.Get("filename").c_str());
+                  block.name.c_str(), block.Get("filename").c_str());
             SetResult(-1, kTextBadUrl);
             return false;
         }
@@ -126,7 +126,8 @@ bool COruHttp::BuildPost(std::map<std::string, std::string>& headers, const std:
         const std::string valueName = "value" + std::to_string(n);
         const std::string fileName = "file" + std::to_string(n);
         const std::string& key = m_tag.Get(keyName);
-        const std::string disposition = "Content-Disposition: form-data; name=\"" + CMimeMultiPart::QuoteName(key) + "\"";
+        const std::string disposition =
+            "Content-Disposition: form-data; name=\"" + CMimeMultiPart::QuoteName(key) + "\"";
         if (m_tag.Has(valueName)) {
             const std::string& value = m_tag.Get(valueName);
             if (!form.empty()) form += "&";
@@ -138,7 +139,7 @@ bool COruHttp::BuildPost(std::map<std::string, std::string>& headers, const std:
             std::vector<unsigned char> bytes;
             if (!NormalizeFolderName(path, name) || name.empty()) {
                 Trace("httppostタグ %s=\"%s\": ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。",
-                               fileName.c_str(), path.c_str());
+                      fileName.c_str(), path.c_str());
                 continue;
             }
             if (!ReadWholeFile(name, bytes)) {
@@ -152,8 +153,8 @@ bool COruHttp::BuildPost(std::map<std::string, std::string>& headers, const std:
                 disposition + "; filename=\"" + CMimeMultiPart::QuoteName(shortName) + "\"", data));
             withFile = true;
         } else {
-            Trace("httppostタグ %sパラメータに対応する %sパラメータまたは %sパラメータがありません。",
-                           keyName.c_str(), valueName.c_str(), fileName.c_str());
+            Trace("httppostタグ %sパラメータに対応する %sパラメータまたは %sパラメータがありません。", keyName.c_str(),
+                  valueName.c_str(), fileName.c_str());
         }
     }
     if (!withFile) {

@@ -72,9 +72,7 @@ std::string CProcessCommunication::GetDebugChannelName() {
     return name;
 }
 
-size_t CProcessCommunication::GetMessageCapacity() const {
-    return m_open ? m_mapping->Size() - kHeaderSize : 0;
-}
+size_t CProcessCommunication::GetMessageCapacity() const { return m_open ? m_mapping->Size() - kHeaderSize : 0; }
 
 bool CProcessCommunication::ReadMessage(const uint8_t* view, size_t size, uint32_t& length) {
     if (!view || size < kHeaderSize) return false;

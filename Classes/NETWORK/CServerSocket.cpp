@@ -122,7 +122,8 @@ bool CServerSocket::AcceptWaiting() {
         int error = 0;
         int socket = sockets->Accept(m_listener, peer, error);
         if (socket < 0) {
-            if (error == wsa::kWouldBlock || error == wsa::kConnectionAborted || error == wsa::kInterrupted) return false;
+            if (error == wsa::kWouldBlock || error == wsa::kConnectionAborted || error == wsa::kInterrupted)
+                return false;
             if (error == wsa::kTooManySockets || error == wsa::kNoBuffers) {
                 // Out of descriptors or memory for now: the connection waits in the backlog.
                 if (!m_acceptFailureLogged) {

@@ -50,14 +50,10 @@ CUrl::EReach CUrl::CheckReachable() const {
 
 const char* CUrl::UnreachableText(EReach reach) {
     switch (reach) {
-        case kNoHost:
-            return "ホスト名がありません。";
-        case kBadPort:
-            return "ポート番号が不正です。";
-        case kIpv6Host:
-            return "IPv6アドレスには対応していません。";
-        default:
-            return nullptr;
+        case kNoHost: return "ホスト名がありません。";
+        case kBadPort: return "ポート番号が不正です。";
+        case kIpv6Host: return "IPv6アドレスには対応していません。";
+        default: return nullptr;
     }
 }
 

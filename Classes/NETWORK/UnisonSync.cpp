@@ -53,7 +53,8 @@ std::string WithPath(const std::string& server) {
 
 std::unique_ptr<CHttpSocket> MakeSocket(const CUrl& url) {
     const int port = url.GetPort();
-    auto socket = std::make_unique<CHttpSocket>(url.GetHost(), static_cast<uint16_t>(port > 0 && port < 65536 ? port : 0));
+    auto socket =
+        std::make_unique<CHttpSocket>(url.GetHost(), static_cast<uint16_t>(port > 0 && port < 65536 ? port : 0));
     socket->SetForceNonBlocking(true);
     return socket;
 }
@@ -61,8 +62,7 @@ std::unique_ptr<CHttpSocket> MakeSocket(const CUrl& url) {
 enum class EExchange { Done, ConnectFailed, Failed, Closed };
 
 // Sends what is queued and reads the reply, within the deadline and until a close request.
-EExchange Exchange(CHttpSocket& socket, Clock::time_point deadline, const SUnisonOptions& options,
-                   std::string& body) {
+EExchange Exchange(CHttpSocket& socket, Clock::time_point deadline, const SUnisonOptions& options, std::string& body) {
     auto failure = [&socket] {
         // A connection the server refused is a failure to connect, not one of the exchange.
         const int step = socket.GetErrorStep();

@@ -20,6 +20,7 @@ struct SUnisonOptions {
 
 // file is relative to the save folder. Empty on success, else a message for the player.
 std::string UnisonSync(const std::string& file, const std::string& server, const std::string& appname,
-                       const std::string& id, const std::string& pass, const SUnisonOptions& options = SUnisonOptions());
+                       const std::string& id, const std::string& pass,
+                       const SUnisonOptions& options = SUnisonOptions());
 
 }  // namespace kestrin

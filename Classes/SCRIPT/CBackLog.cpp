@@ -57,8 +57,10 @@ void CBackLog::AddPage(const FontStack& fontStack, const Page& blocks, bool incl
             if (block.GetName() == "font") {
                 ++open;
             } else if (block.GetName() == "/font") {
-                if (open > 0) --open;
-                else ++unmatched;
+                if (open > 0)
+                    --open;
+                else
+                    ++unmatched;
             }
         }
         FontStack& states = m_fontStates.back();
@@ -144,8 +146,10 @@ void CBackLog::ReplayPage(const FontStack& fontStates, const Page& blocks, CLink
     for (const auto& block : blocks) {
         const std::string& name = block.GetName();
         if (block.GetKind() == CScriptBlock::kText) {
-            if (m_inRuby) m_rubyBase += name;
-            else renderer->AddTextSimple(name.c_str());
+            if (m_inRuby)
+                m_rubyBase += name;
+            else
+                renderer->AddTextSimple(name.c_str());
             continue;
         }
         if (block.GetKind() != CScriptBlock::kTag) continue;

@@ -24,7 +24,7 @@ enum : int {
     kOr = 524288,
 };
 const int kPassMasks[6] = {kMul | kDiv | kMod, kAdd | kSub, kLess | kGreater | kLessEq | kGreaterEq,
-                           kEq | kNotEq, kAnd, kOr};
+                           kEq | kNotEq,       kAnd,        kOr};
 
 // The operator at p and its length; 0 when there is none.
 int OperatorCode(const unsigned char* p, int* length) {

@@ -47,9 +47,9 @@ public:
 
 private:
     struct Token {
-        int kind;        // 1 value, 2 operator
-        CVariant* value; // kind 1
-        int op;          // kind 2
+        int kind;         // 1 value, 2 operator
+        CVariant* value;  // kind 1
+        int op;           // kind 2
     };
 
     // What reading a token leaves to do: read on, end the level, or fail.

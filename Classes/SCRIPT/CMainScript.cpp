@@ -99,9 +99,9 @@ bool CMainScript::RoleDown(int role) { return m_input && m_keyConfig->IsDown(rol
 
 uint64_t CMainScript::BudgetNow() const {
     if (m_budgetClock) return m_budgetClock();
-    return static_cast<uint64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                     std::chrono::steady_clock::now().time_since_epoch())
-                                     .count());
+    return static_cast<uint64_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+            .count());
 }
 
 void CMainScript::Update(uint32_t now) {
@@ -134,11 +134,8 @@ void CMainScript::AskForFrames() const {
         case STAT_STOP:
         case STAT_WAIT:
         case STAT_HIDDEN:
-        case STAT_BACKLOG:
-            break;
-        default:
-            CFrameDemand::Now();
-            return;
+        case STAT_BACKLOG: break;
+        default: CFrameDemand::Now(); return;
     }
     const bool debugLink = (m_state.debugMode == 2 && m_debugChannel) || (m_state.debugMode == 3 && m_debugServer);
     if (!m_deferredCalls.empty() || !m_state.caret.queue.empty() || !m_state.luaEnterFrame.empty() || IsSkipping() ||
@@ -166,7 +163,8 @@ bool CMainScript::RunLoop() {
                     stop = ExecuteBlock(std::move(block), false);
                 } else {
                     BlockList* blocks = m_state.caret.file.empty() ? nullptr : &GetScriptBlocks(m_state.caret.file);
-                    if (blocks && m_state.caret.index >= 0 && blocks->HasBlock(static_cast<size_t>(m_state.caret.index))) {
+                    if (blocks && m_state.caret.index >= 0 &&
+                        blocks->HasBlock(static_cast<size_t>(m_state.caret.index))) {
                         int32_t index = m_state.caret.index;
                         if (m_readBlocks[m_state.caret.file].insert(index).second) SetCommandSkip(false, false);
                         ++m_state.caret.index;
@@ -245,8 +243,7 @@ bool CMainScript::RunLoop() {
             case STAT_HTTP:
                 if (UpdateHttp()) EndClickWait();
                 return true;
-            case STAT_QUIT:
-                return true;
+            case STAT_QUIT: return true;
             default:
                 // 9, 11 and any value only Lua could set: nothing happens this frame.
                 return true;
@@ -409,7 +406,8 @@ CMainScript::PassResult CMainScript::WaitSection() {
             return PASS_NEXT;
         }
     }
-    if ((m_state.caret.waitForText && IsTextShown()) || (!m_state.caret.waitForText && m_state.caret.waitForClear && IsClearShown())) {
+    if ((m_state.caret.waitForText && IsTextShown()) ||
+        (!m_state.caret.waitForText && m_state.caret.waitForClear && IsClearShown())) {
         m_state.caret.wakeTime = 0;
         m_state.caret.waitForText = m_state.caret.waitForClear = false;
         SetStatus(STAT_RUN);

@@ -62,7 +62,8 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
         TraceAt(traceLevel, block, "%s%s", block.GetName().c_str(), text.c_str());
     } else {
         for (auto& attribute : attributes) {
-            if (!attribute.second.empty() && attribute.second[0] == '$') attribute.second = Substitute(attribute.second);
+            if (!attribute.second.empty() && attribute.second[0] == '$')
+                attribute.second = Substitute(attribute.second);
         }
     }
 
@@ -78,12 +79,9 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
     }
 
     switch (block.GetKind()) {
-        case CScriptBlock::kText:
-            return ExecuteText(block, replay);
-        case CScriptBlock::kTag:
-            break;
-        default:
-            return false;
+        case CScriptBlock::kText: return ExecuteText(block, replay);
+        case CScriptBlock::kTag: break;
+        default: return false;
     }
 
     const std::string& name = block.GetName();

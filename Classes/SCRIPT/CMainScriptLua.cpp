@@ -11,12 +11,9 @@ COruLua& CMainScript::GetLua() {
 
 std::string& CMainScript::GetLuaHandlerName(int which) {
     switch (which) {
-        case LUA_CLICKWAITIN:
-            return m_state.luaClickWaitIn;
-        case LUA_CLICKWAITOUT:
-            return m_state.luaClickWaitOut;
-        default:
-            return m_state.luaEnterFrame;
+        case LUA_CLICKWAITIN: return m_state.luaClickWaitIn;
+        case LUA_CLICKWAITOUT: return m_state.luaClickWaitOut;
+        default: return m_state.luaEnterFrame;
     }
 }
 

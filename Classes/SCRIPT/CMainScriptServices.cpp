@@ -117,9 +117,8 @@ void CMainScript::ShowGlyphLayer(const std::string& id, const CPoint& position, 
 void CMainScript::HideGlyphLayer(const std::string& id) {
     std::shared_ptr<COruLayer> node;
     if (m_glyphHolder) {
-        node = std::dynamic_pointer_cast<COruLayer>(m_glyphHolder->GetChildren().count("")
-                                                        ? m_glyphHolder->GetChildren().at("")
-                                                        : nullptr);
+        node = std::dynamic_pointer_cast<COruLayer>(
+            m_glyphHolder->GetChildren().count("") ? m_glyphHolder->GetChildren().at("") : nullptr);
     }
     if (!node) {
         SetLayerVisible(id, false);
@@ -177,8 +176,10 @@ void CMainScript::StartMessageTweens(bool skippable) {
 void CMainScript::ShowMessageLayer(bool show) {
     CLinkableTextRenderer* layer = GetMessageLayer();
     if (!layer) return;
-    if (show) layer->EnableLinks();
-    else layer->DisableLinks();
+    if (show)
+        layer->EnableLinks();
+    else
+        layer->DisableLinks();
     layer->CompleteTweens();
     layer->StartTweens(m_state.textTweens[show ? TEXT_TWEEN_SHOW : TEXT_TWEEN_HIDE][m_state.messageLayerName], false);
 }

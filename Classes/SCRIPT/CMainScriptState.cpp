@@ -25,7 +25,8 @@ void CMainScript::SetStatus(STAT status) {
     if (status == STAT_CLICK) CallLuaHandler(m_state.luaClickWaitIn, "OnClickWaitIn");
     // A click wait ends by going back to run (a click, the wake time, a jump): that is
     // when its click-wait-out handler runs.
-    if (status == STAT_RUN && m_state.caret.previousStatus == STAT_CLICK) CallLuaHandler(m_state.luaClickWaitOut, "OnClickWaitOut");
+    if (status == STAT_RUN && m_state.caret.previousStatus == STAT_CLICK)
+        CallLuaHandler(m_state.luaClickWaitOut, "OnClickWaitOut");
 }
 
 void CMainScript::EndClickWait() {
@@ -83,7 +84,8 @@ void CMainScript::SetAutoMode(bool on, bool forced) {
     m_autoMode = on;
     auto icon = m_state.autoModeIcons.find(m_state.messageLayerName);
     if (!on) {
-        if (icon != m_state.autoModeIcons.end() && !icon->second.layerId.empty()) SetLayerVisible(icon->second.layerId, false);
+        if (icon != m_state.autoModeIcons.end() && !icon->second.layerId.empty())
+            SetLayerVisible(icon->second.layerId, false);
         m_variables->SetInt("s.status.automode", 0);
         if (m_state.caret.status == STAT_CLICK) m_state.caret.wakeTime = 0;
         RunEventBlock(m_state.eventBlocks[EVENT_AUTOMODEOUT]);

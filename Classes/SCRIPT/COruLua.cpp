@@ -70,15 +70,9 @@ std::string EntryString(lua_State* L, int index) {
 // raised by Lua here unwinds no C++ object.
 void PushValue(lua_State* L, const COruLua::SValue& value) {
     switch (value.kind) {
-        case COruLua::SValue::kNumber:
-            lua_pushnumber(L, value.number);
-            break;
-        case COruLua::SValue::kBoolean:
-            lua_pushboolean(L, value.boolean ? 1 : 0);
-            break;
-        case COruLua::SValue::kString:
-            lua_pushlstring(L, value.text.data(), value.text.size());
-            break;
+        case COruLua::SValue::kNumber: lua_pushnumber(L, value.number); break;
+        case COruLua::SValue::kBoolean: lua_pushboolean(L, value.boolean ? 1 : 0); break;
+        case COruLua::SValue::kString: lua_pushlstring(L, value.text.data(), value.text.size()); break;
         case COruLua::SValue::kTable:
             lua_createtable(L, 0, static_cast<int>(value.keys.size()));
             for (size_t i = 0; i < value.keys.size(); ++i) {
@@ -87,9 +81,7 @@ void PushValue(lua_State* L, const COruLua::SValue& value) {
                 lua_rawset(L, -3);
             }
             break;
-        default:
-            lua_pushnil(L);
-            break;
+        default: lua_pushnil(L); break;
     }
 }
 
@@ -243,7 +235,8 @@ void GetScriptBlock(lua_State* L, COruLua& host, CMainScript& owner) {
         if (key == "index" && lua_type(L, -1) == LUA_TNUMBER) index = lua_tonumber(L, -1);
     });
     CMainScript::BlockList& blocks = owner.GetScriptBlocks(file);
-    if (std::isnan(index) || index < 0 || index >= static_cast<double>(blocks.size()) || !blocks[static_cast<size_t>(index)]) {
+    if (std::isnan(index) || index < 0 || index >= static_cast<double>(blocks.size()) ||
+        !blocks[static_cast<size_t>(index)]) {
         host.SetLastErrorText(owner.EngineText(kBlockNotFound));
         owner.Trace(1, "%s", host.GetLastError().c_str());
         return;

@@ -35,9 +35,7 @@ std::shared_ptr<CIni> COruParser::LoadTagDefinitions() {
 
 COruParser::COruParser() : m_tagDefinitions(LoadTagDefinitions()) { Init(); }
 
-COruParser::COruParser(std::shared_ptr<CIni> tagDefinitions) : m_tagDefinitions(std::move(tagDefinitions)) {
-    Init();
-}
+COruParser::COruParser(std::shared_ptr<CIni> tagDefinitions) : m_tagDefinitions(std::move(tagDefinitions)) { Init(); }
 
 COruParser::~COruParser() = default;
 

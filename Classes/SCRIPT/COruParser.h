@@ -42,7 +42,9 @@ public:
     BlockList TakeBlocks();
     const std::shared_ptr<CIni>& GetTagDefinitions() const { return m_tagDefinitions; }
     // The required attributes of each tag, taken from CMainScript::Tags().
-    const std::unordered_map<std::string, std::vector<std::string>>& GetRequiredParameters() const { return m_required; }
+    const std::unordered_map<std::string, std::vector<std::string>>& GetRequiredParameters() const {
+        return m_required;
+    }
 
     // True when the tag lacks a required attribute (reported, to be dropped).
     bool CheckRequiredParameters(const CScriptBlock& block);

@@ -91,7 +91,8 @@ void COruVariables::Save(CSerializer* serializer) {
     std::unordered_map<std::string, std::string> game;
     for (const auto& v : m_variables) {
         const std::string& name = v.first;
-        bool savedElsewhere = name.size() >= 2 && name[1] == '.' && (name[0] == 'g' || name[0] == 's' || name[0] == 't');
+        bool savedElsewhere =
+            name.size() >= 2 && name[1] == '.' && (name[0] == 'g' || name[0] == 's' || name[0] == 't');
         if (!savedElsewhere) game.emplace(name, v.second.GetString());
     }
     serializer->SaveStringHashMap(game, 2);

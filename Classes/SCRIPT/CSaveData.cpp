@@ -52,7 +52,8 @@ bool ReadString(CBinaryStream* stream, std::string& value) {
 bool HasPrefix(const std::string& name, char space) { return name.size() >= 2 && name[0] == space && name[1] == '.'; }
 
 // A member holding name -> value strings; only names of the given space are kept.
-bool ReadVariables(CSerializer& archive, unsigned key, char space, std::vector<std::pair<std::string, std::string>>& out) {
+bool ReadVariables(CSerializer& archive, unsigned key, char space,
+                   std::vector<std::pair<std::string, std::string>>& out) {
     if (archive.FindMember(key, false)) return false;
     CBinaryStream* stream = archive.GetStream();
     int32_t count = 0;
@@ -119,8 +120,8 @@ bool CSaveData::WriteFile(const std::string& name, CSerializer& archive, char ty
     }
     std::string error;
     // Inside the save folder nothing planted (a link to elsewhere) is followed.
-    if (ReplaceFileContents(CDynamicVariables::GetInstance()->GetString("SaveDataPath"), name, bytes.data(), bytes.size(),
-                            &error)) {
+    if (ReplaceFileContents(CDynamicVariables::GetInstance()->GetString("SaveDataPath"), name, bytes.data(),
+                            bytes.size(), &error)) {
         m_owner->Log("%s: セーブデータを書き込めませんでした。(%s)", name.c_str(), error.c_str());
         return true;
     }
@@ -158,9 +159,9 @@ bool CSaveData::Load(const std::string& name, char expectedType) {
     }
     char type = kTypeGame;
     if (data[0] == 'B' && data[1] == 'O' && data[2] == 'W') {
-        m_loadedVersion = static_cast<int32_t>(static_cast<uint32_t>(data[4]) | (static_cast<uint32_t>(data[5]) << 8) |
-                                               (static_cast<uint32_t>(data[6]) << 16) |
-                                               (static_cast<uint32_t>(data[7]) << 24));
+        m_loadedVersion =
+            static_cast<int32_t>(static_cast<uint32_t>(data[4]) | (static_cast<uint32_t>(data[5]) << 8) |
+                                 (static_cast<uint32_t>(data[6]) << 16) | (static_cast<uint32_t>(data[7]) << 24));
         type = static_cast<char>(data[3]);
     } else {
         // A headerless image: never of a version that loads.
@@ -171,13 +172,15 @@ bool CSaveData::Load(const std::string& name, char expectedType) {
         m_loadedVersion = 0;
     }
     if (m_loadedVersion / 100 != kVersion / 100) {
-        m_owner->Log("%s: セーブデータのバージョン(%d)に対応していません。", name.c_str(), static_cast<int>(m_loadedVersion));
+        m_owner->Log("%s: セーブデータのバージョン(%d)に対応していません。", name.c_str(),
+                     static_cast<int>(m_loadedVersion));
         return true;
     }
     // A file of another type is not obeyed: a game save named "system.dat" must not
     // restart the interpreter from its boot.
     if (expectedType != kTypeAny && type != expectedType) {
-        m_owner->Log("%s: セーブデータの種類('%c')が違います。", name.c_str(), type >= 0x20 && type < 0x7F ? type : '?');
+        m_owner->Log("%s: セーブデータの種類('%c')が違います。", name.c_str(),
+                     type >= 0x20 && type < 0x7F ? type : '?');
         return true;
     }
 

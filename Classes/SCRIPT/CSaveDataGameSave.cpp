@@ -48,10 +48,9 @@ SGameSaveMember Member(unsigned id, const char* field, T& (*get)(SGameState&)) {
     return member;
 }
 
-#define KESTRIN_SAVE_MEMBER(id, path)                                                             \
-    Member<std::remove_reference_t<decltype(std::declval<SGameState&>().path)>>(id, #path,       \
-                                                                                [](SGameState& s) \
-                                                                                    -> auto& { return s.path; })
+#define KESTRIN_SAVE_MEMBER(id, path)                                            \
+    Member<std::remove_reference_t<decltype(std::declval<SGameState&>().path)>>( \
+        id, #path, [](SGameState & s) -> auto& { return s.path; })
 
 SGameSaveMember Checked(SGameSaveMember member, const char* fault,
                         std::function<bool(SGameState&, CMainScript&, long&)> damaged) {

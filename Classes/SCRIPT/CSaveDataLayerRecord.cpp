@@ -40,8 +40,12 @@ void CSaveData::ReplayLayerRecord() {
     }
 }
 
-void CSaveData::SaveLayerRecord(CSerializer* archive, unsigned key) { archive->SaveContainer(m_records.layerRecord, key); }
+void CSaveData::SaveLayerRecord(CSerializer* archive, unsigned key) {
+    archive->SaveContainer(m_records.layerRecord, key);
+}
 
-void CSaveData::LoadLayerRecord(CSerializer* archive, unsigned key) { archive->LoadContainer(m_records.layerRecord, key); }
+void CSaveData::LoadLayerRecord(CSerializer* archive, unsigned key) {
+    archive->LoadContainer(m_records.layerRecord, key);
+}
 
 }  // namespace kestrin

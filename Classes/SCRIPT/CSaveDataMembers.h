@@ -23,9 +23,9 @@ class CSerializer;
 // the archive to check before it replaces the interpreter's own. The defaults are the
 // boot's, so that a member missing from a save leaves what the boot gave.
 struct CSaveData::SGameState {
-    SScriptState script;      // the interpreter's saved fields
-    COruKeyConfig keyConfig;  // 65
-    SRecords records;         // the records of the save data
+    SScriptState script;                       // the interpreter's saved fields
+    COruKeyConfig keyConfig;                   // 65
+    SRecords records;                          // the records of the save data
     std::shared_ptr<COruVariables> variables;  // 30
     // 64: the message layers drawn inside the layer tree, in the screen's order.
     std::vector<std::string> messageLayers;

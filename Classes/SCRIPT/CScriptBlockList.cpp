@@ -32,9 +32,7 @@ std::string_view CScriptBlockList::Ref::GetName() const {
     return m_list->TextAt(r.nameOffset, r.nameSize, kMaxNameSize);
 }
 
-size_t CScriptBlockList::Ref::GetAttributeCount() const {
-    return Get().attributeEnd - m_list->AttributeBegin(m_index);
-}
+size_t CScriptBlockList::Ref::GetAttributeCount() const { return Get().attributeEnd - m_list->AttributeBegin(m_index); }
 
 std::string_view CScriptBlockList::Ref::GetAttributeName(size_t i) const {
     return m_list->AttributeName(m_list->AttributeBegin(m_index) + static_cast<uint32_t>(i));
@@ -316,7 +314,8 @@ void CScriptBlockList::IndexLabels() {
     size_t capacity = 16;
     while (capacity < count + count / 2) capacity *= 2;
     m_labelSlots.reserve(capacity);
-    if (capacity * sizeof(uint64_t) >= (size_t(2) << 20)) AdviseHugePages(m_labelSlots.data(), capacity * sizeof(uint64_t));
+    if (capacity * sizeof(uint64_t) >= (size_t(2) << 20))
+        AdviseHugePages(m_labelSlots.data(), capacity * sizeof(uint64_t));
     m_labelSlots.assign(capacity, 0);
     const size_t mask = capacity - 1;
     const std::hash<std::string_view> hasher;
@@ -327,8 +326,8 @@ void CScriptBlockList::IndexLabels() {
         const uint32_t tag = static_cast<uint32_t>(hash >> 32);
         for (size_t slot = hash & mask;; slot = (slot + 1) & mask) {
             uint64_t& entry = m_labelSlots[slot];
-            if (entry == 0 ||
-                (static_cast<uint32_t>(entry >> 32) == tag && Ref(this, static_cast<uint32_t>(entry) - 1).GetName() == name)) {
+            if (entry == 0 || (static_cast<uint32_t>(entry >> 32) == tag &&
+                               Ref(this, static_cast<uint32_t>(entry) - 1).GetName() == name)) {
                 entry = LabelSlot(tag, i);
                 break;
             }

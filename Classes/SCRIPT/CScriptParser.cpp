@@ -36,15 +36,15 @@ void CScriptParser::SetEncoding(int encoding) {
 void CScriptParser::BuildTables() {
     m_lead = GetLeadByteTable(m_encoding);
     static const char* const kStops[kStopSetCount] = {
-        " \t\n",          // line-tag name
-        ",\n",            // line-tag argument
-        "\n",             // label
-        "[] \t\n",        // tag name
-        "=[] \t\n",       // attribute name
-        "\"",             // quoted value
-        "] \t\n",         // bare value
-        "\n@[",           // text
-        "[",              // raw body
+        " \t\n",     // line-tag name
+        ",\n",       // line-tag argument
+        "\n",        // label
+        "[] \t\n",   // tag name
+        "=[] \t\n",  // attribute name
+        "\"",        // quoted value
+        "] \t\n",    // bare value
+        "\n@[",      // text
+        "[",         // raw body
     };
     for (int escapes = 0; escapes < 2; ++escapes) {
         for (int set = 0; set < kStopSetCount; ++set) {
@@ -602,14 +602,11 @@ inline void CScriptParser::EndOfText(int state) {
         case kTagName:
         case kAttrName:
         case kAfterAttrName:
-        case kAttrValue:
-            RaiseBadTag();
-            break;
+        case kAttrValue: RaiseBadTag(); break;
         case kText:
             if (!m_text.empty()) OnText(m_text);
             break;
-        default:
-            break;
+        default: break;
     }
     Reset();
 }

@@ -70,8 +70,18 @@ protected:
     bool InInsertedCommand() const { return m_commandDepth > 0; }
 
 private:
-    enum StopSet { kStopLineTagName, kStopLineTagArg, kStopLine, kStopTagName, kStopAttrName,
-                   kStopQuoted, kStopBareValue, kStopText, kStopRawBody, kStopSetCount };
+    enum StopSet {
+        kStopLineTagName,
+        kStopLineTagArg,
+        kStopLine,
+        kStopTagName,
+        kStopAttrName,
+        kStopQuoted,
+        kStopBareValue,
+        kStopText,
+        kStopRawBody,
+        kStopSetCount
+    };
 
     struct Position {
         const unsigned char* base = nullptr;  // the text's start

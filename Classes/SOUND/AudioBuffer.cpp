@@ -32,17 +32,19 @@ void ToStereoFloat(const uint8_t* src, size_t frames, const SAudioFormat& format
         case 24:
             for (size_t i = 0; i < samples; ++i) {
                 const uint8_t* p = src + 3 * i;
-                const int32_t v = static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]) << 16 |
-                                                       static_cast<uint32_t>(p[2]) << 24) >>
-                                  8;
+                const int32_t v =
+                    static_cast<int32_t>(static_cast<uint32_t>(p[0]) << 8 | static_cast<uint32_t>(p[1]) << 16 |
+                                         static_cast<uint32_t>(p[2]) << 24) >>
+                    8;
                 converted[i] = static_cast<float>(v) * (1.0f / 8388608.0f);
             }
             break;
         default:  // 32
             for (size_t i = 0; i < samples; ++i) {
                 const uint8_t* p = src + 4 * i;
-                const int32_t v = static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
-                                                       static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
+                const int32_t v =
+                    static_cast<int32_t>(static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+                                         static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24);
                 converted[i] = static_cast<float>(static_cast<double>(v) * (1.0 / 2147483648.0));
             }
             break;

@@ -36,17 +36,10 @@ int CVorbis::SeekCallback(void* source, ogg_int64_t offset, int origin) {
     const int64_t size = static_cast<int64_t>(self->m_buffer.size());
     int64_t base;
     switch (origin) {
-        case SEEK_SET:
-            base = 0;
-            break;
-        case SEEK_CUR:
-            base = static_cast<int64_t>(self->m_cursor);
-            break;
-        case SEEK_END:
-            base = size;
-            break;
-        default:
-            return -1;
+        case SEEK_SET: base = 0; break;
+        case SEEK_CUR: base = static_cast<int64_t>(self->m_cursor); break;
+        case SEEK_END: base = size; break;
+        default: return -1;
     }
     // Never outside the buffer.
     if (offset < -size || offset > size) return -1;
@@ -153,11 +146,8 @@ int CVorbis::Read(void* buffer, uint32_t n) {
             const int more = Read(static_cast<uint8_t*>(buffer) + got, n - got);
             return static_cast<int>(got) + (more > 0 ? more : 0);
         }
-        case EContinuation::kFailed:
-            m_ended = true;
-            return static_cast<int>(got);
-        case EContinuation::kNone:
-            break;
+        case EContinuation::kFailed: m_ended = true; return static_cast<int>(got);
+        case EContinuation::kNone: break;
     }
     return static_cast<int>(got);
 }

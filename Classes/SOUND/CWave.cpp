@@ -111,11 +111,8 @@ int CWave::Read(void* buffer, uint32_t n) {
             const int more = Read(static_cast<uint8_t*>(buffer) + got, n - static_cast<uint32_t>(got));
             return got + (more > 0 ? more : 0);
         }
-        case EContinuation::kFailed:
-            m_ended = true;
-            return got;
-        case EContinuation::kNone:
-            break;
+        case EContinuation::kFailed: m_ended = true; return got;
+        case EContinuation::kNone: break;
     }
     return got;
 }

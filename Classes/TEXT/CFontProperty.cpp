@@ -50,7 +50,9 @@ uint32_t ParseHex32(const std::string& text) {
     bool saturated = false;
     for (; i < text.size() && IsHexDigit(text[i]); ++i) {
         const char c = text[i];
-        const unsigned digit = c <= '9' ? unsigned(c - '0') : c <= 'F' ? unsigned(c - 'A' + 10) : unsigned(c - 'a' + 10);
+        const unsigned digit = c <= '9'   ? unsigned(c - '0')
+                               : c <= 'F' ? unsigned(c - 'A' + 10)
+                                          : unsigned(c - 'a' + 10);
         value = value * 16 + digit;
         if (value > 0xFFFFFFFFu) {
             value = 0xFFFFFFFFu;
@@ -75,7 +77,7 @@ void CFontProperty::SetParams(const AttributeMap& attributes) {
     const struct {
         const char* name;
         int32_t* field;
-    // clang-format off
+        // clang-format off
     } ints[] = {{"left", &left},           {"top", &top},
                 {"width", &width},         {"height", &height},
                 {"entirealpha", &entireAlpha}, {"entireanchorx", &entireAnchorX},
@@ -89,7 +91,7 @@ void CFontProperty::SetParams(const AttributeMap& attributes) {
     const struct {
         const char* name;
         int32_t* field;
-    // clang-format off
+        // clang-format off
     } spaces[] = {{"spacetop", &spaceTop}, {"spacemiddle", &spaceMiddle}, {"spacebottom", &spaceBottom},
                   {"kerning", &kerning},   {"rubykerning", &rubyKerning}};
     // clang-format on
@@ -99,7 +101,8 @@ void CFontProperty::SetParams(const AttributeMap& attributes) {
     const struct {
         const char* name;
         int32_t* field;
-    } scales[] = {{"entirexscale", &entireXScale}, {"entireyscale", &entireYScale}, {"xscale", &xScale}, {"yscale", &yScale}};
+    } scales[] = {
+        {"entirexscale", &entireXScale}, {"entireyscale", &entireYScale}, {"xscale", &xScale}, {"yscale", &yScale}};
     for (const auto& f : scales)
         if (const std::string* v = Find(attributes, f.name)) *f.field = PercentToFixed(ParseInt32(*v));
 
@@ -116,7 +119,11 @@ void CFontProperty::SetParams(const AttributeMap& attributes) {
     const struct {
         const char* name;
         bool* field;
-    } flags[] = {{"anchorcenter", &anchorCenter}, {"visible", &visible}, {"vertical", &vertical}, {"hung", &hung}, {"rendered", &rendered}};
+    } flags[] = {{"anchorcenter", &anchorCenter},
+                 {"visible", &visible},
+                 {"vertical", &vertical},
+                 {"hung", &hung},
+                 {"rendered", &rendered}};
     for (const auto& f : flags)
         if (const std::string* v = Find(attributes, f.name)) *f.field = ParseInt32(*v) != 0;
 
@@ -184,7 +191,11 @@ std::string CFontProperty::ToTagText() const {
     const struct {
         const char* name;
         bool value;
-    } flags[] = {{",anchorcenter,", anchorCenter}, {",visible,", visible}, {",vertical,", vertical}, {",hung,", hung}, {",rendered,", rendered}};
+    } flags[] = {{",anchorcenter,", anchorCenter},
+                 {",visible,", visible},
+                 {",vertical,", vertical},
+                 {",hung,", hung},
+                 {",rendered,", rendered}};
     for (const auto& f : flags) {
         out += f.name;
         out += f.value ? '1' : '0';

@@ -19,9 +19,8 @@ namespace kestrin {
 
 namespace {
 
-using GlyphCache =
-    std::unordered_map<CFontRenderer::FontKey, CFontRenderer::CClippedSurface, CFontRenderer::FontKeyHash,
-                       CFontRenderer::FontKeyEqual>;
+using GlyphCache = std::unordered_map<CFontRenderer::FontKey, CFontRenderer::CClippedSurface,
+                                      CFontRenderer::FontKeyHash, CFontRenderer::FontKeyEqual>;
 using AtlasTable = std::unordered_map<int32_t, std::shared_ptr<CFontRenderer::CAtlas>>;
 
 // Process-wide and never destroyed: pages may belong to a renderer that is gone at exit.
@@ -146,8 +145,8 @@ std::string CFontRenderer::FaceNameUtf8() const {
     return GameTextToUtf8(m_face);
 }
 
-bool CFontRenderer::OpenFontDefault(bool rendered, const std::string& face, int32_t charset, uint8_t height,
-                                    bool bold, bool italic, bool underline, bool strikeout) {
+bool CFontRenderer::OpenFontDefault(bool rendered, const std::string& face, int32_t charset, uint8_t height, bool bold,
+                                    bool italic, bool underline, bool strikeout) {
     return OpenFont(rendered, face, charset, height, bold, italic, underline, strikeout);
 }
 
@@ -223,8 +222,7 @@ int32_t CFontRenderer::GetCharCode(const char* text) const {
             for (int i = 1; i < ones && p[i] != 0; ++i) cp = (cp << 6) | (p[i] & 0x3Fu);
             return int32_t(cp & 0xFFFFu);
         }
-        default:
-            return 0;
+        default: return 0;
     }
 }
 
@@ -471,8 +469,12 @@ void CFontRenderer::DrawEffects(const CClippedSurface& cell, const GlyphLevels& 
                                 uint32_t shadowColor, uint32_t outlineColor) {
     const bool shadow = m_flags & kShadow;
     const bool outline = m_flags & kOutline;
-    const RuleLines lines{bool(m_flags & kUnderline), bool(m_flags & kStrikeout), m_underlineRow, m_underlineSize,
-                          m_strikeoutRow, m_strikeoutSize};
+    const RuleLines lines{bool(m_flags & kUnderline),
+                          bool(m_flags & kStrikeout),
+                          m_underlineRow,
+                          m_underlineSize,
+                          m_strikeoutRow,
+                          m_strikeoutSize};
     const Levels g{levels.alpha.data(), levels.w, levels.h, levels.x0, levels.y0};
     ISurface& page = *cell.GetSurface();
     const CRect& rect = cell.GetRect();
@@ -520,9 +522,9 @@ void EnumerateFonts(std::vector<std::string>& list, bool skipVertical, bool true
             name = babel::utf8_to_euc(f.name);
         }
         // A name the encoding cannot spell could never be asked for.
-        if (encoding != kEncodingUtf8 && babel::unicode_to_utf8(encoding == kEncodingShiftJis
-                                                                    ? babel::sjis_cp932_to_unicode(name)
-                                                                    : babel::euc_to_unicode(name)) != f.name)
+        if (encoding != kEncodingUtf8 &&
+            babel::unicode_to_utf8(encoding == kEncodingShiftJis ? babel::sjis_cp932_to_unicode(name)
+                                                                 : babel::euc_to_unicode(name)) != f.name)
             continue;
         if (std::find(list.begin(), list.end(), name) == list.end()) list.push_back(name);
     }

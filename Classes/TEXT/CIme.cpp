@@ -144,8 +144,7 @@ bool CIme::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, intptr_t 
             Redraw();
             return false;
         }
-        default:
-            return true;
+        default: return true;
     }
 }
 

@@ -111,14 +111,15 @@ void CLinkableTextRenderer::COneLink::Update() {
 
 // ---- the renderer ----
 
-CLinkableTextRenderer::CLinkableTextRenderer(std::shared_ptr<CFontRenderer> fontRenderer,
-                                             ILayerFactory* layerFactory, ISurfaceFactory* surfaceFactory)
+CLinkableTextRenderer::CLinkableTextRenderer(std::shared_ptr<CFontRenderer> fontRenderer, ILayerFactory* layerFactory,
+                                             ISurfaceFactory* surfaceFactory)
     : CTextRenderer(std::move(fontRenderer), layerFactory), m_surfaceFactory(surfaceFactory) {}
 
 void CLinkableTextRenderer::ServeMessageLayers(CMainScreen& screen) {
     screen.SetTextLayerFactory([](CMainScreen& on) {
         CMainScreen::SMessageLayer layer;
-        auto font = std::make_shared<CFontRenderer>(on.GetSurfaceFactory(), on.GetGraphicLoaders(), on.GetFileFactory());
+        auto font =
+            std::make_shared<CFontRenderer>(on.GetSurfaceFactory(), on.GetGraphicLoaders(), on.GetFileFactory());
         layer.renderer = std::make_shared<CLinkableTextRenderer>(font, on.GetLayerFactory(), on.GetSurfaceFactory());
         layer.renderer->SetCharset(static_cast<int32_t>(on.GetTextEncoding()));
         layer.object = layer.renderer;

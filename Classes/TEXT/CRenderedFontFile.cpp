@@ -20,7 +20,8 @@ struct SRange {
 // Every code of a range has an entry, valid character or not.
 const SRange kTable0[] = {{0x21, 0x7E}, {0xA1, 0xDF}, {0x8141, 0x9FFC}, {0xE040, 0xEAA4}, {0xF040, 0xF9FC}};
 const SRange kTable1[] = {{0x21, 0x7E}, {0xA1, 0xDF}, {0x8140, 0x9FFC}, {0xE040, 0xEAA4}, {0xF040, 0xF9FC}};
-const SRange kTable3[] = {{0x00, 0x00}, {0x21, 0x7E}, {0xA1, 0xDF}, {0x8140, 0x9FFC}, {0xE040, 0xEAA4}, {0xF040, 0xF9FC}};
+const SRange kTable3[] = {{0x00, 0x00},     {0x21, 0x7E},     {0xA1, 0xDF},
+                          {0x8140, 0x9FFC}, {0xE040, 0xEAA4}, {0xF040, 0xF9FC}};
 const SRange kTable3Unicode[] = {{0x0000, 0x0000}, {0x0021, 0x007E}, {0x0080, 0xD7FF}, {0xE000, 0xFFFF}};
 
 template <size_t N>
@@ -57,7 +58,8 @@ CRenderedFontFile::~CRenderedFontFile() = default;
 bool CRenderedFontFile::EntryOffset(const char magic[4], bool unicode, uint16_t code, int64_t& offset) {
     if (std::memcmp(magic, "rft0", 4) == 0) return Lookup(kTable0, code, offset);
     if (std::memcmp(magic, "rft1", 4) == 0 || std::memcmp(magic, "rft2", 4) == 0) return Lookup(kTable1, code, offset);
-    if (std::memcmp(magic, "rft3", 4) == 0) return unicode ? Lookup(kTable3Unicode, code, offset) : Lookup(kTable3, code, offset);
+    if (std::memcmp(magic, "rft3", 4) == 0)
+        return unicode ? Lookup(kTable3Unicode, code, offset) : Lookup(kTable3, code, offset);
     return false;
 }
 
@@ -164,20 +166,15 @@ int CRenderedFontFile::Seek(int offset, int origin) {
     const int64_t end = int64_t(m_windowStart) + m_windowSize;
     int64_t target;
     switch (origin) {
-        case 0:
-            target = int64_t(m_windowStart) + offset;
-            break;
-        case 2:
-            target = end + offset;
-            break;
+        case 0: target = int64_t(m_windowStart) + offset; break;
+        case 2: target = end + offset; break;
         case 1: {
             const int current = m_inner->Tell();
             target = int64_t(current) + offset;
             if (current < 0 || target < m_windowStart || target > end) return 0;
             break;
         }
-        default:
-            return -1;
+        default: return -1;
     }
     if (target < 0 || target > INT32_MAX) return -1;
     return m_inner->Seek(static_cast<int>(target), 0);

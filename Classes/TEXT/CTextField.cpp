@@ -176,8 +176,7 @@ bool CTextField::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, int
             Changed();
             return false;
         }
-        case kWmImeStartComposition:
-            return false;
+        case kWmImeStartComposition: return false;
         case kWmImeComposition: {
             CImeContext& ime = CImeContext::GetInstance();
             if (lParam & kGcsResultStr) {

@@ -18,15 +18,14 @@ namespace kestrin {
 namespace {
 auto Fields(const CTextRenderer::CProperty& p) {
     return std::tie(p.left, p.top, p.width, p.height, p.entireAnchorX, p.entireAnchorY, p.anchorCenter, p.entireAlpha,
-                    p.entireXScale, p.entireYScale, p.entireRotate, p.layerMode, p.visible, p.alpha, p.xScale,
-                    p.yScale, p.rotate, p.face, p.rubyFace, p.size, p.rubySize, p.spaceTop, p.spaceMiddle,
-                    p.spaceBottom, p.kerning, p.rubyKerning, p.color, p.shadowColor, p.outlineColor, p.align,
-                    p.style, p.vertical, p.hung, p.rendered);
+                    p.entireXScale, p.entireYScale, p.entireRotate, p.layerMode, p.visible, p.alpha, p.xScale, p.yScale,
+                    p.rotate, p.face, p.rubyFace, p.size, p.rubySize, p.spaceTop, p.spaceMiddle, p.spaceBottom,
+                    p.kerning, p.rubyKerning, p.color, p.shadowColor, p.outlineColor, p.align, p.style, p.vertical,
+                    p.hung, p.rendered);
 }
 }  // namespace
 
 bool CTextRenderer::CProperty::operator==(const CProperty& other) const { return Fields(*this) == Fields(other); }
-
 
 namespace {
 
@@ -126,8 +125,10 @@ CTextRenderer::COneLine::COneBlock::COneBlock(CTextRenderer& renderer, const cha
         const size_t n = CharLength(text, renderer.m_charset);
         if (n && !text[n]) {
             const std::string one(text, n);
-            if (renderer.m_footSet.count(one)) m_kinsoku = 2;
-            else if (renderer.m_headSet.count(one)) m_kinsoku = 1;
+            if (renderer.m_footSet.count(one))
+                m_kinsoku = 2;
+            else if (renderer.m_headSet.count(one))
+                m_kinsoku = 1;
         }
     }
     CFontRenderer& font = *renderer.m_fontRenderer;
@@ -626,8 +627,10 @@ void CTextRenderer::SetGlyph(const std::shared_ptr<IDisplayObject>& glyph) {
         return;
     }
     const int32_t room = m_property.hung ? line->m_width : glyph->GetWidth() + line->m_width;
-    if (m_property.width >= room) line->m_blocks.back()->SetGlyph(glyph, false);
-    else line->m_blocks.front()->SetGlyph(glyph, true);
+    if (m_property.width >= room)
+        line->m_blocks.back()->SetGlyph(glyph, false);
+    else
+        line->m_blocks.front()->SetGlyph(glyph, true);
 }
 
 CTextRenderer::COneLine* CTextRenderer::CreateLine() { return new COneLine(); }
@@ -651,9 +654,12 @@ void CTextRenderer::Layout() {
         widest = std::max(widest, line->m_width);
     }
     if (p.anchorCenter) {
-        if (p.align == kAlignLeft) p.entireAnchorX = widest / 2;
-        else if (p.align == kAlignRight) p.entireAnchorX = p.width - widest / 2;
-        else p.entireAnchorX = p.width / 2;
+        if (p.align == kAlignLeft)
+            p.entireAnchorX = widest / 2;
+        else if (p.align == kAlignRight)
+            p.entireAnchorX = p.width - widest / 2;
+        else
+            p.entireAnchorX = p.width / 2;
         p.entireAnchorY = (y - p.top) / 2;
     }
     for (COneLine* line : m_lines) line->Arrange(p);

@@ -151,8 +151,8 @@ public:
         void OnUpdate(const CMatrix2D& worldMatrix, float alpha, int32_t flags) override;
         void OnDraw(const CMatrix2D& worldMatrix, float alpha, int32_t flags) override;
         virtual void Arrange(const CProperty& property);
-        virtual void StartTween(CTextRenderer& renderer, int32_t fromSerial, const CTweenInfo& preset,
-                                int32_t& counter, std::set<int32_t>& ids);
+        virtual void StartTween(CTextRenderer& renderer, int32_t fromSerial, const CTweenInfo& preset, int32_t& counter,
+                                std::set<int32_t>& ids);
         virtual void PushBlock(COneBlock* block);
         virtual COneBlock* PopBlock();
         virtual void Align(const CProperty& property);

@@ -70,10 +70,9 @@ protected:
         clock = std::make_shared<HeadlessClock>(1000);
         CTimer::SetClock(clock);
         SetMessageBox(&boxes);
-        CKestrin::SetFactories([this](CKestrin&) { return std::make_unique<FakeScreen>(journal); },
-                               [this](CKestrin& app, CKestrin::IScreen*) {
-                                   return std::make_unique<FakeScript>(journal, app);
-                               });
+        CKestrin::SetFactories(
+            [this](CKestrin&) { return std::make_unique<FakeScreen>(journal); },
+            [this](CKestrin& app, CKestrin::IScreen*) { return std::make_unique<FakeScript>(journal, app); });
     }
     void TearDown() override {
         app.reset();

@@ -159,7 +159,7 @@ TEST(LocateGame, EveryFormOfGameOnTheFileSystemService) {
         std::string game;
         bool fails;
         std::string gameData, root, application;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"folder with a trailing slash", {"/g/system.ini"}, "", "/g/", false, "/g", "/g/root.pfs", engine},
         {"relative folder", {"/home/u/g/system.ini"}, "/home/u", "g", false, "/home/u/g", "/home/u/g/root.pfs", engine},
@@ -267,7 +267,7 @@ TEST(LoadSystemIni, DefaultsOverridesAndBadSizes) {
         std::string boot, charset, savePath;
         bool frameless, sideCut, software;
         int cacheSize;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"empty", "", 800, 600, "main.iet", "Shift_JIS", "", false, false, false, 0},
         {"sections", "[SYSTEM]\nBOOT=a.iet\nCHARSET=utf-8\nSAVEPATH=sv\nFORCE_SOFTWARE_RENDER=1\n"
@@ -523,9 +523,9 @@ TEST(KestrinMain, AStartThatFailsExitsWithOneAndSaysWhatIsMissingAndWhere) {
     struct Case {
         const char* what;
         std::vector<std::pair<std::string, std::string>> files;  // under the game folder; "/" ending: a folder
-        const char* archive;  // a root archive of packed/data, or ""
+        const char* archive;                                     // a root archive of packed/data, or ""
         std::vector<std::string> switches;
-        std::string says;     // after "Kestrin: cannot start: "; "@" stands for the game folder
+        std::string says;  // after "Kestrin: cannot start: "; "@" stands for the game folder
     } cases[] = {
         {"an empty folder", {}, "", {}, "no system.ini and no boot script \"main.iet\" in the game folder @"},
         {"no boot script",

@@ -16,8 +16,8 @@ TEST(LoadSystemIni, ReadsSystemIniFromTheRootArchive) {
     kestrin_test::TempDir dir;
     dir.Write("src/System.INI", "[SYSTEM]\r\nBOOT=start.iet\r\n[WINDOW]\r\nWIDTH=1280\r\n");
     dir.Write("game/readme.txt", "");
-    const std::string command = std::string(KESTRIN_BINARY_DIR) + "/tools/kpack -k 3 " + dir.Path() + "/src " +
-                                dir.Path() + "/game/root.pfs";
+    const std::string command =
+        std::string(KESTRIN_BINARY_DIR) + "/tools/kpack -k 3 " + dir.Path() + "/src " + dir.Path() + "/game/root.pfs";
     ASSERT_EQ(std::system(command.c_str()), 0);
 
     const std::string oldRoot = CPackFile::RootPackName;

@@ -9,36 +9,29 @@
 
 namespace {
 
-std::string B(std::initializer_list<int> bytes)
-{
+std::string B(std::initializer_list<int> bytes) {
     std::string s;
-    for (int b : bytes)
-        s.push_back(static_cast<char>(b));
+    for (int b : bytes) s.push_back(static_cast<char>(b));
     return s;
 }
 
-std::string Hex(const std::string& s)
-{
+std::string Hex(const std::string& s) {
     static const char* digits = "0123456789ABCDEF";
     std::string out;
     for (unsigned char c : s) {
-        if (!out.empty())
-            out += ' ';
+        if (!out.empty()) out += ' ';
         out += digits[c >> 4];
         out += digits[c & 15];
     }
     return out;
 }
 
-std::string Hex(const std::u16string& s)
-{
+std::string Hex(const std::u16string& s) {
     static const char* digits = "0123456789ABCDEF";
     std::string out;
     for (char16_t c : s) {
-        if (!out.empty())
-            out += ' ';
-        for (int shift = 12; shift >= 0; shift -= 4)
-            out += digits[(c >> shift) & 15];
+        if (!out.empty()) out += ' ';
+        for (int shift = 12; shift >= 0; shift -= 4) out += digits[(c >> shift) & 15];
     }
     return out;
 }
@@ -50,8 +43,7 @@ struct NarrowCase {
     std::string out;
 };
 
-TEST(BabelConversion, NarrowToNarrowExamples)
-{
+TEST(BabelConversion, NarrowToNarrowExamples) {
     // clang-format off
     const std::vector<NarrowCase> cases = {
         // Shift_JIS <-> EUC-JP
@@ -118,18 +110,15 @@ TEST(BabelConversion, NarrowToNarrowExamples)
         {"utf8->jis katakana", babel::utf8_to_jis, "\xEF\xBD\xB1", B({0x1B, 0x28, 0x49, 0x31, 0x1B, 0x28, 0x42})},
     };
     // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(Hex(c.fn(c.in)), Hex(c.out)) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(Hex(c.fn(c.in)), Hex(c.out)) << c.what;
 }
 
-TEST(BabelConversion, EmptyInputGivesEmptyOutputEverywhere)
-{
+TEST(BabelConversion, EmptyInputGivesEmptyOutputEverywhere) {
     const std::vector<std::function<std::string(const std::string&)>> narrow = {
-        babel::sjis_to_euc, babel::sjis_to_jis, babel::euc_to_sjis, babel::euc_to_jis, babel::jis_to_sjis,
-        babel::jis_to_euc, babel::sjis_to_utf8, babel::euc_to_utf8, babel::jis_to_utf8, babel::utf8_to_sjis,
-        babel::utf8_to_euc, babel::utf8_to_jis};
-    for (const auto& fn : narrow)
-        EXPECT_EQ(fn(""), "");
+        babel::sjis_to_euc, babel::sjis_to_jis,  babel::euc_to_sjis,  babel::euc_to_jis,
+        babel::jis_to_sjis, babel::jis_to_euc,   babel::sjis_to_utf8, babel::euc_to_utf8,
+        babel::jis_to_utf8, babel::utf8_to_sjis, babel::utf8_to_euc,  babel::utf8_to_jis};
+    for (const auto& fn : narrow) EXPECT_EQ(fn(""), "");
     EXPECT_EQ(babel::sjis_cp932_to_unicode(""), u"");
     EXPECT_EQ(babel::euc_to_unicode(""), u"");
     EXPECT_EQ(babel::utf8_to_unicode(""), u"");
@@ -141,8 +130,7 @@ TEST(BabelConversion, EmptyInputGivesEmptyOutputEverywhere)
     babel::init_maps();
 }
 
-TEST(BabelConversion, ToUnicodeExamples)
-{
+TEST(BabelConversion, ToUnicodeExamples) {
     struct Case {
         const char* what;
         std::function<std::u16string(const std::string&)> fn;
@@ -197,12 +185,10 @@ TEST(BabelConversion, ToUnicodeExamples)
         {"jis to unicode", babel::jis_to_unicode, B({0x1B, 0x24, 0x28, 0x44, 0x22, 0x42}), u"\u00A1"},
     };
     // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(Hex(c.fn(c.in)), Hex(c.out)) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(Hex(c.fn(c.in)), Hex(c.out)) << c.what;
 }
 
-TEST(BabelConversion, FromUnicodeExamples)
-{
+TEST(BabelConversion, FromUnicodeExamples) {
     struct Case {
         const char* what;
         std::function<std::string(const std::u16string&)> fn;
@@ -232,8 +218,7 @@ TEST(BabelConversion, FromUnicodeExamples)
         {"utf8 two bytes", babel::unicode_to_utf8, u"\u00E9", "\xC3\xA9"},
     };
     // clang-format on
-    for (const auto& c : cases)
-        EXPECT_EQ(Hex(c.fn(c.in)), Hex(c.out)) << c.what;
+    for (const auto& c : cases) EXPECT_EQ(Hex(c.fn(c.in)), Hex(c.out)) << c.what;
 }
 
-} // namespace
+}  // namespace

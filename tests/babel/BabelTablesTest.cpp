@@ -12,46 +12,37 @@ namespace {
 
 using babel::code_table;
 
-int CountEntries(const code_table& t)
-{
+int CountEntries(const code_table& t) {
     int n = 0;
-    for (int k = 0; k <= 0xFFFF; ++k)
-        n += t.find(k) != 0;
+    for (int k = 0; k <= 0xFFFF; ++k) n += t.find(k) != 0;
     return n;
 }
 
-std::string Bytes(unsigned code)
-{
+std::string Bytes(unsigned code) {
     std::string s;
-    if (code > 0xFFFF)
-        s.push_back(static_cast<char>(code >> 16));
-    if (code > 0xFF)
-        s.push_back(static_cast<char>((code >> 8) & 0xFF));
+    if (code > 0xFFFF) s.push_back(static_cast<char>(code >> 16));
+    if (code > 0xFF) s.push_back(static_cast<char>((code >> 8) & 0xFF));
     s.push_back(static_cast<char>(code & 0xFF));
     return s;
 }
 
-unsigned Code(const std::string& s)
-{
+unsigned Code(const std::string& s) {
     unsigned v = 0;
-    for (unsigned char c : s)
-        v = (v << 8) | c;
+    for (unsigned char c : s) v = (v << 8) | c;
     return v;
 }
 
-TEST(BabelTables, FindOutsideTheKeyRangeOrInNullPagesIsZero)
-{
+TEST(BabelTables, FindOutsideTheKeyRangeOrInNullPagesIsZero) {
     EXPECT_EQ(babel::sjis_cp932_to_unicode_table.find(0x10000), 0);
     EXPECT_EQ(babel::sjis_cp932_to_unicode_table.find(-1), 0);
-    EXPECT_EQ(babel::sjis_cp932_to_unicode_table.find(0x4141), 0); // null page
-    EXPECT_EQ(babel::sjis_cp932_to_unicode_table.find(0x41), 0);   // no ASCII entries
+    EXPECT_EQ(babel::sjis_cp932_to_unicode_table.find(0x4141), 0);  // null page
+    EXPECT_EQ(babel::sjis_cp932_to_unicode_table.find(0x41), 0);    // no ASCII entries
     EXPECT_EQ(babel::sjis_cp932_to_unicode_table.find(0x80), 0);
-    EXPECT_EQ(babel::sjis_cp932_to_unicode_table.find(0xF040), 0); // user-defined
+    EXPECT_EQ(babel::sjis_cp932_to_unicode_table.find(0xF040), 0);  // user-defined
     EXPECT_EQ(babel::unicode_to_euc_table.find(0x10000), 0);
 }
 
-TEST(BabelTables, EntryCounts)
-{
+TEST(BabelTables, EntryCounts) {
     EXPECT_EQ(CountEntries(babel::sjis_cp932_to_unicode_table), 7787);
     EXPECT_EQ(CountEntries(babel::unicode_to_sjis_cp932_table), 7396);
     EXPECT_EQ(CountEntries(babel::euc_to_unicode_table), 7389);
@@ -61,8 +52,7 @@ TEST(BabelTables, EntryCounts)
     EXPECT_EQ(CountEntries(babel::euc_to_sjis_ibm_table), 388);
 }
 
-TEST(BabelTables, TellingRows)
-{
+TEST(BabelTables, TellingRows) {
     struct Row {
         const code_table* table;
         int key;
@@ -126,18 +116,15 @@ TEST(BabelTables, TellingRows)
         {&babel::sjis_ibm_to_euc_table, 0xFA5B, 0xA2E8},
         {&babel::euc_to_sjis_ibm_table, 0xFCF1, 0xFA40},
     };
-    for (const Row& r : rows)
-        EXPECT_EQ(r.table->find(r.key), r.value) << std::hex << r.key;
+    for (const Row& r : rows) EXPECT_EQ(r.table->find(r.key), r.value) << std::hex << r.key;
     for (int u : {0x00A2, 0x00A3, 0x00AC, 0x2014, 0x2016, 0x2212, 0x301C})
         EXPECT_EQ(babel::unicode_to_euc_table.find(u), 0) << std::hex << u;
 }
 
-TEST(BabelTables, ShiftJisEntriesRoundTrip)
-{
+TEST(BabelTables, ShiftJisEntriesRoundTrip) {
     for (int code = 0; code <= 0xFFFF; ++code) {
         const int u = babel::sjis_cp932_to_unicode_table.find(code);
-        if (!u)
-            continue;
+        if (!u) continue;
         const std::u16string unit(1, static_cast<char16_t>(u));
         ASSERT_EQ(babel::sjis_cp932_to_unicode(Bytes(code)), unit) << std::hex << code;
         // Back to one code of the same character (never an IBM extension).
@@ -160,23 +147,21 @@ TEST(BabelTables, ShiftJisEntriesRoundTrip)
     }
     for (int u = 0x80; u <= 0xFFFF; ++u) {
         const int code = babel::unicode_to_sjis_cp932_table.find(u);
-        if (!code)
-            continue;
+        if (!code) continue;
         const std::u16string decoded = babel::sjis_cp932_to_unicode(Bytes(static_cast<unsigned>(code)));
-        const bool jis_extra = u == 0xA2 || u == 0xA3 || u == 0xAC || u == 0x2014 || u == 0x2016 || u == 0x2212 || u == 0x301C;
+        const bool jis_extra =
+            u == 0xA2 || u == 0xA3 || u == 0xAC || u == 0x2014 || u == 0x2016 || u == 0x2212 || u == 0x301C;
         if (!jis_extra) {
             ASSERT_EQ(decoded, std::u16string(1, static_cast<char16_t>(u))) << std::hex << u;
         }
     }
 }
 
-TEST(BabelTables, EucEntriesRoundTrip)
-{
+TEST(BabelTables, EucEntriesRoundTrip) {
     std::set<int> values;
     for (int code = 0; code <= 0xFFFF; ++code) {
         const int u = babel::euc_to_unicode_table.find(code);
-        if (!u)
-            continue;
+        if (!u) continue;
         EXPECT_TRUE(values.insert(u).second) << "value twice: " << std::hex << u;
         const std::u16string unit(1, static_cast<char16_t>(u));
         ASSERT_EQ(babel::euc_to_unicode(Bytes(code)), unit) << std::hex << code;
@@ -189,8 +174,7 @@ TEST(BabelTables, EucEntriesRoundTrip)
     int both = 0;
     for (int key = 0; key <= 0xFFFF; ++key) {
         const int u = babel::euc_jisx0212_to_unicode_table.find(key);
-        if (!u)
-            continue;
+        if (!u) continue;
         const std::u16string unit(1, static_cast<char16_t>(u));
         const std::string euc = Bytes(0x8F0000u | static_cast<unsigned>(key));
         ASSERT_EQ(babel::euc_to_unicode(euc), unit) << std::hex << key;
@@ -207,8 +191,7 @@ TEST(BabelTables, EucEntriesRoundTrip)
     EXPECT_EQ(both, 280);
 }
 
-TEST(BabelTables, IbmTablesAreInverse)
-{
+TEST(BabelTables, IbmTablesAreInverse) {
     for (int code = 0xFA40; code <= 0xFC4B; ++code) {
         const int euc = babel::sjis_ibm_to_euc_table.find(code);
         if (!euc) {
@@ -217,8 +200,9 @@ TEST(BabelTables, IbmTablesAreInverse)
         }
         EXPECT_EQ(babel::euc_to_sjis_ibm_table.find(euc), code) << std::hex << code;
         // The EUC code carries the IBM code's character.
-        EXPECT_EQ(babel::euc_to_unicode_table.find(euc), babel::sjis_cp932_to_unicode_table.find(code)) << std::hex << code;
+        EXPECT_EQ(babel::euc_to_unicode_table.find(euc), babel::sjis_cp932_to_unicode_table.find(code))
+            << std::hex << code;
     }
 }
 
-} // namespace
+}  // namespace

@@ -256,7 +256,7 @@ TEST(FileFunctions, UpdateTimeIsTheLocalCalendarOfTheLastWrite) {
     } cases[] = {
         {"UTC0", 0, 70, 0, 1, 4, 0, 0, 0, 0},
         {"UTC0", 1700000000, 123, 10, 14, 2, 22, 13, 20, 1700000000},
-        {"JST-9", 1700000000, 123, 10, 15, 3, 7, 13, 20, 1700000000},  // the next day in Tokyo
+        {"JST-9", 1700000000, 123, 10, 15, 3, 7, 13, 20, 1700000000},               // the next day in Tokyo
         {"EST5EDT,M3.2.0,M11.1.0", 951782400, 100, 1, 28, 1, 19, 0, 0, 951782400},  // leap day in UTC
         {"CET-1CEST,M3.5.0,M10.5.0/3", 1700000000, 123, 10, 14, 2, 23, 13, 20, 1700000000},
         // The record says "no daylight saving", so its summer time reads back an hour later.

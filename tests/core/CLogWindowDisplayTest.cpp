@@ -223,7 +223,7 @@ TEST_F(LogWindowTest, LongLinesScrollSidewaysWithTheBarKeysAndShiftWheel) {
         const char* what;
         std::function<void()> act;
         int scroll;
-    // clang-format off
+        // clang-format off
     } steps[] = {
         {"End", [&] { key(35); }, 284},
         {"Left", [&] { key(37); }, 272},

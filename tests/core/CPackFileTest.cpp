@@ -254,13 +254,14 @@ TEST_F(PackFileTest, DamagedArchivesFailCleanly) {
     EXPECT_FALSE(f.LoadArchive("good.pfs"));
     EXPECT_TRUE(f.LoadArchive("zero.pfs"));
     EXPECT_TRUE(f.LoadArchive("zero.pfs"));  // stays refused
-    for (const char* name : {"negcount", "past", "negoffset", "negsize", "wrap", "neglen", "biglen", "other", "mz",
-                             "mzend"}) {
+    for (const char* name :
+         {"negcount", "past", "negoffset", "negsize", "wrap", "neglen", "biglen", "other", "mz", "mzend"}) {
         EXPECT_TRUE(f.Open((std::string(name) + "\\e.txt").c_str())) << name;
     }
     CLogWindow::SetLineSink(nullptr);
     auto logged = [&](const std::string& text) {
-        return std::any_of(log.begin(), log.end(), [&](const std::string& l) { return l.find(text) != std::string::npos; });
+        return std::any_of(log.begin(), log.end(),
+                           [&](const std::string& l) { return l.find(text) != std::string::npos; });
     };
     EXPECT_TRUE(logged("past.pfs: 1 entries lie outside the file"));
     EXPECT_TRUE(logged("biglen.pfs: archive index length"));
@@ -291,7 +292,9 @@ TEST_F(PackFileTest, APartlyReadIndexStaysRefused) {
     EXPECT_TRUE(f.GetFileList("root.pfs", names));
     CLogWindow::SetLineSink(nullptr);
     EXPECT_EQ(std::count_if(log.begin(), log.end(),
-                            [](const std::string& l) { return l.find("root.pfs: archive index is truncated") != std::string::npos; }),
+                            [](const std::string& l) {
+                                return l.find("root.pfs: archive index is truncated") != std::string::npos;
+                            }),
               1);
 }
 
@@ -370,7 +373,7 @@ TEST_F(PackFileTest, NamesFollowTheDeclaredEncoding) {
         const char* stored;  // the file's path below the game folder, '/' between folders
         const char* asked;   // the name the script gives
         bool found;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         // UTF-8 games: "あ" is E3 81 82, whose 0x82 must not swallow the '/' after it.
         {"utf-8", "\xe3\x81\x82/sub.iet", "\xe3\x81\x82/sub.iet", true},

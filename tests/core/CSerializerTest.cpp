@@ -104,8 +104,8 @@ TEST(CSerializer, KeyedImageBytes) {
     CSerializer s;
     o.Save(&s);
     std::string image = Image(s);
-    EXPECT_EQ(image, Bytes({2, 0, 0, 0, 1, 0, 0, 0, 20, 0, 0, 0, 2, 0, 0, 0, 24, 0, 0, 0, 7, 0, 0, 0, 2, 0, 0, 0,
-                            'a', 'b'}));
+    EXPECT_EQ(image,
+              Bytes({2, 0, 0, 0, 1, 0, 0, 0, 20, 0, 0, 0, 2, 0, 0, 0, 24, 0, 0, 0, 7, 0, 0, 0, 2, 0, 0, 0, 'a', 'b'}));
 
     IntAndString unkeyed;
     unkeyed.number = 7;

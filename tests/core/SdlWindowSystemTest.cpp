@@ -12,7 +12,7 @@ using kestrin::SdlWindowSystem;
 TEST(SdlWindowSystem, ScancodesMapToVirtualKeys) {
     struct Case {
         int scancode, vk;
-    // clang-format off
+        // clang-format off
     } cases[] = {{SDL_SCANCODE_A, 65},      {SDL_SCANCODE_Z, 90},         {SDL_SCANCODE_0, 48},
                  {SDL_SCANCODE_RETURN, 13}, {SDL_SCANCODE_KP_ENTER, 13},  {SDL_SCANCODE_LSHIFT, 16},
                  {SDL_SCANCODE_RCTRL, 17},  {SDL_SCANCODE_ESCAPE, 27},    {SDL_SCANCODE_SPACE, 32},

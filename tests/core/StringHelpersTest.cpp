@@ -44,13 +44,17 @@ TEST(StringHelpers, LeadBytesByEncoding) {
 }
 
 TEST(StringHelpers, BytePositionKind) {
-    const char* sjis = "\x82\xa0" "a";
+    const char* sjis =
+        "\x82\xa0"
+        "a";
     EXPECT_EQ(GetBytePositionKind(sjis, 0, 0), 1);
     EXPECT_EQ(GetBytePositionKind(sjis, 1, 0), 2);
     EXPECT_EQ(GetBytePositionKind(sjis, 2, 0), 0);
     EXPECT_EQ(GetBytePositionKind(sjis, 3, 0), -1);
     EXPECT_EQ(GetBytePositionKind(sjis, -1, 0), -1);
-    const char* utf8 = "\xe3\x81\x82" "a";
+    const char* utf8 =
+        "\xe3\x81\x82"
+        "a";
     EXPECT_EQ(GetBytePositionKind(utf8, 0, 2), 1);
     EXPECT_EQ(GetBytePositionKind(utf8, 1, 2), 2);
     EXPECT_EQ(GetBytePositionKind(utf8, 2, 2), 3);
@@ -113,13 +117,17 @@ TEST(StringHelpers, ReplaceAllSkipsShiftJisTrailBytes) {
 
 TEST(StringHelpers, FindCharMultibyte) {
     std::string before = "old";
-    const char* text = "\x83\x5c" "a.b";
+    const char* text =
+        "\x83\x5c"
+        "a.b";
     const char* p = FindCharMultibyte(text, '\\', 0, &before);
     EXPECT_EQ(*p, '\0');
     EXPECT_EQ(before, text);
     p = FindCharMultibyte(text, '.', 0, &before);
     EXPECT_EQ(p, text + 3);
-    EXPECT_EQ(before, "\x83\x5c" "a");
+    EXPECT_EQ(before,
+              "\x83\x5c"
+              "a");
     EXPECT_EQ(*FindCharMultibyte("ab\x83", 'z', 0, nullptr), '\0');
     const char* u = "\xe3\x81\x82:x";
     EXPECT_EQ(FindCharMultibyte(u, ':', 2, nullptr), u + 3);

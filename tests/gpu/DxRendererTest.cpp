@@ -77,16 +77,18 @@ TEST(DxRenderer, FrontChoosesTheHardwareRendererAndFallsBackToSoftware) {
         auto dx = std::make_shared<CDxRenderer>(device);
         auto gdi = std::make_shared<CGdiRenderer>(std::make_shared<HeadlessFramePresenter>(7, 64, 48));
         CGraphicRenderer front;
-        ASSERT_FALSE(front.AddRenderer(dx, std::make_unique<CDxLayerFactory>(dx), std::make_unique<CDxSurfaceFactory>(dx)));
+        ASSERT_FALSE(
+            front.AddRenderer(dx, std::make_unique<CDxLayerFactory>(dx), std::make_unique<CDxSurfaceFactory>(dx)));
         ASSERT_FALSE(front.AddRenderer(gdi, std::make_unique<CLayerFactory>(gdi), std::make_unique<CSurfaceFactory>()));
         ASSERT_FALSE(front.Init(7));
         EXPECT_EQ(front.GetSelectedIndex(), fails ? 1 : 0);
         EXPECT_EQ(front.GetWidth(), 64);
         if (fails) {
-            EXPECT_TRUE(std::regex_match(dx->GetLastError(),
-                                         std::regex(R"(Classes/GRAPHICS/CDxRenderer\(\d+\): )"
-                                                    R"(kestrin::CDxRenderer::Init\(\) RENDERERR_NOTAVAILABLE - )"
-                                                    R"(The graphics device could not start: the fake device refuses to start)")))
+            EXPECT_TRUE(std::regex_match(
+                dx->GetLastError(),
+                std::regex(R"(Classes/GRAPHICS/CDxRenderer\(\d+\): )"
+                           R"(kestrin::CDxRenderer::Init\(\) RENDERERR_NOTAVAILABLE - )"
+                           R"(The graphics device could not start: the fake device refuses to start)")))
                 << dx->GetLastError();
         } else {
             EXPECT_NE(dynamic_cast<CDxLayer*>(front.GetLayerFactory()->Create().get()), nullptr);
@@ -114,13 +116,15 @@ TEST(DxRenderer, ScreenTakesSoftwareWhenAskedOrWhenTheDeviceFails) {
             return device;
         });
         CDynamicVariables* v = CDynamicVariables::GetInstance();
-        v->SetMap("ApplicationArguments", c.fsr ? CDynamicVariables::StringMap{{"fsr", ""}} : CDynamicVariables::StringMap{});
+        v->SetMap("ApplicationArguments",
+                  c.fsr ? CDynamicVariables::StringMap{{"fsr", ""}} : CDynamicVariables::StringMap{});
         v->SetBool("ini.ForceSoftwareRender", c.iniForce);
         {
             CMainScreen screen(nullptr, std::make_shared<HeadlessFramePresenter>(0, 64, 48));
             EXPECT_EQ(screen.IsSoftware(), c.software);
             EXPECT_TRUE(screen.IsReady());
-            const bool hardware = std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()) != nullptr;
+            const bool hardware =
+                std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()) != nullptr;
             EXPECT_EQ(hardware, !c.software);
             // Forced software never makes a device.
             EXPECT_EQ(made, (c.fsr || c.iniForce) ? 0 : 1);
@@ -168,7 +172,8 @@ TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
             CMainScreen screen(nullptr, std::make_shared<HeadlessFramePresenter>(0, 64, 48));
             EXPECT_TRUE(screen.IsReady());
             EXPECT_EQ(screen.IsSoftware(), !c.hardware);
-            EXPECT_EQ(std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()) != nullptr, c.hardware);
+            EXPECT_EQ(std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()) != nullptr,
+                      c.hardware);
         }
         SetRenderDeviceMaker(nullptr);
         CDynamicVariables::ReleaseInstance();
@@ -182,12 +187,10 @@ TEST(DxRenderer, IdleFramesPresentNothingUntilTheDeviceResets) {
     {
         CMainScreen screen(nullptr, std::make_shared<HeadlessFramePresenter>(0, 64, 48));
         ASSERT_NE(std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()), nullptr);
-        for (int i = 0; i < 3; ++i)
-            screen.Draw();
+        for (int i = 0; i < 3; ++i) screen.Draw();
         const int32_t presents = device->GetPresentCount();
         const uint64_t skipped = screen.GetSkippedFrames();
-        for (int i = 0; i < 5; ++i)
-            EXPECT_FALSE(screen.Draw());
+        for (int i = 0; i < 5; ++i) EXPECT_FALSE(screen.Draw());
         EXPECT_EQ(device->GetPresentCount(), presents);
         EXPECT_EQ(screen.GetSkippedFrames(), skipped + 5);
         // A reset loses the back buffer's picture: it is drawn and shown again.
@@ -244,8 +247,10 @@ TEST(DxRenderer, ResetRemakesRenderTargetsAndReuploadsImages) {
     int key1 = 0, key2 = 0;
     const void* first = &key1 < &key2 ? static_cast<void*>(&key1) : static_cast<void*>(&key2);
     const void* second = first == &key1 ? static_cast<void*>(&key2) : static_cast<void*>(&key1);
-    r.dx->AddDeviceResetHandler(second, [&] { calls.push_back("before 2"); }, [&] { calls.push_back("after 2"); });
-    r.dx->AddDeviceResetHandler(first, [&] { calls.push_back("before 1"); }, [&] { calls.push_back("after 1"); });
+    r.dx->AddDeviceResetHandler(
+        second, [&] { calls.push_back("before 2"); }, [&] { calls.push_back("after 2"); });
+    r.dx->AddDeviceResetHandler(
+        first, [&] { calls.push_back("before 1"); }, [&] { calls.push_back("after 1"); });
 
     auto target = r.Surface(20, 10, ISurface::kPixel32, ISurface::kRenderTarget);
     auto image = r.Surface(4, 4, ISurface::kPixel32Alpha);
@@ -392,8 +397,7 @@ TEST(DxLayer, FilteredClipsAreDrawnFromACopyOfTheCell) {
         auto image = r.Surface(32, 16, ISurface::kPixel32Alpha);
         auto layer = r.Layer(image);
         layer->SetClip(CRect(16, 0, 16, 16, true));
-        if (scaled)
-            layer->SetXScale(3 * 65536);
+        if (scaled) layer->SetXScale(3 * 65536);
         r.Draw(*layer);
         const auto& draws = r.device->GetDraws();
         ASSERT_EQ(draws.size(), scaled ? 2u : 1u);
@@ -536,8 +540,7 @@ TEST(DxRenderer, ResetDuringATransitionCapturesThePictureAgain) {
         ASSERT_NE(picture, nullptr);
         auto drawsInto = [&](IRenderDevice::TextureId target) {
             int n = 0;
-            for (const auto& d : device->GetDraws())
-                n += d.target == target;
+            for (const auto& d : device->GetDraws()) n += d.target == target;
             return n;
         };
         screen.Draw();  // captures

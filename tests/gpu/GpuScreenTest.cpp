@@ -100,8 +100,7 @@ double Floor(const std::string& name) {
         {"text_link_hover", 43.0},      // 46.8
     };
     for (const auto& f : kFloors)
-        if (name == f.name)
-            return f.floor;
+        if (name == f.name) return f.floor;
     ADD_FAILURE() << "no floor for " << name;
     return std::numeric_limits<double>::infinity();
 }
@@ -127,8 +126,7 @@ protected:
 
     void Close() {
         screen.reset();
-        if (window)
-            window->Destroy();
+        if (window) window->Destroy();
         window.reset();
         CDynamicVariables::ReleaseInstance();
     }
@@ -143,14 +141,11 @@ protected:
         v->SetInt("ini.Height", h);
         v->SetBool("ini.SideCut", sideCut);
         window = std::make_unique<CGameWindow>();
-        if (window->Create(0, 0, cw, ch, "KestrinGpuTest", "", kWsPopup, kSwShow, 0))
-            return false;
+        if (window->Create(0, 0, cw, ch, "KestrinGpuTest", "", kWsPopup, kSwShow, 0)) return false;
         screen = std::make_unique<CMainScreen>(window.get());
         dx = std::dynamic_pointer_cast<CDxRenderer>(screen->GetRenderer()->GetRenderer());
-        if (software)
-            return screen->IsSoftware() && screen->IsReady();
-        if (!dx || !screen->IsReady())
-            return false;
+        if (software) return screen->IsSoftware() && screen->IsReady();
+        if (!dx || !screen->IsReady()) return false;
         // Mesa stays loaded to the end of the process, so that the leak check can tell its
         // process-lifetime allocations from ours.
         static const bool pinned = SDL_GL_LoadLibrary(nullptr) == 0;
@@ -165,7 +160,7 @@ protected:
     do {                                                                                                \
         if (!Open(__VA_ARGS__))                                                                         \
             GTEST_SKIP() << "no OpenGL context here (SDL offscreen driver, OpenGL render driver): the " \
-                            "hardware renderer did not start";                                         \
+                            "hardware renderer did not start";                                          \
     } while (0)
 
 }  // namespace
@@ -256,14 +251,20 @@ TEST_F(GpuScreenTest, SharedImageIsFilteredOnlyWhereScaled) {
     OPEN_OR_SKIP(64, 48, 64, 48);
     const PixelFn checker = [](int x, int y) { return ((x + y) & 1) ? Bgra(255, 255, 255) : Bgra(0, 0, 0); };
     std::shared_ptr<ISurface> image = Image(8, 8, checker, ISurface::kPixel32);
-    Add("a", image, [](ILayer& l) { l.SetX(1); l.SetY(1); });
+    Add("a", image, [](ILayer& l) {
+        l.SetX(1);
+        l.SetY(1);
+    });
     Add("b", image, [](ILayer& l) {
         l.SetX(20);
         l.SetY(1);
         l.SetXScale(65536 * 5 / 2);
         l.SetYScale(65536 * 5 / 2);
     });
-    Add("c", image, [](ILayer& l) { l.SetX(1); l.SetY(20); });
+    Add("c", image, [](ILayer& l) {
+        l.SetX(1);
+        l.SetY(20);
+    });
     CSurface& shot = Frame();
     for (int y = 0; y < 8; ++y)
         for (int x = 0; x < 8; ++x) {
@@ -292,14 +293,14 @@ TEST_F(GpuScreenTest, EightBitImagesDrawAlikeOnBothRenderers) {
         }
         Add("0bg", Image(96, 24, [](int x, int y) { return Bgra(200, 100 + y * 4, 255 - x); }));
         for (int mode = 0; mode < 5; ++mode)
-            Add("m" + std::to_string(mode), Image(16, 16, [](int x, int y) { return uint32_t(x * 16 + y); },
-                                                 ISurface::kPixel8),
+            Add("m" + std::to_string(mode),
+                Image(
+                    16, 16, [](int x, int y) { return uint32_t(x * 16 + y); }, ISurface::kPixel8),
                 [mode](ILayer& l) {
                     l.SetX(2 + mode * 19);
                     l.SetY(4);
                     l.SetLayerMode(mode);
-                    if (mode == 2)
-                        l.SetAlpha(180);
+                    if (mode == 2) l.SetAlpha(180);
                 });
         CSurface& shot = Frame();
         pictures[software].Init(shot.GetWidth(), shot.GetHeight(), ISurface::kPixel32, 0);
@@ -328,7 +329,8 @@ TEST_F(GpuScreenTest, SheetCellsAndTurnedOpaqueImagesDrawAlikeOnBothRenderers) {
         } else {
             OPEN_OR_SKIP(96, 48, 96, 48);
         }
-        Add("0bg", Image(96, 48, [&](int, int) { return kBack; }, ISurface::kPixel32));
+        Add("0bg", Image(
+                       96, 48, [&](int, int) { return kBack; }, ISurface::kPixel32));
         // Two 8 x 8 cells side by side: red, then white; every scaled draw shows the red one.
         const PixelFn sheet = [&](int x, int) { return x < 8 ? kRed : kWhite; };
         for (int bits : {ISurface::kPixel32, ISurface::kPixel32Alpha})
@@ -342,7 +344,9 @@ TEST_F(GpuScreenTest, SheetCellsAndTurnedOpaqueImagesDrawAlikeOnBothRenderers) {
         // A white opaque square turned by 30 degrees about its centre, in the normal and the
         // colour-key mode.
         for (int mode : {0, 3})
-            Add("turn" + std::to_string(mode), Image(16, 16, [&](int, int) { return kWhite; }, ISurface::kPixel32),
+            Add("turn" + std::to_string(mode),
+                Image(
+                    16, 16, [&](int, int) { return kWhite; }, ISurface::kPixel32),
                 [mode](ILayer& l) {
                     l.SetX(mode == 0 ? 40 : 70);
                     l.SetY(10);
@@ -350,8 +354,7 @@ TEST_F(GpuScreenTest, SheetCellsAndTurnedOpaqueImagesDrawAlikeOnBothRenderers) {
                     l.SetAnchorY(8);
                     l.SetRotate(30);
                     l.SetLayerMode(mode);
-                    if (auto* layer = dynamic_cast<CLayer*>(&l))
-                        layer->SetColorKey(0x00FF00);
+                    if (auto* layer = dynamic_cast<CLayer*>(&l)) layer->SetColorKey(0x00FF00);
                 });
         CSurface& shot = Frame();
         pictures[software].Init(shot.GetWidth(), shot.GetHeight(), ISurface::kPixel32, 0);
@@ -370,16 +373,14 @@ TEST_F(GpuScreenTest, SheetCellsAndTurnedOpaqueImagesDrawAlikeOnBothRenderers) {
         auto near = [](uint32_t got, uint32_t want) {
             for (int shift : {0, 8, 16}) {
                 const int g = int((got >> shift) & 0xFF), w = int((want >> shift) & 0xFF);
-                if (g < w - 6 || g > w + 6)
-                    return false;
+                if (g < w - 6 || g > w + 6) return false;
             }
             return true;
         };
         // The cells' right columns (x 2 + 19) are red, without the white cell's green and blue
         // (a third of it would add about 80 to each).
         for (int y : {3, 12, 21})
-            for (int row : {0, 24})
-                EXPECT_PRED2(near, at(21, y + row), kRed & 0xFFFFFF) << y + row;
+            for (int row : {0, 24}) EXPECT_PRED2(near, at(21, y + row), kRed & 0xFFFFFF) << y + row;
         // The corners of the turned squares' boxes keep the background.
         for (int x : {40, 70}) {
             EXPECT_EQ(at(x - 2, 10 - 2), kBack & 0xFFFFFF) << x;

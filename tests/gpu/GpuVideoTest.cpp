@@ -45,8 +45,7 @@ protected:
     }
     void TearDown() override {
         screen.reset();
-        if (window)
-            window->Destroy();
+        if (window) window->Destroy();
         window.reset();
         CDynamicVariables::ReleaseInstance();
         SetVideoDecoderMaker(nullptr);
@@ -61,8 +60,7 @@ protected:
         v->SetInt("ini.Width", 64);
         v->SetInt("ini.Height", 48);
         window = std::make_unique<CGameWindow>();
-        if (window->Create(0, 0, 128, 64, "KestrinVideoTest", "", kWsPopup, kSwShow, 0))
-            return false;
+        if (window->Create(0, 0, 128, 64, "KestrinVideoTest", "", kWsPopup, kSwShow, 0)) return false;
         screen = std::make_unique<CMainScreen>(window.get());
         // Mesa stays loaded to the end of the process (the off-screen driver loads it for either
         // renderer), so that the leak check can tell its process-lifetime allocations from ours.
@@ -87,8 +85,7 @@ protected:
 }  // namespace
 
 TEST_P(VideoScreenTest, ThePictureDueFillsTheGameAreaBetweenTheBars) {
-    if (!Open(GetParam()))
-        GTEST_SKIP() << "the hardware renderer did not start here (no OpenGL context)";
+    if (!Open(GetParam())) GTEST_SKIP() << "the hardware renderer did not start here (no OpenGL context)";
     CDsVideo* video = screen->GetVideo();
     video->Play(dir.Write("movie.mp4", "fake"));
     ASSERT_TRUE(video->IsPlaying());

@@ -54,7 +54,10 @@ TEST_F(AnimationLayerTest, ShowsFramesByTimeAndLoops) {
     layer.AddFrame(Frame(3), 200);
     layer.AddFrame(nullptr, 300);
     const uint32_t start = layer.GetStartTime();
-    struct Case { uint32_t at; int frame; } cases[] = {{0, 1}, {50, 1}, {99, 1}, {100, 2}, {150, 2}, {250, 3}, {299, 3}};
+    struct Case {
+        uint32_t at;
+        int frame;
+    } cases[] = {{0, 1}, {50, 1}, {99, 1}, {100, 2}, {150, 2}, {250, 3}, {299, 3}};
     for (const Case& c : cases) EXPECT_EQ(DrawAt(layer, c.at), c.frame) << c.at;
     EXPECT_EQ(layer.GetStartTime(), start);
     // At 330 the loop restarts: the start moves on by one loop length.
@@ -147,7 +150,7 @@ TEST_F(AnimationLayerTest, UpdatesAskForAFrameWhenTheNextEntryIsDue) {
     struct Case {
         CAnimationLayer* layer;
         uint32_t at;
-        uint32_t due;  // 10000: no frame asked for
+        uint32_t due;                                                           // 10000: no frame asked for
     } cases[] = {{&looping, 30, 70}, {&looping, 250, 50}, {&looping, 330, 70},  // after the restart
                  {&once, 40, 60},    {&once, 100, 10000}, {&still, 50, 10000}};
     for (const Case& c : cases) {

@@ -44,7 +44,8 @@ TEST(BlendTest, RoutinesMatchImageMagickWithinTwo) {
         {"normal", "src_opaque.bgra", [](auto t, auto s, auto& p) { BlitCopy(t, s, p); }},
         {"normal_opacity", "src_opaque.bgra", [](auto t, auto s, auto& p) { BlendNormalOpacity(t, s, p, o); }},
         {"normal_alpha", "src_alpha.bgra", [](auto t, auto s, auto& p) { BlendNormalAlpha(t, s, p); }},
-        {"normal_alpha_opacity", "src_alpha.bgra", [](auto t, auto s, auto& p) { BlendNormalAlphaOpacity(t, s, p, o); }},
+        {"normal_alpha_opacity", "src_alpha.bgra",
+         [](auto t, auto s, auto& p) { BlendNormalAlphaOpacity(t, s, p, o); }},
         {"add", "src_opaque.bgra", [](auto t, auto s, auto& p) { BlendAdd(t, s, p); }},
         {"add_opacity", "src_opaque.bgra", [](auto t, auto s, auto& p) { BlendAddOpacity(t, s, p, o); }},
         {"add_alpha", "src_alpha.bgra", [](auto t, auto s, auto& p) { BlendAddAlpha(t, s, p); }},
@@ -57,7 +58,8 @@ TEST(BlendTest, RoutinesMatchImageMagickWithinTwo) {
         {"screen", "src_opaque.bgra", [](auto t, auto s, auto& p) { BlendScreen(t, s, p); }},
         {"screen_opacity", "src_opaque.bgra", [](auto t, auto s, auto& p) { BlendScreenOpacity(t, s, p, o); }},
         {"screen_alpha", "src_alpha.bgra", [](auto t, auto s, auto& p) { BlendScreenAlpha(t, s, p); }},
-        {"screen_alpha_opacity", "src_alpha.bgra", [](auto t, auto s, auto& p) { BlendScreenAlphaOpacity(t, s, p, o); }},
+        {"screen_alpha_opacity", "src_alpha.bgra",
+         [](auto t, auto s, auto& p) { BlendScreenAlphaOpacity(t, s, p, o); }},
         {"colorkey", "src_alpha.bgra", [](auto t, auto s, auto& p) { BlendColorKey(t, s, p, k); }},
         {"colorkey_opacity", "src_alpha.bgra", [](auto t, auto s, auto& p) { BlendColorKeyOpacity(t, s, p, k, o); }},
     };
@@ -128,7 +130,8 @@ TEST(BlendTest, WideRowsEqualPixelByPixel) {
         std::vector<uint8_t> wide = dst, single = dst;
         blit::BlendRow(static_cast<blit::Kernel>(kernel), wide.data(), src.data(), 37, 150, 0xFF00FF);
         for (int i = 0; i < 37; ++i)
-            blit::BlendRow(static_cast<blit::Kernel>(kernel), single.data() + 4 * i, src.data() + 4 * i, 1, 150, 0xFF00FF);
+            blit::BlendRow(static_cast<blit::Kernel>(kernel), single.data() + 4 * i, src.data() + 4 * i, 1, 150,
+                           0xFF00FF);
         EXPECT_EQ(wide, single) << "kernel " << kernel;
     }
 }
@@ -197,7 +200,8 @@ TEST(BlendTest, BlitsStayInsideBothSurfaces) {
     EXPECT_EQ(Pixel(*target, 5, 3), 0x00FFFFFFu);
     EXPECT_EQ(Pixel(*target, 4, 3), 0u);
     // An 8-bit surface is never read as 32-bit.
-    BlitCopy(target.get(), grey.get(), ComputeBlitRect(CRect(0, 0, 4, 4, true), CRect(0, 0, 8, 8, true), nullptr, nullptr));
+    BlitCopy(target.get(), grey.get(),
+             ComputeBlitRect(CRect(0, 0, 4, 4, true), CRect(0, 0, 8, 8, true), nullptr, nullptr));
     EXPECT_EQ(Pixel(*target, 0, 0), 0u);
 }
 

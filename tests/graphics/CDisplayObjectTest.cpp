@@ -133,7 +133,7 @@ TEST(CDisplayObject, ProcessComposesAlphaAndParentInducedFlags) {
     ASSERT_EQ(child.calls.size(), 2u);
     EXPECT_FLOAT_EQ(child.calls[1].alpha, 128.0f * 128.0f / 255.0f);
     EXPECT_EQ(child.calls[0].flags, 3);
-    EXPECT_EQ(child.calls[1].flags, 2);  // the update already composed the matrix
+    EXPECT_EQ(child.calls[1].flags, 2);      // the update already composed the matrix
     EXPECT_EQ(child.GetRawDirtyFlags(), 0);  // matrix composed, content drawn
 
     // The parent only moves: its children see bit 1; it rotates: bits 1 and 2.

@@ -18,8 +18,7 @@ public:
     FakeLoaders() : CGraphicLoaders(nullptr) {}
     bool LoadFile(ISurface* surface, const std::string& name) override {
         int w = 0, h = 0;
-        if (sscanf(name.c_str(), "%dx%d", &w, &h) != 2)
-            return true;
+        if (sscanf(name.c_str(), "%dx%d", &w, &h) != 2) return true;
         ++decodes[name];
         return surface->Init(w, h, 0, 0);
     }
@@ -95,7 +94,7 @@ TEST(CSurfaceManager, CachesWithinTheLimitAndEvictsOldestFirst) {
     auto over = manager.GetSurface("2x2");
     EXPECT_TRUE(manager.GetCachedSurfaces().empty());
     EXPECT_EQ(manager.GetBytesHeld(), 904);
-    manager.ReleaseSurface(in.get());  // over the limit: dropped
+    manager.ReleaseSurface(in.get());    // over the limit: dropped
     manager.ReleaseSurface(over.get());  // within it again: cached
     EXPECT_EQ(manager.GetBytesHeld(), 4);
     EXPECT_EQ(manager.GetCachedSurfaces().count("2x2"), 1u);

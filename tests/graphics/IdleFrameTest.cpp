@@ -45,8 +45,7 @@ protected:
         screen->GetRootLayer()->AddChild("a", COruLayer::COruLayerWithLayer(screen->GetSurfaceManager(), layer));
         screen->Flip();
         // The first frames clear the back buffer: run until the screen idles.
-        for (int i = 0; i < 4; ++i)
-            Frame();
+        for (int i = 0; i < 4; ++i) Frame();
     }
     void TearDown() override {
         screen.reset();
@@ -85,8 +84,7 @@ TEST_F(IdleFrameTest, IdleFramesKeepThePictureAndAreCounted) {
     const std::vector<uint8_t> shown = presenter->GetShownFrame();
     const std::vector<uint8_t> shot = Screenshot();
     const uint64_t skipped = screen->GetSkippedFrames();
-    for (int i = 0; i < 10; ++i)
-        EXPECT_FALSE(Frame()) << i;
+    for (int i = 0; i < 10; ++i) EXPECT_FALSE(Frame()) << i;
     EXPECT_EQ(screen->GetSkippedFrames(), skipped + 10);
     EXPECT_EQ(presenter->GetShownFrame(), shown);
     EXPECT_EQ(Screenshot(), shot);
@@ -125,7 +123,8 @@ TEST_F(IdleFrameTest, EveryChangeDrawsOneFrameAgain) {
              animation = std::make_shared<CAnimationLayer>();
              animation->SetFrame(layer);
              animation->AddFrame(nullptr, 1000);
-             screen->GetRootLayer()->AddChild("anim", COruLayer::COruLayerWithObject(screen->GetSurfaceManager(), animation));
+             screen->GetRootLayer()->AddChild("anim",
+                                              COruLayer::COruLayerWithObject(screen->GetSurfaceManager(), animation));
              screen->Flip();
          }},
     };
@@ -157,8 +156,7 @@ TEST_F(IdleFrameTest, AnAnimationDrawsWhenItsFrameChangesOnly) {
     screen->Flip();
     // Frames of 16 ms: the picture changes at 100 ms and at the loop's end, 200 ms.
     int presents = 0;
-    for (int i = 0; i < 25; ++i)
-        presents += Frame();
+    for (int i = 0; i < 25; ++i) presents += Frame();
     EXPECT_GE(presents, 3);
     EXPECT_LE(presents, 5);
     EXPECT_EQ(drawn.front(), 1);

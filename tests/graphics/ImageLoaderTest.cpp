@@ -43,8 +43,7 @@ std::string PnmPixels(const std::string& pnm) {
 // Loads a fixture through an engine file, as the loaders get it.
 bool LoadThroughFile(IGraphicLoader& loader, CSurface& surface, const std::string& name) {
     CFile file;
-    if (file.Open(TestDataPath("graphics/" + name).c_str()))
-        return true;
+    if (file.Open(TestDataPath("graphics/" + name).c_str())) return true;
     return loader.Load(&surface, &file);
 }
 
@@ -120,13 +119,13 @@ TEST(CPng, RefusesUnsupportedBrokenAndOversizedImages) {
     // A valid header announcing 100000 x 100000 pixels is refused before any allocation.
     std::string ihdr;
     ihdr.assign("\x00\x01\x86\xa0\x00\x01\x86\xa0\x08\x06\x00\x00\x00", 13);
-    const std::string huge = std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) +
-                             good.substr(good.find("IDAT") - 4);
+    const std::string huge =
+        std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + good.substr(good.find("IDAT") - 4);
     EXPECT_TRUE(png.LoadFromMemory(&s, Bytes(huge), huge.size()));
     // 20000 x 20000 RGBA passes libpng's limits but not the surface's size cap.
     ihdr.assign("\x00\x00\x4e\x20\x00\x00\x4e\x20\x08\x06\x00\x00\x00", 13);
-    const std::string big = std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) +
-                            good.substr(good.find("IDAT") - 4);
+    const std::string big =
+        std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + good.substr(good.find("IDAT") - 4);
     EXPECT_TRUE(png.LoadFromMemory(&s, Bytes(big), big.size()));
 }
 
@@ -316,7 +315,8 @@ namespace {
 // Records which loader saw which file, then lets the real one work.
 class SpyLoader : public IGraphicLoader {
 public:
-    SpyLoader(IGraphicLoader* real, const char* tag, std::vector<std::string>* log) : m_real(real), m_tag(tag), m_log(log) {}
+    SpyLoader(IGraphicLoader* real, const char* tag, std::vector<std::string>* log)
+        : m_real(real), m_tag(tag), m_log(log) {}
     ~SpyLoader() override { delete m_real; }
     void GetExtensions(std::vector<std::string>& e) const override { m_real->GetExtensions(e); }
     bool Load(ISurface* s, CFile* f) override {

@@ -103,24 +103,24 @@ TEST_F(LayerDrawTest, MirrorAndRotatedOpaqueCorners) {
     // Turned by 45 degrees, an opaque image leaves the corners of its box as they were, in every
     // mode (the colour-key mode too, whatever the key).
     for (int mode : {0, 1, 2, 3, 4}) {
-    SCOPED_TRACE(mode);
-    CLayer turned(renderer);
-    turned.SetSurface(MakeSurface(10, 10, 1, [](int, int) { return 0xFFFFFFFFu; }));
-    turned.SetX(10);
-    turned.SetY(10);
-    turned.SetAnchorX(5);
-    turned.SetAnchorY(5);
-    turned.SetRotate(45);
-    turned.SetLayerMode(mode);
-    turned.SetColorKey(0x123456);
-    renderer->screen->Fill(0xFF808080u);
-    turned.Update(CMatrix2D(), 255.0f);
-    turned.Draw(CMatrix2D(), 255.0f);
-    const CRect& box = turned.GetTransformedRect();
-    EXPECT_EQ(At(box.GetX(), box.GetY()), 0xFF808080u);
-    EXPECT_EQ(At(box.GetRight(), box.GetBottom()), 0xFF808080u);
-    // White inside: the filter's weights and the alpha blend may each lose one step of 255.
-    if (mode != 2) EXPECT_GE(At(15, 15) & 0xFF, 0xFDu);
+        SCOPED_TRACE(mode);
+        CLayer turned(renderer);
+        turned.SetSurface(MakeSurface(10, 10, 1, [](int, int) { return 0xFFFFFFFFu; }));
+        turned.SetX(10);
+        turned.SetY(10);
+        turned.SetAnchorX(5);
+        turned.SetAnchorY(5);
+        turned.SetRotate(45);
+        turned.SetLayerMode(mode);
+        turned.SetColorKey(0x123456);
+        renderer->screen->Fill(0xFF808080u);
+        turned.Update(CMatrix2D(), 255.0f);
+        turned.Draw(CMatrix2D(), 255.0f);
+        const CRect& box = turned.GetTransformedRect();
+        EXPECT_EQ(At(box.GetX(), box.GetY()), 0xFF808080u);
+        EXPECT_EQ(At(box.GetRight(), box.GetBottom()), 0xFF808080u);
+        // White inside: the filter's weights and the alpha blend may each lose one step of 255.
+        if (mode != 2) EXPECT_GE(At(15, 15) & 0xFF, 0xFDu);
     }
 }
 
@@ -169,13 +169,11 @@ TEST_F(LayerDrawTest, LayerModesAndOpacity) {
         float alpha;
         uint32_t expected;
     } cases[] = {
-        {0, 255, 0xFF404040u}, {0, 128, 0x00606060u},  // the opaque copy takes byte 3 too
-        {1, 255, 0x00C0C0C0u}, {1, 128, 0x00A0A0A0u}, {1, 127.5f, 0x00A0A0A0u},
-        {1, 254.4f, 0x00BFBFBFu}, {1, 254.5f, 0x00C0C0C0u},
-        {2, 255, 0x00202020u}, {2, 128, 0x00505050u},
-        {3, 255, 0x00404040u}, {3, 128, 0x00606060u},
-        {4, 255, 0x00A0A0A0u}, {4, 128, 0x00909090u},
-        {7, 255, 0xFF404040u},  // unknown modes draw as normal
+        {0, 255, 0xFF404040u},    {0, 128, 0x00606060u},  // the opaque copy takes byte 3 too
+        {1, 255, 0x00C0C0C0u},    {1, 128, 0x00A0A0A0u},    {1, 127.5f, 0x00A0A0A0u},
+        {1, 254.4f, 0x00BFBFBFu}, {1, 254.5f, 0x00C0C0C0u}, {2, 255, 0x00202020u},
+        {2, 128, 0x00505050u},    {3, 255, 0x00404040u},    {3, 128, 0x00606060u},
+        {4, 255, 0x00A0A0A0u},    {4, 128, 0x00909090u},    {7, 255, 0xFF404040u},  // unknown modes draw as normal
     };
     for (const Case& c : cases) {
         CLayer l(renderer);
@@ -200,7 +198,10 @@ TEST_F(LayerDrawTest, LayerModesAndOpacity) {
 // An 8-bit image draws black with its bytes as alpha: it darkens the picture in the normal,
 // multiply and colour-key modes, and adding or screening black changes nothing.
 TEST_F(LayerDrawTest, GreyImagesDrawBlackWithTheirBytesAsAlpha) {
-    struct Case { int mode; uint32_t inside; } cases[] = {
+    struct Case {
+        int mode;
+        uint32_t inside;
+    } cases[] = {
         {0, 0xFF1C1C1Cu}, {1, 0xFF808080u}, {2, 0xFF1C1C1Cu}, {3, 0xFF1C1C1Cu}, {4, 0xFF808080u},
     };
     for (const Case& c : cases) {

@@ -39,7 +39,10 @@ protected:
 TEST_F(LayerEventTest, HitTestEdgesThresholdAndClip) {
     layer.Update(CMatrix2D(), 255.0f);
     // The pixel centre is tested and truncated toward zero: a centre at -0.5 is still column 0.
-    struct Case { int x, y; bool hit; } cases[] = {
+    struct Case {
+        int x, y;
+        bool hit;
+    } cases[] = {
         {10, 10, true}, {9, 15, true}, {8, 15, false}, {29, 29, true}, {30, 15, false}, {15, 30, false},
     };
     for (const Case& c : cases) EXPECT_EQ(HitAt(c.x, c.y), c.hit) << c.x << "," << c.y;
@@ -77,9 +80,9 @@ TEST_F(LayerEventTest, ClickRollOverAndRollOut) {
     Frame(0, 0, false);
     Frame(15, 15, false);
     Frame(16, 15, true);
-    Frame(16, 15, true);   // held: no second click
+    Frame(16, 15, true);  // held: no second click
     Frame(16, 15, false);
-    Frame(50, 50, true);   // pressed outside: no click
+    Frame(50, 50, true);  // pressed outside: no click
     EXPECT_EQ(log, "over click out ");
     // A hidden layer sees nothing.
     log.clear();

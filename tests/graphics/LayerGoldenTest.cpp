@@ -98,12 +98,12 @@ TEST(LayerGoldenTest, ModesAndTransforms) {
             std::memcpy(screen.GetLine(y) + x * 4, &v, 4);
         }
     const Placement scene[] = {
-        {2, 2, 0, 0, 65536, false, 0, 255},        // plain, with alpha
+        {2, 2, 0, 0, 65536, false, 0, 255},            // plain, with alpha
         {22, 2, 8, 30, 65536 * 3 / 2, false, 0, 200},  // turned and scaled about its centre, 78 %
-        {48, 2, 8, 0, 65536, true, 1, 255},        // mirrored, add
-        {64, 2, 0, 0, 65536, false, 2, 255},       // multiply
-        {2, 30, 0, 0, 65536, false, 4, 128},       // screen at 50 %
-        {22, 34, 8, -45, 65536, false, 3, 255},    // colour key, turned
+        {48, 2, 8, 0, 65536, true, 1, 255},            // mirrored, add
+        {64, 2, 0, 0, 65536, false, 2, 255},           // multiply
+        {2, 30, 0, 0, 65536, false, 4, 128},           // screen at 50 %
+        {22, 34, 8, -45, 65536, false, 3, 255},        // colour key, turned
     };
     for (const Placement& p : scene) {
         CLayer l(renderer);

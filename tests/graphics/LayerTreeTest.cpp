@@ -37,8 +37,7 @@ public:
     }
     IDisplayObject* Clone(bool copyState) const override {
         auto* p = new Probe(m_name + "'", m_log);
-        if (copyState)
-            p->CopyFrom(*this);
+        if (copyState) p->CopyFrom(*this);
         return p;
     }
     float lastAlpha = 0;
@@ -56,8 +55,7 @@ Node Leaf(const std::string& name, std::vector<std::string>* log) {
 
 std::vector<std::string> Names(const CProgressiveDisplayObjectSet::ChildMap& map) {
     std::vector<std::string> out;
-    for (const auto& e : map)
-        out.push_back(e.first);
+    for (const auto& e : map) out.push_back(e.first);
     return out;
 }
 
@@ -89,7 +87,7 @@ TEST(ProgressiveSet, ChildGenerationsByTable) {
     std::vector<std::string> log;
     // Each step: operation, then the current and the next top-level names expected after it.
     struct Step {
-        const char* op;      // "add", "del", "commit"
+        const char* op;  // "add", "del", "commit"
         const char* path;
         std::vector<std::string> current, next;
     };
@@ -101,7 +99,7 @@ TEST(ProgressiveSet, ChildGenerationsByTable) {
         {"add", "bg.x", {"a", "bg"}, {"a", "bg"}},  // through a leaf: nothing
         {"del", "zz.y", {"a", "bg"}, {"a", "bg"}},  // removing under a missing group makes none
         {"del", "bg", {"a", "bg"}, {"a"}},
-        {"add", "Z", {"a", "bg"}, {"Z", "a"}},      // bytes: 'Z' sorts before 'a'
+        {"add", "Z", {"a", "bg"}, {"Z", "a"}},  // bytes: 'Z' sorts before 'a'
         {"commit", "", {"Z", "a"}, {"Z", "a"}},
     };
     for (const Step& s : steps) {
@@ -141,11 +139,9 @@ TEST(ProgressiveSet, AbsurdlyDeepPathsAreRefused) {
     std::vector<std::string> log;
     CProgressiveDisplayObjectSet root;
     std::string deepest = "a";
-    for (int i = 1; i < CProgressiveDisplayObjectSet::kMaxPathNames; ++i)
-        deepest += ".a";
+    for (int i = 1; i < CProgressiveDisplayObjectSet::kMaxPathNames; ++i) deepest += ".a";
     std::string absurd = deepest;
-    for (int i = 0; i < 100000; ++i)
-        absurd += ".b";
+    for (int i = 0; i < 100000; ++i) absurd += ".b";
     root.AddChild(absurd, Leaf("x", &log));
     EXPECT_TRUE(root.GetNextChildren().empty());
     root.AddChild(deepest, Leaf("x", &log));
@@ -158,8 +154,7 @@ TEST(ProgressiveSet, AbsurdlyDeepPathsAreRefused) {
 TEST(ProgressiveSet, PassOrderAndFramePasses) {
     std::vector<std::string> log;
     CProgressiveDisplayObjectSet root;
-    for (const char* n : {"msg", "bg", "chara"})
-        root.AddChild(n, Leaf(n, &log));
+    for (const char* n : {"msg", "bg", "chara"}) root.AddChild(n, Leaf(n, &log));
     CMatrix2D m;
     // Nothing committed yet: the ordinary passes show an empty tree, the frame passes the next one.
     root.Draw(m, 255.0f);
@@ -242,34 +237,42 @@ TEST(ProgressiveSet, HandlersMayEditTheTreeDuringTheUpdateWalk) {
         std::vector<std::string> visited;
         std::vector<std::string> rootAfter;  // the root's children after a commit
     } cases[] = {
-        {"removes every layer and commits", false,
+        {"removes every layer and commits",
+         false,
          [](CProgressiveDisplayObjectSet& root) {
              for (const char* n : {"a", "b", "g", "z"}) root.AddChild(n, nullptr);
              root.Commit();
          },
-         {"u:z", "u:d", "u:c", "u:b", "u:a"}, {}},
-        {"removes its own group and commits", false,
+         {"u:z", "u:d", "u:c", "u:b", "u:a"},
+         {}},
+        {"removes its own group and commits",
+         false,
          [](CProgressiveDisplayObjectSet& root) {
              root.AddChild("g", nullptr);
              root.Commit();
          },
-         {"u:z", "u:d", "u:c", "u:b", "u:a"}, {"a", "b", "z"}},
-        {"adds layers and commits", false,
+         {"u:z", "u:d", "u:c", "u:b", "u:a"},
+         {"a", "b", "z"}},
+        {"adds layers and commits",
+         false,
          [](CProgressiveDisplayObjectSet& root) {
              root.AddChild("g.ca", std::make_shared<CProgressiveDisplayObjectSet>(std::make_shared<CDisplayObject>()));
              root.AddChild("c", std::make_shared<CProgressiveDisplayObjectSet>(std::make_shared<CDisplayObject>()));
              root.Commit();
          },
-         {"u:z", "u:d", "u:c", "u:b", "u:a"}, {"a", "b", "c", "g", "z"}},
+         {"u:z", "u:d", "u:c", "u:b", "u:a"},
+         {"a", "b", "c", "g", "z"}},
         // "g" holds an uncommitted "e": the frame pass walks its edited map, which the handler
         // changes again.
-        {"removes siblings from an edited generation", true,
+        {"removes siblings from an edited generation",
+         true,
          [](CProgressiveDisplayObjectSet& root) {
              root.AddChild("g.c", nullptr);
              root.AddChild("g.e", nullptr);
              root.AddChild("b", nullptr);
          },
-         {"u:z", "u:e", "u:d", "u:c", "u:b", "u:a"}, {"a", "g", "z"}},
+         {"u:z", "u:e", "u:d", "u:c", "u:b", "u:a"},
+         {"a", "g", "z"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -284,8 +287,7 @@ TEST(ProgressiveSet, HandlersMayEditTheTreeDuringTheUpdateWalk) {
         }
         root->AddChild("g.d", std::make_shared<CProgressiveDisplayObjectSet>(actor));
         root->Commit();
-        if (c.frame)
-            root->AddChild("g.e", Leaf("e", &log));
+        if (c.frame) root->AddChild("g.e", Leaf("e", &log));
         CProgressiveDisplayObjectSet* raw = root.get();
         actor->action = [&c, raw] { c.edit(*raw); };
         if (c.frame)
@@ -335,8 +337,7 @@ TEST(OruLayer, CollectsDeletesAndFindsByDottedName) {
         COruLayer::LayerMap map;
         root->CollectLayersNoPrefix(c.path, map);
         std::vector<std::string> keys;
-        for (const auto& e : map)
-            keys.push_back(e.first);
+        for (const auto& e : map) keys.push_back(e.first);
         EXPECT_EQ(keys, c.keys) << "path " << c.path;
     }
     std::shared_ptr<COruLayer> found;
@@ -413,8 +414,7 @@ TEST(DisplayObjectProperties, VocabularyByTable) {
         EXPECT_EQ(o.GetClip().GetY(), c.cy) << what;
         EXPECT_EQ(o.GetClip().GetWidth(), c.cw) << what;
         EXPECT_EQ(o.GetClip().GetHeight(), c.ch) << what;
-        if (c.cw)
-            EXPECT_EQ(o.GetClip().GetRight(), c.cx + c.cw - 1) << what;
+        if (c.cw) EXPECT_EQ(o.GetClip().GetRight(), c.cx + c.cw - 1) << what;
         EXPECT_EQ(o.GetLayerMode(), c.mode) << what;
     }
     SetDisplayObjectProperties(nullptr, {{"left", "1"}});  // ignored

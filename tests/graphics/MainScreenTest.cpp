@@ -43,8 +43,7 @@ class ScreenTest : public kestrin_test::GoldenSceneTest {
 protected:
     void TearDown() override {
         screen.reset();
-        if (window)
-            window->Destroy();
+        if (window) window->Destroy();
         window.reset();
         CDynamicVariables::ReleaseInstance();
     }
@@ -218,17 +217,17 @@ TEST(ScreenInput, ViewportMapsTheMouseToGamePixelsByTable) {
         bool sideCut;
         int clientX, clientY, gameX, gameY;
     } cases[] = {
-        {64, 48, 64, 48, false, 10, 20, 10, 20},   // same size
-        {64, 48, 100, 48, false, 18, 0, 0, 0},     // bars left and right
+        {64, 48, 64, 48, false, 10, 20, 10, 20},  // same size
+        {64, 48, 100, 48, false, 18, 0, 0, 0},    // bars left and right
         {64, 48, 100, 48, false, 81, 47, 63, 47},
-        {64, 48, 64, 60, false, 10, 6, 10, 0},     // bars above and below
+        {64, 48, 64, 60, false, 10, 6, 10, 0},  // bars above and below
         {64, 48, 64, 60, false, 63, 53, 63, 47},
-        {64, 48, 160, 96, false, 16, 0, 0, 0},     // twice the size, bars left and right
+        {64, 48, 160, 96, false, 16, 0, 0, 0},  // twice the size, bars left and right
         {64, 48, 160, 96, false, 142, 94, 63, 47},
-        {64, 48, 128, 48, true, 0, 0, 0, 12},      // top and bottom cut off, twice the size
+        {64, 48, 128, 48, true, 0, 0, 0, 12},  // top and bottom cut off, twice the size
         {64, 48, 128, 48, true, 64, 24, 32, 24},
-        {64, 48, 32, 48, true, 0, 0, 16, 0},       // sides cut off
-        {64, 48, 32, 24, false, 10, 5, 20, 10},    // half the size
+        {64, 48, 32, 48, true, 0, 0, 16, 0},     // sides cut off
+        {64, 48, 32, 24, false, 10, 5, 20, 10},  // half the size
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.cw) + "x" + std::to_string(c.ch) + (c.sideCut ? " cut " : " ") +
@@ -291,9 +290,9 @@ TEST(RuleMask, ValuesByTable) {
         int threshold, vague;
         uint8_t expected[8];
     } cases[] = {
-        {64, 0, {255, 255, 255, 0, 0, 0, 0, 0}},           // hard edge: at or below the threshold
-        {96, 32, {255, 255, 255, 132, 128, 4, 0, 0}},      // (128 - r) x 4 between 64 and 128
-        {-32, 32, {0, 0, 0, 0, 0, 0, 0, 0}},               // the start: nothing shows
+        {64, 0, {255, 255, 255, 0, 0, 0, 0, 0}},              // hard edge: at or below the threshold
+        {96, 32, {255, 255, 255, 132, 128, 4, 0, 0}},         // (128 - r) x 4 between 64 and 128
+        {-32, 32, {0, 0, 0, 0, 0, 0, 0, 0}},                  // the start: nothing shows
         {287, 32, {255, 255, 255, 255, 255, 255, 255, 255}},  // the end: everything
     };
     for (const Case& c : cases) {
@@ -456,8 +455,7 @@ TEST_F(ScreenTest, ScreenshotsAreWrittenWholeOrNotAtAll) {
     EXPECT_TRUE(ReadFileBytes(dir.Path() + "/shots/plain.png.tmp").empty());
     std::FILE* leftover = std::fopen((dir.Path() + "/shots/plain.png.tmp").c_str(), "rb");
     EXPECT_EQ(leftover, nullptr);
-    if (leftover)
-        std::fclose(leftover);
+    if (leftover) std::fclose(leftover);
 
     // A name that is a folder cannot be replaced: failure, and the folder is untouched.
     dir.Write("taken.png/keep", "x");

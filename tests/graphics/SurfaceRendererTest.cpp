@@ -39,8 +39,13 @@ TEST(CSurface, FormatsSizesAndPixelAccess) {
     EXPECT_EQ(s.GetPixel(CPoint(1, 1)), 0);
 
     // Refused before anything is allocated: unknown formats, negative or huge sizes.
-    for (auto args : std::vector<std::vector<int32_t>>{
-             {3, 5, 3}, {3, 5, -1}, {-1, 5, 1}, {5, -1, 0}, {1 << 16, 1 << 16, 2}, {32768, 32768, 1}, {0x7fffffff, 2, 0}}) {
+    for (auto args : std::vector<std::vector<int32_t>>{{3, 5, 3},
+                                                       {3, 5, -1},
+                                                       {-1, 5, 1},
+                                                       {5, -1, 0},
+                                                       {1 << 16, 1 << 16, 2},
+                                                       {32768, 32768, 1},
+                                                       {0x7fffffff, 2, 0}}) {
         CSurface bad;
         EXPECT_TRUE(bad.Init(args[0], args[1], args[2], 0)) << args[0] << "x" << args[1] << " bits " << args[2];
         EXPECT_EQ(bad.GetLine(0), nullptr);
@@ -143,8 +148,7 @@ TEST(CGdiRenderer, BackBufferCaptureAndPresentation) {
     gdi.CaptureScreen(&capture);
     ASSERT_EQ(capture.GetWidth(), 8);
     EXPECT_EQ(capture.GetPixelBits(), 1);
-    for (int y = 0; y < 6; ++y)
-        EXPECT_EQ(std::memcmp(capture.GetLine(y), gdi.GetLine(y), 32), 0);
+    for (int y = 0; y < 6; ++y) EXPECT_EQ(std::memcmp(capture.GetLine(y), gdi.GetLine(y), 32), 0);
 
     CSurface other;
     other.Init(2, 2, 2, 0);

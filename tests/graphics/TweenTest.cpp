@@ -42,8 +42,7 @@ TEST(Easing, CurvesMatchThePublishedFormulas) {
     int rows = 0;
     std::vector<int> seen(kEaseKindCount, 0);
     while (std::getline(table, line)) {
-        if (line.empty() || line[0] == '#')
-            continue;
+        if (line.empty() || line[0] == '#') continue;
         std::istringstream in(line);
         int kind;
         double e, b, c, d, expected;
@@ -55,8 +54,7 @@ TEST(Easing, CurvesMatchThePublishedFormulas) {
         ++rows;
     }
     EXPECT_GT(rows, 1000);
-    for (int k = 0; k < kEaseKindCount; ++k)
-        EXPECT_GT(seen[k], 0) << k;
+    for (int k = 0; k < kEaseKindCount; ++k) EXPECT_GT(seen[k], 0) << k;
     // Out-of-range kinds ease linearly.
     EXPECT_EQ(Ease(31, 250, 0, 100, 1000), 25.0);
     EXPECT_EQ(Ease(-1, 250, 0, 100, 1000), 25.0);
@@ -111,8 +109,8 @@ TEST_F(Tweens, RepeatsRunFromThePlannedEndAndYoyoTurnsBack) {
     Recorder r;
     IntTween* t = r.Make(0, 100, 1000, 0);
     t->SetRepeat(2);
-    t->Update(1000);              // cycle 1: 1000..2000
-    t->Update(2300);              // late frame: cycle 2 planned 2000..3000
+    t->Update(1000);                // cycle 1: 1000..2000
+    t->Update(2300);                // late frame: cycle 2 planned 2000..3000
     EXPECT_FALSE(t->Update(2500));  // half of cycle 2
     EXPECT_EQ(r.values.back(), 50);
     t->Update(3000);
@@ -140,8 +138,7 @@ TEST_F(Tweens, RepeatsRunFromThePlannedEndAndYoyoTurnsBack) {
     Recorder f;
     IntTween* forever = f.Make(0, 1, 10, 0);
     forever->SetYoyo(-1);
-    for (uint32_t now = 1; now < 10000; now += 7)
-        EXPECT_FALSE(forever->Update(now));
+    for (uint32_t now = 1; now < 10000; now += 7) EXPECT_FALSE(forever->Update(now));
     forever->Stop();
     EXPECT_TRUE(forever->Update(10001));
     EXPECT_EQ(f.finishes, 0);
@@ -185,7 +182,7 @@ TEST_F(Tweens, RegistryOperationsById) {
     EXPECT_TRUE(IsTweenRegistered(first));
     ClearTweenRegistry();
     EXPECT_FALSE(IsTweenRegistered(first));
-    EXPECT_EQ(r.finishes, 0);  // clearing neither stops nor finishes
+    EXPECT_EQ(r.finishes, 0);                           // clearing neither stops nor finishes
     EXPECT_GT(RegisterTween(r.Make(0, 1, 1)), second);  // ids are never reused
 }
 
@@ -199,8 +196,7 @@ TEST_F(Tweens, TweensMayChangeTheRegistryDuringThePass) {
     int32_t child = -1;
     auto* driver = new IntTween(
         [&](int32_t) {
-            if (child < 0)
-                child = RegisterTween(spawned.Make(0, 10, 10));
+            if (child < 0) child = RegisterTween(spawned.Make(0, 10, 10));
             StopTween(victim);
             FinishTween(finished);
             FinishTween(self);

@@ -70,7 +70,9 @@ public:
             if ((type & 0xF) != kMessageBoxYesNo) answer = kAnswerOk;
         }
         LogPrintf("kestrin-harness: message box \"%s\": %s -> %s", caption.c_str(), text.c_str(),
-                  answer == kAnswerYes ? "yes" : answer == kAnswerNo ? "no" : "ok");
+                  answer == kAnswerYes  ? "yes"
+                  : answer == kAnswerNo ? "no"
+                                        : "ok");
         return answer;
     }
     std::vector<bool> answers;
@@ -278,8 +280,9 @@ int main(int argc, char** argv) {
     // Saves go to a scratch folder, so that runs never depend on one another, unless the
     // caller names a folder that outlives the run.
     const bool keepSaves = !options.saveDir.empty();
-    fs::path saves = keepSaves ? fs::path(options.saveDir)
-                               : fs::temp_directory_path() / ("kestrin-harness-" + std::to_string(std::random_device()()));
+    fs::path saves = keepSaves
+                         ? fs::path(options.saveDir)
+                         : fs::temp_directory_path() / ("kestrin-harness-" + std::to_string(std::random_device()()));
     fs::create_directories(saves, ec);
 
     CDynamicVariables* dynamic = CDynamicVariables::GetInstance();
@@ -299,8 +302,8 @@ int main(int argc, char** argv) {
                                // The window as made: one that does not fit the desktop is refused by
                                // the application, as in the program, instead of sizing this picture.
                                return std::make_shared<HeadlessFramePresenter>(application.GetHandle(),
-                                                                           application.GetClientWidth(),
-                                                                           application.GetClientHeight());
+                                                                               application.GetClientWidth(),
+                                                                               application.GetClientHeight());
                            }),
                            MainScriptFactory());
 
@@ -313,10 +316,10 @@ int main(int argc, char** argv) {
     } else {
         CMainScript* script = GetMainScript(application->GetScript());
         CMainScreen* screen = GetMainScreen(application->GetScreen());
-        if (options.hardware && screen &&
-            !std::dynamic_pointer_cast<CDxRenderer>(screen->GetRenderer()->GetRenderer()))
-            std::fprintf(stderr, "kestrin-harness: the hardware renderer did not start here (no OpenGL context); "
-                                 "drawing with the software renderer\n");
+        if (options.hardware && screen && !std::dynamic_pointer_cast<CDxRenderer>(screen->GetRenderer()->GetRenderer()))
+            std::fprintf(stderr,
+                         "kestrin-harness: the hardware renderer did not start here (no OpenGL context); "
+                         "drawing with the software renderer\n");
         encoding = script->GetTextEncoding();
         if (!options.traceFile.empty()) {
             script->SetDebugMode(1);
@@ -362,9 +365,7 @@ int main(int argc, char** argv) {
                         windows->SetKeyDown(1, false);
                         releaseNext.erase(std::remove(releaseNext.begin(), releaseNext.end(), 1), releaseNext.end());
                         break;
-                    case SInputEvent::Move:
-                        windows->SetMouseScreenPoint(windowX + event.x, windowY + event.y);
-                        break;
+                    case SInputEvent::Move: windows->SetMouseScreenPoint(windowX + event.x, windowY + event.y); break;
                     case SInputEvent::Press:
                     case SInputEvent::Release: {
                         // The left button stays down from a press to its release: a drag.
@@ -412,9 +413,7 @@ int main(int argc, char** argv) {
                         windows->PushComposition(application->GetHandle(), event.text);
                         composing = !event.text.empty();
                         break;
-                    case SInputEvent::Dialog:
-                        messageBox.answers.push_back(event.yes);
-                        break;
+                    case SInputEvent::Dialog: messageBox.answers.push_back(event.yes); break;
                 }
             }
             const bool ended = application->RunFrame();

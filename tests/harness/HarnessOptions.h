@@ -13,9 +13,9 @@ struct SInputEvent {
     int x = 0;
     int y = 0;
     int key = 0;
-    int notches = 0;    // Wheel: positive forward, negative towards the reader
-    std::string text;   // Text, Compose: UTF-8
-    bool yes = false;   // Dialog
+    int notches = 0;   // Wheel: positive forward, negative towards the reader
+    std::string text;  // Text, Compose: UTF-8
+    bool yes = false;  // Dialog
 };
 
 struct SScreenshot {
@@ -25,14 +25,14 @@ struct SScreenshot {
 
 struct SOptions {
     std::string game;
-    uint32_t frames = 600;  // 0: until the script ends (within timeoutSeconds)
+    uint32_t frames = 600;        // 0: until the script ends (within timeoutSeconds)
     uint32_t timeoutSeconds = 0;  // --timeout S: wall-clock limit of the run (0: none)
     std::string inputFile;
     std::string traceFile;
     std::string dumpVarsFile;
     std::vector<SScreenshot> screenshots;
     std::string audioOutFile;  // --audio-out FILE.wav: the mixed sound of the run
-    bool hardware = false;  // --renderer hardware: OpenGL through SDL's off-screen driver
+    bool hardware = false;     // --renderer hardware: OpenGL through SDL's off-screen driver
     bool setUnixTime = false;  // --unix-time N: the wall clock starts at N
     uint32_t unixTime = 0;
     std::string saveDir;  // --save-dir DIR: saves go there and are kept

@@ -83,10 +83,12 @@ TEST_F(DebugChannelGame, TraceTextArrivesWholeAndInOrderWithExitLast) {
                  "[debug mode=2 level=3]\n"
                  "[debugprint data=first]\n"
                  "[wait time=100]\n"
-                 "[debugprint data=" + longText + "]\n"
-                 "[debugprint data=second]\n"
-                 "[wait time=50]\n"
-                 "[debugprint data=last]\n");
+                 "[debugprint data=" +
+                     longText +
+                     "]\n"
+                     "[debugprint data=second]\n"
+                     "[wait time=50]\n"
+                     "[debugprint data=last]\n");
     // A small mapping: the long line must be split to fit.
     const size_t kMapping = 256;
     Debugger debugger(m_channel, kMapping);
@@ -106,9 +108,9 @@ TEST_F(DebugChannelGame, TraceTextArrivesWholeAndInOrderWithExitLast) {
         EXPECT_NE(message, std::string("EXIT", 5));
         text += message.substr(0, message.size() - 1);
     }
-    const std::vector<std::string> lines = {
-        "main.iet(2): debugprint first\n", "main.iet(4): debugprint " + longText + "\n",
-        "main.iet(5): debugprint second\n", "main.iet(7): debugprint last\n"};
+    const std::vector<std::string> lines = {"main.iet(2): debugprint first\n",
+                                            "main.iet(4): debugprint " + longText + "\n",
+                                            "main.iet(5): debugprint second\n", "main.iet(7): debugprint last\n"};
     size_t at = 0;
     for (const auto& line : lines) {
         size_t found = text.find(line, at);
@@ -139,7 +141,8 @@ TEST_F(DebugChannelGame, ObjectsOpenToOtherUsersAreRefusedAndTheGameRunsOn) {
     ASSERT_EQ(RunGame(m_game.Path(), &debugger, errors), 0);
     EXPECT_TRUE(debugger.messages.empty());
     const std::string log = kestrin_test::ReadFileBytes(errors);
-    EXPECT_NE(log.find("debug channel: \"/" + m_channel + "_map\" is open to other users (mode 644); the channel "
+    EXPECT_NE(log.find("debug channel: \"/" + m_channel +
+                       "_map\" is open to other users (mode 644); the channel "
                        "stays closed"),
               std::string::npos)
         << log;

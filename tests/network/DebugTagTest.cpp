@@ -74,8 +74,9 @@ TEST_F(DebugTag, ModeThreeRunsTheEchoServerOnTheConfiguredPortUntilTheInterprete
 
 TEST_F(DebugTag, ModeTwoSendsEachFramesTraceAndExitAtTheEnd) {
     Debugger debugger("TagChannel", 4096);
-    Boot("[debug mode=2 level=1]\n[debugprint data=one]\n[wait time=30]\n"
-         "[debugprint data=two]\n[debugprint level=2 data=hidden]\n[debug mode=2]\n[wait time=100000]\n");
+    Boot(
+        "[debug mode=2 level=1]\n[debugprint data=one]\n[wait time=30]\n"
+        "[debugprint data=two]\n[debugprint level=2 data=hidden]\n[debug mode=2]\n[wait time=100000]\n");
     for (int i = 0; i < 6; ++i) {
         Frames(1);
         debugger.Poll();
@@ -84,9 +85,8 @@ TEST_F(DebugTag, ModeTwoSendsEachFramesTraceAndExitAtTheEnd) {
     m_script.reset();
     debugger.Poll();
     const std::string zero(1, '\0');
-    EXPECT_EQ(debugger.messages,
-              (std::vector<std::string>{"main.iet(2): debugprint one\n" + zero, "main.iet(4): debugprint two\n" + zero,
-                                        "EXIT" + zero}))
+    EXPECT_EQ(debugger.messages, (std::vector<std::string>{"main.iet(2): debugprint one\n" + zero,
+                                                           "main.iet(4): debugprint two\n" + zero, "EXIT" + zero}))
         << AllLines();
     // Only the debugger made shared objects.
     EXPECT_EQ(m_shared.createCalls, 3);

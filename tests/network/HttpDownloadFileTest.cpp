@@ -44,7 +44,8 @@ protected:
         socket.SetDownloadFile(target);
         EXPECT_FALSE(socket.Get("/file"));
         const int peer = m_service.lastConnectPeer;
-        m_service.PeerSend(peer, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
+        m_service.PeerSend(peer,
+                           "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(body.size()) + "\r\n\r\n" + body);
         for (int call = 0; call < 50; ++call) {
             if (socket.GetQueuedBytes() != 0) {
                 socket.Update();

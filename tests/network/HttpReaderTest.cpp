@@ -40,8 +40,8 @@ TEST(Url, SplitsIntoHostPortPathAndQuery) {
         {"http://example.com:81?a=/b", "example.com", 81, "/?a=/b", "?a=/b"},
         {"example.com", "example.com", 0, "/", ""},
         {"http://h/\x83\x5c/x", "h", 0, "/\x83\x5c/x", ""},  // a trail byte 0x5C is no separator
-        {"http://[::1]:8080/p", "[::1]", 8080, "/p", ""},     // the address's colons are no port
-        {"http://h/../a/..", "h", 0, "/", ""},                // no climbing above the root
+        {"http://[::1]:8080/p", "[::1]", 8080, "/p", ""},    // the address's colons are no port
+        {"http://h/../a/..", "h", 0, "/", ""},               // no climbing above the root
     };
     for (const Case& c : cases) {
         CUrl url(c.text);
@@ -59,7 +59,7 @@ TEST(Url, RefusesWhatCannotBeReached) {
     struct Case {
         const char* text;
         CUrl::EReach reach;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"http://h/", CUrl::kReachable},         {"http://h:/", CUrl::kReachable},
         {"http://h:1/", CUrl::kReachable},       {"http://h:65535", CUrl::kReachable},
@@ -181,10 +181,11 @@ TEST_F(Reader, RepliesGiveTheSameOutcomeWhateverTheSplit) {
     } cases[] = {
         {"length", "HTTP/1.1 200 OK\r\nContent-Length: 5\r\n\r\nhello", false, true, 0, "hello"},
         {"short body", "HTTP/1.1 200 OK\r\nContent-Length: 9\r\n\r\nhello", true, false, 160, ""},
-        {"chunked with trailer", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5;e=1\r\nhello\r\n1\r\n!\r\n0\r\nT: 1\r\n\r\n",
-         false, true, 0, "hello!"},
-        {"chunk without CRLF", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhelloXX0\r\n\r\n", false, false,
-         470, ""},
+        {"chunked with trailer",
+         "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5;e=1\r\nhello\r\n1\r\n!\r\n0\r\nT: 1\r\n\r\n", false,
+         true, 0, "hello!"},
+        {"chunk without CRLF", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\n5\r\nhelloXX0\r\n\r\n", false,
+         false, 470, ""},
         {"bad chunk size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nzz\r\n", false, false, 430, ""},
         {"huge chunk size", "HTTP/1.1 200 OK\r\nTransfer-Encoding: chunked\r\n\r\nffffffffffffffffff\r\n", false, false,
          430, ""},
@@ -196,8 +197,8 @@ TEST_F(Reader, RepliesGiveTheSameOutcomeWhateverTheSplit) {
         {"too large for memory", "HTTP/1.1 200 OK\r\nContent-Length: 999999999999\r\n\r\n", false, false, 335, ""},
         {"204 has no body", "HTTP/1.1 204 No Content\r\n\r\n", false, true, 0, ""},
         {"304 has no body", "HTTP/1.1 304 Not Modified\r\nContent-Length: 10\r\n\r\n", false, true, 0, ""},
-        {"interim then final", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx", false, true,
-         0, "x"},
+        {"interim then final", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx", false,
+         true, 0, "x"},
         // Neither length nor chunking, also when a bare CR or a blank before the colon hides
         // the framing header: the reply is refused, never read up to the close.
         {"no framing", "HTTP/1.0 200 OK\r\n\r\nall of it", true, false, 328, ""},
@@ -207,17 +208,20 @@ TEST_F(Reader, RepliesGiveTheSameOutcomeWhateverTheSplit) {
         {"coding with capitals", "HTTP/1.1 200 OK\r\nTransfer-Encoding: Chunked\r\n\r\n", false, false, 319, ""},
         {"empty name", "HTTP/1.1 200 OK\r\n: x\r\n\r\n", false, false, 251, ""},
         {"bad status", "HTTP/1.1 2x0 OK\r\n\r\n", false, false, 231, ""},
-        {"too many lines", "HTTP/1.1 200 OK\r\n" + [] {
-             std::string s;
-             for (int i = 0; i < 200; ++i) s += "X: 1\r\n";
-             return s;
-         }() + "\r\n",
+        {"too many lines",
+         "HTTP/1.1 200 OK\r\n" +
+             [] {
+                 std::string s;
+                 for (int i = 0; i < 200; ++i) s += "X: 1\r\n";
+                 return s;
+             }() +
+             "\r\n",
          false, false, 240, ""},
         {"header too large", "HTTP/1.1 200 OK\r\nX: " + std::string(70000, 'a'), false, false, 240, ""},
     };
     for (const Case& c : cases) {
         const std::vector<size_t> splits = c.reply.size() > 1000 ? std::vector<size_t>{c.reply.size(), 997}
-                                                                  : std::vector<size_t>{c.reply.size(), 1, 7};
+                                                                 : std::vector<size_t>{c.reply.size(), 1, 7};
         for (size_t split : splits) {
             SCOPED_TRACE(std::string(c.name) + " in pieces of " + std::to_string(split));
             Start();
@@ -257,7 +261,8 @@ TEST_F(Reader, EndlessChunkedBodyStopsAtTheLimitWithoutReservingBeyondIt) {
 
 TEST_F(Reader, BytesAfterAReplyStartTheNextOnTheSameConnection) {
     Start();
-    Result first = Feed({"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\naHTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nb"}, false);
+    Result first =
+        Feed({"HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\naHTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nb"}, false);
     ASSERT_TRUE(first.completed);
     EXPECT_EQ(first.body, "a");
     ASSERT_FALSE(m_socket->Get("/y"));

@@ -85,11 +85,15 @@ protected:
                                            "    location = /r301 { return 301 /files/a.txt; }\n"
                                            "    location = /r302 { return 302 /files/a.txt; }\n"
                                            "    location = /r307 { return 307 /files/a.txt; }\n"
-                                           "    location = /abs { return 302 http://127.0.0.1:" + port + "/r301; }\n"
-                                           "    location = /tls { return 302 https://127.0.0.1:" + port + "/files/a.txt; }\n"
-                                           "    location = /loop { return 302 /loop; }\n"
-                                           "    location = /empty { return 204; }\n"
-                                           "    location = /conn { return 200 \"$connection\"; }\n");
+                                           "    location = /abs { return 302 http://127.0.0.1:" +
+                                               port +
+                                               "/r301; }\n"
+                                               "    location = /tls { return 302 https://127.0.0.1:" +
+                                               port +
+                                               "/files/a.txt; }\n"
+                                               "    location = /loop { return 302 /loop; }\n"
+                                               "    location = /empty { return 204; }\n"
+                                               "    location = /conn { return 200 \"$connection\"; }\n");
     }
     static void TearDownTestSuite() {
         delete s_server;
@@ -179,10 +183,8 @@ TEST_F(PythonServer, RepliesNginxDoesNotGive) {
         const char* body;
     } cases[] = {
         // Without a length or chunking the end of the body cannot be told from a drop.
-        {"/http10", true, CHttpSocket::kStepNoFraming, 0, ""},
-        {"/dir/rel", false, 0, 200, "target from=rel"},
-        {"/notfound", false, 0, 404, "missing page"},
-        {"/slow", false, 0, 200, "slowly"},
+        {"/http10", true, CHttpSocket::kStepNoFraming, 0, ""}, {"/dir/rel", false, 0, 200, "target from=rel"},
+        {"/notfound", false, 0, 404, "missing page"},          {"/slow", false, 0, 200, "slowly"},
         {"/truncated", true, CHttpSocket::kStepClosed, 0, ""},
     };
     for (const Case& c : cases) {

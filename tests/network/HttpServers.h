@@ -106,8 +106,8 @@ inline bool StartNginx(ServerProcess& process, const std::string& folder, int po
          << "  fastcgi_temp_path " << folder << "/tmp;\n  uwsgi_temp_path " << folder << "/tmp;\n"
          << "  scgi_temp_path " << folder << "/tmp;\n  default_type text/plain;\n  keepalive_timeout 30;\n"
          << "  keepalive_requests 1000;\n  sendfile on;\n"
-         << "  server {\n    listen 127.0.0.1:" << port << ";\n    root " << folder << "/www;\n" << locations
-         << "  }\n}\n";
+         << "  server {\n    listen 127.0.0.1:" << port << ";\n    root " << folder << "/www;\n"
+         << locations << "  }\n}\n";
     conf.close();
     return process.Start({"nginx", "-p", folder, "-e", folder + "/error.log", "-c", folder + "/nginx.conf"}, port);
 }

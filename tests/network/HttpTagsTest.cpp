@@ -37,7 +37,9 @@ protected:
         InterpreterFixture::SetUp();
         ASSERT_TRUE(s_python.ready) << "the Python server did not start";
     }
-    std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(s_python.port) + path; }
+    std::string Url(const std::string& path) const {
+        return "http://127.0.0.1:" + std::to_string(s_python.port) + path;
+    }
     void Boot(const std::string& script) {
         m_dir.Write("main.iet", script);
         m_script = std::make_unique<CMainScript>(nullptr);
@@ -82,7 +84,9 @@ TEST_F(HttpTags, RequestsSetTheVariablesThenRunTheCompletionJump) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.tag);
-        Boot(c.tag + "\n[var name=skipped data=1]\n[wait time=100000]\n*done\n[var name=finished data=1]\n[wait time=100000]\n");
+        Boot(
+            c.tag +
+            "\n[var name=skipped data=1]\n[wait time=100000]\n*done\n[var name=finished data=1]\n[wait time=100000]\n");
         RunUntilSet("finished");
         EXPECT_EQ(Var("code"), c.code);
         EXPECT_EQ(Var("data"), c.data);
@@ -93,7 +97,8 @@ TEST_F(HttpTags, RequestsSetTheVariablesThenRunTheCompletionJump) {
 }
 
 TEST_F(HttpTags, DownloadGoesToTheFileAndLeavesTheDataEmpty) {
-    Boot("[httpget url=\"" + Url("/target?y") + "\" filename=got.txt varname_code=code varname_data=data]\n"
+    Boot("[httpget url=\"" + Url("/target?y") +
+         "\" filename=got.txt varname_code=code varname_data=data]\n"
          "[var name=finished data=1]\n[wait time=100000]\n");
     RunUntilSet("finished");
     EXPECT_EQ(Var("code"), "200");
@@ -118,8 +123,10 @@ TEST_F(HttpTags, UnsafeAttributesAreRefusedWithATraceLine) {
          "httpgetタグ header_value0パラメータに改行文字またはNUL文字が含まれています。"},
         {"filename", "../outside.txt", "ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。"},
         // Never sent to some other port, or to a host named "[".
-        {"url", "http://127.0.0.1:99999/target", "httpgetタグ urlパラメータ \"http://127.0.0.1:99999/target\": ポート番号が不正です。"},
-        {"url", "http://[::1]:8080/", "httpgetタグ urlパラメータ \"http://[::1]:8080/\": IPv6アドレスには対応していません。"},
+        {"url", "http://127.0.0.1:99999/target",
+         "httpgetタグ urlパラメータ \"http://127.0.0.1:99999/target\": ポート番号が不正です。"},
+        {"url", "http://[::1]:8080/",
+         "httpgetタグ urlパラメータ \"http://[::1]:8080/\": IPv6アドレスには対応していません。"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.attribute);
@@ -141,7 +148,8 @@ TEST_F(HttpTags, UnsafeAttributesAreRefusedWithATraceLine) {
 }
 
 TEST_F(HttpTags, CancelEndsTheWaitAndKeepsTheRequest) {
-    Boot("[httpget url=\"" + Url("/hang") + "\" varname_code=code varname_data=data]\n[var name=finished data=1]\n"
+    Boot("[httpget url=\"" + Url("/hang") +
+         "\" varname_code=code varname_data=data]\n[var name=finished data=1]\n"
          "[wait time=100000]\n");
     for (int i = 0; i < 5; ++i) m_script->Update(m_now += 16);
     EXPECT_EQ(m_script->GetState(), CMainScript::STAT_HTTP);
@@ -269,16 +277,19 @@ TEST_F(HttpStall, ARequestWithoutProgressFailsAfterSixtySeconds) {
         {"connect never completes", true, [](int) { return std::string(); }, 60, "-2", sending},
         // 1100 bytes every 50 s: slow, but never below 1 KiB in a minute.
         {"slow but steady", false,
-         [](int t) { return t == 1 ? Header(4400) : t % 50 == 0 ? std::string(1100, 'y') : std::string(); }, 200,
-         "200", std::string(4400, 'y')},
+         [](int t) { return t == 1        ? Header(4400)
+                            : t % 50 == 0 ? std::string(1100, 'y')
+                                          : std::string(); }, 200, "200",
+         std::string(4400, 'y')},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         const int before = m_service.lastConnectPeer;
         m_clock->SetTime(1000);
         m_service.connectWindow = c.blockSend ? 0 : static_cast<size_t>(-1);
-        Boot("[httpget url=\"http://127.0.0.1:8080/x\" varname_code=code varname_data=data]\n"
-             "[var name=finished data=1]\n[wait time=100000000]\n");
+        Boot(
+            "[httpget url=\"http://127.0.0.1:8080/x\" varname_code=code varname_data=data]\n"
+            "[var name=finished data=1]\n[wait time=100000000]\n");
         // Seconds count from the frame that started the request.
         int peer = -1;
         int start = 0;
@@ -318,10 +329,11 @@ TEST_F(HttpStall, AResumedRequestIsJudgedOnWhatArrivedWhileHeld) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Boot("[httpget url=\"http://127.0.0.1:8080/x\" varname_code=code varname_data=data]\n"
-             "[var name=cancelled data=1]\n[wait time=90000]\n"
-             "[httpget url=\"http://127.0.0.1:8080/y\" varname_code=code2 varname_data=data2]\n"
-             "[var name=finished data=1]\n[wait time=100000000]\n");
+        Boot(
+            "[httpget url=\"http://127.0.0.1:8080/x\" varname_code=code varname_data=data]\n"
+            "[var name=cancelled data=1]\n[wait time=90000]\n"
+            "[httpget url=\"http://127.0.0.1:8080/y\" varname_code=code2 varname_data=data2]\n"
+            "[var name=finished data=1]\n[wait time=100000000]\n");
         int t = 1;
         for (; t <= 5; ++t) Second(t, nullptr);
         const int peer = m_service.lastConnectPeer;
@@ -365,7 +377,8 @@ TEST_F(HttpTags, HarnessRunsUntilTheScriptEnds) {
         game.Write("main.iet", "[httpget url=\"" + Url(c.path) + "\" varname_code=code varname_data=data]\n");
         const std::string harness = std::string(KESTRIN_BINARY_DIR) + "/tests/harness/kestrin-harness";
         const std::string vars = game.Path() + "/vars.txt";
-        std::vector<std::string> args = {harness, game.Path(), "--frames", "0", "--timeout", "300", "--dump-vars", vars};
+        std::vector<std::string> args = {harness,     game.Path(), "--frames",    "0",
+                                         "--timeout", "300",       "--dump-vars", vars};
         std::vector<char*> argv;
         for (auto& a : args) argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -19,9 +19,8 @@ public:
         kestrin::CLogWindow::ReleaseInstance();
     }
     int CountWithin(const std::string& text) const {
-        return static_cast<int>(std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
-            return line.find(text) != std::string::npos;
-        }));
+        return static_cast<int>(std::count_if(
+            lines.begin(), lines.end(), [&](const std::string& line) { return line.find(text) != std::string::npos; }));
     }
     std::string All() const {
         std::string all;

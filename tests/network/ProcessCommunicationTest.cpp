@@ -116,7 +116,8 @@ TEST_F(ProcessCommunicationFake, LongTextIsSplitIntoMessagesThatFitEachEndingInA
     const std::vector<Case> cases = {
         {"short", "line one\n", {Z("line one\n")}},
         {"at line ends", "first line\nsecond line\nthird\n", {Z("first line\n"), Z("second line\n"), Z("third\n")}},
-        {"a line longer than a message", std::string(40, 'x') + "\n",
+        {"a line longer than a message",
+         std::string(40, 'x') + "\n",
          {Z(std::string(15, 'x')), Z(std::string(15, 'x')), Z(std::string(10, 'x') + "\n")}},
         {"exactly full", std::string(15, 'y'), {Z(std::string(15, 'y'))}},
     };
@@ -356,8 +357,8 @@ TEST(DebugChannelName, TheEnvironmentNamesTheChannel) {
         const char* value;
         const char* name;
     };
-    const Case cases[] = {{nullptr, "Kestrin_Debug"}, {"", "Kestrin_Debug"}, {"Run_42", "Run_42"},
-                          {"a/b", "Kestrin_Debug"}};
+    const Case cases[] = {
+        {nullptr, "Kestrin_Debug"}, {"", "Kestrin_Debug"}, {"Run_42", "Run_42"}, {"a/b", "Kestrin_Debug"}};
     for (const Case& c : cases) {
         kestrin::SetRuntimeConfiguration(kestrin::ReadRuntimeConfiguration(
             [&](const char* name) { return std::string(name) == "KESTRIN_DEBUG_CHANNEL" ? c.value : nullptr; }));

@@ -106,8 +106,8 @@ TEST_F(ServerSocketFake, LongInputArrivesInPiecesOfAtMost4095BytesAndReturnsInOr
 }
 
 TEST_F(ServerSocketFake, TransientAcceptFailuresKeepTheListenerAndEveryConnection) {
-    for (int error : {wsa::kWouldBlock, wsa::kConnectionAborted, wsa::kTooManySockets, wsa::kNoBuffers,
-                      wsa::kInterrupted}) {
+    for (int error :
+         {wsa::kWouldBlock, wsa::kConnectionAborted, wsa::kTooManySockets, wsa::kNoBuffers, wsa::kInterrupted}) {
         SCOPED_TRACE(error);
         Start();
         int peer = Connect();
@@ -181,7 +181,8 @@ TEST_F(ServerSocketFake, ConnectionsBeyondTheLimitAreClosedAtOnce) {
     for (size_t i = 0; i < CServerSocket::kMaxActors + 3; ++i) peers.push_back(m_sockets.ConnectPeer(kPort));
     Updates(8);
     EXPECT_EQ(m_server->GetActorCount(), CServerSocket::kMaxActors);
-    for (size_t i = 0; i < peers.size(); ++i) EXPECT_EQ(m_sockets.IsPeerDropped(peers[i]), i >= CServerSocket::kMaxActors) << i;
+    for (size_t i = 0; i < peers.size(); ++i)
+        EXPECT_EQ(m_sockets.IsPeerDropped(peers[i]), i >= CServerSocket::kMaxActors) << i;
     EXPECT_EQ(m_log.CountWithin("further ones are closed at once"), 1) << m_log.All();
     // A closed one frees a place.
     m_sockets.PeerClose(peers[0]);
@@ -256,8 +257,8 @@ TEST(DebugServerPort, TheEnvironmentNamesThePort) {
         const char* value;
         uint16_t port;
     };
-    const Case cases[] = {{nullptr, 80}, {"", 80}, {"8080", 8080}, {"0", 0}, {"65535", 65535},
-                          {"65536", 80}, {"-1", 80}, {"80x", 80}, {"+81", 80}};
+    const Case cases[] = {{nullptr, 80}, {"", 80},   {"8080", 8080}, {"0", 0},   {"65535", 65535},
+                          {"65536", 80}, {"-1", 80}, {"80x", 80},    {"+81", 80}};
     for (const Case& c : cases) {
         kestrin::SetRuntimeConfiguration(kestrin::ReadRuntimeConfiguration(
             [&](const char* name) { return std::string(name) == "KESTRIN_DEBUG_PORT" ? c.value : nullptr; }));

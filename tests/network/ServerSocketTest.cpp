@@ -99,7 +99,8 @@ TEST_F(ServerSocketLoopback, SixtyFourClientsAtOnceAreAllAnsweredWithinTheLimits
     while (answered < kClients) {
         m_server->Update();
         mostActors = std::max(mostActors, m_server->GetActorCount());
-        for (const auto& actor : m_server->GetActors()) mostQueued = std::max(mostQueued, actor.second->GetQueuedBytes());
+        for (const auto& actor : m_server->GetActors())
+            mostQueued = std::max(mostQueued, actor.second->GetQueuedBytes());
         answered = 0;
         for (size_t i = 0; i < kClients; ++i) {
             ASSERT_TRUE(ReadSome(m_clients[i], received[i])) << "client " << i << " was closed";

@@ -75,7 +75,8 @@ TEST_F(Unison, NewerServerCopyReplacesTheLocalFile) {
     EXPECT_EQ(Sync("down.dat"), "");
     EXPECT_EQ(ReadFile(m_save.Path() + "/down.dat"), std::string("server\0copy", 11));
     // The query carries the encoded names.
-    EXPECT_NE(ReadFile(s_python.store->Path() + "/queries.log").find("appname=my%20game%261&id=player&pass=secret&filename=down.dat"),
+    EXPECT_NE(ReadFile(s_python.store->Path() + "/queries.log")
+                  .find("appname=my%20game%261&id=player&pass=secret&filename=down.dat"),
               std::string::npos);
 }
 
@@ -98,8 +99,9 @@ TEST_F(Unison, NewerLocalFileIsUploadedWithRawFields) {
     EXPECT_EQ(ReadFile(s_python.store->Path() + "/up.dat"), std::string("local\0bytes", 11));
     EXPECT_EQ(ReadFile(s_python.store->Path() + "/up.dat.time"), "1500000000");
     const std::string upload = ReadFile(s_python.store->Path() + "/upload.json");
-    EXPECT_NE(upload.find("\"name\": \"appname\", \"filename\": null, \"type\": \"text/plain\", \"data\": \"my game&1\""),
-              std::string::npos)
+    EXPECT_NE(
+        upload.find("\"name\": \"appname\", \"filename\": null, \"type\": \"text/plain\", \"data\": \"my game&1\""),
+        std::string::npos)
         << upload;
     EXPECT_NE(upload.find("\"name\": \"filename\", \"filename\": null, \"type\": \"text/plain\", \"data\": \"up.dat\""),
               std::string::npos);
@@ -170,7 +172,8 @@ TEST_F(Unison, EqualTimesTransferNothing) {
     // A missing local file has time 0, as has a file the server does not know.
     EXPECT_EQ(Sync("nowhere.dat"), "");
     EXPECT_FALSE(std::filesystem::exists(m_save.Path() + "/nowhere.dat"));
-    EXPECT_EQ(ReadFile(s_python.store->Path() + "/queries.log").find("mode=down&appname=my%20game%261&id=player&pass=secret&filename=nowhere.dat"),
+    EXPECT_EQ(ReadFile(s_python.store->Path() + "/queries.log")
+                  .find("mode=down&appname=my%20game%261&id=player&pass=secret&filename=nowhere.dat"),
               std::string::npos);
 }
 

@@ -154,7 +154,7 @@ TEST(AuthoringGuide, QuotesTheWholeGame) {
     while (const dirent* entry = readdir(dir)) {
         const std::string name = entry->d_name;
         const bool text = name.size() > 4 && (name.compare(name.size() - 4, 4, ".iet") == 0 ||
-                                               name.compare(name.size() - 4, 4, ".ini") == 0);
+                                              name.compare(name.size() - 4, 4, ".ini") == 0);
         if (text) {
             EXPECT_TRUE(quoted.count("authoring-game/" + name)) << name << " is not quoted in the guide";
         }
@@ -194,10 +194,10 @@ TEST_P(AuthoringGameTest, PlaysToTheEndingWithoutErrors) {
     kestrin_test::TempDir dir;
     const std::string input = dir.Write("input.txt", c.input);
     const std::string command = std::string(KESTRIN_BINARY_DIR) + "/tests/harness/kestrin-harness " + kDocs +
-                                "authoring-game --frames 0 --timeout 600 --input " + input + " --trace " +
-                                dir.Path() + "/trace.txt --dump-vars " + dir.Path() + "/vars.txt --screenshot 150:" +
-                                dir.Path() + "/page.png --screenshot 400:" + dir.Path() + "/pier.png >" +
-                                dir.Path() + "/stderr.txt 2>&1";
+                                "authoring-game --frames 0 --timeout 600 --input " + input + " --trace " + dir.Path() +
+                                "/trace.txt --dump-vars " + dir.Path() + "/vars.txt --screenshot 150:" + dir.Path() +
+                                "/page.png --screenshot 400:" + dir.Path() + "/pier.png >" + dir.Path() +
+                                "/stderr.txt 2>&1";
     ASSERT_EQ(std::system(command.c_str()), 0) << kestrin_test::ReadFileBytes(dir.Path() + "/stderr.txt");
 
     const std::string vars = kestrin_test::ReadFileBytes(dir.Path() + "/vars.txt");
@@ -205,13 +205,12 @@ TEST_P(AuthoringGameTest, PlaysToTheEndingWithoutErrors) {
     for (const std::string& line : wanted)
         EXPECT_NE(vars.find(line + "\n"), std::string::npos) << line << " not in:\n" << vars;
     // The layers show once flipped: the sky on the first page, the star at the pier.
-    for (const auto& [file, x, y, rgb] : {std::make_tuple("page.png", 320, 100, 0x639BE2u),
-                                          std::make_tuple("pier.png", 320, 150, 0xFED600u)}) {
+    for (const auto& [file, x, y, rgb] :
+         {std::make_tuple("page.png", 320, 100, 0x639BE2u), std::make_tuple("pier.png", 320, 150, 0xFED600u)}) {
         const std::string bytes = kestrin_test::ReadFileBytes(dir.Path() + "/" + file);
         kestrin::CSurface screen;
         kestrin::CPng png;
-        ASSERT_FALSE(png.LoadFromMemory(&screen, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()))
-            << file;
+        ASSERT_FALSE(png.LoadFromMemory(&screen, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size())) << file;
         EXPECT_TRUE(Near(Pixel(screen, x, y), rgb)) << file << std::hex << ": " << Pixel(screen, x, y);
     }
     for (const auto& line : Lines(kestrin_test::ReadFileBytes(dir.Path() + "/trace.txt"))) {
@@ -224,8 +223,7 @@ TEST_P(AuthoringGameTest, PlaysToTheEndingWithoutErrors) {
 
 // Frame 150: the first page with its icon; frame 400: the pier with its links.
 const SEnding kEndings[] = {
-    {"cape", "150 click 320 240\n200 click 320 240\n400 click 90 401\n460 click 320 240\n520 click 320 240\n",
-     "cape"},
+    {"cape", "150 click 320 240\n200 click 320 240\n400 click 90 401\n460 click 320 240\n520 click 320 240\n", "cape"},
     {"market", "150 click 320 240\n200 click 320 240\n400 click 250 401\n460 click 320 240\n520 click 320 240\n",
      "market"},
 };

@@ -70,7 +70,7 @@ TEST_F(BackLogTest, FontStatesAndFilteringFollowTheIncludeFlag) {
         bool includeFonts;
         std::vector<std::string> names;  // the stored blocks
         std::vector<int> sizes;          // the stored font states
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"balanced fonts keep the top only", {Tag("font"), Text("a"), Tag("/font")}, true, {"font", "a", "/font"}, {30}},
         {"each unmatched /font keeps one more", {Tag("/font"), Text("a"), Tag("/font")}, true, {"/font", "a", "/font"},

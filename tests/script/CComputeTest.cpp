@@ -75,8 +75,8 @@ TEST_F(Evaluator, BuildsNamesAndCreatesMissingVariables) {
     vars.SetInt("my", 10);
     vars.SetInt("var", 4);
     const char* cases[][2] = {
-        {"a(2)", "s:x"},      {"a( 1 + 1 )", "s:x"}, {"flag(i)", "s:on"}, {"a(i)(j)x", "s:deep"},
-        {"my-var", "i:6"},    {"g.x+1", "i:1"},      {"a(a(2))", "i:0"},  {"a(2)+'!'", "s:x!"},
+        {"a(2)", "s:x"},   {"a( 1 + 1 )", "s:x"}, {"flag(i)", "s:on"}, {"a(i)(j)x", "s:deep"},
+        {"my-var", "i:6"}, {"g.x+1", "i:1"},      {"a(a(2))", "i:0"},  {"a(2)+'!'", "s:x!"},
     };
     for (auto& c : cases) EXPECT_EQ(Eval(c[0]), c[1]) << c[0];
     EXPECT_NE(vars.Find("ax"), nullptr);
@@ -84,9 +84,9 @@ TEST_F(Evaluator, BuildsNamesAndCreatesMissingVariables) {
 }
 
 TEST_F(Evaluator, MalformedExpressionsHaveNoValue) {
-    const char* cases[] = {"",     "()",   "1 2",   "a b",   "3 +",  "* 3",  "-x",  "-(1)", "1 * * 2",
-                           "1 + * 2", "a'b'", "'a' 1", "1 'a'", "(1)(2)", "1 (2)", "x(", "x()", "&&", "1 == == 1",
-                           "'a' b", "1 = 1", "- -4"};
+    const char* cases[] = {"",        "()",      "1 2",       "a b",   "3 +",   "* 3",    "-x",    "-(1)",
+                           "1 * * 2", "1 + * 2", "a'b'",      "'a' 1", "1 'a'", "(1)(2)", "1 (2)", "x(",
+                           "x()",     "&&",      "1 == == 1", "'a' b", "1 = 1", "- -4"};
     for (const char* c : cases) EXPECT_EQ(Eval(c), "<none>") << c;
     EXPECT_EQ(vars.GetTemporaryCount(), 0u);
 }
@@ -102,7 +102,8 @@ TEST_F(Evaluator, DivisionFaultsGiveZeroWithATraceLine) {
 }
 
 TEST_F(Evaluator, DeepNestingHasNoValueInsteadOfOverflowingTheStack) {
-    std::string ok = std::string(kestrin::CCompute::kMaxDepth, '(') + "1" + std::string(kestrin::CCompute::kMaxDepth, ')');
+    std::string ok =
+        std::string(kestrin::CCompute::kMaxDepth, '(') + "1" + std::string(kestrin::CCompute::kMaxDepth, ')');
     EXPECT_EQ(Eval(ok), "i:1");
     EXPECT_TRUE(log.empty());
     std::string deep = std::string(100000, '(') + "1";

@@ -19,7 +19,8 @@ T RoundTrip(ISerializable& object) {
     CSerializer out;
     object.Save(&out);
     CBinaryStream::CMemoryInfo* image = out.GetMemory();
-    std::string bytes = image ? std::string(reinterpret_cast<char*>(image->data), static_cast<size_t>(image->size)) : "";
+    std::string bytes =
+        image ? std::string(reinterpret_cast<char*>(image->data), static_cast<size_t>(image->size)) : "";
     T loaded;
     CSerializer in;
     in.Attach(bytes.data(), static_cast<unsigned>(bytes.size()));

@@ -98,8 +98,10 @@ TEST_F(InterpreterTest, FailedJumpOrCallLeavesCaretAndCallStackAlone) {
     EXPECT_TRUE(m_script->GetCallStack().empty());
     EXPECT_EQ(m_script->GetCaret().index, 0);
     Frames(1);
-    EXPECT_TRUE(Logged("main.iet(1): [call file=\"\" label=\"missing\"] 指定された場所は見つかりません。")) << AllLines();
-    EXPECT_TRUE(Logged("main.iet(2): [call file=\"nofile\" label=\"x\"] 指定された場所は見つかりません。")) << AllLines();
+    EXPECT_TRUE(Logged("main.iet(1): [call file=\"\" label=\"missing\"] 指定された場所は見つかりません。"))
+        << AllLines();
+    EXPECT_TRUE(Logged("main.iet(2): [call file=\"nofile\" label=\"x\"] 指定された場所は見つかりません。"))
+        << AllLines();
     EXPECT_TRUE(m_script->GetCallStack().empty());
 }
 
@@ -351,7 +353,8 @@ TEST_F(InterpreterTest, MessagesReadTheSameInShiftJisAndUtf8Games) {
     const Case cases[] = {
         {"[未知のもの]\n", "main.iet(1): [未知のもの] 未知のタグ、または未定義のマクロです。"},
         {"[jump label=どこか]\n", "main.iet(1): [jump file=\"\" label=\"どこか\"] 指定された場所は見つかりません。"},
-        {"[call file=無い label=x]\n", "main.iet(1): [call file=\"無い\" label=\"x\"] 指定された場所は見つかりません。"},
+        {"[call file=無い label=x]\n",
+         "main.iet(1): [call file=\"無い\" label=\"x\"] 指定された場所は見つかりません。"},
         {"[tag data=\"*,一,二\"]\n", "main.iet(1): パラメータが不正です。"},
         {"[lua]\nfunction f() error('失敗', 0) end\n[/lua]\n[calllua function=f]\n", "main.iet(4): [Lua] 失敗"},
     };

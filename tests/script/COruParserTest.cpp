@@ -27,7 +27,9 @@ std::string Required(const std::string& tag, const std::string& attribute) {
 
 TEST(COruParser, MessagesAreInTheScriptEncoding) {
     EXPECT_EQ(GetParserMessage(kestrin::kBadTag, 2), "不正なタグです。");
-    EXPECT_EQ(GetParserMessage(kestrin::kBadTag, 0), "\x95s\x90\xB3\x82\xC8\x83^\x83O\x82\xC5\x82\xB7\x81" "B");
+    EXPECT_EQ(GetParserMessage(kestrin::kBadTag, 0),
+              "\x95s\x90\xB3\x82\xC8\x83^\x83O\x82\xC5\x82\xB7\x81"
+              "B");
     EXPECT_EQ(GetParserMessage(kestrin::kRequiredBefore, 2) + "lyc" + GetParserMessage(kestrin::kRequiredMiddle, 2) +
                   "file" + GetParserMessage(kestrin::kRequiredAfter, 2),
               "[ERROR] タグ lyc の必須パラメータ file が見つかりません。このタグは無視されます。");
@@ -127,9 +129,10 @@ TEST(COruParser, InsertedCommandsCannotInsertThemselves) {
     EXPECT_EQ(ParseToDump("[&scpsupport mode=add command=\"\x82\xA0\n\"]\n\x82\xA2\n"), "0@3 \x82\xA2 | 0@3 \x82\xA0");
     EXPECT_EQ(ParseToDump("[&autoinsert target=blankline command=\"\n\n[b]\"]\n\n"), "2@4 b");
     // A command that changes its own setting while it runs.
-    EXPECT_EQ(ParseToDump("[&autoinsert target=lineend command=\"[&autoinsert target=lineend command=\\\"[z]\\\"][y]\"]\n"
-                          "\x82\xA0\n\x82\xA2\n"),
-              "0@2 \x82\xA0 | 2@2 y | 0@3 \x82\xA2 | 2@3 z");
+    EXPECT_EQ(
+        ParseToDump("[&autoinsert target=lineend command=\"[&autoinsert target=lineend command=\\\"[z]\\\"][y]\"]\n"
+                    "\x82\xA0\n\x82\xA2\n"),
+        "0@2 \x82\xA0 | 2@2 y | 0@3 \x82\xA2 | 2@3 z");
     // Blocks of a command carry the line where it is inserted; the counter goes on unchanged.
     EXPECT_EQ(ParseToDump("[&autoinsert target=lineend command=\"\n\n[q]\"]\n\x82\xA0\n[t]\n"),
               "0@4 \x82\xA0 | 2@4 q | 2@5 t");
@@ -178,7 +181,8 @@ TEST(COruParser, ParsingInSlicesGivesTheBlocksOfAWholeParse) {
 // parses on to it, its size and its labels parse it whole.
 TEST(COruParser, ReadingAListInSlicesParsesAsFarAsItNeeds) {
     std::string text;
-    for (int i = 0; i < 20000; ++i) text += "*l" + std::to_string(i) + "\n[var name=v data=" + std::to_string(i) + "]\n";
+    for (int i = 0; i < 20000; ++i)
+        text += "*l" + std::to_string(i) + "\n[var name=v data=" + std::to_string(i) + "]\n";
     text += "*l7\n";  // of a label given twice, the later one counts
     const auto slices = [&text] {
         kestrin::ScriptText source(text.begin(), text.end());

@@ -155,7 +155,8 @@ TEST(CScriptBlockList, LabelsFoundByName) {
     }
     // A name given twice is its later label.
     EXPECT_EQ(blocks.FindLabel("twice"), static_cast<int64_t>(blocks.size()) - 1);
-    for (const char* missing : {"", "l", "l5000", "twic", "twice2"}) EXPECT_EQ(blocks.FindLabel(missing), -1) << missing;
+    for (const char* missing : {"", "l", "l5000", "twic", "twice2"})
+        EXPECT_EQ(blocks.FindLabel(missing), -1) << missing;
 
     // A cleared list has no labels; labels added after a search are found.
     blocks.clear();

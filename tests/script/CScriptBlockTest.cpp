@@ -147,8 +147,7 @@ TEST(COruVariables, DeeplyNestedScopesInASaveAreNotFollowed) {
     const uint32_t depth = 200000;
     std::string image;
     image.reserve(depth * 20);
-    for (uint32_t k = depth; k >= 1; --k)
-        image += Le32(1) + Le32(3) + Le32(12) + Le32(1) + Le32(20 * (k - 1));
+    for (uint32_t k = depth; k >= 1; --k) image += Le32(1) + Le32(3) + Le32(12) + Le32(1) + Le32(20 * (k - 1));
     COruVariables vars;
     LoadImage(vars, image);
     ASSERT_EQ(vars.GetLocalScopeCount(), 1u);

@@ -148,8 +148,7 @@ TEST(CScriptParser, RaisesLineEventsInOrder) {
     EXPECT_EQ(Events("  open x\n"), "linetag:open<x>");
     // Line tags off, or with a prefix.
     EXPECT_EQ(Events("open a\n", false), "head@1 text:open a end@1/6");
-    EXPECT_EQ(Events("#open a\nopen\n#\n#", true, '#'),
-              "linetag:open<a> head@2 text:open end@2/12");
+    EXPECT_EQ(Events("#open a\nopen\n#\n#", true, '#'), "linetag:open<a> head@2 text:open end@2/12");
     EXPECT_EQ(Events("*lbl"), "label:lbl");
     EXPECT_EQ(Events("[r]\n\n"), "tag:r/0 blank@2");
 }
@@ -157,9 +156,9 @@ TEST(CScriptParser, RaisesLineEventsInOrder) {
 TEST(CScriptParser, NeverReadsPastTheEndOfTheText) {
     // Each text ends in the middle of something. Each is parsed from a heap block of exactly
     // its size and terminator, so that ASan sees a read past the end.
-    const char* texts[] = {"\x82", "x\x82", "[a \x82", "\\", "x\\", "[a b=\\", "[a b=\"\\", "/*\x82",
-                           ";\x82", "*\x82", "open \x82", "[lua]\x82", "open a\\", "\xE3\x81",
-                           "\xEF", "\xEF\xBB", "[lua]x[/lu", "open a,", "[a b=\"x"};
+    const char* texts[] = {"\x82",   "x\x82",    "[a \x82",    "\\",        "x\\",       "[a b=\\",  "[a b=\"\\",
+                           "/*\x82", ";\x82",    "*\x82",      "open \x82", "[lua]\x82", "open a\\", "\xE3\x81",
+                           "\xEF",   "\xEF\xBB", "[lua]x[/lu", "open a,",   "[a b=\"x"};
     for (const char* t : texts) {
         const size_t size = std::strlen(t) + 1;
         for (int encoding = 0; encoding < 3; ++encoding) {

@@ -15,7 +15,7 @@ TEST(CVariant, ConvertsStringsLikeStrtoulOn32Bits) {
         const char* text;
         int32_t value;
         bool numeric;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"42abc", 42, false},  {"abc", 0, false},        {"", 0, true},           {"-1", -1, true},
         {"0xff", 255, true},   {"0XFF", 255, true},      {"3.9", 3, false},       {"007", 7, true},

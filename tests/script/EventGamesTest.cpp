@@ -65,9 +65,8 @@ SGameRun RunGame(const SGameCase& c, const kestrin_test::TempDir& dir) {
     SGameRun run;
     const std::string input = dir.Write("input.txt", c.input);
     std::string command = std::string(KESTRIN_BINARY_DIR) + "/tests/harness/kestrin-harness " +
-                          std::string(KESTRIN_SOURCE_DIR) + "/" + c.game + " --frames " +
-                          std::to_string(c.frames) + " --input " + input + " --dump-vars " + dir.Path() +
-                          "/vars.txt";
+                          std::string(KESTRIN_SOURCE_DIR) + "/" + c.game + " --frames " + std::to_string(c.frames) +
+                          " --input " + input + " --dump-vars " + dir.Path() + "/vars.txt";
     if (!c.traceLines.empty()) command += " --trace " + dir.Path() + "/trace.txt";
     for (const auto& probe : c.probes) {
         if (!run.screens.count(probe.frame)) {

@@ -135,7 +135,8 @@ TEST_F(EventTagsTest, KeyAndModeReactionsFillTheirSlotsAndDelonEmptiesOnlyItsOwn
     // clang-format on
     for (const auto& [word, slot] : modes) {
         Tag(std::string("seton") + word, {{"label", word}});
-        EXPECT_EQ(m_script->GetEventBlock(slot).ToCommaText(), std::string("seton") + word + ",file,main.iet,label," + word);
+        EXPECT_EQ(m_script->GetEventBlock(slot).ToCommaText(),
+                  std::string("seton") + word + ",file,main.iet,label," + word);
     }
     for (const auto& [word, slot] : modes) {
         Tag(std::string("delon") + word, {});
@@ -235,8 +236,13 @@ TEST_F(EventTagsTest, SliderPlacesItsKnobFromTheVariableAndOnlyASuccessReplacesA
         EXPECT_EQ(controls["s"].get(), first);
         EXPECT_TRUE(Logged("main.iet(0): [slider] パラメータが不足しているか、間違っています。")) << AllLines();
     }
-    Tag("slider", {{"id", "s"}, {"width", "1"}, {"height", "1"}, {"background_path", "track.png"},
-                   {"controller_path", "knob.png"}, {"var_min", "5"}, {"var_max", "5"}});
+    Tag("slider", {{"id", "s"},
+                   {"width", "1"},
+                   {"height", "1"},
+                   {"background_path", "track.png"},
+                   {"controller_path", "knob.png"},
+                   {"var_min", "5"},
+                   {"var_max", "5"}});
     ASSERT_NE(controls["s"].get(), first);
     EXPECT_FALSE(dynamic_cast<CUISlider*>(controls["s"].get())->IsVertical());
     Tag("uidel", {{"id", "nosuch"}});

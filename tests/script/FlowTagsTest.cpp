@@ -40,7 +40,7 @@ TEST(TagAttributesTest, IntegersReadDecimalAndSaturate) {
     struct Case {
         const char* text;
         int32_t value;
-    // clang-format off
+        // clang-format off
     } cases[] = {{"", 0},          {"  42px", 42},           {"-17", -17},       {"+5", 5},
                  {"0x10", 0},      {"abc", 0},               {"- 3", 0},         {"2147483647", 2147483647},
                  {"99999999999", 2147483647}, {"-99999999999", INT32_MIN}, {"-2147483648", INT32_MIN}};
@@ -58,9 +58,13 @@ TEST_F(FlowTagsTest, IfElseifElseTakeTheFirstTrueBranchAndPassNestedBlocksOver) 
     for (const auto& c : cases) {
         Run(std::string("[if estimate=") + c.a + "]\n[var name=r data=a]\n" +
             "[if estimate=0][var name=bad data=1][else][var name=inner data=1][/if]\n"
-            "[elseif estimate=" + c.b + "]\n[var name=r data=b]\n"
+            "[elseif estimate=" +
+            c.b +
+            "]\n[var name=r data=b]\n"
             "[if estimate=0][elseif estimate=1][var name=inner2 data=1][else][var name=bad data=2][/if]\n"
-            "[elseif estimate=" + c.c + "]\n[var name=r data=c]\n"
+            "[elseif estimate=" +
+            c.c +
+            "]\n[var name=r data=c]\n"
             "[else]\n[if estimate=1][else][var name=bad data=3][/if]\n[var name=r data=e]\n[/if]\n"
             "[var name=after data=1]\n");
         EXPECT_EQ(Var("r"), c.expected) << c.a << c.b << c.c;
@@ -73,8 +77,8 @@ TEST_F(FlowTagsTest, IfElseifElseTakeTheFirstTrueBranchAndPassNestedBlocksOver) 
 
 TEST_F(FlowTagsTest, LongElseifChainsRunWithoutDeepening) {
     std::string text = "[var name=n data=5000]\n[if estimate=\"n==0\"]\n";
-    for (int i = 1; i <= 5000; ++i) text += "[elseif estimate=\"$n==" + std::to_string(i) + "\"]\n[var name=r data=" +
-                                            std::to_string(i) + "]\n";
+    for (int i = 1; i <= 5000; ++i)
+        text += "[elseif estimate=\"$n==" + std::to_string(i) + "\"]\n[var name=r data=" + std::to_string(i) + "]\n";
     text += "[else]\n[var name=r data=none]\n[/if]\n[var name=done data=1]\n";
     Run(text);
     EXPECT_EQ(Var("r"), "5000");
@@ -173,8 +177,9 @@ TEST_F(FlowTagsTest, MacrosAreFoundInTheScriptAddedLastAndMacrodelRemovesAScript
 }
 
 TEST_F(FlowTagsTest, VarAssignsTextAndTellsWhetherVariablesExist) {
-    m_dir.Write("macro.iet", "*probe\n[var name=g.inlocal system=var_exist target=arg local=1]\n"
-                             "[var name=g.inglobal system=var_exist target=g.x local=1]\n[return]\n");
+    m_dir.Write("macro.iet",
+                "*probe\n[var name=g.inlocal system=var_exist target=arg local=1]\n"
+                "[var name=g.inglobal system=var_exist target=g.x local=1]\n[return]\n");
     Run("[var name=g.x data=\"\" system=unixtime]\n"
         "[var name=e1 system=var_exist target=g.x]\n"
         "[var name=e2 system=var_exist target=nothing local=0]\n"

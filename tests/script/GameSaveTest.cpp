@@ -57,7 +57,9 @@ protected:
         for (int i = 0; i < count && m_script->GetState() != CMainScript::STAT_QUIT; ++i) m_script->Update(m_now += 16);
     }
     bool Exists(const std::string& name) const { return std::filesystem::exists(m_saves.Path() + "/" + name); }
-    std::string Bytes(const std::string& name) const { return kestrin_test::ReadFileBytes(m_saves.Path() + "/" + name); }
+    std::string Bytes(const std::string& name) const {
+        return kestrin_test::ReadFileBytes(m_saves.Path() + "/" + name);
+    }
     void Put(const std::string& name, const std::string& bytes) {
         m_saves.Write(name, bytes);
         kestrin::ClearGamePathCache();
@@ -76,7 +78,8 @@ protected:
             for (int key : role.second) out += std::to_string(key) + ",";
         }
         out += "|";
-        for (const auto& layer : s.GetSaveData().GetLayerRecord()) out += layer.first + std::to_string(layer.second.size());
+        for (const auto& layer : s.GetSaveData().GetLayerRecord())
+            out += layer.first + std::to_string(layer.second.size());
         return out;
     }
 
@@ -155,8 +158,10 @@ TEST_F(GameSaveTest, PagesFontsProhibitBlocksPresetsAndBacklogComeBack) {
             for (const auto& block : page.second) out += block.GetName() + ",";
         }
         out += "|" + std::to_string(save.GetFontStacks()["msg"].size());
-        for (const auto& block : save.GetPageProhibitBlocks()) out += "|" + block.first + block.second.GetAttribute("head");
-        for (const auto& block : save.GetPendingProhibitBlocks()) out += "|" + block.first + block.second.GetAttribute("head");
+        for (const auto& block : save.GetPageProhibitBlocks())
+            out += "|" + block.first + block.second.GetAttribute("head");
+        for (const auto& block : save.GetPendingProhibitBlocks())
+            out += "|" + block.first + block.second.GetAttribute("head");
         const auto& presets = script.GetTextTweens(CMainScript::TEXT_TWEEN_HIDE)["msg"];
         out += "|" + (presets.empty() ? std::string("-") : std::to_string(presets[0].msec));
         out += "|" + std::to_string(script.GetBackLog().GetPages().size());
@@ -237,13 +242,15 @@ TEST_F(GameSaveTest, SavesWithIndexesOrCountsOutOfRangeAreRefused) {
         {"empty layer record", 1, 0, [&](kestrin::CSerializer& a) { a.SaveContainer(emptyList, 26); }, false},
         {"layer record without a tag", 1, 0,
          [](kestrin::CSerializer& a) {
-             std::map<std::string, std::vector<kestrin::CScriptBlock>> label{{"bg", {kestrin::CScriptBlock(kestrin::CScriptBlock::kLabel, 1, "x")}}};
+             std::map<std::string, std::vector<kestrin::CScriptBlock>> label{
+                 {"bg", {kestrin::CScriptBlock(kestrin::CScriptBlock::kLabel, 1, "x")}}};
              a.SaveContainer(label, 26);
          },
          true},
         {"backlog pages without font states", 1, 0,
          [](kestrin::CSerializer& a) {
-             std::deque<std::vector<kestrin::CScriptBlock>> pages(1, {kestrin::CScriptBlock(kestrin::CScriptBlock::kText, 1, "x")});
+             std::deque<std::vector<kestrin::CScriptBlock>> pages(
+                 1, {kestrin::CScriptBlock(kestrin::CScriptBlock::kText, 1, "x")});
              a.BeginMember(31, true)->SaveScriptBlockVectorDeque(pages, 2);
              a.EndNested();
          },
@@ -278,11 +285,11 @@ TEST_F(GameSaveTest, SavesWithIndexesOrCountsOutOfRangeAreRefused) {
 // The fuzz target's seed is a save of the script the target boots: it must load, or the
 // fuzzing never reaches the replay.
 TEST_F(GameSaveTest, TheFuzzSeedLoadsUnderItsScript) {
-    CMainScript& script = Run(
-        "[var name=a data=1]\n[autosave allow=1]\n[keyconfig role=3 keys=\"65,66\"]\n[lyc id=bg file=day.png]\n"
-        "[lytween id=bg param=left from=0 to=10 msec=100]\n[seplay id=l file=chime loop=1]\n[splay file=chime]\n"
-        "[save file=seed.dat]\n[stop]\n",
-        1);
+    CMainScript& script =
+        Run("[var name=a data=1]\n[autosave allow=1]\n[keyconfig role=3 keys=\"65,66\"]\n[lyc id=bg file=day.png]\n"
+            "[lytween id=bg param=left from=0 to=10 msec=100]\n[seplay id=l file=chime loop=1]\n[splay file=chime]\n"
+            "[save file=seed.dat]\n[stop]\n",
+            1);
     Put("seed.dat", kestrin_test::ReadFileBytes(std::string(KESTRIN_SOURCE_DIR) + "/fuzz/corpus/gamesave/scene.dat"));
     ASSERT_FALSE(script.GetSaveData().Load("seed.dat", CSaveData::kTypeGame)) << AllLines();
     EXPECT_EQ(script.GetAutoSaveMode(), 1);
@@ -299,7 +306,8 @@ protected:
         GameSaveTest::SetUp();
         ASSERT_NO_FATAL_FAILURE(OpenScreen(320, 240));
         kestrin::UseAudioOutput(std::make_unique<kestrin::PullAudioOutput>());
-        m_dir.Write("loop.wav", kestrin_test::ReadFileBytes(std::string(KESTRIN_SOURCE_DIR) + "/tests/data/sound/loop.wav"));
+        m_dir.Write("loop.wav",
+                    kestrin_test::ReadFileBytes(std::string(KESTRIN_SOURCE_DIR) + "/tests/data/sound/loop.wav"));
     }
     void TearDown() override {
         m_script.reset();
@@ -364,7 +372,8 @@ TEST_F(GameSaveScreenTest, ASaveOfWhatTheEngineRecordedLoads) {
 
 TEST_F(GameSaveTest, SaveNamesOutsideTheSaveFolderAreRefused) {
     CMainScript& script = Run("[stop]\n");
-    for (const char* name : {"/tmp/abs.dat", "\\abs.dat", "C:abs.dat", "../up.dat", "a/../../up.dat", "a\\..\\..\\up.dat"}) {
+    for (const char* name :
+         {"/tmp/abs.dat", "\\abs.dat", "C:abs.dat", "../up.dat", "a/../../up.dat", "a\\..\\..\\up.dat"}) {
         EXPECT_TRUE(script.GetSaveData().Save(name, true)) << name;
         EXPECT_TRUE(script.GetSaveData().Load(name, CSaveData::kTypeAny)) << name;
     }
@@ -379,7 +388,8 @@ TEST_F(GameSaveTest, AutosaveModesWriteAtWaitsOrWhenLeaving) {
         bool atStop;
         bool atLeave;
     };
-    for (const Case& c : {Case{"0", false, false}, Case{"1", false, true}, Case{"2", true, true}, Case{"3", false, false}}) {
+    for (const Case& c :
+         {Case{"0", false, false}, Case{"1", false, true}, Case{"2", true, true}, Case{"3", false, false}}) {
         kestrin::CDynamicVariables::GetInstance()->SetString("SaveDataPath", m_saves.Path() + "/" + c.allow);
         std::filesystem::create_directories(m_saves.Path() + "/" + c.allow);
         CMainScript& script = Run(std::string("[autosave allow=") + c.allow + "]\n[stop]\n");
@@ -433,10 +443,10 @@ TEST_F(GameSaveTest, SwitchTagsSetWhatTheFrameLoopReads) {
 }
 
 TEST_F(GameSaveTest, ResetRestartsFromTheBootScriptWithStartSwitches) {
-    CMainScript& script = Run(
-        "[if estimate=\"g.resets>0\"]\n[stop]\n[/if]\n"
-        "[autosave allow=2][rclick allow=1][var name=g.resets data=1][reset]\n[var name=never data=1]\n",
-        8);
+    CMainScript& script =
+        Run("[if estimate=\"g.resets>0\"]\n[stop]\n[/if]\n"
+            "[autosave allow=2][rclick allow=1][var name=g.resets data=1][reset]\n[var name=never data=1]\n",
+            8);
     EXPECT_EQ(script.GetState(), CMainScript::STAT_STOP);
     EXPECT_EQ(script.GetVariables().GetInt("g.resets"), 1);
     EXPECT_EQ(script.GetVariables().GetString("never"), "");
@@ -474,7 +484,8 @@ TEST_F(GameSaveTest, TweenPresetsRoundTripThroughTheExtension) {
     in.LoadTweenInfoVectorMap(loaded, 13);
     ASSERT_EQ(loaded["msg"].size(), 2u);
     const auto& got = loaded["msg"][0];
-    EXPECT_EQ(std::make_tuple(got.param, got.entire, got.ease, got.diff, got.msec, got.delay, got.randomDelay, got.yoyo, got.leave),
+    EXPECT_EQ(std::make_tuple(got.param, got.entire, got.ease, got.diff, got.msec, got.delay, got.randomDelay, got.yoyo,
+                              got.leave),
               std::make_tuple(2, true, 7, -30, 500, 20, true, 3, true));
     EXPECT_EQ(loaded["msg"][1].ease, 31);
 }

@@ -62,8 +62,10 @@ protected:
             uint8_t* row = s.GetLine(y);
             for (int x = 0; x < w; ++x) {
                 uint32_t p = fn(x, y);
-                if (bits == ISurface::kPixel8) row[x] = uint8_t(p);
-                else std::memcpy(row + x * 4, &p, 4);
+                if (bits == ISurface::kPixel8)
+                    row[x] = uint8_t(p);
+                else
+                    std::memcpy(row + x * 4, &p, 4);
             }
         }
         CPng png;
@@ -135,8 +137,9 @@ TEST_F(LayerTagsTest, LycLypropAndLydelEditTheTreeAndItsRecordWhichFlipShows) {
     EXPECT_EQ(edited->GetAnchorX(), 5);
     EXPECT_EQ(edited->GetAnchorY(), 3);
     EXPECT_EQ(edited->GetLayerMode(), 0);
-    EXPECT_EQ(RecordText("a.b"),
-              "lyc,file,sprite.png,id,a.b | lyprop,alpha,100,clip,1\\,2\\,3,id,a.b,layermode,nonsense,left,7,xscale,150");
+    EXPECT_EQ(
+        RecordText("a.b"),
+        "lyc,file,sprite.png,id,a.b | lyprop,alpha,100,clip,1\\,2\\,3,id,a.b,layermode,nonsense,left,7,xscale,150");
     EXPECT_TRUE(Logged("main.iet(4): [lyc file=\"missing.png\"] 指定されたファイルは見つからないか、非対応形式です。"))
         << AllLines();
     EXPECT_TRUE(Logged("main.iet(5): [lyprop id=\"nothing\"] 指定されたレイヤーが見つかりません。")) << AllLines();
@@ -343,10 +346,12 @@ TEST_F(LayerTagsTest, TransFadesOrWipesWhileTheScriptWaits) {
     EXPECT_EQ(m_screen->GetVague(), 16);
     Frames(6);
     EXPECT_EQ(m_script->GetVariables().GetString("two"), "1");
-    EXPECT_TRUE(Logged("main.iet(6): エクスターナルトランジション用のルール画像のサイズがスクリーンと一致していないか、"
-                       "またはフォーマットが8bitグレースケールではありません。"))
+    EXPECT_TRUE(
+        Logged("main.iet(6): エクスターナルトランジション用のルール画像のサイズがスクリーンと一致していないか、"
+               "またはフォーマットが8bitグレースケールではありません。"))
         << AllLines();
-    EXPECT_TRUE(Logged("main.iet(7): [trans rule=\"norule.png\"] ルール画像を読み込めないため、クロスフェードで代用します。"))
+    EXPECT_TRUE(
+        Logged("main.iet(7): [trans rule=\"norule.png\"] ルール画像を読み込めないため、クロスフェードで代用します。"))
         << AllLines();
     Frames(4);
     EXPECT_EQ(m_script->GetVariables().GetString("three"), "1");
@@ -377,7 +382,8 @@ TEST_F(LayerTagsTest, SavessWritesInsideTheSaveFolderAndRefusesBadSizes) {
     EXPECT_FALSE(fs::exists(m_dir.Path() + "/save/zero.png"));
     EXPECT_FALSE(fs::exists(m_dir.Path() + "/save/neg.png"));
     EXPECT_FALSE(fs::exists(m_dir.Path() + "/outside.png"));
-    EXPECT_TRUE(Logged("main.iet(6): [savess file=\"../outside\"] セーブフォルダの外には保存できません。")) << AllLines();
+    EXPECT_TRUE(Logged("main.iet(6): [savess file=\"../outside\"] セーブフォルダの外には保存できません。"))
+        << AllLines();
     // The tag refuses what the screen cannot write (more pixels than it scales whole), and
     // nothing else: a side longer than the screen's is fine.
     EXPECT_TRUE(Logged("main.iet(3): [savess width=\"5000\" height=\"5000\"] スクリーンショットの大きさが不正です。"))

@@ -74,7 +74,8 @@ TEST_F(LuaHostTest, WrongArgumentsSetTheErrorTextTraceItAndLetLuaGoOn) {
         {"o:var({})", "Lua: varメソャhの引数が不正です。", "r == nil"},
         {"o:setScriptStatus('1')", "Lua: setScriptStatusメソャhの引数が不正です。", "r == nil"},
         {"o:setScriptStack('x')", "Lua: setScriptStackメソャhの引数が不正です。", "r == nil"},
-        {"o:getScriptBlock(1)", "Lua: getScriptBlockメソャhの引数が不正です。", "type(r) == 'table' and next(r) == nil"},
+        {"o:getScriptBlock(1)", "Lua: getScriptBlockメソャhの引数が不正です。",
+         "type(r) == 'table' and next(r) == nil"},
         {"o:setEventHandler('f')", "Lua: setEventHandlerメソャhの引数が不正です。", "r == nil"},
     };
     for (const auto& c : cases) {
@@ -92,7 +93,8 @@ TEST_F(LuaHostTest, TheClassHasItsSeventeenMethods) {
         "'debug', 'random', 'var', 'tag', 'getScriptStatus', 'setScriptStatus', 'getScriptStack', "
         "'setScriptStack', 'getScriptBlock', 'setEventHandler', 'isPush', 'isDown', 'isDownEdge', "
         "'isUpEdge', 'isDecide', 'getMousePoint', 'now'";
-    EXPECT_FALSE(Run(std::string("count = 0\nfor _, name in ipairs{") + names + "} do\n"
+    EXPECT_FALSE(Run(std::string("count = 0\nfor _, name in ipairs{") + names +
+                     "} do\n"
                      "  if type(o[name]) == 'function' then count = count + 1 end\nend\n"
                      "all = 0\nfor _ in pairs(debug.getmetatable(o).__index) do all = all + 1 end"));
     EXPECT_EQ(Check("count == 17 and all == 17"), "");
@@ -125,8 +127,9 @@ TEST_F(LuaHostTest, LuaThatNeverReturnsIsStoppedAndTheGameGoesOn) {
             // A coroutine passes the error on with its place in front.
             bool traced = false;
             for (const auto& line : m_lines) {
-                traced |= line.rfind("[Lua] OnEnterFrame -> f(): ", 0) == 0 &&
-                          line.compare(line.size() - std::min(line.size(), stopped.size()), std::string::npos, stopped) == 0;
+                traced |=
+                    line.rfind("[Lua] OnEnterFrame -> f(): ", 0) == 0 &&
+                    line.compare(line.size() - std::min(line.size(), stopped.size()), std::string::npos, stopped) == 0;
             }
             EXPECT_TRUE(traced) << c.function << "\n" << AllLines();
             EXPECT_EQ(m_script->GetLuaHandlerName(CMainScript::LUA_ENTERFRAME), "");
@@ -164,8 +167,9 @@ TEST_F(LuaHostTest, TagsRunFromLuaMayCallLuaAgain) {
 TEST_F(LuaHostTest, KeyNumbersOutsideTheKeyRangeReadAsNotPressed) {
     m_windows->SetKeyDown(65, true);
     kestrin::CInput::GetInstance()->Update(16);
-    EXPECT_FALSE(Run("a = o:isDown(65)\nb = o:isDown(65.7)\nc = o:isDown(65 + 256)\nd = o:isDown(-191)\n"
-                     "e = o:isDown(0/0)\nf = o:isDown(1e300)\ng = o:isDown(-1e300)\nh = o:isPush(65)"));
+    EXPECT_FALSE(
+        Run("a = o:isDown(65)\nb = o:isDown(65.7)\nc = o:isDown(65 + 256)\nd = o:isDown(-191)\n"
+            "e = o:isDown(0/0)\nf = o:isDown(1e300)\ng = o:isDown(-1e300)\nh = o:isPush(65)"));
     EXPECT_EQ(Check("a == true and b == true and h == true"), "");
     EXPECT_EQ(Check("c == false and d == false and e == false and f == false and g == false"), "");
 }
@@ -237,8 +241,9 @@ TEST_F(LuaHostTest, GetScriptBlockReadsLoadedScriptsOnly) {
     EXPECT_EQ(Check("b.type == 1 and b.command == 'start'"), "");
 
     const char* notFound = "Lua: getScriptBlockメソャhの引数が不正です。指定されたブロックは見つかりません。";
-    for (const char* where : {"{file = 'main.iet', index = 3}", "{file = 'main.iet', index = -1}",
-                              "{file = 'unloaded.iet', index = 0}", "{index = 0}", "{file = 'main.iet', index = 0/0}"}) {
+    for (const char* where :
+         {"{file = 'main.iet', index = 3}", "{file = 'main.iet', index = -1}", "{file = 'unloaded.iet', index = 0}",
+          "{index = 0}", "{file = 'main.iet', index = 0/0}"}) {
         Lua().SetLastError("");
         EXPECT_FALSE(Run(std::string("b = o:getScriptBlock") + where));
         EXPECT_EQ(Check("type(b) == 'table' and next(b) == nil"), "") << where;
@@ -247,8 +252,9 @@ TEST_F(LuaHostTest, GetScriptBlockReadsLoadedScriptsOnly) {
 }
 
 TEST_F(LuaHostTest, SetEventHandlerNamesTheThreeHandlers) {
-    EXPECT_FALSE(Run("o:setEventHandler{onEnterFrame = 'f', onClickWaitIn = 'i', onClickWaitOut = 'u', other = 'x', "
-                     "[1] = 'y', onClickWait = 5}"));
+    EXPECT_FALSE(
+        Run("o:setEventHandler{onEnterFrame = 'f', onClickWaitIn = 'i', onClickWaitOut = 'u', other = 'x', "
+            "[1] = 'y', onClickWait = 5}"));
     EXPECT_EQ(m_script->GetLuaHandlerName(CMainScript::LUA_ENTERFRAME), "f");
     EXPECT_EQ(m_script->GetLuaHandlerName(CMainScript::LUA_CLICKWAITIN), "i");
     EXPECT_EQ(m_script->GetLuaHandlerName(CMainScript::LUA_CLICKWAITOUT), "u");
@@ -259,8 +265,9 @@ TEST_F(LuaHostTest, SetEventHandlerNamesTheThreeHandlers) {
 
 TEST_F(LuaHostTest, ValuesReadByLua) {
     m_script->GetVariables().SetInt("f.a", 40);
-    EXPECT_FALSE(Run("v = o:var('f.a + 2')\nn = o:now()\np = o:getMousePoint()\n"
-                     "lo, hi = 65535, 0\nfor i = 1, 2000 do local r = o:random() lo = math.min(lo, r) hi = math.max(hi, r) end"));
+    EXPECT_FALSE(Run(
+        "v = o:var('f.a + 2')\nn = o:now()\np = o:getMousePoint()\n"
+        "lo, hi = 65535, 0\nfor i = 1, 2000 do local r = o:random() lo = math.min(lo, r) hi = math.max(hi, r) end"));
     EXPECT_EQ(Check("v == '42' and type(n) == 'number' and type(p.x) == 'number' and type(p.y) == 'number'"), "");
     EXPECT_EQ(Check("lo >= 0 and hi <= 65535 and hi > lo"), "");
     EXPECT_FALSE(Run("o:debug('hello')"));
@@ -268,8 +275,9 @@ TEST_F(LuaHostTest, ValuesReadByLua) {
 }
 
 TEST_F(LuaHostTest, ObjectsMadeInLuaHaveNoInterpreter) {
-    EXPECT_FALSE(Run("local x = COruLua()\nv = x:var('1')\nn = x:now()\ns = x:getScriptStack()\n"
-                     "w = o.var('1')\nz = o.isDown(o, 65)\nmt = getmetatable(o)"));
+    EXPECT_FALSE(
+        Run("local x = COruLua()\nv = x:var('1')\nn = x:now()\ns = x:getScriptStack()\n"
+            "w = o.var('1')\nz = o.isDown(o, 65)\nmt = getmetatable(o)"));
     EXPECT_EQ(Check("v == nil and type(n) == 'number' and s == nil and w == nil and z == false"), "");
     EXPECT_EQ(Check("mt == 'COruLua'"), "");
 }
@@ -311,7 +319,8 @@ TEST_F(LuaHostTest, AllocationPastTheMemoryCapFailsAndTheGameGoesOn) {
     };
     for (const char* body : bodies) {
         EXPECT_TRUE(Run(body)) << body;
-        EXPECT_NE(Lua().GetLastError().find("not enough memory"), std::string::npos) << body << ": " << Lua().GetLastError();
+        EXPECT_NE(Lua().GetLastError().find("not enough memory"), std::string::npos)
+            << body << ": " << Lua().GetLastError();
         EXPECT_LE(Lua().GetMemoryUsed(), Lua().GetMemoryLimit()) << body;
         // Everything the call made is garbage, and the state works as before.
         // Each collection halves the buffers Lua keeps for concatenation and its string table.

@@ -35,7 +35,8 @@ namespace {
 std::string Header(char type, int32_t version) {
     std::string bytes = "BOW";
     bytes += type;
-    for (int shift = 0; shift < 32; shift += 8) bytes += static_cast<char>((static_cast<uint32_t>(version) >> shift) & 0xFF);
+    for (int shift = 0; shift < 32; shift += 8)
+        bytes += static_cast<char>((static_cast<uint32_t>(version) >> shift) & 0xFF);
     return bytes;
 }
 
@@ -153,14 +154,14 @@ TEST_F(SaveDataTest, FilesOfAnotherTypeOrVersionDoNotLoadAndAreSetAside) {
         bool fails;
     };
     const Case cases[] = {
-        {Header('S', 1000) + body, 'X', true},   // a game save named "system.dat"
+        {Header('S', 1000) + body, 'X', true},  // a game save named "system.dat"
         {Header('X', 1000) + body, 'G', true},
-        {Header('Q', 1000) + body, 'G', true},   // unknown type
+        {Header('Q', 1000) + body, 'G', true},  // unknown type
         {Header('G', 1099) + body, 'G', false},
         {Header('G', 1100) + body, 'G', true},
         {Header('G', 999) + body, 'G', true},
-        {Header('G', 1000), 'G', false},          // no archive: loads, changes nothing
-        {std::string(8, '\0') + body, 'G', true}, // headerless
+        {Header('G', 1000), 'G', false},           // no archive: loads, changes nothing
+        {std::string(8, '\0') + body, 'G', true},  // headerless
         {"BOW", 'G', true},
     };
     for (const auto& c : cases) {

@@ -70,7 +70,10 @@ const std::map<unsigned, std::function<void(State&)>>& Changes() {
         {35, [](State& s) { s.script.autoModeSyncSounds.push_back("voice"); }},
         {11, [](State& s) { s.script.messageLayerName = "msg"; }},
         {12, [](State& s) { s.script.messageLayerStack.push_back("old"); }},
-        {63, [](State& s) { s.script.defaultFont.SetParams({{"size", "31"}}); }},
+        {63,
+         [](State& s) {
+             s.script.defaultFont.SetParams({{"size", "31"}});
+         }},
         {13, [](State& s) { s.script.textTweens[CMainScript::TEXT_TWEEN_IN]["msg"].push_back(Tween()); }},
         {14, [](State& s) { s.script.textTweens[CMainScript::TEXT_TWEEN_OUT]["msg"].push_back(Tween()); }},
         {59, [](State& s) { s.script.textTweens[CMainScript::TEXT_TWEEN_SHOW]["msg"].push_back(Tween()); }},
@@ -95,11 +98,13 @@ const std::map<unsigned, std::function<void(State&)>>& Changes() {
         {26, [](State& s) { s.records.layerRecord["a"].push_back(Tag("lyc")); }},
         {53, [](State& s) { s.records.soundRecord["se1"] = Tag("seplay"); }},
         {28, [](State& s) { s.records.musicRecorded = true; }},
-        {29, [](State& s) {
+        {29,
+         [](State& s) {
              s.records.musicRecorded = true;
              s.records.musicBlock = Tag("splay");
          }},
-        {30, [](State& s) {
+        {30,
+         [](State& s) {
              s.variables = std::make_shared<kestrin::COruVariables>();
              s.variables->SetString("f.name", "value");
          }},

@@ -33,7 +33,8 @@ std::string Wave(uint32_t frames) {
         return std::string{static_cast<char>(v & 0xFF), static_cast<char>((v >> 8) & 0xFF),
                            static_cast<char>((v >> 16) & 0xFF), static_cast<char>(v >> 24)};
     };
-    std::string fmt = std::string("\x01\x00\x02\x00", 4) + u32(44100) + u32(44100 * 4) + std::string("\x04\x00\x10\x00", 4);
+    std::string fmt =
+        std::string("\x01\x00\x02\x00", 4) + u32(44100) + u32(44100 * 4) + std::string("\x04\x00\x10\x00", 4);
     std::string body = "WAVEfmt " + u32(16) + fmt + "data" + u32(static_cast<uint32_t>(data.size())) + data;
     return "RIFF" + u32(static_cast<uint32_t>(body.size())) + body;
 }
@@ -68,7 +69,8 @@ protected:
     // Channel ids of the looping-effect record, joined.
     std::string Loops() {
         std::string ids;
-        for (const auto& entry : Save().GetSoundRecord()) ids += entry.first + "=" + entry.second.GetAttribute("file") + ";";
+        for (const auto& entry : Save().GetSoundRecord())
+            ids += entry.first + "=" + entry.second.GetAttribute("file") + ";";
         return ids;
     }
 
@@ -115,7 +117,8 @@ TEST_F(SoundRecordTest, LoopingEffectRecordFollowsTheEffectTags) {
         {"[seplay id=a file=se loop=1][sefadeout id=a time=500]", ""},
         // A failed start stops the channel, which leaves the table a frame later; then
         // sefadeout keeps its record and sestop erases it.
-        {"[seplay id=a file=se loop=1][seplay id=a file=nosuch loop=1][wait time=20][sefadeout id=a time=100]", "a=se;"},
+        {"[seplay id=a file=se loop=1][seplay id=a file=nosuch loop=1][wait time=20][sefadeout id=a time=100]",
+         "a=se;"},
         {"[seplay id=a file=se loop=1][seplay id=a file=nosuch loop=1][wait time=20][sestop id=a]", ""},
         {"[seplay id=a file=se loop=1][seplay id=b file=se loop=1][sestop id=b]", "a=se;"},
         {"[voice id=v file=se loop=1]", "v=se;"},

@@ -41,7 +41,7 @@ TEST_F(TextTweenTagsTest, AddFillsOnePresetFromItsAttributes) {
         int diff;
         bool randomDelay;
         bool leave;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {{{"type", "in"}, {"param", "left"}, {"diff", "50"}, {"msec", "300"}, {"delay", "20"}}, 0, false, 31, 50, false, false},
         {{{"type", "in"}, {"param", "xscale"}, {"diff", "50"}}, 3, false, 31, 32768, false, false},

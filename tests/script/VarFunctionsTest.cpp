@@ -50,8 +50,10 @@ public:
         tzset();
     }
     ~ScopedTimeZone() {
-        if (m_had) setenv("TZ", m_old.c_str(), 1);
-        else unsetenv("TZ");
+        if (m_had)
+            setenv("TZ", m_old.c_str(), 1);
+        else
+            unsetenv("TZ");
         tzset();
     }
 
@@ -113,13 +115,13 @@ TEST(VarTextTest, ExplodeFollowsEscapesDelimitersAndShiftJisPairs) {
         {"a\\,b,c", ",", "\\", {"a,b", "c"}},
         {"", ",", "\\", {""}},
         {"a::b:", "::", "\\", {"a", "b:"}},
-        {"ab\\", ",", "\\", {"ab\\"}},               // nothing to escape: the escape stays
-        {"a\\\nb", "\n", "\\", {"a", "b"}},          // before a line feed the escape only goes
+        {"ab\\", ",", "\\", {"ab\\"}},                               // nothing to escape: the escape stays
+        {"a\\\nb", "\n", "\\", {"a", "b"}},                          // before a line feed the escape only goes
         {"\x83\x5c,\x95\x5c", ",", "\\", {"\x83\x5c", "\x95\x5c"}},  // trail bytes 0x5C are no escapes
-        {"\x83", ",", "\\", {"\x83"}},                // a lead byte at the end
+        {"\x83", ",", "\\", {"\x83"}},                               // a lead byte at the end
         {"a\\\\b", ",", "\\", {"a\\b"}},
-        {"a,b", "", "\\", {"a,b"}},                   // no delimiter: one piece
-        {"a\\,b", ",", "", {"a\\", "b"}},             // no escapes
+        {"a,b", "", "\\", {"a,b"}},        // no delimiter: one piece
+        {"a\\,b", ",", "", {"a\\", "b"}},  // no escapes
     };
     for (const auto& c : cases) {
         std::vector<std::string> pieces;
@@ -132,13 +134,20 @@ TEST(VarTextTest, PartialEscapesAndReferencesAtTheEndStayAsTheyAre) {
     struct Case {
         const char* text;
         std::string decoded;
-    } urls[] = {{"%", "%"}, {"a%4", "a%4"}, {"%41%4", "A%4"}, {"%41", "A"}, {"+%", " %"}, {"%zz1", std::string("\0" "1", 2)}};
+    } urls[] = {{"%", "%"},
+                {"a%4", "a%4"},
+                {"%41%4", "A%4"},
+                {"%41", "A"},
+                {"+%", " %"},
+                {"%zz1", std::string("\0"
+                                     "1",
+                                     2)}};
     for (const auto& c : urls) EXPECT_EQ(UrlDecodeWhole(c.text), c.decoded) << c.text;
 
     struct Reference {
         const char* text;
         const char* utf8;
-    } references[] = {{"&#65", "&#65"}, {"&#", "&#"}, {"&", "&"}, {"&#x", "&#x"}, {"&#x41;", "A"},
+    } references[] = {{"&#65", "&#65"},       {"&#", "&#"},          {"&", "&"}, {"&#x", "&#x"}, {"&#x41;", "A"},
                       {"&#65;&#66", "A&#66"}, {"&#4294967361;", "A"}};  // 2^32 + 65: the low 16 bits
     for (const auto& c : references) EXPECT_EQ(CharacterReferencesToUtf8(c.text), c.utf8) << c.text;
 }
@@ -148,7 +157,7 @@ TEST(VarTextTest, FolderNamesStayInsideTheirFolder) {
         const char* name;
         bool inside;
         const char* clean;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"a/b.txt", true, "a/b.txt"},  {"a\\b.txt", true, "a/b.txt"},     {"./a//b/./c", true, "a/b/c"},
         {"a/../b", true, "b"},         {"a/b/../../c", true, "c"},        {"", true, ""},
@@ -288,15 +297,20 @@ TEST_F(VarFunctionsTest, ErrorLinesOfAShiftJisGameReadInTheLog) {
         std::map<std::string, std::string> attributes;
         const char* line;  // UTF-8, after "main.iet(0): "
     } cases[] = {
-        {"var", {{"system", "file_exist"}, {"name", "e"}, {"file", "../\x83\x65.txt"}},
+        {"var",
+         {{"system", "file_exist"}, {"name", "e"}, {"file", "../\x83\x65.txt"}},
          "[var system=\"file_exist\" file=\"../テ.txt\"] ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。"},
-        {"file", {{"command", "delete"}, {"target", "/\x83\x65"}},
+        {"file",
+         {{"command", "delete"}, {"target", "/\x83\x65"}},
          "[file command=\"delete\" target=\"/テ\"] ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。"},
-        {"var", {{"system", "substr"}, {"name", "s"}, {"source", "abc"}, {"position", "-1"}, {"length", "1"}},
+        {"var",
+         {{"system", "substr"}, {"name", "s"}, {"source", "abc"}, {"position", "-1"}, {"length", "1"}},
          "positionパラメータまたはlengthパラメータが負の値です。"},
-        {"var", {{"system", "explode"}, {"name", "x"}, {"source", "abc"}, {"delimiter", ""}},
+        {"var",
+         {{"system", "explode"}, {"name", "x"}, {"source", "abc"}, {"delimiter", ""}},
          "[var system=\"explode\"] delimiterが空のため、sourceを分割しません。"},
-        {"var", {{"system", "convert_encoding"}, {"name", "c"}, {"source", "abc"}, {"to", "utf8"}},
+        {"var",
+         {{"system", "convert_encoding"}, {"name", "c"}, {"source", "abc"}, {"to", "utf8"}},
          "[var system=\"convert_encoding\"] 変換元文字コード(from)または変換先文字コード(to)の指定がありません。"},
     };
     for (const Case& c : cases) {
@@ -344,8 +358,8 @@ TEST_F(VarFunctionsTest, ClockServiceGivesTheSeedTheUnixTimeAndTheDate) {
     EXPECT_EQ(Get("r1"), std::to_string(second));
     EXPECT_EQ(Get("now"), "1720000000");
     // 2024-07-03 09:46:40 UTC is 05:46:40 daylight time.
-    EXPECT_EQ(Get("d.year") + "-" + Get("d.month") + "-" + Get("d.day") + " " + Get("d.hour") + ":" +
-                  Get("d.minute") + ":" + Get("d.second"),
+    EXPECT_EQ(Get("d.year") + "-" + Get("d.month") + "-" + Get("d.day") + " " + Get("d.hour") + ":" + Get("d.minute") +
+                  ":" + Get("d.second"),
               "2024-7-3 5:46:40");
     m_clock->Advance(2500);
     Var({{"name", "now"}, {"system", "unixtime"}});
@@ -449,8 +463,8 @@ TEST_F(VarFunctionsTest, LayerInfoReadsOneLayerOrTheWholeTree) {
         "[stop]\n",
         m_screen.get());
     EXPECT_EQ(Get("one.left") + " " + Get("one.top") + " " + Get("one.width") + " " + Get("one.height") + " " +
-                  Get("one.alpha") + " " + Get("one.xscale") + " " + Get("one.yscale") + " " + Get("one.rotate") +
-                  " " + Get("one.layermode") + " " + Get("one.visible"),
+                  Get("one.alpha") + " " + Get("one.xscale") + " " + Get("one.yscale") + " " + Get("one.rotate") + " " +
+                  Get("one.layermode") + " " + Get("one.visible"),
               "5 -3 10 6 100 150 32 45 1 0");  // 33 % is 21626 / 65536, read back rounded down
     EXPECT_FALSE(Exists("none.left"));
     EXPECT_EQ(Get("list.size"), "2");

@@ -21,7 +21,8 @@ namespace {
 // Plays 50 ms once through the process's default output and waits for its end.
 void PlaysToItsEnd() {
     kestrin_test::TempDir dir;
-    auto wave = OpenSource<CWave>(dir.Write("beep.wav", MakeWave({1, 2, 44100, 16}, Pcm16(Tone(880, 44100, 2205, 2, 0.3)))));
+    auto wave =
+        OpenSource<CWave>(dir.Write("beep.wav", MakeWave({1, 2, 44100, 16}, Pcm16(Tone(880, 44100, 2205, 2, 0.3)))));
     ASSERT_TRUE(wave);
     CDxSound player;
     ASSERT_FALSE(player.Open(wave.get(), true));

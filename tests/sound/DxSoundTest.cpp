@@ -22,7 +22,11 @@ namespace {
 class MemorySound : public ISound {
 public:
     MemorySound(uint32_t rate, uint16_t bits, uint16_t channels, std::string pcm)
-        : m_rate(rate), m_bits(bits), m_channels(channels), m_pcm(std::move(pcm)), m_size(static_cast<uint32_t>(m_pcm.size())) {}
+        : m_rate(rate),
+          m_bits(bits),
+          m_channels(channels),
+          m_pcm(std::move(pcm)),
+          m_size(static_cast<uint32_t>(m_pcm.size())) {}
     // size bytes, byte i being byteAt(i).
     MemorySound(uint32_t rate, uint16_t bits, uint16_t channels, uint32_t size, std::function<uint8_t(uint32_t)> byteAt)
         : m_rate(rate), m_bits(bits), m_channels(channels), m_size(size), m_byteAt(std::move(byteAt)) {}
@@ -160,7 +164,7 @@ TEST(CDxSound, SampleFormatsReachTheMix) {
         uint16_t bits, channels;
         std::string pcm;
         std::vector<int16_t> expected;  // stereo
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"8-bit mono", 8, 1, std::string("\x80\xFF\x00\x40", 4), {0, 0, 32512, 32512, -32768, -32768, -16384, -16384}},
         {"16-bit mono", 16, 1, std::string("\x34\x12\x00\x80", 4), {0x1234, 0x1234, -32768, -32768}},
@@ -188,7 +192,7 @@ TEST(CDxSound, UnplayableFormatsFailTheOpen) {
         uint16_t bits, channels;
         uint32_t size;
         bool wholeBuffer;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"no data", 44100, 16, 2, 0, true},    {"less than a frame", 44100, 16, 2, 3, true},
         {"three channels", 44100, 16, 3, 60, false}, {"12-bit", 44100, 12, 1, 60, true},
@@ -286,7 +290,8 @@ TEST(CDxSound, LoopedStreamShorterThanAHalfRepeatsWithoutAGap) {
     while (out.size() < 2 * 4410 * 6) clock.Step(player, &out);
     for (size_t repeat = 0; repeat < 20; ++repeat) {
         SCOPED_TRACE(repeat);
-        EXPECT_TRUE(std::equal(samples.begin(), samples.end(), out.begin() + static_cast<long>(repeat * samples.size())));
+        EXPECT_TRUE(
+            std::equal(samples.begin(), samples.end(), out.begin() + static_cast<long>(repeat * samples.size())));
     }
     EXPECT_EQ(player.IsPlaying(), 2);
 }

@@ -103,7 +103,7 @@ TEST(CSoundLoaders, NamesTriedInOrder) {
         std::string name;  // asked for
         std::vector<std::string> tried;
         bool loads;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"missing", "", "", base + "\\op", {base + "\\op", base + "\\op.ogg", base + "\\op.OGG", base + "\\op.wav", base + "\\op.WAV"}, false},
         // The file layer matches names in any letter case: "se.ogg" finds "se.OGG".

@@ -91,10 +91,11 @@ TEST(CSoundManagerVolume, MasterTimesOwnOverAThousand) {
     struct Case {
         int master, volume, expected;
     } cases[] = {
-        {1000, 500, 500}, {500, 500, 250}, {0, 800, 0},   {1000, 1500, 1500}, {-1000, 500, -500},
-        {999, 999, 998},  {3, 333, 0},     {-3, 333, 0},  {INT_MAX, INT_MAX, INT_MAX}, {INT_MAX, INT_MIN, INT_MIN},
+        {1000, 500, 500}, {500, 500, 250}, {0, 800, 0},  {1000, 1500, 1500},          {-1000, 500, -500},
+        {999, 999, 998},  {3, 333, 0},     {-3, 333, 0}, {INT_MAX, INT_MAX, INT_MAX}, {INT_MAX, INT_MIN, INT_MIN},
     };
-    for (const Case& c : cases) EXPECT_EQ(CSoundManager::CombineVolume(c.master, c.volume), c.expected) << c.master << " " << c.volume;
+    for (const Case& c : cases)
+        EXPECT_EQ(CSoundManager::CombineVolume(c.master, c.volume), c.expected) << c.master << " " << c.volume;
 }
 
 TEST_F(SoundManagerTest, HandlesStartAtOneAndCountOnlySuccesses) {
@@ -200,7 +201,8 @@ TEST(CSoundManagerPlayback, FadeOutReachesSilenceAtTheTimeAsked) {
         output->RenderToVideoFrame(frame, &out);
     }
     auto level = [&](double fromSeconds, double toSeconds) {
-        const size_t from = static_cast<size_t>(fromSeconds * 44100) * 2, to = static_cast<size_t>(toSeconds * 44100) * 2;
+        const size_t from = static_cast<size_t>(fromSeconds * 44100) * 2,
+                     to = static_cast<size_t>(toSeconds * 44100) * 2;
         return RmsDb(out.data() + from, to - from);
     };
     const double full = level(0.1, 0.5);

@@ -21,7 +21,9 @@ std::string U32(uint32_t v) { return U16(v & 0xFFFF) + U16(static_cast<uint16_t>
 std::string Chunk(const std::string& id, const std::string& body) {
     return id + U32(static_cast<uint32_t>(body.size())) + body + ((body.size() & 1) ? std::string(1, '\0') : "");
 }
-std::string Riff(const std::string& chunks) { return "RIFF" + U32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks; }
+std::string Riff(const std::string& chunks) {
+    return "RIFF" + U32(static_cast<uint32_t>(4 + chunks.size())) + "WAVE" + chunks;
+}
 std::string Fmt(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, const std::string& extra = "") {
     const uint16_t block = static_cast<uint16_t>(channels * (bits / 8));
     return Chunk("fmt ", U16(tag) + U16(channels) + U32(rate) + U32(rate * block) + U16(block) + U16(bits) + extra);
@@ -48,8 +50,8 @@ TEST(CWave, FixturesDecodeAsSoxReadsThem) {
         uint16_t bits;
         uint16_t channels;
     } cases[] = {
-        {"pcm8_mono.wav", 8000, 8, 1},       {"pcm16_stereo.wav", 11025, 16, 2}, {"pcm24_mono.wav", 16000, 24, 1},
-        {"ext24_stereo.wav", 16000, 24, 2},  {"odd_chunks.wav", 8000, 8, 1},
+        {"pcm8_mono.wav", 8000, 8, 1},      {"pcm16_stereo.wav", 11025, 16, 2}, {"pcm24_mono.wav", 16000, 24, 1},
+        {"ext24_stereo.wav", 16000, 24, 2}, {"odd_chunks.wav", 8000, 8, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.file);
@@ -81,7 +83,8 @@ TEST(CWave, HeadersThatOpenAndHeadersThatFail) {
         {"8-bit stereo", Riff(Fmt(1, 2, 8000, 8) + data), true},
         {"24-bit mono", Riff(Fmt(1, 1, 8000, 24) + data), true},
         {"fmt of 18 bytes", Riff(Fmt(1, 1, 8000, 16, U16(0)) + data), true},
-        {"LIST before fmt, chunks between", Riff(Chunk("LIST", "INFOxyz") + Fmt(1, 1, 8000, 16) + Chunk("fact", "abcd") + data), true},
+        {"LIST before fmt, chunks between",
+         Riff(Chunk("LIST", "INFOxyz") + Fmt(1, 1, 8000, 16) + Chunk("fact", "abcd") + data), true},
         {"extensible PCM", Riff(Fmt(0xFFFE, 2, 8000, 24, Extensible(24, 1)) + data), true},
         {"extensible float", Riff(Fmt(0xFFFE, 2, 8000, 32, Extensible(32, 3)) + data), false},
         {"extensible without its tail", Riff(Fmt(0xFFFE, 2, 8000, 16) + data), false},
@@ -90,8 +93,10 @@ TEST(CWave, HeadersThatOpenAndHeadersThatFail) {
         {"fmt shorter than 16", Riff(Chunk("fmt ", std::string(14, '\x01')) + data), false},
         {"float format", Riff(Fmt(3, 1, 8000, 32) + data), false},
         {"three channels", Riff(Fmt(1, 3, 8000, 16) + data), false},
-        {"average bytes wrong", Riff(Chunk("fmt ", U16(1) + U16(1) + U32(8000) + U32(8001) + U16(2) + U16(16)) + data), false},
-        {"block align wrong", Riff(Chunk("fmt ", U16(1) + U16(1) + U32(8000) + U32(16000) + U16(4) + U16(16)) + data), false},
+        {"average bytes wrong", Riff(Chunk("fmt ", U16(1) + U16(1) + U32(8000) + U32(8001) + U16(2) + U16(16)) + data),
+         false},
+        {"block align wrong", Riff(Chunk("fmt ", U16(1) + U16(1) + U32(8000) + U32(16000) + U16(4) + U16(16)) + data),
+         false},
         {"no data", Riff(Fmt(1, 1, 8000, 16)), false},
         {"no fmt", Riff(Chunk("LIST", "abcd") + data), false},
         {"chunk past the end before fmt", Riff("junk" + U32(1000) + "ab" + Fmt(1, 1, 8000, 16) + data), false},

@@ -32,7 +32,9 @@ void Put32(std::string& s, uint32_t v) {
 
 }  // namespace
 
-std::string Fixture(const std::string& name) { return kestrin_test::ReadFileBytes(kestrin_test::TestDataPath("sound/" + name)); }
+std::string Fixture(const std::string& name) {
+    return kestrin_test::ReadFileBytes(kestrin_test::TestDataPath("sound/" + name));
+}
 
 std::string SoxRaw(const std::string& path) { return Run("sox '" + path + "' -t raw - 2>/dev/null"); }
 
@@ -50,8 +52,10 @@ std::string ReadAll(kestrin::ISound& sound, uint32_t chunk) {
 }
 
 std::string MakeWave(const SWaveSpec& spec, const std::string& pcm) {
-    const uint32_t block = spec.blockAlign >= 0 ? static_cast<uint32_t>(spec.blockAlign) : spec.channels * (spec.bits / 8u);
-    const uint32_t avg = spec.avgBytes >= 0 ? static_cast<uint32_t>(spec.avgBytes) : spec.channels * spec.rate * (spec.bits / 8u);
+    const uint32_t block =
+        spec.blockAlign >= 0 ? static_cast<uint32_t>(spec.blockAlign) : spec.channels * (spec.bits / 8u);
+    const uint32_t avg =
+        spec.avgBytes >= 0 ? static_cast<uint32_t>(spec.avgBytes) : spec.channels * spec.rate * (spec.bits / 8u);
     std::string fmt;
     Put16(fmt, spec.formatTag);
     Put16(fmt, spec.channels);

@@ -59,15 +59,13 @@ std::shared_ptr<ILayer> GoldenSceneTest::Add(const std::string& path, const std:
                                              const std::function<void(ILayer&)>& setup) {
     std::shared_ptr<ILayer> layer = screen->GetLayerFactory()->Create();
     layer->SetSurface(image);
-    if (setup)
-        setup(*layer);
+    if (setup) setup(*layer);
     screen->GetRootLayer()->AddChild(path, COruLayer::COruLayerWithLayer(screen->GetSurfaceManager(), layer));
     return layer;
 }
 
 CSurface& GoldenSceneTest::Frame(bool flip) {
-    if (flip)
-        screen->Flip();
+    if (flip) screen->Flip();
     screen->Update();
     screen->Draw();
     screen->TakeScreenshot();
@@ -82,8 +80,7 @@ std::shared_ptr<ISurface> GoldenSceneTest::Background() {
 std::shared_ptr<ISurface> GoldenSceneTest::Sprite() {
     return Image(16, 16, [](int x, int y) {
         const int a = 255 - x * 8;
-        if (y < 8)
-            return x < 8 ? Bgra(255, 0, 0, a) : Bgra(0, 255, 0, a);
+        if (y < 8) return x < 8 ? Bgra(255, 0, 0, a) : Bgra(0, 255, 0, a);
         return x < 8 ? Bgra(0, 0, 255, a) : Bgra(255, 255, 255, a);
     });
 }
@@ -115,7 +112,10 @@ void GoldenSceneTest::AnchorRotationScene() {
 
 void GoldenSceneTest::MirrorClipMaskScene() {
     Add("0bg", Background());
-    Add("1", Sprite(), [](ILayer& l) { l.SetX(2); l.SetY(2); });
+    Add("1", Sprite(), [](ILayer& l) {
+        l.SetX(2);
+        l.SetY(2);
+    });
     // Mirrored about their centres, so that they stay in place.
     Add("2", Sprite(), [](ILayer& l) {
         l.SetX(22);
@@ -135,8 +135,8 @@ void GoldenSceneTest::MirrorClipMaskScene() {
         l.SetClip(CRect(4, 4, 8, 8, true));
     });
     std::shared_ptr<ISurface> opaque = Image(16, 16, [](int x, int y) { return Bgra(255, x * 16, y * 16); });
-    std::shared_ptr<ISurface> mask = Image(16, 16, [](int x, int y) { return uint32_t((x + y) * 8); },
-                                           ISurface::kPixel8);
+    std::shared_ptr<ISurface> mask = Image(
+        16, 16, [](int x, int y) { return uint32_t((x + y) * 8); }, ISurface::kPixel8);
     Add("5", opaque, [&](ILayer& l) {
         l.SetX(22);
         l.SetY(26);
@@ -164,10 +164,8 @@ void GoldenSceneTest::LayerModesScene() {
                 l.SetX(2 + mode * 19);
                 l.SetY(4 + faded * 22);
                 l.SetLayerMode(mode);
-                if (faded)
-                    l.SetAlpha(102);
-                if (mode == 3)
-                    static_cast<CLayer&>(l).SetColorKey(0xFFFFFF);
+                if (faded) l.SetAlpha(102);
+                if (mode == 3) static_cast<CLayer&>(l).SetColorKey(0xFFFFFF);
             });
         }
     }
@@ -175,8 +173,15 @@ void GoldenSceneTest::LayerModesScene() {
 
 void GoldenSceneTest::GroupAlphaScene() {
     Add("0bg", Background());
-    Add("g.s", Sprite(), [](ILayer& l) { l.SetX(4); l.SetY(4); l.SetAlpha(128); });
-    Add("h.s", Sprite(), [](ILayer& l) { l.SetX(36); l.SetY(4); });
+    Add("g.s", Sprite(), [](ILayer& l) {
+        l.SetX(4);
+        l.SetY(4);
+        l.SetAlpha(128);
+    });
+    Add("h.s", Sprite(), [](ILayer& l) {
+        l.SetX(36);
+        l.SetY(4);
+    });
     screen->Flip();
     screen->GetRootLayer()->GetChild("g")->SetAlpha(128);  // 128 x 128 / 255 in all
     screen->GetRootLayer()->GetChild("h")->SetAlpha(64);
@@ -186,9 +191,12 @@ void GoldenSceneTest::GroupAlphaScene() {
 void GoldenSceneTest::LetterboxScene() {
     // Bright at the logical edges, so that bars and cuts show.
     Add("0bg", Image(64, 48, [](int x, int y) {
-        return (x == 0 || y == 0 || x == 63 || y == 47) ? Bgra(255, 255, 0) : Bgra(40, 80 + y, 120 + x);
-    }));
-    Add("1", Sprite(), [](ILayer& l) { l.SetX(24); l.SetY(16); });
+            return (x == 0 || y == 0 || x == 63 || y == 47) ? Bgra(255, 255, 0) : Bgra(40, 80 + y, 120 + x);
+        }));
+    Add("1", Sprite(), [](ILayer& l) {
+        l.SetX(24);
+        l.SetY(16);
+    });
 }
 
 void GoldenSceneTest::RuleScene(int threshold) {
@@ -196,23 +204,25 @@ void GoldenSceneTest::RuleScene(int threshold) {
     Frame();
     // The next picture, waiting for the commit that ends the transition.
     Add("bg", Image(64, 48, [](int x, int y) { return Bgra(20, 40 + y, 220 - x); }));
-    Add("fg", Sprite(), [](ILayer& l) { l.SetX(24); l.SetY(16); });
-    std::shared_ptr<ISurface> rule = Image(64, 48, [](int x, int y) { return uint32_t(x * 3 + (y / 12) * 8); },
-                                           ISurface::kPixel8);
+    Add("fg", Sprite(), [](ILayer& l) {
+        l.SetX(24);
+        l.SetY(16);
+    });
+    std::shared_ptr<ISurface> rule = Image(
+        64, 48, [](int x, int y) { return uint32_t(x * 3 + (y / 12) * 8); }, ISurface::kPixel8);
     screen->SetRuleSurface(rule);
     screen->SetVague(32);
     screen->SetRuleThreshold(threshold);
     screen->SetInTransition(true);
 }
 
-CLinkableTextRenderer* GoldenSceneTest::MessageLayer(const std::string& name, int left, int top, int width,
-                                                     int height, int align) {
+CLinkableTextRenderer* GoldenSceneTest::MessageLayer(const std::string& name, int left, int top, int width, int height,
+                                                     int align) {
     CLinkableTextRenderer::ServeMessageLayers(*screen);
     screen->ChangeMessageLayer(name, 1);
     CLinkableTextRenderer* layer = screen->GetCurrentMessageLayer();
     EXPECT_NE(layer, nullptr);
-    if (!layer)
-        return nullptr;
+    if (!layer) return nullptr;
     layer->SetCharset(2);
     CTextRenderer::CProperty& p = layer->GetProperty();
     p.left = left;
@@ -236,13 +246,12 @@ void GoldenSceneTest::DrawTextScene(TextScene scene) {
     SetTextRasterizerFactory(nullptr);
     CFontRenderer::ResetCaches();
     ClearTweenRegistry();
-    Add("0bg", Image(screen->GetWidth(), screen->GetHeight(),
-                     [](int x, int y) { return Bgra(40 + x / 4, 40 + y / 2, 110); }));
+    Add("0bg",
+        Image(screen->GetWidth(), screen->GetHeight(), [](int x, int y) { return Bgra(40 + x / 4, 40 + y / 2, 110); }));
     switch (scene) {
         case TextScene::kRuby: {
             CLinkableTextRenderer* m = MessageLayer("5message", 10, 10, 300, 100);
-            if (!m)
-                return;
+            if (!m) return;
             m->AddChars(u8"\u6f22\u5b57", u8"\u304b\u3093\u3058");  // kanji with its reading
             m->AddTextSimple(u8"\u306b\u306f");
             m->AddChars(u8"\u632f\u308a\u4eee\u540d", u8"\u3075\u308a\u304c\u306a");
@@ -258,8 +267,7 @@ void GoldenSceneTest::DrawTextScene(TextScene scene) {
             for (int i = 0; i < 4; ++i) {
                 CLinkableTextRenderer* m =
                     MessageLayer("5message" + std::to_string(i), 10, 2 + i * 29, 300, 60, kAligns[i]);
-                if (!m)
-                    return;
+                if (!m) return;
                 m->AddTextSimple(u8"\u5de6\u53f3\u4e2d\u592e\u3068Abc");
             }
             break;
@@ -267,17 +275,16 @@ void GoldenSceneTest::DrawTextScene(TextScene scene) {
         case TextScene::kKinsoku: {
             // Ten characters fill a line; the full stop may not open the next one.
             CLinkableTextRenderer* m = MessageLayer("5message", 10, 10, 200, 100);
-            if (!m)
-                return;
+            if (!m) return;
             m->GetProperty().hung = false;
-            m->AddTextSimple(u8"\u3042\u3044\u3046\u3048\u304a\u304b\u304d\u304f\u3051\u3053"
-                             u8"\u3002\u3055\u3057\u3059");
+            m->AddTextSimple(
+                u8"\u3042\u3044\u3046\u3048\u304a\u304b\u304d\u304f\u3051\u3053"
+                u8"\u3002\u3055\u3057\u3059");
             break;
         }
         case TextScene::kTweenHalf: {
             CLinkableTextRenderer* m = MessageLayer("5message", 10, 10, 300, 100);
-            if (!m)
-                return;
+            if (!m) return;
             m->AddTextSimple(u8"\u8868\u793a\u6e08\u307f");
             m->StartTweens({}, false);
             m->NewLine();
@@ -294,8 +301,7 @@ void GoldenSceneTest::DrawTextScene(TextScene scene) {
         }
         case TextScene::kLinkHover: {
             CLinkableTextRenderer* m = MessageLayer("5message", 10, 10, 300, 100);
-            if (!m)
-                return;
+            if (!m) return;
             m->AddTextSimple(u8"\u9078\u629e\uff1a");
             m->BeginLink([] {});
             m->AddTextSimple(u8"\u30ea\u30f3\u30af\u5148");

@@ -59,17 +59,17 @@ protected:
     std::shared_ptr<kestrin::ISurface> Sprite();
 
     // The scenes, ready for their frame. 64 x 48 screens unless said otherwise.
-    void AnchorRotationScene();    // "anchor_rotation"
-    void MirrorClipMaskScene();    // "mirror_clip_mask"
-    void LayerModesScene();        // "layer_modes_opacity", on 96 x 48
-    void GroupAlphaScene();        // "group_alpha": committed already, frame without a flip
-    void LetterboxScene();         // kLetterboxCases
-    void RuleScene(int threshold);  // "rule_t<t>": in transition, frame without a flip
+    void AnchorRotationScene();           // "anchor_rotation"
+    void MirrorClipMaskScene();           // "mirror_clip_mask"
+    void LayerModesScene();               // "layer_modes_opacity", on 96 x 48
+    void GroupAlphaScene();               // "group_alpha": committed already, frame without a flip
+    void LetterboxScene();                // kLetterboxCases
+    void RuleScene(int threshold);        // "rule_t<t>": in transition, frame without a flip
     void DrawTextScene(TextScene scene);  // kTextScenes; text tweens stepped to their moment
 
     // A message layer of the screen in UTF-8 and IPAGothic, its box at (left, top).
-    kestrin::CLinkableTextRenderer* MessageLayer(const std::string& name, int left, int top, int width,
-                                                 int height, int align = kestrin::CTextRenderer::kAlignLeft);
+    kestrin::CLinkableTextRenderer* MessageLayer(const std::string& name, int left, int top, int width, int height,
+                                                 int align = kestrin::CTextRenderer::kAlignLeft);
 
     std::unique_ptr<kestrin::CGameWindow> window;
     std::unique_ptr<kestrin::CMainScreen> screen;

@@ -61,7 +61,8 @@ void InterpreterFixture::OpenScreen(int w, int h) {
     v->SetInt("ini.Width", w);
     v->SetInt("ini.Height", h);
     m_window = std::make_unique<kestrin::CGameWindow>();
-    ASSERT_FALSE(m_window->Create(0, 0, w, h, "KestrinInterpreterTest", "", kestrin::kWsPopup, kestrin::kSwShowNormal, 0));
+    ASSERT_FALSE(
+        m_window->Create(0, 0, w, h, "KestrinInterpreterTest", "", kestrin::kWsPopup, kestrin::kSwShowNormal, 0));
     m_screen = std::make_unique<kestrin::CMainScreen>(m_window.get());
     ASSERT_TRUE(m_screen->IsReady());
 }

@@ -96,14 +96,15 @@ TEST(CFontProperty, DefaultsAndTheirTagText) {
               "font,left,0,top,0,width,640,height,480,entirealpha,255,entireanchorx,0,entireanchory,0,entirerotate,0,"
               "alpha,255,rotate,0,size,24,rubysize,8,spacetop,0,spacemiddle,0,spacebottom,0,kerning,0,rubykerning,0,"
               "entirexscale,100,entireyscale,100,xscale,100,yscale,100,color,0xFFFFFF,shadowcolor,0x0,outlinecolor,0x0,"
-              "face," + p.face + ",rubyface," + p.face +
+              "face," +
+                  p.face + ",rubyface," + p.face +
                   ",anchorcenter,1,visible,1,vertical,0,hung,1,rendered,0,layermode,normal,align,left,style,");
 }
 
 TEST(CFontProperty, ScaleConversions) {
     const struct {
         int32_t percent, fixed, back;
-    } cases[] = {{100, 0x10000, 100}, {150, 0x18000, 150}, {33, 0x547A, 32}, {-50, -32768, -50},
+    } cases[] = {{100, 0x10000, 100}, {150, 0x18000, 150}, {33, 0x547A, 32},      {-50, -32768, -50},
                  {0, 0, 0},           {1, 655, 0},         {-150, -0x18000, -150}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.percent);
@@ -204,10 +205,10 @@ TEST(CFontProperty, ImageHoldsEveryMemberInItsOrderAndWidth) {
     const struct {
         unsigned key;
         size_t bytes;
-    } order[] = {{3, 4},  {4, 4},  {5, 4},  {6, 4},  {10, 4}, {7, 4},  {8, 4},  {9, 1},  {11, 4},
-                 {12, 4}, {13, 4}, {14, 4}, {15, 1}, {16, 4}, {17, 4}, {18, 4}, {19, 4}, {1, 4 + 9},
+    } order[] = {{3, 4},     {4, 4},  {5, 4},  {6, 4},  {10, 4}, {7, 4},  {8, 4},  {9, 1},  {11, 4},
+                 {12, 4},    {13, 4}, {14, 4}, {15, 1}, {16, 4}, {17, 4}, {18, 4}, {19, 4}, {1, 4 + 9},
                  {2, 4 + 4}, {20, 1}, {21, 1}, {22, 4}, {23, 4}, {24, 4}, {33, 4}, {34, 4}, {25, 4},
-                 {26, 4}, {27, 4}, {28, 4}, {29, 4}, {30, 1}, {31, 1}, {32, 1}};
+                 {26, 4},    {27, 4}, {28, 4}, {29, 4}, {30, 1}, {31, 1}, {32, 1}};
     const std::string image = SaveImage(p);
     auto readInt = [&](size_t at) {
         uint32_t v = 0;

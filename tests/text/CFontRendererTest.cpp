@@ -73,8 +73,8 @@ TEST_F(FontRendererTest, OpenFontTakesMetricsAndClearsEffectFlags) {
     auto r = Make(24, 1 | 4);
     r->SetShadow(true);
     r->SetOutline(true);
-    EXPECT_EQ(r->GetFlags(), CFontRenderer::kBold | CFontRenderer::kUnderline | CFontRenderer::kShadow |
-                                 CFontRenderer::kOutline);
+    EXPECT_EQ(r->GetFlags(),
+              CFontRenderer::kBold | CFontRenderer::kUnderline | CFontRenderer::kShadow | CFontRenderer::kOutline);
     EXPECT_EQ(r->GetHalfSpace(), 12);
     EXPECT_EQ(r->GetFullSpace(), 24);
     EXPECT_EQ(r->GetAscent(), 19);
@@ -260,7 +260,7 @@ TEST_F(FontRendererTest, CharacterCodes) {
         int32_t charset;
         const char* text;
         int32_t code;
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {0, "A", 0x41},           {0, "\x82\xA0x", 0x82A0},   {0, "\xB1", 0xB1},          {0, "\x82", 0x8200},
         {0, "", 0},               {1, "\xA4\xA2", 0xA4A2},    {1, "\x8E\xB1", 0x8EB1},    {2, "A", 0x41},

@@ -33,7 +33,8 @@ std::string Png(int w, int h, bool color32, int (*f)(int, int)) {
         uint8_t* row = s.GetLine(y);
         for (int x = 0; x < w; ++x) {
             if (color32) {
-                row[4 * x] = uint8_t(x), row[4 * x + 1] = uint8_t(y), row[4 * x + 2] = 7, row[4 * x + 3] = uint8_t(f(x, y));
+                row[4 * x] = uint8_t(x), row[4 * x + 1] = uint8_t(y), row[4 * x + 2] = 7,
+                        row[4 * x + 3] = uint8_t(f(x, y));
             } else {
                 row[x] = uint8_t(f(x, y));
             }
@@ -68,7 +69,8 @@ protected:
     // Writes the glyph images and runs the font writer; returns the font's path.
     std::string Font(const std::string& name, const std::string& options,
                      const std::vector<std::pair<std::string, std::string>>& glyphs) {
-        std::string command = std::string(KESTRIN_BINARY_DIR) + "/tools/krft " + options + " " + dir.Path() + "/" + name;
+        std::string command =
+            std::string(KESTRIN_BINARY_DIR) + "/tools/krft " + options + " " + dir.Path() + "/" + name;
         for (size_t i = 0; i < glyphs.size(); ++i) {
             const std::string image = dir.Write("img" + std::to_string(i), glyphs[i].second);
             command += " " + glyphs[i].first + "=" + image;
@@ -103,7 +105,7 @@ TEST(CRenderedFontFile, EntryOffsetsOfTheCodeTables) {
         bool unicode;
         uint16_t code;
         int64_t offset;  // -1: no entry
-    // clang-format off
+        // clang-format off
     } cases[] = {
         {"rft0", false, 0x21, 4},         {"rft0", false, 0x41, 4 + 8 * 0x20},
         {"rft0", false, 0x8140, -1},      {"rft0", false, 0x8141, 4 + 8 * (94 + 63)},
@@ -135,7 +137,7 @@ TEST_F(RenderedFontTest, WriterFilesOfEveryVersionOpenTheirGlyphs) {
         int32_t format;
         bool color32;
     } cases[] = {
-        {"-m rft0", 0x41, 0, false}, {"-m rft1", 0x8140, 1, false}, {"-m rft2", 0x41, 1, true},
+        {"-m rft0", 0x41, 0, false},   {"-m rft1", 0x8140, 1, false},    {"-m rft2", 0x41, 1, true},
         {"-m rft3", 0x82A0, 3, false}, {"-m rft3 -u", 0x3042, 3, false},
     };
     int n = 0;
@@ -307,5 +309,5 @@ TEST_F(RenderedFontTest, GlyphLargerThanAPageIsEmptyAndNotCached) {
     EXPECT_EQ(CFontRenderer::GetCachedGlyphCount(), before);
     EXPECT_FALSE(r.GetGlyph(0x42, 0xFFFFFF, 0, 0).IsEmpty());  // exactly a page wide fits
     r.SetShadow(true);
-    EXPECT_TRUE(r.GetGlyph(0x42, 0xFFFFFF, 0, 0).IsEmpty());   // its shadow does not
+    EXPECT_TRUE(r.GetGlyph(0x42, 0xFFFFFF, 0, 0).IsEmpty());  // its shadow does not
 }

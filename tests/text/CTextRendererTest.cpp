@@ -156,9 +156,7 @@ TEST_F(TextRendererTest, LinesAlignInTheArea) {
 TEST_F(TextRendererTest, AnchorCentreFollowsTheAlignment) {
     auto r = Make(0, 300);
     const int32_t a = Advance(*r, "a");
-    const struct {
-        int32_t align, anchorX;
-    } cases[] = {{0, 2 * a}, {1, 150}, {2, 300 - 2 * a}, {3, 150}};
+    const struct { int32_t align, anchorX; } cases[] = {{0, 2 * a}, {1, 150}, {2, 300 - 2 * a}, {3, 150}};
     for (const auto& c : cases) {
         r->Clear();
         r->GetProperty().align = c.align;
@@ -394,10 +392,10 @@ TEST_F(TextRendererTest, GlyphPlaceIsAddedToItsOwnPosition) {
         const char* text;  // added before the glyph is placed again
         int32_t x, y;
     } const cases[] = {
-        {"", 5, 22},            // empty line: its origin
-        {"あ", w + 5, 22},      // after the last character
-        {"", w + 5, 22},        // placed twice: no drift
-        {"あ", 5, 24 + 22},     // no room left: the start of the next line
+        {"", 5, 22},         // empty line: its origin
+        {"あ", w + 5, 22},   // after the last character
+        {"", w + 5, 22},     // placed twice: no drift
+        {"あ", 5, 24 + 22},  // no room left: the start of the next line
     };
     for (const auto& c : cases) {
         if (*c.text) r->AddTextSimple(babel::utf8_to_sjis(c.text).c_str());

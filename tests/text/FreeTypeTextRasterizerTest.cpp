@@ -86,7 +86,7 @@ TEST(FreeTypeTextRasterizer, MetricsFollowTheOs2AndPostTables) {
         SCOPED_TRACE(r.at(0) + " " + r.at(1));
         ASSERT_FALSE(font.OpenCell(r.at(0), 0, std::stoi(r.at(1)), false, false));
         const auto m = font.GetMetrics();
-        const std::vector<int> got{m.averageWidth,      m.ascent,         m.descent,          m.strikeoutSize,
+        const std::vector<int> got{m.averageWidth,      m.ascent,        m.descent,          m.strikeoutSize,
                                    m.strikeoutPosition, m.underlineSize, m.underlinePosition};
         std::vector<int> expected;
         for (size_t i = 2; i < r.size(); ++i) expected.push_back(std::stoi(r[i]));
@@ -204,7 +204,8 @@ TEST(FreeTypeTextRasterizer, RendererCellsCarryTheReferenceCoverage) {
     for (int y = 0; y < ref.glyph.height; ++y) {
         for (int x = 0; x < ref.glyph.width; ++x) {
             const int v = ref.glyph.levels[size_t(y * ref.glyph.width + x)];
-            const uint8_t* p = cell.GetSurface()->GetLine(cell.GetRect().GetY() + y0 + y) + 4 * (cell.GetRect().GetX() + x0 + x);
+            const uint8_t* p =
+                cell.GetSurface()->GetLine(cell.GetRect().GetY() + y0 + y) + 4 * (cell.GetRect().GetX() + x0 + x);
             ASSERT_EQ(p[3], v == 64 ? 255 : 4 * v) << x << "," << y;
         }
     }

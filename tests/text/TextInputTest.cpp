@@ -86,9 +86,9 @@ struct SStep {
 };
 
 TEST_F(TextInputTest, EditingKeepsWholeCharacters) {
-    const std::string sjisSo = "\x83\x5C";          // ソ: its trail byte is a backslash
-    const std::string sjisHyou = "\x95\x5C";        // 表
-    const std::string sjisA = "\x83\x41";           // ア: its trail byte is "A"
+    const std::string sjisSo = "\x83\x5C";    // ソ: its trail byte is a backslash
+    const std::string sjisHyou = "\x95\x5C";  // 表
+    const std::string sjisA = "\x83\x41";     // ア: its trail byte is "A"
     struct SCase {
         const char* name;
         int32_t charset;
@@ -110,8 +110,10 @@ TEST_F(TextInputTest, EditingKeepsWholeCharacters) {
         CTextField field(nullptr, nullptr, nullptr, c.charset);
         ASSERT_FALSE(field.Open(10, 20, 100, 16, ""));
         for (const SStep& step : c.steps) {
-            if (step.key) Key(step.key);
-            else Text(step.text);
+            if (step.key)
+                Key(step.key);
+            else
+                Text(step.text);
         }
         EXPECT_EQ(field.GetText(), c.text);
         EXPECT_EQ(field.GetCursor(), c.cursor);
@@ -126,7 +128,7 @@ TEST_F(TextInputTest, TheLimitNeverCutsACharacter) {
         std::string typed;
         size_t expected;
     } cases[] = {
-        {2, 1021, "日", 1021},   // three bytes do not fit in two
+        {2, 1021, "日", 1021},  // three bytes do not fit in two
         {2, 1020, "日b", 1023},
         {0, 1022, "アb", 1022},  // the first character that does not fit ends the text
         {0, 1021, "ア", 1023},
@@ -178,7 +180,9 @@ TEST_F(TextInputTest, ACompositionStaysApartUntilCommitted) {
     Compose("");
     Text("日本");
     EXPECT_EQ(field.GetComposition(), "");
-    EXPECT_EQ(field.GetText(), "a\x93\xFA\x96\x7B" "b");
+    EXPECT_EQ(field.GetText(),
+              "a\x93\xFA\x96\x7B"
+              "b");
     EXPECT_EQ(field.GetCursor(), 5u);
 }
 

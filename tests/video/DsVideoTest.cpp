@@ -50,8 +50,7 @@ protected:
     uint32_t Shown() { return uint32_t(video->GetSurface()->GetPixel(CPoint(3, 2))); }
     bool Logged(const std::string& text) const {
         for (const auto& line : lines)
-            if (line.find(text) != std::string::npos)
-                return true;
+            if (line.find(text) != std::string::npos) return true;
         return false;
     }
 
@@ -151,9 +150,9 @@ TEST_F(DsVideoTest, MoviesThatCannotStartOrGoOnByTable) {
 TEST_F(DsVideoTest, TheSoundPlaysFromPlayUntilTheMovieStopsOrEndsByTable) {
     struct Case {
         const char* name;
-        int16_t level;     // 0: a movie without sound
-        uint32_t runMs;    // played this long (in steps of 100 ms) before the stop
-        bool stopped;      // stopped by Stop, else by its end after one second
+        int16_t level;   // 0: a movie without sound
+        uint32_t runMs;  // played this long (in steps of 100 ms) before the stop
+        bool stopped;    // stopped by Stop, else by its end after one second
     };
     const Case cases[] = {
         {"stopped", 1000, 300, true},
@@ -175,8 +174,7 @@ TEST_F(DsVideoTest, TheSoundPlaysFromPlayUntilTheMovieStopsOrEndsByTable) {
             clock->Advance(100);
             video->Update();
         }
-        if (c.stopped)
-            video->Stop();
+        if (c.stopped) video->Stop();
         EXPECT_FALSE(video->IsPlaying());
         EXPECT_EQ(Mix(600, c.level).second, per100 * 6);
     }

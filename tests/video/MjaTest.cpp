@@ -30,8 +30,7 @@ std::string WriteMovie(const TempDir& dir, bool alpha, int count, uint32_t fps) 
     std::string command = Kmja() + (alpha ? " -a " : " ") + std::to_string(fps) + " " + path;
     for (int n = 0; n < count; ++n) {
         command += " " + VideoData("mja/f" + std::to_string(n) + ".jpg");
-        if (alpha)
-            command += " " + VideoData("mja/a" + std::to_string(n) + ".jpg");
+        if (alpha) command += " " + VideoData("mja/a" + std::to_string(n) + ".jpg");
     }
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     return path;
@@ -96,9 +95,9 @@ TEST(Mja, ThreeAlphaFramesAreSixRecordsAfterTheHeader) {
 
 TEST(Mja, WriterRefusesUnpairedAlphaAndBadArguments) {
     TempDir dir;
-    for (const std::string& args : {" -a 10 " + dir.Path() + "/x.mja " + VideoData("mja/f0.jpg"),
-                                   " ten " + dir.Path() + "/x.mja " + VideoData("mja/f0.jpg"),
-                                   " 10 " + dir.Path() + "/x.mja"}) {
+    for (const std::string& args :
+         {" -a 10 " + dir.Path() + "/x.mja " + VideoData("mja/f0.jpg"),
+          " ten " + dir.Path() + "/x.mja " + VideoData("mja/f0.jpg"), " 10 " + dir.Path() + "/x.mja"}) {
         const std::string command = Kmja() + args + " 2>/dev/null";
         EXPECT_NE(std::system(command.c_str()), 0) << command;
     }
@@ -125,8 +124,7 @@ TEST(Mja, AskingAgainForTheShownFrameReadsNothing) {
     ASSERT_FALSE(movie.Open(&target, file, false));
     ASSERT_FALSE(movie.ShowFrame(1));
     const size_t before = file->bytesRead;
-    for (int i = 0; i < 3; ++i)
-        EXPECT_FALSE(movie.ShowFrame(1));
+    for (int i = 0; i < 3; ++i) EXPECT_FALSE(movie.ShowFrame(1));
     EXPECT_EQ(file->bytesRead, before);
     EXPECT_EQ(SurfacePixels(target), ExpectedMjaFrame(1, false));
     EXPECT_FALSE(movie.ShowFrame(2));
@@ -166,8 +164,7 @@ TEST(Mja, DamagedFilesByTable) {
         CSurface target;
         CMja movie;
         EXPECT_EQ(movie.Open(&target, std::make_shared<MemoryFile>(c.bytes), false), c.openFails);
-        if (c.openFails)
-            continue;
+        if (c.openFails) continue;
         EXPECT_EQ(movie.ShowFrame(c.ask), c.ends);
         // The target keeps the last good frame.
         EXPECT_EQ(SurfacePixels(target), ExpectedMjaFrame(c.ends ? 0 : 1, false));

@@ -61,7 +61,7 @@ TEST(VideoDecoder, PicturesFollowTheAskedTime) {
     ASSERT_FALSE(decoder.Open(VideoData("clips/h264.mp4"))) << decoder.GetError();
     std::vector<uint8_t> pixels(size_t(kWidth) * kHeight * 4);
     using F = IVideoDecoder::EFrame;
-    const std::pair<uint32_t, F> steps[] = {{0, F::kNew},   {99, F::kSame}, {100, F::kNew}, {101, F::kSame},
+    const std::pair<uint32_t, F> steps[] = {{0, F::kNew},   {99, F::kSame},  {100, F::kNew},  {101, F::kSame},
                                             {850, F::kNew}, {860, F::kSame}, {2000, F::kEnd}, {3000, F::kEnd}};
     for (const auto& step : steps)
         EXPECT_EQ(decoder.FrameAt(step.first, pixels.data(), kWidth * 4), step.second) << step.first;
@@ -111,8 +111,7 @@ TEST(VideoDecoder, ATruncatedMovieEndsOrFailsWithoutReadingPastIt) {
     for (size_t keep : {clip.size() / 2, clip.size() * 3 / 4, clip.size() - 7}) {
         const std::string path = dir.Write("cut" + std::to_string(keep) + ".avi", clip.substr(0, keep));
         FfmpegVideoDecoder decoder;
-        if (decoder.Open(path))
-            continue;
+        if (decoder.Open(path)) continue;
         std::vector<uint8_t> pixels(size_t(decoder.GetWidth()) * decoder.GetHeight() * 4);
         IVideoDecoder::EFrame last = IVideoDecoder::EFrame::kNew;
         uint32_t ms = 0;

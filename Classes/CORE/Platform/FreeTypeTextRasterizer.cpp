@@ -28,10 +28,10 @@ struct SAlias {
     bool fixedPitch;
 };
 const SAlias kAliases[] = {
-    {"ＭＳ ゴシック", "IPAGothic", true},       {"MS Gothic", "IPAGothic", true},
-    {"ＭＳ Ｐゴシック", "IPAPGothic", false},   {"MS PGothic", "IPAPGothic", false},
-    {"ＭＳ 明朝", "IPAMincho", true},           {"MS Mincho", "IPAMincho", true},
-    {"ＭＳ Ｐ明朝", "IPAPMincho", false},       {"MS PMincho", "IPAPMincho", false},
+    {"ＭＳ ゴシック", "IPAGothic", true},      {"MS Gothic", "IPAGothic", true},
+    {"ＭＳ Ｐゴシック", "IPAPGothic", false},  {"MS PGothic", "IPAPGothic", false},
+    {"ＭＳ 明朝", "IPAMincho", true},          {"MS Mincho", "IPAMincho", true},
+    {"ＭＳ Ｐ明朝", "IPAPMincho", false},      {"MS PMincho", "IPAPMincho", false},
     {"MS UI Gothic", "IPAPGothic", false},     {"メイリオ", "IPAPGothic", false},
     {"Meiryo", "IPAPGothic", false},           {"Meiryo UI", "IPAPGothic", false},
     {"MeiryoKe_Gothic", "IPAGothic", true},    {"MeiryoKe_Console", "IPAGothic", true},
@@ -163,7 +163,8 @@ private:
         out.index = 0;
         FcPatternGetInteger(font, FC_INDEX, 0, &out.index);
         FcChar8* name = nullptr;
-        if (FcPatternGetString(font, FC_FAMILY, 0, &name) == FcResultMatch) out.family = reinterpret_cast<const char*>(name);
+        if (FcPatternGetString(font, FC_FAMILY, 0, &name) == FcResultMatch)
+            out.family = reinterpret_cast<const char*>(name);
         return true;
     }
 
@@ -291,8 +292,7 @@ bool FreeTypeTextRasterizer::Open(const std::string& family, int cellHeight) {
     return Use(located, family, cellHeight, false, false);
 }
 
-bool FreeTypeTextRasterizer::OpenCell(const std::string& family, int charset, int cellHeight, bool bold,
-                                      bool italic) {
+bool FreeTypeTextRasterizer::OpenCell(const std::string& family, int charset, int cellHeight, bool bold, bool italic) {
     std::string found;
     SLocated located;
     if (cellHeight <= 0 ||
@@ -425,8 +425,8 @@ const ITextRasterizer::SGlyph& FreeTypeTextRasterizer::CachedGlyph(uint32_t code
     return g;
 }
 
-void FreeTypeTextRasterizer::DrawText(const std::string& utf8, uint32_t* pixels, int width, int height,
-                                      int pitchPixels, int x, int y, uint32_t colour) {
+void FreeTypeTextRasterizer::DrawText(const std::string& utf8, uint32_t* pixels, int width, int height, int pitchPixels,
+                                      int x, int y, uint32_t colour) {
     if (!m_face || !pixels) return;
     const int baseline = y + m_metrics.ascent;
     int penX = x;

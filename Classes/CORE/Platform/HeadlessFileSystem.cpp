@@ -37,8 +37,9 @@ ssize_t CookieWrite(void* cookie, const char* buffer, size_t size) {
 
 int CookieSeek(void* cookie, off64_t* offset, int whence) {
     SCookie* c = static_cast<SCookie*>(cookie);
-    int64_t base = whence == SEEK_SET ? 0 : whence == SEEK_CUR ? static_cast<int64_t>(c->position)
-                                                               : static_cast<int64_t>(c->bytes->size());
+    int64_t base = whence == SEEK_SET   ? 0
+                   : whence == SEEK_CUR ? static_cast<int64_t>(c->position)
+                                        : static_cast<int64_t>(c->bytes->size());
     int64_t target = base + *offset;
     if (target < 0) return -1;
     c->position = static_cast<size_t>(target);
@@ -85,7 +86,9 @@ public:
         if (file) m_fs->SetModifiedSeconds(Path(name), static_cast<int64_t>(std::time(nullptr)));
         return file;
     }
-    bool Rename(const std::string& from, const std::string& to) override { return m_fs->RenameFile(Path(from), Path(to)); }
+    bool Rename(const std::string& from, const std::string& to) override {
+        return m_fs->RenameFile(Path(from), Path(to));
+    }
     bool Remove(const std::string& name) override { return m_fs->RemoveFile(Path(name)); }
     bool RemoveIfAbandoned(const std::string& name, int64_t minimumAgeSeconds) override {
         SFileStatus status;
@@ -105,8 +108,8 @@ private:
 }  // namespace
 
 std::string HeadlessFileSystem::Normalize(const std::string& path) const {
-    std::string full = (!path.empty() && path[0] == '/') || currentDirectory.empty() ? path
-                                                                                     : currentDirectory + "/" + path;
+    std::string full =
+        (!path.empty() && path[0] == '/') || currentDirectory.empty() ? path : currentDirectory + "/" + path;
     std::vector<std::string> parts;
     size_t start = 0;
     while (start <= full.size()) {

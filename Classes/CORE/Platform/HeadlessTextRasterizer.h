@@ -63,7 +63,8 @@ public:
         out.originY = out.height;
         out.levels.resize(size_t(out.width) * size_t(out.height));
         for (int y = 0; y < out.height; ++y)
-            for (int x = 0; x < out.width; ++x) out.levels[size_t(y) * out.width + x] = uint8_t((x + 3 * y + codePoint) % 65);
+            for (int x = 0; x < out.width; ++x)
+                out.levels[size_t(y) * out.width + x] = uint8_t((x + 3 * y + codePoint) % 65);
         return false;
     }
     void ListFamilies(std::vector<SFamily>& out) override {

@@ -147,7 +147,7 @@ void HeadlessWindowSystem::UserResize(WindowHandle window, int width, int height
 }
 
 void HeadlessWindowSystem::PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height,
-                                     int pitchBytes) {
+                                         int pitchBytes) {
     SWindow* w = Find(window);
     if (!w || !pixels || width <= 0 || height <= 0) return;
     ++w->presents;

@@ -64,8 +64,14 @@ public:
     void SetTextInputRect(int x, int y, int width, int height) override { m_textRect = {x, y, width, height}; }
 
     // Test controls.
-    void SetDesktopSize(int width, int height) { m_desktopWidth = width; m_desktopHeight = height; }
-    void SetFrameExtents(int extraWidth, int extraHeight) { m_frameWidth = extraWidth; m_frameHeight = extraHeight; }
+    void SetDesktopSize(int width, int height) {
+        m_desktopWidth = width;
+        m_desktopHeight = height;
+    }
+    void SetFrameExtents(int extraWidth, int extraHeight) {
+        m_frameWidth = extraWidth;
+        m_frameHeight = extraHeight;
+    }
     void SetHasDisplay(bool hasDisplay) { m_hasDisplay = hasDisplay; }
     void SetInitFails(bool fails) { m_initFails = fails; }
     void SetCreateFails(bool fails) { m_createFails = fails; }
@@ -77,7 +83,10 @@ public:
     // window system remembers its key events: down and up again at once is a quick tap.
     void SetKeyDown(int virtualKey, bool down);
     // Screen coordinates of the mouse; client points are relative to each window.
-    void SetMouseScreenPoint(int x, int y) { m_mouseX = x; m_mouseY = y; }
+    void SetMouseScreenPoint(int x, int y) {
+        m_mouseX = x;
+        m_mouseY = y;
+    }
     void SetFocus(WindowHandle window) { m_focus = window; }
     // Applies a user resize the way a window manager would: new size, then the event.
     void UserResize(WindowHandle window, int width, int height);

@@ -12,25 +12,25 @@ namespace kestrin {
 using WindowHandle = uintptr_t;
 
 enum class EWindowEvent {
-    Quit,             // the user or a signal asked the program to end
-    Close,            // the close box of a window
-    Resized,          // x, y: new client size
-    Moved,            // x, y: new client position
+    Quit,     // the user or a signal asked the program to end
+    Close,    // the close box of a window
+    Resized,  // x, y: new client size
+    Moved,    // x, y: new client position
     Maximized,
     Minimized,
     Restored,
-    Exposed,          // contents must be redrawn
+    Exposed,  // contents must be redrawn
     FocusGained,
     FocusLost,
-    KeyDown,          // key: virtual-key code; alt, repeat
+    KeyDown,  // key: virtual-key code; alt, repeat
     KeyUp,
     MouseMove,        // x, y: client point
     MouseButtonDown,  // key: 1 left, 2 right, 4 middle, 5 and 6 extra buttons; x, y
     MouseButtonUp,
-    MouseWheel,       // wheel: notches, positive forward
-    TextInput,        // text: committed text (UTF-8)
-    TextEditing,      // text: the composition being typed (UTF-8), empty when it ends
-    TextCandidates,   // candidates: the input method's list, key: the selected one (-1 none)
+    MouseWheel,      // wheel: notches, positive forward
+    TextInput,       // text: committed text (UTF-8)
+    TextEditing,     // text: the composition being typed (UTF-8), empty when it ends
+    TextCandidates,  // candidates: the input method's list, key: the selected one (-1 none)
 };
 
 struct SWindowEvent {
@@ -50,14 +50,14 @@ struct SWindowDesc {
     std::string title;  // UTF-8
     int x = 0;          // client position
     int y = 0;
-    int width = 0;      // client size
+    int width = 0;  // client size
     int height = 0;
     bool frameless = false;
     bool resizable = false;
     bool hidden = false;
-    bool noActivate = false;   // shown without taking the keyboard focus
+    bool noActivate = false;  // shown without taking the keyboard focus
     bool alwaysOnTop = false;
-    bool utility = false;      // a tool window (no task-bar entry)
+    bool utility = false;  // a tool window (no task-bar entry)
 };
 
 class IWindowSystem {
@@ -119,8 +119,7 @@ public:
     virtual bool HasKeyboardFocus(WindowHandle window) = 0;
 
     // Shows a picture of 32-bit pixels (blue, green, red, spare in memory) in the window.
-    virtual void PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height,
-                               int pitchBytes) = 0;
+    virtual void PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height, int pitchBytes) = 0;
     // The platform's own window object (SDL_Window*) for other platform code; null when none.
     virtual void* GetNativeWindow(WindowHandle window) = 0;
 

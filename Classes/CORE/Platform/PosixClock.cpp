@@ -17,9 +17,7 @@ uint64_t MonotonicNs() {
 // which would leave the first millisecond of frames unpaced.
 PosixClock::PosixClock() : m_startNs(MonotonicNs() - 1000000ull) {}
 
-uint32_t PosixClock::GetMilliseconds() {
-    return static_cast<uint32_t>((MonotonicNs() - m_startNs) / 1000000ull);
-}
+uint32_t PosixClock::GetMilliseconds() { return static_cast<uint32_t>((MonotonicNs() - m_startNs) / 1000000ull); }
 
 void PosixClock::Sleep(uint32_t milliseconds) {
     timespec req{};

@@ -99,7 +99,8 @@ public:
     }
 
     bool Rename(const std::string& from, const std::string& to) override {
-        if (!IsPlainName(from) || !IsPlainName(to) || ::renameat(m_fd, from.c_str(), m_fd, to.c_str()) != 0) return true;
+        if (!IsPlainName(from) || !IsPlainName(to) || ::renameat(m_fd, from.c_str(), m_fd, to.c_str()) != 0)
+            return true;
         // The new entry must reach the disk too, or a crash may bring the old one back.
         ::fsync(m_fd);
         return false;
@@ -120,9 +121,8 @@ public:
         // instant between the two, and the second look makes sure the entry is this file.
         if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) &&
             static_cast<int64_t>(std::time(nullptr)) - static_cast<int64_t>(st.st_mtim.tv_sec) >= minimumAgeSeconds &&
-            ::flock(fd, LOCK_EX | LOCK_NB) == 0 &&
-            ::fstatat(m_fd, name.c_str(), &again, AT_SYMLINK_NOFOLLOW) == 0 && again.st_dev == st.st_dev &&
-            again.st_ino == st.st_ino) {
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::fstatat(m_fd, name.c_str(), &again, AT_SYMLINK_NOFOLLOW) == 0 &&
+            again.st_dev == st.st_dev && again.st_ino == st.st_ino) {
             removed = ::unlinkat(m_fd, name.c_str(), 0) == 0;
         }
         ::close(fd);
@@ -188,9 +188,7 @@ bool PosixFileSystem::MakeDirectory(const std::string& path) {
     return path.empty() || ::mkdir(path.c_str(), 0777) != 0;
 }
 
-bool PosixFileSystem::ChangeDirectory(const std::string& path) {
-    return path.empty() || ::chdir(path.c_str()) != 0;
-}
+bool PosixFileSystem::ChangeDirectory(const std::string& path) { return path.empty() || ::chdir(path.c_str()) != 0; }
 
 bool PosixFileSystem::GetCurrentDirectory(std::string& out) {
     std::vector<char> buffer(256);

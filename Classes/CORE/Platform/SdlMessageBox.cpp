@@ -146,8 +146,8 @@ int ShowDrawnMessageBox(const std::string& text, const std::string& caption, boo
                            0x000000u);
         }
         SDL_Surface* target = SDL_GetWindowSurface(window);
-        SDL_Surface* picture = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kWidth, height, 32, kWidth * 4,
-                                                                  SDL_PIXELFORMAT_RGB888);
+        SDL_Surface* picture =
+            SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), kWidth, height, 32, kWidth * 4, SDL_PIXELFORMAT_RGB888);
         if (target && picture) {
             SDL_BlitSurface(picture, nullptr, target, nullptr);
             SDL_UpdateWindowSurface(window);
@@ -193,8 +193,7 @@ int ShowDrawnMessageBox(const std::string& text, const std::string& caption, boo
                 // A close request (the window manager, a signal) answers the box and stays for the game.
                 answer = escapeAnswer;
                 break;
-            default:
-                break;
+            default: break;
         }
         if (WindowOf(e) != id) others.push_back(e);
     }
@@ -237,12 +236,13 @@ int SdlMessageBox::Show(const std::string& text, const std::string& caption, int
         }
         Uint32 flags = 0;
         switch (type & 0xF0) {
-        case kMessageBoxIconError: flags = SDL_MESSAGEBOX_ERROR; break;
-        case kMessageBoxIconWarning: flags = SDL_MESSAGEBOX_WARNING; break;
-        case kMessageBoxIconInformation: flags = SDL_MESSAGEBOX_INFORMATION; break;
-        default: break;
+            case kMessageBoxIconError: flags = SDL_MESSAGEBOX_ERROR; break;
+            case kMessageBoxIconWarning: flags = SDL_MESSAGEBOX_WARNING; break;
+            case kMessageBoxIconInformation: flags = SDL_MESSAGEBOX_INFORMATION; break;
+            default: break;
         }
-        const SDL_MessageBoxData data = {flags, nullptr, utf8Caption.c_str(), utf8Text.c_str(), count, buttons, nullptr};
+        const SDL_MessageBoxData data = {flags,   nullptr, utf8Caption.c_str(), utf8Text.c_str(), count,
+                                         buttons, nullptr};
         int pressed = -1;
         if (SDL_ShowMessageBox(&data, &pressed) == 0) return pressed < 0 ? fallback : pressed;
         Log(ELogLevel::Note, "message box", "SDL has none to show here (%s); drawing one", SDL_GetError());

@@ -15,9 +15,7 @@ namespace kestrin {
 
 namespace {
 
-SDL_Window* Win(WindowHandle window) {
-    return window ? SDL_GetWindowFromID(static_cast<Uint32>(window)) : nullptr;
-}
+SDL_Window* Win(WindowHandle window) { return window ? SDL_GetWindowFromID(static_cast<Uint32>(window)) : nullptr; }
 
 struct SKeyMap {
     int vk;
@@ -133,8 +131,8 @@ bool SdlWindowSystem::HasDisplay() {
     if (Init()) return false;
     const char* driver = SDL_GetCurrentVideoDriver();
     if (!driver) return false;
-    const bool real = std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0 &&
-                      std::strcmp(driver, "evdev") != 0;
+    const bool real =
+        std::strcmp(driver, "dummy") != 0 && std::strcmp(driver, "offscreen") != 0 && std::strcmp(driver, "evdev") != 0;
     m_hasDisplay = real ? 1 : 0;
     return real;
 }
@@ -280,9 +278,7 @@ bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
     while (SDL_PollEvent(&e)) {
         out = SWindowEvent();
         switch (e.type) {
-            case SDL_QUIT:
-                out.type = EWindowEvent::Quit;
-                return true;
+            case SDL_QUIT: out.type = EWindowEvent::Quit; return true;
             case SDL_WINDOWEVENT:
                 out.window = e.window.windowID;
                 switch (e.window.event) {
@@ -365,8 +361,7 @@ bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
                 out.wheel = notches;
                 return true;
             }
-            default:
-                break;
+            default: break;
         }
     }
     return false;

@@ -52,8 +52,8 @@ private:
 
     bool m_started = false;
     bool m_failed = false;
-    int m_hasDisplay = -1;  // unknown until the video layer started
-    int m_canWait = -1;     // likewise
+    int m_hasDisplay = -1;     // unknown until the video layer started
+    int m_canWait = -1;        // likewise
     bool m_pressed[256] = {};  // went down since the last TakeKeyPresses
 };
 

@@ -9,8 +9,8 @@ std::string FfmpegErrorText(const FfmpegLibrary* av, const std::string& what, in
     return what + " (" + text + ")";
 }
 
-std::string OpenFfmpegInput(const FfmpegLibrary& av, const std::string& path, AVMediaType type, int threads, AVFormatContext*& format,
-                            AVCodecContext*& codec, int& stream) {
+std::string OpenFfmpegInput(const FfmpegLibrary& av, const std::string& path, AVMediaType type, int threads,
+                            AVFormatContext*& format, AVCodecContext*& codec, int& stream) {
     format = nullptr;
     codec = nullptr;
     stream = -1;
@@ -42,11 +42,13 @@ std::string OpenFfmpegInput(const FfmpegLibrary& av, const std::string& path, AV
     if (stream < 0) return fail(path + " has no " + kind + " that can be decoded", 0);
     codec = av.avcodec_alloc_context3(decoder);
     if (!codec || av.avcodec_parameters_to_context(codec, format->streams[stream]->codecpar) < 0)
-        return fail("cannot set up the " + std::string(type == AVMEDIA_TYPE_AUDIO ? "sound " : "") + "decoder of " + path, 0);
+        return fail(
+            "cannot set up the " + std::string(type == AVMEDIA_TYPE_AUDIO ? "sound " : "") + "decoder of " + path, 0);
     codec->thread_count = threads;
     r = av.avcodec_open2(codec, decoder, nullptr);
     if (r < 0)
-        return fail("cannot open the " + std::string(type == AVMEDIA_TYPE_AUDIO ? "sound " : "") + "decoder of " + path, r);
+        return fail("cannot open the " + std::string(type == AVMEDIA_TYPE_AUDIO ? "sound " : "") + "decoder of " + path,
+                    r);
     return std::string();
 }
 

@@ -15,7 +15,7 @@ std::string FfmpegErrorText(const FfmpegLibrary* av, const std::string& what, in
 // video) and opens a decoder for it with the given thread count (0: FFmpeg's choice); every
 // other stream is discarded. On success format, codec and stream are set and the result is
 // empty; on failure nothing stays open and the result says why.
-std::string OpenFfmpegInput(const FfmpegLibrary& av, const std::string& path, AVMediaType type, int threads, AVFormatContext*& format,
-                            AVCodecContext*& codec, int& stream);
+std::string OpenFfmpegInput(const FfmpegLibrary& av, const std::string& path, AVMediaType type, int threads,
+                            AVFormatContext*& format, AVCodecContext*& codec, int& stream);
 
 }  // namespace kestrin

@@ -47,11 +47,11 @@ Loaded Load() {
             return result;
         }
     }
-#define KESTRIN_FFMPEG_LOOKUP(lib, fn)                                                                             \
-    result.functions.fn = reinterpret_cast<decltype(&::fn)>(dlsym(lib.handle, #fn));                              \
-    if (!result.functions.fn) {                                                                                    \
-        result.error = "FFmpeg cannot be loaded: " + SharedObject(lib.name, lib.major) + " lacks " #fn;           \
-        return result;                                                                                             \
+#define KESTRIN_FFMPEG_LOOKUP(lib, fn)                                                                  \
+    result.functions.fn = reinterpret_cast<decltype(&::fn)>(dlsym(lib.handle, #fn));                    \
+    if (!result.functions.fn) {                                                                         \
+        result.error = "FFmpeg cannot be loaded: " + SharedObject(lib.name, lib.major) + " lacks " #fn; \
+        return result;                                                                                  \
     }
     KESTRIN_FFMPEG_FUNCTIONS(KESTRIN_FFMPEG_LOOKUP)
 #undef KESTRIN_FFMPEG_LOOKUP

@@ -18,39 +18,39 @@ extern "C" {
 namespace kestrin {
 
 // Every FFmpeg function the movie player calls, with the library that holds it.
-#define KESTRIN_FFMPEG_FUNCTIONS(X)                                                                                 \
-    X(avutil, av_channel_layout_copy)                                                                              \
-    X(avutil, av_channel_layout_default)                                                                           \
-    X(avutil, av_channel_layout_uninit)                                                                            \
-    X(avutil, av_frame_alloc)                                                                                      \
-    X(avutil, av_frame_free)                                                                                       \
-    X(avutil, av_frame_unref)                                                                                      \
-    X(avutil, av_log_set_level)                                                                                    \
-    X(avutil, av_strerror)                                                                                         \
-    X(avcodec, av_packet_alloc)                                                                                    \
-    X(avcodec, av_packet_free)                                                                                     \
-    X(avcodec, av_packet_unref)                                                                                    \
-    X(avcodec, avcodec_alloc_context3)                                                                             \
-    X(avcodec, avcodec_find_decoder)                                                                               \
-    X(avcodec, avcodec_free_context)                                                                               \
-    X(avcodec, avcodec_open2)                                                                                      \
-    X(avcodec, avcodec_parameters_to_context)                                                                      \
-    X(avcodec, avcodec_receive_frame)                                                                              \
-    X(avcodec, avcodec_send_packet)                                                                                \
-    X(avformat, av_read_frame)                                                                                     \
-    X(avformat, avformat_close_input)                                                                              \
-    X(avformat, avformat_find_stream_info)                                                                         \
-    X(avformat, avformat_open_input)                                                                               \
-    X(swresample, swr_alloc_set_opts2)                                                                             \
-    X(swresample, swr_convert)                                                                                     \
-    X(swresample, swr_free)                                                                                        \
-    X(swresample, swr_get_out_samples)                                                                             \
-    X(swresample, swr_init)                                                                                        \
-    X(swscale, sws_freeContext)                                                                                    \
-    X(swscale, sws_getCachedContext)                                                                               \
-    X(swscale, sws_getCoefficients)                                                                                \
-    X(swscale, sws_getColorspaceDetails)                                                                           \
-    X(swscale, sws_scale)                                                                                          \
+#define KESTRIN_FFMPEG_FUNCTIONS(X)           \
+    X(avutil, av_channel_layout_copy)         \
+    X(avutil, av_channel_layout_default)      \
+    X(avutil, av_channel_layout_uninit)       \
+    X(avutil, av_frame_alloc)                 \
+    X(avutil, av_frame_free)                  \
+    X(avutil, av_frame_unref)                 \
+    X(avutil, av_log_set_level)               \
+    X(avutil, av_strerror)                    \
+    X(avcodec, av_packet_alloc)               \
+    X(avcodec, av_packet_free)                \
+    X(avcodec, av_packet_unref)               \
+    X(avcodec, avcodec_alloc_context3)        \
+    X(avcodec, avcodec_find_decoder)          \
+    X(avcodec, avcodec_free_context)          \
+    X(avcodec, avcodec_open2)                 \
+    X(avcodec, avcodec_parameters_to_context) \
+    X(avcodec, avcodec_receive_frame)         \
+    X(avcodec, avcodec_send_packet)           \
+    X(avformat, av_read_frame)                \
+    X(avformat, avformat_close_input)         \
+    X(avformat, avformat_find_stream_info)    \
+    X(avformat, avformat_open_input)          \
+    X(swresample, swr_alloc_set_opts2)        \
+    X(swresample, swr_convert)                \
+    X(swresample, swr_free)                   \
+    X(swresample, swr_get_out_samples)        \
+    X(swresample, swr_init)                   \
+    X(swscale, sws_freeContext)               \
+    X(swscale, sws_getCachedContext)          \
+    X(swscale, sws_getCoefficients)           \
+    X(swscale, sws_getColorspaceDetails)      \
+    X(swscale, sws_scale)                     \
     X(swscale, sws_setColorspaceDetails)
 
 struct FfmpegLibrary {

@@ -38,12 +38,10 @@ bool FfmpegMovieSound::Open(const std::string& path, uint32_t rate, double start
     m_error.clear();
     m_rate = rate;
     m_startSeconds = startSeconds;
-    if (rate == 0)
-        return Fail("no sound rate", 0);
+    if (rate == 0) return Fail("no sound rate", 0);
     std::string loadError;
     m_av = LoadFfmpeg(loadError);
-    if (!m_av)
-        return Fail(loadError, 0);
+    if (!m_av) return Fail(loadError, 0);
     const std::string failure = OpenFfmpegInput(*m_av, path, AVMEDIA_TYPE_AUDIO, 0, m_format, m_codec, m_stream);
     if (!failure.empty()) {
         Close();
@@ -72,8 +70,9 @@ bool FfmpegMovieSound::Convert(AVFrame* frame) {
         else if (m_av->av_channel_layout_copy(&in, &frame->ch_layout) < 0)
             m_av->av_channel_layout_default(&in, channels);
         AVChannelLayout out = AV_CHANNEL_LAYOUT_STEREO;
-        const int r = m_av->swr_alloc_set_opts2(&m_swr, &out, AV_SAMPLE_FMT_S16, static_cast<int>(m_rate), &in,
-                                          static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
+        const int r =
+            m_av->swr_alloc_set_opts2(&m_swr, &out, AV_SAMPLE_FMT_S16, static_cast<int>(m_rate), &in,
+                                      static_cast<AVSampleFormat>(frame->format), frame->sample_rate, 0, nullptr);
         m_av->av_channel_layout_uninit(&in);
         if (r < 0 || m_av->swr_init(m_swr) < 0) {
             m_av->swr_free(&m_swr);
@@ -85,8 +84,7 @@ bool FfmpegMovieSound::Convert(AVFrame* frame) {
         m_swrChannels = channels;
     }
     const int room = m_av->swr_get_out_samples(m_swr, frame ? frame->nb_samples : 0);
-    if (room <= 0)
-        return false;
+    if (room <= 0) return false;
     // Samples given are dropped from the queue's front before it grows.
     if (m_queueStart > 0) {
         m_queue.erase(m_queue.begin(), m_queue.begin() + static_cast<std::ptrdiff_t>(m_queueStart));
@@ -95,8 +93,8 @@ bool FfmpegMovieSound::Convert(AVFrame* frame) {
     const size_t used = m_queue.size();
     m_queue.resize(used + size_t(room) * 2);
     uint8_t* outPlanes[1] = {reinterpret_cast<uint8_t*>(m_queue.data() + used)};
-    const int made = m_av->swr_convert(m_swr, outPlanes, room, const_cast<const uint8_t**>(frame->extended_data),
-                                 frame->nb_samples);
+    const int made =
+        m_av->swr_convert(m_swr, outPlanes, room, const_cast<const uint8_t**>(frame->extended_data), frame->nb_samples);
     if (made < 0) {
         m_queue.resize(used);
         Fail("the sound of the movie cannot be converted", made);
@@ -107,8 +105,7 @@ bool FfmpegMovieSound::Convert(AVFrame* frame) {
 }
 
 bool FfmpegMovieSound::Refill() {
-    if (!m_codec || m_ended)
-        return false;
+    if (!m_codec || m_ended) return false;
     for (;;) {
         int r = m_av->avcodec_receive_frame(m_codec, m_frame);
         if (r == 0) {
@@ -137,8 +134,7 @@ bool FfmpegMovieSound::Refill() {
             return true;
         }
         if (r != AVERROR(EAGAIN) || m_flushing) {
-            if (r != AVERROR_EOF && r != AVERROR(EAGAIN))
-                Fail("the sound of the movie cannot be decoded", r);
+            if (r != AVERROR_EOF && r != AVERROR(EAGAIN)) Fail("the sound of the movie cannot be decoded", r);
             // What the converter still holds comes out last.
             if (m_swr) {
                 const int room = m_av->swr_get_out_samples(m_swr, 0);
@@ -175,8 +171,7 @@ size_t FfmpegMovieSound::Read(int16_t* stereo, size_t frames) {
     while (given < frames) {
         const size_t queued = (m_queue.size() - m_queueStart) / 2;
         if (queued == 0) {
-            if (!Refill())
-                break;
+            if (!Refill()) break;
             continue;
         }
         if (m_skipFrames > 0) {

@@ -15,8 +15,7 @@ FramePresenterMaker& Maker() {
 void SetFramePresenterMaker(FramePresenterMaker maker) { Maker() = std::move(maker); }
 
 std::shared_ptr<IFramePresenter> CreateFramePresenter() {
-    if (Maker())
-        return Maker()();
+    if (Maker()) return Maker()();
     return std::make_shared<SdlFramePresenter>();
 }
 

@@ -16,17 +16,16 @@ void HeadlessFramePresenter::Resize(int32_t width, int32_t height) {
 }
 
 bool HeadlessFramePresenter::GetClientSize(WindowHandle window, int32_t& width, int32_t& height) {
-    if (window != m_window)
-        return true;
+    if (window != m_window) return true;
     width = m_width;
     height = m_height;
     return false;
 }
 
 bool HeadlessFramePresenter::Present(WindowHandle window, const uint8_t* frame, int32_t framePitch, int32_t srcX,
-                                 int32_t srcY, int32_t dstX, int32_t dstY, int32_t width, int32_t height) {
-    if (window != m_window || !frame || width <= 0 || height <= 0 || dstX < 0 || dstY < 0 ||
-        dstX + width > m_width || dstY + height > m_height)
+                                     int32_t srcY, int32_t dstX, int32_t dstY, int32_t width, int32_t height) {
+    if (window != m_window || !frame || width <= 0 || height <= 0 || dstX < 0 || dstY < 0 || dstX + width > m_width ||
+        dstY + height > m_height)
         return true;
     for (int32_t y = 0; y < height; ++y)
         std::memcpy(&m_shown[(size_t(dstY + y) * size_t(m_width) + size_t(dstX)) * 4],

@@ -22,8 +22,7 @@ void HeadlessRenderDevice::Close() {
 }
 
 bool HeadlessRenderDevice::GetOutputSize(int32_t& width, int32_t& height) {
-    if (!m_open)
-        return true;
+    if (!m_open) return true;
     width = m_width;
     height = m_height;
     return false;
@@ -45,8 +44,7 @@ IRenderDevice::TextureId HeadlessRenderDevice::CreateTexture(int32_t width, int3
 
 void HeadlessRenderDevice::DestroyTexture(TextureId texture) {
     m_textures.erase(texture);
-    if (m_target == texture)
-        m_target = 0;
+    if (m_target == texture) m_target = 0;
 }
 
 const HeadlessRenderDevice::STexture* HeadlessRenderDevice::FindTexture(TextureId id) const {
@@ -56,8 +54,7 @@ const HeadlessRenderDevice::STexture* HeadlessRenderDevice::FindTexture(TextureI
 
 bool HeadlessRenderDevice::UpdateTexture(TextureId texture, const uint8_t* pixels, int32_t pitch) {
     auto it = m_textures.find(texture);
-    if (it == m_textures.end() || !pixels)
-        return true;
+    if (it == m_textures.end() || !pixels) return true;
     STexture& t = it->second;
     for (int32_t y = 0; y < t.height; ++y)
         std::memcpy(&t.pixels[size_t(y) * t.width * 4], pixels + size_t(y) * pitch, size_t(t.width) * 4);
@@ -66,30 +63,25 @@ bool HeadlessRenderDevice::UpdateTexture(TextureId texture, const uint8_t* pixel
 }
 
 bool HeadlessRenderDevice::SetTarget(TextureId target) {
-    if (!m_open || (target && !m_textures.count(target)))
-        return true;
+    if (!m_open || (target && !m_textures.count(target))) return true;
     m_target = target;
     return false;
 }
 
 bool HeadlessRenderDevice::Clear(uint32_t argb) {
     auto it = m_textures.find(m_target);
-    if (it == m_textures.end())
-        return true;
-    for (size_t i = 0; i < it->second.pixels.size(); i += 4)
-        std::memcpy(&it->second.pixels[i], &argb, 4);
+    if (it == m_textures.end()) return true;
+    for (size_t i = 0; i < it->second.pixels.size(); i += 4) std::memcpy(&it->second.pixels[i], &argb, 4);
     return false;
 }
 
 bool HeadlessRenderDevice::DrawQuad(TextureId texture, const SQuadVertex corners[4], uint8_t opacity, EQuadBlend blend,
-                                bool linear) {
-    if (!m_textures.count(texture) || !m_textures.count(m_target))
-        return true;
+                                    bool linear) {
+    if (!m_textures.count(texture) || !m_textures.count(m_target)) return true;
     SDraw d;
     d.texture = texture;
     d.target = m_target;
-    for (int i = 0; i < 4; ++i)
-        d.corners[i] = corners[i];
+    for (int i = 0; i < 4; ++i) d.corners[i] = corners[i];
     d.opacity = opacity;
     d.blend = blend;
     d.linear = linear;
@@ -99,8 +91,7 @@ bool HeadlessRenderDevice::DrawQuad(TextureId texture, const SQuadVertex corners
 
 bool HeadlessRenderDevice::ReadPixels(uint8_t* pixels, int32_t pitch) {
     auto it = m_textures.find(m_target);
-    if (it == m_textures.end() || !pixels)
-        return true;
+    if (it == m_textures.end() || !pixels) return true;
     const STexture& t = it->second;
     for (int32_t y = 0; y < t.height; ++y)
         std::memcpy(pixels + size_t(y) * pitch, &t.pixels[size_t(y) * t.width * 4], size_t(t.width) * 4);
@@ -108,8 +99,7 @@ bool HeadlessRenderDevice::ReadPixels(uint8_t* pixels, int32_t pitch) {
 }
 
 bool HeadlessRenderDevice::Present(TextureId backBuffer) {
-    if (!m_textures.count(backBuffer))
-        return true;
+    if (!m_textures.count(backBuffer)) return true;
     if (failPresent) {
         m_error = "the fake device lost its picture";
         return true;

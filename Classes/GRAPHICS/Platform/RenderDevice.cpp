@@ -16,8 +16,7 @@ RenderDeviceMaker& Maker() {
 void SetRenderDeviceMaker(RenderDeviceMaker maker) { Maker() = std::move(maker); }
 
 std::shared_ptr<IRenderDevice> CreateRenderDevice() {
-    if (Maker())
-        return Maker()();
+    if (Maker()) return Maker()();
     return std::make_shared<SdlRenderDevice>();
 }
 

@@ -24,8 +24,7 @@ int PickDriver() {
     for (const char* name : order) {
         for (int i = 0; i < SDL_GetNumRenderDrivers(); ++i) {
             SDL_RendererInfo info;
-            if (SDL_GetRenderDriverInfo(i, &info) == 0 && std::strcmp(info.name, name) == 0)
-                return i;
+            if (SDL_GetRenderDriverInfo(i, &info) == 0 && std::strcmp(info.name, name) == 0) return i;
         }
     }
     return -1;
@@ -35,8 +34,7 @@ int PickDriver() {
 std::string QueryRendererName() {
     using GetStringFn = const unsigned char* (*)(unsigned int);
     auto getString = reinterpret_cast<GetStringFn>(SDL_GL_GetProcAddress("glGetString"));
-    if (!getString || !SDL_GL_GetCurrentContext())
-        return std::string();
+    if (!getString || !SDL_GL_GetCurrentContext()) return std::string();
     constexpr unsigned int kGlRenderer = 0x1F01;
     const unsigned char* name = getString(kGlRenderer);
     return name ? std::string(reinterpret_cast<const char*>(name)) : std::string();
@@ -116,8 +114,7 @@ bool SdlRenderDevice::Open(WindowHandle window) {
             // SIGINT and SIGTERM keep ending the process: SDL would turn them into quit events
             // that nobody reads here.
             SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-            if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-                return Fail("SDL_InitSubSystem");
+            if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return Fail("SDL_InitSubSystem");
             m_initedVideo = true;
         }
         w = SDL_CreateWindow("Kestrin", 0, 0, width, height, SDL_WINDOW_HIDDEN | SDL_WINDOW_OPENGL);
@@ -144,8 +141,8 @@ bool SdlRenderDevice::Open(WindowHandle window) {
     }
     // Every draw goes through SDL, so its command batching is safe and saves GL calls.
     SDL_SetHint(SDL_HINT_RENDER_BATCHING, "1");
-    m_renderer = SDL_CreateRenderer(w, index, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE |
-                                                  SDL_RENDERER_PRESENTVSYNC);
+    m_renderer =
+        SDL_CreateRenderer(w, index, SDL_RENDERER_ACCELERATED | SDL_RENDERER_TARGETTEXTURE | SDL_RENDERER_PRESENTVSYNC);
     if (!m_renderer) {
         Fail("SDL_CreateRenderer");
         Close();
@@ -164,10 +161,8 @@ bool SdlRenderDevice::Open(WindowHandle window) {
     SDL_Texture* probe = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 1, 1);
     bool blends = probe != nullptr;
     for (SDL_BlendMode mode : m_modes)
-        if (blends && SDL_SetTextureBlendMode(probe, mode) != 0)
-            blends = false;
-    if (probe)
-        SDL_DestroyTexture(probe);
+        if (blends && SDL_SetTextureBlendMode(probe, mode) != 0) blends = false;
+    if (probe) SDL_DestroyTexture(probe);
     if (!blends) {
         Fail("the renderer has no custom blend factors");
         Close();
@@ -181,15 +176,13 @@ bool SdlRenderDevice::Open(WindowHandle window) {
 }
 
 bool SdlRenderDevice::Alive() const {
-    if (!m_renderer || !m_window || !SDL_WasInit(SDL_INIT_VIDEO))
-        return false;
+    if (!m_renderer || !m_window || !SDL_WasInit(SDL_INIT_VIDEO)) return false;
     // SDL destroys a window's renderer with the window: look the window up before touching it.
     return m_windowId != 0 && SDL_GetWindowFromID(m_windowId) == m_window && SDL_GetRenderer(m_window) == m_renderer;
 }
 
 void SdlRenderDevice::Close() {
-    if (m_watching)
-        SDL_DelEventWatch(&SdlRenderDevice::WatchEvents, this);
+    if (m_watching) SDL_DelEventWatch(&SdlRenderDevice::WatchEvents, this);
     m_watching = false;
     const bool alive = Alive();
     if (alive)
@@ -198,16 +191,13 @@ void SdlRenderDevice::Close() {
             SDL_DestroyTexture(entry.second.texture);
         }
     m_textures.clear();
-    if (alive)
-        SDL_DestroyRenderer(m_renderer);
+    if (alive) SDL_DestroyRenderer(m_renderer);
     m_renderer = nullptr;
-    if (m_createdWindow && m_window)
-        SDL_DestroyWindow(m_window);
+    if (m_createdWindow && m_window) SDL_DestroyWindow(m_window);
     m_createdWindow = false;
     m_window = nullptr;
     m_windowId = 0;
-    if (m_initedVideo)
-        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    if (m_initedVideo) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     m_initedVideo = false;
     m_target = 0;
     m_driver.clear();
@@ -215,11 +205,9 @@ void SdlRenderDevice::Close() {
 }
 
 bool SdlRenderDevice::GetOutputSize(int32_t& width, int32_t& height) {
-    if (!Alive())
-        return true;
+    if (!Alive()) return true;
     int w = 0, h = 0;
-    if (SDL_GetRendererOutputSize(m_renderer, &w, &h) != 0)
-        return Fail("SDL_GetRendererOutputSize");
+    if (SDL_GetRendererOutputSize(m_renderer, &w, &h) != 0) return Fail("SDL_GetRendererOutputSize");
     width = w;
     height = h;
     return false;
@@ -231,19 +219,17 @@ SdlRenderDevice::STexture* SdlRenderDevice::Find(TextureId texture) {
 }
 
 IRenderDevice::TextureId SdlRenderDevice::CreateTexture(int32_t width, int32_t height, bool renderTarget) {
-    if (!Alive() || width <= 0 || height <= 0)
-        return 0;
-    SDL_Texture* t = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888,
-                                       renderTarget ? SDL_TEXTUREACCESS_TARGET : SDL_TEXTUREACCESS_STATIC, width,
-                                       height);
+    if (!Alive() || width <= 0 || height <= 0) return 0;
+    SDL_Texture* t =
+        SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888,
+                          renderTarget ? SDL_TEXTUREACCESS_TARGET : SDL_TEXTUREACCESS_STATIC, width, height);
     if (!t) {
         Fail("SDL_CreateTexture");
         return 0;
     }
     SDL_SetTextureScaleMode(t, SDL_ScaleModeNearest);
     const TextureId id = m_nextId++;
-    if (m_nextId == 0)
-        m_nextId = 1;
+    if (m_nextId == 0) m_nextId = 1;
     STexture entry;
     entry.texture = t;
     entry.width = width;
@@ -255,11 +241,9 @@ IRenderDevice::TextureId SdlRenderDevice::CreateTexture(int32_t width, int32_t h
 
 void SdlRenderDevice::DestroyTexture(TextureId texture) {
     auto it = m_textures.find(texture);
-    if (it == m_textures.end())
-        return;
+    if (it == m_textures.end()) return;
     if (m_target == texture) {
-        if (Alive())
-            SDL_SetRenderTarget(m_renderer, nullptr);
+        if (Alive()) SDL_SetRenderTarget(m_renderer, nullptr);
         m_target = 0;
     }
     if (Alive()) {
@@ -273,28 +257,23 @@ bool SdlRenderDevice::IsTextureValid(TextureId texture) { return Find(texture) !
 
 bool SdlRenderDevice::UpdateTexture(TextureId texture, const uint8_t* pixels, int32_t pitch) {
     STexture* t = Find(texture);
-    if (!t || !pixels || !Alive())
-        return true;
+    if (!t || !pixels || !Alive()) return true;
     DropTwin(*t);
-    if (SDL_UpdateTexture(t->texture, nullptr, pixels, pitch) != 0)
-        return Fail("SDL_UpdateTexture");
+    if (SDL_UpdateTexture(t->texture, nullptr, pixels, pitch) != 0) return Fail("SDL_UpdateTexture");
     return false;
 }
 
 void SdlRenderDevice::DropTwin(STexture& t) {
-    if (t.twin && Alive())
-        SDL_DestroyTexture(t.twin);
+    if (t.twin && Alive()) SDL_DestroyTexture(t.twin);
     t.twin = nullptr;
     t.twinBlend = SDL_BLENDMODE_INVALID;
 }
 
 SDL_Texture* SdlRenderDevice::Twin(STexture& t) {
-    if (t.twin)
-        return t.twin;
+    if (t.twin) return t.twin;
     SDL_Texture* twin =
         SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_TARGET, t.width, t.height);
-    if (!twin)
-        return nullptr;
+    if (!twin) return nullptr;
     SDL_SetTextureScaleMode(twin, SDL_ScaleModeLinear);
     // Copied on the device, once per change of the pixels.
     if (t.blend != SDL_BLENDMODE_NONE) {
@@ -302,7 +281,8 @@ SDL_Texture* SdlRenderDevice::Twin(STexture& t) {
         t.blend = SDL_BLENDMODE_NONE;
     }
     STexture* current = m_target ? Find(m_target) : nullptr;
-    const bool ok = SDL_SetRenderTarget(m_renderer, twin) == 0 && SDL_RenderCopy(m_renderer, t.texture, nullptr, nullptr) == 0;
+    const bool ok =
+        SDL_SetRenderTarget(m_renderer, twin) == 0 && SDL_RenderCopy(m_renderer, t.texture, nullptr, nullptr) == 0;
     SDL_SetRenderTarget(m_renderer, current ? current->texture : nullptr);
     if (!ok) {
         SDL_DestroyTexture(twin);
@@ -313,32 +293,26 @@ SDL_Texture* SdlRenderDevice::Twin(STexture& t) {
 }
 
 bool SdlRenderDevice::SetTarget(TextureId target) {
-    if (!Alive())
-        return true;
+    if (!Alive()) return true;
     STexture* t = target ? Find(target) : nullptr;
-    if (target && !t)
-        return true;
-    if (SDL_SetRenderTarget(m_renderer, t ? t->texture : nullptr) != 0)
-        return Fail("SDL_SetRenderTarget");
+    if (target && !t) return true;
+    if (SDL_SetRenderTarget(m_renderer, t ? t->texture : nullptr) != 0) return Fail("SDL_SetRenderTarget");
     m_target = target;
     return false;
 }
 
 bool SdlRenderDevice::Clear(uint32_t argb) {
-    if (!Alive() || m_target == 0)
-        return true;
+    if (!Alive() || m_target == 0) return true;
     SDL_SetRenderDrawBlendMode(m_renderer, SDL_BLENDMODE_NONE);
     SDL_SetRenderDrawColor(m_renderer, Uint8(argb >> 16), Uint8(argb >> 8), Uint8(argb), Uint8(argb >> 24));
-    if (SDL_RenderClear(m_renderer) != 0)
-        return Fail("SDL_RenderClear");
+    if (SDL_RenderClear(m_renderer) != 0) return Fail("SDL_RenderClear");
     return false;
 }
 
 bool SdlRenderDevice::DrawQuad(TextureId texture, const SQuadVertex corners[4], uint8_t opacity, EQuadBlend blend,
                                bool linear) {
     STexture* t = Find(texture);
-    if (!t || m_target == 0 || !Alive())
-        return true;
+    if (!t || m_target == 0 || !Alive()) return true;
     const SDL_BlendMode mode = m_modes[int(blend)];
     SDL_Texture* source = t->texture;
     if (linear && !t->renderTarget) {
@@ -368,14 +342,12 @@ bool SdlRenderDevice::DrawQuad(TextureId texture, const SQuadVertex corners[4], 
         v[i].tex_coord = SDL_FPoint{corners[i].u, corners[i].v};
     }
     static const int kIndices[6] = {0, 1, 2, 0, 2, 3};
-    if (SDL_RenderGeometry(m_renderer, source, v, 4, kIndices, 6) != 0)
-        return Fail("SDL_RenderGeometry");
+    if (SDL_RenderGeometry(m_renderer, source, v, 4, kIndices, 6) != 0) return Fail("SDL_RenderGeometry");
     return false;
 }
 
 bool SdlRenderDevice::ReadPixels(uint8_t* pixels, int32_t pitch) {
-    if (!Alive() || m_target == 0 || !pixels)
-        return true;
+    if (!Alive() || m_target == 0 || !pixels) return true;
     if (SDL_RenderReadPixels(m_renderer, nullptr, SDL_PIXELFORMAT_ARGB8888, pixels, pitch) != 0)
         return Fail("SDL_RenderReadPixels");
     return false;
@@ -383,11 +355,9 @@ bool SdlRenderDevice::ReadPixels(uint8_t* pixels, int32_t pitch) {
 
 bool SdlRenderDevice::Present(TextureId backBuffer) {
     STexture* t = Find(backBuffer);
-    if (!t || !Alive())
-        return true;
+    if (!t || !Alive()) return true;
     const TextureId previous = m_target;
-    if (SDL_SetRenderTarget(m_renderer, nullptr) != 0)
-        return Fail("SDL_SetRenderTarget");
+    if (SDL_SetRenderTarget(m_renderer, nullptr) != 0) return Fail("SDL_SetRenderTarget");
     int w = 0, h = 0;
     SDL_GetRendererOutputSize(m_renderer, &w, &h);
     const bool stretched = w != t->width || h != t->height;
@@ -403,12 +373,10 @@ bool SdlRenderDevice::Present(TextureId backBuffer) {
     SDL_SetRenderDrawColor(m_renderer, 0, 0, 0, 255);
     SDL_RenderClear(m_renderer);
     const bool failed = SDL_RenderCopy(m_renderer, t->texture, nullptr, nullptr) != 0;
-    if (failed)
-        Fail("SDL_RenderCopy");
+    if (failed) Fail("SDL_RenderCopy");
     SDL_RenderPresent(m_renderer);
     m_target = 0;
-    if (previous)
-        SetTarget(previous);
+    if (previous) SetTarget(previous);
     return failed;
 }
 
@@ -420,23 +388,18 @@ bool SdlRenderDevice::PushResetEvent(bool deviceReset) {
 }
 
 EDeviceState SdlRenderDevice::TestCooperativeLevel() {
-    if (!Alive())
-        return EDeviceState::kLost;
-    if (m_targetsReset || m_deviceReset)
-        return EDeviceState::kNotReset;
+    if (!Alive()) return EDeviceState::kLost;
+    if (m_targetsReset || m_deviceReset) return EDeviceState::kNotReset;
     return EDeviceState::kOk;
 }
 
 bool SdlRenderDevice::Reset() {
-    if (!Alive())
-        return Fail("the renderer is gone");
+    if (!Alive()) return Fail("the renderer is gone");
     // Filtered copies live in render targets: made again when next needed.
-    for (auto& entry : m_textures)
-        DropTwin(entry.second);
+    for (auto& entry : m_textures) DropTwin(entry.second);
     if (m_deviceReset.exchange(false)) {
         // Every texture of the old device is gone: its owners make new ones.
-        for (auto& entry : m_textures)
-            SDL_DestroyTexture(entry.second.texture);
+        for (auto& entry : m_textures) SDL_DestroyTexture(entry.second.texture);
         m_textures.clear();
         m_target = 0;
         SDL_SetRenderTarget(m_renderer, nullptr);

@@ -15,8 +15,7 @@ VideoDecoderMaker& Maker() {
 void SetVideoDecoderMaker(VideoDecoderMaker maker) { Maker() = std::move(maker); }
 
 std::unique_ptr<IVideoDecoder> CreateVideoDecoder() {
-    if (Maker())
-        return Maker()();
+    if (Maker()) return Maker()();
     return std::make_unique<FfmpegVideoDecoder>();
 }
 

@@ -8,8 +8,8 @@ namespace {
 
 class FakeMapping : public ISharedMapping {
 public:
-    FakeMapping(std::shared_ptr<std::vector<uint8_t>> bytes, std::shared_ptr<HeadlessSharedMemoryService::Registry> owner,
-                std::string name)
+    FakeMapping(std::shared_ptr<std::vector<uint8_t>> bytes,
+                std::shared_ptr<HeadlessSharedMemoryService::Registry> owner, std::string name)
         : m_bytes(std::move(bytes)), m_size(m_bytes->size()), m_owner(std::move(owner)), m_name(std::move(name)) {}
     ~FakeMapping() override {
         if (m_owner) m_owner->mappings.erase(m_name);
@@ -65,7 +65,8 @@ private:
 
 }  // namespace
 
-std::unique_ptr<ISharedMapping> HeadlessSharedMemoryService::OpenMapping(const std::string& name, std::string* refusal) {
+std::unique_ptr<ISharedMapping> HeadlessSharedMemoryService::OpenMapping(const std::string& name,
+                                                                         std::string* refusal) {
     (void)refusal;
     auto it = m_registry->mappings.find(name);
     if (it == m_registry->mappings.end()) return nullptr;

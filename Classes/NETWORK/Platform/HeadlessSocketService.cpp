@@ -84,7 +84,8 @@ bool HeadlessSocketService::Resolve(const std::string& host, uint32_t& address, 
     address = 0;
     unsigned parts[4];
     char tail = 0;
-    if (acceptConnects && std::sscanf(host.c_str(), "%u.%u.%u.%u%c", &parts[0], &parts[1], &parts[2], &parts[3], &tail) == 4 &&
+    if (acceptConnects &&
+        std::sscanf(host.c_str(), "%u.%u.%u.%u%c", &parts[0], &parts[1], &parts[2], &parts[3], &tail) == 4 &&
         parts[0] < 256 && parts[1] < 256 && parts[2] < 256 && parts[3] < 256) {
         address = (parts[0] << 24) | (parts[1] << 16) | (parts[2] << 8) | parts[3];
         error = 0;

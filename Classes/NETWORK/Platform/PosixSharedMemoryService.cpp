@@ -116,10 +116,11 @@ private:
 std::string Refusal(const std::string& what, const struct stat& info) {
     char text[160];
     if (info.st_uid != geteuid()) {
-        std::snprintf(text, sizeof text, "belongs to user %u, not to this user (%u)", static_cast<unsigned>(info.st_uid),
-                      static_cast<unsigned>(geteuid()));
+        std::snprintf(text, sizeof text, "belongs to user %u, not to this user (%u)",
+                      static_cast<unsigned>(info.st_uid), static_cast<unsigned>(geteuid()));
     } else if ((info.st_mode & 077) != 0) {
-        std::snprintf(text, sizeof text, "is open to other users (mode %03o)", static_cast<unsigned>(info.st_mode & 0777));
+        std::snprintf(text, sizeof text, "is open to other users (mode %03o)",
+                      static_cast<unsigned>(info.st_mode & 0777));
     } else {
         return std::string();
     }

@@ -15,7 +15,8 @@ bool CMainScript::TagDebug(CScriptBlock block, bool replay) {
     }
     if (m_state.debugMode == 3) {
         if (!m_debugFactory) m_debugFactory = std::make_unique<CActorFactory>();
-        if (!m_debugServer) m_debugServer = std::make_unique<CServerSocket>(m_debugFactory.get(), CServerSocket::GetDebugPort());
+        if (!m_debugServer)
+            m_debugServer = std::make_unique<CServerSocket>(m_debugFactory.get(), CServerSocket::GetDebugPort());
     }
     return false;
 }

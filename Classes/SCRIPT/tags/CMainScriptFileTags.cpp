@@ -57,8 +57,7 @@ bool FindRegularFile(const std::string& name, std::string& native) {
 
 }  // namespace
 
-std::string FormatFileTime(const std::string& pattern, int year, int month, int day, int hour, int minute,
-                           int second) {
+std::string FormatFileTime(const std::string& pattern, int year, int month, int day, int hour, int minute, int second) {
     auto two = [](int value) {
         char text[16];
         std::snprintf(text, sizeof text, "%02d", value);
@@ -151,8 +150,8 @@ void VarFileCrc(CMainScript& script, const CScriptBlock& block) {
         crc.process_bytes(buffer.data(), static_cast<size_t>(read));
     }
     input.Close();
-    variables.SetString(name, IntToHexString(static_cast<int>(crc.checksum()), TagFlag(block, "zerox"),
-                                             TagFlag(block, "caps")));
+    variables.SetString(
+        name, IntToHexString(static_cast<int>(crc.checksum()), TagFlag(block, "zerox"), TagFlag(block, "caps")));
 }
 
 bool CMainScript::TagFile(CScriptBlock block, bool replay) {

@@ -35,8 +35,8 @@ void CMainScript::SetHttpResult(const std::string& variable, const std::string& 
 }
 
 void CMainScript::RunHttpCompletion(const SHttpTag& tag) {
-    RunEventBlock(CScriptBlock(CScriptBlock::kTag, tag.line, std::string(tag.name),
-                               CScriptBlock::AttributeMap(tag.attributes)));
+    RunEventBlock(
+        CScriptBlock(CScriptBlock::kTag, tag.line, std::string(tag.name), CScriptBlock::AttributeMap(tag.attributes)));
 }
 
 bool CMainScript::TagUnison(CScriptBlock block, bool replay) {

@@ -107,8 +107,10 @@ bool CMainScript::TagRt(CScriptBlock block, bool replay) {
 
 bool CMainScript::TagRp(CScriptBlock block, bool replay) {
     if (CLinkableTextRenderer* layer = GetMessageLayer()) {
-        if (IsSkipping()) layer->Clear();
-        else layer->ClearWithTweens(m_state.textTweens[TEXT_TWEEN_OUT][m_state.messageLayerName]);
+        if (IsSkipping())
+            layer->Clear();
+        else
+            layer->ClearWithTweens(m_state.textTweens[TEXT_TWEEN_OUT][m_state.messageLayerName]);
     }
     if (replay) return false;
     bool store = m_state.writeBacklog;
@@ -116,7 +118,8 @@ bool CMainScript::TagRp(CScriptBlock block, bool replay) {
     CSaveData& save = GetSaveData();
     std::vector<CScriptBlock>& record = save.GetPageRecords()[m_state.messageLayerName];
     if (store) {
-        GetBackLog().AddPage(CurrentFontStack(), record, m_state.includeFonts, m_variables->GetString("s.backlog.annotation"));
+        GetBackLog().AddPage(CurrentFontStack(), record, m_state.includeFonts,
+                             m_variables->GetString("s.backlog.annotation"));
     }
     record.clear();
     save.GetFontStacks()[m_state.messageLayerName] = CurrentFontStack();
@@ -138,8 +141,10 @@ bool CMainScript::TagBacklog(CScriptBlock block, bool replay) {
     (void)replay;
     std::string value;
     if (!block.LacksAttribute("allow", value)) {
-        if (value == "0") m_state.backlogAllowed = false;
-        else if (value == "1") m_state.backlogAllowed = true;
+        if (value == "0")
+            m_state.backlogAllowed = false;
+        else if (value == "1")
+            m_state.backlogAllowed = true;
     }
     if (block.HasAttribute("includefont")) m_state.includeFonts = TagFlag(block, "includefont");
     if (!block.LacksAttribute("messagelayer", value)) {
@@ -164,8 +169,10 @@ bool CMainScript::TagHide(CScriptBlock block, bool replay) {
     (void)replay;
     std::string value;
     if (!block.LacksAttribute("allow", value)) {
-        if (value == "0") m_state.hideAllowed = false;
-        else if (value == "1") m_state.hideAllowed = true;
+        if (value == "0")
+            m_state.hideAllowed = false;
+        else if (value == "1")
+            m_state.hideAllowed = true;
     }
     if (!block.LacksAttribute("window", value)) SplitIds(value, m_state.hideLayers);
     return false;
@@ -204,7 +211,9 @@ bool CMainScript::TagGlyph(CScriptBlock block, bool replay) {
 bool CMainScript::TagFont(CScriptBlock block, bool replay) {
     CLinkableTextRenderer* layer = GetMessageLayer();
     auto& stack = CurrentFontStack();
-    CFontProperty property = layer ? CFontProperty(layer->GetProperty()) : stack.empty() ? CFontProperty() : stack.back();
+    CFontProperty property = layer           ? CFontProperty(layer->GetProperty())
+                             : stack.empty() ? CFontProperty()
+                                             : stack.back();
     property.SetParams(block.GetAttributes());
     if (layer) layer->GetProperty() = property;
     if (stack.empty() || !block.HasAttribute("stack") || block.GetAttribute("stack") != "0") {
@@ -333,8 +342,8 @@ bool CMainScript::TagLinkdisable(CScriptBlock block, bool replay) {
 
 namespace {
 
-const char* const kTweenTypes[] = {"in",  "out", "show", "hide", "backlog_down_in", "backlog_down_out",
-                                   "backlog_up_in", "backlog_up_out"};
+const char* const kTweenTypes[] = {
+    "in", "out", "show", "hide", "backlog_down_in", "backlog_down_out", "backlog_up_in", "backlog_up_out"};
 
 struct SParamName {
     const char* name;
@@ -362,9 +371,9 @@ bool CMainScript::TagScetween(CScriptBlock block, bool replay) {
         }
     }
     if (index < 0) return false;
-    std::vector<CTextRenderer::CTweenInfo>& list =
-        index < TEXT_TWEEN_COUNT ? m_state.textTweens[index][m_state.messageLayerName]
-                                 : GetBackLog().GetScrollTweens(index >= 6, index % 2 == 1);
+    std::vector<CTextRenderer::CTweenInfo>& list = index < TEXT_TWEEN_COUNT
+                                                       ? m_state.textTweens[index][m_state.messageLayerName]
+                                                       : GetBackLog().GetScrollTweens(index >= 6, index % 2 == 1);
     if (mode == "init") {
         list.clear();
         return false;

@@ -76,9 +76,9 @@ bool CMainScript::TagSxfade(CScriptBlock block, bool replay) {
     m_previousMusicHandle = m_musicHandle;
     m_musicHandle = m_bgmManager->Play(block.GetAttribute("file"), false, MusicLoops(block), time > 0 ? 1 : gain);
     if (time > 0) {
-        m_crossFade = StartSoundFade(m_bgmManager, m_previousMusicHandle,
-                                     m_bgmManager->GetVolume(m_previousMusicHandle), 1, time, kEaseOutSine,
-                                     StopWhenDone(m_bgmManager, m_previousMusicHandle));
+        m_crossFade =
+            StartSoundFade(m_bgmManager, m_previousMusicHandle, m_bgmManager->GetVolume(m_previousMusicHandle), 1, time,
+                           kEaseOutSine, StopWhenDone(m_bgmManager, m_previousMusicHandle));
     } else {
         m_bgmManager->Stop(m_previousMusicHandle);
     }

@@ -42,8 +42,7 @@ private:
 
 // Remembers a tween of a message layer, forgetting those that have ended meanwhile.
 void AddMessageLayerTween(std::vector<int32_t>& ids, int32_t id) {
-    ids.erase(std::remove_if(ids.begin(), ids.end(), [](int32_t kept) { return !IsTweenRegistered(kept); }),
-              ids.end());
+    ids.erase(std::remove_if(ids.begin(), ids.end(), [](int32_t kept) { return !IsTweenRegistered(kept); }), ids.end());
     ids.push_back(id);
 }
 
@@ -55,12 +54,18 @@ int32_t EaseKind(const std::string& name) { return std::max(FindEaseKind(name), 
 TTween<int32_t>::Setter MakeSetter(const std::string& param, IDisplayObject* object,
                                    const std::shared_ptr<IDisplayObject>& keep) {
     void (IDisplayObject::*set)(int32_t) = nullptr;
-    if (param == "left") set = &IDisplayObject::SetX;
-    else if (param == "top") set = &IDisplayObject::SetY;
-    else if (param == "alpha") set = &IDisplayObject::SetAlpha;
-    else if (param == "xscale") set = &IDisplayObject::SetXScale;
-    else if (param == "yscale") set = &IDisplayObject::SetYScale;
-    else if (param == "rotate") set = &IDisplayObject::SetRotate;
+    if (param == "left")
+        set = &IDisplayObject::SetX;
+    else if (param == "top")
+        set = &IDisplayObject::SetY;
+    else if (param == "alpha")
+        set = &IDisplayObject::SetAlpha;
+    else if (param == "xscale")
+        set = &IDisplayObject::SetXScale;
+    else if (param == "yscale")
+        set = &IDisplayObject::SetYScale;
+    else if (param == "rotate")
+        set = &IDisplayObject::SetRotate;
     if (!set) return nullptr;
     if (!keep) return [object, set](int32_t v) { (object->*set)(v); };
     std::weak_ptr<IDisplayObject> weak = keep;

@@ -48,7 +48,8 @@ void WriteTags(COruVariables& variables, const CScriptBlock& block, const std::d
     if (fonts && TagFlag(block, "allfont")) {
         for (const auto& font : *fonts) variables.SetString(name + "." + std::to_string(count++), font.ToTagText());
     }
-    for (const auto& recorded : blocks) variables.SetString(name + "." + std::to_string(count++), recorded.ToCommaText());
+    for (const auto& recorded : blocks)
+        variables.SetString(name + "." + std::to_string(count++), recorded.ToCommaText());
     variables.SetInt(name + ".size", count);
 }
 
@@ -154,7 +155,8 @@ void VarGetMessageTags(CMainScript& script, const CScriptBlock& block) {
 }
 
 void VarGetBacklogSize(CMainScript& script, const CScriptBlock& block) {
-    script.GetVariables().SetInt(block.GetAttribute("name"), static_cast<int32_t>(script.GetBackLog().GetPages().size()));
+    script.GetVariables().SetInt(block.GetAttribute("name"),
+                                 static_cast<int32_t>(script.GetBackLog().GetPages().size()));
 }
 
 // Page 0 is the oldest page held; a page out of range (negative included) writes nothing.

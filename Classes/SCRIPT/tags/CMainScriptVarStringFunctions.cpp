@@ -41,8 +41,7 @@ void VarRandom(CMainScript& script, const CScriptBlock& block) {
 }
 
 void VarLength(CMainScript& script, const CScriptBlock& block) {
-    script.GetVariables().SetInt(block.GetAttribute("name"),
-                                 static_cast<int32_t>(block.GetAttribute("source").size()));
+    script.GetVariables().SetInt(block.GetAttribute("name"), static_cast<int32_t>(block.GetAttribute("source").size()));
 }
 
 void VarFind(CMainScript& script, const CScriptBlock& block) {

@@ -26,17 +26,14 @@ bool CMainScript::TagVideo(CScriptBlock block, bool replay) {
     if (!block.HasAttribute("id")) {
         m_videoSkipMode = TagInt(block, "skip", 1);
         CDsVideo* video = m_screen ? m_screen->GetVideo() : nullptr;
-        if (video)
-            video->Play(file);
+        if (video) video->Play(file);
         // A movie that does not play (said in the log) is no reason to wait.
-        if (!video || !video->IsPlaying())
-            return false;
+        if (!video || !video->IsPlaying()) return false;
         SetStatus(STAT_VIDEO);
         return true;
     }
 
-    if (!m_screen || !m_screen->IsReady())
-        return false;
+    if (!m_screen || !m_screen->IsReady()) return false;
     // Loose files only: a movie is read while it plays.
     auto movieFile = std::make_shared<CFile>();
     if (movieFile->Open(file.c_str()) && movieFile->Open((file + ".mja").c_str())) {

@@ -45,9 +45,12 @@ constexpr char kSourceEncodingUnknown[] =
 constexpr char kTargetEncodingUnknown[] =
     "[var system=\"convert_encoding\"] 変換先文字コード(to)に未知の文字コードが指定されています。";
 constexpr char kSubstringNegative[] = "positionパラメータまたはlengthパラメータが負の値です。";
-constexpr char kSubstringPastEnd[] = "positionパラメータとlengthパラメータの合計が、sourceパラメータの長さを超えています。";
-constexpr char kImplodeTooManyElements[] = "[var system=\"implode\"] 配列が大きすぎるため、先頭の%d個だけを連結します。";
-constexpr char kImplodeTooLong[] = "[var system=\"implode\"] 連結した文字列が大きすぎるため、%d個目までで打ち切ります。";
+constexpr char kSubstringPastEnd[] =
+    "positionパラメータとlengthパラメータの合計が、sourceパラメータの長さを超えています。";
+constexpr char kImplodeTooManyElements[] =
+    "[var system=\"implode\"] 配列が大きすぎるため、先頭の%d個だけを連結します。";
+constexpr char kImplodeTooLong[] =
+    "[var system=\"implode\"] 連結した文字列が大きすぎるため、%d個目までで打ち切ります。";
 constexpr char kExplodeEmptyDelimiter[] = "[var system=\"explode\"] delimiterが空のため、sourceを分割しません。";
 
 // About the whole tag as written (CScriptBlock::ToTagText).

@@ -72,7 +72,6 @@ void ExplodeText(const std::string& text, const std::string& delimiter, const st
                  std::vector<std::string>& out);
 // "yyyy", "yy", "MM", "M", "dd", "d", "hh", "h", "mm", "m", "ss", "s" in pattern replaced
 // (the short token only where the long one does not occur).
-std::string FormatFileTime(const std::string& pattern, int year, int month, int day, int hour, int minute,
-                           int second);
+std::string FormatFileTime(const std::string& pattern, int year, int month, int day, int hour, int minute, int second);
 
 }  // namespace kestrin

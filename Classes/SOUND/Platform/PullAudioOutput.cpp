@@ -24,8 +24,6 @@ void PullAudioOutput::RenderTo(uint64_t frameCount, std::vector<int16_t>* out) {
     if (frameCount > m_rendered) Render(static_cast<size_t>(frameCount - m_rendered), out);
 }
 
-void PullAudioOutput::RenderToVideoFrame(uint64_t n, std::vector<int16_t>* out) {
-    RenderTo(n * GetRate() / 60, out);
-}
+void PullAudioOutput::RenderToVideoFrame(uint64_t n, std::vector<int16_t>* out) { RenderTo(n * GetRate() / 60, out); }
 
 }  // namespace kestrin

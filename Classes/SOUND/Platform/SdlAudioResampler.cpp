@@ -9,8 +9,8 @@ constexpr size_t kFrameBytes = 2 * sizeof(float);
 }
 
 SdlAudioResampler::SdlAudioResampler(uint32_t fromRate, uint32_t toRate)
-    : m_stream(SDL_NewAudioStream(AUDIO_F32SYS, 2, static_cast<int>(fromRate), AUDIO_F32SYS, 2,
-                                  static_cast<int>(toRate))) {}
+    : m_stream(
+          SDL_NewAudioStream(AUDIO_F32SYS, 2, static_cast<int>(fromRate), AUDIO_F32SYS, 2, static_cast<int>(toRate))) {}
 
 SdlAudioResampler::~SdlAudioResampler() {
     if (m_stream) SDL_FreeAudioStream(m_stream);
