@@ -64,21 +64,8 @@ std::string AbsolutePath(const std::string& path) {
         if (GetFileSystem()->GetCurrentDirectory(cwd)) cwd = "/";
         full = cwd + "/" + full;
     }
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= full.size()) {
-        size_t end = full.find('/', start);
-        if (end == std::string::npos) end = full.size();
-        const std::string part = full.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        start = end + 1;
-    }
     std::string out;
-    for (const std::string& part : parts) out += "/" + part;
+    for (const std::string& part : CollapsePathElements(full)) out += "/" + part;
     return out.empty() ? "/" : out;
 }
 

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <utility>
 
 #include "CORE/CGameFileNames.h"
 #include "CORE/Platform/IShellOpener.h"
@@ -351,6 +352,23 @@ int PercentToFixed16(int percent) {
 void OpenWithShell(const std::string& target) {
     if (target.empty()) return;
     GetShellOpener()->Open(CGameFileNames::ToUtf8(target));
+}
+
+std::vector<std::string> CollapsePathElements(const std::string& path) {
+    std::vector<std::string> parts;
+    size_t start = 0;
+    while (start <= path.size()) {
+        size_t end = path.find('/', start);
+        if (end == std::string::npos) end = path.size();
+        std::string part = path.substr(start, end - start);
+        if (part == "..") {
+            if (!parts.empty()) parts.pop_back();
+        } else if (!part.empty() && part != ".") {
+            parts.push_back(std::move(part));
+        }
+        start = end + 1;
+    }
+    return parts;
 }
 
 }  // namespace kestrin

@@ -28,6 +28,9 @@ void SplitString(const char* text, std::vector<std::string>& out, const std::str
 void SplitStringStripping(const char* text, std::vector<std::string>& out, const std::string& separator,
                           const std::string& escapes);
 
+// The elements of a native "/" path, read lexically: empty and "." elements are dropped and
+// ".." takes away the element before it (never rising above the first).
+std::vector<std::string> CollapsePathElements(const std::string& path);
 // Appends the parts to out, with separator between them.
 void JoinStrings(const std::vector<std::string>& parts, std::string& out, const std::string& separator);
 

@@ -1,5 +1,7 @@
 #include "CORE/Platform/HeadlessFileSystem.h"
 
+#include "CORE/StringHelpers.h"
+
 #include <stdio.h>
 
 #include <algorithm>
@@ -110,21 +112,8 @@ private:
 std::string HeadlessFileSystem::Normalize(const std::string& path) const {
     std::string full =
         (!path.empty() && path[0] == '/') || currentDirectory.empty() ? path : currentDirectory + "/" + path;
-    std::vector<std::string> parts;
-    size_t start = 0;
-    while (start <= full.size()) {
-        size_t end = full.find('/', start);
-        if (end == std::string::npos) end = full.size();
-        std::string part = full.substr(start, end - start);
-        if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
-        } else if (!part.empty() && part != ".") {
-            parts.push_back(part);
-        }
-        start = end + 1;
-    }
     std::string out;
-    for (const std::string& part : parts) out += (out.empty() ? "" : "/") + part;
+    for (const std::string& part : CollapsePathElements(full)) out += (out.empty() ? "" : "/") + part;
     return out;
 }
 
