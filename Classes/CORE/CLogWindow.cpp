@@ -64,13 +64,6 @@ constexpr uint32_t kBarThumb = 0x909090u;
 constexpr int kMargin = 2;
 constexpr int kMinThumb = 16;
 
-// Keys of the sideways scroll, as virtual-key numbers.
-constexpr int kVkShift = 16;
-constexpr int kVkEnd = 35;
-constexpr int kVkHome = 36;
-constexpr int kVkLeft = 37;
-constexpr int kVkRight = 39;
-
 // The code point at i (advancing i); a broken sequence counts as one byte.
 uint32_t NextCodePoint(const std::string& s, size_t& i) {
     const unsigned char c = static_cast<unsigned char>(s[i++]);

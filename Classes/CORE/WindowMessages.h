@@ -64,9 +64,16 @@ constexpr int kWmszBottomLeft = 7;
 constexpr int kWmszBottomRight = 8;
 
 constexpr int kWheelDelta = 120;
-constexpr int kVkReturn = 13;
-constexpr int kVkF4 = 115;
+// Virtual-key numbers the engine's own windows and fields react to.
 constexpr int kVkBack = 8;
+constexpr int kVkReturn = 13;
+constexpr int kVkShift = 16;
+constexpr int kVkEnd = 35;
+constexpr int kVkHome = 36;
+constexpr int kVkLeft = 37;
+constexpr int kVkRight = 39;
+constexpr int kVkDelete = 46;
+constexpr int kVkF4 = 115;
 
 // Outer window rectangle, right and bottom exclusive; WM_SIZING's lParam points to one.
 struct SWindowRect {

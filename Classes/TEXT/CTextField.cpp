@@ -22,7 +22,6 @@ namespace {
 
 constexpr uint32_t kWhite = 0xFFFFFFFFu;
 constexpr uint32_t kBlack = 0xFF000000u;
-constexpr int kVkEnd = 35, kVkHome = 36, kVkLeft = 37, kVkRight = 39, kVkDelete = 46;
 
 // Each field and input hooks the game window under its own id, after the window's own handling.
 int NextHookId() {
