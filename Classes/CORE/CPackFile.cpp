@@ -52,26 +52,22 @@ public:
         if (ReadInt(count) || count <= 0) return;
         m_at += std::min(static_cast<size_t>(count), Left() / 8) * 8;
     }
-    // A string member: the bytes up to the first zero; empty when its length does not fit.
-    void ReadString(std::string& out) {
+    // A string member: the bytes up to the first zero. True when its length does not fit.
+    bool ReadString(std::string& out) {
         int32_t length = 0;
-        ReadInt(length);
-        if (length <= 0 || static_cast<size_t>(length) > Left()) {
-            out.clear();
-            return;
-        }
+        if (ReadInt(length) || length < 0 || static_cast<size_t>(length) > Left()) return true;
         const char* text = reinterpret_cast<const char*>(m_data + m_at);
         const void* zero = std::memchr(text, 0, static_cast<size_t>(length));
         out.assign(text,
                    zero ? static_cast<size_t>(static_cast<const char*>(zero) - text) : static_cast<size_t>(length));
         m_at += static_cast<size_t>(length);
+        return false;
     }
     // A nested CPackedFile block: start and size (its container is not needed); false when
     // the block cannot hold the whole record.
     bool ReadRecord(int32_t& start, int32_t& size) {
         int32_t length = 0;
-        ReadInt(length);
-        if (length <= 0 || static_cast<size_t>(length) > Left()) return false;
+        if (ReadInt(length) || length <= 0 || static_cast<size_t>(length) > Left()) return false;
         CIndexReader block(m_data + m_at, static_cast<size_t>(length));
         m_at += static_cast<size_t>(length);
         block.SkipMemberIndex();
@@ -235,18 +231,22 @@ bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
         CIndexReader image(index.data(), index.size());
         image.SkipMemberIndex();
         int32_t count = 0;
-        if (!image.ReadInt(count) && count > 0) {
+        if (image.ReadInt(count) || count <= 0) {
+            Log(ELogLevel::Warning, name.c_str(), "archive index holds no entries");
+        } else {
             // An element takes at least 12 bytes ("pf1": name length, offset, size) or 24
             // (with its record block): the count sizes the table as far as the image holds.
             entries.reserve(std::min(static_cast<size_t>(count), image.Left() / (ranges ? 12 : 24)));
-            // Elements go on while bytes for one more are left.
-            for (int32_t i = 0; i < count && image.Left() >= 4; ++i) {
-                image.ReadString(entries.emplace_back().name);
+            int32_t read = 0;
+            for (; read < count; ++read) {
                 int32_t start = 0, size = 0;
-                if (ranges) {
-                    image.ReadInt(start);
-                    image.ReadInt(size);
-                } else if (!image.ReadRecord(start, size)) {
+                if (image.ReadString(entries.emplace_back().name) ||
+                    (ranges && (image.ReadInt(start) || image.ReadInt(size)))) {
+                    // What follows a cut element cannot be told apart from noise.
+                    entries.pop_back();
+                    break;
+                }
+                if (!ranges && !image.ReadRecord(start, size)) {
                     // The stored container is ignored: the bytes are in this archive.
                     entries.pop_back();
                     ++broken;
@@ -254,6 +254,8 @@ bool CPackFile::ReadIndex(CFile& reader, SArchive& archive) {
                 }
                 place(start, size);
             }
+            if (read < count)
+                Log(ELogLevel::Error, name.c_str(), "archive index is truncated: %d of %d entries read", read, count);
             // Of two names that match the first stays here: entries are in rising precedence.
             std::reverse(entries.begin(), entries.end());
         }

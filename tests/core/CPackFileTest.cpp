@@ -330,6 +330,53 @@ TEST_F(PackFileTest, BrokenRecordBlocksDoNotOpen) {
     }
 }
 
+TEST_F(PackFileTest, ACutIndexKeepsTheEntriesBeforeTheCutAndSaysSo) {
+    // "pf1" index: name, offset, size per entry. The entries read whole before the cut stay;
+    // nothing after it becomes an entry, and the log says how far the index went.
+    auto str = [](const std::string& v) { return Int32(static_cast<int32_t>(v.size())) + v; };
+    const std::string first = str("a.txt") + Int32(0) + Int32(4);  // the archive's first 4 bytes
+    struct Case {
+        const char* what;
+        std::string rest;  // what follows the first entry in an index that claims three
+        const char* logged;
+    } cases[] = {
+        {"name length past the end", Int32(1000) + "b.txt", "archive index is truncated: 1 of 3 entries read"},
+        {"negative name length", Int32(-5) + "b.txt" + Int32(0) + Int32(4), "archive index is truncated: 1 of 3"},
+        {"size missing", str("b.txt") + Int32(0), "archive index is truncated: 1 of 3 entries read"},
+        {"name length cut", std::string("\x05\x00"), "archive index is truncated: 1 of 3 entries read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        CPackFile::ClearArchives();
+        const std::string image = Int32(0) + Int32(3) + first + c.rest;
+        const std::string archive = "pf1" + Int32(static_cast<int32_t>(image.size())) + image;
+        m_dir.Write("cut.pfs", archive);
+        std::vector<std::string> log;
+        CLogWindow::SetLineSink([&](const std::string& line) { log.push_back(line); });
+        CPackFile f;
+        std::vector<std::string> names;
+        EXPECT_FALSE(f.GetFileList("cut.pfs", names));
+        EXPECT_EQ(names, std::vector<std::string>{"a.txt"});
+        ASSERT_FALSE(f.Open("cut\\a.txt"));
+        EXPECT_EQ(ReadAll(f), archive.substr(0, 4));
+        CLogWindow::SetLineSink(nullptr);
+        ASSERT_EQ(log.size(), 1u);
+        EXPECT_NE(log[0].find(std::string("cut.pfs: ") + c.logged), std::string::npos) << log[0];
+    }
+    // An index that holds no entries loads as an empty archive, with a note.
+    CPackFile::ClearArchives();
+    const std::string empty = Int32(0) + Int32(0);
+    m_dir.Write("empty.pfs", "pf1" + Int32(static_cast<int32_t>(empty.size())) + empty);
+    std::vector<std::string> log;
+    CLogWindow::SetLineSink([&](const std::string& line) { log.push_back(line); });
+    CPackFile f;
+    std::vector<std::string> names;
+    EXPECT_FALSE(f.GetFileList("empty.pfs", names));
+    EXPECT_TRUE(names.empty());
+    CLogWindow::SetLineSink(nullptr);
+    EXPECT_EQ(log, std::vector<std::string>{"empty.pfs: archive index holds no entries"});
+}
+
 TEST_F(PackFileTest, VolumesAreFoundFromOneFolderListing) {
     struct CountingFileSystem : HeadlessFileSystem {
         int stats = 0, opens = 0;
