@@ -223,7 +223,8 @@ bool CMainScreen::DrawScene() {
 
 void CMainScreen::DrawTransition() {
     if (!m_transitionLayer) return;
-    if (m_recapture || (m_rootLayer && m_rootLayer->IsTweening())) {
+    // A moving tree keeps a transition's picture current; a frozen picture stays as it was.
+    if (m_recapture || (!m_frozen && m_rootLayer && m_rootLayer->IsTweening())) {
         m_recapture = false;
         if (ISurface* picture = m_transitionLayer->GetSurface()) {
             picture->Fill(kOpaqueBlack);
@@ -280,6 +281,7 @@ void CMainScreen::BuildRuleMask(ISurface* mask, ISurface* rule, int32_t threshol
 void CMainScreen::Flip() {
     CPictureChanges::Mark();
     m_inTransition = false;
+    m_frozen = false;
     m_recapture = true;
     if (m_ruleSurface) {
         m_ruleSurface.reset();
@@ -299,6 +301,7 @@ void CMainScreen::FreezePicture() {
     }
     m_transitionLayer->SetAlpha(255);
     SetInTransition(true);
+    m_frozen = true;
     // A lost device draws nothing: then the capture shows the next generation, as "trans" does.
     m_recapture = DeviceNeedsFrame();
     if (m_recapture) return;

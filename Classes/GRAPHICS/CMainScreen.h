@@ -173,6 +173,7 @@ private:
     std::shared_ptr<ISurface> m_ruleSurface;
     bool m_inTransition = false;
     bool m_recapture = true;
+    bool m_frozen = false;  // FreezePicture's capture is held until the next Flip
     int32_t m_ruleThreshold = 0;
     int32_t m_vague = 32;
     uint32_t m_textEncoding = 0;

@@ -39,6 +39,24 @@ protected:
         return node;
     }
 
+    // A 64 x 48 picture of one colour.
+    std::shared_ptr<ISurface> Filled(uint32_t argb) {
+        std::shared_ptr<ISurface> surface = m_screen->GetSurfaceFactory()->Create();
+        EXPECT_FALSE(surface->Init(64, 48, ISurface::kPixel32, 0));
+        surface->Fill(argb);
+        return surface;
+    }
+
+    // The colour in the middle of the window after drawing a frame.
+    uint32_t MiddlePixel() {
+        m_screen->Update();
+        m_screen->Draw();
+        m_screen->TakeScreenshot();
+        uint32_t pixel = 0;
+        std::memcpy(&pixel, m_screen->GetScreenshotSurface()->GetLine(24) + 32 * 4, 4);
+        return pixel & 0xFFFFFFu;
+    }
+
     void Frame() {
         m_now += 16;
         UpdateTweens(m_now);
@@ -152,41 +170,44 @@ TEST_F(InterpreterScreenTest, FadesRunOverASecondAndSkipHiddenLayers) {
 }
 
 // "reset" starts the game again behind the last picture, which stays on the screen for the
-// reset's second; then the new game shows, at full opacity, and its script runs.
+// reset's second; then the new game shows, at full opacity, and its script runs. The new game
+// may move a layer of its own meanwhile: the held picture stays all the same.
 TEST_F(InterpreterScreenTest, ResetHoldsTheLastPictureForItsSecond) {
-    m_dir.Write("main.iet", "@\n");
-    m_script = std::make_unique<CMainScript>(m_screen.get());
-    ASSERT_FALSE(m_script->Start());
-    Frame();
-    std::shared_ptr<ISurface> red = m_screen->GetSurfaceFactory()->Create();
-    ASSERT_FALSE(red->Init(64, 48, ISurface::kPixel32, 0));
-    red->Fill(0xFFFF0000u);
-    AddRootLayer("bg", true)->SetSurface(red);
-    // The colour in the middle of the window after drawing a frame.
-    auto middle = [this] {
-        m_screen->Update();
-        m_screen->Draw();
-        m_screen->TakeScreenshot();
-        uint32_t pixel = 0;
-        std::memcpy(&pixel, m_screen->GetScreenshotSurface()->GetLine(24) + 32 * 4, 4);
-        return pixel & 0xFFFFFFu;
-    };
-    ASSERT_EQ(middle(), 0xFF0000u);
-
-    m_script->ExecuteBlock(CScriptBlock(CScriptBlock::kTag, 0, "reset"), false);
-    EXPECT_TRUE(m_screen->GetRootLayer()->GetChildren().empty());
-    int frames = 0;
-    while (m_script->GetState() == CMainScript::STAT_TRANSITION && frames < 600) {
-        ASSERT_EQ(middle(), 0xFF0000u) << "frame " << frames;
+    for (const bool newGameMoves : {false, true}) {
+        SCOPED_TRACE(newGameMoves ? "the new game moves a layer" : "the new game is still");
+        m_dir.Write("main.iet", "@\n");
+        m_script = std::make_unique<CMainScript>(m_screen.get());
+        ASSERT_FALSE(m_script->Start());
         Frame();
-        ++frames;
+        AddRootLayer("bg", true)->SetSurface(Filled(0xFFFF0000u));
+        ASSERT_EQ(MiddlePixel(), 0xFF0000u);
+
+        m_script->ExecuteBlock(CScriptBlock(CScriptBlock::kTag, 0, "reset"), false);
+        EXPECT_TRUE(m_screen->GetRootLayer()->GetChildren().empty());
+        if (newGameMoves) {
+            auto moving =
+                std::make_shared<COruLayer>(m_screen->GetSurfaceManager(), m_screen->GetLayerFactory()->Create());
+            moving->SetSurface(Filled(0xFF0000FFu));
+            m_screen->GetRootLayer()->AddChild("moving", moving);
+            ILayer* layer = moving.get();
+            moving->AddTween(
+                RegisterTween(new TTween<int32_t>([layer](int32_t x) { layer->SetX(x); }, 0, 1, 100000, 0)));
+            ASSERT_TRUE(m_screen->GetRootLayer()->IsTweening());
+        }
+        int frames = 0;
+        while (m_script->GetState() == CMainScript::STAT_TRANSITION && frames < 600) {
+            ASSERT_EQ(MiddlePixel(), 0xFF0000u) << "frame " << frames;
+            Frame();
+            ++frames;
+        }
+        EXPECT_GE(frames * 16, 1000 - 16);
+        EXPECT_LE(frames * 16, 1000 + 32);
+        EXPECT_EQ(MiddlePixel(), newGameMoves ? 0x0000FFu : 0u);
+        EXPECT_FALSE(m_screen->IsInTransition());
+        EXPECT_EQ(m_screen->GetRootLayer()->GetAlpha(), 255);
+        EXPECT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
+        m_script.reset();
     }
-    EXPECT_GE(frames * 16, 1000 - 16);
-    EXPECT_LE(frames * 16, 1000 + 32);
-    EXPECT_EQ(middle(), 0u);
-    EXPECT_FALSE(m_screen->IsInTransition());
-    EXPECT_EQ(m_screen->GetRootLayer()->GetAlpha(), 255);
-    EXPECT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
 }
 
 }  // namespace
