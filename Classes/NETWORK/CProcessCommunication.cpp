@@ -154,7 +154,11 @@ void CProcessCommunication::TakeReply() {
     uint32_t length = 0;
     if (!ReadHeader(length)) return Close();
     // A length that runs past the mapping is not read.
-    if (length > GetMessageCapacity()) return;
+    if (length > GetMessageCapacity()) {
+        Log(ELogLevel::Warning, "debug channel", "a reply of %u bytes runs past the shared memory and was dropped",
+            length);
+        return;
+    }
     std::vector<uint8_t> reply(length + 1);
     if (m_mapping->Read(kHeaderSize, reply.data(), length)) return Close();
     OnReply(reply.data(), length);
@@ -175,6 +179,9 @@ void CProcessCommunication::Answer() {
     bool gone = !ReadHeader(length);
     if (gone || length > capacity) {
         // A request that runs past the mapping is answered empty, unread.
+        if (!gone)
+            Log(ELogLevel::Warning, "debug channel",
+                "a request of %u bytes runs past the shared memory and is answered empty", length);
         length = 0;
     } else if (m_mapping->Read(kHeaderSize, message.data() + kHeaderSize, length)) {
         gone = true;

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "CORE/CLogWindow.h"
 #include "CORE/RuntimeConfiguration.h"
 #include "NETWORK/Platform/HeadlessSharedMemoryService.h"
 #include "network/NetworkTestSupport.h"
@@ -144,9 +145,14 @@ TEST_F(ProcessCommunicationFake, MessagesThatCannotFitAreRefusedAndBadLengthsInT
     auto mapping = m_shared.OpenMapping("Bounds_map", nullptr);
     const uint8_t huge = 0x7F;
     mapping->Write(3, &huge, 1);
+    std::vector<std::string> log;
+    CLogWindow::SetLineSink([&](const std::string& line) { log.push_back(line); });
     engine.Poll();
+    CLogWindow::SetLineSink(nullptr);
     EXPECT_TRUE(engine.replies.empty());
     EXPECT_FALSE(engine.IsInFlight());
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("runs past the shared memory and was dropped"), std::string::npos) << log[0];
 }
 
 TEST_F(ProcessCommunicationFake, TheCreatingSideNeverReadsOrAnswersPastTheMapping) {
@@ -158,8 +164,13 @@ TEST_F(ProcessCommunicationFake, TheCreatingSideNeverReadsOrAnswersPastTheMappin
     const uint8_t bad[4] = {13, 0, 0, 0};
     mapping->Write(0, bad, 4);
     request->Set();
+    std::vector<std::string> log;
+    CLogWindow::SetLineSink([&](const std::string& line) { log.push_back(line); });
     tool.Poll();
+    CLogWindow::SetLineSink(nullptr);
     EXPECT_TRUE(tool.requests.empty());
+    ASSERT_EQ(log.size(), 1u);
+    EXPECT_NE(log[0].find("a request of 13 bytes runs past the shared memory"), std::string::npos) << log[0];
     uint8_t first = 0xFF;
     ASSERT_FALSE(mapping->Read(0, &first, 1));
     EXPECT_EQ(first, 0);
