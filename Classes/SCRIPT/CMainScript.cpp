@@ -54,7 +54,6 @@ bool CMainScript::Boot() {
 
     HideGlyph();
     SetAutoModeAllowed(false);
-    SetSkipAllowed(true);
 
     m_deferredCalls.clear();
     ReleaseTextInputs();

@@ -26,10 +26,10 @@ namespace {
 
 using SGameState = CSaveData::SGameState;
 
-template <class T>
-uint32_t EncodedSize(const T& value, unsigned id) {
+// The bytes write puts in a fresh image (0 when it makes none).
+uint32_t EncodedSize(const std::function<void(CSerializer&)>& write) {
     CSerializer again = CSerializer::CSerializerWithIndexFlag(false);
-    again.SaveValue(value, id);
+    write(again);
     const CBinaryStream::CMemoryInfo* image = again.GetMemory();
     return image ? image->size : 0;
 }
@@ -44,7 +44,9 @@ SGameSaveMember Member(unsigned id, const char* field, T& (*get)(SGameState&)) {
         return true;
     };
     member.load = [get, id](CSerializer& archive, SGameState& s) { archive.LoadValue(get(s), id); };
-    member.encodedSize = [get, id](SGameState& s) { return EncodedSize(static_cast<const T&>(get(s)), id); };
+    member.encodedSize = [get, id](SGameState& s) {
+        return EncodedSize([&](CSerializer& again) { again.SaveValue(static_cast<const T&>(get(s)), id); });
+    };
     return member;
 }
 
@@ -56,6 +58,13 @@ SGameSaveMember Checked(SGameSaveMember member, const char* fault,
                         std::function<bool(SGameState&, CMainScript&, long&)> damaged) {
     member.fault = fault;
     member.damaged = std::move(damaged);
+    return member;
+}
+
+// A member written only while written(state) holds.
+SGameSaveMember WrittenWhen(SGameSaveMember member, bool (*written)(const SGameState&)) {
+    auto save = std::move(member.save);
+    member.save = [save, written](CSerializer& archive, SGameState& s) { return written(s) && save(archive, s); };
     return member;
 }
 
@@ -185,7 +194,10 @@ std::vector<SGameSaveMember> MakeMembers() {
                     return false;
                 }),
         KESTRIN_SAVE_MEMBER(28, records.musicRecorded),
-        Checked(KESTRIN_SAVE_MEMBER(29, records.musicBlock), "music",
+        // The music block only while music is recorded.
+        Checked(WrittenWhen(KESTRIN_SAVE_MEMBER(29, records.musicBlock),
+                            [](const SGameState& s) { return s.records.musicRecorded; }),
+                "music",
                 [](SGameState& s, CMainScript&, long& bad) {
                     bad = s.records.musicBlock.GetKind();
                     return s.records.musicRecorded && !IsTagBlock(s.records.musicBlock);
@@ -193,12 +205,6 @@ std::vector<SGameSaveMember> MakeMembers() {
         KESTRIN_SAVE_MEMBER(30, variables),
         KESTRIN_SAVE_MEMBER(64, messageLayers),
     };
-    // The music block only while music is recorded.
-    for (auto& row : rows) {
-        if (row.id != 29) continue;
-        auto save = row.save;
-        row.save = [save](CSerializer& archive, SGameState& s) { return s.records.musicRecorded && save(archive, s); };
-    }
     return rows;
 }
 
@@ -324,11 +330,8 @@ bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGame
     if (backlogExtent != extents.end()) {
         s.backlog = std::make_unique<CBackLog>(o);
         archive.LoadSerializable(*s.backlog, 31);
-        CSerializer again = CSerializer::CSerializerWithIndexFlag(false);
-        again.SaveSerializable(*s.backlog, 31);
-        const CBinaryStream::CMemoryInfo* encoded = again.GetMemory();
-        if (s.backlog->LoadFailed() || !encoded ||
-            static_cast<int64_t>(encoded->size) != static_cast<int64_t>(backlogExtent->second)) {
+        const uint32_t encoded = EncodedSize([&](CSerializer& again) { again.SaveSerializable(*s.backlog, 31); });
+        if (s.backlog->LoadFailed() || encoded == 0 || encoded != backlogExtent->second) {
             return fail("backlog pages", static_cast<long>(s.backlog->GetPages().size()));
         }
     }
