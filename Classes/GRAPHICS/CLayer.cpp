@@ -168,6 +168,12 @@ void BlendAlphaOnly(ISurface* target, ISurface* source, const BlitParams& p, int
     target->Unlock();
 }
 
+// A singular matrix, or one whose inverse overflows, shows nothing.
+bool IsInvertible(const CMatrix2D& m) {
+    const double det = static_cast<double>(m.A()) * m.E() - static_cast<double>(m.B()) * m.D();
+    return std::fabs(det) > 0 && std::isfinite(det);
+}
+
 }  // namespace
 
 CLayer::CLayer(const std::shared_ptr<IGraphicRenderer>& renderer) : m_renderer(renderer) {}
@@ -290,8 +296,7 @@ void CLayer::ApplyTransform(CMatrix2D& matrix) {
     CDisplayObject::ApplyTransform(matrix);
     m_inverseMatrix = CMatrix2D(matrix, true);
     // A singular matrix (a scale lost in float underflow) has no inverse: nothing is hit.
-    const double det = static_cast<double>(matrix.A()) * matrix.E() - static_cast<double>(matrix.B()) * matrix.D();
-    m_inverseValid = std::isfinite(det) && det != 0.0;
+    m_inverseValid = IsInvertible(matrix);
     m_transformChanged = true;
 }
 
@@ -403,12 +408,6 @@ bool CoveredPixels(const CMatrix2D& m, int32_t w, int32_t h, int64_t& left, int6
 CRect BoxRect(int64_t left, int64_t top, int64_t right, int64_t bottom) {
     return CRect(static_cast<int32_t>(left), static_cast<int32_t>(top), static_cast<int32_t>(right - left + 1),
                  static_cast<int32_t>(bottom - top + 1), true);
-}
-
-// A singular matrix, or one whose inverse overflows, shows nothing.
-bool IsInvertible(const CMatrix2D& m) {
-    const double det = static_cast<double>(m.A()) * m.E() - static_cast<double>(m.B()) * m.D();
-    return std::fabs(det) > 0 && std::isfinite(det);
 }
 
 bool IsFinite(const CMatrix2D& m) {

@@ -22,7 +22,6 @@ file(WRITE ${work}/sample/main.iet
 file(WRITE ${work}/sample/ready.txt "")
 
 set(script [=[
-unset SDL_VIDEODRIVER
 unset KESTRIN_LOG_WINDOW
 fail() { echo "$1"; kill -9 $pid 2>/dev/null; cat "$WORK/kestrin.log"; exit 2; }
 
