@@ -1,10 +1,7 @@
 # Under a virtual X server: the "caption" tag of a Shift_JIS game gives the game window a
 # UTF-8 title that the X server reports.
 include(${SOURCE_DIR}/tests/scripts/common/XvfbGame.cmake)
-find_program(XWININFO xwininfo)
-if(NOT XWININFO)
-  message(FATAL_ERROR "caption_xvfb: xwininfo is needed (tools/setup.sh installs it)")
-endif()
+kestrin_xvfb_require(caption_xvfb xwininfo)
 
 set(work ${BINARY_DIR}/tmp/caption_xvfb)
 file(REMOVE_RECURSE ${work})
@@ -16,13 +13,11 @@ set(script [=[
 KESTRIN_LOG_WINDOW=0 "$KESTRIN" "$GAME" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
 titled() { xwininfo -root -tree 2>/dev/null | grep -q "\"Kestrin キャプション\""; }
-found=""
-wait_for titled && found=1
-xwininfo -root -tree > "$WORK/windows.txt" 2>&1
-kill -TERM $pid 2>/dev/null
-if [ -z "$found" ]; then
-  echo "no window titled \"Kestrin キャプション\" appeared"; cat "$WORK/kestrin.log"; cat "$WORK/windows.txt"; exit 2
+if ! wait_for titled; then
+  xwininfo -root -tree 2>&1
+  fail "no window titled \"Kestrin キャプション\" appeared"
 fi
+kill -TERM $pid 2>/dev/null
 ]=])
 string(APPEND script "${KESTRIN_XVFB_FINISH}")
 

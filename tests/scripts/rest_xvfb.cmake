@@ -4,10 +4,7 @@
 # The wake-ups of the main thread are the scheduler's count (/proc/PID/task/PID/schedstat): a
 # frame loop at 60 Hz runs at least 60 times a second, a resting one about 10 times.
 include(${SOURCE_DIR}/tests/scripts/common/XvfbGame.cmake)
-find_program(XDOTOOL xdotool)
-if(NOT XDOTOOL)
-  message(FATAL_ERROR "rest_xvfb: xdotool is needed (tools/setup.sh installs it)")
-endif()
+kestrin_xvfb_require(rest_xvfb xdotool)
 
 set(work ${BINARY_DIR}/tmp/rest_xvfb)
 file(REMOVE_RECURSE ${work})
@@ -18,15 +15,7 @@ file(WRITE ${work}/sample/main.iet "@\n")
 set(script [=[
 KESTRIN_LOG_WINDOW=0 "$KESTRIN" "$GAME" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
-fail() { echo "$1"; kill -9 $pid 2>/dev/null; cat "$WORK/kestrin.log"; exit 2; }
-window=""
-find_window() {
-  for w in $(xdotool search --pid $pid 2>/dev/null); do
-    if xdotool getwindowgeometry $w 2>/dev/null | grep -q "Geometry: 640x480"; then window=$w; return 0; fi
-  done
-  return 1
-}
-wait_for find_window
+wait_for find_window 640x480
 kill -0 $pid 2>/dev/null || fail "the game ended before its window opened"
 [ -n "$window" ] || fail "no 640x480 window appeared"
 # Rounds of one second until one shows the loop resting (the first frames run on time).
@@ -47,7 +36,6 @@ xdotool keydown --window $window Return
 ran_frames() { [ $(($(slices) - held)) -ge 3 ]; }
 wait_for ran_frames
 xdotool keyup --window $window Return
-ended() { ! kill -0 $pid 2>/dev/null; }
 wait_for ended || fail "the key press did not end the click wait"
 ]=])
 string(APPEND script "${KESTRIN_XVFB_FINISH}")

@@ -6,10 +6,7 @@
 #   where, beside its error box, which shows even where SDL has no box of its own to offer
 #   (no zenity, no core X fonts) and is answered as a player would.
 include(${SOURCE_DIR}/tests/scripts/common/XvfbGame.cmake)
-find_program(XDOTOOL xdotool)
-if(NOT XDOTOOL)
-  message(FATAL_ERROR "startup_xvfb: xdotool is needed (tools/setup.sh installs it)")
-endif()
+kestrin_xvfb_require(startup_xvfb xdotool)
 
 set(work ${BINARY_DIR}/tmp/startup_xvfb)
 file(REMOVE_RECURSE ${work})
@@ -23,7 +20,6 @@ file(WRITE ${work}/sample/ready.txt "")
 
 set(script [=[
 unset KESTRIN_LOG_WINDOW
-fail() { echo "$1"; kill -9 $pid 2>/dev/null; cat "$WORK/kestrin.log"; exit 2; }
 
 SDL_AUDIODRIVER=no-such-driver "$KESTRIN" "$WORK/sample" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
@@ -59,7 +55,6 @@ fi
 xdotool getwindowgeometry $box
 # Answered as a player would: the pointer over it (no window manager gives it the keyboard), Return.
 xdotool mousemove --window $box 5 5 key --window $box Return
-ended() { ! kill -0 $pid 2>/dev/null; }
 wait_for ended || fail "the failed start did not end when its box was answered"
 status=0
 wait $pid || status=$?

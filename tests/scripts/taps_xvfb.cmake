@@ -3,10 +3,7 @@
 # and quick clicks on a layer reach its click reaction, none lost and none counted twice. The
 # game traces every count; each event is sent once the one before was counted.
 include(${SOURCE_DIR}/tests/scripts/common/XvfbGame.cmake)
-find_program(XDOTOOL xdotool)
-if(NOT XDOTOOL)
-  message(FATAL_ERROR "taps_xvfb: xdotool is needed (tools/setup.sh installs it)")
-endif()
+kestrin_xvfb_require(taps_xvfb xdotool)
 
 set(work ${BINARY_DIR}/tmp/taps_xvfb)
 file(REMOVE_RECURSE ${work})
@@ -16,15 +13,7 @@ file(COPY ${SOURCE_DIR}/tests/data/harness/taps DESTINATION ${work})
 set(script [=[
 KESTRIN_LOG_WINDOW=0 "$KESTRIN" "$GAME" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
-fail() { echo "$1"; kill -9 $pid 2>/dev/null; cat "$WORK/kestrin.log"; exit 2; }
-window=""
-find_window() {
-  for w in $(xdotool search --pid $pid 2>/dev/null); do
-    if xdotool getwindowgeometry $w 2>/dev/null | grep -q "Geometry: 320x240"; then window=$w; return 0; fi
-  done
-  return 1
-}
-wait_for find_window || fail "no 320x240 window appeared"
+wait_for find_window 320x240 || fail "no 320x240 window appeared"
 # Without a window manager the keyboard goes to the window under the pointer.
 xdotool mousemove --window $window 20 20
 wait_for logged "main.iet(6): @" || fail "the game did not reach its click wait"

@@ -1,10 +1,7 @@
 # Under a virtual X server: the sample game's window opens at the client size of its
 # system.ini, and a close request (SIGTERM, as from the desktop) ends it with status 0.
 include(${SOURCE_DIR}/tests/scripts/common/XvfbGame.cmake)
-find_program(XWININFO xwininfo)
-if(NOT XWININFO)
-  message(FATAL_ERROR "window_xvfb: xwininfo is needed (tools/setup.sh installs it)")
-endif()
+kestrin_xvfb_require(window_xvfb xwininfo)
 
 file(STRINGS ${SOURCE_DIR}/sample/system.ini ini)
 set(width "")
@@ -31,11 +28,9 @@ set(script [=[
 "$KESTRIN" "$GAME" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
 window_shown() { xwininfo -root -tree 2>/dev/null | grep -q " ${SIZE}+"; }
-found=""
-wait_for window_shown && found=1
-xwininfo -root -tree > "$WORK/windows.txt" 2>&1
-if [ -z "$found" ]; then
-  echo "no ${SIZE} window appeared"; kill -9 $pid 2>/dev/null; cat "$WORK/kestrin.log"; cat "$WORK/windows.txt"; exit 2
+if ! wait_for window_shown; then
+  xwininfo -root -tree 2>&1
+  fail "no ${SIZE} window appeared"
 fi
 kill -TERM $pid
 ]=])

@@ -9,10 +9,22 @@ if(NOT DEFINED KESTRIN_XVFB_BOUND)
   set(KESTRIN_XVFB_BOUND 300)
 endif()
 
+# Ends the test unless the X tool program (xdotool, xwininfo) is installed.
+function(kestrin_xvfb_require name program)
+  find_program(${program}_path ${program})
+  if(NOT ${program}_path)
+    message(FATAL_ERROR "${name}: ${program} is needed (tools/setup.sh installs it)")
+  endif()
+endfunction()
+
 # The lines that start a test's shell script: the real video driver, and
 #   wait_for COMMAND...   polls COMMAND until it succeeds; fails after the bound. Once the game
 #                         ($pid, when set) has ended, COMMAND gets one last look.
 #   logged TEXT           the game's log holds TEXT.
+#   ended                 the game ($pid) has ended.
+#   fail MESSAGE          says MESSAGE, kills the game and shows its log; the script fails (2).
+#   find_window WxH       a window of the game of that size is open (xdotool); its id goes to
+#                         $window.
 set(KESTRIN_XVFB_START [=[
 unset SDL_VIDEODRIVER
 pid=""
@@ -25,6 +37,15 @@ wait_for() {
   done
 }
 logged() { grep -qF -- "$1" "$WORK/kestrin.log"; }
+ended() { ! kill -0 $pid 2>/dev/null; }
+fail() { echo "$1"; kill -9 $pid 2>/dev/null; cat "$WORK/kestrin.log"; exit 2; }
+window=""
+find_window() {
+  for w in $(xdotool search --pid $pid 2>/dev/null); do
+    if xdotool getwindowgeometry $w 2>/dev/null | grep -q "Geometry: $1"; then window=$w; return 0; fi
+  done
+  return 1
+}
 ]=])
 
 # The lines that end a test's shell script once the game ($pid) was asked to end: its status
