@@ -4,7 +4,7 @@
 # Then the glyph pair: an inline click-wait icon is drawn at its own left and top from the end
 # of the text, so left=5 top=22 gives the screen of an icon padded by 5 and 22 transparent
 # pixels, and not the screen of left=0 top=0.
-set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
+include(${SOURCE_DIR}/tests/scripts/HarnessChecks.cmake)
 set(failed "")
 foreach(name layers fonts links backlog)
   set(source ${SOURCE_DIR}/tests/data/harness/msgtags/${name})
@@ -14,23 +14,13 @@ foreach(name layers fonts links backlog)
   file(MAKE_DIRECTORY ${out})
   file(COPY ${source}/ DESTINATION ${game})
   if(name STREQUAL "backlog")
-    execute_process(COMMAND sox -R -D -r 44100 -n -c 2 -b 16 -t wavpcm ${game}/tone.wav synth 3 sine 1000 vol 0.5
-                    RESULT_VARIABLE status ERROR_VARIABLE errors)
-    if(NOT status EQUAL 0)
-      message(FATAL_ERROR "sox could not make tone.wav: ${errors}")
-    endif()
+    run_sox(ignored -R -D -r 44100 -n -c 2 -b 16 -t wavpcm ${game}/tone.wav synth 3 sine 1000 vol 0.5)
   endif()
   set(input "")
   if(EXISTS ${source}/input.txt)
     set(input --input ${source}/input.txt)
   endif()
-  execute_process(
-    COMMAND ${harness} ${game} --frames 300 ${input} --trace ${out}/trace.txt --dump-vars ${out}/vars.txt
-    RESULT_VARIABLE status
-    ERROR_VARIABLE errors)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "kestrin-harness failed on ${name} (${status}):\n${errors}")
-  endif()
+  run_harness(${name} ${game} --frames 300 ${input} --trace ${out}/trace.txt --dump-vars ${out}/vars.txt)
 
   # grep keeps the backslashes of the block texts that a CMake list would eat.
   execute_process(COMMAND grep -a "^r\\." ${out}/vars.txt OUTPUT_VARIABLE actual)
@@ -75,11 +65,7 @@ foreach(run "moved;icon.png;5;22" "padded;padded.png;0;0" "unmoved;icon.png;0;0"
   string(REPLACE "@LEFT@" ${left} text "${text}")
   string(REPLACE "@TOP@" ${top} text "${text}")
   file(WRITE ${game}/main.iet "${text}")
-  execute_process(COMMAND ${harness} ${game} --frames 121 --screenshot 120:${out}/${name}.png
-                  RESULT_VARIABLE status ERROR_VARIABLE errors)
-  if(NOT status EQUAL 0)
-    message(FATAL_ERROR "kestrin-harness failed on the glyph game ${name} (${status}):\n${errors}")
-  endif()
+  run_harness("the glyph game ${name}" ${game} --frames 121 --screenshot 120:${out}/${name}.png)
 endforeach()
 execute_process(COMMAND ${pngdiff} ${out}/padded.png ${out}/moved.png 0 RESULT_VARIABLE differs OUTPUT_VARIABLE report)
 if(NOT differs EQUAL 0)

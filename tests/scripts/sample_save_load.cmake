@@ -1,22 +1,16 @@
 # The sample game's right-click menu saves a page of the story and loads it again
 # (tests/data/sample/save_load.txt): after the load the screen shows the saved page as it
 # was, not the page the game had gone on to, and the variables are those of the saved page.
-set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
+include(${SOURCE_DIR}/tests/scripts/HarnessChecks.cmake)
 set(pngdiff ${BINARY_DIR}/tools/kestrin-pngdiff)
 set(out ${BINARY_DIR}/tmp/sample_save_load)
 file(REMOVE_RECURSE ${out})
 file(MAKE_DIRECTORY ${out})
 
 # 620: the first page after the save; 690: the second page; 790: after the load.
-execute_process(
-  COMMAND ${harness} ${SOURCE_DIR}/sample --frames 800 --input ${SOURCE_DIR}/tests/data/sample/save_load.txt
-          --save-dir ${out}/save --trace ${out}/trace.txt --dump-vars ${out}/vars.txt
-          --screenshot 620:${out}/saved.png --screenshot 690:${out}/next.png --screenshot 790:${out}/loaded.png
-  RESULT_VARIABLE status
-  ERROR_VARIABLE errors)
-if(NOT status EQUAL 0)
-  message(FATAL_ERROR "kestrin-harness failed (${status}):\n${errors}")
-endif()
+run_harness(sample ${SOURCE_DIR}/sample --frames 800 --input ${SOURCE_DIR}/tests/data/sample/save_load.txt
+            --save-dir ${out}/save --trace ${out}/trace.txt --dump-vars ${out}/vars.txt
+            --screenshot 620:${out}/saved.png --screenshot 690:${out}/next.png --screenshot 790:${out}/loaded.png)
 
 file(READ ${out}/trace.txt trace)
 file(READ ${out}/vars.txt vars)
