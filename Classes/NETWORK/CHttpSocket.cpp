@@ -409,7 +409,7 @@ bool CHttpSocket::FollowRedirect(const std::string& location) {
         if (!std::isalnum(c) && c != '+' && c != '-' && c != '.') hasScheme = false;
     }
     std::string host = GetHost();
-    int port = GetPort();
+    uint16_t port = GetPort();
     std::string path;
     if (hasScheme || target.compare(0, 2, "//") == 0) {
         if (hasScheme && ToLowerString(target.substr(0, colon)) != "http") return Fail(kStepRedirectTarget);
@@ -423,7 +423,6 @@ bool CHttpSocket::FollowRedirect(const std::string& location) {
         if (url.CheckReachable() != CUrl::kReachable) return Fail(kStepRedirectTarget);
         host = url.GetHost();
         port = url.GetPort() == 0 ? 80 : url.GetPort();
-        if (port <= 0 || port > 65535) return Fail(kStepRedirectTarget);
         path = url.GetRequestTarget();
     } else {
         std::string base = m_target.substr(0, m_target.find('?'));
@@ -440,7 +439,7 @@ bool CHttpSocket::FollowRedirect(const std::string& location) {
     if (path.find_first_of(std::string("\r\n\0 ", 4)) != std::string::npos) return Fail(kStepRedirectTarget);
     Reset(false);
     Close();
-    SetDestination(host, static_cast<uint16_t>(port));
+    SetDestination(host, port);
     // The new request is only queued here: the caller sends it while bytes are queued,
     // so nothing waits inside this call.
     m_redirecting = true;

@@ -39,18 +39,11 @@ bool ReadWholeFile(const std::string& name, std::vector<unsigned char>& out) {
 
 }  // namespace
 
-// The format is the engine's own text (UTF-8 here), the arguments are in the game's encoding.
 void COruHttp::Trace(const char* format, ...) {
-    const std::string gameFormat = m_host->EngineText(format);
-    va_list args, again;
+    va_list args;
     va_start(args, format);
-    va_copy(again, args);
-    const int size = std::vsnprintf(nullptr, 0, gameFormat.c_str(), args);
+    m_host->TraceHttp(format, args);
     va_end(args);
-    std::string line(size > 0 ? static_cast<size_t>(size) : 0, '\0');
-    if (size > 0) std::vsnprintf(&line[0], line.size() + 1, gameFormat.c_str(), again);
-    va_end(again);
-    m_host->TraceHttp(line);
 }
 
 bool COruHttp::RefuseControl(const std::string& attribute, const std::string& value) {
@@ -76,9 +69,7 @@ bool COruHttp::Request(const SHttpTag& tag) {
         SetResult(-1, kTextBadUrl);
         return false;
     }
-    const int port = url.GetPort();
-    m_request =
-        std::make_shared<CHttpSocket>(url.GetHost(), static_cast<uint16_t>(port > 0 && port < 65536 ? port : 0));
+    m_request = std::make_shared<CHttpSocket>(url.GetHost(), url.GetPort());
     m_request->SetForceNonBlocking(true);
     m_windowStart = CTimer::GetInstance()->GetTime();
     m_windowBytes = 0;

@@ -35,7 +35,8 @@ public:
 
 private:
     bool BuildPost(std::map<std::string, std::string>& headers, const std::string& target);
-    // A trace line of the host, formatted as the interpreter formats its own.
+    // A trace line of the host: the format is engine text (UTF-8), the arguments are in the
+    // game's encoding.
     void Trace(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // A trace line when the text holds CR, LF or NUL (they would split the request).
     bool RefuseControl(const std::string& attribute, const std::string& value);

@@ -1,7 +1,6 @@
 #include "NETWORK/CUrl.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <vector>
 
 #include "CORE/StringHelpers.h"
@@ -33,19 +32,25 @@ CUrl::CUrl(const std::string& text) : CFileName(text, '/') {
     m_query = text.substr(q);
 }
 
-int CUrl::GetPort() const { return m_portText.empty() ? 0 : std::atoi(m_portText.c_str()); }
+long CUrl::ParsePort() const {
+    long port = 0;
+    for (char c : m_portText) {
+        if (c < '0' || c > '9') return -1;
+        port = std::min(port * 10 + (c - '0'), 100000L);
+    }
+    return port;
+}
+
+uint16_t CUrl::GetPort() const {
+    const long port = ParsePort();
+    return static_cast<uint16_t>(port >= 1 && port <= 65535 ? port : 0);
+}
 
 CUrl::EReach CUrl::CheckReachable() const {
     if (m_host.empty()) return kNoHost;
     if (m_host[0] == '[' || m_host.find(':') != std::string::npos) return kIpv6Host;
     // No port text is the default port; else 1 to 65535 in decimal digits only.
-    if (m_portText.empty()) return kReachable;
-    long port = 0;
-    for (char c : m_portText) {
-        if (c < '0' || c > '9') return kBadPort;
-        port = std::min(port * 10 + (c - '0'), 100000L);
-    }
-    return port >= 1 && port <= 65535 ? kReachable : kBadPort;
+    return m_portText.empty() || GetPort() != 0 ? kReachable : kBadPort;
 }
 
 const char* CUrl::UnreachableText(EReach reach) {

@@ -2,6 +2,7 @@
 // A URL split into scheme, host, port, path and query. The path is kept with "." and ".."
 // segments resolved, so it can go straight into a request line; a URL without one names
 // the root ("/"), as in a browser.
+#include <cstdint>
 #include <string>
 
 #include "CORE/CFileName.h"
@@ -15,8 +16,9 @@ public:
 
     std::string GetScheme() const { return m_scheme; }
     std::string GetHost() const { return m_host; }
-    // 0 when the URL names no port.
-    int GetPort() const;
+    // The port as CheckReachable accepts it (1 to 65535); 0 for the scheme's default, and
+    // for a port CheckReachable refuses.
+    uint16_t GetPort() const;
     // With stripped set, a non-empty query loses its leading "?".
     std::string GetQuery(bool stripped) const;
     std::string GetRequestTarget() const { return m_path + m_query; }
@@ -32,6 +34,9 @@ public:
     static std::string NormalizePath(const std::string& path);
 
 private:
+    // The port text in decimal digits only, capped above 65535; -1 for any other character.
+    long ParsePort() const;
+
     std::string m_scheme;
     std::string m_host;
     std::string m_portText;

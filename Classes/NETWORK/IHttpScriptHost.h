@@ -2,6 +2,7 @@
 // What a script's HTTP request needs of the interpreter that made it, so that the network
 // area knows nothing of scripts: the tag it came from, trace lines, the engine's own texts,
 // the script's cancel switch, the result variables and the tag's completion action.
+#include <cstdarg>
 #include <cstdint>
 #include <map>
 #include <string>
@@ -26,8 +27,10 @@ struct SHttpTag {
 class IHttpScriptHost {
 public:
     virtual ~IHttpScriptHost() = default;
-    // Writes a trace line of the request (level 0); the line is in the game's encoding.
-    virtual void TraceHttp(const std::string& line) = 0;
+    // Writes a trace line of the request (level 0) as the interpreter writes its own: the
+    // format is engine text (UTF-8), the arguments are in the game's encoding. Nothing is
+    // formatted while the trace is off.
+    virtual void TraceHttp(const char* format, va_list args) = 0;
     // One of the engine's own texts (UTF-8) in the game's encoding.
     virtual std::string EngineText(const char* utf8) const = 0;
     // True while the script has cancelled waiting for its request ("s.http.cancel").

@@ -51,10 +51,9 @@ std::string WithPath(const std::string& server) {
     return server;
 }
 
+// The server's URL was checked as reachable; a query after its path leaves host and port.
 std::unique_ptr<CHttpSocket> MakeSocket(const CUrl& url) {
-    const int port = url.GetPort();
-    auto socket =
-        std::make_unique<CHttpSocket>(url.GetHost(), static_cast<uint16_t>(port > 0 && port < 65536 ? port : 0));
+    auto socket = std::make_unique<CHttpSocket>(url.GetHost(), url.GetPort());
     socket->SetForceNonBlocking(true);
     return socket;
 }

@@ -371,7 +371,7 @@ private:
     // Used by the tags and the frame loop only.
     bool CallMacro(CScriptBlock block, bool replay);
     // What a script's HTTP request asks of the interpreter (CMainScriptHttpTags.cpp).
-    void TraceHttp(const std::string& line) override;
+    void TraceHttp(const char* format, va_list args) override;
     bool IsHttpCancelled() override;
     void SetHttpResult(const std::string& variable, int32_t value) override;
     void SetHttpResult(const std::string& variable, const std::string& value) override;
@@ -421,6 +421,7 @@ private:
     bool IsCallTooDeep(const std::string& file, const std::string& label);
     // The formatted line in the game's encoding (see Trace).
     std::string ComposeMessage(const char* format, va_list args) const;
+    void TraceList(int level, const char* format, va_list args);
     // Traces "file(line): " and the rest, already in the game's encoding.
     void TraceFileLine(int level, const std::string& file, int line, const std::string& rest);
     // A line in the game's encoding as UTF-8 for the log.

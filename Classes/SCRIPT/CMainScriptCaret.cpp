@@ -228,13 +228,17 @@ std::string CMainScript::ComposeMessage(const char* format, va_list args) const 
 }
 
 void CMainScript::Trace(int level, const char* format, ...) {
-    if (m_state.debugMode == 0 || level > m_state.traceLevel) return;
-    if (m_state.debugMode != 1 && !(m_state.debugMode == 2 && m_debugChannel)) return;
     va_list args;
     va_start(args, format);
+    TraceList(level, format, args);
+    va_end(args);
+}
+
+void CMainScript::TraceList(int level, const char* format, va_list args) {
+    if (m_state.debugMode == 0 || level > m_state.traceLevel) return;
+    if (m_state.debugMode != 1 && !(m_state.debugMode == 2 && m_debugChannel)) return;
     std::string line(m_state.callStack.size() * 2, ' ');
     line += ComposeMessage(format, args);
-    va_end(args);
     if (m_state.debugMode == 1) {
         CLogWindow::GetInstance()->PrintText(ToLogText(line));
     } else {

@@ -54,25 +54,28 @@ TEST(Url, SplitsIntoHostPortPathAndQuery) {
     EXPECT_EQ(CUrl("http://h/d/file.txt").GetFileName(), "file.txt");
 }
 
-// What no plain TCP connection can reach is refused before anything is sent.
+// What no plain TCP connection can reach is refused before anything is sent; the port
+// given is the one checked (0 for the default, and for a refused port).
 TEST(Url, RefusesWhatCannotBeReached) {
     struct Case {
         const char* text;
         CUrl::EReach reach;
+        int port;
         // clang-format off
     } cases[] = {
-        {"http://h/", CUrl::kReachable},         {"http://h:/", CUrl::kReachable},
-        {"http://h:1/", CUrl::kReachable},       {"http://h:65535", CUrl::kReachable},
-        {"http://h:65536/", CUrl::kBadPort},     {"http://h:99999/", CUrl::kBadPort},
-        {"http://h:0/", CUrl::kBadPort},         {"http://h:8o/", CUrl::kBadPort},
-        {"http://h:-80/", CUrl::kBadPort},       {"http://h:000000080/", CUrl::kReachable},
-        {"http://[::1]:8080/", CUrl::kIpv6Host}, {"http://[::1]/", CUrl::kIpv6Host},
-        {"http://::1/", CUrl::kNoHost},          {"http:///p", CUrl::kNoHost},
-        {"http://", CUrl::kNoHost},              {"", CUrl::kNoHost},
+        {"http://h/", CUrl::kReachable, 0},            {"http://h:/", CUrl::kReachable, 0},
+        {"http://h:1/", CUrl::kReachable, 1},          {"http://h:65535", CUrl::kReachable, 65535},
+        {"http://h:65536/", CUrl::kBadPort, 0},        {"http://h:99999/", CUrl::kBadPort, 0},
+        {"http://h:0/", CUrl::kBadPort, 0},            {"http://h:8o/", CUrl::kBadPort, 0},
+        {"http://h:-80/", CUrl::kBadPort, 0},          {"http://h:000000080/", CUrl::kReachable, 80},
+        {"http://[::1]:8080/", CUrl::kIpv6Host, 8080}, {"http://[::1]/", CUrl::kIpv6Host, 0},
+        {"http://::1/", CUrl::kNoHost, 0},             {"http:///p", CUrl::kNoHost, 0},
+        {"http://", CUrl::kNoHost, 0},                 {"", CUrl::kNoHost, 0},
     };
     // clang-format on
     for (const Case& c : cases) {
         EXPECT_EQ(CUrl(c.text).CheckReachable(), c.reach) << c.text;
+        EXPECT_EQ(CUrl(c.text).GetPort(), c.port) << c.text;
         EXPECT_EQ(CUrl::UnreachableText(c.reach) == nullptr, c.reach == CUrl::kReachable) << c.text;
     }
 }

@@ -147,6 +147,27 @@ TEST_F(HttpTags, UnsafeAttributesAreRefusedWithATraceLine) {
     }
 }
 
+// A request's trace line is its own text alone, as a plain trace writes it, and nothing is
+// written while the trace is off.
+TEST_F(HttpTags, TraceLineIsWrittenWholeAndOnlyWhileTracing) {
+    Boot("[wait time=100000]\n");
+    for (int mode : {1, 0}) {
+        SCOPED_TRACE(mode);
+        m_lines.clear();
+        m_script->SetDebugMode(mode);
+        kestrin::COruHttp http(m_script.get());
+        kestrin::SHttpTag tag;
+        tag.name = "httpget";
+        tag.attributes["url"] = "http://127.0.0.1:99999/target";
+        tag.attributes["varname_code"] = "code";
+        EXPECT_FALSE(http.Request(tag));
+        EXPECT_EQ(Var("code"), "-1");
+        EXPECT_EQ(Logged("httpgetタグ urlパラメータ \"http://127.0.0.1:99999/target\": ポート番号が不正です。"),
+                  mode == 1)
+            << AllLines();
+    }
+}
+
 TEST_F(HttpTags, CancelEndsTheWaitAndKeepsTheRequest) {
     Boot("[httpget url=\"" + Url("/hang") +
          "\" varname_code=code varname_data=data]\n[var name=finished data=1]\n"

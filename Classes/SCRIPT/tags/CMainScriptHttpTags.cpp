@@ -24,7 +24,7 @@ bool CMainScript::TagHttpget(CScriptBlock block, bool replay) {
     return false;
 }
 
-void CMainScript::TraceHttp(const std::string& line) { Trace(0, "%s", line.c_str()); }
+void CMainScript::TraceHttp(const char* format, va_list args) { TraceList(0, format, args); }
 
 bool CMainScript::IsHttpCancelled() { return m_variables->GetInt("s.http.cancel") != 0; }
 
