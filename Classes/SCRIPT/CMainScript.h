@@ -421,8 +421,15 @@ private:
     bool IsCallTooDeep(const std::string& file, const std::string& label);
     // The formatted line in the game's encoding (see Trace).
     std::string ComposeMessage(const char* format, va_list args) const;
-    // Traces "file(line): " and the rest, already in the game's encoding.
-    void TraceFileLine(int level, const std::string& file, int line, const std::string& rest);
+    // Whether Trace writes at this level (the trace is on and someone takes the text).
+    bool IsTraced(int level) const;
+    // The one body of TraceAt, TraceAtLine, TraceInFile and LogAt: "file(line): " and the
+    // formatted rest, traced at the level or always logged.
+    enum ReportTo { REPORT_TRACE, REPORT_LOG };
+    void ReportAt(ReportTo to, int level, const std::string& file, int line, const char* format, va_list args);
+    // As TraceAt, for a line of another file than the caret's (a script being loaded).
+    void TraceInFile(int level, const std::string& file, int line, const char* format, ...)
+        __attribute__((format(printf, 5, 6)));
     // A line in the game's encoding as UTF-8 for the log.
     std::string ToLogText(const std::string& line) const;
     enum PassResult { PASS_GO_ON, PASS_NEXT, PASS_END_FRAME, PASS_LEAVE_UPDATE };
