@@ -68,7 +68,7 @@ class IIme;
 // generator.
 uint32_t GetScriptUnixTime();
 
-class CMainScript : public IHttpScriptHost {
+class CMainScript : public IHttpScriptHost, public SScriptStateIndexes {
 public:
     // Caret status (the interpreter's state machine).
     typedef int STAT;
@@ -98,22 +98,6 @@ public:
     // The form shared by every tag handler.
     typedef bool (CMainScript::*TagHandler)(CScriptBlock block, bool replay);
     typedef CScriptBlockList BlockList;
-
-    // Indexes of the eleven event blocks.
-    enum : int {
-        EVENT_AUTOMODEIN = 0,
-        EVENT_AUTOMODEOUT,
-        EVENT_COMMANDSKIPIN,
-        EVENT_COMMANDSKIPOUT,
-        EVENT_CONTROLSKIPIN,
-        EVENT_CONTROLSKIPOUT,
-        EVENT_HIDEIN,
-        EVENT_HIDEOUT,
-        EVENT_BACKLOGIN,
-        EVENT_BACKLOGOUT,
-        EVENT_DIRCHG,
-        EVENT_COUNT
-    };
 
     // Runaway-protection limits.
     static constexpr size_t kMaxCallDepth = 1000;
@@ -266,9 +250,8 @@ public:
     // Per message layer name: the font stack whose top is the layer's text property.
     using FontStackMap = std::map<std::string, std::deque<CFontProperty>>;
     FontStackMap& GetLayerFontStacks() { return m_fontStacks; }
-    // The text tween presets per message layer name of the "in", "out", "show" and "hide"
-    // occasions (scetween).
-    enum : int { TEXT_TWEEN_IN = 0, TEXT_TWEEN_OUT, TEXT_TWEEN_SHOW, TEXT_TWEEN_HIDE, TEXT_TWEEN_COUNT };
+    // The text tween presets per message layer name of an occasion, TEXT_TWEEN_IN to
+    // TEXT_TWEEN_HIDE (scetween).
     using TextTweenMap = ::kestrin::TextTweenMap;
     TextTweenMap& GetTextTweens(int type) { return m_state.textTweens[type]; }
     const std::string& GetMessageLayerName() const { return m_state.messageLayerName; }
@@ -592,8 +575,5 @@ private:
     std::unique_ptr<CBackLog> m_backlog;
     std::shared_ptr<COruLua> m_lua;
 };
-
-static_assert(CMainScript::EVENT_COUNT == kEventBlockCount, "one saved block per event");
-static_assert(CMainScript::TEXT_TWEEN_COUNT == kTextTweenOccasions, "one preset map per occasion");
 
 }  // namespace kestrin
