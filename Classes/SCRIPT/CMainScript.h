@@ -191,10 +191,13 @@ public:
     // What a game save stores of the interpreter, and its restore (after a boot).
     const SScriptState& GetSavedState() const { return m_state; }
     void RestoreSavedState(SScriptState state);
-    // Replays a saved page of a message layer, which becomes the current one; then makes
-    // the layer current again that was current before the pages.
+    // Replays a saved page of a message layer, which becomes the screen's current one without
+    // telling the script (s.current_message_layer); then MakeMessageLayerCurrent makes the
+    // layer current again that was current before the pages.
     void ReplayPage(const std::string& layer, const std::vector<CScriptBlock>& blocks);
-    void MakeMessageLayerCurrent(const std::string& layer);
+    // Makes layer the current message layer of the screen (mode as the screen takes it) and
+    // of the script; chgmsg and a restore both come here.
+    void MakeMessageLayerCurrent(const std::string& layer, int32_t mode = 0);
     // Hides every glyph layer of the glyph settings (a restored game waits without them).
     void HideGlyphLayers();
     void SetBackLog(std::unique_ptr<CBackLog> backlog);
