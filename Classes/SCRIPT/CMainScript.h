@@ -68,7 +68,7 @@ class IIme;
 // generator.
 uint32_t GetScriptUnixTime();
 
-class CMainScript : public IHttpScriptHost {
+class CMainScript : public IHttpScriptHost, public SScriptStateIndexes {
 public:
     // Caret status (the interpreter's state machine).
     typedef int STAT;
@@ -98,22 +98,6 @@ public:
     // The form shared by every tag handler.
     typedef bool (CMainScript::*TagHandler)(CScriptBlock block, bool replay);
     typedef CScriptBlockList BlockList;
-
-    // Indexes of the eleven event blocks.
-    enum : int {
-        EVENT_AUTOMODEIN = 0,
-        EVENT_AUTOMODEOUT,
-        EVENT_COMMANDSKIPIN,
-        EVENT_COMMANDSKIPOUT,
-        EVENT_CONTROLSKIPIN,
-        EVENT_CONTROLSKIPOUT,
-        EVENT_HIDEIN,
-        EVENT_HIDEOUT,
-        EVENT_BACKLOGIN,
-        EVENT_BACKLOGOUT,
-        EVENT_DIRCHG,
-        EVENT_COUNT
-    };
 
     // Runaway-protection limits.
     static constexpr size_t kMaxCallDepth = 1000;
@@ -207,10 +191,13 @@ public:
     // What a game save stores of the interpreter, and its restore (after a boot).
     const SScriptState& GetSavedState() const { return m_state; }
     void RestoreSavedState(SScriptState state);
-    // Replays a saved page of a message layer, which becomes the current one; then makes
-    // the layer current again that was current before the pages.
+    // Replays a saved page of a message layer, which becomes the screen's current one without
+    // telling the script (s.current_message_layer); then MakeMessageLayerCurrent makes the
+    // layer current again that was current before the pages.
     void ReplayPage(const std::string& layer, const std::vector<CScriptBlock>& blocks);
-    void MakeMessageLayerCurrent(const std::string& layer);
+    // Makes layer the current message layer of the screen (mode as the screen takes it) and
+    // of the script; chgmsg and a restore both come here.
+    void MakeMessageLayerCurrent(const std::string& layer, int32_t mode = 0);
     // Hides every glyph layer of the glyph settings (a restored game waits without them).
     void HideGlyphLayers();
     void SetBackLog(std::unique_ptr<CBackLog> backlog);
@@ -266,9 +253,8 @@ public:
     // Per message layer name: the font stack whose top is the layer's text property.
     using FontStackMap = std::map<std::string, std::deque<CFontProperty>>;
     FontStackMap& GetLayerFontStacks() { return m_fontStacks; }
-    // The text tween presets per message layer name of the "in", "out", "show" and "hide"
-    // occasions (scetween).
-    enum : int { TEXT_TWEEN_IN = 0, TEXT_TWEEN_OUT, TEXT_TWEEN_SHOW, TEXT_TWEEN_HIDE, TEXT_TWEEN_COUNT };
+    // The text tween presets per message layer name of an occasion, TEXT_TWEEN_IN to
+    // TEXT_TWEEN_HIDE (scetween).
     using TextTweenMap = ::kestrin::TextTweenMap;
     TextTweenMap& GetTextTweens(int type) { return m_state.textTweens[type]; }
     const std::string& GetMessageLayerName() const { return m_state.messageLayerName; }
@@ -421,9 +407,17 @@ private:
     bool IsCallTooDeep(const std::string& file, const std::string& label);
     // The formatted line in the game's encoding (see Trace).
     std::string ComposeMessage(const char* format, va_list args) const;
+    // Trace with its arguments as a list.
     void TraceList(int level, const char* format, va_list args);
-    // Traces "file(line): " and the rest, already in the game's encoding.
-    void TraceFileLine(int level, const std::string& file, int line, const std::string& rest);
+    // Whether Trace writes at this level (the trace is on and someone takes the text).
+    bool IsTraced(int level) const;
+    // The one body of TraceAt, TraceAtLine, TraceInFile and LogAt: "file(line): " and the
+    // formatted rest, traced at the level or always logged.
+    enum ReportTo { REPORT_TRACE, REPORT_LOG };
+    void ReportAt(ReportTo to, int level, const std::string& file, int line, const char* format, va_list args);
+    // As TraceAt, for a line of another file than the caret's (a script being loaded).
+    void TraceInFile(int level, const std::string& file, int line, const char* format, ...)
+        __attribute__((format(printf, 5, 6)));
     // A line in the game's encoding as UTF-8 for the log.
     std::string ToLogText(const std::string& line) const;
     enum PassResult { PASS_GO_ON, PASS_NEXT, PASS_END_FRAME, PASS_LEAVE_UPDATE };
@@ -586,8 +580,5 @@ private:
     std::unique_ptr<CBackLog> m_backlog;
     std::shared_ptr<COruLua> m_lua;
 };
-
-static_assert(CMainScript::EVENT_COUNT == kEventBlockCount, "one saved block per event");
-static_assert(CMainScript::TEXT_TWEEN_COUNT == kTextTweenOccasions, "one preset map per occasion");
 
 }  // namespace kestrin

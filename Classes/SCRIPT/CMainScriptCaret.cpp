@@ -227,6 +227,11 @@ std::string CMainScript::ComposeMessage(const char* format, va_list args) const 
     return buffer;
 }
 
+bool CMainScript::IsTraced(int level) const {
+    if (m_state.debugMode == 0 || level > m_state.traceLevel) return false;
+    return m_state.debugMode == 1 || (m_state.debugMode == 2 && m_debugChannel);
+}
+
 void CMainScript::Trace(int level, const char* format, ...) {
     va_list args;
     va_start(args, format);
@@ -235,8 +240,7 @@ void CMainScript::Trace(int level, const char* format, ...) {
 }
 
 void CMainScript::TraceList(int level, const char* format, va_list args) {
-    if (m_state.debugMode == 0 || level > m_state.traceLevel) return;
-    if (m_state.debugMode != 1 && !(m_state.debugMode == 2 && m_debugChannel)) return;
+    if (!IsTraced(level)) return;
     std::string line(m_state.callStack.size() * 2, ' ');
     line += ComposeMessage(format, args);
     if (m_state.debugMode == 1) {
@@ -257,35 +261,44 @@ void CMainScript::Log(const char* format, ...) {
     LogPrintf("%s", ToLogText(line).c_str());
 }
 
-void CMainScript::TraceFileLine(int level, const std::string& file, int line, const std::string& rest) {
-    Trace(level, "%s(%d): %s", file.c_str(), line, rest.c_str());
+void CMainScript::ReportAt(ReportTo to, int level, const std::string& file, int line, const char* format,
+                           va_list args) {
+    // Nothing is formatted while the trace would drop it.
+    if (to == REPORT_TRACE && !IsTraced(level)) return;
+    const std::string rest = ComposeMessage(format, args);
+    if (to == REPORT_TRACE) {
+        Trace(level, "%s(%d): %s", file.c_str(), line, rest.c_str());
+    } else {
+        Log("%s(%d): %s", file.c_str(), line, rest.c_str());
+    }
 }
 
 void CMainScript::TraceAt(int level, const CScriptBlock& block, const char* format, ...) {
-    // Nothing is formatted while the trace is off.
-    if (GetDebugMode() == 0 || level > GetTraceLevel()) return;
     va_list args;
     va_start(args, format);
-    const std::string rest = ComposeMessage(format, args);
+    ReportAt(REPORT_TRACE, level, m_state.caret.file, block.GetLine(), format, args);
     va_end(args);
-    TraceFileLine(level, m_state.caret.file, block.GetLine(), rest);
 }
 
 void CMainScript::TraceAtLine(int level, int line, const char* format, ...) {
-    if (GetDebugMode() == 0 || level > GetTraceLevel()) return;
     va_list args;
     va_start(args, format);
-    const std::string rest = ComposeMessage(format, args);
+    ReportAt(REPORT_TRACE, level, m_state.caret.file, line, format, args);
     va_end(args);
-    TraceFileLine(level, m_state.caret.file, line, rest);
+}
+
+void CMainScript::TraceInFile(int level, const std::string& file, int line, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    ReportAt(REPORT_TRACE, level, file, line, format, args);
+    va_end(args);
 }
 
 void CMainScript::LogAt(const CScriptBlock& block, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    const std::string rest = ComposeMessage(format, args);
+    ReportAt(REPORT_LOG, 0, m_state.caret.file, block.GetLine(), format, args);
     va_end(args);
-    Log("%s(%d): %s", m_state.caret.file.c_str(), block.GetLine(), rest.c_str());
 }
 
 }  // namespace kestrin

@@ -1,6 +1,7 @@
 // The interpreter's Lua host: the "lua" blocks run at load and the event handlers.
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruLua.h"
+#include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
@@ -28,7 +29,7 @@ void CMainScript::CallLuaHandler(std::string& name, const char* event) {
 void CMainScript::RunLuaChunk(const std::string& file, const CScriptBlock& block) {
     COruLua& lua = GetLua();
     if (lua.DoString(block.GetAttribute("script"))) {
-        TraceFileLine(1, file, block.GetLine(), "[Lua] " + lua.GetLastError());
+        TraceInFile(1, file, block.GetLine(), tagmsg::kLuaFailed, lua.GetLastError().c_str());
     }
 }
 

@@ -71,8 +71,8 @@ void CMainScript::ReplayPage(const std::string& layer, const std::vector<CScript
     FinishMessageTweens();
 }
 
-void CMainScript::MakeMessageLayerCurrent(const std::string& layer) {
-    if (m_screen) m_screen->ChangeMessageLayer(layer, 0);
+void CMainScript::MakeMessageLayerCurrent(const std::string& layer, int32_t mode) {
+    if (m_screen) m_screen->ChangeMessageLayer(layer, mode);
     m_state.messageLayerName = layer;
     m_variables->SetString("s.current_message_layer", layer);
 }

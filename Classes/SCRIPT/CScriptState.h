@@ -77,8 +77,28 @@ public:
 
 // The text tween presets of one occasion, per message layer name (scetween).
 using TextTweenMap = std::map<std::string, std::vector<CTextRenderer::CTweenInfo>>;
-constexpr int kTextTweenOccasions = 4;
-constexpr int kEventBlockCount = 11;
+
+// Indexes of the state's per-event and per-occasion arrays. The interpreter derives from this
+// so that they read CMainScript::EVENT_HIDEIN and so on.
+struct SScriptStateIndexes {
+    // The eleven event blocks.
+    enum : int {
+        EVENT_AUTOMODEIN = 0,
+        EVENT_AUTOMODEOUT,
+        EVENT_COMMANDSKIPIN,
+        EVENT_COMMANDSKIPOUT,
+        EVENT_CONTROLSKIPIN,
+        EVENT_CONTROLSKIPOUT,
+        EVENT_HIDEIN,
+        EVENT_HIDEOUT,
+        EVENT_BACKLOGIN,
+        EVENT_BACKLOGOUT,
+        EVENT_DIRCHG,
+        EVENT_COUNT
+    };
+    // The occasions of the text tween presets.
+    enum : int { TEXT_TWEEN_IN = 0, TEXT_TWEEN_OUT, TEXT_TWEEN_SHOW, TEXT_TWEEN_HIDE, TEXT_TWEEN_COUNT };
+};
 
 // The saved fields of the interpreter, grouped by concern. Each was the interpreter's
 // field m_<name> and keeps that name.
@@ -114,17 +134,15 @@ struct SScriptState {
     int32_t traceLevel = 3;
 
     // Message layers and fonts.
-    std::string messageLayerName;                  // the current message layer
-    std::deque<std::string> messageLayerStack;     // of chgmsg
-    CFontProperty defaultFont;                     // what fontinit returns a layer to
-    TextTweenMap textTweens[kTextTweenOccasions];  // in, out, show, hide
+    std::string messageLayerName;                                    // the current message layer
+    std::deque<std::string> messageLayerStack;                       // of chgmsg
+    CFontProperty defaultFont;                                       // what fontinit returns a layer to
+    TextTweenMap textTweens[SScriptStateIndexes::TEXT_TWEEN_COUNT];  // by TEXT_TWEEN_*
     std::map<std::string, CGlyphInfo> glyphSettings;
 
     // Event bindings.
-    std::map<int, CScriptBlock> pushKeys;  // setonpush handlers by key
-    // Automode in/out, command skip in/out, control skip in/out, hide in/out, backlog
-    // in/out, direction change.
-    CScriptBlock eventBlocks[kEventBlockCount];
+    std::map<int, CScriptBlock> pushKeys;                        // setonpush handlers by key
+    CScriptBlock eventBlocks[SScriptStateIndexes::EVENT_COUNT];  // by EVENT_*
     std::string luaEnterFrame;
     std::string luaClickWaitIn;
     std::string luaClickWaitOut;

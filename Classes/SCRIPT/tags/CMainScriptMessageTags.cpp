@@ -68,10 +68,8 @@ std::deque<CFontProperty>& CMainScript::CurrentFontStack() {
 // Makes name the current message layer (mode as the screen takes it) for "chgmsg" and
 // "/chgmsg".
 void CMainScript::SwitchMessageLayer(const CScriptBlock& block, const std::string& name, int32_t mode) {
-    if (m_screen) m_screen->ChangeMessageLayer(name, mode);
-    m_state.messageLayerName = name;
+    MakeMessageLayerCurrent(name, mode);
     EnsureFontStack(name);
-    m_variables->SetString("s.current_message_layer", name);
     TraceAt(3, block, tagmsg::kMessageLayerChanged, block.GetName().c_str(), name.c_str());
     HideGlyph();
 }
