@@ -240,7 +240,6 @@ bool CDxRenderer::ChangeScreenMode(Window window, int32_t pixelFormat, bool wind
         m_fullScreenFormat = pixelFormat;
     }
     m_window = window;
-    m_windowed = windowed;
     if (!m_open) return true;
     return DeviceReset();
 }

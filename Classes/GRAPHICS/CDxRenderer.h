@@ -80,7 +80,6 @@ private:
     Window m_window = 0;
     int32_t m_width = 0, m_height = 0;
     bool m_acceptSoftwareRasteriser = false;
-    bool m_windowed = true;
     int32_t m_fullScreenFormat = 1;
     bool m_open = false;
     bool m_lost = false;

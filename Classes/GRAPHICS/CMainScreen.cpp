@@ -488,12 +488,7 @@ void CMainScreen::ChangeMessageLayer(const std::string& name, int32_t host) {
     auto it = m_messageLayers.find(name);
     if (it == m_messageLayers.end()) {
         SMessageLayer entry;
-        // A maker (tests without a renderer) supplies a stand-in instead of the text.
-        if (m_messageLayerMaker) {
-            entry.object = m_messageLayerMaker(name);
-        } else if (IsReady() && m_textLayerFactory) {
-            entry = m_textLayerFactory(*this);
-        }
+        if (IsReady() && m_textLayerFactory) entry = m_textLayerFactory(*this);
         if (host > 0 && m_rootLayer) {
             m_rootLayer->AddChild(name, COruLayer::COruLayerImmediate(m_surfaceManager, entry.object));
         }

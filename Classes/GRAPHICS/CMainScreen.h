@@ -43,8 +43,6 @@ public:
     using MessageLayerMap = std::map<std::string, SMessageLayer>;
     using MessageLayerTweenMap = std::map<std::string, std::vector<int32_t>>;
     using UIControlMap = std::map<std::string, std::unique_ptr<IDisplayObject>>;
-    // Makes the display object of a new message layer (named).
-    using MessageLayerMaker = std::function<std::shared_ptr<IDisplayObject>(const std::string& name)>;
     // Makes the text renderer of a new message layer for this screen. The text area hands it
     // in, so that the screen knows nothing of text.
     using TextLayerFactory = std::function<SMessageLayer(CMainScreen& screen)>;
@@ -147,9 +145,6 @@ public:
     }
     // How new message layers get their text renderer; without one they have none.
     void SetTextLayerFactory(TextLayerFactory factory) { m_textLayerFactory = std::move(factory); }
-    // Tests without a renderer stand a plain object in for each new message layer; it takes
-    // precedence over the text layer factory.
-    void SetMessageLayerMaker(MessageLayerMaker maker) { m_messageLayerMaker = std::move(maker); }
 
     // Rebuilds an 8-bit (format 0) or alpha (format 2) mask from an 8-bit rule image for the
     // threshold and soft-edge half width vague: 255 where the rule is at most threshold - vague,
@@ -201,7 +196,6 @@ private:
     bool m_drawn = false;
     uint64_t m_drawnChanges = 0;
     uint64_t m_skippedFrames = 0;
-    MessageLayerMaker m_messageLayerMaker;
     TextLayerFactory m_textLayerFactory;
     std::unique_ptr<CDsVideo> m_video;
     std::shared_ptr<IDisplayObject> m_overlay;

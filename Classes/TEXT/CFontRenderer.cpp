@@ -17,6 +17,14 @@
 
 namespace kestrin {
 
+// A glyph's alpha levels (w x h, placed at x0, y0) in a cell of cellWidth x cellHeight; the
+// drawing code below reads them in place.
+struct SGlyphLevels {
+    std::vector<uint8_t> alpha;
+    int32_t w = 0, h = 0, x0 = 0, y0 = 0, cellWidth = 0, cellHeight = 0;
+    unsigned At(int32_t x, int32_t y) const { return alpha[size_t(y) * size_t(w) + size_t(x)]; }
+};
+
 namespace {
 
 using GlyphCache = std::unordered_map<CFontRenderer::FontKey, CFontRenderer::CClippedSurface,
@@ -271,7 +279,7 @@ CFontRenderer::CClippedSurface CFontRenderer::GetGlyph(uint16_t code, uint32_t c
 
     CAtlas& atlas = AtlasOfSize();
     const int32_t extra = ((m_flags & kShadow) ? 1 : 0) + ((m_flags & kOutline) ? 2 : 0);
-    GlyphLevels levels;
+    SGlyphLevels levels;
     if (!IsRendered()) {
         if (!SystemGlyph(code, levels.alpha, levels.w, levels.h, levels.x0, levels.y0, levels.cellWidth,
                          levels.cellHeight))
@@ -306,7 +314,7 @@ CFontRenderer::CAtlas& CFontRenderer::AtlasOfSize() {
 }
 
 CFontRenderer::GlyphSource CFontRenderer::RenderedGlyph(uint16_t code, CAtlas& atlas, int32_t extra,
-                                                        GlyphLevels& levels, CClippedSurface& finished) {
+                                                        SGlyphLevels& levels, CClippedSurface& finished) {
     CRenderedFontFile file(m_fileFactory);
     if (file.OpenGlyph(m_renderedFile, code)) {
         int32_t blankWidth = 0;
@@ -352,13 +360,6 @@ struct CellPixels {
     uint8_t* At(int32_t x, int32_t y) const { return rows[size_t(y)] + 4 * x; }
 };
 
-// A glyph's alpha levels: w x h, placed at (x0, y0) of the cell.
-struct Levels {
-    const uint8_t* alpha;
-    int32_t w, h, x0, y0;
-    unsigned At(int32_t x, int32_t y) const { return alpha[size_t(y) * size_t(w) + size_t(x)]; }
-};
-
 // The underline and strikeout, as rows of the cell (each drawn when its flag is set).
 struct RuleLines {
     bool underline, strikeout;
@@ -377,7 +378,7 @@ void DrawLines(const CellPixels& cell, const RuleLines& lines, int32_t offset, c
 }
 
 // The glyph in the shadow colour, moved s pixels right and down.
-void DrawShadow(const CellPixels& cell, const Levels& g, int32_t s, const SColour& shade) {
+void DrawShadow(const CellPixels& cell, const SGlyphLevels& g, int32_t s, const SColour& shade) {
     for (int32_t y = 0; y < g.h && g.y0 + y + s < cell.ch; ++y) {
         for (int32_t x = 0; x < g.w && g.x0 + x + s < cell.cw; ++x) {
             const unsigned a = g.At(x, y);
@@ -390,7 +391,8 @@ void DrawShadow(const CellPixels& cell, const Levels& g, int32_t s, const SColou
 
 // The rim: the glyph's eight neighbours one pixel around (the glyph drawn one pixel in),
 // laid over the shadow when there is one.
-void DrawOutline(const CellPixels& cell, const Levels& g, const RuleLines& lines, const SColour& rim, bool shadow) {
+void DrawOutline(const CellPixels& cell, const SGlyphLevels& g, const RuleLines& lines, const SColour& rim,
+                 bool shadow) {
     const int32_t cw = cell.cw, ch = cell.ch;
     std::vector<uint8_t> mask(size_t(cw) * size_t(ch), 0);
     for (int32_t y = 0; y < g.h; ++y) {
@@ -437,7 +439,7 @@ void DrawOutline(const CellPixels& cell, const Levels& g, const RuleLines& lines
 }
 
 // The glyph itself in the text colour, moved o pixels; over a shadow or rim it is blended.
-void DrawFace(const CellPixels& cell, const Levels& g, int32_t o, const SColour& text, bool over) {
+void DrawFace(const CellPixels& cell, const SGlyphLevels& g, int32_t o, const SColour& text, bool over) {
     const uint8_t tc[3] = {text.b, text.g, text.r};
     for (int32_t y = 0; y < g.h && g.y0 + y + o < cell.ch; ++y) {
         for (int32_t x = 0; x < g.w && g.x0 + x + o < cell.cw; ++x) {
@@ -465,7 +467,7 @@ void DrawFace(const CellPixels& cell, const Levels& g, int32_t o, const SColour&
 
 }  // namespace
 
-void CFontRenderer::DrawEffects(const CClippedSurface& cell, const GlyphLevels& levels, uint32_t color,
+void CFontRenderer::DrawEffects(const CClippedSurface& cell, const SGlyphLevels& levels, uint32_t color,
                                 uint32_t shadowColor, uint32_t outlineColor) {
     const bool shadow = m_flags & kShadow;
     const bool outline = m_flags & kOutline;
@@ -475,7 +477,6 @@ void CFontRenderer::DrawEffects(const CClippedSurface& cell, const GlyphLevels& 
                           m_underlineSize,
                           m_strikeoutRow,
                           m_strikeoutSize};
-    const Levels g{levels.alpha.data(), levels.w, levels.h, levels.x0, levels.y0};
     ISurface& page = *cell.GetSurface();
     const CRect& rect = cell.GetRect();
     CellPixels pixels;
@@ -487,13 +488,13 @@ void CFontRenderer::DrawEffects(const CClippedSurface& cell, const GlyphLevels& 
     if (shadow) {
         const int32_t s = outline ? 3 : 1;
         const SColour shade(shadowColor);
-        DrawShadow(pixels, g, s, shade);
+        DrawShadow(pixels, levels, s, shade);
         DrawLines(pixels, lines, s, shade);
     }
-    if (outline) DrawOutline(pixels, g, lines, SColour(outlineColor), shadow);
+    if (outline) DrawOutline(pixels, levels, lines, SColour(outlineColor), shadow);
     const int32_t o = outline ? 1 : 0;
     const SColour text(color);
-    DrawFace(pixels, g, o, text, shadow || outline);
+    DrawFace(pixels, levels, o, text, shadow || outline);
     DrawLines(pixels, lines, o, text);
     page.Unlock();
 }

@@ -18,6 +18,7 @@ class CGraphicLoaders;
 class ISurface;
 class ISurfaceFactory;
 class ITextRasterizer;
+struct SGlyphLevels;  // a glyph's alpha levels in its cell, known only to the drawing code
 
 class CFontRenderer {
 public:
@@ -146,20 +147,15 @@ private:
                      int32_t& cellWidth, int32_t& cellHeight);
     std::string FaceNameUtf8() const;
 
-    // A glyph's alpha levels (w x h, placed at x0, y0) in a cell of cellWidth x cellHeight.
-    struct GlyphLevels {
-        std::vector<uint8_t> alpha;
-        int32_t w = 0, h = 0, x0 = 0, y0 = 0, cellWidth = 0, cellHeight = 0;
-    };
     enum GlyphSource { kNoGlyph, kGlyphLevels, kFinishedCell };
     // The shared atlas of the open height's size class.
     CAtlas& AtlasOfSize();
     // A glyph of the pre-rendered font: its levels, or (a blank space, a finished colour image)
     // the finished cell, which is empty when the atlas has no room for it.
-    GlyphSource RenderedGlyph(uint16_t code, CAtlas& atlas, int32_t extra, GlyphLevels& levels,
+    GlyphSource RenderedGlyph(uint16_t code, CAtlas& atlas, int32_t extra, SGlyphLevels& levels,
                               CClippedSurface& finished);
     // Draws the glyph with its shadow, outline and lines into the cell.
-    void DrawEffects(const CClippedSurface& cell, const GlyphLevels& levels, uint32_t color, uint32_t shadowColor,
+    void DrawEffects(const CClippedSurface& cell, const SGlyphLevels& levels, uint32_t color, uint32_t shadowColor,
                      uint32_t outlineColor);
 
     ISurfaceFactory* m_surfaceFactory;

@@ -329,9 +329,11 @@ TEST_F(ScreenTest, MessageLayersAreHostedAtMostOnce) {
         void OnDraw(const CMatrix2D&, float, int32_t) override { log->push_back("drawn"); }
         std::vector<std::string>* log;
     };
-    screen->SetMessageLayerMaker([&](const std::string&) {
+    screen->SetTextLayerFactory([&](CMainScreen&) {
         ++made;
-        return std::make_shared<StandIn>(&drawn);
+        CMainScreen::SMessageLayer layer;
+        layer.object = std::make_shared<StandIn>(&drawn);
+        return layer;
     });
     COruLayer* root = screen->GetRootLayer();
     screen->ChangeMessageLayer("message0", 1);
@@ -373,7 +375,11 @@ TEST_F(ScreenTest, PassesSkipTheTreeDuringTransitionsAndDrawControlsAbove) {
     screen->GetRootLayer()->AddChild(
         "tree", COruLayer::COruLayerWithObject(screen->GetSurfaceManager(), std::make_shared<Probe>("tree", &log)));
     screen->GetUIControls()["slider"] = std::make_unique<Probe>("control", &log);
-    screen->SetMessageLayerMaker([&](const std::string&) { return std::make_shared<Probe>("message", &log); });
+    screen->SetTextLayerFactory([&](CMainScreen&) {
+        CMainScreen::SMessageLayer layer;
+        layer.object = std::make_shared<Probe>("message", &log);
+        return layer;
+    });
     screen->ChangeMessageLayer("message0", 0);
     screen->Flip();
     screen->Update();

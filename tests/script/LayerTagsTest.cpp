@@ -40,6 +40,12 @@ public:
     }
 };
 
+CMainScreen::SMessageLayer StandInMessageLayers(CMainScreen&) {
+    CMainScreen::SMessageLayer layer;
+    layer.object = std::make_shared<StandInObject>();
+    return layer;
+}
+
 class LayerTagsTest : public kestrin_test::InterpreterFixture {
 protected:
     void SetUp() override {
@@ -49,7 +55,6 @@ protected:
         fs::create_directories(m_dir.Path() + "/save");
         v->SetString("SaveDataPath", m_dir.Path() + "/save");
         ASSERT_NO_FATAL_FAILURE(OpenScreen(64, 48));
-        m_screen->SetMessageLayerMaker([](const std::string&) { return std::make_shared<StandInObject>(); });
         // Images: a 10 x 6 sprite, a full-screen rule ramp and a rule of the wrong size.
         WritePng("sprite.png", 10, 6, ISurface::kPixel32Alpha, [](int x, int y) { return 0x80102030u + x + y * 16; });
         WritePng("rule.png", 64, 48, ISurface::kPixel8, [](int x, int) { return uint32_t(x * 4); });
@@ -81,6 +86,8 @@ protected:
     void Run(const std::string& text, int frames = 1) {
         m_dir.Write("main.iet", text);
         m_script = std::make_unique<CMainScript>(m_screen.get());
+        // No text: a plain object stands in for each message layer (set after the script's own).
+        m_screen->SetTextLayerFactory(StandInMessageLayers);
         ASSERT_FALSE(m_script->Start());
         m_script->SetDebugMode(1);
         m_script->SetTraceLevel(2);

@@ -88,6 +88,8 @@ protected:
     void Run(const std::string& text, CMainScreen* screen = nullptr) {
         WriteGame("main.iet", text);
         m_script = std::make_unique<CMainScript>(screen);
+        // Set after the script's own, so that it wins.
+        if (screen && m_messageLayers) screen->SetTextLayerFactory(m_messageLayers);
         ASSERT_FALSE(m_script->Start());
         m_script->SetDebugMode(1);
         m_script->SetTraceLevel(1);
@@ -104,6 +106,8 @@ protected:
 
     std::shared_ptr<HeadlessClock> m_clock;
     std::string m_root;
+    // When set, makes the message layers of the script Run boots on a screen.
+    CMainScreen::TextLayerFactory m_messageLayers;
 };
 
 TEST(VarTextTest, ExplodeFollowsEscapesDelimitersAndShiftJisPairs) {
@@ -443,7 +447,11 @@ TEST_F(VarFunctionsTest, MessageLayerSizeIsTheTextSize) {
 TEST_F(VarFunctionsTest, LayerInfoReadsOneLayerOrTheWholeTree) {
     CDynamicVariables::GetInstance()->SetInt("ini.SurfaceCacheSize", 1 << 20);
     ASSERT_NO_FATAL_FAILURE(OpenScreen(64, 48));
-    m_screen->SetMessageLayerMaker([](const std::string&) { return std::make_shared<StandInObject>(); });
+    m_messageLayers = [](CMainScreen&) {
+        CMainScreen::SMessageLayer layer;
+        layer.object = std::make_shared<StandInObject>();
+        return layer;
+    };
     CSurface surface;
     ASSERT_FALSE(surface.Init(10, 6, ISurface::kPixel32Alpha, 0));
     CPng png;

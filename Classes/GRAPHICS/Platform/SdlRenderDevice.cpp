@@ -155,7 +155,6 @@ bool SdlRenderDevice::Open(WindowHandle window) {
         Close();
         return true;
     }
-    m_driver = info.name;
     m_rendererName = QueryRendererName();
     // The layer modes need custom blend factors: refuse a renderer without them.
     SDL_Texture* probe = SDL_CreateTexture(m_renderer, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, 1, 1);
@@ -200,7 +199,6 @@ void SdlRenderDevice::Close() {
     if (m_initedVideo) SDL_QuitSubSystem(SDL_INIT_VIDEO);
     m_initedVideo = false;
     m_target = 0;
-    m_driver.clear();
     m_rendererName.clear();
 }
 

@@ -69,7 +69,6 @@ private:
     SDL_Window* m_window = nullptr;
     Uint32 m_windowId = 0;
     SDL_Renderer* m_renderer = nullptr;
-    std::string m_driver;
     std::string m_rendererName;
     std::string m_error;
     std::unordered_map<TextureId, STexture> m_textures;
