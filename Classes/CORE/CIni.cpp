@@ -18,9 +18,11 @@ void CIni::Parse(const char* text) { Parse(text, text ? std::strlen(text) : 0); 
 
 void CIni::Parse(const char* text, size_t length) {
     m_sections.clear();
+    m_unclosedSections.clear();
     std::string sectionName, key, value;
     KeyTable keys;
     int state = 0;
+    bool nameRanOn = false;  // the section name being read has met a line break
     const unsigned char* p = reinterpret_cast<const unsigned char*>(text);
     const unsigned char* end = p ? p + length : p;
     if (p) {
@@ -64,6 +66,7 @@ void CIni::Parse(const char* text, size_t length) {
                     commitSection();
                     sectionName.clear();
                     keys.clear();
+                    nameRanOn = false;
                     state = 1;
                 } else if (IsBlank(b)) {
                 } else if (c == ';') {
@@ -84,6 +87,10 @@ void CIni::Parse(const char* text, size_t length) {
                     }
                     sectionName += static_cast<char>(*++p);
                 } else {
+                    if (c == '\n' && !nameRanOn) {
+                        m_unclosedSections.push_back(sectionName);
+                        nameRanOn = true;
+                    }
                     sectionName += c;
                 }
                 break;

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace kestrin {
 
@@ -30,6 +31,10 @@ public:
     bool GetBool(const char* section, const char* key) const;
 
     const Sections& GetSections() const { return m_sections; }
+    // The sections, in the order of the text, whose "[" line ended before a "]": the lines
+    // after it up to the next "]" became part of their name. Each name as far as that line
+    // break (an escaped line break belongs to the name on purpose and ends nothing).
+    const std::vector<std::string>& GetUnclosedSections() const { return m_unclosedSections; }
 
     // Strips leading and trailing blanks (space, tab, CR, LF); a text of blanks only is
     // returned unchanged.
@@ -40,6 +45,7 @@ private:
 
     int m_encoding;
     Sections m_sections;
+    std::vector<std::string> m_unclosedSections;
 };
 
 }  // namespace kestrin

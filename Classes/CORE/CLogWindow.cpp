@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <unordered_map>
 
 #include "CORE/DisplayText.h"
 #include "CORE/RuntimeConfiguration.h"
@@ -21,9 +20,6 @@ bool g_windowTried = false;
 // Off until the program enables it: tests, tools and fuzzers log to stderr only.
 bool g_windowEnabled = false;
 bool g_opening = false;
-// Advances of the log window's font by code point: long trace lines are measured without
-// rendering each character again.
-std::unordered_map<uint32_t, int> g_advances;
 
 std::function<void(const std::string&)>& LineSink() {
     static std::function<void(const std::string&)> sink;
@@ -63,17 +59,6 @@ constexpr uint32_t kBarTrack = 0xE0E0E0u;
 constexpr uint32_t kBarThumb = 0x909090u;
 constexpr int kMargin = 2;
 constexpr int kMinThumb = 16;
-
-// The code point at i (advancing i); a broken sequence counts as one byte.
-uint32_t NextCodePoint(const std::string& s, size_t& i) {
-    const unsigned char c = static_cast<unsigned char>(s[i++]);
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
-    if (c >= 0x80 && c < 0xC0) return c;
-    uint32_t cp = extra == 3 ? (c & 0x07u) : extra == 2 ? (c & 0x0Fu) : extra == 1 ? (c & 0x1Fu) : c;
-    for (; extra > 0 && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80; --extra)
-        cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3Fu);
-    return cp;
-}
 
 void FillRect(std::vector<uint32_t>& pixels, int width, int left, int top, int right, int bottom, uint32_t colour) {
     for (int y = std::max(top, 0); y < bottom; ++y)
@@ -132,7 +117,7 @@ bool CLogWindow::Create(int x, int y, int width, int height, const char* classNa
     // The log is a tool window beside the game: it is never the main window.
     LeaveTopLevelList();
     m_font = RasterizerFactory() ? RasterizerFactory()() : MakeTextRasterizer();
-    g_advances.clear();
+    m_advances.clear();
     m_fontFamily.clear();
     if (m_font && !m_font->Open("MeiryoKe_Gothic", 17)) {
         m_lineHeight = 17;
@@ -234,21 +219,7 @@ bool CLogWindow::OnMessage(WindowHandle, uint32_t message, uintptr_t wParam, int
 }
 
 int CLogWindow::LineWidth(size_t i) {
-    if (m_widths[i] >= 0) return m_widths[i];
-    int64_t width = 0;
-    if (m_font) {
-        const std::string& line = m_lines[i];
-        ITextRasterizer::SGlyph glyph;
-        for (size_t at = 0; at < line.size();) {
-            uint32_t cp = NextCodePoint(line, at);
-            if (cp == '\t') cp = ' ';
-            auto known = g_advances.find(cp);
-            if (known == g_advances.end())
-                known = g_advances.emplace(cp, m_font->RenderGlyph(cp, glyph) ? 0 : glyph.advance).first;
-            width += known->second;
-        }
-    }
-    m_widths[i] = static_cast<int>(std::min<int64_t>(width, 1 << 30));
+    if (m_widths[i] < 0) m_widths[i] = m_font ? TextWidth(*m_font, m_lines[i], &m_advances) : 0;
     return m_widths[i];
 }
 

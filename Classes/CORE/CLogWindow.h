@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "CORE/CWindow.h"
@@ -71,6 +72,9 @@ private:
     void ThumbOf(int width, int maxScroll, int& left, int& size) const;
 
     std::unique_ptr<ITextRasterizer> m_font;
+    // m_font's advances by code point: long trace lines are measured without rendering
+    // each character again.
+    std::unordered_map<uint32_t, int> m_advances;
     std::string m_fontFamily;
     int m_lineHeight;
     std::deque<std::string> m_lines;

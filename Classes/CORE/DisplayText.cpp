@@ -40,6 +40,19 @@ bool IsValidUtf8(const std::string& text) {
     return true;
 }
 
+uint32_t NextUtf8CodePoint(const std::string& text, size_t& i) {
+    const unsigned char c = static_cast<unsigned char>(text[i++]);
+    if (c < 0x80) return c;
+    const int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
+    if (extra < 0) return 0xFFFD;
+    uint32_t cp = c & (0x3Fu >> extra);
+    for (int k = 0; k < extra; ++k) {
+        if (i >= text.size() || (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80) return 0xFFFD;
+        cp = (cp << 6) | (static_cast<unsigned char>(text[i++]) & 0x3Fu);
+    }
+    return cp;
+}
+
 std::string GameTextToUtf8(const std::string& text) { return IsValidUtf8(text) ? text : babel::sjis_to_utf8(text); }
 
 std::string Utf8ToGameText(const std::string& utf8, int encoding) {

@@ -7,6 +7,9 @@
 namespace kestrin {
 
 bool IsValidUtf8(const std::string& text);
+// The character at i of UTF-8 text, stepping i past it; a broken sequence reads as
+// U+FFFD (the bytes up to where it broke are stepped over). i must be below the size.
+uint32_t NextUtf8CodePoint(const std::string& text, size_t& i);
 // UTF-8 text is kept; anything else is read as Shift_JIS (CP932).
 std::string GameTextToUtf8(const std::string& text);
 // UTF-8 text in a game encoding (0 Shift_JIS, 1 EUC-JP, 2 UTF-8).

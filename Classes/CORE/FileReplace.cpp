@@ -8,6 +8,7 @@
 #include "CORE/FileFunctions.h"
 #include "CORE/GamePath.h"
 #include "CORE/Platform/IFileSystem.h"
+#include "CORE/StringHelpers.h"
 
 namespace kestrin {
 
@@ -36,6 +37,8 @@ std::string NewTemporaryName() {
     return kTemporaryPrefix + std::string(digits) + kTemporarySuffix;
 }
 
+// Every element, empty ones too, split at raw '/' bytes: a native name is UTF-8, whose
+// bytes SplitString would read as Shift_JIS (and take a '/' for a trail byte).
 std::vector<std::string> SplitLevels(const std::string& relative) {
     std::vector<std::string> levels;
     size_t start = 0;
@@ -46,11 +49,6 @@ std::vector<std::string> SplitLevels(const std::string& relative) {
         start = end + 1;
     }
     return levels;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    if (folder.empty()) return name;
-    return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
 // Leftovers of killed runs; a writer that still runs holds its file and keeps it.
@@ -197,17 +195,10 @@ bool ReplaceFileContents(const std::string& folder, const std::string& name, con
     bool inside = !absolute && native.compare(0, prefix.size(), prefix) == 0;
     std::vector<std::string> levels;
     if (inside) {
-        for (const std::string& level : SplitLevels(native.substr(prefix.size()))) {
-            if (level.empty() || level == ".") continue;
-            if (level != "..") {
-                levels.push_back(level);
-            } else if (!levels.empty()) {
-                levels.pop_back();
-            } else {
-                inside = false;
-                break;
-            }
-        }
+        // A ".." that climbs above the folder leaves it: the path is then written as a whole.
+        bool climbed = false;
+        levels = CollapsePathElements(native.substr(prefix.size()), &climbed);
+        if (climbed) inside = false;
     }
     CFileReplacement replacement;
     bool failed;

@@ -54,12 +54,6 @@ const SListing* GetListing(const std::string& dir, const SFileStatus& status, bo
     return &listing;
 }
 
-std::string Join(const std::string& dir, const std::string& element) {
-    if (dir.empty()) return element;
-    if (dir == "/") return "/" + element;
-    return dir + "/" + element;
-}
-
 std::string MatchSpelling(const SListing& listing, const std::string& element, int encoding) {
     if (listing.names.count(element)) return element;
     const auto& folded = listing.folded[FoldIndex(encoding)];
@@ -89,7 +83,7 @@ size_t Walk(const std::vector<std::string>& parts, bool absolute, std::string& r
     SFileStatus status;
     for (;; --start) {
         dir = absolute ? "/" : "";
-        for (size_t i = 0; i < start; ++i) dir = Join(dir, parts[i]);
+        for (size_t i = 0; i < start; ++i) dir = JoinPath(dir, parts[i]);
         if (start == 0) {
             if (fs->Stat(dir.empty() ? "." : dir, status)) return 0;
             break;
@@ -99,7 +93,7 @@ size_t Walk(const std::vector<std::string>& parts, bool absolute, std::string& r
     for (size_t i = start; i < parts.size(); ++i) {
         const std::string& element = parts[i];
         if (element == "." || element == "..") {
-            dir = Join(dir, element);
+            dir = JoinPath(dir, element);
         } else {
             if (status.kind != EFileKind::Directory) return i;
             const SListing* listing = GetListing(dir, status);
@@ -110,7 +104,7 @@ size_t Walk(const std::vector<std::string>& parts, bool absolute, std::string& r
                 if (listing) found = Match(*listing, element, encoding);
             }
             if (found.empty()) return i;
-            dir = Join(dir, found);
+            dir = JoinPath(dir, found);
         }
         if (i + 1 < parts.size() && fs->Stat(dir, status)) return i + 1;
     }
@@ -163,7 +157,7 @@ std::string ResolveGamePathForWrite(const std::string& name) {
         std::vector<std::string> prefix(parts.begin(), parts.begin() + static_cast<long>(count));
         std::string resolved;
         if (Walk(prefix, absolute, resolved) == prefix.size()) {
-            for (size_t i = count; i < parts.size(); ++i) resolved = Join(resolved, parts[i]);
+            for (size_t i = count; i < parts.size(); ++i) resolved = JoinPath(resolved, parts[i]);
             return resolved;
         }
     }

@@ -266,14 +266,11 @@ namespace {
 // section's name: their keys are lost without a word from the INI reader (which the tag
 // and font files share), so start-up says so.
 void NoteUnclosedSections(const CIni& ini) {
-    for (const auto& section : ini.GetSections()) {
-        const std::string& name = section.first;
-        const size_t lineEnd = name.find('\n');
-        if (lineEnd == std::string::npos) continue;
+    for (const std::string& name : ini.GetUnclosedSections()) {
         Log(ELogLevel::Warning, "system.ini",
             "the section \"[%s\" has no \"]\" on its line; the lines after it up to the next "
             "\"]\" (or the end of the file) are read as its name, not as keys",
-            name.substr(0, lineEnd).c_str());
+            name.c_str());
     }
 }
 }  // namespace

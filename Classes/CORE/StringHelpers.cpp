@@ -354,21 +354,31 @@ void OpenWithShell(const std::string& target) {
     GetShellOpener()->Open(CGameFileNames::ToUtf8(target));
 }
 
-std::vector<std::string> CollapsePathElements(const std::string& path) {
+std::vector<std::string> CollapsePathElements(const std::string& path, bool* climbed) {
     std::vector<std::string> parts;
+    if (climbed) *climbed = false;
     size_t start = 0;
     while (start <= path.size()) {
         size_t end = path.find('/', start);
         if (end == std::string::npos) end = path.size();
         std::string part = path.substr(start, end - start);
         if (part == "..") {
-            if (!parts.empty()) parts.pop_back();
+            if (!parts.empty()) {
+                parts.pop_back();
+            } else if (climbed) {
+                *climbed = true;
+            }
         } else if (!part.empty() && part != ".") {
             parts.push_back(std::move(part));
         }
         start = end + 1;
     }
     return parts;
+}
+
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    if (folder.empty()) return name;
+    return folder.back() == '/' ? folder + name : folder + "/" + name;
 }
 
 }  // namespace kestrin

@@ -29,8 +29,12 @@ void SplitStringStripping(const char* text, std::vector<std::string>& out, const
                           const std::string& escapes);
 
 // The elements of a native "/" path, read lexically: empty and "." elements are dropped and
-// ".." takes away the element before it (never rising above the first).
-std::vector<std::string> CollapsePathElements(const std::string& path);
+// ".." takes away the element before it (never rising above the first). climbed, when
+// given, is set when a ".." had nothing to take away.
+std::vector<std::string> CollapsePathElements(const std::string& path, bool* climbed = nullptr);
+// folder "/" name: an empty folder gives name alone, a folder ending in "/" (the root)
+// gets no second one.
+std::string JoinPath(const std::string& folder, const std::string& name);
 // Appends the parts to out, with separator between them.
 void JoinStrings(const std::vector<std::string>& parts, std::string& out, const std::string& separator);
 

@@ -486,6 +486,11 @@ TEST(ApplySystemIni, ItsOwnNotesGoToStderrAndLeaveTheLogWindowClosed) {
          "system.ini: the section \"[WINDOW\" has no \"]\" on its line", 800, 600},
         // Closed on a later line: the lines between are its name, the rest its keys.
         {"[WINDOW\r\nWIDTH=320\r\n]\r\nHEIGHT=200\r\n", "system.ini: the section \"[WINDOW\" has no \"]\"", 800, 600},
+        // A backslash carries the line break into the name on purpose: no note (the keys
+        // belong to the section "WIN\nDOW").
+        {"[WIN\\\nDOW]\nWIDTH=320\nHEIGHT=200\n", "", 800, 600},
+        // An escaped backslash escapes no line break.
+        {"[WINDOW\\\\\nWIDTH=320\n]\nHEIGHT=200\n", "system.ini: the section \"[WINDOW\\\" has no \"]\"", 800, 600},
         {"[WINDOW]\r\nWIDTH=0\r\nHEIGHT=200\r\n", "system.ini: [WINDOW] WIDTH=0 is not a size; using 800", 800, 200},
     };
     for (const Case& c : cases) {

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 using kestrin::CIni;
 
@@ -55,6 +56,31 @@ TEST(CIni, GrammarTable) {
             EXPECT_EQ(got, e.value ? e.value : "<absent>") << c.name << " [" << e.section << "] " << e.key;
         }
     }
+}
+
+TEST(CIni, UnclosedSectionsAreThoseWhoseLineEndedInTheName) {
+    struct UnclosedCase {
+        const char* name;
+        std::string text;
+        std::vector<std::string> unclosed;
+    } cases[] = {
+        {"closed", "[A]\nk=1\n", {}},
+        {"runs to the end", "[A]\n[B\nk=1\n", {"B"}},
+        {"closed lines later: named once, in order", "[Z\r\nk=1\r\n]\n[A\n\n]\n", {"Z", "A"}},
+        // An escaped line break is part of the name on purpose.
+        {"escaped line break", "[A\\\nB]\nk=1\n", {}},
+        {"escaped backslash, then a line break", "[A\\\\\nk=1\n]\n", {"A\\"}},
+        {"escaped line break, then an unescaped one", "[A\\\nB\n]\n", {"A\nB"}},
+    };
+    for (const UnclosedCase& c : cases) {
+        CIni ini;
+        ini.Parse(c.text.c_str());
+        EXPECT_EQ(ini.GetUnclosedSections(), c.unclosed) << c.name;
+    }
+    CIni ini;
+    ini.Parse("[A\n]\n");
+    ini.Parse("[A]\n");
+    EXPECT_TRUE(ini.GetUnclosedSections().empty()) << "a new parse forgets the old text";
 }
 
 TEST(CIni, ParseClearsAndHonoursLength) {

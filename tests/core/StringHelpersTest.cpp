@@ -231,3 +231,23 @@ TEST(StringHelpers, OpenWithShellArgumentVector) {
     SetShellOpener(nullptr);
     EXPECT_TRUE(fake.runs.empty());
 }
+
+TEST(StringHelpers, PathElementsAndJoins) {
+    struct Case {
+        const char* path;
+        Pieces elements;
+        bool climbed;  // a ".." found nothing to take away
+    } cases[] = {
+        {"/a//./b/", {"a", "b"}, false}, {"a/b/../c", {"a", "c"}, false}, {"a/../..", {}, true},
+        {"../a", {"a"}, true},           {"a/..b/..", {"a"}, false},
+    };
+    for (const Case& c : cases) {
+        bool climbed = !c.climbed;
+        EXPECT_EQ(CollapsePathElements(c.path, &climbed), c.elements) << c.path;
+        EXPECT_EQ(climbed, c.climbed) << c.path;
+    }
+    EXPECT_EQ(JoinPath("", "a"), "a");
+    EXPECT_EQ(JoinPath("/", "a"), "/a");
+    EXPECT_EQ(JoinPath("sv/", "a"), "sv/a");
+    EXPECT_EQ(JoinPath("sv", "a"), "sv/a");
+}

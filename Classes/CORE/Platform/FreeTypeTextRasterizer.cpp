@@ -1,5 +1,7 @@
 #include "CORE/Platform/FreeTypeTextRasterizer.h"
 
+#include "CORE/DisplayText.h"
+
 #include <fontconfig/fontconfig.h>
 #include <ft2build.h>
 #include FT_FREETYPE_H
@@ -49,20 +51,6 @@ bool HasFamily(FcPattern* font, const std::string& family) {
 bool HasKana(FcPattern* font) {
     FcCharSet* chars = nullptr;
     return FcPatternGetCharSet(font, FC_CHARSET, 0, &chars) == FcResultMatch && FcCharSetHasChar(chars, 0x3042);
-}
-
-// Decodes one UTF-8 character; malformed bytes read as U+FFFD.
-uint32_t NextCodePoint(const std::string& s, size_t& i) {
-    const unsigned char c = static_cast<unsigned char>(s[i++]);
-    if (c < 0x80) return c;
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : -1;
-    if (extra < 0) return 0xFFFD;
-    uint32_t cp = c & (0x3Fu >> extra);
-    for (int k = 0; k < extra; ++k) {
-        if (i >= s.size() || (static_cast<unsigned char>(s[i]) & 0xC0) != 0x80) return 0xFFFD;
-        cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3Fu);
-    }
-    return cp;
 }
 
 // The process's faces: each font file is opened once, each cell height gets one size
@@ -432,7 +420,7 @@ void FreeTypeTextRasterizer::DrawText(const std::string& utf8, uint32_t* pixels,
     int penX = x;
     size_t i = 0;
     while (i < utf8.size() && penX < width) {
-        uint32_t cp = NextCodePoint(utf8, i);
+        uint32_t cp = NextUtf8CodePoint(utf8, i);
         if (cp == '\t') cp = ' ';
         const SGlyph& g = CachedGlyph(cp);
         for (int r = 0; r < g.height; ++r) {

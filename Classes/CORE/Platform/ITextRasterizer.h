@@ -8,6 +8,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 namespace kestrin {
@@ -66,6 +67,12 @@ public:
     virtual void DrawText(const std::string& utf8, uint32_t* pixels, int width, int height, int pitchPixels, int x,
                           int y, uint32_t colour) = 0;
 };
+
+// The width DrawText gives a line of UTF-8 text, at most 1 << 30: the advances of its
+// characters, a tab as a space and a character the face lacks as nothing. advances, when
+// given, keeps each character's advance for this font, so that long lines are measured
+// without rendering every glyph again.
+int TextWidth(ITextRasterizer& font, const std::string& utf8, std::unordered_map<uint32_t, int>* advances = nullptr);
 
 // A new instance of the process's font service (FreeType unless a test chose another).
 std::unique_ptr<ITextRasterizer> MakeTextRasterizer();

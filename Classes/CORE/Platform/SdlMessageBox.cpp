@@ -24,17 +24,6 @@ struct SButton {
     SDL_Rect rect;
 };
 
-// The code point at i (advancing i); a broken sequence counts as one byte.
-uint32_t NextCodePoint(const std::string& s, size_t& i) {
-    const unsigned char c = static_cast<unsigned char>(s[i++]);
-    if (c < 0x80 || c < 0xC0) return c;
-    int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : 1;
-    uint32_t cp = c & (extra == 3 ? 0x07u : extra == 2 ? 0x0Fu : 0x1Fu);
-    for (; extra > 0 && i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80; --extra)
-        cp = (cp << 6) | (static_cast<unsigned char>(s[i++]) & 0x3Fu);
-    return cp;
-}
-
 // Lines of at most width pixels: broken at line breaks, else before the character that
 // does not fit (Japanese text has no spaces to break at).
 std::vector<std::string> WrapText(ITextRasterizer& font, const std::string& utf8, int width) {
@@ -43,7 +32,7 @@ std::vector<std::string> WrapText(ITextRasterizer& font, const std::string& utf8
     ITextRasterizer::SGlyph glyph;
     for (size_t i = 0; i < utf8.size();) {
         const size_t start = i;
-        const uint32_t cp = NextCodePoint(utf8, i);
+        const uint32_t cp = NextUtf8CodePoint(utf8, i);
         if (cp == '\r') continue;
         if (cp == '\n') {
             lines.emplace_back();
@@ -59,14 +48,6 @@ std::vector<std::string> WrapText(ITextRasterizer& font, const std::string& utf8
         x += advance;
     }
     return lines;
-}
-
-int TextWidth(ITextRasterizer& font, const std::string& utf8) {
-    int width = 0;
-    ITextRasterizer::SGlyph glyph;
-    for (size_t i = 0; i < utf8.size();)
-        if (!font.RenderGlyph(NextCodePoint(utf8, i), glyph)) width += glyph.advance;
-    return width;
 }
 
 // The window an input or window event belongs to (0 for others).
