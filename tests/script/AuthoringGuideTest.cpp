@@ -1,13 +1,15 @@
 // The authoring guide (docs/authoring.md) held to the engine: its tag reference names every tag
-// the interpreter dispatches and the preprocessor tags, and nothing else, with the required
-// attributes the parser checks; the game it walks through is quoted whole from
-// docs/authoring-game/, and that game runs through kestrin-harness to each of its endings
-// without a script error.
+// the interpreter accepts (the tag table, whose rows also cover the tags the parser runs), and
+// nothing else, with the required attributes the parser checks; its table of messages holds
+// every message of the parser and of the tags, each byte for byte as the engine writes it;
+// the game it walks through is quoted whole from docs/authoring-game/, and that game runs
+// through kestrin-harness to each of its endings without a script error.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -21,6 +23,9 @@
 #include "GRAPHICS/CSurface.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruParser.h"
+#include "SCRIPT/ParserMessages.h"
+#include "SCRIPT/tags/TagMessages.h"
+#include "ScriptTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -30,15 +35,13 @@ using kestrin::COruParser;
 
 const std::string kDocs = std::string(KESTRIN_SOURCE_DIR) + "/docs/";
 
-// The engine's side, each through one accessor: the dispatched tag names, the tags run while
-// a script is read, and the required attributes of each tag in the order they are checked.
-std::set<std::string> DispatchedTags() {
+// The engine's side, each through one accessor: every tag of the table, and the required
+// attributes of each tag in the order they are checked.
+std::set<std::string> EngineTags() {
     std::set<std::string> names;
-    for (const auto& row : CMainScript::Tags())
-        if (row.handler) names.insert(row.name);
+    for (const auto& row : CMainScript::Tags()) names.insert(row.name);
     return names;
 }
-const std::set<std::string> kPreprocessorTags = {"&linetag", "&autoinsert", "&scpsupport"};
 std::map<std::string, std::vector<std::string>> RequiredAttributes() {
     COruParser parser(nullptr);
     const auto& required = parser.GetRequiredParameters();
@@ -102,11 +105,26 @@ std::vector<SGuideRow> TagRows(const std::string& guide) {
     return rows;
 }
 
+// The table is the one list of tags: a row either has a handler or names a preprocessor tag
+// the parser runs, so a tag handled anywhere else would be missing from it and the guide.
+TEST(AuthoringGuide, EveryTagOfTheTableIsRunByTheInterpreterOrTheParser) {
+    const std::string unknown = kestrin::GetParserMessage(kestrin::kUnknownPreprocessor, 0);
+    ASSERT_NE(script_test::ParseToDump("[&nosuch]").find(unknown), std::string::npos);
+    for (const auto& row : CMainScript::Tags()) {
+        const std::string name = row.name;
+        if (name[0] == '&') {
+            EXPECT_EQ(row.handler, nullptr) << name;
+            EXPECT_EQ(script_test::ParseToDump("[" + name + "]").find(unknown), std::string::npos) << name;
+        } else {
+            EXPECT_NE(row.handler, nullptr) << name << " has no handler";
+        }
+    }
+}
+
 TEST(AuthoringGuide, TagReferenceNamesEveryTagOnceWithTheParsersRequiredAttributes) {
     const std::string guide = kestrin_test::ReadFileBytes(kDocs + "authoring.md");
     ASSERT_FALSE(guide.empty());
-    std::set<std::string> wanted = DispatchedTags();
-    wanted.insert(kPreprocessorTags.begin(), kPreprocessorTags.end());
+    const std::set<std::string> wanted = EngineTags();
     const auto required = RequiredAttributes();
 
     std::set<std::string> documented;
