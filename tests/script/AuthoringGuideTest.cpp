@@ -6,6 +6,7 @@
 // through kestrin-harness to each of its endings without a script error.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
@@ -140,6 +141,123 @@ TEST(AuthoringGuide, TagReferenceNamesEveryTagOnceWithTheParsersRequiredAttribut
     }
     for (const std::string& tag : wanted) EXPECT_TRUE(documented.count(tag)) << tag << " has no row";
     for (const auto& entry : required) EXPECT_TRUE(documented.count(entry.first)) << entry.first << " has no row";
+}
+
+// The printf formats of the tags' message table by constant name, read from its header so
+// that a message added there is missing from the guide until it has a row.
+std::map<std::string, std::string> TagMessageFormats(size_t& declared) {
+    const std::string header =
+        kestrin_test::ReadFileBytes(std::string(KESTRIN_SOURCE_DIR) + "/Classes/SCRIPT/tags/TagMessages.h");
+    std::map<std::string, std::string> formats;
+    const std::string key = "constexpr char ";
+    declared = 0;
+    for (size_t at = header.find(key); at != std::string::npos; at = header.find(key, at)) {
+        ++declared;
+        at += key.size();
+        const size_t bracket = header.find("[]", at);
+        if (bracket == std::string::npos) break;
+        const std::string name = header.substr(at, bracket - at);
+        std::string text;
+        size_t p = header.find('=', bracket) + 1;
+        for (;;) {
+            while (p < header.size() && std::isspace(static_cast<unsigned char>(header[p]))) ++p;
+            if (p >= header.size() || header[p] != '"') break;
+            for (++p; p < header.size() && header[p] != '"'; ++p) {
+                if (header[p] == '\\') ++p;
+                text += header[p];
+            }
+            ++p;
+        }
+        formats[name] = text;
+        at = p;
+    }
+    return formats;
+}
+
+// The parser's messages in UTF-8; the three pieces of the missing-attribute message as one.
+std::set<std::string> ParserMessages() {
+    std::set<std::string> messages;
+    for (int id = 0; id < kestrin::kParserMessageCount; ++id) {
+        if (id == kestrin::kRequiredBefore || id == kestrin::kRequiredMiddle || id == kestrin::kRequiredAfter) continue;
+        messages.insert(kestrin::GetParserMessage(static_cast<kestrin::ParserMessageId>(id), 2));
+    }
+    messages.insert(kestrin::GetParserMessage(kestrin::kRequiredBefore, 2) + "%s" +
+                    kestrin::GetParserMessage(kestrin::kRequiredMiddle, 2) + "%s" +
+                    kestrin::GetParserMessage(kestrin::kRequiredAfter, 2));
+    return messages;
+}
+
+// Every source file of the engine, one after another.
+std::string EngineSources() {
+    std::string all;
+    for (const char* area : {"/Classes", "/Application"}) {
+        for (const auto& entry :
+             std::filesystem::recursive_directory_iterator(std::string(KESTRIN_SOURCE_DIR) + area)) {
+            const std::string ext = entry.path().extension().string();
+            if (entry.is_regular_file() && (ext == ".cpp" || ext == ".h"))
+                all += kestrin_test::ReadFileBytes(entry.path().string());
+        }
+    }
+    return all;
+}
+
+// The pieces of a printf format between its conversions, as a C string literal writes them.
+std::vector<std::string> LiteralPieces(const std::string& format) {
+    std::vector<std::string> pieces(1);
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size()) {
+            i += format.compare(i + 1, 2, "ld") == 0 ? 2 : 1;
+            pieces.emplace_back();
+        } else if (format[i] == '"' || format[i] == '\\') {
+            pieces.back() += '\\';
+            pieces.back() += format[i];
+        } else {
+            pieces.back() += format[i];
+        }
+    }
+    return pieces;
+}
+
+// The first cells of the table under "## Messages".
+std::vector<std::string> GuideMessages(const std::string& guide) {
+    std::vector<std::string> messages;
+    bool inMessages = false;
+    for (const auto& line : Lines(guide)) {
+        if (line.rfind("## ", 0) == 0) inMessages = line == "## Messages";
+        if (!inMessages || line.rfind("| `", 0) != 0) continue;
+        const auto cells = Cells(line);
+        EXPECT_EQ(cells.size(), 3u) << line;
+        const size_t end = line.find("` |");
+        EXPECT_NE(end, std::string::npos) << line;
+        if (end != std::string::npos) messages.push_back(line.substr(3, end - 3));
+    }
+    return messages;
+}
+
+// The guide lists every message of the parser and of the tags exactly as the engine writes it
+// (before the arguments are put in); the other messages it lists (saves, Lua, start-up) are
+// in the engine's sources word for word between their arguments.
+TEST(AuthoringGuide, MessagesTableHoldsEveryParserAndTagMessageAsWritten) {
+    const std::vector<std::string> listed = GuideMessages(kestrin_test::ReadFileBytes(kDocs + "authoring.md"));
+    ASSERT_FALSE(listed.empty());
+    size_t declared = 0;
+    const auto formats = TagMessageFormats(declared);
+    ASSERT_EQ(formats.size(), declared) << "a message of the tags was not read";
+    ASSERT_EQ(formats.count("kPlaceMissing"), 1u);
+    ASSERT_EQ(formats.at("kPlaceMissing"), kestrin::tagmsg::kPlaceMissing);
+    std::set<std::string> tables = ParserMessages();
+    for (const auto& entry : formats) tables.insert(entry.second);
+
+    std::set<std::string> seen;
+    const std::string sources = EngineSources();
+    for (const std::string& message : listed) {
+        EXPECT_TRUE(seen.insert(message).second) << message << " is listed twice";
+        if (tables.count(message)) continue;
+        for (const std::string& piece : LiteralPieces(message))
+            EXPECT_NE(sources.find(piece), std::string::npos)
+                << "\"" << piece << "\" of " << message << " is written nowhere in the engine";
+    }
+    for (const std::string& message : tables) EXPECT_TRUE(seen.count(message)) << message << " has no row";
 }
 
 // Every fence "```LANG authoring-game/PATH" equals that file, and every script and setting of
