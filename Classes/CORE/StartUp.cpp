@@ -231,7 +231,11 @@ bool EnterGame(const std::string& game, const std::string& executablePath, GameL
     ClearGamePathCache();
     dv->SetString("GameDataPath", out.gameDataPath);
     g_rootArchivePath = out.rootArchivePath;
-    LogConsole("Kestrin: game folder %s, root archive %s", out.gameDataPath.c_str(), out.rootArchivePath.c_str());
+    // Without an archive the path only says where one would be looked for.
+    if (FindReadableFile(out.rootArchivePath).empty())
+        LogConsole("Kestrin: game folder %s, no root archive", out.gameDataPath.c_str());
+    else
+        LogConsole("Kestrin: game folder %s, root archive %s", out.gameDataPath.c_str(), out.rootArchivePath.c_str());
     return false;
 }
 

@@ -323,6 +323,8 @@ private:
     // Message layer, font, ruby, prohibit, link and text-tween tags (tags/CMainScriptMessageTags.cpp).
     bool TagChgmsg(CScriptBlock block, bool replay);
     bool TagChgmsgEnd(CScriptBlock block, bool replay);
+    bool TagPrint(CScriptBlock block, bool replay);
+    bool TagClickWait(CScriptBlock block, bool replay);
     bool TagRt(CScriptBlock block, bool replay);
     bool TagRp(CScriptBlock block, bool replay);
     bool TagWritebacklog(CScriptBlock block, bool replay);

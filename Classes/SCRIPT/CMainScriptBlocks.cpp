@@ -1,4 +1,4 @@
-// Executing one block: trace, "$" substitution, "print", text, "@", and the tag dispatch.
+// Executing one block: trace, "$" substitution, text and the tag dispatch.
 #include <unordered_map>
 
 #include "SCRIPT/CMainScript.h"
@@ -67,17 +67,6 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
         }
     }
 
-    if (block.GetKind() == CScriptBlock::kTag && block.GetName() == "print") {
-        std::string data;
-        auto it = attributes.find("data");
-        if (it != attributes.end()) {
-            data = it->second;
-            attributes.erase(it);
-        }
-        block.SetKind(CScriptBlock::kText);
-        block.SetName(data);
-    }
-
     switch (block.GetKind()) {
         case CScriptBlock::kText: return ExecuteText(block, replay);
         case CScriptBlock::kTag: break;
@@ -85,11 +74,6 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
     }
 
     const std::string& name = block.GetName();
-    if (name == "@") {
-        StartMessageTweens();
-        SetStatus(STAT_CLICK);
-        return true;
-    }
     if (name.empty()) return true;
 
     TagHandler handler = FindTag(name);

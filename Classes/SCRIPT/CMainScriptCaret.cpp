@@ -84,8 +84,14 @@ bool CMainScript::RunEventBlock(CScriptBlock block) {
         std::string file = fileIt != attributes.end() ? fileIt->second : std::string();
         std::string label = labelIt != attributes.end() ? labelIt->second : std::string();
         auto callIt = attributes.find("call");
-        bool failed = (callIt != attributes.end() && callIt->second != "0") ? Call(file, label) : Jump(file, label);
-        if (failed) return true;
+        const bool call = callIt != attributes.end() && callIt->second != "0";
+        // A call refused for its depth has said so already.
+        if (call && IsCallTooDeep(file, label)) return true;
+        if (call ? Call(file, label) : Jump(file, label)) {
+            // Otherwise a link or reaction that leads nowhere looks as if it never came.
+            TraceAt(1, block, tagmsg::kPlaceMissing, block.GetName().c_str(), file.c_str(), label.c_str());
+            return true;
+        }
     }
     auto handlerIt = attributes.find("handler");
     if (handlerIt != attributes.end()) {

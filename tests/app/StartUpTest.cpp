@@ -210,6 +210,40 @@ TEST(LocateGame, EveryFormOfGameOnTheFileSystemService) {
     }
 }
 
+// The start-up line names the root archive only when there is one to read.
+TEST(EnterGame, TheStartUpLineNamesARootArchiveOnlyWhenThereIsOne) {
+    const struct {
+        std::vector<std::string> files;
+        std::string game, says;
+    } cases[] = {
+        {{"/g/system.ini", "/g/root.pfs"}, "/g", "Kestrin: game folder /g, root archive /g/root.pfs"},
+        {{"/g/system.ini"}, "/g", "Kestrin: game folder /g, no root archive"},
+        {{"/g/system.ini", "/g/root.pfs/"}, "/g", "Kestrin: game folder /g, no root archive"},
+        {{"/p/data.pfs"}, "/p/data.pfs", "Kestrin: game folder /p, root archive /p/data.pfs"},
+    };
+    for (const auto& c : cases) {
+        FakeGameFiles fake;
+        for (const std::string& f : c.files) {
+            if (f.back() == '/') {
+                fake.files.AddDirectory(f);
+            } else {
+                fake.files.AddFile(f, "MZ");
+            }
+        }
+        std::vector<std::string> lines;
+        CLogWindow::SetLineSink([&](const std::string& l) { lines.push_back(l); });
+        GameLocation loc;
+        std::string error;
+        const bool failed = EnterGame(c.game, "/opt/kestrin/bin/kestrin", loc, error);
+        CLogWindow::SetLineSink(nullptr);
+        ASSERT_FALSE(failed) << error;
+        EXPECT_EQ(lines, std::vector<std::string>{c.says});
+    }
+    g_rootArchivePath = "root.pfs";
+    CDynamicVariables::ReleaseInstance();
+    CLogWindow::ReleaseInstance();
+}
+
 TEST(LocateGame, FolderExeAndArchiveChoices) {
     TempDir dir;
     const std::string d = dir.Path();

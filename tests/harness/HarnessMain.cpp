@@ -200,12 +200,12 @@ int main(int argc, char** argv) {
     SOptions options;
     std::string error;
     if (ParseCommandLine(argc, argv, options, error)) {
-        std::fprintf(stderr,
-                     "kestrin-harness: %s\nusage: kestrin-harness GAME [--frames N] [--input FILE] [--trace FILE] "
-                     "[--dump-vars FILE] [--screenshot FRAME:FILE.png]... [--renderer software|hardware] "
-                     "[--unix-time N] [--audio-out FILE.wav] [--save-dir DIR]\n",
-                     error.c_str());
+        std::fprintf(stderr, "kestrin-harness: %s\n%s", error.c_str(), kUsage);
         return 2;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
     }
     std::vector<SInputEvent> input;
     if (!options.inputFile.empty()) {

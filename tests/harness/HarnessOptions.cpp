@@ -27,6 +27,12 @@ bool ParseInt(const std::string& text, int& out) {
 
 }  // namespace
 
+const char kUsage[] =
+    "usage: kestrin-harness GAME [--frames N] [--input FILE] [--trace FILE] [--dump-vars FILE]\n"
+    "                            [--screenshot FRAME:FILE.png]... [--renderer software|hardware]\n"
+    "                            [--unix-time N] [--audio-out FILE.wav] [--save-dir DIR] [--timeout S]\n"
+    "       kestrin-harness --help\n";
+
 bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         std::string arg = argv[i];
@@ -39,6 +45,10 @@ bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error) 
             return true;
         };
         std::string text;
+        if (arg == "--help" || arg == "-h") {
+            out.help = true;
+            return false;
+        }
         if (arg == "--frames") {
             if (!value(text)) return true;
             if (!ParseUnsigned(text, out.frames)) {

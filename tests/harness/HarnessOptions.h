@@ -36,9 +36,13 @@ struct SOptions {
     bool setUnixTime = false;  // --unix-time N: the wall clock starts at N
     uint32_t unixTime = 0;
     std::string saveDir;  // --save-dir DIR: saves go there and are kept
+    bool help = false;    // --help or -h: print the usage and run nothing
 };
 
-// True on failure, with a message in error.
+// The synopsis printed by --help and after a bad command line (README.md says the same).
+extern const char kUsage[];
+
+// True on failure, with a message in error. --help needs no game.
 bool ParseCommandLine(int argc, char** argv, SOptions& out, std::string& error);
 
 // Reads "FRAME click X Y", "FRAME rclick X Y", "FRAME tap X Y", "FRAME move X Y", "FRAME press X Y",

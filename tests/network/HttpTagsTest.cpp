@@ -109,6 +109,16 @@ TEST_F(HttpTags, DownloadGoesToTheFileAndLeavesTheDataEmpty) {
     EXPECT_EQ(s.str(), "target y");
 }
 
+// A completion whose label is missing says so, as the jump tag does, and the script goes on.
+TEST_F(HttpTags, ACompletionThatLeadsNowhereIsTraced) {
+    Boot("[httpget url=\"" + Url("/target") +
+         "\" varname_code=code label=nowhere]\n[var name=after data=1]\n[wait time=100000]\n");
+    RunUntilSet("after");
+    EXPECT_EQ(Var("code"), "200");
+    EXPECT_TRUE(LoggedWithin("main.iet(1): [httpget file=\"\" label=\"nowhere\"] 指定された場所は見つかりません。"))
+        << AllLines();
+}
+
 // Values that would split the request, and file names outside the folders, are refused
 // with a trace line before anything is sent.
 TEST_F(HttpTags, UnsafeAttributesAreRefusedWithATraceLine) {

@@ -1,13 +1,16 @@
 // The authoring guide (docs/authoring.md) held to the engine: its tag reference names every tag
-// the interpreter dispatches and the preprocessor tags, and nothing else, with the required
-// attributes the parser checks; the game it walks through is quoted whole from
-// docs/authoring-game/, and that game runs through kestrin-harness to each of its endings
-// without a script error.
+// the interpreter accepts (the tag table, whose rows also cover the tags the parser runs), and
+// nothing else, with the required attributes the parser checks; its table of messages holds
+// every message of the parser and of the tags, each byte for byte as the engine writes it;
+// the game it walks through is quoted whole from docs/authoring-game/, and that game runs
+// through kestrin-harness to each of its endings without a script error.
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <cstdlib>
 #include <dirent.h>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <ostream>
@@ -21,6 +24,9 @@
 #include "GRAPHICS/CSurface.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruParser.h"
+#include "SCRIPT/ParserMessages.h"
+#include "SCRIPT/tags/TagMessages.h"
+#include "ScriptTestSupport.h"
 #include "support/TestSupport.h"
 
 namespace {
@@ -30,15 +36,13 @@ using kestrin::COruParser;
 
 const std::string kDocs = std::string(KESTRIN_SOURCE_DIR) + "/docs/";
 
-// The engine's side, each through one accessor: the dispatched tag names, the tags run while
-// a script is read, and the required attributes of each tag in the order they are checked.
-std::set<std::string> DispatchedTags() {
+// The engine's side, each through one accessor: every tag of the table, and the required
+// attributes of each tag in the order they are checked.
+std::set<std::string> EngineTags() {
     std::set<std::string> names;
-    for (const auto& row : CMainScript::Tags())
-        if (row.handler) names.insert(row.name);
+    for (const auto& row : CMainScript::Tags()) names.insert(row.name);
     return names;
 }
-const std::set<std::string> kPreprocessorTags = {"&linetag", "&autoinsert", "&scpsupport"};
 std::map<std::string, std::vector<std::string>> RequiredAttributes() {
     COruParser parser(nullptr);
     const auto& required = parser.GetRequiredParameters();
@@ -102,11 +106,26 @@ std::vector<SGuideRow> TagRows(const std::string& guide) {
     return rows;
 }
 
+// The table is the one list of tags: a row either has a handler or names a preprocessor tag
+// the parser runs, so a tag handled anywhere else would be missing from it and the guide.
+TEST(AuthoringGuide, EveryTagOfTheTableIsRunByTheInterpreterOrTheParser) {
+    const std::string unknown = kestrin::GetParserMessage(kestrin::kUnknownPreprocessor, 0);
+    ASSERT_NE(script_test::ParseToDump("[&nosuch]").find(unknown), std::string::npos);
+    for (const auto& row : CMainScript::Tags()) {
+        const std::string name = row.name;
+        if (name[0] == '&') {
+            EXPECT_EQ(row.handler, nullptr) << name;
+            EXPECT_EQ(script_test::ParseToDump("[" + name + "]").find(unknown), std::string::npos) << name;
+        } else {
+            EXPECT_NE(row.handler, nullptr) << name << " has no handler";
+        }
+    }
+}
+
 TEST(AuthoringGuide, TagReferenceNamesEveryTagOnceWithTheParsersRequiredAttributes) {
     const std::string guide = kestrin_test::ReadFileBytes(kDocs + "authoring.md");
     ASSERT_FALSE(guide.empty());
-    std::set<std::string> wanted = DispatchedTags();
-    wanted.insert(kPreprocessorTags.begin(), kPreprocessorTags.end());
+    const std::set<std::string> wanted = EngineTags();
     const auto required = RequiredAttributes();
 
     std::set<std::string> documented;
@@ -122,6 +141,123 @@ TEST(AuthoringGuide, TagReferenceNamesEveryTagOnceWithTheParsersRequiredAttribut
     }
     for (const std::string& tag : wanted) EXPECT_TRUE(documented.count(tag)) << tag << " has no row";
     for (const auto& entry : required) EXPECT_TRUE(documented.count(entry.first)) << entry.first << " has no row";
+}
+
+// The printf formats of the tags' message table by constant name, read from its header so
+// that a message added there is missing from the guide until it has a row.
+std::map<std::string, std::string> TagMessageFormats(size_t& declared) {
+    const std::string header =
+        kestrin_test::ReadFileBytes(std::string(KESTRIN_SOURCE_DIR) + "/Classes/SCRIPT/tags/TagMessages.h");
+    std::map<std::string, std::string> formats;
+    const std::string key = "constexpr char ";
+    declared = 0;
+    for (size_t at = header.find(key); at != std::string::npos; at = header.find(key, at)) {
+        ++declared;
+        at += key.size();
+        const size_t bracket = header.find("[]", at);
+        if (bracket == std::string::npos) break;
+        const std::string name = header.substr(at, bracket - at);
+        std::string text;
+        size_t p = header.find('=', bracket) + 1;
+        for (;;) {
+            while (p < header.size() && std::isspace(static_cast<unsigned char>(header[p]))) ++p;
+            if (p >= header.size() || header[p] != '"') break;
+            for (++p; p < header.size() && header[p] != '"'; ++p) {
+                if (header[p] == '\\') ++p;
+                text += header[p];
+            }
+            ++p;
+        }
+        formats[name] = text;
+        at = p;
+    }
+    return formats;
+}
+
+// The parser's messages in UTF-8; the three pieces of the missing-attribute message as one.
+std::set<std::string> ParserMessages() {
+    std::set<std::string> messages;
+    for (int id = 0; id < kestrin::kParserMessageCount; ++id) {
+        if (id == kestrin::kRequiredBefore || id == kestrin::kRequiredMiddle || id == kestrin::kRequiredAfter) continue;
+        messages.insert(kestrin::GetParserMessage(static_cast<kestrin::ParserMessageId>(id), 2));
+    }
+    messages.insert(kestrin::GetParserMessage(kestrin::kRequiredBefore, 2) + "%s" +
+                    kestrin::GetParserMessage(kestrin::kRequiredMiddle, 2) + "%s" +
+                    kestrin::GetParserMessage(kestrin::kRequiredAfter, 2));
+    return messages;
+}
+
+// Every source file of the engine, one after another.
+std::string EngineSources() {
+    std::string all;
+    for (const char* area : {"/Classes", "/Application"}) {
+        for (const auto& entry :
+             std::filesystem::recursive_directory_iterator(std::string(KESTRIN_SOURCE_DIR) + area)) {
+            const std::string ext = entry.path().extension().string();
+            if (entry.is_regular_file() && (ext == ".cpp" || ext == ".h"))
+                all += kestrin_test::ReadFileBytes(entry.path().string());
+        }
+    }
+    return all;
+}
+
+// The pieces of a printf format between its conversions, as a C string literal writes them.
+std::vector<std::string> LiteralPieces(const std::string& format) {
+    std::vector<std::string> pieces(1);
+    for (size_t i = 0; i < format.size(); ++i) {
+        if (format[i] == '%' && i + 1 < format.size()) {
+            i += format.compare(i + 1, 2, "ld") == 0 ? 2 : 1;
+            pieces.emplace_back();
+        } else if (format[i] == '"' || format[i] == '\\') {
+            pieces.back() += '\\';
+            pieces.back() += format[i];
+        } else {
+            pieces.back() += format[i];
+        }
+    }
+    return pieces;
+}
+
+// The first cells of the table under "## Messages".
+std::vector<std::string> GuideMessages(const std::string& guide) {
+    std::vector<std::string> messages;
+    bool inMessages = false;
+    for (const auto& line : Lines(guide)) {
+        if (line.rfind("## ", 0) == 0) inMessages = line == "## Messages";
+        if (!inMessages || line.rfind("| `", 0) != 0) continue;
+        const auto cells = Cells(line);
+        EXPECT_EQ(cells.size(), 3u) << line;
+        const size_t end = line.find("` |");
+        EXPECT_NE(end, std::string::npos) << line;
+        if (end != std::string::npos) messages.push_back(line.substr(3, end - 3));
+    }
+    return messages;
+}
+
+// The guide lists every message of the parser and of the tags exactly as the engine writes it
+// (before the arguments are put in); the other messages it lists (saves, Lua, start-up) are
+// in the engine's sources word for word between their arguments.
+TEST(AuthoringGuide, MessagesTableHoldsEveryParserAndTagMessageAsWritten) {
+    const std::vector<std::string> listed = GuideMessages(kestrin_test::ReadFileBytes(kDocs + "authoring.md"));
+    ASSERT_FALSE(listed.empty());
+    size_t declared = 0;
+    const auto formats = TagMessageFormats(declared);
+    ASSERT_EQ(formats.size(), declared) << "a message of the tags was not read";
+    ASSERT_EQ(formats.count("kPlaceMissing"), 1u);
+    ASSERT_EQ(formats.at("kPlaceMissing"), kestrin::tagmsg::kPlaceMissing);
+    std::set<std::string> tables = ParserMessages();
+    for (const auto& entry : formats) tables.insert(entry.second);
+
+    std::set<std::string> seen;
+    const std::string sources = EngineSources();
+    for (const std::string& message : listed) {
+        EXPECT_TRUE(seen.insert(message).second) << message << " is listed twice";
+        if (tables.count(message)) continue;
+        for (const std::string& piece : LiteralPieces(message))
+            EXPECT_NE(sources.find(piece), std::string::npos)
+                << "\"" << piece << "\" of " << message << " is written nowhere in the engine";
+    }
+    for (const std::string& message : tables) EXPECT_TRUE(seen.count(message)) << message << " has no row";
 }
 
 // Every fence "```LANG authoring-game/PATH" equals that file, and every script and setting of

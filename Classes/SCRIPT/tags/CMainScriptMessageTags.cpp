@@ -97,6 +97,29 @@ bool CMainScript::TagChgmsgEnd(CScriptBlock block, bool replay) {
     return false;
 }
 
+// "print" is text whose words come from its data, so a variable can be shown in the message.
+bool CMainScript::TagPrint(CScriptBlock block, bool replay) {
+    auto& attributes = block.GetAttributes();
+    std::string data;
+    auto it = attributes.find("data");
+    if (it != attributes.end()) {
+        data = std::move(it->second);
+        attributes.erase(it);
+    }
+    block.SetKind(CScriptBlock::kText);
+    block.SetName(data);
+    return ExecuteText(block, replay);
+}
+
+// "@" in the text, or the tag "[@]".
+bool CMainScript::TagClickWait(CScriptBlock block, bool replay) {
+    (void)block;
+    (void)replay;
+    StartMessageTweens();
+    SetStatus(STAT_CLICK);
+    return true;
+}
+
 bool CMainScript::TagRt(CScriptBlock block, bool replay) {
     if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->NewLine();
     if (!replay) RecordPageBlock(block);

@@ -9,6 +9,7 @@ const std::vector<CMainScript::TagRow>& CMainScript::Tags() {
         // Run by the parser while the script is read.
         {"&linetag", nullptr, {"allow"}},
         {"&autoinsert", nullptr, {"target"}},
+        {"&scpsupport", nullptr},
         {"jump", &CMainScript::TagJump},
         {"call", &CMainScript::TagCall},
         {"return", &CMainScript::TagReturn},
@@ -108,6 +109,8 @@ const std::vector<CMainScript::TagRow>& CMainScript::Tags() {
         {"exec", &CMainScript::TagExec, {"command"}},
         {"chgmsg", &CMainScript::TagChgmsg},
         {"/chgmsg", &CMainScript::TagChgmsgEnd},
+        {"@", &CMainScript::TagClickWait},
+        {"print", &CMainScript::TagPrint},
         {"rt", &CMainScript::TagRt},
         {"rp", &CMainScript::TagRp},
         {"writebacklog", &CMainScript::TagWritebacklog},
