@@ -120,14 +120,14 @@ public:
 
     // Everything recorded above, as a game save holds it (its member ids in comments).
     struct SRecords {
-        PageRecords pageRecords;               // 24
-        FontStacks fontStacks;                 // 25
-        ProhibitBlocks pageProhibitBlocks;     // 66
-        ProhibitBlocks pendingProhibitBlocks;  // 67
-        LayerRecord layerRecord;               // 26
-        SoundRecord soundRecord;               // 53
-        bool musicRecorded = false;            // 28
-        CScriptBlock musicBlock;               // 29, written only while music is recorded
+        PageRecords pageRecords;
+        FontStacks fontStacks;
+        ProhibitBlocks pageProhibitBlocks;
+        ProhibitBlocks pendingProhibitBlocks;
+        LayerRecord layerRecord;
+        SoundRecord soundRecord;
+        bool musicRecorded = false;
+        CScriptBlock musicBlock;  // written only while music is recorded
     };
 
     // The native path of a save name.
