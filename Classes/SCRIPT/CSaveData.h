@@ -138,7 +138,7 @@ private:
     bool ApplySystem(CSerializer& archive);
     // Fills state from the archive; true (logged) when any member is damaged.
     bool DecodeState(CSerializer& archive, const std::string& name, SGameState& state);
-    void ApplyState(CSerializer& archive, SGameState& state);
+    void ApplyState(SGameState& state);
 
     CMainScreen* m_screen;
     CMainScript* m_owner;

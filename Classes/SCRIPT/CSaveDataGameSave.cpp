@@ -68,6 +68,16 @@ SGameSaveMember WrittenWhen(SGameSaveMember member, bool (*written)(const SGameS
     return member;
 }
 
+// The variables load into the store DecodeState prepares with the running store's quote
+// characters and encoding, as a load straight into the running store would start.
+SGameSaveMember LoadsIntoPrepared(SGameSaveMember member) {
+    member.load = [](CSerializer& archive, SGameState& s) {
+        if (!s.variables) s.variables = std::make_shared<COruVariables>();
+        archive.LoadSerializable(*s.variables, SaveMember::Variables);
+    };
+    return member;
+}
+
 bool IsTagBlock(const CScriptBlock& block) { return block.GetKind() == CScriptBlock::kTag && !block.GetName().empty(); }
 
 // A caret the restore can put back: a loaded script, and a block inside it (up to its end:
@@ -202,7 +212,7 @@ std::vector<SGameSaveMember> MakeMembers() {
                     bad = s.records.musicBlock.GetKind();
                     return s.records.musicRecorded && !IsTagBlock(s.records.musicBlock);
                 }),
-        KESTRIN_SAVE_MEMBER(SaveMember::Variables, variables),
+        LoadsIntoPrepared(KESTRIN_SAVE_MEMBER(SaveMember::Variables, variables)),
         KESTRIN_SAVE_MEMBER(SaveMember::MessageLayers, messageLayers),
     };
     return rows;
@@ -320,6 +330,9 @@ bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGame
     const CBinaryStream::CMemoryInfo* image = archive.GetStream()->GetFlat();
     std::map<unsigned, uint32_t> extents;
     if (image && image->data) extents = MemberExtents(image->data, image->size);
+    s.variables = std::make_shared<COruVariables>();
+    s.variables->SetEncoding(o.GetVariables().GetEncoding());
+    s.variables->SetQuoteCharacters(o.GetVariables().GetQuoteCharacters());
     for (const auto& member : GameSaveMembers()) {
         auto extent = extents.find(member.id);
         if (extent == extents.end()) continue;
@@ -331,7 +344,8 @@ bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGame
     if (backlogExtent != extents.end()) {
         s.backlog = std::make_unique<CBackLog>(o);
         archive.LoadSerializable(*s.backlog, SaveMember::Backlog);
-        const uint32_t encoded = EncodedSize([&](CSerializer& again) { again.SaveSerializable(*s.backlog, SaveMember::Backlog); });
+        const uint32_t encoded =
+            EncodedSize([&](CSerializer& again) { again.SaveSerializable(*s.backlog, SaveMember::Backlog); });
         if (s.backlog->LoadFailed() || encoded == 0 || encoded != backlogExtent->second) {
             return fail("backlog pages", static_cast<long>(s.backlog->GetPages().size()));
         }
@@ -346,11 +360,11 @@ bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGame
 bool CSaveData::RestoreState(CSerializer& archive, const std::string& name) {
     SGameState state;
     if (DecodeState(archive, name, state)) return true;
-    ApplyState(archive, state);
+    ApplyState(state);
     return false;
 }
 
-void CSaveData::ApplyState(CSerializer& archive, SGameState& s) {
+void CSaveData::ApplyState(SGameState& s) {
     CMainScript& o = *m_owner;
     o.Start();
 
@@ -371,7 +385,7 @@ void CSaveData::ApplyState(CSerializer& archive, SGameState& s) {
     // variables come from the save, global and system ones from their files on disk.
     COruVariables& variables = o.GetVariables();
     variables.Clear();
-    archive.LoadSerializable(variables, SaveMember::Variables);
+    if (s.variables) variables.TakeLoaded(*s.variables);
     Load("saveg.dat", kTypeGlobal);
     Load("system.dat", kTypeSystem);
     o.InitSystemVariables();

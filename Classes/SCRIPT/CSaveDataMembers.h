@@ -24,9 +24,9 @@ class CSerializer;
 // the archive to check before it replaces the interpreter's own. The defaults are the
 // boot's, so that a member missing from a save leaves what the boot gave.
 struct CSaveData::SGameState {
-    SScriptState script;                       // the interpreter's saved fields
+    SScriptState script;  // the interpreter's saved fields
     COruKeyConfig keyConfig;
-    SRecords records;                          // the records of the save data
+    SRecords records;  // the records of the save data
     std::shared_ptr<COruVariables> variables;
     // The message layers drawn inside the layer tree, in the screen's order.
     std::vector<std::string> messageLayers;
