@@ -107,7 +107,12 @@ void COruVariables::Load(CSerializer* serializer) {
         std::unordered_map<std::string, std::string> game;
         serializer->LoadStringHashMap(game, 2);
         m_variables.clear();
-        for (const auto& v : game) m_variables[v.first].SetString(v.second);
+        m_loadOrder.clear();
+        for (const auto& v : game) {
+            auto slot = m_variables.try_emplace(v.first).first;
+            slot->second.SetString(v.second);
+            m_loadOrder.push_back(&slot->first);
+        }
     }
     // Only the store itself has scopes; the scope lists of scopes are never made, and a damaged
     // or crafted save that nests them is not followed (no unbounded recursion on load).
@@ -115,6 +120,18 @@ void COruVariables::Load(CSerializer* serializer) {
     ++g_loadDepth;
     serializer->LoadVariablesPtrList(m_scopes, 3);
     --g_loadDepth;
+    for (auto& scope : m_scopes)
+        if (scope) scope->SetEncoding(GetEncoding());
+}
+
+void COruVariables::TakeLoaded(COruVariables& loaded) {
+    SetQuoteCharacters(loaded.GetQuoteCharacters());
+    // Set in the order the load set them, so that the table iterates (and a later save
+    // writes) as it would after a load straight into this store.
+    for (const std::string* name : loaded.m_loadOrder)
+        m_variables[*name].SetString(loaded.m_variables[*name].GetString());
+    loaded.m_loadOrder.clear();
+    m_scopes = std::move(loaded.m_scopes);
     for (auto& scope : m_scopes)
         if (scope) scope->SetEncoding(GetEncoding());
 }

@@ -4,6 +4,7 @@
 #include <deque>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "CORE/ISerializable.h"
 #include "SCRIPT/CCompute.h"
@@ -43,11 +44,16 @@ public:
 
     // Empties the global table (every name space) and the local scopes.
     void Clear();
+    // After Clear: takes the quote characters, game variables and scopes that Load read into
+    // loaded (a store decoded apart, so that a damaged save never touches this one).
+    void TakeLoaded(COruVariables& loaded);
 
 private:
     void MarkChanged(const std::string& name);
 
     std::deque<std::unique_ptr<COruVariables>> m_scopes;
+    // The names Load set, in its order (keys of m_variables, which never move).
+    std::vector<const std::string*> m_loadOrder;
     bool m_gameChanged = false;
     bool m_systemChanged = false;
 };

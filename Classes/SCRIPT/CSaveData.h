@@ -120,14 +120,14 @@ public:
 
     // Everything recorded above, as a game save holds it (its member ids in comments).
     struct SRecords {
-        PageRecords pageRecords;               // 24
-        FontStacks fontStacks;                 // 25
-        ProhibitBlocks pageProhibitBlocks;     // 66
-        ProhibitBlocks pendingProhibitBlocks;  // 67
-        LayerRecord layerRecord;               // 26
-        SoundRecord soundRecord;               // 53
-        bool musicRecorded = false;            // 28
-        CScriptBlock musicBlock;               // 29, written only while music is recorded
+        PageRecords pageRecords;
+        FontStacks fontStacks;
+        ProhibitBlocks pageProhibitBlocks;
+        ProhibitBlocks pendingProhibitBlocks;
+        LayerRecord layerRecord;
+        SoundRecord soundRecord;
+        bool musicRecorded = false;
+        CScriptBlock musicBlock;  // written only while music is recorded
     };
 
     // The native path of a save name.
@@ -138,7 +138,7 @@ private:
     bool ApplySystem(CSerializer& archive);
     // Fills state from the archive; true (logged) when any member is damaged.
     bool DecodeState(CSerializer& archive, const std::string& name, SGameState& state);
-    void ApplyState(CSerializer& archive, SGameState& state);
+    void ApplyState(SGameState& state);
 
     CMainScreen* m_screen;
     CMainScript* m_owner;

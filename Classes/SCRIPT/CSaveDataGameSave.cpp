@@ -68,6 +68,16 @@ SGameSaveMember WrittenWhen(SGameSaveMember member, bool (*written)(const SGameS
     return member;
 }
 
+// The variables load into the store DecodeState prepares with the running store's quote
+// characters and encoding, as a load straight into the running store would start.
+SGameSaveMember LoadsIntoPrepared(SGameSaveMember member) {
+    member.load = [](CSerializer& archive, SGameState& s) {
+        if (!s.variables) s.variables = std::make_shared<COruVariables>();
+        archive.LoadSerializable(*s.variables, SaveMember::Variables);
+    };
+    return member;
+}
+
 bool IsTagBlock(const CScriptBlock& block) { return block.GetKind() == CScriptBlock::kTag && !block.GetName().empty(); }
 
 // A caret the restore can put back: a loaded script, and a block inside it (up to its end:
@@ -88,14 +98,14 @@ bool CaretDamaged(CMainScript::CCaret& caret, CMainScript& owner, long& bad) {
 // makes the frame loop wait as it did when the game was saved.
 std::vector<SGameSaveMember> MakeMembers() {
     std::vector<SGameSaveMember> rows{
-        KESTRIN_SAVE_MEMBER(1, script.autoModeAllowed),
-        KESTRIN_SAVE_MEMBER(19, script.autoModeIcons),
-        KESTRIN_SAVE_MEMBER(2, script.skipAllowed),
-        KESTRIN_SAVE_MEMBER(65, keyConfig),
-        KESTRIN_SAVE_MEMBER(36, script.macroFiles),
-        Checked(KESTRIN_SAVE_MEMBER(3, script.caret), "caret",
+        KESTRIN_SAVE_MEMBER(SaveMember::AutoModeAllowed, script.autoModeAllowed),
+        KESTRIN_SAVE_MEMBER(SaveMember::AutoModeIcons, script.autoModeIcons),
+        KESTRIN_SAVE_MEMBER(SaveMember::SkipAllowed, script.skipAllowed),
+        KESTRIN_SAVE_MEMBER(SaveMember::KeyConfig, keyConfig),
+        KESTRIN_SAVE_MEMBER(SaveMember::MacroFiles, script.macroFiles),
+        Checked(KESTRIN_SAVE_MEMBER(SaveMember::Caret, script.caret), "caret",
                 [](SGameState& s, CMainScript& owner, long& bad) { return CaretDamaged(s.script.caret, owner, bad); }),
-        Checked(KESTRIN_SAVE_MEMBER(4, script.callStack), "call stack",
+        Checked(KESTRIN_SAVE_MEMBER(SaveMember::CallStack, script.callStack), "call stack",
                 [](SGameState& s, CMainScript& owner, long& bad) {
                     bad = static_cast<long>(s.script.callStack.size());
                     if (s.script.callStack.size() > CMainScript::kMaxCallDepth) return true;
@@ -104,42 +114,42 @@ std::vector<SGameSaveMember> MakeMembers() {
                     }
                     return false;
                 }),
-        KESTRIN_SAVE_MEMBER(6, script.rightClickAllowed),
-        KESTRIN_SAVE_MEMBER(51, script.rightClickScript),
-        KESTRIN_SAVE_MEMBER(7, script.rightClickMode),
-        Checked(KESTRIN_SAVE_MEMBER(8, script.rightClickDepth), "right click depth",
+        KESTRIN_SAVE_MEMBER(SaveMember::RightClickAllowed, script.rightClickAllowed),
+        KESTRIN_SAVE_MEMBER(SaveMember::RightClickScript, script.rightClickScript),
+        KESTRIN_SAVE_MEMBER(SaveMember::RightClickMode, script.rightClickMode),
+        Checked(KESTRIN_SAVE_MEMBER(SaveMember::RightClickDepth, script.rightClickDepth), "right click depth",
                 [](SGameState& s, CMainScript&, long& bad) {
                     bad = s.script.rightClickDepth;
                     return s.script.rightClickDepth < 0 ||
                            static_cast<size_t>(s.script.rightClickDepth) > s.script.callStack.size();
                 }),
-        Checked(KESTRIN_SAVE_MEMBER(5, script.autoSaveMode), "autosave",
+        Checked(KESTRIN_SAVE_MEMBER(SaveMember::AutoSaveMode, script.autoSaveMode), "autosave",
                 [](SGameState& s, CMainScript&, long& bad) {
                     bad = s.script.autoSaveMode;
                     return s.script.autoSaveMode < 0 || s.script.autoSaveMode > 2;
                 }),
-        KESTRIN_SAVE_MEMBER(9, script.debugMode),
-        KESTRIN_SAVE_MEMBER(39, script.traceLevel),
-        KESTRIN_SAVE_MEMBER(57, script.autoModeStopByClick),
-        KESTRIN_SAVE_MEMBER(58, script.autoModeStopByStop),
-        KESTRIN_SAVE_MEMBER(35, script.autoModeSyncSounds),
-        KESTRIN_SAVE_MEMBER(11, script.messageLayerName),
-        KESTRIN_SAVE_MEMBER(12, script.messageLayerStack),
-        KESTRIN_SAVE_MEMBER(63, script.defaultFont),
-        KESTRIN_SAVE_MEMBER(13, script.textTweens[CMainScript::TEXT_TWEEN_IN]),
-        KESTRIN_SAVE_MEMBER(14, script.textTweens[CMainScript::TEXT_TWEEN_OUT]),
-        KESTRIN_SAVE_MEMBER(59, script.textTweens[CMainScript::TEXT_TWEEN_SHOW]),
-        KESTRIN_SAVE_MEMBER(60, script.textTweens[CMainScript::TEXT_TWEEN_HIDE]),
-        KESTRIN_SAVE_MEMBER(15, script.hideAllowed),
-        KESTRIN_SAVE_MEMBER(16, script.hideLayers),
-        KESTRIN_SAVE_MEMBER(17, script.backlogAllowed),
-        KESTRIN_SAVE_MEMBER(52, script.writeBacklog),
-        KESTRIN_SAVE_MEMBER(61, script.includeFonts),
-        KESTRIN_SAVE_MEMBER(62, script.backlogMessageLayer),
-        KESTRIN_SAVE_MEMBER(37, script.backlogHideLayers),
-        KESTRIN_SAVE_MEMBER(20, script.backlogLayers),
-        KESTRIN_SAVE_MEMBER(18, script.glyphSettings),
-        Checked(KESTRIN_SAVE_MEMBER(56, script.pushKeys), "key",
+        KESTRIN_SAVE_MEMBER(SaveMember::DebugMode, script.debugMode),
+        KESTRIN_SAVE_MEMBER(SaveMember::TraceLevel, script.traceLevel),
+        KESTRIN_SAVE_MEMBER(SaveMember::AutoModeStopByClick, script.autoModeStopByClick),
+        KESTRIN_SAVE_MEMBER(SaveMember::AutoModeStopByStop, script.autoModeStopByStop),
+        KESTRIN_SAVE_MEMBER(SaveMember::AutoModeSyncSounds, script.autoModeSyncSounds),
+        KESTRIN_SAVE_MEMBER(SaveMember::MessageLayerName, script.messageLayerName),
+        KESTRIN_SAVE_MEMBER(SaveMember::MessageLayerStack, script.messageLayerStack),
+        KESTRIN_SAVE_MEMBER(SaveMember::DefaultFont, script.defaultFont),
+        KESTRIN_SAVE_MEMBER(SaveMember::TextTweenIn, script.textTweens[CMainScript::TEXT_TWEEN_IN]),
+        KESTRIN_SAVE_MEMBER(SaveMember::TextTweenOut, script.textTweens[CMainScript::TEXT_TWEEN_OUT]),
+        KESTRIN_SAVE_MEMBER(SaveMember::TextTweenShow, script.textTweens[CMainScript::TEXT_TWEEN_SHOW]),
+        KESTRIN_SAVE_MEMBER(SaveMember::TextTweenHide, script.textTweens[CMainScript::TEXT_TWEEN_HIDE]),
+        KESTRIN_SAVE_MEMBER(SaveMember::HideAllowed, script.hideAllowed),
+        KESTRIN_SAVE_MEMBER(SaveMember::HideLayers, script.hideLayers),
+        KESTRIN_SAVE_MEMBER(SaveMember::BacklogAllowed, script.backlogAllowed),
+        KESTRIN_SAVE_MEMBER(SaveMember::WriteBacklog, script.writeBacklog),
+        KESTRIN_SAVE_MEMBER(SaveMember::IncludeFonts, script.includeFonts),
+        KESTRIN_SAVE_MEMBER(SaveMember::BacklogMessageLayer, script.backlogMessageLayer),
+        KESTRIN_SAVE_MEMBER(SaveMember::BacklogHideLayers, script.backlogHideLayers),
+        KESTRIN_SAVE_MEMBER(SaveMember::BacklogLayers, script.backlogLayers),
+        KESTRIN_SAVE_MEMBER(SaveMember::GlyphSettings, script.glyphSettings),
+        Checked(KESTRIN_SAVE_MEMBER(SaveMember::PushKeys, script.pushKeys), "key",
                 [](SGameState& s, CMainScript&, long& bad) {
                     for (const auto& handler : s.script.pushKeys) {
                         bad = handler.first;
@@ -147,22 +157,22 @@ std::vector<SGameSaveMember> MakeMembers() {
                     }
                     return false;
                 }),
-        KESTRIN_SAVE_MEMBER(40, script.eventBlocks[CMainScript::EVENT_AUTOMODEIN]),
-        KESTRIN_SAVE_MEMBER(41, script.eventBlocks[CMainScript::EVENT_AUTOMODEOUT]),
-        KESTRIN_SAVE_MEMBER(42, script.eventBlocks[CMainScript::EVENT_COMMANDSKIPIN]),
-        KESTRIN_SAVE_MEMBER(43, script.eventBlocks[CMainScript::EVENT_COMMANDSKIPOUT]),
-        KESTRIN_SAVE_MEMBER(44, script.eventBlocks[CMainScript::EVENT_CONTROLSKIPIN]),
-        KESTRIN_SAVE_MEMBER(45, script.eventBlocks[CMainScript::EVENT_CONTROLSKIPOUT]),
-        KESTRIN_SAVE_MEMBER(46, script.eventBlocks[CMainScript::EVENT_HIDEIN]),
-        KESTRIN_SAVE_MEMBER(47, script.eventBlocks[CMainScript::EVENT_HIDEOUT]),
-        KESTRIN_SAVE_MEMBER(48, script.eventBlocks[CMainScript::EVENT_BACKLOGIN]),
-        KESTRIN_SAVE_MEMBER(49, script.eventBlocks[CMainScript::EVENT_BACKLOGOUT]),
-        KESTRIN_SAVE_MEMBER(33, script.eventBlocks[CMainScript::EVENT_DIRCHG]),
-        KESTRIN_SAVE_MEMBER(34, script.luaEnterFrame),
-        KESTRIN_SAVE_MEMBER(38, script.luaClickWaitIn),
-        KESTRIN_SAVE_MEMBER(50, script.luaClickWaitOut),
+        KESTRIN_SAVE_MEMBER(SaveMember::EventAutoModeIn, script.eventBlocks[CMainScript::EVENT_AUTOMODEIN]),
+        KESTRIN_SAVE_MEMBER(SaveMember::EventAutoModeOut, script.eventBlocks[CMainScript::EVENT_AUTOMODEOUT]),
+        KESTRIN_SAVE_MEMBER(SaveMember::EventCommandSkipIn, script.eventBlocks[CMainScript::EVENT_COMMANDSKIPIN]),
+        KESTRIN_SAVE_MEMBER(SaveMember::EventCommandSkipOut, script.eventBlocks[CMainScript::EVENT_COMMANDSKIPOUT]),
+        KESTRIN_SAVE_MEMBER(SaveMember::EventControlSkipIn, script.eventBlocks[CMainScript::EVENT_CONTROLSKIPIN]),
+        KESTRIN_SAVE_MEMBER(SaveMember::EventControlSkipOut, script.eventBlocks[CMainScript::EVENT_CONTROLSKIPOUT]),
+        KESTRIN_SAVE_MEMBER(SaveMember::EventHideIn, script.eventBlocks[CMainScript::EVENT_HIDEIN]),
+        KESTRIN_SAVE_MEMBER(SaveMember::EventHideOut, script.eventBlocks[CMainScript::EVENT_HIDEOUT]),
+        KESTRIN_SAVE_MEMBER(SaveMember::EventBacklogIn, script.eventBlocks[CMainScript::EVENT_BACKLOGIN]),
+        KESTRIN_SAVE_MEMBER(SaveMember::EventBacklogOut, script.eventBlocks[CMainScript::EVENT_BACKLOGOUT]),
+        KESTRIN_SAVE_MEMBER(SaveMember::EventDirChange, script.eventBlocks[CMainScript::EVENT_DIRCHG]),
+        KESTRIN_SAVE_MEMBER(SaveMember::LuaEnterFrame, script.luaEnterFrame),
+        KESTRIN_SAVE_MEMBER(SaveMember::LuaClickWaitIn, script.luaClickWaitIn),
+        KESTRIN_SAVE_MEMBER(SaveMember::LuaClickWaitOut, script.luaClickWaitOut),
         // The text of a page and the tags that go with it.
-        Checked(KESTRIN_SAVE_MEMBER(24, records.pageRecords), "page record",
+        Checked(KESTRIN_SAVE_MEMBER(SaveMember::PageRecords, records.pageRecords), "page record",
                 [](SGameState& s, CMainScript&, long& bad) {
                     for (const auto& page : s.records.pageRecords) {
                         for (const auto& block : page.second) {
@@ -172,10 +182,10 @@ std::vector<SGameSaveMember> MakeMembers() {
                     }
                     return false;
                 }),
-        KESTRIN_SAVE_MEMBER(25, records.fontStacks),
-        KESTRIN_SAVE_MEMBER(66, records.pageProhibitBlocks),
-        KESTRIN_SAVE_MEMBER(67, records.pendingProhibitBlocks),
-        Checked(KESTRIN_SAVE_MEMBER(26, records.layerRecord), "layer record",
+        KESTRIN_SAVE_MEMBER(SaveMember::FontStacks, records.fontStacks),
+        KESTRIN_SAVE_MEMBER(SaveMember::PageProhibitBlocks, records.pageProhibitBlocks),
+        KESTRIN_SAVE_MEMBER(SaveMember::PendingProhibitBlocks, records.pendingProhibitBlocks),
+        Checked(KESTRIN_SAVE_MEMBER(SaveMember::LayerRecord, records.layerRecord), "layer record",
                 [](SGameState& s, CMainScript&, long& bad) {
                     for (const auto& layer : s.records.layerRecord) {
                         for (const auto& block : layer.second) {
@@ -185,7 +195,7 @@ std::vector<SGameSaveMember> MakeMembers() {
                     }
                     return false;
                 }),
-        Checked(KESTRIN_SAVE_MEMBER(53, records.soundRecord), "sound record",
+        Checked(KESTRIN_SAVE_MEMBER(SaveMember::SoundRecord, records.soundRecord), "sound record",
                 [](SGameState& s, CMainScript&, long& bad) {
                     for (const auto& sound : s.records.soundRecord) {
                         bad = sound.second.GetKind();
@@ -193,17 +203,17 @@ std::vector<SGameSaveMember> MakeMembers() {
                     }
                     return false;
                 }),
-        KESTRIN_SAVE_MEMBER(28, records.musicRecorded),
+        KESTRIN_SAVE_MEMBER(SaveMember::MusicRecorded, records.musicRecorded),
         // The music block only while music is recorded.
-        Checked(WrittenWhen(KESTRIN_SAVE_MEMBER(29, records.musicBlock),
+        Checked(WrittenWhen(KESTRIN_SAVE_MEMBER(SaveMember::MusicBlock, records.musicBlock),
                             [](const SGameState& s) { return s.records.musicRecorded; }),
                 "music",
                 [](SGameState& s, CMainScript&, long& bad) {
                     bad = s.records.musicBlock.GetKind();
                     return s.records.musicRecorded && !IsTagBlock(s.records.musicBlock);
                 }),
-        KESTRIN_SAVE_MEMBER(30, variables),
-        KESTRIN_SAVE_MEMBER(64, messageLayers),
+        LoadsIntoPrepared(KESTRIN_SAVE_MEMBER(SaveMember::Variables, variables)),
+        KESTRIN_SAVE_MEMBER(SaveMember::MessageLayers, messageLayers),
     };
     return rows;
 }
@@ -306,7 +316,7 @@ void CSaveData::SaveState(CSerializer& archive, bool withBacklog) {
         }
     }
     for (const auto& member : GameSaveMembers()) member.save(archive, s);
-    if (withBacklog) archive.SaveSerializable(o.GetBackLog(), 31);
+    if (withBacklog) archive.SaveSerializable(o.GetBackLog(), SaveMember::Backlog);
 }
 
 bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGameState& s) {
@@ -320,17 +330,22 @@ bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGame
     const CBinaryStream::CMemoryInfo* image = archive.GetStream()->GetFlat();
     std::map<unsigned, uint32_t> extents;
     if (image && image->data) extents = MemberExtents(image->data, image->size);
+    s.variables = std::make_shared<COruVariables>();
+    s.variables->SetEncoding(o.GetVariables().GetEncoding());
+    s.variables->SetQuoteCharacters(o.GetVariables().GetQuoteCharacters());
     for (const auto& member : GameSaveMembers()) {
         auto extent = extents.find(member.id);
         if (extent == extents.end()) continue;
+        s.present.insert(member.id);
         member.load(archive, s);
         if (member.encodedSize(s) != extent->second) return fail("member", static_cast<long>(member.id));
     }
-    auto backlogExtent = extents.find(31);
+    auto backlogExtent = extents.find(SaveMember::Backlog);
     if (backlogExtent != extents.end()) {
         s.backlog = std::make_unique<CBackLog>(o);
-        archive.LoadSerializable(*s.backlog, 31);
-        const uint32_t encoded = EncodedSize([&](CSerializer& again) { again.SaveSerializable(*s.backlog, 31); });
+        archive.LoadSerializable(*s.backlog, SaveMember::Backlog);
+        const uint32_t encoded =
+            EncodedSize([&](CSerializer& again) { again.SaveSerializable(*s.backlog, SaveMember::Backlog); });
         if (s.backlog->LoadFailed() || encoded == 0 || encoded != backlogExtent->second) {
             return fail("backlog pages", static_cast<long>(s.backlog->GetPages().size()));
         }
@@ -345,16 +360,16 @@ bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGame
 bool CSaveData::RestoreState(CSerializer& archive, const std::string& name) {
     SGameState state;
     if (DecodeState(archive, name, state)) return true;
-    ApplyState(archive, state);
+    ApplyState(state);
     return false;
 }
 
-void CSaveData::ApplyState(CSerializer& archive, SGameState& s) {
+void CSaveData::ApplyState(SGameState& s) {
     CMainScript& o = *m_owner;
     o.Start();
 
     // Through AddKey, so that the wheel keys bind the wheel again.
-    if (!archive.FindMember(65, true)) {
+    if (s.present.count(SaveMember::KeyConfig)) {
         COruKeyConfig& keys = o.GetKeyConfig();
         std::vector<int> roles;
         for (const auto& role : keys.GetKeys()) roles.push_back(role.first);
@@ -370,7 +385,7 @@ void CSaveData::ApplyState(CSerializer& archive, SGameState& s) {
     // variables come from the save, global and system ones from their files on disk.
     COruVariables& variables = o.GetVariables();
     variables.Clear();
-    archive.LoadSerializable(variables, 30);
+    if (s.variables) variables.TakeLoaded(*s.variables);
     Load("saveg.dat", kTypeGlobal);
     Load("system.dat", kTypeSystem);
     o.InitSystemVariables();

@@ -16,6 +16,7 @@
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
 #include "SCRIPT/CSaveDataMembers.h"
+#include "support/AggregateSlots.h"
 #include "support/InterpreterFixture.h"
 
 using kestrin::CMainScript;
@@ -50,67 +51,77 @@ kestrin::CTextRenderer::CTweenInfo Tween() {
 
 // A value unlike the boot's for the field of each member id.
 const std::map<unsigned, std::function<void(State&)>>& Changes() {
+    using Id = kestrin::SaveMember;
     static const std::map<unsigned, std::function<void(State&)>> changes{
-        {1, [](State& s) { s.script.autoModeAllowed = true; }},
-        {19, [](State& s) { s.script.autoModeIcons["msg"].layerId = "auto"; }},
-        {2, [](State& s) { s.script.skipAllowed = false; }},
-        {65, [](State& s) { s.keyConfig.AddKey(3, 65); }},
-        {36, [](State& s) { s.script.macroFiles.push_back("more.iet"); }},
-        {3, [](State& s) { s.script.caret = Caret(); }},
-        {4, [](State& s) { s.script.callStack.push_back(Caret()); }},
-        {6, [](State& s) { s.script.rightClickAllowed = true; }},
-        {51, [](State& s) { s.script.rightClickScript = "menu.iet"; }},
-        {7, [](State& s) { s.script.rightClickMode = true; }},
-        {8, [](State& s) { s.script.rightClickDepth = 1; }},
-        {5, [](State& s) { s.script.autoSaveMode = 2; }},
-        {9, [](State& s) { s.script.debugMode = 1; }},
-        {39, [](State& s) { s.script.traceLevel = 5; }},
-        {57, [](State& s) { s.script.autoModeStopByClick = false; }},
-        {58, [](State& s) { s.script.autoModeStopByStop = false; }},
-        {35, [](State& s) { s.script.autoModeSyncSounds.push_back("voice"); }},
-        {11, [](State& s) { s.script.messageLayerName = "msg"; }},
-        {12, [](State& s) { s.script.messageLayerStack.push_back("old"); }},
-        {63,
+        {Id::AutoModeAllowed, [](State& s) { s.script.autoModeAllowed = true; }},
+        {Id::AutoModeIcons, [](State& s) { s.script.autoModeIcons["msg"].layerId = "auto"; }},
+        {Id::SkipAllowed, [](State& s) { s.script.skipAllowed = false; }},
+        {Id::KeyConfig, [](State& s) { s.keyConfig.AddKey(3, 65); }},
+        {Id::MacroFiles, [](State& s) { s.script.macroFiles.push_back("more.iet"); }},
+        {Id::Caret, [](State& s) { s.script.caret = Caret(); }},
+        {Id::CallStack, [](State& s) { s.script.callStack.push_back(Caret()); }},
+        {Id::RightClickAllowed, [](State& s) { s.script.rightClickAllowed = true; }},
+        {Id::RightClickScript, [](State& s) { s.script.rightClickScript = "menu.iet"; }},
+        {Id::RightClickMode, [](State& s) { s.script.rightClickMode = true; }},
+        {Id::RightClickDepth, [](State& s) { s.script.rightClickDepth = 1; }},
+        {Id::AutoSaveMode, [](State& s) { s.script.autoSaveMode = 2; }},
+        {Id::DebugMode, [](State& s) { s.script.debugMode = 1; }},
+        {Id::TraceLevel, [](State& s) { s.script.traceLevel = 5; }},
+        {Id::AutoModeStopByClick, [](State& s) { s.script.autoModeStopByClick = false; }},
+        {Id::AutoModeStopByStop, [](State& s) { s.script.autoModeStopByStop = false; }},
+        {Id::AutoModeSyncSounds, [](State& s) { s.script.autoModeSyncSounds.push_back("voice"); }},
+        {Id::MessageLayerName, [](State& s) { s.script.messageLayerName = "msg"; }},
+        {Id::MessageLayerStack, [](State& s) { s.script.messageLayerStack.push_back("old"); }},
+        {Id::DefaultFont,
          [](State& s) {
              s.script.defaultFont.SetParams({{"size", "31"}});
          }},
-        {13, [](State& s) { s.script.textTweens[CMainScript::TEXT_TWEEN_IN]["msg"].push_back(Tween()); }},
-        {14, [](State& s) { s.script.textTweens[CMainScript::TEXT_TWEEN_OUT]["msg"].push_back(Tween()); }},
-        {59, [](State& s) { s.script.textTweens[CMainScript::TEXT_TWEEN_SHOW]["msg"].push_back(Tween()); }},
-        {60, [](State& s) { s.script.textTweens[CMainScript::TEXT_TWEEN_HIDE]["msg"].push_back(Tween()); }},
-        {15, [](State& s) { s.script.hideAllowed = true; }},
-        {16, [](State& s) { s.script.hideLayers.insert("face"); }},
-        {17, [](State& s) { s.script.backlogAllowed = true; }},
-        {52, [](State& s) { s.script.writeBacklog = false; }},
-        {61, [](State& s) { s.script.includeFonts = false; }},
-        {62, [](State& s) { s.script.backlogMessageLayer = "log"; }},
-        {37, [](State& s) { s.script.backlogHideLayers.insert("face"); }},
-        {20, [](State& s) { s.script.backlogLayers["msg"].enabled = true; }},
-        {18, [](State& s) { s.script.glyphSettings["msg"].pageGlyphLayer = "glyph"; }},
-        {56, [](State& s) { s.script.pushKeys[13] = Tag("call"); }},
-        {34, [](State& s) { s.script.luaEnterFrame = "OnFrame"; }},
-        {38, [](State& s) { s.script.luaClickWaitIn = "OnIn"; }},
-        {50, [](State& s) { s.script.luaClickWaitOut = "OnOut"; }},
-        {24, [](State& s) { s.records.pageRecords["msg"].push_back(CScriptBlock(CScriptBlock::kText, 2, "text")); }},
-        {25, [](State& s) { s.records.fontStacks["msg"].emplace_back(); }},
-        {66, [](State& s) { s.records.pageProhibitBlocks["msg"] = Tag("prohibit"); }},
-        {67, [](State& s) { s.records.pendingProhibitBlocks["msg"] = Tag("prohibit"); }},
-        {26, [](State& s) { s.records.layerRecord["a"].push_back(Tag("lyc")); }},
-        {53, [](State& s) { s.records.soundRecord["se1"] = Tag("seplay"); }},
-        {28, [](State& s) { s.records.musicRecorded = true; }},
-        {29,
+        {Id::TextTweenIn, [](State& s) { s.script.textTweens[CMainScript::TEXT_TWEEN_IN]["msg"].push_back(Tween()); }},
+        {Id::TextTweenOut,
+         [](State& s) { s.script.textTweens[CMainScript::TEXT_TWEEN_OUT]["msg"].push_back(Tween()); }},
+        {Id::TextTweenShow,
+         [](State& s) { s.script.textTweens[CMainScript::TEXT_TWEEN_SHOW]["msg"].push_back(Tween()); }},
+        {Id::TextTweenHide,
+         [](State& s) { s.script.textTweens[CMainScript::TEXT_TWEEN_HIDE]["msg"].push_back(Tween()); }},
+        {Id::HideAllowed, [](State& s) { s.script.hideAllowed = true; }},
+        {Id::HideLayers, [](State& s) { s.script.hideLayers.insert("face"); }},
+        {Id::BacklogAllowed, [](State& s) { s.script.backlogAllowed = true; }},
+        {Id::WriteBacklog, [](State& s) { s.script.writeBacklog = false; }},
+        {Id::IncludeFonts, [](State& s) { s.script.includeFonts = false; }},
+        {Id::BacklogMessageLayer, [](State& s) { s.script.backlogMessageLayer = "log"; }},
+        {Id::BacklogHideLayers, [](State& s) { s.script.backlogHideLayers.insert("face"); }},
+        {Id::BacklogLayers, [](State& s) { s.script.backlogLayers["msg"].enabled = true; }},
+        {Id::GlyphSettings, [](State& s) { s.script.glyphSettings["msg"].pageGlyphLayer = "glyph"; }},
+        {Id::PushKeys, [](State& s) { s.script.pushKeys[13] = Tag("call"); }},
+        {Id::LuaEnterFrame, [](State& s) { s.script.luaEnterFrame = "OnFrame"; }},
+        {Id::LuaClickWaitIn, [](State& s) { s.script.luaClickWaitIn = "OnIn"; }},
+        {Id::LuaClickWaitOut, [](State& s) { s.script.luaClickWaitOut = "OnOut"; }},
+        {Id::PageRecords,
+         [](State& s) { s.records.pageRecords["msg"].push_back(CScriptBlock(CScriptBlock::kText, 2, "text")); }},
+        {Id::FontStacks, [](State& s) { s.records.fontStacks["msg"].emplace_back(); }},
+        {Id::PageProhibitBlocks, [](State& s) { s.records.pageProhibitBlocks["msg"] = Tag("prohibit"); }},
+        {Id::PendingProhibitBlocks, [](State& s) { s.records.pendingProhibitBlocks["msg"] = Tag("prohibit"); }},
+        {Id::LayerRecord, [](State& s) { s.records.layerRecord["a"].push_back(Tag("lyc")); }},
+        {Id::SoundRecord, [](State& s) { s.records.soundRecord["se1"] = Tag("seplay"); }},
+        {Id::MusicRecorded, [](State& s) { s.records.musicRecorded = true; }},
+        {Id::MusicBlock,
          [](State& s) {
              s.records.musicRecorded = true;
              s.records.musicBlock = Tag("splay");
          }},
-        {30,
+        {Id::Variables,
          [](State& s) {
              s.variables = std::make_shared<kestrin::COruVariables>();
              s.variables->SetString("f.name", "value");
          }},
-        {64, [](State& s) { s.messageLayers.push_back("msg"); }},
+        {Id::MessageLayers, [](State& s) { s.messageLayers.push_back("msg"); }},
     };
     return changes;
+}
+
+bool IsEventBlock(unsigned id) {
+    using Id = kestrin::SaveMember;
+    return id == Id::EventDirChange || (id >= Id::EventAutoModeIn && id <= Id::EventBacklogOut);
 }
 
 void ChangeEventBlocks(State& s) {
@@ -151,7 +162,7 @@ TEST_F(SaveMembersTest, EveryMemberHasItsOwnIdAndAChangedValueWritesOtherBytes) 
         SCOPED_TRACE(member.field);
         EXPECT_TRUE(ids.insert(member.id).second) << "id " << member.id << " twice";
         State boot, changed;
-        if ((member.id >= 40 && member.id <= 49) || member.id == 33) {
+        if (IsEventBlock(member.id)) {
             ChangeEventBlocks(changed);
         } else {
             auto change = Changes().find(member.id);
@@ -160,8 +171,8 @@ TEST_F(SaveMembersTest, EveryMemberHasItsOwnIdAndAChangedValueWritesOtherBytes) 
         }
         EXPECT_NE(Written(member, changed), Written(member, boot));
     }
-    // The backlog (31) is written apart, after the rows.
-    EXPECT_EQ(ids.count(31), 0u);
+    // The backlog is written apart, after the rows.
+    EXPECT_EQ(ids.count(kestrin::SaveMember::Backlog), 0u);
 }
 
 TEST_F(SaveMembersTest, EveryChangedMemberReadsBackAsItWasWritten) {
@@ -203,10 +214,29 @@ TEST_F(SaveMembersTest, TheInterpreterSavesAndRestoresEveryFieldItHolds) {
     EXPECT_EQ(restored.script.caret.file, "sub.iet");
     EXPECT_EQ(restored.script.caret.index, 3);
     for (const auto& member : kestrin::GameSaveMembers()) {
-        if (std::string(member.field).rfind("script.", 0) != 0 || member.id == 3) continue;
+        if (std::string(member.field).rfind("script.", 0) != 0 || member.id == kestrin::SaveMember::Caret) continue;
         SCOPED_TRACE(member.field);
         EXPECT_EQ(Written(member, restored), Written(member, changed));
     }
+}
+
+// A field of the saved state without its row would be neither saved nor noticed. Each row
+// serves one field, or one element of an array field, so the rows of a struct are as many as
+// its initializer slots.
+TEST(SaveMembersTable, EveryFieldOfTheSavedStateHasItsRow) {
+    size_t scriptRows = 0;
+    size_t recordRows = 0;
+    for (const auto& member : kestrin::GameSaveMembers()) {
+        const std::string field = member.field;
+        if (field.rfind("script.", 0) == 0) ++scriptRows;
+        if (field.rfind("records.", 0) == 0) ++recordRows;
+    }
+    EXPECT_EQ(scriptRows, kestrin_test::AggregateSlots<kestrin::SScriptState>())
+        << "SScriptState has a field without a row: give it a new id in SaveMember (CSaveDataMembers.h), a row "
+           "in MakeMembers (CSaveDataGameSave.cpp) and a changed value in Changes() above";
+    EXPECT_EQ(recordRows, kestrin_test::AggregateSlots<kestrin::CSaveData::SRecords>())
+        << "CSaveData::SRecords has a field without a row: give it a new id in SaveMember (CSaveDataMembers.h), a "
+           "row in MakeMembers (CSaveDataGameSave.cpp) and a changed value in Changes() above";
 }
 
 }  // namespace

@@ -41,9 +41,11 @@ wait $pid || status=$?
 "$KESTRIN" "$WORK/empty" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
 box=""
-# The game window opens and closes before it.
+# The game window opens and closes before it. SDL's own box (where the core X fonts are
+# installed) names neither its process nor its class, which xdotool's search needs, so the
+# box is found among the top windows by its title alone.
 find_box() {
-  for w in $(xdotool search --onlyvisible --pid $pid 2>/dev/null); do
+  for w in $(xwininfo -root -children 2>/dev/null | awk '/^ +0x/ {print $1}'); do
     [ "$(xdotool getwindowname $w 2>/dev/null)" = "起動エラー" ] && box=$w
   done
   [ -n "$box" ]
