@@ -1,6 +1,7 @@
 #include "SCRIPT/CVariant.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace kestrin {
 
@@ -65,6 +66,12 @@ int32_t CVariant::GetInt() const {
 
 void CVariant::SetString(const std::string& value) {
     m_string = value;
+    m_isString = true;
+    m_converted = false;
+}
+
+void CVariant::SetString(std::string&& value) {
+    m_string = std::move(value);
     m_isString = true;
     m_converted = false;
 }

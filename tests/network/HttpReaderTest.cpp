@@ -138,17 +138,14 @@ protected:
             } else if (closeAtEnd) {
                 m_service.PeerClose(m_peer);
             }
-            char* body = nullptr;
             int length = 0;
-            if (m_socket->Receive(body, length)) {
+            if (m_socket->Receive(r.body, length)) {
                 r.failed = true;
                 r.step = m_socket->GetErrorStep();
                 return r;
             }
             if (m_socket->HasCompleted()) {
                 r.completed = true;
-                if (body) r.body.assign(body, static_cast<size_t>(length));
-                delete[] body;
                 return r;
             }
         }
@@ -250,7 +247,7 @@ TEST_F(Reader, EndlessChunkedBodyStopsAtTheLimitWithoutReservingBeyondIt) {
     bool failed = false;
     for (int call = 0; call < 200 && !failed; ++call) {
         m_service.PeerSend(m_peer, chunk);
-        char* body = nullptr;
+        std::string body;
         int length = 0;
         failed = m_socket->Receive(body, length);
         ASSERT_FALSE(m_socket->HasCompleted());
