@@ -66,12 +66,9 @@ void BM_HttpSocketReceive(benchmark::State& state) {
             if (socket.GetQueuedBytes() != 0) {
                 if (socket.Update()) break;
             } else {
-                char* body = nullptr;
+                std::string body;
                 if (socket.Receive(body, length)) break;
-                if (socket.HasCompleted()) {
-                    delete[] body;
-                    break;
-                }
+                if (socket.HasCompleted()) break;
             }
             socket.WaitReady(1);
         }

@@ -52,9 +52,8 @@ Outcome Run(const std::string& reply, const std::vector<size_t>& pieces) {
                     service.PeerClose(peer);
                 }
             }
-            char* body = nullptr;
             int length = 0;
-            if (socket.Receive(body, length)) {
+            if (socket.Receive(out.body, length)) {
                 out.failed = true;
                 out.step = socket.GetErrorStep();
                 break;
@@ -62,8 +61,6 @@ Outcome Run(const std::string& reply, const std::vector<size_t>& pieces) {
             if (socket.HasCompleted()) {
                 out.completed = true;
                 out.status = socket.GetStatusCode();
-                if (body) out.body.assign(body, static_cast<size_t>(length));
-                delete[] body;
                 break;
             }
         }

@@ -63,6 +63,12 @@ bool ParseChunkSize(const std::string& line, int64_t& out) {
     return true;
 }
 
+// Headers that carry the user's credentials: they go to no other host than the one asked.
+bool IsCredential(const std::string& name) {
+    const std::string lower = ToLowerString(name);
+    return lower == "authorization" || lower == "proxy-authorization" || lower == "cookie";
+}
+
 }  // namespace
 
 CHttpSocket::CHttpSocket(const std::string& host, uint16_t port) : CClientSocket(host, port == 0 ? 80 : port) {}
@@ -73,7 +79,13 @@ CHttpSocket::~CHttpSocket() {
 }
 
 bool CHttpSocket::Request(const std::string& target, const char* body, int length) {
-    if (!m_redirecting) m_redirects = 0;
+    if (!m_redirecting) {
+        m_redirects = 0;
+        m_originHost = ToLowerString(GetHost());
+        m_originPort = GetPort();
+    }
+    m_interimReplies = 0;
+    const bool sameOrigin = ToLowerString(GetHost()) == m_originHost && GetPort() == m_originPort;
     m_target = !target.empty() && target[0] == '/' ? target : "/" + target;
     std::string host = GetHost();
     // Without the port a server with several sites on other ports cannot tell them apart.
@@ -81,7 +93,10 @@ bool CHttpSocket::Request(const std::string& target, const char* body, int lengt
     std::string text = std::string(body ? "POST " : "GET ") + m_target + " HTTP/1.1\r\nHost: " + host +
                        "\r\nUser-Agent: " + UserAgent() + "\r\nConnection: Keep-Alive\r\nCache-Control: no-cache\r\n";
     if (body) text += "Content-Length: " + std::to_string(length < 0 ? 0 : length) + "\r\n";
-    for (const auto& header : m_requestHeaders) text += header.first + ": " + header.second + "\r\n";
+    for (const auto& header : m_requestHeaders) {
+        if (!sameOrigin && IsCredential(header.first)) continue;
+        text += header.first + ": " + header.second + "\r\n";
+    }
     text += "\r\n";
     const size_t bodyLength = body && length > 0 ? static_cast<size_t>(length) : 0;
     char* block = new char[text.size() + bodyLength];
@@ -133,8 +148,7 @@ void CHttpSocket::Reset(bool keepChunk) {
     m_chunkPhase = CHUNK_SIZE;
     m_chunkLine.clear();
     m_trailerBytes = 0;
-    m_body.reset();
-    m_bodyCapacity = 0;
+    std::string().swap(m_body);
     m_bodySize = 0;
 }
 
@@ -143,23 +157,24 @@ bool CHttpSocket::WriteBody(const char* bytes, size_t count, int step) {
     m_bodySize += static_cast<int64_t>(count);
     if (m_downloadFile.empty()) {
         if (m_bodySize > m_memoryLimit) return Fail(kStepBodyTooLarge);
-        const size_t kept = static_cast<size_t>(m_bodySize) - count;
-        const size_t needed = static_cast<size_t>(m_bodySize) + 1;  // and the terminator
-        if (needed > m_bodyCapacity) {
-            size_t capacity = std::max<size_t>(m_bodyCapacity * 2, 64 * 1024);
+        const size_t needed = static_cast<size_t>(m_bodySize);
+        if (needed > m_body.capacity()) {
+            size_t capacity = std::max<size_t>(m_body.capacity() * 2, 64 * 1024);
             if (m_readerState == READ_LENGTH && m_contentLength <= m_memoryLimit)
-                capacity = std::max(capacity, static_cast<size_t>(m_contentLength) + 1);
+                capacity = std::max(capacity, static_cast<size_t>(m_contentLength));
             capacity = std::max(capacity, needed);
-            // Growth stops at the limit and the terminator: no block past it, and no last copy
-            // of the whole body for the terminator alone.
-            if (capacity >= static_cast<size_t>(m_memoryLimit)) capacity = static_cast<size_t>(m_memoryLimit) + 1;
-            std::unique_ptr<char[]> grown(new char[capacity]);
-            if (capacity >= kHugeBody) AdviseHugePages(grown.get(), capacity);
-            if (kept) std::memcpy(grown.get(), m_body.get(), kept);
-            m_body = std::move(grown);
-            m_bodyCapacity = capacity;
+            // Growth stops at the limit: no block past it (the string keeps room for its
+            // terminator itself).
+            capacity = std::min(capacity, static_cast<size_t>(m_memoryLimit));
+            // Reserved on a fresh string, so the block is exactly that size; its pages count only
+            // once written, and the old block goes before the next grows.
+            std::string grown;
+            grown.reserve(capacity);
+            if (capacity >= kHugeBody) AdviseHugePages(&grown[0], capacity + 1);
+            grown.append(m_body);
+            m_body.swap(grown);
         }
-        std::memcpy(m_body.get() + kept, bytes, count);
+        m_body.append(bytes, count);
         // The received blocks are copied out: their memory serves the next receive.
         ReleaseChunks(true);
         return false;
@@ -174,7 +189,7 @@ bool CHttpSocket::WriteBody(const char* bytes, size_t count, int step) {
     return false;
 }
 
-bool CHttpSocket::Receive(char*& body, int& length) {
+bool CHttpSocket::Receive(std::string& body, int& length) {
     m_completed = false;
     length = 0;
     if (m_readerState == READ_START) {
@@ -357,6 +372,8 @@ bool CHttpSocket::ParseHeader(bool& redirected) {
 
     if (m_status >= 100 && m_status < 200 && m_status != 101) {
         // An interim reply ("100 Continue"): the final one follows on the same connection.
+        // Their bytes would keep a stalled request looking alive, so only a few are taken.
+        if (++m_interimReplies > kMaxInterimReplies) return Fail(kStepInterimLimit);
         m_headerText.clear();
         m_terminator = 4;
         m_responseHeaders.clear();
@@ -448,18 +465,11 @@ bool CHttpSocket::FollowRedirect(const std::string& location) {
     return failed;
 }
 
-bool CHttpSocket::Complete(char*& body, int& length) {
+bool CHttpSocket::Complete(std::string& body, int& length) {
     if (m_downloadFile.empty()) {
-        const size_t size = static_cast<size_t>(m_bodySize);
-        if (!m_body || m_bodyCapacity <= size) {
-            // An empty body (every byte written went into m_body, so only then).
-            m_body.reset(new char[size + 1]());
-            m_bodyCapacity = size + 1;
-        }
-        m_body[size] = 0;
-        body = m_body.release();
-        m_bodyCapacity = 0;
-        length = static_cast<int>(size);
+        body = std::move(m_body);
+        std::string().swap(m_body);
+        length = static_cast<int>(body.size());
     } else if (m_status == 200) {
         if (!m_download || !m_download->IsOpen()) return Fail(kStepNoDownload);
         const uint64_t size = m_download->GetSize();

@@ -4,8 +4,8 @@
 // Content-Length and chunked bodies into memory or a file. A reply with neither framing
 // fails: its end could not be told from a dropped connection.
 //
-// Replies are bounded: the header's size and line count, chunk-size lines, trailers and
-// bodies kept in memory. A download goes to a temporary file beside the target, which
+// Replies are bounded: the header's size and line count, interim (1xx) replies, chunk-size
+// lines, trailers and bodies kept in memory. A download goes to a temporary file beside the target, which
 // replaces the target only when a complete 200 reply was written, so a failed download
 // never harms the file that was there.
 #include <cstdint>
@@ -27,6 +27,7 @@ public:
     // Error steps (the code is 0).
     static constexpr int kStepClosed = 160;  // closed before the reply was complete
     static constexpr int kStepStatusLine = 231;
+    static constexpr int kStepInterimLimit = 235;    // more than kMaxInterimReplies 1xx replies
     static constexpr int kStepHeaderTooLarge = 240;  // header bytes or lines beyond the bounds
     static constexpr int kStepEmptyName = 251;
     static constexpr int kStepHeaderLine = 265;
@@ -50,6 +51,7 @@ public:
     static constexpr size_t kMaxChunkLine = 1024;
     static constexpr size_t kMaxTrailerBytes = 16 * 1024;
     static constexpr int kMaxRedirects = 10;
+    static constexpr int kMaxInterimReplies = 8;
     static constexpr int64_t kMaxMemoryBody = int64_t(256) << 20;
 
     enum : int {
@@ -66,6 +68,8 @@ public:
 
     static const char* UserAgent() { return "CHttpSocket/1.0 (Windows) Kestrin Framework"; }
 
+    // Credentials ("Authorization", "Proxy-Authorization", "Cookie", any letter case) go only to
+    // the host and port of the first request: a redirect elsewhere sends the other headers alone.
     void SetRequestHeaders(const std::map<std::string, std::string>& headers) { m_requestHeaders = headers; }
     // A native path: the body of the next reply goes there instead of memory.
     void SetDownloadFile(const std::string& path) { m_downloadFile = path; }
@@ -73,9 +77,10 @@ public:
     bool Request(const std::string& target, const char* body, int length);
     bool Get(const std::string& target) { return Request(target, nullptr, 0); }
     // One step of the reader. True on failure. A completed reply sets HasCompleted(); in
-    // memory mode body is then a new heap block (delete[]) of length bytes plus a zero byte,
-    // in file mode length is the file's size (the file exists only for status 200).
-    bool Receive(char*& body, int& length);
+    // memory mode body then takes the reply's body (moved, not copied) and length is its size,
+    // in file mode length is the file's size (the file exists only for status 200) and body is
+    // left alone.
+    bool Receive(std::string& body, int& length);
     bool HasCompleted() const { return m_completed; }
     int GetStatusCode() const { return m_status; }
     int GetReaderState() const { return m_readerState; }
@@ -83,7 +88,7 @@ public:
     // The most a body kept in memory may hold (kMaxMemoryBody unless set), and what its block
     // holds room for now.
     void SetMemoryBodyLimit(int64_t bytes) { m_memoryLimit = bytes; }
-    size_t GetBodyCapacity() const { return m_bodyCapacity; }
+    size_t GetBodyCapacity() const { return m_body.capacity(); }
     // Back to the start of a reply. keepChunk keeps the unread bytes that followed a complete
     // reply (the start of the next one on the same connection).
     void Reset(bool keepChunk);
@@ -98,11 +103,15 @@ private:
     bool FollowRedirect(const std::string& location);
     bool ReadChunked();
     bool WriteBody(const char* bytes, size_t count, int step);
-    bool Complete(char*& body, int& length);
+    bool Complete(std::string& body, int& length);
     void ReleaseChunks(bool keepNewest);
     void DropDownload();
 
     std::map<std::string, std::string> m_requestHeaders;
+    // Where the first request of a redirect chain went.
+    std::string m_originHost;
+    uint16_t m_originPort = 0;
+    int m_interimReplies = 0;
     bool m_post = false;
     int m_readerState = READ_START;
     bool m_needData = true;
@@ -122,9 +131,9 @@ private:
     size_t m_trailerBytes = 0;
     std::string m_downloadFile;
     std::unique_ptr<CFileReplacement> m_download;
-    // The body kept in memory, one block that grows (a declared length is allocated at once).
-    std::unique_ptr<char[]> m_body;
-    size_t m_bodyCapacity = 0;
+    // The body kept in memory, one block that grows (a declared length is reserved at once) and
+    // is handed over whole.
+    std::string m_body;
     int64_t m_bodySize = 0;
     int64_t m_memoryLimit = kMaxMemoryBody;
     std::string m_target;

@@ -2,6 +2,7 @@
 
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 #include <list>
 #include <map>
 #include <vector>
@@ -168,7 +169,7 @@ bool COruHttp::Update() {
         if (m_request->Update() || Stalled()) SetResult(-2, kTextSendFailed);
         return false;
     }
-    char* body = nullptr;
+    std::string body;
     int length = 0;
     if (m_request->Receive(body, length)) {
         SetResult(-3, kTextReceiveFailed);
@@ -180,8 +181,10 @@ bool COruHttp::Update() {
         if (Stalled()) SetResult(sending ? -2 : -3, sending ? kTextSendFailed : kTextReceiveFailed);
         return false;
     }
-    SetResult(m_request->GetStatusCode(), body);
-    delete[] body;
+    // A body ends at its first zero byte; it is cut in place and moved on, never copied (it may
+    // be hundreds of megabytes).
+    body.resize(std::strlen(body.c_str()));
+    SetResult(m_request->GetStatusCode(), std::move(body));
     return false;
 }
 
@@ -200,21 +203,20 @@ bool COruHttp::Stalled() {
     return true;
 }
 
-void COruHttp::SetResult(int code, const char* text) {
+void COruHttp::SetResult(int code, const char* text) { SetResult(code, std::string(text ? text : "")); }
+
+void COruHttp::SetResult(int code, std::string text) {
     const int step = m_request ? m_request->GetErrorStep() : 0;
     const int errorCode = m_request ? m_request->GetErrorCode() : 0;
     // Dropped first: the completion action may start the next request.
     m_request.reset();
     m_host->SetHttpResult(m_tag.Get("varname_code"), code);
-    std::string data;
     if (code < 0) {
         char pair[32];
         std::snprintf(pair, sizeof pair, "(%d,%d)", step, errorCode);
-        data = m_host->EngineText(text ? text : "") + pair;
-    } else if (text) {
-        data = text;  // a body ends at its first zero byte
+        text = m_host->EngineText(text.c_str()) + pair;
     }
-    m_host->SetHttpResult(m_tag.Get("varname_data"), data);
+    m_host->SetHttpResult(m_tag.Get("varname_data"), std::move(text));
     m_host->RunHttpCompletion(m_tag);
 }
 

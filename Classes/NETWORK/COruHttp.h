@@ -29,8 +29,10 @@ public:
     // One frame: true when the wait is over (no request, or the script cancelled).
     bool Update();
     // Stores the outcome in the tag's variables, drops the request and runs the tag's
-    // completion action.
+    // completion action. A failure's text is engine text; a reply's body is moved into its
+    // variable.
     void SetResult(int code, const char* text);
+    void SetResult(int code, std::string text);
     bool IsHeld() const { return m_request != nullptr; }
 
 private:

@@ -47,6 +47,7 @@ uint16_t CUrl::GetPort() const {
 }
 
 CUrl::EReach CUrl::CheckReachable() const {
+    if (ToLowerString(m_scheme) == "https://") return kTls;
     if (m_host.empty()) return kNoHost;
     if (m_host[0] == '[' || m_host.find(':') != std::string::npos) return kIpv6Host;
     // No port text is the default port; else 1 to 65535 in decimal digits only.
@@ -58,6 +59,7 @@ const char* CUrl::UnreachableText(EReach reach) {
         case kNoHost: return "ホスト名がありません。";
         case kBadPort: return "ポート番号が不正です。";
         case kIpv6Host: return "IPv6アドレスには対応していません。";
+        case kTls: return "httpsには対応していません。";
         default: return nullptr;
     }
 }

@@ -24,8 +24,9 @@ public:
     std::string GetRequestTarget() const { return m_path + m_query; }
 
     // Whether a plain TCP connection can be made from the URL's host and port. IPv6
-    // addresses ("[::1]") are not supported.
-    enum EReach { kReachable, kNoHost, kBadPort, kIpv6Host };
+    // addresses ("[::1]") are not supported, and neither is TLS: an "https" URL would go out
+    // in clear text.
+    enum EReach { kReachable, kNoHost, kBadPort, kIpv6Host, kTls };
     EReach CheckReachable() const;
     // Why the URL cannot be reached (engine text, UTF-8); null when it can.
     static const char* UnreachableText(EReach reach);

@@ -35,9 +35,10 @@ public:
     virtual std::string EngineText(const char* utf8) const = 0;
     // True while the script has cancelled waiting for its request ("s.http.cancel").
     virtual bool IsHttpCancelled() = 0;
-    // Stores a result in the script variable of that name.
+    // Stores a result in the script variable of that name; a text is moved in (a reply's body
+    // may be hundreds of megabytes).
     virtual void SetHttpResult(const std::string& variable, int32_t value) = 0;
-    virtual void SetHttpResult(const std::string& variable, const std::string& value) = 0;
+    virtual void SetHttpResult(const std::string& variable, std::string&& value) = 0;
     // Runs the completion action (jump, call or handler) of the request's tag.
     virtual void RunHttpCompletion(const SHttpTag& tag) = 0;
 };

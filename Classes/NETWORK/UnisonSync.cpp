@@ -79,14 +79,9 @@ EExchange Exchange(CHttpSocket& socket, Clock::time_point deadline, const SUniso
         if (socket.GetQueuedBytes() != 0) {
             if (socket.Update()) return failure();
         } else {
-            char* block = nullptr;
             int length = 0;
-            if (socket.Receive(block, length)) return failure();
-            if (socket.HasCompleted()) {
-                if (block) body.assign(block, static_cast<size_t>(length));
-                delete[] block;
-                return EExchange::Done;
-            }
+            if (socket.Receive(body, length)) return failure();
+            if (socket.HasCompleted()) return EExchange::Done;
         }
         socket.WaitReady(1);
     }

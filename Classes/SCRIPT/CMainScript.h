@@ -362,7 +362,7 @@ private:
     void TraceHttp(const char* format, va_list args) override;
     bool IsHttpCancelled() override;
     void SetHttpResult(const std::string& variable, int32_t value) override;
-    void SetHttpResult(const std::string& variable, const std::string& value) override;
+    void SetHttpResult(const std::string& variable, std::string&& value) override;
     void RunHttpCompletion(const SHttpTag& tag) override;
     bool PopCallStack();
     // Stops the effect playing on that channel and forgets the channel.

@@ -1,5 +1,7 @@
 #include "SCRIPT/COruVariables.h"
 
+#include <utility>
+
 #include "CORE/CSerializer.h"
 
 namespace kestrin {
@@ -58,6 +60,19 @@ bool COruVariables::SetString(const std::string& name, const std::string& value)
     }
     MarkChanged(name);
     m_variables[name].SetString(value);
+    return false;
+}
+
+bool COruVariables::SetString(const std::string& name, std::string&& value) {
+    auto it = m_variables.find(name);
+    if (it != m_variables.end()) {
+        if (it->second.GetString() == value) return false;
+        MarkChanged(name);
+        it->second.SetString(std::move(value));
+        return false;
+    }
+    MarkChanged(name);
+    m_variables[name].SetString(std::move(value));
     return false;
 }
 

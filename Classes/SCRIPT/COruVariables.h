@@ -23,6 +23,8 @@ public:
     // Write the global table; an unchanged value (read in the same form) does nothing.
     bool SetInt(const std::string& name, int32_t value) override;
     bool SetString(const std::string& name, const std::string& value) override;
+    // The same, taking the text over (a large one is not copied).
+    bool SetString(const std::string& name, std::string&& value);
 
     // Return the flag and clear it.
     virtual bool TakeGameChanged();

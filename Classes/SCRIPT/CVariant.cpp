@@ -1,6 +1,7 @@
 #include "SCRIPT/CVariant.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace kestrin {
 
@@ -64,12 +65,25 @@ int32_t CVariant::GetInt() const {
 }
 
 void CVariant::SetString(const std::string& value) {
-    m_string = value;
+    // Assignment keeps the old block: a short text set over a large one (a downloaded body
+    // cleared by the script) would hold all of it.
+    if (m_string.capacity() > 65536 && value.size() < m_string.capacity() / 2) {
+        std::string(value).swap(m_string);
+    } else {
+        m_string = value;
+    }
+    m_isString = true;
+    m_converted = false;
+}
+
+void CVariant::SetString(std::string&& value) {
+    m_string = std::move(value);
     m_isString = true;
     m_converted = false;
 }
 
 void CVariant::SetInt(int32_t value) {
+    if (m_string.capacity() > 65536) std::string().swap(m_string);
     m_number = value;
     m_isString = false;
     m_converted = false;

@@ -18,6 +18,8 @@ public:
     // unsigned long (base 16 after a "0x" prefix), taken as signed.
     virtual int32_t GetInt() const;
     virtual void SetString(const std::string& value);
+    // The same, taking the text over.
+    void SetString(std::string&& value);
     virtual void SetInt(int32_t value);
     virtual bool IsString() const { return m_isString; }
     // Ints always; strings of decimal digits after an optional "-", or "0x" and hex digits.

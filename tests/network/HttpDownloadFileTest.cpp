@@ -51,13 +51,12 @@ protected:
                 socket.Update();
                 continue;
             }
-            char* received = nullptr;
+            std::string received;
             int length = 0;
             if (socket.Receive(received, length)) {
                 step = socket.GetErrorStep();
                 return true;
             }
-            delete[] received;
             if (socket.HasCompleted()) return false;
         }
         ADD_FAILURE() << "no outcome";

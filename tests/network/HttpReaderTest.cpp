@@ -71,6 +71,8 @@ TEST(Url, RefusesWhatCannotBeReached) {
         {"http://[::1]:8080/", CUrl::kIpv6Host, 8080}, {"http://[::1]/", CUrl::kIpv6Host, 0},
         {"http://::1/", CUrl::kNoHost, 0},             {"http:///p", CUrl::kNoHost, 0},
         {"http://", CUrl::kNoHost, 0},                 {"", CUrl::kNoHost, 0},
+        // No TLS: an https URL would go out in clear text.
+        {"https://h/", CUrl::kTls, 0},                 {"HTTPS://h:8443/p", CUrl::kTls, 8443},
     };
     // clang-format on
     for (const Case& c : cases) {
@@ -96,6 +98,13 @@ TEST(Multipart, BodyLayoutAndBoundaryNeverInsideAPart) {
     EXPECT_NE(kestrin::BuildMultipartBody(other, parts), boundary);
     EXPECT_EQ(kestrin::CMimeMultiPart::QuoteName("a\"b\r\nc"), "a%22b%0D%0Ac");
 }
+
+std::string Repeated(const std::string& text, int times) {
+    std::string out;
+    for (int i = 0; i < times; ++i) out += text;
+    return out;
+}
+const char kFinalX[] = "HTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx";
 
 // Plays the server of one CHttpSocket through the socket double.
 class Reader : public ::testing::Test {
@@ -138,17 +147,14 @@ protected:
             } else if (closeAtEnd) {
                 m_service.PeerClose(m_peer);
             }
-            char* body = nullptr;
             int length = 0;
-            if (m_socket->Receive(body, length)) {
+            if (m_socket->Receive(r.body, length)) {
                 r.failed = true;
                 r.step = m_socket->GetErrorStep();
                 return r;
             }
             if (m_socket->HasCompleted()) {
                 r.completed = true;
-                if (body) r.body.assign(body, static_cast<size_t>(length));
-                delete[] body;
                 return r;
             }
         }
@@ -202,6 +208,9 @@ TEST_F(Reader, RepliesGiveTheSameOutcomeWhateverTheSplit) {
         {"304 has no body", "HTTP/1.1 304 Not Modified\r\nContent-Length: 10\r\n\r\n", false, true, 0, ""},
         {"interim then final", "HTTP/1.1 100 Continue\r\n\r\nHTTP/1.1 200 OK\r\nContent-Length: 1\r\n\r\nx", false,
          true, 0, "x"},
+        {"eight interim replies", Repeated("HTTP/1.1 102 Processing\r\n\r\n", 8) + kFinalX, false, true, 0, "x"},
+        {"nine interim replies", Repeated("HTTP/1.1 100 Continue\r\n\r\n", 9) + kFinalX, false, false,
+         CHttpSocket::kStepInterimLimit, ""},
         // Neither length nor chunking, also when a bare CR or a blank before the colon hides
         // the framing header: the reply is refused, never read up to the close.
         {"no framing", "HTTP/1.0 200 OK\r\n\r\nall of it", true, false, 328, ""},
@@ -250,7 +259,7 @@ TEST_F(Reader, EndlessChunkedBodyStopsAtTheLimitWithoutReservingBeyondIt) {
     bool failed = false;
     for (int call = 0; call < 200 && !failed; ++call) {
         m_service.PeerSend(m_peer, chunk);
-        char* body = nullptr;
+        std::string body;
         int length = 0;
         failed = m_socket->Receive(body, length);
         ASSERT_FALSE(m_socket->HasCompleted());
@@ -260,6 +269,49 @@ TEST_F(Reader, EndlessChunkedBodyStopsAtTheLimitWithoutReservingBeyondIt) {
     EXPECT_EQ(m_socket->GetErrorStep(), CHttpSocket::kStepBodyTooLarge);
     EXPECT_GT(largest, static_cast<size_t>(limit / 2));
     EXPECT_LE(largest, static_cast<size_t>(limit) + 1);
+}
+
+// A redirect to another host or port carries every header but the credentials; one to the
+// same host and port carries them all.
+TEST_F(Reader, RedirectElsewhereDropsTheCredentials) {
+    struct Case {
+        const char* location;
+        const char* host;  // the Host header of the redirected request
+        bool credentials;
+    } cases[] = {
+        {"/next", "127.0.0.1:8080", true},
+        {"HTTP://127.0.0.1:8080/next", "127.0.0.1:8080", true},
+        {"http://127.0.0.1:8081/next", "127.0.0.1:8081", false},
+        {"http://127.0.0.2:8080/next", "127.0.0.2:8080", false},
+        {"//127.0.0.2:8080/next", "127.0.0.2:8080", false},
+        {"http://127.0.0.2/next", "127.0.0.2", false},
+    };
+    const char* credentials[] = {"Authorization: Basic eDp5\r\n", "cookie: s=1\r\n", "PROXY-Authorization: p\r\n"};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.location);
+        m_socket = std::make_unique<CHttpSocket>("127.0.0.1", 8080);
+        m_socket->SetForceNonBlocking(true);
+        m_socket->SetRequestHeaders(
+            {{"Authorization", "Basic eDp5"}, {"cookie", "s=1"}, {"PROXY-Authorization", "p"}, {"X-Keep", "1"}});
+        ASSERT_FALSE(m_socket->Get("/first"));
+        while (m_socket->GetQueuedBytes() != 0) ASSERT_FALSE(m_socket->Update());
+        const int first = m_service.lastConnectPeer;
+        const std::string firstRequest = m_service.PeerTake(first);
+        for (const char* header : credentials) EXPECT_NE(firstRequest.find(header), std::string::npos) << header;
+        m_service.PeerSend(
+            first, std::string("HTTP/1.1 302 Found\r\nLocation: ") + c.location + "\r\nContent-Length: 0\r\n\r\n");
+        std::string body;
+        int length = 0;
+        ASSERT_FALSE(m_socket->Receive(body, length));
+        while (m_socket->GetQueuedBytes() != 0) ASSERT_FALSE(m_socket->Update());
+        ASSERT_NE(m_service.lastConnectPeer, first);
+        const std::string request = m_service.PeerTake(m_service.lastConnectPeer);
+        EXPECT_NE(request.find(std::string("GET /next HTTP/1.1\r\nHost: ") + c.host + "\r\n"), std::string::npos)
+            << request;
+        EXPECT_NE(request.find("X-Keep: 1\r\n"), std::string::npos) << request;
+        for (const char* header : credentials)
+            EXPECT_EQ(request.find(header) != std::string::npos, c.credentials) << header << request;
+    }
 }
 
 TEST_F(Reader, BytesAfterAReplyStartTheNextOnTheSameConnection) {

@@ -40,17 +40,14 @@ Fetched Drive(CHttpSocket& socket) {
                 return out;
             }
         } else {
-            char* body = nullptr;
             int length = 0;
-            if (socket.Receive(body, length)) {
+            if (socket.Receive(out.body, length)) {
                 out.failed = true;
                 out.step = socket.GetErrorStep();
                 return out;
             }
             if (socket.HasCompleted()) {
                 out.status = socket.GetStatusCode();
-                if (body) out.body.assign(body, static_cast<size_t>(length));
-                delete[] body;
                 auto coding = socket.GetResponseHeaders().find("transfer-encoding");
                 if (coding != socket.GetResponseHeaders().end()) out.coding = coding->second;
                 return out;

@@ -1,12 +1,15 @@
 #!/usr/bin/env python3
 """HTTP server of the network tests: replies nginx cannot give (HTTP/1.0, relative
 redirects, slow, trickling and truncated bodies), a multipart echo checked with the email
-parser, and a save-data server double. Usage: http_test_server.py PORT STORE_FOLDER"""
+parser, an echo of the request headers, large bodies, and a save-data server double. It
+listens on 127.0.0.1 and on 127.0.0.2 (another host for redirects), on the same port.
+Usage: http_test_server.py PORT STORE_FOLDER"""
 import email
 import email.policy
 import json
 import os
 import sys
+import threading
 import time
 from http.server import BaseHTTPRequestHandler, ThreadingHTTPServer
 from urllib.parse import parse_qs, urlsplit
@@ -55,6 +58,18 @@ class Handler(BaseHTTPRequestHandler):
             self.raw(b"HTTP/1.0 200 OK\r\nServer: old\r\n\r\nold style body")
         elif path == "/dir/rel":
             self.reply(302, b"", [("Location", "../target?from=rel")])
+        elif path == "/redirect":
+            self.reply(302, b"", [("Location", parse_qs(url.query)["to"][0])])
+        elif path == "/headers":
+            # The request's header lines in order, as received.
+            self.reply(200, "".join("%s: %s\n" % item for item in self.headers.items()).encode("latin-1"))
+        elif path == "/big":
+            size = int(parse_qs(url.query)["bytes"][0])
+            self.wfile.write(b"HTTP/1.1 200 OK\r\nContent-Length: %d\r\n\r\n" % size)
+            piece = b"b" * (1 << 20)
+            while size > 0:
+                self.wfile.write(piece[:size])
+                size -= len(piece)
         elif path == "/target":
             self.reply(200, b"target " + url.query.encode())
         elif path == "/notfound":
@@ -135,6 +150,8 @@ class Handler(BaseHTTPRequestHandler):
         self.reply(404, b"")
 
 
-server = ThreadingHTTPServer(("127.0.0.1", int(sys.argv[1])), Handler)
-server.daemon_threads = True
-server.serve_forever()
+servers = [ThreadingHTTPServer((address, int(sys.argv[1])), Handler) for address in ("127.0.0.2", "127.0.0.1")]
+for server in servers:
+    server.daemon_threads = True
+threading.Thread(target=servers[0].serve_forever, daemon=True).start()
+servers[1].serve_forever()

@@ -30,8 +30,8 @@ bool CMainScript::IsHttpCancelled() { return m_variables->GetInt("s.http.cancel"
 
 void CMainScript::SetHttpResult(const std::string& variable, int32_t value) { m_variables->SetInt(variable, value); }
 
-void CMainScript::SetHttpResult(const std::string& variable, const std::string& value) {
-    m_variables->SetString(variable, value);
+void CMainScript::SetHttpResult(const std::string& variable, std::string&& value) {
+    m_variables->SetString(variable, std::move(value));
 }
 
 void CMainScript::RunHttpCompletion(const SHttpTag& tag) {
