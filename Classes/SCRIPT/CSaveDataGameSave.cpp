@@ -293,7 +293,7 @@ bool CSaveData::CTweenInfoSerializer::Load(CSerializer* nested, std::any value) 
 
 bool CSaveData::Save(const std::string& name, bool withBacklog) {
     if (!IsSaveName(name)) {
-        m_owner->Log("%s: セーブフォルダの外には保存できません。", name.c_str());
+        m_owner->LogMessage("%s: セーブフォルダの外には保存できません。", name.c_str());
         return true;
     }
     CSerializer archive;
@@ -322,7 +322,7 @@ void CSaveData::SaveState(CSerializer& archive, bool withBacklog) {
 bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGameState& s) {
     CMainScript& o = *m_owner;
     auto fail = [&](const char* what, long value) {
-        o.Log("%s: セーブデータが壊れています。(%s: %ld)", name.c_str(), what, value);
+        o.LogMessage("%s: セーブデータが壊れています。(%s: %ld)", name.c_str(), what, value);
         return true;
     };
     // Each member read must fill exactly the bytes the index gives it: a count, a length or
