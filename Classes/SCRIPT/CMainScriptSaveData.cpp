@@ -36,7 +36,8 @@ void SetAside(CMainScript& owner, const std::string& name) {
     if (suffix.empty() || files->RenameFile(native, native + suffix)) {
         owner.LogMessage("%s: 読み込めないセーブデータを退避できませんでした。", name.c_str());
     } else {
-        owner.LogMessage("%s: 読み込めないセーブデータを %s%s に退避しました。", name.c_str(), name.c_str(), suffix.c_str());
+        owner.LogMessage("%s: 読み込めないセーブデータを %s%s に退避しました。", name.c_str(), name.c_str(),
+                         suffix.c_str());
     }
     ClearGamePathCache();
 }

@@ -173,14 +173,14 @@ bool CSaveData::Load(const std::string& name, char expectedType) {
     }
     if (m_loadedVersion / 100 != kVersion / 100) {
         m_owner->LogMessage("%s: セーブデータのバージョン(%d)に対応していません。", name.c_str(),
-                     static_cast<int>(m_loadedVersion));
+                            static_cast<int>(m_loadedVersion));
         return true;
     }
     // A file of another type is not obeyed: a game save named "system.dat" must not
     // restart the interpreter from its boot.
     if (expectedType != kTypeAny && type != expectedType) {
         m_owner->LogMessage("%s: セーブデータの種類('%c')が違います。", name.c_str(),
-                     type >= 0x20 && type < 0x7F ? type : '?');
+                            type >= 0x20 && type < 0x7F ? type : '?');
         return true;
     }
 
