@@ -14,6 +14,7 @@
 #include "SCRIPT/CBackLog.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
+#include "SCRIPT/ScriptMessages.h"
 #include "SCRIPT/tags/TagMessages.h"
 #include "TEXT/CLinkableTextRenderer.h"
 #include "babel/babel.h"
@@ -293,8 +294,7 @@ CMainScript::PassResult CMainScript::UserActions() {
             if (!Jump(m_state.rightClickScript, "leave")) return PASS_NEXT;
             // The key is still down in this frame: trying again would never end. Return
             // from the right-click script's call instead, which leaves the mode.
-            Trace(1, "%s: [leave] 右クリックスクリプトのラベルが見つからないため、右クリックモードを終了します。",
-                  m_state.rightClickScript.c_str());
+            Trace(1, scriptmsg::kRightClickLeaveMissing, m_state.rightClickScript.c_str());
             m_state.rightClickDepth = 0;
             if (PopCallStack()) m_state.rightClickMode = false;
             return PASS_END_FRAME;
@@ -308,7 +308,7 @@ CMainScript::PassResult CMainScript::UserActions() {
                 m_state.rightClickDepth = 0;
                 return PASS_NEXT;
             }
-            Trace(1, "%s: 右クリックスクリプトを呼び出せません。", file.c_str());
+            Trace(1, scriptmsg::kRightClickNotCalled, file.c_str());
             return PASS_END_FRAME;
         }
     }
@@ -365,10 +365,7 @@ void CMainScript::ReloadScripts() {
 
 void CMainScript::DebugReload() {
     ReloadScripts();
-    ShowMessage(
-        "読み込み済みのスクリプトを全て破棄し、\n現在のスクリプトを再読み込みしました。\nスクリプトを編集した場合は、\n実行位"
-        "置がずれることによって、\n異常な動作になることがあります。",
-        "デバッグ");
+    ShowMessage(scriptmsg::kDebugReloaded, scriptmsg::kDebugCaption);
 }
 
 // The wait section of statuses 1, 3 and 4.
