@@ -158,7 +158,7 @@ bool CKestrin::OnMessage(WindowHandle window, uint32_t message, uintptr_t wParam
             const int delta = HighWord(static_cast<intptr_t>(wParam));
             if (m_input) {
                 if (delta == kWheelDelta) m_input->PushWheel(true);
-                if (delta == 0xFF88) m_input->PushWheel(false);
+                if (delta == kWheelDeltaBack) m_input->PushWheel(false);
             }
             break;
         }

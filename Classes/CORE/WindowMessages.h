@@ -64,6 +64,8 @@ constexpr int kWmszBottomLeft = 7;
 constexpr int kWmszBottomRight = 8;
 
 constexpr int kWheelDelta = 120;
+// A wheel step back as the high word of a wheel message carries it: -kWheelDelta in 16 bits.
+constexpr int kWheelDeltaBack = static_cast<int>(static_cast<uint16_t>(-kWheelDelta));
 // Virtual-key numbers the engine's own windows and fields react to.
 constexpr int kVkBack = 8;
 constexpr int kVkReturn = 13;
@@ -74,6 +76,7 @@ constexpr int kVkLeft = 37;
 constexpr int kVkRight = 39;
 constexpr int kVkDelete = 46;
 constexpr int kVkF4 = 115;
+constexpr int kVkF5 = 116;
 
 // Outer window rectangle, right and bottom exclusive; WM_SIZING's lParam points to one.
 struct SWindowRect {

@@ -12,14 +12,11 @@
 #include "CORE/GamePath.h"
 #include "NETWORK/CMimeMultiPart.h"
 #include "NETWORK/CUrl.h"
+#include "NETWORK/NetworkMessages.h"
 
 namespace kestrin {
 
 namespace {
-
-const char kTextBadUrl[] = "ドメインが見つからないか、不正なURLです";
-const char kTextSendFailed[] = "サーバとの通信に失敗しました";
-const char kTextReceiveFailed[] = "サーバからの受信に失敗しました";
 
 bool HasControl(const std::string& text) { return text.find_first_of(std::string("\r\n\0", 3)) != std::string::npos; }
 
@@ -49,7 +46,7 @@ void COruHttp::Trace(const char* format, ...) {
 
 bool COruHttp::RefuseControl(const std::string& attribute, const std::string& value) {
     if (!HasControl(value)) return false;
-    Trace("%sタグ %sパラメータに改行文字またはNUL文字が含まれています。", m_tag.name.c_str(), attribute.c_str());
+    Trace(netmsg::kControlCharacter, m_tag.name.c_str(), attribute.c_str());
     return true;
 }
 
@@ -59,15 +56,15 @@ bool COruHttp::Request(const SHttpTag& tag) {
     const SHttpTag& block = m_tag;
     const std::string& urlText = block.Get("url");
     if (RefuseControl("url", urlText)) {
-        SetResult(-1, kTextBadUrl);
+        SetResult(-1, netmsg::kBadUrl);
         return false;
     }
     CUrl url(urlText);
     const CUrl::EReach reach = url.CheckReachable();
     if (reach != CUrl::kReachable) {
-        Trace("%sタグ urlパラメータ \"%s\": %s", block.name.c_str(), urlText.c_str(),
+        Trace(netmsg::kUrlRefused, block.name.c_str(), urlText.c_str(),
               m_host->EngineText(CUrl::UnreachableText(reach)).c_str());
-        SetResult(-1, kTextBadUrl);
+        SetResult(-1, netmsg::kBadUrl);
         return false;
     }
     m_request = std::make_shared<CHttpSocket>(url.GetHost(), url.GetPort());
@@ -82,7 +79,7 @@ bool COruHttp::Request(const SHttpTag& tag) {
         if (!block.Has(key) || !block.Has(value)) break;
         if (RefuseControl(key, block.Get(key)) || RefuseControl(value, block.Get(value)) || block.Get(key).empty() ||
             block.Get(key).find(':') != std::string::npos) {
-            SetResult(-1, kTextBadUrl);
+            SetResult(-1, netmsg::kBadUrl);
             return false;
         }
         headers[block.Get(key)] = block.Get(value);
@@ -90,9 +87,8 @@ bool COruHttp::Request(const SHttpTag& tag) {
     if (block.Has("filename")) {
         std::string name;
         if (!NormalizeFolderName(block.Get("filename"), name) || name.empty()) {
-            Trace("%sタグ filename=\"%s\": ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。",
-                  block.name.c_str(), block.Get("filename").c_str());
-            SetResult(-1, kTextBadUrl);
+            Trace(netmsg::kFileOutsideFolders, block.name.c_str(), "filename", block.Get("filename").c_str());
+            SetResult(-1, netmsg::kBadUrl);
             return false;
         }
         m_request->SetDownloadFile(ResolveGamePathForWrite(name));
@@ -104,7 +100,7 @@ bool COruHttp::Request(const SHttpTag& tag) {
         m_request->SetRequestHeaders(headers);
         failed = m_request->Get(url.GetRequestTarget());
     }
-    if (failed) SetResult(-1, kTextBadUrl);
+    if (failed) SetResult(-1, netmsg::kBadUrl);
     return false;
 }
 
@@ -130,12 +126,11 @@ bool COruHttp::BuildPost(std::map<std::string, std::string>& headers, const std:
             std::string name;
             std::vector<unsigned char> bytes;
             if (!NormalizeFolderName(path, name) || name.empty()) {
-                Trace("httppostタグ %s=\"%s\": ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。",
-                      fileName.c_str(), path.c_str());
+                Trace(netmsg::kFileOutsideFolders, "httppost", fileName.c_str(), path.c_str());
                 continue;
             }
             if (!ReadWholeFile(name, bytes)) {
-                Trace("httppostタグ %sパラメータで指定されたファイルが見つかりません。", keyName.c_str());
+                Trace(netmsg::kPostFileMissing, keyName.c_str());
                 continue;
             }
             size_t slash = path.find_last_of("\\/");
@@ -145,8 +140,7 @@ bool COruHttp::BuildPost(std::map<std::string, std::string>& headers, const std:
                 disposition + "; filename=\"" + CMimeMultiPart::QuoteName(shortName) + "\"", data));
             withFile = true;
         } else {
-            Trace("httppostタグ %sパラメータに対応する %sパラメータまたは %sパラメータがありません。", keyName.c_str(),
-                  valueName.c_str(), fileName.c_str());
+            Trace(netmsg::kPostValueMissing, keyName.c_str(), valueName.c_str(), fileName.c_str());
         }
     }
     if (!withFile) {
@@ -166,19 +160,19 @@ bool COruHttp::Update() {
     if (!m_request) return true;
     if (m_host->IsHttpCancelled()) return true;
     if (m_request->GetQueuedBytes() != 0) {
-        if (m_request->Update() || Stalled()) SetResult(-2, kTextSendFailed);
+        if (m_request->Update() || Stalled()) SetResult(-2, netmsg::kSendFailed);
         return false;
     }
     std::string body;
     int length = 0;
     if (m_request->Receive(body, length)) {
-        SetResult(-3, kTextReceiveFailed);
+        SetResult(-3, netmsg::kReceiveFailed);
         return false;
     }
     if (!m_request->HasCompleted()) {
         // A redirect queues a new request: its connect and send count as sending.
         const bool sending = m_request->GetQueuedBytes() != 0;
-        if (Stalled()) SetResult(sending ? -2 : -3, sending ? kTextSendFailed : kTextReceiveFailed);
+        if (Stalled()) SetResult(sending ? -2 : -3, sending ? netmsg::kSendFailed : netmsg::kReceiveFailed);
         return false;
     }
     // A body ends at its first zero byte; it is cut in place and moved on, never copied (it may

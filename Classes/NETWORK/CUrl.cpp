@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "CORE/StringHelpers.h"
+#include "NETWORK/NetworkMessages.h"
 
 namespace kestrin {
 
@@ -56,10 +57,10 @@ CUrl::EReach CUrl::CheckReachable() const {
 
 const char* CUrl::UnreachableText(EReach reach) {
     switch (reach) {
-        case kNoHost: return "ホスト名がありません。";
-        case kBadPort: return "ポート番号が不正です。";
-        case kIpv6Host: return "IPv6アドレスには対応していません。";
-        case kTls: return "httpsには対応していません。";
+        case kNoHost: return netmsg::kNoHost;
+        case kBadPort: return netmsg::kBadPort;
+        case kIpv6Host: return netmsg::kIpv6Host;
+        case kTls: return netmsg::kTls;
         default: return nullptr;
     }
 }

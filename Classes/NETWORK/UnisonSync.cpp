@@ -16,18 +16,12 @@
 #include "NETWORK/CHttpSocket.h"
 #include "NETWORK/CMimeMultiPart.h"
 #include "NETWORK/CUrl.h"
+#include "NETWORK/NetworkMessages.h"
 #include "babel/babel.h"
 
 namespace kestrin {
 
 namespace {
-
-const char kTextConnect[] = "サーバへの接続に失敗しました";
-const char kTextExchange[] = "サーバとの通信中に問題が発生しました";
-const char kTextBadInfo[] = "情報取得中にサーバが不正な応答を返しました";
-const char kTextCannotOpen[] = "指定されたファイルが開けません";
-const char kTextBadUpload[] = "アップロード中にサーバが不正な応答を返しました";
-const char kTextOutside[] = "ゲームフォルダとセーブフォルダの外にあるファイルは扱えません。";
 
 using Clock = std::chrono::steady_clock;
 
@@ -96,11 +90,11 @@ std::string UnisonSync(const std::string& file, const std::string& server, const
     };
     const Clock::time_point deadline = Clock::now() + std::chrono::milliseconds(options.timeLimitMs);
     std::string local;
-    if (!NormalizeFolderName(file, local) || local.empty()) return text(kTextOutside);
+    if (!NormalizeFolderName(file, local) || local.empty()) return text(netmsg::kOutsideFolders);
     size_t slash = file.find_last_of('\\');
     const std::string name = slash == std::string::npos ? file : file.substr(slash + 1);
     const std::string base = WithPath(server);
-    if (CUrl(base).CheckReachable() != CUrl::kReachable) return text(kTextConnect);
+    if (CUrl(base).CheckReachable() != CUrl::kReachable) return text(netmsg::kConnectFailed);
     const std::string query = "&appname=" + UrlEncode(appname) + "&id=" + UrlEncode(id) + "&pass=" + UrlEncode(pass) +
                               "&filename=" + UrlEncode(name);
 
@@ -108,14 +102,15 @@ std::string UnisonSync(const std::string& file, const std::string& server, const
     {
         CUrl url(base + "?mode=info" + query);
         auto socket = MakeSocket(url);
-        if (socket->Get(url.GetRequestTarget())) return text(kTextConnect);
+        if (socket->Get(url.GetRequestTarget())) return text(netmsg::kConnectFailed);
         std::string answer;
         const EExchange result = Exchange(*socket, deadline, options, answer);
-        if (result != EExchange::Done) return text(result == EExchange::ConnectFailed ? kTextConnect : kTextExchange);
+        if (result != EExchange::Done)
+            return text(result == EExchange::ConnectFailed ? netmsg::kConnectFailed : netmsg::kExchangeFailed);
         std::vector<std::string> fields;
         SplitString(answer.c_str(), fields, ",");
         if (fields.size() >= 2 && fields[0] == "NG") return fields[1];
-        if (fields.size() < 2 || fields[0] != "OK") return text(kTextBadInfo);
+        if (fields.size() < 2 || fields[0] != "OK") return text(netmsg::kBadInfoReply);
         serverTime = ParseInt32(fields[1]);
     }
 
@@ -134,23 +129,23 @@ std::string UnisonSync(const std::string& file, const std::string& server, const
         MakeParentDirectories(native);
         // The reply goes to a temporary file that replaces the save only when complete.
         socket->SetDownloadFile(native);
-        if (socket->Get(url.GetRequestTarget())) return text(kTextConnect);
+        if (socket->Get(url.GetRequestTarget())) return text(netmsg::kConnectFailed);
         std::string unused;
         const EExchange result = Exchange(*socket, deadline, options, unused);
-        if (result == EExchange::ConnectFailed) return text(kTextConnect);
+        if (result == EExchange::ConnectFailed) return text(netmsg::kConnectFailed);
         // Only a complete 200 reply replaced the file.
-        if (result != EExchange::Done || socket->GetStatusCode() != 200) return text(kTextExchange);
+        if (result != EExchange::Done || socket->GetStatusCode() != 200) return text(netmsg::kExchangeFailed);
         ClearGamePathCache();
     } else if (serverTime < localTime) {
         std::vector<unsigned char> bytes;
         std::FILE* input = std::fopen(native.c_str(), "rb");
-        if (!input) return text(kTextCannotOpen);
+        if (!input) return text(netmsg::kCannotOpen);
         unsigned char buffer[65536];
         size_t got;
         while ((got = std::fread(buffer, 1, sizeof buffer, input)) > 0) bytes.insert(bytes.end(), buffer, buffer + got);
         const bool readFailed = std::ferror(input) != 0;
         std::fclose(input);
-        if (readFailed) return text(kTextCannotOpen);
+        if (readFailed) return text(netmsg::kCannotOpen);
 
         std::list<std::shared_ptr<CMimeMultiPart>> parts;
         auto field = [&parts](const char* fieldName, const std::string& value) {
@@ -176,15 +171,16 @@ std::string UnisonSync(const std::string& file, const std::string& server, const
         CBinaryStream::CMemoryInfo* flat = stream.GetMemory();
         if (socket->Request(url.GetRequestTarget(), flat ? reinterpret_cast<const char*>(flat->data) : "",
                             flat ? flat->size : 0)) {
-            return text(kTextConnect);
+            return text(netmsg::kConnectFailed);
         }
         std::string answer;
         const EExchange result = Exchange(*socket, deadline, options, answer);
-        if (result != EExchange::Done) return text(result == EExchange::ConnectFailed ? kTextConnect : kTextExchange);
+        if (result != EExchange::Done)
+            return text(result == EExchange::ConnectFailed ? netmsg::kConnectFailed : netmsg::kExchangeFailed);
         std::vector<std::string> fields;
         SplitString(answer.c_str(), fields, ",");
         if (fields.size() >= 2 && fields[0] == "NG") return fields[1];
-        if (fields.empty() || fields[0] != "OK") return text(kTextBadUpload);
+        if (fields.empty() || fields[0] != "OK") return text(netmsg::kBadUploadReply);
     }
     return std::string();
 }

@@ -10,9 +10,11 @@
 #include "CORE/Platform/IClock.h"
 #include "CORE/COruKeyConfig.h"
 #include "CORE/StringHelpers.h"
+#include "CORE/WindowMessages.h"
 #include "SCRIPT/CBackLog.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
+#include "SCRIPT/ScriptMessages.h"
 #include "SCRIPT/tags/TagMessages.h"
 #include "TEXT/CLinkableTextRenderer.h"
 #include "babel/babel.h"
@@ -92,9 +94,9 @@ bool CMainScript::Boot() {
     return false;
 }
 
-bool CMainScript::RoleDecide(int role) { return m_input && m_keyConfig->IsDecide(role); }
+bool CMainScript::RoleDecide(EKeyRole role) { return m_input && m_keyConfig->IsDecide(role); }
 
-bool CMainScript::RoleDown(int role) { return m_input && m_keyConfig->IsDown(role); }
+bool CMainScript::RoleDown(EKeyRole role) { return m_input && m_keyConfig->IsDown(role); }
 
 uint64_t CMainScript::BudgetNow() const {
     if (m_budgetClock) return m_budgetClock();
@@ -199,7 +201,7 @@ bool CMainScript::RunLoop() {
                 return true;
             }
             case STAT_TRANSITION:
-                if (RoleDecide(0) || IsSkipping()) {
+                if (RoleDecide(kRoleAdvance) || IsSkipping()) {
                     int32_t tween = m_transitionTween;
                     m_transitionTween = 0;
                     // Finishing the tween may already end the wait through its completion call.
@@ -210,7 +212,7 @@ bool CMainScript::RunLoop() {
                 }
                 return true;
             case STAT_HIDDEN:
-                if (RoleDecide(4)) {
+                if (RoleDecide(kRoleShow)) {
                     EndClickWait();
                     SetRootDraggable(true);
                     for (const auto& id : m_state.hideLayers) FadeInLayer(id);
@@ -218,7 +220,8 @@ bool CMainScript::RunLoop() {
                 }
                 return true;
             case STAT_BACKLOG:
-                if (RoleDecide(6) || ScrollBacklog(RoleDecide(7), RoleDecide(8))) {
+                if (RoleDecide(kRoleLeaveBacklog) ||
+                    ScrollBacklog(RoleDecide(kRoleBacklogOlder), RoleDecide(kRoleBacklogNewer))) {
                     EndClickWait();
                     SetRootDraggable(true);
                     for (const auto& id : m_state.backlogHideLayers) FadeInLayer(id);
@@ -232,8 +235,8 @@ bool CMainScript::RunLoop() {
                 return true;
             case STAT_VIDEO:
                 if (!IsVideoPlaying()) EndClickWait();
-                if ((m_videoSkipMode == 1 && (RoleDecide(0) || IsSkipping())) ||
-                    (m_videoSkipMode == 2 && RoleDecide(1))) {
+                if ((m_videoSkipMode == 1 && (RoleDecide(kRoleAdvance) || IsSkipping())) ||
+                    (m_videoSkipMode == 2 && RoleDecide(kRoleOpenRightClick))) {
                     StopVideo();
                     if (m_state.caret.status == STAT_VIDEO) EndClickWait();
                     m_variables->SetInt("s.clickskip", 1);
@@ -252,15 +255,15 @@ bool CMainScript::RunLoop() {
 
 // Steps 1 to 11 of the user actions.
 CMainScript::PassResult CMainScript::UserActions() {
-    if (m_autoMode && (RoleDecide(10) || RoleDecide(11))) {
+    if (m_autoMode && (RoleDecide(kRoleAutoModeStopClick) || RoleDecide(kRoleAutoModeStop))) {
         SetAutoMode(false, false);
         return PASS_END_FRAME;
     }
-    if (m_commandSkip && RoleDecide(13)) {
+    if (m_commandSkip && RoleDecide(kRoleCommandSkipStop)) {
         SetCommandSkip(false, false);
         return PASS_END_FRAME;
     }
-    bool held = RoleDown(14);
+    bool held = RoleDown(kRoleControlSkip);
     if (!m_controlSkip && held) {
         SetControlSkip(true, false);
     } else if (m_controlSkip && !held) {
@@ -284,20 +287,19 @@ CMainScript::PassResult CMainScript::UserActions() {
     }
 
     if (m_state.rightClickMode) {
-        if (RoleDecide(2) || m_rightClickRequest) {
+        if (RoleDecide(kRoleLeaveRightClick) || m_rightClickRequest) {
             m_rightClickRequest = false;
             while (m_state.rightClickDepth > 0 && !PopCallStack()) {
             }
             if (!Jump(m_state.rightClickScript, "leave")) return PASS_NEXT;
             // The key is still down in this frame: trying again would never end. Return
             // from the right-click script's call instead, which leaves the mode.
-            Trace(1, "%s: [leave] 右クリックスクリプトのラベルが見つからないため、右クリックモードを終了します。",
-                  m_state.rightClickScript.c_str());
+            Trace(1, scriptmsg::kRightClickLeaveMissing, m_state.rightClickScript.c_str());
             m_state.rightClickDepth = 0;
             if (PopCallStack()) m_state.rightClickMode = false;
             return PASS_END_FRAME;
         }
-    } else if ((m_state.rightClickAllowed && RoleDecide(1)) || m_rightClickRequest) {
+    } else if ((m_state.rightClickAllowed && RoleDecide(kRoleOpenRightClick)) || m_rightClickRequest) {
         m_rightClickRequest = false;
         std::string file = m_state.rightClickScript;
         if (m_state.caret.file != file && m_state.caret.file != file + ".iet") {
@@ -306,13 +308,13 @@ CMainScript::PassResult CMainScript::UserActions() {
                 m_state.rightClickDepth = 0;
                 return PASS_NEXT;
             }
-            Trace(1, "%s: 右クリックスクリプトを呼び出せません。", file.c_str());
+            Trace(1, scriptmsg::kRightClickNotCalled, file.c_str());
             return PASS_END_FRAME;
         }
     }
 
     if (!m_state.rightClickMode) {
-        if ((m_state.hideAllowed && RoleDecide(3)) || m_hideRequest) {
+        if ((m_state.hideAllowed && RoleDecide(kRoleHide)) || m_hideRequest) {
             m_hideRequest = false;
             SetStatus(STAT_HIDDEN);
             SetRootDraggable(false);
@@ -321,7 +323,7 @@ CMainScript::PassResult CMainScript::UserActions() {
             HideGlyph();
             return PASS_END_FRAME;
         }
-        if ((m_state.backlogAllowed && RoleDecide(5)) || m_backlogRequest) {
+        if ((m_state.backlogAllowed && RoleDecide(kRoleOpenBacklog)) || m_backlogRequest) {
             m_backlogRequest = false;
             if (OpenBacklog()) return PASS_END_FRAME;
             SetStatus(STAT_BACKLOG);
@@ -337,16 +339,16 @@ CMainScript::PassResult CMainScript::UserActions() {
         }
     }
 
-    if (RoleDecide(9)) {
+    if (RoleDecide(kRoleAutoModeStart)) {
         SetAutoMode(true, false);
         return PASS_END_FRAME;
     }
-    if (RoleDecide(12)) {
+    if (RoleDecide(kRoleCommandSkipStart)) {
         SetCommandSkip(true, false);
         return PASS_END_FRAME;
     }
 
-    if (m_state.debugMode != 0 && m_input && m_input->IsDecide(116)) DebugReload();
+    if (m_state.debugMode != 0 && m_input && m_input->IsDecide(kVkF5)) DebugReload();
     return PASS_GO_ON;
 }
 
@@ -363,15 +365,12 @@ void CMainScript::ReloadScripts() {
 
 void CMainScript::DebugReload() {
     ReloadScripts();
-    ShowMessage(
-        "読み込み済みのスクリプトを全て破棄し、\n現在のスクリプトを再読み込みしました。\nスクリプトを編集した場合は、\n実行位"
-        "置がずれることによって、\n異常な動作になることがあります。",
-        "デバッグ");
+    ShowMessage(scriptmsg::kDebugReloaded, scriptmsg::kDebugCaption);
 }
 
 // The wait section of statuses 1, 3 and 4.
 CMainScript::PassResult CMainScript::WaitSection() {
-    if (m_state.caret.status == STAT_CLICK && (RoleDecide(0) || IsSkipping())) {
+    if (m_state.caret.status == STAT_CLICK && (RoleDecide(kRoleAdvance) || IsSkipping())) {
         if (IsTextShown()) {
             m_state.caret.wakeTime = 0;
             HideGlyph();

@@ -50,6 +50,7 @@ class COruLayer;
 class CInput;
 class COruVariables;
 class COruKeyConfig;
+enum EKeyRole : int;
 class CLinkableTextRenderer;
 class CSoundManager;
 class CSoundLoaders;
@@ -141,9 +142,10 @@ public:
     BlockList& GetScriptBlocks(const std::string& name);
     // Messages: the format is the engine's own text (UTF-8 in the code), the arguments are
     // game texts in the game's encoding. Trace writes while the trace is on and the level
-    // allows; Log always writes. The log receives the line in UTF-8 either way.
+    // allows; LogMessage always writes. Either opens the log window (the free Log writes
+    // stderr only). The log receives the line in UTF-8 either way.
     void Trace(int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
-    void Log(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    void LogMessage(const char* format, ...) __attribute__((format(printf, 2, 3)));
     // A script diagnostic: "file(line): " (the caret's file; the block's line, or the line
     // given) and the formatted rest, as Trace formats it; the formats are in tags/TagMessages.h.
     void TraceAt(int level, const CScriptBlock& block, const char* format, ...) __attribute__((format(printf, 4, 5)));
@@ -425,8 +427,8 @@ private:
     enum PassResult { PASS_GO_ON, PASS_NEXT, PASS_END_FRAME, PASS_LEAVE_UPDATE };
     PassResult UserActions();
     PassResult WaitSection();
-    bool RoleDecide(int role);
-    bool RoleDown(int role);
+    bool RoleDecide(EKeyRole role);
+    bool RoleDown(EKeyRole role);
     bool IsTextShown() const;
     void DebugReload();
     uint64_t BudgetNow() const;

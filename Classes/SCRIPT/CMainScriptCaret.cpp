@@ -259,7 +259,7 @@ void CMainScript::TraceList(int level, const char* format, va_list args) {
     }
 }
 
-void CMainScript::Log(const char* format, ...) {
+void CMainScript::LogMessage(const char* format, ...) {
     va_list args;
     va_start(args, format);
     std::string line = ComposeMessage(format, args);
@@ -275,7 +275,7 @@ void CMainScript::ReportAt(ReportTo to, int level, const std::string& file, int 
     if (to == REPORT_TRACE) {
         Trace(level, "%s(%d): %s", file.c_str(), line, rest.c_str());
     } else {
-        Log("%s(%d): %s", file.c_str(), line, rest.c_str());
+        LogMessage("%s(%d): %s", file.c_str(), line, rest.c_str());
     }
 }
 

@@ -7,6 +7,7 @@
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/CSaveData.h"
+#include "SCRIPT/ScriptMessages.h"
 
 namespace kestrin {
 
@@ -34,9 +35,9 @@ void SetAside(CMainScript& owner, const std::string& name) {
         }
     }
     if (suffix.empty() || files->RenameFile(native, native + suffix)) {
-        owner.Log("%s: 読み込めないセーブデータを退避できませんでした。", name.c_str());
+        owner.LogMessage(scriptmsg::kSaveNotSetAside, name.c_str());
     } else {
-        owner.Log("%s: 読み込めないセーブデータを %s%s に退避しました。", name.c_str(), name.c_str(), suffix.c_str());
+        owner.LogMessage(scriptmsg::kSaveSetAside, name.c_str(), name.c_str(), suffix.c_str());
     }
     ClearGamePathCache();
 }

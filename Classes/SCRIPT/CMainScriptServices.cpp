@@ -322,7 +322,8 @@ void CMainScript::ReleaseServices() {
     m_ime.reset();
     m_textField.reset();
     if (m_debugChannel && m_debugChannel->Flush(kDebugChannelFlushMs) && m_debugChannel->GetQueuedCount() > 0) {
-        Log("debug channel: the debugger did not answer; %zu messages were not sent", m_debugChannel->GetQueuedCount());
+        LogMessage("debug channel: the debugger did not answer; %zu messages were not sent",
+                   m_debugChannel->GetQueuedCount());
     }
     m_debugChannel.reset();
     m_debugServer.reset();

@@ -14,6 +14,7 @@
 #include "CORE/Platform/IFileSystem.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/ScriptMessages.h"
 
 namespace kestrin {
 
@@ -108,7 +109,7 @@ std::string CSaveData::GetSavePath(const std::string& name) {
 
 bool CSaveData::WriteFile(const std::string& name, CSerializer& archive, char type) {
     if (!IsSaveName(name)) {
-        m_owner->Log("%s: セーブフォルダの外には保存できません。", name.c_str());
+        m_owner->LogMessage(scriptmsg::kSaveOutsideFolder, name.c_str());
         return true;
     }
     std::string bytes(kMagic, sizeof kMagic);
@@ -122,7 +123,7 @@ bool CSaveData::WriteFile(const std::string& name, CSerializer& archive, char ty
     // Inside the save folder nothing planted (a link to elsewhere) is followed.
     if (ReplaceFileContents(CDynamicVariables::GetInstance()->GetString("SaveDataPath"), name, bytes.data(),
                             bytes.size(), &error)) {
-        m_owner->Log("%s: セーブデータを書き込めませんでした。(%s)", name.c_str(), error.c_str());
+        m_owner->LogMessage(scriptmsg::kSaveNotWritten, name.c_str(), error.c_str());
         return true;
     }
     return false;
@@ -130,7 +131,7 @@ bool CSaveData::WriteFile(const std::string& name, CSerializer& archive, char ty
 
 bool CSaveData::Load(const std::string& name, char expectedType) {
     if (!IsSaveName(name)) {
-        m_owner->Log("%s: セーブフォルダの外のファイルは読み込めません。", name.c_str());
+        m_owner->LogMessage(scriptmsg::kLoadOutsideFolder, name.c_str());
         return true;
     }
     std::string path = GetSavePath(name);
@@ -150,11 +151,11 @@ bool CSaveData::Load(const std::string& name, char expectedType) {
     }
     std::fclose(file);
     if (readFailed) {
-        m_owner->Log("%s: セーブデータを読み込めませんでした。", name.c_str());
+        m_owner->LogMessage(scriptmsg::kSaveNotRead, name.c_str());
         return true;
     }
     if (data.size() < 8) {
-        m_owner->Log("%s: セーブデータが短すぎます。", name.c_str());
+        m_owner->LogMessage(scriptmsg::kSaveTooShort, name.c_str());
         return true;
     }
     char type = kTypeGame;
@@ -166,26 +167,24 @@ bool CSaveData::Load(const std::string& name, char expectedType) {
     } else {
         // A headerless image: never of a version that loads.
         if (data[1] || data[2] || data[3] || data[5] || data[6] || data[7]) {
-            m_owner->Log("%s: セーブデータではありません。", name.c_str());
+            m_owner->LogMessage(scriptmsg::kNotSaveData, name.c_str());
             return true;
         }
         m_loadedVersion = 0;
     }
     if (m_loadedVersion / 100 != kVersion / 100) {
-        m_owner->Log("%s: セーブデータのバージョン(%d)に対応していません。", name.c_str(),
-                     static_cast<int>(m_loadedVersion));
+        m_owner->LogMessage(scriptmsg::kSaveVersion, name.c_str(), static_cast<int>(m_loadedVersion));
         return true;
     }
     // A file of another type is not obeyed: a game save named "system.dat" must not
     // restart the interpreter from its boot.
     if (expectedType != kTypeAny && type != expectedType) {
-        m_owner->Log("%s: セーブデータの種類('%c')が違います。", name.c_str(),
-                     type >= 0x20 && type < 0x7F ? type : '?');
+        m_owner->LogMessage(scriptmsg::kSaveKind, name.c_str(), type >= 0x20 && type < 0x7F ? type : '?');
         return true;
     }
 
     if (CheckIndex(data.data() + 8, data.size() - 8)) {
-        m_owner->Log("%s: セーブデータが壊れています。", name.c_str());
+        m_owner->LogMessage(scriptmsg::kSaveDamaged, name.c_str());
         return true;
     }
     CSerializer archive;
@@ -202,7 +201,7 @@ bool CSaveData::Load(const std::string& name, char expectedType) {
         // A type of a later build: nothing of it is applied.
         return false;
     }
-    if (failed) m_owner->Log("%s: セーブデータが壊れています。", name.c_str());
+    if (failed) m_owner->LogMessage(scriptmsg::kSaveDamaged, name.c_str());
     return failed;
 }
 

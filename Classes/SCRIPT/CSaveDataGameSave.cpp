@@ -17,6 +17,7 @@
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
 #include "SCRIPT/CSaveDataMembers.h"
+#include "SCRIPT/ScriptMessages.h"
 #include "TEXT/CLinkableTextRenderer.h"
 #include "TEXT/CTextRenderer.h"
 
@@ -293,7 +294,7 @@ bool CSaveData::CTweenInfoSerializer::Load(CSerializer* nested, std::any value) 
 
 bool CSaveData::Save(const std::string& name, bool withBacklog) {
     if (!IsSaveName(name)) {
-        m_owner->Log("%s: セーブフォルダの外には保存できません。", name.c_str());
+        m_owner->LogMessage(scriptmsg::kSaveOutsideFolder, name.c_str());
         return true;
     }
     CSerializer archive;
@@ -322,7 +323,7 @@ void CSaveData::SaveState(CSerializer& archive, bool withBacklog) {
 bool CSaveData::DecodeState(CSerializer& archive, const std::string& name, SGameState& s) {
     CMainScript& o = *m_owner;
     auto fail = [&](const char* what, long value) {
-        o.Log("%s: セーブデータが壊れています。(%s: %ld)", name.c_str(), what, value);
+        o.LogMessage(scriptmsg::kSaveMemberDamaged, name.c_str(), what, value);
         return true;
     };
     // Each member read must fill exactly the bytes the index gives it: a count, a length or

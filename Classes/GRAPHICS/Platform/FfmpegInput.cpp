@@ -52,4 +52,17 @@ std::string OpenFfmpegInput(const FfmpegLibrary& av, const std::string& path, AV
     return std::string();
 }
 
+int SendNextPacket(const FfmpegLibrary& av, AVFormatContext* format, AVCodecContext* codec, AVPacket* packet,
+                   int stream, bool& flushing) {
+    if (av.av_read_frame(format, packet) < 0) {
+        flushing = true;
+        av.avcodec_send_packet(codec, nullptr);
+        return 0;
+    }
+    int sent = 0;
+    if (packet->stream_index == stream) sent = av.avcodec_send_packet(codec, packet);
+    av.av_packet_unref(packet);
+    return sent;
+}
+
 }  // namespace kestrin

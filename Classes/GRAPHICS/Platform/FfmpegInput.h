@@ -18,4 +18,10 @@ std::string FfmpegErrorText(const FfmpegLibrary* av, const std::string& what, in
 std::string OpenFfmpegInput(const FfmpegLibrary& av, const std::string& path, AVMediaType type, int threads,
                             AVFormatContext*& format, AVCodecContext*& codec, int& stream);
 
+// One step of feeding the decoder of stream from the file: the next packet is read and, when
+// it belongs to stream, sent to codec. At the end of what can be read, the decoder is told to
+// flush and flushing is set. The send's result (0 when nothing was sent).
+int SendNextPacket(const FfmpegLibrary& av, AVFormatContext* format, AVCodecContext* codec, AVPacket* packet,
+                   int stream, bool& flushing);
+
 }  // namespace kestrin

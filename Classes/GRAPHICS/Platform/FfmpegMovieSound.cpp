@@ -149,20 +149,8 @@ bool FfmpegMovieSound::Refill() {
             m_ended = true;
             return m_queue.size() > m_queueStart;
         }
-        r = m_av->av_read_frame(m_format, m_packet);
-        if (r < 0) {
-            m_flushing = true;
-            m_av->avcodec_send_packet(m_codec, nullptr);
-            continue;
-        }
-        if (m_packet->stream_index == m_stream) {
-            r = m_av->avcodec_send_packet(m_codec, m_packet);
-            m_av->av_packet_unref(m_packet);
-            // A damaged packet is skipped: the sound goes on with the next one.
-            (void)r;
-        } else {
-            m_av->av_packet_unref(m_packet);
-        }
+        // A damaged packet is skipped: the sound goes on with the next one.
+        (void)SendNextPacket(*m_av, m_format, m_codec, m_packet, m_stream, m_flushing);
     }
 }
 

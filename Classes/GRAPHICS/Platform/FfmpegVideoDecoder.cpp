@@ -80,23 +80,12 @@ FfmpegVideoDecoder::EDecode FfmpegVideoDecoder::DecodeNext(AVFrame* frame) {
             return EDecode::kError;
         }
         if (m_flushing) return EDecode::kEnd;
-        r = m_av->av_read_frame(m_format, m_packet);
-        if (r < 0) {
-            // The end of the file (or of what can be read of it): the pictures still held in
-            // the decoder come out, then the movie ends.
-            m_flushing = true;
-            m_av->avcodec_send_packet(m_codec, nullptr);
-            continue;
-        }
-        if (m_packet->stream_index == m_stream) {
-            r = m_av->avcodec_send_packet(m_codec, m_packet);
-            m_av->av_packet_unref(m_packet);
-            if (r < 0 && r != AVERROR(EAGAIN)) {
-                Fail("the movie cannot be decoded", r);
-                return EDecode::kError;
-            }
-        } else {
-            m_av->av_packet_unref(m_packet);
+        // At the end of the file (or of what can be read of it) the pictures still held in
+        // the decoder come out, then the movie ends.
+        r = SendNextPacket(*m_av, m_format, m_codec, m_packet, m_stream, m_flushing);
+        if (r < 0 && r != AVERROR(EAGAIN)) {
+            Fail("the movie cannot be decoded", r);
+            return EDecode::kError;
         }
     }
 }
