@@ -20,11 +20,11 @@ struct SRefusal {
 };
 
 // Failed: each refusal is why. Loaded from another file: each says which one is shown.
-void LogRefusals(const std::vector<SRefusal>& refusals, CFile* loaded) {
+void LogRefusals(const std::vector<SRefusal>& refusals, const std::string* loaded) {
     for (const SRefusal& r : refusals) {
         if (loaded)
             Log(ELogLevel::Warning, r.name.c_str(), "image not read: %s; %s is shown instead", r.reason.c_str(),
-                loaded->GetName().c_str());
+                loaded->c_str());
         else
             Log(ELogLevel::Error, r.name.c_str(), "image not read: %s", r.reason.c_str());
     }
@@ -61,12 +61,12 @@ bool CGraphicLoaders::LoadFile(ISurface* surface, const std::string& name) {
     std::unique_ptr<CFile> file(m_fileFactory->Create());
     if (!file) return true;
     std::vector<std::string> extensions;
-    // A name is opened in several spellings (bg.png, bg.PNG) that may be one file: each file
-    // and reason is kept once.
+    // Files are named in the log as the game names them. A name is opened in several
+    // spellings (bg.png, bg.PNG) that may be one file: each file and reason is kept once.
     std::vector<SRefusal> refusals;
-    auto loaded = [&](IGraphicLoader* loader) {
+    auto loaded = [&](IGraphicLoader* loader, const std::string& opened) {
         if (!loader->Load(surface, file.get())) return true;
-        SRefusal refusal{file->GetName(), loader->GetRefusal()};
+        SRefusal refusal{opened, loader->GetRefusal()};
         if (refusal.reason.empty()) return false;
         for (const SRefusal& seen : refusals)
             if (seen.reason == refusal.reason && ToLowerString(seen.name) == ToLowerString(refusal.name)) return false;
@@ -83,13 +83,13 @@ bool CGraphicLoaders::LoadFile(ISurface* surface, const std::string& name) {
                 loader->GetExtensions(extensions);
                 if (std::find(extensions.begin(), extensions.end(), ext) == extensions.end()) continue;
                 tried.push_back(loader);
-                if (loaded(loader)) return false;
+                if (loaded(loader, name)) return false;
             }
         }
         // A loader that already failed on these bytes would fail again.
         for (IGraphicLoader* loader : m_loaders) {
             if (std::find(tried.begin(), tried.end(), loader) != tried.end()) continue;
-            if (loaded(loader)) return false;
+            if (loaded(loader, name)) return false;
         }
     }
     // "bg" tries bg.png, bg.PNG, bg.jpg, ... in loader and extension order.
@@ -97,8 +97,8 @@ bool CGraphicLoaders::LoadFile(ISurface* surface, const std::string& name) {
         loader->GetExtensions(extensions);
         for (const std::string& ext : extensions) {
             const std::string candidate = name + "." + ext;
-            if (!file->Open(candidate.c_str()) && loaded(loader)) {
-                LogRefusals(refusals, file.get());
+            if (!file->Open(candidate.c_str()) && loaded(loader, candidate)) {
+                LogRefusals(refusals, &candidate);
                 return false;
             }
         }
