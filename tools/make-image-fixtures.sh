@@ -25,6 +25,10 @@ convert "$tmp/rgb.png" $plain -colors 8 PNG8:"$p/palette.png"
 convert "$tmp/rgb.png" $plain PNG48:"$p/rgb16.png"
 convert "$tmp/rgb.png" $plain -colorspace Gray -alpha on -channel A -fx "i/12" +channel \
   -define png:color-type=4 -define png:bit-depth=8 "$p/greyalpha.png"
+# As ImageMagick writes a gradient and flat colours by default: 16-bit grey, 1-bit grey, 1-bit palette.
+convert -size 13x9 gradient: $plain "$p/gradient.png"
+convert -size 13x9 xc:white $plain "$p/flat.png"
+convert -size 13x9 xc:red $plain "$p/flatred.png"
 for f in rgb rgba grey interlaced; do convert "$p/$f.png" bgra:- > "$p/$f.bgra"; done
 
 j="$out/jpeg"

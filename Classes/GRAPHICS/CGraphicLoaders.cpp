@@ -6,8 +6,31 @@
 #include "CORE/CFile.h"
 #include "CORE/CFileFactory.h"
 #include "CORE/CFileName.h"
+#include "CORE/CLogWindow.h"
+#include "CORE/StringHelpers.h"
 
 namespace kestrin {
+
+namespace {
+
+// A file a loader recognised but refused, and why.
+struct SRefusal {
+    std::string name;
+    std::string reason;
+};
+
+// Failed: each refusal is why. Loaded from another file: each says which one is shown.
+void LogRefusals(const std::vector<SRefusal>& refusals, const std::string* loaded) {
+    for (const SRefusal& r : refusals) {
+        if (loaded)
+            Log(ELogLevel::Warning, r.name.c_str(), "image not read: %s; %s is shown instead", r.reason.c_str(),
+                loaded->c_str());
+        else
+            Log(ELogLevel::Error, r.name.c_str(), "image not read: %s", r.reason.c_str());
+    }
+}
+
+}  // namespace
 
 CGraphicLoaders::CGraphicLoaders(CFileFactory* fileFactory) : m_fileFactory(fileFactory) {}
 
@@ -22,8 +45,14 @@ bool CGraphicLoaders::AddLoader(IGraphicLoader* loader) {
 }
 
 bool CGraphicLoaders::Load(ISurface* surface, CFile* file) {
-    for (IGraphicLoader* loader : m_loaders)
-        if (!loader->Load(surface, file)) return false;
+    m_refusal.clear();
+    for (IGraphicLoader* loader : m_loaders) {
+        if (!loader->Load(surface, file)) {
+            m_refusal.clear();
+            return false;
+        }
+        if (m_refusal.empty()) m_refusal = loader->GetRefusal();
+    }
     return true;
 }
 
@@ -32,6 +61,18 @@ bool CGraphicLoaders::LoadFile(ISurface* surface, const std::string& name) {
     std::unique_ptr<CFile> file(m_fileFactory->Create());
     if (!file) return true;
     std::vector<std::string> extensions;
+    // Files are named in the log as the game names them. A name is opened in several
+    // spellings (bg.png, bg.PNG) that may be one file: each file and reason is kept once.
+    std::vector<SRefusal> refusals;
+    auto loaded = [&](IGraphicLoader* loader, const std::string& opened) {
+        if (!loader->Load(surface, file.get())) return true;
+        SRefusal refusal{opened, loader->GetRefusal()};
+        if (refusal.reason.empty()) return false;
+        for (const SRefusal& seen : refusals)
+            if (seen.reason == refusal.reason && ToLowerString(seen.name) == ToLowerString(refusal.name)) return false;
+        refusals.push_back(refusal);
+        return false;
+    };
     if (!file->Open(name.c_str())) {
         // Loaders whose extensions hold the name's (case-sensitive) go first. Every
         // attempt reads the file from its beginning.
@@ -42,13 +83,13 @@ bool CGraphicLoaders::LoadFile(ISurface* surface, const std::string& name) {
                 loader->GetExtensions(extensions);
                 if (std::find(extensions.begin(), extensions.end(), ext) == extensions.end()) continue;
                 tried.push_back(loader);
-                if (!loader->Load(surface, file.get())) return false;
+                if (loaded(loader, name)) return false;
             }
         }
         // A loader that already failed on these bytes would fail again.
         for (IGraphicLoader* loader : m_loaders) {
             if (std::find(tried.begin(), tried.end(), loader) != tried.end()) continue;
-            if (!loader->Load(surface, file.get())) return false;
+            if (loaded(loader, name)) return false;
         }
     }
     // "bg" tries bg.png, bg.PNG, bg.jpg, ... in loader and extension order.
@@ -56,9 +97,13 @@ bool CGraphicLoaders::LoadFile(ISurface* surface, const std::string& name) {
         loader->GetExtensions(extensions);
         for (const std::string& ext : extensions) {
             const std::string candidate = name + "." + ext;
-            if (!file->Open(candidate.c_str()) && !loader->Load(surface, file.get())) return false;
+            if (!file->Open(candidate.c_str()) && loaded(loader, candidate)) {
+                LogRefusals(refusals, &candidate);
+                return false;
+            }
         }
     }
+    LogRefusals(refusals, nullptr);
     return true;
 }
 

@@ -1,11 +1,13 @@
 #include "GRAPHICS/CJpg.h"
 
 #include <csetjmp>
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 #include <new>
 
 // jpeglib.h needs size_t and FILE declared first.
+#include <jerror.h>
 #include <jpeglib.h>
 
 #include "CORE/CFile.h"
@@ -62,9 +64,43 @@ struct SDecodeJob {
     size_t* alphaSize;
     int32_t alphaWidth;
     int32_t alphaHeight;
-    bool refused;  // a well-formed image of a kind we do not accept
-    bool locked;   // the surface is locked: an error must unlock it
+    bool refused;      // a well-formed image of a kind we do not accept
+    bool locked;       // the surface is locked: an error must unlock it
+    char reason[128];  // why it was refused, for the log
 };
+
+// Refuses the job's image, saying why.
+bool Refuse(SDecodeJob* job, j_decompress_ptr cinfo, const char* format, ...) __attribute__((format(printf, 3, 4)));
+bool Refuse(SDecodeJob* job, j_decompress_ptr cinfo, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(job->reason, sizeof job->reason, format, args);
+    va_end(args);
+    job->refused = true;
+    jpeg_destroy_decompress(cinfo);
+    return true;
+}
+
+constexpr char kJpegKinds[] = "(only 8-bit colour and grey JPEGs are read)";
+
+// The kinds of JPEG libjpeg itself does not decode: refused rather than broken.
+bool DescribeUnsupported(const jpeg_error_mgr& err, char* reason, size_t size) {
+    if (err.msg_code == JERR_BAD_PRECISION)
+        std::snprintf(reason, size, "JPEG of %d bits a sample %s", err.msg_parm.i[0], kJpegKinds);
+    else if (err.msg_code == JERR_SOF_UNSUPPORTED)
+        std::snprintf(reason, size, "lossless or hierarchical JPEG %s", kJpegKinds);
+    else
+        return false;
+    return true;
+}
+
+const char* ColourSpaceName(J_COLOR_SPACE space) {
+    switch (space) {
+        case JCS_CMYK: return "CMYK";
+        case JCS_YCCK: return "CMYK (YCCK)";
+        default: return "";
+    }
+}
 
 // Every pixel is written again: a surface of the right shape (a movie's next frame) keeps its
 // buffer and texture.
@@ -94,6 +130,7 @@ bool RunDecode(SDecodeJob* job, SErrorManager* err) {
     err->base.output_message = OnJpegMessage;
     err->message[0] = 0;
     if (setjmp(err->jump)) {
+        job->refused = DescribeUnsupported(err->base, job->reason, sizeof job->reason);
         if (job->locked) {
             job->surface->Unlock();
             job->locked = false;
@@ -110,18 +147,13 @@ bool RunDecode(SDecodeJob* job, SErrorManager* err) {
         Configure(&cinfo);
         cinfo.out_color_space = JCS_GRAYSCALE;
         if (cinfo.num_components != 1 ||
-            !CSurface::IsValidSize(int32_t(cinfo.image_width), int32_t(cinfo.image_height), 0)) {
-            job->refused = true;
-            jpeg_destroy_decompress(&cinfo);
-            return true;
-        }
+            !CSurface::IsValidSize(int32_t(cinfo.image_width), int32_t(cinfo.image_height), 0))
+            return Refuse(job, &cinfo, "alpha mask that is not a grey JPEG of at most a surface's size");
         jpeg_start_decompress(&cinfo);
         const size_t width = cinfo.output_width;
-        if (cinfo.output_components != 1 || GrowAlpha(job, width * cinfo.output_height)) {
-            job->refused = true;
-            jpeg_destroy_decompress(&cinfo);
-            return true;
-        }
+        if (cinfo.output_components != 1 || GrowAlpha(job, width * cinfo.output_height))
+            return Refuse(job, &cinfo, "no buffer for an alpha mask of %u x %u pixels", unsigned(cinfo.output_width),
+                          unsigned(cinfo.output_height));
         while (cinfo.output_scanline < cinfo.output_height) {
             JSAMPROW row = *job->alphaBuffer + size_t(cinfo.output_scanline) * width;
             jpeg_read_scanlines(&cinfo, &row, 1);
@@ -142,28 +174,26 @@ bool RunDecode(SDecodeJob* job, SErrorManager* err) {
     } else if (cinfo.num_components == 1 && !job->alpha) {
         cinfo.out_color_space = JCS_GRAYSCALE;
         pixelBits = ISurface::kPixel8;
+    } else if (cinfo.num_components == 1) {
+        return Refuse(job, &cinfo, "grey JPEG with an alpha mask (only colour JPEGs take one)");
     } else {
-        job->refused = true;
-        jpeg_destroy_decompress(&cinfo);
-        return true;
+        const char* space = ColourSpaceName(cinfo.jpeg_color_space);
+        if (*space) return Refuse(job, &cinfo, "%s JPEG %s", space, kJpegKinds);
+        return Refuse(job, &cinfo, "JPEG of %d components %s", cinfo.num_components, kJpegKinds);
     }
     const int32_t width = int32_t(cinfo.image_width), height = int32_t(cinfo.image_height);
+    if (!CSurface::IsValidSize(width, height, pixelBits))
+        return Refuse(job, &cinfo, "JPEG of %d x %d pixels (too large for a surface)", width, height);
     // The mask must cover the image: same width, at least the same height.
-    if (!CSurface::IsValidSize(width, height, pixelBits) ||
-        (job->alpha && (job->alphaWidth != width || job->alphaHeight < height))) {
-        job->refused = true;
-        jpeg_destroy_decompress(&cinfo);
-        return true;
-    }
+    if (job->alpha && (job->alphaWidth != width || job->alphaHeight < height))
+        return Refuse(job, &cinfo, "alpha mask of %d x %d pixels for an image of %d x %d", job->alphaWidth,
+                      job->alphaHeight, width, height);
     jpeg_start_decompress(&cinfo);
     ISurface* surface = job->surface;
     if (int32_t(cinfo.output_width) != width || int32_t(cinfo.output_height) != height ||
         cinfo.output_components != (pixelBits == ISurface::kPixel8 ? 1 : 4) ||
-        (!HasShape(surface, width, height, pixelBits) && surface->Init(width, height, pixelBits, 0))) {
-        job->refused = true;
-        jpeg_destroy_decompress(&cinfo);
-        return true;
-    }
+        (!HasShape(surface, width, height, pixelBits) && surface->Init(width, height, pixelBits, 0)))
+        return Refuse(job, &cinfo, "no surface of %d x %d pixels could be made", width, height);
     surface->Lock();
     job->locked = true;
     while (cinfo.output_scanline < cinfo.output_height) {
@@ -193,13 +223,18 @@ bool RunDecode(SDecodeJob* job, SErrorManager* err) {
 void CJpg::GetExtensions(std::vector<std::string>& extensions) const { extensions = {"jpg", "jpeg", "JPG", "JPEG"}; }
 
 bool CJpg::Load(ISurface* surface, CFile* file) {
+    m_refusal.clear();
     if (!surface || !file) return true;
     // Every attempt reads the file from its beginning, and only the bytes really there.
     if (file->Seek(0, 0) != 0) return true;
     const int size = file->GetSize();
-    if (size <= 1 || size > kMaxFileBytes) return true;
+    if (size <= 1) return true;
     uint8_t head[2];
     if (file->Read(head, 2) != 2 || head[0] != 0xFF || head[1] != 0xD8 || file->Seek(0, 0) != 0) return true;
+    if (size > kMaxFileBytes) {
+        m_refusal = "JPEG file of more than " + std::to_string(kMaxFileBytes >> 20) + " MiB";
+        return true;
+    }
     if (m_fileSize < size_t(size)) {
         m_fileBuffer.reset(new (std::nothrow) uint8_t[size_t(size)]);
         m_fileSize = m_fileBuffer ? size_t(size) : 0;
@@ -215,6 +250,7 @@ bool CJpg::Load(ISurface* surface, CFile* file) {
 }
 
 bool CJpg::Decode(ISurface* surface, const uint8_t* bytes, size_t length, const uint8_t* alpha, size_t alphaLength) {
+    m_refusal.clear();
     if (!surface || !bytes || length <= 1 || bytes[0] != 0xFF || bytes[1] != 0xD8) return true;
     if (length > size_t(kMaxFileBytes) || (alpha && (alphaLength <= 1 || alphaLength > size_t(kMaxFileBytes))))
         return true;
@@ -229,11 +265,13 @@ bool CJpg::Decode(ISurface* surface, const uint8_t* bytes, size_t length, const 
                    0,
                    0,
                    false,
-                   false};
+                   false,
+                   {0}};
     SErrorManager err;
     const bool failed = RunDecode(&job, &err);
     m_alphaBuffer.reset(buffer);
     if (failed && !job.refused) Log(ELogLevel::Error, "JPEG", "broken image (%s)", err.message);
+    if (failed && job.refused) m_refusal = job.reason;
     return failed;
 }
 

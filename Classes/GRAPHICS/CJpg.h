@@ -18,6 +18,7 @@ public:
 
     void GetExtensions(std::vector<std::string>& extensions) const override;
     bool Load(ISurface* surface, CFile* file) override;
+    std::string GetRefusal() const override { return m_refusal; }
     // alpha: an optional one-component JPEG of the same width and at least the same height,
     // whose values become byte 3 of each pixel. True on failure.
     virtual bool Decode(ISurface* surface, const uint8_t* bytes, size_t length, const uint8_t* alpha,
@@ -30,6 +31,7 @@ private:
     // The file's bytes, kept for the next image when small (no fresh, zeroed buffer per load).
     std::unique_ptr<uint8_t[]> m_fileBuffer;
     size_t m_fileSize = 0;
+    std::string m_refusal;
 };
 
 }  // namespace kestrin

@@ -65,6 +65,22 @@ void OnPngWarning(png_structp png, png_const_charp message) {
     if (message && std::strstr(message, "chunk data is too large")) OnPngError(png, message);
 }
 
+// What a PNG the decoder does not read is, for the log.
+std::string DescribeUnread(int bitDepth, int colorType) {
+    const char* kind = colorType == PNG_COLOR_TYPE_GRAY         ? "grey"
+                       : colorType == PNG_COLOR_TYPE_GRAY_ALPHA ? "grey-and-alpha"
+                       : colorType == PNG_COLOR_TYPE_RGB        ? "RGB"
+                                                                : "RGBA";
+    char text[160];
+    if (colorType == PNG_COLOR_TYPE_PALETTE)
+        std::snprintf(text, sizeof text, "PNG with a colour palette");
+    else if (bitDepth == 8)
+        std::snprintf(text, sizeof text, "%s PNG", kind);
+    else
+        std::snprintf(text, sizeof text, "%s PNG of %d bit%s a channel", kind, bitDepth, bitDepth == 1 ? "" : "s");
+    return std::string(text) + " (only 8-bit grey, RGB and RGBA PNGs are read)";
+}
+
 // The libpng calls that may fail, each under its own setjmp with only trivial locals.
 bool ReadInfo(png_structp png, png_infop info) {
     if (setjmp(png_jmpbuf(png))) return true;
@@ -124,6 +140,7 @@ bool CPng::LoadFromMemory(ISurface* surface, const uint8_t* bytes, size_t length
 }
 
 bool CPng::Decode(ISurface* surface, SSource& source) {
+    m_refusal.clear();
     // Every attempt reads the file from its beginning, whatever an earlier loader read.
     uint8_t head[16];
     if (source.Rewind() || !source.Read(head, sizeof head)) return true;
@@ -171,11 +188,24 @@ bool CPng::Decode(ISurface* surface, SSource& source) {
         pixelBits = ISurface::kPixel32;
     else if (bitDepth == 8 && colorType == PNG_COLOR_TYPE_RGB_ALPHA)
         pixelBits = ISurface::kPixel32Alpha;
-    else
-        return true;  // palette, grey with alpha, 1, 2, 4 or 16 bits: not supported
-    if (!CSurface::IsValidSize(int32_t(width), int32_t(height), pixelBits) ||
-        surface->Init(int32_t(width), int32_t(height), pixelBits, 0))
+    else {
+        // Palette, grey with alpha, 1, 2, 4 or 16 bits: not read.
+        m_refusal = DescribeUnread(bitDepth, colorType);
         return true;
+    }
+    char size[96];
+    if (!CSurface::IsValidSize(int32_t(width), int32_t(height), pixelBits)) {
+        std::snprintf(size, sizeof size, "PNG of %u x %u pixels (too large for a surface)", unsigned(width),
+                      unsigned(height));
+        m_refusal = size;
+        return true;
+    }
+    if (surface->Init(int32_t(width), int32_t(height), pixelBits, 0)) {
+        std::snprintf(size, sizeof size, "no surface of %u x %u pixels could be made", unsigned(width),
+                      unsigned(height));
+        m_refusal = size;
+        return true;
+    }
     if (PrepareRows(s.png, s.info, colorType)) {
         Log(ELogLevel::Error, name.c_str(), "broken PNG image (%s)", error.message);
         return true;

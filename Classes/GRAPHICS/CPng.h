@@ -25,6 +25,7 @@ public:
     void GetExtensions(std::vector<std::string>& extensions) const override;
     // A null surface reads only the header and the text chunks.
     bool Load(ISurface* surface, CFile* file) override;
+    std::string GetRefusal() const override { return m_refusal; }
     // Decodes PNG bytes in memory (the same checks as Load).
     bool LoadFromMemory(ISurface* surface, const uint8_t* bytes, size_t length);
     // Compression level -1 is zlib's default. True on failure.
@@ -42,6 +43,7 @@ private:
     bool Decode(ISurface* surface, SSource& source);
 
     std::map<std::string, std::string> m_texts;
+    std::string m_refusal;
 };
 
 }  // namespace kestrin

@@ -369,6 +369,89 @@ TEST(CGraphicLoaders, PicksByExtensionThenTriesEveryLoaderAndExtension) {
     EXPECT_TRUE(loaders.LoadFile(&s, base + "missing"));
 }
 
+TEST(CGraphicLoaders, SaysOnceWhyAnImageOfAKindItDoesNotReadIsRefused) {
+    // A baseline JPEG whose frame header says 12 bits a sample, or the lossless process.
+    const std::string color = Fixture("jpeg/color.jpg");
+    const size_t sof = color.find("\xff\xc0");
+    ASSERT_NE(sof, std::string::npos);
+    std::string twelveBit = color, lossless = color;
+    twelveBit[sof + 4] = 12;
+    lossless[sof + 1] = '\xc3';
+    // An RGBA header of 20000 x 20000: within libpng's limits, beyond a surface's.
+    std::string ihdr("\x00\x00\x4e\x20\x00\x00\x4e\x20\x08\x06\x00\x00\x00", 13);
+    const std::string rgb = Fixture("png/rgb.png");
+    const std::string huge =
+        std::string("\x89PNG\r\n\x1a\n", 8) + Chunk("IHDR", ihdr) + rgb.substr(rgb.find("IDAT") - 4);
+    struct Case {
+        const char* file;
+        std::string bytes;
+        const char* reason;
+    } cases[] = {
+        {"gradient.png", Fixture("png/gradient.png"), "grey PNG of 16 bits a channel"},
+        {"rgb16.png", Fixture("png/rgb16.png"), "RGB PNG of 16 bits a channel"},
+        {"flat.png", Fixture("png/flat.png"), "grey PNG of 1 bit a channel"},
+        {"flatred.png", Fixture("png/flatred.png"), "PNG with a colour palette"},
+        {"palette.png", Fixture("png/palette.png"), "PNG with a colour palette"},
+        {"greyalpha.png", Fixture("png/greyalpha.png"), "grey-and-alpha PNG"},
+        {"huge.png", huge, "PNG of 20000 x 20000 pixels (too large for a surface)"},
+        {"cmyk.jpg", Fixture("jpeg/cmyk.jpg"), "CMYK (YCCK) JPEG"},
+        {"twelve.jpg", twelveBit, "JPEG of 12 bits a sample"},
+        {"lossless.jpg", lossless, "lossless or hierarchical JPEG"},
+    };
+    kestrin_test::TempDir dir;
+    for (const Case& c : cases) dir.Write(c.file, c.bytes);
+    std::vector<std::string> log;
+    CLogWindow::SetLineSink([&log](const std::string& line) { log.push_back(line); });
+    CFileFactory files;
+    CGraphicLoaders loaders(&files);
+    loaders.AddLoader(new CPng);
+    loaders.AddLoader(new CJpg);
+    for (const Case& c : cases) {
+        const std::string path = dir.Path() + "/" + c.file;
+        // By its name, and without its extension: then bg.png and bg.PNG (found in any
+        // letter case) both open the one file, and it is still said once.
+        for (const std::string& name : {path, path.substr(0, path.rfind('.'))}) {
+            SCOPED_TRACE(name);
+            log.clear();
+            CSurface s;
+            EXPECT_TRUE(loaders.LoadFile(&s, name));
+            ASSERT_EQ(log.size(), 1u) << ::testing::PrintToString(log);
+            EXPECT_EQ(log[0].rfind(path + ": image not read: " + c.reason, 0), 0u) << log[0];
+        }
+    }
+    // The loaders' own results say the same.
+    CPng png;
+    CSurface s;
+    CFile file;
+    ASSERT_FALSE(file.Open((dir.Path() + "/gradient.png").c_str()));
+    EXPECT_TRUE(png.Load(&s, &file));
+    EXPECT_EQ(png.GetRefusal().rfind("grey PNG of 16 bits a channel", 0), 0u);
+    EXPECT_FALSE(LoadThroughFile(png, s, "png/rgb.png"));
+    EXPECT_EQ(png.GetRefusal(), "");
+
+    // Readable, broken and missing images give no such line; a refused file beside one
+    // that loads is a warning naming the one shown.
+    dir.Write("interlaced.png", Fixture("png/interlaced.png"));
+    dir.Write("progressive.jpg", Fixture("jpeg/progressive.jpg"));
+    dir.Write("grey.jpg", Fixture("jpeg/grey.jpg"));
+    dir.Write("cut.png", rgb.substr(0, 60));
+    log.clear();
+    for (const char* name : {"interlaced.png", "progressive", "grey.jpg", "cut.png", "missing.png"}) {
+        CSurface image;
+        loaders.LoadFile(&image, dir.Path() + "/" + name);
+    }
+    for (const std::string& line : log) EXPECT_EQ(line.find("image not read"), std::string::npos) << line;
+    dir.Write("bg.png", Fixture("png/gradient.png"));
+    dir.Write("bg.jpg", color);
+    log.clear();
+    EXPECT_FALSE(loaders.LoadFile(&s, dir.Path() + "/bg"));
+    EXPECT_EQ(s.GetWidth(), 37);
+    ASSERT_EQ(log.size(), 1u) << ::testing::PrintToString(log);
+    EXPECT_NE(log[0].find("bg.png: image not read: grey PNG of 16 bits a channel"), std::string::npos) << log[0];
+    EXPECT_NE(log[0].find("bg.jpg is shown instead"), std::string::npos) << log[0];
+    CLogWindow::SetLineSink(nullptr);
+}
+
 TEST(CGraphicLoaders, LoadsImagesInsidePackArchives) {
     // Entries lie back to back in the archive: a loader that read past its entry would see
     // the next one's bytes.

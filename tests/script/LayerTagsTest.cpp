@@ -2,12 +2,14 @@
 // dummy driver): what the tree shows, what the save data records, and the script's waits.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "CORE/CDynamicVariables.h"
@@ -162,6 +164,42 @@ TEST_F(LayerTagsTest, LycLypropAndLydelEditTheTreeAndItsRecordWhichFlipShows) {
     Tag("lydel", {{"id", "a"}});
     EXPECT_EQ(Next("a"), nullptr);
     EXPECT_EQ(RecordText("a.b"), "(none)");
+}
+
+TEST_F(LayerTagsTest, RefusedImagesKeepTheirMessageAndSayWhyOnce) {
+    // As ImageMagick writes a gradient and flat colours by default, a 16-bit RGB and a CMYK JPEG.
+    const std::vector<std::pair<std::string, std::string>> refused = {
+        {"png/gradient.png", "grey PNG of 16 bits a channel"},
+        {"png/flat.png", "grey PNG of 1 bit a channel"},
+        {"png/flatred.png", "PNG with a colour palette"},
+        {"png/rgb16.png", "RGB PNG of 16 bits a channel"},
+        {"jpeg/cmyk.jpg", "CMYK (YCCK) JPEG"},
+    };
+    std::string script;
+    for (size_t i = 0; i < refused.size(); ++i) {
+        const std::string file = refused[i].first.substr(refused[i].first.find('/') + 1);
+        m_dir.Write(file, kestrin_test::ReadFileBytes(kestrin_test::TestDataPath("graphics/" + refused[i].first)));
+        script += "[lyc id=l" + std::to_string(i) + " file=" + file + "]\n";
+    }
+    Run(script + "[lyc id=ok file=sprite.png]\n[stop]\n");
+    for (size_t i = 0; i < refused.size(); ++i) {
+        const std::string file = refused[i].first.substr(refused[i].first.find('/') + 1);
+        SCOPED_TRACE(file);
+        EXPECT_TRUE(Logged("main.iet(" + std::to_string(i + 1) + "): [lyc file=\"" + file +
+                           "\"] 指定されたファイルは見つからないか、非対応形式です。"))
+            << AllLines();
+        const std::string why = file + ": image not read: " + refused[i].second + " (only ";
+        EXPECT_EQ(std::count_if(m_lines.begin(), m_lines.end(),
+                                [&](const std::string& line) { return line.rfind(why, 0) == 0; }),
+                  1)
+            << AllLines();
+        EXPECT_EQ(Next("l" + std::to_string(i)), nullptr);
+    }
+    EXPECT_NE(Next("ok"), nullptr);
+    EXPECT_EQ(std::count_if(m_lines.begin(), m_lines.end(),
+                            [](const std::string& line) { return line.find("image not read") != std::string::npos; }),
+              long(refused.size()))
+        << AllLines();
 }
 
 TEST_F(LayerTagsTest, LypropAndTweensReachTheRootAndMessageLayers) {

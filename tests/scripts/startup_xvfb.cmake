@@ -3,8 +3,8 @@
 #   only a software rasteriser) and without an audio device, opens exactly one window: the
 #   notes about the devices go to stderr and do not open the log window;
 # - a game folder without a game exits with status 1 and says on stderr what is missing and
-#   where, beside its error box, which shows even where SDL has no box of its own to offer
-#   (no zenity, no core X fonts) and is answered as a player would.
+#   where, beside its error box (SDL's, or the engine's own where SDL has none to offer: no
+#   zenity, no core X fonts), which is answered as a player would.
 include(${SOURCE_DIR}/tests/scripts/common/XvfbGame.cmake)
 kestrin_xvfb_require(startup_xvfb xdotool)
 
@@ -41,9 +41,9 @@ wait $pid || status=$?
 "$KESTRIN" "$WORK/empty" > "$WORK/kestrin.log" 2>&1 &
 pid=$!
 box=""
-# The game window opens and closes before it. SDL's own box (where the core X fonts are
-# installed) names neither its process nor its class, which xdotool's search needs, so the
-# box is found among the top windows by its title alone.
+# The game window opens and closes before it. SDL shows its own X11 box (where the server has
+# the fonts it needs) from a child process it forks; that window names neither a pid nor a
+# class, which xdotool's search needs, so the box is found among the top windows by its title.
 find_box() {
   for w in $(xwininfo -root -children 2>/dev/null | awk '/^ +0x/ {print $1}'); do
     [ "$(xdotool getwindowname $w 2>/dev/null)" = "起動エラー" ] && box=$w

@@ -27,6 +27,14 @@ endfunction()
 #                         $window.
 set(KESTRIN_XVFB_START [=[
 unset SDL_VIDEODRIVER
+# Nothing may depend on the caller's locale: the game and the shell run in the C locale, as on
+# a fresh machine, and the X tools in C.UTF-8, without which they print "(failure in
+# conversion from UTF8_STRING ...)" in place of a UTF-8 window name.
+export LC_ALL=C
+unset LANGUAGE
+xwininfo() { LC_ALL=C.UTF-8 command xwininfo "$@"; }
+xprop() { LC_ALL=C.UTF-8 command xprop "$@"; }
+xdotool() { LC_ALL=C.UTF-8 command xdotool "$@"; }
 pid=""
 wait_for() {
   deadline=$(( $(date +%s) + BOUND ))
