@@ -215,7 +215,7 @@ void ScreenFrame(benchmark::State& state, bool withText) {
     }
     CLinkableTextRenderer::ServeMessageLayers(screen);
     screen.ChangeMessageLayer("", 1);
-    CLinkableTextRenderer* text = screen.GetCurrentMessageLayer();
+    CLinkableTextRenderer* text = CLinkableTextRenderer::Of(screen.GetCurrentMessageLayer());
     if (!text) {
         state.SkipWithError("no message layer");
         return;

@@ -19,7 +19,6 @@ class CDsVideo;
 class CGameWindow;
 class CGraphicLoaders;
 class CGraphicRenderer;
-class CLinkableTextRenderer;
 class COruLayer;
 class COruPackFileFactory;
 class CSurface;
@@ -28,15 +27,16 @@ class IDisplayObject;
 class IFramePresenter;
 class ILayer;
 class ILayerFactory;
+class IMessageLayer;
 class ISurface;
 class ISurfaceFactory;
 
 class CMainScreen {
 public:
-    // One message layer: its text renderer and the object that stands for it in the tree (the
-    // renderer itself, or a test's stand-in with no renderer).
+    // One message layer: its text and the object that stands for it in the tree (the text's
+    // renderer itself, or a test's stand-in with no text).
     struct SMessageLayer {
-        std::shared_ptr<CLinkableTextRenderer> renderer;
+        std::shared_ptr<IMessageLayer> renderer;
         bool hosted = false;
         std::shared_ptr<IDisplayObject> object;
     };
@@ -98,7 +98,7 @@ public:
     COruLayer* GetRootLayer() const { return m_rootLayer.get(); }
     MessageLayerMap& GetMessageLayers() { return m_messageLayers; }
     MessageLayerTweenMap& GetMessageLayerTweens() { return m_messageLayerTweens; }
-    CLinkableTextRenderer* GetCurrentMessageLayer() const { return m_currentMessageLayer; }
+    IMessageLayer* GetCurrentMessageLayer() const { return m_currentMessageLayer; }
     UIControlMap& GetUIControls() { return m_uiControls; }
     bool IsSoftware() const { return m_software; }
     bool IsInTransition() const { return m_inTransition; }
@@ -174,7 +174,7 @@ private:
     uint32_t m_textEncoding = 0;
     MessageLayerMap m_messageLayers;
     MessageLayerTweenMap m_messageLayerTweens;
-    CLinkableTextRenderer* m_currentMessageLayer = nullptr;
+    IMessageLayer* m_currentMessageLayer = nullptr;
     UIControlMap m_uiControls;
     float m_screenScale = 1.0f;
     float m_xOffset = 0.0f;

@@ -49,7 +49,7 @@ void StartAlphaTween(const std::shared_ptr<COruLayer>& node, int32_t from, int32
 }  // namespace
 
 CLinkableTextRenderer* CMainScript::GetMessageLayer() const {
-    return m_screen ? m_screen->GetCurrentMessageLayer() : nullptr;
+    return m_screen ? CLinkableTextRenderer::Of(m_screen->GetCurrentMessageLayer()) : nullptr;
 }
 
 void CMainScript::SetScreenEncoding() {
@@ -349,7 +349,7 @@ bool CMainScript::OpenBacklog() {
     auto& layers = m_screen->GetMessageLayers();
     auto it = layers.find(m_state.backlogMessageLayer);
     if (it == layers.end()) return true;
-    return GetBackLog().Open(it->second.renderer.get());
+    return GetBackLog().Open(CLinkableTextRenderer::Of(it->second.renderer.get()));
 }
 
 void CMainScript::CloseBacklog() { GetBackLog().Close(); }

@@ -407,7 +407,7 @@ void CSaveData::ApplyState(SGameState& s) {
         o.GetLayerFontStacks()[stack.first] = stack.second;
         if (!m_screen) continue;
         m_screen->ChangeMessageLayer(stack.first, 0);
-        if (CLinkableTextRenderer* renderer = m_screen->GetCurrentMessageLayer()) {
+        if (CLinkableTextRenderer* renderer = CLinkableTextRenderer::Of(m_screen->GetCurrentMessageLayer())) {
             renderer->GetProperty() = stack.second.back();
         }
     }

@@ -120,9 +120,10 @@ void CLinkableTextRenderer::ServeMessageLayers(CMainScreen& screen) {
         CMainScreen::SMessageLayer layer;
         auto font =
             std::make_shared<CFontRenderer>(on.GetSurfaceFactory(), on.GetGraphicLoaders(), on.GetFileFactory());
-        layer.renderer = std::make_shared<CLinkableTextRenderer>(font, on.GetLayerFactory(), on.GetSurfaceFactory());
-        layer.renderer->SetCharset(static_cast<int32_t>(on.GetTextEncoding()));
-        layer.object = layer.renderer;
+        auto renderer = std::make_shared<CLinkableTextRenderer>(font, on.GetLayerFactory(), on.GetSurfaceFactory());
+        renderer->SetCharset(static_cast<int32_t>(on.GetTextEncoding()));
+        layer.renderer = renderer;
+        layer.object = renderer;
         return layer;
     });
 }

@@ -6,6 +6,7 @@
 #include <memory>
 #include <vector>
 
+#include "GRAPHICS/IMessageLayer.h"
 #include "TEXT/CTextRenderer.h"
 
 namespace kestrin {
@@ -14,7 +15,7 @@ class CMainScreen;
 
 class ISurfaceFactory;
 
-class CLinkableTextRenderer : public CTextRenderer, public virtual IDisplayObject {
+class CLinkableTextRenderer : public CTextRenderer, public virtual IDisplayObject, public IMessageLayer {
 public:
     class CLinkableOneChar;
 
@@ -59,6 +60,8 @@ public:
     // From now on each new message layer of the screen is one of these, with a glyph renderer
     // of its own, in the screen's text encoding.
     static void ServeMessageLayers(CMainScreen& screen);
+    // The renderer of a message layer the screen keeps (null for none or a stand-in).
+    static CLinkableTextRenderer* Of(IMessageLayer* layer) { return dynamic_cast<CLinkableTextRenderer*>(layer); }
 
     IDisplayObject* Clone(bool copyState) const override;
     void OnUpdate(const CMatrix2D& worldMatrix, float alpha, int32_t flags) override;

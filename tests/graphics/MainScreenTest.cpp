@@ -27,6 +27,7 @@
 #include "GRAPHICS/CRect.h"
 #include "GRAPHICS/CSurface.h"
 #include "GRAPHICS/ILayer.h"
+#include "GRAPHICS/IMessageLayer.h"
 #include "GRAPHICS/Platform/HeadlessFramePresenter.h"
 #include "LayerTestSupport.h"
 #include "support/GoldenScenes.h"
@@ -360,6 +361,29 @@ TEST_F(ScreenTest, MessageLayersAreHostedAtMostOnce) {
     screen->ChangeMessageLayer("message1", 0);  // made, left out of the tree
     EXPECT_EQ(root->GetChild("message1"), nullptr);
     EXPECT_EQ(made, 2);
+}
+
+// The screen keeps any message layer the factory makes, text or not, and hands the same one
+// back each time its name is made current.
+TEST_F(ScreenTest, MessageLayersComeBackAsTheFactoryMadeThem) {
+    Open(64, 48, 64, 48);
+    struct StandIn : IMessageLayer {};
+    std::vector<IMessageLayer*> made;
+    screen->SetTextLayerFactory([&](CMainScreen&) {
+        CMainScreen::SMessageLayer layer;
+        auto text = std::make_shared<StandIn>();
+        made.push_back(text.get());
+        layer.renderer = text;
+        return layer;
+    });
+    screen->ChangeMessageLayer("a", 0);
+    screen->ChangeMessageLayer("b", 1);
+    ASSERT_EQ(made.size(), 2u);
+    EXPECT_EQ(screen->GetCurrentMessageLayer(), made[1]);
+    screen->ChangeMessageLayer("a", 0);
+    EXPECT_EQ(screen->GetCurrentMessageLayer(), made[0]);
+    EXPECT_EQ(screen->GetMessageLayers().at("b").renderer.get(), made[1]);
+    EXPECT_EQ(made.size(), 2u);
 }
 
 TEST_F(ScreenTest, PassesSkipTheTreeDuringTransitionsAndDrawControlsAbove) {

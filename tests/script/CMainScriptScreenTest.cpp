@@ -111,7 +111,7 @@ TEST_F(InterpreterScreenTest, HomingGlyphFollowsTheEndOfTheText) {
     Frame();
     Frame();
     ASSERT_EQ(m_script->GetState(), CMainScript::STAT_CLICK);
-    CLinkableTextRenderer* text = m_screen->GetCurrentMessageLayer();
+    CLinkableTextRenderer* text = CLinkableTextRenderer::Of(m_screen->GetCurrentMessageLayer());
     ASSERT_NE(text, nullptr);
     ASSERT_EQ(text->GetLines().size(), 1u) << text->GetCharCount();
     ASSERT_EQ(text->GetCharCount(), 3);

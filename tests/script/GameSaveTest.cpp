@@ -325,7 +325,8 @@ protected:
         for (const auto& sound : s.GetSaveData().GetSoundRecord()) out += " loop[" + sound.first + "]";
         for (const auto& layer : m_screen->GetMessageLayers()) {
             out += " msg[" + layer.first + "]" + (layer.second.hosted ? "hosted:" : ":");
-            out += std::to_string(layer.second.renderer ? layer.second.renderer->GetCharCount() : -1);
+            kestrin::CLinkableTextRenderer* text = kestrin::CLinkableTextRenderer::Of(layer.second.renderer.get());
+            out += std::to_string(text ? text->GetCharCount() : -1);
         }
         for (const auto& role : s.GetKeyConfig().GetKeys()) {
             if (role.first >= 0 && role.first < 15) continue;  // the default roles

@@ -437,7 +437,7 @@ TEST_F(VarFunctionsTest, MessageLayerSizeIsTheTextSize) {
     ASSERT_NO_FATAL_FAILURE(OpenScreen(640, 480));
     Run("あいう\n[var name=w system=get_message_layer_width][var name=h system=get_message_layer_height][stop]\n",
         m_screen.get());
-    CLinkableTextRenderer* layer = m_screen->GetCurrentMessageLayer();
+    CLinkableTextRenderer* layer = CLinkableTextRenderer::Of(m_screen->GetCurrentMessageLayer());
     ASSERT_NE(layer, nullptr);
     EXPECT_GT(layer->GetTextWidth(), 0);
     EXPECT_EQ(Get("w"), std::to_string(layer->GetTextWidth()));

@@ -220,7 +220,7 @@ CLinkableTextRenderer* GoldenSceneTest::MessageLayer(const std::string& name, in
                                                      int align) {
     CLinkableTextRenderer::ServeMessageLayers(*screen);
     screen->ChangeMessageLayer(name, 1);
-    CLinkableTextRenderer* layer = screen->GetCurrentMessageLayer();
+    CLinkableTextRenderer* layer = CLinkableTextRenderer::Of(screen->GetCurrentMessageLayer());
     EXPECT_NE(layer, nullptr);
     if (!layer) return nullptr;
     layer->SetCharset(2);

@@ -49,8 +49,10 @@ void CMainScript::EnsureFontStack(const std::string& name) {
     CFontProperty property;
     if (m_screen) {
         auto it = m_screen->GetMessageLayers().find(name);
-        if (it != m_screen->GetMessageLayers().end() && it->second.renderer) {
-            property = CFontProperty(it->second.renderer->GetProperty());
+        CLinkableTextRenderer* renderer =
+            it != m_screen->GetMessageLayers().end() ? CLinkableTextRenderer::Of(it->second.renderer.get()) : nullptr;
+        if (renderer) {
+            property = CFontProperty(renderer->GetProperty());
         }
     }
     auto& stack = m_fontStacks[name];
