@@ -1,8 +1,12 @@
 #include "CORE/FileFunctions.h"
 
 #include "CORE/CGameFileNames.h"
+#include "CORE/FolderWalk.h"
 #include "CORE/GamePath.h"
 #include "CORE/Platform/IFileSystem.h"
+
+#include <memory>
+#include <vector>
 
 namespace kestrin {
 
@@ -36,6 +40,17 @@ void ChangeDirectory(const std::string& path) {
 }
 
 void MakeParentDirectories(const std::string& native) {
+    if (native.empty() || native[0] != '/') {
+        // Below the current folder: entered level by level, links judged by their owner.
+        std::vector<std::string> levels;
+        for (const std::string& level : SplitNativeLevels(native)) {
+            if (level == "..") break;  // callers give clean names; nothing is made past one
+            if (!level.empty() && level != ".") levels.push_back(level);
+        }
+        if (!levels.empty()) levels.pop_back();
+        OpenFolderBelow(std::string(), levels, true, nullptr);
+        return;
+    }
     IFileSystem* fs = GetFileSystem();
     // Each folder level in turn. A native name is UTF-8 or bytes the OS gave: '/' is
     // never part of a character there.

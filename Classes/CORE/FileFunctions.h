@@ -18,7 +18,8 @@ void ChangeDirectory(const std::string& path);
 // the file is closed at once (left empty).
 bool CreateFileWithDirectories(const std::string& path, std::FILE** out);
 // Creates each folder level of a native ("/" separated) path before its last element;
-// failures are ignored (a level may exist already).
+// failures are ignored (a level may exist already). Those of a relative path are made below
+// the current folder as CORE/FolderWalk.h says; an absolute path is taken as it is.
 void MakeParentDirectories(const std::string& native);
 // Seconds since 1970, also stored in out when given.
 int32_t GetUnixTime(int32_t* out);

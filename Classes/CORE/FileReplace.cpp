@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CORE/FileFunctions.h"
+#include "CORE/FolderWalk.h"
 #include "CORE/GamePath.h"
 #include "CORE/Platform/IFileSystem.h"
 #include "CORE/StringHelpers.h"
@@ -35,20 +36,6 @@ std::string NewTemporaryName() {
     char digits[kTemporaryDigits + 1];
     std::snprintf(digits, sizeof digits, "%016llx", static_cast<unsigned long long>(random()));
     return kTemporaryPrefix + std::string(digits) + kTemporarySuffix;
-}
-
-// Every element, empty ones too, split at raw '/' bytes: a native name is UTF-8, whose
-// bytes SplitString would read as Shift_JIS (and take a '/' for a trail byte).
-std::vector<std::string> SplitLevels(const std::string& relative) {
-    std::vector<std::string> levels;
-    size_t start = 0;
-    while (start <= relative.size()) {
-        size_t end = relative.find('/', start);
-        if (end == std::string::npos) end = relative.size();
-        levels.push_back(relative.substr(start, end - start));
-        start = end + 1;
-    }
-    return levels;
 }
 
 // Leftovers of killed runs; a writer that still runs holds its file and keeps it.
@@ -82,9 +69,10 @@ bool CFileReplacement::IsTemporaryName(const std::string& name) {
 }
 
 bool CFileReplacement::Begin(const std::string& nativePath, std::string* error) {
-    const size_t slash = nativePath.rfind('/');
-    if (slash == std::string::npos) return BeginInside(std::string(), nativePath, error);
-    return BeginInside(slash == 0 ? "/" : nativePath.substr(0, slash), nativePath.substr(slash + 1), error);
+    std::string folder;
+    std::string relative;
+    SplitNativePath(nativePath, folder, relative);
+    return BeginInside(folder, relative, error);
 }
 
 bool CFileReplacement::BeginInside(const std::string& nativeFolder, const std::string& relative, std::string* error) {
@@ -92,47 +80,34 @@ bool CFileReplacement::BeginInside(const std::string& nativeFolder, const std::s
     m_size = 0;
     m_writeError = -1;
     m_shown = JoinPath(nativeFolder, relative);
-    std::vector<std::string> levels = SplitLevels(relative);
-    for (const std::string& level : levels) {
-        if (level.empty() || level == "." || level == "..")
-            return Fail(error, "cannot write the file name", m_shown, 0);
-    }
-    errno = 0;
-    std::unique_ptr<IFolder> folder = GetFileSystem()->OpenFolder(nativeFolder);
-    if (!folder) return Fail(error, "cannot open the folder", nativeFolder.empty() ? "." : nativeFolder, errno);
-    std::string shown = nativeFolder;
-    for (size_t i = 0; i + 1 < levels.size(); ++i) {
-        shown = JoinPath(shown, levels[i]);
-        errno = 0;
-        std::unique_ptr<IFolder> next = folder->OpenSubfolder(levels[i]);
-        if (!next) {
-            const int code = errno;
-            SFileStatus status;
-            if (!folder->StatEntry(levels[i], status) && status.symbolicLink)
-                return Fail(error, "refusing to write through the symbolic link", shown, 0);
-            return Fail(error, "cannot create the folder", shown, code);
-        }
-        folder = std::move(next);
-    }
-    const std::string& name = levels.back();
+    std::vector<std::string> levels = SplitNativeLevels(relative);
+    if (!ArePlainLevels(levels)) return Fail(error, "cannot write the file name", m_shown, 0);
+    const std::string name = levels.back();
+    levels.pop_back();
+    std::unique_ptr<IFolder> folder = OpenFolderBelow(nativeFolder, levels, true, error);
+    if (!folder) return true;
+    // The new file keeps the permissions of the one it replaces (a save kept private stays
+    // so); not those of another user's file, which it does not replace as that user.
+    int permissions = -1;
     SFileStatus status;
     if (!folder->StatEntry(name, status)) {
         if (status.symbolicLink) return Fail(error, "refusing to replace the symbolic link", m_shown, 0);
         if (status.kind == EFileKind::Directory) return Fail(error, "cannot replace the folder", m_shown, 0);
         if (status.kind != EFileKind::Regular) return Fail(error, "refusing to replace the special file", m_shown, 0);
+        if (status.owner == EFileOwner::Engine) permissions = static_cast<int>(status.permissions);
     }
     RemoveAbandoned(*folder);
     for (int attempt = 0; attempt < kNameTries; ++attempt) {
         std::string temporary = NewTemporaryName();
         errno = 0;
-        m_file = folder->CreateNewFile(temporary);
+        m_file = folder->CreateNewFile(temporary, permissions);
         if (m_file) {
             m_folder = std::move(folder);
             m_name = name;
             m_temporary = temporary;
             return false;
         }
-        if (errno != EEXIST) return Fail(error, "cannot create", JoinPath(shown, temporary), errno);
+        if (errno != EEXIST) return Fail(error, "cannot create a temporary file beside", m_shown, errno);
     }
     return Fail(error, "cannot create a temporary file beside", m_shown, EEXIST);
 }
@@ -209,7 +184,9 @@ bool ReplaceFileContents(const std::string& folder, const std::string& name, con
         if (!nativeFolder.empty()) MakeParentDirectories(JoinPath(nativeFolder, levels.front()));
         failed = replacement.BeginInside(nativeFolder, relative, error);
     } else {
-        MakeParentDirectories(native);
+        // An absolute path's folders are made as it says; below the current folder Begin
+        // makes them, level by level.
+        if (native[0] == '/') MakeParentDirectories(native);
         failed = replacement.Begin(native, error);
     }
     if (failed) return true;
@@ -220,7 +197,7 @@ bool ReplaceFileContents(const std::string& folder, const std::string& name, con
 bool ReplaceFileContents(const std::string& path, const void* data, size_t size, std::string* error) {
     std::string native = ResolveGamePathForWrite(path);
     if (native.empty()) return Fail(error, "cannot write an empty file name", path, 0);
-    MakeParentDirectories(native);
+    if (native[0] == '/') MakeParentDirectories(native);
     CFileReplacement replacement;
     if (replacement.Begin(native, error)) return true;
     replacement.Write(data, size);  // a failure is reported by Commit

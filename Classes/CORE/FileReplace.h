@@ -4,9 +4,11 @@
 // temporary file in the same folder, which is synced and then renamed over the old one.
 //
 // Inside the folder that holds them (the save folder), nothing planted can redirect the
-// bytes: the temporary file is always new (never a link, a FIFO or another run's file),
-// and a subfolder or file there that is a symbolic link is refused, not followed. The
-// folder itself is taken as it is, links and all: whoever chose it trusts it.
+// bytes: the temporary file is always new (never a link, a FIFO or another run's file), the
+// file replaced is never a link, a FIFO or a folder, and the subfolders are entered as
+// CORE/FolderWalk.h says (a link another user made is refused). The folder itself is taken
+// as it is, links and all: whoever chose it trusts it. The new file keeps the permission
+// bits of the one it replaces when that one is the engine's user's.
 //
 // Temporary names are ".kestrin-" followed by 16 hexadecimal digits and ".tmp". Those that a
 // killed run left behind are removed by the next replacement in their folder, once no
@@ -36,7 +38,8 @@ public:
     // ("" is the current folder). Missing folders below nativeFolder are made. True on
     // failure, with a description in error (when given).
     bool BeginInside(const std::string& nativeFolder, const std::string& relative, std::string* error);
-    // As BeginInside, for the file at nativePath, whose folder is taken as it is.
+    // As BeginInside, for the file at nativePath: a relative one below the current folder,
+    // an absolute one in its own folder, taken as it is (see CORE/FolderWalk.h).
     bool Begin(const std::string& nativePath, std::string* error);
     // Appends bytes; true on failure (and Commit then fails too).
     bool Write(const void* data, size_t size);
@@ -69,7 +72,7 @@ private:
 // error (when given); the old file is then untouched and no temporary file is left behind.
 bool ReplaceFileContents(const std::string& folder, const std::string& name, const void* data, size_t size,
                          std::string* error);
-// As above for the file at path, whose own folder is taken as it is.
+// As above for the file at path (a game name), placed as CFileReplacement::Begin says.
 bool ReplaceFileContents(const std::string& path, const void* data, size_t size, std::string* error);
 
 }  // namespace kestrin

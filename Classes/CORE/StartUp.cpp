@@ -11,7 +11,9 @@
 #include "CORE/RootArchive.h"
 #include "CORE/StringHelpers.h"
 
+#include <cerrno>
 #include <cstdio>
+#include <memory>
 #include <vector>
 
 namespace kestrin {
@@ -132,11 +134,16 @@ bool IsWritableFolder(const std::string& folder) {
     IFileSystem* files = GetFileSystem();
     SFileStatus status;
     if (files->Stat(folder, status) || status.kind != EFileKind::Directory) return false;
-    const std::string probe = Join(folder, ".kestrin-write-probe");
-    std::FILE* file = files->OpenWrite(probe);
+    // Made new inside the folder held open: a link or FIFO planted at the name is never
+    // written through; one left there (by a killed run, or planted) goes itself.
+    std::unique_ptr<IFolder> opened = files->OpenFolder(folder);
+    if (!opened) return false;
+    const char probe[] = ".kestrin-write-probe";
+    std::FILE* file = opened->CreateNewFile(probe, -1);
+    if (!file && errno == EEXIST && !opened->Remove(probe)) file = opened->CreateNewFile(probe, -1);
     if (!file) return false;
     std::fclose(file);
-    files->RemoveFile(probe);
+    opened->Remove(probe);
     return true;
 }
 

@@ -381,6 +381,19 @@ TEST(PrepareSaveFolder, CreatesOneLevelOrFallsBackToUserData) {
     EXPECT_NE(lines[0].find("cannot be written"), std::string::npos);
 }
 
+TEST(PrepareSaveFolder, TheWriteProbeNeverWritesThroughWhatIsPlantedAtItsName) {
+    // Someone who may write in a shared save folder plants the probe's name, pointing at a
+    // file of the player's.
+    TempDir dir;
+    const std::string game = dir.Path() + "/game";
+    const std::string victim = dir.Write("victim.txt", "victim");
+    fs::create_directories(game + "/save");
+    fs::create_symlink(victim, game + "/save/.kestrin-write-probe");
+    EXPECT_EQ(PrepareSaveFolder(game, "save"), game + "/save");
+    EXPECT_EQ(kestrin_test::ReadFileBytes(victim), "victim");
+    EXPECT_FALSE(fs::exists(fs::symlink_status(game + "/save/.kestrin-write-probe")));
+}
+
 namespace {
 // Runs the whole start-up on a temporary game with a fake message box.
 struct StartUpRun {

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "CORE/CLogWindow.h"
+#include "CORE/FolderWalk.h"
 #include "CORE/Platform/IFileSystem.h"
 #include "CORE/Platform/PosixFileSystem.h"
 #include "support/TestSupport.h"
@@ -26,7 +28,9 @@ namespace {
 
 namespace fs = std::filesystem;
 using kestrin::CFileReplacement;
+using kestrin::RemoveFileBelow;
 using kestrin::ReplaceFileContents;
+using kestrin_test::PlantLinkOfAnotherUser;
 using kestrin_test::ReadFileBytes;
 
 // Temporary files anywhere below root.
@@ -39,6 +43,21 @@ std::vector<std::string> Temporaries(const std::string& root) {
     }
     return found;
 }
+
+mode_t PermissionsOf(const std::string& path) {
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0 ? st.st_mode & 07777 : 0;
+}
+
+// Makes a folder current while it lives: downloads and deletions name files below it.
+class ScopedCurrentFolder {
+public:
+    explicit ScopedCurrentFolder(const std::string& folder) : m_old(fs::current_path()) { fs::current_path(folder); }
+    ~ScopedCurrentFolder() { fs::current_path(m_old); }
+
+private:
+    fs::path m_old;
+};
 
 void SetAge(const std::string& path, int seconds) {
     struct timespec times[2];
@@ -78,17 +97,8 @@ TEST_F(FileReplace, WhatIsPlantedInTheSaveFolderIsNeverWrittenThrough) {
          "save.dat", "refusing to replace the symbolic link"},
         {"the save file is a FIFO", [](FileReplace& t) { ASSERT_EQ(mkfifo(t.Save("save.dat").c_str(), 0600), 0); },
          "save.dat", "refusing to replace the special file"},
-        {"a save subfolder is a link", [](FileReplace& t) { fs::create_symlink(t.m_outside, t.Save("slot")); },
-         "slot\\one.dat", "refusing to write through the symbolic link"},
-        {"a deeper save subfolder is a link",
-         [](FileReplace& t) {
-             fs::create_directories(t.Save("a"));
-             fs::create_symlink(t.m_outside, t.Save("a/b"));
-         },
-         "a/b/c/one.dat", "refusing to write through the symbolic link"},
-        {"a name that goes up through a linked subfolder",
-         [](FileReplace& t) { fs::create_symlink(t.m_outside + "/deep", t.Save("up")); }, "up/../x/../up/one.dat",
-         "refusing to write through the symbolic link"},
+        {"the save file is a folder", [](FileReplace& t) { fs::create_directories(t.Save("save.dat")); }, "save.dat",
+         "cannot replace the folder"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -242,6 +252,160 @@ TEST_F(FileReplace, TemporaryFilesOfKilledRunsGoAtTheNextSaveWhileThoseOfRunning
     EXPECT_FALSE(ReplaceFileContents(m_saves, "saveg.dat", "mine", 4, nullptr));
     EXPECT_FALSE(fs::exists(others));
     EXPECT_EQ(ReadFileBytes(path), "mine");
+}
+
+// Another local user who may write in the save folder plants a link to a folder only the
+// engine's user may write. Saves, downloads (a name below the current folder) and deletions
+// all refuse it, say so on stderr, and leave the private file as it was.
+TEST_F(FileReplace, ALinkOfAnotherUserBelowTheFolderIsNeverFollowed) {
+    const std::string secret = m_outside + "/secret";
+    struct Case {
+        const char* what;
+        std::vector<std::pair<std::string, std::string>> foreignLinks;  // save-folder name, target
+        std::vector<std::pair<std::string, std::string>> ownLinks;
+        std::function<bool(FileReplace&, std::string&)> act;  // true on failure
+    };
+    const auto save = [](const char* name) {
+        return [name](FileReplace& t, std::string& error) {
+            return ReplaceFileContents(t.m_saves, name, "new", 3, &error);
+        };
+    };
+    const std::vector<Case> cases = {
+        {"a save in a linked subfolder", {{"sub", secret}}, {}, save("sub\\victim.txt")},
+        {"a save in a deeper linked subfolder", {{"a/b", secret}}, {}, save("a/b/victim.txt")},
+        {"a save whose name goes up through the link", {{"up", secret}}, {}, save("up/../x/../up/victim.txt")},
+        {"a save through a link of ours that leads through the planted one",
+         {{"mid/hop", secret}},
+         {{"own", "mid/hop"}},
+         save("own/victim.txt")},
+        {"a download below the current folder",
+         {{"sub", secret}},
+         {},
+         [](FileReplace& t, std::string& error) {
+             ScopedCurrentFolder current(t.m_root.Path());
+             CFileReplacement download;
+             if (download.Begin("saves/sub/victim.txt", &error)) return true;
+             download.Write("new", 3);
+             return download.Commit(&error);
+         }},
+        {"a deletion below the current folder",
+         {{"sub", secret}},
+         {},
+         [](FileReplace& t, std::string& error) {
+             ScopedCurrentFolder current(t.m_root.Path());
+             return RemoveFileBelow("saves/sub/victim.txt", &error);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        fs::remove_all(m_saves);
+        fs::remove_all(m_outside);
+        fs::create_directories(m_saves + "/mid");
+        fs::create_directories(m_saves + "/a");
+        fs::create_directories(secret);
+        const std::string victim = m_root.Write("outside/secret/victim.txt", "victim");
+        ASSERT_EQ(chmod(victim.c_str(), 0600), 0);
+        ASSERT_EQ(chmod(secret.c_str(), 0700), 0);
+        for (const auto& link : c.foreignLinks) {
+            if (!PlantLinkOfAnotherUser(link.second, Save(link.first)))
+                GTEST_SKIP() << "giving a symbolic link to another user (lchown) needs root";
+        }
+        for (const auto& link : c.ownLinks) fs::create_symlink(link.second, Save(link.first));
+
+        std::vector<std::string> lines;
+        kestrin::CLogWindow::SetLineSink([&](const std::string& line) { lines.push_back(line); });
+        std::string error;
+        const bool failed = c.act(*this, error);
+        kestrin::CLogWindow::SetLineSink(nullptr);
+        EXPECT_TRUE(failed);
+        EXPECT_NE(error.find("refusing to follow the symbolic link"), std::string::npos) << error;
+        ASSERT_EQ(lines.size(), 1u);
+        EXPECT_NE(lines[0].find("belongs to another user"), std::string::npos) << lines[0];
+        EXPECT_EQ(ReadFileBytes(victim), "victim");
+        EXPECT_EQ(PermissionsOf(victim), 0600u);
+        std::vector<std::string> inside;
+        for (const auto& entry : fs::directory_iterator(secret)) inside.push_back(entry.path().string());
+        EXPECT_EQ(inside, std::vector<std::string>{victim});
+        EXPECT_EQ(Temporaries(m_root.Path()), std::vector<std::string>());
+    }
+}
+
+// Links that the engine's user (or root) made, such as those a game is shipped with, are
+// followed wherever they lead, by relative and absolute targets and chains of them.
+TEST_F(FileReplace, LinksOfTheEnginesUserBelowTheFolderAreFollowed) {
+    fs::create_directories(m_outside + "/deep");
+    fs::create_symlink(m_outside, Save("slot"));
+    fs::create_symlink("../outside/deep", Save("relative"));
+    fs::create_symlink("relative", Save("chain"));
+    fs::create_symlink("../outside/none", Save("dangling"));
+    fs::create_symlink("loop", Save("loop"));
+
+    EXPECT_FALSE(ReplaceFileContents(m_saves, "slot\\one.dat", "a", 1, nullptr));
+    EXPECT_EQ(ReadFileBytes(m_outside + "/one.dat"), "a");
+    EXPECT_FALSE(ReplaceFileContents(m_saves, "chain/made/two.dat", "b", 1, nullptr));
+    EXPECT_EQ(ReadFileBytes(m_outside + "/deep/made/two.dat"), "b");
+    {
+        ScopedCurrentFolder current(m_root.Path());
+        CFileReplacement download;
+        ASSERT_FALSE(download.Begin("saves/chain/three.dat", nullptr));
+        ASSERT_FALSE(download.Write("c", 1));
+        EXPECT_FALSE(download.Commit(nullptr));
+        EXPECT_EQ(ReadFileBytes(m_outside + "/deep/three.dat"), "c");
+        EXPECT_FALSE(RemoveFileBelow("saves/slot/one.dat", nullptr));
+        EXPECT_FALSE(fs::exists(m_outside + "/one.dat"));
+        // A deletion never makes folders, nor removes one.
+        std::string error;
+        EXPECT_TRUE(RemoveFileBelow("saves/slot/none/one.dat", &error));
+        EXPECT_FALSE(fs::exists(m_outside + "/none"));
+        EXPECT_TRUE(RemoveFileBelow("saves/chain/made", &error));
+        EXPECT_NE(error.find("cannot remove the folder"), std::string::npos) << error;
+        EXPECT_TRUE(fs::is_directory(m_outside + "/deep/made"));
+    }
+    // Nothing is made through a link that leads nowhere, and a loop ends.
+    std::string error;
+    EXPECT_TRUE(ReplaceFileContents(m_saves, "dangling/x.dat", "d", 1, &error));
+    EXPECT_NE(error.find("dangling"), std::string::npos) << error;
+    EXPECT_FALSE(fs::exists(m_outside + "/none"));
+    EXPECT_TRUE(ReplaceFileContents(m_saves, "loop/x.dat", "e", 1, &error));
+    EXPECT_NE(error.find("Too many levels of symbolic links"), std::string::npos) << error;
+    EXPECT_EQ(Temporaries(m_root.Path()), std::vector<std::string>());
+}
+
+// A save the player keeps private stays so when it is replaced.
+TEST_F(FileReplace, AReplacedFileKeepsThePermissionsOfTheEnginesUsersFile) {
+    const mode_t oldMask = umask(022);
+    struct Case {
+        const char* name;
+        mode_t before;  // 0: no file yet
+        mode_t after;
+    } cases[] = {
+        {"private.dat", 0600, 0600},
+        {"shared.dat", 0666, 0666},  // exactly: the umask does not take bits away
+        {"new.dat", 0, 0644},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        if (c.before != 0) {
+            m_root.Write(std::string("saves/") + c.name, "old");
+            ASSERT_EQ(chmod(Save(c.name).c_str(), c.before), 0);
+        }
+        EXPECT_FALSE(ReplaceFileContents(m_saves, c.name, "new", 3, nullptr));
+        EXPECT_EQ(ReadFileBytes(Save(c.name)), "new");
+        EXPECT_EQ(PermissionsOf(Save(c.name)), c.after);
+    }
+    // Another user's file: the new one is the engine's user's, with the usual bits.
+    const std::string theirs = m_root.Write("saves/theirs.dat", "old");
+    ASSERT_EQ(chmod(theirs.c_str(), 0606), 0);
+    const bool givenAway = chown(theirs.c_str(), kestrin_test::kOtherUser, kestrin_test::kOtherUser) == 0;
+    if (givenAway) {
+        EXPECT_FALSE(ReplaceFileContents(m_saves, "theirs.dat", "new", 3, nullptr));
+        struct stat st;
+        ASSERT_EQ(lstat(theirs.c_str(), &st), 0);
+        EXPECT_EQ(st.st_uid, geteuid());
+        EXPECT_EQ(st.st_mode & 07777, 0644u);
+    }
+    umask(oldMask);
+    if (!givenAway) GTEST_SKIP() << "giving a file to another user (chown) needs root; that case was not run";
 }
 
 }  // namespace

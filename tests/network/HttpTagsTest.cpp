@@ -121,6 +121,30 @@ TEST_F(HttpTags, ACompletionThatLeadsNowhereIsTraced) {
         << AllLines();
 }
 
+// A download follows the game's own links; one that another user planted in a save folder
+// he may write, to a private folder of the player's, is refused with the request's failure
+// result, and the game goes on.
+TEST_F(HttpTags, ADownloadFollowsTheGamesOwnLinksOnly) {
+    kestrin_test::TempDir elsewhere;
+    std::filesystem::create_directories(m_dir.Path() + "/save");
+    std::filesystem::create_symlink(elsewhere.Path(), m_dir.Path() + "/save/own");
+    const std::string victim = elsewhere.Write("private/victim.txt", "victim");
+    const bool planted =
+        kestrin_test::PlantLinkOfAnotherUser(elsewhere.Path() + "/private", m_dir.Path() + "/save/sub");
+    const std::string get = "[httpget url=\"" + Url("/target?y") + "\" varname_code=code varname_data=data filename=";
+    Boot(get + "save/own/got.txt]\n[var name=finished data=1]\n[wait time=100000]\n");
+    RunUntilSet("finished");
+    EXPECT_EQ(Var("code"), "200");
+    EXPECT_EQ(kestrin_test::ReadFileBytes(elsewhere.Path() + "/got.txt"), "target y");
+    m_script.reset();
+    if (!planted) GTEST_SKIP() << "giving a symbolic link to another user (lchown) needs root; that case was not run";
+    Boot(get + "save/sub/victim.txt]\n[var name=finished data=1]\n[wait time=100000]\n");
+    RunUntilSet("finished");
+    EXPECT_EQ(Var("code"), "-3");
+    EXPECT_EQ(kestrin_test::ReadFileBytes(victim), "victim");
+    EXPECT_TRUE(LoggedWithin("refusing to follow the symbolic link save/sub")) << AllLines();
+}
+
 // Values that would split the request, and file names outside the folders, are refused
 // with a trace line before anything is sent.
 TEST_F(HttpTags, UnsafeAttributesAreRefusedWithATraceLine) {

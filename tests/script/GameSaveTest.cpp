@@ -123,6 +123,25 @@ TEST_F(GameSaveTest, LoadRestoresTheSavedStateAndContinuesAfterTheSave) {
     EXPECT_EQ(script.GetState(), CMainScript::STAT_STOP);
 }
 
+// A folder the game links to from its save folder is saved into; a link another user
+// planted there (to a private folder of the player's) is refused with a log line, and the
+// game goes on.
+TEST_F(GameSaveTest, ASaveFollowsTheGamesOwnLinkButNotAnotherUsers) {
+    kestrin_test::TempDir elsewhere;
+    std::filesystem::create_symlink(elsewhere.Path(), m_saves.Path() + "/own");
+    const std::string victim = elsewhere.Write("private/victim.dat", "victim");
+    const bool planted = kestrin_test::PlantLinkOfAnotherUser(elsewhere.Path() + "/private", m_saves.Path() + "/sub");
+    CMainScript& script = Run(std::string("[save file=\"own\\\\one.dat\"]\n") +
+                              (planted ? "[save file=sub/victim.dat]\n" : "") + "[var name=after data=1]\n[stop]\n");
+    EXPECT_EQ(script.GetVariables().GetInt("after"), 1);
+    EXPECT_EQ(kestrin_test::ReadFileBytes(elsewhere.Path() + "/one.dat").substr(0, 4), "BOWS") << AllLines();
+    if (!planted) GTEST_SKIP() << "giving a symbolic link to another user (lchown) needs root; that case was not run";
+    EXPECT_EQ(kestrin_test::ReadFileBytes(victim), "victim");
+    EXPECT_TRUE(
+        LoggedWithin("sub/victim.dat: セーブデータを書き込めませんでした。(refusing to follow the symbolic link"))
+        << AllLines();
+}
+
 // Lua can put a zero byte into a variable: the save keeps what a load reads of it, so that
 // the save loads.
 TEST_F(GameSaveTest, AValueWithAZeroByteIsSavedAsFarAsALoadReadsIt) {

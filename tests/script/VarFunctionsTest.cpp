@@ -291,6 +291,28 @@ TEST_F(VarFunctionsTest, FileTagDeletesOnlyPlainFilesInsideTheGameFolder) {
     EXPECT_TRUE(LoggedWithin("[file command=\"delete\" target=\"..\\outside.txt\"]")) << AllLines();
 }
 
+// The game's own link (to a folder of its data) is followed; one that another user planted
+// in a save folder he may write, to a private folder of the player's, is not: the file stays,
+// stderr says why and the game goes on.
+TEST_F(VarFunctionsTest, FileTagDeletesThroughTheGamesOwnLinksOnly) {
+    WriteGame("data/old.dat", "x");
+    fs::create_symlink("data", m_dir.Path() + "/game/linked");
+    const std::string victim = m_dir.Write("private/victim.txt", "victim");
+    fs::create_directories(m_dir.Path() + "/game/save");
+    const bool planted =
+        kestrin_test::PlantLinkOfAnotherUser(m_dir.Path() + "/private", m_dir.Path() + "/game/save/sub");
+    Run(std::string("[file command=delete target=\"linked\\\\old.dat\"]\n") +
+        (planted ? "[file command=delete target=\"save\\\\sub\\\\victim.txt\"]\n" : "") + "[var name=after data=1]\n");
+    EXPECT_EQ(Get("after"), "1");
+    EXPECT_FALSE(fs::exists(m_dir.Path() + "/game/data/old.dat"));
+    if (!planted) GTEST_SKIP() << "giving a symbolic link to another user (lchown) needs root; that case was not run";
+    EXPECT_EQ(kestrin_test::ReadFileBytes(victim), "victim");
+    EXPECT_TRUE(
+        LoggedWithin("refusing to follow the symbolic link save/sub: it, or a link it leads through, belongs "
+                     "to another user"))
+        << AllLines();
+}
+
 // In a Shift_JIS game the refusal and error lines join game text (file names) with the engine's
 // own Japanese words: both must reach the log as readable UTF-8.
 TEST_F(VarFunctionsTest, ErrorLinesOfAShiftJisGameReadInTheLog) {

@@ -2,6 +2,9 @@
 
 #include "CORE/CDynamicVariables.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -42,6 +45,11 @@ std::string ReadFileBytes(const std::string& path) {
     std::ostringstream ss;
     ss << in.rdbuf();
     return ss.str();
+}
+
+bool PlantLinkOfAnotherUser(const std::string& target, const std::string& path) {
+    fs::create_symlink(target, path);
+    return fchownat(AT_FDCWD, path.c_str(), kOtherUser, kOtherUser, AT_SYMLINK_NOFOLLOW) == 0;
 }
 
 std::string TestDataPath(const std::string& relative) {

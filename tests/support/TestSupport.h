@@ -22,6 +22,12 @@ private:
 // Reads a whole file; empty when it cannot be read.
 std::string ReadFileBytes(const std::string& path);
 
+// The user and group "nobody": the other local user of the tests.
+constexpr unsigned kOtherUser = 65534;
+// Makes a symbolic link at path to target and gives it to kOtherUser, as if that user had
+// planted it; false when it cannot be given away (only root may), the link then being ours.
+bool PlantLinkOfAnotherUser(const std::string& target, const std::string& path);
+
 // Path of a file below the source tree's tests/data folder.
 std::string TestDataPath(const std::string& relative);
 

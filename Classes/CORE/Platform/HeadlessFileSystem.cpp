@@ -11,7 +11,10 @@
 
 namespace kestrin {
 
-HeadlessFileSystem::HeadlessFileSystem() { m_nodes[""].directory = true; }
+HeadlessFileSystem::HeadlessFileSystem() {
+    m_nodes[""].directory = true;
+    m_nodes[""].permissions = 0755;
+}
 
 namespace {
 // A stdio stream over shared bytes: reading copies from them, writing extends them.
@@ -67,9 +70,9 @@ std::FILE* OpenCookie(std::shared_ptr<std::string> bytes, const char* mode) {
 class FakeFolder : public IFolder {
 public:
     FakeFolder(HeadlessFileSystem* fs, std::string path) : m_fs(fs), m_path(std::move(path)) {}
-    std::unique_ptr<IFolder> OpenSubfolder(const std::string& name) override {
+    std::unique_ptr<IFolder> OpenSubfolder(const std::string& name, bool make) override {
         const std::string path = Path(name);
-        m_fs->MakeDirectory(path);
+        if (make) m_fs->MakeDirectory(path);
         SFileStatus status;
         if (m_fs->Stat(path, status) || status.kind != EFileKind::Directory) {
             errno = ENOTDIR;
@@ -79,13 +82,16 @@ public:
     }
     bool StatEntry(const std::string& name, SFileStatus& out) override { return m_fs->Stat(Path(name), out); }
     bool List(std::vector<std::string>& names) override { return m_fs->ListDirectory(m_path, names); }
-    std::FILE* CreateNewFile(const std::string& name) override {
+    std::FILE* CreateNewFile(const std::string& name, int permissions) override {
         if (m_fs->Exists(Path(name))) {
             errno = EEXIST;
             return nullptr;
         }
         std::FILE* file = m_fs->OpenWrite(Path(name));
-        if (file) m_fs->SetModifiedSeconds(Path(name), static_cast<int64_t>(std::time(nullptr)));
+        if (file) {
+            m_fs->SetModifiedSeconds(Path(name), static_cast<int64_t>(std::time(nullptr)));
+            if (permissions >= 0) m_fs->SetPermissions(Path(name), static_cast<uint32_t>(permissions) & 0777);
+        }
         return file;
     }
     bool Rename(const std::string& from, const std::string& to) override {
@@ -134,6 +140,7 @@ void HeadlessFileSystem::AddDirectory(const std::string& path) {
         prefix = n.substr(0, end);
         if (!m_nodes.count(prefix)) {
             m_nodes[prefix].directory = true;
+            m_nodes[prefix].permissions = 0755;
             Touch(prefix);
         }
         start = end + 1;
@@ -162,6 +169,11 @@ void HeadlessFileSystem::SetModifiedSeconds(const std::string& path, int64_t sec
     if (it != m_nodes.end()) it->second.modifiedSeconds = seconds;
 }
 
+void HeadlessFileSystem::SetPermissions(const std::string& path, uint32_t permissions) {
+    auto it = m_nodes.find(Normalize(path));
+    if (it != m_nodes.end()) it->second.permissions = permissions;
+}
+
 std::string HeadlessFileSystem::Contents(const std::string& path) {
     auto it = m_nodes.find(Normalize(path));
     return it != m_nodes.end() && it->second.bytes ? *it->second.bytes : std::string();
@@ -179,6 +191,8 @@ bool HeadlessFileSystem::Stat(const std::string& path, SFileStatus& out) {
     out.modifiedSeconds = it->second.modifiedSeconds;
     out.modifiedNanoseconds = 1;  // the stamps are exact
     out.changeStamp = it->second.stamp;
+    out.permissions = it->second.permissions;
+    out.owner = EFileOwner::Engine;
     return false;
 }
 
@@ -226,6 +240,7 @@ bool HeadlessFileSystem::MakeDirectory(const std::string& path) {
     std::string parent = slash == std::string::npos ? "" : n.substr(0, slash);
     if (n.empty() || m_nodes.count(n) || !m_nodes.count(parent) || !m_nodes[parent].directory) return true;
     m_nodes[n].directory = true;
+    m_nodes[n].permissions = 0755;
     Touch(n);
     return false;
 }

@@ -2,7 +2,8 @@
 // Test double: an in-memory folder tree. Relative paths are taken from the root; every
 // change bumps a counter that serves as the change stamp, so listings go stale
 // deterministically. Streams are stdio cookies over the tree's bytes: writes land in the
-// tree as they are flushed.
+// tree as they are flushed. The tree has no symbolic links; every entry is the engine's
+// user's, files 0644 and folders 0755 unless set otherwise.
 #include "CORE/Platform/IFileSystem.h"
 
 #include <map>
@@ -22,6 +23,7 @@ public:
     void AddDirectory(const std::string& path);
     void Remove(const std::string& path);
     void SetModifiedSeconds(const std::string& path, int64_t seconds);
+    void SetPermissions(const std::string& path, uint32_t permissions);
     // Contents of a file; empty when absent.
     std::string Contents(const std::string& path);
     bool Exists(const std::string& path);
@@ -49,6 +51,7 @@ private:
         std::shared_ptr<std::string> bytes;
         int64_t modifiedSeconds = 0;
         int64_t stamp = 0;
+        uint32_t permissions = 0644;
     };
     std::string Normalize(const std::string& path) const;
     void Touch(const std::string& normalized);

@@ -12,6 +12,9 @@ namespace kestrin {
 
 enum class EFileKind { Missing, Regular, Directory, Other };
 
+// Whose an entry is: the user the engine runs as, root (the system's), or another user.
+enum class EFileOwner { Other, Engine, System };
+
 struct SFileStatus {
     EFileKind kind = EFileKind::Missing;
     int64_t size = 0;
@@ -23,35 +26,49 @@ struct SFileStatus {
     int64_t changeStamp = 0;
     // Set by IFolder::StatEntry for a symbolic link (kind is then Other).
     bool symbolicLink = false;
+    // The permission bits (the mode's lowest nine).
+    uint32_t permissions = 0;
+    EFileOwner owner = EFileOwner::Other;
 };
 
 // A folder held open: names are looked up in it even when the path that led to it changes
-// later, and nothing done through it follows a symbolic link. Used to write files inside a
-// folder (the saves') so that nothing planted in it can send the bytes elsewhere.
+// later, and nothing done through it follows a symbolic link, except OpenSubfolder under its
+// rule. Used to write and remove files below the game and save folders (CORE/FolderWalk.h)
+// so that nothing planted there can send the bytes, or the removal, elsewhere.
 class IFolder {
 public:
     virtual ~IFolder() = default;
-    // Opens the subfolder name, making it first when it is missing; null (errno set) when
-    // it cannot be made or opened, is no folder, or is a symbolic link (errno ELOOP).
-    virtual std::unique_ptr<IFolder> OpenSubfolder(const std::string& name) = 0;
+    // Opens the subfolder name, making it first when it is missing and make is set. A
+    // symbolic link there is followed only when it belongs to the engine's user or to root,
+    // and so is every link on the way to its target (each level entered from the one above,
+    // never by path), as the kernel judges links in shared sticky folders: whoever may write
+    // in a folder could plant a link there to a folder only the engine may write. Null (errno
+    // set) when it cannot be made or opened or is no folder; EACCES when a link on the way
+    // belongs to another user, ELOOP after 40 links.
+    virtual std::unique_ptr<IFolder> OpenSubfolder(const std::string& name, bool make) = 0;
     // The entry itself, a symbolic link not followed; true when nothing is there.
     virtual bool StatEntry(const std::string& name, SFileStatus& out) = 0;
     // The entry names, without "." and ".."; true on failure.
     virtual bool List(std::vector<std::string>& names) = 0;
     // Creates a file for writing ("wb") where nothing is yet, not even a symbolic link;
-    // null (errno set, EEXIST when the name is taken) otherwise. The file stays locked
-    // while the stream is open, so that RemoveIfAbandoned leaves it alone.
-    virtual std::FILE* CreateNewFile(const std::string& name) = 0;
+    // null (errno set, EEXIST when the name is taken) otherwise. Its permission bits are
+    // permissions exactly (the umask not applied) when that is 0 or more, else the usual
+    // 0666 less the umask. The file stays locked while the stream is open, so that
+    // RemoveIfAbandoned leaves it alone.
+    virtual std::FILE* CreateNewFile(const std::string& name, int permissions) = 0;
     // Renames from to to within the folder, replacing an entry at to in one step, and makes
     // the change durable; true on failure.
     virtual bool Rename(const std::string& from, const std::string& to) = 0;
-    // Removes a file; true on failure.
+    // Removes the entry name, not a folder: a symbolic link goes itself, never what it
+    // points to. True on failure.
     virtual bool Remove(const std::string& name) = 0;
     // Removes the regular file name when no stream of CreateNewFile (of any process) holds
     // it open and it last changed at least minimumAgeSeconds ago; true when removed.
     virtual bool RemoveIfAbandoned(const std::string& name, int64_t minimumAgeSeconds) = 0;
 };
 
+// The calls that take a whole path follow every symbolic link on it; what scripts write or
+// remove goes through IFolder instead.
 class IFileSystem {
 public:
     virtual ~IFileSystem() = default;
@@ -76,7 +93,7 @@ public:
     virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
     // Removes a file; true on failure.
     virtual bool RemoveFile(const std::string& path) = 0;
-    // Opens a folder to work inside it (see IFolder); the path itself may pass through
+    // Opens a folder to work inside it (see IFolder); the path itself may pass through any
     // symbolic links. Null (errno set) when it is no folder.
     virtual std::unique_ptr<IFolder> OpenFolder(const std::string& path) = 0;
 };

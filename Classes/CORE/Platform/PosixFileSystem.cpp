@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <ctime>
 #include <vector>
@@ -17,6 +18,14 @@ namespace kestrin {
 
 namespace {
 IFileSystem* g_fileSystem = nullptr;
+
+// Links followed on the way to one folder at most, as the kernel's own limit.
+constexpr int kMaxLinks = 40;
+
+EFileOwner OwnerOf(uid_t uid) {
+    if (uid == ::geteuid()) return EFileOwner::Engine;
+    return uid == 0 ? EFileOwner::System : EFileOwner::Other;
+}
 
 void Fill(const struct stat& st, SFileStatus& out) {
     if (S_ISREG(st.st_mode)) {
@@ -31,9 +40,73 @@ void Fill(const struct stat& st, SFileStatus& out) {
     out.modifiedNanoseconds = static_cast<int32_t>(st.st_mtim.tv_nsec);
     out.changeStamp = static_cast<int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec +
                       static_cast<int64_t>(st.st_ino) * 7919 + static_cast<int64_t>(st.st_size);
+    out.permissions = static_cast<uint32_t>(st.st_mode & 0777);
+    out.owner = OwnerOf(st.st_uid);
 }
 bool IsPlainName(const std::string& name) {
     return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+}
+
+int OpenFolderEntry(int dir, const char* name, int& linksLeft);
+
+// The folder a trusted link's target names, from dir (or from "/"), each element entered
+// under the same rule; ".." is the parent of the folder reached, as the kernel takes it.
+int OpenLinkTarget(int dir, const std::string& target, int& linksLeft) {
+    int current = target[0] == '/' ? ::open("/", O_RDONLY | O_DIRECTORY | O_CLOEXEC) : ::fcntl(dir, F_DUPFD_CLOEXEC, 0);
+    size_t start = 0;
+    while (current >= 0 && start < target.size()) {
+        size_t end = target.find('/', start);
+        if (end == std::string::npos) end = target.size();
+        const std::string element = target.substr(start, end - start);
+        start = end + 1;
+        if (element.empty() || element == ".") continue;
+        const int next = element == ".." ? ::openat(current, "..", O_RDONLY | O_DIRECTORY | O_CLOEXEC)
+                                         : OpenFolderEntry(current, element.c_str(), linksLeft);
+        const int code = errno;
+        ::close(current);
+        errno = code;
+        current = next;
+    }
+    return current;
+}
+
+// The folder name in dir, a symbolic link followed only when it is the engine's user's or
+// root's; -1 (errno set) otherwise.
+int OpenFolderEntry(int dir, const char* name, int& linksLeft) {
+    const int fd = ::openat(dir, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+    if (fd >= 0 || (errno != ELOOP && errno != ENOTDIR)) return fd;
+    // The link itself held open: the owner checked is that of the target read, whatever
+    // replaces the entry meanwhile.
+    const int link = ::openat(dir, name, O_PATH | O_NOFOLLOW | O_CLOEXEC);
+    if (link < 0) return -1;
+    struct stat st;
+    std::string target;
+    int code = 0;
+    if (::fstat(link, &st) != 0) {
+        code = errno;
+    } else if (!S_ISLNK(st.st_mode)) {
+        code = ENOTDIR;
+    } else if (OwnerOf(st.st_uid) == EFileOwner::Other) {
+        code = EACCES;
+    } else if (--linksLeft < 0) {
+        code = ELOOP;
+    } else {
+        char buffer[PATH_MAX];
+        const ssize_t length = ::readlinkat(link, "", buffer, sizeof buffer);
+        if (length < 0) {
+            code = errno;
+        } else if (length == 0 || static_cast<size_t>(length) >= sizeof buffer) {
+            code = length == 0 ? ENOENT : ENAMETOOLONG;
+        } else {
+            target.assign(buffer, static_cast<size_t>(length));
+        }
+    }
+    ::close(link);
+    if (code != 0) {
+        errno = code;
+        return -1;
+    }
+    return OpenLinkTarget(dir, target, linksLeft);
 }
 
 class PosixFolder : public IFolder {
@@ -41,14 +114,15 @@ public:
     explicit PosixFolder(int fd) : m_fd(fd) {}
     ~PosixFolder() override { ::close(m_fd); }
 
-    std::unique_ptr<IFolder> OpenSubfolder(const std::string& name) override {
+    std::unique_ptr<IFolder> OpenSubfolder(const std::string& name, bool make) override {
         if (!IsPlainName(name)) {
             errno = EINVAL;
             return nullptr;
         }
-        if (::mkdirat(m_fd, name.c_str(), 0777) != 0 && errno != EEXIST) return nullptr;
-        // O_NOFOLLOW: a symbolic link there fails with ELOOP instead of being entered.
-        int fd = ::openat(m_fd, name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+        // mkdirat makes nothing through a link (a link there is EEXIST).
+        if (make && ::mkdirat(m_fd, name.c_str(), 0777) != 0 && errno != EEXIST) return nullptr;
+        int linksLeft = kMaxLinks;
+        const int fd = OpenFolderEntry(m_fd, name.c_str(), linksLeft);
         if (fd < 0) return nullptr;
         return std::make_unique<PosixFolder>(fd);
     }
@@ -78,14 +152,17 @@ public:
         return false;
     }
 
-    std::FILE* CreateNewFile(const std::string& name) override {
+    std::FILE* CreateNewFile(const std::string& name, int permissions) override {
         if (!IsPlainName(name)) {
             errno = EINVAL;
             return nullptr;
         }
+        const mode_t mode = permissions >= 0 ? static_cast<mode_t>(permissions) & 0777 : 0666;
         // O_EXCL with O_CREAT never opens what is there, a link, a FIFO or another file.
-        int fd = ::openat(m_fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+        int fd = ::openat(m_fd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
         if (fd < 0) return nullptr;
+        // Made with no more than the bits asked for; the umask may have taken some of them.
+        if (permissions >= 0) ::fchmod(fd, mode);
         // Held until the stream closes; nobody else knows the name yet, so it cannot fail.
         ::flock(fd, LOCK_EX | LOCK_NB);
         std::FILE* file = ::fdopen(fd, "wb");

@@ -13,6 +13,7 @@
 #include "CORE/CGameFileNames.h"
 #include "CORE/COruPackFile.h"
 #include "CORE/FileFunctions.h"
+#include "CORE/FolderWalk.h"
 #include "CORE/GamePath.h"
 #include "CORE/Platform/IFileSystem.h"
 #include "CORE/StringHelpers.h"
@@ -159,9 +160,11 @@ bool CMainScript::TagFile(CScriptBlock block, bool replay) {
     if (block.GetAttribute("command") != "delete") return false;
     std::string file;
     std::string native;
-    // A failed deletion is not reported: scripts delete files that may not be there.
+    // A failed deletion is not reported: scripts delete files that may not be there. The
+    // folders on the way are entered as for writing (a link another user made is refused,
+    // on stderr).
     if (FolderNameOf(*this, block, "target", "file command=\"delete\"", file) && FindRegularFile(file, native)) {
-        GetFileSystem()->RemoveFile(native);
+        RemoveFileBelow(native, nullptr);
         ClearGamePathCache();
     }
     return false;
