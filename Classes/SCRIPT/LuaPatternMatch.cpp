@@ -85,23 +85,32 @@ const char* ClassEnd(SMatchState* ms, const char* p) {
     }
 }
 
+// A class letter in lower case is the class, in upper case its complement; any other
+// character stands for itself.
 int MatchClass(int c, int cl) {
-    int res;
-    switch (std::tolower(cl)) {
-        case 'a': res = std::isalpha(c); break;
-        case 'c': res = std::iscntrl(c); break;
-        case 'd': res = std::isdigit(c); break;
-        case 'l': res = std::islower(c); break;
-        case 'p': res = std::ispunct(c); break;
-        case 's': res = std::isspace(c); break;
-        case 'u': res = std::isupper(c); break;
-        case 'w': res = std::isalnum(c); break;
-        case 'x': res = std::isxdigit(c); break;
-        case 'z': res = (c == 0); break;
+    switch (cl) {
+        case 'a': return std::isalpha(c) != 0;
+        case 'A': return std::isalpha(c) == 0;
+        case 'c': return std::iscntrl(c) != 0;
+        case 'C': return std::iscntrl(c) == 0;
+        case 'd': return c >= '0' && c <= '9';
+        case 'D': return !(c >= '0' && c <= '9');
+        case 'l': return std::islower(c) != 0;
+        case 'L': return std::islower(c) == 0;
+        case 'p': return std::ispunct(c) != 0;
+        case 'P': return std::ispunct(c) == 0;
+        case 's': return std::isspace(c) != 0;
+        case 'S': return std::isspace(c) == 0;
+        case 'u': return std::isupper(c) != 0;
+        case 'U': return std::isupper(c) == 0;
+        case 'w': return std::isalnum(c) != 0;
+        case 'W': return std::isalnum(c) == 0;
+        case 'x': return std::isxdigit(c) != 0;
+        case 'X': return std::isxdigit(c) == 0;
+        case 'z': return c == 0;
+        case 'Z': return c != 0;
         default: return cl == c;
     }
-    if (std::islower(cl)) return res;
-    return !res;
 }
 
 // p is at the '[' of a set, ec at its closing ']'.
