@@ -75,6 +75,40 @@ void BM_LuaAllocatingBareState(benchmark::State& state) {
 }
 BENCHMARK(BM_LuaAllocatingBareState)->Unit(benchmark::kMicrosecond);
 
+// The string library's pattern functions over a 14 KB text: captures, sets, a frontier,
+// balanced parentheses, anchors and a lazy match that backtracks at every character, with
+// string, table and function replacements. On the engine's state (the engine's own
+// matcher, which also looks at the run limit) and on a bare state with Lua's own.
+const char kPatternText[] =
+    "text = string.rep('name = value; other=thing (nested (parens)) 12345 the quick brown fox\\n', 200)\n"
+    "words = {the = 'THE', fox = 'FOX'}\n";
+const char kPatterns[] =
+    "local n = 0\n"
+    "for k, v in string.gmatch(text, '(%w+)%s*=%s*(%w+)') do n = n + #k end\n"
+    "for p in string.gmatch(text, '%b()') do n = n + #p end\n"
+    "local s = string.gsub(text, '(%a+)', '<%1>')\n"
+    "s = string.gsub(text, '%f[%a]%a+', words)\n"
+    "s = string.gsub(text, '%d+', function(d) return #d end)\n"
+    "local a = string.find(text, 'fox\\n$')\n"
+    "local m = string.match(text, '^%s*(.-)%s*$')\n"
+    "a = string.find(text, '[^%w%s%p]')\n";
+
+void BM_LuaPatternsEngineState(benchmark::State& state) {
+    COruLua& lua = Script().GetLua();
+    if (lua.DoString(kPatternText) || lua.DoString(kPatterns)) state.SkipWithError(lua.GetLastError().c_str());
+    for (auto _ : state) benchmark::DoNotOptimize(lua.DoString(kPatterns));
+}
+BENCHMARK(BM_LuaPatternsEngineState)->Unit(benchmark::kMicrosecond);
+
+void BM_LuaPatternsBareState(benchmark::State& state) {
+    lua_State* L = luaL_newstate();
+    luaL_openlibs(L);
+    if (luaL_dostring(L, kPatternText) || luaL_dostring(L, kPatterns)) state.SkipWithError("the chunk failed");
+    for (auto _ : state) benchmark::DoNotOptimize(luaL_dostring(L, kPatterns));
+    lua_close(L);
+}
+BENCHMARK(BM_LuaPatternsBareState)->Unit(benchmark::kMicrosecond);
+
 // Global data of a large game: state.range(0) "g." variables and 20 script files of
 // 2000 executed blocks each, written to and read from an in-memory file system.
 void FillGlobals(CMainScript& script, int variables) {

@@ -10,6 +10,10 @@ std::shared_ptr<IClock>& Clock() {
     static std::shared_ptr<IClock> clock;
     return clock;
 }
+std::shared_ptr<IClock>& WallClock() {
+    static std::shared_ptr<IClock> clock;
+    return clock;
+}
 }  // namespace
 
 CTimer* CTimer::GetInstance() {
@@ -29,8 +33,15 @@ IClock& CTimer::GetClock() {
     return *Clock();
 }
 
+void CTimer::SetWallClock(std::shared_ptr<IClock> clock) { WallClock() = std::move(clock); }
+
 CTimer::~CTimer() = default;
 
 uint32_t CTimer::GetTime() { return GetClock().GetMilliseconds(); }
+
+uint32_t CTimer::GetWallTime() {
+    if (!WallClock()) WallClock() = CreateSystemClock();
+    return WallClock()->GetMilliseconds();
+}
 
 }  // namespace kestrin

@@ -69,7 +69,7 @@ bool COruHttp::Request(const SHttpTag& tag) {
     }
     m_request = std::make_shared<CHttpSocket>(url.GetHost(), url.GetPort());
     m_request->SetForceNonBlocking(true);
-    m_windowStart = CTimer::GetInstance()->GetTime();
+    m_windowStart = CTimer::GetInstance()->GetWallTime();
     m_windowBytes = 0;
 
     std::map<std::string, std::string> headers;
@@ -185,7 +185,7 @@ bool COruHttp::Update() {
 bool COruHttp::Stalled() {
     // The window also runs while a cancelled request is held, so that the request a later
     // tag resumes is judged on what arrived meanwhile (its first step reads that).
-    const uint32_t now = CTimer::GetInstance()->GetTime();
+    const uint32_t now = CTimer::GetInstance()->GetWallTime();
     const int64_t moved = m_request->GetBytesMoved();
     if (moved - m_windowBytes >= kStallBytes) {
         m_windowStart = now;

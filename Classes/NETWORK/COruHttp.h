@@ -3,7 +3,8 @@
 // advanced once per frame while the interpreter waits, and finally stored in the tag's
 // variables before its completion jump, call or handler runs. One request at a time.
 // A request (held after a cancel, or running) that moves less than kStallBytes in
-// kStallWindowMs of the engine's clock is given up, so that no server holds it for ever.
+// kStallWindowMs of the wall clock (real time, also in the harness) is given up, so that
+// no server holds it for ever.
 #include <cstdint>
 #include <memory>
 #include <string>

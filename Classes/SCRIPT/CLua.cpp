@@ -7,6 +7,7 @@
 #include "CORE/CLogWindow.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/ICloseSignals.h"
+#include "SCRIPT/LuaPatternMatch.h"
 
 namespace kestrin {
 
@@ -30,6 +31,7 @@ CLua::CLua() {
     if (!m_state) return;
     lua_atpanic(m_state, &CLua::Panic);
     luaL_openlibs(m_state);
+    OpenPatternFunctions(m_state);
     lua_pushlightuserdata(m_state, const_cast<char*>(&kHostKey));
     lua_pushlightuserdata(m_state, this);
     lua_rawset(m_state, LUA_REGISTRYINDEX);
@@ -60,7 +62,7 @@ CLua::EStop CLua::CheckStop(bool readClock) {
     if (m_stop != kStopNone) return m_stop;
     if (GetCloseSignals()->HasRequest()) {
         m_stop = kStopClose;
-    } else if (readClock && m_runLimitMs != 0 && CTimer::GetInstance()->GetTime() - m_runStart >= m_runLimitMs) {
+    } else if (readClock && m_runLimitMs != 0 && CTimer::GetInstance()->GetWallTime() - m_runStart >= m_runLimitMs) {
         m_stop = kStopTime;
     }
     return m_stop;
@@ -97,7 +99,7 @@ void* CLua::Allocate(void* ud, void* block, size_t oldSize, size_t newSize) {
 
 void CLua::BeginRun() {
     if (m_runDepth++ > 0) return;
-    m_runStart = CTimer::GetInstance()->GetTime();
+    m_runStart = CTimer::GetInstance()->GetWallTime();
     m_stop = kStopNone;
     m_growthsSinceClock = 0;
     // A call stopped before may have left the hook firing at every instruction. A hook
@@ -126,21 +128,32 @@ void CLua::EndRun() {
     }
 }
 
-// Nothing in this frame has a destructor: lua_error leaves it by a long jump.
-void CLua::CountHook(lua_State* L, lua_Debug*) {
+CLua* CLua::HostOf(lua_State* L) {
     lua_pushlightuserdata(L, const_cast<char*>(&kHostKey));
     lua_rawget(L, LUA_REGISTRYINDEX);
     CLua* self = static_cast<CLua*>(lua_touserdata(L, -1));
     lua_pop(L, 1);
-    if (!self) return;
-    const EStop stop = self->CheckStop(true);
-    if (stop == kStopNone) return;
+    return self;
+}
+
+// Nothing in this frame has a destructor: lua_error leaves it by a long jump.
+void CLua::RaiseStop(lua_State* L, EStop stop) {
     // From now on at every instruction, so that a pcall catching the error cannot keep
     // the call alive: the next instruction outside it fails again. The caller reports
-    // the stop in its own words (TakeError), whatever error reaches it.
-    lua_sethook(L, &CLua::CountHook, LUA_MASKCOUNT, 1);
+    // the stop in its own words (TakeError), whatever error reaches it. A hook that someone
+    // else put in (a test's own instruction limit) is left alone.
+    if (lua_gethook(L) == &CLua::CountHook) lua_sethook(L, &CLua::CountHook, LUA_MASKCOUNT, 1);
     lua_pushstring(L, stop == kStopClose ? "close requested" : "run limit");
     lua_error(L);
+}
+
+void CLua::CountHook(lua_State* L, lua_Debug*) { StopPending(L); }
+
+void CLua::StopPending(lua_State* L) {
+    CLua* self = HostOf(L);
+    if (!self) return;
+    const EStop stop = self->CheckStop(true);
+    if (stop != kStopNone) RaiseStop(L, stop);
 }
 
 void CLua::TakeError() {

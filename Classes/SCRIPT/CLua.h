@@ -1,12 +1,14 @@
 #pragma once
 // One Lua 5.1 state with the standard libraries, and the text of the last failure.
 //
-// Every call into Lua runs under a time limit: a count hook reads the engine clock
-// (CTimer) and ends a call that has run longer than the limit with a Lua error, so that a
-// function that never returns cannot freeze the game. The hook never fires inside one C
-// function (string.rep, a long concatenation), so the state's allocator checks the limit
-// too, and a pending close request (SIGTERM), and caps the memory the state may hold:
-// a refused allocation is Lua's own "not enough memory" error, which unwinds the call.
+// Every call into Lua runs under a time limit: a count hook reads the wall clock
+// (CTimer::GetWallTime, real time even in the harness) and ends a call that has run longer
+// than the limit with a Lua error, so that a function that never returns cannot freeze the
+// game. The hook never fires inside one C function (string.rep, a long concatenation), so
+// the state's allocator checks the limit too, and a pending close request (SIGTERM), and
+// caps the memory the state may hold: a refused allocation is Lua's own "not enough memory"
+// error, which unwinds the call. The pattern functions of the string library, which may
+// run for ever without allocating, are the engine's own and check as they go (StopPending).
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -18,7 +20,7 @@ namespace kestrin {
 
 class CLua {
 public:
-    // How long one call into Lua may run, in milliseconds of the engine clock.
+    // How long one call into Lua may run, in milliseconds of the wall clock.
     static constexpr uint32_t kDefaultRunLimitMs = 5000;
     // How many bytes the state may hold.
     static constexpr size_t kDefaultMemoryLimit = size_t(256) << 20;
@@ -44,6 +46,12 @@ public:
     size_t GetMemoryLimit() const { return m_memoryLimit; }
     size_t GetMemoryUsed() const { return m_memoryUsed; }
 
+    // For long work inside one C function called by the state's Lua code: when the running
+    // call must stop (past the run limit, or a close request waits), raises the error of a
+    // stopped call, which does not return. Nothing on the C stack up to the function may
+    // have a destructor.
+    static void StopPending(lua_State* L);
+
 protected:
     // Takes the error value on top of the stack as the last error and pops it.
     void TakeError();
@@ -63,6 +71,8 @@ private:
     enum EStop { kStopNone, kStopTime, kStopClose };
 
     static void CountHook(lua_State* L, lua_Debug* ar);
+    static CLua* HostOf(lua_State* L);
+    static void RaiseStop(lua_State* L, EStop stop);
     static void* Allocate(void* self, void* block, size_t oldSize, size_t newSize);
     static int Panic(lua_State* L);
     static int CollectAll(lua_State* L);

@@ -379,7 +379,7 @@ TEST_F(HttpTags, UnisonGivesWayToACloseRequest) {
     kestrin::SetCloseSignals(nullptr);
 }
 
-// Requests played through the socket double on the engine's virtual clock: one that moves
+// Requests played through the socket double on a virtual wall clock: one that moves
 // less than 1 KiB in 60 s is given up and dropped, one that keeps moving is not.
 class HttpStall : public kestrin_test::InterpreterFixture {
 protected:
@@ -388,6 +388,7 @@ protected:
         m_service.acceptConnects = true;
         kestrin::SetSocketService(&m_service);
         kestrin::CTimer::SetClock(m_clock);
+        kestrin::CTimer::SetWallClock(m_clock);
     }
     void TearDown() override {
         m_script.reset();
@@ -516,8 +517,9 @@ TEST_F(HttpStall, AResumedRequestIsJudgedOnWhatArrivedWhileHeld) {
     }
 }
 
-// A whole game through the harness, run until its script ends (--frames 0). A server that
-// never answers is given up after 60 s of the harness's virtual clock.
+// A whole game through the harness, run until its script ends (--frames 0). The harness's
+// frames run far faster than real time, yet a server that trickles its reply for a few
+// milliseconds is waited for, and one that never answers is given up after 60 s of real time.
 TEST_F(HttpTags, HarnessRunsUntilTheScriptEnds) {
     struct Case {
         const char* path;

@@ -83,7 +83,7 @@ class Handler(BaseHTTPRequestHandler):
         elif path == "/truncated":
             self.raw(b"HTTP/1.1 200 OK\r\nContent-Length: 100\r\n\r\nonly this")
         elif path == "/hang":
-            time.sleep(60)
+            time.sleep(120)
             self.close_connection = True
         elif path == "/save":
             self.save_get(parse_qs(url.query))

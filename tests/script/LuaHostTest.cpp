@@ -100,12 +100,12 @@ TEST_F(LuaHostTest, TheClassHasItsSeventeenMethods) {
     EXPECT_EQ(Check("count == 17 and all == 17"), "");
 }
 
-// Lua that never returns is stopped after the run limit, measured on the engine clock (a
+// Lua that never returns is stopped after the run limit, measured on the wall clock (a
 // virtual one here, which moves on each time it is read), and the game goes on.
 TEST_F(LuaHostTest, LuaThatNeverReturnsIsStoppedAndTheGameGoesOn) {
     auto clock = std::make_shared<kestrin::HeadlessClock>();
     clock->SetOnRead([](kestrin::HeadlessClock& c) { c.Advance(1000); });
-    kestrin::CTimer::SetClock(clock);
+    kestrin::CTimer::SetWallClock(clock);
     EXPECT_EQ(Lua().GetRunLimit(), kestrin::CLua::kDefaultRunLimitMs);
     const std::string stopped = "5000 ms を超えて実行されたため、中断しました。";
     struct Case {
@@ -303,9 +303,9 @@ TEST_F(LuaHostTest, CallsReportLuaErrorsAsTheLastError) {
 
 // Lua that allocates without end inside one C call (where the count hook never fires) or
 // in a loop fails with Lua's memory error at the cap; the state is whole afterwards and
-// the frame goes on. The engine clock stands still: only the cap can stop these.
+// the frame goes on. The wall clock stands still: only the cap can stop these.
 TEST_F(LuaHostTest, AllocationPastTheMemoryCapFailsAndTheGameGoesOn) {
-    kestrin::CTimer::SetClock(std::make_shared<kestrin::HeadlessClock>());
+    kestrin::CTimer::SetWallClock(std::make_shared<kestrin::HeadlessClock>());
     EXPECT_EQ(Lua().GetMemoryLimit(), size_t(256) << 20);
     Lua().SetMemoryLimit(16 << 20);
     ASSERT_FALSE(Lua().DoString("collectgarbage()"));
@@ -344,7 +344,7 @@ TEST_F(LuaHostTest, AllocationPastTheMemoryCapFailsAndTheGameGoesOn) {
 // A close request (SIGTERM) pending while Lua runs ends the call at its next allocation or
 // hook check, with its own text, and stays pending for the main loop to take.
 TEST_F(LuaHostTest, ACloseRequestEndsTheRunningCall) {
-    kestrin::CTimer::SetClock(std::make_shared<kestrin::HeadlessClock>());
+    kestrin::CTimer::SetWallClock(std::make_shared<kestrin::HeadlessClock>());
     kestrin::HeadlessCloseSignals signals;
     kestrin::SetCloseSignals(&signals);
     struct Restore {

@@ -4,7 +4,7 @@
 # the call has started: the call stops at once, and the game leaves with status 0.
 set(harness ${BINARY_DIR}/tests/harness/kestrin-harness)
 set(failed "")
-foreach(game handlers syntax memory)
+foreach(game handlers syntax memory runaway)
   set(dir ${SOURCE_DIR}/tests/data/lua/${game})
   set(out ${BINARY_DIR}/tmp/lua_${game})
   file(REMOVE_RECURSE ${out})

@@ -38,6 +38,7 @@ void InterpreterFixture::TearDown() {
         m_windows.reset();
     }
     kestrin::CTimer::SetClock(nullptr);
+    kestrin::CTimer::SetWallClock(nullptr);
     kestrin::CLogWindow::SetLineSink(nullptr);
     kestrin::CLogWindow::ReleaseInstance();
     kestrin::CDynamicVariables::ReleaseInstance();
