@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <memory>
 #include <vector>
 
 #include "CORE/CLogWindow.h"
@@ -39,14 +40,20 @@ public:
     uint32_t claimedLength = 0;
 };
 
-// The engine's side, recording replies.
+// The engine's side, recording replies: it reads them from the mapping itself, as the
+// channel leaves their bytes unread.
 class Engine : public CProcessCommunication {
 public:
-    explicit Engine(const std::string& name) : CProcessCommunication(name, 0) {}
-    void OnReply(const uint8_t* bytes, uint32_t length) override {
-        replies.emplace_back(reinterpret_cast<const char*>(bytes), length);
+    explicit Engine(const std::string& name)
+        : CProcessCommunication(name, 0), m_view(GetSharedMemoryService()->OpenMapping(name + "_map", nullptr)) {}
+    void OnReply(uint32_t length) override {
+        std::string reply(length, '\0');
+        if (m_view && !m_view->Read(4, &reply[0], length)) replies.push_back(reply);
     }
     std::vector<std::string> replies;
+
+private:
+    std::unique_ptr<ISharedMapping> m_view;
 };
 
 std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
