@@ -34,7 +34,7 @@ public:
 class Client : public kestrin::CProcessCommunication {
 public:
     Client() : CProcessCommunication("Fuzz", 0) {}
-    void OnReply(const uint8_t* bytes, uint32_t length) override { Touch(bytes, length); }
+    void OnReply(uint32_t length) override { g_sink = g_sink + length; }
 };
 
 }  // namespace

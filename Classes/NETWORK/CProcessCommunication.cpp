@@ -1,5 +1,6 @@
 #include "NETWORK/CProcessCommunication.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -13,6 +14,9 @@ namespace {
 
 const char kDefaultChannelName[] = "Kestrin_Debug";
 constexpr size_t kLongestChannelName = 200;
+const char kMappingSuffix[] = "_map";
+const char kRequestSuffix[] = "_server";
+const char kReplySuffix[] = "_client";
 
 uint32_t ReadLength(const uint8_t* view) {
     return static_cast<uint32_t>(view[0]) | (static_cast<uint32_t>(view[1]) << 8) |
@@ -28,20 +32,20 @@ void WriteLength(uint8_t* view, uint32_t length) {
 
 }  // namespace
 
-CProcessCommunication::CProcessCommunication(const std::string& name, size_t size) : m_size(size) {
+CProcessCommunication::CProcessCommunication(const std::string& name, size_t size) : m_name(name), m_size(size) {
     ISharedMemoryService* service = GetSharedMemoryService();
     if (size != 0) {
         if (size < kMinimumMappingSize) return;
-        m_mapping = service->CreateMapping(name + "_map", size);
-        m_request = service->CreateEvent(name + "_server");
-        m_reply = service->CreateEvent(name + "_client");
+        m_mapping = service->CreateMapping(name + kMappingSuffix, size);
+        m_request = service->CreateEvent(name + kRequestSuffix);
+        m_reply = service->CreateEvent(name + kReplySuffix);
     } else {
         // Objects made by anyone but this user are refused: they would hand the whole trace
         // to them, and the one who made the mapping can shrink it under us.
         std::string refusals[3];
-        m_mapping = service->OpenMapping(name + "_map", &refusals[0]);
-        m_request = service->OpenEvent(name + "_server", &refusals[1]);
-        m_reply = service->OpenEvent(name + "_client", &refusals[2]);
+        m_mapping = service->OpenMapping(name + kMappingSuffix, &refusals[0]);
+        m_request = service->OpenEvent(name + kRequestSuffix, &refusals[1]);
+        m_reply = service->OpenEvent(name + kReplySuffix, &refusals[2]);
         for (const std::string& refusal : refusals) {
             if (refusal.empty()) continue;
             Log(ELogLevel::Error, "debug channel", "%s; the channel stays closed", refusal.c_str());
@@ -72,7 +76,10 @@ std::string CProcessCommunication::GetDebugChannelName() {
     return name;
 }
 
-size_t CProcessCommunication::GetMessageCapacity() const { return m_open ? m_mapping->Size() - kHeaderSize : 0; }
+// No more than the 32-bit length can say, however large the mapping.
+size_t CProcessCommunication::GetMessageCapacity() const {
+    return m_open ? std::min<size_t>(m_mapping->Size() - kHeaderSize, UINT32_MAX) : 0;
+}
 
 bool CProcessCommunication::ReadMessage(const uint8_t* view, size_t size, uint32_t& length) {
     if (!view || size < kHeaderSize) return false;
@@ -80,12 +87,20 @@ bool CProcessCommunication::ReadMessage(const uint8_t* view, size_t size, uint32
     return length <= size - kHeaderSize;
 }
 
-void CProcessCommunication::Close() {
+void CProcessCommunication::Close() { CloseBecause("the shared memory no longer holds its size"); }
+
+void CProcessCommunication::CloseBecause(const std::string& why) {
     if (!m_open) return;
     m_open = false;
     m_inFlight = false;
     m_queue.clear();
-    Log(ELogLevel::Error, "debug channel", "the shared memory no longer holds its size; the channel is closed");
+    Log(ELogLevel::Error, "debug channel", "%s; the channel is closed", why.c_str());
+}
+
+bool CProcessCommunication::CloseIfGone(const INamedEvent& event, const char* suffix) {
+    if (!event.IsGone()) return false;
+    CloseBecause("\"" + m_name + suffix + "\" no longer holds its semaphore");
+    return true;
 }
 
 bool CProcessCommunication::Write(const uint8_t* bytes, size_t length) {
@@ -96,7 +111,10 @@ bool CProcessCommunication::Write(const uint8_t* bytes, size_t length) {
         Close();
         return true;
     }
-    m_request->Set();
+    if (m_request->Set()) {
+        CloseIfGone(*m_request, kRequestSuffix);
+        return true;
+    }
     m_inFlight = true;
     return false;
 }
@@ -153,15 +171,14 @@ void CProcessCommunication::TakeReply() {
     m_inFlight = false;
     uint32_t length = 0;
     if (!ReadHeader(length)) return Close();
-    // A length that runs past the mapping is not read.
+    // Only the length is read: nothing here uses a reply's bytes, and the other side may
+    // claim as many as its mapping holds.
     if (length > GetMessageCapacity()) {
         Log(ELogLevel::Warning, "debug channel", "a reply of %u bytes runs past the shared memory and was dropped",
             length);
         return;
     }
-    std::vector<uint8_t> reply(length + 1);
-    if (m_mapping->Read(kHeaderSize, reply.data(), length)) return Close();
-    OnReply(reply.data(), length);
+    OnReply(length);
 }
 
 void CProcessCommunication::SendQueued() {
@@ -192,17 +209,27 @@ void CProcessCommunication::Answer() {
     WriteLength(message.data(), length);
     if (!gone) gone = m_mapping->Write(0, message.data(), kHeaderSize + length);
     // The sender is released even when the mapping is gone: it then finds that out itself.
-    m_reply->Set();
+    if (m_reply->Set() && CloseIfGone(*m_reply, kReplySuffix)) return;
     if (gone) Close();
 }
 
 bool CProcessCommunication::Poll() {
     if (!m_open) return true;
     if (m_size != 0) {
-        if (m_request->TryWait()) Answer();
+        if (m_request->TryWait()) {
+            Answer();
+        } else {
+            CloseIfGone(*m_request, kRequestSuffix);
+        }
         return !m_open;
     }
-    if (m_inFlight && m_reply->TryWait()) TakeReply();
+    if (m_inFlight) {
+        if (m_reply->TryWait()) {
+            TakeReply();
+        } else if (CloseIfGone(*m_reply, kReplySuffix)) {
+            return true;
+        }
+    }
     SendQueued();
     return !m_open;
 }
@@ -211,7 +238,10 @@ bool CProcessCommunication::Flush(int timeoutMs) {
     if (!m_open || m_size != 0) return !m_queue.empty();
     while (m_open && (m_inFlight || !m_queue.empty())) {
         if (m_inFlight) {
-            if (!m_reply->Wait(timeoutMs)) return true;
+            if (!m_reply->Wait(timeoutMs)) {
+                CloseIfGone(*m_reply, kReplySuffix);
+                return true;
+            }
             TakeReply();
         }
         SendQueued();
@@ -224,9 +254,6 @@ void CProcessCommunication::OnRequest(uint8_t* bytes, uint32_t& length) {
     (void)length;
 }
 
-void CProcessCommunication::OnReply(const uint8_t* bytes, uint32_t length) {
-    (void)bytes;
-    (void)length;
-}
+void CProcessCommunication::OnReply(uint32_t length) { (void)length; }
 
 }  // namespace kestrin

@@ -12,8 +12,9 @@
 // their turn is bounded: when it is full the oldest waiting message is dropped.
 //
 // The opening side uses only objects of its own user that nobody else may open. The mapping
-// is copied in and out, never accessed in place: when the other side shrinks it, the access
-// fails, the channel closes (one line on stderr) and the engine goes on without it.
+// is copied in and out, never accessed in place, and the events fail rather than fault:
+// when the other side shrinks any of the three, the access fails, the channel closes (one
+// line on stderr) and the engine goes on without it. Of a reply only the length is read.
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -73,8 +74,10 @@ protected:
     // Creating side: a request of length bytes; the handler may rewrite the bytes and the
     // length in place, up to GetMessageCapacity() bytes. The base leaves them as they are.
     virtual void OnRequest(uint8_t* bytes, uint32_t& length);
-    // Opening side: the reply to the last request. The base ignores it.
-    virtual void OnReply(const uint8_t* bytes, uint32_t length);
+    // Opening side: the reply to the last request came, of length bytes (within the
+    // mapping). Its bytes are left in the mapping unread: nothing here uses them. The base
+    // ignores it.
+    virtual void OnReply(uint32_t length);
 
 private:
     // True when the mapping could not be written (the channel is closed then).
@@ -85,7 +88,11 @@ private:
     void Answer();
     // The mapping shrank: nothing more is sent or answered.
     void Close();
+    void CloseBecause(const std::string& why);
+    // Closes the channel when the event's object was broken under it; true then.
+    bool CloseIfGone(const INamedEvent& event, const char* suffix);
 
+    std::string m_name;
     size_t m_size;
     std::unique_ptr<ISharedMapping> m_mapping;
     std::unique_ptr<INamedEvent> m_request;

@@ -24,6 +24,7 @@
 #include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "CORE/Platform/HeadlessClock.h"
+#include "CORE/Platform/HeadlessShellOpener.h"
 #include "CORE/Platform/IMessageBox.h"
 #include "CORE/Platform/ProcessPaths.h"
 #include "CORE/RuntimeConfiguration.h"
@@ -76,6 +77,18 @@ public:
         return answer;
     }
     std::vector<bool> answers;
+};
+
+// Web pages and files the game opens never reach the desktop: each request is written to
+// the log instead.
+class HarnessShellOpener : public HeadlessShellOpener {
+public:
+    void Run(const std::vector<std::string>& arguments) override {
+        HeadlessShellOpener::Run(arguments);
+        std::string command;
+        for (const auto& argument : arguments) command += (command.empty() ? "" : " ") + argument;
+        LogPrintf("kestrin-harness: would run: %s", command.c_str());
+    }
 };
 
 // Lines captured from the log, in the game's encoding until written out.
@@ -260,6 +273,10 @@ int main(int argc, char** argv) {
     SetWindowSystem(windows);
     HarnessMessageBox messageBox;
     SetMessageBox(&messageBox);
+    // Sockets, shared memory and files stay the system's: tests play servers and debuggers
+    // in other processes, and games are read from disk.
+    HarnessShellOpener shellOpener;
+    SetShellOpener(&shellOpener);
     SCapture capture;
     CLogWindow::SetLineSink([&capture](const std::string& line) { capture.lines.push_back(line); });
     // Sound is mixed only when a frame has run, exactly one frame's worth: the sound keeps
@@ -451,6 +468,7 @@ int main(int argc, char** argv) {
     }
     if (!keepSaves) fs::remove_all(saves, ec);
     SetMessageBox(nullptr);
+    SetShellOpener(nullptr);
     CDynamicVariables::ReleaseInstance();
     CInput::ReleaseInstance();
     CLogWindow::ReleaseInstance();

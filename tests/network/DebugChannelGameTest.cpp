@@ -148,29 +148,41 @@ TEST_F(DebugChannelGame, ObjectsOpenToOtherUsersAreRefusedAndTheGameRunsOn) {
         << log;
 }
 
-TEST_F(DebugChannelGame, AMappingShrunkWhileTheGameRunsClosesTheChannelAndTheGameEndsNormally) {
+TEST_F(DebugChannelGame, AnObjectShrunkWhileTheGameRunsClosesTheChannelAndTheGameEndsNormally) {
     m_game.Write("main.iet",
                  "[debug mode=2 level=3]\n[debugprint data=first]\n[wait time=100]\n"
                  "[debugprint data=second]\n[wait time=100]\n[debugprint data=third]\n");
-    Debugger debugger(m_channel, 256);
-    bool shrunk = false;
-    // As soon as the first message is in, the mapping goes to 0 bytes: the game touches it
-    // again for its next message or for the reply.
-    auto shrink = [&] {
-        if (shrunk || debugger.messages.empty()) return;
-        int fd = shm_open(("/" + m_channel + "_map").c_str(), O_RDWR, 0);
-        shrunk = fd >= 0 && ftruncate(fd, 0) == 0;
-        if (fd >= 0) close(fd);
+    struct Case {
+        const char* object;
+        std::string file;
+        std::string logged;
     };
-    const std::string errors = m_game.Path() + "/stderr.txt";
-    ASSERT_EQ(RunGame(m_game.Path(), &debugger, errors, shrink), 0);
-    ASSERT_TRUE(shrunk);
-    EXPECT_EQ(debugger.messages.size(), 1u);
-    const std::string log = kestrin_test::ReadFileBytes(errors);
-    EXPECT_NE(log.find("debug channel: the shared memory no longer holds its size; the channel is closed"),
-              std::string::npos)
-        << log;
-    EXPECT_EQ(log.find("messages were not sent"), std::string::npos) << log;
+    const Case cases[] = {
+        {"_map", "/dev/shm/" + m_channel + "_map", "the shared memory no longer holds its size"},
+        {"_server", "/dev/shm/sem." + m_channel + "_server",
+         "\"" + m_channel + "_server\" no longer holds its semaphore"},
+        {"_client", "/dev/shm/sem." + m_channel + "_client",
+         "\"" + m_channel + "_client\" no longer holds its semaphore"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.object);
+        Debugger debugger(m_channel, 256);
+        ASSERT_TRUE(debugger.IsOpen());
+        bool shrunk = false;
+        // As soon as the first message is in, the object goes to 0 bytes: the game touches
+        // it again for its next message or for the reply.
+        auto shrink = [&] {
+            if (shrunk || debugger.messages.empty()) return;
+            shrunk = truncate(c.file.c_str(), 0) == 0;
+        };
+        const std::string errors = m_game.Path() + "/stderr.txt";
+        ASSERT_EQ(RunGame(m_game.Path(), &debugger, errors, shrink), 0);
+        ASSERT_TRUE(shrunk);
+        EXPECT_EQ(debugger.messages.size(), 1u);
+        const std::string log = kestrin_test::ReadFileBytes(errors);
+        EXPECT_NE(log.find("debug channel: " + c.logged + "; the channel is closed"), std::string::npos) << log;
+        EXPECT_EQ(log.find("messages were not sent"), std::string::npos) << log;
+    }
 }
 
 }  // namespace

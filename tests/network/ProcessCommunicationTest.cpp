@@ -3,14 +3,20 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <semaphore.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include "CORE/CLogWindow.h"
@@ -39,14 +45,20 @@ public:
     uint32_t claimedLength = 0;
 };
 
-// The engine's side, recording replies.
+// The engine's side, recording replies: it reads them from the mapping itself, as the
+// channel leaves their bytes unread.
 class Engine : public CProcessCommunication {
 public:
-    explicit Engine(const std::string& name) : CProcessCommunication(name, 0) {}
-    void OnReply(const uint8_t* bytes, uint32_t length) override {
-        replies.emplace_back(reinterpret_cast<const char*>(bytes), length);
+    explicit Engine(const std::string& name)
+        : CProcessCommunication(name, 0), m_view(GetSharedMemoryService()->OpenMapping(name + "_map", nullptr)) {}
+    void OnReply(uint32_t length) override {
+        std::string reply(length, '\0');
+        if (m_view && !m_view->Read(4, &reply[0], length)) replies.push_back(reply);
     }
     std::vector<std::string> replies;
+
+private:
+    std::unique_ptr<ISharedMapping> m_view;
 };
 
 std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
@@ -347,6 +359,233 @@ TEST_F(ProcessCommunicationSystem, AMappingShrunkUnderTheChannelClosesItWithoutA
         EXPECT_EQ(MappingSize(), c.size);
         EXPECT_EQ(m_log.CountWithin("the channel is closed"), c.moment == RequestWaiting ? 2 : 1) << m_log.All();
     }
+}
+
+TEST_F(ProcessCommunicationSystem, ASemaphoreFileShrunkUnderTheChannelClosesItWithoutACrash) {
+    enum Moment { BeforeOpen, Idle, ReplyWaiting };
+    struct Case {
+        const char* what;
+        const char* object;
+        Moment moment;
+        const char* logged;
+    };
+    const Case cases[] = {
+        {"request event, before the engine opens it", "_server", BeforeOpen, "is not a semaphore"},
+        {"request event, idle, then a send", "_server", Idle, "_server\" no longer holds its semaphore"},
+        {"reply event, idle, then a send", "_client", Idle, "_client\" no longer holds its semaphore"},
+        {"reply event, with the reply waiting", "_client", ReplyWaiting, "_client\" no longer holds its semaphore"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        NewName();
+        m_log.lines.clear();
+        Tool tool(m_name, 64);
+        ASSERT_TRUE(tool.IsOpen());
+        const std::string file = "/dev/shm/sem." + m_name + c.object;
+        if (c.moment == BeforeOpen) ASSERT_EQ(truncate(file.c_str(), 0), 0);
+        Engine engine(m_name);
+        if (c.moment == BeforeOpen) {
+            EXPECT_FALSE(engine.IsOpen());
+            EXPECT_EQ(m_log.CountWithin(c.logged), 1) << m_log.All();
+            continue;
+        }
+        ASSERT_TRUE(engine.IsOpen());
+        if (c.moment == ReplyWaiting) {
+            ASSERT_FALSE(engine.Send("one", 4));
+            tool.Poll();
+        }
+        ASSERT_EQ(truncate(file.c_str(), 0), 0);
+        engine.Send("two", 4);
+        engine.Poll();
+        EXPECT_FALSE(engine.IsOpen());
+        EXPECT_TRUE(engine.Poll());
+        EXPECT_TRUE(engine.Send("later", 6));
+        EXPECT_FALSE(engine.Flush(1000));
+        EXPECT_EQ(m_log.CountWithin(c.logged), 1) << m_log.All();
+        EXPECT_EQ(m_log.CountWithin("the channel is closed"), 1) << m_log.All();
+    }
+}
+
+// Another thread shrinks and restores one of the objects over and over while messages go
+// back and forth: whatever access meets the shrunk object, the channel closes, once.
+TEST_F(ProcessCommunicationSystem, ObjectsShrunkWhileMessagesGoBackAndForthCloseTheChannel) {
+    for (const char* object : {"_map", "_server", "_client"}) {
+        SCOPED_TRACE(object);
+        NewName();
+        m_log.lines.clear();
+        Tool creator(m_name, 64);
+        Engine engine(m_name);
+        ASSERT_TRUE(engine.IsOpen());
+        // The debugger's part, through events that fail rather than fault: every round it
+        // takes the request (if any) and releases the engine, so that the engine touches
+        // both events again and again.
+        auto request = GetSharedMemoryService()->OpenEvent(m_name + "_server", nullptr);
+        auto reply = GetSharedMemoryService()->OpenEvent(m_name + "_client", nullptr);
+        ASSERT_TRUE(request && reply);
+        const std::string path =
+            std::string(object) == "_map" ? "/dev/shm/" + m_name + object : "/dev/shm/sem." + m_name + object;
+        struct stat info = {};
+        ASSERT_EQ(stat(path.c_str(), &info), 0);
+        std::atomic<bool> stop(false);
+        std::atomic<int> flips(0);
+        std::thread shrinker([&] {
+            while (!stop) {
+                if (truncate(path.c_str(), 0) != 0 || truncate(path.c_str(), info.st_size) != 0) break;
+                ++flips;
+            }
+        });
+        const auto giveUp = std::chrono::steady_clock::now() + std::chrono::seconds(300);
+        while (engine.IsOpen() && std::chrono::steady_clock::now() < giveUp) {
+            if (!engine.IsInFlight()) engine.Send("trace", 6);
+            request->TryWait();
+            reply->Set();
+            engine.Poll();
+        }
+        stop = true;
+        shrinker.join();
+        EXPECT_GT(flips.load(), 0);
+        EXPECT_FALSE(engine.IsOpen());
+        EXPECT_EQ(m_log.CountWithin("the channel is closed"), 1) << m_log.All();
+    }
+}
+
+// A debugger built on the system's own calls (sem_open, sem_post, sem_trywait on the same
+// names) talks with the engine's side.
+TEST_F(ProcessCommunicationSystem, ADebuggerUsingTheSystemsNamedSemaphoresIsUnderstood) {
+    NewName();
+    const std::string map = "/" + m_name + "_map", server = "/" + m_name + "_server", client = "/" + m_name + "_client";
+    int fd = shm_open(map.c_str(), O_RDWR | O_CREAT | O_EXCL, 0600);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(ftruncate(fd, 64), 0);
+    sem_t* requests = sem_open(server.c_str(), O_CREAT | O_EXCL, 0600, 0);
+    sem_t* replies = sem_open(client.c_str(), O_CREAT | O_EXCL, 0600, 0);
+    ASSERT_NE(requests, SEM_FAILED);
+    ASSERT_NE(replies, SEM_FAILED);
+    {
+        Engine engine(m_name);
+        ASSERT_TRUE(engine.IsOpen());
+        ASSERT_FALSE(engine.Send("hello", 6));
+        ASSERT_EQ(sem_trywait(requests), 0);
+        char request[10] = {};
+        ASSERT_EQ(pread(fd, request, sizeof request, 0), static_cast<ssize_t>(sizeof request));
+        EXPECT_EQ(std::string(request, 10), std::string("\x06\0\0\0hello\0", 10));
+        const char answer[6] = {2, 0, 0, 0, 'o', 'k'};
+        ASSERT_EQ(pwrite(fd, answer, 6, 0), 6);
+        ASSERT_EQ(sem_post(replies), 0);
+        engine.Poll();
+        EXPECT_EQ(engine.replies, (std::vector<std::string>{"ok"}));
+        EXPECT_FALSE(engine.IsInFlight());
+        // A second set before the debugger looks leaves one signal.
+        engine.Send("a", 2);
+        int value = -1;
+        ASSERT_EQ(sem_getvalue(requests, &value), 0);
+        EXPECT_EQ(value, 1);
+    }
+    close(fd);
+    sem_close(requests);
+    sem_close(replies);
+    shm_unlink(map.c_str());
+    sem_unlink(server.c_str());
+    sem_unlink(client.c_str());
+
+    // And the engine's creating side is understood by a debugger opening it with sem_open.
+    NewName();
+    Tool tool(m_name, 64);
+    sem_t* toTool = sem_open(("/" + m_name + "_server").c_str(), 0);
+    sem_t* fromTool = sem_open(("/" + m_name + "_client").c_str(), 0);
+    ASSERT_NE(toTool, SEM_FAILED);
+    ASSERT_NE(fromTool, SEM_FAILED);
+    OnMapping([](int mapping) { return static_cast<int>(pwrite(mapping, "\x03\0\0\0hi\0", 7, 0)); });
+    ASSERT_EQ(sem_post(toTool), 0);
+    EXPECT_FALSE(tool.Poll());
+    EXPECT_EQ(tool.requests, (std::vector<std::string>{Z("hi")}));
+    EXPECT_EQ(sem_trywait(fromTool), 0);
+    sem_close(toTool);
+    sem_close(fromTool);
+}
+
+// A reply's length is all the engine reads of it, however large the mapping and the claim.
+TEST(ProcessCommunicationReply, OnlyTheLengthOfAReplyIsRead) {
+    // A mapping as large as it says, holding nothing but a length; it records every read.
+    struct Mapping : ISharedMapping {
+        size_t size = 0;
+        uint32_t length = 0;
+        std::vector<std::pair<size_t, size_t>> reads;
+        size_t Size() const override { return size; }
+        bool Read(size_t offset, void* out, size_t count) override {
+            reads.emplace_back(offset, count);
+            if (offset != 0 || count != 4) return true;
+            const uint8_t bytes[4] = {static_cast<uint8_t>(length), static_cast<uint8_t>(length >> 8),
+                                      static_cast<uint8_t>(length >> 16), static_cast<uint8_t>(length >> 24)};
+            std::memcpy(out, bytes, 4);
+            return false;
+        }
+        bool Write(size_t offset, const void* data, size_t count) override {
+            (void)data;
+            return offset > size || count > size - offset;
+        }
+    };
+    struct Signalled : INamedEvent {
+        bool Set() override { return false; }
+        bool TryWait() override { return true; }
+        bool Wait(int timeoutMs) override { return timeoutMs >= 0; }
+        bool IsGone() const override { return false; }
+    };
+    struct Service : ISharedMemoryService {
+        size_t size = 0;
+        Mapping* mapping = nullptr;
+        std::unique_ptr<ISharedMapping> OpenMapping(const std::string&, std::string*) override {
+            auto made = std::make_unique<Mapping>();
+            made->size = size;
+            mapping = made.get();
+            return made;
+        }
+        std::unique_ptr<INamedEvent> OpenEvent(const std::string&, std::string*) override {
+            return std::make_unique<Signalled>();
+        }
+        std::unique_ptr<ISharedMapping> CreateMapping(const std::string&, size_t) override { return nullptr; }
+        std::unique_ptr<INamedEvent> CreateEvent(const std::string&) override { return nullptr; }
+    };
+    struct LengthEngine : CProcessCommunication {
+        LengthEngine() : CProcessCommunication("Reply", 0) {}
+        void OnReply(uint32_t length) override { lengths.push_back(length); }
+        std::vector<uint32_t> lengths;
+    };
+    struct Case {
+        size_t mapping;
+        uint32_t claimed;
+        bool taken;
+    };
+    const Case cases[] = {
+        {64, 0, true},
+        {64, 5, true},
+        {64, 60, true},
+        {64, 61, false},
+        {64, 0xFFFFFFFFu, false},
+        {size_t{1} << 30, (1u << 30) - 4, true},  // a sparse 1 GiB object, full
+        {0x100000003ull, 0xFFFFFFFFu, true},      // the largest length, exactly fitting
+        {size_t{1} << 33, 0xFFFFFFFFu, true},     // more mapping than a length can say
+    };
+    kestrin_test::LogCapture log;
+    Service service;
+    SetSharedMemoryService(&service);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.mapping) + " bytes, " + std::to_string(c.claimed) + " claimed");
+        log.lines.clear();
+        service.size = c.mapping;
+        LengthEngine engine;
+        ASSERT_TRUE(engine.IsOpen());
+        service.mapping->length = c.claimed;
+        EXPECT_EQ(engine.GetMessageCapacity(), std::min<size_t>(c.mapping - 4, 0xFFFFFFFFu));
+        ASSERT_FALSE(engine.Send("x", 2));
+        EXPECT_FALSE(engine.Poll());
+        EXPECT_EQ(service.mapping->reads, (std::vector<std::pair<size_t, size_t>>{{0, 4}}));
+        EXPECT_EQ(engine.lengths, c.taken ? std::vector<uint32_t>{c.claimed} : std::vector<uint32_t>{});
+        EXPECT_EQ(log.CountWithin("runs past the shared memory and was dropped"), c.taken ? 0 : 1) << log.All();
+        EXPECT_FALSE(engine.IsInFlight());
+        EXPECT_TRUE(engine.IsOpen());
+    }
+    SetSharedMemoryService(nullptr);
 }
 
 TEST(ProcessCommunicationReader, TheLengthMustFitTheView) {

@@ -4,7 +4,10 @@
 // ends the frame; and the "ime" field's window rectangle stays within the int range.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <climits>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -139,6 +142,31 @@ TEST_F(WindowTagsTest, TheFieldRectangleIsClampedToInts) {
     EXPECT_EQ(field->GetWidth(), INT_MAX);
     EXPECT_EQ(field->GetHeight(), 12);
     EXPECT_EQ(m_script->GetState(), CMainScript::STAT_WAIT);
+}
+
+// kestrin-harness keeps "openbrowser" from the desktop: the request is logged, and no
+// opener is started (a fake xdg-open first in PATH would leave a mark). The harness's
+// output goes through a pipe that every child it starts inherits, so once the pipe is at
+// its end any opener it started has ended too.
+TEST(WindowTagsInHarness, OpenbrowserIsLoggedAndStartsNothing) {
+    kestrin_test::TempDir dir;
+    dir.Write("game/system.ini", "[WINDOW]\nWIDTH=64\nHEIGHT=48\n[SYSTEM]\nCHARSET=utf-8\n");
+    dir.Write("game/manual.html", "<p>manual</p>\n");
+    dir.Write("game/main.iet", "[openbrowser url=https://example.invalid/page]\n[openbrowser url=manual.html]\n");
+    const std::string mark = dir.Path() + "/opened.txt";
+    const std::string opener = dir.Write("bin/xdg-open", "#!/bin/sh\necho \"$@\" >> '" + mark + "'\n");
+    ASSERT_EQ(chmod(opener.c_str(), 0755), 0);
+    const std::string harness = std::string(KESTRIN_BINARY_DIR) + "/tests/harness/kestrin-harness";
+    const std::string command = "(PATH='" + dir.Path() + "/bin':\"$PATH\" '" + harness + "' '" + dir.Path() +
+                                "/game' --frames 0 --timeout 300 --trace '" + dir.Path() +
+                                "/trace.txt' 2>&1; echo $? > '" + dir.Path() + "/status.txt') | cat > /dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    EXPECT_EQ(kestrin_test::ReadFileBytes(dir.Path() + "/status.txt"), "0\n");
+    EXPECT_EQ(kestrin_test::ReadFileBytes(mark), "");
+    const std::string trace = kestrin_test::ReadFileBytes(dir.Path() + "/trace.txt");
+    EXPECT_NE(trace.find("kestrin-harness: would run: xdg-open https://example.invalid/page\n"), std::string::npos)
+        << trace;
+    EXPECT_NE(trace.find("kestrin-harness: would run: xdg-open manual.html\n"), std::string::npos) << trace;
 }
 
 }  // namespace

@@ -22,6 +22,8 @@ void InterpreterFixture::SetUp() {
     kestrin::CDynamicVariables::GetInstance()->SetString("ini.Boot", "main.iet");
     kestrin::CDynamicVariables::GetInstance()->SetString("ini.Charset", "utf-8");
     kestrin::CLogWindow::SetLineSink([this](const std::string& line) { m_lines.push_back(line); });
+    kestrin::SetShellOpener(&m_shellOpener);
+    kestrin::SetMessageBox(&m_messageBox);
 }
 
 void InterpreterFixture::TearDown() {
@@ -37,6 +39,8 @@ void InterpreterFixture::TearDown() {
         kestrin::SetWindowSystem(nullptr);
         m_windows.reset();
     }
+    kestrin::SetShellOpener(nullptr);
+    kestrin::SetMessageBox(nullptr);
     kestrin::CTimer::SetClock(nullptr);
     kestrin::CTimer::SetWallClock(nullptr);
     kestrin::CLogWindow::SetLineSink(nullptr);

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "CORE/Platform/HeadlessMessageBox.h"
+#include "CORE/Platform/HeadlessShellOpener.h"
 #include "SCRIPT/CMainScript.h"
 #include "support/TestSupport.h"
 
@@ -51,6 +53,9 @@ protected:
     std::unique_ptr<kestrin::CMainScript> m_script;
     std::vector<std::string> m_lines;
     uint32_t m_now = 0;
+    // In place from SetUp: no script run by a test opens a browser or a dialog on the desktop.
+    kestrin::HeadlessShellOpener m_shellOpener;
+    kestrin::HeadlessMessageBox m_messageBox;
 };
 
 }  // namespace kestrin_test

@@ -46,7 +46,10 @@ public:
     ~FakeEvent() override {
         if (m_owner) m_owner->events.erase(m_name);
     }
-    void Set() override { *m_signalled = 1; }
+    bool Set() override {
+        *m_signalled = 1;
+        return false;
+    }
     bool TryWait() override {
         bool was = *m_signalled != 0;
         *m_signalled = 0;
@@ -56,6 +59,7 @@ public:
         (void)timeoutMs;
         return TryWait();
     }
+    bool IsGone() const override { return false; }
 
 private:
     std::shared_ptr<int> m_signalled;

@@ -1,10 +1,11 @@
 #include "NETWORK/Platform/PosixSharedMemoryService.h"
 
+#include "NETWORK/Platform/PosixNamedEvent.h"
+
 #include <fcntl.h>
 #include <semaphore.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
-#include <time.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -19,6 +20,9 @@ namespace {
 ISharedMemoryService* g_sharedMemoryService = nullptr;
 
 std::string SystemName(const std::string& name) { return "/" + name; }
+
+// Where the system keeps the named semaphore of that name.
+std::string SemaphoreFile(const std::string& name) { return "/dev/shm/sem." + name; }
 
 // Accessed with pread and pwrite on the kept descriptor, never mapped: when the other side
 // shrinks the object, an access past its end fails instead of raising SIGBUS.
@@ -70,47 +74,6 @@ private:
     std::string m_removeName;
 };
 
-class PosixNamedEvent : public INamedEvent {
-public:
-    PosixNamedEvent(sem_t* semaphore, std::string removeName)
-        : m_semaphore(semaphore), m_removeName(std::move(removeName)) {}
-    ~PosixNamedEvent() override {
-        sem_close(m_semaphore);
-        if (!m_removeName.empty()) sem_unlink(m_removeName.c_str());
-    }
-    // Auto-reset: a second Set before a wait leaves a single signal.
-    void Set() override {
-        int value = 0;
-        if (sem_getvalue(m_semaphore, &value) == 0 && value > 0) return;
-        sem_post(m_semaphore);
-    }
-    bool TryWait() override {
-        while (sem_trywait(m_semaphore) != 0) {
-            if (errno != EINTR) return false;
-        }
-        return true;
-    }
-    bool Wait(int timeoutMs) override {
-        // Measured on the monotonic clock, so that setting the wall clock cannot stretch it.
-        timespec until;
-        clock_gettime(CLOCK_MONOTONIC, &until);
-        until.tv_sec += timeoutMs / 1000;
-        until.tv_nsec += static_cast<long>(timeoutMs % 1000) * 1000000L;
-        if (until.tv_nsec >= 1000000000L) {
-            until.tv_sec += 1;
-            until.tv_nsec -= 1000000000L;
-        }
-        while (sem_clockwait(m_semaphore, CLOCK_MONOTONIC, &until) != 0) {
-            if (errno != EINTR) return false;
-        }
-        return true;
-    }
-
-private:
-    sem_t* m_semaphore;
-    std::string m_removeName;
-};
-
 // An object another process made is used only when it belongs to this process's user and
 // nobody else may open it. Empty when it may be used, else why not.
 std::string Refusal(const std::string& what, const struct stat& info) {
@@ -154,26 +117,29 @@ std::unique_ptr<ISharedMapping> PosixSharedMemoryService::OpenMapping(const std:
 }
 
 std::unique_ptr<INamedEvent> PosixSharedMemoryService::OpenEvent(const std::string& name, std::string* refusal) {
-    const std::string systemName = SystemName(name);
-    // sem_open gives no descriptor to examine: the file behind it is looked at first. It
-    // cannot be replaced between the look and the open by anyone but its owner, since
-    // "/dev/shm" only lets owners remove their entries.
-    const std::string file = "/dev/shm/sem." + name;
+    // The file sem_open would open, opened here and checked on the descriptor itself.
+    const std::string file = SemaphoreFile(name);
+    int fd = open(file.c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     struct stat info;
-    if (lstat(file.c_str(), &info) != 0) return nullptr;
     std::string why;
-    if (!S_ISREG(info.st_mode) || info.st_size < static_cast<off_t>(sizeof(sem_t))) {
+    if (fd < 0) {
+        if (errno == ENOENT) return nullptr;
+        // Not ours to open, or not a file: the entry itself says which.
+        if (lstat(file.c_str(), &info) != 0) return nullptr;
+        if (S_ISREG(info.st_mode)) why = Refusal(file, info);
+        if (why.empty()) why = "\"" + file + "\" is not a semaphore";
+    } else if (fstat(fd, &info) != 0) {
+        why = "\"" + file + "\" cannot be examined";
+    } else if (!S_ISREG(info.st_mode) || info.st_size < static_cast<off_t>(sizeof(sem_t))) {
         why = "\"" + file + "\" is not a semaphore";
     } else {
         why = Refusal(file, info);
     }
-    if (!why.empty()) {
-        if (refusal) *refusal = why;
-        return nullptr;
-    }
-    sem_t* semaphore = sem_open(systemName.c_str(), 0);
-    if (semaphore == SEM_FAILED) return nullptr;
-    return std::make_unique<PosixNamedEvent>(semaphore, std::string());
+    std::unique_ptr<PosixNamedEvent> event;
+    if (why.empty()) event = PosixNamedEvent::Map(fd, std::string());
+    if (fd >= 0) close(fd);
+    if (!why.empty() && refusal) *refusal = why;
+    return event;
 }
 
 std::unique_ptr<ISharedMapping> PosixSharedMemoryService::CreateMapping(const std::string& name, size_t size) {
@@ -190,11 +156,21 @@ std::unique_ptr<ISharedMapping> PosixSharedMemoryService::CreateMapping(const st
 }
 
 std::unique_ptr<INamedEvent> PosixSharedMemoryService::CreateEvent(const std::string& name) {
+    // Made by sem_open, so that it is what a debugger's sem_open expects, then reached
+    // through a mapping of its own, as the opening side does.
     const std::string systemName = SystemName(name);
     sem_unlink(systemName.c_str());
     sem_t* semaphore = sem_open(systemName.c_str(), O_CREAT | O_EXCL, 0600, 0);
     if (semaphore == SEM_FAILED) return nullptr;
-    return std::make_unique<PosixNamedEvent>(semaphore, systemName);
+    sem_close(semaphore);
+    std::unique_ptr<PosixNamedEvent> event;
+    int fd = open(SemaphoreFile(name).c_str(), O_RDWR | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd >= 0) {
+        event = PosixNamedEvent::Map(fd, systemName);
+        close(fd);
+    }
+    if (!event) sem_unlink(systemName.c_str());
+    return event;
 }
 
 ISharedMemoryService* GetSharedMemoryService() {

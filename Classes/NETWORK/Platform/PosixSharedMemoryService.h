@@ -1,6 +1,6 @@
 #pragma once
 // POSIX shared memory (shm_open, read and written with pread and pwrite) and named
-// semaphores as auto-reset events. A name gets the leading "/" POSIX wants, so outside
+// semaphores as auto-reset events (PosixNamedEvent). A name gets the leading "/" POSIX wants, so outside
 // tools find "/Kestrin_Debug_map" and so on; the semaphores are "/dev/shm/sem.<name>".
 #include "NETWORK/Platform/ISharedMemoryService.h"
 
