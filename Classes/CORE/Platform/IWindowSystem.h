@@ -81,6 +81,8 @@ public:
     // Desktop full screen (the display mode is not changed).
     virtual void SetFullScreen(WindowHandle window, bool fullScreen) = 0;
     virtual void SetAlwaysOnTop(WindowHandle window, bool onTop) = 0;
+    // Shows or hides the window. Shown without activate, it leaves the keyboard focus where it
+    // was, with or without a window manager.
     virtual void Show(WindowHandle window, bool show, bool activate) = 0;
     virtual void GetClientSize(WindowHandle window, int& width, int& height) = 0;
     virtual void GetPosition(WindowHandle window, int& x, int& y) = 0;

@@ -1,6 +1,9 @@
 #include "CORE/Platform/SdlWindowSystem.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -79,6 +82,46 @@ struct SKeyTables {
 const SKeyTables& KeyTables() {
     static const SKeyTables tables;
     return tables;
+}
+
+// The X11 side of a window; false for other video drivers.
+bool X11Of(SDL_Window* w, Display*& display, Window& window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(w, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    display = info.info.x11.display;
+    window = info.info.x11.window;
+    return display != nullptr && window != 0;
+}
+
+// Shows a window and leaves the keyboard focus where it was. SDL's hint against activation
+// works on Windows only. A window manager is asked not to focus the window when it maps it
+// (a user time of 0); without one, SDL itself gives the window the X focus once it is mapped,
+// and that is handed back.
+void ShowWithoutFocus(SDL_Window* w) {
+    Display* display = nullptr;
+    Window window = 0;
+    if (!X11Of(w, display, window)) {
+        SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "1");
+        SDL_ShowWindow(w);
+        SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "0");
+        return;
+    }
+    const long userTime = 0;
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_USER_TIME", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&userTime), 1);
+    Window before = 0;
+    int revert = 0;
+    XGetInputFocus(display, &before, &revert);
+    SDL_ShowWindow(w);
+    Window after = 0;
+    XGetInputFocus(display, &after, &revert);
+    // PointerRoot (1) and None (0) are no windows to go back to.
+    if (after == window && before != window && before > PointerRoot) {
+        XSetInputFocus(display, before, RevertToParent, CurrentTime);
+        // Done before the program goes on: input read from now on goes to the window it was for.
+        XSync(display, False);
+    }
 }
 
 int VirtualButton(Uint8 button) {
@@ -216,10 +259,12 @@ void SdlWindowSystem::Show(WindowHandle window, bool show, bool activate) {
         SDL_HideWindow(w);
         return;
     }
-    SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, activate ? "0" : "1");
+    if (!activate) {
+        ShowWithoutFocus(w);
+        return;
+    }
     SDL_ShowWindow(w);
-    SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "0");
-    if (activate) SDL_RaiseWindow(w);
+    SDL_RaiseWindow(w);
 }
 
 void SdlWindowSystem::GetClientSize(WindowHandle window, int& width, int& height) {
