@@ -9,7 +9,6 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <vector>
 
 #include "CORE/CLogWindow.h"
@@ -350,7 +349,7 @@ bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
             case SDL_KEYDOWN:
             case SDL_KEYUP: {
                 // A repeat is no new press.
-                if (e.type == SDL_KEYDOWN && !e.key.repeat) NotePress(e.key.keysym.scancode);
+                if (e.type == SDL_KEYDOWN && !e.key.repeat) NotePress(e.key.keysym.scancode, e.key.windowID);
                 int vk = VirtualKeyFromScancode(e.key.keysym.scancode);
                 if (vk == 0) break;
                 out.type = e.type == SDL_KEYDOWN ? EWindowEvent::KeyDown : EWindowEvent::KeyUp;
@@ -370,7 +369,15 @@ bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
             case SDL_MOUSEBUTTONUP: {
                 int vk = VirtualButton(e.button.button);
                 if (vk == 0) break;
-                if (e.type == SDL_MOUSEBUTTONDOWN) m_pressed[vk] = true;
+                if (e.type == SDL_MOUSEBUTTONDOWN) {
+                    SKeyPress press;
+                    press.key = vk;
+                    press.window = e.button.windowID;
+                    press.hasPoint = true;
+                    press.x = e.button.x;
+                    press.y = e.button.y;
+                    NotePress(press);
+                }
                 out.type = e.type == SDL_MOUSEBUTTONDOWN ? EWindowEvent::MouseButtonDown : EWindowEvent::MouseButtonUp;
                 out.window = e.button.windowID;
                 out.key = vk;
@@ -459,14 +466,25 @@ void SdlWindowSystem::GetKeysDown(bool (&down)[256]) {
     }
 }
 
-void SdlWindowSystem::TakeKeyPresses(bool (&pressed)[256]) {
-    std::copy(std::begin(m_pressed), std::end(m_pressed), std::begin(pressed));
-    std::fill(std::begin(m_pressed), std::end(m_pressed), false);
+void SdlWindowSystem::TakeKeyPresses(std::vector<SKeyPress>& presses) {
+    presses.swap(m_presses);
+    m_presses.clear();
 }
 
-void SdlWindowSystem::NotePress(int scancode) {
+void SdlWindowSystem::NotePress(int scancode, WindowHandle window) {
     if (scancode <= 0 || scancode >= SDL_NUM_SCANCODES) return;
-    for (int vk : KeyTables().vksByScancode[scancode]) m_pressed[vk] = true;
+    for (int vk : KeyTables().vksByScancode[scancode]) {
+        SKeyPress press;
+        press.key = vk;
+        press.window = window;
+        NotePress(press);
+    }
+}
+
+void SdlWindowSystem::NotePress(const SKeyPress& press) {
+    // Bounded for a program that takes events but no presses.
+    constexpr size_t kMaxKept = 1024;
+    if (m_presses.size() < kMaxKept) m_presses.push_back(press);
 }
 
 void SdlWindowSystem::GetClientMousePoint(WindowHandle window, int& x, int& y) {
