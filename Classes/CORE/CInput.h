@@ -29,7 +29,7 @@ public:
     // The per-frame poll, with the frame clock in milliseconds. Every press counts: one that is
     // up again by now is pressed in this frame and released in the next, and presses quicker
     // than the frames wait their turn (at most kMaxPendingPresses a key), one a frame, each
-    // released before the next; a button's press brings the mouse point it was made at.
+    // released before the next. A click already released reads the mouse point it was made at.
     void Update(uint32_t now);
     // Sets key 136 (up) or 137 to "pressed" until a query consumes it; returns the key.
     int PushWheel(bool up);
