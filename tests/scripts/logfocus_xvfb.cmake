@@ -34,10 +34,10 @@ focus_is_game() {
 for wm in "" openbox; do
   echo "window manager: ${wm:-none}"
   if [ -n "$wm" ]; then
-    pid=""
     openbox --sm-disable > "$WORK/openbox.log" 2>&1 &
     wmpid=$!
-    wait_for wm_ready || fail "openbox did not start"
+    pid=$wmpid
+    wait_for wm_ready || fail "openbox did not start: $(cat "$WORK/openbox.log")"
   fi
   "$KESTRIN" "$GAME" > "$WORK/kestrin.log" 2>&1 &
   pid=$!
