@@ -6,6 +6,8 @@ find_package(JPEG REQUIRED)
 find_package(ZLIB REQUIRED)
 find_package(Boost REQUIRED)
 find_package(Threads REQUIRED)
+# The X11 side of SDL windows (the focus when a window is shown).
+find_package(X11 REQUIRED)
 pkg_check_modules(KDEPS REQUIRED IMPORTED_TARGET
   freetype2 fontconfig
   vorbisfile vorbis ogg lua5.1)
@@ -16,5 +18,5 @@ pkg_check_modules(FFMPEG REQUIRED
 
 add_library(kestrin_deps INTERFACE)
 target_link_libraries(kestrin_deps INTERFACE
-  SDL2::SDL2 PNG::PNG JPEG::JPEG ZLIB::ZLIB Boost::headers PkgConfig::KDEPS Threads::Threads rt dl)
+  SDL2::SDL2 PNG::PNG JPEG::JPEG ZLIB::ZLIB Boost::headers PkgConfig::KDEPS Threads::Threads X11::X11 rt dl)
 target_include_directories(kestrin_deps INTERFACE ${FFMPEG_INCLUDE_DIRS})

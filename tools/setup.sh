@@ -9,13 +9,13 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-aarch64-linux-gnu
   # engine libraries
-  libsdl2-dev libfreetype-dev libfontconfig-dev
+  libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libpng-dev libjpeg62-turbo-dev zlib1g-dev libogg-dev libvorbis-dev
   liblua5.1-0-dev libboost-dev
   fonts-ipafont-gothic fonts-ipafont-mincho fonts-dejavu-core
   # headless display and GL for tests
-  xvfb xauth x11-utils xdotool libgl1-mesa-dri libegl1 libegl-mesa0
+  xvfb xauth x11-utils xdotool openbox libgl1-mesa-dri libegl1 libegl-mesa0
   # reference tools used by tests and table generators
   imagemagick libjpeg-turbo-progs openssl coreutils python3 lua5.1 sox vorbis-tools ffmpeg
   python3-freetype python3-fonttools

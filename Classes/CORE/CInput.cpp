@@ -1,6 +1,8 @@
 #include "CORE/CInput.h"
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "CORE/CFrameDemand.h"
 #include "CORE/WindowMessages.h"
@@ -41,29 +43,73 @@ CInput::CInput(WindowHandle window)
       m_offsetX(0.0f),
       m_offsetY(0.0f),
       m_foregroundWindow(window),
-      m_clientWindow(window) {}
+      m_clientWindow(window),
+      m_seenDown() {}
 
 CInput::~CInput() = default;
 
+void CInput::TakePresses() {
+    GetWindowSystem().TakeKeyPresses(m_taken);
+    bool seen[256];
+    std::copy(std::begin(m_seenDown), std::end(m_seenDown), std::begin(seen));
+    std::fill(std::begin(m_seenDown), std::end(m_seenDown), false);
+    for (const SKeyPress& press : m_taken) {
+        if (press.key < 0 || press.key > 255 || press.key == kWheelUpKey || press.key == kWheelDownKey) continue;
+        // The last poll already counted this press from the key's state.
+        if (seen[press.key]) {
+            seen[press.key] = false;
+            continue;
+        }
+        // A click in another window of the program (the log) is not one in the game.
+        if (press.window != 0 && press.window != m_clientWindow) continue;
+        const auto waiting = std::count_if(m_pending.begin(), m_pending.end(),
+                                           [&](const SPendingPress& p) { return p.key == press.key; });
+        if (waiting >= kMaxPendingPresses) continue;
+        m_pending.push_back(SPendingPress{press.key, press.hasPoint, press.x, press.y});
+    }
+}
+
 void CInput::Update(uint32_t now) {
     bool down[256];
-    bool pressed[256];
-    IWindowSystem& system = GetWindowSystem();
-    system.GetKeysDown(down);
-    system.TakeKeyPresses(pressed);
-    bool moving = false;
+    GetWindowSystem().GetKeysDown(down);
+    TakePresses();
+    m_mouseFresh = false;
+    bool moving = !m_pending.empty();
     for (int key = 0; key < 256; ++key) {
         if (key == kWheelUpKey || key == kWheelDownKey) continue;
         int& state = m_state[key];
-        // A press already released again (a quick click, a touchpad tap) reads as down in this
-        // frame, so it is seen as pressed now and as released in the next frame.
-        const bool isDown = down[key] || pressed[key];
+        auto pending = m_pending.end();
+        if (!m_pending.empty()) {
+            pending = std::find_if(m_pending.begin(), m_pending.end(),
+                                   [key](const SPendingPress& p) { return p.key == key; });
+        }
+        if (pending != m_pending.end()) {
+            if (state == kUp || state == kReleased) {
+                // The press, whether the key is still down or already up again (a quick click):
+                // in the next frame it is held or released as the key is by then.
+                state = kPressed;
+                m_pressTime[key] = now;
+                // A press released again (a later one waits, or the button is up) is read where it
+                // was made; one still held reads the pointer as it is, as the drag it may start.
+                const bool released = !down[key] || std::any_of(std::next(pending), m_pending.end(),
+                                                                [key](const SPendingPress& p) { return p.key == key; });
+                if (pending->hasPoint && released) SetClientMousePoint(pending->x, pending->y);
+                m_pending.erase(pending);
+            } else {
+                // A later press waits for this frame's release of the one before.
+                state = kReleased;
+            }
+            continue;
+        }
         // A key held, just pressed or just released changes state with time or the next frame.
-        moving |= isDown || state != kUp;
-        if (isDown) {
+        moving |= down[key] || state != kUp;
+        if (down[key]) {
             if (state == kUp || state == kReleased) {
                 state = kPressed;
                 m_pressTime[key] = now;
+                // Down without a press taken: the window system may have read its devices before
+                // handing on the press event, so a press of this key in the next poll is this one.
+                m_seenDown[key] = true;
             } else {
                 state = m_pressTime[key] + static_cast<uint32_t>(m_repeatDelay) < now ? kRepeating : kHeld;
             }
@@ -71,7 +117,6 @@ void CInput::Update(uint32_t now) {
             state = (state == kUp || state == kReleased) ? kUp : kReleased;
         }
     }
-    m_mouseFresh = false;
     if (moving) CFrameDemand::Now();
 }
 
@@ -108,6 +153,11 @@ void CInput::RefreshMousePoint() {
     if (m_mouseFresh) return;
     int x = 0, y = 0;
     GetWindowSystem().GetClientMousePoint(m_clientWindow, x, y);
+    SetClientMousePoint(x, y);
+}
+
+// The point of this frame, until the next poll.
+void CInput::SetClientMousePoint(int x, int y) {
     m_clientMousePoint = CPoint(x, y);
     m_mousePoint = CPoint(RoundToPixel((static_cast<float>(x) - m_offsetX) * m_scale),
                           RoundToPixel((static_cast<float>(y) - m_offsetY) * m_scale));

@@ -4,6 +4,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "CORE/CKeyConfig.h"
 #include "CORE/COruKeyConfig.h"
@@ -97,6 +98,117 @@ TEST_F(InputTest, TapBetweenPollsIsPressedOneFrameAndReleasedTheNext) {
     input->Update(83);
     EXPECT_FALSE(input->IsDownEdge(65));
     ws->SetFocus(window);
+}
+
+TEST_F(InputTest, PressesQuickerThanFramesEachCountInTurn) {
+    // Taps (down and up again) made before one poll: each is handed out in a poll of its own,
+    // released in the next before the following one is pressed, a click where it was made.
+    struct SCase {
+        int key;
+        int taps;
+        int counted;
+    };
+    const SCase cases[] = {{1, 5, 5}, {13, 5, 5}, {2, 2, 2}, {1, 17, 16}, {13, 40, 16}};
+    uint32_t now = 0;
+    for (const SCase& c : cases) {
+        SCOPED_TRACE("key " + std::to_string(c.key) + ", " + std::to_string(c.taps) + " taps");
+        for (int i = 0; i < c.taps; ++i) {
+            MouseAt(10 + i, 20);
+            ws->SetKeyDown(c.key, true);
+            ws->SetKeyDown(c.key, false);
+        }
+        MouseAt(300, 300);
+        std::string states;
+        std::vector<int> clickedAt;
+        for (int poll = 0; poll < 2 * c.counted + 3; ++poll) {
+            input->Update(now += 16);
+            states += static_cast<char>('0' + input->GetKeyState(c.key));
+            if (input->IsDecide(c.key)) clickedAt.push_back(input->GetMousePoint().GetX());
+        }
+        std::string expected;
+        for (int i = 0; i < c.counted; ++i) expected += "14";
+        EXPECT_EQ(states, expected + "000");
+        if (c.key == 13) continue;
+        std::vector<int> where;
+        for (int i = 0; i < c.counted; ++i) where.push_back(10 + i);
+        EXPECT_EQ(clickedAt, where);
+    }
+    EXPECT_EQ(input->GetPendingPresses(), 0u);
+}
+
+TEST_F(InputTest, SlowPressesHeldKeysAndDragsReadAsTheyAre) {
+    // A human double click: two taps some frames apart, each pressed and released once.
+    uint32_t now = 0;
+    std::string states;
+    MouseAt(10, 10);
+    for (int poll = 0; poll < 10; ++poll) {
+        if (poll == 0 || poll == 5) {
+            ws->SetKeyDown(1, true);
+            ws->SetKeyDown(1, false);
+        }
+        input->Update(now += 16);
+        states += static_cast<char>('0' + input->GetKeyState(1));
+    }
+    EXPECT_EQ(states, "1400014000");
+    // A drag: the button stays down while the pointer moves, and the point follows the pointer.
+    ws->SetKeyDown(1, true);
+    input->Update(now += 16);
+    EXPECT_TRUE(input->IsDecide(1));
+    MouseAt(50, 60);
+    input->Update(now += 16);
+    EXPECT_EQ(input->GetKeyState(1), CInput::kHeld);
+    EXPECT_EQ(input->GetMousePoint().GetX(), 50);
+    ws->SetKeyDown(1, false);
+    input->Update(now += 16);
+    EXPECT_TRUE(input->IsUpEdge(1));
+    // A key held down past the repeat delay after a quick press of it: pressed, released, then
+    // pressed and held as long as it is down.
+    ws->SetKeyDown(13, true);
+    ws->SetKeyDown(13, false);
+    ws->SetKeyDown(13, true);
+    states.clear();
+    for (int poll = 0; poll < 6; ++poll) {
+        input->Update(now += 200);
+        states += static_cast<char>('0' + input->GetKeyState(13));
+    }
+    EXPECT_EQ(states, "141223");
+}
+
+TEST_F(InputTest, APressSeenDownBeforeItsEventCountsOnce) {
+    // A window system that reads its devices before it hands on the press events: the key
+    // reads as down one poll before its press arrives.
+    struct SLateWindowSystem : HeadlessWindowSystem {
+        void TakeKeyPresses(std::vector<SKeyPress>& presses) override {
+            presses.swap(late);
+            HeadlessWindowSystem::TakeKeyPresses(late);
+        }
+        std::vector<SKeyPress> late;
+    };
+    auto late = std::make_shared<SLateWindowSystem>();
+    late->CreateWindow(SWindowDesc());
+    SetWindowSystem(late);
+    late->SetKeyDown(13, true);
+    std::string states;
+    for (int poll = 0; poll < 4; ++poll) {
+        input->Update(static_cast<uint32_t>(poll * 16));
+        states += static_cast<char>('0' + input->GetKeyState(13));
+        if (poll == 1) late->SetKeyDown(13, false);
+    }
+    EXPECT_EQ(states, "1240");
+}
+
+TEST_F(InputTest, AClickInAnotherWindowIsNoClickInTheGame) {
+    SWindowDesc desc;
+    desc.width = 320;
+    desc.height = 480;
+    const WindowHandle log = ws->CreateWindow(desc);
+    ws->SetFocus(log);
+    MouseAt(10, 10);
+    ws->SetKeyDown(1, true);
+    ws->SetKeyDown(1, false);
+    ws->SetFocus(window);
+    input->Update(16);
+    EXPECT_FALSE(input->IsDecide(1));
 }
 
 TEST_F(InputTest, FocusGatesEverything) {

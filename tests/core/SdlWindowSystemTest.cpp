@@ -6,6 +6,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <vector>
 
 using kestrin::SdlWindowSystem;
 
@@ -76,29 +78,42 @@ TEST(SdlWindowSystem, PressesAreKeptUntilTakenAlsoWhenReleased) {
     auto key = [](Uint32 type, SDL_Scancode code, Uint8 repeat) {
         SDL_Event e{};
         e.type = type;
+        e.key.windowID = 7;
         e.key.keysym.scancode = code;
         e.key.repeat = repeat;
         SDL_PushEvent(&e);
     };
-    auto button = [](Uint32 type, Uint8 which) {
+    auto button = [](Uint32 type, Uint8 which, int x) {
         SDL_Event e{};
         e.type = type;
+        e.button.windowID = 7;
         e.button.button = which;
+        e.button.x = x;
+        e.button.y = 5;
         SDL_PushEvent(&e);
     };
     key(SDL_KEYDOWN, SDL_SCANCODE_LSHIFT, 0);
     key(SDL_KEYUP, SDL_SCANCODE_LSHIFT, 0);
     key(SDL_KEYDOWN, SDL_SCANCODE_A, 1);  // a repeat of a held key is no new press
     key(SDL_KEYUP, SDL_SCANCODE_RETURN, 0);
-    button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT);
-    button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT);
-    button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT);
+    // Two quick clicks of one button are two presses, each where it was made.
+    button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 10);
+    button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 10);
+    button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 20);
+    button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 20);
+    button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 0);
     kestrin::SWindowEvent e;
     int events = 0;
     while (ws.PollEvent(e) && events < 100) ++events;
-    bool pressed[256];
-    ws.TakeKeyPresses(pressed);
-    for (int vk = 0; vk < 256; ++vk) EXPECT_EQ(pressed[vk], vk == 16 || vk == 160 || vk == 2) << vk;
-    ws.TakeKeyPresses(pressed);
-    for (int vk = 0; vk < 256; ++vk) EXPECT_FALSE(pressed[vk]) << vk;
+    std::vector<kestrin::SKeyPress> presses;
+    ws.TakeKeyPresses(presses);
+    std::string seen;
+    for (const kestrin::SKeyPress& p : presses) {
+        seen += std::to_string(p.key) + "@" + std::to_string(p.window);
+        if (p.hasPoint) seen += "(" + std::to_string(p.x) + "," + std::to_string(p.y) + ")";
+        seen += " ";
+    }
+    EXPECT_EQ(seen, "16@7 160@7 2@7(10,5) 2@7(20,5) ");
+    ws.TakeKeyPresses(presses);
+    EXPECT_TRUE(presses.empty());
 }

@@ -1,7 +1,8 @@
 # Under a virtual X server, as a player clicks: quick clicks ("xdotool click", pressed and
 # released at once) and quick Enter presses ("xdotool key --delay 0") each end one click wait,
-# and quick clicks on a layer reach its click reaction, none lost and none counted twice. The
-# game traces every count; each event is sent once the one before was counted.
+# also clicks quicker than the frames, and quick clicks on a layer reach its click reaction,
+# none lost and none counted twice. The game traces every count; each event is sent once the
+# one before was counted, except for a burst of clicks.
 include(${SOURCE_DIR}/tests/scripts/common/XvfbGame.cmake)
 kestrin_xvfb_require(taps_xvfb xdotool)
 
@@ -27,6 +28,11 @@ counts() {
 }
 for n in 1 2 3 4 5; do counts waits $n click 1; done
 for n in 6 7 8 9 10; do counts waits $n key --delay 0 Return; done
+# Five clicks 10 ms apart, quicker than the frames: each ends a click wait of its own (the
+# game shows its buttons after the fifteenth).
+logged "(11) name=\"waits\"" && fail "waits counted 11 before the quick clicks"
+xdotool click --repeat 5 --delay 10 1
+wait_for logged "(15) name=\"waits\"" || fail "five clicks 10 ms apart did not end five click waits"
 wait_for logged "debugprint button" || fail "the button was not shown"
 xdotool mousemove --window $window 240 160
 for n in 1 2 3 4 5; do counts hits $n click 1; done

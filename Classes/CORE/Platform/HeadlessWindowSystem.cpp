@@ -118,15 +118,23 @@ bool HeadlessWindowSystem::IsKeyDown(int virtualKey) {
 
 void HeadlessWindowSystem::SetKeyDown(int virtualKey, bool down) {
     if (virtualKey < 0 || virtualKey > 255) return;
-    if (down && !m_keys[virtualKey]) m_pressed[virtualKey] = true;
+    if (down && !m_keys[virtualKey]) {
+        SKeyPress press;
+        press.key = virtualKey;
+        press.window = m_focus;
+        const bool button = virtualKey == 1 || virtualKey == 2 || (virtualKey >= 4 && virtualKey <= 6);
+        if (button && m_focus != 0) {
+            press.hasPoint = true;
+            GetClientMousePoint(m_focus, press.x, press.y);
+        }
+        m_presses.push_back(press);
+    }
     m_keys[virtualKey] = down;
 }
 
-void HeadlessWindowSystem::TakeKeyPresses(bool (&pressed)[256]) {
-    for (int key = 0; key < 256; ++key) {
-        pressed[key] = m_pressed[key];
-        m_pressed[key] = false;
-    }
+void HeadlessWindowSystem::TakeKeyPresses(std::vector<SKeyPress>& presses) {
+    presses.swap(m_presses);
+    m_presses.clear();
 }
 
 void HeadlessWindowSystem::GetClientMousePoint(WindowHandle window, int& x, int& y) {

@@ -53,7 +53,7 @@ public:
     }
 
     bool IsKeyDown(int virtualKey) override;
-    void TakeKeyPresses(bool (&pressed)[256]) override;
+    void TakeKeyPresses(std::vector<SKeyPress>& presses) override;
     void GetClientMousePoint(WindowHandle window, int& x, int& y) override;
     bool HasKeyboardFocus(WindowHandle window) override { return window != 0 && window == m_focus; }
 
@@ -80,7 +80,8 @@ public:
     const std::vector<uint32_t>& GetWaits() const { return m_waits; }
     void PushEvent(const SWindowEvent& event) { m_events.push_back(event); }
     // A key going down is also remembered as a press until TakeKeyPresses, as the real
-    // window system remembers its key events: down and up again at once is a quick tap.
+    // window system remembers its key events: down and up again at once is a quick tap. The
+    // press goes to the focused window; a button's with the mouse point in that window.
     void SetKeyDown(int virtualKey, bool down);
     // Screen coordinates of the mouse; client points are relative to each window.
     void SetMouseScreenPoint(int x, int y) {
@@ -109,7 +110,7 @@ private:
     bool m_canWait = false;
     std::vector<uint32_t> m_waits;
     bool m_keys[256] = {};
-    bool m_pressed[256] = {};
+    std::vector<SKeyPress> m_presses;
     WindowHandle m_next = 1;
     WindowHandle m_focus = 0;
     int m_desktopWidth = 1920, m_desktopHeight = 1080;

@@ -46,6 +46,15 @@ struct SWindowEvent {
     std::vector<std::string> candidates;
 };
 
+// A key or mouse button going down.
+struct SKeyPress {
+    int key = 0;              // virtual-key code
+    WindowHandle window = 0;  // the window it went to; 0 when not known
+    bool hasPoint = false;    // buttons: the pointer then, in that window's client pixels
+    int x = 0;
+    int y = 0;
+};
+
 struct SWindowDesc {
     std::string title;  // UTF-8
     int x = 0;          // client position
@@ -81,6 +90,8 @@ public:
     // Desktop full screen (the display mode is not changed).
     virtual void SetFullScreen(WindowHandle window, bool fullScreen) = 0;
     virtual void SetAlwaysOnTop(WindowHandle window, bool onTop) = 0;
+    // Shows or hides the window. Shown without activate, it leaves the keyboard focus where it
+    // was, with or without a window manager.
     virtual void Show(WindowHandle window, bool show, bool activate) = 0;
     virtual void GetClientSize(WindowHandle window, int& width, int& height) = 0;
     virtual void GetPosition(WindowHandle window, int& x, int& y) = 0;
@@ -108,12 +119,10 @@ public:
     virtual void GetKeysDown(bool (&down)[256]) {
         for (int key = 0; key < 256; ++key) down[key] = IsKeyDown(key);
     }
-    // Every virtual key that went down since the last call, also when it is up again by now: a
-    // press and its release that both came between two frames leave no trace in the state.
-    // The record starts again empty.
-    virtual void TakeKeyPresses(bool (&pressed)[256]) {
-        for (bool& key : pressed) key = false;
-    }
+    // Every key and button press since the last call, oldest first, also those up again by now:
+    // presses and releases quicker than the frames leave no trace in the state. Key repeats
+    // are no presses. The record starts again empty; a system may keep a bounded number.
+    virtual void TakeKeyPresses(std::vector<SKeyPress>& presses) { presses.clear(); }
     // The mouse in the window's client coordinates (may lie outside the client area).
     virtual void GetClientMousePoint(WindowHandle window, int& x, int& y) = 0;
     virtual bool HasKeyboardFocus(WindowHandle window) = 0;

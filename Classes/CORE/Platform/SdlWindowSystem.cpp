@@ -1,12 +1,14 @@
 #include "CORE/Platform/SdlWindowSystem.h"
 
 #include <SDL.h>
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
-#include <iterator>
 #include <vector>
 
 #include "CORE/CLogWindow.h"
@@ -79,6 +81,46 @@ struct SKeyTables {
 const SKeyTables& KeyTables() {
     static const SKeyTables tables;
     return tables;
+}
+
+// The X11 side of a window; false for other video drivers.
+bool X11Of(SDL_Window* w, Display*& display, Window& window) {
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(w, &info) || info.subsystem != SDL_SYSWM_X11) return false;
+    display = info.info.x11.display;
+    window = info.info.x11.window;
+    return display != nullptr && window != 0;
+}
+
+// Shows a window and leaves the keyboard focus where it was. SDL's hint against activation
+// works on Windows only. A window manager is asked not to focus the window when it maps it
+// (a user time of 0); without one, SDL itself gives the window the X focus once it is mapped,
+// and that is handed back.
+void ShowWithoutFocus(SDL_Window* w) {
+    Display* display = nullptr;
+    Window window = 0;
+    if (!X11Of(w, display, window)) {
+        SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "1");
+        SDL_ShowWindow(w);
+        SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "0");
+        return;
+    }
+    const long userTime = 0;
+    XChangeProperty(display, window, XInternAtom(display, "_NET_WM_USER_TIME", False), XA_CARDINAL, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&userTime), 1);
+    Window before = 0;
+    int revert = 0;
+    XGetInputFocus(display, &before, &revert);
+    SDL_ShowWindow(w);
+    Window after = 0;
+    XGetInputFocus(display, &after, &revert);
+    // PointerRoot (1) and None (0) are no windows to go back to.
+    if (after == window && before != window && before > PointerRoot) {
+        XSetInputFocus(display, before, RevertToParent, CurrentTime);
+        // Done before the program goes on: input read from now on goes to the window it was for.
+        XSync(display, False);
+    }
 }
 
 int VirtualButton(Uint8 button) {
@@ -216,10 +258,12 @@ void SdlWindowSystem::Show(WindowHandle window, bool show, bool activate) {
         SDL_HideWindow(w);
         return;
     }
-    SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, activate ? "0" : "1");
+    if (!activate) {
+        ShowWithoutFocus(w);
+        return;
+    }
     SDL_ShowWindow(w);
-    SDL_SetHint(SDL_HINT_WINDOW_NO_ACTIVATION_WHEN_SHOWN, "0");
-    if (activate) SDL_RaiseWindow(w);
+    SDL_RaiseWindow(w);
 }
 
 void SdlWindowSystem::GetClientSize(WindowHandle window, int& width, int& height) {
@@ -305,7 +349,7 @@ bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
             case SDL_KEYDOWN:
             case SDL_KEYUP: {
                 // A repeat is no new press.
-                if (e.type == SDL_KEYDOWN && !e.key.repeat) NotePress(e.key.keysym.scancode);
+                if (e.type == SDL_KEYDOWN && !e.key.repeat) NotePress(e.key.keysym.scancode, e.key.windowID);
                 int vk = VirtualKeyFromScancode(e.key.keysym.scancode);
                 if (vk == 0) break;
                 out.type = e.type == SDL_KEYDOWN ? EWindowEvent::KeyDown : EWindowEvent::KeyUp;
@@ -325,7 +369,15 @@ bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
             case SDL_MOUSEBUTTONUP: {
                 int vk = VirtualButton(e.button.button);
                 if (vk == 0) break;
-                if (e.type == SDL_MOUSEBUTTONDOWN) m_pressed[vk] = true;
+                if (e.type == SDL_MOUSEBUTTONDOWN) {
+                    SKeyPress press;
+                    press.key = vk;
+                    press.window = e.button.windowID;
+                    press.hasPoint = true;
+                    press.x = e.button.x;
+                    press.y = e.button.y;
+                    NotePress(press);
+                }
                 out.type = e.type == SDL_MOUSEBUTTONDOWN ? EWindowEvent::MouseButtonDown : EWindowEvent::MouseButtonUp;
                 out.window = e.button.windowID;
                 out.key = vk;
@@ -414,14 +466,25 @@ void SdlWindowSystem::GetKeysDown(bool (&down)[256]) {
     }
 }
 
-void SdlWindowSystem::TakeKeyPresses(bool (&pressed)[256]) {
-    std::copy(std::begin(m_pressed), std::end(m_pressed), std::begin(pressed));
-    std::fill(std::begin(m_pressed), std::end(m_pressed), false);
+void SdlWindowSystem::TakeKeyPresses(std::vector<SKeyPress>& presses) {
+    presses.swap(m_presses);
+    m_presses.clear();
 }
 
-void SdlWindowSystem::NotePress(int scancode) {
+void SdlWindowSystem::NotePress(int scancode, WindowHandle window) {
     if (scancode <= 0 || scancode >= SDL_NUM_SCANCODES) return;
-    for (int vk : KeyTables().vksByScancode[scancode]) m_pressed[vk] = true;
+    for (int vk : KeyTables().vksByScancode[scancode]) {
+        SKeyPress press;
+        press.key = vk;
+        press.window = window;
+        NotePress(press);
+    }
+}
+
+void SdlWindowSystem::NotePress(const SKeyPress& press) {
+    // Bounded for a program that takes events but no presses.
+    constexpr size_t kMaxKept = 1024;
+    if (m_presses.size() < kMaxKept) m_presses.push_back(press);
 }
 
 void SdlWindowSystem::GetClientMousePoint(WindowHandle window, int& x, int& y) {

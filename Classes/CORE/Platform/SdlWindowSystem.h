@@ -1,5 +1,7 @@
 #pragma once
 // The window system over SDL2's video subsystem and event queue.
+#include <vector>
+
 #include "CORE/Platform/IWindowSystem.h"
 
 namespace kestrin {
@@ -34,7 +36,7 @@ public:
     void GetKeysDown(bool (&down)[256]) override;
     // Presses are taken from the key and button events as PollEvent passes them on; the loop
     // takes every pending event before each frame's poll.
-    void TakeKeyPresses(bool (&pressed)[256]) override;
+    void TakeKeyPresses(std::vector<SKeyPress>& presses) override;
     void GetClientMousePoint(WindowHandle window, int& x, int& y) override;
     bool HasKeyboardFocus(WindowHandle window) override;
 
@@ -48,13 +50,14 @@ public:
     static int VirtualKeyFromScancode(int scancode);
 
 private:
-    void NotePress(int scancode);
+    void NotePress(int scancode, WindowHandle window);
+    void NotePress(const SKeyPress& press);
 
     bool m_started = false;
     bool m_failed = false;
-    int m_hasDisplay = -1;     // unknown until the video layer started
-    int m_canWait = -1;        // likewise
-    bool m_pressed[256] = {};  // went down since the last TakeKeyPresses
+    int m_hasDisplay = -1;             // unknown until the video layer started
+    int m_canWait = -1;                // likewise
+    std::vector<SKeyPress> m_presses;  // since the last TakeKeyPresses, oldest first
 };
 
 }  // namespace kestrin

@@ -66,6 +66,10 @@ cat "$WORK/kestrin.log"
 exit $status
 ]=])
 
+# The server has only its built-in fonts, whatever font packages the machine has (openbox brings
+# some): as on a desktop without core X fonts, where SDL has no message box of its own.
+set(KESTRIN_XVFB_SERVER "-fp built-ins -screen 0 1280x1024x24")
+
 # Runs the shell script (after KESTRIN_XVFB_START) under xvfb-run with KESTRIN, BOUND and the
 # given VAR=value pairs set; a status other than 0 fails the test. The whole run is bounded
 # only against hangs, well above the waits of the script.
@@ -75,7 +79,7 @@ function(kestrin_run_under_xvfb name script)
   endif()
   execute_process(
     COMMAND ${CMAKE_COMMAND} -E env "LSAN_OPTIONS=detect_leaks=0" KESTRIN=${KESTRIN} BOUND=${KESTRIN_XVFB_BOUND}
-            ${ARGN} ${XVFB_RUN} -a -s "-screen 0 1280x1024x24" sh -c "${KESTRIN_XVFB_START}${script}"
+            ${ARGN} ${XVFB_RUN} -a -s "${KESTRIN_XVFB_SERVER}" sh -c "${KESTRIN_XVFB_START}${script}"
     RESULT_VARIABLE result
     OUTPUT_VARIABLE output
     ERROR_VARIABLE output
