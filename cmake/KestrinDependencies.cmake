@@ -7,7 +7,7 @@ find_package(ZLIB REQUIRED)
 find_package(Boost REQUIRED)
 find_package(Threads REQUIRED)
 pkg_check_modules(KDEPS REQUIRED IMPORTED_TARGET
-  freetype2 fontconfig
+  freetype2 fontconfig dbus-1 x11
   vorbisfile vorbis ogg lua5.1)
 # FFmpeg is loaded with dlopen by the first movie (GRAPHICS/Platform/FfmpegLibrary): only its
 # headers are used at build time.

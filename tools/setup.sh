@@ -9,7 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-aarch64-linux-gnu
   # engine libraries
-  libsdl2-dev libfreetype-dev libfontconfig-dev
+  libsdl2-dev libfreetype-dev libfontconfig-dev libdbus-1-dev libx11-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libpng-dev libjpeg62-turbo-dev zlib1g-dev libogg-dev libvorbis-dev
   liblua5.1-0-dev libboost-dev

@@ -1,12 +1,18 @@
 #pragma once
 // The window system over SDL2's video subsystem and event queue.
+#include <deque>
+#include <string>
+
 #include "CORE/Platform/IWindowSystem.h"
+#include "CORE/Platform/InputMethodSession.h"
+
+struct SDL_SysWMmsg;
 
 namespace kestrin {
 
 class SdlWindowSystem : public IWindowSystem {
 public:
-    SdlWindowSystem() = default;
+    SdlWindowSystem();
     ~SdlWindowSystem() override;
 
     bool Init() override;
@@ -41,6 +47,9 @@ public:
     void PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height, int pitchBytes) override;
     void* GetNativeWindow(WindowHandle window) override;
     void StartTextInput() override;
+    // On X11 with IBus or fcitx5 running, our own input context takes the keys (read from the
+    // X events, so the input method sees the real key codes) while SDL's text input is off.
+    void StartCandidateTextInput() override;
     void StopTextInput() override;
     void SetTextInputRect(int x, int y, int width, int height) override;
 
@@ -49,12 +58,23 @@ public:
 
 private:
     void NotePress(int scancode);
+    // Asks the input method about an X key event that SDL passes on; the verdict applies to
+    // the key event SDL makes of it, which comes next.
+    void OfferKeyToInputMethod(const SDL_SysWMmsg* message);
+    void ReturnToSdlTextInput();
 
     bool m_started = false;
     bool m_failed = false;
     int m_hasDisplay = -1;     // unknown until the video layer started
     int m_canWait = -1;        // likewise
     bool m_pressed[256] = {};  // went down since the last TakeKeyPresses
+    InputMethodSession m_inputMethod;
+    bool m_textInput = false;
+    // The input method's verdict on the X key event just read.
+    bool m_keyOffered = false;
+    bool m_keyTaken = false;
+    std::string m_keyText;
+    std::deque<SWindowEvent> m_queued;  // events made here, given out before SDL's
 };
 
 }  // namespace kestrin
