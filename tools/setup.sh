@@ -19,6 +19,8 @@ PACKAGES=(
   # reference tools used by tests and table generators
   imagemagick libjpeg-turbo-progs openssl coreutils python3 lua5.1 sox vorbis-tools ffmpeg
   python3-freetype python3-fonttools
+  # a private session bus, the IBus daemon and what our test engine is written with
+  dbus-daemon ibus python3-gi gir1.2-ibus-1.0
   # servers and a reference client of the network tests and benchmark
   nginx-light curl
 )

@@ -96,18 +96,24 @@ def main():
         component.add_engine(IBus.EngineDesc.new(
             NAME, "Kestrin test", "Kestrin test", "ja", "MIT", "Kestrin", "", "us"))
         bus.register_component(component)
-        GLib.timeout_add(20, select)
+        select()
 
     def select():
-        # The daemon knows the engine once the component is in; until then this fails.
-        if not bus.set_global_engine(NAME):
-            return True
-        engine = bus.get_global_engine()
+        # The daemon asks this process for the engine while it sets it: the call must not block.
+        bus.set_global_engine_async(NAME, -1, None, selected)
+
+    def selected(source, result):
+        try:
+            done = bus.set_global_engine_async_finish(result)
+        except GLib.Error:
+            done = False
+        engine = bus.get_global_engine() if done else None
         if engine is None or engine.get_name() != NAME:
-            return True
+            # The component may not be in yet: ask again.
+            GLib.timeout_add(20, lambda: select() and False)
+            return
         with open(ready_file, "w") as out:
             out.write("ready\n")
-        return False
 
     bus.connect("disconnected", lambda *_: loop.quit())
     if bus.is_connected():
