@@ -121,7 +121,19 @@ void IbusInputMethodClient::SendToContext(const char* member, std::vector<DbusVa
     if (!m_connection->Send(call)) GiveUp("the connection to IBus broke");
 }
 
-void IbusInputMethodClient::FocusIn() { SendToContext("FocusIn"); }
+void IbusInputMethodClient::FocusIn() {
+    if (!m_usable) return;
+    // SDL's own input context asks for the focus on the same window event, and the daemon may
+    // take its request after ours. Once ours is answered, SDL's has been read as well: asking
+    // again then leaves the focus with us.
+    std::vector<DbusValue> reply;
+    SDbusMessage call{kService, m_context, kContextInterface, "FocusIn", {}};
+    if (m_connection->Call(call, kCallTimeoutMs, reply) == EDbusReply::TimedOut && ++m_timeouts >= kTimeoutsToClose) {
+        GiveUp("the input method stopped answering");
+        return;
+    }
+    SendToContext("FocusIn");
+}
 
 void IbusInputMethodClient::FocusOut() { SendToContext("FocusOut"); }
 
