@@ -24,6 +24,7 @@ struct SFakeBus {
     bool keyTaken = false;
     bool connected = true;
     std::vector<DbusValue> createReply{DbusValue::ObjectPath(kContext)};
+    std::string focusedContext;  // what CurrentInputContext answers; empty: no answer
 
     std::vector<std::string> Members() const {
         std::vector<std::string> members;
@@ -46,6 +47,8 @@ public:
         reply.clear();
         if (call.member == "CreateInputContext") {
             reply = m_bus->createReply;
+        } else if (call.member == "CurrentInputContext") {
+            if (!m_bus->focusedContext.empty()) reply.push_back(DbusValue::ObjectPath(m_bus->focusedContext));
         } else if (call.member == "ProcessKeyEvent") {
             EDbusReply outcome = EDbusReply::Replied;
             if (!m_bus->keyOutcomes.empty()) {
@@ -248,6 +251,34 @@ TEST_F(InputMethodClientTest, AKeyTheInputMethodTakesNeverReachesTheGame) {
     uint32_t releaseState = 0;
     ASSERT_TRUE(bus->calls.back().args.at(2).GetUint32(releaseState));
     EXPECT_EQ(releaseState, 1u << 30);
+}
+
+TEST_F(InputMethodClientTest, AKeyTakesTheFocusBackFromAnotherContext) {
+    auto focusCalls = [this] {
+        std::vector<std::string> members;
+        for (const SDbusMessage& m : bus->calls) {
+            if (m.member == "FocusIn" || m.member == "FocusOut") members.push_back(m.member);
+        }
+        bus->calls.clear();
+        return members;
+    };
+    const std::vector<std::string> retake = {"FocusOut", "FocusIn"};
+    // Right after the window got the focus, the next key asks once more whatever the daemon says.
+    ws.SetFocus(0);
+    EXPECT_EQ(focusCalls(), std::vector<std::string>{"FocusOut"});
+    ws.SetFocus(window);
+    EXPECT_EQ(focusCalls(), retake);
+    ws.PushKey(window, Key('a'));
+    EXPECT_EQ(focusCalls(), retake);
+    // Ours holds it: keys go as they are.
+    bus->focusedContext = kContext;
+    ws.PushKey(window, Key('b'));
+    EXPECT_TRUE(focusCalls().empty());
+    // SDL's context took it: the key takes it back first (the daemon ignores a plain FocusIn).
+    bus->focusedContext = "/org/freedesktop/IBus/InputContext_2";
+    ws.PushKey(window, Key('c'));
+    EXPECT_EQ(focusCalls(), retake);
+    EXPECT_EQ(bus->calls.back().member, "ProcessKeyEvent");
 }
 
 TEST_F(InputMethodClientTest, AHungInputMethodGivesTheKeysBackAfterThreeTimeOuts) {

@@ -73,20 +73,16 @@ void Fcitx5InputMethodClient::SendToContext(const char* member, std::vector<Dbus
 }
 
 void Fcitx5InputMethodClient::FocusIn() {
-    if (!m_usable) return;
-    // SDL's own input context asks for the focus on the same window event, and the daemon may
-    // take its request after ours. Once ours is answered, SDL's has been read as well: asking
-    // again then leaves the focus with us.
-    std::vector<DbusValue> reply;
-    SDbusMessage call{kService, m_context, kContextInterface, "FocusIn", {}};
-    if (m_connection->Call(call, kCallTimeoutMs, reply) == EDbusReply::TimedOut && ++m_timeouts >= kTimeoutsToClose) {
-        GiveUp("the input method stopped answering");
-        return;
-    }
     SendToContext("FocusIn");
+    // SDL's own context asks for the focus on the same window events, and fcitx5 may take its
+    // request after ours: the next key asks again.
+    m_focusAgain = true;
 }
 
-void Fcitx5InputMethodClient::FocusOut() { SendToContext("FocusOut"); }
+void Fcitx5InputMethodClient::FocusOut() {
+    m_focusAgain = false;
+    SendToContext("FocusOut");
+}
 
 void Fcitx5InputMethodClient::Reset() { SendToContext("Reset"); }
 
@@ -97,6 +93,10 @@ void Fcitx5InputMethodClient::SetCursorRect(int x, int y, int width, int height)
 
 bool Fcitx5InputMethodClient::ProcessKey(const SInputMethodKey& key) {
     if (!m_usable) return false;
+    if (m_focusAgain && !key.release) {
+        m_focusAgain = false;
+        SendToContext("FocusIn");
+    }
     SDbusMessage call{kService,
                       m_context,
                       kContextInterface,

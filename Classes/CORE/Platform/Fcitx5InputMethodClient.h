@@ -40,6 +40,7 @@ private:
     std::string m_context;
     bool m_usable = false;
     int m_timeouts = 0;
+    bool m_focusAgain = false;  // ask for the focus again before the next key
     bool m_notedMalformed = false;
     InputMethodEvents m_events;
 };

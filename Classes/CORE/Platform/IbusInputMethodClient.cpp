@@ -122,20 +122,36 @@ void IbusInputMethodClient::SendToContext(const char* member, std::vector<DbusVa
 }
 
 void IbusInputMethodClient::FocusIn() {
-    if (!m_usable) return;
-    // SDL's own input context asks for the focus on the same window event, and the daemon may
-    // take its request after ours. Once ours is answered, SDL's has been read as well: asking
-    // again then leaves the focus with us.
-    std::vector<DbusValue> reply;
-    SDbusMessage call{kService, m_context, kContextInterface, "FocusIn", {}};
-    if (m_connection->Call(call, kCallTimeoutMs, reply) == EDbusReply::TimedOut && ++m_timeouts >= kTimeoutsToClose) {
-        GiveUp("the input method stopped answering");
-        return;
-    }
+    m_focused = true;
+    m_nextFocusCheck = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFocusCheckMs);
+    TakeFocus();
+    // SDL's own context asks for the focus on the same window events, and the daemon may take
+    // its request after ours: the next key looks again.
+    m_focusAgain = true;
+}
+
+void IbusInputMethodClient::TakeFocus() {
+    // The daemon keeps a context whose focus another context took marked as focused and
+    // ignores its FocusIn: a FocusOut first makes the FocusIn count.
+    SendToContext("FocusOut");
     SendToContext("FocusIn");
 }
 
-void IbusInputMethodClient::FocusOut() { SendToContext("FocusOut"); }
+bool IbusInputMethodClient::HoldsFocus() {
+    std::vector<DbusValue> reply;
+    SDbusMessage call{kService, "/org/freedesktop/IBus", kService, "CurrentInputContext", {}};
+    const EDbusReply answer = m_connection->Call(call, kCallTimeoutMs, reply);
+    if (answer == EDbusReply::TimedOut && ++m_timeouts >= kTimeoutsToClose) GiveUp("IBus stopped answering");
+    std::string focused;
+    // An answer that names nothing says nothing.
+    return answer != EDbusReply::Replied || reply.empty() || !reply[0].GetString(focused) || focused == m_context;
+}
+
+void IbusInputMethodClient::FocusOut() {
+    m_focused = false;
+    m_focusAgain = false;
+    SendToContext("FocusOut");
+}
 
 void IbusInputMethodClient::Reset() { SendToContext("Reset"); }
 
@@ -145,6 +161,13 @@ void IbusInputMethodClient::SetCursorRect(int x, int y, int width, int height) {
 }
 
 bool IbusInputMethodClient::ProcessKey(const SInputMethodKey& key) {
+    if (!m_usable) return false;
+    // A key goes to the engine of the focused context: SDL's own must not have the focus.
+    if (!key.release && (m_focusAgain || !HoldsFocus())) {
+        m_focusAgain = false;
+        if (!m_usable) return false;
+        TakeFocus();
+    }
     if (!m_usable) return false;
     // IBus counts key codes from the evdev code, 8 below X's.
     const uint32_t keycode = key.keycode >= 8 ? key.keycode - 8 : 0;
@@ -175,6 +198,12 @@ bool IbusInputMethodClient::ProcessKey(const SInputMethodKey& key) {
 
 void IbusInputMethodClient::Poll(std::vector<SWindowEvent>& out) {
     if (!m_usable) return;
+    // SDL's context may have taken the focus since; what the engine says then goes there.
+    const auto now = std::chrono::steady_clock::now();
+    if (m_focused && now >= m_nextFocusCheck) {
+        m_nextFocusCheck = now + std::chrono::milliseconds(kFocusCheckMs);
+        if (!HoldsFocus() && m_usable) TakeFocus();
+    }
     SDbusMessage signal;
     while (m_usable && m_connection->TakeSignal(signal)) Handle(signal);
     if (m_usable && !m_connection->IsConnected()) GiveUp("the connection to IBus broke");

@@ -1,6 +1,7 @@
 #pragma once
 // The IBus input method over its own bus: an input context that asks for the preedit, the
 // auxiliary text and the lookup table, so that IBus draws none of them itself.
+#include <chrono>
 #include <memory>
 #include <string>
 
@@ -35,6 +36,9 @@ public:
 
 private:
     void SendToContext(const char* member, std::vector<DbusValue> args = {});
+    void TakeFocus();
+    // False when the daemon names another context as focused.
+    bool HoldsFocus();
     void Handle(const SDbusMessage& signal);
     void NoteMalformed(const char* what);
     void GiveUp(const char* why);
@@ -43,6 +47,11 @@ private:
     std::string m_context;  // object path of our input context
     bool m_usable = false;
     int m_timeouts = 0;
+    bool m_focusAgain = false;  // take the focus again before the next key
+    // Between FocusIn and FocusOut the daemon is asked now and then whether ours is focused.
+    static constexpr int kFocusCheckMs = 100;
+    bool m_focused = false;
+    std::chrono::steady_clock::time_point m_nextFocusCheck;
     bool m_notedMalformed = false;
     std::string m_preedit;
     bool m_preeditVisible = false;

@@ -546,6 +546,13 @@ void SdlWindowSystem::OfferKeyToInputMethod(const SDL_SysWMmsg* message) {
 #if defined(SDL_VIDEO_DRIVER_X11)
     if (message->subsystem != SDL_SYSWM_X11) return;
     XEvent event = message->msg.x11.event;
+    if (event.type == FocusIn && event.xfocus.mode != NotifyGrab && event.xfocus.mode != NotifyUngrab &&
+        event.xfocus.detail != NotifyInferior) {
+        // SDL hands its own context the input method's focus on every such event, also when the
+        // window kept the keyboard and no focus event comes of it: ours asks after it.
+        m_inputMethod.FocusChanged(true);
+        return;
+    }
     if (event.type != KeyPress && event.type != KeyRelease) return;
     KeySym keysym = NoSymbol;
     char latin1[32];

@@ -58,8 +58,9 @@ public:
 
 private:
     void NotePress(int scancode);
-    // Asks the input method about an X key event that SDL passes on; the verdict applies to
-    // the key event SDL makes of it, which comes next.
+    // Asks the input method about an X key event that SDL passes on (the verdict applies to
+    // the key event SDL makes of it, which comes next); takes the focus back after SDL's
+    // context took it on an X focus event.
     void OfferKeyToInputMethod(const SDL_SysWMmsg* message);
     void ReturnToSdlTextInput();
 
