@@ -123,7 +123,9 @@ void IbusInputMethodClient::SendToContext(const char* member, std::vector<DbusVa
 
 void IbusInputMethodClient::FocusIn() {
     m_focused = true;
-    m_nextFocusCheck = std::chrono::steady_clock::now() + std::chrono::milliseconds(kFocusCheckMs);
+    const auto now = std::chrono::steady_clock::now();
+    m_nextFocusCheck = now + std::chrono::milliseconds(kFocusCheckMs);
+    m_focusChecksEnd = now + std::chrono::milliseconds(kFocusChecksMs);
     TakeFocus();
     // SDL's own context asks for the focus on the same window events, and the daemon may take
     // its request after ours: the next key looks again.
@@ -141,7 +143,9 @@ bool IbusInputMethodClient::HoldsFocus() {
     std::vector<DbusValue> reply;
     SDbusMessage call{kService, "/org/freedesktop/IBus", kService, "CurrentInputContext", {}};
     const EDbusReply answer = m_connection->Call(call, kCallTimeoutMs, reply);
-    if (answer == EDbusReply::TimedOut && ++m_timeouts >= kTimeoutsToClose) GiveUp("IBus stopped answering");
+    // Only keys count time-outs; a daemon that is late here is not asked again until a key
+    // gets its answer in time.
+    if (answer == EDbusReply::TimedOut) m_focusUnknown = true;
     std::string focused;
     // An answer that names nothing says nothing.
     return answer != EDbusReply::Replied || reply.empty() || !reply[0].GetString(focused) || focused == m_context;
@@ -163,7 +167,7 @@ void IbusInputMethodClient::SetCursorRect(int x, int y, int width, int height) {
 bool IbusInputMethodClient::ProcessKey(const SInputMethodKey& key) {
     if (!m_usable) return false;
     // A key goes to the engine of the focused context: SDL's own must not have the focus.
-    if (!key.release && (m_focusAgain || !HoldsFocus())) {
+    if (!key.release && (m_focusAgain || (!m_focusUnknown && !HoldsFocus()))) {
         m_focusAgain = false;
         if (!m_usable) return false;
         TakeFocus();
@@ -188,6 +192,7 @@ bool IbusInputMethodClient::ProcessKey(const SInputMethodKey& key) {
         case EDbusReply::Replied: break;
     }
     m_timeouts = 0;
+    m_focusUnknown = false;
     bool handled = false;
     if (reply.empty() || !reply[0].GetBool(handled)) {
         NoteMalformed("key reply");
@@ -198,9 +203,10 @@ bool IbusInputMethodClient::ProcessKey(const SInputMethodKey& key) {
 
 void IbusInputMethodClient::Poll(std::vector<SWindowEvent>& out) {
     if (!m_usable) return;
-    // SDL's context may have taken the focus since; what the engine says then goes there.
+    // SDL's context may take the focus a little after ours got it; what the engine says then
+    // would go there.
     const auto now = std::chrono::steady_clock::now();
-    if (m_focused && now >= m_nextFocusCheck) {
+    if (m_focused && !m_focusUnknown && now >= m_nextFocusCheck && now < m_focusChecksEnd) {
         m_nextFocusCheck = now + std::chrono::milliseconds(kFocusCheckMs);
         if (!HoldsFocus() && m_usable) TakeFocus();
     }

@@ -48,10 +48,12 @@ private:
     bool m_usable = false;
     int m_timeouts = 0;
     bool m_focusAgain = false;  // take the focus again before the next key
-    // Between FocusIn and FocusOut the daemon is asked now and then whether ours is focused.
+    // For a while after FocusIn the daemon is asked now and then whether ours is focused.
     static constexpr int kFocusCheckMs = 100;
+    static constexpr int kFocusChecksMs = 1000;
     bool m_focused = false;
-    std::chrono::steady_clock::time_point m_nextFocusCheck;
+    bool m_focusUnknown = false;  // the last question about the focus went unanswered
+    std::chrono::steady_clock::time_point m_nextFocusCheck, m_focusChecksEnd;
     bool m_notedMalformed = false;
     std::string m_preedit;
     bool m_preeditVisible = false;
