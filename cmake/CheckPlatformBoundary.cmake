@@ -4,7 +4,7 @@ file(GLOB_RECURSE sources
   ${SOURCE_DIR}/Classes/*.cpp ${SOURCE_DIR}/Classes/*.h
   ${SOURCE_DIR}/babel/*.cpp ${SOURCE_DIR}/babel/*.h
   ${SOURCE_DIR}/Application/*.cpp ${SOURCE_DIR}/Application/*.h)
-set(forbidden "^[ \t]*#[ \t]*include[ \t]*[<\"](SDL[^>\"]*|ft2build\\.h|freetype/[^>\"]*|fontconfig/[^>\"]*|libav[a-z]*/[^>\"]*|libsw[a-z]*/[^>\"]*|unistd\\.h|fcntl\\.h|dirent\\.h|poll\\.h|netdb\\.h|semaphore\\.h|pthread\\.h|dlfcn\\.h|spawn\\.h|sys/[^>\"]*|netinet/[^>\"]*|arpa/[^>\"]*|X11/[^>\"]*|windows\\.h)[>\"]")
+set(forbidden "^[ \t]*#[ \t]*include[ \t]*[<\"](SDL[^>\"]*|ft2build\\.h|freetype/[^>\"]*|fontconfig/[^>\"]*|libav[a-z]*/[^>\"]*|libsw[a-z]*/[^>\"]*|unistd\\.h|fcntl\\.h|dirent\\.h|poll\\.h|netdb\\.h|semaphore\\.h|pthread\\.h|dlfcn\\.h|spawn\\.h|sys/[^>\"]*|netinet/[^>\"]*|arpa/[^>\"]*|X11/[^>\"]*|dbus/[^>\"]*|windows\\.h)[>\"]")
 set(bad "")
 foreach(f ${sources})
   if(f MATCHES "/Platform/")

@@ -9,7 +9,7 @@ find_package(Threads REQUIRED)
 # The X11 side of SDL windows (the focus when a window is shown).
 find_package(X11 REQUIRED)
 pkg_check_modules(KDEPS REQUIRED IMPORTED_TARGET
-  freetype2 fontconfig
+  freetype2 fontconfig dbus-1
   vorbisfile vorbis ogg lua5.1)
 # FFmpeg is loaded with dlopen by the first movie (GRAPHICS/Platform/FfmpegLibrary): only its
 # headers are used at build time.

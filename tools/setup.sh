@@ -9,7 +9,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   g++-aarch64-linux-gnu
   # engine libraries
-  libsdl2-dev libx11-dev libfreetype-dev libfontconfig-dev
+  libsdl2-dev libfreetype-dev libfontconfig-dev libdbus-1-dev libx11-dev
   libavformat-dev libavcodec-dev libswscale-dev libswresample-dev libavutil-dev
   libpng-dev libjpeg62-turbo-dev zlib1g-dev libogg-dev libvorbis-dev
   liblua5.1-0-dev libboost-dev
@@ -19,6 +19,8 @@ PACKAGES=(
   # reference tools used by tests and table generators
   imagemagick libjpeg-turbo-progs openssl coreutils python3 lua5.1 sox vorbis-tools ffmpeg
   python3-freetype python3-fonttools
+  # a private session bus, the IBus daemon and what our test engine is written with
+  dbus-daemon ibus python3-gi gir1.2-ibus-1.0
   # servers and a reference client of the network tests and benchmark
   nginx-light curl
 )

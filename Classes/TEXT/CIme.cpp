@@ -25,7 +25,7 @@ bool CIme::Open(CTextRenderer* target, int32_t, int32_t, const std::string& text
         front->AddMessageHook(m_hookId, [this](WindowHandle w, uint32_t m, uintptr_t wp, intptr_t lp, intptr_t* r) {
             return OnMessage(w, m, wp, lp, r);
         });
-        GetWindowSystem().StartTextInput();
+        GetWindowSystem().StartCandidateTextInput();
     }
     m_target = target;
     m_text = text;

@@ -4,6 +4,48 @@
 
 namespace kestrin {
 
+HeadlessWindowSystem::HeadlessWindowSystem()
+    : m_inputMethod([this] {
+          std::unique_ptr<IInputMethodClient> client = std::move(m_client);
+          if (client && client->Open()) client.reset();
+          return client;
+      }) {}
+
+void HeadlessWindowSystem::StartCandidateTextInput() {
+    m_candidateInput = true;
+    m_textInput = !m_inputMethod.Start(m_focus != 0);
+}
+
+void HeadlessWindowSystem::StopTextInput() {
+    m_inputMethod.Stop();
+    m_textInput = false;
+    m_candidateInput = false;
+}
+
+void HeadlessWindowSystem::SetTextInputRect(int x, int y, int width, int height) {
+    m_textRect = {x, y, width, height};
+    m_inputMethod.SetCursorRect(x, y, width, height);
+}
+
+void HeadlessWindowSystem::SetFocus(WindowHandle window) {
+    if ((window != 0) != (m_focus != 0)) m_inputMethod.FocusChanged(window != 0);
+    m_focus = window;
+}
+
+void HeadlessWindowSystem::PushKey(WindowHandle window, const SInputMethodKey& key) {
+    const bool owned = m_inputMethod.Owns();
+    if (owned && m_inputMethod.Key(key)) return;
+    SWindowEvent e;
+    e.type = key.release ? EWindowEvent::KeyUp : EWindowEvent::KeyDown;
+    e.window = window;
+    e.key = VirtualKeyOfKeysym(key.keysym);
+    e.alt = (key.state & 8u) != 0;
+    if (e.key != 0) m_events.push_back(e);
+    if (key.release || (!owned && !m_textInput) || (key.state & (4u | 8u)) != 0) return;
+    const std::string text = TextOfKeysym(key.keysym);
+    if (!text.empty()) PushText(window, text);
+}
+
 void HeadlessWindowSystem::GetDesktopSize(int& width, int& height) {
     width = m_desktopWidth;
     height = m_desktopHeight;
@@ -106,6 +148,12 @@ void HeadlessWindowSystem::GetFrameExtents(WindowHandle window, int& extraWidth,
 }
 
 bool HeadlessWindowSystem::PollEvent(SWindowEvent& out) {
+    if (m_inputMethod.Owns()) {
+        std::vector<SWindowEvent> said;
+        // A client that gives up hands the keys back to the plain text input.
+        if (!m_inputMethod.Poll(said)) m_textInput = m_candidateInput;
+        m_events.insert(m_events.end(), said.begin(), said.end());
+    }
     if (m_events.empty()) return false;
     out = m_events.front();
     m_events.pop_front();

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "CORE/Platform/IWindowSystem.h"
+#include "CORE/Platform/InputMethodSession.h"
 
 namespace kestrin {
 
@@ -59,9 +60,12 @@ public:
 
     void PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height, int pitchBytes) override;
     void* GetNativeWindow(WindowHandle) override { return nullptr; }
+    HeadlessWindowSystem();
     void StartTextInput() override { m_textInput = true; }
-    void StopTextInput() override { m_textInput = false; }
-    void SetTextInputRect(int x, int y, int width, int height) override { m_textRect = {x, y, width, height}; }
+    // With an input-method client set, it owns the keys while it answers (PushKey).
+    void StartCandidateTextInput() override;
+    void StopTextInput() override;
+    void SetTextInputRect(int x, int y, int width, int height) override;
 
     // Test controls.
     void SetDesktopSize(int width, int height) {
@@ -88,7 +92,7 @@ public:
         m_mouseX = x;
         m_mouseY = y;
     }
-    void SetFocus(WindowHandle window) { m_focus = window; }
+    void SetFocus(WindowHandle window);
     // Applies a user resize the way a window manager would: new size, then the event.
     void UserResize(WindowHandle window, int width, int height);
 
@@ -103,6 +107,14 @@ public:
     void PushText(WindowHandle window, const std::string& utf8);
     void PushComposition(WindowHandle window, const std::string& utf8);
     void PushCandidates(WindowHandle window, const std::vector<std::string>& utf8, int selected);
+    // The input-method client the candidate text input opens on first use (as the real window
+    // system's would be); a client whose Open fails leaves the plain text input.
+    void SetInputMethodClient(std::unique_ptr<IInputMethodClient> client) { m_client = std::move(client); }
+    bool InputMethodOwnsKeys() const { return m_inputMethod.Owns(); }
+    // A key as the X server reports it: to the input method first while it owns the keys; a key
+    // it does not take arrives as KeyDown/KeyUp, and a press also as the text it types while
+    // text input is on.
+    void PushKey(WindowHandle window, const SInputMethodKey& key);
 
 private:
     std::map<WindowHandle, SWindow> m_windows;
@@ -120,7 +132,10 @@ private:
     bool m_initFails = false;
     bool m_createFails = false;
     bool m_textInput = false;
+    bool m_candidateInput = false;
     std::vector<int> m_textRect;
+    std::unique_ptr<IInputMethodClient> m_client;
+    InputMethodSession m_inputMethod;
 };
 
 }  // namespace kestrin

@@ -136,6 +136,12 @@ public:
     // TextInput and compositions as TextEditing events. The rectangle (client pixels) is where
     // the input method places its own windows.
     virtual void StartTextInput() {}
+    // Text input for text the game draws itself, composition and candidate list included:
+    // where the platform can, the input method's own windows stay closed and its list comes as
+    // TextCandidates events; a key the input method takes never arrives as a KeyDown event.
+    // Elsewhere the same as StartTextInput.
+    virtual void StartCandidateTextInput() { StartTextInput(); }
+    // Ends either kind of text input.
     virtual void StopTextInput() {}
     virtual void SetTextInputRect(int x, int y, int width, int height) { (void)x, (void)y, (void)width, (void)height; }
 };

@@ -4,6 +4,7 @@
 #include <SDL_syswm.h>
 #include <X11/Xatom.h>
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -135,6 +136,14 @@ int VirtualButton(Uint8 button) {
 }
 
 }  // namespace
+
+SdlWindowSystem::SdlWindowSystem()
+    : m_inputMethod([] {
+          // Our client reads X key events; other drivers keep SDL's own text input.
+          const char* driver = SDL_GetCurrentVideoDriver();
+          if (!driver || std::strcmp(driver, "x11") != 0) return std::unique_ptr<IInputMethodClient>();
+          return CreateSystemInputMethodClient();
+      }) {}
 
 SdlWindowSystem::~SdlWindowSystem() {
     if (m_started) SDL_QuitSubSystem(SDL_INIT_VIDEO);
@@ -291,7 +300,8 @@ void SdlWindowSystem::GetFrameExtents(WindowHandle window, int& extraWidth, int&
 }
 
 bool SdlWindowSystem::WaitEvent(uint32_t ms) {
-    if (!m_started) return false;
+    // The input method's answers come on a socket of their own that SDL does not watch.
+    if (!m_started || m_inputMethod.Owns()) return false;
     if (m_canWait < 0) {
         // SDL sleeps on the display connection only with these drivers; elsewhere its wait
         // polls every millisecond, which costs more than the frames it would save.
@@ -318,10 +328,24 @@ bool SdlWindowSystem::HasCloseEvent(WindowHandle window) {
 
 bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
     if (!m_started) return false;
+    if (m_queued.empty() && m_inputMethod.Owns()) {
+        std::vector<SWindowEvent> said;
+        if (!m_inputMethod.Poll(said)) ReturnToSdlTextInput();
+        m_queued.insert(m_queued.end(), said.begin(), said.end());
+    }
+    if (!m_queued.empty()) {
+        out = std::move(m_queued.front());
+        m_queued.pop_front();
+        return true;
+    }
     SDL_Event e;
     while (SDL_PollEvent(&e)) {
         out = SWindowEvent();
+        // A verdict holds for the key event made of the same X event, which comes right after.
+        const bool keyOffered = m_keyOffered && (e.type == SDL_KEYDOWN || e.type == SDL_KEYUP);
+        m_keyOffered = false;
         switch (e.type) {
+            case SDL_SYSWMEVENT: OfferKeyToInputMethod(e.syswm.msg); break;
             case SDL_QUIT: out.type = EWindowEvent::Quit; return true;
             case SDL_WINDOWEVENT:
                 out.window = e.window.windowID;
@@ -341,13 +365,30 @@ bool SdlWindowSystem::PollEvent(SWindowEvent& out) {
                     case SDL_WINDOWEVENT_MINIMIZED: out.type = EWindowEvent::Minimized; return true;
                     case SDL_WINDOWEVENT_RESTORED: out.type = EWindowEvent::Restored; return true;
                     case SDL_WINDOWEVENT_EXPOSED: out.type = EWindowEvent::Exposed; return true;
-                    case SDL_WINDOWEVENT_FOCUS_GAINED: out.type = EWindowEvent::FocusGained; return true;
-                    case SDL_WINDOWEVENT_FOCUS_LOST: out.type = EWindowEvent::FocusLost; return true;
+                    case SDL_WINDOWEVENT_FOCUS_GAINED:
+                        // SDL's own IBus context took the input method's focus just now, while
+                        // SDL handled the X event: ours takes it back.
+                        m_inputMethod.FocusChanged(true);
+                        out.type = EWindowEvent::FocusGained;
+                        return true;
+                    case SDL_WINDOWEVENT_FOCUS_LOST:
+                        m_inputMethod.FocusChanged(false);
+                        out.type = EWindowEvent::FocusLost;
+                        return true;
                     default: break;
                 }
                 break;
             case SDL_KEYDOWN:
             case SDL_KEYUP: {
+                // A key the input method took is not the game's.
+                if (keyOffered && m_keyTaken) break;
+                if (keyOffered && !m_keyText.empty() && e.type == SDL_KEYDOWN) {
+                    SWindowEvent typed;
+                    typed.type = EWindowEvent::TextInput;
+                    typed.window = e.key.windowID;
+                    typed.text = m_keyText;
+                    m_queued.push_back(typed);
+                }
                 // A repeat is no new press.
                 if (e.type == SDL_KEYDOWN && !e.key.repeat) NotePress(e.key.keysym.scancode, e.key.windowID);
                 int vk = VirtualKeyFromScancode(e.key.keysym.scancode);
@@ -528,17 +569,73 @@ void SdlWindowSystem::PresentPixels(WindowHandle window, const uint32_t* pixels,
 void* SdlWindowSystem::GetNativeWindow(WindowHandle window) { return Win(window); }
 
 void SdlWindowSystem::StartTextInput() {
-    if (m_started) SDL_StartTextInput();
+    if (!m_started) return;
+    m_textInput = true;
+    SDL_StartTextInput();
+}
+
+void SdlWindowSystem::StartCandidateTextInput() {
+    if (!m_started) return;
+    m_textInput = true;
+    if (!m_inputMethod.Start(SDL_GetKeyboardFocus() != nullptr)) {
+        SDL_StartTextInput();
+        return;
+    }
+    // SDL's text input would hand the keys to SDL's own input context.
+    SDL_StopTextInput();
+    SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 }
 
 void SdlWindowSystem::StopTextInput() {
-    if (m_started) SDL_StopTextInput();
+    if (!m_started) return;
+    m_textInput = false;
+    if (m_inputMethod.Owns()) {
+        m_inputMethod.Stop();
+        SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
+    }
+    SDL_StopTextInput();
+}
+
+void SdlWindowSystem::ReturnToSdlTextInput() {
+    SDL_EventState(SDL_SYSWMEVENT, SDL_DISABLE);
+    if (m_textInput) SDL_StartTextInput();
+}
+
+void SdlWindowSystem::OfferKeyToInputMethod(const SDL_SysWMmsg* message) {
+    if (!message || !m_inputMethod.Owns()) return;
+#if defined(SDL_VIDEO_DRIVER_X11)
+    if (message->subsystem != SDL_SYSWM_X11) return;
+    XEvent event = message->msg.x11.event;
+    if (event.type == FocusIn && event.xfocus.mode != NotifyGrab && event.xfocus.mode != NotifyUngrab &&
+        event.xfocus.detail != NotifyInferior) {
+        // SDL hands its own context the input method's focus on every such event, also when the
+        // window kept the keyboard and no focus event comes of it: ours asks after it.
+        m_inputMethod.FocusChanged(true);
+        return;
+    }
+    if (event.type != KeyPress && event.type != KeyRelease) return;
+    KeySym keysym = NoSymbol;
+    char latin1[32];
+    XLookupString(&event.xkey, latin1, sizeof latin1, &keysym, nullptr);
+    SInputMethodKey key;
+    key.keysym = static_cast<uint32_t>(keysym);
+    key.keycode = event.xkey.keycode;
+    key.state = event.xkey.state;
+    key.release = event.type == KeyRelease;
+    m_keyOffered = true;
+    m_keyTaken = m_inputMethod.Key(key);
+    m_keyText.clear();
+    // What SDL's text input would have typed: nothing with Control or Alt held.
+    if (!m_keyTaken && !key.release && (key.state & (ControlMask | Mod1Mask)) == 0)
+        m_keyText = TextOfKeysym(key.keysym);
+#endif
 }
 
 void SdlWindowSystem::SetTextInputRect(int x, int y, int width, int height) {
     if (!m_started) return;
     SDL_Rect rect{x, y, width, height};
     SDL_SetTextInputRect(&rect);
+    m_inputMethod.SetCursorRect(x, y, width, height);
 }
 
 std::shared_ptr<IWindowSystem> CreateSystemWindowSystem() { return std::make_shared<SdlWindowSystem>(); }

@@ -1,14 +1,19 @@
 #pragma once
 // The window system over SDL2's video subsystem and event queue.
+#include <deque>
+#include <string>
 #include <vector>
 
 #include "CORE/Platform/IWindowSystem.h"
+#include "CORE/Platform/InputMethodSession.h"
+
+struct SDL_SysWMmsg;
 
 namespace kestrin {
 
 class SdlWindowSystem : public IWindowSystem {
 public:
-    SdlWindowSystem() = default;
+    SdlWindowSystem();
     ~SdlWindowSystem() override;
 
     bool Init() override;
@@ -43,6 +48,9 @@ public:
     void PresentPixels(WindowHandle window, const uint32_t* pixels, int width, int height, int pitchBytes) override;
     void* GetNativeWindow(WindowHandle window) override;
     void StartTextInput() override;
+    // On X11 with IBus or fcitx5 running, our own input context takes the keys (read from the
+    // X events, so the input method sees the real key codes) while SDL's text input is off.
+    void StartCandidateTextInput() override;
     void StopTextInput() override;
     void SetTextInputRect(int x, int y, int width, int height) override;
 
@@ -52,12 +60,24 @@ public:
 private:
     void NotePress(int scancode, WindowHandle window);
     void NotePress(const SKeyPress& press);
+    // Asks the input method about an X key event that SDL passes on (the verdict applies to
+    // the key event SDL makes of it, which comes next); takes the focus back after SDL's
+    // context took it on an X focus event.
+    void OfferKeyToInputMethod(const SDL_SysWMmsg* message);
+    void ReturnToSdlTextInput();
 
     bool m_started = false;
     bool m_failed = false;
     int m_hasDisplay = -1;             // unknown until the video layer started
     int m_canWait = -1;                // likewise
     std::vector<SKeyPress> m_presses;  // since the last TakeKeyPresses, oldest first
+    InputMethodSession m_inputMethod;
+    bool m_textInput = false;
+    // The input method's verdict on the X key event just read.
+    bool m_keyOffered = false;
+    bool m_keyTaken = false;
+    std::string m_keyText;
+    std::deque<SWindowEvent> m_queued;  // events made here, given out before SDL's
 };
 
 }  // namespace kestrin
