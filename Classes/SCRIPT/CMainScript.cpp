@@ -13,6 +13,7 @@
 #include "SCRIPT/CBackLog.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
+#include "SCRIPT/tags/CSoundTags.h"
 #include "SCRIPT/tags/TagMessages.h"
 #include "TEXT/CLinkableTextRenderer.h"
 #include "babel/babel.h"
@@ -75,7 +76,7 @@ bool CMainScript::Boot() {
     m_syncTweenWait = false;
     m_tweenSetLayers.clear();
 
-    ResetSounds();
+    m_sound->Reset();
 
     ResetScreen();
 
@@ -114,12 +115,12 @@ void CMainScript::Update(uint32_t now) {
         if (call) call();
     }
 
-    UpdateSoundStreams();
+    m_sound->UpdateStreams();
     UpdateDebugLinks();
 
     m_layerEventGuard[0] = m_layerEventGuard[1] = false;
 
-    UpdateVolumes();
+    m_sound->UpdateVolumes();
     CallLuaHandler(m_state.luaEnterFrame, "OnEnterFrame");
     RunLoop();
     AskForFrames();
@@ -391,7 +392,7 @@ CMainScript::PassResult CMainScript::WaitSection() {
         bool over = true;
         if (m_autoMode) {
             for (const auto& id : m_state.autoModeSyncSounds) {
-                if (IsSoundChannelPlaying(id)) {
+                if (m_sound->IsChannelPlaying(id)) {
                     over = false;
                     break;
                 }
