@@ -15,6 +15,7 @@
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
 #include "SCRIPT/ScriptMessages.h"
+#include "SCRIPT/tags/CSoundTags.h"
 #include "SCRIPT/tags/TagMessages.h"
 #include "TEXT/CLinkableTextRenderer.h"
 #include "babel/babel.h"
@@ -77,7 +78,7 @@ bool CMainScript::Boot() {
     m_syncTweenWait = false;
     m_tweenSetLayers.clear();
 
-    ResetSounds();
+    m_sound->Reset();
 
     ResetScreen();
 
@@ -116,12 +117,12 @@ void CMainScript::Update(uint32_t now) {
         if (call) call();
     }
 
-    UpdateSoundStreams();
+    m_sound->UpdateStreams();
     UpdateDebugLinks();
 
     m_layerEventGuard[0] = m_layerEventGuard[1] = false;
 
-    UpdateVolumes();
+    m_sound->UpdateVolumes();
     CallLuaHandler(m_state.luaEnterFrame, "OnEnterFrame");
     RunLoop();
     AskForFrames();
@@ -390,7 +391,7 @@ CMainScript::PassResult CMainScript::WaitSection() {
         bool over = true;
         if (m_autoMode) {
             for (const auto& id : m_state.autoModeSyncSounds) {
-                if (IsSoundChannelPlaying(id)) {
+                if (m_sound->IsChannelPlaying(id)) {
                     over = false;
                     break;
                 }

@@ -11,7 +11,7 @@
 //   CMainScriptLua.cpp       the Lua host, the "lua" blocks and the Lua event handlers
 //   CMainScriptSaveData.cpp  the save data, global and system data, autosave
 //   CMainScriptServices.cpp  calls into the screen, network and backlog
-//   CMainScriptSound.cpp     the sound managers, their per-frame step and the sound fades
+//   CMainScriptSound.cpp     the sound tags' family (tags/CSoundTags.cpp) and its host side
 //   CMainScriptSystem.cpp    system variables and shutdown
 // Tag handlers live in tags/; tags/CMainScriptTagTable.cpp lists every tag name with its
 // handler, and a name missing there is a macro call.
@@ -40,6 +40,7 @@
 #include "SCRIPT/CScriptBlock.h"
 #include "SCRIPT/CScriptBlockList.h"
 #include "SCRIPT/CScriptState.h"
+#include "SCRIPT/ISoundTagHost.h"
 #include "TEXT/CFontProperty.h"
 #include "TEXT/CTextRenderer.h"
 
@@ -53,9 +54,7 @@ class COruKeyConfig;
 enum EKeyRole : int;
 class CLinkableTextRenderer;
 class CSoundManager;
-class CSoundLoaders;
-class CFileFactory;
-class ISoundPlayerFactory;
+class CSoundTags;
 class COruHttp;
 class COruLua;
 class CSaveData;
@@ -69,7 +68,7 @@ class IIme;
 // generator.
 uint32_t GetScriptUnixTime();
 
-class CMainScript : public IHttpScriptHost, public SScriptStateIndexes {
+class CMainScript : public IHttpScriptHost, public SScriptStateIndexes, private ISoundTagHost {
 public:
     // Caret status (the interpreter's state machine).
     typedef int STAT;
@@ -246,10 +245,10 @@ public:
     bool IsAutoMode() const { return m_autoMode; }
     // The music and effects managers (never null while the interpreter lives), the current
     // music's handle and the effect channels (channel id -> handle).
-    CSoundManager& GetMusicManager() { return *m_bgmManager; }
-    CSoundManager& GetEffectsManager() { return *m_seManager; }
-    uint32_t GetMusicHandle() const { return m_musicHandle; }
-    const std::map<std::string, uint32_t>& GetSoundChannels() const { return m_seChannels; }
+    CSoundManager& GetMusicManager();
+    CSoundManager& GetEffectsManager();
+    uint32_t GetMusicHandle() const;
+    const std::map<std::string, uint32_t>& GetSoundChannels() const;
     // The current message layer of the screen, or null (no screen, or no layer yet).
     CLinkableTextRenderer* GetMessageLayer() const;
     // Per message layer name: the font stack whose top is the layer's text property.
@@ -304,6 +303,7 @@ private:
     bool TagDelonclick(CScriptBlock block, bool replay);
     bool TagSlider(CScriptBlock block, bool replay);
     bool TagUidel(CScriptBlock block, bool replay);
+    // Sound tags: their bodies and state are in the sound family (tags/CSoundTags.h).
     bool TagSplay(CScriptBlock block, bool replay);
     bool TagSfadeout(CScriptBlock block, bool replay);
     bool TagSxfade(CScriptBlock block, bool replay);
@@ -367,8 +367,6 @@ private:
     void SetHttpResult(const std::string& variable, std::string&& value) override;
     void RunHttpCompletion(const SHttpTag& tag) override;
     bool PopCallStack();
-    // Stops the effect playing on that channel and forgets the channel.
-    void StopNamedSound(const std::string& channel);
     void SetSkipAllowed(bool allowed);
     void ResetBackLog();
     uint32_t GetNow() const { return m_now; }
@@ -463,17 +461,13 @@ private:
     void FinishTransitionTween();
     void FinishTweenById(int32_t id);
     void StopNamedTweens();
-    // Sound (CMainScriptSound.cpp).
+    // Sound (CMainScriptSound.cpp): makes the family, and what it asks of the interpreter.
     void CreateSoundManagers();
-    void ResetSounds();
-    void UpdateSoundStreams();
-    void UpdateVolumes();
-    bool IsSoundChannelPlaying(const std::string& channel) const;
-    void ReleaseSound();
-    // A registered volume fade of a sound of manager; onEnd runs when it ends by itself.
-    int32_t StartSoundFade(const std::shared_ptr<CSoundManager>& manager, uint32_t handle, int from, int to,
-                           int32_t time, int32_t ease, std::function<void()> onEnd);
-    void TraceSoundFile(const CScriptBlock& block);
+    COruVariables& GetSoundVariables() override;
+    bool IsSkippingSounds() const override;
+    CSaveData& GetSoundSaveData() override;
+    void RecordVoiceBlock(const CScriptBlock& block) override;
+    void TraceSoundTag(int level, const CScriptBlock& block, const char* format, va_list args) override;
     void UpdateDebugLinks();
     void SendDebugChannel(const char* data, size_t size);
     bool UpdateHttp();
@@ -548,21 +542,9 @@ private:
     int m_screenDirection = 0;
     int m_screenDirectionPrevious = 0;
 
-    // Sound: the loaders read through the screen's file factory (an own one without a
-    // screen); both managers share the loaders and the player factory, and are made anew
-    // at every boot.
-    std::shared_ptr<CFileFactory> m_soundFiles;
-    std::shared_ptr<CSoundLoaders> m_soundLoaders;
-    std::shared_ptr<ISoundPlayerFactory> m_soundPlayers;
-    std::shared_ptr<CSoundManager> m_bgmManager;
-    std::shared_ptr<CSoundManager> m_seManager;
-    // The current music, the one a cross-fade fades out, and their fade tweens.
-    uint32_t m_musicHandle = 0;
-    uint32_t m_previousMusicHandle = 0;
-    int32_t m_musicFade = 0;
-    int32_t m_crossFade = 0;
-    std::map<std::string, uint32_t> m_seChannels;
-    std::map<std::string, int32_t> m_seFades;
+    // The sound tags with the managers, channels and fades they play on; made by the
+    // constructor, released at shutdown after the debug links and the HTTP request.
+    std::unique_ptr<CSoundTags> m_sound;
     int m_videoSkipMode = 0;
     // Made by the first "httpget" or "httppost".
     std::unique_ptr<COruHttp> m_http;

@@ -14,6 +14,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
+#include "SCRIPT/tags/CSoundTags.h"
 #include "TEXT/CLinkableTextRenderer.h"
 #include "TEXT/IIme.h"
 #include "TEXT/ITextField.h"
@@ -329,7 +330,7 @@ void CMainScript::ReleaseServices() {
     m_debugServer.reset();
     m_debugFactory.reset();
     m_http.reset();
-    ReleaseSound();
+    m_sound.reset();
 }
 
 // --- Backlog ---

@@ -1,122 +1,52 @@
-// The interpreter's sound: the music and effects managers over one set of loaders and one
-// player factory, their per-frame step (music refill, master volumes, channel gains), the
-// volume fades of the sound tags, and the effect channels.
-#include <vector>
+// The interpreter's side of the sound tags (tags/CSoundTags.cpp holds them and their state):
+// the family is made here, the handlers the tag table names forward to it, and the family
+// reaches the interpreter through ISoundTagHost.
+#include <utility>
 
 #include "CORE/CGameWindow.h"
 #include "CORE/COruPackFileFactory.h"
 #include "GRAPHICS/CMainScreen.h"
-#include "GRAPHICS/TTween.h"
-#include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
-#include "SCRIPT/COruVariables.h"
-#include "SCRIPT/tags/TagMessages.h"
+#include "SCRIPT/tags/CSoundTags.h"
 #include "SOUND/CDxSoundFactory.h"
-#include "SOUND/CSoundLoaders.h"
-#include "SOUND/CSoundManager.h"
-#include "SOUND/CVorbisLoader.h"
-#include "SOUND/CWaveLoader.h"
 
 namespace kestrin {
 
 void CMainScript::CreateSoundManagers() {
     // Sounds open through pack files as the screen's images do; a factory of our own, as
     // the screen goes before the interpreter at shutdown.
-    m_soundFiles = std::make_shared<COruPackFileFactory>();
-    m_soundLoaders = std::make_shared<CSoundLoaders>(m_soundFiles.get());
-    m_soundLoaders->AddLoader(new CVorbisLoader());
-    m_soundLoaders->AddLoader(new CWaveLoader());
     CGameWindow* window = m_screen ? m_screen->GetGameWindow() : nullptr;
-    m_soundPlayers = std::make_shared<CDxSoundFactory>(window ? window->GetHandle() : 0);
-    m_bgmManager = std::make_shared<CSoundManager>(m_soundPlayers.get(), m_soundLoaders.get());
-    m_seManager = std::make_shared<CSoundManager>(m_soundPlayers.get(), m_soundLoaders.get());
+    ISoundTagHost& host = *this;
+    m_sound = std::make_unique<CSoundTags>(host, std::make_shared<COruPackFileFactory>(),
+                                           std::make_shared<CDxSoundFactory>(window ? window->GetHandle() : 0));
 }
 
-// Every sound stops: the managers are replaced, their fades stopped and the handles forgotten.
-void CMainScript::ResetSounds() {
-    if (m_musicFade != 0) StopTween(m_musicFade);
-    if (m_crossFade != 0) StopTween(m_crossFade);
-    m_musicHandle = m_previousMusicHandle = 0;
-    m_musicFade = m_crossFade = 0;
-    for (const auto& fade : m_seFades) StopTween(fade.second);
-    m_seChannels.clear();
-    m_seFades.clear();
-    m_seManager.reset();
-    m_bgmManager.reset();
-    m_bgmManager = std::make_shared<CSoundManager>(m_soundPlayers.get(), m_soundLoaders.get());
-    m_seManager = std::make_shared<CSoundManager>(m_soundPlayers.get(), m_soundLoaders.get());
+CSoundManager& CMainScript::GetMusicManager() { return m_sound->GetMusicManager(); }
+CSoundManager& CMainScript::GetEffectsManager() { return m_sound->GetEffectsManager(); }
+uint32_t CMainScript::GetMusicHandle() const { return m_sound->GetMusicHandle(); }
+const std::map<std::string, uint32_t>& CMainScript::GetSoundChannels() const { return m_sound->GetChannels(); }
+
+bool CMainScript::TagSplay(CScriptBlock block, bool replay) { return m_sound->TagSplay(std::move(block), replay); }
+bool CMainScript::TagSfadeout(CScriptBlock block, bool replay) {
+    return m_sound->TagSfadeout(std::move(block), replay);
+}
+bool CMainScript::TagSxfade(CScriptBlock block, bool replay) { return m_sound->TagSxfade(std::move(block), replay); }
+bool CMainScript::TagSfade(CScriptBlock block, bool replay) { return m_sound->TagSfade(std::move(block), replay); }
+bool CMainScript::TagSeplay(CScriptBlock block, bool replay) { return m_sound->TagSeplay(std::move(block), replay); }
+bool CMainScript::TagSefadeout(CScriptBlock block, bool replay) {
+    return m_sound->TagSefadeout(std::move(block), replay);
+}
+bool CMainScript::TagVoice(CScriptBlock block, bool replay) { return m_sound->TagVoice(std::move(block), replay); }
+bool CMainScript::TagVoiceEnd(CScriptBlock block, bool replay) {
+    return m_sound->TagVoiceEnd(std::move(block), replay);
 }
 
-// Effects play whole buffers: only the music streams.
-void CMainScript::UpdateSoundStreams() { m_bgmManager->Update(); }
-
-void CMainScript::UpdateVolumes() {
-    int music = m_variables->GetInt("s.bgmvol");
-    if (music != m_bgmManager->GetMasterVolume()) m_bgmManager->SetMasterVolume(music);
-    int effects = m_variables->GetInt("s.sevol");
-    if (effects != m_seManager->GetMasterVolume()) m_seManager->SetMasterVolume(effects);
-
-    std::vector<std::string> ended;
-    for (const auto& channel : m_seChannels) {
-        auto fade = m_seFades.find(channel.first);
-        // A running fade owns the volume.
-        if (fade != m_seFades.end() && IsTweenRegistered(fade->second)) continue;
-        if (m_seManager->IsPlaying(channel.second) == 0) {
-            ended.push_back(channel.first);
-            continue;
-        }
-        const std::string gain = "s.segain." + channel.first;
-        if (!m_variables->Find(gain)) continue;
-        int value = m_variables->GetInt(gain);
-        if (value != m_seManager->GetVolume(channel.second)) m_seManager->SetVolume(channel.second, value);
-    }
-    for (const auto& id : ended) m_seChannels.erase(id);
-}
-
-bool CMainScript::IsSoundChannelPlaying(const std::string& channel) const {
-    auto it = m_seChannels.find(channel);
-    return it != m_seChannels.end() && m_seManager->IsPlaying(it->second) != 0;
-}
-
-void CMainScript::StopNamedSound(const std::string& channel) {
-    auto it = m_seChannels.find(channel);
-    if (it == m_seChannels.end()) return;
-    m_seManager->Stop(it->second);
-    m_seChannels.erase(it);
-}
-
-int32_t CMainScript::StartSoundFade(const std::shared_ptr<CSoundManager>& manager, uint32_t handle, int from, int to,
-                                    int32_t time, int32_t ease, std::function<void()> onEnd) {
-    // The registry outlives the managers: a fade of a replaced manager writes nothing.
-    std::weak_ptr<CSoundManager> weak = manager;
-    auto* tween = new TTween<int>(
-        [weak, handle](int volume) {
-            if (auto target = weak.lock()) target->SetVolume(handle, volume);
-        },
-        from, to, static_cast<uint32_t>(time), 0);
-    tween->SetEase(ease);
-    if (onEnd) tween->SetOnFinish(std::move(onEnd));
-    return RegisterTween(tween);
-}
-
-void CMainScript::TraceSoundFile(const CScriptBlock& block) {
-    TraceAt(1, block, tagmsg::kFileMissingOrUnsupported, block.GetName().c_str(), "file",
-            block.GetAttribute("file").c_str());
-}
-
-// The channels first, then the managers (their sounds stop), then what they were made with.
-void CMainScript::ReleaseSound() {
-    if (m_musicFade != 0) StopTween(m_musicFade);
-    if (m_crossFade != 0) StopTween(m_crossFade);
-    for (const auto& fade : m_seFades) StopTween(fade.second);
-    m_musicFade = m_crossFade = 0;
-    m_seFades.clear();
-    m_seChannels.clear();
-    m_seManager.reset();
-    m_bgmManager.reset();
-    m_soundPlayers.reset();
-    m_soundLoaders.reset();
-    m_soundFiles.reset();
+COruVariables& CMainScript::GetSoundVariables() { return *m_variables; }
+bool CMainScript::IsSkippingSounds() const { return IsSkipping(); }
+CSaveData& CMainScript::GetSoundSaveData() { return GetSaveData(); }
+void CMainScript::RecordVoiceBlock(const CScriptBlock& block) { RecordPageBlock(block); }
+void CMainScript::TraceSoundTag(int level, const CScriptBlock& block, const char* format, va_list args) {
+    ReportAt(REPORT_TRACE, level, m_state.caret.file, block.GetLine(), format, args);
 }
 
 }  // namespace kestrin

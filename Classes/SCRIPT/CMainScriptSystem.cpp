@@ -6,6 +6,7 @@
 #include "SCRIPT/CBackLog.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/CSoundTags.h"
 
 namespace kestrin {
 
