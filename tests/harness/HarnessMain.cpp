@@ -15,6 +15,7 @@
 
 #include "Application/CKestrin.h"
 #include "Application/EngineFactories.h"
+#include "Application/PlatformServicesScope.h"
 #include "Application/RunApplication.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CFps.h"
@@ -262,21 +263,46 @@ int main(int argc, char** argv) {
     }
     std::error_code ec;
 
+    // Every service starts headless; what the harness keeps real is named here. A run
+    // never reaches a desktop service by a member left out: an incomplete set is refused.
+    SPlatformServices services = HeadlessPlatformServices();
+    const SPlatformServices real = RealPlatformServices();
     // Time moves only when the frame pacer sleeps: exactly 60 frames per second.
     // From 1 ms: the frame pacer takes a tick of 0 for "not started".
     auto clock = std::make_shared<HeadlessClock>(1);
     if (options.setUnixTime) clock->SetUnixTime(options.unixTime);
-    CTimer::SetClock(clock);
+    services.clock = clock;
+    // Real waits (network, the run limit of a Lua call) stay on real time.
+    services.wallClock = real.wallClock;
     // Windows, keyboard and mouse come from the headless window system; the input script
     // sets its keys and mouse.
     auto windows = std::make_shared<HeadlessWindowSystem>();
-    SetWindowSystem(windows);
-    HarnessMessageBox messageBox;
-    SetMessageBox(&messageBox);
+    services.windowSystem = windows;
+    auto messageBox = std::make_shared<HarnessMessageBox>();
+    services.messageBox = messageBox;
+    services.shellOpener = std::make_shared<HarnessShellOpener>();
     // Sockets, shared memory and files stay the system's: tests play servers and debuggers
     // in other processes, and games are read from disk.
-    HarnessShellOpener shellOpener;
-    SetShellOpener(&shellOpener);
+    services.fileSystem = real.fileSystem;
+    services.socketService = real.socketService;
+    services.sharedMemoryService = real.sharedMemoryService;
+    // Pictures are the real ones: the system's fonts, movies decoded by FFmpeg, and "hw" drawing
+    // with OpenGL into a hidden window of SDL's off-screen driver.
+    services.textRasterizer = real.textRasterizer;
+    services.videoDecoder = real.videoDecoder;
+    if (options.hardware) {
+        services.renderDevice = []() -> std::shared_ptr<IRenderDevice> {
+            return std::make_shared<SdlRenderDevice>(true);
+        };
+    } else {
+        services.renderDevice = real.renderDevice;
+    }
+    PlatformServicesScope installed(services);
+    if (installed.Failed()) {
+        std::fprintf(stderr, "kestrin-harness: the platform services are incomplete\n");
+        CDynamicVariables::ReleaseInstance();
+        return 1;
+    }
     SCapture capture;
     CLogWindow::SetLineSink([&capture](const std::string& line) { capture.lines.push_back(line); });
     // Sound is mixed only when a frame has run, exactly one frame's worth: the sound keeps
@@ -306,7 +332,6 @@ int main(int argc, char** argv) {
     // "fsr": the software renderer, drawing into the headless window.
     if (options.hardware) {
         dynamic->SetMap("ApplicationArguments", {{"0", options.game}});
-        SetRenderDeviceMaker([]() { return std::make_shared<SdlRenderDevice>(true); });
     } else {
         dynamic->SetMap("ApplicationArguments", {{"0", options.game}, {"fsr", ""}});
     }
@@ -430,7 +455,7 @@ int main(int argc, char** argv) {
                         windows->PushComposition(application->GetHandle(), event.text);
                         composing = !event.text.empty();
                         break;
-                    case SInputEvent::Dialog: messageBox.answers.push_back(event.yes); break;
+                    case SInputEvent::Dialog: messageBox->answers.push_back(event.yes); break;
                 }
             }
             const bool ended = application->RunFrame();
@@ -467,14 +492,10 @@ int main(int argc, char** argv) {
         status = 1;
     }
     if (!keepSaves) fs::remove_all(saves, ec);
-    SetMessageBox(nullptr);
-    SetShellOpener(nullptr);
     CDynamicVariables::ReleaseInstance();
     CInput::ReleaseInstance();
     CLogWindow::ReleaseInstance();
     CTimer::ReleaseInstance();
     ClearTweenRegistry();
-    SetRenderDeviceMaker(nullptr);
-    SetWindowSystem(nullptr);
     return status;
 }

@@ -13,6 +13,16 @@
 
 namespace kestrin_test {
 
+namespace {
+
+// A member the fixture owns, lent to the services without passing ownership.
+template <class T>
+std::shared_ptr<T> Lent(T& object) {
+    return std::shared_ptr<T>(std::shared_ptr<void>(), &object);
+}
+
+}  // namespace
+
 InterpreterFixture::InterpreterFixture() = default;
 InterpreterFixture::~InterpreterFixture() = default;
 
@@ -22,8 +32,25 @@ void InterpreterFixture::SetUp() {
     kestrin::CDynamicVariables::GetInstance()->SetString("ini.Boot", "main.iet");
     kestrin::CDynamicVariables::GetInstance()->SetString("ini.Charset", "utf-8");
     kestrin::CLogWindow::SetLineSink([this](const std::string& line) { m_lines.push_back(line); });
-    kestrin::SetShellOpener(&m_shellOpener);
-    kestrin::SetMessageBox(&m_messageBox);
+    // Headless unless kept real here on purpose: scripts read and write a game folder on disk,
+    // talk to peers in other processes, wait on real time (a test sets its own clock), and draw
+    // with the system's fonts and movies into an SDL dummy-driver window (OpenScreen).
+    kestrin::SPlatformServices services = kestrin::HeadlessPlatformServices();
+    const kestrin::SPlatformServices real = kestrin::RealPlatformServices();
+    services.clock = real.clock;
+    services.wallClock = real.wallClock;
+    services.windowSystem = real.windowSystem;
+    services.fileSystem = real.fileSystem;
+    services.socketService = real.socketService;
+    services.sharedMemoryService = real.sharedMemoryService;
+    services.renderDevice = real.renderDevice;
+    services.framePresenter = real.framePresenter;
+    services.videoDecoder = real.videoDecoder;
+    services.textRasterizer = real.textRasterizer;
+    services.shellOpener = Lent(m_shellOpener);
+    services.messageBox = Lent(m_messageBox);
+    m_services.emplace(services);
+    ASSERT_FALSE(m_services->Failed());
 }
 
 void InterpreterFixture::TearDown() {
@@ -34,15 +61,10 @@ void InterpreterFixture::TearDown() {
         m_window->Destroy();
         m_window.reset();
     }
-    if (m_windows) {
-        kestrin::CInput::ReleaseInstance();
-        kestrin::SetWindowSystem(nullptr);
-        m_windows.reset();
-    }
-    kestrin::SetShellOpener(nullptr);
-    kestrin::SetMessageBox(nullptr);
-    kestrin::CTimer::SetClock(nullptr);
-    kestrin::CTimer::SetWallClock(nullptr);
+    if (m_windows) kestrin::CInput::ReleaseInstance();
+    // Also undoes what a test put in place through the areas' own setters.
+    m_services.reset();
+    m_windows.reset();
     kestrin::CLogWindow::SetLineSink(nullptr);
     kestrin::CLogWindow::ReleaseInstance();
     kestrin::CDynamicVariables::ReleaseInstance();

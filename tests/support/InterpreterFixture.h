@@ -7,9 +7,11 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/Platform/HeadlessMessageBox.h"
 #include "CORE/Platform/HeadlessShellOpener.h"
 #include "SCRIPT/CMainScript.h"
@@ -56,6 +58,8 @@ protected:
     // In place from SetUp: no script run by a test opens a browser or a dialog on the desktop.
     kestrin::HeadlessShellOpener m_shellOpener;
     kestrin::HeadlessMessageBox m_messageBox;
+    // The services from SetUp to TearDown (what stays real: see SetUp).
+    std::optional<kestrin::PlatformServicesScope> m_services;
 };
 
 }  // namespace kestrin_test

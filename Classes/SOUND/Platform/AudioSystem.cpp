@@ -29,6 +29,11 @@ SAudioSystem& System() {
     return system;
 }
 
+AudioOutputMaker& Maker() {
+    static AudioOutputMaker maker;
+    return maker;
+}
+
 }  // namespace
 
 std::shared_ptr<AudioMixer> GetAudioMixer() {
@@ -37,13 +42,20 @@ std::shared_ptr<AudioMixer> GetAudioMixer() {
     if (s.mixer) return s.mixer;
     s.mixer = std::make_shared<AudioMixer>(kDefaultAudioRate);
     std::string error;
-    s.output.reset(new SdlAudioOutput());
+    if (Maker()) s.output = Maker()();
+    if (!s.output) s.output.reset(new SdlAudioOutput());
     if (s.output->Open(*s.mixer, error)) {
         Log(ELogLevel::Warning, "sound", "no audio device (%s); the game runs silent", error.c_str());
         s.output.reset(new SilentAudioOutput());
         s.output->Open(*s.mixer, error);
     }
     return s.mixer;
+}
+
+void SetAudioOutputMaker(AudioOutputMaker maker) {
+    SAudioSystem& s = System();
+    std::lock_guard<std::mutex> lock(s.mutex);
+    Maker() = std::move(maker);
 }
 
 void UseAudioOutput(std::unique_ptr<IAudioOutput> output, uint32_t rate) {
