@@ -239,7 +239,12 @@ bool CProcessCommunication::Flush(int timeoutMs) {
     while (m_open && (m_inFlight || !m_queue.empty())) {
         if (m_inFlight) {
             if (!m_reply->Wait(timeoutMs)) {
-                CloseIfGone(*m_reply, kReplySuffix);
+                // A debugger that broke an object after taking the last message answers no
+                // more: say which object, rather than blaming a silent debugger.
+                uint32_t length = 0;
+                if (!CloseIfGone(*m_reply, kReplySuffix) &&
+                    !(m_request->Probe() && CloseIfGone(*m_request, kRequestSuffix)) && !ReadHeader(length))
+                    Close();
                 return true;
             }
             TakeReply();

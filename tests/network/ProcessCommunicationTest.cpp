@@ -406,6 +406,32 @@ TEST_F(ProcessCommunicationSystem, ASemaphoreFileShrunkUnderTheChannelClosesItWi
     }
 }
 
+// A debugger that takes a message and then breaks an object answers no more; the engine
+// never touches that object again while it waits, so the wait at exit looks at each one and
+// names the broken one instead of blaming a silent debugger.
+TEST_F(ProcessCommunicationSystem, AnObjectBrokenWhileAMessageIsInFlightIsNamedWhenTheFlushGivesUp) {
+    for (const char* object : {"_server", "_map"}) {
+        SCOPED_TRACE(object);
+        NewName();
+        m_log.lines.clear();
+        Tool tool(m_name, 64);
+        ASSERT_TRUE(tool.IsOpen());
+        Engine engine(m_name);
+        ASSERT_TRUE(engine.IsOpen());
+        ASSERT_FALSE(engine.Send("one", 4));
+        ASSERT_FALSE(engine.Send("two", 4));
+        const std::string file =
+            std::string(object) == "_map" ? "/dev/shm/" + m_name + object : "/dev/shm/sem." + m_name + object;
+        ASSERT_EQ(truncate(file.c_str(), 0), 0);
+        EXPECT_TRUE(engine.Flush(20));
+        EXPECT_FALSE(engine.IsOpen());
+        EXPECT_EQ(engine.GetQueuedCount(), 0u);
+        const char* logged = std::string(object) == "_map" ? "the shared memory no longer holds its size"
+                                                           : "_server\" no longer holds its semaphore";
+        EXPECT_EQ(m_log.CountWithin(logged), 1) << m_log.All();
+    }
+}
+
 // Another thread shrinks and restores one of the objects over and over while messages go
 // back and forth: whatever access meets the shrunk object, the channel closes, once.
 TEST_F(ProcessCommunicationSystem, ObjectsShrunkWhileMessagesGoBackAndForthCloseTheChannel) {

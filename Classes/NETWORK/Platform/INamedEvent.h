@@ -18,6 +18,8 @@ public:
     virtual bool Wait(int timeoutMs) = 0;
     // True once a call found the object broken; every call fails from then on.
     virtual bool IsGone() const = 0;
+    // Looks at the object without consuming a signal: true when it is gone (as IsGone after).
+    virtual bool Probe() { return IsGone(); }
 };
 
 }  // namespace kestrin

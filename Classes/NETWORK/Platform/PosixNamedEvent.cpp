@@ -106,6 +106,12 @@ void TakeSignal(void* semaphore, void* result) {
     *taken = true;
 }
 
+void ReadValue(void* semaphore, void* result) {
+    int value = 0;
+    sem_getvalue(static_cast<sem_t*>(semaphore), &value);
+    *static_cast<int*>(result) = value;
+}
+
 long long MonotonicMs() {
     timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
@@ -139,6 +145,11 @@ bool PosixNamedEvent::Set() { return Guarded(PostOnce, nullptr); }
 bool PosixNamedEvent::TryWait() {
     bool taken = false;
     return !Guarded(TakeSignal, &taken) && taken;
+}
+
+bool PosixNamedEvent::Probe() {
+    int value = 0;
+    return Guarded(ReadValue, &value);
 }
 
 bool PosixNamedEvent::Wait(int timeoutMs) {

@@ -31,6 +31,7 @@ public:
     bool TryWait() override;
     bool Wait(int timeoutMs) override;
     bool IsGone() const override { return m_gone; }
+    bool Probe() override;
 
 private:
     PosixNamedEvent(void* mapping, std::string removeName);
