@@ -50,9 +50,12 @@ CInput::~CInput() = default;
 
 void CInput::TakePresses() {
     GetWindowSystem().TakeKeyPresses(m_taken);
+    // The common frame: no press and nothing to forget.
+    if (m_taken.empty() && !m_anySeenDown) return;
     bool seen[256];
     std::copy(std::begin(m_seenDown), std::end(m_seenDown), std::begin(seen));
     std::fill(std::begin(m_seenDown), std::end(m_seenDown), false);
+    m_anySeenDown = false;
     for (const SKeyPress& press : m_taken) {
         if (press.key < 0 || press.key > 255 || press.key == kWheelUpKey || press.key == kWheelDownKey) continue;
         // The last poll already counted this press from the key's state.
@@ -69,36 +72,42 @@ void CInput::TakePresses() {
     }
 }
 
+// Hands out the oldest press of key still waiting, if any: true when it decided the key's
+// state for this frame.
+bool CInput::TakePending(int key, int& state, uint32_t now, bool down) {
+    auto pending =
+        std::find_if(m_pending.begin(), m_pending.end(), [key](const SPendingPress& p) { return p.key == key; });
+    if (pending == m_pending.end()) return false;
+    if (state == kUp || state == kReleased) {
+        // The press, whether the key is still down or already up again (a quick click):
+        // in the next frame it is held or released as the key is by then.
+        state = kPressed;
+        m_pressTime[key] = now;
+        // A press released again (a later one waits, or the button is up) is read where it
+        // was made; one still held reads the pointer as it is, as the drag it may start.
+        const bool released = !down || std::any_of(std::next(pending), m_pending.end(),
+                                                   [key](const SPendingPress& p) { return p.key == key; });
+        if (pending->hasPoint && released) SetClientMousePoint(pending->x, pending->y);
+        m_pending.erase(pending);
+    } else {
+        // A later press waits for this frame's release of the one before.
+        state = kReleased;
+    }
+    return true;
+}
+
 void CInput::Update(uint32_t now) {
     bool down[256];
     GetWindowSystem().GetKeysDown(down);
     TakePresses();
     m_mouseFresh = false;
-    bool moving = !m_pending.empty();
+    bool pending = !m_pending.empty();
+    bool moving = pending;
     for (int key = 0; key < 256; ++key) {
         if (key == kWheelUpKey || key == kWheelDownKey) continue;
         int& state = m_state[key];
-        auto pending = m_pending.end();
-        if (!m_pending.empty()) {
-            pending = std::find_if(m_pending.begin(), m_pending.end(),
-                                   [key](const SPendingPress& p) { return p.key == key; });
-        }
-        if (pending != m_pending.end()) {
-            if (state == kUp || state == kReleased) {
-                // The press, whether the key is still down or already up again (a quick click):
-                // in the next frame it is held or released as the key is by then.
-                state = kPressed;
-                m_pressTime[key] = now;
-                // A press released again (a later one waits, or the button is up) is read where it
-                // was made; one still held reads the pointer as it is, as the drag it may start.
-                const bool released = !down[key] || std::any_of(std::next(pending), m_pending.end(),
-                                                                [key](const SPendingPress& p) { return p.key == key; });
-                if (pending->hasPoint && released) SetClientMousePoint(pending->x, pending->y);
-                m_pending.erase(pending);
-            } else {
-                // A later press waits for this frame's release of the one before.
-                state = kReleased;
-            }
+        if (pending && TakePending(key, state, now, down[key])) {
+            pending = !m_pending.empty();
             continue;
         }
         // A key held, just pressed or just released changes state with time or the next frame.
@@ -110,6 +119,7 @@ void CInput::Update(uint32_t now) {
                 // Down without a press taken: the window system may have read its devices before
                 // handing on the press event, so a press of this key in the next poll is this one.
                 m_seenDown[key] = true;
+                m_anySeenDown = true;
             } else {
                 state = m_pressTime[key] + static_cast<uint32_t>(m_repeatDelay) < now ? kRepeating : kHeld;
             }

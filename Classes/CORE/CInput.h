@@ -67,6 +67,7 @@ private:
     void RefreshMousePoint();
     void SetClientMousePoint(int x, int y);
     void TakePresses();
+    bool TakePending(int key, int& state, uint32_t now, bool down);
 
     int m_repeatDelay;
     int m_state[256];
@@ -82,6 +83,7 @@ private:
     std::deque<SPendingPress> m_pending;  // oldest first
     std::vector<SKeyPress> m_taken;       // reused by each poll
     bool m_seenDown[256];                 // pressed by the last poll with no press taken
+    bool m_anySeenDown = false;           // some m_seenDown is set (an idle poll skips them)
 };
 
 }  // namespace kestrin
