@@ -561,7 +561,8 @@ private:
     uint32_t m_frameBudgetMs = kDefaultFrameBudgetMs;
     std::function<uint64_t()> m_budgetClock;
 
-    // Created on first use; declared last so that they go first at destruction.
+    // Created on first use; declared last so that they go first at destruction (the Lua host
+    // earlier, with the links: ReleaseServices).
     std::shared_ptr<CSaveData> m_saveData;
     std::unique_ptr<CBackLog> m_backlog;
     std::shared_ptr<COruLua> m_lua;

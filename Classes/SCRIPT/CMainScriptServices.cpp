@@ -315,8 +315,10 @@ void CMainScript::SendDebugChannel(const char* data, size_t size) {
 
 bool CMainScript::UpdateHttp() { return !m_http || m_http->Update(); }
 
-// The channel goes first, then the server and its factory, the HTTP request, then sound. Messages still queued on the
-// channel ("EXIT" last) are handed over while the debugger keeps answering.
+// The channel goes first, then the Lua host (its finalizers may still use the interpreter,
+// whose other links are then all there), the server and its factory, the HTTP request, then
+// sound. Messages still queued on the channel ("EXIT" last) are handed over while the
+// debugger keeps answering.
 void CMainScript::ReleaseServices() {
     // The text inputs unhook themselves from the game window before anything else goes (the
     // screen may be gone already: it is not touched).
@@ -327,6 +329,7 @@ void CMainScript::ReleaseServices() {
                    m_debugChannel->GetQueuedCount());
     }
     m_debugChannel.reset();
+    m_lua.reset();
     m_debugServer.reset();
     m_debugFactory.reset();
     m_http.reset();

@@ -440,7 +440,8 @@ void COruLua::SValue::Set(SValue key, SValue value) {
 
 COruLua::COruLua(CMainScript* owner) : m_owner(owner), m_hostReference(LUA_NOREF) { Register(); }
 
-COruLua::~COruLua() = default;
+// The state closes after this (CLua): finalizers that run then find no interpreter.
+COruLua::~COruLua() { m_owner = nullptr; }
 
 bool COruLua::Register() {
     if (!m_state) return true;
