@@ -473,10 +473,10 @@ private:
     int GetHttpTextEncoding() const override;
     void RunHttpCompletion(const CScriptBlock& block) override;
     void TraceHttpRequest(int level, const char* format, va_list args) override;
-    void TraceHttpTag(int level, const CScriptBlock& block, const char* format, va_list args) override;
     void SetDebugTraceMode(int mode) override;
     void SetDebugTraceLevel(int level) override;
-    void TraceDebugTag(int level, const CScriptBlock& block, const char* format, va_list args) override;
+    // The HTTP and debug tags' diagnostics at a block's line.
+    void TraceTagAt(int level, const CScriptBlock& block, const char* format, va_list args) override;
     void ReleaseServices();
     void ReleaseTextInputs();
     // The text field's window rectangle for a rectangle in game pixels.

@@ -29,13 +29,10 @@ void CMainScript::BeginHttpWait() { SetStatus(STAT_HTTP); }
 int CMainScript::GetHttpTextEncoding() const { return m_textEncoding; }
 void CMainScript::RunHttpCompletion(const CScriptBlock& block) { RunEventBlock(block); }
 void CMainScript::TraceHttpRequest(int level, const char* format, va_list args) { TraceList(level, format, args); }
-void CMainScript::TraceHttpTag(int level, const CScriptBlock& block, const char* format, va_list args) {
-    ReportAt(REPORT_TRACE, level, m_state.caret.file, block.GetLine(), format, args);
-}
 
 void CMainScript::SetDebugTraceMode(int mode) { m_state.debugMode = mode; }
 void CMainScript::SetDebugTraceLevel(int level) { m_state.traceLevel = level; }
-void CMainScript::TraceDebugTag(int level, const CScriptBlock& block, const char* format, va_list args) {
+void CMainScript::TraceTagAt(int level, const CScriptBlock& block, const char* format, va_list args) {
     ReportAt(REPORT_TRACE, level, m_state.caret.file, block.GetLine(), format, args);
 }
 

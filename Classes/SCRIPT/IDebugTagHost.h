@@ -19,7 +19,7 @@ public:
     // A diagnostic at the block's line of the running script, as the interpreter writes its
     // own: the format is engine text (UTF-8), the arguments are in the game's encoding.
     // Nothing is formatted while the trace would drop the level.
-    virtual void TraceDebugTag(int level, const CScriptBlock& block, const char* format, va_list args) = 0;
+    virtual void TraceTagAt(int level, const CScriptBlock& block, const char* format, va_list args) = 0;
 };
 
 }  // namespace kestrin

@@ -29,8 +29,9 @@ public:
     // engine text (UTF-8), the arguments are in the game's encoding. Nothing is formatted
     // while the trace would drop the level.
     virtual void TraceHttpRequest(int level, const char* format, va_list args) = 0;
-    // As TraceHttpRequest, with "file(line): " of the block in the running script in front.
-    virtual void TraceHttpTag(int level, const CScriptBlock& block, const char* format, va_list args) = 0;
+    // As TraceHttpRequest, with "file(line): " of the block in the running script in front
+    // (the debug tags' host has the same).
+    virtual void TraceTagAt(int level, const CScriptBlock& block, const char* format, va_list args) = 0;
 };
 
 }  // namespace kestrin

@@ -19,7 +19,7 @@ void TraceAt(IDebugTagHost& host, int level, const CScriptBlock& block, const ch
 void TraceAt(IDebugTagHost& host, int level, const CScriptBlock& block, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    host.TraceDebugTag(level, block, format, args);
+    host.TraceTagAt(level, block, format, args);
     va_end(args);
 }
 }  // namespace

@@ -69,7 +69,7 @@ bool CHttpTags::TagUnison(CScriptBlock block, bool replay) {
 void CHttpTags::TraceAt(int level, const CScriptBlock& block, const char* format, ...) {
     va_list args;
     va_start(args, format);
-    m_host.TraceHttpTag(level, block, format, args);
+    m_host.TraceTagAt(level, block, format, args);
     va_end(args);
 }
 
