@@ -110,12 +110,14 @@ struct LuaCloseView {
     Debugger* debugger = nullptr;
     int closes = 0;
     int openSockets = -1;
+    bool hostAnswered = true;
     std::vector<std::string> messages;
 };
 
 int ObserveLuaClose(lua_State* L) {
     auto* view = static_cast<LuaCloseView*>(lua_touserdata(L, lua_upvalueindex(1)));
     ++view->closes;
+    view->hostAnswered = !lua_isnil(L, 1);
     view->openSockets = view->sockets->OpenSockets();
     view->debugger->Poll();
     view->messages = view->debugger->messages;
@@ -123,15 +125,17 @@ int ObserveLuaClose(lua_State* L) {
 }
 
 // Shutdown: the debug channel (after its last messages), then the Lua host, then the debug
-// server. A finalizer sees the server still listening and "EXIT" already sent.
+// server. A finalizer sees the server still listening and "EXIT" already sent; the host
+// object no longer reaches the interpreter then.
 TEST_F(DebugTag, TheLuaHostClosesAfterTheChannelAndBeforeTheServer) {
     Debugger debugger("TagChannel", 4096);
     LuaCloseView view;
     view.sockets = &m_sockets;
     view.debugger = &debugger;
     m_dir.Write("main.iet",
-                "[lua]\nkeeper = newproxy(true)\ngetmetatable(keeper).__gc = function() observe() end\n[/lua]\n"
-                "[debug mode=3]\n[wait time=30]\n[debug mode=2]\n[wait time=100000]\n");
+                "[lua]\nfunction keep(o) host = o end\nkeeper = newproxy(true)\n"
+                "getmetatable(keeper).__gc = function() observe(host:getScriptStatus()) end\n[/lua]\n"
+                "[calllua function=keep]\n[debug mode=3]\n[wait time=30]\n[debug mode=2]\n[wait time=100000]\n");
     m_script = std::make_unique<CMainScript>(nullptr);
     lua_State* L = m_script->GetLua().GetState();
     ASSERT_NE(L, nullptr);
@@ -147,6 +151,7 @@ TEST_F(DebugTag, TheLuaHostClosesAfterTheChannelAndBeforeTheServer) {
     m_script.reset();
     ASSERT_EQ(view.closes, 1) << AllLines();
     EXPECT_EQ(view.openSockets, 1);
+    EXPECT_FALSE(view.hostAnswered);
     ASSERT_FALSE(view.messages.empty());
     EXPECT_EQ(view.messages.back(), "EXIT" + std::string(1, '\0'));
     EXPECT_EQ(m_sockets.OpenSockets(), 0);
