@@ -62,8 +62,6 @@ void CDebugTags::Update(int mode) {
     if (mode == 3 && m_server) m_server->Update();
 }
 
-bool CDebugTags::HasLink(int mode) const { return (mode == 2 && m_channel) || (mode == 3 && m_server); }
-
 void CDebugTags::QueueTraceLine(const std::string& line) {
     m_channelText += line;
     m_channelText += '\n';

@@ -35,7 +35,7 @@ public:
     // debugger's requests, mode 3 serves the server's connections.
     void Update(int mode);
     // Whether that mode's link exists (then every frame is needed).
-    bool HasLink(int mode) const;
+    bool HasLink(int mode) const { return (mode == 2 && m_channel) || (mode == 3 && m_server); }
     // Whether the channel exists: mode 2 traces only then.
     bool HasChannel() const { return m_channel != nullptr; }
     // Gathers one trace line for the channel (game's encoding, no line end).
