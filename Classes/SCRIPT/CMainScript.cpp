@@ -15,6 +15,8 @@
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
 #include "SCRIPT/ScriptMessages.h"
+#include "SCRIPT/tags/CDebugTags.h"
+#include "SCRIPT/tags/CHttpTags.h"
 #include "SCRIPT/tags/CSoundTags.h"
 #include "SCRIPT/tags/TagMessages.h"
 #include "TEXT/CLinkableTextRenderer.h"
@@ -35,6 +37,7 @@ CMainScript::CMainScript(CMainScreen* screen)
     m_keyConfig->SetDefaultBindings();
     m_variables->AddQuoteCharacter('\'');
     CreateSoundManagers();
+    CreateHostLinks();
     m_variables->SetInt("s.bgmvol", 1000);
     m_variables->SetInt("s.sevol", 1000);
     m_variables->SetInt("s.voicevol", 1000);
@@ -118,7 +121,7 @@ void CMainScript::Update(uint32_t now) {
     }
 
     m_sound->UpdateStreams();
-    UpdateDebugLinks();
+    m_debug->Update(m_state.debugMode);
 
     m_layerEventGuard[0] = m_layerEventGuard[1] = false;
 
@@ -139,7 +142,7 @@ void CMainScript::AskForFrames() const {
         case STAT_BACKLOG: break;
         default: CFrameDemand::Now(); return;
     }
-    const bool debugLink = (m_state.debugMode == 2 && m_debugChannel) || (m_state.debugMode == 3 && m_debugServer);
+    const bool debugLink = m_debug->HasLink(m_state.debugMode);
     if (!m_deferredCalls.empty() || !m_state.caret.queue.empty() || !m_state.luaEnterFrame.empty() || IsSkipping() ||
         (m_autoMode && m_state.caret.wakeTime == 0) || m_state.caret.waitForText || m_state.caret.waitForClear ||
         m_rightClickRequest || m_hideRequest || m_backlogRequest || m_screenDirection != m_screenDirectionPrevious ||
@@ -244,7 +247,7 @@ bool CMainScript::RunLoop() {
                 }
                 return true;
             case STAT_HTTP:
-                if (UpdateHttp()) EndClickWait();
+                if (m_http->Update()) EndClickWait();
                 return true;
             case STAT_QUIT: return true;
             default:

@@ -8,6 +8,8 @@
 //   CMainScriptCaret.cpp     caret, call stack, labels, script cache, messages and trace
 //   CMainScriptState.cpp     status changes, waits and the mode switches
 //   CMainScriptEvents.cpp    layer pointer events and the queued event blocks
+//   CMainScriptHostLinks.cpp the HTTP and debug tags' families (tags/CHttpTags.cpp,
+//                            tags/CDebugTags.cpp) and their host side
 //   CMainScriptLua.cpp       the Lua host, the "lua" blocks and the Lua event handlers
 //   CMainScriptSaveData.cpp  the save data, global and system data, autosave
 //   CMainScriptServices.cpp  calls into the screen, network and backlog
@@ -33,13 +35,11 @@
 #include "CORE/ISerializable.h"
 #include "CORE/CPoint.h"
 #include "GRAPHICS/CTweenQueue.h"
-#include "NETWORK/CActorFactory.h"
-#include "NETWORK/CProcessCommunication.h"
-#include "NETWORK/COruHttp.h"
-#include "NETWORK/CServerSocket.h"
 #include "SCRIPT/CScriptBlock.h"
 #include "SCRIPT/CScriptBlockList.h"
 #include "SCRIPT/CScriptState.h"
+#include "SCRIPT/IDebugTagHost.h"
+#include "SCRIPT/IHttpTagHost.h"
 #include "SCRIPT/ISoundTagHost.h"
 #include "TEXT/CFontProperty.h"
 #include "TEXT/CTextRenderer.h"
@@ -55,7 +55,8 @@ enum EKeyRole : int;
 class CLinkableTextRenderer;
 class CSoundManager;
 class CSoundTags;
-class COruHttp;
+class CHttpTags;
+class CDebugTags;
 class COruLua;
 class CSaveData;
 class CBackLog;
@@ -68,7 +69,7 @@ class IIme;
 // generator.
 uint32_t GetScriptUnixTime();
 
-class CMainScript : public IHttpScriptHost, public SScriptStateIndexes, private ISoundTagHost {
+class CMainScript : public SScriptStateIndexes, private ISoundTagHost, private IHttpTagHost, private IDebugTagHost {
 public:
     // Caret status (the interpreter's state machine).
     typedef int STAT;
@@ -284,6 +285,7 @@ private:
     bool TagMacrodel(CScriptBlock block, bool replay);
     bool TagVar(CScriptBlock block, bool replay);
     bool TagFile(CScriptBlock block, bool replay);
+    // Debug tags: their bodies and links are in the debug family (tags/CDebugTags.h).
     bool TagDebug(CScriptBlock block, bool replay);
     bool TagDebugprint(CScriptBlock block, bool replay);
     bool TagLyc(CScriptBlock block, bool replay);
@@ -355,17 +357,12 @@ private:
     bool TagPurchase(CScriptBlock block, bool replay);
     // "vibrate", "direction" and "statusbar": nothing on this platform.
     bool TagNothing(CScriptBlock block, bool replay);
+    // HTTP tags: their bodies and the request are in the HTTP family (tags/CHttpTags.h).
     bool TagHttpget(CScriptBlock block, bool replay);
     bool TagUnison(CScriptBlock block, bool replay);
 
     // Used by the tags and the frame loop only.
     bool CallMacro(CScriptBlock block, bool replay);
-    // What a script's HTTP request asks of the interpreter (CMainScriptHttpTags.cpp).
-    void TraceHttp(const char* format, va_list args) override;
-    bool IsHttpCancelled() override;
-    void SetHttpResult(const std::string& variable, int32_t value) override;
-    void SetHttpResult(const std::string& variable, std::string&& value) override;
-    void RunHttpCompletion(const SHttpTag& tag) override;
     bool PopCallStack();
     void SetSkipAllowed(bool allowed);
     void ResetBackLog();
@@ -468,9 +465,18 @@ private:
     CSaveData& GetSoundSaveData() override;
     void RecordVoiceBlock(const CScriptBlock& block) override;
     void TraceSoundTag(int level, const CScriptBlock& block, const char* format, va_list args) override;
-    void UpdateDebugLinks();
-    void SendDebugChannel(const char* data, size_t size);
-    bool UpdateHttp();
+    // HTTP and debug (CMainScriptHostLinks.cpp): makes the families, and what they ask of
+    // the interpreter.
+    void CreateHostLinks();
+    COruVariables& GetHttpVariables() override;
+    void BeginHttpWait() override;
+    int GetHttpTextEncoding() const override;
+    void RunHttpCompletion(const CScriptBlock& block) override;
+    void TraceHttpRequest(int level, const char* format, va_list args) override;
+    void SetDebugTraceMode(int mode) override;
+    void SetDebugTraceLevel(int level) override;
+    // The HTTP and debug tags' diagnostics at a block's line.
+    void TraceTagAt(int level, const CScriptBlock& block, const char* format, va_list args) override;
     void ReleaseServices();
     void ReleaseTextInputs();
     // The text field's window rectangle for a rectangle in game pixels.
@@ -526,8 +532,6 @@ private:
     bool m_hideRequest = false;
     bool m_backlogRequest = false;
 
-    std::string m_debugChannelText;
-
     bool m_rubyCollecting = false;
     std::string m_rubyBase;
     std::string m_rubyText;
@@ -546,12 +550,10 @@ private:
     // constructor, released at shutdown after the debug links and the HTTP request.
     std::unique_ptr<CSoundTags> m_sound;
     int m_videoSkipMode = 0;
-    // Made by the first "httpget" or "httppost".
-    std::unique_ptr<COruHttp> m_http;
-    // Made by the debug tag (modes 3 and 2); the factory outlives the server that uses it.
-    std::unique_ptr<CActorFactory> m_debugFactory;
-    std::unique_ptr<CServerSocket> m_debugServer;
-    std::unique_ptr<CProcessCommunication> m_debugChannel;
+    // The HTTP tags with their request, and the debug tags with the debug channel and server;
+    // made by the constructor (ReleaseServices says when they go).
+    std::unique_ptr<CHttpTags> m_http;
+    std::unique_ptr<CDebugTags> m_debug;
 
     // The ime tag: the field's rectangle in game pixels and the two input objects.
     int32_t m_textFieldRect[4] = {0, 0, 0, 0};
@@ -561,7 +563,8 @@ private:
     uint32_t m_frameBudgetMs = kDefaultFrameBudgetMs;
     std::function<uint64_t()> m_budgetClock;
 
-    // Created on first use; declared last so that they go first at destruction.
+    // Created on first use; declared last so that they go first at destruction (the Lua host
+    // earlier, with the links: ReleaseServices).
     std::shared_ptr<CSaveData> m_saveData;
     std::unique_ptr<CBackLog> m_backlog;
     std::shared_ptr<COruLua> m_lua;

@@ -11,6 +11,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruParser.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/CDebugTags.h"
 #include "SCRIPT/tags/TagMessages.h"
 #include "babel/babel.h"
 
@@ -235,7 +236,7 @@ std::string CMainScript::ComposeMessage(const char* format, va_list args) const 
 
 bool CMainScript::IsTraced(int level) const {
     if (m_state.debugMode == 0 || level > m_state.traceLevel) return false;
-    return m_state.debugMode == 1 || (m_state.debugMode == 2 && m_debugChannel);
+    return m_state.debugMode == 1 || (m_state.debugMode == 2 && m_debug && m_debug->HasChannel());
 }
 
 void CMainScript::Trace(int level, const char* format, ...) {
@@ -254,8 +255,7 @@ void CMainScript::TraceList(int level, const char* format, va_list args) {
     } else {
         // Without a channel nobody takes the text: it is not gathered. The debugger reads
         // the game's own encoding.
-        m_debugChannelText += line;
-        m_debugChannelText += '\n';
+        m_debug->QueueTraceLine(line);
     }
 }
 

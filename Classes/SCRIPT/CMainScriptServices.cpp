@@ -1,5 +1,6 @@
 // The interpreter's calls into its neighbours: the screen and its layers, the message
-// layer, network and the backlog (sound: CMainScriptSound.cpp). Each neighbour that is absent
+// layer, the backlog and the release of the links (sound: CMainScriptSound.cpp; HTTP and
+// debug: CMainScriptHostLinks.cpp). Each neighbour that is absent
 // (no screen in tests, or a subsystem not built yet) takes its "nothing there" path here,
 // so the interpreter loop itself never tests for them.
 #include "CORE/CGameWindow.h"
@@ -14,6 +15,8 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
+#include "SCRIPT/tags/CDebugTags.h"
+#include "SCRIPT/tags/CHttpTags.h"
 #include "SCRIPT/tags/CSoundTags.h"
 #include "TEXT/CLinkableTextRenderer.h"
 #include "TEXT/IIme.h"
@@ -285,50 +288,21 @@ void CMainScript::FinishTweenById(int32_t id) {
 
 void CMainScript::StopNamedTweens() {}
 
-// --- Network and debug links ---
+// --- Shutdown ---
 
-namespace {
-// How long shutdown waits for each reply of the debugger while messages remain.
-constexpr int kDebugChannelFlushMs = 2000;
-}  // namespace
-
-void CMainScript::UpdateDebugLinks() {
-    if (m_state.debugMode == 2 && m_debugChannel) {
-        if (!m_debugChannelText.empty()) {
-            m_debugChannel->SendText(m_debugChannelText);
-            m_debugChannelText.clear();
-        }
-        m_debugChannel->Poll();
-    }
-    if (m_state.debugMode == 3 && m_debugServer) m_debugServer->Update();
-}
-
-// The trace text of the last frame goes first, so that the debugger sees all of it.
-void CMainScript::SendDebugChannel(const char* data, size_t size) {
-    if (!m_debugChannel || !m_debugChannel->IsOpen()) return;
-    if (!m_debugChannelText.empty()) {
-        m_debugChannel->SendText(m_debugChannelText);
-        m_debugChannelText.clear();
-    }
-    m_debugChannel->Send(data, size);
-}
-
-bool CMainScript::UpdateHttp() { return !m_http || m_http->Update(); }
-
-// The channel goes first, then the server and its factory, the HTTP request, then sound. Messages still queued on the
-// channel ("EXIT" last) are handed over while the debugger keeps answering.
+// The channel goes first, then the Lua host (its finalizers may still use the interpreter,
+// whose other links are then all there), the server and its factory, the HTTP request, then
+// sound. Messages still queued on the channel ("EXIT" last) are handed over while the
+// debugger keeps answering.
 void CMainScript::ReleaseServices() {
     // The text inputs unhook themselves from the game window before anything else goes (the
     // screen may be gone already: it is not touched).
     m_ime.reset();
     m_textField.reset();
-    if (m_debugChannel && m_debugChannel->Flush(kDebugChannelFlushMs) && m_debugChannel->GetQueuedCount() > 0) {
-        LogMessage("debug channel: the debugger did not answer; %zu messages were not sent",
-                   m_debugChannel->GetQueuedCount());
-    }
-    m_debugChannel.reset();
-    m_debugServer.reset();
-    m_debugFactory.reset();
+    const size_t unsent = m_debug->ReleaseChannel();
+    if (unsent > 0) LogMessage("debug channel: the debugger did not answer; %zu messages were not sent", unsent);
+    m_lua.reset();
+    m_debug.reset();
     m_http.reset();
     m_sound.reset();
 }

@@ -6,6 +6,8 @@
 #include "SCRIPT/CBackLog.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/CDebugTags.h"
+#include "SCRIPT/tags/CHttpTags.h"
 #include "SCRIPT/tags/CSoundTags.h"
 
 namespace kestrin {
@@ -31,7 +33,7 @@ CMainScript::~CMainScript() {
     m_scripts.clear();
     StopNamedTweens();
     static const char kExit[] = "EXIT";
-    SendDebugChannel(kExit, sizeof kExit);
+    m_debug->Send(kExit, sizeof kExit);
     ReleaseServices();
 }
 

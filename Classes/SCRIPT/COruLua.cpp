@@ -440,7 +440,13 @@ void COruLua::SValue::Set(SValue key, SValue value) {
 
 COruLua::COruLua(CMainScript* owner) : m_owner(owner), m_hostReference(LUA_NOREF) { Register(); }
 
-COruLua::~COruLua() = default;
+// The state closes here, while the host is whole: finalizers that call it find no interpreter
+// (their calls give nil).
+COruLua::~COruLua() {
+    m_owner = nullptr;
+    if (m_state) lua_close(m_state);
+    m_state = nullptr;
+}
 
 bool COruLua::Register() {
     if (!m_state) return true;

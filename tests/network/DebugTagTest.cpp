@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <lua.hpp>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "NETWORK/Platform/HeadlessSharedMemoryService.h"
 #include "NETWORK/Platform/HeadlessSocketService.h"
 #include "SCRIPT/CMainScript.h"
+#include "SCRIPT/COruLua.h"
 #include "support/InterpreterFixture.h"
 
 namespace {
@@ -99,6 +101,60 @@ TEST_F(DebugTag, ModeTwoWithoutADebuggerGoesOnSilently) {
     m_script.reset();
     EXPECT_EQ(m_shared.createCalls, 0);
     EXPECT_TRUE(m_lines.empty()) << AllLines();
+}
+
+// What the links looked like when the Lua state closed: open sockets and the messages the
+// debugger had by then.
+struct LuaCloseView {
+    HeadlessSocketService* sockets = nullptr;
+    Debugger* debugger = nullptr;
+    int closes = 0;
+    int openSockets = -1;
+    bool hostAnswered = true;
+    std::vector<std::string> messages;
+};
+
+int ObserveLuaClose(lua_State* L) {
+    auto* view = static_cast<LuaCloseView*>(lua_touserdata(L, lua_upvalueindex(1)));
+    ++view->closes;
+    view->hostAnswered = !lua_isnil(L, 1);
+    view->openSockets = view->sockets->OpenSockets();
+    view->debugger->Poll();
+    view->messages = view->debugger->messages;
+    return 0;
+}
+
+// Shutdown: the debug channel (after its last messages), then the Lua host, then the debug
+// server. A finalizer sees the server still listening and "EXIT" already sent; the host
+// object no longer reaches the interpreter then.
+TEST_F(DebugTag, TheLuaHostClosesAfterTheChannelAndBeforeTheServer) {
+    Debugger debugger("TagChannel", 4096);
+    LuaCloseView view;
+    view.sockets = &m_sockets;
+    view.debugger = &debugger;
+    m_dir.Write("main.iet",
+                "[lua]\nfunction keep(o) host = o end\nkeeper = newproxy(true)\n"
+                "getmetatable(keeper).__gc = function() observe(host:getScriptStatus()) end\n[/lua]\n"
+                "[calllua function=keep]\n[debug mode=3]\n[wait time=30]\n[debug mode=2]\n[wait time=100000]\n");
+    m_script = std::make_unique<CMainScript>(nullptr);
+    lua_State* L = m_script->GetLua().GetState();
+    ASSERT_NE(L, nullptr);
+    lua_pushlightuserdata(L, &view);
+    lua_pushcclosure(L, &ObserveLuaClose, 1);
+    lua_setglobal(L, "observe");
+    ASSERT_FALSE(m_script->Start());
+    for (int i = 0; i < 6; ++i) {
+        Frames(1);
+        debugger.Poll();
+    }
+    ASSERT_EQ(m_sockets.OpenSockets(), 1) << AllLines();
+    m_script.reset();
+    ASSERT_EQ(view.closes, 1) << AllLines();
+    EXPECT_EQ(view.openSockets, 1);
+    EXPECT_FALSE(view.hostAnswered);
+    ASSERT_FALSE(view.messages.empty());
+    EXPECT_EQ(view.messages.back(), "EXIT" + std::string(1, '\0'));
+    EXPECT_EQ(m_sockets.OpenSockets(), 0);
 }
 
 }  // namespace

@@ -21,7 +21,6 @@
 #include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "SuitePythonServer.h"
-#include "NETWORK/COruHttp.h"
 #include "NETWORK/Platform/HeadlessSocketService.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
@@ -169,18 +168,16 @@ TEST_F(HttpTags, UnsafeAttributesAreRefusedWithATraceLine) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.attribute);
-        kestrin::CScriptBlock block(0, 1, "httpget");
+        kestrin::CScriptBlock block(kestrin::CScriptBlock::kTag, 1, "httpget");
         block.GetAttributes()["url"] = Url("/target");
         block.GetAttributes()["header_key0"] = "X-Test";
         block.GetAttributes()["header_value0"] = "1";
         block.GetAttributes()["varname_code"] = "code";
         block.GetAttributes()[c.attribute] = c.value;
-        kestrin::COruHttp http(m_script.get());
-        kestrin::SHttpTag tag;
-        tag.name = block.GetName();
-        tag.attributes = block.GetAttributes();
-        EXPECT_FALSE(http.Request(tag));
-        EXPECT_FALSE(http.IsHeld());
+        EXPECT_FALSE(m_script->ExecuteBlock(block, false));
+        // Nothing is held: the interpreter's wait for the request ends at the next frame.
+        m_script->Update(m_now += 16);
+        EXPECT_NE(m_script->GetState(), kestrin::CMainScript::STAT_HTTP);
         EXPECT_EQ(Var("code"), "-1");
         EXPECT_TRUE(LoggedWithin(c.traced)) << AllLines();
     }
@@ -194,12 +191,11 @@ TEST_F(HttpTags, TraceLineIsWrittenWholeAndOnlyWhileTracing) {
         SCOPED_TRACE(mode);
         m_lines.clear();
         m_script->SetDebugMode(mode);
-        kestrin::COruHttp http(m_script.get());
-        kestrin::SHttpTag tag;
-        tag.name = "httpget";
-        tag.attributes["url"] = "http://127.0.0.1:99999/target";
-        tag.attributes["varname_code"] = "code";
-        EXPECT_FALSE(http.Request(tag));
+        kestrin::CScriptBlock block(kestrin::CScriptBlock::kTag, 1, "httpget");
+        block.GetAttributes()["url"] = "http://127.0.0.1:99999/target";
+        block.GetAttributes()["varname_code"] = "code";
+        EXPECT_FALSE(m_script->ExecuteBlock(block, false));
+        m_script->Update(m_now += 16);
         EXPECT_EQ(Var("code"), "-1");
         EXPECT_EQ(Logged("httpgetタグ urlパラメータ \"http://127.0.0.1:99999/target\": ポート番号が不正です。"),
                   mode == 1)
