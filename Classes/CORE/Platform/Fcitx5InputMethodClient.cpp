@@ -35,12 +35,6 @@ Fcitx5InputMethodClient::~Fcitx5InputMethodClient() {
 }
 
 bool Fcitx5InputMethodClient::Open() {
-    const auto start = std::chrono::steady_clock::now();
-    auto left = [start] {
-        const auto spent =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-        return static_cast<int>(std::max<long long>(1, kOpenTimeoutMs - spent));
-    };
     auto pair = [](const char* key, const std::string& value) {
         return DbusValue::Struct({DbusValue::String(key), DbusValue::String(value)});
     };
@@ -49,18 +43,8 @@ bool Fcitx5InputMethodClient::Open() {
                         "org.fcitx.Fcitx.InputMethod1",
                         "CreateInputContext",
                         {DbusValue::Array("(ss)", {pair("program", "kestrin"), pair("display", "x11:" + m_display)})}};
-    std::vector<DbusValue> reply;
-    if (m_connection->Call(create, left(), reply) != EDbusReply::Replied || reply.empty() ||
-        !reply[0].GetString(m_context) || m_context.empty() || m_context[0] != '/') {
-        return true;
-    }
-    const std::string rule =
-        "type='signal',interface='" + std::string(kContextInterface) + "',path='" + m_context + "'";
-    SDbusMessage match{
-        "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "AddMatch", {DbusValue::String(rule)}};
-    if (m_connection->Call(match, left(), reply) == EDbusReply::TimedOut) {
-        return true;
-    }
+    m_context = OpenInputContext(*m_connection, create, kContextInterface);
+    if (m_context.empty()) return true;
     m_usable = true;
     SendToContext("SetCapability", {DbusValue::Uint64(kCapabilities)});
     return false;

@@ -1,11 +1,13 @@
 #include "CORE/Platform/IInputMethodClient.h"
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
 
 #include "CORE/CLogWindow.h"
 #include "CORE/Platform/Fcitx5InputMethodClient.h"
+#include "CORE/Platform/IDbusConnection.h"
 #include "CORE/Platform/IbusInputMethodClient.h"
 #include "CORE/Platform/LibdbusConnection.h"
 
@@ -165,6 +167,24 @@ int VirtualKeyOfKeysym(uint32_t keysym) {
         if (k[0] == keysym) return static_cast<int>(k[1]);
     }
     return 0;
+}
+
+std::string OpenInputContext(IDbusConnection& bus, const SDbusMessage& create, const std::string& contextInterface) {
+    const auto start = std::chrono::steady_clock::now();
+    auto left = [start] { return std::max(1, MillisecondsLeft(start)); };
+    std::vector<DbusValue> reply;
+    std::string context;
+    if (bus.Call(create, left(), reply) != EDbusReply::Replied || reply.empty() || !reply[0].GetString(context) ||
+        context.empty() || context[0] != '/') {
+        return std::string();
+    }
+    // The frameworks send a context's signals to its owner; the rule also covers buses that
+    // route by match rules only.
+    const std::string rule = "type='signal',interface='" + contextInterface + "',path='" + context + "'";
+    SDbusMessage match{
+        "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "AddMatch", {DbusValue::String(rule)}};
+    if (bus.Call(match, left(), reply) == EDbusReply::TimedOut) return std::string();
+    return context;
 }
 
 }  // namespace kestrin

@@ -66,6 +66,14 @@ using EnvironmentLookup = std::function<const char*(const char*)>;
 // answers. At most one note goes to the log.
 std::unique_ptr<IInputMethodClient> CreateSystemInputMethodClient(const EnvironmentLookup& lookup = nullptr);
 
+class IDbusConnection;
+struct SDbusMessage;
+// For the clients: asks the framework for an input context with create (a call whose reply
+// begins with the context's object path), then the bus for that context's signals of
+// contextInterface, within kOpenTimeoutMs in all. The context's path; empty when the
+// framework refused or did not answer in time.
+std::string OpenInputContext(IDbusConnection& bus, const SDbusMessage& create, const std::string& contextInterface);
+
 // Text a key types, from its X keysym: Latin-1 and Unicode keysyms; empty for the others.
 std::string TextOfKeysym(uint32_t keysym);
 // The Windows virtual-key number of an X keysym; 0 when it has none.

@@ -88,28 +88,10 @@ std::string IbusInputMethodClient::FindAddress(const EnvironmentLookup& lookup) 
 }
 
 bool IbusInputMethodClient::Open() {
-    const auto start = std::chrono::steady_clock::now();
-    auto left = [start] {
-        const auto spent =
-            std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start).count();
-        return static_cast<int>(std::max<long long>(1, kOpenTimeoutMs - spent));
-    };
-    std::vector<DbusValue> reply;
     SDbusMessage create{
         kService, "/org/freedesktop/IBus", kService, "CreateInputContext", {DbusValue::String("Kestrin")}};
-    if (m_connection->Call(create, left(), reply) != EDbusReply::Replied || reply.empty() ||
-        !reply[0].GetString(m_context) || m_context.empty() || m_context[0] != '/') {
-        return true;
-    }
-    // IBus sends the context's signals to its owner; the rule also covers buses that route by
-    // match rules only.
-    const std::string rule =
-        "type='signal',interface='" + std::string(kContextInterface) + "',path='" + m_context + "'";
-    SDbusMessage match{
-        "org.freedesktop.DBus", "/org/freedesktop/DBus", "org.freedesktop.DBus", "AddMatch", {DbusValue::String(rule)}};
-    if (m_connection->Call(match, left(), reply) == EDbusReply::TimedOut) {
-        return true;
-    }
+    m_context = OpenInputContext(*m_connection, create, kContextInterface);
+    if (m_context.empty()) return true;
     m_usable = true;
     SendToContext("SetCapabilities", {DbusValue::Uint32(kCapabilities)});
     return false;
