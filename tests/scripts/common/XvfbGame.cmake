@@ -1,7 +1,7 @@
 # Shared by the tests that run the game under a virtual X server (tests/scripts/*_xvfb.cmake).
 # Leak checks are off there: the X libraries SDL loads and unloads keep allocations that
 # cannot be told apart; the unit tests and the headless runs keep them on.
-find_program(XVFB_RUN xvfb-run)
+find_program(XVFB Xvfb)
 
 # Seconds a test's shell script waits for any one condition (a window, a log line, the game
 # ending) before it gives up: several minutes, so that only a hang fails, never a loaded machine.
@@ -70,16 +70,41 @@ exit $status
 # some): as on a desktop without core X fonts, where SDL has no message box of its own.
 set(KESTRIN_XVFB_SERVER "-fp built-ins -screen 0 1280x1024x24")
 
-# Runs the shell script (after KESTRIN_XVFB_START) under xvfb-run with KESTRIN, BOUND and the
-# given VAR=value pairs set; a status other than 0 fails the test. The whole run is bounded
-# only against hangs, well above the waits of the script.
+# Starts a server of the test's own: Xvfb picks a free display itself (-displayfd) and says
+# which once it is ready, so tests that start at the same moment never share one (xvfb-run -a
+# can hand two of them the same number, and the first to end takes the other's server away).
+# Runs "$1" under it with DISPLAY set, then stops the server; the script's status is the result.
+set(KESTRIN_XVFB_LAUNCH [=[
+ready=$(mktemp)
+"$XVFB" -displayfd 3 -nolisten tcp $XVFB_ARGS 3>"$ready" 2>"$ready.log" &
+server=$!
+deadline=$(( $(date +%s) + BOUND ))
+until [ -s "$ready" ]; do
+  kill -0 $server 2>/dev/null || { echo "Xvfb did not start: $(cat "$ready.log")"; exit 3; }
+  [ "$(date +%s)" -lt "$deadline" ] || { echo "Xvfb did not become ready"; kill $server; exit 3; }
+  sleep 0.05
+done
+DISPLAY=:$(head -n 1 "$ready")
+export DISPLAY
+sh -c "$1"
+status=$?
+kill $server 2>/dev/null
+wait $server 2>/dev/null
+rm -f "$ready" "$ready.log"
+exit $status
+]=])
+
+# Runs the shell script (after KESTRIN_XVFB_START) under a virtual X server of its own with
+# KESTRIN, BOUND and the given VAR=value pairs set; a status other than 0 fails the test. The
+# whole run is bounded only against hangs, well above the waits of the script.
 function(kestrin_run_under_xvfb name script)
-  if(NOT XVFB_RUN)
-    message(FATAL_ERROR "${name}: xvfb-run is needed (tools/setup.sh installs it)")
+  if(NOT XVFB)
+    message(FATAL_ERROR "${name}: Xvfb is needed (tools/setup.sh installs it)")
   endif()
   execute_process(
     COMMAND ${CMAKE_COMMAND} -E env "LSAN_OPTIONS=detect_leaks=0" KESTRIN=${KESTRIN} BOUND=${KESTRIN_XVFB_BOUND}
-            ${ARGN} ${XVFB_RUN} -a -s "${KESTRIN_XVFB_SERVER}" sh -c "${KESTRIN_XVFB_START}${script}"
+            XVFB=${XVFB} "XVFB_ARGS=${KESTRIN_XVFB_SERVER}" ${ARGN}
+            sh -c "${KESTRIN_XVFB_LAUNCH}" kestrin-xvfb "${KESTRIN_XVFB_START}${script}"
     RESULT_VARIABLE result
     OUTPUT_VARIABLE output
     ERROR_VARIABLE output
