@@ -67,8 +67,10 @@ exit $status
 ]=])
 
 # The server has only its built-in fonts, whatever font packages the machine has (openbox brings
-# some): as on a desktop without core X fonts, where SDL has no message box of its own.
-set(KESTRIN_XVFB_SERVER "-fp built-ins -screen 0 1280x1024x24")
+# some): as on a desktop without core X fonts, where SDL has no message box of its own. It does
+# not reset when its last client leaves: a program started right after the game ended would
+# find no display while it resets.
+set(KESTRIN_XVFB_SERVER "-noreset -fp built-ins -screen 0 1280x1024x24")
 
 # Starts a server of the test's own: Xvfb picks a free display itself (-displayfd) and says
 # which once it is ready, so tests that start at the same moment never share one (xvfb-run -a
