@@ -1,5 +1,6 @@
 #include "Application/CKestrin.h"
 
+#include "Application/ApplicationMessages.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CFps.h"
 #include "CORE/CInput.h"
@@ -19,7 +20,6 @@ CKestrin::ScriptFactory& Scripts() {
     static CKestrin::ScriptFactory factory;
     return factory;
 }
-const char kDesktopTooSmall[] = "デスクトップ解像度が不足しているため起動できません。";
 }  // namespace
 
 CKestrin::CKestrin()
@@ -63,7 +63,7 @@ bool CKestrin::Create(int x, int y, int width, int height, const char* className
     if (m_screen && m_screen->IsSoftwareRender()) {
         if (GetWidth() != width || GetHeight() != height) {
             m_startFailure = EStartFailure::WindowTooLarge;
-            ShowMessageBox(kDesktopTooSmall, "", kMessageBoxOk);
+            ShowMessageBox(appmsg::kDesktopTooSmall, "", kMessageBoxOk);
             return true;
         }
         Reposition(x, y, width, height, GetStyle() & ~(kWsThickFrame | kWsMaximizeBox));

@@ -1,4 +1,5 @@
 // The start-up and shutdown sequence of the kestrin executable.
+#include "Application/ApplicationMessages.h"
 #include "Application/RunApplication.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CInput.h"
@@ -18,9 +19,6 @@ using namespace kestrin;
 
 namespace {
 
-const char kStartErrorText[] =
-    "ウィンドウの生成に失敗したか、起動スクリプトの読み込みに失敗したため、エンジンを起動できません。";
-const char kStartErrorCaption[] = "起動エラー";
 const int kShowNormal = 1;
 
 const char kUsage[] =
@@ -107,7 +105,7 @@ int KestrinMain(int argc, char** argv) {
     int status = 0;
     if (RunApplication(kShowNormal, &failure) == RunResult::Failed) {
         LogConsole("Kestrin: cannot start: %s", failure.c_str());
-        ShowMessageBox(kStartErrorText, kStartErrorCaption, kMessageBoxIconError);
+        ShowMessageBox(appmsg::kStartError, appmsg::kStartErrorCaption, kMessageBoxIconError);
         status = 1;
     }
 
