@@ -18,6 +18,7 @@
 #include "SCRIPT/tags/CDebugTags.h"
 #include "SCRIPT/tags/CHttpTags.h"
 #include "SCRIPT/tags/CSoundTags.h"
+#include "SCRIPT/tags/CTweenTags.h"
 #include "SCRIPT/tags/TagMessages.h"
 #include "TEXT/CLinkableTextRenderer.h"
 #include "babel/babel.h"
@@ -38,6 +39,7 @@ CMainScript::CMainScript(CMainScreen* screen)
     m_variables->AddQuoteCharacter('\'');
     CreateSoundManagers();
     CreateHostLinks();
+    CreateTweenTags();
     m_variables->SetInt("s.bgmvol", 1000);
     m_variables->SetInt("s.sevol", 1000);
     m_variables->SetInt("s.voicevol", 1000);
@@ -74,12 +76,9 @@ bool CMainScript::Boot() {
     m_fontStacks.clear();
     ResetBackLog();
 
-    FinishTransitionTween();
-    // An open tweenset is dropped unstarted, with the wait it would have begun.
-    m_pendingTweenQueue.reset();
-    m_tweenSetSync = false;
-    m_syncTweenWait = false;
-    m_tweenSetLayers.clear();
+    // The running transition ends; an open tweenset is dropped unstarted, with the wait it
+    // would have begun.
+    m_tween->Reset();
 
     m_sound->Reset();
 
@@ -206,10 +205,8 @@ bool CMainScript::RunLoop() {
             }
             case STAT_TRANSITION:
                 if (RoleDecide(kRoleAdvance) || IsSkipping()) {
-                    int32_t tween = m_transitionTween;
-                    m_transitionTween = 0;
                     // Finishing the tween may already end the wait through its completion call.
-                    FinishTweenById(tween);
+                    m_tween->FinishTransition();
                     if (m_state.caret.status == STAT_TRANSITION) EndTransitionWait();
                     m_variables->SetInt("s.clickskip", 1);
                     break;

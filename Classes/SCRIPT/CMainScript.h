@@ -15,6 +15,8 @@
 //   CMainScriptServices.cpp  calls into the screen, network and backlog
 //   CMainScriptSound.cpp     the sound tags' family (tags/CSoundTags.cpp) and its host side
 //   CMainScriptSystem.cpp    system variables and shutdown
+//   CMainScriptTweens.cpp    the tween and transition tags' family (tags/CTweenTags.cpp) and
+//                            its host side
 // Tag handlers live in tags/; tags/CMainScriptTagTable.cpp lists every tag name with its
 // handler, and a name missing there is a macro call.
 #include <array>
@@ -34,13 +36,13 @@
 
 #include "CORE/ISerializable.h"
 #include "CORE/CPoint.h"
-#include "GRAPHICS/CTweenQueue.h"
 #include "SCRIPT/CScriptBlock.h"
 #include "SCRIPT/CScriptBlockList.h"
 #include "SCRIPT/CScriptState.h"
 #include "SCRIPT/IDebugTagHost.h"
 #include "SCRIPT/IHttpTagHost.h"
 #include "SCRIPT/ISoundTagHost.h"
+#include "SCRIPT/ITweenTagHost.h"
 #include "TEXT/CFontProperty.h"
 #include "TEXT/CTextRenderer.h"
 
@@ -60,7 +62,7 @@ class CDebugTags;
 class COruLua;
 class CSaveData;
 class CBackLog;
-class CTweenQueue;
+class CTweenTags;
 class IDisplayObject;
 class ITextField;
 class IIme;
@@ -69,7 +71,11 @@ class IIme;
 // generator.
 uint32_t GetScriptUnixTime();
 
-class CMainScript : public SScriptStateIndexes, private ISoundTagHost, private IHttpTagHost, private IDebugTagHost {
+class CMainScript : public SScriptStateIndexes,
+                    private ISoundTagHost,
+                    private IHttpTagHost,
+                    private IDebugTagHost,
+                    private ITweenTagHost {
 public:
     // Caret status (the interpreter's state machine).
     typedef int STAT;
@@ -292,6 +298,7 @@ private:
     bool TagLyprop(CScriptBlock block, bool replay);
     bool TagLyedit(CScriptBlock block, bool replay);
     bool TagLydel(CScriptBlock block, bool replay);
+    // Tween and transition tags: their bodies and state are in the tween family (tags/CTweenTags.h).
     bool TagLytween(CScriptBlock block, bool replay);
     bool TagTweenset(CScriptBlock block, bool replay);
     bool TagTweensetEnd(CScriptBlock block, bool replay);
@@ -368,8 +375,6 @@ private:
     void ResetBackLog();
     uint32_t GetNow() const { return m_now; }
     boost::random::mt19937& GetRandom() { return m_random; }
-    int32_t GetTransitionTween() const { return m_transitionTween; }
-    void SetTransitionTween(int32_t id) { m_transitionTween = id; }
     // Whether the current message layer's page holds nothing yet (true without a layer).
     bool IsMessagePageEmpty() const;
     // The font "fontinit" returns a layer to (changed by "fontdefault").
@@ -397,7 +402,6 @@ private:
     // As FindTagTarget for the block's "id", tracing that the layer is not found when false.
     bool FindTagTargetOf(const CScriptBlock& block, bool withRoot, bool withMessage, STagTarget& out);
     void DeleteLayerAndRecords(const std::string& id, bool replay);
-    void ReleaseSyncTweenWait();
 
     bool RunLoop();
     // Tells the game loop when the script next needs a frame (CFrameDemand).
@@ -455,9 +459,21 @@ private:
     bool IsVideoPlaying() const;
     void StopVideo();
     void ShowMessage(const std::string& text, const std::string& caption);
-    void FinishTransitionTween();
-    void FinishTweenById(int32_t id);
-    void StopNamedTweens();
+    // Tweens and transitions (CMainScriptTweens.cpp): makes the family, and what it asks of
+    // the interpreter (its diagnostics are TraceTagAt's).
+    void CreateTweenTags();
+    bool FindTweenTarget(const std::string& id, IDisplayObject*& object,
+                         std::shared_ptr<IDisplayObject>& keep) override;
+    void AttachTween(const std::string& id, int32_t tween) override;
+    void FinishLayerTweens(const std::string& id) override;
+    void DeleteTweenedLayer(const std::string& id) override;
+    CMainScreen* GetTweenScreen() override;
+    void WaitForTween() override;
+    void WaitForTransition() override;
+    void EndTweenWait() override;
+    void OnTransitionFinished() override;
+    bool IsSkippingTweens() const override;
+    CSaveData& GetTweenSaveData() override;
     // Sound (CMainScriptSound.cpp): makes the family, and what it asks of the interpreter.
     void CreateSoundManagers();
     COruVariables& GetSoundVariables() override;
@@ -538,11 +554,9 @@ private:
     FontStackMap m_fontStacks;
     std::string m_shownGlyph;
     std::shared_ptr<COruLayer> m_glyphHolder;  // keeps a homing glyph while the text draws it
-    int32_t m_transitionTween = 0;
-    std::set<std::string> m_tweenSetLayers;
-    std::unique_ptr<CTweenQueue> m_pendingTweenQueue;
-    bool m_tweenSetSync = false;
-    bool m_syncTweenWait = false;
+    // The tween and transition tags with the tweenset being gathered, the sync wait and the
+    // running transition's tween; made by the constructor.
+    std::unique_ptr<CTweenTags> m_tween;
     int m_screenDirection = 0;
     int m_screenDirectionPrevious = 0;
 

@@ -274,20 +274,6 @@ void CMainScript::ReleaseTextInputs() {
     m_textField.reset();
 }
 
-// --- Tweens ---
-
-void CMainScript::FinishTransitionTween() {
-    int32_t id = m_transitionTween;
-    m_transitionTween = 0;
-    FinishTweenById(id);
-}
-
-void CMainScript::FinishTweenById(int32_t id) {
-    if (id != 0) FinishTween(id);
-}
-
-void CMainScript::StopNamedTweens() {}
-
 // --- Shutdown ---
 
 // The channel goes first, then the Lua host (its finalizers may still use the interpreter,

@@ -9,6 +9,7 @@
 #include "SCRIPT/tags/CDebugTags.h"
 #include "SCRIPT/tags/CHttpTags.h"
 #include "SCRIPT/tags/CSoundTags.h"
+#include "SCRIPT/tags/CTweenTags.h"
 
 namespace kestrin {
 
@@ -31,7 +32,6 @@ void CMainScript::InitSystemVariables() {
 
 CMainScript::~CMainScript() {
     m_scripts.clear();
-    StopNamedTweens();
     static const char kExit[] = "EXIT";
     m_debug->Send(kExit, sizeof kExit);
     ReleaseServices();

@@ -13,6 +13,7 @@
 #include "GRAPHICS/TweenRegistry.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/CSaveData.h"
+#include "SCRIPT/tags/CTweenTags.h"
 #include "SCRIPT/tags/TagAttributes.h"
 #include "SCRIPT/tags/TagMessages.h"
 
@@ -63,7 +64,7 @@ bool CMainScript::TagReset(CScriptBlock block, bool replay) {
     SaveGlobalData(true);
     // The last picture stays on the screen while the game starts again behind it (a transition
     // still running ends first, so that its picture is the one kept).
-    FinishTransitionTween();
+    m_tween->FinishTransition();
     const bool frozen = m_screen && m_screen->IsReady();
     if (frozen) m_screen->FreezePicture();
     Start();
@@ -92,7 +93,7 @@ bool CMainScript::TagReset(CScriptBlock block, bool replay) {
         0, 255, 1000, 0);
     root->SetAlpha(0);
     tween->SetOnFinish(finish);
-    m_transitionTween = RegisterTween(tween);
+    m_tween->SetTransitionTween(RegisterTween(tween));
     return true;
 }
 
