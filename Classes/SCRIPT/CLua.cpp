@@ -8,6 +8,7 @@
 #include "CORE/CTimer.h"
 #include "CORE/Platform/ICloseSignals.h"
 #include "SCRIPT/LuaPatternMatch.h"
+#include "SCRIPT/ScriptMessages.h"
 
 namespace kestrin {
 
@@ -43,11 +44,9 @@ CLua::~CLua() {
     if (m_state) lua_close(m_state);
 }
 
-std::string CLua::RunLimitText() const {
-    return std::to_string(m_runLimitMs) + " ms を超えて実行されたため、中断しました。";
-}
+std::string CLua::RunLimitText() const { return std::to_string(m_runLimitMs) + scriptmsg::kLuaRunLimit; }
 
-std::string CLua::CloseText() const { return "終了が要求されたため、中断しました。"; }
+std::string CLua::CloseText() const { return scriptmsg::kLuaClosed; }
 
 // Every call is protected, so this only runs for a fault of the engine's own; Lua then
 // aborts the program.

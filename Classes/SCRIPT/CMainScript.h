@@ -41,6 +41,7 @@
 #include "SCRIPT/CScriptState.h"
 #include "SCRIPT/IDebugTagHost.h"
 #include "SCRIPT/IHttpTagHost.h"
+#include "SCRIPT/ILuaScriptHost.h"
 #include "SCRIPT/ISoundTagHost.h"
 #include "SCRIPT/ITweenTagHost.h"
 #include "TEXT/CFontProperty.h"
@@ -75,7 +76,8 @@ class CMainScript : public SScriptStateIndexes,
                     private ISoundTagHost,
                     private IHttpTagHost,
                     private IDebugTagHost,
-                    private ITweenTagHost {
+                    private ITweenTagHost,
+                    private ILuaScriptHost {
 public:
     // Caret status (the interpreter's state machine).
     typedef int STAT;
@@ -501,6 +503,16 @@ private:
     // its event name ("OnEnterFrame", ...) and unset, so that it is not called again.
     void CallLuaHandler(std::string& name, const char* event);
     void RunLuaChunk(const std::string& file, const CScriptBlock& block);
+    // Lua (CMainScriptLua.cpp): what the Lua host object asks of the interpreter (its engine
+    // texts are EngineText's).
+    void TraceLua(int level, const char* format, va_list args) override;
+    int DrawLuaRandom() override;
+    void RunLuaTag(CScriptBlock block) override;
+    std::string EvaluateLuaExpression(const std::string& expression) override;
+    CCaret& GetLuaCaret() override;
+    const std::deque<CCaret>& GetLuaCallStack() override;
+    CScriptBlockList& GetLuaScriptBlocks(const std::string& file) override;
+    void SetLuaHandlerName(ELuaHandler which, const std::string& name) override;
     void LoadGlobalData();
     void SaveGlobalData(bool forced);
     void SaveAutoSave(bool withBacklog);

@@ -1,12 +1,19 @@
-// The interpreter's Lua host: the "lua" blocks run at load and the event handlers.
+// The interpreter's Lua host: the "lua" blocks run at load, the event handlers, and what the
+// host object (COruLua) asks of the interpreter (ILuaScriptHost).
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruLua.h"
+#include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
 
+static_assert(ILuaScriptHost::kLuaEnterFrame == CMainScript::LUA_ENTERFRAME &&
+                  ILuaScriptHost::kLuaClickWaitIn == CMainScript::LUA_CLICKWAITIN &&
+                  ILuaScriptHost::kLuaClickWaitOut == CMainScript::LUA_CLICKWAITOUT,
+              "the host's handler numbers are the interpreter's");
+
 COruLua& CMainScript::GetLua() {
-    if (!m_lua) m_lua = std::make_shared<COruLua>(this);
+    if (!m_lua) m_lua = std::make_shared<COruLua>(static_cast<ILuaScriptHost*>(this));
     return *m_lua;
 }
 
@@ -32,5 +39,25 @@ void CMainScript::RunLuaChunk(const std::string& file, const CScriptBlock& block
         TraceInFile(1, file, block.GetLine(), tagmsg::kLuaFailed, lua.GetLastError().c_str());
     }
 }
+
+// --- What the Lua host object asks of the interpreter ---
+
+void CMainScript::TraceLua(int level, const char* format, va_list args) { TraceList(level, format, args); }
+
+int CMainScript::DrawLuaRandom() { return RandomValue(); }
+
+void CMainScript::RunLuaTag(CScriptBlock block) { ExecuteBlock(std::move(block), false); }
+
+std::string CMainScript::EvaluateLuaExpression(const std::string& expression) {
+    return GetVariables().Evaluate(expression);
+}
+
+CMainScript::CCaret& CMainScript::GetLuaCaret() { return m_state.caret; }
+
+const std::deque<CMainScript::CCaret>& CMainScript::GetLuaCallStack() { return m_state.callStack; }
+
+CScriptBlockList& CMainScript::GetLuaScriptBlocks(const std::string& file) { return GetScriptBlocks(file); }
+
+void CMainScript::SetLuaHandlerName(ELuaHandler which, const std::string& name) { GetLuaHandlerName(which) = name; }
 
 }  // namespace kestrin

@@ -1,6 +1,7 @@
 #include "SCRIPT/COruLua.h"
 
 #include <cmath>
+#include <cstdarg>
 #include <cstdint>
 #include <exception>
 #include <lua.hpp>
@@ -8,17 +9,16 @@
 #include "CORE/CInput.h"
 #include "CORE/CTimer.h"
 #include "CORE/StringHelpers.h"
-#include "SCRIPT/CMainScript.h"
-#include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CScriptBlock.h"
+#include "SCRIPT/CScriptBlockList.h"
+#include "SCRIPT/CScriptState.h"
+#include "SCRIPT/ScriptMessages.h"
 
 namespace kestrin {
 
 namespace {
 
 const char kClassName[] = "COruLua";
-const char kArgumentError[] = "メソャhの引数が不正です。";
-const char kBlockNotFound[] = "Lua: getScriptBlockメソャhの引数が不正です。指定されたブロックは見つかりません。";
 
 // The userdata behind a "COruLua" value. Objects made from Lua have no host.
 struct SHostBox {
@@ -101,12 +101,21 @@ COruLua* SelfHost(lua_State* L) {
     return static_cast<SHostBox*>(lua_touserdata(L, 1))->host;
 }
 
-typedef void (*MethodBody)(lua_State* L, COruLua& host, CMainScript& owner);
+// A trace line through the interpreter (ILuaScriptHost::TraceLua).
+void Trace(ILuaScriptHost& owner, int level, const char* format, ...) __attribute__((format(printf, 3, 4)));
+void Trace(ILuaScriptHost& owner, int level, const char* format, ...) {
+    va_list args;
+    va_start(args, format);
+    owner.TraceLua(level, format, args);
+    va_end(args);
+}
+
+typedef void (*MethodBody)(lua_State* L, COruLua& host, ILuaScriptHost& owner);
 
 // Runs a method's C++ part; every C++ object it makes is gone when it returns.
 void RunBody(lua_State* L, COruLua& host, MethodBody body) {
     host.Result() = COruLua::SValue();
-    CMainScript* owner = host.GetOwner();
+    ILuaScriptHost* owner = host.GetOwner();
     if (!owner) {
         host.Result().kind = COruLua::SValue::kNil;
         return;
@@ -132,17 +141,17 @@ int Dispatch(lua_State* L, MethodBody body) {
 
 // --- The methods ---
 
-void Debug(lua_State* L, COruLua& host, CMainScript& owner) {
+void Debug(lua_State* L, COruLua& host, ILuaScriptHost& owner) {
     std::string text;
     if (!ArgString(L, 2, text)) return host.ArgumentError("debug");
-    owner.Trace(0, "Lua: %s", text.c_str());
+    Trace(owner, 0, "Lua: %s", text.c_str());
 }
 
-void Random(lua_State*, COruLua& host, CMainScript& owner) {
-    host.Result() = COruLua::SValue::Number(owner.RandomValue());
+void Random(lua_State*, COruLua& host, ILuaScriptHost& owner) {
+    host.Result() = COruLua::SValue::Number(owner.DrawLuaRandom());
 }
 
-void Tag(lua_State* L, COruLua& host, CMainScript& owner) {
+void Tag(lua_State* L, COruLua& host, ILuaScriptHost& owner) {
     CScriptBlock block(CScriptBlock::kTag, 0, std::string());
     if (lua_type(L, 2) == LUA_TSTRING) {
         block.SetName(EntryString(L, 2));
@@ -160,47 +169,47 @@ void Tag(lua_State* L, COruLua& host, CMainScript& owner) {
     } else {
         return host.ArgumentError("tag");
     }
-    owner.ExecuteBlock(std::move(block), false);
+    owner.RunLuaTag(std::move(block));
     // The tag may have run Lua again, whose methods left their results here.
     host.Result() = COruLua::SValue();
 }
 
-void Var(lua_State* L, COruLua& host, CMainScript& owner) {
+void Var(lua_State* L, COruLua& host, ILuaScriptHost& owner) {
     std::string expression;
     if (!ArgString(L, 2, expression)) {
         host.ArgumentError("var");
         host.Result().kind = COruLua::SValue::kNil;
         return;
     }
-    host.Result() = COruLua::SValue::String(owner.GetVariables().Evaluate(expression));
+    host.Result() = COruLua::SValue::String(owner.EvaluateLuaExpression(expression));
 }
 
-void GetScriptStatus(lua_State*, COruLua& host, CMainScript& owner) {
-    host.Result() = COruLua::SValue::Number(owner.GetCaret().GetStatus());
+void GetScriptStatus(lua_State*, COruLua& host, ILuaScriptHost& owner) {
+    host.Result() = COruLua::SValue::Number(owner.GetLuaCaret().GetStatus());
 }
 
-void SetScriptStatus(lua_State* L, COruLua& host, CMainScript& owner) {
+void SetScriptStatus(lua_State* L, COruLua& host, ILuaScriptHost& owner) {
     double status = 0;
     if (!ArgNumber(L, 2, status)) return host.ArgumentError("setScriptStatus");
-    owner.GetCaret().SetStatus(ClampToInt(status));
+    owner.GetLuaCaret().SetStatus(ClampToInt(status));
 }
 
-COruLua::SValue Position(const CMainScript::CCaret& caret) {
+COruLua::SValue Position(const CCaret& caret) {
     COruLua::SValue entry = COruLua::SValue::Table();
     entry.Set(COruLua::SValue::String("file"), COruLua::SValue::String(caret.file));
     entry.Set(COruLua::SValue::String("index"), COruLua::SValue::Number(caret.index));
     return entry;
 }
 
-void GetScriptStack(lua_State*, COruLua& host, CMainScript& owner) {
+void GetScriptStack(lua_State*, COruLua& host, ILuaScriptHost& owner) {
     COruLua::SValue stack = COruLua::SValue::Table();
     double key = 0;
-    for (const auto& caret : owner.GetCallStack()) stack.Set(COruLua::SValue::Number(key++), Position(caret));
-    stack.Set(COruLua::SValue::Number(key), Position(owner.GetCaret()));
+    for (const auto& caret : owner.GetLuaCallStack()) stack.Set(COruLua::SValue::Number(key++), Position(caret));
+    stack.Set(COruLua::SValue::Number(key), Position(owner.GetLuaCaret()));
     host.Result() = std::move(stack);
 }
 
-void SetScriptStack(lua_State* L, COruLua& host, CMainScript& owner) {
+void SetScriptStack(lua_State* L, COruLua& host, ILuaScriptHost& owner) {
     if (lua_type(L, 2) != LUA_TTABLE) return host.ArgumentError("setScriptStack");
     bool hasFile = false, hasIndex = false, bad = false;
     std::string file;
@@ -219,11 +228,11 @@ void SetScriptStack(lua_State* L, COruLua& host, CMainScript& owner) {
         }
     });
     if (bad) return host.ArgumentError("setScriptStack");
-    if (hasFile) owner.GetCaret().file = file;
-    if (hasIndex) owner.GetCaret().index = ClampToInt(index);
+    if (hasFile) owner.GetLuaCaret().file = file;
+    if (hasIndex) owner.GetLuaCaret().index = ClampToInt(index);
 }
 
-void GetScriptBlock(lua_State* L, COruLua& host, CMainScript& owner) {
+void GetScriptBlock(lua_State* L, COruLua& host, ILuaScriptHost& owner) {
     host.Result() = COruLua::SValue::Table();
     if (lua_type(L, 2) != LUA_TTABLE) return host.ArgumentError("getScriptBlock");
     std::string file;
@@ -234,11 +243,11 @@ void GetScriptBlock(lua_State* L, COruLua& host, CMainScript& owner) {
         if (key == "file" && lua_type(L, -1) == LUA_TSTRING) file = EntryString(L, -1);
         if (key == "index" && lua_type(L, -1) == LUA_TNUMBER) index = lua_tonumber(L, -1);
     });
-    CMainScript::BlockList& blocks = owner.GetScriptBlocks(file);
+    CScriptBlockList& blocks = owner.GetLuaScriptBlocks(file);
     if (std::isnan(index) || index < 0 || index >= static_cast<double>(blocks.size()) ||
         !blocks[static_cast<size_t>(index)]) {
-        host.SetLastErrorText(owner.EngineText(kBlockNotFound));
-        owner.Trace(1, "%s", host.GetLastError().c_str());
+        host.SetLastErrorText(owner.EngineText(scriptmsg::kLuaBlockNotFound));
+        Trace(owner, 1, "%s", host.GetLastError().c_str());
         return;
     }
     const CScriptBlock& block = *blocks[static_cast<size_t>(index)];
@@ -253,17 +262,17 @@ void GetScriptBlock(lua_State* L, COruLua& host, CMainScript& owner) {
     result.Set(COruLua::SValue::String("parameter"), std::move(parameters));
 }
 
-void SetEventHandler(lua_State* L, COruLua& host, CMainScript& owner) {
+void SetEventHandler(lua_State* L, COruLua& host, ILuaScriptHost& owner) {
     if (lua_type(L, 2) != LUA_TTABLE) return host.ArgumentError("setEventHandler");
     ForEachEntry(L, 2, [&] {
         if (lua_type(L, -2) != LUA_TSTRING || lua_type(L, -1) != LUA_TSTRING) return;
         std::string key = EntryString(L, -2);
         if (key == "onEnterFrame") {
-            owner.GetLuaHandlerName(CMainScript::LUA_ENTERFRAME) = EntryString(L, -1);
+            owner.SetLuaHandlerName(ILuaScriptHost::kLuaEnterFrame, EntryString(L, -1));
         } else if (key == "onClickWait" || key == "onClickWaitIn") {
-            owner.GetLuaHandlerName(CMainScript::LUA_CLICKWAITIN) = EntryString(L, -1);
+            owner.SetLuaHandlerName(ILuaScriptHost::kLuaClickWaitIn, EntryString(L, -1));
         } else if (key == "onClickWaitOut") {
-            owner.GetLuaHandlerName(CMainScript::LUA_CLICKWAITOUT) = EntryString(L, -1);
+            owner.SetLuaHandlerName(ILuaScriptHost::kLuaClickWaitOut, EntryString(L, -1));
         }
     });
 }
@@ -282,13 +291,13 @@ void Key(lua_State* L, COruLua& host, const char* name, bool (CInput::*query)(in
     host.Result().boolean = pressed;
 }
 
-void IsPush(lua_State* L, COruLua& host, CMainScript&) { Key(L, host, "isPush", &CInput::IsPush); }
-void IsDown(lua_State* L, COruLua& host, CMainScript&) { Key(L, host, "isDown", &CInput::IsDown); }
-void IsDownEdge(lua_State* L, COruLua& host, CMainScript&) { Key(L, host, "isDownEdge", &CInput::IsDownEdge); }
-void IsUpEdge(lua_State* L, COruLua& host, CMainScript&) { Key(L, host, "isUpEdge", &CInput::IsUpEdge); }
-void IsDecide(lua_State* L, COruLua& host, CMainScript&) { Key(L, host, "isDecide", &CInput::IsDownEdge); }
+void IsPush(lua_State* L, COruLua& host, ILuaScriptHost&) { Key(L, host, "isPush", &CInput::IsPush); }
+void IsDown(lua_State* L, COruLua& host, ILuaScriptHost&) { Key(L, host, "isDown", &CInput::IsDown); }
+void IsDownEdge(lua_State* L, COruLua& host, ILuaScriptHost&) { Key(L, host, "isDownEdge", &CInput::IsDownEdge); }
+void IsUpEdge(lua_State* L, COruLua& host, ILuaScriptHost&) { Key(L, host, "isUpEdge", &CInput::IsUpEdge); }
+void IsDecide(lua_State* L, COruLua& host, ILuaScriptHost&) { Key(L, host, "isDecide", &CInput::IsDownEdge); }
 
-void GetMousePoint(lua_State*, COruLua& host, CMainScript&) {
+void GetMousePoint(lua_State*, COruLua& host, ILuaScriptHost&) {
     CPoint point;
     if (CInput* input = CInput::GetInstance()) point = input->GetMousePoint();
     COruLua::SValue result = COruLua::SValue::Table();
@@ -438,7 +447,7 @@ void COruLua::SValue::Set(SValue key, SValue value) {
     values.push_back(std::move(value));
 }
 
-COruLua::COruLua(CMainScript* owner) : m_owner(owner), m_hostReference(LUA_NOREF) { Register(); }
+COruLua::COruLua(ILuaScriptHost* owner) : m_owner(owner), m_hostReference(LUA_NOREF) { Register(); }
 
 // The state closes here, while the host is whole: finalizers that call it find no interpreter
 // (their calls give nil).
@@ -463,15 +472,15 @@ bool COruLua::Register() {
 std::string COruLua::EngineText(const char* utf8) const { return m_owner ? m_owner->EngineText(utf8) : utf8; }
 
 std::string COruLua::RunLimitText() const {
-    return std::to_string(GetRunLimit()) + EngineText(" ms を超えて実行されたため、中断しました。");
+    return std::to_string(GetRunLimit()) + EngineText(scriptmsg::kLuaRunLimit);
 }
 
-std::string COruLua::CloseText() const { return EngineText("終了が要求されたため、中断しました。"); }
+std::string COruLua::CloseText() const { return EngineText(scriptmsg::kLuaClosed); }
 
 void COruLua::ArgumentError(const char* method) {
-    std::string text = std::string("Lua: ") + method + EngineText(kArgumentError);
+    std::string text = std::string("Lua: ") + method + EngineText(scriptmsg::kLuaArgumentError);
     SetLastErrorText(text);
-    if (m_owner) m_owner->Trace(1, "%s", text.c_str());
+    if (m_owner) Trace(*m_owner, 1, "%s", text.c_str());
 }
 
 void COruLua::SetLastErrorText(const std::string& text) { m_lastError = text; }

@@ -11,10 +11,9 @@
 #include <vector>
 
 #include "SCRIPT/CLua.h"
+#include "SCRIPT/ILuaScriptHost.h"
 
 namespace kestrin {
-
-class CMainScript;
 
 class COruLua : public CLua {
 public:
@@ -38,7 +37,7 @@ public:
     static const char* const kMethodNames[17];
 
     // owner may be null: the interpreter-bound methods then do nothing and return nil.
-    explicit COruLua(CMainScript* owner);
+    explicit COruLua(ILuaScriptHost* owner);
     ~COruLua() override;
 
     // Calls the global Lua function of that name with the host object, and when the map
@@ -47,7 +46,7 @@ public:
     bool CallFunctionWithTable(const std::string& name, const std::map<std::string, std::string>& table);
     bool CallFunction(const std::string& name);
 
-    CMainScript* GetOwner() const { return m_owner; }
+    ILuaScriptHost* GetOwner() const { return m_owner; }
 
     // Used by the bound methods: reports a wrong argument of the named method.
     void ArgumentError(const char* method);
@@ -63,7 +62,7 @@ private:
     // An engine text (UTF-8 in the code) in the owner's text encoding.
     std::string EngineText(const char* utf8) const;
 
-    CMainScript* m_owner;
+    ILuaScriptHost* m_owner;
     int m_hostReference;
     SValue m_result;
 };

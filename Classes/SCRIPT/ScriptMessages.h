@@ -33,5 +33,14 @@ constexpr char kDebugReloaded[] =
     "置がずれることによって、\n異常な動作になることがあります。";
 constexpr char kDebugCaption[] = "デバッグ";
 
+// The Lua host: a wrong argument of a method ("Lua: " and the method's name first), a block
+// that getScriptBlock does not find, and why a Lua call was stopped: after its run limit (the
+// limit in ms first) or for the game's close. The plain Lua state (CLua) returns the last two
+// as they are written here.
+constexpr char kLuaArgumentError[] = "メソャhの引数が不正です。";
+constexpr char kLuaBlockNotFound[] = "Lua: getScriptBlockメソャhの引数が不正です。指定されたブロックは見つかりません。";
+constexpr char kLuaRunLimit[] = " ms を超えて実行されたため、中断しました。";
+constexpr char kLuaClosed[] = "終了が要求されたため、中断しました。";
+
 }  // namespace scriptmsg
 }  // namespace kestrin
