@@ -17,6 +17,7 @@
 #include "SCRIPT/ScriptMessages.h"
 #include "SCRIPT/tags/CDebugTags.h"
 #include "SCRIPT/tags/CHttpTags.h"
+#include "SCRIPT/tags/CMessageTags.h"
 #include "SCRIPT/tags/CSoundTags.h"
 #include "SCRIPT/tags/TagMessages.h"
 #include "TEXT/CLinkableTextRenderer.h"
@@ -38,6 +39,8 @@ CMainScript::CMainScript(CMainScreen* screen)
     m_variables->AddQuoteCharacter('\'');
     CreateSoundManagers();
     CreateHostLinks();
+    IMessageTagHost& messageHost = *this;
+    m_messages = std::make_unique<CMessageTags>(messageHost);
     m_variables->SetInt("s.bgmvol", 1000);
     m_variables->SetInt("s.sevol", 1000);
     m_variables->SetInt("s.voicevol", 1000);
@@ -68,10 +71,7 @@ bool CMainScript::Boot() {
     m_failedMacroFiles.clear();
     m_pendingEventBlocks.clear();
     m_rightClickRequest = m_hideRequest = m_backlogRequest = false;
-    m_rubyCollecting = false;
-    m_rubyBase.clear();
-    m_rubyText.clear();
-    m_fontStacks.clear();
+    m_messages->Reset();
     ResetBackLog();
 
     FinishTransitionTween();
@@ -89,7 +89,7 @@ bool CMainScript::Boot() {
     InitSystemVariables();
     // The records of the game before: a save taken now must not rebuild its layers.
     GetSaveData().ClearRecords();
-    EnsureFontStack(m_state.messageLayerName);
+    m_messages->EnsureFontStack(m_state.messageLayerName);
     m_variables->SetString("s.current_message_layer", m_state.messageLayerName);
 
     std::string name = bootFile;
