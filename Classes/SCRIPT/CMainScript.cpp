@@ -17,6 +17,7 @@
 #include "SCRIPT/ScriptMessages.h"
 #include "SCRIPT/tags/CDebugTags.h"
 #include "SCRIPT/tags/CHttpTags.h"
+#include "SCRIPT/tags/CMessageTags.h"
 #include "SCRIPT/tags/CSoundTags.h"
 #include "SCRIPT/tags/CTweenTags.h"
 #include "SCRIPT/tags/TagMessages.h"
@@ -40,6 +41,8 @@ CMainScript::CMainScript(CMainScreen* screen)
     CreateSoundManagers();
     CreateHostLinks();
     CreateTweenTags();
+    IMessageTagHost& messageHost = *this;
+    m_messages = std::make_unique<CMessageTags>(messageHost);
     m_variables->SetInt("s.bgmvol", 1000);
     m_variables->SetInt("s.sevol", 1000);
     m_variables->SetInt("s.voicevol", 1000);
@@ -70,10 +73,7 @@ bool CMainScript::Boot() {
     m_failedMacroFiles.clear();
     m_pendingEventBlocks.clear();
     m_rightClickRequest = m_hideRequest = m_backlogRequest = false;
-    m_rubyCollecting = false;
-    m_rubyBase.clear();
-    m_rubyText.clear();
-    m_fontStacks.clear();
+    m_messages->Reset();
     ResetBackLog();
 
     // The running transition ends; an open tweenset is dropped unstarted, with the wait it
@@ -88,7 +88,7 @@ bool CMainScript::Boot() {
     InitSystemVariables();
     // The records of the game before: a save taken now must not rebuild its layers.
     GetSaveData().ClearRecords();
-    EnsureFontStack(m_state.messageLayerName);
+    m_messages->EnsureFontStack(m_state.messageLayerName);
     m_variables->SetString("s.current_message_layer", m_state.messageLayerName);
 
     std::string name = bootFile;

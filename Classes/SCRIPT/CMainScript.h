@@ -11,6 +11,8 @@
 //   CMainScriptHostLinks.cpp the HTTP and debug tags' families (tags/CHttpTags.cpp,
 //                            tags/CDebugTags.cpp) and their host side
 //   CMainScriptLua.cpp       the Lua host, the "lua" blocks and the Lua event handlers
+//   CMainScriptMessages.cpp  the ruby, font and glyph tags' family (tags/CMessageTags.cpp)
+//                            and its host side
 //   CMainScriptSaveData.cpp  the save data, global and system data, autosave
 //   CMainScriptServices.cpp  calls into the screen, network and backlog
 //   CMainScriptSound.cpp     the sound tags' family (tags/CSoundTags.cpp) and its host side
@@ -42,6 +44,7 @@
 #include "SCRIPT/IDebugTagHost.h"
 #include "SCRIPT/IHttpTagHost.h"
 #include "SCRIPT/ILuaScriptHost.h"
+#include "SCRIPT/IMessageTagHost.h"
 #include "SCRIPT/ISoundTagHost.h"
 #include "SCRIPT/ITweenTagHost.h"
 #include "TEXT/CFontProperty.h"
@@ -59,6 +62,7 @@ class CLinkableTextRenderer;
 class CSoundManager;
 class CSoundTags;
 class CHttpTags;
+class CMessageTags;
 class CDebugTags;
 class COruLua;
 class CSaveData;
@@ -77,7 +81,8 @@ class CMainScript : public SScriptStateIndexes,
                     private IHttpTagHost,
                     private IDebugTagHost,
                     private ITweenTagHost,
-                    private ILuaScriptHost {
+                    private ILuaScriptHost,
+                    private IMessageTagHost {
 public:
     // Caret status (the interpreter's state machine).
     typedef int STAT;
@@ -262,7 +267,7 @@ public:
     CLinkableTextRenderer* GetMessageLayer() const;
     // Per message layer name: the font stack whose top is the layer's text property.
     using FontStackMap = std::map<std::string, std::deque<CFontProperty>>;
-    FontStackMap& GetLayerFontStacks() { return m_fontStacks; }
+    FontStackMap& GetLayerFontStacks();
     // The text tween presets per message layer name of an occasion, TEXT_TWEEN_IN to
     // TEXT_TWEEN_HIDE (scetween).
     using TextTweenMap = ::kestrin::TextTweenMap;
@@ -333,7 +338,8 @@ private:
     bool TagSkip(CScriptBlock block, bool replay);
     bool TagAutomode(CScriptBlock block, bool replay);
     bool TagExec(CScriptBlock block, bool replay);
-    // Message layer, font, ruby, prohibit, link and text-tween tags (tags/CMainScriptMessageTags.cpp).
+    // Message layer, font, ruby, prohibit, link and text-tween tags (tags/CMainScriptMessageTags.cpp);
+    // the glyph, font and ruby ones forward to their family (tags/CMessageTags.h).
     bool TagChgmsg(CScriptBlock block, bool replay);
     bool TagChgmsgEnd(CScriptBlock block, bool replay);
     bool TagPrint(CScriptBlock block, bool replay);
@@ -379,8 +385,6 @@ private:
     boost::random::mt19937& GetRandom() { return m_random; }
     // Whether the current message layer's page holds nothing yet (true without a layer).
     bool IsMessagePageEmpty() const;
-    // The font "fontinit" returns a layer to (changed by "fontdefault").
-    CFontProperty& GetDefaultFont() { return m_state.defaultFont; }
 
     // Tweens and transitions end through callbacks that may outlive the interpreter (the
     // tween registry belongs to the process): they hold this token weakly.
@@ -442,8 +446,6 @@ private:
     void FlipScreen();
     void SetRootDraggable(bool draggable);
     void SetLayerVisible(const std::string& id, bool visible);
-    void ShowGlyphLayer(const std::string& id, const CPoint& position, bool homing);
-    void HideGlyphLayer(const std::string& id);
     bool IsClearShown() const;
     void FinishMessageTweens();
     // The current layer's "in" presets on the text added since the last start; while
@@ -452,12 +454,7 @@ private:
     void ShowMessageLayer(bool show);
     int AddMessageText(const std::string& text, std::string& rest);
     void RecordPageBlock(const CScriptBlock& block);
-    // Gives a message layer its font stack (one copy of its text property) and the page
-    // start copy of it, the first time the layer is current.
-    void EnsureFontStack(const std::string& name);
     void SwitchMessageLayer(const CScriptBlock& block, const std::string& name, int32_t mode);
-    // The current layer's font stack (made when missing).
-    std::deque<CFontProperty>& CurrentFontStack();
     bool IsVideoPlaying() const;
     void StopVideo();
     void ShowMessage(const std::string& text, const std::string& caption);
@@ -493,8 +490,23 @@ private:
     void TraceHttpRequest(int level, const char* format, va_list args) override;
     void SetDebugTraceMode(int mode) override;
     void SetDebugTraceLevel(int level) override;
-    // The HTTP and debug tags' diagnostics at a block's line.
+    // The HTTP, debug and message tags' diagnostics at a block's line.
     void TraceTagAt(int level, const CScriptBlock& block, const char* format, va_list args) override;
+    // Ruby, fonts and the click-wait glyph (CMainScriptMessages.cpp): what their family asks
+    // of the interpreter.
+    CLinkableTextRenderer* GetTextLayer() const override;
+    CLinkableTextRenderer* FindTextLayer(const std::string& name) const override;
+    const std::string& GetTextLayerName() const override;
+    bool IsTextPageEmpty() const override;
+    void RecordTextBlock(const CScriptBlock& block) override;
+    void RecordPageFonts(const std::string& layer, const std::deque<CFontProperty>& stack) override;
+    void BreakPageBefore(const CScriptBlock& block) override;
+    CFontProperty& GetDefaultTextFont() override;
+    std::map<std::string, CGlyphInfo>& GetClickGlyphs() override;
+    bool IsCaretGlyphShown() const override;
+    void ClearCaretGlyphShown() override;
+    bool IsPageEndNext() override;
+    COruLayer* GetGlyphRoot() const override;
     void ReleaseServices();
     void ReleaseTextInputs();
     // The text field's window rectangle for a rectangle in game pixels.
@@ -560,12 +572,9 @@ private:
     bool m_hideRequest = false;
     bool m_backlogRequest = false;
 
-    bool m_rubyCollecting = false;
-    std::string m_rubyBase;
-    std::string m_rubyText;
-    FontStackMap m_fontStacks;
-    std::string m_shownGlyph;
-    std::shared_ptr<COruLayer> m_glyphHolder;  // keeps a homing glyph while the text draws it
+    // The ruby run, the font stacks and the glyph on show, with their tags; made by the
+    // constructor.
+    std::unique_ptr<CMessageTags> m_messages;
     // The tween and transition tags with the tweenset being gathered, the sync wait and the
     // running transition's tween; made by the constructor.
     std::unique_ptr<CTweenTags> m_tween;

@@ -3,6 +3,7 @@
 
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/CMessageTags.h"
 #include "SCRIPT/tags/TagMessages.h"
 
 namespace kestrin {
@@ -83,8 +84,7 @@ bool CMainScript::ExecuteBlock(CScriptBlock block, bool replay) {
 }
 
 bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
-    if (m_rubyCollecting) {
-        m_rubyBase += block.GetName();
+    if (m_messages->AddToRuby(block.GetName())) {
         if (!replay) RecordPageBlock(block);
         return false;
     }
@@ -101,12 +101,9 @@ bool CMainScript::ExecuteText(CScriptBlock& block, bool replay) {
     }
     if (result == CTextRenderer::kPageFull) {
         TraceAt(2, block, tagmsg::kMessageLayerOverflow, rest.c_str());
-        m_variables->SetInt("s.overflowed", 1);
         const std::string& text = block.GetName();
         std::string placed = text.substr(0, text.size() - std::min(text.size(), rest.size()));
-        m_state.caret.queue.emplace_back(CScriptBlock::kTag, 0, "@");
-        m_state.caret.queue.emplace_back(CScriptBlock::kTag, 0, "rp");
-        m_state.caret.queue.emplace_back(CScriptBlock::kText, 0, rest);
+        BreakPageBefore(CScriptBlock(CScriptBlock::kText, 0, rest));
         if (!replay) RecordPageBlock(CScriptBlock(CScriptBlock::kText, 0, placed));
         return false;
     }

@@ -1,4 +1,4 @@
-// Caret, call stack, labels, script cache, event blocks, glyph removal and the trace.
+// Caret, call stack, labels, script cache, event blocks and the trace.
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -195,13 +195,6 @@ bool CMainScript::LoadScript(std::string& name) {
     }
     m_scripts[name] = std::move(blocks);
     return false;
-}
-
-void CMainScript::HideGlyph() {
-    m_state.caret.glyphShown = false;
-    if (m_shownGlyph.empty()) return;
-    HideGlyphLayer(m_shownGlyph);
-    m_shownGlyph.clear();
 }
 
 namespace {

@@ -78,13 +78,6 @@ void CMainScript::MakeMessageLayerCurrent(const std::string& layer, int32_t mode
     m_variables->SetString("s.current_message_layer", layer);
 }
 
-void CMainScript::HideGlyphLayers() {
-    for (const auto& glyph : m_state.glyphSettings) {
-        if (!glyph.second.lineGlyphLayer.empty()) SetLayerVisible(glyph.second.lineGlyphLayer, false);
-        if (!glyph.second.pageGlyphLayer.empty()) SetLayerVisible(glyph.second.pageGlyphLayer, false);
-    }
-}
-
 void CMainScript::SetBackLog(std::unique_ptr<CBackLog> backlog) { m_backlog = std::move(backlog); }
 
 }  // namespace kestrin

@@ -96,45 +96,6 @@ void CMainScript::SetLayerVisible(const std::string& id, bool visible) {
     if (auto node = FindRootChild(m_screen, id)) node->SetVisible(visible);
 }
 
-// A homing glyph leaves the root layer for the holder and is drawn by the message layer right
-// after its last character; without a message layer it shows at its own place.
-void CMainScript::ShowGlyphLayer(const std::string& id, const CPoint& position, bool homing) {
-    CLinkableTextRenderer* layer = GetMessageLayer();
-    if (!homing || !layer) {
-        SetLayerVisible(id, true);
-        return;
-    }
-    std::shared_ptr<COruLayer> node = FindRootChild(m_screen, id);
-    if (!node) return;
-    node->SetX(position.GetX());
-    node->SetY(position.GetY());
-    node->SetVisible(true);
-    if (!m_glyphHolder) m_glyphHolder = std::make_shared<COruLayer>(m_screen->GetSurfaceManager());
-    m_glyphHolder->AddChild("", node);
-    m_glyphHolder->Commit();
-    layer->SetGlyph(node);
-    m_screen->GetRootLayer()->AddChild(id, nullptr);
-    m_screen->GetRootLayer()->Commit();
-}
-
-// A homing glyph goes back under the root layer at its id, hidden.
-void CMainScript::HideGlyphLayer(const std::string& id) {
-    std::shared_ptr<COruLayer> node;
-    if (m_glyphHolder) {
-        node = std::dynamic_pointer_cast<COruLayer>(
-            m_glyphHolder->GetChildren().count("") ? m_glyphHolder->GetChildren().at("") : nullptr);
-    }
-    if (!node) {
-        SetLayerVisible(id, false);
-        return;
-    }
-    node->SetVisible(false);
-    m_glyphHolder->AddChild("", nullptr);
-    m_glyphHolder->Commit();
-    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->SetGlyph(nullptr);
-    if (m_screen && m_screen->GetRootLayer()) m_screen->GetRootLayer()->AddChild(id, node);
-}
-
 void CMainScript::FadeInLayer(const std::string& id) {
     auto node = FindRootChild(m_screen, id);
     if (!node || !node->IsVisible()) return;

@@ -122,22 +122,4 @@ void CMainScript::SetControlSkip(bool on, bool forced) {
     RunEventBlock(m_state.eventBlocks[on ? EVENT_CONTROLSKIPIN : EVENT_CONTROLSKIPOUT]);
 }
 
-void CMainScript::ShowGlyph() {
-    if (m_state.caret.glyphShown || !m_shownGlyph.empty()) return;
-    // The "@" may be the last block of its file: then there is no next block to look at.
-    bool pageWait = false;
-    BlockList& blocks = GetScriptBlocks(m_state.caret.file);
-    if (m_state.caret.index >= 0 && blocks.HasBlock(static_cast<size_t>(m_state.caret.index))) {
-        pageWait = blocks[m_state.caret.index]->GetName() == "rp";
-    }
-    auto it = m_state.glyphSettings.find(m_state.messageLayerName);
-    if (it == m_state.glyphSettings.end()) return;
-    const CGlyphInfo& info = it->second;
-    bool set = pageWait ? info.pageGlyphSet : info.lineGlyphSet;
-    const std::string& layer = pageWait ? info.pageGlyphLayer : info.lineGlyphLayer;
-    if (!set || layer.empty()) return;
-    m_shownGlyph = layer;
-    ShowGlyphLayer(layer, pageWait ? info.pagePosition : info.linePosition, info.homing);
-}
-
 }  // namespace kestrin

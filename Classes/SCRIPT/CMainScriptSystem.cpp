@@ -8,6 +8,7 @@
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/CDebugTags.h"
 #include "SCRIPT/tags/CHttpTags.h"
+#include "SCRIPT/tags/CMessageTags.h"
 #include "SCRIPT/tags/CSoundTags.h"
 #include "SCRIPT/tags/CTweenTags.h"
 

@@ -1,8 +1,9 @@
 // Tags of the message layers: which layer takes the text ("chgmsg"), line and page ends
-// ("rt", "rp") with the backlog, the backlog, hide and click-wait icon settings, fonts,
-// ruby, the prohibited line-start and line-end characters, links and the per-character
-// text tweens. Text tags go to the current layer's page record (unless replayed), from
-// which the backlog and game saves rebuild the page.
+// ("rt", "rp") with the backlog, the backlog and hide settings, the prohibited line-start and
+// line-end characters, links and the per-character text tweens (ruby, fonts and the
+// click-wait glyph are a family of their own: CMessageTags). Text tags go to the current
+// layer's page record (unless replayed), from which the backlog and game saves rebuild the
+// page.
 #include <cstdlib>
 
 #include "CORE/StringHelpers.h"
@@ -12,6 +13,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/CSaveData.h"
+#include "SCRIPT/tags/CMessageTags.h"
 #include "SCRIPT/tags/TagAttributes.h"
 #include "SCRIPT/tags/TagMessages.h"
 #include "TEXT/CLinkableTextRenderer.h"
@@ -44,34 +46,13 @@ void SplitIds(const std::string& list, std::set<std::string>& out) {
 
 }  // namespace
 
-void CMainScript::EnsureFontStack(const std::string& name) {
-    if (m_fontStacks.count(name)) return;
-    CFontProperty property;
-    if (m_screen) {
-        auto it = m_screen->GetMessageLayers().find(name);
-        CLinkableTextRenderer* renderer =
-            it != m_screen->GetMessageLayers().end() ? CLinkableTextRenderer::Of(it->second.renderer.get()) : nullptr;
-        if (renderer) {
-            property = CFontProperty(renderer->GetProperty());
-        }
-    }
-    auto& stack = m_fontStacks[name];
-    stack.push_back(property);
-    GetSaveData().GetFontStacks()[name] = stack;
-}
-
-std::deque<CFontProperty>& CMainScript::CurrentFontStack() {
-    EnsureFontStack(m_state.messageLayerName);
-    return m_fontStacks[m_state.messageLayerName];
-}
-
 // --- Message layers, pages and their settings ---
 
 // Makes name the current message layer (mode as the screen takes it) for "chgmsg" and
 // "/chgmsg".
 void CMainScript::SwitchMessageLayer(const CScriptBlock& block, const std::string& name, int32_t mode) {
     MakeMessageLayerCurrent(name, mode);
-    EnsureFontStack(name);
+    m_messages->EnsureFontStack(name);
     TraceAt(3, block, tagmsg::kMessageLayerChanged, block.GetName().c_str(), name.c_str());
     HideGlyph();
 }
@@ -141,11 +122,11 @@ bool CMainScript::TagRp(CScriptBlock block, bool replay) {
     CSaveData& save = GetSaveData();
     std::vector<CScriptBlock>& record = save.GetPageRecords()[m_state.messageLayerName];
     if (store) {
-        GetBackLog().AddPage(CurrentFontStack(), record, m_state.includeFonts,
+        GetBackLog().AddPage(m_messages->CurrentFontStack(), record, m_state.includeFonts,
                              m_variables->GetString("s.backlog.annotation"));
     }
     record.clear();
-    save.GetFontStacks()[m_state.messageLayerName] = CurrentFontStack();
+    save.GetFontStacks()[m_state.messageLayerName] = m_messages->CurrentFontStack();
     auto pending = save.GetPendingProhibitBlocks().find(m_state.messageLayerName);
     if (pending != save.GetPendingProhibitBlocks().end()) {
         save.GetPageProhibitBlocks()[m_state.messageLayerName] = pending->second;
@@ -201,118 +182,7 @@ bool CMainScript::TagHide(CScriptBlock block, bool replay) {
     return false;
 }
 
-bool CMainScript::TagGlyph(CScriptBlock block, bool replay) {
-    (void)replay;
-    CGlyphInfo& info = m_state.glyphSettings[m_state.messageLayerName];
-    std::string value;
-    if (block.LacksAttribute("layer", value)) {
-        info.lineGlyphSet = false;
-    } else {
-        info.lineGlyphSet = true;
-        info.lineGlyphLayer = value;
-        SetLayerVisible(value, false);
-    }
-    if (block.HasAttribute("left")) info.linePosition.SetX(TagInt(block, "left"));
-    if (block.HasAttribute("top")) info.linePosition.SetY(TagInt(block, "top"));
-    if (block.LacksAttribute("rplayer", value)) {
-        info.pageGlyphSet = info.lineGlyphSet;
-        info.pageGlyphLayer = info.lineGlyphLayer;
-        info.pagePosition = info.linePosition;
-    } else {
-        info.pageGlyphSet = true;
-        info.pageGlyphLayer = value;
-        if (block.HasAttribute("rpleft")) info.pagePosition.SetX(TagInt(block, "rpleft"));
-        if (block.HasAttribute("rptop")) info.pagePosition.SetY(TagInt(block, "rptop"));
-        SetLayerVisible(value, false);
-    }
-    if (block.HasAttribute("homing")) info.homing = TagFlag(block, "homing");
-    return false;
-}
-
-// --- Fonts, ruby and prohibited characters ---
-
-bool CMainScript::TagFont(CScriptBlock block, bool replay) {
-    CLinkableTextRenderer* layer = GetMessageLayer();
-    auto& stack = CurrentFontStack();
-    CFontProperty property = layer           ? CFontProperty(layer->GetProperty())
-                             : stack.empty() ? CFontProperty()
-                                             : stack.back();
-    property.SetParams(block.GetAttributes());
-    if (layer) layer->GetProperty() = property;
-    if (stack.empty() || !block.HasAttribute("stack") || block.GetAttribute("stack") != "0") {
-        stack.push_back(property);
-    } else {
-        stack.back() = property;
-    }
-    if (!replay) RecordPageBlock(block);
-    return false;
-}
-
-bool CMainScript::TagFontEnd(CScriptBlock block, bool replay) {
-    auto& stack = CurrentFontStack();
-    if (stack.size() <= 1) {
-        TraceAt(3, block, tagmsg::kFontUnpaired, block.GetName().c_str());
-        return false;
-    }
-    stack.pop_back();
-    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->GetProperty() = stack.back();
-    if (!replay) RecordPageBlock(block);
-    return false;
-}
-
-bool CMainScript::TagFontinit(CScriptBlock block, bool replay) {
-    if (CLinkableTextRenderer* layer = GetMessageLayer()) layer->GetProperty() = m_state.defaultFont;
-    auto& stack = CurrentFontStack();
-    stack.clear();
-    stack.push_back(m_state.defaultFont);
-    if (!replay) RecordPageBlock(block);
-    return false;
-}
-
-bool CMainScript::TagFontdefault(CScriptBlock block, bool replay) {
-    (void)replay;
-    m_state.defaultFont.SetParams(block.GetAttributes());
-    return false;
-}
-
-bool CMainScript::TagRuby(CScriptBlock block, bool replay) {
-    if (m_rubyCollecting) {
-        TraceAt(1, block, tagmsg::kRubyNested, block.GetName().c_str());
-    } else {
-        m_rubyCollecting = true;
-        m_rubyBase.clear();
-        m_rubyText = block.GetAttribute("text");
-    }
-    if (!replay) RecordPageBlock(block);
-    return false;
-}
-
-bool CMainScript::TagRubyEnd(CScriptBlock block, bool replay) {
-    if (!m_rubyCollecting) {
-        TraceAt(1, block, tagmsg::kRubyUnpaired, block.GetName().c_str());
-        return false;
-    }
-    CLinkableTextRenderer* layer = GetMessageLayer();
-    const bool emptyPage = IsMessagePageEmpty();
-    int32_t result = layer ? layer->AddChars(m_rubyBase.c_str(), m_rubyText.c_str()) : 0;
-    // A block that does not fit an empty page never will: retrying it would page forever.
-    if (result == CTextRenderer::kPageFull && emptyPage) result = CTextRenderer::kTooWide;
-    if (result == CTextRenderer::kPageFull) {
-        // The run stays open: the queued "/ruby" lays it out at the top of the next page.
-        TraceAt(2, block, tagmsg::kMessageLayerOverflow, m_rubyBase.c_str());
-        m_variables->SetInt("s.overflowed", 1);
-        m_state.caret.queue.emplace_back(CScriptBlock::kTag, 0, "@");
-        m_state.caret.queue.emplace_back(CScriptBlock::kTag, 0, "rp");
-        m_state.caret.queue.push_back(block);
-        return false;
-    }
-    if (result == CTextRenderer::kTooWide) {
-        TraceAt(2, block, tagmsg::kBlockTooWide, m_rubyBase.c_str());
-    }
-    m_rubyCollecting = false;
-    if (!replay) RecordPageBlock(block);
-    return false;
-}
+// --- Prohibited characters ---
 
 bool CMainScript::TagProhibit(CScriptBlock block, bool replay) {
     if (CLinkableTextRenderer* layer = GetMessageLayer()) {
