@@ -16,6 +16,7 @@
 #include "SCRIPT/CSaveData.h"
 #include "SCRIPT/ScriptMessages.h"
 #include "SCRIPT/tags/CDebugTags.h"
+#include "SCRIPT/tags/CEventTags.h"
 #include "SCRIPT/tags/CHttpTags.h"
 #include "SCRIPT/tags/CMessageTags.h"
 #include "SCRIPT/tags/CSoundTags.h"
@@ -43,6 +44,7 @@ CMainScript::CMainScript(CMainScreen* screen)
     CreateTweenTags();
     IMessageTagHost& messageHost = *this;
     m_messages = std::make_unique<CMessageTags>(messageHost);
+    CreateEventTags();
     m_variables->SetInt("s.bgmvol", 1000);
     m_variables->SetInt("s.sevol", 1000);
     m_variables->SetInt("s.voicevol", 1000);
@@ -71,7 +73,7 @@ bool CMainScript::Boot() {
     m_state = SScriptState();
     m_state.caret.file = bootFile;
     m_failedMacroFiles.clear();
-    m_pendingEventBlocks.clear();
+    m_events->Reset();
     m_rightClickRequest = m_hideRequest = m_backlogRequest = false;
     m_messages->Reset();
     ResetBackLog();
@@ -122,7 +124,7 @@ void CMainScript::Update(uint32_t now) {
     m_sound->UpdateStreams();
     m_debug->Update(m_state.debugMode);
 
-    m_layerEventGuard[0] = m_layerEventGuard[1] = false;
+    m_events->BeginFrame();
 
     m_sound->UpdateVolumes();
     CallLuaHandler(m_state.luaEnterFrame, "OnEnterFrame");
@@ -272,13 +274,7 @@ CMainScript::PassResult CMainScript::UserActions() {
     }
     if (m_state.caret.status == STAT_WAIT) return PASS_GO_ON;
 
-    if (m_input) {
-        // A handler may change the map (setonpush inside it): walk a copy.
-        std::map<int, CScriptBlock> handlers = m_state.pushKeys;
-        for (auto& handler : handlers) {
-            if (m_input->IsDecide(handler.first) && !RunEventBlock(handler.second)) return PASS_LEAVE_UPDATE;
-        }
-    }
+    if (m_input && m_events->RunPushKeys()) return PASS_LEAVE_UPDATE;
 
     if (m_screenDirection != m_screenDirectionPrevious) {
         m_variables->SetInt("s.status.screendirection", m_screenDirection);

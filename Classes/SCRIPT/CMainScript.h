@@ -7,7 +7,7 @@
 //   CMainScriptBlocks.cpp    executing one block, the tag lookup and macro calls
 //   CMainScriptCaret.cpp     caret, call stack, labels, script cache, messages and trace
 //   CMainScriptState.cpp     status changes, waits and the mode switches
-//   CMainScriptEvents.cpp    layer pointer events and the queued event blocks
+//   CMainScriptEvents.cpp    the event tags' family (tags/CEventTags.cpp) and its host side
 //   CMainScriptHostLinks.cpp the HTTP and debug tags' families (tags/CHttpTags.cpp,
 //                            tags/CDebugTags.cpp) and their host side
 //   CMainScriptLua.cpp       the Lua host, the "lua" blocks and the Lua event handlers
@@ -42,6 +42,7 @@
 #include "SCRIPT/CScriptBlockList.h"
 #include "SCRIPT/CScriptState.h"
 #include "SCRIPT/IDebugTagHost.h"
+#include "SCRIPT/IEventTagHost.h"
 #include "SCRIPT/IHttpTagHost.h"
 #include "SCRIPT/ILuaScriptHost.h"
 #include "SCRIPT/IMessageTagHost.h"
@@ -64,6 +65,7 @@ class CSoundTags;
 class CHttpTags;
 class CMessageTags;
 class CDebugTags;
+class CEventTags;
 class COruLua;
 class CSaveData;
 class CBackLog;
@@ -77,12 +79,14 @@ class IIme;
 uint32_t GetScriptUnixTime();
 
 class CMainScript : public SScriptStateIndexes,
+                    public SLayerEventTypes,
                     private ISoundTagHost,
                     private IHttpTagHost,
                     private IDebugTagHost,
                     private ITweenTagHost,
                     private ILuaScriptHost,
-                    private IMessageTagHost {
+                    private IMessageTagHost,
+                    private IEventTagHost {
 public:
     // Caret status (the interpreter's state machine).
     typedef int STAT;
@@ -183,16 +187,7 @@ public:
     void SetCommandSkip(bool on, bool forced);
     void SetControlSkip(bool on, bool forced);
     void QueueDeferredCall(std::function<void()> call) { m_deferredCalls.push_back(std::move(call)); }
-    // The layer pointer events a handler can be bound to.
-    enum LAYER_EVENT_TYPE : int {
-        LAYER_EVENT_CLICK = 0,
-        LAYER_EVENT_ROLLOVER,
-        LAYER_EVENT_ROLLOUT,
-        LAYER_EVENT_DRAGIN,
-        LAYER_EVENT_DRAG,
-        LAYER_EVENT_DRAGOUT,
-    };
-    // Runs or queues a layer's pointer-event handler.
+    // Runs or queues a layer's pointer-event handler (LAYER_EVENT_TYPE: IEventTagHost.h).
     void OnLayerEvent(LAYER_EVENT_TYPE type, bool forced, const CScriptBlock& block);
     // Turns a handler block into pending event blocks; true when it has no name.
     bool QueueEventBlock(const CScriptBlock& block);
@@ -246,7 +241,7 @@ public:
     int GetTraceLevel() const { return m_state.traceLevel; }
     void SetTraceLevel(int level) { m_state.traceLevel = level; }
     std::vector<std::string>& GetMacroFiles() { return m_state.macroFiles; }
-    std::deque<CScriptBlock>& GetPendingEventBlocks() { return m_pendingEventBlocks; }
+    std::deque<CScriptBlock>& GetPendingEventBlocks();
     std::map<std::string, std::set<int32_t>>& GetReadBlocks() { return m_readBlocks; }
     CScriptBlock& GetEventBlock(int index) { return m_state.eventBlocks[index]; }
     std::map<int, CScriptBlock>& GetPushKeyHandlers() { return m_state.pushKeys; }
@@ -535,8 +530,6 @@ private:
     // Everything a game save stores of the interpreter.
     SScriptState m_state;
 
-    // Layer-event guards, cleared every frame.
-    bool m_layerEventGuard[2] = {false, false};
     bool m_autoMode = false;
     bool m_commandSkip = false;
     bool m_controlSkip = false;
@@ -566,7 +559,19 @@ private:
     // Macro files that could not be loaded: not tried again until the list changes.
     std::set<std::string> m_failedMacroFiles;
 
-    std::deque<CScriptBlock> m_pendingEventBlocks;
+    // The event tags with the layer events and the queued event blocks; the key and mode
+    // reactions they set stay in m_state (saved). CMainScriptEvents.cpp makes the family and
+    // answers what it asks (TraceTagAt above serves it too).
+    void CreateEventTags();
+    const std::string& GetEventCaretFile() const override;
+    std::shared_ptr<ILayer> FindEventLayer(const std::string& id) override;
+    void RecordLayerEvent(const std::string& id, const CScriptBlock& block) override;
+    std::map<int, CScriptBlock>& GetPushKeyBlocks() override;
+    CScriptBlock& GetModeEventBlock(int slot) override;
+    bool TakesEventNow() const override;
+    bool RunEventReaction(const CScriptBlock& block) override;
+    bool IsEventKeyDecided(int key) override;
+    std::unique_ptr<CEventTags> m_events;
 
     bool m_rightClickRequest = false;
     bool m_hideRequest = false;

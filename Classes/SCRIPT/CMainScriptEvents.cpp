@@ -1,40 +1,51 @@
-// Layer pointer events and the event blocks queued while the interpreter waits.
+// The interpreter's side of the event tags (tags/CEventTags.cpp holds them, the layer events
+// and the queued event blocks): the family is made here, the handlers the tag table names and
+// the layer-event entry points forward to it, and the family reaches the interpreter through
+// IEventTagHost.
+#include <utility>
+
+#include "CORE/CInput.h"
+#include "GRAPHICS/COruLayer.h"
 #include "SCRIPT/CMainScript.h"
+#include "SCRIPT/CSaveData.h"
+#include "SCRIPT/tags/CEventTags.h"
 
 namespace kestrin {
 
-void CMainScript::OnLayerEvent(LAYER_EVENT_TYPE type, bool forced, const CScriptBlock& block) {
-    // Without penetration only the first click (and roll-over) handler reached in a frame
-    // runs; the flags are cleared every frame.
-    if (!forced && (type == LAYER_EVENT_CLICK || type == LAYER_EVENT_ROLLOVER)) {
-        if (m_layerEventGuard[type]) return;
-        m_layerEventGuard[type] = true;
-    }
-    STAT status = m_state.caret.status;
-    if (status == STAT_RUN || status == STAT_CLICK || status == STAT_STOP || status == STAT_WAIT) {
-        RunEventBlock(block);
-    } else {
-        QueueEventBlock(block);
-    }
+void CMainScript::CreateEventTags() {
+    IEventTagHost& host = *this;
+    m_events = std::make_unique<CEventTags>(host);
 }
 
-bool CMainScript::QueueEventBlock(const CScriptBlock& block) {
-    if (block.GetName().empty()) return true;
-    std::string handler;
-    if (!block.LacksAttribute("handler", handler)) {
-        CScriptBlock copy(block);
-        copy.SetName(handler);
-        m_pendingEventBlocks.push_back(std::move(copy));
-    }
-    // As when run at once: only a block naming a place moves the caret. A handler-only
-    // block queued as a bare "jump" would restart the current file.
-    if (!block.HasAttribute("file") && !block.HasAttribute("label")) return false;
-    std::string call;
-    bool isCall = !block.LacksAttribute("call", call) && call != "0";
-    CScriptBlock copy(block);
-    copy.SetName(isCall ? "call" : "jump");
-    m_pendingEventBlocks.push_back(std::move(copy));
-    return false;
+bool CMainScript::TagSetonclick(CScriptBlock block, bool replay) {
+    return m_events->TagSetonclick(std::move(block), replay);
 }
+bool CMainScript::TagDelonclick(CScriptBlock block, bool replay) {
+    return m_events->TagDelonclick(std::move(block), replay);
+}
+
+void CMainScript::OnLayerEvent(LAYER_EVENT_TYPE type, bool forced, const CScriptBlock& block) {
+    m_events->OnLayerEvent(type, forced, block);
+}
+bool CMainScript::QueueEventBlock(const CScriptBlock& block) { return m_events->QueueEventBlock(block); }
+std::deque<CScriptBlock>& CMainScript::GetPendingEventBlocks() { return m_events->GetPendingBlocks(); }
+
+const std::string& CMainScript::GetEventCaretFile() const { return m_state.caret.file; }
+std::shared_ptr<ILayer> CMainScript::FindEventLayer(const std::string& id) {
+    STagTarget target;
+    if (!FindTagTarget(id, false, false, target) || !target.node) return nullptr;
+    return std::shared_ptr<ILayer>(target.keep, target.node);
+}
+void CMainScript::RecordLayerEvent(const std::string& id, const CScriptBlock& block) {
+    GetSaveData().GetLayerRecord()[id].push_back(block);
+}
+std::map<int, CScriptBlock>& CMainScript::GetPushKeyBlocks() { return m_state.pushKeys; }
+CScriptBlock& CMainScript::GetModeEventBlock(int slot) { return m_state.eventBlocks[slot]; }
+bool CMainScript::TakesEventNow() const {
+    const STAT status = m_state.caret.status;
+    return status == STAT_RUN || status == STAT_CLICK || status == STAT_STOP || status == STAT_WAIT;
+}
+bool CMainScript::RunEventReaction(const CScriptBlock& block) { return RunEventBlock(block); }
+bool CMainScript::IsEventKeyDecided(int key) { return m_input && m_input->IsDecide(key); }
 
 }  // namespace kestrin

@@ -2,6 +2,7 @@
 #include "CORE/CLogWindow.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
+#include "SCRIPT/tags/CEventTags.h"
 
 namespace kestrin {
 
@@ -34,9 +35,7 @@ void CMainScript::EndClickWait() {
     m_state.caret.RestoreStatus();
 
     // Blocks queued by these blocks wait for the next end of a wait.
-    std::deque<CScriptBlock> pending;
-    pending.swap(m_pendingEventBlocks);
-    for (auto& block : pending) ExecuteBlock(std::move(block), false);
+    for (auto& block : m_events->TakePendingBlocks()) ExecuteBlock(std::move(block), false);
 
     if (left == STAT_HIDDEN) {
         RunEventBlock(m_state.eventBlocks[EVENT_HIDEOUT]);

@@ -7,6 +7,7 @@
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruVariables.h"
 #include "SCRIPT/tags/CDebugTags.h"
+#include "SCRIPT/tags/CEventTags.h"
 #include "SCRIPT/tags/CHttpTags.h"
 #include "SCRIPT/tags/CMessageTags.h"
 #include "SCRIPT/tags/CSoundTags.h"
