@@ -193,7 +193,11 @@ public:
     bool QueueEventBlock(const CScriptBlock& block);
 
     // --- Lua and save data (CMainScriptLua.cpp, CMainScriptSaveData.cpp) ---
-    enum : int { LUA_ENTERFRAME = 0, LUA_CLICKWAITIN, LUA_CLICKWAITOUT };
+    enum : int {
+        LUA_ENTERFRAME = ILuaScriptHost::kLuaEnterFrame,
+        LUA_CLICKWAITIN = ILuaScriptHost::kLuaClickWaitIn,
+        LUA_CLICKWAITOUT = ILuaScriptHost::kLuaClickWaitOut
+    };
     // The name of a Lua event handler function; empty when none is set.
     std::string& GetLuaHandlerName(int which);
     COruLua& GetLua();

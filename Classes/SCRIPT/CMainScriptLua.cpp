@@ -7,11 +7,6 @@
 
 namespace kestrin {
 
-static_assert(ILuaScriptHost::kLuaEnterFrame == CMainScript::LUA_ENTERFRAME &&
-                  ILuaScriptHost::kLuaClickWaitIn == CMainScript::LUA_CLICKWAITIN &&
-                  ILuaScriptHost::kLuaClickWaitOut == CMainScript::LUA_CLICKWAITOUT,
-              "the host's handler numbers are the interpreter's");
-
 COruLua& CMainScript::GetLua() {
     if (!m_lua) m_lua = std::make_shared<COruLua>(static_cast<ILuaScriptHost*>(this));
     return *m_lua;
