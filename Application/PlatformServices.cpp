@@ -104,6 +104,11 @@ SPlatformServices HeadlessPlatformServices() {
     return s;
 }
 
+SPlatformServices PlatformServicesInEffect() {
+    const SPlatformServices& installed = Installed();
+    return MissingPlatformServices(installed).empty() ? installed : RealPlatformServices();
+}
+
 const std::vector<std::string>& PlatformServiceNames() {
     static const std::vector<std::string> names = {
         "clock",          "wallClock",    "windowSystem",   "fileSystem",          "messageBox",

@@ -52,6 +52,17 @@ SPlatformServices RealPlatformServices();
 // device and presenter, fake movies and faces, a silent sound output.
 SPlatformServices HeadlessPlatformServices();
 
+// The set in effect now: the one installed, or where none is, the real services each area
+// falls back to. A test takes it, replaces the members it fakes and installs the result for a
+// while with a PlatformServicesScope.
+SPlatformServices PlatformServicesInEffect();
+// A member for an object its caller keeps alive (a test's fake on its stack): the set refers
+// to it without owning it.
+template <class T>
+std::shared_ptr<T> Unowned(T& object) {
+    return std::shared_ptr<T>(std::shared_ptr<T>(), &object);
+}
+
 // Every member's name, in declaration order.
 const std::vector<std::string>& PlatformServiceNames();
 // The names of the empty members; none for a complete set.

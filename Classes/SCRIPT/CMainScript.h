@@ -149,6 +149,12 @@ public:
     };
     // Every tag with its handler and required attributes (tags/CMainScriptTagTable.cpp).
     static const std::vector<TagRow>& Tags();
+    // A row's handler that is a family's own: calls Handler on the family the member Family
+    // holds, so a tag of a family needs no member here. Instantiated by the tag table only.
+    template <auto Family, auto Handler>
+    bool RunFamilyTag(CScriptBlock block, bool replay) {
+        return ((*(this->*Family)).*Handler)(std::move(block), replay);
+    }
 
     // --- Caret, call stack, labels, script cache, trace ---
     bool Jump(std::string file, const std::string& label);
@@ -297,9 +303,6 @@ private:
     bool TagMacrodel(CScriptBlock block, bool replay);
     bool TagVar(CScriptBlock block, bool replay);
     bool TagFile(CScriptBlock block, bool replay);
-    // Debug tags: their bodies and links are in the debug family (tags/CDebugTags.h).
-    bool TagDebug(CScriptBlock block, bool replay);
-    bool TagDebugprint(CScriptBlock block, bool replay);
     bool TagLyc(CScriptBlock block, bool replay);
     bool TagLyprop(CScriptBlock block, bool replay);
     bool TagLyedit(CScriptBlock block, bool replay);
@@ -351,10 +354,6 @@ private:
     bool TagGlyph(CScriptBlock block, bool replay);
     bool TagFont(CScriptBlock block, bool replay);
     bool TagFontEnd(CScriptBlock block, bool replay);
-    bool TagFontinit(CScriptBlock block, bool replay);
-    bool TagFontdefault(CScriptBlock block, bool replay);
-    bool TagRuby(CScriptBlock block, bool replay);
-    bool TagRubyEnd(CScriptBlock block, bool replay);
     bool TagProhibit(CScriptBlock block, bool replay);
     bool TagLink(CScriptBlock block, bool replay);
     bool TagLinkEnd(CScriptBlock block, bool replay);
@@ -373,7 +372,6 @@ private:
     bool TagNothing(CScriptBlock block, bool replay);
     // HTTP tags: their bodies and the request are in the HTTP family (tags/CHttpTags.h).
     bool TagHttpget(CScriptBlock block, bool replay);
-    bool TagUnison(CScriptBlock block, bool replay);
 
     // Used by the tags and the frame loop only.
     bool CallMacro(CScriptBlock block, bool replay);

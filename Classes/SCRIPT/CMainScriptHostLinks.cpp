@@ -18,11 +18,6 @@ void CMainScript::CreateHostLinks() {
 }
 
 bool CMainScript::TagHttpget(CScriptBlock block, bool replay) { return m_http->TagHttpget(std::move(block), replay); }
-bool CMainScript::TagUnison(CScriptBlock block, bool replay) { return m_http->TagUnison(std::move(block), replay); }
-bool CMainScript::TagDebug(CScriptBlock block, bool replay) { return m_debug->TagDebug(std::move(block), replay); }
-bool CMainScript::TagDebugprint(CScriptBlock block, bool replay) {
-    return m_debug->TagDebugprint(std::move(block), replay);
-}
 
 COruVariables& CMainScript::GetHttpVariables() { return *m_variables; }
 void CMainScript::BeginHttpWait() { SetStatus(STAT_HTTP); }

@@ -17,16 +17,6 @@ bool CMainScript::TagFont(CScriptBlock block, bool replay) { return m_messages->
 bool CMainScript::TagFontEnd(CScriptBlock block, bool replay) {
     return m_messages->TagFontEnd(std::move(block), replay);
 }
-bool CMainScript::TagFontinit(CScriptBlock block, bool replay) {
-    return m_messages->TagFontinit(std::move(block), replay);
-}
-bool CMainScript::TagFontdefault(CScriptBlock block, bool replay) {
-    return m_messages->TagFontdefault(std::move(block), replay);
-}
-bool CMainScript::TagRuby(CScriptBlock block, bool replay) { return m_messages->TagRuby(std::move(block), replay); }
-bool CMainScript::TagRubyEnd(CScriptBlock block, bool replay) {
-    return m_messages->TagRubyEnd(std::move(block), replay);
-}
 
 void CMainScript::ShowGlyph() { m_messages->ShowGlyph(); }
 void CMainScript::HideGlyph() { m_messages->HideGlyph(); }

@@ -1,6 +1,9 @@
 // Every tag the engine knows: its name, its handler and the attributes the parser requires,
 // in the order they are checked. Names missing here are taken as macro calls.
 #include "SCRIPT/CMainScript.h"
+#include "SCRIPT/tags/CDebugTags.h"
+#include "SCRIPT/tags/CHttpTags.h"
+#include "SCRIPT/tags/CMessageTags.h"
 
 namespace kestrin {
 
@@ -29,8 +32,8 @@ const std::vector<CMainScript::TagRow>& CMainScript::Tags() {
         {"macrodel", &CMainScript::TagMacrodel},
         {"var", &CMainScript::TagVar, {"name"}},
         {"file", &CMainScript::TagFile},
-        {"debug", &CMainScript::TagDebug, {"mode"}},
-        {"debugprint", &CMainScript::TagDebugprint},
+        {"debug", &CMainScript::RunFamilyTag<&CMainScript::m_debug, &CDebugTags::TagDebug>, {"mode"}},
+        {"debugprint", &CMainScript::RunFamilyTag<&CMainScript::m_debug, &CDebugTags::TagDebugprint>},
         {"lyc", &CMainScript::TagLyc, {"id", "file"}},
         {"lyprop", &CMainScript::TagLyprop, {"id"}},
         {"lyedit", &CMainScript::TagLyedit},
@@ -119,10 +122,10 @@ const std::vector<CMainScript::TagRow>& CMainScript::Tags() {
         {"glyph", &CMainScript::TagGlyph},
         {"font", &CMainScript::TagFont},
         {"/font", &CMainScript::TagFontEnd},
-        {"fontinit", &CMainScript::TagFontinit},
-        {"fontdefault", &CMainScript::TagFontdefault},
-        {"ruby", &CMainScript::TagRuby, {"text"}},
-        {"/ruby", &CMainScript::TagRubyEnd},
+        {"fontinit", &CMainScript::RunFamilyTag<&CMainScript::m_messages, &CMessageTags::TagFontinit>},
+        {"fontdefault", &CMainScript::RunFamilyTag<&CMainScript::m_messages, &CMessageTags::TagFontdefault>},
+        {"ruby", &CMainScript::RunFamilyTag<&CMainScript::m_messages, &CMessageTags::TagRuby>, {"text"}},
+        {"/ruby", &CMainScript::RunFamilyTag<&CMainScript::m_messages, &CMessageTags::TagRubyEnd>},
         {"prohibit", &CMainScript::TagProhibit},
         {"link", &CMainScript::TagLink},
         {"/link", &CMainScript::TagLinkEnd},
@@ -143,7 +146,7 @@ const std::vector<CMainScript::TagRow>& CMainScript::Tags() {
         {"statusbar", &CMainScript::TagNothing},
         {"httpget", &CMainScript::TagHttpget},
         {"httppost", &CMainScript::TagHttpget},
-        {"unison", &CMainScript::TagUnison},
+        {"unison", &CMainScript::RunFamilyTag<&CMainScript::m_http, &CHttpTags::TagUnison>},
     };
     return tags;
 }
