@@ -178,7 +178,10 @@ TEST_F(DebugChannelGame, AnObjectShrunkWhileTheGameRunsClosesTheChannelAndTheGam
         const std::string errors = m_game.Path() + "/stderr.txt";
         ASSERT_EQ(RunGame(m_game.Path(), &debugger, errors, shrink), 0);
         ASSERT_TRUE(shrunk);
-        EXPECT_EQ(debugger.messages.size(), 1u);
+        // The game touches "_client" only to wait for a reply: the message it sent before
+        // waiting may still reach the debugger, whose answer then finds the object broken.
+        EXPECT_GE(debugger.messages.size(), 1u);
+        EXPECT_LE(debugger.messages.size(), std::string(c.object) == "_client" ? 2u : 1u);
         const std::string log = kestrin_test::ReadFileBytes(errors);
         EXPECT_NE(log.find("debug channel: " + c.logged + "; the channel is closed"), std::string::npos) << log;
         EXPECT_EQ(log.find("messages were not sent"), std::string::npos) << log;
