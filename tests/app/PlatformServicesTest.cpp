@@ -18,6 +18,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -101,4 +105,62 @@ TEST(PlatformServices, AnIncompleteSetIsRefusedAndScopesNest) {
     }
     CLogWindow::SetLineSink(nullptr);
     CLogWindow::ReleaseInstance();
+}
+
+// A test stands in for one service by changing that member of the set in effect: the
+// installed set's other members stay, and without one the real services are what it changes.
+TEST(PlatformServices, OneMemberChangedKeepsTheRestOfTheSetInEffect) {
+    struct SilentOpener : IShellOpener {
+        void Run(const std::vector<std::string>&) override {}
+    } opener;
+    const SPlatformServices outer = HeadlessPlatformServices();
+    {
+        PlatformServicesScope outerScope(outer);
+        SPlatformServices changed = PlatformServicesInEffect();
+        changed.shellOpener = Unowned(opener);
+        PlatformServicesScope scope(changed);
+        ASSERT_FALSE(scope.Failed());
+        EXPECT_EQ(GetShellOpener(), &opener);
+        EXPECT_EQ(GetFileSystem(), outer.fileSystem.get());
+    }
+    EXPECT_EQ(MissingPlatformServices(InstalledPlatformServices()).size(), PlatformServiceNames().size());
+    const SPlatformServices fallback = PlatformServicesInEffect();
+    EXPECT_TRUE(MissingPlatformServices(fallback).empty());
+    EXPECT_NE(fallback.fileSystem.get(), outer.fileSystem.get());
+}
+
+// Only InstallPlatformServices plugs a service: a call of an area's registration point
+// anywhere else (a test swapping one service by hand) would bring back a second way, and one
+// set the harness or a fixture forgot. However it is spelled, a call is a name and a "(".
+TEST(PlatformServices, OnlyTheInstallerCallsTheRegistrationPoints) {
+    const std::regex call(
+        R"(\b(SetClock|SetWallClock|SetWindowSystem|SetFileSystem|SetMessageBox|SetShellOpener|SetCloseSignals)"
+        R"(|SetSocketService|SetSharedMemoryService|SetRenderDeviceMaker|SetFramePresenterMaker|SetVideoDecoderMaker)"
+        R"(|SetTextRasterizerFactory|SetAudioOutputMaker)\s*\()");
+    std::vector<std::string> offenders;
+    for (const char* folder : {"/Application", "/Classes", "/tests", "/bench", "/fuzz", "/tools"}) {
+        const std::string root = std::string(KESTRIN_SOURCE_DIR) + folder;
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+            const std::string ext = entry.path().extension().string();
+            if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
+            const std::string path = entry.path().string();
+            const std::string name = entry.path().filename().string();
+            if (name == "PlatformServices.cpp" || name == "PlatformServicesTest.cpp") continue;
+            std::ifstream in(path);
+            std::string line;
+            for (int number = 1; std::getline(in, line); ++number) {
+                std::smatch found;
+                if (!std::regex_search(line, found, call)) continue;
+                // Declarations and definitions of the points themselves are not calls.
+                const bool declares = line.find("void ") != std::string::npos;
+                if (!declares)
+                    offenders.push_back(path.substr(root.size() - std::strlen(folder)) + ":" + std::to_string(number) +
+                                        ": " + found.str(0));
+            }
+        }
+    }
+    std::string list;
+    for (const auto& offender : offenders) list += "\n  " + offender;
+    EXPECT_TRUE(offenders.empty()) << "plug services with a set (PlatformServicesInEffect, PlatformServicesScope):"
+                                   << list;
 }
