@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CFps.h"
 #include "CORE/CInput.h"
@@ -65,11 +67,13 @@ protected:
     void SetUp() override {
         ws = std::make_shared<HeadlessWindowSystem>();
         ws->SetDesktopSize(1280, 1024);
-        SetWindowSystem(ws);
-        ClearWindowMessages();
         clock = std::make_shared<HeadlessClock>(1000);
-        CTimer::SetClock(clock);
-        SetMessageBox(&boxes);
+        SPlatformServices fakes = PlatformServicesInEffect();
+        fakes.windowSystem = ws;
+        fakes.clock = clock;
+        fakes.messageBox = Unowned(boxes);
+        services.emplace(fakes);
+        ClearWindowMessages();
         CKestrin::SetFactories(
             [this](CKestrin&) { return std::make_unique<FakeScreen>(journal); },
             [this](CKestrin& app, CKestrin::IScreen*) { return std::make_unique<FakeScript>(journal, app); });
@@ -80,10 +84,8 @@ protected:
         CInput::ReleaseInstance();
         CDynamicVariables::ReleaseInstance();
         CTimer::ReleaseInstance();
-        CTimer::SetClock(nullptr);
-        SetMessageBox(nullptr);
+        services.reset();
         ClearWindowMessages();
-        SetWindowSystem(nullptr);
     }
     void Start(int width = 640, int height = 480, uint32_t style = kWsFixedFrame) {
         app = std::make_unique<CKestrin>();
@@ -108,6 +110,7 @@ protected:
     std::shared_ptr<HeadlessClock> clock;
     HeadlessMessageBox boxes;
     Journal journal;
+    std::optional<PlatformServicesScope> services;
     std::unique_ptr<CKestrin> app;
     WindowHandle handle = 0;
 };

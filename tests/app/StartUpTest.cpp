@@ -1,5 +1,6 @@
 #include "Application/RunApplication.h"
 #include "Application/EngineFactories.h"
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/HeadlessClock.h"
 #include "CORE/Platform/HeadlessCloseSignals.h"
@@ -21,6 +22,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -129,22 +131,26 @@ TEST(FindGameArgument, GameComesFirstUnlessItIsASwitch) {
     EXPECT_EQ(FindGameArgument(rel.argc(), rel.argv()), 1);
     HeadlessFileSystem files;
     files.AddDirectory("/bin");
-    SetFileSystem(&files);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.fileSystem = Unowned(files);
+    PlatformServicesScope scope(services);
     Argv root({"kestrin", "/bin"});
     EXPECT_EQ(FindGameArgument(root.argc(), root.argv()), 1);  // exists: a folder in the root
-    SetFileSystem(nullptr);
 }
 
 namespace {
 // Runs LocateGame on an in-memory file system.
 struct FakeGameFiles {
     HeadlessFileSystem files;
+    std::optional<PlatformServicesScope> scope;
     FakeGameFiles() {
         ClearGamePathCache();
-        SetFileSystem(&files);
+        SPlatformServices services = PlatformServicesInEffect();
+        services.fileSystem = Unowned(files);
+        scope.emplace(services);
     }
     ~FakeGameFiles() {
-        SetFileSystem(nullptr);
+        scope.reset();
         ClearGamePathCache();
     }
 };
@@ -409,21 +415,20 @@ struct StartUpRun {
     int RunArgs(const std::vector<std::string>& args) {
         Argv a(args);
         const fs::path old = fs::current_path();
-        SetMessageBox(&box);
+        SPlatformServices services = PlatformServicesInEffect();
+        services.messageBox = Unowned(box);
         // A headless window system whose first event asks the game to close.
         auto windows = std::make_shared<HeadlessWindowSystem>();
         SWindowEvent quit;
         quit.type = EWindowEvent::Quit;
         windows->PushEvent(quit);
-        SetWindowSystem(windows);
-        CTimer::SetClock(std::make_shared<HeadlessClock>(1000));
-        SetCloseSignals(&signals);
+        services.windowSystem = windows;
+        services.clock = std::make_shared<HeadlessClock>(1000);
+        services.closeSignals = Unowned(signals);
+        std::optional<PlatformServicesScope> scope(std::in_place, services);
         const int rc = KestrinMain(a.argc(), a.argv());
-        SetCloseSignals(nullptr);
-        CTimer::SetClock(nullptr);
-        SetWindowSystem(nullptr);
+        scope.reset();
         ClearWindowMessages();
-        SetMessageBox(nullptr);
         fs::current_path(old);
         return rc;
     }
@@ -519,7 +524,9 @@ TEST(ApplySystemIni, ItsOwnNotesGoToStderrAndLeaveTheLogWindowClosed) {
     // A display and an enabled log window: only what the engine logs while running may open it.
     auto windows = std::make_shared<HeadlessWindowSystem>();
     windows->SetHasDisplay(true);
-    SetWindowSystem(windows);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.windowSystem = windows;
+    PlatformServicesScope scope(services);
     CLogWindow::ReleaseInstance();
     CLogWindow::SetWindowEnabled(true);
     struct Case {
@@ -561,7 +568,6 @@ TEST(ApplySystemIni, ItsOwnNotesGoToStderrAndLeaveTheLogWindowClosed) {
     CDynamicVariables::ReleaseInstance();
     CLogWindow::ReleaseInstance();
     CLogWindow::SetWindowEnabled(false);
-    SetWindowSystem(nullptr);
 }
 
 TEST(KestrinMain, AStartThatFailsExitsWithOneAndSaysWhatIsMissingAndWhere) {

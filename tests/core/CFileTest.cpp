@@ -5,9 +5,11 @@
 #include <ctime>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFile.h"
 #include "CORE/CFileFactory.h"
 #include "CORE/CFileName.h"
@@ -152,7 +154,9 @@ TEST(CGameFileNames, BytesAreReadInTheDeclaredEncoding) {
 TEST(GamePath, FakeFileSystemCachesListings) {
     HeadlessFileSystem fake;
     fake.AddFile("Game/Scenario/Main.iet", "text");
-    SetFileSystem(&fake);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.fileSystem = Unowned(fake);
+    std::optional<PlatformServicesScope> scope(std::in_place, services);
     ClearGamePathCache();
     std::string native;
     EXPECT_FALSE(ResolveGamePath("game\\scenario\\main.iet", native));
@@ -179,7 +183,7 @@ TEST(GamePath, FakeFileSystemCachesListings) {
     EXPECT_FALSE(CreateFileWithDirectories("SAVE\\SUB\\F.DAT", nullptr));
     EXPECT_EQ(fake.Contents("save/sub/f.dat"), "");
     EXPECT_FALSE(fake.Exists("SAVE"));
-    SetFileSystem(nullptr);
+    scope.reset();
     ClearGamePathCache();
 }
 
@@ -197,14 +201,16 @@ TEST(GamePath, WholeSecondFolderTimesStillSeeNewFiles) {
         }
     } coarse;
     coarse.AddFile("d/A.txt", "a");
-    SetFileSystem(&coarse);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.fileSystem = Unowned(coarse);
+    std::optional<PlatformServicesScope> scope(std::in_place, services);
     ClearGamePathCache();
     std::string native;
     EXPECT_FALSE(ResolveGamePath("D\\a.txt", native));
     coarse.AddFile("d/B.txt", "b");
     EXPECT_FALSE(ResolveGamePath("D\\b.txt", native));
     EXPECT_EQ(native, "d/B.txt");
-    SetFileSystem(nullptr);
+    scope.reset();
     ClearGamePathCache();
 }
 
@@ -263,7 +269,9 @@ TEST(FileFunctions, UpdateTimeIsTheLocalCalendarOfTheLastWrite) {
         {"CET-1CEST,M3.5.0,M10.5.0/3", 1690000000, 123, 6, 22, 6, 6, 26, 40, 1690003600},
     };
     HeadlessFileSystem files;
-    SetFileSystem(&files);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.fileSystem = Unowned(files);
+    std::optional<PlatformServicesScope> scope(std::in_place, services);
     ClearGamePathCache();
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.zone) + " " + std::to_string(c.written));
@@ -282,6 +290,6 @@ TEST(FileFunctions, UpdateTimeIsTheLocalCalendarOfTheLastWrite) {
         EXPECT_EQ(when.tm_yday, 0);
         EXPECT_EQ(when.tm_isdst, 0);
     }
-    SetFileSystem(nullptr);
+    scope.reset();
     ClearGamePathCache();
 }

@@ -3,26 +3,34 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/HeadlessClock.h"
 
 using kestrin::CFps;
 using kestrin::CTimer;
 using kestrin::HeadlessClock;
+using kestrin::PlatformServicesInEffect;
+using kestrin::PlatformServicesScope;
+using kestrin::SPlatformServices;
 
 namespace {
 class CFpsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         clock = std::make_shared<HeadlessClock>(5000);
-        CTimer::SetClock(clock);
+        SPlatformServices fakes = PlatformServicesInEffect();
+        fakes.clock = clock;
+        services.emplace(fakes);
     }
     void TearDown() override {
         CTimer::ReleaseInstance();
-        CTimer::SetClock(nullptr);
+        services.reset();
     }
     std::shared_ptr<HeadlessClock> clock;
+    std::optional<PlatformServicesScope> services;
 };
 }  // namespace
 

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CKeyConfig.h"
 #include "CORE/COruKeyConfig.h"
 #include "CORE/CSerializer.h"
@@ -19,7 +21,9 @@ class InputTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ws = std::make_shared<HeadlessWindowSystem>();
-        SetWindowSystem(ws);
+        SPlatformServices fakes = PlatformServicesInEffect();
+        fakes.windowSystem = ws;
+        services.emplace(fakes);
         SWindowDesc desc;
         desc.x = 100;
         desc.y = 50;
@@ -30,11 +34,12 @@ protected:
     }
     void TearDown() override {
         CInput::ReleaseInstance();
-        SetWindowSystem(nullptr);
+        services.reset();
     }
     // Puts the mouse at a client point of the game window.
     void MouseAt(int x, int y) { ws->SetMouseScreenPoint(100 + x, 50 + y); }
     std::shared_ptr<HeadlessWindowSystem> ws;
+    std::optional<PlatformServicesScope> services;
     WindowHandle window = 0;
     CInput* input = nullptr;
 };
@@ -186,7 +191,9 @@ TEST_F(InputTest, APressSeenDownBeforeItsEventCountsOnce) {
     };
     auto late = std::make_shared<SLateWindowSystem>();
     late->CreateWindow(SWindowDesc());
-    SetWindowSystem(late);
+    SPlatformServices fakes = PlatformServicesInEffect();
+    fakes.windowSystem = late;
+    PlatformServicesScope scope(fakes);
     late->SetKeyDown(13, true);
     std::string states;
     for (int poll = 0; poll < 4; ++poll) {

@@ -2,9 +2,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/CWindow.h"
 #include "CORE/RuntimeConfiguration.h"
@@ -21,27 +23,32 @@ protected:
         CLogWindow::ReleaseInstance();
         ws = std::make_shared<HeadlessWindowSystem>();
         ws->SetHasDisplay(true);
-        SetWindowSystem(ws);
+        fakes = PlatformServicesInEffect();
+        fakes.windowSystem = ws;
         ClearWindowMessages();
         UseFonts({"ＭＳ ゴシック"});
         CLogWindow::SetWindowEnabled(true);
     }
     void TearDown() override {
         CLogWindow::ReleaseInstance();
-        CLogWindow::SetTextRasterizerFactory(nullptr);
         CLogWindow::SetWindowEnabled(false);  // later tests in this binary stay on stderr
         ClearWindowMessages();
-        SetWindowSystem(nullptr);
+        services.reset();
     }
+    // The log window makes its font with the text rasterizer service.
     void UseFonts(std::set<std::string> installed, bool fallback = true) {
-        CLogWindow::SetTextRasterizerFactory([this, installed, fallback]() {
+        fakes.textRasterizer = [this, installed, fallback]() {
             auto f = std::make_unique<HeadlessTextRasterizer>(installed);
             f->SetNoFallback(!fallback);
             font = f.get();
             return f;
-        });
+        };
+        services.reset();
+        services.emplace(fakes);
     }
     std::shared_ptr<HeadlessWindowSystem> ws;
+    SPlatformServices fakes;
+    std::optional<PlatformServicesScope> services;
     HeadlessTextRasterizer* font = nullptr;
 };
 }  // namespace

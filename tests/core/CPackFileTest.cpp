@@ -4,9 +4,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/COruPackFile.h"
 #include "CORE/COruPackFileFactory.h"
@@ -393,7 +395,9 @@ TEST_F(PackFileTest, VolumesAreFoundFromOneFolderListing) {
     fs.AddFile("data.pfs.000", Pf0({{"b.txt", "b from 000"}}));
     fs.AddFile("DATA.PFS.002", Pf0({{"b.txt", "b from 002"}, {"c.txt", "c from 002"}}));
     fs.AddFile("other.pfs.001", Pf0({{"d.txt", "not a volume of data.pfs"}}));
-    SetFileSystem(&fs);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.fileSystem = Unowned(fs);
+    std::optional<PlatformServicesScope> scope(std::in_place, services);
     ClearGamePathCache();
     CPackFile f;
     EXPECT_FALSE(f.LoadArchive("data.pfs"));
@@ -405,7 +409,7 @@ TEST_F(PackFileTest, VolumesAreFoundFromOneFolderListing) {
         EXPECT_EQ(ReadAll(f), expected.second);
     }
     EXPECT_TRUE(f.Open("data\\d.txt"));
-    SetFileSystem(nullptr);
+    scope.reset();
     ClearGamePathCache();
     // The main archive and its two volumes opened once each; no name was probed one by one.
     EXPECT_EQ(opens, 3);

@@ -4,8 +4,10 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFps.h"
 #include "CORE/CFrameDemand.h"
 #include "CORE/CGameApplication.h"
@@ -23,12 +25,14 @@ protected:
     void SetUp() override {
         ws = std::make_shared<HeadlessWindowSystem>();
         ws->SetDesktopSize(1024, 768);
-        SetWindowSystem(ws);
+        SPlatformServices fakes = PlatformServicesInEffect();
+        fakes.windowSystem = ws;
+        services.emplace(fakes);
         ClearWindowMessages();
     }
     void TearDown() override {
         ClearWindowMessages();
-        SetWindowSystem(nullptr);
+        services.reset();
     }
     std::vector<SMessage> Drain() {
         PumpWindowEvents();
@@ -38,6 +42,7 @@ protected:
         return out;
     }
     std::shared_ptr<HeadlessWindowSystem> ws;
+    std::optional<PlatformServicesScope> services;
 };
 
 struct RecordingWindow : CGameWindow {
@@ -296,7 +301,9 @@ struct CountingApp : CGameApplication {
 
 TEST_F(WindowTest, RunFrameDispatchesThenPacesUpdatesAndDraws) {
     auto clock = std::make_shared<HeadlessClock>(1000);
-    CTimer::SetClock(clock);
+    SPlatformServices fakes = PlatformServicesInEffect();
+    fakes.clock = clock;
+    std::optional<PlatformServicesScope> scope(std::in_place, fakes);
     {
         CountingApp app;
         RecordingWindow window;
@@ -317,7 +324,7 @@ TEST_F(WindowTest, RunFrameDispatchesThenPacesUpdatesAndDraws) {
         EXPECT_EQ(app.updates, 61);
     }
     CTimer::ReleaseInstance();
-    CTimer::SetClock(nullptr);
+    scope.reset();
 }
 
 namespace {
@@ -333,7 +340,9 @@ struct DemandingApp : CGameApplication {
 
 TEST_F(WindowTest, QuietFramesWaitForEventsUntilAPartNeedsAFrame) {
     auto clock = std::make_shared<HeadlessClock>(1000);
-    CTimer::SetClock(clock);
+    SPlatformServices fakes = PlatformServicesInEffect();
+    fakes.clock = clock;
+    std::optional<PlatformServicesScope> scope(std::in_place, fakes);
     ws->SetCanWait(true);
     {
         DemandingApp app;
@@ -374,5 +383,5 @@ TEST_F(WindowTest, QuietFramesWaitForEventsUntilAPartNeedsAFrame) {
         EXPECT_EQ(ws->GetWaits().size(), before);
     }
     CTimer::ReleaseInstance();
-    CTimer::SetClock(nullptr);
+    scope.reset();
 }

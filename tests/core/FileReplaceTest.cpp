@@ -4,6 +4,7 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <optional>
 #include <signal.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -18,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/FolderWalk.h"
 #include "CORE/Platform/IFileSystem.h"
@@ -181,10 +183,12 @@ public:
 TEST_F(FileReplace, AFailedWriteKeepsTheOldFileAndLeavesNoTemporary) {
     m_root.Write("saves/slot/one.dat", "old");
     FullDisk full;
-    kestrin::SetFileSystem(&full);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.fileSystem = kestrin::Unowned(full);
+    std::optional<kestrin::PlatformServicesScope> scope(std::in_place, services);
     std::string error;
     const bool failed = ReplaceFileContents(m_saves, "slot/one.dat", "new", 3, &error);
-    kestrin::SetFileSystem(nullptr);
+    scope.reset();
     EXPECT_TRUE(failed);
     EXPECT_NE(error.find("No space left on device"), std::string::npos) << error;
     EXPECT_EQ(ReadFileBytes(Save("slot/one.dat")), "old");

@@ -1,9 +1,11 @@
 #include "CORE/StringHelpers.h"
+#include "Application/PlatformServicesScope.h"
 #include "CORE/Platform/HeadlessShellOpener.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -220,15 +222,19 @@ TEST(StringHelpers, OpenWithShellArgumentVector) {
         SCOPED_TRACE(c.target);
         kestrin_test::ScopedCharset charset(c.charset);
         HeadlessShellOpener fake;
-        SetShellOpener(&fake);
+        SPlatformServices services = PlatformServicesInEffect();
+        services.shellOpener = Unowned(fake);
+        std::optional<PlatformServicesScope> scope(std::in_place, services);
         OpenWithShell(c.target);
-        SetShellOpener(nullptr);
+        scope.reset();
         EXPECT_EQ(fake.runs, (std::vector<std::vector<std::string>>{{"xdg-open", c.argument}}));
     }
     HeadlessShellOpener fake;
-    SetShellOpener(&fake);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.shellOpener = Unowned(fake);
+    std::optional<PlatformServicesScope> scope(std::in_place, services);
     OpenWithShell("");
-    SetShellOpener(nullptr);
+    scope.reset();
     EXPECT_TRUE(fake.runs.empty());
 }
 

@@ -2,9 +2,11 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFileFactory.h"
 #include "CORE/Platform/HeadlessTextRasterizer.h"
 #include "GRAPHICS/CGraphicLoaders.h"
@@ -27,15 +29,17 @@ class FontRendererTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CFontRenderer::ResetCaches();
-        SetTextRasterizerFactory([this]() {
+        SPlatformServices services = PlatformServicesInEffect();
+        services.textRasterizer = [this]() {
             auto f = std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック", "IPAGothic"});
             f->missing = missing;
             fakes.push_back(f.get());
             return f;
-        });
+        };
+        fontService.emplace(services);
     }
     void TearDown() override {
-        SetTextRasterizerFactory(nullptr);
+        fontService.reset();
         CFontRenderer::ResetCaches();
     }
     std::unique_ptr<CFontRenderer> Make(uint8_t height, uint8_t style = 0, int32_t charset = 0) {
@@ -65,6 +69,7 @@ protected:
     CGraphicLoaders loaders{&files};
     std::vector<HeadlessTextRasterizer*> fakes;
     std::set<uint32_t> missing;
+    std::optional<PlatformServicesScope> fontService;
 };
 
 }  // namespace
@@ -295,14 +300,16 @@ TEST_F(FontRendererTest, AtlasPacksRowsAndStartsNewPages) {
 }
 
 TEST_F(FontRendererTest, EnumerateFontsFiltersAndSpeaksTheGameEncoding) {
-    SetTextRasterizerFactory([]() {
+    SPlatformServices services = PlatformServicesInEffect();
+    services.textRasterizer = []() {
         auto f = std::make_unique<HeadlessTextRasterizer>(
             std::set<std::string>{"@Vertical", "Bitmap Mono", "DejaVu Sans", "IPAGothic", "ＭＳ ゴシック"});
         f->fixedPitch = {"@Vertical", "Bitmap Mono", "IPAGothic", "ＭＳ ゴシック"};
         f->japanese = {"@Vertical", "IPAGothic", "ＭＳ ゴシック"};
         f->bitmapOnly = {"Bitmap Mono"};
         return f;
-    });
+    };
+    PlatformServicesScope scope(services);
     const struct {
         bool vertical, trueType, fixed, sjis;
         std::vector<std::string> expected;

@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFileFactory.h"
 #include "CORE/Platform/HeadlessTextRasterizer.h"
 #include "GRAPHICS/CGdiRenderer.h"
@@ -32,8 +34,11 @@ class LinkableTextRendererTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CFontRenderer::ResetCaches();
-        SetTextRasterizerFactory(
-            []() { return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"}); });
+        SPlatformServices fakes = PlatformServicesInEffect();
+        fakes.textRasterizer = []() {
+            return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"});
+        };
+        fontService.emplace(fakes);
         font = std::make_shared<CFontRenderer>(&surfaces, &loaders, &files);
         r = std::make_unique<CLinkableTextRenderer>(font, &layers, &surfaces);
         r->GetProperty().spaceTop = 2;
@@ -43,7 +48,7 @@ protected:
     void TearDown() override {
         r.reset();
         ClearTweenRegistry();
-        SetTextRasterizerFactory(nullptr);
+        fontService.reset();
         CFontRenderer::ResetCaches();
     }
     void Frame() { r->Update(CMatrix2D(), 1.0f); }
@@ -67,6 +72,7 @@ protected:
     CGraphicLoaders loaders{&files};
     std::shared_ptr<CGdiRenderer> gdi = std::make_shared<CGdiRenderer>();
     CLayerFactory layers{gdi};
+    std::optional<PlatformServicesScope> fontService;
     std::shared_ptr<CFontRenderer> font;
     std::unique_ptr<CLinkableTextRenderer> r;
 };

@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFileFactory.h"
 #include "CORE/Platform/HeadlessTextRasterizer.h"
 #include "GRAPHICS/CDisplayObject.h"
@@ -29,13 +31,16 @@ class TextRendererTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CFontRenderer::ResetCaches();
-        SetTextRasterizerFactory(
-            []() { return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"}); });
+        SPlatformServices fakes = PlatformServicesInEffect();
+        fakes.textRasterizer = []() {
+            return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"});
+        };
+        fontService.emplace(fakes);
         font = std::make_shared<CFontRenderer>(&surfaces, &loaders, &files);
     }
     void TearDown() override {
         ClearTweenRegistry();
-        SetTextRasterizerFactory(nullptr);
+        fontService.reset();
         CFontRenderer::ResetCaches();
     }
     std::unique_ptr<CTextRenderer> Make(int32_t charset = 0, int32_t width = 640, int32_t height = 480) {
@@ -73,6 +78,7 @@ protected:
     CGraphicLoaders loaders{&files};
     std::shared_ptr<CGdiRenderer> gdi = std::make_shared<CGdiRenderer>();
     CLayerFactory layers{gdi};
+    std::optional<PlatformServicesScope> fontService;
     std::shared_ptr<CFontRenderer> font;
 };
 

@@ -6,9 +6,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFileFactory.h"
 #include "CORE/CImeContext.h"
 #include "CORE/CTimer.h"
@@ -35,9 +37,11 @@ class TextInputTest : public ::testing::Test {
 protected:
     void SetUp() override {
         windows = std::make_shared<HeadlessWindowSystem>();
-        SetWindowSystem(windows);
         clock = std::make_shared<HeadlessClock>(1000);
-        CTimer::SetClock(clock);
+        SPlatformServices fakes = PlatformServicesInEffect();
+        fakes.windowSystem = windows;
+        fakes.clock = clock;
+        services.emplace(fakes);
         ClearWindowMessages();
         CImeContext::GetInstance().Clear();
         ASSERT_FALSE(window.Create(0, 0, 320, 240, "Game", "", 0, kSwShow, 0));
@@ -47,8 +51,7 @@ protected:
         window.Destroy();
         ClearWindowMessages();
         CImeContext::GetInstance().Clear();
-        CTimer::SetClock(nullptr);
-        SetWindowSystem(nullptr);
+        services.reset();
     }
     // Every pending event becomes messages, and each message reaches the window.
     void Deliver() {
@@ -75,6 +78,7 @@ protected:
 
     std::shared_ptr<HeadlessWindowSystem> windows;
     std::shared_ptr<HeadlessClock> clock;
+    std::optional<PlatformServicesScope> services;
     CWindow window;
 };
 
@@ -203,8 +207,11 @@ protected:
     void SetUp() override {
         TextInputTest::SetUp();
         CFontRenderer::ResetCaches();
-        SetTextRasterizerFactory(
-            []() { return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"}); });
+        SPlatformServices fakes = PlatformServicesInEffect();
+        fakes.textRasterizer = []() {
+            return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"});
+        };
+        fontService.emplace(fakes);
         font = std::make_shared<CFontRenderer>(&surfaces, &loaders, &files);
         target = std::make_unique<CTextRenderer>(font, &layers);
         target->SetCharset(2);
@@ -214,7 +221,7 @@ protected:
     void TearDown() override {
         target.reset();
         ClearTweenRegistry();
-        SetTextRasterizerFactory(nullptr);
+        fontService.reset();
         CFontRenderer::ResetCaches();
         TextInputTest::TearDown();
     }
@@ -234,6 +241,7 @@ protected:
     CGraphicLoaders loaders{&files};
     std::shared_ptr<CGdiRenderer> gdi = std::make_shared<CGdiRenderer>();
     CLayerFactory layers{gdi};
+    std::optional<PlatformServicesScope> fontService;
     std::shared_ptr<CFontRenderer> font;
     std::unique_ptr<CTextRenderer> target;
 };
