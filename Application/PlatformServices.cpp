@@ -106,7 +106,21 @@ SPlatformServices HeadlessPlatformServices() {
 
 SPlatformServices PlatformServicesInEffect() {
     const SPlatformServices& installed = Installed();
-    return MissingPlatformServices(installed).empty() ? installed : RealPlatformServices();
+    if (MissingPlatformServices(installed).empty()) return installed;
+    // Nothing installed: the objects each area falls back to, which may already hold state (an
+    // open window, a clock's start), stay in use; they live as long as the program. The makers
+    // make a new object for every use anyway.
+    SPlatformServices s = RealPlatformServices();
+    s.clock = Unowned(CTimer::GetClock());
+    s.wallClock = Unowned(CTimer::GetWallClock());
+    s.windowSystem = Unowned(GetWindowSystem());
+    s.fileSystem = Unowned(*GetFileSystem());
+    s.messageBox = Unowned(*GetMessageBox());
+    s.shellOpener = Unowned(*GetShellOpener());
+    s.closeSignals = Unowned(*GetCloseSignals());
+    s.socketService = Unowned(*GetSocketService());
+    s.sharedMemoryService = Unowned(*GetSharedMemoryService());
+    return s;
 }
 
 const std::vector<std::string>& PlatformServiceNames() {

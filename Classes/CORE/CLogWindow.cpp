@@ -25,10 +25,6 @@ std::function<void(const std::string&)>& LineSink() {
     static std::function<void(const std::string&)> sink;
     return sink;
 }
-std::function<std::unique_ptr<ITextRasterizer>()>& RasterizerFactory() {
-    static std::function<std::unique_ptr<ITextRasterizer>()> factory;
-    return factory;
-}
 
 // Formats into a string of any length: the trace builds lines far longer than a fixed buffer.
 std::string FormatV(const char* format, va_list args) {
@@ -88,10 +84,6 @@ CLogWindow::~CLogWindow() = default;
 
 void CLogWindow::SetLineSink(std::function<void(const std::string&)> sink) { LineSink() = std::move(sink); }
 
-void CLogWindow::SetTextRasterizerFactory(std::function<std::unique_ptr<ITextRasterizer>()> factory) {
-    RasterizerFactory() = std::move(factory);
-}
-
 void CLogWindow::SetWindowEnabled(bool enabled) {
     g_windowEnabled = enabled;
     g_windowTried = false;
@@ -116,7 +108,7 @@ bool CLogWindow::Create(int x, int y, int width, int height, const char* classNa
     if (CWindow::Create(x, y, width, height, className, title, style, showCommand, parent)) return true;
     // The log is a tool window beside the game: it is never the main window.
     LeaveTopLevelList();
-    m_font = RasterizerFactory() ? RasterizerFactory()() : MakeTextRasterizer();
+    m_font = MakeTextRasterizer();
     m_advances.clear();
     m_fontFamily.clear();
     if (m_font && !m_font->Open("MeiryoKe_Gothic", 17)) {

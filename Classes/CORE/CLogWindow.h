@@ -39,8 +39,6 @@ public:
 
     // Receives every printed line (as given, before any encoding conversion); empty to stop.
     static void SetLineSink(std::function<void(const std::string&)> sink);
-    // Chooses the font service of the window part; null goes back to FreeType.
-    static void SetTextRasterizerFactory(std::function<std::unique_ptr<ITextRasterizer>()> factory);
     // Whether a log made from now on may open its window: off by default, the program
     // turns it on at start-up (RuntimeConfiguration::logWindow false still says no).
     static void SetWindowEnabled(bool enabled);

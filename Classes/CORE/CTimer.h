@@ -22,6 +22,7 @@ public:
     static IClock& GetClock();
     // Chooses the wall clock service; null goes back to the monotonic clock.
     static void SetWallClock(std::shared_ptr<IClock> clock);
+    static IClock& GetWallClock();
 
     virtual ~CTimer();
 

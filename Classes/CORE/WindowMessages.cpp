@@ -15,6 +15,14 @@ std::shared_ptr<IWindowSystem>& System() {
     static std::shared_ptr<IWindowSystem> system;
     return system;
 }
+// The desktop's, made on first use while none is set. Kept apart from the one set, so that it
+// lives on (with its windows) while a set installed later refers to it.
+std::shared_ptr<IWindowSystem>& Desktop() {
+    static std::shared_ptr<IWindowSystem> desktop;
+    return desktop;
+}
+// The window system in use; null while none was set or made.
+IWindowSystem* Current() { return System() ? System().get() : Desktop().get(); }
 struct SQueue {
     std::deque<SMessage> posted;
     bool quit = false;
@@ -186,8 +194,9 @@ void TranslateEvent(const SWindowEvent& e) {
 }  // namespace
 
 IWindowSystem& GetWindowSystem() {
-    if (!System()) System() = CreateSystemWindowSystem();
-    return *System();
+    if (System()) return *System();
+    if (!Desktop()) Desktop() = CreateSystemWindowSystem();
+    return *Desktop();
 }
 
 void SetWindowSystem(std::shared_ptr<IWindowSystem> system) { System() = std::move(system); }
@@ -212,9 +221,10 @@ void PumpWindowEvents() {
         quit.type = EWindowEvent::Quit;
         TranslateEvent(quit);
     }
-    if (!System()) return;  // nothing was ever created
+    IWindowSystem* system = Current();
+    if (!system) return;  // nothing was ever created
     SWindowEvent e;
-    while (System()->PollEvent(e)) TranslateEvent(e);
+    while (system->PollEvent(e)) TranslateEvent(e);
 }
 
 bool IsCloseRequested() {
@@ -232,13 +242,15 @@ bool IsCloseRequested() {
         if (mainHandle != 0 && m.window == mainHandle && (m.message == kWmClose || m.message == kWmDestroy))
             return true;
     }
-    return System() && System()->HasCloseEvent(mainHandle);
+    IWindowSystem* system = Current();
+    return system && system->HasCloseEvent(mainHandle);
 }
 
 bool WaitWindowEvents(uint32_t ms) {
     const SQueue& q = Queue();
     if (!q.posted.empty() || q.quit) return true;
-    return System() && System()->WaitEvent(ms);
+    IWindowSystem* system = Current();
+    return system && system->WaitEvent(ms);
 }
 
 bool PeekWindowMessage(SMessage& out) {
