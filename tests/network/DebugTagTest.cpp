@@ -4,9 +4,11 @@
 
 #include <cstdlib>
 #include <lua.hpp>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/RuntimeConfiguration.h"
 #include "NETWORK/CProcessCommunication.h"
 #include "NETWORK/Platform/HeadlessSharedMemoryService.h"
@@ -32,18 +34,22 @@ class DebugTag : public kestrin_test::InterpreterFixture {
 protected:
     void SetUp() override {
         InterpreterFixture::SetUp();
-        SetSocketService(&m_sockets);
-        SetSharedMemoryService(&m_shared);
+        SPlatformServices services = PlatformServicesInEffect();
+        services.socketService = Unowned(m_sockets);
+        services.sharedMemoryService = Unowned(m_shared);
+        m_fakeServices.emplace(services);
+        ASSERT_FALSE(m_fakeServices->Failed());
         kestrin::RuntimeConfiguration configuration;
         configuration.debugPort = "8123";
         configuration.debugChannel = "TagChannel";
         kestrin::SetRuntimeConfiguration(configuration);
     }
     void TearDown() override {
+        // The interpreter closes its links through the fakes; then the fixture's set comes back.
+        m_script.reset();
+        m_fakeServices.reset();
         InterpreterFixture::TearDown();
         kestrin::SetRuntimeConfiguration({});
-        SetSocketService(nullptr);
-        SetSharedMemoryService(nullptr);
     }
     void Boot(const std::string& script) {
         m_dir.Write("main.iet", script);
@@ -56,6 +62,7 @@ protected:
 
     HeadlessSocketService m_sockets;
     HeadlessSharedMemoryService m_shared;
+    std::optional<PlatformServicesScope> m_fakeServices;
 };
 
 TEST_F(DebugTag, ModeThreeRunsTheEchoServerOnTheConfiguredPortUntilTheInterpreterEnds) {

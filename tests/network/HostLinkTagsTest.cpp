@@ -5,10 +5,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/RuntimeConfiguration.h"
 #include "NETWORK/CProcessCommunication.h"
 #include "NETWORK/Platform/HeadlessSharedMemoryService.h"
@@ -67,8 +69,11 @@ CScriptBlock Tag(const char* name, CScriptBlock::AttributeMap attributes, int li
 class HostLinkTags : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetSocketService(&m_sockets);
-        SetSharedMemoryService(&m_shared);
+        SPlatformServices services = PlatformServicesInEffect();
+        services.socketService = Unowned(m_sockets);
+        services.sharedMemoryService = Unowned(m_shared);
+        m_services.emplace(services);
+        ASSERT_FALSE(m_services->Failed());
         RuntimeConfiguration configuration;
         configuration.debugPort = "8124";
         configuration.debugChannel = "FamilyChannel";
@@ -76,12 +81,12 @@ protected:
     }
     void TearDown() override {
         SetRuntimeConfiguration({});
-        SetSocketService(nullptr);
-        SetSharedMemoryService(nullptr);
+        m_services.reset();
     }
 
     HeadlessSocketService m_sockets;
     HeadlessSharedMemoryService m_shared;
+    std::optional<PlatformServicesScope> m_services;
     FakeHost m_host;
 };
 

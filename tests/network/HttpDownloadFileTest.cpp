@@ -4,8 +4,10 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/FileReplace.h"
 #include "CORE/Platform/PosixFileSystem.h"
 #include "NETWORK/CHttpSocket.h"
@@ -30,13 +32,13 @@ class HttpDownloadFile : public ::testing::Test {
 protected:
     void SetUp() override {
         m_service.acceptConnects = true;
-        kestrin::SetSocketService(&m_service);
-        kestrin::SetFileSystem(&m_files);
+        kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+        services.socketService = kestrin::Unowned(m_service);
+        services.fileSystem = kestrin::Unowned(m_files);
+        m_services.emplace(services);
+        ASSERT_FALSE(m_services->Failed());
     }
-    void TearDown() override {
-        kestrin::SetFileSystem(nullptr);
-        kestrin::SetSocketService(nullptr);
-    }
+    void TearDown() override { m_services.reset(); }
     // Downloads body to target; true when the socket reports a failure (its step in step).
     bool Download(const std::string& target, const std::string& body, int& step) {
         CHttpSocket socket("127.0.0.1", 8080);
@@ -71,6 +73,7 @@ protected:
 
     kestrin::HeadlessSocketService m_service;
     CountingSyncs m_files;
+    std::optional<kestrin::PlatformServicesScope> m_services;
     kestrin_test::TempDir m_dir;
 };
 

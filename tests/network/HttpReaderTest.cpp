@@ -5,10 +5,12 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CBinaryStream.h"
 #include "NETWORK/CHttpSocket.h"
 #include "NETWORK/CMimeMultiPart.h"
@@ -111,11 +113,14 @@ class Reader : public ::testing::Test {
 protected:
     void SetUp() override {
         m_service.acceptConnects = true;
-        kestrin::SetSocketService(&m_service);
+        kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+        services.socketService = kestrin::Unowned(m_service);
+        m_services.emplace(services);
+        ASSERT_FALSE(m_services->Failed());
     }
     void TearDown() override {
         m_socket.reset();
-        kestrin::SetSocketService(nullptr);
+        m_services.reset();
     }
     // Starts a GET and sends it; returns what the server received.
     std::string Start(const std::string& target = "/x", const std::string& download = std::string()) {
@@ -162,6 +167,7 @@ protected:
     }
 
     HeadlessSocketService m_service;
+    std::optional<kestrin::PlatformServicesScope> m_services;
     std::unique_ptr<CHttpSocket> m_socket;
     int m_peer = -1;
 };

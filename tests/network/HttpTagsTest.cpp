@@ -9,13 +9,14 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CGameWindow.h"
-#include "CORE/CTimer.h"
 #include "CORE/Platform/HeadlessClock.h"
 #include "CORE/Platform/HeadlessCloseSignals.h"
 #include "CORE/Platform/HeadlessWindowSystem.h"
@@ -326,7 +327,10 @@ TEST_F(HttpTags, UnisonGivesWayToACloseRequest) {
     ASSERT_FALSE(m_window->Create(0, 0, 64, 48, "KestrinUnisonTest", "", kestrin::kWsPopup, kestrin::kSwShowNormal, 0));
     const kestrin::WindowHandle window = m_window->GetHandle();
     kestrin::HeadlessCloseSignals signals;
-    kestrin::SetCloseSignals(&signals);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.closeSignals = kestrin::Unowned(signals);
+    kestrin::PlatformServicesScope scope(services);
+    ASSERT_FALSE(scope.Failed());
     struct Case {
         const char* name;
         bool signal;
@@ -372,7 +376,6 @@ TEST_F(HttpTags, UnisonGivesWayToACloseRequest) {
         kestrin::ClearWindowMessages();
         m_script.reset();
     }
-    kestrin::SetCloseSignals(nullptr);
 }
 
 // Requests played through the socket double on a virtual wall clock: one that moves
@@ -382,13 +385,16 @@ protected:
     void SetUp() override {
         InterpreterFixture::SetUp();
         m_service.acceptConnects = true;
-        kestrin::SetSocketService(&m_service);
-        kestrin::CTimer::SetClock(m_clock);
-        kestrin::CTimer::SetWallClock(m_clock);
+        kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+        services.socketService = kestrin::Unowned(m_service);
+        services.clock = m_clock;
+        services.wallClock = m_clock;
+        m_fakeServices.emplace(services);
+        ASSERT_FALSE(m_fakeServices->Failed());
     }
     void TearDown() override {
         m_script.reset();
-        kestrin::SetSocketService(nullptr);
+        m_fakeServices.reset();
         InterpreterFixture::TearDown();
     }
     void Boot(const std::string& script) {
@@ -409,6 +415,7 @@ protected:
 
     kestrin::HeadlessSocketService m_service;
     std::shared_ptr<kestrin::HeadlessClock> m_clock = std::make_shared<kestrin::HeadlessClock>();
+    std::optional<kestrin::PlatformServicesScope> m_fakeServices;
 };
 
 TEST_F(HttpStall, ARequestWithoutProgressFailsAfterSixtySeconds) {

@@ -14,11 +14,13 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/RuntimeConfiguration.h"
 #include "NETWORK/Platform/HeadlessSharedMemoryService.h"
@@ -65,8 +67,13 @@ std::string Z(const std::string& text) { return text + std::string(1, '\0'); }
 
 class ProcessCommunicationFake : public ::testing::Test {
 protected:
-    void SetUp() override { SetSharedMemoryService(&m_shared); }
-    void TearDown() override { SetSharedMemoryService(nullptr); }
+    void SetUp() override {
+        SPlatformServices services = PlatformServicesInEffect();
+        services.sharedMemoryService = Unowned(m_shared);
+        m_services.emplace(services);
+        ASSERT_FALSE(m_services->Failed());
+    }
+    void TearDown() override { m_services.reset(); }
     // Polls both sides until the engine has nothing in flight or queued.
     void Exchange(Tool& tool, Engine& engine) {
         while (engine.IsInFlight() || engine.GetQueuedCount() > 0) {
@@ -77,6 +84,7 @@ protected:
 
     kestrin_test::LogCapture m_log;
     HeadlessSharedMemoryService m_shared;
+    std::optional<PlatformServicesScope> m_services;
 };
 
 TEST_F(ProcessCommunicationFake, WithoutADebuggerTheChannelStaysClosedAndSendsNothing) {
@@ -594,7 +602,10 @@ TEST(ProcessCommunicationReply, OnlyTheLengthOfAReplyIsRead) {
     };
     kestrin_test::LogCapture log;
     Service service;
-    SetSharedMemoryService(&service);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.sharedMemoryService = Unowned(service);
+    PlatformServicesScope scope(services);
+    ASSERT_FALSE(scope.Failed());
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.mapping) + " bytes, " + std::to_string(c.claimed) + " claimed");
         log.lines.clear();
@@ -611,7 +622,6 @@ TEST(ProcessCommunicationReply, OnlyTheLengthOfAReplyIsRead) {
         EXPECT_FALSE(engine.IsInFlight());
         EXPECT_TRUE(engine.IsOpen());
     }
-    SetSharedMemoryService(nullptr);
 }
 
 TEST(ProcessCommunicationReader, TheLengthMustFitTheView) {

@@ -1,9 +1,11 @@
 // The debug server over in-memory sockets: accepting, echoing, limits and failures.
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/RuntimeConfiguration.h"
 #include "NETWORK/CActorFactory.h"
 #include "NETWORK/CServerSocket.h"
@@ -40,10 +42,15 @@ public:
 class ServerSocketFake : public ::testing::Test {
 protected:
     static constexpr uint16_t kPort = 8123;
-    void SetUp() override { SetSocketService(&m_sockets); }
+    void SetUp() override {
+        SPlatformServices services = PlatformServicesInEffect();
+        services.socketService = Unowned(m_sockets);
+        m_services.emplace(services);
+        ASSERT_FALSE(m_services->Failed());
+    }
     void TearDown() override {
         m_server.reset();
-        SetSocketService(nullptr);
+        m_services.reset();
     }
     void Start() {
         m_server = std::make_unique<CServerSocket>(&m_factory, kPort);
@@ -62,6 +69,7 @@ protected:
 
     kestrin_test::LogCapture m_log;
     HeadlessSocketService m_sockets;
+    std::optional<PlatformServicesScope> m_services;
     RecordingFactory m_factory;
     std::unique_ptr<CServerSocket> m_server;
 };

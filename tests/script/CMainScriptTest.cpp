@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CFrameDemand.h"
 #include "CORE/CInput.h"
@@ -320,7 +321,10 @@ TEST_F(InterpreterTest, TimedWaitIgnoresPushKeysAndDebugReloadNeedsTheTrace) {
     Write("main.iet", "@\n*pushed\n@\n");
     ASSERT_FALSE(Boot());
     kestrin::HeadlessMessageBox box;
-    kestrin::SetMessageBox(&box);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.messageBox = kestrin::Unowned(box);
+    kestrin::PlatformServicesScope scope(services);
+    ASSERT_FALSE(scope.Failed());
     Frames(1);
     CScriptBlock handler;
     handler.SetName("setonpush");
@@ -340,7 +344,6 @@ TEST_F(InterpreterTest, TimedWaitIgnoresPushKeysAndDebugReloadNeedsTheTrace) {
     Press(116);
     ASSERT_EQ(box.shown.size(), 1u);
     EXPECT_EQ(box.shown[0].caption, "デバッグ");
-    kestrin::SetMessageBox(nullptr);
 }
 
 // Engine messages join game text in the game's own encoding; the log reads UTF-8 whatever

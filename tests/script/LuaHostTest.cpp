@@ -12,9 +12,9 @@
 
 #include <lua.hpp>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CInput.h"
-#include "CORE/CTimer.h"
 #include "CORE/Platform/HeadlessClock.h"
 #include "CORE/Platform/HeadlessCloseSignals.h"
 #include "CORE/CLogWindow.h"
@@ -105,7 +105,10 @@ TEST_F(LuaHostTest, TheClassHasItsSeventeenMethods) {
 TEST_F(LuaHostTest, LuaThatNeverReturnsIsStoppedAndTheGameGoesOn) {
     auto clock = std::make_shared<kestrin::HeadlessClock>();
     clock->SetOnRead([](kestrin::HeadlessClock& c) { c.Advance(1000); });
-    kestrin::CTimer::SetWallClock(clock);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.wallClock = clock;
+    kestrin::PlatformServicesScope scope(services);
+    ASSERT_FALSE(scope.Failed());
     EXPECT_EQ(Lua().GetRunLimit(), kestrin::CLua::kDefaultRunLimitMs);
     const std::string stopped = "5000 ms を超えて実行されたため、中断しました。";
     struct Case {
@@ -305,7 +308,10 @@ TEST_F(LuaHostTest, CallsReportLuaErrorsAsTheLastError) {
 // in a loop fails with Lua's memory error at the cap; the state is whole afterwards and
 // the frame goes on. The wall clock stands still: only the cap can stop these.
 TEST_F(LuaHostTest, AllocationPastTheMemoryCapFailsAndTheGameGoesOn) {
-    kestrin::CTimer::SetWallClock(std::make_shared<kestrin::HeadlessClock>());
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.wallClock = std::make_shared<kestrin::HeadlessClock>();
+    kestrin::PlatformServicesScope scope(services);
+    ASSERT_FALSE(scope.Failed());
     EXPECT_EQ(Lua().GetMemoryLimit(), size_t(256) << 20);
     Lua().SetMemoryLimit(16 << 20);
     ASSERT_FALSE(Lua().DoString("collectgarbage()"));
@@ -344,12 +350,12 @@ TEST_F(LuaHostTest, AllocationPastTheMemoryCapFailsAndTheGameGoesOn) {
 // A close request (SIGTERM) pending while Lua runs ends the call at its next allocation or
 // hook check, with its own text, and stays pending for the main loop to take.
 TEST_F(LuaHostTest, ACloseRequestEndsTheRunningCall) {
-    kestrin::CTimer::SetWallClock(std::make_shared<kestrin::HeadlessClock>());
     kestrin::HeadlessCloseSignals signals;
-    kestrin::SetCloseSignals(&signals);
-    struct Restore {
-        ~Restore() { kestrin::SetCloseSignals(nullptr); }
-    } restore;
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.wallClock = std::make_shared<kestrin::HeadlessClock>();
+    services.closeSignals = kestrin::Unowned(signals);
+    kestrin::PlatformServicesScope scope(services);
+    ASSERT_FALSE(scope.Failed());
     const char* bodies[] = {
         "string.rep('x', 2^30)",
         "local n = 0 while true do n = n + #(tostring(n) .. 'x') end",

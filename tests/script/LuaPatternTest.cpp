@@ -11,7 +11,7 @@
 
 #include <lua.hpp>
 
-#include "CORE/CTimer.h"
+#include "Application/PlatformServicesScope.h"
 #include "CORE/Platform/HeadlessClock.h"
 #include "CORE/Platform/HeadlessCloseSignals.h"
 #include "SCRIPT/CLua.h"
@@ -98,7 +98,10 @@ const char* const kSlowMatches[] = {
 TEST(LuaPattern, ALongMatchIsStoppedByTheRunLimit) {
     auto clock = std::make_shared<kestrin::HeadlessClock>();
     clock->SetOnRead([](kestrin::HeadlessClock& c) { c.Advance(1000); });
-    kestrin::CTimer::SetWallClock(clock);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.wallClock = clock;
+    kestrin::PlatformServicesScope scope(services);
+    ASSERT_FALSE(scope.Failed());
     kestrin::CLua lua;
     for (const char* body : kSlowMatches) {
         EXPECT_TRUE(lua.DoString(body)) << body;
@@ -106,14 +109,16 @@ TEST(LuaPattern, ALongMatchIsStoppedByTheRunLimit) {
         // The next call has its own time.
         EXPECT_FALSE(lua.DoString("assert(string.find('abc', '(b)') == 2)")) << lua.GetLastError();
     }
-    kestrin::CTimer::SetWallClock(nullptr);
 }
 
 // A close request (SIGTERM) ends the match while the wall clock stands still.
 TEST(LuaPattern, ALongMatchGivesWayToACloseRequest) {
-    kestrin::CTimer::SetWallClock(std::make_shared<kestrin::HeadlessClock>());
     kestrin::HeadlessCloseSignals signals;
-    kestrin::SetCloseSignals(&signals);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.wallClock = std::make_shared<kestrin::HeadlessClock>();
+    services.closeSignals = kestrin::Unowned(signals);
+    kestrin::PlatformServicesScope scope(services);
+    ASSERT_FALSE(scope.Failed());
     kestrin::CLua lua;
     for (const char* body : kSlowMatches) {
         signals.Raise();
@@ -122,8 +127,6 @@ TEST(LuaPattern, ALongMatchGivesWayToACloseRequest) {
         EXPECT_TRUE(signals.TakeRequest());
         EXPECT_FALSE(lua.DoString("assert(string.find('abc', '(b)') == 2)")) << lua.GetLastError();
     }
-    kestrin::SetCloseSignals(nullptr);
-    kestrin::CTimer::SetWallClock(nullptr);
 }
 
 // A pattern of thousands of nested items fails with an error instead of overflowing the stack.

@@ -6,10 +6,12 @@
 #include <cstdarg>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFileFactory.h"
 #include "CORE/Platform/HeadlessTextRasterizer.h"
 #include "GRAPHICS/CGdiRenderer.h"
@@ -88,15 +90,19 @@ class MessageTagsTest : public ::testing::Test {
 protected:
     void SetUp() override {
         CFontRenderer::ResetCaches();
-        SetTextRasterizerFactory(
-            []() { return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"}); });
+        SPlatformServices services = PlatformServicesInEffect();
+        services.textRasterizer = []() {
+            return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"ＭＳ ゴシック"});
+        };
+        m_services.emplace(services);
+        ASSERT_FALSE(m_services->Failed());
         m_font = std::make_shared<CFontRenderer>(&m_surfaces, &m_loaders, &m_files);
         m_text = std::make_unique<CLinkableTextRenderer>(m_font, &m_layerFactory, &m_surfaces);
         m_host.layers["msg"] = m_text.get();
     }
     void TearDown() override {
         m_text.reset();
-        SetTextRasterizerFactory(nullptr);
+        m_services.reset();
         CFontRenderer::ResetCaches();
     }
     // A hidden node under the host's root at id.
@@ -116,6 +122,7 @@ protected:
     std::shared_ptr<CFontRenderer> m_font;
     std::unique_ptr<CLinkableTextRenderer> m_text;
     FakeHost m_host;
+    std::optional<PlatformServicesScope> m_services;
 };
 
 // Text between "ruby" and "/ruby" becomes the base, laid out once with the ruby above it;

@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/CSerializer.h"
@@ -49,7 +50,6 @@ protected:
     }
     void TearDown() override {
         m_script.reset();
-        kestrin::SetFileSystem(nullptr);
         kestrin::ClearGamePathCache();
         InterpreterFixture::TearDown();
     }
@@ -224,7 +224,10 @@ TEST_F(SaveDataTest, DamagedFilesApplyNothing) {
 TEST_F(SaveDataTest, FailedWritesAreReportedKeepTheOldFileAndAreRetried) {
     kestrin::HeadlessFileSystem fake;
     fake.AddDirectory("saves");
-    kestrin::SetFileSystem(&fake);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.fileSystem = kestrin::Unowned(fake);
+    kestrin::PlatformServicesScope scope(services);
+    ASSERT_FALSE(scope.Failed());
     CDynamicVariables::GetInstance()->SetString("SaveDataPath", "saves");
     CMainScript script(nullptr);
     script.GetVariables().SetString("g.value", "first");

@@ -18,9 +18,9 @@
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CPackFile.h"
-#include "CORE/CTimer.h"
 #include "CORE/Platform/HeadlessClock.h"
 #include "CORE/Platform/HeadlessTextRasterizer.h"
 #include "GRAPHICS/CDisplayObject.h"
@@ -78,7 +78,6 @@ protected:
     void TearDown() override {
         CPackFile::RootPackName = m_root;
         CPackFile::ClearArchives();
-        if (m_clock) CTimer::SetClock(nullptr);
         InterpreterFixture::TearDown();
     }
     void WriteGame(const std::string& name, const std::string& bytes) { m_dir.Write("game/" + name, bytes); }
@@ -104,7 +103,6 @@ protected:
     std::string Get(const std::string& name) { return m_script->GetVariables().GetString(name); }
     bool Exists(const std::string& name) { return m_script->GetVariables().Find(name) != nullptr; }
 
-    std::shared_ptr<HeadlessClock> m_clock;
     std::string m_root;
     // When set, makes the message layers of the script Run boots on a screen.
     CMainScreen::TextLayerFactory m_messageLayers;
@@ -369,9 +367,12 @@ TEST_F(VarFunctionsTest, ImplodeCapsItsOutputAndTheElementsItReads) {
 
 TEST_F(VarFunctionsTest, ClockServiceGivesTheSeedTheUnixTimeAndTheDate) {
     ScopedTimeZone zone("EST5EDT,M3.2.0,M11.1.0");
-    m_clock = std::make_shared<HeadlessClock>(1000);
-    m_clock->SetUnixTime(1720000000);
-    CTimer::SetClock(m_clock);
+    auto clock = std::make_shared<HeadlessClock>(1000);
+    clock->SetUnixTime(1720000000);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.clock = clock;
+    PlatformServicesScope scope(services);
+    ASSERT_FALSE(scope.Failed());
     // The first numbers of Boost's distribution for this seed (tools/var_random_reference.cpp).
     std::ifstream reference(kestrin_test::TestDataPath("harness/varfunctions/random_reference.txt"));
     std::string header;
@@ -387,7 +388,7 @@ TEST_F(VarFunctionsTest, ClockServiceGivesTheSeedTheUnixTimeAndTheDate) {
     EXPECT_EQ(Get("d.year") + "-" + Get("d.month") + "-" + Get("d.day") + " " + Get("d.hour") + ":" + Get("d.minute") +
                   ":" + Get("d.second"),
               "2024-7-3 5:46:40");
-    m_clock->Advance(2500);
+    clock->Advance(2500);
     Var({{"name", "now"}, {"system", "unixtime"}});
     EXPECT_EQ(Get("now"), "1720000002");
 }
@@ -413,14 +414,17 @@ TEST_F(VarFunctionsTest, QueriesWithoutTheirSubjectAndUnknownNamesWriteNothing) 
 }
 
 TEST_F(VarFunctionsTest, GetFontListsJapaneseOutlineFacesInTheScriptEncoding) {
-    SetTextRasterizerFactory([]() {
+    SPlatformServices services = PlatformServicesInEffect();
+    services.textRasterizer = []() {
         auto f = std::make_unique<HeadlessTextRasterizer>(
             std::set<std::string>{"@Tate", "Bitmap Mono", "DejaVu Sans", "IPAGothic", "IPAMincho", "\xEF\xBC\xAD"});
         f->fixedPitch = {"@Tate", "Bitmap Mono", "IPAGothic", "\xEF\xBC\xAD"};
         f->japanese = {"@Tate", "Bitmap Mono", "IPAGothic", "IPAMincho", "\xEF\xBC\xAD"};
         f->bitmapOnly = {"Bitmap Mono"};
         return f;
-    });
+    };
+    PlatformServicesScope scope(services);
+    ASSERT_FALSE(scope.Failed());
     Run("[stop]\n");
     // The full-width M as the script spells it.
     const std::string m = m_script->GetTextEncoding() == 0 ? "\x82\x6C" : "\xEF\xBC\xAD";
@@ -444,7 +448,6 @@ TEST_F(VarFunctionsTest, GetFontListsJapaneseOutlineFacesInTheScriptEncoding) {
         EXPECT_EQ(got, c.expected);
         EXPECT_EQ(Get("f.size"), std::to_string(c.expected.size()));
     }
-    SetTextRasterizerFactory(nullptr);
 }
 
 class StandInObject : public CDisplayObject {

@@ -9,8 +9,10 @@
 #include <climits>
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CWindow.h"
 #include "CORE/Platform/HeadlessMessageBox.h"
 #include "CORE/Platform/HeadlessShellOpener.h"
@@ -30,14 +32,16 @@ protected:
         InterpreterFixture::SetUp();
         UseFakeInput();
         ASSERT_FALSE(m_gameWindow.Create(0, 0, 320, 240, "Game", "", 0, kSwShow, 0));
-        SetMessageBox(&m_boxes);
-        SetShellOpener(&m_opener);
+        SPlatformServices services = PlatformServicesInEffect();
+        services.messageBox = Unowned(m_boxes);
+        services.shellOpener = Unowned(m_opener);
+        m_fakeServices.emplace(services);
+        ASSERT_FALSE(m_fakeServices->Failed());
     }
     void TearDown() override {
         m_script.reset();
         m_gameWindow.Destroy();
-        SetMessageBox(nullptr);
-        SetShellOpener(nullptr);
+        m_fakeServices.reset();
         InterpreterFixture::TearDown();
     }
     void Run(const std::string& text) {
@@ -55,6 +59,7 @@ protected:
     CWindow m_gameWindow;
     HeadlessMessageBox m_boxes;
     HeadlessShellOpener m_opener;
+    std::optional<PlatformServicesScope> m_fakeServices;
 };
 
 TEST_F(WindowTagsTest, CaptionAndDialog) {

@@ -6,8 +6,10 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CGameWindow.h"
 #include "GRAPHICS/CMainScreen.h"
 #include "GRAPHICS/CSurface.h"
@@ -71,6 +73,9 @@ protected:
     kestrin::CLinkableTextRenderer* MessageLayer(const std::string& name, int left, int top, int width, int height,
                                                  int align = kestrin::CTextRenderer::kAlignLeft);
 
+    // The system's faces under a set a test put in place, from DrawTextScene to the end of
+    // the test; outlives the screen.
+    std::optional<kestrin::PlatformServicesScope> realFaces;
     std::unique_ptr<kestrin::CGameWindow> window;
     std::unique_ptr<kestrin::CMainScreen> screen;
 };

@@ -62,7 +62,7 @@ void InterpreterFixture::TearDown() {
         m_window.reset();
     }
     if (m_windows) kestrin::CInput::ReleaseInstance();
-    // Also undoes what a test put in place through the areas' own setters.
+    m_inputServices.reset();
     m_services.reset();
     m_windows.reset();
     kestrin::CLogWindow::SetLineSink(nullptr);
@@ -73,7 +73,10 @@ void InterpreterFixture::TearDown() {
 
 void InterpreterFixture::UseFakeInput() {
     m_windows = std::make_shared<kestrin::HeadlessWindowSystem>();
-    kestrin::SetWindowSystem(m_windows);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.windowSystem = m_windows;
+    m_inputServices.emplace(services);
+    ASSERT_FALSE(m_inputServices->Failed());
     kestrin::SWindowDesc desc;
     desc.width = 640;
     desc.height = 480;

@@ -60,6 +60,8 @@ protected:
     kestrin::HeadlessMessageBox m_messageBox;
     // The services from SetUp to TearDown (what stays real: see SetUp).
     std::optional<kestrin::PlatformServicesScope> m_services;
+    // The headless window system on top of those, from UseFakeInput to TearDown.
+    std::optional<kestrin::PlatformServicesScope> m_inputServices;
 };
 
 }  // namespace kestrin_test
