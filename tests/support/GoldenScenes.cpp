@@ -243,14 +243,9 @@ CLinkableTextRenderer* GoldenSceneTest::MessageLayer(const std::string& name, in
 
 void GoldenSceneTest::DrawTextScene(TextScene scene) {
     // The real face service on the fonts installed here, with nothing cached from a fake.
-    // Without a set in place the area's default is the real one already; a new set would
-    // also bring new window and device services under the open window.
-    const SPlatformServices& installed = InstalledPlatformServices();
-    if (MissingPlatformServices(installed).empty()) {
-        SPlatformServices services = installed;
-        services.textRasterizer = RealPlatformServices().textRasterizer;
-        realFaces.emplace(services);
-    }
+    SPlatformServices services = PlatformServicesInEffect();
+    services.textRasterizer = RealPlatformServices().textRasterizer;
+    realFaces.emplace(services);
     CFontRenderer::ResetCaches();
     ClearTweenRegistry();
     Add("0bg",
