@@ -13,16 +13,6 @@
 
 namespace kestrin_test {
 
-namespace {
-
-// A member the fixture owns, lent to the services without passing ownership.
-template <class T>
-std::shared_ptr<T> Lent(T& object) {
-    return std::shared_ptr<T>(std::shared_ptr<void>(), &object);
-}
-
-}  // namespace
-
 InterpreterFixture::InterpreterFixture() = default;
 InterpreterFixture::~InterpreterFixture() = default;
 
@@ -47,8 +37,8 @@ void InterpreterFixture::SetUp() {
     services.framePresenter = real.framePresenter;
     services.videoDecoder = real.videoDecoder;
     services.textRasterizer = real.textRasterizer;
-    services.shellOpener = Lent(m_shellOpener);
-    services.messageBox = Lent(m_messageBox);
+    services.shellOpener = kestrin::Unowned(m_shellOpener);
+    services.messageBox = kestrin::Unowned(m_messageBox);
     m_services.emplace(services);
     ASSERT_FALSE(m_services->Failed());
 }
