@@ -10,8 +10,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
 #include "GRAPHICS/CDxLayer.h"
@@ -28,6 +30,7 @@ constexpr int kWidth = 1280, kHeight = 720, kLayers = 200;
 
 struct Scene {
     std::shared_ptr<HeadlessWindowSystem> windows = std::make_shared<HeadlessWindowSystem>();
+    std::optional<PlatformServicesScope> scope;
     std::shared_ptr<CDxRenderer> dx;
     std::vector<std::shared_ptr<CDxSurface>> images;
     std::vector<std::shared_ptr<CDxLayer>> layers;
@@ -36,7 +39,9 @@ struct Scene {
     Scene() {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         setenv("SDL_RENDER_DRIVER", "opengl", 0);
-        SetWindowSystem(windows);
+        SPlatformServices services = PlatformServicesInEffect();
+        services.windowSystem = windows;
+        scope.emplace(services);
         SWindowDesc desc;
         desc.width = kWidth;
         desc.height = kHeight;
@@ -80,7 +85,7 @@ struct Scene {
         layers.clear();
         images.clear();
         dx.reset();
-        SetWindowSystem(nullptr);
+        scope.reset();
     }
     void DrawLayers() {
         const CMatrix2D identity;

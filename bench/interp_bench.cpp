@@ -5,9 +5,11 @@
 #include <filesystem>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <random>
 #include <string>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CInput.h"
 #include "CORE/CLogWindow.h"
@@ -108,7 +110,9 @@ BENCHMARK(BM_SubstitutedBlocks)->Unit(benchmark::kMillisecond);
 // The whole frame of a game waiting for a click: tweens, the input poll and the interpreter.
 void BM_IdleClickWaitFrame(benchmark::State& state) {
     auto windows = std::make_shared<kestrin::HeadlessWindowSystem>();
-    kestrin::SetWindowSystem(windows);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.windowSystem = windows;
+    std::optional<kestrin::PlatformServicesScope> scope(std::in_place, services);
     kestrin::SWindowDesc desc;
     desc.width = 800;
     desc.height = 600;
@@ -128,7 +132,7 @@ void BM_IdleClickWaitFrame(benchmark::State& state) {
         }
     }
     kestrin::CInput::ReleaseInstance();
-    kestrin::SetWindowSystem(nullptr);
+    scope.reset();
 }
 BENCHMARK(BM_IdleClickWaitFrame)->Unit(benchmark::kMicrosecond);
 
@@ -141,7 +145,9 @@ namespace {
 // change nothing are counted in "skipped".
 void BM_IdleClickWaitWholeFrame(benchmark::State& state) {
     auto windows = std::make_shared<kestrin::HeadlessWindowSystem>();
-    kestrin::SetWindowSystem(windows);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.windowSystem = windows;
+    std::optional<kestrin::PlatformServicesScope> scope(std::in_place, services);
     kestrin::SWindowDesc desc;
     desc.width = 800;
     desc.height = 600;
@@ -184,7 +190,7 @@ void BM_IdleClickWaitWholeFrame(benchmark::State& state) {
     }
     CDynamicVariables::ReleaseInstance();
     kestrin::CInput::ReleaseInstance();
-    kestrin::SetWindowSystem(nullptr);
+    scope.reset();
 }
 BENCHMARK(BM_IdleClickWaitWholeFrame)->Unit(benchmark::kMicrosecond);
 

@@ -2,10 +2,12 @@
 // and reading "saveg.dat" with a large game's worth of global data.
 #include <benchmark/benchmark.h>
 
+#include <optional>
 #include <string>
 
 #include <lua.hpp>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/GamePath.h"
@@ -123,14 +125,16 @@ void FillGlobals(CMainScript& script, int variables) {
 void BM_SaveGlobal(benchmark::State& state) {
     HeadlessFileSystem fake;
     fake.AddDirectory("saves");
-    SetFileSystem(&fake);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.fileSystem = Unowned(fake);
+    std::optional<PlatformServicesScope> scope(std::in_place, services);
     CDynamicVariables::GetInstance()->SetString("SaveDataPath", "saves");
     CMainScript script(nullptr);
     FillGlobals(script, static_cast<int>(state.range(0)));
     for (auto _ : state) script.GetSaveData().SaveGlobal(true);
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(fake.Contents("saves/saveg.dat").size()));
-    SetFileSystem(nullptr);
+    scope.reset();
     ClearGamePathCache();
 }
 BENCHMARK(BM_SaveGlobal)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
@@ -138,7 +142,9 @@ BENCHMARK(BM_SaveGlobal)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);
 void BM_LoadGlobal(benchmark::State& state) {
     HeadlessFileSystem fake;
     fake.AddDirectory("saves");
-    SetFileSystem(&fake);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.fileSystem = Unowned(fake);
+    std::optional<PlatformServicesScope> scope(std::in_place, services);
     CDynamicVariables::GetInstance()->SetString("SaveDataPath", "saves");
     CMainScript script(nullptr);
     FillGlobals(script, static_cast<int>(state.range(0)));
@@ -146,7 +152,7 @@ void BM_LoadGlobal(benchmark::State& state) {
     for (auto _ : state) benchmark::DoNotOptimize(script.GetSaveData().Load("saveg.dat", CSaveData::kTypeGlobal));
     state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
                             static_cast<int64_t>(fake.Contents("saves/saveg.dat").size()));
-    SetFileSystem(nullptr);
+    scope.reset();
     ClearGamePathCache();
 }
 BENCHMARK(BM_LoadGlobal)->Arg(100)->Arg(10000)->Unit(benchmark::kMicrosecond);

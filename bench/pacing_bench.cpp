@@ -8,14 +8,18 @@
 #include <memory>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFps.h"
 #include "CORE/CTimer.h"
 #include "CORE/Platform/HeadlessClock.h"
+#include "CORE/Platform/IClock.h"
 
 namespace {
 
 void BM_PacingAccuracy600Frames(benchmark::State& state) {
-    kestrin::CTimer::SetClock(nullptr);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.clock = kestrin::CreateSystemClock();
+    kestrin::PlatformServicesScope scope(services);
     using Clock = std::chrono::steady_clock;
     double mean = 0, p99 = 0, worst = 0;
     int skipped = 0;
@@ -55,14 +59,15 @@ BENCHMARK(BM_PacingAccuracy600Frames)->Iterations(1)->Unit(benchmark::kMilliseco
 // The cost of one pacing decision, on the virtual clock (no real sleep).
 void BM_WaitOnVirtualClock(benchmark::State& state) {
     auto clock = std::make_shared<kestrin::HeadlessClock>(1000);
-    kestrin::CTimer::SetClock(clock);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.clock = clock;
+    kestrin::PlatformServicesScope scope(services);
     kestrin::CFps fps(60);
     for (auto _ : state) {
         fps.Wait();
         benchmark::DoNotOptimize(fps.IsSkipFrame());
     }
     kestrin::CTimer::ReleaseInstance();
-    kestrin::CTimer::SetClock(nullptr);
 }
 BENCHMARK(BM_WaitOnVirtualClock);
 

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/Platform/HeadlessFileSystem.h"
 #include "CORE/StartUp.h"
 
@@ -17,7 +18,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // A game folder at the root: "/g" is a game, "/s" a switch.
         fs->AddDirectory("/g");
         fs->AddFile("/g/root.pfs", "pf8");
-        kestrin::SetFileSystem(fs);
+        kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+        services.fileSystem = kestrin::Unowned(*fs);
+        static kestrin::PlatformServicesScope scope(services);
         return fs;
     }();
     (void)files;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CLogWindow.h"
 #include "NETWORK/CProcessCommunication.h"
 #include "NETWORK/Platform/HeadlessSharedMemoryService.h"
@@ -42,7 +43,9 @@ public:
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static kestrin::HeadlessSharedMemoryService* shared = [] {
         auto* service = new kestrin::HeadlessSharedMemoryService();
-        kestrin::SetSharedMemoryService(service);
+        kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+        services.sharedMemoryService = kestrin::Unowned(*service);
+        static kestrin::PlatformServicesScope scope(services);
         kestrin::CLogWindow::SetLineSink([](const std::string&) {});
         return service;
     }();

@@ -7,6 +7,7 @@
 #include <map>
 #include <string>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/COruKeyConfig.h"
@@ -48,7 +49,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         auto* fs = new kestrin::HeadlessFileSystem();
         fs->AddFile("main.iet", kScript);
         fs->AddDirectory("saves");
-        kestrin::SetFileSystem(fs);
+        kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+        services.fileSystem = kestrin::Unowned(*fs);
+        static kestrin::PlatformServicesScope scope(services);
         kestrin::CDynamicVariables* dynamic = kestrin::CDynamicVariables::GetInstance();
         dynamic->SetString("ini.Boot", "main.iet");
         dynamic->SetString("ini.Charset", "utf-8");

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "NETWORK/CHttpSocket.h"
 #include "NETWORK/Platform/HeadlessSocketService.h"
 
@@ -27,7 +28,9 @@ struct Outcome {
 Outcome Run(const std::string& reply, const std::vector<size_t>& pieces) {
     kestrin::HeadlessSocketService service;
     service.acceptConnects = true;
-    kestrin::SetSocketService(&service);
+    kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+    services.socketService = kestrin::Unowned(service);
+    kestrin::PlatformServicesScope scope(services);
     Outcome out;
     {
         kestrin::CHttpSocket socket("127.0.0.1", 80);
@@ -65,7 +68,6 @@ Outcome Run(const std::string& reply, const std::vector<size_t>& pieces) {
             }
         }
     }
-    kestrin::SetSocketService(nullptr);
     return out;
 }
 

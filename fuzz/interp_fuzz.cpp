@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/Platform/HeadlessFileSystem.h"
@@ -39,11 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         fs->AddFile("macro.iet",
                     "*m\n[print data=$a]\n[return]\n*deep\n[deep]\n[return]\n*jumper\n[jump file=main label=x]\n");
         fs->AddFile("other.iet", "*x\n@\n[return]\n");
-        kestrin::SetFileSystem(fs);
         static QuietMessageBox boxes;
         static QuietShellOpener opener;
-        kestrin::SetMessageBox(&boxes);
-        kestrin::SetShellOpener(&opener);
+        kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+        services.fileSystem = kestrin::Unowned(*fs);
+        services.messageBox = kestrin::Unowned(boxes);
+        services.shellOpener = kestrin::Unowned(opener);
+        static kestrin::PlatformServicesScope scope(services);
         kestrin::CDynamicVariables::GetInstance()->SetString("ini.Boot", "main.iet");
         kestrin::CDynamicVariables::GetInstance()->SetString("ini.Charset", "utf-8");
         return fs;

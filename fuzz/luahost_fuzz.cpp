@@ -3,11 +3,13 @@
 // escaping through C++ frames.
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <string>
 
 #include <lua.hpp>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/Platform/HeadlessFileSystem.h"
@@ -50,9 +52,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static kestrin::CMainScript* script = [] {
         kestrin::CLogWindow::SetLineSink([](const std::string&) {});
         // Tags run from Lua may load scripts and write the global data: all in memory.
-        auto* files = new kestrin::HeadlessFileSystem();
+        auto files = std::make_shared<kestrin::HeadlessFileSystem>();
         files->AddFile("main.iet", "*start\n[exit]\n");
-        kestrin::SetFileSystem(files);
+        kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+        services.fileSystem = files;
+        static kestrin::PlatformServicesScope scope(services);
         auto* s = new kestrin::CMainScript(nullptr);
         s->SetDebugMode(1);
         lua_State* L = s->GetLua().GetState();

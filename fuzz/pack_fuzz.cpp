@@ -5,9 +5,11 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CPackFile.h"
 #include "CORE/GamePath.h"
 #include "CORE/Platform/HeadlessFileSystem.h"
@@ -28,7 +30,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     HeadlessFileSystem fs;
     fs.AddFile("a.pfs", std::string(bytes, archiveLength));
     if (volumeLength > 0) fs.AddFile("a.pfs.001", std::string(bytes + archiveLength, volumeLength));
-    SetFileSystem(&fs);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.fileSystem = Unowned(fs);
+    std::optional<PlatformServicesScope> scope(std::in_place, services);
     ClearGamePathCache();
     CPackFile::ClearArchives();
 
@@ -76,6 +80,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     file.Close();
     CPackFile::ClearArchives();
     ClearGamePathCache();
-    SetFileSystem(nullptr);
+    scope.reset();
     return 0;
 }

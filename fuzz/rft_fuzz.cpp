@@ -3,8 +3,10 @@
 // Input: one byte selecting the code and effects, then the font file.
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFileFactory.h"
 #include "CORE/GamePath.h"
 #include "CORE/Platform/HeadlessFileSystem.h"
@@ -21,7 +23,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint8_t choice = data[0];
     HeadlessFileSystem fs;
     fs.AddFile("f_16.rft", std::string(reinterpret_cast<const char*>(data + 1), size - 1));
-    SetFileSystem(&fs);
+    SPlatformServices services = PlatformServicesInEffect();
+    services.fileSystem = Unowned(fs);
+    std::optional<PlatformServicesScope> scope(std::in_place, services);
     ClearGamePathCache();
     CRenderedFontFile::ForgetCharsets();
 
@@ -52,6 +56,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         renderer.GetGlyph(0x41, 0xFFFFFF, 0, 0);
     }
     CFontRenderer::ResetCaches();
-    SetFileSystem(nullptr);
+    scope.reset();
     return 0;
 }

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CLogWindow.h"
 #include "CORE/GamePath.h"
@@ -16,7 +17,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static kestrin::HeadlessFileSystem* fake = [] {
         auto* fs = new kestrin::HeadlessFileSystem();
         fs->AddDirectory("saves");
-        kestrin::SetFileSystem(fs);
+        kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+        services.fileSystem = kestrin::Unowned(*fs);
+        static kestrin::PlatformServicesScope scope(services);
         kestrin::CDynamicVariables::GetInstance()->SetString("SaveDataPath", "saves");
         kestrin::CLogWindow::SetLineSink([](const std::string&) {});
         return fs;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFileFactory.h"
 #include "CORE/Platform/HeadlessFileSystem.h"
 #include "SOUND/CDxSound.h"
@@ -53,7 +54,9 @@ inline int Run(const uint8_t* data, size_t size, const char* ext) {
     if (size < 2) return 0;
     static kestrin::HeadlessFileSystem* files = [] {
         auto* fs = new kestrin::HeadlessFileSystem();
-        kestrin::SetFileSystem(fs);
+        kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+        services.fileSystem = kestrin::Unowned(*fs);
+        static kestrin::PlatformServicesScope scope(services);
         return fs;
     }();
     const size_t rest = size - 2;

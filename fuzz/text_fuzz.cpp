@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFileFactory.h"
 #include "CORE/Platform/HeadlessTextRasterizer.h"
 #include "GRAPHICS/CGdiRenderer.h"
@@ -39,11 +40,11 @@ int32_t CountChars(const char* text, const char* end, int32_t charset) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    static bool once = [] {
-        SetTextRasterizerFactory([]() { return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"F"}); });
-        return true;
-    }();
-    (void)once;
+    static PlatformServicesScope scope([] {
+        SPlatformServices services = PlatformServicesInEffect();
+        services.textRasterizer = []() { return std::make_unique<HeadlessTextRasterizer>(std::set<std::string>{"F"}); };
+        return services;
+    }());
     CSurfaceFactory surfaces;
     CFileFactory files;
     CGraphicLoaders loaders(&files);

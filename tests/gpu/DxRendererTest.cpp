@@ -6,10 +6,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <regex>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/RuntimeConfiguration.h"
 #include "GRAPHICS/CDxLayer.h"
@@ -109,12 +111,14 @@ TEST(DxRenderer, ScreenTakesSoftwareWhenAskedOrWhenTheDeviceFails) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::to_string(c.fsr) + std::to_string(c.iniForce) + std::to_string(c.deviceFails));
         int made = 0;
-        SetRenderDeviceMaker([&]() {
+        SPlatformServices services = PlatformServicesInEffect();
+        services.renderDevice = [&]() {
             ++made;
             auto device = std::make_shared<HeadlessRenderDevice>(64, 48);
             device->failOpen = c.deviceFails;
             return device;
-        });
+        };
+        std::optional<PlatformServicesScope> scope(std::in_place, services);
         CDynamicVariables* v = CDynamicVariables::GetInstance();
         v->SetMap("ApplicationArguments",
                   c.fsr ? CDynamicVariables::StringMap{{"fsr", ""}} : CDynamicVariables::StringMap{});
@@ -129,7 +133,7 @@ TEST(DxRenderer, ScreenTakesSoftwareWhenAskedOrWhenTheDeviceFails) {
             // Forced software never makes a device.
             EXPECT_EQ(made, (c.fsr || c.iniForce) ? 0 : 1);
         }
-        SetRenderDeviceMaker(nullptr);
+        scope.reset();
         CDynamicVariables::ReleaseInstance();
     }
 }
@@ -157,12 +161,14 @@ TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.rendererName) + (c.iniForce ? " ini" : "") + (c.env ? c.env : "") +
                      (c.noDevice ? " no device" : ""));
-        SetRenderDeviceMaker([&]() {
+        SPlatformServices services = PlatformServicesInEffect();
+        services.renderDevice = [&]() {
             auto device = std::make_shared<HeadlessRenderDevice>(64, 48);
             device->rendererName = c.rendererName;
             device->graphicsDevice = !c.noDevice;
             return device;
-        });
+        };
+        std::optional<PlatformServicesScope> scope(std::in_place, services);
         SetRuntimeConfiguration(ReadRuntimeConfiguration(
             [&](const char* name) { return std::string(name) == "KESTRIN_HARDWARE_RENDER" ? c.env : nullptr; }));
         CDynamicVariables* v = CDynamicVariables::GetInstance();
@@ -175,7 +181,7 @@ TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
             EXPECT_EQ(std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()) != nullptr,
                       c.hardware);
         }
-        SetRenderDeviceMaker(nullptr);
+        scope.reset();
         CDynamicVariables::ReleaseInstance();
     }
     SetRuntimeConfiguration(kept);
@@ -183,7 +189,9 @@ TEST(DxRenderer, ASoftwareRasteriserFallsBackToSoftwareUnlessAsked) {
 
 TEST(DxRenderer, IdleFramesPresentNothingUntilTheDeviceResets) {
     std::shared_ptr<HeadlessRenderDevice> device;
-    SetRenderDeviceMaker([&]() { return device = std::make_shared<HeadlessRenderDevice>(64, 48); });
+    SPlatformServices services = PlatformServicesInEffect();
+    services.renderDevice = [&]() { return device = std::make_shared<HeadlessRenderDevice>(64, 48); };
+    std::optional<PlatformServicesScope> scope(std::in_place, services);
     {
         CMainScreen screen(nullptr, std::make_shared<HeadlessFramePresenter>(0, 64, 48));
         ASSERT_NE(std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()), nullptr);
@@ -198,7 +206,7 @@ TEST(DxRenderer, IdleFramesPresentNothingUntilTheDeviceResets) {
         screen.Draw();
         EXPECT_GT(device->GetPresentCount(), presents);
     }
-    SetRenderDeviceMaker(nullptr);
+    scope.reset();
     CDynamicVariables::ReleaseInstance();
 }
 
@@ -525,7 +533,9 @@ TEST(DxLayer, ColourKeyDrawsFromAKeyedCopyAndLeavesTheSharedImage) {
 
 TEST(DxRenderer, ResetDuringATransitionCapturesThePictureAgain) {
     std::shared_ptr<HeadlessRenderDevice> device;
-    SetRenderDeviceMaker([&]() { return device = std::make_shared<HeadlessRenderDevice>(64, 48); });
+    SPlatformServices services = PlatformServicesInEffect();
+    services.renderDevice = [&]() { return device = std::make_shared<HeadlessRenderDevice>(64, 48); };
+    std::optional<PlatformServicesScope> scope(std::in_place, services);
     {
         CMainScreen screen(nullptr, std::make_shared<HeadlessFramePresenter>(0, 64, 48));
         ASSERT_NE(std::dynamic_pointer_cast<CDxRenderer>(screen.GetRenderer()->GetRenderer()), nullptr);
@@ -555,7 +565,7 @@ TEST(DxRenderer, ResetDuringATransitionCapturesThePictureAgain) {
         EXPECT_EQ(drawsInto(picture->GetTargetTexture()), 1);
         EXPECT_FALSE(screen.IsRecapture());
     }
-    SetRenderDeviceMaker(nullptr);
+    scope.reset();
     CDynamicVariables::ReleaseInstance();
 }
 

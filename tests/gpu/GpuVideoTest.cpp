@@ -6,11 +6,12 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CGameWindow.h"
-#include "CORE/CTimer.h"
 #include "CORE/CWindow.h"
 #include "CORE/Platform/HeadlessClock.h"
 #include "CORE/WindowMessages.h"
@@ -39,17 +40,18 @@ namespace {
 class VideoScreenTest : public ::testing::TestWithParam<bool> {
 protected:
     void SetUp() override {
-        CTimer::SetClock(clock);
         HeadlessVideoDecoder::SMovie movie;
-        SetVideoDecoderMaker([movie]() { return std::make_unique<HeadlessVideoDecoder>(movie); });
+        SPlatformServices services = PlatformServicesInEffect();
+        services.clock = clock;
+        services.videoDecoder = [movie]() { return std::make_unique<HeadlessVideoDecoder>(movie); };
+        scope.emplace(services);
     }
     void TearDown() override {
         screen.reset();
         if (window) window->Destroy();
         window.reset();
         CDynamicVariables::ReleaseInstance();
-        SetVideoDecoderMaker(nullptr);
-        CTimer::SetClock(nullptr);
+        scope.reset();
     }
 
     // A logical 64 x 48 screen in a 128 x 64 client area: bars left and right.
@@ -78,6 +80,7 @@ protected:
 
     std::shared_ptr<HeadlessClock> clock = std::make_shared<HeadlessClock>(5000);
     kestrin_test::TempDir dir;
+    std::optional<PlatformServicesScope> scope;
     std::unique_ptr<CGameWindow> window;
     std::unique_ptr<CMainScreen> screen;
 };

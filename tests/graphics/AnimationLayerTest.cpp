@@ -2,10 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFrameDemand.h"
-#include "CORE/CTimer.h"
 #include "CORE/Platform/HeadlessClock.h"
 #include "GRAPHICS/CAnimationLayer.h"
 
@@ -28,9 +29,11 @@ class AnimationLayerTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_clock = std::make_shared<HeadlessClock>(5000);
-        CTimer::SetClock(m_clock);
+        SPlatformServices services = PlatformServicesInEffect();
+        services.clock = m_clock;
+        m_scope.emplace(services);
     }
-    void TearDown() override { CTimer::SetClock(nullptr); }
+    void TearDown() override { m_scope.reset(); }
 
     std::shared_ptr<Probe> Frame(int id) { return std::make_shared<Probe>(id, &m_log); }
     // Draws at elapsed ms after the start; returns the id drawn, or 0 for nothing.
@@ -43,6 +46,7 @@ protected:
     }
 
     std::shared_ptr<HeadlessClock> m_clock;
+    std::optional<PlatformServicesScope> m_scope;
     std::vector<int> m_log;
 };
 

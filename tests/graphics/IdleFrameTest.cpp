@@ -6,11 +6,12 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
-#include "CORE/CTimer.h"
 #include "CORE/Platform/HeadlessClock.h"
 #include "GRAPHICS/CAnimationLayer.h"
 #include "GRAPHICS/CMainScreen.h"
@@ -29,7 +30,9 @@ namespace {
 class IdleFrameTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        CTimer::SetClock(clock);
+        SPlatformServices services = PlatformServicesInEffect();
+        services.clock = clock;
+        scope.emplace(services);
         CDynamicVariables* v = CDynamicVariables::GetInstance();
         v->SetMap("ApplicationArguments", CDynamicVariables::StringMap{{"fsr", ""}});
         v->SetInt("ini.Width", 32);
@@ -50,7 +53,7 @@ protected:
     void TearDown() override {
         screen.reset();
         CDynamicVariables::ReleaseInstance();
-        CTimer::SetClock(nullptr);
+        scope.reset();
     }
 
     // One frame of the game loop; true when it presented.
@@ -76,6 +79,7 @@ protected:
     std::unique_ptr<CMainScreen> screen;
     std::shared_ptr<ISurface> image;
     std::shared_ptr<ILayer> layer;
+    std::optional<PlatformServicesScope> scope;
 };
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#include <optional>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CInput.h"
 #include "CORE/Platform/HeadlessWindowSystem.h"
 #include "CORE/WindowMessages.h"
@@ -62,7 +64,9 @@ public:
 class FakeMouse {
 public:
     FakeMouse() : system(std::make_shared<kestrin::HeadlessWindowSystem>()) {
-        kestrin::SetWindowSystem(system);
+        kestrin::SPlatformServices services = kestrin::PlatformServicesInEffect();
+        services.windowSystem = system;
+        scope.emplace(services);
         kestrin::SWindowDesc desc;
         desc.width = 640;
         desc.height = 480;
@@ -73,7 +77,7 @@ public:
     }
     ~FakeMouse() {
         kestrin::CInput::ReleaseInstance();
-        kestrin::SetWindowSystem(nullptr);
+        scope.reset();
     }
     // One frame: the mouse at (x, y) with the left button up or down.
     void Frame(int x, int y, bool left) {
@@ -84,6 +88,7 @@ public:
     }
 
     std::shared_ptr<kestrin::HeadlessWindowSystem> system;
+    std::optional<kestrin::PlatformServicesScope> scope;
     kestrin::WindowHandle window = 0;
     kestrin::CInput* input = nullptr;
     uint32_t now = 1000;

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CDynamicVariables.h"
 #include "CORE/CGameWindow.h"
 #include "CORE/CPoint.h"
@@ -42,6 +43,10 @@ namespace {
 
 class ScreenTest : public kestrin_test::GoldenSceneTest {
 protected:
+    // Installed for the window's whole life: a test that swaps one service for a while gets
+    // these same instances back, not fresh ones under its open window.
+    PlatformServicesScope platformServices{PlatformServicesInEffect()};
+
     void TearDown() override {
         screen.reset();
         if (window) window->Destroy();
@@ -478,9 +483,12 @@ TEST_F(ScreenTest, ScreenshotsAreWrittenWholeOrNotAtAll) {
     // A failing write keeps the earlier file and leaves nothing beside it.
     const std::string before = ReadFileBytes(dir.Path() + "/shots/plain.png");
     FullDisk full;
-    SetFileSystem(&full);
-    EXPECT_TRUE(screen->SaveScreenshot("shots/plain", 16, 12));
-    SetFileSystem(nullptr);
+    {
+        SPlatformServices services = PlatformServicesInEffect();
+        services.fileSystem = Unowned(full);
+        PlatformServicesScope fullDisk(services);
+        EXPECT_TRUE(screen->SaveScreenshot("shots/plain", 16, 12));
+    }
     EXPECT_EQ(ReadFileBytes(dir.Path() + "/shots/plain.png"), before);
     EXPECT_TRUE(ReadFileBytes(dir.Path() + "/shots/plain.png.tmp").empty());
     std::FILE* leftover = std::fopen((dir.Path() + "/shots/plain.png.tmp").c_str(), "rb");

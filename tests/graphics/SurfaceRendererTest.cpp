@@ -1,4 +1,5 @@
 #include "GRAPHICS/CGdiRenderer.h"
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CPoint.h"
 #include "GRAPHICS/CGraphicRenderer.h"
 #include "GRAPHICS/CRect.h"
@@ -210,10 +211,12 @@ TEST(CGdiRenderer, PresentsThroughTheSdlWindowSurface) {
 TEST(CGdiRenderer, TakesItsPresenterFromTheFactory) {
     auto presenter = std::make_shared<HeadlessFramePresenter>(9, 8, 6);
     int made = 0;
-    SetFramePresenterMaker([&]() {
+    SPlatformServices services = PlatformServicesInEffect();
+    services.framePresenter = [&]() {
         ++made;
         return presenter;
-    });
+    };
+    PlatformServicesScope scope(services);
     {
         CGdiRenderer gdi;
         EXPECT_EQ(made, 1);
@@ -223,5 +226,4 @@ TEST(CGdiRenderer, TakesItsPresenterFromTheFactory) {
         EXPECT_FALSE(gdi.Present());
         EXPECT_EQ(presenter->GetPresentCount(), 1);
     }
-    SetFramePresenterMaker(nullptr);
 }

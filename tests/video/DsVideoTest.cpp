@@ -5,11 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CLogWindow.h"
-#include "CORE/CTimer.h"
 #include "CORE/Platform/HeadlessClock.h"
 #include "GRAPHICS/CDsVideo.h"
 #include "GRAPHICS/CLayerFactory.h"
@@ -29,7 +30,9 @@ namespace {
 class DsVideoTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        CTimer::SetClock(clock);
+        SPlatformServices services = PlatformServicesInEffect();
+        services.clock = clock;
+        clockScope.emplace(services);
         auto pull = std::make_unique<PullAudioOutput>();
         audio = pull.get();
         UseAudioOutput(std::move(pull), kDefaultAudioRate);
@@ -38,14 +41,17 @@ protected:
     }
     void TearDown() override {
         video.reset();
-        SetVideoDecoderMaker(nullptr);
+        movieScope.reset();
         CloseAudioOutput();
         CLogWindow::SetLineSink(nullptr);
-        CTimer::SetClock(nullptr);
+        clockScope.reset();
     }
     void Use(const HeadlessVideoDecoder::SMovie& movie) {
         auto log = this->log;
-        SetVideoDecoderMaker([movie, log]() { return std::make_unique<HeadlessVideoDecoder>(movie, log); });
+        movieScope.reset();
+        SPlatformServices services = PlatformServicesInEffect();
+        services.videoDecoder = [movie, log]() { return std::make_unique<HeadlessVideoDecoder>(movie, log); };
+        movieScope.emplace(services);
     }
     uint32_t Shown() { return uint32_t(video->GetSurface()->GetPixel(CPoint(3, 2))); }
     bool Logged(const std::string& text) const {
@@ -72,6 +78,9 @@ protected:
     std::shared_ptr<HeadlessClock> clock = std::make_shared<HeadlessClock>(7000);
     std::shared_ptr<HeadlessVideoDecoder::SLog> log = std::make_shared<HeadlessVideoDecoder::SLog>();
     std::vector<std::string> lines;
+    // The movie's scope is inside the clock's: a test's next movie keeps the clock.
+    std::optional<PlatformServicesScope> clockScope;
+    std::optional<PlatformServicesScope> movieScope;
     kestrin_test::TempDir dir;
     CSurfaceFactory surfaces;
     CLayerFactory layers{nullptr};

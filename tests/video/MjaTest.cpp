@@ -5,11 +5,12 @@
 
 #include <cstdlib>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "Application/PlatformServicesScope.h"
 #include "CORE/CFile.h"
-#include "CORE/CTimer.h"
 #include "CORE/Platform/HeadlessClock.h"
 #include "GRAPHICS/CMja.h"
 #include "GRAPHICS/CSurface.h"
@@ -48,9 +49,14 @@ std::string Jpeg(int n, char kind = 'f') {
 
 class MjaClockTest : public ::testing::Test {
 protected:
-    void SetUp() override { CTimer::SetClock(clock); }
-    void TearDown() override { CTimer::SetClock(nullptr); }
+    void SetUp() override {
+        SPlatformServices services = PlatformServicesInEffect();
+        services.clock = clock;
+        scope.emplace(services);
+    }
+    void TearDown() override { scope.reset(); }
     std::shared_ptr<HeadlessClock> clock = std::make_shared<HeadlessClock>(1000);
+    std::optional<PlatformServicesScope> scope;
 };
 
 }  // namespace
