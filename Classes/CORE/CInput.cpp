@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <iterator>
 
 #include "CORE/CFrameDemand.h"
@@ -102,6 +103,9 @@ void CInput::Update(uint32_t now) {
     TakePresses();
     m_mouseFresh = false;
     bool pending = !m_pending.empty();
+    // The idle frame: every key was up after the last poll and none is down or waiting now, so
+    // no state changes (only Update raises a key's state).
+    if (!pending && m_allUp && !std::memchr(down, true, sizeof down)) return;
     bool moving = pending;
     for (int key = 0; key < 256; ++key) {
         if (key == kWheelUpKey || key == kWheelDownKey) continue;
@@ -127,6 +131,7 @@ void CInput::Update(uint32_t now) {
             state = (state == kUp || state == kReleased) ? kUp : kReleased;
         }
     }
+    m_allUp = !moving;
     if (moving) CFrameDemand::Now();
 }
 

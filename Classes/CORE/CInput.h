@@ -71,6 +71,8 @@ private:
 
     int m_repeatDelay;
     int m_state[256];
+    // Every key's state was kUp after the last poll (the wheel's aside).
+    bool m_allUp = true;
     uint32_t m_pressTime[256];
     bool m_mouseFresh;
     CPoint m_mousePoint;
