@@ -58,6 +58,15 @@ std::vector<bool> Filled(const SPlatformServices& s) {
             bool(s.textRasterizer), bool(s.audioOutput)};
 }
 
+// The desktop's makers: each use makes its own device, presenter, decoder, face or output.
+void FillRealMakers(SPlatformServices& s) {
+    s.renderDevice = []() -> std::shared_ptr<IRenderDevice> { return std::make_shared<SdlRenderDevice>(); };
+    s.framePresenter = []() -> std::shared_ptr<IFramePresenter> { return std::make_shared<SdlFramePresenter>(); };
+    s.videoDecoder = []() -> std::unique_ptr<IVideoDecoder> { return std::make_unique<FfmpegVideoDecoder>(); };
+    s.textRasterizer = []() -> std::unique_ptr<ITextRasterizer> { return std::make_unique<FreeTypeTextRasterizer>(); };
+    s.audioOutput = []() -> std::unique_ptr<IAudioOutput> { return std::make_unique<SdlAudioOutput>(); };
+}
+
 }  // namespace
 
 SPlatformServices RealPlatformServices() {
@@ -71,11 +80,7 @@ SPlatformServices RealPlatformServices() {
     s.closeSignals = std::make_shared<PosixCloseSignals>();
     s.socketService = std::make_shared<PosixSocketService>();
     s.sharedMemoryService = std::make_shared<PosixSharedMemoryService>();
-    s.renderDevice = []() -> std::shared_ptr<IRenderDevice> { return std::make_shared<SdlRenderDevice>(); };
-    s.framePresenter = []() -> std::shared_ptr<IFramePresenter> { return std::make_shared<SdlFramePresenter>(); };
-    s.videoDecoder = []() -> std::unique_ptr<IVideoDecoder> { return std::make_unique<FfmpegVideoDecoder>(); };
-    s.textRasterizer = []() -> std::unique_ptr<ITextRasterizer> { return std::make_unique<FreeTypeTextRasterizer>(); };
-    s.audioOutput = []() -> std::unique_ptr<IAudioOutput> { return std::make_unique<SdlAudioOutput>(); };
+    FillRealMakers(s);
     return s;
 }
 
@@ -110,7 +115,7 @@ SPlatformServices PlatformServicesInEffect() {
     // Nothing installed: the objects each area falls back to, which may already hold state (an
     // open window, a clock's start), stay in use; they live as long as the program. The makers
     // make a new object for every use anyway.
-    SPlatformServices s = RealPlatformServices();
+    SPlatformServices s;
     s.clock = Unowned(CTimer::GetClock());
     s.wallClock = Unowned(CTimer::GetWallClock());
     s.windowSystem = Unowned(GetWindowSystem());
@@ -120,6 +125,7 @@ SPlatformServices PlatformServicesInEffect() {
     s.closeSignals = Unowned(*GetCloseSignals());
     s.socketService = Unowned(*GetSocketService());
     s.sharedMemoryService = Unowned(*GetSharedMemoryService());
+    FillRealMakers(s);
     return s;
 }
 

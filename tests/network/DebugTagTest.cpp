@@ -10,25 +10,18 @@
 
 #include "Application/PlatformServicesScope.h"
 #include "CORE/RuntimeConfiguration.h"
-#include "NETWORK/CProcessCommunication.h"
 #include "NETWORK/Platform/HeadlessSharedMemoryService.h"
 #include "NETWORK/Platform/HeadlessSocketService.h"
 #include "SCRIPT/CMainScript.h"
 #include "SCRIPT/COruLua.h"
 #include "support/InterpreterFixture.h"
+#include "support/RecordingDebugger.h"
 
 namespace {
 
 using namespace kestrin;
 
-class Debugger : public CProcessCommunication {
-public:
-    Debugger(const std::string& name, size_t size) : CProcessCommunication(name, size) {}
-    void OnRequest(uint8_t* bytes, uint32_t& length) override {
-        messages.emplace_back(reinterpret_cast<const char*>(bytes), length);
-    }
-    std::vector<std::string> messages;
-};
+using Debugger = kestrin_test::RecordingDebugger;
 
 class DebugTag : public kestrin_test::InterpreterFixture {
 protected:

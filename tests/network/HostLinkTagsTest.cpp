@@ -12,7 +12,6 @@
 
 #include "Application/PlatformServicesScope.h"
 #include "CORE/RuntimeConfiguration.h"
-#include "NETWORK/CProcessCommunication.h"
 #include "NETWORK/Platform/HeadlessSharedMemoryService.h"
 #include "NETWORK/Platform/HeadlessSocketService.h"
 #include "SCRIPT/COruVariables.h"
@@ -20,6 +19,7 @@
 #include "SCRIPT/IHttpTagHost.h"
 #include "SCRIPT/tags/CDebugTags.h"
 #include "SCRIPT/tags/CHttpTags.h"
+#include "support/RecordingDebugger.h"
 
 using namespace kestrin;
 
@@ -53,14 +53,7 @@ public:
     std::vector<std::string> calls;
 };
 
-class Debugger : public CProcessCommunication {
-public:
-    Debugger(const std::string& name, size_t size) : CProcessCommunication(name, size) {}
-    void OnRequest(uint8_t* bytes, uint32_t& length) override {
-        messages.emplace_back(reinterpret_cast<const char*>(bytes), length);
-    }
-    std::vector<std::string> messages;
-};
+using Debugger = kestrin_test::RecordingDebugger;
 
 CScriptBlock Tag(const char* name, CScriptBlock::AttributeMap attributes, int line = 4) {
     return CScriptBlock(CScriptBlock::kTag, line, name, std::move(attributes));
